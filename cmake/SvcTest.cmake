@@ -1,0 +1,16 @@
+# svc_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
+# Builds a GoogleTest (or, with QT, a QtTest) executable and registers it with CTest.
+function(svc_add_test)
+  cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+  if(T_QT)
+    target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  else()
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()

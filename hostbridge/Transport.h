@@ -1,0 +1,49 @@
+// How the port switch reaches a printer: one transport per open port. The
+// packet-channel library (chanlink) talks to the printer through the transport
+// of the open port; tests plug in transports of their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#if defined(__GNUC__)
+#define HOSTBRIDGE_API __attribute__((visibility("default")))
+#else
+#define HOSTBRIDGE_API
+#endif
+
+namespace hb {
+
+enum class IoStatus {
+    Ok,
+    Timeout,  // the deadline passed before all bytes moved
+    Closed,   // the printer went away (unplugged, powered off, peer closed)
+    Error,    // any other failure
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+    // Writes all n bytes before the deadline, or fails.
+    virtual IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) = 0;
+    // Reads exactly n bytes before the deadline, or fails.
+    virtual IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) = 0;
+    // Reads the raw IEEE 1284 device ID as the device delivers it, including
+    // its 2-byte big-endian length prefix.
+    virtual IoStatus ReadDeviceId(std::string& raw) = 0;
+    // Pulses the port's INIT line: the printer forgets its channel state.
+    virtual IoStatus Reset() = 0;
+};
+
+// The transport of the open port, or nullptr when no port is open.
+HOSTBRIDGE_API Transport* CurrentTransport();
+
+// Replaces the way port codes become transports (tests and the in-process
+// virtual printer). An empty function restores the default mapping.
+using TransportFactory = std::function<std::unique_ptr<Transport>(std::uint16_t portCode)>;
+HOSTBRIDGE_API void SetTransportFactory(TransportFactory factory);
+
+}  // namespace hb
