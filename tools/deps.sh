@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build needs, when they are missing.
+# Sourced by tools/run.sh and tools/test.sh.
+
+SVC_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
+)
+
+svc_missing_packages() {
+  local pkg missing=()
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  echo "${missing[@]}"
+}
+
+# svc_ensure_packages [extra packages...]
+svc_ensure_packages() {
+  local missing
+  missing=$(svc_missing_packages "${SVC_PACKAGES[@]}" "$@")
+  [ -z "$missing" ] && return 0
+  echo "Installing missing Debian packages: $missing"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "error: these packages are missing and sudo is not available: $missing" >&2
+      echo "       install them as root: apt-get install $missing" >&2
+      return 1
+    fi
+    sudo=(sudo)
+  fi
+  # shellcheck disable=SC2086
+  if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing; then
+    "${sudo[@]}" apt-get update -q || return 1
+    # shellcheck disable=SC2086
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing || {
+      echo "error: could not install: $missing" >&2
+      return 1
+    }
+  fi
+}
+
+# svc_configure_build BUILD_DIR [cmake options...]: configures (once) and builds incrementally.
+svc_configure_build() {
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$SVC_ROOT" -B "$dir" -G Ninja "$@" || { echo "error: configuring $dir failed" >&2; return 1; }
+  fi
+  cmake --build "$dir" -j "$(nproc)" || { echo "error: building $dir failed" >&2; return 1; }
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds svcadjust and runs it against a virtual printer: every port of the
+# start window (LPT1-3, ZQUSB1-3) leads to the virtual printer, so picking a
+# model and any port and pressing OK connects. Installs missing packages first.
+#
+#   tools/run.sh                 a virtual Corvid Lumen 4100
+#   tools/run.sh --model 4200    a virtual Corvid Lumen 4200
+#   tools/run.sh --real          no virtual printer: the real ports (see hostbridge/README.md)
+set -euo pipefail
+SVC_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export SVC_ROOT
+# shellcheck source=tools/deps.sh
+source "$SVC_ROOT/tools/deps.sh"
+
+fail() { echo "error: $*" >&2; exit 1; }
+
+model=4100
+real=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --model) model=${2:?--model needs 4100 or 4200}; shift 2 ;;
+    --real) real=1; shift ;;
+    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) fail "unknown option $1 (try --help)" ;;
+  esac
+done
+case "$model" in 4100|4200) ;; *) fail "--model takes 4100 or 4200" ;; esac
+
+svc_ensure_packages || fail "the build tools could not be installed"
+svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo || fail "build failed"
+bin="$SVC_ROOT/build/release/bin"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  cat >&2 <<MSG
+svcadjust is built ($bin/svcadjust), but there is no display to show its windows on.
+Run this command again from a desktop session (or over ssh -X), or use a virtual
+display:  sudo apt-get install xvfb && xvfb-run -a tools/run.sh
+MSG
+  exit 1
+fi
+
+if [ "$real" = 1 ]; then
+  exec "$bin/svcadjust"
+fi
+
+state="${XDG_STATE_HOME:-$HOME/.local/state}/svcadjust"
+mkdir -p "$state/pages-$model"
+run=$(mktemp -d "${TMPDIR:-/tmp}/svcadjust.XXXXXX")
+sock="$run/vprinter.sock"
+vprinter_pid=
+cleanup() {
+  if [ -n "$vprinter_pid" ]; then kill "$vprinter_pid" 2>/dev/null || true; wait "$vprinter_pid" 2>/dev/null || true; fi
+  rm -rf "$run"
+}
+trap cleanup EXIT INT TERM
+
+"$bin/vprinter" --socket "$sock" --model "$model" --eeprom "$state/eeprom-$model.bin" \
+  --pages "$state/pages-$model" &
+vprinter_pid=$!
+for _ in $(seq 50); do [ -S "$sock" ] && break; sleep 0.1; done
+[ -S "$sock" ] || fail "the virtual printer did not start"
+
+echo "Virtual Corvid Lumen $model on $sock"
+echo "  printed pages: $state/pages-$model   EEPROM image: $state/eeprom-$model.bin"
+echo "  control it with: $bin/vprinter --control $sock.ctl --send 'status'   (see $bin/vprinter --help)"
+
+ports=""
+for p in LPT1 LPT2 LPT3 ZQUSB1 ZQUSB2 ZQUSB3; do ports+="$p=unix:$sock;"; done
+SVCADJUST_PORTMAP="$ports" "$bin/svcadjust"

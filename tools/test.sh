@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds svcadjust and runs every test: once in a normal build, once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Installs missing packages first.
+set -euo pipefail
+SVC_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export SVC_ROOT
+# shellcheck source=tools/deps.sh
+source "$SVC_ROOT/tools/deps.sh"
+
+fail() { echo "error: $*" >&2; exit 1; }
+
+svc_ensure_packages || fail "the build tools could not be installed"
+
+# GUI tests run on Qt's offscreen platform: no display needed.
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== normal build"
+svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo || fail "build failed"
+ctest --test-dir "$SVC_ROOT/build/release" --output-on-failure -j "$jobs" || fail "tests failed (normal build)"
+
+if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+  svc_configure_build "$SVC_ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF \
+    || fail "sanitizer build failed"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$SVC_ROOT/build/asan" --output-on-failure -j "$jobs" || fail "tests failed (sanitizer build)"
+fi
+echo "All tests passed."
