@@ -52,14 +52,14 @@ uint16_t ReadExactly(uint8_t* into, uint32_t count)
     return LINKPORT_OK;
 }
 
-// The device ID text as the printer reports it, without its length prefix.
-// An empty view means the request failed or gave nothing; the I/O error code
-// is then set.
+// The printer's device ID as the port driver delivers it (no length prefix)
+// and the text it holds.
 struct DeviceId {
     char bytes[kDeviceIdSize] = {};
     std::string_view text;
 };
 
+// False, with the I/O error code set, when the request fails or gives nothing.
 bool ReadDeviceId(DeviceId& id)
 {
     uint32_t returned = 0;
@@ -108,6 +108,8 @@ const char* DeviceNameFor(uint16_t portCode)
 extern "C" uint16_t PortOpen(uint16_t portCode)
 {
     g_ioError = LINKPORT_IOE_NONE;
+    // The device name gets a buffer of its own; a failure to get one has its
+    // own result code.
     std::unique_ptr<char[]> deviceName(new (std::nothrow) char[kDeviceNameSize]);
     if (!deviceName)
         return LINKPORT_NO_MEMORY;
@@ -122,6 +124,8 @@ extern "C" uint16_t PortOpen(uint16_t portCode)
     g_port = Os().CreateFile(deviceName.get());
     deviceName.reset();
     if (!PortIsOpen()) {
+        // The detail is the system error less 105, kept to 16 bits: file
+        // not found (2) reads -103.
         const uint32_t error = Os().GetLastError();
         return Fail(static_cast<int16_t>(static_cast<uint16_t>(error - LINKPORT_IOE_OPEN_BASE)));
     }
