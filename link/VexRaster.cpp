@@ -1,0 +1,158 @@
+#include "link/VexRaster.h"
+
+#include "link/Host.h"
+#include "link/OutsideLibraries.h"
+#include "link/VexStatusControl.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+
+namespace svc {
+namespace {
+
+constexpr const char* kNoMemoryText =
+    "There is not enough free memory to run this program.\nQuit one or more programs, and then try again.";
+constexpr const char* kPaperText =
+    "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
+    "Then click the [OK] button on the screen.";
+constexpr int kBusyPauseMs = 500;
+
+// Decides what to do after SendDataChannel did not take the bytes. Returns 1
+// when the printer is only busy (or out of paper and the technician reloaded
+// it) and the same bytes should go again; otherwise the code that ends the send.
+Result AfterRefusal(Result sendResult)
+{
+    if (sendResult != rc::Channel)
+        return sendResult;
+    if (GetD4ErrorCode() != kChannelBusyDetail)
+        return rc::Channel;
+    const Result status = ReadStatus();
+    if (status != rc::Ok)
+        return status;
+    if (Status().PrinterState() == state::Error) {
+        if (Status().PrinterError() != kPaperOutError)
+            return rc::PrinterError;
+        host().MessageBox(BoxOwner::MainWindow, kPaperText, "Error", BoxIcon::Error, BoxButtons::Ok);
+    }
+    return rc::Ok;
+}
+
+// One chunk of a print file, resent at once (no pause) while the printer is busy.
+Result SendFileChunk(const std::uint8_t* data, std::uint32_t count)
+{
+    for (;;) {
+        const Result sent = SendDataChannel(data, count);
+        if (sent == rc::Ok)
+            return rc::Ok;
+        const Result next = AfterRefusal(sent);
+        if (next != rc::Ok)
+            return next;
+        host().RepaintMainWindow();
+    }
+}
+
+}  // namespace
+
+TPRaster::TPRaster()
+{
+    buffer_ = new (std::nothrow) std::uint8_t[kCapacity];
+    if (buffer_ == nullptr) {
+        host().MessageBox(BoxOwner::None, kNoMemoryText, "Error!", BoxIcon::Error, BoxButtons::Ok);
+        std::exit(0);
+    }
+    std::memset(buffer_, 0, kCapacity);
+}
+
+TPRaster::~TPRaster()
+{
+    delete[] buffer_;
+}
+
+Result TPRaster::Append(const std::uint8_t* data, int count)
+{
+    if (count < 0 || count > kBlock) {
+        // A caller composed a piece larger than one block: a bug, not a printer condition.
+        std::fprintf(stderr, "TPRaster::Append: %d bytes in one call, at most %d are allowed\n", count, kBlock);
+        std::exit(EXIT_FAILURE);
+    }
+    int done = 0;
+    while (done < count) {
+        if (count_ >= kCapacity) {
+            // Earlier sends failed and every byte of the buffer is taken: the
+            // next byte has to wait until the buffer has gone out.
+            const Result sent = SendLoop();
+            if (sent != rc::Ok)
+                return sent;
+        }
+        // Up to the block size the bytes are copied in one piece; past it (only
+        // after a failed send) one byte at a time, each followed by a send.
+        const int room = count_ < kBlock ? kBlock - count_ : 1;
+        const int n = std::min(room, count - done);
+        std::memcpy(buffer_ + count_, data + done, static_cast<std::size_t>(n));
+        count_ += n;
+        done += n;
+        if (count_ >= kBlock) {
+            const Result sent = SendLoop();
+            if (sent != rc::Ok)
+                return sent;
+        }
+    }
+    return rc::Ok;
+}
+
+Result TPRaster::Flush()
+{
+    return SendLoop();
+}
+
+Result TPRaster::SendLoop()
+{
+    for (;;) {
+        const Result sent = SendDataChannel(buffer_, static_cast<std::uint32_t>(count_));
+        if (sent == rc::Ok) {
+            std::memset(buffer_, 0, kCapacity);
+            count_ = 0;
+            return rc::Ok;
+        }
+        // On failure the bytes stay where they are and go ahead of the next ones.
+        const Result next = AfterRefusal(sent);
+        if (next != rc::Ok)
+            return next;
+        host().Sleep(kBusyPauseMs);
+    }
+}
+
+Result TPRaster::SendPrintFile(const std::string& fileName)
+{
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file.is_open())
+        return rc::FileOpen;
+    std::array<std::uint8_t, kBlock> chunk{};
+    for (;;) {
+        file.read(reinterpret_cast<char*>(chunk.data()), kBlock);
+        const auto got = static_cast<std::uint32_t>(file.gcount());
+        // A read error (a directory, a vanished disk) must not pass for the end of the job.
+        if (file.bad() || (got == 0 && !file.eof()))
+            return rc::FileOpen;
+        if (got == 0)
+            return rc::Ok;
+        const Result sent = SendFileChunk(chunk.data(), got);
+        if (sent != rc::Ok)
+            return sent;
+        if (got < static_cast<std::uint32_t>(kBlock))
+            return rc::Ok;
+    }
+}
+
+TPRaster& JobStream()
+{
+    static TPRaster stream;
+    return stream;
+}
+
+}  // namespace svc
