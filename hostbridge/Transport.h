@@ -46,4 +46,11 @@ HOSTBRIDGE_API Transport* CurrentTransport();
 using TransportFactory = std::function<std::unique_ptr<Transport>(std::uint16_t portCode)>;
 HOSTBRIDGE_API void SetTransportFactory(TransportFactory factory);
 
+// How long the port switch itself waits on a device: connecting to a virtual
+// printer, reading the device ID, claiming a parallel port. Reads and writes
+// of the channel use the deadline their caller passes. 2000 ms unless changed
+// (tests shorten it); values below 1 are raised to 1.
+HOSTBRIDGE_API void SetPortTimeout(int milliseconds);
+HOSTBRIDGE_API int PortTimeout();
+
 }  // namespace hb

@@ -1,0 +1,148 @@
+#include "hostbridge/PortMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+using hb::PortKind;
+using hb::PortTarget;
+
+TEST(PortMap, PortNamesAndDefaults)
+{
+    EXPECT_EQ(hb::PortCodeFromName("LPT1"), 1028);
+    EXPECT_EQ(hb::PortCodeFromName("LPT3"), 1030);
+    EXPECT_EQ(hb::PortCodeFromName("ZQUSB1"), 1025);
+    EXPECT_EQ(hb::PortCodeFromName("ZQUSB3"), 1027);
+    EXPECT_FALSE(hb::PortCodeFromName("LPT4"));
+    EXPECT_FALSE(hb::PortCodeFromName("lpt1"));
+    EXPECT_STREQ(hb::PortName(1026), "ZQUSB2");
+    EXPECT_EQ(hb::PortName(1024), nullptr);
+    EXPECT_EQ(hb::PortName(1031), nullptr);
+
+    EXPECT_EQ(hb::DefaultTarget(1028), (PortTarget{PortKind::Parport, "/dev/parport0"}));
+    EXPECT_EQ(hb::DefaultTarget(1030), (PortTarget{PortKind::Parport, "/dev/parport2"}));
+    EXPECT_EQ(hb::DefaultTarget(1025), (PortTarget{PortKind::UsbLp, "/dev/usb/lp0"}));
+    EXPECT_EQ(hb::DefaultTarget(1027), (PortTarget{PortKind::UsbLp, "/dev/usb/lp2"}));
+}
+
+TEST(PortMap, TargetForms)
+{
+    std::string why;
+    EXPECT_EQ(hb::ParseTarget("unix:/run/user/1000/vprinter.sock", why),
+              (PortTarget{PortKind::UnixSocket, "/run/user/1000/vprinter.sock"}));
+    EXPECT_EQ(hb::ParseTarget(" usblp:/dev/usb/lp3 ", why), (PortTarget{PortKind::UsbLp, "/dev/usb/lp3"}));
+    EXPECT_EQ(hb::ParseTarget("parport:/dev/parport1", why), (PortTarget{PortKind::Parport, "/dev/parport1"}));
+    // Bare paths are recognised by their name.
+    EXPECT_EQ(hb::ParseTarget("/dev/usb/lp1", why), (PortTarget{PortKind::UsbLp, "/dev/usb/lp1"}));
+    EXPECT_EQ(hb::ParseTarget("/dev/usblp0", why), (PortTarget{PortKind::UsbLp, "/dev/usblp0"}));
+    EXPECT_EQ(hb::ParseTarget("/dev/parport2", why), (PortTarget{PortKind::Parport, "/dev/parport2"}));
+
+    for (const char* bad : {"", "unix:", "unix:relative.sock", "tcp:host:9100", "/dev/ttyS0", "lp0"}) {
+        why.clear();
+        EXPECT_FALSE(hb::ParseTarget(bad, why)) << bad;
+        EXPECT_FALSE(why.empty()) << bad;
+    }
+}
+
+TEST(PortMap, EnvironmentFormKeepsGoodEntriesAndReportsBadOnes)
+{
+    const auto entries =
+        hb::ParseEnvironmentMap("LPT1=unix:/tmp/vp.sock; ;ZQUSB1 = /dev/usb/lp3;LPT9=/dev/parport0;"
+                                "LPT2;LPT3=ftp:/x");
+    ASSERT_EQ(entries.targets.size(), 2u);
+    EXPECT_EQ(entries.targets.at(1028), (PortTarget{PortKind::UnixSocket, "/tmp/vp.sock"}));
+    EXPECT_EQ(entries.targets.at(1025), (PortTarget{PortKind::UsbLp, "/dev/usb/lp3"}));
+    ASSERT_EQ(entries.problems.size(), 3u);
+    EXPECT_NE(entries.problems[0].find("LPT9"), std::string::npos);
+    EXPECT_NE(entries.problems[1].find("\"LPT2\" is not PORT=TARGET"), std::string::npos);
+    EXPECT_NE(entries.problems[2].find("LPT3"), std::string::npos);
+    for (const auto& problem : entries.problems)
+        EXPECT_TRUE(problem.starts_with("SVCADJUST_PORTMAP: ")) << problem;
+}
+
+TEST(PortMap, FileFormWithCommentsAndLineNumbers)
+{
+    const auto entries = hb::ParseFileMap("# virtual printers\n"
+                                          "LPT1 = unix:/tmp/a.sock   # the bench printer\n"
+                                          "\r\n"
+                                          "ZQUSB2=usblp:/dev/usb/lp7\r\n"
+                                          "LPT2 unix:/tmp/b.sock\n"
+                                          "ZQUSB3 = nowhere",
+                                          "ports.conf");
+    ASSERT_EQ(entries.targets.size(), 2u);
+    EXPECT_EQ(entries.targets.at(1028), (PortTarget{PortKind::UnixSocket, "/tmp/a.sock"}));
+    EXPECT_EQ(entries.targets.at(1026), (PortTarget{PortKind::UsbLp, "/dev/usb/lp7"}));
+    ASSERT_EQ(entries.problems.size(), 2u);
+    EXPECT_TRUE(entries.problems[0].starts_with("ports.conf line 5: ")) << entries.problems[0];
+    EXPECT_TRUE(entries.problems[1].starts_with("ports.conf line 6: ZQUSB3: ")) << entries.problems[1];
+}
+
+TEST(PortMap, EnvironmentWinsPerPortThenFileThenDefault)
+{
+    const auto environment = hb::ParseEnvironmentMap("LPT1=unix:/env.sock;LPT2=bogus");
+    const auto file = hb::ParseFileMap("LPT1 = unix:/file1.sock\nLPT2 = unix:/file2.sock\n", "f");
+    EXPECT_EQ(hb::ResolvePort(1028, environment, file).path, "/env.sock");
+    // A bad entry in the variable is ignored, so the file's entry applies.
+    EXPECT_EQ(hb::ResolvePort(1029, environment, file).path, "/file2.sock");
+    EXPECT_EQ(hb::ResolvePort(1030, environment, file), hb::DefaultTarget(1030));
+}
+
+class PortMapFromSystem : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("hb-portmap-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(dir_ / "hostbridge");
+        if (const char* home = std::getenv("HOME"))
+            home_ = home;
+        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        unsetenv("SVCADJUST_PORTMAP");
+    }
+    void TearDown() override
+    {
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("SVCADJUST_PORTMAP");
+        setenv("HOME", home_.c_str(), 1);
+        std::filesystem::remove_all(dir_);
+    }
+    void WriteFile(const std::string& content)
+    {
+        std::ofstream(dir_ / "hostbridge" / "ports.conf") << content;
+    }
+    std::filesystem::path dir_;
+    std::string home_;
+};
+
+TEST_F(PortMapFromSystem, ReadsTheVariableAndTheConfigFile)
+{
+    EXPECT_EQ(hb::PortMapFilePath(), (dir_ / "hostbridge" / "ports.conf").string());
+    WriteFile("LPT1 = unix:/from-file.sock\nZQUSB1 = /dev/usb/lp5\nLPT2 = ???\n");
+    setenv("SVCADJUST_PORTMAP", "LPT1=unix:/from-env.sock", 1);
+
+    std::vector<std::string> problems;
+    EXPECT_EQ(hb::LookUpPort(1028, problems).path, "/from-env.sock");
+    EXPECT_EQ(hb::LookUpPort(1025, problems).path, "/dev/usb/lp5");
+    EXPECT_EQ(hb::LookUpPort(1029, problems), hb::DefaultTarget(1029));
+    ASSERT_FALSE(problems.empty());
+    EXPECT_NE(problems[0].find("ports.conf line 3"), std::string::npos) << problems[0];
+}
+
+TEST_F(PortMapFromSystem, NoFileAndNoVariableGiveTheDefaults)
+{
+    std::vector<std::string> problems;
+    EXPECT_EQ(hb::LookUpPort(1025, problems), hb::DefaultTarget(1025));
+    EXPECT_TRUE(problems.empty());
+
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", "/home/tech", 1);
+    EXPECT_EQ(hb::PortMapFilePath(), "/home/tech/.config/hostbridge/ports.conf");
+}
+
+}  // namespace
