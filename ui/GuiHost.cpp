@@ -1,0 +1,101 @@
+#include "ui/GuiHost.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+namespace svc::ui {
+
+void GuiHost::Sleep(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(std::max(0, milliseconds), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void GuiHost::RepaintMainWindow() {
+    if (mainWindow_) mainWindow_->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+namespace {
+
+QMessageBox::Icon ToQt(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Error: return QMessageBox::Critical;
+    case BoxIcon::Information: return QMessageBox::Information;
+    case BoxIcon::Question: return QMessageBox::Question;
+    case BoxIcon::Warning: return QMessageBox::Warning;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQt(BoxButtons buttons) {
+    switch (buttons) {
+    case BoxButtons::Ok: return QMessageBox::Ok;
+    case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case BoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+BoxAnswer FromQt(int button, BoxButtons buttons) {
+    switch (button) {
+    case QMessageBox::Ok: return BoxAnswer::Ok;
+    case QMessageBox::Yes: return BoxAnswer::Yes;
+    case QMessageBox::No: return BoxAnswer::No;
+    case QMessageBox::Cancel: return BoxAnswer::Cancel;
+    default:
+        // Closed by Escape or the title bar: the safe answer of the box.
+        return buttons == BoxButtons::YesNo ? BoxAnswer::No
+               : buttons == BoxButtons::Ok  ? BoxAnswer::Ok
+                                            : BoxAnswer::Cancel;
+    }
+}
+
+}  // namespace
+
+BoxAnswer GuiHost::MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
+                              BoxButtons buttons) {
+    // A box without a named owner belongs to the window the technician is
+    // using (the start window); at start-up there is none.
+    QWidget* parent = owner == BoxOwner::MainWindow ? mainWindow_.data() : QApplication::activeWindow();
+    QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text), ToQt(buttons),
+                    parent);
+    // The hourglass of a running operation must not hide the box's buttons.
+    const bool busy = HourglassShown();
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (busy) QApplication::restoreOverrideCursor();
+    return FromQt(answer, buttons);
+}
+
+void ShowHourglass() {
+    if (!HourglassShown()) {
+        ShowNormalCursor();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+}
+
+void ShowNormalCursor() {
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+}
+
+bool HourglassShown() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+void CentreOnScreen(QWidget* window) {
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+}  // namespace svc::ui

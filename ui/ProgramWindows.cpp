@@ -1,0 +1,37 @@
+#include "ui/ProgramWindows.h"
+
+#include "link/VexRaster.h"
+#include "link/VexRemoteComm.h"
+#include "link/VexStatusControl.h"
+#include "service/VexFactory.h"
+#include "ui/VexFormAbout.h"
+#include "ui/VexFormAdjust.h"
+#include "ui/VexFormBoot.h"
+#include "ui/VexFormQuit.h"
+#include "ui/howto/HowToWindows.h"
+
+namespace svc::ui {
+
+void CreateProgramObjects() {
+    JobStream();
+    Status();
+    Factory();
+    RemoteComm();
+}
+
+ProgramWindows::ProgramWindows()
+    : boot_(std::make_unique<TFormBoot>()),
+      adjust_(std::make_unique<TFormAdjust>(*boot_)),
+      about_(std::make_unique<TAboutBox>()),
+      quit_(std::make_unique<TFormQuit>()),
+      howTo_(std::make_unique<HowToWindows>()) {
+    boot_->SetMainWindow(adjust_.get());
+    boot_->SetAboutBox(about_.get());
+    adjust_->SetQuitWindow(quit_.get());
+    adjust_->SetHowToWindows(howTo_.get());
+    quit_->SetStartWindow(boot_.get());
+}
+
+ProgramWindows::~ProgramWindows() = default;
+
+}  // namespace svc::ui

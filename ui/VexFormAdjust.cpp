@@ -1,0 +1,533 @@
+#include "ui/VexFormAdjust.h"
+
+#include "link/Host.h"
+#include "link/OutsideLibraries.h"
+#include "link/VexRaster.h"
+#include "service/VexFactory.h"
+#include "ui/FeaturePanel.h"
+#include "ui/GuiHost.h"
+#include "ui/RadioGroup.h"
+#include "ui/VexFormBoot.h"
+#include "ui/howto/HowToWindows.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace svc::ui {
+
+namespace {
+
+const QStringList kAdjustmentItemsTexts = {
+    "Market setting",          "Head ID",          "CR motor drive dispersion", "PG adjustment",
+    "Head angular adjustment", "PF adjustment",    "PW sensor adjustment",      "Bi-D adjustment",
+    "Pixel shift adjustment",  "Cut position adjustment", "USB ID",             "IEEE1394 ID",
+    "First dot position adjustment"};
+const QStringList kMaintenanceItemsTexts = {"Head cleaning", "Ink charge", "Refurbishment for DOA",
+                                       "Waste Ink Pad counter", "EEPROM data copy"};
+const QStringList kCheckPatternItemsTexts = {"A3+ quality paper print", "A4 normal paper print",
+                                        "Nozzle check pattern print"};
+const QStringList kAppendixItemsTexts = {"EEPROM data", "Printer information"};
+
+const QColor kWindowColour(182, 220, 208);
+const QColor kMemoBackground(198, 210, 253);
+const QColor kBlack(0, 0, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+// The cells a closed connection empties; PF, PW sensor, pixel shift and
+// IEEE 1394 ID keep their text into the next connection.
+const char* const kCellsEmptiedAtClose[] = {
+    "HeadIDPnl",     "BidVSD1BkPnl",  "BidVSD1CLPnl", "BidVSD2BkPnl",          "BidVSD2CLPnl", "BidVSD2DBkPnl",
+    "BidVSD2DCLPnl", "BidVSD4BkPnl", "BidVSD4CLPnl", "UsbIDPnl", "WasteInkPadCounterPnl"};
+
+// The cut position list of its panel starts on "9" each time the window is shown.
+const char* const kCutPositionList = "CutPosAdjustInputComboBox";
+constexpr int kCutPositionDefaultIndex = 8;
+
+void SetColourEverywhere(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
+    // The disabled window keeps its colours: busy is not the same as unusable.
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, role, colour);
+}
+
+// Builds the "Adjusted items" panel top to bottom.
+class CellBuilder {
+public:
+    explicit CellBuilder(QWidget* panel) : panel_(panel) {}
+
+    void Heading(const QString& text, int height = 14) {
+        auto* label = new QLabel(text, panel_);
+        label->setGeometry(4, y_, 161, height);
+        label->setFont(QFont("Arial", 8, QFont::Bold));
+        y_ += height;
+    }
+    QLabel* Cell(const char* name, int x, int width, int height = 17) {
+        auto* cell = new QLabel(panel_);
+        cell->setObjectName(name);
+        cell->setGeometry(x, y_, width, height);
+        cell->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        cell->setAlignment(Qt::AlignCenter);
+        cell->setWordWrap(true);
+        cell->setFont(QFont("Arial", 8));
+        cell->setAutoFillBackground(true);
+        QPalette p = cell->palette();
+        SetColourEverywhere(p, QPalette::Window, Qt::white);
+        cell->setPalette(p);
+        return cell;
+    }
+    void Caption(const QString& text, int x, int width, int height = 17) {
+        auto* label = new QLabel(text, panel_);
+        label->setGeometry(x, y_, width, height);
+        label->setFont(QFont("Arial", 8));
+        label->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
+    }
+    void Next(int height) { y_ += height; }
+
+private:
+    QWidget* panel_;
+    int y_ = 4;
+};
+
+}  // namespace
+
+TFormAdjust::TFormAdjust(TFormBoot& boot)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      boot_(boot) {
+    setObjectName("FormAdjust");
+    setWindowTitle("Adjustment program");
+    setFixedSize(846, 464);
+    setFont(QFont("Arial", 9));
+    QPalette p = palette();
+    SetColourEverywhere(p, QPalette::Window, kWindowColour);
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    BuildLeft();
+    BuildBottomLeft();
+    BuildCentre();
+    BuildAdjustedItems();
+
+    disableTimer_ = new QTimer(this);
+    disableTimer_->setObjectName("DisableTimer");
+    disableTimer_->setInterval(100);
+    connect(disableTimer_, &QTimer::timeout, this, &TFormAdjust::DisableTimerTimer);
+    disableTimer_->start();
+    CentreOnScreen(this);
+}
+
+TFormAdjust::~TFormAdjust() = default;
+
+void TFormAdjust::BuildLeft() {
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("AdjustmentTab");
+    tabs_->setGeometry(kLeftRegion);
+    tabs_->setFont(QFont("Arial", 8));
+    tabs_->setUsesScrollButtons(false);
+    struct TabSpec {
+        const char* tab;
+        const char* group;
+        const char* title;
+        const QStringList* items;
+    };
+    const TabSpec specs[kGroupCount] = {
+        {"Adjustment", "AdjustRdoGrp", "Adjustment", &kAdjustmentItemsTexts},
+        {"Maintenance", "MaintenanceRdoGrp", "Maintenance", &kMaintenanceItemsTexts},
+        {"Check pattern", "CheckPatternRdoGrp", "Check pattern items", &kCheckPatternItemsTexts},
+        {"Appendix", "AppendixRdoGrp", "Appendix items", &kAppendixItemsTexts},
+    };
+    for (int g = 0; g < kGroupCount; ++g) {
+        auto* page = new QWidget(tabs_);
+        page->setObjectName(QString(specs[g].group).replace("RdoGrp", "Sheet"));
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(4, 4, 4, 4);
+        groups_[g] = new RadioGroup(specs[g].group, specs[g].title, *specs[g].items, page);
+        groups_[g]->setFont(QFont("Arial", 9));
+        layout->addWidget(groups_[g]);
+        tabs_->addTab(page, specs[g].tab);
+    }
+    connect(groups_[0], &RadioGroup::Click, this, &TFormAdjust::AdjustRdoGrpClick);
+    connect(groups_[1], &RadioGroup::Click, this, &TFormAdjust::MaintenanceRdoGrpClick);
+    connect(groups_[2], &RadioGroup::Click, this, &TFormAdjust::CheckPatternRdoGrpClick);
+    connect(groups_[3], &RadioGroup::Click, this, &TFormAdjust::AppendixRdoGrpClick);
+    connect(tabs_, &QTabWidget::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
+}
+
+void TFormAdjust::BuildBottomLeft() {
+    auto* area = new QWidget(this);
+    area->setObjectName("ControlPnl");
+    area->setGeometry(kBottomLeftRegion);
+    modelName_ = new QLabel("QX-900", area);
+    modelName_->setObjectName("ModelNameLbl");
+    modelName_->setGeometry(0, 8, 240, 30);
+    modelName_->setAlignment(Qt::AlignCenter);
+    modelName_->setFont(QFont("Arial", 14, QFont::Bold));
+    getStatusBtn_ = new QPushButton("Get Status", area);
+    getStatusBtn_->setObjectName("GetStatusBtn");
+    getStatusBtn_->setGeometry(14, 52, 100, 30);
+    quitBtn_ = new QPushButton("Quit", area);
+    quitBtn_->setObjectName("QuitBtn");
+    quitBtn_->setGeometry(126, 52, 100, 30);
+    connect(getStatusBtn_, &QPushButton::clicked, this, &TFormAdjust::GetStatusBtnClick);
+    connect(quitBtn_, &QPushButton::clicked, this, &TFormAdjust::QuitBtnClick);
+}
+
+void TFormAdjust::BuildCentre() {
+    canvas_ = new QFrame(this);
+    canvas_->setObjectName("CanvasPnl");
+    canvas_->setGeometry(kCentreRegion);
+    static_cast<QFrame*>(canvas_)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName("StatusMemo");
+    memo_->setReadOnly(true);
+    memo_->setFocusPolicy(Qt::NoFocus);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memo_->setFont(QFont("Arial", 9));
+    QPalette p = memo_->palette();
+    SetColourEverywhere(p, QPalette::Base, kMemoBackground);
+    memo_->setPalette(p);
+    SetMemoColour(kBlack);
+    PlaceMemo(kBottomCentreRegion.width());
+}
+
+void TFormAdjust::BuildAdjustedItems() {
+    auto* panel = new QFrame(this);
+    adjustedItems_ = panel;
+    panel->setObjectName("AdjustedItemsPnl");
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(kRightRegion);
+    CellBuilder b(panel);
+    auto* title = new QLabel("Adjusted items", panel);
+    title->setObjectName("AdjustedItemsLbl");
+    title->setGeometry(4, 4, 161, 18);
+    title->setAlignment(Qt::AlignCenter);
+    title->setFont(QFont("Arial", 9, QFont::Bold));
+    b.Next(22);
+
+    b.Heading("Head ID");
+    b.Cell("HeadIDPnl", 4, 161, 30);
+    b.Next(34);
+    b.Heading("PF adjustment");
+    b.Cell("PFAdjustPnl", 4, 60);
+    b.Next(21);
+    b.Heading("PW sensor adjustment");
+    b.Caption("Top", 4, 34);
+    b.Cell("PWSensorTopPnl", 40, 40);
+    b.Caption("Bottom", 82, 40);
+    b.Cell("PWSensorBottomPnl", 124, 40);
+    b.Next(19);
+    b.Caption("Left", 4, 34);
+    b.Cell("PWSensorLeftPnl", 40, 40);
+    b.Caption("Right", 82, 40);
+    b.Cell("PWSensorRightPnl", 124, 40);
+    b.Next(21);
+    b.Heading("Bi-D");
+    b.Caption("Black", 56, 50, 14);
+    b.Caption("Color", 108, 50, 14);
+    b.Next(15);
+    const char* rows[] = {"VSD1", "VSD2", "VSD2'", "VSD4"};
+    const char* keys[] = {"VSD1", "VSD2", "VSD2D", "VSD4"};
+    for (int r = 0; r < 4; ++r) {
+        b.Caption(rows[r], 4, 44);
+        b.Cell(qPrintable(QString("Bid%1BkPnl").arg(keys[r])), 56, 50);
+        b.Cell(qPrintable(QString("Bid%1CLPnl").arg(keys[r])), 110, 50);
+        b.Next(19);
+    }
+    b.Next(2);
+    b.Heading("Pixel shift adjustment");
+    const char* letters = "ABCDEF";
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const QChar letter(letters[row * 3 + col]);
+            b.Caption(letter, 4 + col * 54, 14);
+            b.Cell(qPrintable(QString("ColorShift%1Pnl").arg(letter)), 20 + col * 54, 34);
+        }
+        b.Next(19);
+    }
+    b.Next(2);
+    b.Heading("USB ID");
+    b.Cell("UsbIDPnl", 4, 161);
+    b.Next(21);
+    b.Heading("IEEE1394 ID");
+    b.Cell("IEEE1394IDPnl", 4, 161);
+    b.Next(21);
+    b.Heading("Waste Ink Pad Counter");
+    b.Cell("WasteInkPadCounterPnl", 4, 80);
+}
+
+// ---- memo and busy state ----
+
+void TFormAdjust::SetMemoColour(const QColor& colour) {
+    QPalette p = memo_->palette();
+    SetColourEverywhere(p, QPalette::Text, colour);
+    memo_->setPalette(p);
+}
+
+QColor TFormAdjust::MemoTextColour() const { return memo_->palette().color(QPalette::Active, QPalette::Text); }
+
+void TFormAdjust::PlaceMemo(int width) {
+    const QRect r = kBottomCentreRegion;
+    memo_->setGeometry(r.x(), r.y(), width, r.height());
+}
+
+Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
+    const ModeEffect effect = EffectOfMode(mode);
+    if (effect.wait == ReadyWait::Quiet) {
+        if (Result r = WaitUntilReady(0); r != rc::Ok) {
+            ReportErrorCode(r);
+            return r;
+        }
+    } else if (effect.wait == ReadyWait::WithMessages) {
+        if (Result r = WaitUntilReady(1); r != rc::Ok) return r;
+    }
+
+    const QString qtext = QString::fromStdString(text);
+    switch (effect.memo) {
+    case MemoEdit::Replace: memo_->setPlainText(qtext); break;
+    case MemoEdit::Append: {
+        QTextCursor end = memo_->textCursor();
+        end.movePosition(QTextCursor::End);
+        end.insertText(qtext);
+        break;
+    }
+    case MemoEdit::NewLine:
+        if (memo_->document()->isEmpty())
+            memo_->setPlainText(qtext);
+        else
+            memo_->appendPlainText(qtext);
+        break;
+    case MemoEdit::Keep: break;
+    }
+    if (effect.memo != MemoEdit::Keep)
+        memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+
+    switch (effect.colour) {
+    case TextColour::Black: SetMemoColour(kBlack); break;
+    case TextColour::Blue: SetMemoColour(kBlue); break;
+    case TextColour::Red: SetMemoColour(kRed); break;
+    case TextColour::Keep: break;
+    }
+    switch (effect.cursor) {
+    case CursorChange::Normal: ShowNormalCursor(); break;
+    case CursorChange::Hourglass: ShowHourglass(); break;
+    case CursorChange::Keep: break;
+    }
+    switch (effect.window) {
+    case WindowChange::Disable: setEnabled(false); break;
+    case WindowChange::EnableNow: setEnabled(true); break;
+    case WindowChange::EnableByTimer: disableTimer_->start(); break;
+    case WindowChange::Keep: break;
+    }
+    repaint();
+    return rc::Ok;
+}
+
+void TFormAdjust::DisableTimerTimer() {
+    setEnabled(true);
+    disableTimer_->stop();
+}
+
+Result TFormAdjust::WaitUntilReady(int showMessages) { return ui::WaitUntilReady(*this, showMessages); }
+
+void TFormAdjust::ReportErrorCode(Result code) { ui::ReportErrorCode(*this, code); }
+
+void TFormAdjust::SetFeatureAvailability(int level) { ui::SetFeatureAvailability(*this, level); }
+
+void TFormAdjust::EnableItems(const Availability& a) {
+    RadioGroup* adjustment = RadioGroupOf(Group::Adjustment);
+    for (int i = 0; i < kAdjustmentItems; ++i) adjustment->SetItemEnabled(i, a.adjustment[i]);
+    RadioGroup* maintenance = RadioGroupOf(Group::Maintenance);
+    for (int i = 0; i < kMaintenanceItems; ++i) maintenance->SetItemEnabled(i, a.maintenance[i]);
+    RadioGroupOf(Group::CheckPattern)->setEnabled(a.checkPatternGroup);
+    RadioGroup* appendix = RadioGroupOf(Group::Appendix);
+    for (int i = 0; i < kAppendixItems; ++i) appendix->SetItemEnabled(i, a.appendix[i]);
+}
+
+void TFormAdjust::EnableForReport() {
+    setEnabled(true);
+    tabs_->setEnabled(true);
+    RadioGroupOf(Group::Maintenance)->setEnabled(true);
+    quitBtn_->setEnabled(true);
+    getStatusBtn_->setEnabled(true);
+    ShowNormalCursor();
+}
+
+void TFormAdjust::FocusField(const std::string& objectName) {
+    if (auto* field = findChild<QWidget*>(QString::fromStdString(objectName))) field->setFocus();
+}
+
+// ---- panels ----
+
+void TFormAdjust::AddPanel(FeaturePanel* panel) {
+    panel->setParent(this);
+    panel->frame_ = this;
+    panel->setGeometry(kCentreRegion);
+    panel->hide();
+    panels_.push_back(panel);
+}
+
+void TFormAdjust::RegisterPanel(Group group, int item, FeaturePanel* panel) {
+    AddPanel(panel);
+    itemPanels_[{static_cast<int>(group), item}] = panel;
+}
+
+void TFormAdjust::ShowPanel(FeaturePanel* panel) {
+    panel->raise();
+    panel->show();
+}
+
+void TFormAdjust::WidenMemo() {
+    adjustedItems_->hide();
+    PlaceMemo(kWideMemoWidth);
+}
+
+QLabel* TFormAdjust::AdjustedCell(const QString& name) const {
+    return adjustedItems_->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
+}
+
+void TFormAdjust::SetAdjustedCell(const QString& name, const QString& text) {
+    if (QLabel* cell = AdjustedCell(name)) cell->setText(text);
+}
+
+bool TFormAdjust::HideAllPanels(int keepText) {
+    if (!carriageAtHome_) {
+        // A carriage left out of its home position by the PG adjustment goes
+        // back before any other panel can be used.
+        if (Factory().CarriageHome() == 0) return false;
+        carriageAtHome_ = 1;
+    }
+    canvas_->hide();
+    for (FeaturePanel* panel : panels_) panel->hide();
+    adjustedItems_->show();
+    if (keepText == 0) memo_->clear();
+    memo_->show();
+    SetMemoColour(kBlack);
+    PlaceMemo(kBottomCentreRegion.width());
+    return true;
+}
+
+// ---- handlers ----
+
+void TFormAdjust::ClearSelections(bool keepAppendix, int exceptGroup) {
+    for (int g = 0; g < kGroupCount; ++g) {
+        if (g == exceptGroup) continue;
+        if (keepAppendix && g == static_cast<int>(Group::Appendix)) continue;
+        groups_[g]->SetItemIndex(-1);
+    }
+}
+
+void TFormAdjust::RadioGroupClick(Group group) {
+    HideAllPanels(0);
+    const int item = RadioGroupOf(group)->ItemIndex();
+    auto found = itemPanels_.find({static_cast<int>(group), item});
+    if (found != itemPanels_.end()) {
+        ShowPanel(found->second);
+        found->second->OnChosen();
+    } else {
+        canvas_->show();  // a feature without a panel yet
+    }
+    ClearSelections(false, static_cast<int>(group));
+}
+
+void TFormAdjust::AdjustRdoGrpClick() { RadioGroupClick(Group::Adjustment); }
+void TFormAdjust::MaintenanceRdoGrpClick() { RadioGroupClick(Group::Maintenance); }
+void TFormAdjust::CheckPatternRdoGrpClick() { RadioGroupClick(Group::CheckPattern); }
+void TFormAdjust::AppendixRdoGrpClick() { RadioGroupClick(Group::Appendix); }
+
+void TFormAdjust::AdjustmentTabChange() {
+    HideAllPanels(0);
+    canvas_->show();
+    memo_->clear();
+    ClearSelections(false, -1);
+}
+
+void TFormAdjust::QuitBtnClick() { close(); }
+
+void TFormAdjust::GetStatusBtnClick() { ui::GetStatus(*this, boot_.PortCode()); }
+
+void TFormAdjust::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TFormAdjust::FormShow() {
+    switch (boot_.ModelCode()) {
+    case 1: modelName_->setText("Corvid Lumen 4100"); break;
+    case 2: modelName_->setText("Corvid Lumen 4200"); break;
+    case kModelNone:
+        host().MessageBox(BoxOwner::MainWindow, "program miss!!", "Error", BoxIcon::Error, BoxButtons::Ok);
+        break;
+    default: break;
+    }
+    if (auto* cutPosition = findChild<QComboBox*>(kCutPositionList))
+        cutPosition->setCurrentIndex(kCutPositionDefaultIndex);
+    GetStatusBtnClick();
+}
+
+void TFormAdjust::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+    if (quit_) quit_->show();
+}
+
+void TFormAdjust::FormClose() {
+    HideAllPanels(0);
+    canvas_->show();
+    for (const char* name : kCellsEmptiedAtClose) SetAdjustedCell(name, QString());
+
+    ShowHourglass();
+    if (exchangeStarted_ == 0) {
+        D4Termination();
+        PortCloseByOsSw();
+    } else {
+        // The printer is running its exchange sequence on its own: leave the
+        // channel alone this once.
+        exchangeStarted_ = 0;
+    }
+    ShowNormalCursor();
+
+    ClearSelections(true, -1);
+    tabs_->setEnabled(true);
+    {
+        const QSignalBlocker quiet(tabs_);  // a programmatic switch is not a tab change
+        tabs_->setCurrentIndex(0);
+    }
+    quitBtn_->setEnabled(true);
+}
+
+void TFormAdjust::HeadAngularPaperFeedBtnClick() {
+    Result r = SendLineFeeds(JobStream(), 5);
+    if (r == rc::Ok) r = JobStream().Flush();
+    if (r == rc::Ok)
+        carriageAtHome_ = 1;
+    else
+        ReportErrorCode(r);
+}
+
+// ---- how-to windows ----
+
+void TFormAdjust::ShowHowTo(HowTo which) {
+    if (howTo_) howTo_->Show(which);
+}
+
+void TFormAdjust::HeadAngularAdjustHowToBtnClick() { ShowHowTo(HowTo::HdAngAdjust); }
+void TFormAdjust::PFAdjustHowToBtnClick() { ShowHowTo(HowTo::PFAdjust); }
+void TFormAdjust::HowToCLShiftAdjustBtnClick() { ShowHowTo(HowTo::CLShiftAdjust); }
+void TFormAdjust::BidPrintHowToAdjustBtnClick() { ShowHowTo(HowTo::BidAdjust); }
+void TFormAdjust::PWSensorHowToAdjustBtnClick() { ShowHowTo(HowTo::PWAdjust); }
+void TFormAdjust::CutPosHowToAdjustBtnClick() { ShowHowTo(HowTo::CutPosAdjust); }
+void TFormAdjust::PGHowToAdjustBtnClick() { ShowHowTo(HowTo::PGAdjust); }
+void TFormAdjust::HowToCheckA4PatClick() { ShowHowTo(HowTo::CheckA4Pat); }
+void TFormAdjust::PGAdjustHowToCleanBtnClick() { ShowHowTo(HowTo::Clean); }
+
+}  // namespace svc::ui

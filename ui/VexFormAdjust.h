@@ -1,0 +1,162 @@
+// The main adjustment window: a frame of four tabs of radio groups that pick
+// a feature, the feature's panel in the centre, the status memo below it and
+// the "Adjusted items" panel at the right. Features report progress through
+// SetOperationState, switch panels with HideAllPanels and end a failed
+// operation with ReportErrorCode.
+#pragma once
+
+#include "link/ResultCodes.h"
+#include "ui/StatusReport.h"
+#include "ui/howto/HowToWindows.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace svc::ui {
+
+class FeaturePanel;
+class RadioGroup;
+class TFormBoot;
+
+// The four radio groups, one per tab, in tab order.
+enum class Group { Adjustment, Maintenance, CheckPattern, Appendix };
+inline constexpr int kGroupCount = 4;
+
+class TFormAdjust : public QWidget, public StatusFrame {
+    Q_OBJECT
+public:
+    // Region geometry of the window's client area.
+    static constexpr QRect kLeftRegion{4, 4, 240, 356};
+    static constexpr QRect kBottomLeftRegion{4, 364, 240, 96};
+    static constexpr QRect kCentreRegion{248, 4, 413, 356};
+    static constexpr QRect kBottomCentreRegion{248, 364, 413, 96};
+    static constexpr QRect kRightRegion{665, 4, 169, 456};
+    static constexpr int kWideMemoWidth = 588;
+
+    explicit TFormAdjust(TFormBoot& boot);
+    ~TFormAdjust() override;
+
+    void SetQuitWindow(QWidget* quit) { quit_ = quit; }
+    void SetHowToWindows(HowToWindows* howTo) { howTo_ = howTo; }
+    TFormBoot& Boot() const { return boot_; }
+
+    // ---- the routines every feature uses ----
+    Result SetOperationState(int mode, const std::string& text) override;
+    // Prepares the centre for a new panel; false when the carriage could not
+    // be sent home and nothing was changed.
+    bool HideAllPanels(int keepText);
+    void ReportErrorCode(Result code);
+    Result WaitUntilReady(int showMessages);
+    void SetFeatureAvailability(int level);
+
+    // ---- panels ----
+    // Registers a panel for a radio item: picking the item shows it.
+    void RegisterPanel(Group group, int item, FeaturePanel* panel);
+    // Registers a panel that no item shows directly (a second page).
+    void AddPanel(FeaturePanel* panel);
+    // Shows one registered panel in the centre (page changes inside a feature).
+    void ShowPanel(FeaturePanel* panel);
+    // Hides "Adjusted items" and widens the memo under it (the EEPROM viewer).
+    void WidenMemo();
+
+    // "Adjusted items" cells by objectName ("HeadIDPnl", "BidVSD2DBkPnl", ...).
+    QLabel* AdjustedCell(const QString& name) const;
+    void SetAdjustedCell(const QString& name, const QString& text);
+
+    // ---- window flags ----
+    std::uint8_t CutPatternPrinted() const { return cutPatternPrinted_; }
+    void SetCutPatternPrinted(std::uint8_t value) { cutPatternPrinted_ = value; }
+    std::uint8_t CarriageAtHome() const { return carriageAtHome_; }
+    void SetCarriageAtHome(std::uint8_t value) { carriageAtHome_ = value; }
+    std::uint8_t ExchangeStarted() const { return exchangeStarted_; }
+    void SetExchangeStarted(std::uint8_t value) { exchangeStarted_ = value; }
+
+    // ---- controls ----
+    RadioGroup* RadioGroupOf(Group group) const { return groups_[static_cast<int>(group)]; }
+    QTabWidget* Tabs() const { return tabs_; }
+    QPlainTextEdit* Memo() const { return memo_; }
+    QWidget* Canvas() const { return canvas_; }
+    QWidget* AdjustedItems() const { return adjustedItems_; }
+    QLabel* ModelName() const { return modelName_; }
+    QPushButton* QuitButton() const { return quitBtn_; }
+    QPushButton* GetStatusButton() const { return getStatusBtn_; }
+    QTimer* DisableTimer() const { return disableTimer_; }
+    QColor MemoTextColour() const;
+
+public slots:
+    void AdjustRdoGrpClick();
+    void MaintenanceRdoGrpClick();
+    void CheckPatternRdoGrpClick();
+    void AppendixRdoGrpClick();
+    void AdjustmentTabChange();
+    void QuitBtnClick();
+    void GetStatusBtnClick();
+    void FormShow();
+    void FormClose();
+    void DisableTimerTimer();
+    // The one handler of all seven "Paper feed" buttons.
+    void HeadAngularPaperFeedBtnClick();
+    // The "How to ..." buttons of the panels.
+    void HeadAngularAdjustHowToBtnClick();
+    void PFAdjustHowToBtnClick();
+    void HowToCLShiftAdjustBtnClick();
+    void BidPrintHowToAdjustBtnClick();
+    void PWSensorHowToAdjustBtnClick();
+    void CutPosHowToAdjustBtnClick();
+    void PGHowToAdjustBtnClick();
+    void HowToCheckA4PatClick();
+    void PGAdjustHowToCleanBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // StatusFrame
+    void EnableItems(const Availability& availability) override;
+    void EnableForReport() override;
+    void FocusField(const std::string& objectName) override;
+
+    void BuildLeft();
+    void BuildBottomLeft();
+    void BuildCentre();
+    void BuildAdjustedItems();
+    void RadioGroupClick(Group group);
+    void ClearSelections(bool keepAppendix, int exceptGroup);
+    void SetMemoColour(const QColor& colour);
+    void PlaceMemo(int width);
+    void ShowHowTo(HowTo which);
+
+    TFormBoot& boot_;
+    QWidget* quit_ = nullptr;
+    HowToWindows* howTo_ = nullptr;
+
+    QTabWidget* tabs_ = nullptr;
+    RadioGroup* groups_[kGroupCount] = {};
+    QLabel* modelName_ = nullptr;
+    QPushButton* quitBtn_ = nullptr;
+    QPushButton* getStatusBtn_ = nullptr;
+    QWidget* canvas_ = nullptr;
+    QPlainTextEdit* memo_ = nullptr;
+    QWidget* adjustedItems_ = nullptr;
+    QTimer* disableTimer_ = nullptr;
+
+    std::vector<FeaturePanel*> panels_;
+    std::map<std::pair<int, int>, FeaturePanel*> itemPanels_;
+
+    std::uint8_t cutPatternPrinted_ = 0;
+    std::uint8_t carriageAtHome_ = 1;
+    std::uint8_t exchangeStarted_ = 0;
+};
+
+}  // namespace svc::ui

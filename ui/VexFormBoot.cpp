@@ -1,0 +1,220 @@
+#include "ui/VexFormBoot.h"
+
+#include "link/Host.h"
+#include "link/OutsideLibraries.h"
+#include "ui/GuiHost.h"
+#include "ui/VexFormAbout.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStyle>
+
+#include <array>
+
+namespace svc::ui {
+
+namespace {
+
+const char* const kCableMessage =
+    "Communication error occurred.\nPlease confirm the power for printer and I/F cable connection.";
+const char* const kNegotiationMessage = "Communication error occurred.";
+
+// Port codes by position in the port list; the list holds at most these six.
+constexpr std::array<std::uint16_t, 6> kPortCodes = {1028, 1029, 1030, 1025, 1026, 1027};
+
+const QStringList kLptPorts = {"LPT1", "LPT2", "LPT3"};
+const QStringList kInitialPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1"};
+const QStringList kAllPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3"};
+
+// Device ID of a printer that answers but does not speak the packet protocol;
+// the start window lets it through, Get Status does not.
+constexpr Result kDeviceIdWithoutPacketProtocol = 4097;
+
+QLabel* MakeLabel(const QString& text, QWidget* parent, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QComboBox* MakeList(const char* name, const QStringList& items, QWidget* parent, const QRect& geometry) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    list->setGeometry(geometry);
+    list->setCurrentIndex(-1);
+    return list;
+}
+
+QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent, const QRect& geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+}  // namespace
+
+TFormBoot::TFormBoot() : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                              Qt::WindowCloseButtonHint) {
+    setObjectName("FormBoot");
+    setWindowTitle(" KORVA printer adjustment program");
+    setFixedSize(562, 334);
+    setFont(QFont("Arial", 9));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(158, 248, 176));
+    setPalette(p);
+    setAutoFillBackground(true);
+    BuildControls();
+    CentreOnScreen(this);
+}
+
+void TFormBoot::BuildControls() {
+    auto* title = MakeLabel("KORVA printer adjustment program", this, {0, 14, 562, 40});
+    title->setObjectName("TitleLbl");
+    title->setAlignment(Qt::AlignCenter);
+    title->setFont(QFont("Arial", 20, QFont::Bold, true));
+    QPalette blue = title->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    title->setPalette(blue);
+    auto* system = MakeLabel("for Windows95 / 98 / Me", this, {0, 56, 562, 20});
+    system->setObjectName("SystemLbl");
+    system->setAlignment(Qt::AlignCenter);
+    system->setFont(QFont("Arial", 10, QFont::Bold));
+
+    MakeLabel("Model Name", this, {120, 96, 130, 24})->setObjectName("ModelLbl");
+    modelCombo_ = MakeList("ModelNameCombo", {"Corvid Lumen 4100", "Corvid Lumen 4200"}, this, {260, 96, 180, 24});
+    MakeLabel("Port selection", this, {120, 130, 130, 24})->setObjectName("PortSelectLbl");
+    portCombo_ = MakeList("PortSelectCombo", kInitialPorts, this, {260, 130, 180, 24});
+    portCombo_->setMaxVisibleItems(6);
+    MakeLabel("Destination", this, {120, 164, 130, 24})->setObjectName("DestinationLbl");
+    destinationCombo_ = MakeList("DestinationCombo", {"Standard", "TRN/VLK"}, this, {260, 164, 180, 24});
+    destinationCombo_->setEnabled(false);
+    connect(modelCombo_, &QComboBox::activated, this, &TFormBoot::ModelNameComboChange);
+
+    okBtn_ = MakeButton("OKBtn", "OK", this, {170, 206, 100, 30});
+    okBtn_->setDefault(true);
+    okBtn_->setAutoDefault(true);
+    quitBtn_ = MakeButton("QuitBtn", "Quit", this, {292, 206, 100, 30});
+    connect(okBtn_, &QPushButton::clicked, this, &TFormBoot::OKBtnClick);
+    connect(quitBtn_, &QPushButton::clicked, this, &TFormBoot::QuitBtnClick);
+
+    auto* note = new QFrame(this);
+    note->setObjectName("NotePnl");
+    note->setFrameStyle(QFrame::Box | QFrame::Plain);
+    note->setGeometry(24, 252, 514, 64);
+    auto* sign = new QLabel(note);
+    sign->setObjectName("WarningImage");
+    sign->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
+    sign->setGeometry(10, 12, 40, 40);
+    auto* noteText = MakeLabel(
+        "When you replaced a main board, this program cannot run by USB cable. Please use a parallel cable.", note,
+        {60, 6, 444, 52});
+    noteText->setObjectName("NoteLbl");
+    noteText->setWordWrap(true);
+
+    popupMenu_ = new QMenu(this);
+    popupMenu_->setObjectName("PopupMenu");
+    QAction* version = popupMenu_->addAction("Version");
+    version->setObjectName("VersionItem");
+    connect(version, &QAction::triggered, this, &TFormBoot::VersionItemClick);
+}
+
+void TFormBoot::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Coming back from a minimised state is not a new start.
+    if (!event->spontaneous()) FormShow();
+}
+
+void TFormBoot::FormShow() {
+    modelCombo_->setCurrentIndex(-1);
+    portCombo_->setCurrentIndex(-1);
+    destinationCombo_->setCurrentIndex(-1);
+    okBtn_->setEnabled(true);
+    quitBtn_->setEnabled(true);
+    RebuildPortList();
+}
+
+void TFormBoot::RebuildPortList() {
+    const QStringList* ports = nullptr;
+    switch (GetOsVersion()) {
+    case 162:
+    case 163: ports = &kLptPorts; break;
+    case 164:
+    case 165:
+    case 166: ports = &kAllPorts; break;
+    default: break;  // 161 and anything unknown keep the list as it is
+    }
+    if (!ports) return;
+    portCombo_->clear();
+    portCombo_->addItems(*ports);
+    portCombo_->setCurrentIndex(-1);
+}
+
+void TFormBoot::ModelNameComboChange(int index) {
+    // The destination follows the model; nothing reads it.
+    destinationCombo_->setCurrentIndex(index);
+}
+
+void TFormBoot::OKBtnClick() {
+    ShowHourglass();
+    const int model = modelCombo_->currentIndex();
+    const int port = portCombo_->currentIndex();
+    if (model < 0 || port < 0) {
+        ShowNormalCursor();
+        return;
+    }
+    if (model == 0 || model == 1) {
+        modelCode_ = static_cast<std::uint8_t>(model + 1);
+        SetD4CommandRCode(6, 22);
+    } else {
+        modelCode_ = kModelNone;
+    }
+    if (port < static_cast<int>(kPortCodes.size())) portCode_ = kPortCodes[static_cast<std::size_t>(port)];
+
+    PortCloseByOsSw();
+    if (PortOpenByOsSw(portCode_) != rc::Ok) return ShowConnectionError(kCableMessage);
+    const Result id = GetDeviceIDByOsSw();
+    if (id != rc::Ok && id != kDeviceIdWithoutPacketProtocol) return ShowConnectionError(kCableMessage);
+    if (D4Negotiation() != rc::Ok) return ShowConnectionError(kNegotiationMessage);
+
+    hide();
+    if (mainWindow_) mainWindow_->show();
+    ShowNormalCursor();
+}
+
+void TFormBoot::ShowConnectionError(const char* text) {
+    host().MessageBox(BoxOwner::None, text, "Error!", BoxIcon::Error, BoxButtons::Ok);
+    // Every failed attempt gives the cursor back, whichever step failed.
+    ShowNormalCursor();
+}
+
+void TFormBoot::QuitBtnClick() { close(); }
+
+void TFormBoot::closeEvent(QCloseEvent* event) {
+    PortCloseByOsSw();
+    event->accept();
+    emit Closed();
+}
+
+QPoint TFormBoot::VersionMenuPoint(QPoint inWindow) const { return pos() + inWindow + QPoint(3, 20); }
+
+void TFormBoot::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        popupMenu_->popup(VersionMenuPoint(event->position().toPoint()));
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TFormBoot::VersionItemClick() {
+    if (about_) about_->exec();
+}
+
+}  // namespace svc::ui

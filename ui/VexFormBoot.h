@@ -1,0 +1,73 @@
+// The start window: the technician picks model and port, and OK opens the
+// port, reads the device ID and negotiates the packet channel. It is the
+// application's main window; closing it ends the program.
+#pragma once
+
+#include "link/ResultCodes.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QComboBox;
+class QMenu;
+class QPushButton;
+
+namespace svc::ui {
+
+class TAboutBox;
+
+inline constexpr std::uint8_t kModelNone = 255;
+
+class TFormBoot : public QWidget {
+    Q_OBJECT
+public:
+    TFormBoot();
+
+    // The windows OK and "Version" open.
+    void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
+    void SetAboutBox(TAboutBox* about) { about_ = about; }
+
+    // 1 "Corvid Lumen 4100", 2 "Corvid Lumen 4200", 255 none; 0 before the first OK.
+    std::uint8_t ModelCode() const { return modelCode_; }
+    // 1028-1030 LPT1-3, 1025-1027 ZQUSB1-3; 0 before the first OK.
+    std::uint16_t PortCode() const { return portCode_; }
+
+    // Where the "Version" menu opens for a right-button release at a point of the window.
+    QPoint VersionMenuPoint(QPoint inWindow) const;
+    QMenu* PopupMenu() const { return popupMenu_; }
+
+signals:
+    // The window was closed: the program ends.
+    void Closed();
+
+public slots:
+    void FormShow();
+    void ModelNameComboChange(int index);
+    void OKBtnClick();
+    void QuitBtnClick();
+    void VersionItemClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void BuildControls();
+    void RebuildPortList();
+    void ShowConnectionError(const char* text);
+
+    QComboBox* modelCombo_ = nullptr;
+    QComboBox* portCombo_ = nullptr;
+    QComboBox* destinationCombo_ = nullptr;
+    QPushButton* okBtn_ = nullptr;
+    QPushButton* quitBtn_ = nullptr;
+    QMenu* popupMenu_ = nullptr;
+    QWidget* mainWindow_ = nullptr;
+    TAboutBox* about_ = nullptr;
+    std::uint8_t modelCode_ = 0;
+    std::uint16_t portCode_ = 0;
+};
+
+}  // namespace svc::ui
