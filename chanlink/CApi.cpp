@@ -1,0 +1,46 @@
+// The exported C functions: one program-wide session on the port that the
+// port switch has open.
+#include <cstdlib>
+
+#include "chanlink/HostSession.h"
+#include "hostbridge/Transport.h"
+#include "link/OutsideLibraries.h"
+
+namespace {
+
+d4::HostSession& Session() {
+    static d4::HostSession session([] { return hb::CurrentTransport(); });
+    // Opt-in packet capture for diagnosing a link, decided once per run.
+    static const bool captureChecked = [] {
+        if (const char* path = std::getenv("CHANLINK_CAPTURE"); path && *path) session.StartCapture(path);
+        return true;
+    }();
+    (void)captureChecked;
+    return session;
+}
+
+}  // namespace
+
+extern "C" {
+
+OUTSIDE_API uint16_t SetD4CommandRCode(uint8_t first, uint8_t second) {
+    return Session().SetCommandRCode(first, second);
+}
+
+OUTSIDE_API uint16_t D4Negotiation(void) { return Session().Negotiate(); }
+
+OUTSIDE_API uint16_t D4Termination(void) { return Session().Terminate(); }
+
+OUTSIDE_API uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
+    return Session().SendData(data, count);
+}
+
+OUTSIDE_API uint16_t GetD4ErrorCode(void) { return Session().ErrorCode(); }
+
+OUTSIDE_API uint16_t D4ReadEeprom(uint8_t address, uint8_t* value) { return Session().ReadEeprom(address, value); }
+
+OUTSIDE_API uint16_t D4WriteEeprom(uint8_t address, uint8_t value) { return Session().WriteEeprom(address, value); }
+
+OUTSIDE_API uint16_t InquireStatus(uint8_t* record52) { return Session().InquireStatus(record52); }
+
+}  // extern "C"

@@ -1,0 +1,59 @@
+// The program-wide state behind the C functions: which port the channel was
+// negotiated on, the channel itself, the detail of the last failure and the
+// optional capture. The C functions are a thin layer over one HostSession.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "chanlink/Capture.h"
+#include "chanlink/HostChannel.h"
+#include "hostbridge/Transport.h"
+
+namespace d4 {
+
+class HostSession {
+public:
+    // Where the open port's transport comes from (the port switch in the
+    // library; a test's own transport in tests). nullptr = no port open.
+    using TransportSource = std::function<hb::Transport*()>;
+
+    explicit HostSession(TransportSource source, HostTiming timing = {});
+
+    // Starts capturing every packet to the file; false (and a message on
+    // stderr) when the file cannot be created.
+    bool StartCapture(const std::string& path);
+
+    std::uint16_t SetCommandRCode(std::uint8_t first, std::uint8_t second);
+    std::uint16_t Negotiate();
+    std::uint16_t Terminate();
+    std::uint16_t SendData(const std::uint8_t* data, std::uint32_t count);
+    std::uint16_t ReadEeprom(std::uint8_t address, std::uint8_t* value);
+    std::uint16_t WriteEeprom(std::uint8_t address, std::uint8_t value);
+    std::uint16_t InquireStatus(std::uint8_t* record52);
+    // The detail of the most recent failure (0 before any).
+    std::uint16_t ErrorCode() const { return detail_; }
+
+    std::uint8_t commandFirst() const { return rcode_[0]; }
+    std::uint8_t commandSecond() const { return rcode_[1]; }
+
+private:
+    // The channel when it was negotiated on the port that is open now;
+    // nullptr with the detail recorded otherwise.
+    HostChannel* Usable();
+    std::uint16_t Track(std::uint16_t result);
+
+    TransportSource source_;
+    HostTiming timing_;
+    CaptureWriter capture_;
+    std::unique_ptr<HostChannel> channel_;
+    // Identity of the transport the channel was negotiated on. Only compared,
+    // never used: once the port is closed the object behind it is gone.
+    const hb::Transport* boundTo_ = nullptr;
+    std::uint16_t detail_ = detail::None;
+    std::uint8_t rcode_[2] = {0, 0};
+};
+
+}  // namespace d4

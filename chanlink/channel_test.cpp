@@ -1,0 +1,381 @@
+// The host end against the printer end through an in-memory link.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+
+#include "chanlink/HostChannel.h"
+#include "chanlink/HostSession.h"
+#include "chanlink/Messages.h"
+#include "chanlink/testing/Loopback.h"
+
+namespace d4 {
+namespace {
+
+using testing::Fault;
+using testing::LoopbackTransport;
+using testing::MemoryPrinter;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Rig {
+    MemoryPrinter services;
+    PrinterEndpoint printer{services};
+    LoopbackTransport link{printer};
+    HostChannel host{link};
+};
+
+Bytes Block(std::size_t n, std::uint8_t seed) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7);
+    return b;
+}
+
+TEST(HostChannel, NegotiationSpeaksTheDocumentedBytes) {
+    Rig rig;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    EXPECT_EQ(rig.link.resets(), 1);
+    const auto& w = rig.link.written();
+    ASSERT_EQ(w.size(), 5u);
+    EXPECT_EQ(w[0], (Bytes{0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x10}));  // Init, revision 0x10
+    Bytes getData{0x00, 0x00, 0x00, 0x15, 0x00, 0x00, 0x09};
+    for (char c : std::string("SVC-PRINT-DATA")) getData.push_back(static_cast<std::uint8_t>(c));
+    EXPECT_EQ(w[1], getData);
+    // OpenChannel for the data socket: 1030 bytes towards the printer, 256 back.
+    EXPECT_EQ(w[3], (Bytes{0x00, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x01, 0x02, 0x02, 0x04, 0x06, 0x01, 0x00}));
+    EXPECT_EQ(w[4], (Bytes{0x00, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x01, 0x03, 0x03, 0x01, 0x00, 0x01, 0x00}));
+    EXPECT_TRUE(rig.host.ready());
+    EXPECT_FALSE(rig.printer.Failed());
+}
+
+TEST(HostChannel, EepromRoundTripsAtEveryAddress) {
+    Rig rig;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    for (int a = 0; a < 256; ++a)
+        ASSERT_EQ(rig.host.WriteEeprom(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(255 - a)), kResultOk);
+    for (int a = 0; a < 256; ++a) {
+        EXPECT_EQ(rig.services.eeprom[a], 255 - a);
+        std::uint8_t v = 0;
+        ASSERT_EQ(rig.host.ReadEeprom(static_cast<std::uint8_t>(a), &v), kResultOk);
+        EXPECT_EQ(v, 255 - a) << "address " << a;
+    }
+    // One request and one reply per byte, nothing more.
+    EXPECT_EQ(rig.link.written().size(), 5u + 512u);
+    const Bytes readReq{0x03, 0x03, 0x00, 0x08, 0x01, 0x00, 0x10, 0xFF};
+    EXPECT_EQ(rig.link.written().back(), readReq);
+}
+
+TEST(HostChannel, StatusFillsExactlyTheRecord) {
+    Rig rig;
+    std::iota(rig.services.status.begin(), rig.services.status.end(), std::uint8_t{1});
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    std::array<std::uint8_t, 60> buffer;
+    buffer.fill(0xEE);
+    ASSERT_EQ(rig.host.InquireStatus(buffer.data()), kResultOk);
+    for (std::size_t i = 0; i < 52; ++i) EXPECT_EQ(buffer[i], i + 1) << "byte " << i;
+    for (std::size_t i = 52; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xEE) << "written past the record";
+}
+
+TEST(HostChannel, RefusalsKeepTheChannel) {
+    Rig rig;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    rig.services.refuseEeprom = true;
+    std::uint8_t v = 0x55;
+    EXPECT_EQ(rig.host.ReadEeprom(3, &v), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::RefusedBase + result::Refused);
+    EXPECT_EQ(v, 0x55);
+    EXPECT_EQ(rig.host.WriteEeprom(3, 1), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), 0x0701);
+    rig.services.refuseEeprom = false;
+    EXPECT_EQ(rig.host.ReadEeprom(3, &v), kResultOk);
+    EXPECT_EQ(rig.host.ReadEeprom(3, nullptr), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::BadArgument);
+}
+
+TEST(HostChannel, DataUntilBusyThenRecovery) {
+    Rig rig;
+    rig.services.space = 3 * 1024 + 500;  // room for three packets' credit
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    Bytes expected;
+    for (int i = 0; i < 3; ++i) {
+        Bytes b = Block(1000, static_cast<std::uint8_t>(i));
+        ASSERT_EQ(rig.host.SendData(b.data(), 1000), kResultOk);
+        expected.insert(expected.end(), b.begin(), b.end());
+    }
+    Bytes refused = Block(1000, 99);
+    EXPECT_EQ(rig.host.SendData(refused.data(), 1000), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::Busy);
+    EXPECT_EQ(rig.services.accepted, expected) << "a refused block must leave nothing behind";
+    EXPECT_TRUE(rig.host.ready());
+
+    // The printer drains its buffer; the same block is sent again, once.
+    rig.services.space = 10000;
+    ASSERT_EQ(rig.host.SendData(refused.data(), 1000), kResultOk);
+    expected.insert(expected.end(), refused.begin(), refused.end());
+    EXPECT_EQ(rig.services.accepted, expected);
+    EXPECT_EQ(rig.host.SendData(nullptr, 0), kResultOk);  // an empty flush
+}
+
+TEST(HostChannel, CreditIsGrantedAhead) {
+    Rig rig;
+    rig.services.space = 1 << 20;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    const std::size_t before = rig.link.written().size();
+    Bytes block = Block(1000, 1);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(rig.host.SendData(block.data(), 1000), kResultOk);
+    // 64 packets came with the open channel, one CreditRequest covers the rest.
+    EXPECT_EQ(rig.link.written().size() - before, 101u);
+    EXPECT_EQ(rig.services.accepted.size(), 100000u);
+}
+
+TEST(HostChannel, LongSendsAreSplitAndComplete) {
+    Rig rig;
+    rig.services.space = 1 << 20;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    Bytes big = Block(200000, 3);
+    ASSERT_EQ(rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultOk);
+    EXPECT_EQ(rig.services.accepted, big);
+    for (const Bytes& packet : rig.link.written()) EXPECT_LE(packet.size(), kDataMaxPacket);
+}
+
+TEST(HostChannel, LongSendThatStallsSaysItWasPartlySent) {
+    Rig rig;
+    rig.services.space = 100 * 1024;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    Bytes big = Block(200 * 1024, 3);
+    EXPECT_EQ(rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultChannel);
+    // Not "busy": a resend of the same bytes would duplicate what was taken.
+    EXPECT_EQ(rig.host.detail(), detail::PartlySent);
+    EXPECT_FALSE(rig.services.accepted.empty());
+}
+
+TEST(HostChannel, TerminationEndsTheChannelCleanly) {
+    Rig rig;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    EXPECT_EQ(rig.host.Terminate(), kResultOk);
+    EXPECT_FALSE(rig.host.ready());
+    EXPECT_FALSE(rig.printer.Failed());
+    std::uint8_t v;
+    EXPECT_EQ(rig.host.ReadEeprom(0, &v), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::NotNegotiated);
+    EXPECT_EQ(rig.host.Negotiate(), kResultOk);
+    EXPECT_EQ(rig.host.ReadEeprom(0, &v), kResultOk);
+}
+
+TEST(PrinterEndpoint, ProtocolErrorsEndTheConversationUntilReset) {
+    MemoryPrinter services;
+    PrinterEndpoint printer(services);
+    const Bytes init{0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x10};
+    Bytes answer = printer.Receive(init.data(), init.size());
+    EXPECT_EQ(answer, (Bytes{0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x80, 0x00, 0x10}));
+
+    // Data for the print socket before any channel is open.
+    const Bytes stray{0x02, 0x02, 0x00, 0x07, 0x00, 0x00, 0x41};
+    answer = printer.Receive(stray.data(), stray.size());
+    EXPECT_EQ(answer, (Bytes{0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x03}));
+    EXPECT_TRUE(printer.Failed());
+    EXPECT_NE(std::string(printer.LastError()), "");
+    EXPECT_TRUE(printer.Receive(init.data(), init.size()).empty());
+
+    printer.Reset();
+    EXPECT_FALSE(printer.Failed());
+    EXPECT_EQ(printer.Receive(init.data(), init.size()).size(), 9u);
+}
+
+TEST(PrinterEndpoint, AnswersCommandsBeforeInitWithNotInitialized) {
+    MemoryPrinter services;
+    PrinterEndpoint printer(services);
+    const Bytes exitCmd{0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x08};
+    EXPECT_EQ(printer.Receive(exitCmd.data(), exitCmd.size()),
+              (Bytes{0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x88, result::NotInitialized}));
+    EXPECT_FALSE(printer.Failed());
+}
+
+TEST(PrinterEndpoint, HoldsRepliesUntilTheHostGrantsCredit) {
+    MemoryPrinter services;
+    services.eeprom[7] = 0x42;
+    PrinterEndpoint printer(services);
+    auto send = [&](const Bytes& b) { return printer.Receive(b.data(), b.size()); };
+    Transaction init;
+    init.revision = kProtocolRevision;
+    auto txn = [](const Transaction& t) {
+        Bytes p = EncodeTransaction(t);
+        return EncodePacket(0, 0, 0, p.data(), p.size());
+    };
+    ASSERT_FALSE(send(txn(init)).empty());
+    Transaction open;
+    open.command = Command::OpenChannel;
+    open.psid = open.ssid = kControlSocket;
+    open.maxHostToPrinter = open.maxPrinterToHost = 256;
+    ASSERT_FALSE(send(txn(open)).empty());
+    // A read request that grants no credit for the reply: the reply waits.
+    ControlMessage read;
+    read.address = 7;
+    Bytes req = EncodeControl(read);
+    EXPECT_TRUE(send(EncodePacket(kControlSocket, kControlSocket, 0, req.data(), req.size())).empty());
+    Transaction credit;
+    credit.command = Command::Credit;
+    credit.psid = credit.ssid = kControlSocket;
+    credit.credit = 1;
+    Bytes out = send(txn(credit));
+    // The Credit reply, then the held EEPROM reply.
+    ASSERT_EQ(out.size(), 10u + 10u);
+    EXPECT_EQ(Bytes(out.begin() + 10, out.end()), (Bytes{0x03, 0x03, 0x00, 0x0A, 0x01, 0x00, 0x90, 0x00, 0x07, 0x42}));
+}
+
+// ---- the program-wide session behind the C functions ----
+
+struct SessionRig {
+    MemoryPrinter services;
+    PrinterEndpoint printer{services};
+    std::unique_ptr<LoopbackTransport> port = std::make_unique<LoopbackTransport>(printer);
+    hb::Transport* open = port.get();
+    HostSession session{[this] { return open; }};
+
+    // Closing and opening the port gives a new transport to the same printer.
+    void Reopen() {
+        port = std::make_unique<LoopbackTransport>(printer);
+        open = port.get();
+    }
+};
+
+TEST(HostSession, NewNegotiationAfterReopenWithoutTermination) {
+    SessionRig rig;
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    ASSERT_EQ(rig.session.WriteEeprom(0x20, 9), kResultOk);
+
+    rig.Reopen();
+    std::uint8_t v = 0;
+    EXPECT_EQ(rig.session.ReadEeprom(0x20, &v), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::NotNegotiated);
+    // The printer still has the old channels open; the reset makes it forget.
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    EXPECT_EQ(rig.port->resets(), 1);
+    ASSERT_EQ(rig.session.ReadEeprom(0x20, &v), kResultOk);
+    EXPECT_EQ(v, 9);
+    std::uint8_t record[52];
+    EXPECT_EQ(rig.session.InquireStatus(record), kResultOk);
+    EXPECT_FALSE(rig.printer.Failed());
+}
+
+TEST(HostSession, ReportsNoPortAndNoChannel) {
+    SessionRig rig;
+    std::uint8_t v;
+    EXPECT_EQ(rig.session.ReadEeprom(0, &v), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::NotNegotiated);
+    rig.open = nullptr;
+    EXPECT_EQ(rig.session.Negotiate(), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::NoPort);
+    EXPECT_EQ(rig.session.SendData(reinterpret_cast<const std::uint8_t*>("x"), 1), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::NoPort);
+    EXPECT_EQ(rig.session.Terminate(), kResultOk);  // nothing to end
+
+    rig.open = rig.port.get();
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    EXPECT_EQ(rig.session.Terminate(), kResultOk);
+    EXPECT_EQ(rig.session.ReadEeprom(0, &v), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::NotNegotiated);
+    EXPECT_EQ(rig.session.SetCommandRCode(6, 22), kResultOk);
+    EXPECT_EQ(rig.session.commandFirst(), 6);
+    EXPECT_EQ(rig.session.commandSecond(), 22);
+}
+
+TEST(HostSession, BusyIsReportedAsFiftyOne) {
+    SessionRig rig;
+    rig.services.space = 0;
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    Bytes b = Block(1000, 0);
+    EXPECT_EQ(rig.session.SendData(b.data(), 1000), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), 51);
+    rig.services.space = 4096;
+    EXPECT_EQ(rig.session.SendData(b.data(), 1000), kResultOk);
+    EXPECT_EQ(rig.services.accepted, b);
+}
+
+// ---- the link failing at every packet boundary ----
+
+using Operation = std::function<std::uint16_t(HostChannel&)>;
+
+struct NamedOperation {
+    const char* name;
+    Operation run;
+    // Packets at the end of the operation that no reply follows: a printer
+    // that is switched off just before them cannot be noticed.
+    int unansweredTail = 0;
+};
+
+std::vector<NamedOperation> Operations() {
+    static const Bytes block = Block(1000, 5);
+    return {
+        {"negotiate", [](HostChannel& h) { return h.Negotiate(); }},
+        {"read", [](HostChannel& h) { std::uint8_t v; return h.ReadEeprom(0x40, &v); }},
+        {"write", [](HostChannel& h) { return h.WriteEeprom(0x40, 1); }},
+        {"status", [](HostChannel& h) { std::uint8_t r[52]; return h.InquireStatus(r); }},
+        {"data", [](HostChannel& h) {
+             // Three blocks: the third needs a CreditRequest (space for two ahead).
+             for (int i = 0; i < 3; ++i)
+                 if (std::uint16_t r = h.SendData(block.data(), 1000); r != kResultOk) return r;
+             return kResultOk;
+         },
+         1},
+        {"terminate", [](HostChannel& h) { return h.Terminate(); }},
+    };
+}
+
+void RunWithFaultAt(const NamedOperation& op, Fault fault, int boundary, int& packetsInCleanRun) {
+    MemoryPrinter services;
+    services.space = 2 * 1024;
+    services.drainsAtOnce = true;
+    PrinterEndpoint printer(services);
+    LoopbackTransport link(printer);
+    HostChannel host(link);
+    if (std::string(op.name) != "negotiate") {
+        ASSERT_EQ(host.Negotiate(), kResultOk);
+    }
+    const int start = link.packetsCrossed();
+    if (boundary >= 0) link.ArmFault(fault, boundary);
+    const std::uint16_t r = op.run(host);
+    packetsInCleanRun = link.packetsCrossed() - start;
+    if (boundary < 0) {
+        ASSERT_EQ(r, kResultOk) << op.name;
+        return;
+    }
+    EXPECT_EQ(r, kResultChannel) << op.name << " boundary " << boundary;
+    const std::uint16_t d = host.detail();
+    const std::uint16_t expected = fault == Fault::Dropped ? detail::PortClosed : detail::ReadTimeout;
+    EXPECT_EQ(d, expected) << op.name << " boundary " << boundary;
+    EXPECT_FALSE(host.ready());
+}
+
+TEST(HostChannelFaults, EveryOperationFailsAtEveryPacketBoundary) {
+    for (const NamedOperation& op : Operations()) {
+        int clean = 0;
+        RunWithFaultAt(op, Fault::None, -1, clean);
+        ASSERT_GT(clean, 0) << op.name;
+        int ignored = 0;
+        for (int boundary = 0; boundary < clean; ++boundary) RunWithFaultAt(op, Fault::Dropped, boundary, ignored);
+        for (int boundary = 0; boundary < clean - op.unansweredTail; ++boundary)
+            RunWithFaultAt(op, Fault::PoweredOff, boundary, ignored);
+    }
+}
+
+TEST(HostChannelFaults, ANewPortRecoversAfterAFailure) {
+    MemoryPrinter services;
+    PrinterEndpoint printer(services);
+    LoopbackTransport first(printer);
+    HostChannel host(first);
+    ASSERT_EQ(host.Negotiate(), kResultOk);
+    first.ArmFault(Fault::PoweredOff, 1);  // the request goes out, no reply comes
+    std::uint8_t v;
+    EXPECT_EQ(host.ReadEeprom(1, &v), kResultChannel);
+    EXPECT_EQ(host.detail(), detail::ReadTimeout);
+    EXPECT_EQ(host.ReadEeprom(1, &v), kResultChannel);
+    EXPECT_EQ(host.detail(), detail::NotNegotiated);
+
+    LoopbackTransport second(printer);
+    HostChannel again(second);
+    ASSERT_EQ(again.Negotiate(), kResultOk);
+    EXPECT_EQ(again.ReadEeprom(1, &v), kResultOk);
+}
+
+}  // namespace
+}  // namespace d4
