@@ -1,0 +1,166 @@
+#include "ui/howto/HowToForm.h"
+
+#include <QBoxLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QSvgWidget>
+
+// The artwork lives in a static library, so its resources are registered by
+// hand; the linker would otherwise drop the unreferenced resource object.
+static void RegisterHowToArt()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(howto);
+        return true;
+    }();
+    (void)registered;
+}
+
+namespace svc::ui {
+
+namespace {
+constexpr int kFrameLine = 2;  // width of the lowered picture frame
+constexpr int kMargin = 8;
+}  // namespace
+
+THowToForm::THowToForm(const QString& objectName, const QString& title, QSize clientSize)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    RegisterHowToArt();
+    setObjectName(objectName);
+    setWindowTitle(title);
+    setFixedSize(clientSize);
+    // A help page beside the main window must never keep the program running
+    // once the operator has quit it.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Background());
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFont(PageFont(kTextPx));
+    CentreOnScreen();
+}
+
+QFont THowToForm::PageFont(int pixelSize)
+{
+    QFont font;
+    // Liberation Sans has Arial's metrics, so the fixed pages keep their
+    // line breaks where Arial itself is missing.
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    return font;
+}
+
+void THowToForm::CentreOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    // The frame is only known once the window has been shown; until then the
+    // client area stands in for it.
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+QLabel* THowToForm::MakeText(const QString& text, int pixelSize, const QColor& colour)
+{
+    auto* label = new QLabel(text, this);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(PageFont(pixelSize));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (colour != QColor(Qt::black)) {
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, colour);
+        label->setPalette(pal);
+    }
+    return label;
+}
+
+QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed)
+{
+    const QString path = QStringLiteral(":/howto/art/%1.svg").arg(artName);
+    if (!framed) {
+        auto* art = new QSvgWidget(path, this);
+        art->setObjectName(artName);
+        art->setFixedSize(size);
+        return art;
+    }
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame->setLineWidth(kFrameLine);
+    QPalette pal = frame->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    frame->setPalette(pal);
+    frame->setAutoFillBackground(true);
+    frame->setFixedSize(size + QSize(2 * kFrameLine, 2 * kFrameLine));
+
+    auto* art = new QSvgWidget(path, frame);
+    art->setObjectName(artName);
+    art->setGeometry(kFrameLine, kFrameLine, size.width(), size.height());
+    return frame;
+}
+
+QLabel* THowToForm::Overlay(QWidget* picture, const QString& text, QPoint at, int pixelSize,
+                            const QColor& colour)
+{
+    QLabel* label = MakeText(text, pixelSize, colour);
+    label->setParent(picture);
+    label->setWordWrap(false);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    auto* frame = qobject_cast<QFrame*>(picture);
+    const QPoint origin = frame != nullptr ? frame->contentsRect().topLeft() : QPoint(0, 0);
+    label->adjustSize();
+    label->move(origin + at);
+    label->raise();
+    return label;
+}
+
+QGridLayout* THowToForm::MakeStepGrid()
+{
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(kMargin);
+    grid->setColumnStretch(1, 1);
+    return grid;
+}
+
+void THowToForm::AddStep(QGridLayout* grid, const QString& number, const QString& text)
+{
+    const int row = grid->rowCount();
+    QLabel* numberLabel = MakeText(number);
+    numberLabel->setWordWrap(false);
+    grid->addWidget(numberLabel, row, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(MakeText(text), row, 1);
+}
+
+QLabel* THowToForm::AddFollowOn(QGridLayout* grid, const QString& text, int pixelSize,
+                                const QColor& colour)
+{
+    QLabel* label = MakeText(text, pixelSize, colour);
+    grid->addWidget(label, grid->rowCount(), 1);
+    return label;
+}
+
+QBoxLayout* THowToForm::MakeHeadedText(const QString& heading, const QString& text)
+{
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    QLabel* head = MakeText(heading);
+    head->setWordWrap(false);
+    row->addWidget(head, 0, Qt::AlignTop);
+    row->addWidget(MakeText(text), 1);
+    return row;
+}
+
+}  // namespace svc::ui

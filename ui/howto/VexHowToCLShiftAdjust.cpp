@@ -1,0 +1,46 @@
+#include "ui/howto/VexHowToCLShiftAdjust.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace svc::ui {
+
+THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
+    : THowToForm(QStringLiteral("HowToCLShiftAdjustForm"),
+                 QStringLiteral("How to pixel shift adjustment"), {510, 170})
+{
+    auto* page = new QHBoxLayout(this);
+    page->setContentsMargins(8, 6, 8, 6);
+    page->setSpacing(10);
+
+    QGridLayout* steps = MakeStepGrid();
+    steps->setVerticalSpacing(3);
+    AddStep(steps, QStringLiteral("1."), QStringLiteral("Print the Pixel Shift Adjustment pattern."));
+    AddStep(steps, QStringLiteral("2."), QStringLiteral("Check the printed pattern."));
+    AddFollowOn(steps, QStringLiteral("Input the adjustment value of straight line in the printed lines."));
+
+    // The Bi-D alignment must come first: a warning band the eye cannot miss.
+    QLabel* warning =
+        MakeText(QStringLiteral("Before performing this adjustment, adjust the Bi-D Alignment."),
+                 kTextPx, Qt::white);
+    QPalette pal = warning->palette();
+    pal.setColor(QPalette::Window, Orange());
+    warning->setPalette(pal);
+    warning->setAutoFillBackground(true);
+    warning->setContentsMargins(3, 1, 3, 1);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(6);
+    column->addLayout(steps);
+    column->addStretch(1);
+    column->addWidget(warning);
+    page->addLayout(column, 1);
+
+    QWidget* picture = MakePicture(QStringLiteral("pixel_shift"), {175, 104});
+    Overlay(picture, QStringLiteral("ex. : A line"), {4, 2}, kCaptionPx);
+    page->addWidget(picture, 0, Qt::AlignTop);
+}
+
+}  // namespace svc::ui
