@@ -50,7 +50,10 @@ private:
     CaptureWriter capture_;
     std::unique_ptr<HostChannel> channel_;
     // Identity of the transport the channel was negotiated on. Only compared,
-    // never used: once the port is closed the object behind it is gone.
+    // never dereferenced: once the port is closed the object behind it is
+    // gone. A port opened again may get a transport at the same address and
+    // then passes for the old one; the program negotiates after every open,
+    // which puts the printer and us back in step either way.
     const hb::Transport* boundTo_ = nullptr;
     std::uint16_t detail_ = detail::None;
     std::uint8_t rcode_[2] = {0, 0};

@@ -1,0 +1,102 @@
+// The exported C functions on ports opened through the port switch.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "chanlink/Capture.h"
+#include "chanlink/testing/Loopback.h"
+#include "hostbridge/Transport.h"
+#include "link/OutsideLibraries.h"
+
+namespace {
+
+using d4::testing::LoopbackTransport;
+using d4::testing::MemoryPrinter;
+
+const std::string& CapturePath() {
+    static const std::string path =
+        (std::filesystem::temp_directory_path() / ("chanlink_capi_" + std::to_string(::getpid()))).string();
+    return path;
+}
+
+// The library decides on its capture at its first call, so the variable is
+// set before any test runs.
+const bool kCaptureSet = [] {
+    ::setenv("CHANLINK_CAPTURE", CapturePath().c_str(), 1);
+    return true;
+}();
+
+class ChannelFunctions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        hb::SetTransportFactory([this](std::uint16_t) { return std::make_unique<LoopbackTransport>(printer); });
+    }
+    void TearDown() override {
+        PortCloseByOsSw();
+        hb::SetTransportFactory({});
+    }
+    MemoryPrinter services;
+    d4::PrinterEndpoint printer{services};
+};
+
+TEST_F(ChannelFunctions, ConnectionCycleOfTheProgram) {
+    ASSERT_TRUE(kCaptureSet);
+    PortCloseByOsSw();
+    EXPECT_EQ(D4Negotiation(), 0x2000);
+    EXPECT_EQ(GetD4ErrorCode(), 1);
+    EXPECT_EQ(SetD4CommandRCode(6, 22), 1);
+
+    ASSERT_EQ(PortOpenByOsSw(1028), 1);
+    ASSERT_EQ(D4Negotiation(), 1);
+    EXPECT_EQ(D4WriteEeprom(0xE0, 2), 1);
+    std::uint8_t v = 0;
+    EXPECT_EQ(D4ReadEeprom(0xE0, &v), 1);
+    EXPECT_EQ(v, 2);
+    services.status[0] = 4;
+    std::uint8_t record[52] = {};
+    EXPECT_EQ(InquireStatus(record), 1);
+    EXPECT_EQ(record[0], 4);
+
+    // Get Status: close, reopen, negotiate again without a termination,
+    // this time to a printer with a full input buffer.
+    services.space = 0;
+    PortCloseByOsSw();
+    ASSERT_EQ(PortOpenByOsSw(1028), 1);
+    ASSERT_EQ(D4Negotiation(), 1);
+    EXPECT_EQ(InquireStatus(record), 1);
+
+    const std::uint8_t block[1000] = {};
+    EXPECT_EQ(SendDataChannel(block, sizeof block), 0x2000);
+    EXPECT_EQ(GetD4ErrorCode(), 51);
+    services.space = 4096;
+    EXPECT_EQ(SendDataChannel(block, sizeof block), 1);
+    EXPECT_EQ(services.accepted.size(), 1000u);
+
+    EXPECT_EQ(D4Termination(), 1);
+    EXPECT_EQ(SendDataChannel(block, 1), 0x2000);
+    EXPECT_EQ(GetD4ErrorCode(), 2);
+    PortCloseByOsSw();
+    EXPECT_EQ(D4ReadEeprom(0xE0, &v), 0x2000);
+    EXPECT_EQ(GetD4ErrorCode(), 1);
+    EXPECT_FALSE(printer.Failed()) << printer.LastError();
+}
+
+TEST_F(ChannelFunctions, CaptureRecordsTheConversation) {
+    ASSERT_EQ(PortOpenByOsSw(1029), 1);
+    ASSERT_EQ(D4Negotiation(), 1);
+    d4::CaptureReader reader;
+    ASSERT_TRUE(reader.Open(CapturePath())) << reader.Error();
+    d4::CaptureRecord rec;
+    ASSERT_TRUE(reader.Next(rec));
+    EXPECT_EQ(rec.direction, d4::Direction::HostToPrinter);
+    EXPECT_EQ(rec.bytes, (std::vector<std::uint8_t>{0, 0, 0, 8, 0, 0, 0, 0x10}));
+    int records = 1;
+    while (reader.Next(rec)) ++records;
+    EXPECT_EQ(reader.Error(), "");
+    EXPECT_GT(records, 20);
+    std::filesystem::remove(CapturePath());
+}
+
+}  // namespace
