@@ -73,14 +73,19 @@ std::uint8_t DotSizeByte(std::uint8_t dotKind)
 
 }  // namespace
 
+// A pattern generator asked for a run the coder cannot express: a bug.
+// Kept out of line so the hot path of RepeatSend stays small.
+[[noreturn]] [[gnu::cold]] [[gnu::noinline]] void BadRun()
+{
+    host().MessageBox(BoxOwner::MainWindow, "RepeatSend() error", "Error", BoxIcon::Error, BoxButtons::Ok);
+    std::exit(EXIT_FAILURE);
+}
+
 Result RepeatSend(TPRaster& s, int count, std::uint8_t value)
 {
-    if (count < 1 || count > kMaxRun) {
-        // A pattern generator asked for a run the coder cannot express: a bug.
-        host().MessageBox(BoxOwner::MainWindow, "RepeatSend() error", "Error", BoxIcon::Error, BoxButtons::Ok);
-        std::exit(EXIT_FAILURE);
-    }
-    return Put(s, {RunCounter(count), value});
+    if (count < 1 || count > kMaxRun)
+        BadRun();
+    return s.AppendPair(RunCounter(count), value);
 }
 
 Result RepeatSendLong(TPRaster& s, std::int32_t count, std::uint8_t value)

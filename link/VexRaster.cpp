@@ -73,7 +73,7 @@ TPRaster::~TPRaster()
     delete[] buffer_;
 }
 
-Result TPRaster::Append(const std::uint8_t* data, int count)
+Result TPRaster::AppendAndSend(const std::uint8_t* data, int count)
 {
     if (count < 0 || count > kBlock) {
         // A caller composed a piece larger than one block: a bug, not a printer condition.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace svc {
@@ -24,7 +25,31 @@ public:
 
     // Appends count bytes (count at most 1000; more ends the program with an
     // error message and a non-zero status). Returns 1 or the failed send's code.
-    Result Append(const std::uint8_t* data, int count);
+    // Bytes are stored in order and a block is sent the moment the count
+    // reaches 1000; when that send fails, the rest of the call is not stored.
+    Result Append(const std::uint8_t* data, int count)
+    {
+        // Most appends are a few bytes that do not complete a block.
+        if (count > 0 && count_ + count < kBlock) {
+            std::memcpy(buffer_ + count_, data, static_cast<std::size_t>(count));
+            count_ += count;
+            return rc::Ok;
+        }
+        return AppendAndSend(data, count);
+    }
+    // Append of two bytes, the size of a run-length unit: the commonest append
+    // of all, stored directly rather than through a copy of a tiny array.
+    Result AppendPair(std::uint8_t first, std::uint8_t second)
+    {
+        if (count_ + 2 < kBlock) {
+            buffer_[count_] = first;
+            buffer_[count_ + 1] = second;
+            count_ += 2;
+            return rc::Ok;
+        }
+        const std::uint8_t pair[2] = {first, second};
+        return AppendAndSend(pair, 2);
+    }
     // Sends whatever the buffer holds, also when it is empty.
     Result Flush();
     // Sends a print file from the working directory, bypassing the buffer.
@@ -35,6 +60,7 @@ public:
     const std::uint8_t* Buffer() const { return buffer_; }
 
 private:
+    Result AppendAndSend(const std::uint8_t* data, int count);
     Result SendLoop();
     std::uint8_t* buffer_ = nullptr;
     int count_ = 0;
