@@ -85,6 +85,8 @@ IoStatus WriteAll(int fd, const std::uint8_t* data, std::size_t n, const Deadlin
         if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return StatusFromErrno(errno);
         // Nothing taken (EAGAIN or a 0-byte write): wait for room.
+        if (deadline.Passed())
+            return IoStatus::Timeout;
         const IoStatus ready = WaitReady(fd, POLLOUT, deadline);
         if (ready != IoStatus::Ok)
             return ready;

@@ -29,7 +29,9 @@ public:
     virtual ~Transport() = default;
     // Writes all n bytes before the deadline, or fails.
     virtual IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) = 0;
-    // Reads exactly n bytes before the deadline, or fails.
+    // Reads exactly n bytes before the deadline, or fails. The transports of
+    // this library consume nothing on failure: bytes that did arrive start
+    // the next read.
     virtual IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) = 0;
     // Reads the raw IEEE 1284 device ID as the device delivers it, including
     // its 2-byte big-endian length prefix.

@@ -42,7 +42,7 @@ IoStatus UnixSocketTransport::SendFrame(std::uint8_t kind, const std::uint8_t* p
     if (status != IoStatus::Ok && written > 0) {
         // The printer got part of a frame; nothing after it can be framed again.
         Break("a frame was cut short while sending");
-        return status == IoStatus::Closed ? IoStatus::Closed : IoStatus::Error;
+        return status;
     }
     if (status == IoStatus::Closed)
         peerClosed_ = true;

@@ -42,6 +42,10 @@ protected:
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds), 0);
         printer_ = fds[1];
+        // Small buffers, so that big writes go out in pieces and wait for room.
+        const int small = 4096;
+        ASSERT_EQ(::setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+        ASSERT_EQ(::setsockopt(fds[1], SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
         int flags = 0;  // the printer's end blocks
         ASSERT_EQ(::ioctl(printer_, FIONBIO, &flags), 0);
         transport_ = std::make_unique<hb::UnixSocketTransport>(hb::io::Fd(fds[0]), kShortMs, "test");
@@ -98,6 +102,19 @@ TEST_F(SocketTransport, WritesDataFramesOfAtMost65535Bytes)
     EXPECT_EQ(Bytes(wire.begin() + 3 + 65535, wire.begin() + 6 + 65535), (Bytes{0x01, 0x11, 0x71}));
     EXPECT_TRUE(std::equal(big.begin(), big.begin() + 65535, wire.begin() + 3));
     EXPECT_TRUE(std::equal(big.begin() + 65535, big.end(), wire.begin() + 6 + 65535));
+}
+
+TEST_F(SocketTransport, WriteThatMissesItsDeadlineCutsTheConnection)
+{
+    // The printer takes nothing, so the frame is cut short: the stream cannot
+    // be framed again and the connection is given up.
+    const Bytes big(200000, 0xAB);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(transport_->Write(big.data(), big.size(), kShortMs), IoStatus::Timeout);
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(diagnostics.find("cut short"), std::string::npos) << diagnostics;
+    EXPECT_EQ(transport_->Write(big.data(), 1, kLongMs), IoStatus::Error);
+    Read(1, IoStatus::Error);
 }
 
 TEST_F(SocketTransport, ReadsOneStreamAcrossFramesOfAnySize)
