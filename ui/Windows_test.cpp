@@ -1,0 +1,654 @@
+// The windows driven as the technician drives them, against the recording
+// fake of the outside libraries; message boxes and sleeps go to a scripted host.
+#include "link/VexStatusControl.h"
+#include "link/testing/FakeOutside.h"
+#include "ui/ErrorDetails.h"
+#include "ui/FeaturePanel.h"
+#include "ui/GuiHost.h"
+#include "ui/ProgramWindows.h"
+#include "ui/RadioGroup.h"
+#include "ui/VexFormAbout.h"
+#include "ui/VexFormAdjust.h"
+#include "ui/VexFormBoot.h"
+#include "ui/VexFormQuit.h"
+#include "ui/howto/HowToWindows.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace svc;
+using namespace svc::ui;
+using fake::Fake;
+using fake::Fn;
+using fake::MakeStatus;
+
+namespace {
+
+// A feature panel that counts how often it was chosen.
+class CountingPanel : public FeaturePanel {
+public:
+    void OnChosen() override { ++chosen; }
+    int chosen = 0;
+};
+
+std::vector<Fn> CalledFunctions() {
+    std::vector<Fn> order;
+    for (const auto& call : Fake().Calls()) order.push_back(call.fn);
+    return order;
+}
+
+const char* const kCableBox =
+    "Communication error occurred.\nPlease confirm the power for printer and I/F cable connection.";
+
+}  // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<fake::ScriptedHost> host_;
+    std::unique_ptr<ProgramWindows> windows_;
+
+    TFormBoot& Boot() { return windows_->Boot(); }
+    TFormAdjust& Adjust() { return windows_->Adjust(); }
+    QComboBox* Combo(const char* name) { return Boot().findChild<QComboBox*>(name); }
+    QString MemoText() { return Adjust().Memo()->toPlainText(); }
+    QStringList Items(QComboBox* combo) {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+        return items;
+    }
+    // Picks model and port on the start window and presses OK.
+    void PressOk(int model, int port) {
+        Combo("ModelNameCombo")->setCurrentIndex(model);
+        Combo("PortSelectCombo")->setCurrentIndex(port);
+        Boot().OKBtnClick();
+    }
+    void Connect() {
+        Boot().show();
+        PressOk(0, 0);
+        QVERIFY(Adjust().isVisible());
+        Fake().ClearCalls();
+    }
+
+private slots:
+    void init() {
+        Fake().Reset();
+        Status().Clear();
+        host_ = std::make_unique<fake::ScriptedHost>();
+        windows_ = std::make_unique<ProgramWindows>();
+    }
+    void cleanup() {
+        windows_.reset();
+        host_.reset();
+        ShowNormalCursor();
+    }
+
+    // ---- start window ----
+
+    void startWindowIsTheOnlyOneShown() {
+        Boot().show();
+        QCOMPARE(Boot().windowTitle(), QString(" KORVA printer adjustment program"));
+        QCOMPARE(Boot().size(), QSize(562, 334));
+        QCOMPARE(Adjust().windowTitle(), QString("Adjustment program"));
+        QCOMPARE(Adjust().size(), QSize(846, 464));
+        QCOMPARE(windows_->Quit().windowTitle(), QString(" Adjustment program"));
+        QCOMPARE(windows_->Quit().size(), QSize(269, 110));
+        QCOMPARE(Items(Combo("ModelNameCombo")), QStringList({"Corvid Lumen 4100", "Corvid Lumen 4200"}));
+        QCOMPARE(Items(Combo("DestinationCombo")), QStringList({"Standard", "TRN/VLK"}));
+        QVERIFY(!Combo("DestinationCombo")->isEnabled());
+        QVERIFY(!Adjust().isVisible());
+        QVERIFY(!windows_->Quit().isVisible());
+        for (int i = 0; i < kHowToCount; ++i) QVERIFY(!windows_->HowTo().Window(HowTo(i))->isVisible());
+        QCOMPARE(Adjust().ModelName()->text(), QString("QX-900"));
+    }
+
+    void connectionSucceeds() {
+        Boot().show();
+        PressOk(1, 4);
+        QCOMPARE(CalledFunctions(),
+                 (std::vector<Fn>{Fn::GetOsVersion, Fn::SetD4CommandRCode, Fn::PortCloseByOsSw, Fn::PortOpenByOsSw,
+                                  Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
+                                  // the main window's Get Status
+                                  Fn::PortCloseByOsSw, Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
+                                  Fn::InquireStatus}));
+        const auto rcode = Fake().CallsTo(Fn::SetD4CommandRCode)[0];
+        QCOMPARE(rcode.a, 6u);
+        QCOMPARE(rcode.b, 22u);
+        QCOMPARE(Fake().CallsTo(Fn::PortOpenByOsSw)[0].a, 1026u);
+        QCOMPARE(Boot().ModelCode(), std::uint8_t(2));
+        QCOMPARE(Boot().PortCode(), std::uint16_t(1026));
+        QVERIFY(!Boot().isVisible());
+        QVERIFY(Adjust().isVisible());
+        QCOMPARE(Adjust().ModelName()->text(), QString("Corvid Lumen 4200"));
+        QVERIFY(MemoText().startsWith("Printer is ready.\nInk remaining amount;\n Black: 100%"));
+        QVERIFY(!HourglassShown());
+        QVERIFY(host_->Boxes().empty());
+    }
+
+    void connectionFailureBoxes_data() {
+        QTest::addColumn<int>("fn");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("port open") << int(Fn::PortOpenByOsSw) << 0x1000 << QString(kCableBox);
+        QTest::newRow("device ID") << int(Fn::GetDeviceIDByOsSw) << 0x1000 << QString(kCableBox);
+        QTest::newRow("device ID 0") << int(Fn::GetDeviceIDByOsSw) << 0 << QString(kCableBox);
+        QTest::newRow("negotiation") << int(Fn::D4Negotiation) << 0x2000 << QString("Communication error occurred.");
+    }
+    void connectionFailureBoxes() {
+        QFETCH(int, fn);
+        QFETCH(int, result);
+        QFETCH(QString, text);
+        Boot().show();
+        Fake().SetResult(Fn(fn), std::uint16_t(result));
+        PressOk(0, 2);
+        QCOMPARE(host_->Boxes().size(), std::size_t(1));
+        const auto& box = host_->Boxes()[0];
+        QCOMPARE(QString::fromStdString(box.text), text);
+        QCOMPARE(box.caption, std::string("Error!"));
+        QVERIFY(box.icon == BoxIcon::Error);
+        QVERIFY(box.buttons == BoxButtons::Ok);
+        // Nothing after the failed step, and the window stays as it was.
+        QCOMPARE(Fake().Calls().back().fn, Fn(fn));
+        QVERIFY(Boot().isVisible());
+        QVERIFY(!Adjust().isVisible());
+        QCOMPARE(Combo("ModelNameCombo")->currentIndex(), 0);
+        QCOMPARE(Combo("PortSelectCombo")->currentIndex(), 2);
+        QVERIFY(!HourglassShown());
+        // OK can be pressed again, and starts over with closing the port.
+        Fake().Reset();
+        Fake().ClearCalls();
+        Boot().OKBtnClick();
+        QVERIFY(Adjust().isVisible());
+        QCOMPARE(Fake().Calls()[1].fn, Fn::PortCloseByOsSw);
+    }
+
+    void deviceIdWithoutPacketProtocolPassesOnlyTheStartWindow() {
+        Boot().show();
+        Fake().SetResult(Fn::GetDeviceIDByOsSw, 4097);
+        PressOk(0, 0);
+        QVERIFY(host_->Boxes().empty());
+        QVERIFY(Adjust().isVisible());
+        QCOMPARE(MemoText(),
+                 QString("Communication error occurred.\nCheck the I/F cable connection and power of printer."));
+        QCOMPARE(Adjust().MemoTextColour(), QColor(255, 0, 0));
+    }
+
+    void okNeedsModelAndPort() {
+        Boot().show();
+        Fake().ClearCalls();
+        PressOk(0, -1);
+        PressOk(-1, 0);
+        QVERIFY(Fake().Calls().empty());
+        QVERIFY(host_->Boxes().empty());
+        QVERIFY(Boot().isVisible());
+        QVERIFY(!HourglassShown());
+        QCOMPARE(Boot().ModelCode(), std::uint8_t(0));
+        QCOMPARE(Boot().PortCode(), std::uint16_t(0));
+    }
+
+    void portListFollowsTheSystemFamily_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QStringList>("ports");
+        const QStringList initial = {"LPT1", "LPT2", "LPT3", "ZQUSB1"};
+        const QStringList lpt = {"LPT1", "LPT2", "LPT3"};
+        const QStringList all = {"LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3"};
+        QTest::newRow("161") << 161 << initial;
+        QTest::newRow("162") << 162 << lpt;
+        QTest::newRow("163") << 163 << lpt;
+        QTest::newRow("164") << 164 << all;
+        QTest::newRow("165") << 165 << all;
+        QTest::newRow("166") << 166 << all;
+        QTest::newRow("160") << 160 << initial;
+        QTest::newRow("167") << 167 << initial;
+        QTest::newRow("0") << 0 << initial;
+    }
+    void portListFollowsTheSystemFamily() {
+        QFETCH(int, version);
+        QFETCH(QStringList, ports);
+        Fake().SetOsVersion(std::uint8_t(version));
+        Boot().show();
+        QCOMPARE(Items(Combo("PortSelectCombo")), ports);
+        QCOMPARE(Combo("PortSelectCombo")->currentIndex(), -1);
+    }
+
+    void portListIsRebuiltEachTimeTheWindowIsShown() {
+        Fake().SetOsVersion(162);
+        Boot().show();
+        Boot().hide();
+        Fake().SetOsVersion(161);  // leaves the list as last rebuilt
+        Boot().show();
+        QCOMPARE(Items(Combo("PortSelectCombo")), QStringList({"LPT1", "LPT2", "LPT3"}));
+        Boot().hide();
+        Fake().SetOsVersion(165);
+        Boot().show();
+        QCOMPARE(Combo("PortSelectCombo")->count(), 6);
+    }
+
+    void fourthPortIsTheFirstUsbPortInBothLists() {
+        for (int version : {161, 164}) {
+            Fake().SetOsVersion(std::uint8_t(version));
+            Boot().show();
+            PressOk(0, 3);
+            QCOMPARE(Boot().PortCode(), std::uint16_t(1025));
+            Adjust().close();
+            windows_->Quit().ContinueBtnClick();
+        }
+    }
+
+    void destinationFollowsTheModel() {
+        Boot().show();
+        QComboBox* model = Combo("ModelNameCombo");
+        QComboBox* destination = Combo("DestinationCombo");
+        model->setCurrentIndex(1);
+        emit model->activated(1);
+        QCOMPARE(destination->currentText(), QString("TRN/VLK"));
+        model->setCurrentIndex(0);
+        emit model->activated(0);
+        QCOMPARE(destination->currentText(), QString("Standard"));
+    }
+
+    void versionMenuOpensBesideTheMouse() {
+        Boot().show();
+        Boot().move(100, 50);
+        QCOMPARE(Boot().VersionMenuPoint(QPoint(10, 20)), Boot().pos() + QPoint(13, 40));
+        QCOMPARE(Boot().PopupMenu()->actions().size(), 1);
+        QCOMPARE(Boot().PopupMenu()->actions()[0]->text(), QString("Version"));
+        // The version window is modal: close it as soon as it is up.
+        QTimer::singleShot(0, [this] { windows_->About().OKBtnClick(); });
+        Boot().PopupMenu()->actions()[0]->trigger();
+        QVERIFY(!windows_->About().isVisible());
+        QCOMPARE(windows_->About().windowTitle(), QString("Version"));
+    }
+
+    // ---- close, quit window, continue, quit ----
+
+    void closeLeadsToTheQuitWindowAndContinueToAClearedStartWindow() {
+        Connect();
+        Adjust().close();
+        QCOMPARE(CalledFunctions(), (std::vector<Fn>{Fn::D4Termination, Fn::PortCloseByOsSw}));
+        QVERIFY(!Adjust().isVisible());
+        QVERIFY(windows_->Quit().isVisible());
+        QVERIFY(!HourglassShown());
+        windows_->Quit().ContinueBtnClick();
+        QVERIFY(!windows_->Quit().isVisible());
+        QVERIFY(Boot().isVisible());
+        QCOMPARE(Combo("ModelNameCombo")->currentIndex(), -1);
+        QCOMPARE(Combo("PortSelectCombo")->currentIndex(), -1);
+        QCOMPARE(Combo("DestinationCombo")->currentIndex(), -1);
+        // The next connection works the same way.
+        PressOk(0, 1);
+        QVERIFY(Adjust().isVisible());
+    }
+
+    void quitEndsTheProgram() {
+        Connect();
+        QSignalSpy closed(&Boot(), &TFormBoot::Closed);
+        Adjust().QuitBtnClick();
+        Fake().ClearCalls();
+        QPushButton* quit = windows_->Quit().findChild<QPushButton*>("QuitBtn");
+        quit->click();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(CalledFunctions(), std::vector<Fn>{Fn::PortCloseByOsSw});
+        QVERIFY(!windows_->Quit().isVisible());
+        QVERIFY(!Boot().isVisible());
+    }
+
+    void closingTheQuitWindowOtherwiseAlsoQuits() {
+        Connect();
+        QSignalSpy closed(&Boot(), &TFormBoot::Closed);
+        Adjust().close();
+        windows_->Quit().close();
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void closeEmptiesTheConnectionCellsOnly() {
+        Connect();
+        const QStringList all = {"HeadIDPnl",     "PFAdjustPnl",      "PWSensorTopPnl",  "PWSensorBottomPnl",
+                                 "PWSensorLeftPnl", "PWSensorRightPnl", "BidVSD1BkPnl",   "BidVSD1CLPnl",
+                                 "BidVSD2BkPnl",  "BidVSD2CLPnl",     "BidVSD2DBkPnl",   "BidVSD2DCLPnl",
+                                 "BidVSD4BkPnl",  "BidVSD4CLPnl",     "ColorShiftAPnl",  "ColorShiftBPnl",
+                                 "ColorShiftCPnl", "ColorShiftDPnl",  "ColorShiftEPnl",  "ColorShiftFPnl",
+                                 "UsbIDPnl",      "IEEE1394IDPnl",    "WasteInkPadCounterPnl"};
+        for (const QString& name : all) {
+            QVERIFY2(Adjust().AdjustedCell(name), qPrintable(name));
+            Adjust().SetAdjustedCell(name, "7");
+        }
+        Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(1);
+        Adjust().RadioGroupOf(Group::Adjustment)->SetItemIndex(3);
+        Adjust().Tabs()->setCurrentIndex(3);
+        Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(1);
+        Adjust().close();
+        const QStringList kept = {"PFAdjustPnl",    "PWSensorTopPnl", "PWSensorBottomPnl", "PWSensorLeftPnl",
+                                  "PWSensorRightPnl", "ColorShiftAPnl", "ColorShiftBPnl",    "ColorShiftCPnl",
+                                  "ColorShiftDPnl", "ColorShiftEPnl", "ColorShiftFPnl",    "IEEE1394IDPnl"};
+        for (const QString& name : all)
+            QCOMPARE(Adjust().AdjustedCell(name)->text(), kept.contains(name) ? QString("7") : QString());
+        QCOMPARE(Adjust().RadioGroupOf(Group::Adjustment)->ItemIndex(), -1);
+        QCOMPARE(Adjust().RadioGroupOf(Group::Appendix)->ItemIndex(), 1);
+        QCOMPARE(Adjust().Tabs()->currentIndex(), 0);
+        QVERIFY(Adjust().Canvas()->isVisibleTo(&Adjust()));
+    }
+
+    void closeAfterTheExchangeStartedLeavesTheChannelAloneOnce() {
+        Connect();
+        Adjust().SetExchangeStarted(1);
+        Adjust().close();
+        QVERIFY(Fake().Calls().empty());
+        QCOMPARE(Adjust().ExchangeStarted(), std::uint8_t(0));
+        windows_->Quit().ContinueBtnClick();
+        PressOk(0, 0);
+        Fake().ClearCalls();
+        Adjust().close();
+        QCOMPARE(CalledFunctions(), (std::vector<Fn>{Fn::D4Termination, Fn::PortCloseByOsSw}));
+    }
+
+    // ---- SetOperationState ----
+
+    void operationStateModes_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<int>("cursor");  // 0 normal, 1 hourglass
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("timer");
+        const QColor black(0, 0, 0), blue(0, 0, 255), red(255, 0, 0), green(0, 128, 0);
+        // Before each call: memo "first" in green, hourglass shown, window disabled.
+        QTest::newRow("1") << 1 << "text" << black << 1 << false << false;
+        QTest::newRow("2") << 2 << "text" << black << 0 << false << true;
+        QTest::newRow("3") << 3 << "text" << blue << 1 << false << false;
+        QTest::newRow("4") << 4 << "text" << red << 0 << true << false;
+        QTest::newRow("5") << 5 << "firsttext" << green << 1 << false << false;
+        QTest::newRow("6") << 6 << "first\ntext" << green << 1 << false << false;
+        QTest::newRow("18") << 18 << "text" << black << 0 << false << true;
+        QTest::newRow("19") << 19 << "text" << blue << 1 << false << false;
+        for (int m : {0, 7, 12, 17, 20, 255, -1})
+            QTest::newRow(qPrintable(QString::number(m))) << m << "first" << green << 1 << false << false;
+    }
+    void operationStateModes() {
+        QFETCH(int, mode);
+        QFETCH(QString, memo);
+        QFETCH(QColor, colour);
+        QFETCH(int, cursor);
+        QFETCH(bool, enabled);
+        QFETCH(bool, timer);
+        Connect();
+        Adjust().DisableTimer()->stop();
+        Adjust().Memo()->setPlainText("first");
+        QPalette p = Adjust().Memo()->palette();
+        p.setColor(QPalette::Text, QColor(0, 128, 0));
+        Adjust().Memo()->setPalette(p);
+        ShowHourglass();
+        Adjust().setEnabled(false);
+
+        QCOMPARE(Adjust().SetOperationState(mode, "text"), Result(1));
+        QCOMPARE(MemoText(), memo);
+        QCOMPARE(Adjust().MemoTextColour(), colour);
+        QCOMPARE(HourglassShown(), cursor == 1);
+        QCOMPARE(Adjust().isEnabled(), enabled);
+        QCOMPARE(Adjust().DisableTimer()->isActive(), timer);
+        if (timer) {
+            QCOMPARE(Adjust().DisableTimer()->interval(), 100);
+            QTRY_VERIFY_WITH_TIMEOUT(Adjust().isEnabled(), 5000);
+            QVERIFY(!Adjust().DisableTimer()->isActive());
+        }
+    }
+
+    void busyModeWaitsForTheReadyPrinterFirst() {
+        Connect();
+        Fake().QueueStatus({MakeStatus(3), MakeStatus(4)});
+        QCOMPARE(Adjust().SetOperationState(3, "Printing now..."), Result(1));
+        QCOMPARE(host_->Sleeps(), std::vector<int>{1000});
+        QCOMPARE(MemoText(), QString("Printing now..."));
+        QVERIFY(!Adjust().isEnabled());
+        // A wait that fails returns its code and reports nothing.
+        Fake().SetStatus(MakeStatus(0, 6));
+        QCOMPARE(Adjust().SetOperationState(3, "Printing now..."), Result(0x4000));
+        QCOMPARE(MemoText(), QString("Printing now..."));
+    }
+
+    void doneModeReportsAFailedWaitItself() {
+        Connect();
+        Adjust().SetOperationState(3, "Printing now...");
+        Fake().SetStatus(MakeStatus(0, 4));
+        QCOMPARE(Adjust().SetOperationState(2, "Done."), Result(0x4000));
+        const QString report = "Paper jam error.\nClear the error and click the [Get Status] button.";
+        QCOMPARE(MemoText(), report);
+        QVERIFY(Adjust().isEnabled());
+        QVERIFY(!HourglassShown());
+        Adjust().ReportErrorCode(0x4000);
+        QCOMPARE(MemoText(), report);
+    }
+
+    void reportErrorCodeReenablesTheFrame() {
+        Connect();
+        Adjust().SetOperationState(1, "kept");
+        Adjust().setEnabled(false);
+        Adjust().Tabs()->setEnabled(false);
+        Adjust().RadioGroupOf(Group::Maintenance)->setEnabled(false);
+        Adjust().QuitButton()->setEnabled(false);
+        Adjust().GetStatusButton()->setEnabled(false);
+        ShowHourglass();
+        Adjust().ReportErrorCode(2);
+        QVERIFY(Adjust().isEnabled());
+        QVERIFY(Adjust().Tabs()->isEnabled());
+        QVERIFY(Adjust().RadioGroupOf(Group::Maintenance)->isEnabled());
+        QVERIFY(Adjust().QuitButton()->isEnabled());
+        QVERIFY(Adjust().GetStatusButton()->isEnabled());
+        QVERIFY(!HourglassShown());
+        QCOMPARE(MemoText(), QString("kept"));
+    }
+
+    void detailReportsFocusTheNamedField() {
+        Connect();
+        auto* panel = new CountingPanel;
+        auto* field = new QLineEdit(panel);
+        field->setObjectName("BidVSD2DCLInputEdit");
+        Adjust().AddPanel(panel);
+        Adjust().ShowPanel(panel);
+        BidErrorDetail = 8;
+        Adjust().ReportErrorCode(0x7000);
+        QCOMPARE(Adjust().focusWidget(), field);
+        QCOMPARE(MemoText(), QString("VSD2' Color value is wrong."));
+        // A field that no panel has yet: the message alone.
+        PwSensorErrorDetail = 1;
+        Adjust().ReportErrorCode(0xF010);
+        QCOMPARE(Adjust().focusWidget(), field);
+        QCOMPARE(MemoText(), QString("A range of input value is -8 to 24."));
+    }
+
+    // ---- availability ----
+
+    void availabilityLevelsEnableTheRadioItems() {
+        Connect();
+        RadioGroup* adjustment = Adjust().RadioGroupOf(Group::Adjustment);
+        RadioGroup* maintenance = Adjust().RadioGroupOf(Group::Maintenance);
+        RadioGroup* check = Adjust().RadioGroupOf(Group::CheckPattern);
+        RadioGroup* appendix = Adjust().RadioGroupOf(Group::Appendix);
+        QCOMPARE(adjustment->Count(), 13);
+        QCOMPARE(maintenance->Count(), 5);
+        QCOMPARE(check->Count(), 3);
+        QCOMPARE(appendix->Count(), 2);
+
+        Adjust().SetFeatureAvailability(2);
+        QVERIFY(adjustment->Item(0)->isEnabled());
+        for (int i = 1; i < 13; ++i) QVERIFY(!adjustment->Item(i)->isEnabled());
+        QCOMPARE(maintenance->Item(0)->text(), QString("Head cleaning"));
+        for (int i = 0; i < 5; ++i) QCOMPARE(maintenance->Item(i)->isEnabled(), i >= 3);
+        QVERIFY(!check->isEnabled());
+        QVERIFY(appendix->Item(0)->isEnabled() && appendix->Item(1)->isEnabled());
+
+        Adjust().SetOperationState(1, "memo");
+        Adjust().SetFeatureAvailability(3);
+        for (int i = 0; i < 13; ++i) QVERIFY(!adjustment->Item(i)->isEnabled());
+        for (int i = 0; i < 5; ++i) QVERIFY(!maintenance->Item(i)->isEnabled());
+        QVERIFY(!appendix->Item(0)->isEnabled() && !appendix->Item(1)->isEnabled());
+        QCOMPARE(MemoText(), QString("memo\nRestart the printer and click the [Get Status] button."));
+
+        Adjust().SetFeatureAvailability(1);
+        for (int i = 0; i < 13; ++i) QVERIFY(adjustment->Item(i)->isEnabled());
+        for (int i = 0; i < 5; ++i) QVERIFY(maintenance->Item(i)->isEnabled());
+        QVERIFY(check->isEnabled());
+        QVERIFY(appendix->Item(0)->isEnabled() && appendix->Item(1)->isEnabled());
+    }
+
+    void getStatusOnAPrinterErrorKeepsTheSafeFeatures() {
+        Connect();
+        Fake().SetStatus(MakeStatus(0, 30));
+        Adjust().GetStatusButton()->click();
+        QCOMPARE(MemoText(), QString("Incompatible combination of ink cartridges installed.\n"
+                                     "Clear the error and click the [Get Status] button."));
+        QVERIFY(Adjust().RadioGroupOf(Group::Adjustment)->Item(0)->isEnabled());
+        QVERIFY(!Adjust().RadioGroupOf(Group::Adjustment)->Item(1)->isEnabled());
+    }
+
+    // ---- panels ----
+
+    void radioItemsShowTheirPanelOrTheEmptyCanvas() {
+        Connect();
+        auto* headId = new CountingPanel;
+        Adjust().RegisterPanel(Group::Adjustment, 1, headId);
+        Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(1);
+        Adjust().SetOperationState(4, "old");
+
+        Adjust().RadioGroupOf(Group::Adjustment)->Item(1)->click();
+        QVERIFY(headId->isVisibleTo(&Adjust()));
+        QVERIFY(!Adjust().Canvas()->isVisibleTo(&Adjust()));
+        QCOMPARE(headId->chosen, 1);
+        QCOMPARE(headId->geometry(), TFormAdjust::kCentreRegion);
+        QCOMPARE(Adjust().RadioGroupOf(Group::Appendix)->ItemIndex(), -1);
+        QCOMPARE(MemoText(), QString());
+        QCOMPARE(Adjust().MemoTextColour(), QColor(0, 0, 0));
+
+        Adjust().RadioGroupOf(Group::Maintenance)->Item(2)->click();
+        QVERIFY(!headId->isVisibleTo(&Adjust()));
+        QVERIFY(Adjust().Canvas()->isVisibleTo(&Adjust()));
+        QCOMPARE(Adjust().RadioGroupOf(Group::Adjustment)->ItemIndex(), -1);
+        QCOMPARE(Adjust().RadioGroupOf(Group::Maintenance)->ItemIndex(), 2);
+    }
+
+    void leavingTheWideMemoRestoresTheAdjustedItems() {
+        Connect();
+        auto* viewer = new CountingPanel;
+        Adjust().RegisterPanel(Group::Appendix, 0, viewer);
+        Adjust().RadioGroupOf(Group::Appendix)->Item(0)->click();
+        Adjust().WidenMemo();
+        QCOMPARE(Adjust().Memo()->width(), 588);
+        QVERIFY(!Adjust().AdjustedItems()->isVisibleTo(&Adjust()));
+        Adjust().RadioGroupOf(Group::Appendix)->Item(1)->click();
+        QCOMPARE(Adjust().Memo()->geometry(), TFormAdjust::kBottomCentreRegion);
+        QVERIFY(Adjust().AdjustedItems()->isVisibleTo(&Adjust()));
+    }
+
+    void tabChangeClearsEverything() {
+        Connect();
+        Adjust().RadioGroupOf(Group::Adjustment)->Item(4)->click();
+        Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(0);
+        Adjust().SetOperationState(4, "An error is shown.");
+        Adjust().Tabs()->setCurrentIndex(2);
+        QCOMPARE(MemoText(), QString());
+        for (int g = 0; g < kGroupCount; ++g) QCOMPARE(Adjust().RadioGroupOf(Group(g))->ItemIndex(), -1);
+        QVERIFY(Adjust().Canvas()->isVisibleTo(&Adjust()));
+    }
+
+    void hideAllPanelsSendsTheCarriageHomeOnce() {
+        Connect();
+        auto* pg = new CountingPanel;
+        Adjust().RegisterPanel(Group::Adjustment, 3, pg);
+        Adjust().RadioGroupOf(Group::Adjustment)->Item(3)->click();
+        Adjust().SetCarriageAtHome(0);  // the PG adjustment moved the carriage
+        Fake().ClearCalls();
+        QVERIFY(Adjust().HideAllPanels(0));
+        const std::vector<std::vector<std::uint8_t>> home = {
+            {0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x81, 0x7E, 0xC0}};
+        QCOMPARE(Fake().Sends(), home);
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(1));
+        QVERIFY(!pg->isVisibleTo(&Adjust()));
+        QVERIFY(Adjust().HideAllPanels(0));
+        QCOMPARE(Fake().Sends().size(), std::size_t(1));
+    }
+
+    void carriageHomeResultZeroChangesNothing() {
+        Connect();
+        auto* pg = new CountingPanel;
+        Adjust().RegisterPanel(Group::Adjustment, 3, pg);
+        Adjust().RadioGroupOf(Group::Adjustment)->Item(3)->click();
+        Adjust().SetOperationState(4, "Moved.");
+        Adjust().SetCarriageAtHome(0);
+        Fake().SetResult(Fn::SendDataChannel, 0);
+        QVERIFY(!Adjust().HideAllPanels(0));
+        QVERIFY(pg->isVisibleTo(&Adjust()));
+        QCOMPARE(MemoText(), QString("Moved."));
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(0));
+        // An error code is not 0: the flag is set and the panels go.
+        Fake().SetResult(Fn::SendDataChannel, 0x3000);
+        QVERIFY(Adjust().HideAllPanels(1));
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(1));
+        QCOMPARE(MemoText(), QString("Moved."));  // kept by the keep-text flag
+    }
+
+    void paperFeedSendsFiveLineFeeds() {
+        Connect();
+        Adjust().SetCarriageAtHome(0);
+        const QString memo = MemoText();
+        Adjust().HeadAngularPaperFeedBtnClick();
+        const std::vector<std::uint8_t> feeds = {0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A};
+        QCOMPARE(Fake().AcceptedBytes(), feeds);
+        QCOMPARE(Fake().Sends().size(), std::size_t(1));
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(1));
+        QCOMPARE(MemoText(), memo);  // no status text for a paper feed
+    }
+
+    void failingPaperFeedIsReported() {
+        Connect();
+        Adjust().SetCarriageAtHome(0);
+        Fake().SetResult(Fn::SendDataChannel, 0x3000);
+        Adjust().HeadAngularPaperFeedBtnClick();
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(0));
+        QCOMPARE(MemoText(),
+                 QString("Communication error occurred.\nRestart the printer and click the [Get Status] button."));
+        // The unsent line feeds wait in the job stream for the next successful send.
+        Fake().SetResult(Fn::SendDataChannel, 1);
+        Adjust().HeadAngularPaperFeedBtnClick();
+        QCOMPARE(Fake().AcceptedBytes().size(), std::size_t(20));
+    }
+
+    // ---- how-to windows ----
+
+    void howToWindowsOpenOnceAndOutliveTheMainWindow() {
+        Connect();
+        using Handler = void (TFormAdjust::*)();
+        const Handler handlers[kHowToCount] = {
+            &TFormAdjust::HeadAngularAdjustHowToBtnClick, &TFormAdjust::PFAdjustHowToBtnClick,
+            &TFormAdjust::HowToCLShiftAdjustBtnClick,     &TFormAdjust::BidPrintHowToAdjustBtnClick,
+            &TFormAdjust::PWSensorHowToAdjustBtnClick,    &TFormAdjust::CutPosHowToAdjustBtnClick,
+            &TFormAdjust::PGHowToAdjustBtnClick,          &TFormAdjust::HowToCheckA4PatClick,
+            &TFormAdjust::PGAdjustHowToCleanBtnClick};
+        const int before = static_cast<int>(QApplication::topLevelWidgets().size());
+        for (int i = 0; i < kHowToCount; ++i) {
+            (Adjust().*handlers[i])();
+            (Adjust().*handlers[i])();
+            QVERIFY(windows_->HowTo().Window(HowTo(i))->isVisible());
+        }
+        QCOMPARE(static_cast<int>(QApplication::topLevelWidgets().size()), before);
+        QCOMPARE(windows_->HowTo().Window(HowTo::Clean)->windowTitle(), QString("How to Clean"));
+        Adjust().close();
+        for (int i = 0; i < kHowToCount; ++i) QVERIFY(windows_->HowTo().Window(HowTo(i))->isVisible());
+        QVERIFY(Adjust().isEnabled());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "Windows_test.moc"
