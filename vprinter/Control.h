@@ -1,0 +1,46 @@
+// The text commands that switch the virtual printer's power and inject or
+// clear its faults: one line in, one line out ("OK ..." or "ERR ...").
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vp {
+
+class Printer;
+
+class ControlCommands {
+public:
+    // Handles commands the core does not know (the print engine's buttons and
+    // faults). Returns the reply line, or nothing when the command is not its own.
+    using Extension = std::function<std::optional<std::string>(const std::vector<std::string>& words)>;
+
+    explicit ControlCommands(Printer& printer) : printer_(printer) {}
+
+    void AddExtension(Extension extension, std::string helpText);
+    std::string Execute(const std::string& line);
+    // Every command, one per line, for --help and the "help" command.
+    std::string HelpText() const;
+
+private:
+    std::string Power(const std::vector<std::string>& w);
+    std::string Busy(const std::vector<std::string>& w);
+    std::string Error(const std::vector<std::string>& w);
+    std::string Hold(const std::vector<std::string>& w);
+    std::string Refuse(const std::vector<std::string>& w);
+    std::string Drop(const std::vector<std::string>& w);
+    std::string Ink(const std::vector<std::string>& w);
+    std::string Speed(const std::vector<std::string>& w);
+    std::string Button(const std::vector<std::string>& w);
+
+    Printer& printer_;
+    std::vector<Extension> extensions_;
+    std::string extensionHelp_;
+};
+
+// The core's commands, one per line ("power on|off   switch the power", ...).
+const char* CoreControlHelp();
+
+}  // namespace vp

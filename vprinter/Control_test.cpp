@@ -1,0 +1,97 @@
+#include "vprinter/Control.h"
+
+#include <gtest/gtest.h>
+
+#include "vprinter/Printer.h"
+
+namespace vp {
+namespace {
+
+class ControlTest : public ::testing::Test {
+protected:
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+};
+
+TEST_F(ControlTest, SwitchesPowerAndEachFaultOnAndOff) {
+    EXPECT_EQ(control.Execute("power off"), "OK power off");
+    EXPECT_FALSE(printer.PoweredOn());
+    EXPECT_EQ(control.Execute("power on"), "OK power on");
+    EXPECT_TRUE(printer.PoweredOn());
+
+    EXPECT_EQ(control.Execute("busy on"), "OK busy on");
+    EXPECT_EQ(printer.State(), kStateBusy);
+    EXPECT_EQ(control.Execute("busy off"), "OK busy off");
+
+    EXPECT_EQ(control.Execute("error 6"), "OK error 6");
+    EXPECT_EQ(printer.State(), kStateError);
+    EXPECT_EQ(printer.ErrorCode(), 6);
+    EXPECT_EQ(control.Execute("error clear"), "OK error cleared");
+    EXPECT_EQ(printer.State(), kStateReady);
+
+    EXPECT_EQ(control.Execute("hold uncharged"), "OK hold 8");
+    EXPECT_EQ(printer.State(), kStateBeforeInkCharge);
+    EXPECT_EQ(control.Execute("hold cleaning"), "OK hold 7");
+    EXPECT_EQ(printer.State(), kStateCleaning);
+    EXPECT_EQ(control.Execute("hold off"), "OK hold off");
+
+    EXPECT_EQ(control.Execute("refuse 7"), "OK refuse 7");
+    EXPECT_EQ(printer.PendingRefusal(), 7);
+    EXPECT_EQ(control.Execute("drop 12"), "OK drop 12");
+    EXPECT_EQ(printer.PacketsBeforeDrop(), 12u);
+    EXPECT_EQ(control.Execute("clear"), "OK faults cleared");
+    EXPECT_FALSE(printer.PendingRefusal());
+    EXPECT_FALSE(printer.PacketsBeforeDrop());
+}
+
+TEST_F(ControlTest, SetsInkLevelsAndConditionsByColourName) {
+    EXPECT_EQ(control.Execute("ink black 40"), "OK ink black 40");
+    EXPECT_EQ(printer.InkLevel(kBlack), 40);
+    EXPECT_EQ(control.Execute("ink light cyan missing"), "OK ink light cyan missing");
+    EXPECT_EQ(printer.InkCode(kLightCyan), 0x4E41);
+    EXPECT_EQ(control.Execute("ink light-magenta RE"), "OK ink light-magenta RE");
+    EXPECT_EQ(printer.InkCode(kLightMagenta), 0x5245);
+    EXPECT_EQ(control.Execute("ink all 100"), "OK ink all 100");
+    for (int ink = 0; ink < kInkCount; ++ink) EXPECT_EQ(printer.InkCode(ink), 0x3634);
+}
+
+TEST_F(ControlTest, RefusesMalformedCommandsAndChangesNothing) {
+    const std::string before = printer.Summary();
+    for (const char* bad : {"", "   ", "power", "power maybe", "error 256", "error -1", "error 6x", "refuse 0",
+                            "drop x", "ink black 101", "ink purple 10", "ink black", "speed fast", "hold 300",
+                            "status now", "fly away"}) {
+        EXPECT_EQ(control.Execute(bad).rfind("ERR ", 0), 0u) << bad;
+    }
+    EXPECT_EQ(printer.Summary(), before);
+    EXPECT_EQ(control.Execute("paper"), "ERR this printer has no print engine for paper");
+}
+
+TEST_F(ControlTest, StatusAndHelpAnswerOnOneLine) {
+    control.Execute("error 4");
+    control.Execute("ink cyan unreadable");
+    const std::string status = control.Execute("status");
+    EXPECT_EQ(status.find('\n'), std::string::npos);
+    EXPECT_NE(status.find("state 0 (error); error 4"), std::string::npos) << status;
+    EXPECT_NE(status.find("cyan unreadable"), std::string::npos) << status;
+    const std::string help = control.Execute("help");
+    EXPECT_EQ(help.find('\n'), std::string::npos);
+    EXPECT_NE(help.find("drop N|off"), std::string::npos) << help;
+}
+
+TEST_F(ControlTest, ExtensionsSeeCommandsFirst) {
+    std::vector<std::string> seen;
+    control.AddExtension(
+        [&seen](const std::vector<std::string>& words) -> std::optional<std::string> {
+            seen = words;
+            if (words[0] == "fault") return "OK fault " + words[1];
+            return std::nullopt;
+        },
+        "fault KIND   an engine fault");
+    EXPECT_EQ(control.Execute("fault jam"), "OK fault jam");
+    EXPECT_EQ(control.Execute("busy on"), "OK busy on");
+    EXPECT_EQ(seen, (std::vector<std::string>{"busy", "on"}));
+    EXPECT_NE(control.HelpText().find("fault KIND"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vp

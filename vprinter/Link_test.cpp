@@ -1,0 +1,310 @@
+// The virtual printer seen through the real port switch and channel library,
+// first in-process (virtual time, no sockets), then as the standalone program
+// on a real Unix socket.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "hostbridge/Transport.h"
+#include "link/OutsideLibraries.h"
+#include "vprinter/DirectTransport.h"
+#include "vprinter/Printer.h"
+
+extern char** environ;
+
+namespace vp {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kLpt1 = 1028;
+constexpr std::uint16_t kOk = 1;
+constexpr std::uint16_t kChannelError = 0x2000;
+constexpr std::uint16_t kBusy = 51;
+
+std::vector<std::uint8_t> Block(std::size_t n, std::uint8_t seed) {
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>(seed + i * 13);
+    return v;
+}
+
+// Connects the way the start window does.
+std::uint16_t Connect() {
+    PortCloseByOsSw();
+    std::uint16_t r = PortOpenByOsSw(kLpt1);
+    if (r == kOk) r = GetDeviceIDByOsSw();
+    if (r == kOk) r = D4Negotiation();
+    return r;
+}
+
+class InProcess : public ::testing::Test {
+protected:
+    static Printer::Options Options() {
+        Printer::Options o;
+        o.model = 2;
+        o.bufferCapacity = 8192;
+        o.bytesPerSecond = 1000;
+        return o;
+    }
+    void SetUp() override { ASSERT_EQ(Connect(), kOk); }
+    void TearDown() override {
+        D4Termination();
+        PortCloseByOsSw();
+    }
+
+    Printer printer{Options(), Eeprom::Factory(2)};
+    InProcessPorts ports{printer};
+};
+
+TEST_F(InProcess, ReadsAndWritesEveryEepromAddress) {
+    char name[30];
+    ASSERT_EQ(GetModelNameByOsSw(name), kOk);
+    EXPECT_STREQ(name, "Corvid Lumen 4200");
+    for (int a = 0; a < 256; ++a) {
+        std::uint8_t v = 0;
+        ASSERT_EQ(D4ReadEeprom(static_cast<std::uint8_t>(a), &v), kOk) << a;
+        EXPECT_EQ(v, Eeprom::Factory(2).Get(static_cast<std::uint8_t>(a))) << a;
+    }
+    for (int a = 0; a < 256; ++a)
+        ASSERT_EQ(D4WriteEeprom(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a * 7 + 3)), kOk) << a;
+    for (int a = 0; a < 256; ++a) {
+        std::uint8_t v = 0;
+        ASSERT_EQ(D4ReadEeprom(static_cast<std::uint8_t>(a), &v), kOk);
+        EXPECT_EQ(v, static_cast<std::uint8_t>(a * 7 + 3)) << a;
+        EXPECT_EQ(printer.eeprom().Get(static_cast<std::uint8_t>(a)), v);
+    }
+    EXPECT_EQ(printer.counters().eepromReads, 512u);
+    EXPECT_EQ(printer.counters().eepromWrites, 256u);
+}
+
+TEST_F(InProcess, StatusRecordArrivesFromByteZero) {
+    std::uint8_t record[52];
+    ASSERT_EQ(InquireStatus(record), kOk);
+    const StatusRecord expected = printer.Status();
+    EXPECT_TRUE(std::equal(record, record + 52, expected.begin()));
+    EXPECT_EQ(record[0], 4);
+
+    printer.InjectError(6);
+    printer.SetInkCondition(kGray, InkCondition::Missing);
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], 0);
+    EXPECT_EQ(record[1], 6);
+    EXPECT_EQ(record[26], 'A');
+    EXPECT_EQ(record[27], 'N');
+}
+
+TEST_F(InProcess, FullBufferIsRefusedAsBusyUntilPrintingMakesRoom) {
+    std::vector<std::vector<std::uint8_t>> sent;
+    std::uint16_t r = kOk;
+    for (int i = 0; i < 20 && r == kOk; ++i) {
+        const auto block = Block(1000, static_cast<std::uint8_t>(i));
+        r = SendDataChannel(block.data(), static_cast<std::uint32_t>(block.size()));
+        if (r == kOk) sent.push_back(block);
+    }
+    ASSERT_EQ(r, kChannelError);
+    EXPECT_EQ(GetD4ErrorCode(), kBusy);
+    EXPECT_EQ(sent.size(), 8u) << "8192 bytes of buffer take eight blocks";
+
+    // The status shows it printing; the same block goes once there is room.
+    std::uint8_t record[52];
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], 3);
+    printer.Advance(1500);
+    const auto block = Block(1000, 99);
+    ASSERT_EQ(SendDataChannel(block.data(), 1000), kOk);
+    sent.push_back(block);
+    printer.Advance(60000);
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], 4);
+
+    std::vector<std::uint8_t> all;
+    for (const auto& b : sent) all.insert(all.end(), b.begin(), b.end());
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), printer.ReceivedData().begin(), printer.ReceivedData().end()));
+}
+
+TEST_F(InProcess, StuckBusyRefusesDataAsBusy) {
+    printer.SetStuckBusy(true);
+    const auto block = Block(1000, 1);
+    std::uint16_t r = kOk;
+    for (int i = 0; i < 20 && r == kOk; ++i) r = SendDataChannel(block.data(), 1000);
+    EXPECT_EQ(r, kChannelError);
+    EXPECT_EQ(GetD4ErrorCode(), kBusy);
+    // Blocks sent on credit granted before are in the buffer and still print.
+    printer.SetStuckBusy(false);
+    printer.Advance(10000);
+    EXPECT_EQ(SendDataChannel(block.data(), 1000), kOk) << GetD4ErrorCode();
+}
+
+TEST_F(InProcess, RefusedBlockCarriesTheChosenDetail) {
+    printer.RefuseNextBlock(7);
+    const auto block = Block(1000, 2);
+    std::uint16_t r = kOk;
+    for (int i = 0; i < 20 && r == kOk; ++i) r = SendDataChannel(block.data(), 1000);
+    EXPECT_EQ(r, kChannelError);
+    EXPECT_EQ(GetD4ErrorCode(), 0x0707);
+    EXPECT_EQ(printer.counters().refusedBlocks, 1u);
+    // One block only: once there is room the next send goes through.
+    printer.Advance(10000);
+    EXPECT_EQ(SendDataChannel(block.data(), 1000), kOk) << GetD4ErrorCode();
+}
+
+TEST_F(InProcess, PowerOffMidOperationFailsAndPowerOnRecovers) {
+    std::uint8_t v = 0;
+    ASSERT_EQ(D4ReadEeprom(0xE0, &v), kOk);
+    printer.SetPower(false);
+    EXPECT_NE(D4ReadEeprom(0xE0, &v), kOk);
+    std::uint8_t record[52];
+    EXPECT_NE(InquireStatus(record), kOk);
+    EXPECT_NE(Connect(), kOk);
+    printer.SetPower(true);
+    ASSERT_EQ(Connect(), kOk);
+    EXPECT_EQ(D4ReadEeprom(0xE0, &v), kOk);
+    EXPECT_EQ(v, 0x02);
+}
+
+TEST_F(InProcess, DroppedLinkFailsTheOperationThatCrossesIt) {
+    // Each EEPROM read is one request packet; the fourth brings the link down.
+    printer.DropLinkAfter(4);
+    std::uint8_t v = 0;
+    int done = 0;
+    while (done < 10 && D4ReadEeprom(static_cast<std::uint8_t>(done), &v) == kOk) ++done;
+    EXPECT_LT(done, 4);
+    EXPECT_TRUE(printer.LinkDropped());
+    EXPECT_NE(D4WriteEeprom(0x20, 0), kOk);
+    ASSERT_EQ(Connect(), kOk) << "reopening the port reaches the printer again";
+    EXPECT_EQ(D4ReadEeprom(0x00, &v), kOk);
+    EXPECT_EQ(v, 0x5A);
+}
+
+// ---- the standalone program ----
+
+class Standalone : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("vprinter_e2e_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        socket_ = (dir_ / "lumen.sock").string();
+        control_ = socket_ + ".ctl";
+        eeprom_ = (dir_ / "lumen.eep").string();
+        hb::SetTransportFactory({});
+        ::setenv("SVCADJUST_PORTMAP", ("LPT1=unix:" + socket_).c_str(), 1);
+        pid_ = Spawn({"--socket", socket_, "--model", "4200", "--eeprom", eeprom_, "--buffer", "4096", "--quiet"});
+        ASSERT_GT(pid_, 0);
+        // The program creates the control socket last.
+        for (int i = 0; i < 1000 && !fs::exists(control_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(fs::exists(control_)) << "vprinter did not start";
+    }
+
+    void TearDown() override {
+        PortCloseByOsSw();
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::unsetenv("SVCADJUST_PORTMAP");
+        fs::remove_all(dir_);
+    }
+
+    static pid_t Spawn(std::vector<std::string> args) {
+        args.insert(args.begin(), VPRINTER_BINARY);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        return ::posix_spawn(&pid, VPRINTER_BINARY, nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+    }
+
+    // `vprinter --send`, as a technician would type it; returns its exit status.
+    int Send(const std::string& command) const {
+        const pid_t pid = Spawn({"--send", command, "--control", control_});
+        int status = 0;
+        if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+        return WEXITSTATUS(status);
+    }
+
+    fs::path dir_;
+    std::string socket_, control_, eeprom_;
+    pid_t pid_ = -1;
+};
+
+TEST_F(Standalone, ServesTheChannelOverItsSocketAndObeysItsControlSocket) {
+    ASSERT_EQ(Connect(), kOk);
+    char name[30];
+    ASSERT_EQ(GetModelNameByOsSw(name), kOk);
+    EXPECT_STREQ(name, "Corvid Lumen 4200");
+    std::uint8_t v = 0;
+    ASSERT_EQ(D4ReadEeprom(0xE0, &v), kOk);
+    EXPECT_EQ(v, 0x02);
+    ASSERT_EQ(D4WriteEeprom(0x20, 0x55), kOk);
+
+    std::uint8_t record[52];
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], 4);
+    EXPECT_EQ(Send("error 6"), 0);
+    EXPECT_EQ(Send("error 300"), 1);
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], 0);
+    EXPECT_EQ(record[1], 6);
+    EXPECT_EQ(Send("error clear"), 0);
+
+    // Stuck busy: print data is refused as busy.
+    EXPECT_EQ(Send("busy on"), 0);
+    const auto block = Block(1000, 5);
+    std::uint16_t r = kOk;
+    for (int i = 0; i < 20 && r == kOk; ++i) r = SendDataChannel(block.data(), 1000);
+    EXPECT_EQ(r, kChannelError);
+    EXPECT_EQ(GetD4ErrorCode(), kBusy);
+    EXPECT_EQ(Send("busy off"), 0);
+
+    // Powered off, the printer keeps the connection but answers nothing.
+    EXPECT_EQ(Send("power off"), 0);
+    EXPECT_NE(D4ReadEeprom(0xE0, &v), kOk);
+    EXPECT_EQ(Send("power on"), 0);
+    ASSERT_EQ(Connect(), kOk);
+    ASSERT_EQ(D4ReadEeprom(0x20, &v), kOk);
+    EXPECT_EQ(v, 0x55);
+    PortCloseByOsSw();
+
+    // A clean stop saves the EEPROM and removes both socket files.
+    ASSERT_EQ(::kill(pid_, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid_, &status, 0), pid_);
+    pid_ = -1;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(socket_));
+    EXPECT_FALSE(fs::exists(control_));
+    Eeprom saved;
+    std::string error;
+    ASSERT_TRUE(saved.Load(eeprom_, error)) << error;
+    EXPECT_EQ(saved.Get(0x20), 0x55);
+    EXPECT_EQ(saved.Get(0xE0), 0x02);
+}
+
+TEST_F(Standalone, RefusesToReplaceABadEepromImage) {
+    const std::string bad = (dir_ / "short.eep").string();
+    std::ofstream(bad, std::ios::binary) << std::string(100, 'x');
+    const pid_t pid = Spawn({"--socket", (dir_ / "other.sock").string(), "--eeprom", bad, "--quiet"});
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_EQ(fs::file_size(bad), 100u) << "the bad image is left as it was";
+    // A second printer on a live socket is refused too.
+    const pid_t twin = Spawn({"--socket", socket_, "--quiet"});
+    ASSERT_EQ(::waitpid(twin, &status, 0), twin);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(fs::exists(socket_));
+}
+
+}  // namespace
+}  // namespace vp

@@ -1,0 +1,454 @@
+#include "vprinter/Printer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "chanlink/Messages.h"
+#include "chanlink/Packet.h"
+#include "chanlink/PrinterEndpoint.h"
+
+namespace vp {
+
+namespace {
+
+// Time is handed to the engine and the input buffer in slices this long, so a
+// long Advance() behaves like many short ones.
+constexpr std::uint64_t kSliceMs = 10;
+
+// Ink levels of a printer that has printed for a while.
+constexpr std::array<int, kInkCount> kInitialInk = {92, 71, 64, 88, 55, 47, 80};
+
+const char* StateName(std::uint8_t state) {
+    switch (state) {
+    case kStateError: return "error";
+    case kStateBusy: return "busy";
+    case kStatePrinting: return "printing";
+    case kStateReady: return "ready";
+    case kStateCleaning: return "cleaning";
+    case kStateBeforeInkCharge: return "before initial ink charge";
+    default: return "other";
+    }
+}
+
+}  // namespace
+
+const char* ModelName(int modelCode) {
+    switch (modelCode) {
+    case 1: return "Corvid Lumen 4100";
+    case 2: return "Corvid Lumen 4200";
+    default: return "";
+    }
+}
+
+// What the channel endpoint asks of the printer.
+class Printer::Services : public d4::PrinterServices {
+public:
+    explicit Services(Printer& printer) : p_(printer) {}
+
+    bool ReadEeprom(std::uint8_t address, std::uint8_t& value) override {
+        ++p_.counters_.eepromReads;
+        value = p_.eeprom_.Get(address);
+        return true;
+    }
+
+    bool WriteEeprom(std::uint8_t address, std::uint8_t value) override {
+        ++p_.counters_.eepromWrites;
+        p_.WriteEeprom(address, value);
+        return true;
+    }
+
+    void FillStatus(std::uint8_t* record, std::size_t size) override {
+        ++p_.counters_.statusInquiries;
+        const StatusRecord status = p_.Status();
+        std::memset(record, 0, size);
+        std::memcpy(record, status.data(), std::min(size, status.size()));
+    }
+
+    std::size_t DataSpace() const override {
+        const std::size_t space = p_.FreeSpace();
+        if (space == 0) ++p_.counters_.noSpaceAnswers;
+        return space;
+    }
+
+    void AcceptData(const std::uint8_t* data, std::size_t n) override {
+        // The channel only sends what DataSpace allowed; should a peer send
+        // more, the bytes are still kept rather than lost.
+        if (n > p_.FreeSpace()) p_.Log("print data beyond the free buffer space kept anyway");
+        p_.buffer_.insert(p_.buffer_.end(), data, data + n);
+        p_.counters_.dataAccepted += n;
+    }
+
+private:
+    Printer& p_;
+};
+
+Printer::Printer(const Options& options, const Eeprom& eeprom, Engine* engine)
+    : options_(options), eeprom_(eeprom), engine_(engine), inkLevels_(kInitialInk) {
+    if (options.model != 1 && options.model != 2)
+        throw std::invalid_argument("unknown printer model code " + std::to_string(options.model));
+    if (options.bufferCapacity == 0) throw std::invalid_argument("the input buffer needs room for at least one byte");
+    inkConditions_.fill(InkCondition::Level);
+    services_ = std::make_unique<Services>(*this);
+    endpoint_ = std::make_unique<d4::PrinterEndpoint>(*services_);
+}
+
+Printer::~Printer() = default;
+
+std::string Printer::ModelName() const { return vp::ModelName(options_.model); }
+
+std::string Printer::DeviceId() const {
+    const std::string text = "MFG:Corvid;MDL:" + ModelName() + ";CLS:PRINTER;CMD:D4,REMOTE1;";
+    const std::size_t length = text.size() + 2;
+    std::string raw;
+    raw += static_cast<char>(length >> 8);
+    raw += static_cast<char>(length & 0xFF);
+    return raw + text;
+}
+
+// ---- the port ----
+
+void Printer::Connect() {
+    ++counters_.connections;
+    linkDropped_ = false;
+    endpoint_->Reset();
+    ResetPacketSplitter();
+}
+
+void Printer::Disconnect() {
+    endpoint_->Reset();
+    ResetPacketSplitter();
+}
+
+bool Printer::ChannelFailed() const { return endpoint_->Failed(); }
+
+d4::PrinterServices& Printer::ChannelServices() { return *services_; }
+
+std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size_t n) {
+    std::vector<std::uint8_t> reply;
+    if (!powered_ || linkDropped_) return reply;
+    counters_.hostBytes += n;
+    for (std::size_t i = 0; i < n && !linkDropped_;) {
+        if (splitterLost_) {
+            // The channel has already rejected the stream; it sees the rest as is.
+            const std::vector<std::uint8_t> r = endpoint_->Receive(data + i, n - i);
+            reply.insert(reply.end(), r.begin(), r.end());
+            break;
+        }
+        // Header first, then as much of the payload as has arrived.
+        std::size_t want = d4::kHeaderSize - std::min(packet_.size(), d4::kHeaderSize);
+        if (want == 0) want = (static_cast<std::size_t>(packet_[2]) << 8 | packet_[3]) - packet_.size();
+        const std::size_t take = std::min(want, n - i);
+        packet_.insert(packet_.end(), data + i, data + i + take);
+        i += take;
+        if (packet_.size() < d4::kHeaderSize) continue;
+        const std::size_t length = static_cast<std::size_t>(packet_[2]) << 8 | packet_[3];
+        if (length < d4::kHeaderSize) {
+            splitterLost_ = true;
+            const std::vector<std::uint8_t> r = endpoint_->Receive(packet_.data(), packet_.size());
+            reply.insert(reply.end(), r.begin(), r.end());
+            packet_.clear();
+            continue;
+        }
+        if (packet_.size() == length) HostPacket(reply);
+    }
+    // The answer to the packet that brought the link down is lost with it.
+    if (linkDropped_) reply.clear();
+    if (endpoint_->Failed() && !failureLogged_) {
+        failureLogged_ = true;
+        Log(std::string("channel protocol error: ") + endpoint_->LastError());
+    }
+    counters_.replyBytes += reply.size();
+    return reply;
+}
+
+// One whole packet from the host: answered, then counted toward a link drop.
+void Printer::HostPacket(std::vector<std::uint8_t>& reply) {
+    ++counters_.hostPackets;
+    if (!RefuseCreditRequest(reply)) {
+        const std::vector<std::uint8_t> r = endpoint_->Receive(packet_.data(), packet_.size());
+        reply.insert(reply.end(), r.begin(), r.end());
+    }
+    packet_.clear();
+    if (dropAfter_ && --*dropAfter_ == 0) DropLinkNow();
+}
+
+// While a refusal is pending, the host's next request for print-data credit
+// is answered by the printer itself with the refusal as the result byte.
+bool Printer::RefuseCreditRequest(std::vector<std::uint8_t>& reply) {
+    if (!refusal_ || endpoint_->Failed()) return false;
+    const d4::Header h = d4::DecodeHeader(packet_.data());
+    if (h.psid != d4::kTransactionSocket) return false;
+    d4::Transaction in;
+    if (d4::DecodeTransaction(packet_.data() + d4::kHeaderSize, packet_.size() - d4::kHeaderSize, in) !=
+            d4::CodecError::None ||
+        in.reply || in.command != d4::Command::CreditRequest || in.psid != d4::kDataSocket)
+        return false;
+    d4::Transaction r;
+    r.command = d4::Command::CreditRequest;
+    r.reply = true;
+    r.psid = in.psid;
+    r.ssid = in.ssid;
+    r.result = *refusal_;
+    r.credit = 0;
+    const std::vector<std::uint8_t> payload = d4::EncodeTransaction(r);
+    d4::EncodePacketInto(refusalPacket_, d4::kTransactionSocket, d4::kTransactionSocket, 0, payload.data(),
+                         payload.size());
+    reply.insert(reply.end(), refusalPacket_.begin(), refusalPacket_.end());
+    Log("print-data block refused with detail " + std::to_string(*refusal_));
+    refusal_.reset();
+    ++counters_.refusedBlocks;
+    return true;
+}
+
+void Printer::PortReset() {
+    if (!powered_) return;
+    ++counters_.portResets;
+    endpoint_->Reset();
+    ResetPacketSplitter();
+    DropInput();
+    if (engine_) engine_->Reset();
+}
+
+void Printer::ResetPacketSplitter() {
+    packet_.clear();
+    splitterLost_ = false;
+    failureLogged_ = false;
+}
+
+void Printer::DropLinkNow() {
+    dropAfter_.reset();
+    linkDropped_ = true;
+    Log("link dropped");
+}
+
+// ---- time ----
+
+void Printer::Advance(std::uint64_t ms) {
+    if (!powered_) {
+        nowMs_ += ms;
+        return;
+    }
+    while (ms > 0) {
+        if (buffer_.empty()) {
+            // Nothing to print: the engine may have the whole stretch at once.
+            nowMs_ += ms;
+            drainRemainder_ = 0;
+            if (engine_) engine_->Advance(ms);
+            return;
+        }
+        const std::uint64_t step = std::min(ms, kSliceMs);
+        nowMs_ += step;
+        if (engine_) engine_->Advance(step);
+        DrainFor(step);
+        ms -= step;
+    }
+}
+
+void Printer::DrainFor(std::uint64_t ms) {
+    if (injectedError_ || stuckBusy_ || heldState_) {
+        drainRemainder_ = 0;
+        return;
+    }
+    drainRemainder_ += static_cast<std::uint64_t>(options_.bytesPerSecond) * ms;
+    std::size_t budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000, buffer_.size()));
+    drainRemainder_ %= 1000;
+    if (!engine_) {
+        received_.insert(received_.end(), buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
+        counters_.dataDrained += budget;
+        if (received_.size() > options_.receivedLogLimit)
+            received_.erase(received_.begin(),
+                            received_.begin() + static_cast<std::ptrdiff_t>(received_.size() - options_.receivedLogLimit));
+        return;
+    }
+    // The engine takes what its mechanism can, possibly nothing; speed is a
+    // ceiling, so budget it does not use is not saved up.
+    const std::vector<std::uint8_t> chunk(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
+    const std::size_t taken = std::min(engine_->Consume(chunk.data(), chunk.size()), chunk.size());
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(taken));
+    counters_.dataDrained += taken;
+}
+
+void Printer::DropInput() {
+    if (!buffer_.empty()) Log("input buffer dropped (" + std::to_string(buffer_.size()) + " bytes)");
+    buffer_.clear();
+    drainRemainder_ = 0;
+}
+
+// ---- power and faults ----
+
+void Printer::SetPower(bool on) {
+    if (on == powered_) return;
+    powered_ = on;
+    endpoint_->Reset();
+    ResetPacketSplitter();
+    if (on) {
+        if (engine_) engine_->Reset();
+        Log("power on");
+    } else {
+        DropInput();
+        Log("power off");
+    }
+}
+
+void Printer::SetStuckBusy(bool on) {
+    stuckBusy_ = on;
+    Log(on ? "stuck busy" : "no longer stuck busy");
+}
+
+void Printer::InjectError(std::uint8_t code) {
+    injectedError_ = code;
+    Log("error " + std::to_string(code) + " injected");
+}
+
+void Printer::ClearError() {
+    if (injectedError_) Log("error cleared");
+    injectedError_.reset();
+}
+
+void Printer::HoldState(std::optional<std::uint8_t> state) {
+    heldState_ = state;
+    Log(state ? "holding state " + std::to_string(*state) : std::string("state released"));
+}
+
+void Printer::RefuseNextBlock(std::optional<std::uint8_t> detail) {
+    refusal_ = detail;
+    if (detail) Log("next print-data block will be refused with detail " + std::to_string(*detail));
+}
+
+void Printer::DropLinkAfter(std::optional<std::uint64_t> packets) {
+    dropAfter_ = packets;
+    if (!packets) return;
+    Log("link drops after " + std::to_string(*packets) + " more packets");
+    if (*packets == 0) DropLinkNow();
+}
+
+void Printer::ClearFaults() {
+    stuckBusy_ = false;
+    injectedError_.reset();
+    heldState_.reset();
+    refusal_.reset();
+    dropAfter_.reset();
+    Log("faults cleared");
+}
+
+// ---- status ----
+
+std::uint8_t Printer::State() const {
+    if (injectedError_) return kStateError;
+    if (stuckBusy_) return kStateBusy;
+    if (heldState_) return *heldState_;
+    const std::uint8_t idle = buffer_.empty() ? kStateReady : kStatePrinting;
+    if (!engine_) return idle;
+    const std::uint8_t state = engine_->Status().state;
+    // The engine may be idle for a moment while data still waits in the buffer.
+    return state == kStateReady ? idle : state;
+}
+
+std::uint8_t Printer::ErrorCode() const {
+    if (injectedError_) return *injectedError_;
+    if (stuckBusy_ || heldState_ || !engine_) return 0;
+    const EngineStatus s = engine_->Status();
+    return s.state == kStateError ? s.error : 0;
+}
+
+StatusRecord Printer::Status() const {
+    StatusRecord record{};
+    record[0] = State();
+    record[1] = ErrorCode();
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        const std::uint16_t code = InkCode(ink);
+        record[14 + 2 * ink] = static_cast<std::uint8_t>(code & 0xFF);
+        record[15 + 2 * ink] = static_cast<std::uint8_t>(code >> 8);
+    }
+    return record;
+}
+
+void Printer::SetInkCondition(int ink, InkCondition condition) {
+    if (ink < 0 || ink >= kInkCount) return;
+    inkConditions_[static_cast<std::size_t>(ink)] = condition;
+}
+
+InkCondition Printer::InkConditionOf(int ink) const {
+    return (ink >= 0 && ink < kInkCount) ? inkConditions_[static_cast<std::size_t>(ink)] : InkCondition::Missing;
+}
+
+std::uint16_t Printer::InkCode(int ink) const {
+    const InkCondition c = InkConditionOf(ink);
+    return c == InkCondition::Level ? InkLevelCode(InkLevel(ink)) : InkSpecialCode(c);
+}
+
+std::size_t Printer::FreeSpace() const {
+    if (!powered_ || stuckBusy_ || refusal_ || buffer_.size() >= options_.bufferCapacity) return 0;
+    return options_.bufferCapacity - buffer_.size();
+}
+
+void Printer::SetSpeed(std::uint32_t bytesPerSecond) {
+    options_.bytesPerSecond = bytesPerSecond;
+    drainRemainder_ = 0;
+}
+
+// ---- engine pass-through ----
+
+void Printer::PressPaperButton() {
+    if (powered_ && engine_) engine_->PressPaperButton();
+}
+
+void Printer::PressRollPaperSwitch() {
+    if (powered_ && engine_) engine_->PressRollPaperSwitch();
+}
+
+// ---- Machine ----
+
+std::uint8_t Printer::ReadEeprom(std::uint8_t address) const { return eeprom_.Get(address); }
+
+void Printer::WriteEeprom(std::uint8_t address, std::uint8_t value) {
+    if (eeprom_.Get(address) == value) return;
+    eeprom_.Set(address, value);
+    eepromChanged_ = true;
+}
+
+int Printer::InkLevel(int ink) const {
+    return (ink >= 0 && ink < kInkCount) ? inkLevels_[static_cast<std::size_t>(ink)] : 0;
+}
+
+void Printer::SetInkLevel(int ink, int percent) {
+    if (ink < 0 || ink >= kInkCount) return;
+    inkLevels_[static_cast<std::size_t>(ink)] = std::clamp(percent, 0, 100);
+    inkConditions_[static_cast<std::size_t>(ink)] = InkCondition::Level;
+}
+
+void Printer::Log(const std::string& line) {
+    log_.push_back(line);
+    while (log_.size() > options_.logLineLimit) log_.pop_front();
+    if (logSink_) logSink_(line);
+}
+
+std::string Printer::Summary() const {
+    std::string s = std::string("model ") + ModelName() + "; power " + (powered_ ? "on" : "off");
+    const std::uint8_t state = State();
+    s += "; state " + std::to_string(state) + " (" + StateName(state) + ")";
+    s += "; error " + std::to_string(ErrorCode());
+    s += "; buffer " + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
+    s += "; speed " + std::to_string(options_.bytesPerSecond) + " B/s";
+    s += "; ink";
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        s += std::string(ink ? ", " : " ") + InkName(ink) + " ";
+        const InkCondition c = InkConditionOf(ink);
+        s += c == InkCondition::Level ? std::to_string(InkLevel(ink)) + "%" : InkConditionName(c);
+    }
+    std::string faults;
+    const auto add = [&faults](const std::string& f) { faults += (faults.empty() ? "" : ", ") + f; };
+    if (stuckBusy_) add("stuck busy");
+    if (injectedError_) add("error " + std::to_string(*injectedError_));
+    if (heldState_) add("held state " + std::to_string(*heldState_));
+    if (refusal_) add("refuse next block with detail " + std::to_string(*refusal_));
+    if (dropAfter_) add("link drops after " + std::to_string(*dropAfter_) + " packets");
+    if (linkDropped_) add("link dropped");
+    s += "; faults " + (faults.empty() ? std::string("none") : faults);
+    s += "; time " + std::to_string(nowMs_) + " ms";
+    return s;
+}
+
+}  // namespace vp

@@ -1,0 +1,226 @@
+// The virtual printer: a deterministic state machine with no threads and no
+// clock of its own. Host bytes go in and the printer's answer comes out;
+// virtual time passes only when Advance() is called, so a printer that stays
+// busy for a minute costs a test no wall time. Not thread-safe: one thread
+// drives it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vprinter/Eeprom.h"
+#include "vprinter/Engine.h"
+#include "vprinter/Ink.h"
+
+namespace d4 {
+class PrinterEndpoint;
+class PrinterServices;
+}
+
+namespace vp {
+
+// Printer states of the status record.
+enum PrinterState : std::uint8_t {
+    kStateError = 0,
+    kStateBusy = 2,
+    kStatePrinting = 3,
+    kStateReady = 4,
+    kStateCleaning = 7,
+    kStateBeforeInkCharge = 8,
+};
+
+inline constexpr std::size_t kStatusRecordSize = 52;
+using StatusRecord = std::array<std::uint8_t, kStatusRecordSize>;
+
+// Name of model code 1 or 2 ("Corvid Lumen 4100" / "Corvid Lumen 4200").
+const char* ModelName(int modelCode);
+
+class Printer : public Machine {
+public:
+    struct Options {
+        int model = 1;                         // 1 = Lumen 4100, 2 = Lumen 4200
+        std::size_t bufferCapacity = 16384;    // input buffer, bytes
+        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains
+        std::size_t receivedLogLimit = 1 << 20; // kept print data when there is no engine
+        std::size_t logLineLimit = 1000;
+    };
+
+    // Counts of what happened, for tests and the status line.
+    struct Counters {
+        std::uint64_t hostBytes = 0;       // channel bytes from the host
+        std::uint64_t replyBytes = 0;      // channel bytes answered
+        std::uint64_t hostPackets = 0;     // whole channel packets from the host
+        std::uint64_t dataAccepted = 0;    // print-data bytes taken into the input buffer
+        std::uint64_t dataDrained = 0;     // print-data bytes passed on to printing
+        std::uint64_t noSpaceAnswers = 0;  // times the printer had no room for data
+        std::uint64_t eepromReads = 0;
+        std::uint64_t eepromWrites = 0;
+        std::uint64_t statusInquiries = 0;
+        std::uint64_t portResets = 0;
+        std::uint64_t connections = 0;
+        std::uint64_t refusedBlocks = 0;
+    };
+
+    // The engine, when given, must outlive the printer.
+    Printer(const Options& options, const Eeprom& eeprom, Engine* engine = nullptr);
+    ~Printer() override;
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+
+    int ModelCode() const { return options_.model; }
+    std::string ModelName() const;
+    // The IEEE 1284 device ID as the USB printer class delivers it: a 2-byte
+    // big-endian length that counts itself, then the text.
+    std::string DeviceId() const;
+
+    // ---- the port ----
+    // A host connected (opened the port): the channel starts from scratch.
+    void Connect();
+    // The host closed the port: the channel state is forgotten, print data
+    // already taken stays in the input buffer.
+    void Disconnect();
+    // Channel bytes from the host; returns the answer bytes (none while the
+    // power is off or the link is dropped).
+    std::vector<std::uint8_t> HostBytes(const std::uint8_t* data, std::size_t n);
+    // The port's INIT line: the channel and the job in progress are dropped.
+    void PortReset();
+    // Whether the injected link drop has happened on this connection; the
+    // port then behaves as if the cable were pulled.
+    bool LinkDropped() const { return linkDropped_; }
+    // Whether the channel ended in a protocol error.
+    bool ChannelFailed() const;
+    // What the channel endpoint sees of the printer: EEPROM bytes, the status
+    // record, free buffer space and accepted print data.
+    d4::PrinterServices& ChannelServices();
+
+    // ---- time ----
+    void Advance(std::uint64_t ms);
+
+    // ---- power and faults ----
+    // Power off: the printer answers nothing and loses its input buffer and
+    // channel; power on: it starts afresh (EEPROM and faults stay).
+    void SetPower(bool on);
+    bool PoweredOn() const { return powered_; }
+    // Reports state 2 and takes no data until cleared.
+    void SetStuckBusy(bool on);
+    bool StuckBusy() const { return stuckBusy_; }
+    // Reports state 0 with this error code and stops printing until cleared.
+    void InjectError(std::uint8_t code);
+    void ClearError();
+    std::optional<std::uint8_t> InjectedError() const { return injectedError_; }
+    // Reports this state (cleaning, before ink charge, ...) and prints
+    // nothing until released; data is still taken while there is room.
+    void HoldState(std::optional<std::uint8_t> state);
+    std::optional<std::uint8_t> HeldState() const { return heldState_; }
+    // Refuses the next print-data block that needs credit: no more credit is
+    // granted ahead, and the next credit request for print data is answered
+    // with this result byte (the host sees it as a refusal detail). Blocks
+    // already covered by credit granted before still go through.
+    void RefuseNextBlock(std::optional<std::uint8_t> detail);
+    std::optional<std::uint8_t> PendingRefusal() const { return refusal_; }
+    // The link drops once the host has sent this many more packets: the
+    // printer acts on the last of them, but its answer is lost with the link.
+    void DropLinkAfter(std::optional<std::uint64_t> packets);
+    std::optional<std::uint64_t> PacketsBeforeDrop() const { return dropAfter_; }
+    // Clears every fault above (power is left as it is).
+    void ClearFaults();
+
+    // ---- status ----
+    StatusRecord Status() const;
+    std::uint8_t State() const;
+    std::uint8_t ErrorCode() const;
+    void SetInkCondition(int ink, InkCondition condition);
+    InkCondition InkConditionOf(int ink) const;
+    std::uint16_t InkCode(int ink) const;
+
+    // ---- input buffer ----
+    std::size_t Buffered() const { return buffer_.size(); }
+    std::size_t Capacity() const { return options_.bufferCapacity; }
+    std::size_t FreeSpace() const;
+    void SetSpeed(std::uint32_t bytesPerSecond);
+    std::uint32_t Speed() const { return options_.bytesPerSecond; }
+    // Print data that left the buffer when no engine takes it, oldest first,
+    // bounded by Options::receivedLogLimit (the oldest bytes go first).
+    const std::deque<std::uint8_t>& ReceivedData() const { return received_; }
+
+    // ---- EEPROM ----
+    const Eeprom& eeprom() const { return eeprom_; }
+    // Set when a byte changed since the last ClearEepromChanged().
+    bool EepromChanged() const { return eepromChanged_; }
+    void ClearEepromChanged() { eepromChanged_ = false; }
+
+    // ---- engine pass-through ----
+    bool HasEngine() const { return engine_ != nullptr; }
+    void PressPaperButton();
+    void PressRollPaperSwitch();
+
+    // ---- what happened ----
+    const Counters& counters() const { return counters_; }
+    const std::deque<std::string>& LogLines() const { return log_; }
+    // Receives every log line as it is written (the program prints them).
+    void SetLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
+    // One line describing power, state, buffer and faults.
+    std::string Summary() const;
+
+    // ---- Machine, for the engine ----
+    std::uint8_t ReadEeprom(std::uint8_t address) const override;
+    void WriteEeprom(std::uint8_t address, std::uint8_t value) override;
+    int InkLevel(int ink) const override;
+    void SetInkLevel(int ink, int percent) override;
+    std::uint64_t NowMs() const override { return nowMs_; }
+    void Log(const std::string& line) override;
+
+private:
+    class Services;
+    friend class Services;
+
+    void DrainFor(std::uint64_t ms);
+    void ResetPacketSplitter();
+    void HostPacket(std::vector<std::uint8_t>& reply);
+    bool RefuseCreditRequest(std::vector<std::uint8_t>& reply);
+    void DropLinkNow();
+    void DropInput();
+
+    Options options_;
+    Eeprom eeprom_;
+    Engine* engine_;
+    std::unique_ptr<Services> services_;
+    std::unique_ptr<d4::PrinterEndpoint> endpoint_;
+
+    bool powered_ = true;
+    bool stuckBusy_ = false;
+    std::optional<std::uint8_t> injectedError_;
+    std::optional<std::uint8_t> heldState_;
+    std::optional<std::uint8_t> refusal_;
+    std::optional<std::uint64_t> dropAfter_;
+    bool linkDropped_ = false;
+
+    std::array<int, kInkCount> inkLevels_{};
+    std::array<InkCondition, kInkCount> inkConditions_{};
+
+    std::deque<std::uint8_t> buffer_;
+    std::deque<std::uint8_t> received_;
+    std::uint64_t drainRemainder_ = 0;  // byte-milliseconds not yet worth a byte
+    std::uint64_t nowMs_ = 0;
+
+    // The host stream is split into whole packets before the channel sees
+    // them, to count them and to answer a refused credit request.
+    std::vector<std::uint8_t> packet_;
+    bool splitterLost_ = false;  // a broken length: bytes pass through as they come
+    bool failureLogged_ = false;
+    std::vector<std::uint8_t> refusalPacket_;
+
+    bool eepromChanged_ = false;
+    Counters counters_;
+    std::deque<std::string> log_;
+    std::function<void(const std::string&)> logSink_;
+};
+
+}  // namespace vp

@@ -1,0 +1,322 @@
+#include "vprinter/Server.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "vprinter/Control.h"
+#include "vprinter/Framing.h"
+#include "vprinter/Printer.h"
+
+namespace vp {
+
+namespace {
+
+// A host that stops reading while the printer keeps answering is cut off
+// rather than let the queue grow without end.
+constexpr std::size_t kMaxPendingOutput = 16u << 20;
+constexpr std::size_t kMaxControlLine = 4096;
+constexpr std::int64_t kSaveRetryMs = 1000;
+
+std::int64_t MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& a, std::string& error) {
+    std::memset(&a, 0, sizeof a);
+    a.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof a.sun_path) {
+        error = "socket path '" + path + "' is empty or longer than " + std::to_string(sizeof a.sun_path - 1) +
+                " bytes";
+        return false;
+    }
+    std::memcpy(a.sun_path, path.c_str(), path.size());
+    return true;
+}
+
+// Removes a socket file that nobody listens on any more; refuses to touch a
+// live socket or anything that is not a socket.
+bool ClearStaleSocket(const std::string& path, std::string& error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return true;
+    if (!S_ISSOCK(st.st_mode)) {
+        error = path + " exists and is not a socket; not replacing it";
+        return false;
+    }
+    sockaddr_un a{};
+    if (!FillAddress(path, a, error)) return false;
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (probe >= 0) ::close(probe);
+    if (live) {
+        error = "another printer is already listening on " + path;
+        return false;
+    }
+    ::unlink(path.c_str());
+    return true;
+}
+
+int Listen(const std::string& path, std::string& error) {
+    sockaddr_un a{};
+    if (!FillAddress(path, a, error) || !ClearStaleSocket(path, error)) return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return -1;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
+        error = "cannot listen on " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+struct Server::Connection {
+    explicit Connection(int f) : fd(f) {}
+    ~Connection() {
+        if (fd >= 0) ::close(fd);
+    }
+    int fd;
+    FrameReader frames;         // host connection
+    std::string line;           // control connection
+    std::vector<std::uint8_t> out;
+    bool closing = false;       // close once the output is written
+
+    // Reads what is there. False when the peer closed or failed.
+    bool ReadAvailable(std::vector<std::uint8_t>& into) {
+        std::uint8_t buf[65536];
+        for (;;) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n > 0) {
+                into.insert(into.end(), buf, buf + n);
+                if (static_cast<std::size_t>(n) < sizeof buf) return true;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+            return false;
+        }
+    }
+
+    // Writes what the socket takes now. False when the peer is gone.
+    bool Flush() {
+        while (!out.empty()) {
+            const ssize_t n = ::send(fd, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                out.erase(out.begin(), out.begin() + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+};
+
+Server::Server(Printer& printer, ControlCommands& control, ServerOptions options)
+    : printer_(printer), control_(control), options_(std::move(options)) {}
+
+Server::~Server() { Close(); }
+
+bool Server::Open(std::string& error) {
+    hostListen_ = Listen(options_.socketPath, error);
+    if (hostListen_ < 0) return false;
+    controlListen_ = Listen(options_.controlPath, error);
+    if (controlListen_ < 0) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void Server::Close() {
+    if (host_) CloseHost("printer shutting down");
+    controls_.clear();
+    if (hostListen_ >= 0) {
+        ::close(hostListen_);
+        ::unlink(options_.socketPath.c_str());
+        hostListen_ = -1;
+    }
+    if (controlListen_ >= 0) {
+        ::close(controlListen_);
+        ::unlink(options_.controlPath.c_str());
+        controlListen_ = -1;
+    }
+}
+
+void Server::Run(const volatile std::sig_atomic_t& stop) {
+    std::int64_t last = MonotonicMs();
+    while (!stop) {
+        // Printing needs fine steps; an idle printer only waits for the host.
+        const bool active = printer_.Buffered() > 0 || printer_.HasEngine();
+        PollOnce(active ? 10 : 100);
+        const std::int64_t now = MonotonicMs();
+        if (now > last) {
+            printer_.Advance(static_cast<std::uint64_t>(now - last));
+            last = now;
+        }
+        SaveIfChanged();
+    }
+}
+
+void Server::PollOnce(int timeoutMs) {
+    std::vector<pollfd> fds;
+    fds.push_back({hostListen_, POLLIN, 0});
+    fds.push_back({controlListen_, POLLIN, 0});
+    if (host_) fds.push_back({host_->fd, static_cast<short>(POLLIN | (host_->out.empty() ? 0 : POLLOUT)), 0});
+    for (const auto& c : controls_)
+        fds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
+    if (::poll(fds.data(), fds.size(), timeoutMs) <= 0) return;  // timeout, or a signal to look at
+
+    // Work on connections first, so an old host's goodbye is seen before a
+    // new host replaces it.
+    std::size_t i = 2;
+    if (host_) {
+        if (fds[i].revents) ServeHost(*host_);
+        ++i;
+    }
+    for (std::size_t k = 0; k < controls_.size(); ++k, ++i) {
+        if (i < fds.size() && fds[i].revents) ServeControl(*controls_[k]);
+    }
+    std::erase_if(controls_, [](const std::unique_ptr<Connection>& c) { return c->fd < 0; });
+    if (fds[0].revents & POLLIN) AcceptHost();
+    if (fds[1].revents & POLLIN) AcceptControl();
+}
+
+void Server::AcceptHost() {
+    const int fd = ::accept4(hostListen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    // One host at a time: the newest connection wins, as a reopened port must
+    // reach the printer even when the old connection was never closed.
+    if (host_) CloseHost("a new host connected");
+    host_ = std::make_unique<Connection>(fd);
+    printer_.Connect();
+    printer_.Log("host connected");
+}
+
+void Server::AcceptControl() {
+    const int fd = ::accept4(controlListen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) controls_.push_back(std::make_unique<Connection>(fd));
+}
+
+void Server::CloseHost(const char* why) {
+    host_.reset();
+    printer_.Disconnect();
+    printer_.Log(std::string("host connection closed: ") + why);
+}
+
+void Server::ServeHost(Connection& c) {
+    std::vector<std::uint8_t> in;
+    const bool open = c.ReadAvailable(in);
+    c.frames.Feed(in.data(), in.size());
+    while (auto frame = c.frames.Next()) {
+        if (!HandleHostFrame(frame->kind, frame->payload)) return;  // host_ is gone
+    }
+    if (printer_.LinkDropped()) {
+        // The cable is pulled: what the printer answered before goes with it.
+        CloseHost("link dropped");
+        return;
+    }
+    if (!c.Flush()) {
+        CloseHost("write failed");
+        return;
+    }
+    if (c.out.size() > kMaxPendingOutput) {
+        CloseHost("host does not read its answers");
+        return;
+    }
+    if (!open) CloseHost("host closed the port");
+}
+
+bool Server::HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t>& out = host_->out;
+    switch (kind) {
+    case kFrameData: {
+        const std::vector<std::uint8_t> reply = printer_.HostBytes(payload.data(), payload.size());
+        if (!reply.empty()) AppendFrames(out, kFrameData, reply.data(), reply.size());
+        return true;
+    }
+    case kFrameDeviceIdRequest:
+    case kFrameReset:
+        if (!payload.empty()) break;
+        if (kind == kFrameReset) {
+            printer_.PortReset();
+        } else if (printer_.PoweredOn() && !printer_.LinkDropped()) {
+            const std::string id = printer_.DeviceId();
+            AppendFrames(out, kFrameDeviceId, reinterpret_cast<const std::uint8_t*>(id.data()), id.size());
+        }
+        return true;
+    default:
+        break;
+    }
+    char what[96];
+    std::snprintf(what, sizeof what, "protocol error: frame kind 0x%02X with %zu payload bytes", kind,
+                  payload.size());
+    CloseHost(what);
+    return false;
+}
+
+void Server::ServeControl(Connection& c) {
+    std::vector<std::uint8_t> in;
+    const bool open = c.ReadAvailable(in);
+    for (std::uint8_t b : in) {
+        if (c.closing) break;
+        if (b == '\n') {
+            if (!c.line.empty() && c.line.back() == '\r') c.line.pop_back();
+            const std::string reply = control_.Execute(c.line) + "\n";
+            printer_.Log("control: " + c.line + " -> " + reply.substr(0, reply.size() - 1));
+            c.out.insert(c.out.end(), reply.begin(), reply.end());
+            c.line.clear();
+        } else if (c.line.size() >= kMaxControlLine) {
+            const std::string reply = "ERR command line longer than 4096 characters\n";
+            c.out.insert(c.out.end(), reply.begin(), reply.end());
+            c.closing = true;
+        } else {
+            c.line += static_cast<char>(b);
+        }
+    }
+    const bool written = c.Flush();
+    if (!written || (c.closing && c.out.empty()) || (!open && c.out.empty()) || c.out.size() > kMaxPendingOutput) {
+        ::close(c.fd);
+        c.fd = -1;
+    }
+}
+
+bool Server::SaveEeprom(std::string& error) {
+    if (printer_.EepromChanged()) {
+        printer_.ClearEepromChanged();
+        eepromUnsaved_ = true;
+    }
+    if (!eepromUnsaved_ || options_.eepromPath.empty()) return true;
+    if (!printer_.eeprom().Save(options_.eepromPath, error)) return false;
+    eepromUnsaved_ = false;
+    return true;
+}
+
+void Server::SaveIfChanged() {
+    if (!printer_.EepromChanged() && !eepromUnsaved_) return;
+    // After a failed save, try again now and then instead of on every turn.
+    const std::int64_t now = MonotonicMs();
+    if (lastSaveFailureMs_ >= 0 && now - lastSaveFailureMs_ < kSaveRetryMs) return;
+    std::string error;
+    if (SaveEeprom(error)) {
+        lastSaveFailureMs_ = -1;
+    } else {
+        lastSaveFailureMs_ = now;
+        printer_.Log(error);
+    }
+}
+
+}  // namespace vp

@@ -1,0 +1,65 @@
+// Serves a virtual printer on Unix sockets: the port socket, where one host
+// at a time speaks the framed channel, and the control socket, where people
+// and tests send text commands. Single-threaded: one poll loop advances the
+// printer's clock from the wall clock and moves all bytes.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vp {
+
+class Printer;
+class ControlCommands;
+
+struct ServerOptions {
+    std::string socketPath;
+    std::string controlPath;
+    std::string eepromPath;  // empty: the EEPROM lives only in memory
+};
+
+class Server {
+public:
+    Server(Printer& printer, ControlCommands& control, ServerOptions options);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Creates both sockets. A leftover socket file nobody listens on is
+    // replaced; a live one or a file that is not a socket is left alone and
+    // reported in `error`.
+    bool Open(std::string& error);
+    // Runs until `stop` becomes non-zero (set from a signal handler).
+    void Run(const volatile std::sig_atomic_t& stop);
+    // Saves a changed EEPROM image now. False, with `error`, when that failed.
+    bool SaveEeprom(std::string& error);
+    // Closes every connection and removes the socket files.
+    void Close();
+
+private:
+    struct Connection;
+
+    void PollOnce(int timeoutMs);
+    void AcceptHost();
+    void AcceptControl();
+    void ServeHost(Connection& c);
+    void ServeControl(Connection& c);
+    bool HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload);
+    void CloseHost(const char* why);
+    void SaveIfChanged();
+
+    Printer& printer_;
+    ControlCommands& control_;
+    ServerOptions options_;
+    int hostListen_ = -1;
+    int controlListen_ = -1;
+    std::unique_ptr<Connection> host_;
+    std::vector<std::unique_ptr<Connection>> controls_;
+    bool eepromUnsaved_ = false;
+    std::int64_t lastSaveFailureMs_ = -1;
+};
+
+}  // namespace vp
