@@ -113,7 +113,8 @@ IoStatus UnixSocketTransport::Read(std::uint8_t* data, std::size_t n, int timeou
         if (status != IoStatus::Ok)
             return status;
     }
-    std::memcpy(data, data_.data() + dataHead_, n);
+    if (n > 0)
+        std::memcpy(data, data_.data() + dataHead_, n);
     dataHead_ += n;
     if (dataHead_ == data_.size()) {
         data_.clear();
@@ -160,6 +161,8 @@ OpenResult OpenUnixSocket(const std::string& path, int timeoutMs)
         const int err = errno;
         if (err == EINTR)
             continue;
+        if (err == EISCONN)
+            break;  // an interrupted attempt that completed meanwhile
         if (err != EAGAIN)
             return {nullptr, err};
         // The listener's backlog is full; a Unix socket cannot be polled for
