@@ -96,6 +96,24 @@ inline constexpr Address PfMeasurementEs5 = 0xBA;
 inline constexpr int CopyCount = 101;
 }  // namespace eep
 
+// One EEPROM byte at its address: a write to make, or a value to expect.
+struct EepWrite {
+    eep::Address address;
+    std::uint8_t value;
+    bool operator==(const EepWrite&) const = default;
+};
+
+// The eight block-signature bytes in the order the EEPROM data copy checks
+// them (each pair right after reading it). The program never writes them.
+inline constexpr std::array<EepWrite, 8> kSignatureBytes{{{0x00, eep::SignatureFirst},
+                                                          {0x01, eep::SignatureSecond},
+                                                          {0x40, eep::SignatureFirst},
+                                                          {0x41, eep::SignatureSecond},
+                                                          {0x80, eep::SignatureFirst},
+                                                          {0x81, eep::SignatureSecond},
+                                                          {0xC0, eep::SignatureFirst},
+                                                          {0xC1, eep::SignatureSecond}}};
+
 // ---- conversions ----
 // A signed adjustment byte: 0xFF reads -1.
 int SignedFromByte(std::uint8_t b);
@@ -127,11 +145,6 @@ Result EepromReadU16(eep::Address first, std::uint16_t& value);
 Result EepromReadU32(eep::Address first, std::uint32_t& value);
 
 // ---- fixed write sequences ----
-struct EepWrite {
-    eep::Address address;
-    std::uint8_t value;
-    bool operator==(const EepWrite&) const = default;
-};
 using WriteSequence = std::vector<EepWrite>;
 
 // Writes in order; the first failure ends the run and is returned.

@@ -108,22 +108,28 @@ TEST_F(PrimitivesTest, ColourDotAndModeTables)
                                                              {ink::Magenta, 0x01}, {ink::Yellow, 0x04},
                                                              {ink::Gray, 0x10},    {ink::LightCyan, 0x12},
                                                              {ink::LightMagenta, 0x11}};
-    for (auto [index, byte] : colours)
-        EXPECT_EQ(Appended([index](TPRaster& s) { return SendRasterHeader(s, index, 1, 1, 1, 1); })[2], byte)
+    for (const auto& c : colours) {
+        const std::uint8_t index = c.first;
+        EXPECT_EQ(Appended([index](TPRaster& s) { return SendRasterHeader(s, index, 1, 1, 1, 1); })[2], c.second)
             << int(index);
+    }
 
     const std::pair<std::uint8_t, std::uint8_t> dots[] = {{0, 0x00}, {10, 0x12}, {11, 0x11},
                                                           {12, 0x13}, {13, 0x10}, {14, 0x00}};
-    for (auto [kind, byte] : dots)
+    for (const auto& d : dots) {
+        const std::uint8_t kind = d.first;
         EXPECT_EQ(Appended([kind](TPRaster& s) { return SendDotSize(s, kind); }),
-                  (Bytes{0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, byte}))
+                  (Bytes{0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, d.second}))
             << int(kind);
+    }
 
     const std::pair<std::uint8_t, std::uint8_t> modes[] = {{0, 0x01}, {1, 0x02}, {5, 0x00}};
-    for (auto [mode, byte] : modes)
+    for (const auto& m : modes) {
+        const std::uint8_t mode = m.first;
         EXPECT_EQ(Appended([mode](TPRaster& s) { return SendColorMode(s, mode); }),
-                  (Bytes{0x1B, 0x28, 0x4B, 0x02, 0x00, 0x00, byte}))
+                  (Bytes{0x1B, 0x28, 0x4B, 0x02, 0x00, 0x00, m.second}))
             << int(mode);
+    }
 }
 
 TEST_F(PrimitivesTest, JobHeaderIsTheSixCommandsInOrder)
