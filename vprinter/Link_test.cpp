@@ -3,12 +3,16 @@
 // on a real Unix socket.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -288,6 +292,56 @@ TEST_F(Standalone, ServesTheChannelOverItsSocketAndObeysItsControlSocket) {
     ASSERT_TRUE(saved.Load(eeprom_, error)) << error;
     EXPECT_EQ(saved.Get(0x20), 0x55);
     EXPECT_EQ(saved.Get(0xE0), 0x02);
+}
+
+// Reads what arrives within five seconds, until `n` bytes or the peer closes.
+std::vector<std::uint8_t> ReadSome(int fd, std::size_t n, bool& closed) {
+    std::vector<std::uint8_t> got;
+    closed = false;
+    while (got.size() < n) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) break;
+        std::uint8_t buf[512];
+        const ssize_t r = ::recv(fd, buf, std::min(sizeof buf, n - got.size()), 0);
+        if (r <= 0) {
+            closed = r == 0;
+            break;
+        }
+        got.insert(got.end(), buf, buf + r);
+    }
+    return got;
+}
+
+TEST_F(Standalone, AnswersFramesByteForByteAndHangsUpOnUnknownKinds) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, socket_.c_str(), socket_.size());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+
+    const std::uint8_t ask[] = {0x02, 0x00, 0x00};
+    ASSERT_EQ(::send(fd, ask, sizeof ask, MSG_NOSIGNAL), 3);
+    const std::string text = "MFG:Corvid;MDL:Corvid Lumen 4200;CLS:PRINTER;CMD:D4,REMOTE1;";
+    std::vector<std::uint8_t> expected = {0x82, 0x00, static_cast<std::uint8_t>(text.size() + 2), 0x00,
+                                          static_cast<std::uint8_t>(text.size() + 2)};
+    expected.insert(expected.end(), text.begin(), text.end());
+    bool closed = false;
+    EXPECT_EQ(ReadSome(fd, expected.size(), closed), expected);
+
+    const std::uint8_t unknown[] = {0x7E, 0x00, 0x00};
+    ASSERT_EQ(::send(fd, unknown, sizeof unknown, MSG_NOSIGNAL), 3);
+    EXPECT_TRUE(ReadSome(fd, 1, closed).empty());
+    EXPECT_TRUE(closed);
+    ::close(fd);
+
+    // The printer itself is fine and takes the next host.
+    ASSERT_EQ(Connect(), kOk);
+    EXPECT_EQ(Send("drop 1"), 0);
+    std::uint8_t v = 0;
+    EXPECT_NE(D4ReadEeprom(0x00, &v), kOk) << "the link drops with this request";
+    ASSERT_EQ(Connect(), kOk);
+    EXPECT_EQ(D4ReadEeprom(0x00, &v), kOk);
+    EXPECT_EQ(v, 0x5A);
 }
 
 TEST_F(Standalone, RefusesToReplaceABadEepromImage) {
