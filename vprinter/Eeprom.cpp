@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -182,6 +183,11 @@ Eeprom Eeprom::Factory(int modelCode) {
 }
 
 bool Eeprom::Load(const std::string& path, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        error = "EEPROM image " + path + " is not a regular file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open EEPROM image " + path + ": " + std::strerror(errno);

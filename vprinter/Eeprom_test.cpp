@@ -182,6 +182,9 @@ TEST_F(ImageFile, ReportsMissingFilesAndUnwritableFolders) {
     EXPECT_NE(error.find("missing.eep"), std::string::npos) << error;
     EXPECT_EQ(e, Eeprom::Factory(2));
     error.clear();
+    EXPECT_FALSE(e.Load(dir_.string(), error)) << "a folder is no image";
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    error.clear();
     EXPECT_FALSE(e.Save(PathOf("no/such/folder/x.eep"), error));
     EXPECT_FALSE(error.empty());
 }

@@ -157,6 +157,10 @@ public:
     void ClearEepromChanged() { eepromChanged_ = false; }
 
     // ---- engine pass-through ----
+    // Attaches the print engine after construction, since the engine is
+    // built on the printer as its Machine; nullptr detaches it. An attached
+    // engine must outlive the printer or be detached first.
+    void SetEngine(Engine* engine) { engine_ = engine; }
     bool HasEngine() const { return engine_ != nullptr; }
     void PressPaperButton();
     void PressRollPaperSwitch();

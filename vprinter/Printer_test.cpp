@@ -235,7 +235,8 @@ public:
 
 TEST(WithEngine, DataGoesToTheEngineAsItCanTakeIt) {
     FakeEngine engine;
-    Printer p(SmallBuffer(4000, 1000), Eeprom::Factory(1), &engine);
+    Printer p(SmallBuffer(4000, 1000), Eeprom::Factory(1));
+    p.SetEngine(&engine);
     const std::vector<std::uint8_t> data = Bytes(1500);
     p.ChannelServices().AcceptData(data.data(), data.size());
     engine.appetite = 0;  // mechanism busy

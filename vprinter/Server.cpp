@@ -162,6 +162,8 @@ void Server::Run(const volatile std::sig_atomic_t& stop) {
         // Printing needs fine steps; an idle printer only waits for the host.
         const bool active = printer_.Buffered() > 0 || printer_.HasEngine();
         PollOnce(active ? 10 : 100);
+        // A drop ordered on the control socket cuts a host that is only waiting.
+        if (host_ && printer_.LinkDropped()) CloseHost("link dropped");
         const std::int64_t now = MonotonicMs();
         if (now > last) {
             printer_.Advance(static_cast<std::uint64_t>(now - last));
