@@ -1,0 +1,221 @@
+#include "vprinter/engine/PageRenderer.h"
+
+#include <QImage>
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace vp {
+
+std::array<std::uint8_t, 3> InkColor(int ink) {
+    switch (ink) {
+    case kBlack: return {20, 20, 20};
+    case kCyan: return {0, 160, 230};
+    case kMagenta: return {230, 0, 126};
+    case kYellow: return {255, 230, 0};
+    case kLightCyan: return {150, 215, 245};
+    case kLightMagenta: return {245, 160, 205};
+    default: return {120, 120, 120};  // gray
+    }
+}
+
+PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
+    if (setup.previewDpi <= 0 || setup.previewDpi > kMasterPerInch || kMasterPerInch % setup.previewDpi != 0)
+        throw std::invalid_argument("the preview resolution must divide 14400 dots per inch");
+    if (!(setup.widthMm > 0 && setup.heightMm > 0 && setup.widthMm < 2000 && setup.heightMm < 20000))
+        throw std::invalid_argument("the sheet size is out of range");
+    box_ = kMasterPerInch / setup.previewDpi;
+    widthMaster_ = std::llround(setup.widthMm / 25.4 * kMasterPerInch);
+    heightMaster_ = std::llround(setup.heightMm / 25.4 * kMasterPerInch);
+    width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
+    height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
+    bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+}
+
+PageRenderer::~PageRenderer() = default;
+
+void PageRenderer::Clear() {
+    for (Band& band : bands_)
+        for (auto& plane : band.planes) plane.reset();
+    inked_ = false;
+    clipped_ = 0;
+}
+
+std::size_t PageRenderer::MemoryBytes() const {
+    std::size_t planes = 0;
+    for (const Band& band : bands_)
+        for (const auto& plane : band.planes) planes += plane ? 1 : 0;
+    return planes * kBandRows * static_cast<std::size_t>(width_) * sizeof(std::uint16_t) +
+           dotPixel_.capacity() * sizeof(std::int32_t);
+}
+
+// Coverage rows are allocated a band at a time, only for the inks a band uses.
+std::uint16_t* PageRenderer::Row(int ink, int py) {
+    auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
+    if (!plane) {
+        plane = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(kBandRows) * static_cast<std::size_t>(width_));
+    }
+    return plane.get() + static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
+}
+
+void PageRenderer::Add(int ink, int px, int py, int amount) {
+    if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
+    std::uint16_t& cell = Row(ink, py)[px];
+    cell = static_cast<std::uint16_t>(std::min(65535, cell + amount));
+    inked_ = true;
+}
+
+int PageRenderer::Coverage(int ink, int px, int py) const {
+    if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
+    const auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
+    if (!plane) return 0;
+    return plane[static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
+}
+
+// The preview column of every dot of a line; lines of one block share it.
+void PageRenderer::PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots) {
+    if (tableX_ == x && tablePitch_ == pitchX && dotPixel_.size() >= dots) return;
+    dotPixel_.resize(std::max(dots, dotPixel_.size()));
+    for (std::size_t i = 0; i < dotPixel_.size(); ++i) {
+        const std::int64_t at = x + static_cast<std::int64_t>(i) * pitchX;
+        dotPixel_[i] = (at < 0 || at >= widthMaster_) ? -1 : static_cast<std::int32_t>(at / box_);
+    }
+    tableX_ = x;
+    tablePitch_ = pitchX;
+}
+
+std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY,
+                                      int bitsPerPixel, const std::uint8_t* data, std::size_t n) {
+    const int perByte = 8 / bitsPerPixel;
+    const unsigned mask = (1u << bitsPerPixel) - 1u;
+    const int thirdsPerStep = bitsPerPixel == 1 ? 3 : 1;
+    // A dot larger than a preview pixel is split into parts that each fit one.
+    const int partsX = (pitchX + box_ - 1) / box_;
+    const int partsY = (pitchY + box_ - 1) / box_;
+    const double area = static_cast<double>(pitchX) * pitchY / (static_cast<double>(box_) * box_);
+    std::array<int, 4> amount{};
+    for (unsigned v = 1; v <= mask; ++v)
+        amount[v] = static_cast<int>(std::lround(kFull * area * v / mask / (partsX * partsY)));
+
+    std::uint64_t thirds = 0;
+    std::uint64_t outside = 0;
+    const bool lineOnSheet = y >= 0 && y < heightMaster_;
+    const bool simple = partsX == 1 && partsY == 1;
+    if (lineOnSheet && simple) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
+    std::uint16_t* row = nullptr;
+    for (std::size_t b = 0; b < n; ++b) {
+        const unsigned byte = data[b];
+        if (byte == 0) continue;
+        for (int k = 0; k < perByte; ++k) {
+            const unsigned value = (byte >> (8 - bitsPerPixel * (k + 1))) & mask;
+            if (value == 0) continue;
+            thirds += value * static_cast<unsigned>(thirdsPerStep);
+            const std::size_t dot = b * static_cast<std::size_t>(perByte) + static_cast<std::size_t>(k);
+            if (!lineOnSheet) {
+                ++outside;
+                continue;
+            }
+            if (simple) {
+                const std::int32_t px = dotPixel_[dot];
+                if (px < 0) {
+                    ++outside;
+                    continue;
+                }
+                if (row == nullptr) row = Row(ink, static_cast<int>(y / box_));
+                row[px] = static_cast<std::uint16_t>(std::min(65535, row[px] + amount[value]));
+                inked_ = true;
+                continue;
+            }
+            const std::int64_t dx = x + static_cast<std::int64_t>(dot) * pitchX;
+            if (dx < 0 || dx >= widthMaster_) {
+                ++outside;
+                continue;
+            }
+            for (int j = 0; j < partsY; ++j)
+                for (int i = 0; i < partsX; ++i) {
+                    const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
+                    const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+                    Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
+                }
+        }
+    }
+    clipped_ += outside;
+    return thirds;
+}
+
+void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+                            double density) {
+    const std::int64_t left = std::max<std::int64_t>(0, x);
+    const std::int64_t top = std::max<std::int64_t>(0, y);
+    const std::int64_t right = std::min(widthMaster_, x + width);
+    const std::int64_t bottom = std::min(heightMaster_, y + height);
+    if (left >= right || top >= bottom || density <= 0) return;
+    const double scale = kFull * density / (static_cast<double>(box_) * box_);
+    for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
+        const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
+        for (std::int64_t px = left / box_; px * box_ < right; ++px) {
+            const std::int64_t w = std::min(right, (px + 1) * box_) - std::max(left, px * box_);
+            Add(ink, static_cast<int>(px), static_cast<int>(py), static_cast<int>(std::lround(scale * w * h)));
+        }
+    }
+}
+
+QImage PageRenderer::Compose() const {
+    QImage image(width_, height_, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    // Per ink and channel, the share of light a coverage step lets through.
+    std::array<std::array<float, 3>, kInkCount> absorb{};
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        const auto color = InkColor(ink);
+        for (int c = 0; c < 3; ++c) absorb[ink][c] = (1.0f - color[c] / 255.0f) / kFull;
+    }
+    for (std::size_t bandIndex = 0; bandIndex < bands_.size(); ++bandIndex) {
+        const Band& band = bands_[bandIndex];
+        std::array<const std::uint16_t*, kInkCount> used{};
+        std::array<int, kInkCount> usedInk{};
+        int count = 0;
+        for (int ink = 0; ink < kInkCount; ++ink)
+            if (band.planes[ink]) {
+                used[count] = band.planes[ink].get();
+                usedInk[count++] = ink;
+            }
+        if (count == 0) continue;
+        const int firstRow = static_cast<int>(bandIndex) * kBandRows;
+        const int rows = std::min(kBandRows, height_ - firstRow);
+        for (int r = 0; r < rows; ++r) {
+            std::uint8_t* out = image.scanLine(firstRow + r);
+            const std::size_t base = static_cast<std::size_t>(r) * static_cast<std::size_t>(width_);
+            for (int px = 0; px < width_; ++px) {
+                float light[3] = {1.0f, 1.0f, 1.0f};
+                bool any = false;
+                for (int u = 0; u < count; ++u) {
+                    const int cover = std::min<int>(kFull, used[u][base + static_cast<std::size_t>(px)]);
+                    if (cover == 0) continue;
+                    any = true;
+                    const auto& a = absorb[usedInk[u]];
+                    for (int c = 0; c < 3; ++c) light[c] *= 1.0f - a[c] * cover;
+                }
+                if (!any) continue;
+                for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(std::lround(255.0f * light[c]));
+            }
+        }
+    }
+    return image;
+}
+
+bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
+    const QImage image = Compose();
+    if (image.isNull()) {
+        if (error) *error = "not enough memory for the preview image";
+        return false;
+    }
+    if (!image.save(QString::fromStdString(path), "PNG", setup_.pngQuality)) {
+        if (error) *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vp

@@ -1,0 +1,103 @@
+// One sheet of paper as the virtual printer sees it: ink coverage kept at a
+// preview resolution, never as a full-resolution RGB page.
+//
+// Positions are in master units of 1/14400 inch, a grid on which every unit
+// and dot pitch the printer accepts lands exactly. Each preview pixel is an
+// exact box of master units (80 at 180 dpi) and collects, per ink, the share
+// of its area that the device dots whose origin lies in it cover. At eject the
+// inks are composited subtractively into an RGB image at the preview size.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QImage;
+
+namespace vp {
+
+inline constexpr int kMasterPerInch = 14400;
+
+// Inks in the order the printer keeps their levels.
+enum Ink : int { kBlack = 0, kCyan, kMagenta, kYellow, kLightCyan, kLightMagenta, kGray, kInkCount };
+
+struct PageSetup {
+    double widthMm = 329.0;   // A3+
+    double heightMm = 483.0;
+    int previewDpi = 180;     // must divide 14400
+    int pngQuality = 90;      // QImage::save quality: higher is faster and larger for PNG
+};
+
+class PageRenderer {
+public:
+    // Coverage of a preview pixel that is fully inked once.
+    static constexpr int kFull = 4096;
+
+    explicit PageRenderer(const PageSetup& setup = {});
+    ~PageRenderer();
+    PageRenderer(const PageRenderer&) = delete;
+    PageRenderer& operator=(const PageRenderer&) = delete;
+
+    // The dots of one raster line: data holds 8/bitsPerPixel dots per byte,
+    // highest bits first; dot i has its origin at (x + i * pitchX, y) and
+    // covers pitchX by pitchY master units at full value. Returns the ink
+    // laid down, in thirds of a largest dot.
+    std::uint64_t PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY, int bitsPerPixel,
+                            const std::uint8_t* data, std::size_t n);
+    // Covers a rectangle with the given share of ink (glyph marks, the
+    // printer's own patterns).
+    void FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, double density);
+
+    // Whether anything was inked since the last Clear().
+    bool Inked() const { return inked_; }
+    void Clear();
+
+    // The composited preview.
+    QImage Compose() const;
+    // Writes the preview as PNG; false with a reason on failure.
+    bool WritePng(const std::string& path, std::string* error) const;
+
+    const PageSetup& Setup() const { return setup_; }
+    std::int64_t WidthMaster() const { return widthMaster_; }
+    std::int64_t HeightMaster() const { return heightMaster_; }
+    int PreviewWidth() const { return width_; }
+    int PreviewHeight() const { return height_; }
+    int Box() const { return box_; }
+    // Raw coverage of one preview pixel (kFull = once fully inked).
+    int Coverage(int ink, int px, int py) const;
+    // Device dots that fell outside the sheet since the last Clear().
+    std::uint64_t ClippedDots() const { return clipped_; }
+    // Bytes held for coverage now.
+    std::size_t MemoryBytes() const;
+
+private:
+    static constexpr int kBandRows = 32;
+    struct Band {
+        std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
+    };
+    std::uint16_t* Row(int ink, int py);
+    void Add(int ink, int px, int py, int amount);
+    void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
+
+    PageSetup setup_;
+    int box_ = 80;
+    std::int64_t widthMaster_ = 0;
+    std::int64_t heightMaster_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<Band> bands_;
+    bool inked_ = false;
+    std::uint64_t clipped_ = 0;
+    // Preview column of each dot of the last line shape (-1: off the sheet).
+    std::vector<std::int32_t> dotPixel_;
+    std::int64_t tableX_ = -1;
+    int tablePitch_ = 0;
+};
+
+// The RGB colour of each ink at full coverage.
+std::array<std::uint8_t, 3> InkColor(int ink);
+
+}  // namespace vp

@@ -1,0 +1,296 @@
+#include "vprinter/engine/PrintEngine.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace vp {
+
+namespace {
+
+// One step of a Bi-D or first dot position value: 1/1440 inch.
+constexpr int kAdjustStep = kMasterPerInch / 1440;
+// Each PF step corrects the paper feed by half a percent.
+constexpr int kPfPerMille = 5;
+
+// Master units per step of a unit numerator/base inch; 0 when it does not land on the grid.
+int MasterPerUnit(int numerator, int base) {
+    const long long product = static_cast<long long>(kMasterPerInch) * numerator;
+    return product % base == 0 ? static_cast<int>(product / base) : 0;
+}
+
+// VSD index (0 VSD1, 1 VSD2, 2 VSD2', 3 VSD4) of a dot-size byte.
+int VsdOfDotSize(std::uint8_t dotSize) {
+    switch (dotSize) {
+    case 0x11: return 1;
+    case 0x13: return 2;
+    case 0x10: return 3;
+    default: return 0;  // 0x12 and the printer's default
+    }
+}
+
+bool IsChromatic(int ink) { return ink != kBlack && ink != kGray; }
+
+}  // namespace
+
+int InkOfColorByte(std::uint8_t colorByte) {
+    switch (colorByte) {
+    case 0x01: return kMagenta;
+    case 0x02: return kCyan;
+    case 0x04: return kYellow;
+    case 0x10: return kGray;
+    case 0x11: return kLightMagenta;
+    case 0x12: return kLightCyan;
+    default: return kBlack;
+    }
+}
+
+// Turns decoded job events into positions, dots and mechanism actions.
+class PrintEngine::Interpreter : public JobVisitor {
+public:
+    explicit Interpreter(PrintEngine& engine) : e_(engine) {}
+
+    void OnReset() override { e_.ResetJobState(); }
+    void OnGraphicsMode(int mode) override { e_.graphics_ = mode == 1; }
+    void OnUnit(const UnitSetting& unit) override {
+        const int x = MasterPerUnit(unit.horizontal, unit.base);
+        const int y = MasterPerUnit(unit.vertical, unit.base);
+        if (x == 0 || y == 0) return e_.Refuse("a unit of " + std::to_string(unit.horizontal) + "/" +
+                                               std::to_string(unit.base) + " inch that the printer cannot position");
+        e_.unitX_ = x;
+        e_.unitY_ = y;
+    }
+    void OnDirection(int mode) override { e_.direction_ = mode; }
+    void OnDotSize(std::uint8_t size) override { e_.dotSize_ = size; }
+    void OnColorMode(int mode) override { e_.colorMode_ = mode; }
+    void OnVerticalMove(int amount) override { e_.Feed(static_cast<std::int64_t>(amount) * e_.unitY_); }
+    void OnHorizontalMove(int amount) override {
+        const std::int64_t x = e_.x_ + static_cast<std::int64_t>(amount) * e_.unitX_;
+        if (x < 0) return e_.Refuse("a horizontal move left of the paper's edge");
+        e_.x_ = x;
+    }
+    void OnResolution(const RasterResolution& r) override {
+        const int x = MasterPerUnit(r.horizontal, r.base);
+        const int y = MasterPerUnit(r.vertical, r.base);
+        if (x == 0 || y == 0) return e_.Refuse("a raster resolution of base " + std::to_string(r.base) + " dpi that the printer cannot place");
+        e_.pitchX_ = x;
+        e_.pitchY_ = y;
+        e_.haveResolution_ = true;
+    }
+    void OnRasterBegin(const RasterHeader& header) override { e_.BeginBlock(header); }
+    void OnRasterLine(int index, const std::uint8_t* data, std::size_t n) override {
+        e_.blockThirds_ += e_.page_.PlaceLine(e_.blockInk_, e_.blockX_, e_.blockY_ + static_cast<std::int64_t>(index) * e_.pitchY_,
+                                              e_.pitchX_, e_.pitchY_, e_.block_.bitsPerPixel, data, n);
+    }
+    void OnRasterEnd() override { e_.EndBlock(); }
+    void OnLineReturn() override { e_.oneLineUni_ = true; }
+    void OnCarriageReturn() override { e_.x_ = 0; }
+    void OnLineFeed() override {
+        e_.LoadPaper();
+        e_.Feed(kLineSpacing);
+    }
+    void OnFormFeed() override { e_.Eject(); }
+    void OnText(std::uint8_t byte) override { e_.PrintText(byte); }
+    void OnRemoteEnter() override { e_.machine_.Log("remote mode"); }
+    void OnRemoteExit() override {}
+    void OnRemoteCommand(const RemoteCommand& command) override { e_.RunRemote(command); }
+    void OnFactory(const FactoryPacket& packet) override { e_.mechanism_.Execute(packet); }
+    void OnError(const std::string& reason) override { e_.Refuse(reason); }
+    bool Paused() const override { return e_.Stopped(); }
+
+private:
+    PrintEngine& e_;
+};
+
+PrintEngine::PrintEngine(Machine& machine, const EngineOptions& options)
+    : machine_(machine),
+      options_(options),
+      mechanism_(machine, options.times),
+      page_(options.page),
+      interpreter_(new Interpreter(*this)) {
+    if (!options_.pagesDir.empty() && !QDir().mkpath(QString::fromStdString(options_.pagesDir)))
+        machine_.Log("cannot create the page folder " + options_.pagesDir + "; pages are not written");
+}
+
+PrintEngine::~PrintEngine() { delete interpreter_; }
+
+bool PrintEngine::Stopped() const { return !refusal_.empty() || mechanism_.Fault() || mechanism_.Busy(); }
+
+std::size_t PrintEngine::Consume(const std::uint8_t* data, std::size_t n) {
+    if (Stopped()) return 0;
+    return decoder_.Feed(data, n, *interpreter_);
+}
+
+void PrintEngine::Advance(std::uint64_t ms) { mechanism_.Advance(ms); }
+
+EngineStatus PrintEngine::Status() const {
+    if (!refusal_.empty()) return {0, printer_error::kBadData};
+    if (mechanism_.Fault()) return {0, *mechanism_.Fault()};
+    return {mechanism_.State(), 0};
+}
+
+void PrintEngine::PressPaperButton() {
+    if (mechanism_.PressPaperButton()) return;
+    if (mechanism_.Busy() || !refusal_.empty()) return;
+    // Without a fault the button feeds the sheet out.
+    machine_.Log("paper button: paper feed");
+    paperLoaded_ = true;
+    Eject();
+}
+
+void PrintEngine::PressRollPaperSwitch() { mechanism_.PressRollPaperSwitch(); }
+
+void PrintEngine::Reset() {
+    decoder_.Reset();
+    ResetJobState();
+    if (page_.Inked()) machine_.Log("job dropped: the page in progress is discarded");
+    page_.Clear();
+    paperLoaded_ = false;
+    x_ = y_ = 0;
+    refusal_.clear();
+}
+
+void PrintEngine::InjectFault(Fault fault) {
+    switch (fault) {
+    case Fault::PaperOut: mechanism_.SetFault(printer_error::kPaperOut); break;
+    case Fault::PaperJam: mechanism_.SetFault(printer_error::kPaperJam); break;
+    case Fault::InkOut: mechanism_.SetFault(printer_error::kInkOut); break;
+    case Fault::CoverOpen: mechanism_.SetFault(printer_error::kCoverOpen); break;
+    case Fault::Lever: mechanism_.SetFault(printer_error::kLever); break;
+    }
+}
+
+void PrintEngine::ClearFaults() {
+    mechanism_.ClearFault();
+    if (!refusal_.empty()) {
+        // The refused job is dropped; the printer reads the next job from its start.
+        decoder_.Reset();
+        ResetJobState();
+        refusal_.clear();
+    }
+}
+
+void PrintEngine::Refuse(const std::string& reason) {
+    if (!refusal_.empty()) return;
+    refusal_ = reason;
+    machine_.Log("job refused: " + reason);
+}
+
+void PrintEngine::ResetJobState() {
+    unitX_ = unitY_ = MasterPerUnit(10, 3600);
+    graphics_ = false;
+    haveResolution_ = false;
+    pitchX_ = pitchY_ = 0;
+    direction_ = 0;
+    dotSize_ = 0;
+    colorMode_ = 0;
+    oneLineUni_ = false;
+    x_ = 0;
+}
+
+void PrintEngine::LoadPaper() { paperLoaded_ = true; }
+
+// Paper feed, with the PF correction in use.
+void PrintEngine::Feed(std::int64_t master) {
+    LoadPaper();
+    y_ += master + master * kPfPerMille * mechanism_.Pf() / 1000;
+}
+
+void PrintEngine::BeginBlock(const RasterHeader& header) {
+    if (!graphics_) return Refuse("raster data outside graphics mode");
+    if (!haveResolution_) return Refuse("raster data before a raster resolution was set");
+    const int ink = InkOfColorByte(header.color);
+    if (colorMode_ == 1 && IsChromatic(ink))
+        return Refuse(std::string("a ") + ColorName(header.color) + " raster block in monochrome mode");
+    LoadPaper();
+    block_ = header;
+    blockInk_ = ink;
+    blockThirds_ = 0;
+    blockX_ = x_ + static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+    blockY_ = y_;
+    // A block printed on the return pass lands shifted by the head's Bi-D value.
+    if (direction_ == 3 && !oneLineUni_)
+        blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(!IsChromatic(ink), VsdOfDotSize(dotSize_))) * kAdjustStep;
+}
+
+void PrintEngine::EndBlock() {
+    x_ += static_cast<std::int64_t>(block_.bytesPerLine) * (8 / block_.bitsPerPixel) * pitchX_;
+    oneLineUni_ = false;
+    mechanism_.CountPass();
+    mechanism_.UseInk(blockInk_, blockThirds_);
+}
+
+// Text is printed as marks: every printable character but the blank leaves a
+// grey bar in the middle of its cell, so labels show where and how long they are.
+void PrintEngine::PrintText(std::uint8_t byte) {
+    LoadPaper();
+    if (byte != ' ') {
+        const std::int64_t left = x_ + static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+        page_.FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
+    }
+    x_ += kCharWidth;
+}
+
+void PrintEngine::RunRemote(const RemoteCommand& command) {
+    const std::string name = command.name;
+    if (name == "NC") {
+        machine_.Log("remote NC: nozzle check");
+        DrawNozzleCheck();
+    } else if (name == "DD") {
+        mechanism_.SetCutPosition(static_cast<std::int8_t>(command.params[3]));
+    } else if (name == "SV") {
+        mechanism_.SaveCutPosition();
+    } else if (name == "SN") {
+        machine_.Log("remote SN: sensor settings block taken");
+    }
+}
+
+// The printer's own nozzle check: for each ink a column of 48 nozzle dashes
+// laid out as a staircase of eight steps, so a missing nozzle leaves a gap.
+void PrintEngine::DrawNozzleCheck() {
+    static constexpr int kOrder[kInkCount] = {kBlack, kGray, kCyan, kLightCyan, kMagenta, kLightMagenta, kYellow};
+    static constexpr int kNozzles = 48;
+    static constexpr int kNozzlePitch = kMasterPerInch / 120;
+    static constexpr int kColumn = kMasterPerInch;
+    static constexpr int kStep = kMasterPerInch / 8;
+    LoadPaper();
+    const std::int64_t left = static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+    for (int c = 0; c < kInkCount; ++c) {
+        for (int n = 0; n < kNozzles; ++n)
+            page_.FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
+                           y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2, 1.0);
+        mechanism_.UseInk(kOrder[c], kNozzles * 300);
+    }
+    mechanism_.CountPass();
+    Feed(static_cast<std::int64_t>(kNozzles) * kNozzlePitch + kLineSpacing);
+}
+
+void PrintEngine::Eject() {
+    if (!paperLoaded_) return;  // nothing was printed or fed: no sheet to eject
+    ++pagesEjected_;
+    if (page_.ClippedDots() > 0)
+        machine_.Log("page " + std::to_string(pagesEjected_) + ": " + std::to_string(page_.ClippedDots()) +
+                     " dots fell outside the sheet");
+    if (pageHook_) pageHook_(pagesEjected_, page_);
+    if (!options_.pagesDir.empty()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "page-%04d.png", pagesEjected_);
+        const std::string path = options_.pagesDir + "/" + name;
+        std::string error;
+        if (page_.WritePng(path, &error)) {
+            pageFiles_.push_back(path);
+            machine_.Log("page " + std::to_string(pagesEjected_) + " ejected: " + path);
+        } else {
+            machine_.Log("page " + std::to_string(pagesEjected_) + " ejected, but " + error);
+        }
+    } else {
+        machine_.Log("page " + std::to_string(pagesEjected_) + " ejected");
+    }
+    mechanism_.CountPage();
+    mechanism_.StartEject();
+    page_.Clear();
+    paperLoaded_ = false;
+    x_ = y_ = 0;
+}
+
+}  // namespace vp

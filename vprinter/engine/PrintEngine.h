@@ -1,0 +1,116 @@
+// The virtual printer's print engine: executes the bytes of its input
+// buffer. Print data is placed on the sheet and each page ejected by a form
+// feed is written as a PNG preview; factory commands and remote commands act
+// on the mechanism and the EEPROM; faults stop the engine until cleared.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "vprinter/Engine.h"
+#include "vprinter/engine/JobDecoder.h"
+#include "vprinter/engine/Mechanism.h"
+#include "vprinter/engine/PageRenderer.h"
+
+namespace vp {
+
+struct EngineOptions {
+    PageSetup page;
+    std::string pagesDir;  // where ejected pages go as page-0001.png ...; empty: not written
+    MechanismTimes times;
+};
+
+enum class Fault { PaperOut, PaperJam, InkOut, CoverOpen, Lever };
+
+class PrintEngine : public Engine {
+public:
+    // Called with each page before it is ejected (and cleared).
+    using PageHook = std::function<void(int pageNumber, const PageRenderer& page)>;
+
+    explicit PrintEngine(Machine& machine, const EngineOptions& options = {});
+    ~PrintEngine() override;
+
+    // ---- Engine ----
+    std::size_t Consume(const std::uint8_t* data, std::size_t n) override;
+    void Advance(std::uint64_t ms) override;
+    EngineStatus Status() const override;
+    void PressPaperButton() override;
+    void PressRollPaperSwitch() override;
+    void Reset() override;
+
+    // ---- faults on command ----
+    void InjectFault(Fault fault);
+    // Clears every fault and a refused job (the technician fixed the cause).
+    void ClearFaults();
+
+    // ---- inspection ----
+    void SetPageHook(PageHook hook) { pageHook_ = std::move(hook); }
+    const PageRenderer& Page() const { return page_; }
+    const Mechanism& Mech() const { return mechanism_; }
+    int PagesEjected() const { return pagesEjected_; }
+    const std::vector<std::string>& PageFiles() const { return pageFiles_; }
+    // Why the last job was refused (empty when none was).
+    const std::string& RefusalReason() const { return refusal_; }
+    // Current print position in master units (1/14400 inch) from the sheet's top-left corner.
+    std::int64_t X() const { return x_; }
+    std::int64_t Y() const { return y_; }
+
+    // Line spacing of text and the width of one text cell, in master units.
+    static constexpr int kLineSpacing = kMasterPerInch / 6;
+    static constexpr int kCharWidth = kMasterPerInch / 10;
+
+private:
+    class Interpreter;
+    friend class Interpreter;
+
+    void Refuse(const std::string& reason);
+    void ResetJobState();
+    void Feed(std::int64_t master);
+    void Eject();
+    void LoadPaper();
+    void DrawNozzleCheck();
+    void BeginBlock(const RasterHeader& header);
+    void EndBlock();
+    void PrintText(std::uint8_t byte);
+    void RunRemote(const RemoteCommand& command);
+    bool Stopped() const;
+
+    Machine& machine_;
+    EngineOptions options_;
+    Mechanism mechanism_;
+    PageRenderer page_;
+    JobDecoder decoder_;
+    Interpreter* interpreter_;
+    PageHook pageHook_;
+
+    std::string refusal_;
+    int pagesEjected_ = 0;
+    std::vector<std::string> pageFiles_;
+
+    // Job state, reset by ESC @ (the paper position stays).
+    int unitX_ = 40, unitY_ = 40;  // master units per move unit
+    bool graphics_ = false;
+    bool haveResolution_ = false;
+    int pitchX_ = 0, pitchY_ = 0;
+    int direction_ = 0;
+    std::uint8_t dotSize_ = 0;
+    int colorMode_ = 0;
+    bool oneLineUni_ = false;
+
+    // Paper and position.
+    bool paperLoaded_ = false;
+    std::int64_t x_ = 0, y_ = 0;
+
+    // Raster block in progress.
+    RasterHeader block_;
+    int blockInk_ = 0;
+    std::int64_t blockX_ = 0, blockY_ = 0;
+    std::uint64_t blockThirds_ = 0;
+};
+
+// Ink of a raster colour byte (the byte must name an ink).
+int InkOfColorByte(std::uint8_t colorByte);
+
+}  // namespace vp
