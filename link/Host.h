@@ -26,7 +26,9 @@ public:
 };
 
 // The host in use. Until one is installed a console host is used: it really
-// sleeps, repaints nothing and writes message boxes to standard error.
+// sleeps, repaints nothing and writes message boxes to standard error as
+// "caption: text". With nobody to ask, it answers OK to an OK box, Cancel to
+// an OK/Cancel box and No to a Yes/No box.
 Host& host();
 // Installs a host (nullptr restores the console host). The caller keeps ownership.
 void SetHost(Host* host);
