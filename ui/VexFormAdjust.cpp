@@ -7,6 +7,7 @@
 #include "ui/FeaturePanel.h"
 #include "ui/GuiHost.h"
 #include "ui/RadioGroup.h"
+#include "ui/TabControl.h"
 #include "ui/VexFormBoot.h"
 #include "ui/howto/HowToWindows.h"
 
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -38,6 +38,7 @@ const QStringList kAppendixItemsTexts = {"EEPROM data", "Printer information"};
 
 const QColor kWindowColour(182, 220, 208);
 const QColor kMemoBackground(198, 210, 253);
+const QColor kDisabledText(118, 128, 124);
 const QColor kBlack(0, 0, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -108,6 +109,9 @@ TFormAdjust::TFormAdjust(TFormBoot& boot)
     setFont(QFont("Arial", 9));
     QPalette p = palette();
     SetColourEverywhere(p, QPalette::Window, kWindowColour);
+    // Unavailable items must stay legible on the green background.
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, kDisabledText);
     setPalette(p);
     setAutoFillBackground(true);
 
@@ -127,11 +131,10 @@ TFormAdjust::TFormAdjust(TFormBoot& boot)
 TFormAdjust::~TFormAdjust() = default;
 
 void TFormAdjust::BuildLeft() {
-    tabs_ = new QTabWidget(this);
+    // Four captions do not fit in 240 pixels: the tabs wrap to two rows.
+    tabs_ = new TabControl(2, this);
     tabs_->setObjectName("AdjustmentTab");
     tabs_->setGeometry(kLeftRegion);
-    tabs_->setFont(QFont("Arial", 8));
-    tabs_->setUsesScrollButtons(false);
     struct TabSpec {
         const char* tab;
         const char* group;
@@ -152,13 +155,13 @@ void TFormAdjust::BuildLeft() {
         groups_[g] = new RadioGroup(specs[g].group, specs[g].title, *specs[g].items, page);
         groups_[g]->setFont(QFont("Arial", 9));
         layout->addWidget(groups_[g]);
-        tabs_->addTab(page, specs[g].tab);
+        tabs_->AddTab(page, specs[g].tab);
     }
     connect(groups_[0], &RadioGroup::Click, this, &TFormAdjust::AdjustRdoGrpClick);
     connect(groups_[1], &RadioGroup::Click, this, &TFormAdjust::MaintenanceRdoGrpClick);
     connect(groups_[2], &RadioGroup::Click, this, &TFormAdjust::CheckPatternRdoGrpClick);
     connect(groups_[3], &RadioGroup::Click, this, &TFormAdjust::AppendixRdoGrpClick);
-    connect(tabs_, &QTabWidget::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
+    connect(tabs_, &TabControl::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
 }
 
 void TFormAdjust::BuildBottomLeft() {

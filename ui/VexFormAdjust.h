@@ -19,13 +19,13 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QTabWidget;
 class QTimer;
 
 namespace svc::ui {
 
 class FeaturePanel;
 class RadioGroup;
+class TabControl;
 class TFormBoot;
 
 // The four radio groups, one per tab, in tab order.
@@ -83,7 +83,7 @@ public:
 
     // ---- controls ----
     RadioGroup* RadioGroupOf(Group group) const { return groups_[static_cast<int>(group)]; }
-    QTabWidget* Tabs() const { return tabs_; }
+    TabControl* Tabs() const { return tabs_; }
     QPlainTextEdit* Memo() const { return memo_; }
     QWidget* Canvas() const { return canvas_; }
     QWidget* AdjustedItems() const { return adjustedItems_; }
@@ -141,7 +141,7 @@ private:
     QWidget* quit_ = nullptr;
     HowToWindows* howTo_ = nullptr;
 
-    QTabWidget* tabs_ = nullptr;
+    TabControl* tabs_ = nullptr;
     RadioGroup* groups_[kGroupCount] = {};
     QLabel* modelName_ = nullptr;
     QPushButton* quitBtn_ = nullptr;

@@ -22,7 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTabWidget>
+#include "ui/TabControl.h"
 #include <QTest>
 #include <QTimer>
 

@@ -1,0 +1,119 @@
+// Builds the program's windows against a virtual printer in the same process,
+// drives them as a technician would and saves a picture of each window:
+//   shotdriver [folder]     (default docs/screenshots)
+// Runs on any Qt platform, the offscreen one included; tools/screenshots.sh
+// runs it under a virtual X server when there is one.
+#include "link/Host.h"
+#include "ui/GuiHost.h"
+#include "ui/ProgramWindows.h"
+#include "ui/RadioGroup.h"
+#include "ui/VexFormAbout.h"
+#include "ui/VexFormAdjust.h"
+#include "ui/VexFormBoot.h"
+#include "ui/VexFormQuit.h"
+#include "ui/howto/HowToWindows.h"
+#include "vprinter/DirectTransport.h"
+#include "vprinter/Printer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QRadioButton>
+#include "ui/TabControl.h"
+#include <QTextStream>
+#include <QTimer>
+
+using namespace svc::ui;
+
+namespace {
+
+int failures = 0;
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+void Save(QWidget& window, const QString& folder, const QString& name) {
+    Settle();
+    const QString file = folder + "/" + name + ".png";
+    if (!window.grab().save(file)) {
+        QTextStream(stderr) << "Cannot write " << file << "\n";
+        ++failures;
+    } else {
+        QTextStream(stdout) << file << "\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    if (!QDir().mkpath(folder)) {
+        QTextStream(stderr) << "Cannot create the folder " << folder << "\n";
+        return 1;
+    }
+
+    vp::Printer::Options options;
+    options.model = 1;
+    vp::Printer printer(options, vp::Eeprom::Factory(1));
+    const int levels[vp::kInkCount] = {82, 64, 57, 91, 45, 38, 100};
+    for (int ink = 0; ink < vp::kInkCount; ++ink) printer.SetInkLevel(ink, levels[ink]);
+    vp::InProcessPorts ports(printer);
+
+    GuiHost host;
+    svc::SetHost(&host);
+    CreateProgramObjects();
+    QApplication::setApplicationName("Adjustment program");
+    QApplication::setQuitOnLastWindowClosed(false);
+    ProgramWindows windows;
+    host.SetMainWindow(&windows.Adjust());
+
+    TFormBoot& boot = windows.Boot();
+    boot.show();
+    boot.findChild<QComboBox*>("ModelNameCombo")->setCurrentIndex(0);
+    emit boot.findChild<QComboBox*>("ModelNameCombo")->activated(0);
+    boot.findChild<QComboBox*>("PortSelectCombo")->setCurrentIndex(0);
+    Save(boot, folder, "start");
+
+    windows.About().show();
+    Save(windows.About(), folder, "version");
+    windows.About().hide();
+
+    boot.OKBtnClick();
+    TFormAdjust& adjust = windows.Adjust();
+    const char* const tabNames[kGroupCount] = {"adjustment", "maintenance", "checkpattern", "appendix"};
+    for (int tab = 0; tab < kGroupCount; ++tab) {
+        adjust.Tabs()->setCurrentIndex(tab);
+        adjust.GetStatusBtnClick();
+        Save(adjust, folder, QString("main-%1").arg(tabNames[tab]));
+    }
+    // How the frame reads with an error in the memo and a filled side panel.
+    adjust.Tabs()->setCurrentIndex(0);
+    adjust.RadioGroupOf(Group::Adjustment)->Item(7)->setChecked(true);
+    for (const char* cell : {"BidVSD1BkPnl", "BidVSD2BkPnl", "BidVSD2DBkPnl", "BidVSD4BkPnl"})
+        adjust.SetAdjustedCell(cell, "2");
+    for (const char* cell : {"BidVSD1CLPnl", "BidVSD2CLPnl", "BidVSD2DCLPnl", "BidVSD4CLPnl"})
+        adjust.SetAdjustedCell(cell, "-1");
+    adjust.SetAdjustedCell("HeadIDPnl", "A2B4C6D8E0F\n2H4J6K8L0M2N");
+    adjust.SetAdjustedCell("PFAdjustPnl", "3");
+    adjust.SetAdjustedCell("WasteInkPadCounterPnl", "1234");
+    printer.InjectError(4);
+    adjust.GetStatusBtnClick();
+    Save(adjust, folder, "main-error");
+    printer.ClearError();
+
+    adjust.close();
+    Save(windows.Quit(), folder, "quit");
+
+    // The how-to windows, opened the way the panels open them.
+    const char* const howToNames[kHowToCount] = {"hdang", "pf", "pixelshift", "bid", "pw",
+                                                 "cutpos", "pg", "checka4", "clean"};
+    for (int i = 0; i < kHowToCount; ++i) {
+        windows.HowTo().Show(HowTo(i));
+        Save(*windows.HowTo().Window(HowTo(i)), folder, QString("howto-%1").arg(howToNames[i]));
+    }
+    windows.Quit().QuitBtnClick();
+    svc::SetHost(nullptr);
+    return failures == 0 ? 0 : 1;
+}
