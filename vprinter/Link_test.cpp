@@ -312,12 +312,24 @@ std::vector<std::uint8_t> ReadSome(int fd, std::size_t n, bool& closed) {
     return got;
 }
 
-TEST_F(Standalone, AnswersFramesByteForByteAndHangsUpOnUnknownKinds) {
+int ConnectRaw(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
-    std::memcpy(a.sun_path, socket_.c_str(), socket_.size());
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    std::memcpy(a.sun_path, path.c_str(), path.size());
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? fd : -1;
+}
+
+TEST_F(Standalone, AnswersFramesByteForByteAndHangsUpOnUnknownKinds) {
+    // A newer host replaces one that never closed its connection.
+    const int stale = ConnectRaw(socket_);
+    ASSERT_GE(stale, 0);
+    const int fd = ConnectRaw(socket_);
+    ASSERT_GE(fd, 0);
+    bool closed = false;
+    EXPECT_TRUE(ReadSome(stale, 1, closed).empty());
+    EXPECT_TRUE(closed);
+    ::close(stale);
 
     const std::uint8_t ask[] = {0x02, 0x00, 0x00};
     ASSERT_EQ(::send(fd, ask, sizeof ask, MSG_NOSIGNAL), 3);
@@ -325,7 +337,6 @@ TEST_F(Standalone, AnswersFramesByteForByteAndHangsUpOnUnknownKinds) {
     std::vector<std::uint8_t> expected = {0x82, 0x00, static_cast<std::uint8_t>(text.size() + 2), 0x00,
                                           static_cast<std::uint8_t>(text.size() + 2)};
     expected.insert(expected.end(), text.begin(), text.end());
-    bool closed = false;
     EXPECT_EQ(ReadSome(fd, expected.size(), closed), expected);
 
     const std::uint8_t unknown[] = {0x7E, 0x00, 0x00};
