@@ -51,6 +51,7 @@ bool ValidServiceName(const std::string& name) {
 
 std::vector<std::uint8_t> EncodeTransaction(const Transaction& t) {
     std::vector<std::uint8_t> out;
+    out.reserve(12 + t.service.size());
     out.push_back(static_cast<std::uint8_t>(static_cast<std::uint8_t>(t.command) | (t.reply ? kReplyBit : 0)));
     if (t.reply) out.push_back(t.result);
     switch (t.command) {
@@ -79,7 +80,7 @@ std::vector<std::uint8_t> EncodeTransaction(const Transaction& t) {
         case Command::Exit: break;
         case Command::GetSocketID:
             if (t.reply) out.push_back(t.socket);
-            out.insert(out.end(), t.service.begin(), t.service.end());
+            for (char ch : t.service) out.push_back(static_cast<std::uint8_t>(ch));
             break;
         case Command::Error:
             out.push_back(t.psid);
@@ -148,6 +149,7 @@ CodecError DecodeTransaction(const std::uint8_t* data, std::size_t n, Transactio
 
 std::vector<std::uint8_t> EncodeControl(const ControlMessage& m) {
     std::vector<std::uint8_t> out;
+    out.reserve(2 + kStatusRecordSize);
     out.push_back(static_cast<std::uint8_t>(static_cast<std::uint8_t>(m.op) | (m.reply ? kReplyBit : 0)));
     if (m.reply) out.push_back(m.result);
     switch (m.op) {

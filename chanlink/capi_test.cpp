@@ -95,7 +95,7 @@ TEST_F(ChannelFunctions, CaptureRecordsTheConversation) {
     int records = 1;
     while (reader.Next(rec)) ++records;
     EXPECT_EQ(reader.Error(), "");
-    EXPECT_GT(records, 20);
+    EXPECT_GE(records, 10);  // at least this negotiation, both ways
     std::filesystem::remove(CapturePath());
 }
 
