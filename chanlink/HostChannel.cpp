@@ -121,6 +121,11 @@ bool HostChannel::Transact(const Transaction& request, Transaction& reply) {
     if (reply.command == Command::Error)
         return Lost(static_cast<std::uint16_t>(detail::PrinterProtocolBase + reply.errorCode));
     if (!reply.reply || reply.command != request.command) return Reject(CodecError::Unexpected);
+    // Channel commands are answered for the channel they named, never another.
+    const bool namesChannel = request.command == Command::OpenChannel || request.command == Command::CloseChannel ||
+                              request.command == Command::Credit || request.command == Command::CreditRequest;
+    if (namesChannel && (reply.psid != request.psid || reply.ssid != request.ssid))
+        return Reject(CodecError::Unexpected);
     if (reply.result != result::Ok)
         return Refused(reply.result);
     return true;
@@ -146,7 +151,7 @@ bool HostChannel::OpenOne(std::uint8_t socket, std::uint16_t maxOut, std::uint16
     if (!Transact(req, rep)) return false;
     // The printer may lower the sizes we offered, never raise them or go
     // below what our messages need.
-    if (rep.psid != socket || rep.ssid != socket || rep.maxHostToPrinter > maxOut || rep.maxHostToPrinter < minOut ||
+    if (rep.maxHostToPrinter > maxOut || rep.maxHostToPrinter < minOut ||
         rep.maxPrinterToHost > maxIn || rep.maxPrinterToHost < minIn)
         return Reject(CodecError::Unexpected);
     if (!table_.Open(socket, socket, rep.maxPrinterToHost, rep.maxHostToPrinter))
@@ -205,7 +210,6 @@ bool HostChannel::RequestCredit(Channel& channel, std::uint16_t wanted) {
     req.ssid = channel.ssid;
     req.credit = wanted;
     if (!Transact(req, rep)) return false;
-    if (rep.psid != channel.psid || rep.ssid != channel.ssid) return Reject(CodecError::Unexpected);
     CodecError e = table_.AddSendCredit(channel, rep.credit);
     if (e != CodecError::None) return Reject(e);
     return true;

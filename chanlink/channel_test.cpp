@@ -222,6 +222,46 @@ TEST(PrinterEndpoint, HoldsRepliesUntilTheHostGrantsCredit) {
     EXPECT_EQ(Bytes(out.begin() + 10, out.end()), (Bytes{0x03, 0x03, 0x00, 0x0A, 0x01, 0x00, 0x90, 0x00, 0x07, 0x42}));
 }
 
+struct BadReply {
+    const char* what;
+    std::size_t write;  // which of the host's packets gets the bad answer
+    std::function<void(Bytes&)> change;
+    std::uint16_t detail;
+};
+
+TEST(HostChannel, RejectsRepliesThatDoNotFitTheRequest) {
+    // Writes 0-4 are the negotiation, write 5 is an EEPROM read of 0x10.
+    const std::vector<BadReply> cases = {
+        {"Init answered with another revision", 0, [](Bytes& a) { a[8] = 0x11; }, detail::Protocol},
+        {"Init refused", 0, [](Bytes& a) { a[7] = result::BadRevision; }, detail::RefusedBase + 0x02},
+        {"Error instead of a reply", 0,
+         [](Bytes& a) { a = {0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x02}; },
+         detail::PrinterProtocolBase + 0x02},
+        {"a reply cut short", 0, [](Bytes& a) { a.pop_back(); }, detail::ReadTimeout},
+        {"length field below 6", 0, [](Bytes& a) { a[3] = 0x04; }, detail::Protocol},
+        {"socket 0 for the print data", 1, [](Bytes& a) { a[8] = 0x00; }, detail::Protocol},
+        {"OpenChannel answered for another socket", 3, [](Bytes& a) { a[8] = 0x03; }, detail::Protocol},
+        {"packet size raised above the offer", 3, [](Bytes& a) { a[11] = 0x07; }, detail::Protocol},
+        {"initial credit above the cap", 3, [](Bytes& a) { a[14] = a[15] = 0xFF; }, detail::Protocol},
+        {"EEPROM reply for another address", 5, [](Bytes& a) { a[8] = 0x11; }, detail::Protocol},
+        {"EEPROM reply on the data socket", 5, [](Bytes& a) { a[0] = a[1] = 0x02; }, detail::Protocol},
+    };
+    for (const BadReply& c : cases) {
+        Rig rig;
+        rig.link.tamper = [&](std::size_t write, Bytes& answer) {
+            if (write == c.write) c.change(answer);
+        };
+        std::uint16_t r = rig.host.Negotiate();
+        if (r == kResultOk) {
+            std::uint8_t v;
+            r = rig.host.ReadEeprom(0x10, &v);
+        }
+        EXPECT_EQ(r, kResultChannel) << c.what;
+        EXPECT_EQ(rig.host.detail(), c.detail) << c.what;
+        EXPECT_FALSE(rig.host.ready()) << c.what;
+    }
+}
+
 // ---- the program-wide session behind the C functions ----
 
 struct SessionRig {
@@ -362,12 +402,18 @@ TEST(HostChannelFaults, ANewPortRecoversAfterAFailure) {
     MemoryPrinter services;
     PrinterEndpoint printer(services);
     LoopbackTransport first(printer);
-    HostChannel host(first);
+    HostTiming timing;
+    timing.readTimeoutMs = 150;
+    timing.writeTimeoutMs = 250;
+    HostChannel host(first, timing);
     ASSERT_EQ(host.Negotiate(), kResultOk);
     first.ArmFault(Fault::PoweredOff, 1);  // the request goes out, no reply comes
     std::uint8_t v;
     EXPECT_EQ(host.ReadEeprom(1, &v), kResultChannel);
     EXPECT_EQ(host.detail(), detail::ReadTimeout);
+    // The silent printer was waited for with the deadlines given, no longer.
+    EXPECT_EQ(first.lastReadTimeout(), 150);
+    EXPECT_EQ(first.lastWriteTimeout(), 250);
     EXPECT_EQ(host.ReadEeprom(1, &v), kResultChannel);
     EXPECT_EQ(host.detail(), detail::NotNegotiated);
 

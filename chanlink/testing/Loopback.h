@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "chanlink/Packet.h"
@@ -60,14 +61,24 @@ public:
     }
     int packetsCrossed() const { return crossed_; }
     int resets() const { return resets_; }
+    // The deadlines the host passed last: a deadline of 0 or less would mean
+    // "no wait" or "wait forever" to a real port.
+    int lastReadTimeout() const { return lastReadTimeout_; }
+    int lastWriteTimeout() const { return lastWriteTimeout_; }
     // Every packet the host wrote, in order.
     const std::vector<std::vector<std::uint8_t>>& written() const { return written_; }
 
-    hb::IoStatus Write(const std::uint8_t* data, std::size_t n, int) override {
+    // Lets a test change the printer's answer to the host's n-th write
+    // (counted from 0), to play a printer that answers wrongly.
+    std::function<void(std::size_t write, std::vector<std::uint8_t>& answer)> tamper;
+
+    hb::IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override {
+        lastWriteTimeout_ = timeoutMs;
         if (Dead()) return fault_ == Fault::Dropped ? hb::IoStatus::Closed : hb::IoStatus::Ok;
         Cross();
         written_.emplace_back(data, data + n);
         std::vector<std::uint8_t> answer = printer_.Receive(data, n);
+        if (tamper) tamper(written_.size() - 1, answer);
         // Split the answer into packets so each one crossing can be counted.
         std::size_t i = 0;
         while (i + kHeaderSize <= answer.size()) {
@@ -81,7 +92,8 @@ public:
         return hb::IoStatus::Ok;
     }
 
-    hb::IoStatus Read(std::uint8_t* data, std::size_t n, int) override {
+    hb::IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override {
+        lastReadTimeout_ = timeoutMs;
         for (std::size_t got = 0; got < n;) {
             if (pending_.empty() || (Dead() && offset_ == 0))
                 return Dead() && fault_ == Fault::Dropped ? hb::IoStatus::Closed : hb::IoStatus::Timeout;
@@ -127,6 +139,8 @@ private:
     int packetsLeft_ = 0;
     int crossed_ = 0;
     int resets_ = 0;
+    int lastReadTimeout_ = 0;
+    int lastWriteTimeout_ = 0;
     std::vector<std::vector<std::uint8_t>> written_;
 };
 
