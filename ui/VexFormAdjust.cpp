@@ -478,6 +478,12 @@ void TFormAdjust::FormShow() {
 }
 
 void TFormAdjust::closeEvent(QCloseEvent* event) {
+    // A busy window cannot be closed: the operation still uses the channel
+    // that closing would end under it.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
     if (quit_) quit_->show();

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -353,6 +354,56 @@ private slots:
         Fake().ClearCalls();
         Adjust().close();
         QCOMPARE(CalledFunctions(), (std::vector<Fn>{Fn::D4Termination, Fn::PortCloseByOsSw}));
+    }
+
+    void busyWindowCannotBeClosed() {
+        Connect();
+        Adjust().SetOperationState(19, "Cleaning now...");
+        Adjust().close();
+        QVERIFY(Adjust().isVisible());
+        QVERIFY(!windows_->Quit().isVisible());
+        QVERIFY(Fake().Calls().empty());
+        Adjust().SetOperationState(4, "Stopped.");
+        Adjust().close();
+        QVERIFY(windows_->Quit().isVisible());
+    }
+
+    void showingTheWindowPutsTheCutPositionListOnNine() {
+        auto* panel = new CountingPanel;
+        auto* list = new QComboBox(panel);
+        list->setObjectName("CutPosAdjustInputComboBox");
+        for (int i = 1; i <= 17; ++i) list->addItem(QString::number(i));
+        list->setCurrentIndex(0);
+        Adjust().RegisterPanel(Group::Adjustment, 9, panel);
+        Connect();
+        QCOMPARE(list->currentText(), QString("9"));
+    }
+
+    // ---- the GUI host ----
+
+    void guiHostShowsBoxesAsAsked() {
+        GuiHost gui;
+        gui.SetMainWindow(&Adjust());
+        Adjust().show();
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
+            QCOMPARE(box->parentWidget(), &Adjust());
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(gui.MessageBox(BoxOwner::MainWindow, "Do you start the cleaning?", "Confirm", BoxIcon::Question,
+                               BoxButtons::YesNo) == BoxAnswer::No);
+        QCOMPARE(seen, QString("Confirm|Do you start the cleaning?|%1").arg(int(QMessageBox::Question)));
+    }
+
+    void guiHostSleepKeepsTimersRunning() {
+        GuiHost gui;
+        bool ticked = false;
+        QTimer::singleShot(0, [&] { ticked = true; });
+        gui.Sleep(20);
+        QVERIFY(ticked);
     }
 
     // ---- SetOperationState ----
