@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -181,6 +182,9 @@ void TFormAdjust::BuildBottomLeft() {
     quitBtn_->setGeometry(126, 52, 100, 30);
     connect(getStatusBtn_, &QPushButton::clicked, this, &TFormAdjust::GetStatusBtnClick);
     connect(quitBtn_, &QPushButton::clicked, this, &TFormAdjust::QuitBtnClick);
+    // Quit is the cancel button of the window.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
+            &QPushButton::click);
 }
 
 void TFormAdjust::BuildCentre() {

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 
 #include <array>
@@ -104,6 +105,11 @@ void TFormBoot::BuildControls() {
     quitBtn_ = MakeButton("QuitBtn", "Quit", this, {292, 206, 100, 30});
     connect(okBtn_, &QPushButton::clicked, this, &TFormBoot::OKBtnClick);
     connect(quitBtn_, &QPushButton::clicked, this, &TFormBoot::QuitBtnClick);
+    // OK is the default button and Quit the cancel button of the window.
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, okBtn_, &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
+            &QPushButton::click);
 
     auto* note = new QFrame(this);
     note->setObjectName("NotePnl");

@@ -307,6 +307,23 @@ private slots:
         QVERIFY(!Boot().isVisible());
     }
 
+    void keysOfTheDefaultAndCancelButtons() {
+        Boot().show();
+        QVERIFY(QTest::qWaitForWindowActive(&Boot()));
+        Combo("ModelNameCombo")->setCurrentIndex(0);
+        Combo("PortSelectCombo")->setCurrentIndex(0);
+        QTest::keyClick(&Boot(), Qt::Key_Return);
+        QVERIFY(Adjust().isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(&Adjust()));
+        QTest::keyClick(&Adjust(), Qt::Key_Escape);
+        QVERIFY(windows_->Quit().isVisible());
+        windows_->Quit().ContinueBtnClick();
+        QVERIFY(QTest::qWaitForWindowActive(&Boot()));
+        QSignalSpy closed(&Boot(), &TFormBoot::Closed);
+        QTest::keyClick(&Boot(), Qt::Key_Escape);
+        QCOMPARE(closed.count(), 1);
+    }
+
     void closingTheQuitWindowOtherwiseAlsoQuits() {
         Connect();
         QSignalSpy closed(&Boot(), &TFormBoot::Closed);
