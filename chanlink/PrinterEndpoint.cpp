@@ -104,9 +104,12 @@ struct PrinterEndpoint::Impl {
         CodecError e = DecodeTransaction(p.payload.data(), p.payload.size(), in);
         if (e != CodecError::None) return Fail(e, 0, 0, std::string("transaction channel: ") + Describe(e));
         if (in.reply) return Fail(CodecError::Unexpected, 0, 0, "a reply arrived where a command was expected");
-        if (in.command == Command::Error)
-            return Fail(CodecError::Unexpected, in.psid, in.ssid,
-                        "the host reported a protocol error: " + std::string(Describe(static_cast<CodecError>(in.errorCode))));
+        if (in.command == Command::Error) {
+            // Never answered: the host has given up the conversation already.
+            failed = true;
+            lastError = "the host reported a protocol error, code " + std::to_string(in.errorCode);
+            return;
+        }
 
         Transaction r;
         r.command = in.command;

@@ -179,6 +179,12 @@ TEST(PrinterEndpoint, ProtocolErrorsEndTheConversationUntilReset) {
     printer.Reset();
     EXPECT_FALSE(printer.Failed());
     EXPECT_EQ(printer.Receive(init.data(), init.size()).size(), 9u);
+
+    // The host giving up: not answered, and nothing after it either.
+    const Bytes error{0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x06};
+    EXPECT_TRUE(printer.Receive(error.data(), error.size()).empty());
+    EXPECT_TRUE(printer.Failed());
+    EXPECT_TRUE(printer.Receive(init.data(), init.size()).empty());
 }
 
 TEST(PrinterEndpoint, AnswersCommandsBeforeInitWithNotInitialized) {
