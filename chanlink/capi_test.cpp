@@ -28,6 +28,13 @@ const bool kCaptureSet = [] {
     return true;
 }();
 
+// The capture outlives single tests; it goes when the process is done.
+class RemoveCapture : public ::testing::Environment {
+public:
+    void TearDown() override { std::filesystem::remove(CapturePath()); }
+};
+const auto* const kRemoveCapture = ::testing::AddGlobalTestEnvironment(new RemoveCapture);
+
 class ChannelFunctions : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -96,7 +103,6 @@ TEST_F(ChannelFunctions, CaptureRecordsTheConversation) {
     while (reader.Next(rec)) ++records;
     EXPECT_EQ(reader.Error(), "");
     EXPECT_GE(records, 10);  // at least this negotiation, both ways
-    std::filesystem::remove(CapturePath());
 }
 
 }  // namespace
