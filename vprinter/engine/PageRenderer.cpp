@@ -1,10 +1,12 @@
 #include "vprinter/engine/PageRenderer.h"
 
 #include <QImage>
-#include <QString>
+
+#include "vprinter/engine/PngStream.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace vp {
@@ -162,60 +164,74 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     }
 }
 
+// Per ink, coverage and channel: the share of light that passes the ink.
+const PageRenderer::Transmission& PageRenderer::InkTransmission() {
+    static const Transmission table = [] {
+        Transmission t(kInkCount * (kFull + 1));
+        for (int ink = 0; ink < kInkCount; ++ink) {
+            const auto color = InkColor(ink);
+            for (int cover = 0; cover <= kFull; ++cover)
+                for (int c = 0; c < 3; ++c)
+                    t[static_cast<std::size_t>(ink * (kFull + 1) + cover)][c] =
+                        1.0f - (1.0f - color[c] / 255.0f) * static_cast<float>(cover) / kFull;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// One preview row as RGB: white paper, each ink filtering the light subtractively.
+bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
+    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
+    std::array<const std::uint16_t*, kInkCount> used{};
+    std::array<const std::array<float, 3>*, kInkCount> pass{};
+    int count = 0;
+    const std::size_t base = static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
+    const Transmission& table = InkTransmission();
+    for (int ink = 0; ink < kInkCount; ++ink)
+        if (band.planes[ink]) {
+            used[count] = band.planes[ink].get() + base;
+            pass[count++] = &table[static_cast<std::size_t>(ink * (kFull + 1))];
+        }
+    if (count == 0) return false;
+    std::memset(out, 0xFF, static_cast<std::size_t>(width_) * 3);
+    for (int px = 0; px < width_; ++px) {
+        float light[3] = {1.0f, 1.0f, 1.0f};
+        bool any = false;
+        for (int u = 0; u < count; ++u) {
+            const int cover = used[u][px];
+            if (cover == 0) continue;
+            any = true;
+            const std::array<float, 3>& t = pass[u][std::min(cover, kFull)];
+            light[0] *= t[0];
+            light[1] *= t[1];
+            light[2] *= t[2];
+        }
+        if (!any) continue;
+        for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
+    }
+    return true;
+}
+
 QImage PageRenderer::Compose() const {
     QImage image(width_, height_, QImage::Format_RGB888);
+    if (image.isNull()) return image;
     image.fill(Qt::white);
-    // Per ink and channel, the share of light a coverage step lets through.
-    std::array<std::array<float, 3>, kInkCount> absorb{};
-    for (int ink = 0; ink < kInkCount; ++ink) {
-        const auto color = InkColor(ink);
-        for (int c = 0; c < 3; ++c) absorb[ink][c] = (1.0f - color[c] / 255.0f) / kFull;
-    }
-    for (std::size_t bandIndex = 0; bandIndex < bands_.size(); ++bandIndex) {
-        const Band& band = bands_[bandIndex];
-        std::array<const std::uint16_t*, kInkCount> used{};
-        std::array<int, kInkCount> usedInk{};
-        int count = 0;
-        for (int ink = 0; ink < kInkCount; ++ink)
-            if (band.planes[ink]) {
-                used[count] = band.planes[ink].get();
-                usedInk[count++] = ink;
-            }
-        if (count == 0) continue;
-        const int firstRow = static_cast<int>(bandIndex) * kBandRows;
-        const int rows = std::min(kBandRows, height_ - firstRow);
-        for (int r = 0; r < rows; ++r) {
-            std::uint8_t* out = image.scanLine(firstRow + r);
-            const std::size_t base = static_cast<std::size_t>(r) * static_cast<std::size_t>(width_);
-            for (int px = 0; px < width_; ++px) {
-                float light[3] = {1.0f, 1.0f, 1.0f};
-                bool any = false;
-                for (int u = 0; u < count; ++u) {
-                    const int cover = std::min<int>(kFull, used[u][base + static_cast<std::size_t>(px)]);
-                    if (cover == 0) continue;
-                    any = true;
-                    const auto& a = absorb[usedInk[u]];
-                    for (int c = 0; c < 3; ++c) light[c] *= 1.0f - a[c] * cover;
-                }
-                if (!any) continue;
-                for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(std::lround(255.0f * light[c]));
-            }
-        }
-    }
+    for (int py = 0; py < height_; ++py) ComposeRow(py, image.scanLine(py));
     return image;
 }
 
 bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
-    const QImage image = Compose();
-    if (image.isNull()) {
-        if (error) *error = "not enough memory for the preview image";
-        return false;
+    PngStream png;
+    if (!png.Open(path, width_, height_, error)) return false;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);
+    for (int py = 0; py < height_; ++py) {
+        if (ComposeRow(py, row.data()))
+            png.Row(row.data());
+        else
+            png.WhiteRow();
     }
-    if (!image.save(QString::fromStdString(path), "PNG", setup_.pngQuality)) {
-        if (error) *error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return png.Close(error);
 }
 
 }  // namespace vp

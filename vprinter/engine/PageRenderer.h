@@ -28,7 +28,6 @@ struct PageSetup {
     double widthMm = 329.0;   // A3+
     double heightMm = 483.0;
     int previewDpi = 180;     // must divide 14400
-    int pngQuality = 90;      // QImage::save quality: higher is faster and larger for PNG
 };
 
 class PageRenderer {
@@ -57,7 +56,7 @@ public:
 
     // The composited preview.
     QImage Compose() const;
-    // Writes the preview as PNG; false with a reason on failure.
+    // Writes the preview as PNG, row by row; false with a reason on failure.
     bool WritePng(const std::string& path, std::string* error) const;
 
     const PageSetup& Setup() const { return setup_; }
@@ -75,6 +74,10 @@ public:
 
 private:
     static constexpr int kBandRows = 32;
+    using Transmission = std::vector<std::array<float, 3>>;
+    static const Transmission& InkTransmission();
+    // Writes row py as RGB into out; false (out untouched) when the row is blank paper.
+    bool ComposeRow(int py, std::uint8_t* out) const;
     struct Band {
         std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
     };

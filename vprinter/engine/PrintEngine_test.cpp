@@ -167,7 +167,7 @@ TEST_F(PrintEngineTest, EjectCountsPagesAndPassesAndAnEmptyFeedEjectsNothing) {
 }
 
 TEST_F(PrintEngineTest, BidValuesShiftTheReturnPass) {
-    options.page = PageSetup{60, 60, 1440, 90};
+    options.page = PageSetup{60, 60, 1440};
     options.pagesDir.clear();
     std::vector<int> leftEdges;
     Engine().SetPageHook([&](int, const PageRenderer& page) {

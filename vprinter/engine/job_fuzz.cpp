@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Machine machine;
     vp::EngineOptions options;
-    options.page = vp::PageSetup{100, 100, 90, 90};
+    options.page = vp::PageSetup{100, 100, 90};
     vp::PrintEngine engine(machine, options);
     std::size_t at = 0;
     for (int idle = 0; at < size && idle < 8;) {
