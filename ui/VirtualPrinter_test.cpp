@@ -2,6 +2,7 @@
 // real port switch and channel libraries: what the technician would see with
 // a printer on the cable.
 #include "link/Host.h"
+#include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
 #include "ui/GuiHost.h"
 #include "ui/ProgramWindows.h"
@@ -82,6 +83,8 @@ private slots:
         if (windows_ && windows_->Adjust().isVisible()) windows_->Adjust().close();
         windows_.reset();
         host_.reset();
+        // A port a failed attempt left open holds a transport to this printer.
+        PortCloseByOsSw();
         ports_.reset();
         printer_.reset();
         ShowNormalCursor();
