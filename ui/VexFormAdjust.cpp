@@ -297,27 +297,34 @@ Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     } else if (effect.wait == ReadyWait::WithMessages) {
         if (Result r = WaitUntilReady(1); r != rc::Ok) return r;
     }
+    EditMemo(effect.memo, QString::fromStdString(text));
+    ApplyBusyState(effect);
+    repaint();
+    return rc::Ok;
+}
 
-    const QString qtext = QString::fromStdString(text);
-    switch (effect.memo) {
-    case MemoEdit::Replace: memo_->setPlainText(qtext); break;
+void TFormAdjust::EditMemo(MemoEdit edit, const QString& text) {
+    switch (edit) {
+    case MemoEdit::Replace: memo_->setPlainText(text); break;
     case MemoEdit::Append: {
         QTextCursor end = memo_->textCursor();
         end.movePosition(QTextCursor::End);
-        end.insertText(qtext);
+        end.insertText(text);
         break;
     }
     case MemoEdit::NewLine:
+        // The first line of an empty memo is not preceded by a line break.
         if (memo_->document()->isEmpty())
-            memo_->setPlainText(qtext);
+            memo_->setPlainText(text);
         else
-            memo_->appendPlainText(qtext);
+            memo_->appendPlainText(text);
         break;
-    case MemoEdit::Keep: break;
+    case MemoEdit::Keep: return;
     }
-    if (effect.memo != MemoEdit::Keep)
-        memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+}
 
+void TFormAdjust::ApplyBusyState(const ModeEffect& effect) {
     switch (effect.colour) {
     case TextColour::Black: SetMemoColour(kBlack); break;
     case TextColour::Blue: SetMemoColour(kBlue); break;
@@ -335,8 +342,6 @@ Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     case WindowChange::EnableByTimer: disableTimer_->start(); break;
     case WindowChange::Keep: break;
     }
-    repaint();
-    return rc::Ok;
 }
 
 void TFormAdjust::DisableTimerTimer() {

@@ -133,6 +133,8 @@ private:
     void BuildAdjustedItems();
     void RadioGroupClick(Group group);
     void ClearSelections(bool keepAppendix, int exceptGroup);
+    void EditMemo(MemoEdit edit, const QString& text);
+    void ApplyBusyState(const ModeEffect& effect);
     void SetMemoColour(const QColor& colour);
     void PlaceMemo(int width);
     void ShowHowTo(HowTo which);
