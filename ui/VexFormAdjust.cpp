@@ -136,13 +136,13 @@ void TFormAdjust::BuildLeft() {
     tabs_ = new TabControl(2, this);
     tabs_->setObjectName("AdjustmentTab");
     tabs_->setGeometry(kLeftRegion);
-    struct TabSpec {
+    struct TabEntry {
         const char* tab;
         const char* group;
         const char* title;
         const QStringList* items;
     };
-    const TabSpec specs[kGroupCount] = {
+    const TabEntry tabEntries[kGroupCount] = {
         {"Adjustment", "AdjustRdoGrp", "Adjustment", &kAdjustmentItemsTexts},
         {"Maintenance", "MaintenanceRdoGrp", "Maintenance", &kMaintenanceItemsTexts},
         {"Check pattern", "CheckPatternRdoGrp", "Check pattern items", &kCheckPatternItemsTexts},
@@ -150,13 +150,13 @@ void TFormAdjust::BuildLeft() {
     };
     for (int g = 0; g < kGroupCount; ++g) {
         auto* page = new QWidget(tabs_);
-        page->setObjectName(QString(specs[g].group).replace("RdoGrp", "Sheet"));
+        page->setObjectName(QString(tabEntries[g].group).replace("RdoGrp", "Sheet"));
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(4, 4, 4, 4);
-        groups_[g] = new RadioGroup(specs[g].group, specs[g].title, *specs[g].items, page);
+        groups_[g] = new RadioGroup(tabEntries[g].group, tabEntries[g].title, *tabEntries[g].items, page);
         groups_[g]->setFont(QFont("Arial", 9));
         layout->addWidget(groups_[g]);
-        tabs_->AddTab(page, specs[g].tab);
+        tabs_->AddTab(page, tabEntries[g].tab);
     }
     connect(groups_[0], &RadioGroup::Click, this, &TFormAdjust::AdjustRdoGrpClick);
     connect(groups_[1], &RadioGroup::Click, this, &TFormAdjust::MaintenanceRdoGrpClick);
