@@ -9,7 +9,7 @@
 namespace {
 
 d4::HostSession& Session() {
-    static d4::HostSession session([] { return hb::CurrentTransport(); });
+    static d4::HostSession session([] { return hb::CurrentTransport(); }, {}, [] { return hb::PortGeneration(); });
     // Opt-in packet capture for diagnosing a link, decided once per run.
     static const bool captureChecked = [] {
         if (const char* path = std::getenv("CHANLINK_CAPTURE"); path && *path) session.StartCapture(path);

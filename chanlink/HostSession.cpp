@@ -4,7 +4,12 @@
 
 namespace d4 {
 
-HostSession::HostSession(TransportSource source, HostTiming timing) : source_(std::move(source)), timing_(timing) {}
+HostSession::HostSession(TransportSource source, HostTiming timing, GenerationSource generation)
+    : source_(std::move(source)), timing_(timing), generation_(std::move(generation)) {}
+
+bool HostSession::StillBound(const hb::Transport* transport) const {
+    return transport == boundTo_ && (!generation_ || generation_() == boundGeneration_);
+}
 
 bool HostSession::StartCapture(const std::string& path) {
     if (capture_.Open(path)) return true;
@@ -32,7 +37,7 @@ HostChannel* HostSession::Usable() {
         detail_ = detail::NoPort;
         return nullptr;
     }
-    if (!channel_ || transport != boundTo_ || !channel_->ready()) {
+    if (!channel_ || !StillBound(transport) || !channel_->ready()) {
         detail_ = detail::NotNegotiated;
         return nullptr;
     }
@@ -51,6 +56,7 @@ std::uint16_t HostSession::Negotiate() {
     }
     channel_ = std::make_unique<HostChannel>(*transport, timing_, capture_.IsOpen() ? &capture_ : nullptr);
     boundTo_ = transport;
+    boundGeneration_ = generation_ ? generation_() : 0;
     return Track(channel_->Negotiate());
 }
 
@@ -58,7 +64,7 @@ std::uint16_t HostSession::Terminate() {
     hb::Transport* transport = source_();
     std::uint16_t r = kResultOk;
     // Only a channel on the port that is still open can be told goodbye.
-    if (channel_ && transport && transport == boundTo_) r = Track(channel_->Terminate());
+    if (channel_ && transport && StillBound(transport)) r = Track(channel_->Terminate());
     channel_.reset();
     boundTo_ = nullptr;
     return r;

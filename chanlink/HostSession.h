@@ -19,8 +19,11 @@ public:
     // Where the open port's transport comes from (the port switch in the
     // library; a test's own transport in tests). nullptr = no port open.
     using TransportSource = std::function<hb::Transport*()>;
+    // Changes whenever a port is opened (anew); a channel is bound to the
+    // generation it was negotiated in. Without one, only the address counts.
+    using GenerationSource = std::function<std::uint64_t()>;
 
-    explicit HostSession(TransportSource source, HostTiming timing = {});
+    explicit HostSession(TransportSource source, HostTiming timing = {}, GenerationSource generation = {});
 
     // Starts capturing every packet to the file; false (and a message on
     // stderr) when the file cannot be created.
@@ -49,12 +52,16 @@ private:
     HostTiming timing_;
     CaptureWriter capture_;
     std::unique_ptr<HostChannel> channel_;
-    // Identity of the transport the channel was negotiated on. Only compared,
-    // never dereferenced: once the port is closed the object behind it is
-    // gone. A port opened again may get a transport at the same address and
-    // then passes for the old one; the program negotiates after every open,
-    // which puts the printer and us back in step either way.
+    // Whether the open port is still the one the channel was negotiated on.
+    bool StillBound(const hb::Transport* transport) const;
+
+    GenerationSource generation_;
+    // Identity of the transport the channel was negotiated on, and the port
+    // generation at the time. Only compared, never dereferenced: once the port
+    // is closed the object behind it is gone, and a port opened again may get
+    // a transport at the same address; the generation tells the two apart.
     const hb::Transport* boundTo_ = nullptr;
+    std::uint64_t boundGeneration_ = 0;
     std::uint16_t detail_ = detail::None;
     std::uint8_t rcode_[2] = {0, 0};
 };

@@ -303,6 +303,23 @@ TEST(HostSession, NewNegotiationAfterReopenWithoutTermination) {
     EXPECT_FALSE(rig.printer.Failed());
 }
 
+TEST(HostSession, PortOpenedAgainAtTheSameAddressNeedsANewNegotiation) {
+    MemoryPrinter services;
+    PrinterEndpoint printer{services};
+    LoopbackTransport port{printer};
+    std::uint64_t generation = 1;
+    HostSession session{[&] { return &port; }, {}, [&] { return generation; }};
+    ASSERT_EQ(session.Negotiate(), kResultOk);
+    std::uint8_t v = 0;
+    ASSERT_EQ(session.ReadEeprom(0x20, &v), kResultOk);
+
+    ++generation;  // closed and opened again; the transport object is the same
+    EXPECT_EQ(session.ReadEeprom(0x20, &v), kResultChannel);
+    EXPECT_EQ(session.ErrorCode(), detail::NotNegotiated);
+    ASSERT_EQ(session.Negotiate(), kResultOk);
+    EXPECT_EQ(session.ReadEeprom(0x20, &v), kResultOk);
+}
+
 TEST(HostSession, ReportsNoPortAndNoChannel) {
     SessionRig rig;
     std::uint8_t v;

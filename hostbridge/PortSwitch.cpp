@@ -34,6 +34,7 @@ struct PortState {
     std::int16_t ioDetail = 0;       // detail of the last port failure
     TransportFactory factory;
     std::atomic<int> timeoutMs{2000};
+    std::uint64_t generation = 0;    // successful opens so far
 };
 
 PortState& State()
@@ -72,6 +73,7 @@ std::uint16_t OpenMapped(std::uint16_t code, const char* name)
     if (!opened.transport)
         return Fail(DetailForOpenError(opened.error), ExplainOpenError(name, target, opened.error));
     State().transport = std::move(opened.transport);
+    ++State().generation;
     State().label = std::string(name) + " (" + target.path + ")";
     return kOk;
 }
@@ -82,6 +84,7 @@ std::uint16_t OpenFromFactory(std::uint16_t code, const char* name)
     if (!transport)
         return Fail(detail::kNoDevice, std::string(name) + ": no printer is attached to this port");
     State().transport = std::move(transport);
+    ++State().generation;
     State().label = name;
     return kOk;
 }
@@ -123,6 +126,8 @@ std::uint16_t ReadDeviceId()
 }  // namespace
 
 Transport* CurrentTransport() { return State().transport.get(); }
+
+std::uint64_t PortGeneration() { return State().generation; }
 
 void SetTransportFactory(TransportFactory factory) { State().factory = std::move(factory); }
 

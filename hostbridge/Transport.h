@@ -53,6 +53,10 @@ HOSTBRIDGE_API void SetTransportFactory(TransportFactory factory);
 // of the channel use the deadline their caller passes. 2000 ms unless changed
 // (tests shorten it); values below 1 are raised to 1.
 HOSTBRIDGE_API void SetPortTimeout(int milliseconds);
+// Counts successful port opens. A channel negotiated on the open port stays
+// valid only while the count is unchanged, even if a reopened port's
+// transport happens to live at the same address as the old one.
+HOSTBRIDGE_API std::uint64_t PortGeneration();
 HOSTBRIDGE_API int PortTimeout();
 
 }  // namespace hb
