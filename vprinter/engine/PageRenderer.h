@@ -15,14 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "vprinter/Ink.h"
+
 class QImage;
 
 namespace vp {
 
 inline constexpr int kMasterPerInch = 14400;
 
-// Inks in the order the printer keeps their levels.
-enum Ink : int { kBlack = 0, kCyan, kMagenta, kYellow, kLightCyan, kLightMagenta, kGray, kInkCount };
+// Inks are numbered as the printer keeps their levels (vp::Ink: black, cyan,
+// magenta, yellow, light cyan, light magenta, gray).
 
 struct PageSetup {
     double widthMm = 329.0;   // A3+
