@@ -20,6 +20,10 @@
 #include "vprinter/Eeprom.h"
 #include "vprinter/Printer.h"
 #include "vprinter/Server.h"
+#ifdef VPRINTER_WITH_ENGINE
+#include "vprinter/engine/EngineControl.h"
+#include "vprinter/engine/PrintEngine.h"
+#endif
 
 namespace {
 
@@ -35,6 +39,7 @@ struct Options {
     bool sendGiven = false;
     bool newBoard = false;
     bool quiet = false;
+    std::string pagesDir;  // print engine: where ejected pages are written
     vp::Printer::Options printer;
 };
 
@@ -65,13 +70,20 @@ void PrintHelp(const char* argv0) {
         << "                         the printer refuse data as busy\n"
         << "  --control PATH         the control socket (default: the port socket + \".ctl\")\n"
         << "  --quiet                do not log what the printer does on standard error\n"
+#ifdef VPRINTER_WITH_ENGINE
+        << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
+        << "                         at 180 dpi); without it pages are printed but not written\n"
+#endif
         << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
         << "                         answer; exit status 0 for OK, 1 otherwise\n"
         << "  --help                 this text\n"
         << "\n"
         << "Control commands (one line each on the control socket, one answer line each,\n"
         << "starting with OK or ERR):\n";
-    const std::string help = vp::CoreControlHelp();
+    std::string help = vp::CoreControlHelp();
+#ifdef VPRINTER_WITH_ENGINE
+    help += vp::EngineControlHelp();
+#endif
     for (std::size_t start = 0; start < help.size();) {
         const std::size_t end = help.find('\n', start);
         std::cout << "  " << help.substr(start, end - start) << "\n";
@@ -93,13 +105,16 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
-    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp };
+    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages };
     static const option kLong[] = {
         {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
         {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
         {"speed", required_argument, nullptr, kSpeed},   {"buffer", required_argument, nullptr, kBuffer},
         {"control", required_argument, nullptr, kControl}, {"quiet", no_argument, nullptr, kQuiet},
         {"send", required_argument, nullptr, kSend},     {"help", no_argument, nullptr, kHelp},
+#ifdef VPRINTER_WITH_ENGINE
+        {"pages", required_argument, nullptr, kPages},
+#endif
         {nullptr, 0, nullptr, 0}};
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
         switch (c) {
@@ -109,6 +124,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         case kNewBoard: o.newBoard = true; break;
         case kQuiet: o.quiet = true; break;
         case kSend: o.send = optarg; o.sendGiven = true; break;
+        case kPages: o.pagesDir = optarg; break;
         case kHelp: PrintHelp(argv[0]); return 0;
         case kModel: {
             const std::string m = optarg;
@@ -227,6 +243,18 @@ int main(int argc, char** argv) {
     vp::Printer printer(o.printer, eeprom);
     if (!o.quiet) printer.SetLogSink([](const std::string& line) { std::cerr << "vprinter: " << line << "\n"; });
     vp::ControlCommands control(printer);
+#ifdef VPRINTER_WITH_ENGINE
+    // The print engine executes what the printer's input buffer hands on.
+    vp::EngineOptions engineOptions;
+    engineOptions.pagesDir = o.pagesDir;
+    vp::PrintEngine engine(printer, engineOptions);
+    printer.SetEngine(&engine);
+    struct DetachEngine {  // before the engine goes, on every way out
+        vp::Printer& printer;
+        ~DetachEngine() { printer.SetEngine(nullptr); }
+    } detachEngine{printer};
+    control.AddExtension(vp::EngineControl(engine, [&printer] { printer.SetPower(false); }), vp::EngineControlHelp());
+#endif
 
     vp::Server server(printer, control, {o.socketPath, o.controlPath, o.eepromPath});
     std::string error;
