@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "link/OutsideLibraries.h"
 #include "vprinter/Printer.h"
 
 namespace vp {
@@ -64,7 +65,7 @@ hb::IoStatus DirectTransport::Reset() {
     return hb::IoStatus::Ok;
 }
 
-InProcessPorts::InProcessPorts(Printer& printer, ClockMode clock) {
+InProcessPorts::InProcessPorts(Printer& printer, ClockMode clock) : printer_(printer) {
     std::shared_ptr<WallClockFeed> feed;
     if (clock == ClockMode::FollowWallClock) feed = std::make_shared<WallClockFeed>();
     hb::SetTransportFactory([&printer, feed](std::uint16_t portCode) -> std::unique_ptr<hb::Transport> {
@@ -73,6 +74,11 @@ InProcessPorts::InProcessPorts(Printer& printer, ClockMode clock) {
     });
 }
 
-InProcessPorts::~InProcessPorts() { hb::SetTransportFactory({}); }
+InProcessPorts::~InProcessPorts() {
+    // A port left open on this printer would keep a transport that outlives it.
+    const auto* open = dynamic_cast<const DirectTransport*>(hb::CurrentTransport());
+    if (open && &open->AttachedPrinter() == &printer_) PortCloseByOsSw();
+    hb::SetTransportFactory({});
+}
 
 }  // namespace vp

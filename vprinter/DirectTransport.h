@@ -50,6 +50,7 @@ public:
     hb::IoStatus Reset() override;
 
     std::size_t Pending() const { return replies_.size(); }
+    const Printer& AttachedPrinter() const { return printer_; }
 
 private:
     void CatchUpClock();
@@ -60,8 +61,8 @@ private:
 };
 
 // Maps all six port codes (1025-1030) to one in-process printer while it
-// exists; the destructor restores the port switch's own mapping. Only one
-// may exist at a time.
+// exists; the destructor unplugs it (a port still open on it is closed) and
+// restores the port switch's own mapping. Only one may exist at a time.
 class InProcessPorts {
 public:
     explicit InProcessPorts(Printer& printer, ClockMode clock = ClockMode::Manual);
@@ -70,6 +71,9 @@ public:
     InProcessPorts& operator=(const InProcessPorts&) = delete;
 
     static bool IsPrinterPort(std::uint16_t portCode) { return portCode >= 1025 && portCode <= 1030; }
+
+private:
+    Printer& printer_;
 };
 
 }  // namespace vp

@@ -373,3 +373,18 @@ TEST_F(Standalone, RefusesToReplaceABadEepromImage) {
 
 }  // namespace
 }  // namespace vp
+
+TEST(InProcessPortsLifetime, DetachingThePrinterClosesAPortLeftOpenOnIt) {
+    vp::Printer printer{vp::Printer::Options{}, vp::Eeprom::Factory(1)};
+    {
+        vp::InProcessPorts ports{printer};
+        ASSERT_EQ(PortOpenByOsSw(1028), 1);
+        ASSERT_NE(hb::CurrentTransport(), nullptr);
+    }
+    // The transport went with the printer's ports, not later with the library.
+    EXPECT_EQ(hb::CurrentTransport(), nullptr);
+    // The port switch's own mapping is back: LPT1 leads where the map says.
+    ::setenv("SVCADJUST_PORTMAP", "LPT1=unix:/nonexistent/vprinter.sock", 1);
+    EXPECT_EQ(PortOpenByOsSw(1028), 0x1000);
+    ::unsetenv("SVCADJUST_PORTMAP");
+}
