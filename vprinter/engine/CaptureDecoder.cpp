@@ -79,7 +79,7 @@ public:
                  ", horizontal " + std::to_string(u.horizontal) + " per " + std::to_string(u.base) + " inch");
     }
     void OnDirection(int mode) override { Line("ESC U direction " + std::to_string(mode)); }
-    void OnDotSize(std::uint8_t size) override { Line("ESC ( e dot size " + Hex(size)); }
+    void OnDotSize(std::uint8_t size) override { Line("ESC ( e dot size 0x" + Hex(size)); }
     void OnColorMode(int mode) override { Line("ESC ( K colour mode " + std::to_string(mode)); }
     void OnVerticalMove(int amount) override { Line("ESC ( v vertical move " + std::to_string(amount)); }
     void OnHorizontalMove(int amount) override { Line("ESC \\ horizontal move " + std::to_string(amount)); }

@@ -213,6 +213,23 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
     return true;
 }
 
+// Whether row py has exactly the coverage of the row above it.
+bool PageRenderer::SameCoverage(int py) const {
+    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
+    const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
+    const std::size_t width = static_cast<std::size_t>(width_);
+    const std::size_t at = static_cast<std::size_t>(py % kBandRows) * width;
+    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * width;
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        const auto& plane = band.planes[ink];
+        const auto& planeAbove = above.planes[ink];
+        if (!plane && !planeAbove) continue;
+        if (!plane || !planeAbove) return false;
+        if (std::memcmp(plane.get() + at, planeAbove.get() + atAbove, width * sizeof(std::uint16_t)) != 0) return false;
+    }
+    return true;
+}
+
 QImage PageRenderer::Compose() const {
     QImage image(width_, height_, QImage::Format_RGB888);
     if (image.isNull()) return image;
@@ -225,11 +242,18 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
     PngStream png;
     if (!png.Open(path, width_, height_, error)) return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);
+    bool white = false;
     for (int py = 0; py < height_; ++py) {
-        if (ComposeRow(py, row.data()))
-            png.Row(row.data());
-        else
+        // Solid patches and bars repeat row after row: coded as a repeat, without compositing.
+        if (py > 0 && !white && png.CanRepeatRows() && SameCoverage(py)) {
+            png.RepeatRow();
+            continue;
+        }
+        white = !ComposeRow(py, row.data());
+        if (white)
             png.WhiteRow();
+        else
+            png.Row(row.data());
     }
     return png.Close(error);
 }

@@ -80,6 +80,7 @@ private:
     static const Transmission& InkTransmission();
     // Writes row py as RGB into out; false (out untouched) when the row is blank paper.
     bool ComposeRow(int py, std::uint8_t* out) const;
+    bool SameCoverage(int py) const;
     struct Band {
         std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
     };

@@ -49,6 +49,17 @@ constexpr LengthCode kLengths[] = {
     {278, 4, 83},  {279, 4, 99},  {280, 4, 115}, {281, 5, 131}, {282, 5, 163}, {283, 5, 195}, {284, 5, 227},
     {285, 0, 258}};
 
+// Match distances 1..32768 as deflate distance codes with their extra bits.
+struct DistanceCode {
+    int extraBits;
+    int base;
+};
+constexpr DistanceCode kDistances[] = {
+    {0, 1},     {0, 2},     {0, 3},     {0, 4},     {1, 5},     {1, 7},      {2, 9},      {2, 13},
+    {3, 17},    {3, 25},    {4, 33},    {4, 49},    {5, 65},    {5, 97},     {6, 129},    {6, 193},
+    {7, 257},   {7, 385},   {8, 513},   {8, 769},   {9, 1025},  {9, 1537},   {10, 2049},  {10, 3073},
+    {11, 4097}, {11, 6145}, {12, 8193}, {12, 12289}, {13, 16385}, {13, 24577}};
+
 }  // namespace
 
 PngStream::~PngStream() {
@@ -105,25 +116,24 @@ void PngStream::Code(int symbol) {
 
 void PngStream::Literal(std::uint8_t byte) {
     Code(byte);
-    adlerA_ = (adlerA_ + byte) % kAdlerMod;
-    adlerB_ = (adlerB_ + adlerA_) % kAdlerMod;
     ++written_;
 }
 
-// The checksum of `count` bytes of one value, without visiting them.
-void PngStream::AdlerRun(std::uint8_t value, std::uint64_t count) {
-    const std::uint64_t a = adlerA_, b = adlerB_;
-    const std::uint64_t n = count % kAdlerMod;
-    const std::uint64_t triangle = (count % (2 * kAdlerMod)) * ((count + 1) % (2 * kAdlerMod)) / 2 % kAdlerMod;
-    adlerB_ = static_cast<std::uint32_t>((b + n * a + value * triangle) % kAdlerMod);
-    adlerA_ = static_cast<std::uint32_t>((a + n * value) % kAdlerMod);
+// The checksum after a row of n bytes whose sum is `sum` and whose sum
+// weighted by the distance from the row's end (n for the first byte, 1 for
+// the last) is `weighted`: a row costs the same whether it is new or repeated.
+void PngStream::AdlerRow(std::uint64_t n, std::uint64_t sum, std::uint64_t weighted) {
+    const std::uint64_t a = adlerA_;
+    adlerA_ = static_cast<std::uint32_t>((a + sum) % kAdlerMod);
+    adlerB_ = static_cast<std::uint32_t>((adlerB_ + (n % kAdlerMod) * a + weighted) % kAdlerMod);
 }
 
-// `length` bytes copied from `distance` back; all of them equal `value` when
-// distance is 1 (the checksum relies on that), otherwise the caller has
-// already accounted for them.
-void PngStream::Repeat(std::size_t length, int distance, std::uint8_t value) {
-    if (distance == 1) AdlerRun(value, length);
+// `length` bytes copied from `distance` back.
+void PngStream::Repeat(std::size_t length, int distance) {
+    int distanceIndex = 0;
+    while (distanceIndex + 1 < static_cast<int>(std::size(kDistances)) && kDistances[distanceIndex + 1].base <= distance)
+        ++distanceIndex;
+    const DistanceCode& far = kDistances[distanceIndex];
     written_ += length;
     while (length > 0) {
         std::size_t take = std::min(length, kMaxMatch);
@@ -134,7 +144,8 @@ void PngStream::Repeat(std::size_t length, int distance, std::uint8_t value) {
         const LengthCode& code = kLengths[index];
         Code(code.symbol);
         if (code.extraBits > 0) Bits(static_cast<std::uint32_t>(take) - static_cast<std::uint32_t>(code.base), code.extraBits);
-        Bits(Reverse(static_cast<std::uint32_t>(distance - 1), 5), 5);  // distances 1..4 are codes 0..3
+        Bits(Reverse(static_cast<std::uint32_t>(distanceIndex), 5), 5);
+        if (far.extraBits > 0) Bits(static_cast<std::uint32_t>(distance - far.base), far.extraBits);
         length -= take;
     }
 }
@@ -150,7 +161,7 @@ void PngStream::Encode(std::size_t begin) {
         if (before >= 1)
             while (i + run < end && w[i + run] == w[i + run - 1]) ++run;
         if (run >= 3) {
-            Repeat(run, 1, w[i]);
+            Repeat(run, 1);
             i += run;
             continue;
         }
@@ -158,11 +169,7 @@ void PngStream::Encode(std::size_t begin) {
         if (before >= 3)
             while (i + run < end && w[i + run] == w[i + run - 3]) ++run;
         if (run >= 3) {
-            for (std::size_t k = 0; k < run; ++k) {  // checksum of the copied pixels
-                adlerA_ = (adlerA_ + w[i + k]) % kAdlerMod;
-                adlerB_ = (adlerB_ + adlerA_) % kAdlerMod;
-            }
-            Repeat(run, 3, 0);
+            Repeat(run, 3);
             i += run;
             continue;
         }
@@ -175,30 +182,58 @@ void PngStream::Encode(std::size_t begin) {
     FlushChunk(false);
 }
 
+bool PngStream::NextRow() {
+    if (rows_++ < height_) return true;
+    failed_ = true;
+    return false;
+}
+
 void PngStream::Row(const std::uint8_t* rgb) {
-    if (rows_++ >= height_) {
+    if (!NextRow()) return;
+    const std::size_t n = static_cast<std::size_t>(width_) * 3 + 1;
+    work_.push_back(0);  // filter: none
+    work_.insert(work_.end(), rgb, rgb + n - 1);
+    std::uint64_t sum = 0, weighted = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sum += work_[3 + i];
+        weighted += (n - i) * work_[3 + i];
+    }
+    rowSum_ = sum % kAdlerMod;
+    rowWeighted_ = weighted % kAdlerMod;
+    AdlerRow(n, rowSum_, rowWeighted_);
+    Encode(3);
+    haveRow_ = true;
+}
+
+void PngStream::RepeatRow() {
+    if (!haveRow_ || !CanRepeatRows()) {
         failed_ = true;
         return;
     }
-    work_.push_back(0);  // filter: none
-    work_.insert(work_.end(), rgb, rgb + static_cast<std::size_t>(width_) * 3);
-    Encode(3);
+    if (!NextRow()) return;
+    const std::size_t n = static_cast<std::size_t>(width_) * 3 + 1;
+    AdlerRow(n, rowSum_, rowWeighted_);
+    Repeat(n, static_cast<int>(n));  // the whole previous row, filter byte included
+    FlushChunk(false);
 }
 
 void PngStream::WhiteRow() {
-    if (rows_++ >= height_) {
-        failed_ = true;
-        return;
-    }
-    Literal(0);  // filter: none
+    if (!NextRow()) return;
+    const std::uint64_t n = static_cast<std::uint64_t>(width_) * 3 + 1;
+    // Filter byte 0, then n - 1 bytes of 255 with weights n - 1 down to 1.
+    rowSum_ = 255 * (n - 1) % kAdlerMod;
+    rowWeighted_ = 255 * ((n - 1) * n / 2 % kAdlerMod) % kAdlerMod;
+    AdlerRow(n, rowSum_, rowWeighted_);
+    Literal(0);
     Literal(0xFF);
-    const std::size_t rest = static_cast<std::size_t>(width_) * 3 - 1;
+    const std::size_t rest = static_cast<std::size_t>(n) - 2;
     if (rest >= 3) {
-        Repeat(rest, 1, 0xFF);
+        Repeat(rest, 1);
     } else {
         for (std::size_t k = 0; k < rest; ++k) Literal(0xFF);
     }
     work_.assign(3, 0xFF);
+    haveRow_ = true;
     FlushChunk(false);
 }
 

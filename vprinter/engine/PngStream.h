@@ -26,6 +26,10 @@ public:
     void Row(const std::uint8_t* rgb);
     // One row of white paper.
     void WhiteRow();
+    // The previous row once more (the first row cannot be a repeat), for
+    // images narrow enough that a row lies within the compressor's reach.
+    bool CanRepeatRows() const { return width_ * 3 + 1 <= 32768; }
+    void RepeatRow();
     // Finishes the image; false when a row is missing or the file could not be written.
     bool Close(std::string* error);
 
@@ -33,9 +37,10 @@ private:
     void Bits(std::uint32_t value, int count);
     void Code(int symbol);
     void Literal(std::uint8_t byte);
-    void Repeat(std::size_t length, int distance, std::uint8_t value);
+    void Repeat(std::size_t length, int distance);
     void Encode(std::size_t begin);
-    void AdlerRun(std::uint8_t value, std::uint64_t count);
+    void AdlerRow(std::uint64_t n, std::uint64_t sum, std::uint64_t weighted);
+    bool NextRow();
     void FlushChunk(bool force);
     void Chunk(const char* type, const std::uint8_t* data, std::size_t n);
 
@@ -47,6 +52,8 @@ private:
     std::vector<std::uint8_t> work_;  // the last three bytes written, then the row being encoded
     std::uint64_t written_ = 0;       // uncompressed bytes so far
     std::uint32_t adlerA_ = 1, adlerB_ = 0;
+    bool haveRow_ = false;
+    std::uint64_t rowSum_ = 0, rowWeighted_ = 0;  // of the last row, for repeats
     std::uint64_t bitBuffer_ = 0;
     int bitCount_ = 0;
     std::vector<std::uint8_t> out_;   // compressed bytes of the next IDAT chunk

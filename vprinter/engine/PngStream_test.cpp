@@ -11,7 +11,8 @@ namespace vp {
 namespace {
 
 // Rows with every kind of content the encoder codes differently: white paper,
-// runs of one byte, repeated pixels, noise, and runs longer than one match.
+// runs of one byte, repeated pixels, noise, runs longer than one match, and
+// whole rows repeated.
 TEST(PngStream, ImagesReadBackExactly) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "vengine-pngstream.png";
     for (int width : {1, 2, 5, 97, 700}) {
@@ -30,9 +31,14 @@ TEST(PngStream, ImagesReadBackExactly) {
         PngStream png;
         std::string error;
         ASSERT_TRUE(png.Open(path.string(), width, height, &error)) << error;
+        rows[4] = rows[3];
+        rows[6] = rows[5];
+        rows[8] = rows[7];
         for (int y = 0; y < height; ++y) {
             if (y == 0 || y == 7)
                 png.WhiteRow();
+            else if (y == 4 || y == 6 || y == 8)
+                png.RepeatRow();
             else
                 png.Row(rows[static_cast<std::size_t>(y)].data());
         }
@@ -50,7 +56,7 @@ TEST(PngStream, ImagesReadBackExactly) {
     std::filesystem::remove(path);
 }
 
-TEST(PngStream, AMissingRowOrFolderIsAnError) {
+TEST(PngStream, MisuseIsAnError) {
     PngStream png;
     std::string error;
     EXPECT_FALSE(png.Open("/nonexistent-folder/page.png", 4, 4, &error));
@@ -59,9 +65,16 @@ TEST(PngStream, AMissingRowOrFolderIsAnError) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "vengine-pngstream-short.png";
     PngStream shortImage;
     ASSERT_TRUE(shortImage.Open(path.string(), 4, 4, &error));
+    shortImage.RepeatRow();  // nothing to repeat yet
     shortImage.WhiteRow();
     EXPECT_FALSE(shortImage.Close(&error));
     EXPECT_EQ(error, "the image has the wrong number of rows");
+    // A wider image than the compressor reaches back cannot repeat rows.
+    PngStream wide;
+    ASSERT_TRUE(wide.Open(path.string(), 20000, 1, &error));
+    EXPECT_FALSE(wide.CanRepeatRows());
+    wide.WhiteRow();
+    EXPECT_TRUE(wide.Close(&error)) << error;
     std::filesystem::remove(path);
 }
 
