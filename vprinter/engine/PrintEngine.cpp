@@ -277,7 +277,9 @@ void PrintEngine::Eject() {
         std::snprintf(name, sizeof name, "page-%04d.png", pagesEjected_);
         const std::string path = options_.pagesDir + "/" + name;
         std::string error;
-        if (page_.WritePng(path, &error)) {
+        // The folder is made again if it went away while the printer ran.
+        if (!QDir().mkpath(QString::fromStdString(options_.pagesDir))) error = "cannot create " + options_.pagesDir;
+        if (error.empty() && page_.WritePng(path, &error)) {
             pageFiles_.push_back(path);
             machine_.Log("page " + std::to_string(pagesEjected_) + " ejected: " + path);
         } else {
