@@ -12,6 +12,7 @@
 #include "link/VexRaster.h"
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
+#include "vprinter/engine/PacketCapture.h"
 #include "vprinter/engine/testing/EngineTesting.h"
 
 namespace vp {
@@ -109,6 +110,40 @@ TEST_F(CaptureDecoderTest, ReportsBadPrintDataAndTruncatedCaptures) {
     EXPECT_FALSE(DecodeCaptureFile(path.string(), out, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(DecodeCaptureFile((path.string() + ".missing"), out, &error));
+}
+
+TEST_F(CaptureDecoderTest, ThePrinterSideCutsItsByteStreamIntoPackets) {
+    writer.Close();
+    PacketCapture capture;
+    ASSERT_TRUE(capture.Open(path.string())) << capture.Error();
+    d4::ControlMessage read;
+    read.op = d4::ControlOp::ReadEeprom;
+    read.address = 0x77;
+    const Bytes one = d4::EncodePacket(3, 3, 1, d4::EncodeControl(read).data(), d4::EncodeControl(read).size());
+    read.address = 0x78;
+    const Bytes two = d4::EncodePacket(3, 3, 1, d4::EncodeControl(read).data(), d4::EncodeControl(read).size());
+    Bytes stream = one;
+    stream.insert(stream.end(), two.begin(), two.end());
+    // Two packets arriving in three uneven pieces, and a reply in one.
+    capture.HostBytes(10, stream.data(), 3);
+    capture.HostBytes(20, stream.data() + 3, one.size());
+    capture.HostBytes(30, stream.data() + 3 + one.size(), stream.size() - 3 - one.size());
+    read.reply = true;
+    read.value = 5;
+    const Bytes reply = d4::EncodePacket(3, 3, 1, d4::EncodeControl(read).data(), d4::EncodeControl(read).size());
+    capture.PrinterBytes(40, reply.data(), reply.size());
+    capture.HostBytes(50, stream.data(), 4);  // a port reset cuts this one short
+    capture.Reset(60);
+    capture.Close();
+
+    d4::CaptureReader reader;
+    ASSERT_TRUE(reader.Open(path.string()));
+    d4::CaptureRecord record;
+    std::vector<std::pair<std::uint64_t, std::size_t>> seen;
+    while (reader.Next(record)) seen.emplace_back(record.micros, record.bytes.size());
+    const std::vector<std::pair<std::uint64_t, std::size_t>> expected = {
+        {20, one.size()}, {30, two.size()}, {40, reply.size()}, {60, 4}};
+    EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
