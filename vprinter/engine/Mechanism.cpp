@@ -130,7 +130,13 @@ void Mechanism::Finish() {
 
 void Mechanism::Execute(const FactoryPacket& packet) {
     const std::vector<std::uint8_t>& p = packet.params;
-    machine_.Log(std::string("factory command: ") + CommandName(packet.code));
+    std::string line = std::string("factory command: ") + CommandName(packet.code);
+    for (std::uint8_t b : p) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        line += hex;
+    }
+    machine_.Log(line);
     switch (packet.code) {
     case 0x00: SetBid(p); break;
     case 0x04:
