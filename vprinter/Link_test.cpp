@@ -17,6 +17,7 @@
 #include <fstream>
 #include <thread>
 
+#include "chanlink/Capture.h"
 #include "hostbridge/Transport.h"
 #include "link/OutsideLibraries.h"
 #include "vprinter/DirectTransport.h"
@@ -370,6 +371,49 @@ TEST_F(Standalone, RefusesToReplaceABadEepromImage) {
     EXPECT_NE(WEXITSTATUS(status), 0);
     EXPECT_TRUE(fs::exists(socket_));
 }
+
+
+TEST_F(Standalone, RecordsEveryPacketOfThePortSocketWhenAskedTo) {
+    // The printer of SetUp runs without a capture; this one records.
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    fs::remove(socket_);
+    fs::remove(control_);
+    const std::string capture = (dir_ / "link.cap").string();
+    pid_ = Spawn({"--socket", socket_, "--capture", capture, "--quiet"});
+    ASSERT_GT(pid_, 0);
+    for (int i = 0; i < 1000 && !fs::exists(control_); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!fs::exists(control_))
+        GTEST_SKIP() << "this vprinter was built without its print engine, which brings the capture";
+
+    ASSERT_EQ(Connect(), kOk);
+    std::uint8_t v = 0;
+    ASSERT_EQ(D4ReadEeprom(0xE0, &v), kOk);
+    PortCloseByOsSw();
+    ASSERT_EQ(::kill(pid_, SIGTERM), 0);
+    ASSERT_EQ(::waitpid(pid_, nullptr, 0), pid_);
+    pid_ = -1;
+
+    d4::CaptureReader reader;
+    ASSERT_TRUE(reader.Open(capture)) << reader.Error();
+    d4::CaptureRecord record;
+    int fromHost = 0, fromPrinter = 0;
+    std::uint64_t last = 0;
+    while (reader.Next(record)) {
+        ASSERT_GE(record.bytes.size(), 6u);
+        // Every record is one whole packet: its header's length is its size.
+        EXPECT_EQ(record.bytes[2] * 256u + record.bytes[3], record.bytes.size());
+        EXPECT_GE(record.micros, last);
+        last = record.micros;
+        (record.direction == d4::Direction::HostToPrinter ? fromHost : fromPrinter)++;
+    }
+    EXPECT_TRUE(reader.Error().empty()) << reader.Error();
+    // Init, the channel opens and the EEPROM read each went there and back.
+    EXPECT_GE(fromHost, 3);
+    EXPECT_GE(fromPrinter, 3);
+}
+
 
 }  // namespace
 }  // namespace vp

@@ -215,6 +215,7 @@ void Server::AcceptControl() {
 
 void Server::CloseHost(const char* why) {
     host_.reset();
+    if (tap_) tap_->LinkReset();
     printer_.Disconnect();
     printer_.Log(std::string("host connection closed: ") + why);
 }
@@ -246,14 +247,19 @@ bool Server::HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>&
     std::vector<std::uint8_t>& out = host_->out;
     switch (kind) {
     case kFrameData: {
+        if (tap_) tap_->HostBytes(payload.data(), payload.size());
         const std::vector<std::uint8_t> reply = printer_.HostBytes(payload.data(), payload.size());
-        if (!reply.empty()) AppendFrames(out, kFrameData, reply.data(), reply.size());
+        if (!reply.empty()) {
+            if (tap_) tap_->PrinterBytes(reply.data(), reply.size());
+            AppendFrames(out, kFrameData, reply.data(), reply.size());
+        }
         return true;
     }
     case kFrameDeviceIdRequest:
     case kFrameReset:
         if (!payload.empty()) break;
         if (kind == kFrameReset) {
+            if (tap_) tap_->LinkReset();
             printer_.PortReset();
         } else if (printer_.PoweredOn() && !printer_.LinkDropped()) {
             const std::string id = printer_.DeviceId();

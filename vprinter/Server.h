@@ -5,6 +5,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,17 @@ namespace vp {
 
 class Printer;
 class ControlCommands;
+
+// Sees every channel byte that crosses the port socket, for example to
+// write a packet capture.
+class LinkTap {
+public:
+    virtual ~LinkTap() = default;
+    virtual void HostBytes(const std::uint8_t* data, std::size_t n) = 0;
+    virtual void PrinterBytes(const std::uint8_t* data, std::size_t n) = 0;
+    // The channel starts afresh: the port was reset or the host went away.
+    virtual void LinkReset() = 0;
+};
 
 struct ServerOptions {
     std::string socketPath;
@@ -38,6 +50,8 @@ public:
     bool SaveEeprom(std::string& error);
     // Closes every connection and removes the socket files.
     void Close();
+    // Shows every channel byte to `tap` from now on (nullptr: to nobody).
+    void SetLinkTap(LinkTap* tap) { tap_ = tap; }
 
 private:
     struct Connection;
@@ -58,6 +72,7 @@ private:
     int controlListen_ = -1;
     std::unique_ptr<Connection> host_;
     std::vector<std::unique_ptr<Connection>> controls_;
+    LinkTap* tap_ = nullptr;
     bool eepromUnsaved_ = false;
     std::int64_t lastSaveFailureMs_ = -1;
 };

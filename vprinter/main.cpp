@@ -22,12 +22,30 @@
 #include "vprinter/Server.h"
 #ifdef VPRINTER_WITH_ENGINE
 #include "vprinter/engine/EngineControl.h"
+#include "vprinter/engine/PacketCapture.h"
 #include "vprinter/engine/PrintEngine.h"
 #endif
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+#ifdef VPRINTER_WITH_ENGINE
+// Hands the port socket's channel bytes to a packet capture, stamped with the
+// printer's clock.
+class CaptureTap : public vp::LinkTap {
+public:
+    CaptureTap(vp::PacketCapture& capture, const vp::Printer& printer) : capture_(capture), printer_(printer) {}
+    void HostBytes(const std::uint8_t* data, std::size_t n) override { capture_.HostBytes(Micros(), data, n); }
+    void PrinterBytes(const std::uint8_t* data, std::size_t n) override { capture_.PrinterBytes(Micros(), data, n); }
+    void LinkReset() override { capture_.Reset(Micros()); }
+
+private:
+    std::uint64_t Micros() const { return printer_.NowMs() * 1000; }
+    vp::PacketCapture& capture_;
+    const vp::Printer& printer_;
+};
+#endif
 
 void OnSignal(int) { g_stop = 1; }
 
@@ -39,7 +57,8 @@ struct Options {
     bool sendGiven = false;
     bool newBoard = false;
     bool quiet = false;
-    std::string pagesDir;  // print engine: where ejected pages are written
+    std::string pagesDir;     // print engine: where ejected pages are written
+    std::string capturePath;  // where every packet of the port socket is recorded
     vp::Printer::Options printer;
 };
 
@@ -73,6 +92,8 @@ void PrintHelp(const char* argv0) {
 #ifdef VPRINTER_WITH_ENGINE
         << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
         << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --capture FILE         record every packet of the port socket, both directions,\n"
+        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
 #endif
         << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
         << "                         answer; exit status 0 for OK, 1 otherwise\n"
@@ -105,7 +126,7 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
-    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages };
+    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture };
     static const option kLong[] = {
         {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
         {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
@@ -114,6 +135,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         {"send", required_argument, nullptr, kSend},     {"help", no_argument, nullptr, kHelp},
 #ifdef VPRINTER_WITH_ENGINE
         {"pages", required_argument, nullptr, kPages},
+        {"capture", required_argument, nullptr, kCapture},
 #endif
         {nullptr, 0, nullptr, 0}};
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
@@ -125,6 +147,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         case kQuiet: o.quiet = true; break;
         case kSend: o.send = optarg; o.sendGiven = true; break;
         case kPages: o.pagesDir = optarg; break;
+        case kCapture: o.capturePath = optarg; break;
         case kHelp: PrintHelp(argv[0]); return 0;
         case kModel: {
             const std::string m = optarg;
@@ -262,6 +285,18 @@ int main(int argc, char** argv) {
         std::cerr << "vprinter: " << error << "\n";
         return 1;
     }
+#ifdef VPRINTER_WITH_ENGINE
+    vp::PacketCapture capture;
+    CaptureTap tap(capture, printer);
+    if (!o.capturePath.empty()) {
+        if (!capture.Open(o.capturePath)) {
+            std::cerr << "vprinter: " << capture.Error() << "\n";
+            server.Close();
+            return 1;
+        }
+        server.SetLinkTap(&tap);
+    }
+#endif
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
@@ -278,6 +313,7 @@ int main(int argc, char** argv) {
         std::cerr << "vprinter: " << error << "\n";
         status = 1;
     }
+    server.SetLinkTap(nullptr);
     server.Close();
     return status;
 }
