@@ -1,6 +1,7 @@
 #include "vprinter/engine/CaptureDecoder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -23,7 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 class CaptureDecoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        path = std::filesystem::temp_directory_path() / "vengine-capture-test.d4cap";
+        path = std::filesystem::temp_directory_path() / ("vengine-capture-test-" + std::to_string(::getpid()) + ".d4cap");
         ASSERT_TRUE(writer.Open(path.string())) << writer.Error();
     }
     void TearDown() override { std::filesystem::remove(path); }

@@ -1,6 +1,7 @@
 // The whole road: the program's job stream and factory object, the real port
 // switch and channel library, the virtual printer's core, and this engine.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 
@@ -47,7 +48,7 @@ protected:
         return value;
     }
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vengine-link-test";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vengine-link-test-" + std::to_string(::getpid()));
     Printer printer{Printer::Options{}, vp::Eeprom::Factory(1)};
     InProcessPorts ports{printer};
     PrintEngine engine{printer, EngineOptions{PageSetup{}, dir.string(), MechanismTimes{}}};

@@ -1,6 +1,7 @@
 #include "vprinter/engine/PngStream.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 
@@ -14,7 +15,7 @@ namespace {
 // runs of one byte, repeated pixels, noise, runs longer than one match, and
 // whole rows repeated.
 TEST(PngStream, ImagesReadBackExactly) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "vengine-pngstream.png";
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-" + std::to_string(::getpid()) + ".png");
     for (int width : {1, 2, 5, 97, 700}) {
         const int height = 9;
         std::vector<std::vector<std::uint8_t>> rows(height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 3, 0xFF));
@@ -62,7 +63,7 @@ TEST(PngStream, MisuseIsAnError) {
     EXPECT_FALSE(png.Open("/nonexistent-folder/page.png", 4, 4, &error));
     EXPECT_NE(error.find("cannot create"), std::string::npos);
 
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "vengine-pngstream-short.png";
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-short-" + std::to_string(::getpid()) + ".png");
     PngStream shortImage;
     ASSERT_TRUE(shortImage.Open(path.string(), 4, 4, &error));
     shortImage.RepeatRow();  // nothing to repeat yet

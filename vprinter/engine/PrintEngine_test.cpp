@@ -1,6 +1,7 @@
 #include "vprinter/engine/PrintEngine.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QColor>
 #include <QImage>
@@ -31,7 +32,8 @@ class PrintEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("vengine-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("vengine-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+               std::to_string(::getpid()));
         std::filesystem::remove_all(dir);
         options.pagesDir = dir.string();
     }
