@@ -22,24 +22,24 @@ std::string WithPrefix(const std::string& text)
 TEST(DeviceId, ReadsShortFieldsAndCommandSet)
 {
     const auto parse = ParseDeviceId(
-        WithPrefix("MFG:Corvid;CMD:ESCPL2,BDC,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;DES:Photo printer;"));
+        WithPrefix("MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;DES:Photo printer;"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.manufacturer, "Corvid");
     EXPECT_EQ(parse.id.model, "Corvid Lumen 4200");
     EXPECT_EQ(parse.id.deviceClass, "PRINTER");
-    EXPECT_EQ(parse.id.commandSet, "ESCPL2,BDC,D4");
+    EXPECT_EQ(parse.id.commandSet, "RASTER,STATUS,D4");
     EXPECT_TRUE(parse.id.AnnouncesPacketProtocol());
 }
 
 TEST(DeviceId, ReadsLongKeysAndALastFieldWithoutSemicolon)
 {
     const auto parse = ParseDeviceId(
-        WithPrefix("MANUFACTURER:Corvid; MODEL: Corvid Lumen 4100 ;CLASS:PRINTER;COMMAND SET:D4,ESCPL2"));
+        WithPrefix("MANUFACTURER:Corvid; MODEL: Corvid Lumen 4100 ;CLASS:PRINTER;COMMAND SET:D4,RASTER"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.manufacturer, "Corvid");
     EXPECT_EQ(parse.id.model, "Corvid Lumen 4100");
     EXPECT_EQ(parse.id.deviceClass, "PRINTER");
-    EXPECT_EQ(parse.id.commandSet, "D4,ESCPL2");
+    EXPECT_EQ(parse.id.commandSet, "D4,RASTER");
     EXPECT_TRUE(parse.id.AnnouncesPacketProtocol());
 }
 
@@ -73,12 +73,12 @@ TEST(DeviceId, D4CountsOnlyAsACommandSetEntry)
         const char* text;
         bool announces;
     } cases[] = {
-        {"MDL:Corvid D4 Photo;CMD:ESCPL2,BDC;", false},
-        {"MDL:D4;CLS:PRINTER;CMD:ESCPL2;DES:D4;", false},
-        {"CMD:ESCPL2,D4PX,XD4;", false},
-        {"CMD: ESCPL2 , d4 ;", true},
+        {"MDL:Corvid D4 Photo;CMD:RASTER,STATUS;", false},
+        {"MDL:D4;CLS:PRINTER;CMD:RASTER;DES:D4;", false},
+        {"CMD:RASTER,D4PX,XD4;", false},
+        {"CMD: RASTER , d4 ;", true},
         {"COMMAND SET:D4", true},
-        {"CMD:D4;CMD:ESCPL2;", true},
+        {"CMD:D4;CMD:RASTER;", true},
     };
     for (const auto& c : cases) {
         const auto parse = ParseDeviceId(WithPrefix(c.text));

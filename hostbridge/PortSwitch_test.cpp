@@ -35,7 +35,7 @@ std::string WithPrefix(const std::string& text)
 }
 
 const std::string kLumen4200 =
-    WithPrefix("MFG:Corvid;CMD:ESCPL2,BDC,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;");
+    WithPrefix("MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;");
 
 sockaddr_un Address(const std::string& path)
 {
@@ -247,10 +247,10 @@ TEST_F(PortSwitch, ConnectionCycleAgainstAVirtualPrinter)
 
 TEST_F(PortSwitch, DeviceIdWithoutD4InTheCommandSetGives4097)
 {
-    printer_->Set(FakePrinter::Mode::Answer, WithPrefix("MFG:Corvid;MDL:Lumen D4;CLS:PRINTER;CMD:ESCPL2;"));
+    printer_->Set(FakePrinter::Mode::Answer, WithPrefix("MFG:Corvid;MDL:Lumen D4;CLS:PRINTER;CMD:RASTER;"));
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(GetDeviceIDByOsSw(), 0x1001); });
-    EXPECT_NE(why.find("no \"D4\" in its command set \"ESCPL2\""), std::string::npos) << why;
+    EXPECT_NE(why.find("no \"D4\" in its command set \"RASTER\""), std::string::npos) << why;
     // The ID was read, so the model name is there.
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), 1);

@@ -278,9 +278,9 @@ TEST_F(LinkPort, DeviceIdFlagsThePacketProtocolWhereverD4Occurs)
         const char* id;
         uint8_t flag;
     };
-    for (const Case c : {Case{"MFG:Corvid;CMD:ESCPL2,BDC,D4;MDL:Corvid Lumen 4100;CLS:PRINTER;", 1},
-                         Case{"MFG:Corvid;CMD:ESCPL2;MDL:XD4Y;CLS:PRINTER;", 1},
-                         Case{"MFG:Corvid;CMD:ESCPL2,BDC;MDL:Corvid Lumen 4100;CLS:PRINTER;", 0},
+    for (const Case c : {Case{"MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4100;CLS:PRINTER;", 1},
+                         Case{"MFG:Corvid;CMD:RASTER;MDL:XD4Y;CLS:PRINTER;", 1},
+                         Case{"MFG:Corvid;CMD:RASTER,STATUS;MDL:Corvid Lumen 4100;CLS:PRINTER;", 0},
                          Case{"D", 0}}) {
         os.deviceId = c.id;
         uint8_t flag = 7;
