@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -30,15 +31,16 @@ IoStatus UnixSocketTransport::SendFrame(std::uint8_t kind, const std::uint8_t* p
 {
     if (broken_)
         return IoStatus::Error;
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(frame::kHeaderSize + n);
-    bytes.push_back(kind);
-    bytes.push_back(static_cast<std::uint8_t>(n >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(n & 0xFF));
-    bytes.insert(bytes.end(), payload, payload + n);
+    // Built in a buffer kept between frames: one write per frame, and no
+    // allocation per frame once the buffer has grown to the largest frame.
+    frame_.clear();
+    frame_.push_back(kind);
+    frame_.push_back(static_cast<std::uint8_t>(n >> 8));
+    frame_.push_back(static_cast<std::uint8_t>(n & 0xFF));
+    frame_.insert(frame_.end(), payload, payload + n);
 
     std::size_t written = 0;
-    const IoStatus status = io::WriteAll(fd_.get(), bytes.data(), bytes.size(), deadline, true, written);
+    const IoStatus status = io::WriteAll(fd_.get(), frame_.data(), frame_.size(), deadline, true, written);
     if (status != IoStatus::Ok && written > 0) {
         // The printer got part of a frame; nothing after it can be framed again.
         Break("a frame was cut short while sending");
@@ -94,9 +96,14 @@ IoStatus UnixSocketTransport::ReceiveMore(const io::Deadline& deadline)
         return IoStatus::Error;
     if (peerClosed_)
         return IoStatus::Closed;
+    // More is wanted than has arrived, which almost always means the printer
+    // has not answered yet: wait first rather than try a read that finds
+    // nothing. A poll with the deadline passed still sees bytes that are there.
     std::uint8_t chunk[4096];
     std::size_t got = 0;
-    const IoStatus status = io::ReadSome(fd_.get(), chunk, sizeof chunk, deadline, true, got);
+    IoStatus status = io::WaitReady(fd_.get(), POLLIN, deadline);
+    if (status == IoStatus::Ok)
+        status = io::ReadSome(fd_.get(), chunk, sizeof chunk, deadline, true, got);
     if (status == IoStatus::Closed)
         peerClosed_ = true;
     if (status != IoStatus::Ok)

@@ -55,6 +55,7 @@ private:
     io::Fd fd_;
     int portTimeoutMs_;
     std::string label_;
+    std::vector<std::uint8_t> frame_; // the frame being sent
     std::vector<std::uint8_t> raw_;   // received bytes that are not yet a whole frame
     std::vector<std::uint8_t> data_;  // DATA payload bytes, consumed from dataHead_
     std::size_t dataHead_ = 0;
