@@ -24,6 +24,7 @@ namespace {
 constexpr std::size_t kMaxPendingOutput = 16u << 20;
 constexpr std::size_t kMaxControlLine = 4096;
 constexpr std::int64_t kSaveRetryMs = 1000;
+constexpr std::size_t kReadChunk = 65536;
 
 std::int64_t MonotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -89,7 +90,11 @@ struct Server::Connection {
         if (fd >= 0) ::close(fd);
     }
     int fd;
-    FrameReader frames;         // host connection
+    // Host connection: bytes read but not yet handled, at most one frame
+    // cut short, from the front of `inbox`. The buffer keeps its size, so
+    // a read lands in it directly and frames are handled where they lie.
+    std::vector<std::uint8_t> inbox;
+    std::size_t inboxUsed = 0;
     std::string line;           // control connection
     std::vector<std::uint8_t> out;
     bool closing = false;       // close once the output is written
@@ -108,6 +113,28 @@ struct Server::Connection {
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
             return false;
         }
+    }
+
+    // Reads what is there into the inbox, one read per turn of the poll
+    // loop. False when the peer closed or failed.
+    bool ReadIntoInbox() {
+        // Room for a whole read behind a frame cut short.
+        if (inbox.size() - inboxUsed < kReadChunk) inbox.resize(inboxUsed + kReadChunk);
+        for (;;) {
+            const ssize_t n = ::recv(fd, inbox.data() + inboxUsed, inbox.size() - inboxUsed, 0);
+            if (n > 0) {
+                inboxUsed += static_cast<std::size_t>(n);
+                return true;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+    }
+
+    // Moves the first bytes not yet handled to the front of the inbox.
+    void DropHandled(std::size_t handled) {
+        std::memmove(inbox.data(), inbox.data() + handled, inboxUsed - handled);
+        inboxUsed -= handled;
     }
 
     // Writes what the socket takes now. False when the peer is gone.
@@ -221,12 +248,16 @@ void Server::CloseHost(const char* why) {
 }
 
 void Server::ServeHost(Connection& c) {
-    std::vector<std::uint8_t> in;
-    const bool open = c.ReadAvailable(in);
-    c.frames.Feed(in.data(), in.size());
-    while (auto frame = c.frames.Next()) {
-        if (!HandleHostFrame(frame->kind, frame->payload)) return;  // host_ is gone
+    const bool open = c.ReadIntoInbox();
+    std::size_t at = 0;
+    while (c.inboxUsed - at >= kFrameHeaderSize) {
+        const std::uint8_t* frame = c.inbox.data() + at;
+        const std::size_t length = static_cast<std::size_t>(frame[1]) << 8 | frame[2];
+        if (c.inboxUsed - at - kFrameHeaderSize < length) break;
+        if (!HandleHostFrame(frame[0], frame + kFrameHeaderSize, length)) return;  // host_ is gone
+        at += kFrameHeaderSize + length;
     }
+    c.DropHandled(at);
     if (printer_.LinkDropped()) {
         // The cable is pulled: what the printer answered before goes with it.
         CloseHost("link dropped");
@@ -243,12 +274,12 @@ void Server::ServeHost(Connection& c) {
     if (!open) CloseHost("host closed the port");
 }
 
-bool Server::HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload) {
+bool Server::HandleHostFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t size) {
     std::vector<std::uint8_t>& out = host_->out;
     switch (kind) {
     case kFrameData: {
-        if (tap_) tap_->HostBytes(payload.data(), payload.size());
-        const std::vector<std::uint8_t> reply = printer_.HostBytes(payload.data(), payload.size());
+        if (tap_) tap_->HostBytes(payload, size);
+        const std::vector<std::uint8_t> reply = printer_.HostBytes(payload, size);
         if (!reply.empty()) {
             if (tap_) tap_->PrinterBytes(reply.data(), reply.size());
             AppendFrames(out, kFrameData, reply.data(), reply.size());
@@ -257,7 +288,7 @@ bool Server::HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>&
     }
     case kFrameDeviceIdRequest:
     case kFrameReset:
-        if (!payload.empty()) break;
+        if (size != 0) break;
         if (kind == kFrameReset) {
             if (tap_) tap_->LinkReset();
             printer_.PortReset();
@@ -270,8 +301,7 @@ bool Server::HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>&
         break;
     }
     char what[96];
-    std::snprintf(what, sizeof what, "protocol error: frame kind 0x%02X with %zu payload bytes", kind,
-                  payload.size());
+    std::snprintf(what, sizeof what, "protocol error: frame kind 0x%02X with %zu payload bytes", kind, size);
     CloseHost(what);
     return false;
 }

@@ -61,7 +61,7 @@ private:
     void AcceptControl();
     void ServeHost(Connection& c);
     void ServeControl(Connection& c);
-    bool HandleHostFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload);
+    bool HandleHostFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t size);
     void CloseHost(const char* why);
     void SaveIfChanged();
 

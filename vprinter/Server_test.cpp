@@ -1,0 +1,172 @@
+// The port socket as a host sees it: frames that arrive in pieces, or that
+// straddle what one read brings, are handled whole and in order.
+#include "vprinter/Server.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "vprinter/Control.h"
+#include "vprinter/Eeprom.h"
+#include "vprinter/Printer.h"
+
+namespace vp {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// Channel Init and the printer's answer to it.
+const Bytes kInit{0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x10};
+const Bytes kInitReply{0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x80, 0x00, 0x10};
+
+// The server thread is stopped by a signal sent to it alone, so the stop
+// flag is only ever touched by that thread, as a signal handler would.
+volatile std::sig_atomic_t g_stop = 0;
+void OnStop(int) { g_stop = 1; }
+
+Bytes Frame(std::uint8_t kind, const Bytes& payload) {
+    Bytes f(3 + payload.size());
+    f[0] = kind;
+    f[1] = static_cast<std::uint8_t>(payload.size() >> 8);
+    f[2] = static_cast<std::uint8_t>(payload.size() & 0xFF);
+    std::copy(payload.begin(), payload.end(), f.begin() + 3);
+    return f;
+}
+
+class ServedPrinter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        struct sigaction action {};
+        action.sa_handler = OnStop;
+        sigemptyset(&action.sa_mask);
+        ASSERT_EQ(::sigaction(SIGUSR1, &action, nullptr), 0);
+        fs::create_directories(dir_);
+        std::string error;
+        ASSERT_TRUE(server_.Open(error)) << error;
+        g_stop = 0;
+        thread_ = std::thread([this] { server_.Run(g_stop); });
+
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        const std::string path = (dir_ / "port.sock").string();
+        std::memcpy(a.sun_path, path.c_str(), path.size());
+        ASSERT_EQ(::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+
+    void TearDown() override {
+        StopServer();
+        if (fd_ >= 0) ::close(fd_);
+        server_.Close();
+        fs::remove_all(dir_);
+    }
+
+    // After this the printer may be looked at from the test.
+    void StopServer() {
+        if (!thread_.joinable()) return;
+        ::pthread_kill(thread_.native_handle(), SIGUSR1);
+        thread_.join();
+    }
+
+    void Send(const std::uint8_t* data, std::size_t n) {
+        ASSERT_EQ(::send(fd_, data, n, MSG_NOSIGNAL), static_cast<ssize_t>(n));
+    }
+
+    // The payloads of the DATA frames that arrive, until `n` bytes came or
+    // five seconds passed without any.
+    Bytes ReceiveData(std::size_t n) {
+        Bytes raw, data;
+        while (data.size() < n) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0) break;
+            std::uint8_t buf[4096];
+            const ssize_t r = ::recv(fd_, buf, sizeof buf, 0);
+            if (r <= 0) break;
+            raw.insert(raw.end(), buf, buf + r);
+            while (raw.size() >= 3 && raw.size() >= 3u + (raw[1] << 8 | raw[2])) {
+                const std::size_t length = raw[1] << 8 | raw[2];
+                EXPECT_EQ(raw[0], 0x01) << "only DATA frames were expected";
+                data.insert(data.end(), raw.begin() + 3, raw.begin() + 3 + static_cast<std::ptrdiff_t>(length));
+                raw.erase(raw.begin(), raw.begin() + 3 + static_cast<std::ptrdiff_t>(length));
+            }
+        }
+        return data;
+    }
+
+    fs::path dir_ = fs::temp_directory_path() / ("vprinter_server_" + std::to_string(::getpid()));
+    Printer printer_{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control_{printer_};
+    Server server_{printer_, control_, {(dir_ / "port.sock").string(), (dir_ / "control.sock").string(), ""}};
+    std::thread thread_;
+    int fd_ = -1;
+};
+
+TEST_F(ServedPrinter, FramesArrivingByteByByteAreAnsweredWhole) {
+    const std::string id = "MFG:Corvid;MDL:Corvid Lumen 4100;CLS:PRINTER;CMD:D4,REMOTE1;";
+    Bytes wire = Frame(0x01, kInit);
+    const Bytes ask = Frame(0x02, {});
+    wire.insert(wire.end(), ask.begin(), ask.end());
+    // A pause after each byte, so that most reach the printer in a read of their own.
+    for (std::uint8_t b : wire) {
+        Send(&b, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    Bytes expected = Frame(0x01, kInitReply);
+    Bytes idFrame{0x82, 0x00, static_cast<std::uint8_t>(id.size() + 2), 0x00,
+                  static_cast<std::uint8_t>(id.size() + 2)};
+    idFrame.insert(idFrame.end(), id.begin(), id.end());
+    expected.insert(expected.end(), idFrame.begin(), idFrame.end());
+    Bytes got(expected.size());
+    std::size_t done = 0;
+    while (done < got.size()) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) break;
+        const ssize_t r = ::recv(fd_, got.data() + done, got.size() - done, 0);
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(ServedPrinter, LargestFramesStraddlingReadsLoseNoPacket) {
+    // 8193 Init packets: one in a frame of its own, then a frame of the
+    // largest size that ends seven bytes into the last of its packets, and a
+    // third frame with the rest.
+    constexpr std::size_t kPackets = 8192;
+    Bytes stream;
+    for (std::size_t i = 0; i < kPackets; ++i) stream.insert(stream.end(), kInit.begin(), kInit.end());
+    Bytes wire = Frame(0x01, kInit);
+    const std::size_t firstSend = wire.size() + 2;
+    wire.insert(wire.end(), {0x01, 0xFF, 0xFF});
+    wire.insert(wire.end(), stream.begin(), stream.begin() + 0xFFFF);
+    wire.insert(wire.end(), {0x01, 0x00, static_cast<std::uint8_t>(stream.size() - 0xFFFF)});
+    wire.insert(wire.end(), stream.begin() + 0xFFFF, stream.end());
+
+    // A whole frame with part of the next header, then everything else at once.
+    Send(wire.data(), firstSend);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Send(wire.data() + firstSend, wire.size() - firstSend);
+
+    Bytes expected;
+    for (std::size_t i = 0; i <= kPackets; ++i) expected.insert(expected.end(), kInitReply.begin(), kInitReply.end());
+    EXPECT_EQ(ReceiveData(expected.size()), expected);
+    StopServer();
+    EXPECT_EQ(printer_.counters().hostPackets, kPackets + 1);
+    EXPECT_EQ(printer_.counters().hostBytes, stream.size() + kInit.size());
+}
+
+}  // namespace
+}  // namespace vp
