@@ -55,6 +55,19 @@ void InstallStopHandler() {
     ::sigaction(kStopSignal, &action, nullptr);  // no SA_RESTART: the server's poll must return
 }
 
+// CPU time the calling thread has used so far.
+double ThreadCpuNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+// The far end's CPU time per iteration, beside the benchmark's own: on a
+// machine with few cores the two ends share them.
+void ReportPeerCpu(benchmark::State& state, double peerCpuNs) {
+    state.counters["peer_cpu"] = benchmark::Counter(peerCpuNs * 1e-9, benchmark::Counter::kAvgIterations);
+}
+
 // A printer whose input buffer never fills while the benchmark runs: it takes
 // tens of megabytes and drains at the highest speed the printer can be set to.
 vp::Printer::Options FastPrinter() {
@@ -83,6 +96,7 @@ public:
         }
         g_stop = 0;
         thread_ = std::thread([this] {
+            ::pthread_setname_np(::pthread_self(), "printer");  // to tell it apart in a profile
             server_.Run(g_stop);
             serverCpuNs_ = ThreadCpuNs();
         });
@@ -121,12 +135,6 @@ public:
     double serverCpuNs() const { return serverCpuNs_; }
 
 private:
-    static double ThreadCpuNs() {
-        timespec t{};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
-    }
-
     static vp::ServerOptions Paths(const fs::path& dir) {
         vp::ServerOptions o;
         o.socketPath = (dir / "port.sock").string();
@@ -143,11 +151,6 @@ private:
     double serverCpuNs_ = 0;
 };
 
-// The printer thread's CPU time per iteration, beside the benchmark's own.
-void ReportServerCpu(benchmark::State& state, const VirtualPrinter& vp) {
-    state.counters["printer_cpu"] =
-        benchmark::Counter(vp.serverCpuNs() * 1e-9, benchmark::Counter::kAvgIterations);
-}
 
 void BM_EepromByteRoundTrip(benchmark::State& state) {
     VirtualPrinter vp;
@@ -159,7 +162,7 @@ void BM_EepromByteRoundTrip(benchmark::State& state) {
     }
     if (!vp.Stop() || vp.printer().counters().eepromReads != static_cast<std::uint64_t>(state.iterations()))
         state.SkipWithError("the printer did not see every read");
-    ReportServerCpu(state, vp);
+    ReportPeerCpu(state, vp.serverCpuNs());
 }
 BENCHMARK(BM_EepromByteRoundTrip)->UseRealTime();
 
@@ -176,7 +179,7 @@ void BM_DataBlocks(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlock));
     if (!vp.Stop() || vp.printer().counters().dataAccepted != static_cast<std::uint64_t>(state.iterations()) * kBlock)
         state.SkipWithError("the printer did not take every block");
-    ReportServerCpu(state, vp);
+    ReportPeerCpu(state, vp.serverCpuNs());
 }
 BENCHMARK(BM_DataBlocks)->UseRealTime();
 
@@ -210,16 +213,28 @@ public:
 
     explicit BareLink(Peer peer) {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0) return;
-        thread_ = std::thread([this, peer] { peer == Peer::Echo ? Echo() : Drain(); });
+        thread_ = std::thread([this, peer] {
+            peer == Peer::Echo ? Echo() : Drain();
+            peerCpuNs_ = ThreadCpuNs();
+        });
     }
     ~BareLink() {
-        if (fds_[0] >= 0) ::shutdown(fds_[0], SHUT_RDWR);
-        if (thread_.joinable()) thread_.join();
+        Stop();
         for (int fd : fds_)
             if (fd >= 0) ::close(fd);
     }
     bool ok() const { return thread_.joinable(); }
     int hostFd() const { return fds_[0]; }
+
+    // Hangs up and waits for the far end, which reads what is left first.
+    // Returns the CPU time the far end used.
+    double Stop() {
+        if (thread_.joinable()) {
+            ::shutdown(fds_[0], SHUT_RDWR);
+            thread_.join();
+        }
+        return peerCpuNs_;
+    }
 
 private:
     void Echo() {
@@ -236,6 +251,7 @@ private:
 
     int fds_[2] = {-1, -1};
     std::thread thread_;
+    double peerCpuNs_ = 0;
 };
 
 void BM_RawPingPong(benchmark::State& state) {
@@ -247,6 +263,7 @@ void BM_RawPingPong(benchmark::State& state) {
         if (!WriteAll(link.hostFd(), request, sizeof request) || !ReadAll(link.hostFd(), reply, sizeof reply))
             return state.SkipWithError("raw round trip failed");
     }
+    ReportPeerCpu(state, link.Stop());
 }
 BENCHMARK(BM_RawPingPong)->UseRealTime();
 
@@ -258,6 +275,7 @@ void BM_RawStream(benchmark::State& state) {
         if (!WriteAll(link.hostFd(), block.data(), kBlock)) return state.SkipWithError("raw write failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlock));
+    ReportPeerCpu(state, link.Stop());
 }
 BENCHMARK(BM_RawStream)->UseRealTime();
 
