@@ -13,30 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
 #include "vprinter/engine/JobDecoder.h"
 #include "vprinter/engine/PrintEngine.h"
-
-namespace {
-
-std::vector<std::uint8_t>& Sent() {
-    static std::vector<std::uint8_t> sent;
-    return sent;
-}
-
-}  // namespace
-
-extern "C" uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
-    Sent().insert(Sent().end(), data, data + count);
-    return 1;
-}
-extern "C" uint16_t GetD4ErrorCode(void) { return 0; }
-extern "C" uint16_t InquireStatus(uint8_t* record52) {
-    for (int i = 0; i < 52; ++i) record52[i] = 0;
-    record52[0] = 4;
-    return 1;
-}
+#include "vprinter/engine/testing/EngineTesting.h"
 
 namespace {
 
@@ -202,41 +182,30 @@ void Inclined(TPRaster& s) {
 
 const Job& CheckSheet() {
     static const Job job = [] {
-        Sent().clear();
         g_dots = 0;
-        TPRaster& s = svc::JobStream();
-        Label(s, "Waste Ink Pad counter value = ");
-        svc::SendLineFeeds(s, 2);
-        Label(s, "Beta pattern(BK-C-M/G-LC-LM/Y)");
-        svc::SendLineFeeds(s, 1);
-        Beta(s);
-        Label(s, "Dot check pattern(BK-C-M/G-LC-LM/Y)");
-        svc::SendLineFeeds(s, 1);
-        DotCheck(s);
-        HeadAngular(s);
-        for (std::uint8_t kind : {10, 11, 12, 13}) Bid(s, kind);
-        Inclined(s);
-        Label(s, "Head ID = ");
-        svc::SendLineFeeds(s, 2);
-        svc::SendEndOfJob(s);
         Job j;
-        j.bytes = Sent();
+        j.bytes = vp::testing::Wire([] {
+            TPRaster& s = svc::JobStream();
+            Label(s, "Waste Ink Pad counter value = ");
+            svc::SendLineFeeds(s, 2);
+            Label(s, "Beta pattern(BK-C-M/G-LC-LM/Y)");
+            svc::SendLineFeeds(s, 1);
+            Beta(s);
+            Label(s, "Dot check pattern(BK-C-M/G-LC-LM/Y)");
+            svc::SendLineFeeds(s, 1);
+            DotCheck(s);
+            HeadAngular(s);
+            for (std::uint8_t kind : {10, 11, 12, 13}) Bid(s, kind);
+            Inclined(s);
+            Label(s, "Head ID = ");
+            svc::SendLineFeeds(s, 2);
+            svc::SendEndOfJob(s);
+        });
         j.deviceDots = g_dots;
         return j;
     }();
     return job;
 }
-
-class NullMachine : public vp::Machine {
-public:
-    std::uint8_t ReadEeprom(std::uint8_t a) const override { return eeprom[a]; }
-    void WriteEeprom(std::uint8_t a, std::uint8_t v) override { eeprom[a] = v; }
-    int InkLevel(int) const override { return 100; }
-    void SetInkLevel(int, int) override {}
-    std::uint64_t NowMs() const override { return 0; }
-    void Log(const std::string&) override {}
-    std::uint8_t eeprom[256] = {};
-};
 
 double PeakRssMb() {
     rusage usage{};
@@ -271,7 +240,7 @@ BENCHMARK(BM_DecodeCheckSheet)->Unit(benchmark::kMillisecond);
 // Decoding and rendering to coverage; `withPng` also composes and writes the preview.
 void RenderCheckSheet(benchmark::State& state, bool withPng) {
     const Job& job = CheckSheet();
-    NullMachine machine;
+    vp::testing::FakeMachine machine;
     vp::EngineOptions options;
     options.times.eject = 0;
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vengine-bench";
@@ -301,7 +270,7 @@ BENCHMARK(BM_RenderCheckSheetToPng)->Unit(benchmark::kMillisecond);
 // Composing the preview alone, without encoding it.
 void BM_ComposeCheckSheet(benchmark::State& state) {
     const Job& job = CheckSheet();
-    NullMachine machine;
+    vp::testing::FakeMachine machine;
     vp::EngineOptions options;
     vp::PrintEngine engine(machine, options);
     std::unique_ptr<QImage> image;
