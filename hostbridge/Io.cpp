@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -131,6 +132,15 @@ IoStatus ReadExact(int fd, std::uint8_t* data, std::size_t n, const Deadline& de
         done += got;
     }
     return IoStatus::Ok;
+}
+
+int IoctlRetrying(int fd, unsigned long request, void* argument)
+{
+    int r;
+    do {
+        r = ::ioctl(fd, request, argument);
+    } while (r < 0 && errno == EINTR);
+    return r;
 }
 
 }  // namespace hb::io

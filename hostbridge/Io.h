@@ -49,6 +49,9 @@ private:
 // away (unplugged, peer closed) or some other failure.
 IoStatus StatusFromErrno(int err);
 
+// ioctl, repeated while a signal interrupts it.
+int IoctlRetrying(int fd, unsigned long request, void* argument);
+
 // Waits until fd is ready for `events` (POLLIN/POLLOUT) or the deadline
 // passes. Ok also when the fd reports an error or hang-up: the following
 // read/write tells which.

@@ -26,15 +26,6 @@ constexpr auto kPollInterval = 1ms;
 // nInit is held low this long; the interface asks for at least 50 us.
 constexpr auto kInitPulse = 1ms;
 
-int IoctlRetrying(int fd, unsigned long request, void* argument)
-{
-    int r;
-    do {
-        r = ::ioctl(fd, request, argument);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
 class ParportTransport final : public Transport {
 public:
     ParportTransport(io::Fd fd, int portTimeoutMs) : fd_(std::move(fd)), portTimeoutMs_(portTimeoutMs) {}
@@ -42,7 +33,7 @@ public:
     ~ParportTransport() override
     {
         Negotiate(IEEE1284_MODE_COMPAT);
-        IoctlRetrying(fd_.get(), PPRELEASE, nullptr);
+        io::IoctlRetrying(fd_.get(), PPRELEASE, nullptr);
     }
 
     IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override
@@ -100,11 +91,11 @@ public:
         pending_.Clear();
         Negotiate(IEEE1284_MODE_COMPAT);
         int lines = PARPORT_CONTROL_SELECT;  // nInit low: the printer resets
-        if (IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
+        if (io::IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
             return io::StatusFromErrno(errno);
         std::this_thread::sleep_for(kInitPulse);
         lines = PARPORT_CONTROL_SELECT | PARPORT_CONTROL_INIT;
-        if (IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
+        if (io::IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
             return io::StatusFromErrno(errno);
         return IoStatus::Ok;
     }
@@ -116,7 +107,7 @@ private:
     {
         if (mode == mode_)
             return true;
-        if (IoctlRetrying(fd_.get(), PPNEGOT, &mode) < 0) {
+        if (io::IoctlRetrying(fd_.get(), PPNEGOT, &mode) < 0) {
             // A failed negotiation leaves the port in compatibility mode.
             mode_ = IEEE1284_MODE_COMPAT;
             return false;
@@ -185,7 +176,7 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
     auto claim = std::make_shared<Claim>();
     const int raw = fd.get();
     std::thread([claim, raw] {
-        const int error = IoctlRetrying(raw, PPCLAIM, nullptr) == 0 ? 0 : errno;
+        const int error = io::IoctlRetrying(raw, PPCLAIM, nullptr) == 0 ? 0 : errno;
         std::lock_guard lock(claim->mutex);
         claim->finished = true;
         claim->error = error;

@@ -17,15 +17,6 @@ constexpr unsigned long DeviceIdRequest(unsigned size) { return _IOC(_IOC_READ, 
 constexpr unsigned long kSoftResetRequest = _IOC(_IOC_NONE, 'P', 7, 0);
 constexpr unsigned kDeviceIdBuffer = 1024;  // the driver keeps at most this much
 
-int IoctlRetrying(int fd, unsigned long request, void* argument)
-{
-    int r;
-    do {
-        r = ::ioctl(fd, request, argument);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
 class UsbLpTransport final : public Transport {
 public:
     explicit UsbLpTransport(io::Fd fd) : fd_(std::move(fd)) {}
@@ -48,7 +39,7 @@ public:
     IoStatus ReadDeviceId(std::string& raw) override
     {
         std::vector<char> buffer(kDeviceIdBuffer, '\0');
-        const int length = IoctlRetrying(fd_.get(), DeviceIdRequest(kDeviceIdBuffer), buffer.data());
+        const int length = io::IoctlRetrying(fd_.get(), DeviceIdRequest(kDeviceIdBuffer), buffer.data());
         if (length < 0)
             return io::StatusFromErrno(errno);
         // Drivers answer 0 or the count copied. Either way the reply lies inside
@@ -61,7 +52,7 @@ public:
     IoStatus Reset() override
     {
         pending_.Clear();
-        if (IoctlRetrying(fd_.get(), kSoftResetRequest, nullptr) < 0)
+        if (io::IoctlRetrying(fd_.get(), kSoftResetRequest, nullptr) < 0)
             return io::StatusFromErrno(errno);
         return IoStatus::Ok;
     }
