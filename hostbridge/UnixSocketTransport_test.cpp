@@ -19,9 +19,11 @@ constexpr int kLongMs = 5000;
 
 Bytes Frame(std::uint8_t kind, const std::string& payload)
 {
-    Bytes bytes{kind, static_cast<std::uint8_t>(payload.size() >> 8),
-                static_cast<std::uint8_t>(payload.size() & 0xFF)};
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    Bytes bytes(3 + payload.size());
+    bytes[0] = kind;
+    bytes[1] = static_cast<std::uint8_t>(payload.size() >> 8);
+    bytes[2] = static_cast<std::uint8_t>(payload.size() & 0xFF);
+    std::copy(payload.begin(), payload.end(), bytes.begin() + 3);
     return bytes;
 }
 
