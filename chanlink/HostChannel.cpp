@@ -5,10 +5,9 @@
 namespace d4 {
 namespace {
 
-// Data-channel credit asked for in each CreditRequest: the printer grants up
-// to this many packets ahead, so a stream of blocks pays one round trip per
-// this many blocks rather than one per block.
-constexpr std::uint16_t kCreditAhead = 64;
+// Packets of one send that leave only once credit for all of them is in
+// hand: a send of up to this many packets is taken whole or not at all.
+constexpr std::uint32_t kRunPackets = 64;
 
 std::uint16_t ReadDetail(hb::IoStatus s) {
     switch (s) {
@@ -221,7 +220,10 @@ std::uint16_t HostChannel::EnsureCredit(Channel& channel, std::uint32_t needed) 
     // decides itself how long to wait. No sleeping here.
     for (int attempt = 0; channel.sendCredit < needed; ++attempt) {
         if (attempt == timing_.creditRequests) return Fail(detail::Busy);
-        const std::uint32_t wanted = std::max<std::uint32_t>(needed - channel.sendCredit, kCreditAhead);
+        // Ask for as much as we may hold: the printer grants what its buffer
+        // has room for, so a stream of blocks pays one round trip per grant
+        // rather than one per block.
+        const std::uint32_t wanted = std::max<std::uint32_t>(kMaxCredit - channel.sendCredit, 1);
         if (!RequestCredit(channel, static_cast<std::uint16_t>(std::min<std::uint32_t>(wanted, 0xFFFF))))
             return kResultChannel;
     }
@@ -241,7 +243,7 @@ std::uint16_t HostChannel::SendData(const std::uint8_t* data, std::uint32_t coun
         // caller's resend of the same bytes duplicates nothing. Only a send
         // longer than one run can stop midway, and it then says so.
         const std::size_t packets = (count - sent + perPacket - 1) / perPacket;
-        const std::uint32_t run = static_cast<std::uint32_t>(std::min<std::size_t>(packets, kCreditAhead));
+        const std::uint32_t run = static_cast<std::uint32_t>(std::min<std::size_t>(packets, kRunPackets));
         std::uint16_t r = EnsureCredit(*channel, run);
         if (r != kResultOk) {
             if (sent > 0 && detail_ == detail::Busy) return Fail(detail::PartlySent);

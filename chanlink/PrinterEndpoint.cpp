@@ -10,10 +10,6 @@
 namespace d4 {
 namespace {
 
-// Most data-channel credit the printer hands out in one grant: enough for the
-// host to stream many blocks between two CreditRequest round trips, little
-// enough that a full input buffer is noticed soon.
-constexpr std::uint32_t kMaxDataGrant = 64;
 // Control-channel credit the printer keeps granted to the host. Requests are
 // answered one at a time, so a small amount is never the bottleneck.
 constexpr std::uint32_t kControlCredit = 2;
@@ -61,12 +57,16 @@ struct PrinterEndpoint::Impl {
         lastError = why.empty() ? Describe(error) : why;
     }
 
+    // Print-data credit comes only from free buffer space, counting the
+    // packets granted before and not yet received as already there. As much
+    // as fits is granted at once, so a streaming host pays one round trip per
+    // grant; the cap bounds what the host may hold, whatever the space.
     std::uint32_t DataGrant(Channel& c, std::uint32_t wanted) {
         const std::size_t perPacket = c.maxReceive - kHeaderSize;
-        const std::size_t fits = services.DataSpace() / perPacket;
+        const std::size_t fits = std::min<std::size_t>(services.DataSpace() / perPacket, kMaxCredit);
         if (fits <= c.grantedOut) return 0;
-        std::uint32_t grant = static_cast<std::uint32_t>(std::min<std::size_t>(fits - c.grantedOut, kMaxDataGrant));
-        grant = std::min(grant, std::max<std::uint32_t>(wanted, 1));
+        const std::uint32_t grant =
+            std::min(static_cast<std::uint32_t>(fits - c.grantedOut), std::max<std::uint32_t>(wanted, 1));
         return table.Grant(c, grant) ? grant : 0;
     }
 
@@ -200,7 +200,7 @@ struct PrinterEndpoint::Impl {
             return;
         }
         Channel* c = table.Find(in.psid, in.ssid);
-        r.credit = static_cast<std::uint16_t>(GrantFor(*c, kMaxDataGrant));
+        r.credit = static_cast<std::uint16_t>(GrantFor(*c, kMaxCredit));
     }
 
     void HandleControl(const Packet& p) {

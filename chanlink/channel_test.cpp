@@ -117,14 +117,33 @@ TEST(HostChannel, DataUntilBusyThenRecovery) {
 
 TEST(HostChannel, CreditIsGrantedAhead) {
     Rig rig;
-    rig.services.space = 1 << 20;
+    rig.services.space = 4 << 20;
+    rig.services.drainsAtOnce = true;  // the room never shrinks: only the cap limits a grant
     ASSERT_EQ(rig.host.Negotiate(), kResultOk);
     const std::size_t before = rig.link.written().size();
     Bytes block = Block(1000, 1);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(rig.host.SendData(block.data(), 1000), kResultOk);
-    // 64 packets came with the open channel, one CreditRequest covers the rest.
-    EXPECT_EQ(rig.link.written().size() - before, 101u);
-    EXPECT_EQ(rig.services.accepted.size(), 100000u);
+    for (int i = 0; i < 2500; ++i) ASSERT_EQ(rig.host.SendData(block.data(), 1000), kResultOk);
+    // The open channel brought the most credit a side may hold; each time it
+    // ran out one CreditRequest, asking for that much again, refilled it.
+    EXPECT_EQ(rig.link.written().size() - before, 2502u);
+    const Bytes request{0x00, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x04, 0x02, 0x02, 0x04, 0x00};
+    EXPECT_EQ(rig.link.written()[before + kMaxCredit], request);
+    EXPECT_EQ(rig.link.written()[before + 2 * kMaxCredit + 1], request);
+    EXPECT_EQ(rig.services.accepted.size(), 2500000u);
+}
+
+TEST(HostChannel, CreditGrantedAheadNeverExceedsTheRoom) {
+    Rig rig;
+    rig.services.space = 300 * 1024 + 500;  // room for 300 full packets
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    const std::size_t before = rig.link.written().size();
+    Bytes block = Block(1024, 2);
+    for (int i = 0; i < 300; ++i) ASSERT_EQ(rig.host.SendData(block.data(), 1024), kResultOk);
+    EXPECT_EQ(rig.link.written().size() - before, 300u) << "all 300 blocks were covered by the open channel's grant";
+    EXPECT_EQ(rig.host.SendData(block.data(), 1024), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::Busy);
+    EXPECT_EQ(rig.link.written().size() - before, 303u) << "three CreditRequests and nothing of the block";
+    EXPECT_EQ(rig.services.accepted.size(), 300u * 1024u);
 }
 
 TEST(HostChannel, LongSendsAreSplitAndComplete) {
