@@ -75,7 +75,7 @@ public:
         // The channel only sends what DataSpace allowed; should a peer send
         // more, the bytes are still kept rather than lost.
         if (n > p_.FreeSpace()) p_.Log("print data beyond the free buffer space kept anyway");
-        p_.buffer_.insert(p_.buffer_.end(), data, data + n);
+        p_.buffer_.Append(data, n);
         p_.counters_.dataAccepted += n;
     }
 
@@ -254,25 +254,33 @@ void Printer::DrainFor(std::uint64_t ms) {
     std::size_t budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000, buffer_.size()));
     drainRemainder_ %= 1000;
     if (!engine_) {
-        received_.insert(received_.end(), buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
+        KeepReceived(buffer_.data(), budget);
+        buffer_.Drop(budget);
         counters_.dataDrained += budget;
-        if (received_.size() > options_.receivedLogLimit)
-            received_.erase(received_.begin(),
-                            received_.begin() + static_cast<std::ptrdiff_t>(received_.size() - options_.receivedLogLimit));
         return;
     }
     // The engine takes what its mechanism can, possibly nothing; speed is a
-    // ceiling, so budget it does not use is not saved up.
-    const std::vector<std::uint8_t> chunk(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(budget));
-    const std::size_t taken = std::min(engine_->Consume(chunk.data(), chunk.size()), chunk.size());
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(taken));
+    // ceiling, so budget it does not use is not saved up. It reads the
+    // waiting bytes in place: nothing it may call touches the input buffer.
+    const std::size_t taken = std::min(engine_->Consume(buffer_.data(), budget), budget);
+    buffer_.Drop(taken);
     counters_.dataDrained += taken;
+}
+
+// Adds drained bytes to the record of received data; only the newest ones
+// that fit under its limit are copied at all.
+void Printer::KeepReceived(const std::uint8_t* data, std::size_t n) {
+    const std::size_t limit = options_.receivedLogLimit;
+    const std::size_t kept = std::min(n, limit);
+    if (kept == 0) return;
+    received_.insert(received_.end(), data + (n - kept), data + n);
+    if (received_.size() > limit)
+        received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(received_.size() - limit));
 }
 
 void Printer::DropInput() {
     if (!buffer_.empty()) Log("input buffer dropped (" + std::to_string(buffer_.size()) + " bytes)");
-    buffer_.clear();
+    buffer_.Clear();
     drainRemainder_ = 0;
 }
 

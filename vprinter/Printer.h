@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "vprinter/ByteQueue.h"
 #include "vprinter/Eeprom.h"
 #include "vprinter/Engine.h"
 #include "vprinter/Ink.h"
@@ -186,6 +187,7 @@ private:
     friend class Services;
 
     void DrainFor(std::uint64_t ms);
+    void KeepReceived(const std::uint8_t* data, std::size_t n);
     void ResetPacketSplitter();
     void HostPacket(std::vector<std::uint8_t>& reply);
     bool RefuseCreditRequest(std::vector<std::uint8_t>& reply);
@@ -209,7 +211,7 @@ private:
     std::array<int, kInkCount> inkLevels_{};
     std::array<InkCondition, kInkCount> inkConditions_{};
 
-    std::deque<std::uint8_t> buffer_;
+    ByteQueue buffer_;
     std::deque<std::uint8_t> received_;
     std::uint64_t drainRemainder_ = 0;  // byte-milliseconds not yet worth a byte
     std::uint64_t nowMs_ = 0;

@@ -150,6 +150,25 @@ TEST(InputBuffer, KeepsOnlyTheNewestReceivedData) {
     }
     ASSERT_EQ(p.ReceivedData().size(), 1500u);
     EXPECT_EQ(p.ReceivedData().front(), 500 % 256);
+
+    // A single drain larger than the limit keeps its own newest bytes.
+    const std::vector<std::uint8_t> big = Bytes(3000, 7);
+    p.ChannelServices().AcceptData(big.data(), big.size());
+    p.Advance(1000);
+    ASSERT_EQ(p.ReceivedData().size(), 1500u);
+    EXPECT_TRUE(std::equal(big.end() - 1500, big.end(), p.ReceivedData().begin()));
+}
+
+TEST(InputBuffer, KeepsNoRecordWhenItsLimitIsZero) {
+    Printer::Options o = SmallBuffer(4000, 100000);
+    o.receivedLogLimit = 0;
+    Printer p(o, Eeprom::Factory(1));
+    const std::vector<std::uint8_t> data = Bytes(2500);
+    p.ChannelServices().AcceptData(data.data(), data.size());
+    p.Advance(100);
+    EXPECT_EQ(p.Buffered(), 0u);
+    EXPECT_EQ(p.counters().dataDrained, 2500u);
+    EXPECT_TRUE(p.ReceivedData().empty());
 }
 
 TEST(Faults, ErrorAndHeldStatesStopPrintingUntilCleared) {
@@ -248,6 +267,26 @@ TEST(WithEngine, DataGoesToTheEngineAsItCanTakeIt) {
     EXPECT_EQ(engine.taken, data);
     EXPECT_EQ(engine.advanced, 2500u);
     EXPECT_TRUE(p.ReceivedData().empty()) << "the engine keeps what it prints";
+}
+
+TEST(WithEngine, BytesArrivingWhileTheEngineTakesLittleStayInOrder) {
+    FakeEngine engine;
+    Printer p(SmallBuffer(40000, 100000), Eeprom::Factory(1), &engine);
+    std::vector<std::uint8_t> sent;
+    for (int i = 0; i < 40; ++i) {
+        const std::vector<std::uint8_t> block = Bytes(700, static_cast<std::uint8_t>(i * 13));
+        ASSERT_GE(p.ChannelServices().DataSpace(), block.size()) << "block " << i;
+        p.ChannelServices().AcceptData(block.data(), block.size());
+        sent.insert(sent.end(), block.begin(), block.end());
+        engine.appetite = static_cast<std::size_t>(i % 4) * 230;  // sometimes nothing, never all
+        p.Advance(10);
+    }
+    EXPECT_EQ(p.Buffered() + engine.taken.size(), sent.size());
+    engine.appetite = SIZE_MAX;
+    p.Advance(1000);
+    EXPECT_EQ(p.Buffered(), 0u);
+    EXPECT_EQ(engine.taken, sent);
+    EXPECT_EQ(p.counters().dataDrained, sent.size());
 }
 
 TEST(WithEngine, ReportsTheEngineUnlessAFaultOverridesIt) {
