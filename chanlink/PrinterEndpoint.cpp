@@ -28,6 +28,8 @@ struct PrinterEndpoint::Impl {
     // Control replies that wait for the host to grant credit.
     std::deque<std::vector<std::uint8_t>> pendingReplies;
     std::vector<std::uint8_t> out;
+    // The packet being handled; kept so its payload's storage is reused.
+    Packet packet;
 
     // Forgets the channels; bytes already received stay queued, since Init
     // and Exit may be followed by more commands in the same chunk.
@@ -232,15 +234,14 @@ struct PrinterEndpoint::Impl {
     void Receive(const std::uint8_t* data, std::size_t n) {
         if (failed) return;
         assembler.Feed(data, n);
-        Packet p;
         for (;;) {
-            PacketAssembler::Status s = assembler.Next(p);
+            PacketAssembler::Status s = assembler.Next(packet);
             if (s == PacketAssembler::Status::NeedMore) return;
             if (s == PacketAssembler::Status::Error) {
                 // The header that broke the stream is still first in the buffer.
                 return Fail(assembler.error(), 0, 0, std::string("framing: ") + Describe(assembler.error()));
             }
-            HandlePacket(p);
+            HandlePacket(packet);
             if (failed) return;
         }
     }

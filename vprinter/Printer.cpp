@@ -135,6 +135,15 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
             reply.insert(reply.end(), r.begin(), r.end());
             break;
         }
+        // A whole packet that arrived in one piece is handled where it lies.
+        if (packet_.empty() && n - i >= d4::kHeaderSize) {
+            const std::size_t length = static_cast<std::size_t>(data[i + 2]) << 8 | data[i + 3];
+            if (length >= d4::kHeaderSize && length <= n - i) {
+                HostPacket(data + i, length, reply);
+                i += length;
+                continue;
+            }
+        }
         // Header first, then as much of the payload as has arrived.
         std::size_t want = d4::kHeaderSize - std::min(packet_.size(), d4::kHeaderSize);
         if (want == 0) want = (static_cast<std::size_t>(packet_[2]) << 8 | packet_[3]) - packet_.size();
@@ -150,7 +159,10 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
             packet_.clear();
             continue;
         }
-        if (packet_.size() == length) HostPacket(reply);
+        if (packet_.size() == length) {
+            HostPacket(packet_.data(), packet_.size(), reply);
+            packet_.clear();
+        }
     }
     // The answer to the packet that brought the link down is lost with it.
     if (linkDropped_) reply.clear();
@@ -163,24 +175,23 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
 }
 
 // One whole packet from the host: answered, then counted toward a link drop.
-void Printer::HostPacket(std::vector<std::uint8_t>& reply) {
+void Printer::HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply) {
     ++counters_.hostPackets;
-    if (!RefuseCreditRequest(reply)) {
-        const std::vector<std::uint8_t> r = endpoint_->Receive(packet_.data(), packet_.size());
+    if (!RefuseCreditRequest(packet, size, reply)) {
+        const std::vector<std::uint8_t> r = endpoint_->Receive(packet, size);
         reply.insert(reply.end(), r.begin(), r.end());
     }
-    packet_.clear();
     if (dropAfter_ && --*dropAfter_ == 0) DropLinkNow();
 }
 
 // While a refusal is pending, the host's next request for print-data credit
 // is answered by the printer itself with the refusal as the result byte.
-bool Printer::RefuseCreditRequest(std::vector<std::uint8_t>& reply) {
+bool Printer::RefuseCreditRequest(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply) {
     if (!refusal_ || endpoint_->Failed()) return false;
-    const d4::Header h = d4::DecodeHeader(packet_.data());
+    const d4::Header h = d4::DecodeHeader(packet);
     if (h.psid != d4::kTransactionSocket) return false;
     d4::Transaction in;
-    if (d4::DecodeTransaction(packet_.data() + d4::kHeaderSize, packet_.size() - d4::kHeaderSize, in) !=
+    if (d4::DecodeTransaction(packet + d4::kHeaderSize, size - d4::kHeaderSize, in) !=
             d4::CodecError::None ||
         in.reply || in.command != d4::Command::CreditRequest || in.psid != d4::kDataSocket)
         return false;

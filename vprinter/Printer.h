@@ -189,8 +189,8 @@ private:
     void DrainFor(std::uint64_t ms);
     void KeepReceived(const std::uint8_t* data, std::size_t n);
     void ResetPacketSplitter();
-    void HostPacket(std::vector<std::uint8_t>& reply);
-    bool RefuseCreditRequest(std::vector<std::uint8_t>& reply);
+    void HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply);
+    bool RefuseCreditRequest(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply);
     void DropLinkNow();
     void DropInput();
 
