@@ -1,17 +1,17 @@
 #!/bin/sh
 # Saves a picture of every window of the program, driven against the virtual
 # printer in the same process, into docs/screenshots/.
-#   tools/screenshots.sh [build-dir]      (default: build)
+#   tools/screenshots.sh [build-dir]      (default: build/release, the one tools/run.sh uses)
 # Runs under a virtual X server when xvfb-run is installed, otherwise on Qt's
 # offscreen platform; no window manager is needed either way.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-"$root/build"}
+build=${1:-"$root/build/release"}
 out="$root/docs/screenshots"
 
 if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 ninja -C "$build" -j2 shotdriver
 
