@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "chanlink/testing/RatioReporter.h"
 #include "link/OutsideLibraries.h"
 #include "vprinter/Control.h"
 #include "vprinter/Eeprom.h"
@@ -279,46 +280,16 @@ void BM_RawStream(benchmark::State& state) {
 }
 BENCHMARK(BM_RawStream)->UseRealTime();
 
-// Keeps each benchmark's time per iteration so the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // Repetitions reported only as aggregates still leave their median.
-        for (const Run& r : runs) {
-            if (r.error_occurred) continue;
-            if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")
-                perIteration_[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
-        }
-    }
-    void Ratio(const char* what, const std::string& ours, const std::string& raw, bool throughput) const {
-        auto a = perIteration_.find(ours), b = perIteration_.find(raw);
-        if (a == perIteration_.end() || b == perIteration_.end()) return;
-        const double oursT = Median(a->second), rawT = Median(b->second);
-        if (throughput)
-            std::printf("%s: virtual printer link %.2fx the raw stream's throughput (goal >= 0.8x)\n", what,
-                        rawT / oursT);
-        else
-            std::printf("%s: virtual printer link %.2fx the raw round trip (goal <= 1.5x)\n", what, oursT / rawT);
-    }
-
-private:
-    static double Median(std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    }
-    std::map<std::string, std::vector<double>> perIteration_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     InstallStopHandler();
-    RatioReporter reporter;
+    d4::testing::RatioReporter reporter("virtual printer link");
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.Ratio("EEPROM byte", "BM_EepromByteRoundTrip", "BM_RawPingPong", false);
-    reporter.Ratio("1000-byte blocks", "BM_DataBlocks", "BM_RawStream", true);
+    reporter.Ratio("EEPROM byte", "BM_EepromByteRoundTrip", "BM_RawPingPong", false, "<= 1.5x");
+    reporter.Ratio("1000-byte blocks", "BM_DataBlocks", "BM_RawStream", true, ">= 0.8x");
     benchmark::Shutdown();
     return 0;
 }
