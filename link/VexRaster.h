@@ -29,8 +29,9 @@ public:
     // reaches 1000; when that send fails, the rest of the call is not stored.
     Result Append(const std::uint8_t* data, int count)
     {
-        // Most appends are a few bytes that do not complete a block.
-        if (count > 0 && count_ + count < kBlock) {
+        // Most appends are a few bytes that do not complete a block. The room
+        // left is compared rather than the sum, which a huge count would overflow.
+        if (count > 0 && count < kBlock - count_) {
             std::memcpy(buffer_ + count_, data, static_cast<std::size_t>(count));
             count_ += count;
             return rc::Ok;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numeric>
 
 namespace svc {
@@ -203,6 +204,12 @@ TEST_F(JobStreamDeathTest, AppendOfMoreThanOneBlockEndsTheProgramWithAnError)
 {
     const Bytes data(1001, 0);
     EXPECT_EXIT(stream.Append(data.data(), 1001), ::testing::ExitedWithCode(EXIT_FAILURE), "at most 1000");
+
+    // A count so large that adding it to the bytes already held would
+    // overflow must meet the same check, not slip past it into a copy.
+    ASSERT_EQ(stream.Append(data.data(), 1), rc::Ok);
+    EXPECT_EXIT(stream.Append(data.data(), std::numeric_limits<int>::max()), ::testing::ExitedWithCode(EXIT_FAILURE),
+                "at most 1000");
 }
 
 class PrintFileTest : public JobStreamTest {
