@@ -343,12 +343,16 @@ uint16_t D4Termination(void)
 
 uint16_t SendDataChannel(const uint8_t* data, uint32_t count)
 {
-    // Every call counts for the n-th-call script, refused or not.
-    uint16_t r = Fake().Next(Fn::SendDataChannel);
-    if (Fake().TakeRefusal())
-        r = kChannelRefused;
-    else if (r == kChannelRefused)
-        Fake().NoteChannelFailure();
+    // Every call counts for the n-th-call script, refused or not; a refusal
+    // leaves the queued results for the calls after it.
+    uint16_t r = kChannelRefused;
+    if (Fake().TakeRefusal()) {
+        Fake().CountCall(Fn::SendDataChannel);
+    } else {
+        r = Fake().Next(Fn::SendDataChannel);
+        if (r == kChannelRefused)
+            Fake().NoteChannelFailure();
+    }
     std::vector<uint8_t> bytes;
     if (data != nullptr)
         bytes.assign(data, data + count);

@@ -94,7 +94,8 @@ public:
     // ---- packet channel ----
     // The next `times` SendDataChannel calls are refused with 0x2000 and the
     // given GetD4ErrorCode detail (51: the printer is busy). Refusals come
-    // before any other script of SendDataChannel.
+    // before any other script of SendDataChannel: they count as calls for the
+    // n-th-call entries, but take nothing from the queue.
     void RefuseSends(int times, std::uint16_t detail = 51);
     // The detail GetD4ErrorCode reports after a SendDataChannel result of
     // 0x2000 scripted by the result functions (not by RefuseSends).
@@ -136,6 +137,9 @@ public:
 
     // ---- used by the C functions; not meant for tests ----
     std::uint16_t Next(Fn fn, std::uint16_t unscripted = 1);
+    // Counts a call whose result is not taken from the script (a refused send),
+    // so n-th-call entries keep counting every call and the queue loses nothing.
+    void CountCall(Fn fn) { ++scripts_[static_cast<int>(fn)].calls; }
     void Record(Call call);
     bool TakeRefusal();
     std::uint16_t LastChannelDetail() const { return lastDetail_; }

@@ -41,6 +41,16 @@ TEST_F(FakeOutsideTest, RefusalsCarryTheirDetailAndCountAsCalls)
     EXPECT_EQ(SendDataChannel(bytes, 1), 1);
     EXPECT_EQ(Fake().Sends(), (std::vector<std::vector<std::uint8_t>>{{1, 2, 3}, {1, 2}, {1}}));
     EXPECT_EQ(Fake().AcceptedBytes(), (std::vector<std::uint8_t>{1}));
+
+    // A refusal takes nothing from the queue: the queued result goes to the next call.
+    Fake().Reset();
+    Fake().QueueResults(Fn::SendDataChannel, {0x3000});
+    Fake().RefuseSends(1);
+    Fake().SetResultOnCall(Fn::SendDataChannel, 3, 0x4000);
+    EXPECT_EQ(SendDataChannel(bytes, 1), 0x2000);
+    EXPECT_EQ(SendDataChannel(bytes, 1), 0x3000);
+    EXPECT_EQ(SendDataChannel(bytes, 1), 0x4000);
+    EXPECT_EQ(SendDataChannel(bytes, 1), 1);
 }
 
 TEST_F(FakeOutsideTest, EepromFailuresCountReadsAndWritesTogether)
