@@ -127,12 +127,13 @@ d4::PrinterServices& Printer::ChannelServices() { return *services_; }
 std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size_t n) {
     std::vector<std::uint8_t> reply;
     if (!powered_ || linkDropped_) return reply;
-    counters_.hostBytes += n;
-    for (std::size_t i = 0; i < n && !linkDropped_;) {
+    std::size_t i = 0;
+    while (i < n && !linkDropped_) {
         if (splitterLost_) {
             // The channel has already rejected the stream; it sees the rest as is.
             const std::vector<std::uint8_t> r = endpoint_->Receive(data + i, n - i);
             reply.insert(reply.end(), r.begin(), r.end());
+            i = n;
             break;
         }
         // A whole packet that arrived in one piece is handled where it lies.
@@ -164,7 +165,9 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
             packet_.clear();
         }
     }
-    // The answer to the packet that brought the link down is lost with it.
+    // Bytes behind the packet that brought the link down never arrive, and
+    // the answer to that packet is lost with the link.
+    counters_.hostBytes += i;
     if (linkDropped_) reply.clear();
     if (endpoint_->Failed() && !failureLogged_) {
         failureLogged_ = true;

@@ -232,16 +232,20 @@ TEST(Faults, LinkDropsAfterTheGivenNumberOfPacketsInAnyChunking) {
     EXPECT_TRUE(p.LinkDropped());
 
     // Cut in two anywhere, so whole packets, a packet's start and its rest
-    // meet in one chunk: the drop still comes after exactly the n-th packet.
+    // meet in one chunk: the drop still comes after exactly the n-th packet,
+    // and the bytes behind it are not counted as arrived.
+    const std::size_t arrived[] = {0, 6, 14, 21};
     for (std::uint64_t n = 1; n <= 3; ++n) {
         for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
             p.Connect();
             const std::uint64_t before = p.counters().hostPackets;
+            const std::uint64_t bytesBefore = p.counters().hostBytes;
             p.DropLinkAfter(n);
             p.HostBytes(stream.data(), cut);
             p.HostBytes(stream.data() + cut, stream.size() - cut);
             EXPECT_TRUE(p.LinkDropped()) << "drop after " << n << ", cut at " << cut;
             EXPECT_EQ(p.counters().hostPackets - before, n) << "drop after " << n << ", cut at " << cut;
+            EXPECT_EQ(p.counters().hostBytes - bytesBefore, arrived[n]) << "drop after " << n << ", cut at " << cut;
         }
     }
 }
