@@ -71,8 +71,6 @@ std::uint8_t DotSizeByte(std::uint8_t dotKind)
     }
 }
 
-}  // namespace
-
 // A pattern generator asked for a run the coder cannot express: a bug.
 // Kept out of line so the hot path of RepeatSend stays small.
 [[noreturn]] [[gnu::cold]] [[gnu::noinline]] void BadRun()
@@ -80,6 +78,8 @@ std::uint8_t DotSizeByte(std::uint8_t dotKind)
     host().MessageBox(BoxOwner::MainWindow, "RepeatSend() error", "Error", BoxIcon::Error, BoxButtons::Ok);
     std::exit(EXIT_FAILURE);
 }
+
+}  // namespace
 
 Result RepeatSend(TPRaster& s, int count, std::uint8_t value)
 {

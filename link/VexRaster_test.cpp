@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -218,7 +219,7 @@ protected:
     {
         JobStreamTest::SetUp();
         dir_ = std::filesystem::temp_directory_path() /
-               ("svc_printfile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ("svc_printfile_" + std::to_string(::getpid()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
