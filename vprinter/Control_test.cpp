@@ -52,7 +52,7 @@ TEST_F(ControlTest, SetsInkLevelsAndConditionsByColourName) {
     EXPECT_EQ(control.Execute("ink light-magenta RE"), "OK ink light-magenta RE");
     EXPECT_EQ(printer.InkCode(kLightMagenta), 0x5245);
     EXPECT_EQ(control.Execute("ink all 100"), "OK ink all 100");
-    for (int ink = 0; ink < kInkCount; ++ink) EXPECT_EQ(printer.InkCode(ink), 0x3634);
+    for (int ink = 0; ink < kInkCount; ++ink) EXPECT_EQ(printer.InkCode(ink), 0x3634) << "new cartridges";
 }
 
 TEST_F(ControlTest, RefusesMalformedCommandsAndChangesNothing) {

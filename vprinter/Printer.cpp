@@ -435,10 +435,11 @@ int Printer::InkLevel(int ink) const {
     return (ink >= 0 && ink < kInkCount) ? inkLevels_[static_cast<std::size_t>(ink)] : 0;
 }
 
+// Only the level changes: ink the engine uses from a slot reported missing or
+// unreadable does not put a cartridge back in.
 void Printer::SetInkLevel(int ink, int percent) {
     if (ink < 0 || ink >= kInkCount) return;
     inkLevels_[static_cast<std::size_t>(ink)] = std::clamp(percent, 0, 100);
-    inkConditions_[static_cast<std::size_t>(ink)] = InkCondition::Level;
 }
 
 void Printer::Log(const std::string& line) {

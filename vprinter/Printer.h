@@ -137,6 +137,7 @@ public:
     StatusRecord Status() const;
     std::uint8_t State() const;
     std::uint8_t ErrorCode() const;
+    // Level makes the slot report its ink level again (a cartridge put in).
     void SetInkCondition(int ink, InkCondition condition);
     InkCondition InkConditionOf(int ink) const;
     std::uint16_t InkCode(int ink) const;
@@ -178,6 +179,7 @@ public:
     std::uint8_t ReadEeprom(std::uint8_t address) const override;
     void WriteEeprom(std::uint8_t address, std::uint8_t value) override;
     int InkLevel(int ink) const override;
+    // Changes the level only; a slot with a special code keeps reporting it.
     void SetInkLevel(int ink, int percent) override;
     std::uint64_t NowMs() const override { return nowMs_; }
     void Log(const std::string& line) override;

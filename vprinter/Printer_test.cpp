@@ -97,9 +97,11 @@ TEST(InkCodes, ReportTheSpecialCodesOfSlotsWithoutALevel) {
     const auto field = InkField(p.Status());
     EXPECT_THAT(std::vector<std::uint8_t>(field.begin(), field.begin() + 8),
                 ElementsAre('A', 'N', 'E', 'R', 'E', 'W', 'I', 'C'));
-    // A new cartridge brings a level back.
+    // Ink the engine uses (a cleaning drains every colour) does not bring a
+    // missing cartridge back; putting one in does.
     p.SetInkLevel(kBlack, 50);
-    EXPECT_EQ(p.InkConditionOf(kBlack), InkCondition::Level);
+    EXPECT_EQ(p.InkCode(kBlack), 0x4E41);
+    p.SetInkCondition(kBlack, InkCondition::Level);
     EXPECT_EQ(p.InkCode(kBlack), 0x3332);
 }
 
