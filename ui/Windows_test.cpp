@@ -116,6 +116,109 @@ private slots:
         QCOMPARE(Adjust().ModelName()->text(), QString("QX-900"));
     }
 
+    void windowsShowTheirTextsExactly() {
+        auto text = [](QWidget& window, const char* name) {
+            auto* label = window.findChild<QLabel*>(name);
+            return label ? label->text() : QString("<no %1>").arg(name);
+        };
+        auto button = [](QWidget& window, const char* name) {
+            auto* b = window.findChild<QPushButton*>(name);
+            return b ? b->text() : QString("<no %1>").arg(name);
+        };
+        // Start window.
+        QCOMPARE(text(Boot(), "TitleLbl"), QString("KORVA printer adjustment program"));
+        QCOMPARE(text(Boot(), "SystemLbl"), QString("for Windows95 / 98 / Me"));
+        QCOMPARE(text(Boot(), "ModelLbl"), QString("Model Name"));
+        QCOMPARE(text(Boot(), "PortSelectLbl"), QString("Port selection"));
+        QCOMPARE(text(Boot(), "DestinationLbl"), QString("Destination"));
+        QCOMPARE(text(Boot(), "NoteLbl"), QString("When you replaced a main board, this program cannot run by USB "
+                                                  "cable. Please use a parallel cable."));
+        QCOMPARE(button(Boot(), "OKBtn"), QString("OK"));
+        QCOMPARE(button(Boot(), "QuitBtn"), QString("Quit"));
+        QCOMPARE(Boot().palette().color(QPalette::Window), QColor(158, 248, 176));
+        QCOMPARE(Combo("PortSelectCombo")->maxVisibleItems(), 6);
+
+        // Main window: tabs, group titles and items in their order.
+        TabControl* tabs = Adjust().Tabs();
+        QCOMPARE(tabs->objectName(), QString("AdjustmentTab"));
+        QStringList captions;
+        for (int i = 0; i < tabs->count(); ++i) captions << tabs->TabText(i);
+        QCOMPARE(captions, QStringList({"Adjustment", "Maintenance", "Check pattern", "Appendix"}));
+        const std::pair<const char*, QStringList> groups[kGroupCount] = {
+            {"Adjustment",
+             {"Market setting", "Head ID", "CR motor drive dispersion", "PG adjustment", "Head angular adjustment",
+              "PF adjustment", "PW sensor adjustment", "Bi-D adjustment", "Pixel shift adjustment",
+              "Cut position adjustment", "USB ID", "IEEE1394 ID", "First dot position adjustment"}},
+            {"Maintenance",
+             {"Head cleaning", "Ink charge", "Refurbishment for DOA", "Waste Ink Pad counter", "EEPROM data copy"}},
+            {"Check pattern items",
+             {"A3+ quality paper print", "A4 normal paper print", "Nozzle check pattern print"}},
+            {"Appendix items", {"EEPROM data", "Printer information"}},
+        };
+        const char* const groupNames[kGroupCount] = {"AdjustRdoGrp", "MaintenanceRdoGrp", "CheckPatternRdoGrp",
+                                                     "AppendixRdoGrp"};
+        for (int g = 0; g < kGroupCount; ++g) {
+            RadioGroup* group = Adjust().RadioGroupOf(Group(g));
+            QCOMPARE(group->objectName(), QString(groupNames[g]));
+            QCOMPARE(group->title(), QString(groups[g].first));
+            QStringList items;
+            for (int i = 0; i < group->Count(); ++i) items << group->Item(i)->text();
+            QCOMPARE(items, groups[g].second);
+        }
+        QCOMPARE(Adjust().GetStatusButton()->text(), QString("Get Status"));
+        QCOMPARE(Adjust().QuitButton()->text(), QString("Quit"));
+        QCOMPARE(Adjust().palette().color(QPalette::Window), QColor(182, 220, 208));
+
+        // The status memo: read-only, no tab stop, its own background.
+        QPlainTextEdit* memo = Adjust().Memo();
+        QCOMPARE(memo->objectName(), QString("StatusMemo"));
+        QVERIFY(memo->isReadOnly());
+        QCOMPARE(memo->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(memo->palette().color(QPalette::Base), QColor(198, 210, 253));
+        QCOMPARE(memo->geometry(), TFormAdjust::kBottomCentreRegion);
+
+        // "Adjusted items": title, headings and cell captions; the cells start empty.
+        QStringList shown;
+        for (QLabel* label : Adjust().AdjustedItems()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (!label->text().isEmpty()) shown << label->text();
+        QStringList expected = {"Adjusted items", "Head ID", "PF adjustment", "PW sensor adjustment",
+                                "Top", "Bottom", "Left", "Right", "Bi-D", "Black", "Color", "VSD1", "VSD2",
+                                "VSD2'", "VSD4", "Pixel shift adjustment", "A", "B", "C", "D", "E", "F",
+                                "USB ID", "IEEE1394 ID", "Waste Ink Pad Counter"};
+        shown.sort();
+        expected.sort();
+        QCOMPARE(shown, expected);
+
+        // Quit window.
+        TFormQuit& quit = windows_->Quit();
+        QCOMPARE(text(quit, "QuestionLbl"), QString("Do you continue?"));
+        QCOMPARE(button(quit, "ContinueBtn"), QString("Continue"));
+        QCOMPARE(button(quit, "QuitBtn"), QString("Quit"));
+        QVERIFY(!quit.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(quit.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+
+        // Version window.
+        TAboutBox& about = windows_->About();
+        QCOMPARE(text(about, "ProductNameLbl"), QString("Corvid Lumen 4100/4200 adjustment program"));
+        QCOMPARE(text(about, "SystemLbl"), QString("for Windows 95/98/Me"));
+        QCOMPARE(text(about, "VersionLbl"), QString("Version 1.0"));
+        QCOMPARE(button(about, "OKBtn"), QString("OK"));
+    }
+
+    void rightButtonReleaseOpensTheVersionMenu() {
+        Boot().show();
+        Boot().move(100, 50);
+        QTest::mouseRelease(&Boot(), Qt::RightButton, Qt::NoModifier, QPoint(30, 40));
+        QMenu* menu = Boot().PopupMenu();
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), Boot().pos() + QPoint(33, 60));
+        menu->hide();
+        // The left button opens nothing.
+        QTest::mouseRelease(&Boot(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 40));
+        QVERIFY(!menu->isVisible());
+    }
+
     void connectionSucceeds() {
         Boot().show();
         PressOk(1, 4);
