@@ -24,6 +24,7 @@ class MemoFrame : public StatusFrame {
 public:
     Result SetOperationState(int m, const std::string& text) override {
         modes.push_back(m);
+        events.push_back("mode " + std::to_string(m));
         switch (EffectOfMode(m).memo) {
         case MemoEdit::Replace: memo = text; break;
         case MemoEdit::Append: memo += text; break;
@@ -36,13 +37,17 @@ public:
     }
     void EnableItems(const Availability& a) override { levels.push_back(a); }
     void EnableForReport() override { ++reEnabled; }
-    void FocusField(const std::string& name) override { focus.push_back(name); }
+    void FocusField(const std::string& name) override {
+        focus.push_back(name);
+        events.push_back("focus " + name);
+    }
 
     std::string memo = "old text";
     bool red = false;
     std::vector<int> modes;
     std::vector<Availability> levels;
     std::vector<std::string> focus;
+    std::vector<std::string> events;  // modes and focus moves in the order they happened
     int reEnabled = 0;
 };
 
@@ -400,6 +405,8 @@ TEST_F(StatusReportTest, FieldDetailsMoveTheFocusBeforeTheMessage) {
             EXPECT_TRUE(frame.focus.empty()) << where;
         } else {
             EXPECT_THAT(frame.focus, ElementsAre(c.focus)) << where;
+            // The field has the focus before the message is shown.
+            EXPECT_THAT(frame.events, ElementsAre("focus " + c.focus, "mode 4")) << where;
         }
         if (c.memo != "old text") {
             EXPECT_TRUE(frame.red) << where;
