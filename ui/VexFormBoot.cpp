@@ -32,10 +32,6 @@ const QStringList kLptPorts = {"LPT1", "LPT2", "LPT3"};
 const QStringList kInitialPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1"};
 const QStringList kAllPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3"};
 
-// Device ID of a printer that answers but does not speak the packet protocol;
-// the start window lets it through, Get Status does not.
-constexpr Result kDeviceIdWithoutPacketProtocol = 4097;
-
 QLabel* MakeLabel(const QString& text, QWidget* parent, const QRect& geometry) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(geometry);
@@ -186,8 +182,10 @@ void TFormBoot::OKBtnClick() {
 
     PortCloseByOsSw();
     if (PortOpenByOsSw(portCode_) != rc::Ok) return ShowConnectionError(kCableMessage);
+    // A printer that answers without the packet protocol passes here; Get
+    // Status refuses it once the main window is up.
     const Result id = GetDeviceIDByOsSw();
-    if (id != rc::Ok && id != kDeviceIdWithoutPacketProtocol) return ShowConnectionError(kCableMessage);
+    if (id != rc::Ok && id != rc::NoPacketProtocol) return ShowConnectionError(kCableMessage);
     if (D4Negotiation() != rc::Ok) return ShowConnectionError(kNegotiationMessage);
 
     hide();
