@@ -5,11 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QImage>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -243,7 +243,9 @@ void RenderCheckSheet(benchmark::State& state, bool withPng) {
     vp::testing::FakeMachine machine;
     vp::EngineOptions options;
     options.times.eject = 0;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vengine-bench";
+    // Per process, so two runs at once do not write into or remove each other's pages.
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("vengine-bench-" + std::to_string(::getpid()));
     if (withPng) options.pagesDir = dir.string();
     std::size_t coverage = 0;
     int pages = 0;
@@ -273,7 +275,6 @@ void BM_ComposeCheckSheet(benchmark::State& state) {
     vp::testing::FakeMachine machine;
     vp::EngineOptions options;
     vp::PrintEngine engine(machine, options);
-    std::unique_ptr<QImage> image;
     engine.SetPageHook([&](int, const vp::PageRenderer& page) {
         for (auto _ : state) benchmark::DoNotOptimize(page.Compose().constBits());
     });
