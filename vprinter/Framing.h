@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace vp {
@@ -19,26 +18,8 @@ enum FrameKind : std::uint8_t {
 inline constexpr std::size_t kFrameHeaderSize = 3;
 inline constexpr std::size_t kMaxFramePayload = 0xFFFF;
 
-struct Frame {
-    std::uint8_t kind = 0;
-    std::vector<std::uint8_t> payload;
-};
-
 // Appends one frame; payloads longer than a frame can carry are split over
 // several frames of the same kind (only sensible for data).
 void AppendFrames(std::vector<std::uint8_t>& out, std::uint8_t kind, const std::uint8_t* data, std::size_t n);
-
-// Reassembles frames from a byte stream that arrives in any chunking.
-class FrameReader {
-public:
-    void Feed(const std::uint8_t* data, std::size_t n);
-    // The next complete frame, if one has arrived.
-    std::optional<Frame> Next();
-    std::size_t Buffered() const { return buffer_.size() - start_; }
-
-private:
-    std::vector<std::uint8_t> buffer_;
-    std::size_t start_ = 0;
-};
 
 }  // namespace vp
