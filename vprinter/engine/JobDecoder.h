@@ -104,7 +104,6 @@ public:
     // Bytes taken since the last Reset().
     std::uint64_t Offset() const { return offset_; }
 
-    static constexpr std::size_t kMaxRemoteParams = 256;
     static constexpr std::size_t kMaxFactoryLength = 64;
 
 private:
