@@ -149,7 +149,7 @@ void Mechanism::Execute(const FactoryPacket& packet) {
     case 0x50: {
         const std::optional<int> keep = temporaryPf_;
         LoadSettings();
-        temporaryPf_ = keep;  // a temporary value stays until the printer is switched on again
+        temporaryPf_ = keep;  // a temporary value stays until the printer starts afresh
         machine_.Log("settings taken into use: PF " + Number(Pf()) + ", first dot " + Number(firstDot_));
         break;
     }

@@ -164,6 +164,18 @@ TEST_F(MechanismTest, BidValuesAreStoredByHeadAndVsd) {
     EXPECT_EQ(engine.Mech().Bid(true, 1), 7);
 }
 
+TEST_F(MechanismTest, StartingAfreshTakesTheEepromValuesAndDropsTheTemporaryPf) {
+    Send([&] { f.SetPFValue(3); });
+    EXPECT_EQ(engine.Mech().Pf(), 3);
+    machine.eeprom[0x77] = 0xFE;  // -2, written by the host without ApplySettings
+    machine.eeprom[0x61] = 0x07;
+    machine.eeprom[0x68] = 0xFB;
+    engine.Reset();  // power on, or the port's INIT line
+    EXPECT_EQ(engine.Mech().Pf(), -2);
+    EXPECT_EQ(engine.Mech().Bid(true, 1), 7);
+    EXPECT_EQ(engine.Mech().FirstDot(), -5);
+}
+
 TEST_F(MechanismTest, RemoteCutPositionIsSavedOnlyBySv) {
     const Bytes ddOnly = {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1',
                           'D',  'D',  0x05, 0x00, 0x00, 0x10, 0x00, 0x08, 0x02, 0x1B, 0x00, 0x00, 0x00};

@@ -143,6 +143,9 @@ void PrintEngine::PressRollPaperSwitch() { mechanism_.PressRollPaperSwitch(); }
 void PrintEngine::Reset() {
     decoder_.Reset();
     ResetJobState();
+    // The printer starts afresh, as at power-on: adjustment values written to
+    // the EEPROM since are taken into use and a temporary PF value goes.
+    mechanism_.LoadSettings();
     if (page_.Inked()) machine_.Log("job dropped: the page in progress is discarded");
     page_.Clear();
     paperLoaded_ = false;
