@@ -11,15 +11,56 @@
 
 namespace svc::ui {
 
+namespace {
+
+// While an operation waits, what the technician clicks or types is dropped,
+// as a disabled window drops it. Holding it back instead would replay it the
+// moment the wait ends, and after an error report (which enables the window
+// at once) a click made during the wait could start a second operation.
+class DropUserInput : public QObject {
+public:
+    DropUserInput() { QCoreApplication::instance()->installEventFilter(this); }
+    ~DropUserInput() override { QCoreApplication::instance()->removeEventFilter(this); }
+    DropUserInput(const DropUserInput&) = delete;
+    DropUserInput& operator=(const DropUserInput&) = delete;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+}  // namespace
+
 void GuiHost::Sleep(int milliseconds) {
+    DropUserInput dropInput;
     QEventLoop loop;
     QTimer::singleShot(std::max(0, milliseconds), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    loop.exec();
 }
 
 void GuiHost::RepaintMainWindow() {
+    DropUserInput dropInput;
     if (mainWindow_) mainWindow_->repaint();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents();
 }
 
 namespace {

@@ -15,8 +15,9 @@ public:
     // The main adjustment window: owner of BoxOwner::MainWindow boxes and the window to repaint.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
-    // Runs a nested event loop for the given time that takes no user input:
-    // the disabled windows keep painting, and no second operation can start.
+    // Runs a nested event loop for the given time that drops user input:
+    // the windows keep painting, and no second operation can start, then or
+    // after the wait.
     void Sleep(int milliseconds) override;
     void RepaintMainWindow() override;
     BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
