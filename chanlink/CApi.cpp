@@ -2,6 +2,7 @@
 // port switch has open.
 #include <cstdlib>
 
+#include "chanlink/CaptureControl.h"
 #include "chanlink/HostSession.h"
 #include "hostbridge/Transport.h"
 #include "link/OutsideLibraries.h"
@@ -26,6 +27,10 @@ extern "C" {
 OUTSIDE_API uint16_t SetD4CommandRCode(uint8_t first, uint8_t second) {
     return Session().SetCommandRCode(first, second);
 }
+
+OUTSIDE_API int ChanlinkCaptureStart(const char* path) { return path && Session().StartCapture(path) ? 1 : 0; }
+
+OUTSIDE_API void ChanlinkCaptureStop(void) { Session().StopCapture(); }
 
 OUTSIDE_API uint16_t D4Negotiation(void) { return Session().Negotiate(); }
 

@@ -28,6 +28,8 @@ public:
     // Starts capturing every packet to the file; false (and a message on
     // stderr) when the file cannot be created.
     bool StartCapture(const std::string& path);
+    // Closes the capture file; a channel negotiated meanwhile records nothing more.
+    void StopCapture() { capture_.Close(); }
 
     std::uint16_t SetCommandRCode(std::uint8_t first, std::uint8_t second);
     std::uint16_t Negotiate();

@@ -107,6 +107,10 @@ BoxAnswer GuiHost::MessageBox(BoxOwner owner, const std::string& text, const std
     QWidget* parent = owner == BoxOwner::MainWindow ? mainWindow_.data() : QApplication::activeWindow();
     QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text), ToQt(buttons),
                     parent);
+    // Application-modal whatever its parent: the main window's disable timer
+    // may enable the window while the box is up, and no click may reach it
+    // (or any other window) to start a second operation under the box.
+    box.setWindowModality(Qt::ApplicationModal);
     // The hourglass of a running operation must not hide the box's buttons.
     const bool busy = HourglassShown();
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);

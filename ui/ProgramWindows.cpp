@@ -9,6 +9,7 @@
 #include "ui/VexFormBoot.h"
 #include "ui/VexFormQuit.h"
 #include "ui/howto/HowToWindows.h"
+#include "ui/panels/Panels.h"
 
 namespace svc::ui {
 
@@ -29,6 +30,7 @@ ProgramWindows::ProgramWindows()
     boot_->SetAboutBox(about_.get());
     adjust_->SetQuitWindow(quit_.get());
     adjust_->SetHowToWindows(howTo_.get());
+    RegisterFeaturePanels(*adjust_);
     quit_->SetStartWindow(boot_.get());
 }
 

@@ -3,6 +3,7 @@
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
+#include "service/FrameRoutines.h"
 #include "service/VexFactory.h"
 #include "ui/FeaturePanel.h"
 #include "ui/GuiHost.h"
@@ -11,8 +12,15 @@
 #include "ui/VexFormBoot.h"
 #include "ui/howto/HowToWindows.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -349,11 +357,7 @@ void TFormAdjust::DisableTimerTimer() {
     disableTimer_->stop();
 }
 
-Result TFormAdjust::WaitUntilReady(int showMessages) { return ui::WaitUntilReady(*this, showMessages); }
-
-void TFormAdjust::ReportErrorCode(Result code) { ui::ReportErrorCode(*this, code); }
-
-void TFormAdjust::SetFeatureAvailability(int level) { ui::SetFeatureAvailability(*this, level); }
+void TFormAdjust::SetFeatureAvailability(int level) { svc::SetFeatureAvailability(*this, level); }
 
 void TFormAdjust::EnableItems(const Availability& a) {
     RadioGroup* adjustment = RadioGroupOf(Group::Adjustment);
@@ -403,21 +407,157 @@ void TFormAdjust::WidenMemo() {
     PlaceMemo(kWideMemoWidth);
 }
 
-QLabel* TFormAdjust::AdjustedCell(const QString& name) const {
+QLabel* TFormAdjust::AdjustedCellLabel(const QString& name) const {
     return adjustedItems_->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
 }
 
-void TFormAdjust::SetAdjustedCell(const QString& name, const QString& text) {
-    if (QLabel* cell = AdjustedCell(name)) cell->setText(text);
+std::string TFormAdjust::AdjustedCell(std::string_view name) const {
+    const QLabel* cell = AdjustedCellLabel(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    return cell ? cell->text().toStdString() : std::string();
+}
+
+void TFormAdjust::SetAdjustedCell(std::string_view name, const std::string& text) {
+    if (QLabel* cell = AdjustedCellLabel(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))))
+        cell->setText(QString::fromStdString(text));
+}
+
+// ---- FeatureFrame: the panels' controls by objectName ----
+
+namespace {
+QString ToQt(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
+}  // namespace
+
+QWidget* TFormAdjust::Control(std::string_view name) const { return findChild<QWidget*>(ToQt(name)); }
+
+std::string TFormAdjust::Text(std::string_view name) const {
+    QWidget* w = Control(name);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) return spin->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText().toStdString();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text().toStdString();
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) return memo->toPlainText().toStdString();
+    return {};
+}
+
+void TFormAdjust::SetText(std::string_view name, const std::string& text) {
+    QWidget* w = Control(name);
+    const QString t = QString::fromStdString(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(t);
+    else if (auto* spin = qobject_cast<QSpinBox*>(w))
+        spin->setValue(t.toInt());
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(t);
+    else if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setCurrentText(t);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(t);
+    else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
+        memo->setPlainText(t);
+}
+
+bool TFormAdjust::Checked(std::string_view name) const {
+    auto* box = qobject_cast<QAbstractButton*>(Control(name));
+    return box && box->isChecked();
+}
+
+void TFormAdjust::SetChecked(std::string_view name, bool checked) {
+    if (auto* box = qobject_cast<QAbstractButton*>(Control(name))) box->setChecked(checked);
+}
+
+int TFormAdjust::ItemIndex(std::string_view name) const {
+    QWidget* w = Control(name);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
+    if (auto* group = qobject_cast<RadioGroup*>(w)) return group->ItemIndex();
+    return -1;
+}
+
+void TFormAdjust::SetItemIndex(std::string_view name, int index) {
+    QWidget* w = Control(name);
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setCurrentIndex(index);
+    else if (auto* group = qobject_cast<RadioGroup*>(w))
+        group->SetItemIndex(index);
+}
+
+int TFormAdjust::Position(std::string_view name) const {
+    QWidget* w = Control(name);
+    if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->value();
+    if (auto* spin = qobject_cast<QSpinBox*>(w)) return spin->value();
+    return 0;
+}
+
+void TFormAdjust::SetPosition(std::string_view name, int position) {
+    QWidget* w = Control(name);
+    if (auto* bar = qobject_cast<QProgressBar*>(w))
+        bar->setValue(position);
+    else if (auto* spin = qobject_cast<QSpinBox*>(w))
+        spin->setValue(position);
+}
+
+void TFormAdjust::SetEnabled(std::string_view name, bool enabled) {
+    if (QWidget* w = Control(name)) w->setEnabled(enabled);
+}
+
+void TFormAdjust::SetVisible(std::string_view name, bool visible) {
+    if (QWidget* w = Control(name)) w->setVisible(visible);
+}
+
+std::string TFormAdjust::CellText(std::string_view grid, int column, int row) const {
+    auto* table = qobject_cast<QTableWidget*>(Control(grid));
+    if (!table) return {};
+    const QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text().toStdString() : std::string();
+}
+
+void TFormAdjust::SetCellText(std::string_view grid, int column, int row, const std::string& text) {
+    auto* table = qobject_cast<QTableWidget*>(Control(grid));
+    if (!table || row < 0 || column < 0 || row >= table->rowCount() || column >= table->columnCount()) return;
+    QTableWidgetItem* item = table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        table->setItem(row, column, item);
+    }
+    item->setText(QString::fromStdString(text));
+    // The technician watches the grid fill byte by byte: repaint this cell
+    // now, not the whole window.
+    table->viewport()->repaint(table->visualItemRect(item));
+}
+
+std::uint8_t TFormAdjust::Flag(WindowFlag flag) const {
+    switch (flag) {
+    case WindowFlag::CutPatternPrinted: return cutPatternPrinted_;
+    case WindowFlag::CarriageAtHome: return carriageAtHome_;
+    case WindowFlag::ExchangeStarted: return exchangeStarted_;
+    }
+    return 0;
+}
+
+void TFormAdjust::SetFlag(WindowFlag flag, std::uint8_t value) {
+    switch (flag) {
+    case WindowFlag::CutPatternPrinted: cutPatternPrinted_ = value; break;
+    case WindowFlag::CarriageAtHome: carriageAtHome_ = value; break;
+    case WindowFlag::ExchangeStarted: exchangeStarted_ = value; break;
+    }
+}
+
+int TFormAdjust::ModelCode() const { return boot_.ModelCode(); }
+
+std::uint16_t TFormAdjust::PortCode() const { return boot_.PortCode(); }
+
+void TFormAdjust::CloseMainWindow() { close(); }
+
+void TFormAdjust::ShowPanel(std::string_view panelName) {
+    const QString name = ToQt(panelName);
+    for (FeaturePanel* panel : panels_)
+        if (panel->objectName() == name) return ShowPanel(panel);
 }
 
 bool TFormAdjust::HideAllPanels(int keepText) {
-    if (!carriageAtHome_) {
-        // A carriage left out of its home position by the PG adjustment goes
-        // back before any other panel can be used.
-        if (Factory().CarriageHome() == 0) return false;
-        carriageAtHome_ = 1;
-    }
+    // A carriage left out of its home position by the PG adjustment goes
+    // back before any other panel can be used.
+    if (!ReturnCarriageHome(*this)) return false;
     canvas_->hide();
     for (FeaturePanel* panel : panels_) panel->hide();
     adjustedItems_->show();
@@ -465,7 +605,7 @@ void TFormAdjust::AdjustmentTabChange() {
 
 void TFormAdjust::QuitBtnClick() { close(); }
 
-void TFormAdjust::GetStatusBtnClick() { ui::GetStatus(*this, boot_.PortCode()); }
+void TFormAdjust::GetStatusBtnClick() { svc::GetStatus(*this, boot_.PortCode()); }
 
 void TFormAdjust::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -501,7 +641,7 @@ void TFormAdjust::closeEvent(QCloseEvent* event) {
 void TFormAdjust::FormClose() {
     HideAllPanels(0);
     canvas_->show();
-    for (const char* name : kCellsEmptiedAtClose) SetAdjustedCell(name, QString());
+    for (const char* name : kCellsEmptiedAtClose) SetAdjustedCell(name, std::string());
 
     ShowHourglass();
     if (exchangeStarted_ == 0) {
@@ -523,14 +663,7 @@ void TFormAdjust::FormClose() {
     quitBtn_->setEnabled(true);
 }
 
-void TFormAdjust::HeadAngularPaperFeedBtnClick() {
-    Result r = SendLineFeeds(JobStream(), 5);
-    if (r == rc::Ok) r = JobStream().Flush();
-    if (r == rc::Ok)
-        carriageAtHome_ = 1;
-    else
-        ReportErrorCode(r);
-}
+void TFormAdjust::HeadAngularPaperFeedBtnClick() { PaperFeed(*this); }
 
 // ---- how-to windows ----
 

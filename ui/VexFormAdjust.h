@@ -6,7 +6,7 @@
 #pragma once
 
 #include "link/ResultCodes.h"
-#include "ui/StatusReport.h"
+#include "link/FeatureFrame.h"
 #include "ui/howto/HowToWindows.h"
 
 #include <QWidget>
@@ -28,11 +28,10 @@ class RadioGroup;
 class TabControl;
 class TFormBoot;
 
-// The four radio groups, one per tab, in tab order.
-enum class Group { Adjustment, Maintenance, CheckPattern, Appendix };
-inline constexpr int kGroupCount = 4;
+using svc::Group;
+using svc::kGroupCount;
 
-class TFormAdjust : public QWidget, public StatusFrame {
+class TFormAdjust : public QWidget, public FeatureFrame {
     Q_OBJECT
 public:
     // Region geometry of the window's client area.
@@ -54,9 +53,9 @@ public:
     Result SetOperationState(int mode, const std::string& text) override;
     // Prepares the centre for a new panel; false when the carriage could not
     // be sent home and nothing was changed.
-    bool HideAllPanels(int keepText);
-    void ReportErrorCode(Result code);
-    Result WaitUntilReady(int showMessages);
+    bool HideAllPanels(int keepText) override;
+    using FeatureFrame::ReportErrorCode;
+    using FeatureFrame::WaitUntilReady;
     void SetFeatureAvailability(int level);
 
     // ---- panels ----
@@ -66,12 +65,33 @@ public:
     void AddPanel(FeaturePanel* panel);
     // Shows one registered panel in the centre (page changes inside a feature).
     void ShowPanel(FeaturePanel* panel);
+    void ShowPanel(std::string_view panelName) override;
     // Hides "Adjusted items" and widens the memo under it (the EEPROM viewer).
-    void WidenMemo();
+    void WidenMemo() override;
 
     // "Adjusted items" cells by objectName ("HeadIDPnl", "BidVSD2DBkPnl", ...).
-    QLabel* AdjustedCell(const QString& name) const;
-    void SetAdjustedCell(const QString& name, const QString& text);
+    QLabel* AdjustedCellLabel(const QString& name) const;
+    std::string AdjustedCell(std::string_view name) const override;
+    void SetAdjustedCell(std::string_view name, const std::string& text) override;
+
+    // ---- FeatureFrame: panel controls by objectName ----
+    std::string Text(std::string_view name) const override;
+    void SetText(std::string_view name, const std::string& text) override;
+    bool Checked(std::string_view name) const override;
+    void SetChecked(std::string_view name, bool checked) override;
+    int ItemIndex(std::string_view name) const override;
+    void SetItemIndex(std::string_view name, int index) override;
+    int Position(std::string_view name) const override;
+    void SetPosition(std::string_view name, int position) override;
+    void SetEnabled(std::string_view name, bool enabled) override;
+    void SetVisible(std::string_view name, bool visible) override;
+    std::string CellText(std::string_view grid, int column, int row) const override;
+    void SetCellText(std::string_view grid, int column, int row, const std::string& text) override;
+    std::uint8_t Flag(WindowFlag flag) const override;
+    void SetFlag(WindowFlag flag, std::uint8_t value) override;
+    int ModelCode() const override;
+    std::uint16_t PortCode() const override;
+    void CloseMainWindow() override;
 
     // ---- window flags ----
     std::uint8_t CutPatternPrinted() const { return cutPatternPrinted_; }
@@ -127,6 +147,7 @@ private:
     void EnableForReport() override;
     void FocusField(const std::string& objectName) override;
 
+    QWidget* Control(std::string_view name) const;
     void BuildLeft();
     void BuildBottomLeft();
     void BuildCentre();

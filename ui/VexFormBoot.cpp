@@ -1,5 +1,7 @@
 #include "ui/VexFormBoot.h"
 
+#include "link/Connection.h"
+
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "ui/GuiHost.h"
@@ -20,13 +22,6 @@
 namespace svc::ui {
 
 namespace {
-
-const char* const kCableMessage =
-    "Communication error occurred.\nPlease confirm the power for printer and I/F cable connection.";
-const char* const kNegotiationMessage = "Communication error occurred.";
-
-// Port codes by position in the port list; the list holds at most these six.
-constexpr std::array<std::uint16_t, 6> kPortCodes = {1028, 1029, 1030, 1025, 1026, 1027};
 
 const QStringList kLptPorts = {"LPT1", "LPT2", "LPT3"};
 const QStringList kInitialPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1"};
@@ -172,21 +167,10 @@ void TFormBoot::OKBtnClick() {
         ShowNormalCursor();
         return;
     }
-    if (model == 0 || model == 1) {
-        modelCode_ = static_cast<std::uint8_t>(model + 1);
-        SetD4CommandRCode(6, 22);
-    } else {
-        modelCode_ = kModelNone;
-    }
+    modelCode_ = (model == 0 || model == 1) ? static_cast<std::uint8_t>(model + 1) : kModelNone;
     if (port < static_cast<int>(kPortCodes.size())) portCode_ = kPortCodes[static_cast<std::size_t>(port)];
 
-    PortCloseByOsSw();
-    if (PortOpenByOsSw(portCode_) != rc::Ok) return ShowConnectionError(kCableMessage);
-    // A printer that answers without the packet protocol passes here; Get
-    // Status refuses it once the main window is up.
-    const Result id = GetDeviceIDByOsSw();
-    if (id != rc::Ok && id != rc::NoPacketProtocol) return ShowConnectionError(kCableMessage);
-    if (D4Negotiation() != rc::Ok) return ShowConnectionError(kNegotiationMessage);
+    if (const char* failure = ConnectPrinter(modelCode_, portCode_)) return ShowConnectionError(failure);
 
     hide();
     if (mainWindow_) mainWindow_->show();

@@ -2,7 +2,7 @@
 // fake of the outside libraries; message boxes and sleeps go to a scripted host.
 #include "link/VexStatusControl.h"
 #include "link/testing/FakeOutside.h"
-#include "ui/ErrorDetails.h"
+#include "link/ErrorDetails.h"
 #include "ui/FeaturePanel.h"
 #include "ui/GuiHost.h"
 #include "ui/ProgramWindows.h"
@@ -444,8 +444,8 @@ private slots:
                                  "ColorShiftCPnl", "ColorShiftDPnl",  "ColorShiftEPnl",  "ColorShiftFPnl",
                                  "UsbIDPnl",      "IEEE1394IDPnl",    "WasteInkPadCounterPnl"};
         for (const QString& name : all) {
-            QVERIFY2(Adjust().AdjustedCell(name), qPrintable(name));
-            Adjust().SetAdjustedCell(name, "7");
+            QVERIFY2(Adjust().AdjustedCellLabel(name), qPrintable(name));
+            Adjust().SetAdjustedCell(name.toStdString(), "7");
         }
         Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(1);
         Adjust().RadioGroupOf(Group::Adjustment)->SetItemIndex(3);
@@ -456,7 +456,7 @@ private slots:
                                   "PWSensorRightPnl", "ColorShiftAPnl", "ColorShiftBPnl",    "ColorShiftCPnl",
                                   "ColorShiftDPnl", "ColorShiftEPnl", "ColorShiftFPnl",    "IEEE1394IDPnl"};
         for (const QString& name : all)
-            QCOMPARE(Adjust().AdjustedCell(name)->text(), kept.contains(name) ? QString("7") : QString());
+            QCOMPARE(Adjust().AdjustedCellLabel(name)->text(), kept.contains(name) ? QString("7") : QString());
         QCOMPARE(Adjust().RadioGroupOf(Group::Adjustment)->ItemIndex(), -1);
         QCOMPARE(Adjust().RadioGroupOf(Group::Appendix)->ItemIndex(), 1);
         QCOMPARE(Adjust().Tabs()->currentIndex(), 0);
@@ -763,11 +763,17 @@ private slots:
         QVERIFY(pg->isVisibleTo(&Adjust()));
         QCOMPARE(MemoText(), QString("Moved."));
         QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(0));
-        // An error code is not 0: the flag is set and the panels go.
+        // An error code is not 0: the panels go, but the carriage is not
+        // known to be home, so the next panel change tries again.
         Fake().SetResult(Fn::SendDataChannel, 0x3000);
         QVERIFY(Adjust().HideAllPanels(1));
-        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(1));
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(0));
         QCOMPARE(MemoText(), QString("Moved."));  // kept by the keep-text flag
+        Fake().SetResult(Fn::SendDataChannel, 1);
+        const std::size_t before = Fake().Sends().size();
+        QVERIFY(Adjust().HideAllPanels(0));
+        QCOMPARE(Fake().Sends().size(), before + 1);
+        QCOMPARE(Adjust().CarriageAtHome(), std::uint8_t(1));
     }
 
     void paperFeedSendsFiveLineFeeds() {

@@ -1,17 +1,17 @@
 // Status reporting against the recording fake of the outside libraries and a
 // frame that keeps the memo as the real window does.
-#include "ui/StatusReport.h"
+#include "link/StatusReport.h"
 
 #include "link/VexStatusControl.h"
 #include "link/testing/FakeOutside.h"
-#include "ui/ErrorDetails.h"
+#include "link/ErrorDetails.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-namespace svc::ui {
+namespace svc {
 namespace {
 
 using fake::Fake;
@@ -416,4 +416,4 @@ TEST_F(StatusReportTest, FieldDetailsMoveTheFocusBeforeTheMessage) {
 }
 
 }  // namespace
-}  // namespace svc::ui
+}  // namespace svc

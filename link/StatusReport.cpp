@@ -1,15 +1,15 @@
-#include "ui/StatusReport.h"
+#include "link/StatusReport.h"
 
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
 #include "link/VexStatusControl.h"
-#include "ui/ErrorDetails.h"
+#include "link/ErrorDetails.h"
 
 #include <algorithm>
 #include <iterator>
 
-namespace svc::ui {
+namespace svc {
 
 namespace {
 
@@ -315,4 +315,4 @@ std::optional<PrinterErrorMessage> PrinterErrorMessageFor(std::uint8_t errorCode
     return PrinterErrorMessage{row->text, row->clearLine};
 }
 
-}  // namespace svc::ui
+}  // namespace svc

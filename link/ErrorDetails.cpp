@@ -1,4 +1,4 @@
-#include "ui/ErrorDetails.h"
+#include "link/ErrorDetails.h"
 
 namespace svc {
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace svc::ui {
+namespace svc {
 
 // The SetOperationState modes in use.
 namespace mode {
@@ -103,4 +103,4 @@ struct PrinterErrorMessage {
 };
 std::optional<PrinterErrorMessage> PrinterErrorMessageFor(std::uint8_t errorCode);
 
-}  // namespace svc::ui
+}  // namespace svc

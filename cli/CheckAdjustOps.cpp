@@ -1,0 +1,7 @@
+#include "cli/Operations.h"
+
+namespace svc::cli {
+
+OperationList CheckAdjustOperations() { return {}; }
+
+}  // namespace svc::cli

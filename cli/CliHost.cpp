@@ -1,0 +1,87 @@
+#include "cli/CliHost.h"
+
+#include "cli/CliFrame.h"
+
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+namespace svc::cli {
+
+namespace {
+
+const char* YesText(BoxButtons buttons) { return buttons == BoxButtons::YesNo ? "Yes" : "OK"; }
+const char* SafeText(BoxButtons buttons) { return buttons == BoxButtons::YesNo ? "No" : "Cancel"; }
+
+}  // namespace
+
+CliHost::CliHost(CliFrame& frame, bool assumeYes, AskFn ask)
+    : frame_(frame), assumeYes_(assumeYes), ask_(ask ? std::move(ask) : AskFn(&CliHost::AskTerminal)) {}
+
+void CliHost::Sleep(int milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void CliHost::RepaintMainWindow() {}
+
+bool CliHost::AskTerminal(const std::string& prompt, std::string& answer) {
+    std::ofstream toTerminal("/dev/tty");
+    std::ifstream fromTerminal("/dev/tty");
+    if (!toTerminal || !fromTerminal) return false;
+    toTerminal << prompt << std::flush;
+    return static_cast<bool>(std::getline(fromTerminal, answer));
+}
+
+BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon icon,
+                              BoxButtons buttons) {
+    frame_.EndLine();
+    std::FILE* stream = icon == BoxIcon::Error ? frame_.Err() : frame_.Out();
+    const char* prefix = icon == BoxIcon::Error ? "error: " : "";
+    // Every line of the box's text, then the question if it asks one.
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t nl = text.find('\n', from);
+        std::fprintf(stream, "%s%s\n", prefix, text.substr(from, nl - from).c_str());
+        if (nl == std::string::npos) break;
+        from = nl + 1;
+    }
+    std::fflush(stream);
+    (void)caption;
+
+    if (buttons == BoxButtons::Ok) {
+        // The technician may have something to do before going on.
+        std::string ignored;
+        if (!assumeYes_) ask_("Press Enter to continue. ", ignored);
+        return BoxAnswer::Ok;
+    }
+    const BoxAnswer yes = buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+    const BoxAnswer safe = buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+    if (assumeYes_) {
+        std::fprintf(frame_.Out(), "(answered %s: --yes)\n", YesText(buttons));
+        std::fflush(frame_.Out());
+        return yes;
+    }
+    const std::string prompt = std::string(buttons == BoxButtons::YesNo ? "Yes or No" : "OK or Cancel") + " [" +
+                               (buttons == BoxButtons::YesNo ? "y/n" : "o/c") + "]? ";
+    for (;;) {
+        std::string answer;
+        if (!ask_(prompt, answer)) {
+            std::fprintf(frame_.Out(), "(no terminal to ask: answered %s; --yes answers %s)\n", SafeText(buttons),
+                         YesText(buttons));
+            std::fflush(frame_.Out());
+            return safe;
+        }
+        const char c = answer.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(answer[0])));
+        if (buttons == BoxButtons::YesNo) {
+            if (c == 'y') return BoxAnswer::Yes;
+            if (c == 'n') return BoxAnswer::No;
+        } else {
+            if (c == 'o') return BoxAnswer::Ok;
+            if (c == 'c') return BoxAnswer::Cancel;
+        }
+    }
+}
+
+}  // namespace svc::cli

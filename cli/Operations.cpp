@@ -1,0 +1,50 @@
+#include "cli/Operations.h"
+
+#include "cli/CliFrame.h"
+#include "link/StatusReport.h"
+
+namespace svc::cli {
+
+OperationList FrameOperations() {
+    OperationList ops;
+    ops.push_back({"get-status", "", "the Get Status button: reconnect, read the status, show the ink levels", 0, 0,
+                   Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments&) {
+                       GetStatus(frame, frame.PortCode());
+                       return std::string();
+                   }});
+    ops.push_back({"paper-feed", "", "a \"Paper feed\" button: feed the paper five lines", 0, 0, Group::Adjustment,
+                   -1, nullptr, [](CliFrame& frame, const Arguments&) {
+                       PaperFeed(frame);
+                       return std::string();
+                   }});
+    return ops;
+}
+
+const OperationList& AllOperations() {
+    static const OperationList all = [] {
+        OperationList list;
+        for (OperationList part : {FrameOperations(), EepromOperations(), CheckAdjustOperations(),
+                                   MoreAdjustOperations(), ServiceOperations()})
+            for (Operation& op : part) list.push_back(std::move(op));
+        return list;
+    }();
+    return all;
+}
+
+const Operation* FindOperation(const std::string& name) {
+    for (const Operation& op : AllOperations())
+        if (op.name == name) return &op;
+    return nullptr;
+}
+
+bool SplitAssignments(const Arguments& args, std::vector<std::pair<std::string, std::string>>& out) {
+    out.clear();
+    for (const std::string& a : args) {
+        const std::size_t eq = a.find('=');
+        if (eq == std::string::npos || eq == 0) return false;
+        out.emplace_back(a.substr(0, eq), a.substr(eq + 1));
+    }
+    return true;
+}
+
+}  // namespace svc::cli

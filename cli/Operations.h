@@ -1,0 +1,54 @@
+// The operations of svcadjust-cli: one per button of the main window, named
+// after the button in lower case with dashes ("head-id-input", "bid-print").
+// An operation does what its button does, with the edit texts taken from its
+// arguments, through the same feature code as the window.
+//
+// Each feature area lists its operations in a file of its own (EepromOps.cpp,
+// CheckAdjustOps.cpp, MoreAdjustOps.cpp, ServiceOps.cpp); AllOperations()
+// puts them together.
+#pragma once
+
+#include "link/FeatureFrame.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace svc::cli {
+
+class CliFrame;
+using Arguments = std::vector<std::string>;
+
+struct Operation {
+    std::string name;       // "eeprom-view"
+    std::string arguments;  // its arguments for the usage text: "FIRST LAST"; empty for none
+    std::string help;       // one line: what it does
+    int minArgs = 0;
+    int maxArgs = 0;  // words after the name that belong to it (they never name an operation)
+    // The radio item whose panel holds the button. The session picks the item
+    // (as a click on it would: HideAllPanels, the panel shown, its fields
+    // prepared) when it is not the one picked last, and refuses an item that
+    // Get Status left unavailable. Operations of the frame itself have item -1.
+    Group group = Group::Adjustment;
+    int item = -1;
+    // What picking the item does besides showing the panel (empty fields, clear check boxes).
+    std::function<void(CliFrame&)> chosen;
+    // Runs the button. An argument it cannot use is a usage error: it returns
+    // the message (printed with the usage) and does nothing; else empty.
+    std::function<std::string(CliFrame&, const Arguments&)> run;
+};
+using OperationList = std::vector<Operation>;
+
+OperationList FrameOperations();          // get-status, paper-feed
+OperationList EepromOperations();         // identity, EEPROM copy and viewer, counters
+OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, PF
+OperationList MoreAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
+OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
+
+const OperationList& AllOperations();
+const Operation* FindOperation(const std::string& name);
+
+// Splits "NAME=VALUE" arguments (bid-input VSD1Bk=5): false when one has no '='.
+bool SplitAssignments(const Arguments& args, std::vector<std::pair<std::string, std::string>>& out);
+
+}  // namespace svc::cli
