@@ -7,7 +7,7 @@
 
 using namespace svc;
 
-class TwinTest : public QObject {
+class FrameTwinTest : public QObject {
     Q_OBJECT
 private slots:
     void paperFeedAndGetStatus() {
@@ -24,5 +24,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TwinTest)
-#include "Twin_test.moc"
+QTEST_MAIN(FrameTwinTest)
+#include "FrameTwin_test.moc"
