@@ -1,7 +1,174 @@
 #include "cli/Operations.h"
 
+#include "adjust/ColorShiftAdjust.h"
+#include "adjust/CutPositionAdjust.h"
+#include "adjust/FirstDotAdjust.h"
+#include "adjust/PwAdjust.h"
+#include "cli/CliFrame.h"
+
+#include <cstdio>
+
 namespace svc::cli {
 
-OperationList MoreAdjustOperations() { return {}; }
+namespace {
+
+constexpr int kPwItem = 6;
+constexpr int kPixelShiftItem = 8;
+constexpr int kCutPositionItem = 9;
+constexpr int kFirstDotItem = 12;
+
+// PW sensor: "Top=3 Right=-2". Each named edge gets its text and its check
+// box (as typing does); the edges not named are left unchecked, so exactly
+// the named ones are written.
+std::string PutPwValues(CliFrame& frame, const Arguments& args) {
+    std::vector<std::pair<std::string, std::string>> values;
+    if (!SplitAssignments(args, values)) return "values are EDGE=VALUE (Top, Bottom, Left, Right)";
+    for (const auto& [edge, value] : values)
+        if (!TPPWAdjust::FindEdge(edge) || edge.find("PWSensor") == 0)
+            return "unknown edge '" + edge + "' (Top, Bottom, Left, Right)";
+    for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame.SetChecked(e.checkBox, false);
+    for (const auto& [edge, value] : values) {
+        const TPPWAdjust::Edge& e = *TPPWAdjust::FindEdge(edge);
+        frame.SetText(e.edit, value.substr(0, 3));  // the field takes three characters
+        PWAdjust().EditChange(frame, e);
+    }
+    return {};
+}
+
+// Pixel shift: "A=2 F=-1", as above for the lines A to F.
+std::string PutPixelShiftValues(CliFrame& frame, const Arguments& args) {
+    std::vector<std::pair<std::string, std::string>> values;
+    if (!SplitAssignments(args, values)) return "values are LINE=VALUE (A to F)";
+    for (const auto& [line, value] : values)
+        if (line.size() != 1 || !TPColorShiftAdjust::FindLine(line))
+            return "unknown line '" + line + "' (A to F)";
+    for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame.SetChecked(l.checkBox, false);
+    for (const auto& [line, value] : values) {
+        const TPColorShiftAdjust::Line& l = *TPColorShiftAdjust::FindLine(line);
+        frame.SetText(l.edit, value.substr(0, 2));  // the field takes two characters
+        ColorShiftAdjust().EditChange(frame, l);
+    }
+    return {};
+}
+
+// What the first dot panel shows: value, gauges and millimetres.
+void PrintFirstDot(CliFrame& frame) {
+    frame.EndLine();
+    std::fprintf(frame.Out(), "First dot position: %s (%s), left margin %d %%, right margin %d %%\n",
+                 frame.Text(firstdot::kEdit).c_str(), frame.Text(firstdot::kRealValue).c_str(),
+                 frame.Position(firstdot::kLeftGauge), frame.Position(firstdot::kRightGauge));
+}
+
+Operation FirstDotStep(const char* name, const char* help, void (*handler)(FeatureFrame&)) {
+    return {name, "", help, 0, 0, Group::Adjustment, kFirstDotItem, nullptr,
+            [handler](CliFrame& frame, const Arguments&) {
+                handler(frame);
+                PrintFirstDot(frame);
+                return std::string();
+            }};
+}
+
+}  // namespace
+
+OperationList MoreAdjustOperations() {
+    OperationList ops;
+
+    // ---- PW sensor adjustment ----
+    const auto pwChosen = [](CliFrame& frame) { PWAdjust().Chosen(frame); };
+    ops.push_back({"pw-print", "", "PW sensor \"Print\": print the PW adjustment pattern on plain paper", 0, 0,
+                   Group::Adjustment, kPwItem, pwChosen, [](CliFrame& frame, const Arguments&) {
+                       PWAdjust().PWSensorPrintBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back({"pw-read", "", "PW sensor \"Read\": show the four stored values", 0, 0, Group::Adjustment, kPwItem,
+                   pwChosen, [](CliFrame& frame, const Arguments&) {
+                       PWAdjust().PWSensorCheckBtnClick(frame);
+                       frame.EndLine();
+                       for (const char* name : {"Top", "Bottom", "Left", "Right"})
+                           std::fprintf(frame.Out(), "%s: %s\n", name,
+                                        frame.Text(TPPWAdjust::FindEdge(name)->edit).c_str());
+                       return std::string();
+                   }});
+    ops.push_back({"pw-input", "EDGE=VALUE...",
+                   "PW sensor \"Input\": write the named edges (Top, Bottom -16..16; Left, Right -8..24)", 1, 4,
+                   Group::Adjustment, kPwItem, pwChosen, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = PutPwValues(frame, args); !error.empty()) return error;
+                       PWAdjust().PWSensorInputBtnClick(frame);
+                       return std::string();
+                   }});
+
+    // ---- pixel shift adjustment ----
+    const auto shiftChosen = [](CliFrame& frame) { ColorShiftAdjust().Chosen(frame); };
+    ops.push_back({"pixel-shift-print", "", "pixel shift \"Print\": print the pattern on photo paper", 0, 0,
+                   Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments&) {
+                       ColorShiftAdjust().ColorShiftPrintBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back({"pixel-shift-read", "", "pixel shift \"Read\": show the six stored values", 0, 0,
+                   Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments&) {
+                       ColorShiftAdjust().ColorShiftReadBtnClick(frame);
+                       frame.EndLine();
+                       for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines())
+                           std::fprintf(frame.Out(), "%c line: %s\n", l.letter, frame.Text(l.edit).c_str());
+                       return std::string();
+                   }});
+    ops.push_back({"pixel-shift-input", "LINE=VALUE...", "pixel shift \"Input\": write the named lines A to F (-5..5)",
+                   1, 6, Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = PutPixelShiftValues(frame, args); !error.empty()) return error;
+                       ColorShiftAdjust().ColorShiftInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+
+    // ---- first dot position adjustment ----
+    ops.push_back({"first-dot-print", "", "first dot position \"Print\": print the one-line pattern", 0, 0,
+                   Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments&) {
+                       LandMarginPrintBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back({"first-dot-read", "", "first dot position \"Read\": show the stored value", 0, 0,
+                   Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments&) {
+                       LandMarginCheckBtnClick(frame);
+                       PrintFirstDot(frame);
+                       return std::string();
+                   }});
+    ops.push_back({"first-dot-input", "[VALUE]",
+                   "first dot position \"Input\": write VALUE (-72..72), or the value the panel holds", 0, 1,
+                   Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (!args.empty()) {
+                           frame.SetText(firstdot::kEdit, args[0]);
+                           LandMarginInputUpDownClick(frame);
+                       }
+                       LandMarginInputBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back(FirstDotStep("first-dot-left-edge", "first dot position: to the edge of left (-72)",
+                               GotoLeftEdgeBitBtnClick));
+    ops.push_back(FirstDotStep("first-dot-step-left", "first dot position: to the left four points at a time",
+                               SteptoLeftBitBtnClick));
+    ops.push_back(FirstDotStep("first-dot-centering", "first dot position: centering (0)", CenteringBitBtnClick));
+    ops.push_back(FirstDotStep("first-dot-step-right", "first dot position: to the right four points at a time",
+                               SteptoRightBitBtnClick));
+    ops.push_back(FirstDotStep("first-dot-right-edge", "first dot position: to the edge of right (72)",
+                               GotoRightEdgeBitBtnClick));
+
+    // ---- cut position adjustment ----
+    ops.push_back({"cut-print", "", "cut position \"Print\": print the cut position pattern on roll paper", 0, 0,
+                   Group::Adjustment, kCutPositionItem, nullptr, [](CliFrame& frame, const Arguments&) {
+                       CutPosAdjustPrintBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back({"cut-input", "MARK",
+                   "cut position \"Input\": send the value of the mark cut correctly (1..17; 9 is the present)", 1,
+                   1, Group::Adjustment, kCutPositionItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       const int mark = NumberFromText(args[0], 0);
+                       if (mark < 1 || mark > cutpos::kItems || args[0] != std::to_string(mark))
+                           return std::string("the mark is one of 1 to 17");
+                       frame.SetItemIndex(cutpos::kList, mark - 1);
+                       frame.SetText(cutpos::kList, args[0]);
+                       CutPosAdjustInputBtnClick(frame);
+                       return std::string();
+                   }});
+    return ops;
+}
 
 }  // namespace svc::cli

@@ -1,0 +1,24 @@
+# PW sensor, pixel shift, first dot position and cut position adjustment.
+svc_add_test(NAME svc_more_adjust_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MoreAdjust_test.cpp
+  LIBS svc_adjust svc_fake_outside)
+target_compile_definitions(svc_more_adjust_test PRIVATE
+  SVC_MORE_ADJUST_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/golden"
+  SVC_DATA_OUTPUT_DIR="${SVC_DATA_OUTPUT_DIR}")
+add_dependencies(svc_more_adjust_test print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
+
+# The prints on the virtual printer's engine (its test machine, without the
+# engine's channel sink: the prints are composed against the fake). The engine's folder comes later in the build, so the test is added
+# once every folder has been read.
+function(svc_more_adjust_pages_test source dataDir)
+  if(NOT TARGET vprinter_engine_testing)
+    return()
+  endif()
+  svc_add_test(NAME svc_more_adjust_pages_test
+    SOURCES ${source}
+    LIBS svc_adjust vprinter_engine svc_fake_outside)
+  target_compile_definitions(svc_more_adjust_pages_test PRIVATE SVC_DATA_OUTPUT_DIR="${dataDir}")
+  add_dependencies(svc_more_adjust_pages_test print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
+endfunction()
+# (The arguments are expanded here, not when the call runs.)
+cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\" CALL svc_more_adjust_pages_test \"${CMAKE_CURRENT_SOURCE_DIR}/MorePages_test.cpp\" \"${SVC_DATA_OUTPUT_DIR}\")")
