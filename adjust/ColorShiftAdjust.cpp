@@ -91,7 +91,10 @@ void TPColorShiftAdjust::EditChange(FeatureFrame& frame, const Line& line) {
 }
 
 void TPColorShiftAdjust::Chosen(FeatureFrame& frame) {
-    for (const Line& l : kLines) frame.SetText(l.edit, "");
+    for (const Line& l : kLines) {
+        frame.SetText(l.edit, "");
+        EditChange(frame, l);  // an emptied field clears its box
+    }
 }
 
 TPColorShiftAdjust& ColorShiftAdjust() {

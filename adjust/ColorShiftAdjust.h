@@ -37,7 +37,7 @@ public:
     void ColorShiftReadBtnClick(FeatureFrame& frame);
     // An edit field changed: an empty text clears its check box, any other checks it.
     void EditChange(FeatureFrame& frame, const Line& line);
-    // The item was picked: the six fields emptied.
+    // The item was picked: the six fields emptied (and so their boxes cleared).
     void Chosen(FeatureFrame& frame);
 };
 
