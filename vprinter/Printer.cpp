@@ -180,10 +180,12 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
 // One whole packet from the host: answered, then counted toward a link drop.
 void Printer::HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply) {
     ++counters_.hostPackets;
+    const std::size_t before = reply.size();
     if (!RefuseCreditRequest(packet, size, reply)) {
         const std::vector<std::uint8_t> r = endpoint_->Receive(packet, size);
         reply.insert(reply.end(), r.begin(), r.end());
     }
+    if (packetObserver_) packetObserver_(packet, size, reply.data() + before, reply.size() - before);
     if (dropAfter_ && --*dropAfter_ == 0) DropLinkNow();
 }
 

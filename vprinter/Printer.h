@@ -172,6 +172,12 @@ public:
     const std::deque<std::string>& LogLines() const { return log_; }
     // Receives every log line as it is written (the program prints them).
     void SetLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
+    // Sees every whole packet the printer takes from the host, with the
+    // answer bytes it gave to it (none, one or more packets). Packets sent
+    // while the power is off or the link is down never arrive and are not shown.
+    using PacketObserver = std::function<void(const std::uint8_t* packet, std::size_t size,
+                                              const std::uint8_t* answer, std::size_t answerSize)>;
+    void SetPacketObserver(PacketObserver observer) { packetObserver_ = std::move(observer); }
     // One line describing power, state, buffer and faults.
     std::string Summary() const;
 
@@ -229,6 +235,7 @@ private:
     Counters counters_;
     std::deque<std::string> log_;
     std::function<void(const std::string&)> logSink_;
+    PacketObserver packetObserver_;
 };
 
 }  // namespace vp
