@@ -69,6 +69,22 @@ protected:
     InProcessPorts ports{printer};
 };
 
+// The model name comes from what the printer is, not from what its EEPROM
+// says: a 4100 with a blank new board, or with a 4200's EEPROM restored onto
+// it, still names itself a 4100 (the destination Check compares the two).
+TEST(ModelName, IsTheModelThePrinterIsWhateverItsEeprom) {
+    for (const Eeprom& eeprom : {Eeprom::NewBoard(), Eeprom::Factory(2)}) {
+        Printer p(Printer::Options{}, eeprom);
+        InProcessPorts ports(p);
+        ASSERT_EQ(Connect(), kOk);
+        char name[30];
+        ASSERT_EQ(GetModelNameByOsSw(name), kOk);
+        EXPECT_STREQ(name, "Corvid Lumen 4100");
+        D4Termination();
+        PortCloseByOsSw();
+    }
+}
+
 TEST_F(InProcess, ReadsAndWritesEveryEepromAddress) {
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), kOk);
