@@ -23,6 +23,8 @@ const char kHelp[] =
     "speed BYTES_PER_S       how fast the input buffer drains (0 stops printing)\n"
     "paper                   press the paper button (needs the print engine)\n"
     "rollswitch              press the roll-paper switch (needs the print engine)\n"
+    "board replace           swap the main board for a new one (power off first): the\n"
+    "                        EEPROM becomes the new-board image\n"
     "clear                   clear every fault (power stays as it is)\n"
     "status                  one line: model, power, state, error, buffer, ink, faults\n"
     "help                    this list\n";
@@ -73,6 +75,12 @@ std::string ControlCommands::Execute(const std::string& line) {
     if (c == "ink") return Ink(w);
     if (c == "speed") return Speed(w);
     if (c == "paper" || c == "rollswitch") return Button(w);
+    if (c == "board") {
+        if (w.size() != 2 || w[1] != "replace") return Usage("board replace");
+        if (!printer_.ReplaceBoard())
+            return "ERR the power is on: a main board is replaced only with the printer off (power off first)";
+        return "OK board replaced: the EEPROM holds only the block signatures";
+    }
     if (c == "clear" && w.size() == 1) {
         printer_.ClearFaults();
         return "OK faults cleared";

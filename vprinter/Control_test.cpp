@@ -95,3 +95,29 @@ TEST_F(ControlTest, ExtensionsSeeCommandsFirst) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(BoardReplace, OnlyWithThePowerOffAndTheEepromBecomesANewBoards) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(2)};
+    ControlCommands control{printer};
+    printer.ClearEepromChanged();
+    EXPECT_EQ(control.Execute("board replace"),
+              "ERR the power is on: a main board is replaced only with the printer off (power off first)");
+    EXPECT_EQ(printer.eeprom(), Eeprom::Factory(2));
+    EXPECT_FALSE(printer.EepromChanged());
+    EXPECT_EQ(control.Execute("board"), "ERR usage: board replace");
+    EXPECT_EQ(control.Execute("board swap"), "ERR usage: board replace");
+
+    control.Execute("power off");
+    EXPECT_EQ(control.Execute("board replace"), "OK board replaced: the EEPROM holds only the block signatures");
+    EXPECT_EQ(printer.eeprom(), Eeprom::NewBoard());
+    EXPECT_TRUE(printer.EepromChanged());
+    EXPECT_EQ(printer.BoardReplacements(), 1u);
+    control.Execute("power on");
+    EXPECT_EQ(printer.DeviceId().find("MDL:Corvid Lumen 4100;") != std::string::npos, true);  // still the same printer
+}
+
+}  // namespace
+}  // namespace vp

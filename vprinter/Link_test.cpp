@@ -85,6 +85,26 @@ TEST(ModelName, IsTheModelThePrinterIsWhateverItsEeprom) {
     }
 }
 
+// The EEPROM copy as a technician runs it on one printer: back up the old
+// board, switch off, replace the board, switch on, Get Status, restore.
+TEST_F(InProcess, EepromCopyAcrossABoardReplacement) {
+    std::vector<std::uint8_t> backup(256);
+    for (int a = 0; a < 256; ++a) ASSERT_EQ(D4ReadEeprom(static_cast<std::uint8_t>(a), &backup[a]), kOk);
+    printer.SetPower(false);
+    std::uint8_t v = 0;
+    EXPECT_EQ(D4ReadEeprom(0, &v), kChannelError);  // off: nothing answers
+    ASSERT_TRUE(printer.ReplaceBoard());
+    printer.SetPower(true);
+    ASSERT_EQ(Connect(), kOk);
+    std::uint8_t record[52];
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], kStateReady);
+    ASSERT_EQ(D4ReadEeprom(0x20, &v), kOk);
+    EXPECT_EQ(v, 0);  // the new board knows nothing yet
+    for (int a = 0; a < 256; ++a) ASSERT_EQ(D4WriteEeprom(static_cast<std::uint8_t>(a), backup[a]), kOk);
+    EXPECT_EQ(printer.eeprom(), Eeprom::Factory(2));
+}
+
 TEST_F(InProcess, ReadsAndWritesEveryEepromAddress) {
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), kOk);

@@ -433,6 +433,18 @@ void Printer::WriteEeprom(std::uint8_t address, std::uint8_t value) {
     eepromChanged_ = true;
 }
 
+bool Printer::ReplaceBoard() {
+    if (powered_) return false;
+    const Eeprom fresh = Eeprom::NewBoard();
+    if (!(eeprom_ == fresh)) {
+        eeprom_ = fresh;
+        eepromChanged_ = true;
+    }
+    ++boardReplacements_;
+    Log("main board replaced: the EEPROM holds only its block signatures");
+    return true;
+}
+
 int Printer::InkLevel(int ink) const {
     return (ink >= 0 && ink < kInkCount) ? inkLevels_[static_cast<std::size_t>(ink)] : 0;
 }

@@ -154,6 +154,11 @@ public:
 
     // ---- EEPROM ----
     const Eeprom& eeprom() const { return eeprom_; }
+    // The main board is swapped for one from the spare-parts shelf: the
+    // EEPROM becomes the new-board image (block signatures only). A board is
+    // never changed with the power on: then nothing happens and it is false.
+    bool ReplaceBoard();
+    std::uint64_t BoardReplacements() const { return boardReplacements_; }
     // Set when a byte changed since the last ClearEepromChanged().
     bool EepromChanged() const { return eepromChanged_; }
     void ClearEepromChanged() { eepromChanged_ = false; }
@@ -232,6 +237,7 @@ private:
     std::vector<std::uint8_t> refusalPacket_;
 
     bool eepromChanged_ = false;
+    std::uint64_t boardReplacements_ = 0;
     Counters counters_;
     std::deque<std::string> log_;
     std::function<void(const std::string&)> logSink_;
