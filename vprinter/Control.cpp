@@ -177,10 +177,7 @@ std::string ControlCommands::Ink(const std::vector<std::string>& w) {
     const std::string& value = w.back();
     if (const auto percent = Number(value, 0, 100)) {
         // A cartridge with this much ink is put in.
-        for (int ink : inks) {
-            printer_.SetInkCondition(ink, InkCondition::Level);
-            printer_.SetInkLevel(ink, static_cast<int>(*percent));
-        }
+        printer_.InsertCartridges(inks, static_cast<int>(*percent));
     } else if (const auto condition = InkConditionFromName(value)) {
         for (int ink : inks) printer_.SetInkCondition(ink, *condition);
     } else {

@@ -121,3 +121,37 @@ TEST(BoardReplace, OnlyWithThePowerOffAndTheEepromBecomesANewBoards) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(Counters, ACartridgePutInCountsAReplacementCleaningOncePerCommand) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    const std::uint16_t before = printer.eeprom().Get16(0x38);
+    EXPECT_EQ(control.Execute("ink all 100"), "OK ink all 100");  // fuller cartridges in every slot
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 1);
+    control.Execute("ink cyan 50");  // less ink than before: only the level is set
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 1);
+    control.Execute("ink cyan missing");
+    control.Execute("ink cyan 10");  // a cartridge where there was none
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 2);
+    EXPECT_EQ(printer.InkLevel(1), 10);
+}
+
+TEST(Counters, StopAtTheirLargestValue) {
+    Eeprom e = Eeprom::Factory(1);
+    e.Set16(0x38, 0xFFFE);
+    e.Set32(0x78, 0xFFFFFFF0u);
+    Printer printer{Printer::Options{}, e};
+    printer.AddToCounter(0x38, 2, 5);
+    printer.AddToCounter(0x78, 4, 0x10);
+    printer.AddToCounter(0x3A, 1, 300);
+    EXPECT_EQ(printer.eeprom().Get16(0x38), 0xFFFF);
+    EXPECT_EQ(printer.eeprom().Get32(0x78), 0xFFFFFFFFu);
+    EXPECT_EQ(printer.eeprom().Get(0x3A), 0xFF);
+    EXPECT_EQ(printer.eeprom().Get(0x3B), e.Get(0x3B));  // the next byte is not touched
+}
+
+}  // namespace
+}  // namespace vp

@@ -394,6 +394,26 @@ void Printer::SetInkCondition(int ink, InkCondition condition) {
     inkConditions_[static_cast<std::size_t>(ink)] = condition;
 }
 
+void Printer::InsertCartridges(const std::vector<int>& inks, int percent) {
+    bool replaced = false;
+    for (int ink : inks) {
+        if (ink < 0 || ink >= kInkCount) continue;
+        replaced = replaced || InkConditionOf(ink) != InkCondition::Level || percent > InkLevel(ink);
+        SetInkCondition(ink, InkCondition::Level);
+        SetInkLevel(ink, percent);
+    }
+    if (replaced) AddToCounter(addr::kReplaceClCount, 2, 1);
+}
+
+void Printer::AddToCounter(std::uint8_t address, int width, std::uint64_t amount) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < width; ++i) value |= std::uint64_t{eeprom_.Get(static_cast<std::uint8_t>(address + i))} << (8 * i);
+    const std::uint64_t max = width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
+    value = amount > max - value ? max : value + amount;
+    for (int i = 0; i < width; ++i)
+        WriteEeprom(static_cast<std::uint8_t>(address + i), static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 InkCondition Printer::InkConditionOf(int ink) const {
     return (ink >= 0 && ink < kInkCount) ? inkConditions_[static_cast<std::size_t>(ink)] : InkCondition::Missing;
 }

@@ -139,6 +139,11 @@ public:
     std::uint8_t ErrorCode() const;
     // Level makes the slot report its ink level again (a cartridge put in).
     void SetInkCondition(int ink, InkCondition condition);
+    // Cartridges with this much ink are put into the slots: each reports its
+    // level again. Putting one in where a slot had none, or more ink than it
+    // had, makes the printer run its replacement cleaning: Replace CL (0x38)
+    // counts one per call, however many slots changed.
+    void InsertCartridges(const std::vector<int>& inks, int percent);
     InkCondition InkConditionOf(int ink) const;
     std::uint16_t InkCode(int ink) const;
 
@@ -153,6 +158,9 @@ public:
     const std::deque<std::uint8_t>& ReceivedData() const { return received_; }
 
     // ---- EEPROM ----
+    // Adds to the little-endian counter of `width` bytes at `address`,
+    // stopping at its largest value instead of wrapping.
+    void AddToCounter(std::uint8_t address, int width, std::uint64_t amount);
     const Eeprom& eeprom() const { return eeprom_; }
     // The main board is swapped for one from the spare-parts shelf: the
     // EEPROM becomes the new-board image (block signatures only). A board is
