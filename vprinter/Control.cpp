@@ -21,6 +21,10 @@ const char kHelp[] =
     "                        light magenta, gray, or all)\n"
     "ink COLOUR CONDITION    missing (NA), unreadable (RE), writefailed (WE), incompatible (CI)\n"
     "speed BYTES_PER_S       how fast the input buffer drains (0 stops printing)\n"
+    "speedup N               the mechanism runs N times faster (1-1000; 1 = real time):\n"
+    "                        cleaning, ink charge, exchange steps, moves, ejects\n"
+    "cr readings V [V ...]|off  CR drive measurement readings (0-65535) left at 0x6C-0x6D,\n"
+    "                        in the order the measurements run; the list starts over\n"
     "paper                   press the paper button (needs the print engine)\n"
     "rollswitch              press the roll-paper switch (needs the print engine)\n"
     "board replace           swap the main board for a new one (power off first): the\n"
@@ -50,6 +54,19 @@ std::string Usage(const char* form) { return std::string("ERR usage: ") + form; 
 
 const char* CoreControlHelp() { return kHelp; }
 
+std::optional<std::vector<std::uint16_t>> ParseCrReadings(const std::string& list) {
+    std::vector<std::uint16_t> readings;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        const auto v = Number(list.substr(start, end - start), 0, 65535);
+        if (!v || readings.size() == 64) return std::nullopt;
+        readings.push_back(static_cast<std::uint16_t>(*v));
+        start = end + 1;
+    }
+    return readings;
+}
+
 void ControlCommands::AddExtension(Extension extension, std::string helpText) {
     extensions_.push_back(std::move(extension));
     extensionHelp_ += helpText;
@@ -75,6 +92,26 @@ std::string ControlCommands::Execute(const std::string& line) {
     if (c == "ink") return Ink(w);
     if (c == "speed") return Speed(w);
     if (c == "paper" || c == "rollswitch") return Button(w);
+    if (c == "speedup") {
+        const auto factor = w.size() == 2 ? Number(w[1], 1, 1000) : std::nullopt;
+        if (!factor) return Usage("speedup N (1-1000)");
+        printer_.SetSpeedUp(static_cast<std::uint32_t>(*factor));
+        return "OK speedup " + std::to_string(*factor);
+    }
+    if (c == "cr") {
+        if (w.size() == 3 && w[1] == "readings" && w[2] == "off") {
+            printer_.SetCrReadings({});
+            return "OK cr readings off";
+        }
+        std::string list;
+        for (std::size_t i = 2; i < w.size(); ++i) list += (i > 2 ? "," : "") + w[i];
+        const auto readings = w.size() >= 3 && w[1] == "readings" ? ParseCrReadings(list) : std::nullopt;
+        if (!readings) return Usage("cr readings V [V ...]|off (V 0-65535, at most 64)");
+        printer_.SetCrReadings(*readings);
+        std::string echo;
+        for (std::uint16_t r : *readings) echo += " " + std::to_string(r);
+        return "OK cr readings" + echo;
+    }
     if (c == "board") {
         if (w.size() != 2 || w[1] != "replace") return Usage("board replace");
         if (!printer_.ReplaceBoard())

@@ -2,6 +2,7 @@
 // clear its faults: one line in, one line out ("OK ..." or "ERR ...").
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ private:
     std::vector<Extension> extensions_;
     std::string extensionHelp_;
 };
+
+// "1500,1500,1737": 1 to 64 readings 0-65535, separated by commas.
+std::optional<std::vector<std::uint16_t>> ParseCrReadings(const std::string& list);
 
 // The core's commands, one per line ("power on|off   switch the power", ...).
 const char* CoreControlHelp();

@@ -155,3 +155,26 @@ TEST(Counters, StopAtTheirLargestValue) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(CrReadings, ReplaceTheMechanismsReadingInOrderAndStartOver) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    EXPECT_EQ(control.Execute("cr readings 1500 70000"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
+    EXPECT_EQ(control.Execute("cr readings"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
+    EXPECT_EQ(control.Execute("cr readings 258 513"), "OK cr readings 258 513");
+    Machine& m = printer;
+    for (std::uint16_t expected : {258, 513, 258}) {
+        m.WriteEeprom(0x6C, 0xEE);  // what the mechanism measured
+        m.WriteEeprom(0x6D, 0xEE);
+        EXPECT_EQ(printer.eeprom().Get16(0x6C), expected);
+    }
+    EXPECT_EQ(ParseCrReadings("1,2,3"), (std::vector<std::uint16_t>{1, 2, 3}));
+    EXPECT_FALSE(ParseCrReadings("1,,3"));
+    EXPECT_FALSE(ParseCrReadings(""));
+}
+
+}  // namespace
+}  // namespace vp

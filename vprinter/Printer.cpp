@@ -54,7 +54,7 @@ public:
 
     bool WriteEeprom(std::uint8_t address, std::uint8_t value) override {
         ++p_.counters_.eepromWrites;
-        p_.WriteEeprom(address, value);
+        p_.StoreEeprom(address, value);
         return true;
     }
 
@@ -250,12 +250,12 @@ void Printer::Advance(std::uint64_t ms) {
             // Nothing to print: the engine may have the whole stretch at once.
             nowMs_ += ms;
             drainRemainder_ = 0;
-            if (engine_) engine_->Advance(ms);
+            if (engine_) engine_->Advance(ms * speedUp_);
             return;
         }
         const std::uint64_t step = std::min(ms, kSliceMs);
         nowMs_ += step;
-        if (engine_) engine_->Advance(step);
+        if (engine_) engine_->Advance(step * speedUp_);
         DrainFor(step);
         ms -= step;
     }
@@ -411,7 +411,7 @@ void Printer::AddToCounter(std::uint8_t address, int width, std::uint64_t amount
     const std::uint64_t max = width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
     value = amount > max - value ? max : value + amount;
     for (int i = 0; i < width; ++i)
-        WriteEeprom(static_cast<std::uint8_t>(address + i), static_cast<std::uint8_t>(value >> (8 * i)));
+        StoreEeprom(static_cast<std::uint8_t>(address + i), static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 InkCondition Printer::InkConditionOf(int ink) const {
@@ -447,10 +447,31 @@ void Printer::PressRollPaperSwitch() {
 
 std::uint8_t Printer::ReadEeprom(std::uint8_t address) const { return eeprom_.Get(address); }
 
+// The mechanism writes its CR drive reading low byte first; a configured
+// reading takes its place, byte by byte.
 void Printer::WriteEeprom(std::uint8_t address, std::uint8_t value) {
+    if (!crReadings_.empty() && (address == addr::kCrMeasurement || address == addr::kCrMeasurement + 1)) {
+        const std::uint16_t reading = crReadings_[nextCrReading_ % crReadings_.size()];
+        if (address == addr::kCrMeasurement) {
+            value = static_cast<std::uint8_t>(reading & 0xFF);
+        } else {
+            value = static_cast<std::uint8_t>(reading >> 8);
+            nextCrReading_ = (nextCrReading_ + 1) % crReadings_.size();
+            Log("CR drive reading set to " + std::to_string(reading));
+        }
+    }
+    StoreEeprom(address, value);
+}
+
+void Printer::StoreEeprom(std::uint8_t address, std::uint8_t value) {
     if (eeprom_.Get(address) == value) return;
     eeprom_.Set(address, value);
     eepromChanged_ = true;
+}
+
+void Printer::SetCrReadings(std::vector<std::uint16_t> readings) {
+    crReadings_ = std::move(readings);
+    nextCrReading_ = 0;
 }
 
 bool Printer::ReplaceBoard() {

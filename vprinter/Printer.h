@@ -103,6 +103,19 @@ public:
 
     // ---- time ----
     void Advance(std::uint64_t ms);
+    // The mechanism's time runs this many times faster than the printer's
+    // (cleaning, ink charge, the exchange steps, moves, ejects), for demos.
+    // 1 is real time; the drain speed of the input buffer is not affected.
+    void SetSpeedUp(std::uint32_t factor) { speedUp_ = factor == 0 ? 1 : factor; }
+    std::uint32_t SpeedUp() const { return speedUp_; }
+
+    // ---- CR motor ----
+    // The load readings the CR drive measurement leaves at 0x6C-0x6D, in the
+    // order the measurements run (the dispersion sequence runs three in mode
+    // 4, then three in mode 3); the list starts over when it is used up. An
+    // empty list lets the mechanism's own reading stand.
+    void SetCrReadings(std::vector<std::uint16_t> readings);
+    const std::vector<std::uint16_t>& CrReadings() const { return crReadings_; }
 
     // ---- power and faults ----
     // Power off: the printer answers nothing and loses its input buffer and
@@ -196,6 +209,7 @@ public:
 
     // ---- Machine, for the engine ----
     std::uint8_t ReadEeprom(std::uint8_t address) const override;
+    // What the mechanism stores (configured CR readings replace its own).
     void WriteEeprom(std::uint8_t address, std::uint8_t value) override;
     int InkLevel(int ink) const override;
     // Changes the level only; a slot with a special code keeps reporting it.
@@ -208,6 +222,7 @@ private:
     friend class Services;
 
     void DrainFor(std::uint64_t ms);
+    void StoreEeprom(std::uint8_t address, std::uint8_t value);
     void KeepReceived(const std::uint8_t* data, std::size_t n);
     void ResetPacketSplitter();
     void HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply);
@@ -246,6 +261,9 @@ private:
 
     bool eepromChanged_ = false;
     std::uint64_t boardReplacements_ = 0;
+    std::uint32_t speedUp_ = 1;
+    std::vector<std::uint16_t> crReadings_;
+    std::size_t nextCrReading_ = 0;
     Counters counters_;
     std::deque<std::string> log_;
     std::function<void(const std::string&)> logSink_;
