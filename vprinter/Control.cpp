@@ -30,6 +30,8 @@ const char kHelp[] =
     "board replace           swap the main board for a new one (power off first): the\n"
     "                        EEPROM becomes the new-board image\n"
     "clear                   clear every fault (power stays as it is)\n"
+    "state                   one line of key=value fields: everything the printer knows,\n"
+    "                        EEPROM as hex and the bytes changed since start-up\n"
     "status                  one line: model, power, state, error, buffer, ink, faults\n"
     "help                    this list\n";
 
@@ -123,6 +125,11 @@ std::string ControlCommands::Execute(const std::string& line) {
         return "OK faults cleared";
     }
     if (c == "status" && w.size() == 1) return "OK " + printer_.Summary();
+    if (c == "state" && w.size() == 1) {
+        std::string line = "OK " + printer_.StateFields();
+        for (const auto& fields : stateFields_) line += fields();
+        return line;
+    }
     if (c == "help" && w.size() == 1) {
         // One reply line: the commands separated by "; ".
         std::string flat;

@@ -21,6 +21,9 @@ public:
     explicit ControlCommands(Printer& printer) : printer_(printer) {}
 
     void AddExtension(Extension extension, std::string helpText);
+    // Adds fields to the "state" line (" key=value ..." with a leading blank),
+    // for what the print engine knows.
+    void AddStateFields(std::function<std::string()> fields) { stateFields_.push_back(std::move(fields)); }
     std::string Execute(const std::string& line);
     // Every command, one per line, for --help and the "help" command.
     std::string HelpText() const;
@@ -38,6 +41,7 @@ private:
 
     Printer& printer_;
     std::vector<Extension> extensions_;
+    std::vector<std::function<std::string()>> stateFields_;
     std::string extensionHelp_;
 };
 

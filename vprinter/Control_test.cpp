@@ -178,3 +178,31 @@ TEST(CrReadings, ReplaceTheMechanismsReadingInOrderAndStartOver) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(StateLine, LightsFaultsAndExtensionFields) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    control.AddStateFields([] { return std::string(" extra=1"); });
+    std::string line = control.Execute("state");
+    EXPECT_EQ(line.rfind("OK model=4100 power=on power_led=on error_led=off state=4 error=0 buffer=0/16384", 0), 0u)
+        << line;
+    EXPECT_NE(line.find(" faults=- "), std::string::npos);
+    EXPECT_NE(line.find(" changed=-"), std::string::npos);
+    EXPECT_EQ(line.substr(line.size() - 8), " extra=1");
+    control.Execute("error 6");
+    control.Execute("busy on");
+    control.Execute("ink gray missing");
+    line = control.Execute("state");
+    EXPECT_NE(line.find(" error_led=on state=0 error=6 "), std::string::npos) << line;
+    EXPECT_NE(line.find(" faults=busy,error:6 "), std::string::npos) << line;
+    EXPECT_NE(line.find(",gray:NA "), std::string::npos) << line;
+    control.Execute("power off");
+    EXPECT_NE(control.Execute("state").find(" power=off power_led=off error_led=off "), std::string::npos);
+    EXPECT_EQ(control.Execute("state now"), "ERR unknown command 'state now' (try help)");
+}
+
+}  // namespace
+}  // namespace vp

@@ -84,7 +84,7 @@ private:
 };
 
 Printer::Printer(const Options& options, const Eeprom& eeprom, Engine* engine)
-    : options_(options), eeprom_(eeprom), engine_(engine), inkLevels_(kInitialInk) {
+    : options_(options), eeprom_(eeprom), startupEeprom_(eeprom), engine_(engine), inkLevels_(kInitialInk) {
     if (options.model != 1 && options.model != 2)
         throw std::invalid_argument("unknown printer model code " + std::to_string(options.model));
     if (options.bufferCapacity == 0) throw std::invalid_argument("the input buffer needs room for at least one byte");
@@ -501,6 +501,66 @@ void Printer::Log(const std::string& line) {
     log_.push_back(line);
     while (log_.size() > options_.logLineLimit) log_.pop_front();
     if (logSink_) logSink_(line);
+}
+
+std::string Printer::StateFields() const {
+    const std::uint8_t state = State();
+    const bool working = state == kStateBusy || state == kStatePrinting || state == kStateCleaning;
+    std::string s = std::string("model=") + (options_.model == 1 ? "4100" : "4200");
+    s += std::string(" power=") + (powered_ ? "on" : "off");
+    s += std::string(" power_led=") + (!powered_ ? "off" : working ? "blink" : "on");
+    s += std::string(" error_led=") + (powered_ && state == kStateError ? "on" : "off");
+    s += " state=" + std::to_string(state) + " error=" + std::to_string(ErrorCode());
+    s += " buffer=" + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
+    s += " speed=" + std::to_string(options_.bytesPerSecond) + " speedup=" + std::to_string(speedUp_);
+    s += " ink=";
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        std::string name = InkName(ink);
+        std::erase(name, ' ');
+        const InkCondition c = InkConditionOf(ink);
+        s += (ink ? "," : "") + name + ":";
+        if (c == InkCondition::Level) {
+            s += std::to_string(InkLevel(ink));
+        } else {  // the status record's letters, first letter in the high byte
+            const std::uint16_t code = InkSpecialCode(c);
+            s += static_cast<char>(code >> 8);
+            s += static_cast<char>(code & 0xFF);
+        }
+    }
+    std::string faults;
+    const auto add = [&faults](const std::string& f) { faults += (faults.empty() ? "" : ",") + f; };
+    if (stuckBusy_) add("busy");
+    if (injectedError_) add("error:" + std::to_string(*injectedError_));
+    if (heldState_) add("hold:" + std::to_string(*heldState_));
+    if (refusal_) add("refuse:" + std::to_string(*refusal_));
+    if (dropAfter_) add("drop:" + std::to_string(*dropAfter_));
+    if (linkDropped_) add("dropped");
+    s += " faults=" + (faults.empty() ? std::string("-") : faults);
+    s += " time=" + std::to_string(nowMs_) + " boards=" + std::to_string(boardReplacements_);
+    const auto u16 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get16(a)); };
+    const auto u32 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get32(a)); };
+    s += " pages=" + u32(addr::kPageCount) + " passes=" + u32(addr::kPassCount) + " waste=" + u16(addr::kWasteInk);
+    s += " cl1=" + u16(0x2E) + " cl2=" + u16(0x30) + " cl34=" + u16(0x32) + " timer_cl=" + u16(0x34) +
+         " exchange_cl=" + u16(0x36) + " replace_cl=" + u16(0x38) +
+         " charges=" + std::to_string(eeprom_.Get(addr::kInkChargeCount)) + " cuts=" + u16(addr::kCutCount);
+    s += " cr=" + u16(addr::kCrMeasurement) + " cr_readings=";
+    for (std::size_t i = 0; i < crReadings_.size(); ++i) s += (i ? "," : "") + std::to_string(crReadings_[i]);
+    if (crReadings_.empty()) s += "-";
+    static const char kHex[] = "0123456789ABCDEF";
+    s += " eeprom=";
+    std::string changed;
+    for (std::size_t a = 0; a < Eeprom::kSize; ++a) {
+        const std::uint8_t b = eeprom_.bytes()[a];
+        s += kHex[b >> 4];
+        s += kHex[b & 15];
+        if (b != startupEeprom_.bytes()[a]) {
+            changed += changed.empty() ? "" : ",";
+            changed += kHex[a >> 4];
+            changed += kHex[a & 15];
+        }
+    }
+    s += " changed=" + (changed.empty() ? std::string("-") : changed);
+    return s;
 }
 
 std::string Printer::Summary() const {

@@ -206,6 +206,12 @@ public:
     void SetPacketObserver(PacketObserver observer) { packetObserver_ = std::move(observer); }
     // One line describing power, state, buffer and faults.
     std::string Summary() const;
+    // Everything the core knows, as blank-separated key=value fields for the
+    // control socket's "state" command (see vprinter/README.md).
+    std::string StateFields() const;
+    // The EEPROM as the printer started (or as the last board replacement
+    // left it is not the baseline: changes count from start-up).
+    const Eeprom& StartupEeprom() const { return startupEeprom_; }
 
     // ---- Machine, for the engine ----
     std::uint8_t ReadEeprom(std::uint8_t address) const override;
@@ -232,6 +238,7 @@ private:
 
     Options options_;
     Eeprom eeprom_;
+    Eeprom startupEeprom_;
     Engine* engine_;
     std::unique_ptr<Services> services_;
     std::unique_ptr<d4::PrinterEndpoint> endpoint_;

@@ -11,6 +11,7 @@
 #include "service/VexFactory.h"
 #include "vprinter/Control.h"
 #include "vprinter/DirectTransport.h"
+#include "vprinter/EngineState.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PrintEngine.h"
 
@@ -123,6 +124,44 @@ TEST_F(ServiceSequence, SpeedUpShortensTheCleaningCycle) {
     printer.Advance(1100);
     EXPECT_EQ(State(), 4);
     EXPECT_EQ(control.Execute("speedup 0"), "ERR usage: speedup N (1-1000)");
+}
+
+std::string Field(const std::string& line, const std::string& key) {
+    const std::size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return "(none)";
+    const std::size_t start = at + key.size() + 2;
+    return line.substr(start, line.find(' ', start) - start);
+}
+
+// The PG adjustment's points, as the state line names them.
+TEST_F(ServiceSequence, TheStateLineShowsTheCarriageAtEachPgPositionAndWhatChanged) {
+    control.AddStateFields([this] { return EngineStateFields(engine); });
+    EXPECT_EQ(Field(control.Execute("state"), "carriage_at"), "home");
+    ASSERT_EQ(svc::Factory().LeaveHome(), kOk);
+    WaitReady();
+    const std::pair<int, const char*> points[] = {
+        {630, "pg1"}, {2580, "pg2"}, {1020, "pg3"}, {2180, "pg4"}, {1580, "center"}};
+    for (const auto& [position, name] : points) {
+        ASSERT_EQ(svc::Factory().MoveCarriage(16, static_cast<std::int16_t>(position), 0), kOk);
+        WaitReady();
+        const std::string line = control.Execute("state");
+        EXPECT_EQ(Field(line, "carriage"), std::to_string(position));
+        EXPECT_EQ(Field(line, "carriage_at"), name);
+    }
+    ASSERT_EQ(svc::Factory().CarriageHome(), kOk);
+    WaitReady();
+    ASSERT_EQ(D4WriteEeprom(0x21, 0x9C), kOk);
+    const std::string line = control.Execute("state");
+    EXPECT_EQ(Field(line, "carriage_at"), "home");
+    EXPECT_EQ(Field(line, "changed"), "21");
+    EXPECT_EQ(Field(line, "eeprom").size(), 512u);
+    EXPECT_EQ(Field(line, "eeprom").substr(0x21 * 2, 2), "9C");
+    EXPECT_EQ(Field(line, "state"), "4");
+    EXPECT_EQ(Field(line, "power_led"), "on");
+    EXPECT_EQ(Field(line, "ink"), "black:92,cyan:71,magenta:64,yellow:88,lightcyan:55,lightmagenta:47,gray:80");
+    EXPECT_EQ(Field(line, "page"), "-");
+    EXPECT_EQ(Field(line, "bid"), "3,-2,1,0,5,-1,2,-4");
+    EXPECT_EQ(FieldValue("a b%c"), "a%20b%25c");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "vprinter/Printer.h"
 #include "vprinter/Server.h"
 #ifdef VPRINTER_WITH_ENGINE
+#include "vprinter/EngineState.h"
 #include "vprinter/engine/EngineControl.h"
 #include "vprinter/engine/PacketCapture.h"
 #include "vprinter/engine/PrintEngine.h"
@@ -306,6 +307,7 @@ int main(int argc, char** argv) {
         ~DetachEngine() { printer.SetEngine(nullptr); }
     } detachEngine{printer};
     control.AddExtension(vp::EngineControl(engine, [&printer] { printer.SetPower(false); }), vp::EngineControlHelp());
+    control.AddStateFields([&engine] { return vp::EngineStateFields(engine); });
 #endif
 
     vp::Server server(printer, control, {o.socketPath, o.controlPath, o.eepromPath});
