@@ -20,7 +20,8 @@ const char kHelp[] =
     "ink COLOUR PERCENT      set an ink level (black, cyan, magenta, yellow, light cyan,\n"
     "                        light magenta, gray, or all)\n"
     "ink COLOUR CONDITION    missing (NA), unreadable (RE), writefailed (WE), incompatible (CI)\n"
-    "speed BYTES_PER_S       how fast the input buffer drains (0 stops printing)\n"
+    "speed BYTES_PER_S|unlimited  how fast the input buffer drains (0 stops printing,\n"
+    "                        at most 4294967294; unlimited: data drains as it arrives)\n"
     "speedup N               the mechanism runs N times faster (1-1000; 1 = real time):\n"
     "                        cleaning, ink charge, exchange steps, moves, ejects\n"
     "cr readings V [V ...]|off  CR drive measurement readings (0-65535) left at 0x6C-0x6D,\n"
@@ -230,11 +231,18 @@ std::string ControlCommands::Ink(const std::vector<std::string>& w) {
     return "OK ink " + colour + " " + value;
 }
 
+std::optional<std::uint32_t> ParseSpeed(const std::string& text) {
+    if (text == "unlimited") return Printer::kUnlimitedSpeed;
+    const auto v = Number(text, 0, Printer::kUnlimitedSpeed - 1);
+    if (!v) return std::nullopt;
+    return static_cast<std::uint32_t>(*v);
+}
+
 std::string ControlCommands::Speed(const std::vector<std::string>& w) {
-    const auto speed = w.size() == 2 ? Number(w[1], 0, 100000000) : std::nullopt;
-    if (!speed) return Usage("speed BYTES_PER_S (0-100000000)");
-    printer_.SetSpeed(static_cast<std::uint32_t>(*speed));
-    return "OK speed " + std::to_string(*speed);
+    const auto speed = w.size() == 2 ? ParseSpeed(w[1]) : std::nullopt;
+    if (!speed) return Usage("speed BYTES_PER_S|unlimited (BYTES_PER_S 0-4294967294)");
+    printer_.SetSpeed(*speed);
+    return "OK speed " + w[1];
 }
 
 std::string ControlCommands::Button(const std::vector<std::string>& w) {

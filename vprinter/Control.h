@@ -45,6 +45,9 @@ private:
     std::string extensionHelp_;
 };
 
+// "unlimited" or 0-4294967294 bytes per second.
+std::optional<std::uint32_t> ParseSpeed(const std::string& text);
+
 // "1500,1500,1737": 1 to 64 readings 0-65535, separated by commas.
 std::optional<std::vector<std::uint16_t>> ParseCrReadings(const std::string& list);
 

@@ -14,7 +14,7 @@ namespace {
 
 // Time is handed to the engine and the input buffer in slices this long, so a
 // long Advance() behaves like many short ones.
-constexpr std::uint64_t kSliceMs = 10;
+constexpr std::uint64_t kSliceUs = 10000;  // printing advances in steps of at most 10 ms
 
 // Ink levels of a printer that has printed for a while.
 constexpr std::array<int, kInkCount> kInitialInk = {92, 71, 64, 88, 55, 47, 80};
@@ -54,7 +54,14 @@ public:
 
     bool WriteEeprom(std::uint8_t address, std::uint8_t value) override {
         ++p_.counters_.eepromWrites;
+        const std::uint8_t before = p_.eeprom_.Get(address);
+        if (before == value) return true;
         p_.StoreEeprom(address, value);
+        if (p_.eepromCommit_ && !p_.eepromCommit_()) {
+            p_.eeprom_.Set(address, before);
+            p_.Log("EEPROM write refused: the byte could not be committed");
+            return false;
+        }
         return true;
     }
 
@@ -77,6 +84,9 @@ public:
         if (n > p_.FreeSpace()) p_.Log("print data beyond the free buffer space kept anyway");
         p_.buffer_.Append(data, n);
         p_.counters_.dataAccepted += n;
+        // Without a speed limit the bytes go on to printing at once, so the
+        // room they took is free again for the host's next credit request.
+        if (p_.Unlimited()) p_.DrainFor(0);
     }
 
 private:
@@ -240,35 +250,51 @@ void Printer::DropLinkNow() {
 
 // ---- time ----
 
-void Printer::Advance(std::uint64_t ms) {
+void Printer::Advance(std::uint64_t ms) { AdvanceMicros(ms * 1000); }
+
+void Printer::AdvanceMicros(std::uint64_t us) {
     if (!powered_) {
-        nowMs_ += ms;
+        nowUs_ += us;
         return;
     }
-    while (ms > 0) {
+    while (us > 0) {
         if (buffer_.empty()) {
             // Nothing to print: the engine may have the whole stretch at once.
-            nowMs_ += ms;
+            nowUs_ += us;
             drainRemainder_ = 0;
-            if (engine_) engine_->Advance(ms * speedUp_);
+            EngineTime(us);
             return;
         }
-        const std::uint64_t step = std::min(ms, kSliceMs);
-        nowMs_ += step;
-        if (engine_) engine_->Advance(step * speedUp_);
+        const std::uint64_t step = std::min(us, kSliceUs);
+        nowUs_ += step;
+        EngineTime(step);
         DrainFor(step);
-        ms -= step;
+        us -= step;
     }
+    // Without a speed limit, data drains at once, even with no time gone by.
+    if (Unlimited() && !buffer_.empty()) DrainFor(0);
 }
 
-void Printer::DrainFor(std::uint64_t ms) {
+// The engine counts whole milliseconds; the rest waits for the next call.
+void Printer::EngineTime(std::uint64_t us) {
+    engineUs_ += us;
+    const std::uint64_t ms = engineUs_ / 1000;
+    engineUs_ %= 1000;
+    if (engine_ && ms > 0) engine_->Advance(ms * speedUp_);
+}
+
+void Printer::DrainFor(std::uint64_t us) {
     if (injectedError_ || stuckBusy_ || heldState_) {
         drainRemainder_ = 0;
         return;
     }
-    drainRemainder_ += static_cast<std::uint64_t>(options_.bytesPerSecond) * ms;
-    std::size_t budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000, buffer_.size()));
-    drainRemainder_ %= 1000;
+    std::size_t budget = buffer_.size();
+    if (!Unlimited()) {
+        drainRemainder_ += static_cast<std::uint64_t>(options_.bytesPerSecond) * us;
+        budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000000, buffer_.size()));
+        drainRemainder_ %= 1000000;
+    }
+    if (budget == 0) return;
     if (!engine_) {
         KeepReceived(buffer_.data(), budget);
         buffer_.Drop(budget);
@@ -512,7 +538,7 @@ std::string Printer::StateFields() const {
     s += std::string(" error_led=") + (powered_ && state == kStateError ? "on" : "off");
     s += " state=" + std::to_string(state) + " error=" + std::to_string(ErrorCode());
     s += " buffer=" + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
-    s += " speed=" + std::to_string(options_.bytesPerSecond) + " speedup=" + std::to_string(speedUp_);
+    s += " speed=" + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond)) + " speedup=" + std::to_string(speedUp_);
     s += " ink=";
     for (int ink = 0; ink < kInkCount; ++ink) {
         std::string name = InkName(ink);
@@ -536,7 +562,7 @@ std::string Printer::StateFields() const {
     if (dropAfter_) add("drop:" + std::to_string(*dropAfter_));
     if (linkDropped_) add("dropped");
     s += " faults=" + (faults.empty() ? std::string("-") : faults);
-    s += " time=" + std::to_string(nowMs_) + " boards=" + std::to_string(boardReplacements_);
+    s += " time=" + std::to_string(NowMs()) + " boards=" + std::to_string(boardReplacements_);
     const auto u16 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get16(a)); };
     const auto u32 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get32(a)); };
     s += " pages=" + u32(addr::kPageCount) + " passes=" + u32(addr::kPassCount) + " waste=" + u16(addr::kWasteInk);
@@ -569,7 +595,7 @@ std::string Printer::Summary() const {
     s += "; state " + std::to_string(state) + " (" + StateName(state) + ")";
     s += "; error " + std::to_string(ErrorCode());
     s += "; buffer " + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
-    s += "; speed " + std::to_string(options_.bytesPerSecond) + " B/s";
+    s += "; speed " + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond) + " B/s");
     s += "; ink";
     for (int ink = 0; ink < kInkCount; ++ink) {
         s += std::string(ink ? ", " : " ") + InkName(ink) + " ";
@@ -585,7 +611,7 @@ std::string Printer::Summary() const {
     if (dropAfter_) add("link drops after " + std::to_string(*dropAfter_) + " packets");
     if (linkDropped_) add("link dropped");
     s += "; faults " + (faults.empty() ? std::string("none") : faults);
-    s += "; time " + std::to_string(nowMs_) + " ms";
+    s += "; time " + std::to_string(NowMs()) + " ms";
     return s;
 }
 

@@ -48,7 +48,7 @@ public:
     struct Options {
         int model = 1;                         // 1 = Lumen 4100, 2 = Lumen 4200
         std::size_t bufferCapacity = 16384;    // input buffer, bytes
-        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains
+        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains; kUnlimitedSpeed: at once
         std::size_t receivedLogLimit = 1 << 20; // kept print data when there is no engine
         std::size_t logLineLimit = 1000;
     };
@@ -103,6 +103,9 @@ public:
 
     // ---- time ----
     void Advance(std::uint64_t ms);
+    // The same at full resolution: printing drains by the microseconds gone
+    // by; the engine sees whole milliseconds, the rest is carried over.
+    void AdvanceMicros(std::uint64_t us);
     // The mechanism's time runs this many times faster than the printer's
     // (cleaning, ink charge, the exchange steps, moves, ejects), for demos.
     // 1 is real time; the drain speed of the input buffer is not affected.
@@ -164,7 +167,10 @@ public:
     std::size_t Buffered() const { return buffer_.size(); }
     std::size_t Capacity() const { return options_.bufferCapacity; }
     std::size_t FreeSpace() const;
+    // 0 stops printing; kUnlimitedSpeed drains everything as it arrives.
+    static constexpr std::uint32_t kUnlimitedSpeed = 0xFFFFFFFFu;
     void SetSpeed(std::uint32_t bytesPerSecond);
+    bool Unlimited() const { return options_.bytesPerSecond == kUnlimitedSpeed; }
     std::uint32_t Speed() const { return options_.bytesPerSecond; }
     // Print data that left the buffer when no engine takes it, oldest first,
     // bounded by Options::receivedLogLimit (the oldest bytes go first).
@@ -180,6 +186,11 @@ public:
     // never changed with the power on: then nothing happens and it is false.
     bool ReplaceBoard();
     std::uint64_t BoardReplacements() const { return boardReplacements_; }
+    // Called after the host's EEPROM write changed a byte and before the
+    // printer answers it, as a real EEPROM commits before it acknowledges:
+    // false (the byte could not be kept) undoes the change and the write is
+    // refused (result 0x01, the host's detail 0x0701).
+    void SetEepromCommit(std::function<bool()> commit) { eepromCommit_ = std::move(commit); }
     // Set when a byte changed since the last ClearEepromChanged().
     bool EepromChanged() const { return eepromChanged_; }
     void ClearEepromChanged() { eepromChanged_ = false; }
@@ -220,14 +231,15 @@ public:
     int InkLevel(int ink) const override;
     // Changes the level only; a slot with a special code keeps reporting it.
     void SetInkLevel(int ink, int percent) override;
-    std::uint64_t NowMs() const override { return nowMs_; }
+    std::uint64_t NowMs() const override { return nowUs_ / 1000; }
     void Log(const std::string& line) override;
 
 private:
     class Services;
     friend class Services;
 
-    void DrainFor(std::uint64_t ms);
+    void DrainFor(std::uint64_t us);
+    void EngineTime(std::uint64_t us);
     void StoreEeprom(std::uint8_t address, std::uint8_t value);
     void KeepReceived(const std::uint8_t* data, std::size_t n);
     void ResetPacketSplitter();
@@ -256,8 +268,9 @@ private:
 
     ByteQueue buffer_;
     std::deque<std::uint8_t> received_;
-    std::uint64_t drainRemainder_ = 0;  // byte-milliseconds not yet worth a byte
-    std::uint64_t nowMs_ = 0;
+    std::uint64_t drainRemainder_ = 0;  // byte-microseconds not yet worth a byte
+    std::uint64_t nowUs_ = 0;
+    std::uint64_t engineUs_ = 0;        // time the engine has not been given yet
 
     // The host stream is split into whole packets before the channel sees
     // them, to count them and to answer a refused credit request.
@@ -275,6 +288,7 @@ private:
     std::deque<std::string> log_;
     std::function<void(const std::string&)> logSink_;
     PacketObserver packetObserver_;
+    std::function<bool()> eepromCommit_;
 };
 
 }  // namespace vp

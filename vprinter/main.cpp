@@ -87,8 +87,10 @@ void PrintHelp(const char* argv0) {
         << "  --new-board            start from a new main board's EEPROM (only the block\n"
         << "                         signatures) instead of the factory image; an existing\n"
         << "                         --eeprom FILE is still loaded as it is\n"
-        << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000)\n"
-        << "  --buffer BYTES         input buffer size (default 16384); a full buffer makes\n"
+        << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000;\n"
+        << "                         0 stops printing, at most 4294967294); 'unlimited' drains\n"
+        << "                         data as it arrives. The clock has microsecond resolution\n"
+        << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a full buffer makes\n"
         << "                         the printer refuse data as busy\n"
         << "  --speed-up N           the mechanism runs N times faster (1-1000, default 1):\n"
         << "                         cleaning 60 s, ink charge 90 s, exchange steps 30 s each\n"
@@ -187,16 +189,22 @@ int ParseOptions(int argc, char** argv, Options& o) {
             }
             break;
         }
-        case kSpeed:
-        case kBuffer: {
-            const auto v = ParseNumber(optarg, c == kSpeed ? 0 : 1, c == kSpeed ? 100000000 : 1u << 30);
+        case kSpeed: {
+            const auto v = vp::ParseSpeed(optarg);
             if (!v) {
-                std::cerr << "vprinter: " << (c == kSpeed ? "--speed" : "--buffer") << " needs a number, not '"
-                          << optarg << "'\n";
+                std::cerr << "vprinter: --speed needs 0-4294967294 or unlimited, not '" << optarg << "'\n";
                 return 2;
             }
-            if (c == kSpeed) o.printer.bytesPerSecond = static_cast<std::uint32_t>(*v);
-            else o.printer.bufferCapacity = *v;
+            o.printer.bytesPerSecond = *v;
+            break;
+        }
+        case kBuffer: {
+            const auto v = ParseNumber(optarg, 1, 1u << 30);
+            if (!v) {
+                std::cerr << "vprinter: --buffer needs a number 1-1073741824, not '" << optarg << "'\n";
+                return 2;
+            }
+            o.printer.bufferCapacity = *v;
             break;
         }
         default:
