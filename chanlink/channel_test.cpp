@@ -353,6 +353,44 @@ TEST(PrinterEndpoint, HoldsRepliesUntilTheHostGrantsCredit) {
     EXPECT_EQ(Bytes(out.begin() + 10, out.end()), (Bytes{0x03, 0x03, 0x00, 0x0A, 0x01, 0x00, 0x90, 0x00, 0x07, 0x42}));
 }
 
+TEST(PrinterEndpoint, RepliesHeldForCreditAreNotLetPileUp) {
+    MemoryPrinter services;
+    PrinterEndpoint printer(services);
+    auto send = [&](const Bytes& b) { return printer.Receive(b.data(), b.size()); };
+    auto txn = [](const Transaction& t) {
+        Bytes p = EncodeTransaction(t);
+        return EncodePacket(0, 0, 0, p.data(), p.size());
+    };
+    Transaction init;
+    init.revision = kProtocolRevision;
+    ASSERT_FALSE(send(txn(init)).empty());
+    Transaction open;
+    open.command = Command::OpenChannel;
+    open.psid = open.ssid = kControlSocket;
+    open.maxHostToPrinter = open.maxPrinterToHost = 256;
+    ASSERT_FALSE(send(txn(open)).empty());
+    // Two requests that grant nothing for their replies: both are held.
+    ControlMessage read;
+    Bytes req = EncodeControl(read);
+    const Bytes request = EncodePacket(kControlSocket, kControlSocket, 0, req.data(), req.size());
+    EXPECT_TRUE(send(request).empty());
+    EXPECT_TRUE(send(request).empty());
+    // Asking for more credit meanwhile brings none: the held replies count.
+    Transaction more;
+    more.command = Command::CreditRequest;
+    more.psid = more.ssid = kControlSocket;
+    more.credit = 100;
+    Bytes answer = send(txn(more));
+    Transaction granted;
+    ASSERT_EQ(DecodeTransaction(answer.data() + kHeaderSize, answer.size() - kHeaderSize, granted), CodecError::None);
+    EXPECT_EQ(granted.result, result::Ok);
+    EXPECT_EQ(granted.credit, 0);
+    // A third request has no credit: a protocol error, not a third held reply.
+    answer = send(request);
+    EXPECT_EQ(answer, (Bytes{0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x05}));
+    EXPECT_TRUE(printer.Failed());
+}
+
 struct BadReply {
     const char* what;
     std::size_t write;  // which of the host's packets gets the bad answer
