@@ -62,6 +62,11 @@ struct Options {
     bool quiet = false;
     std::string pagesDir;     // print engine: where ejected pages are written
     std::string capturePath;  // where every packet of the port socket is recorded
+#ifdef VPRINTER_WITH_ENGINE
+    vp::Deviations deviations;  // hidden mechanical errors
+    int previewDpi = 180;
+    bool rollPaper = false;
+#endif
     vp::Printer::Options printer;
 };
 
@@ -101,8 +106,15 @@ void PrintHelp(const char* argv0) {
 #ifdef VPRINTER_WITH_ENGINE
         << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
         << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --dpi N                preview resolution (a divisor of 14400 up to 1440; default\n"
+        << "                         180). Bi-D steps are 1/1440 inch: read Bi-D prints at 720+\n"
+        << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
+        << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
         << "  --capture FILE         record every packet of the port socket, both directions,\n"
         << "                         with the printer's time, in FILE (read it with vpcapture)\n"
+#endif
+#ifdef VPRINTER_WITH_ENGINE
+        << vp::Deviations::Help()
 #endif
         << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
         << "                         answer; exit status 0 for OK, 1 otherwise\n"
@@ -136,7 +148,7 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
     enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture,
-           kSpeedUp, kCrReadings };
+           kSpeedUp, kCrReadings, kDeviation, kDpi, kRoll };
     static const option kLong[] = {
         {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
         {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
@@ -147,6 +159,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
 #ifdef VPRINTER_WITH_ENGINE
         {"pages", required_argument, nullptr, kPages},
         {"capture", required_argument, nullptr, kCapture},
+        {"deviation", required_argument, nullptr, kDeviation},
+        {"dpi", required_argument, nullptr, kDpi},
+        {"roll-paper", no_argument, nullptr, kRoll},
 #endif
         {nullptr, 0, nullptr, 0}};
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
@@ -178,6 +193,27 @@ int ParseOptions(int argc, char** argv, Options& o) {
         case kSend: o.send = optarg; o.sendGiven = true; break;
         case kPages: o.pagesDir = optarg; break;
         case kCapture: o.capturePath = optarg; break;
+#ifdef VPRINTER_WITH_ENGINE
+        case kDeviation: {
+            std::string error;
+            if (!o.deviations.Set(optarg, &error)) {
+                std::cerr << "vprinter: --deviation: " << error << "\n";
+                return 2;
+            }
+            break;
+        }
+        case kDpi: {
+            const auto v = ParseNumber(optarg, 1, 1440);
+            if (!v || 14400 % *v != 0) {
+                std::cerr << "vprinter: --dpi needs a divisor of 14400 up to 1440 (180, 360, 720, ...), not '" << optarg
+                          << "'\n";
+                return 2;
+            }
+            o.previewDpi = static_cast<int>(*v);
+            break;
+        }
+        case kRoll: o.rollPaper = true; break;
+#endif
         case kHelp: PrintHelp(argv[0]); return 0;
         case kModel: {
             const std::string m = optarg;
@@ -308,6 +344,9 @@ int main(int argc, char** argv) {
     // The print engine executes what the printer's input buffer hands on.
     vp::EngineOptions engineOptions;
     engineOptions.pagesDir = o.pagesDir;
+    engineOptions.deviations = o.deviations;
+    engineOptions.page.previewDpi = o.previewDpi;
+    engineOptions.rollPaper = o.rollPaper;
     vp::PrintEngine engine(printer, engineOptions);
     printer.SetEngine(&engine);
     struct DetachEngine {  // before the engine goes, on every way out
