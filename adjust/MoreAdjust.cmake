@@ -22,3 +22,14 @@ function(svc_more_adjust_pages_test source dataDir)
 endfunction()
 # (The arguments are expanded here, not when the call runs.)
 cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\" CALL svc_more_adjust_pages_test \"${CMAKE_CURRENT_SOURCE_DIR}/MorePages_test.cpp\" \"${SVC_DATA_OUTPUT_DIR}\")")
+
+# The closed loops of the twin test read the engine's pages: the engine and
+# its page-reading helpers join that test once every folder has been read.
+function(svc_more_adjust_twin_loops pageAnalysis dataDir)
+  if(TARGET svc_MoreAdjustTwin_test AND TARGET vprinter_engine)
+    target_sources(svc_MoreAdjustTwin_test PRIVATE ${pageAnalysis})
+    target_link_libraries(svc_MoreAdjustTwin_test PRIVATE vprinter_engine)
+    target_compile_definitions(svc_MoreAdjustTwin_test PRIVATE SVC_MORE_ADJUST_LOOPS=1 SVC_DATA_DIR="${dataDir}")
+  endif()
+endfunction()
+cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\" CALL svc_more_adjust_twin_loops \"${CMAKE_SOURCE_DIR}/vprinter/engine/testing/PageAnalysis.cpp\" \"${SVC_DATA_OUTPUT_DIR}\")")

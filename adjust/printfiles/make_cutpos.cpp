@@ -1,12 +1,16 @@
-// Writes "cutpos.prn", the cut position pattern on roll paper: 17 numbered
-// columns, each black above and cyan below a boundary. The boundary of
-// column k lies where the value 72 - 8k puts the cut: value units of 1/360
-// inch from the paper position of the job's form feed, positive further
-// down the paper, so column 9 marks the present cut. The job ends with the
+// Writes "cutpos.prn", the cut position pattern on roll paper: the cut value
+// 0 put into use for the page, then 17 numbered columns, each black above and
+// cyan below a boundary. The boundary of
+// column k lies where the value 72 - 8k puts the cut: the cutter's nominal
+// place is 72 steps of 1/360 inch above the paper position of the form
+// feed, and a value moves the cut that many steps up the paper (a cut lying
+// too low by e steps is put right by the value e), so column 9 marks the
+// present cut. The job ends with the
 // form feed that makes the printer cut; the program sends nothing after it.
 // See docs/PRINTFILES.md for the layout.
 #include "adjust/printfiles/PatternCanvas.h"
 #include "adjust/printfiles/PrintFileWriter.h"
+#include "link/VexRemoteComm.h"
 
 #include <string>
 
@@ -23,11 +27,23 @@ constexpr int kTopMargin = 180;
 constexpr int kLabelLines = 7;     // the numbers, in lines of 1/60 inch
 constexpr int kBlockLines = 48;    // the columns, in lines of 1/90 inch (4 units each)
 constexpr int kAboveCut = 96;      // units from the columns' top to the present cut
+constexpr int kCutAboveFeed = 72;  // units from the present cut to the form feed's paper position
 
 // The value list item k stands for.
 constexpr int ValueOfMark(int k) { return 72 - 8 * k; }
 
+// The pattern is read against the cutter's nominal place: the value 0 is put
+// into use for this page (not saved; the value stored stays as it is).
+Result CutValueZero(TPRaster& s) {
+    TPRemoteComm remote(s);
+    static const std::uint8_t kSetZero[] = {0x44, 0x44, 0x05, 0x00, 0x00, 0x10, 0x00, 0x00, 0x02};
+    if (Result r = remote.EnterRemoteMode(); r != rc::Ok) return r;
+    if (Result r = s.Append(kSetZero, sizeof kSetZero); r != rc::Ok) return r;
+    return remote.ExitRemoteMode();
+}
+
 Result Compose(TPRaster& s) {
+    if (Result r = CutValueZero(s); r != rc::Ok) return r;
     if (Result r = SendJobHeader(s, 10, 1, 10, 1); r != rc::Ok) return r;
     if (Result r = SendVerticalMove(s, kTopMargin); r != rc::Ok) return r;
 
@@ -46,6 +62,8 @@ Result Compose(TPRaster& s) {
     Canvas lower(kDotsAcross, kBlockLines);
     for (int k = 1; k <= kMarks; ++k) {
         const int x = kFirstColumn + (k - 1) * kColumnPitch;
+        // A cut e steps below the present one is put right by the value e,
+        // so the cut of a printer needing value v lies v steps lower.
         const int boundary = (kAboveCut + ValueOfMark(k)) / 4;  // in lines of 1/90 inch
         upper.Fill(x, 0, kColumnWidth, boundary);
         lower.Fill(x, boundary, kColumnWidth, kBlockLines - boundary);
@@ -55,8 +73,9 @@ Result Compose(TPRaster& s) {
     if (Result r = upper.Send(s, ink::Black); r != rc::Ok) return r;
     if (Result r = SendLineReturn(s); r != rc::Ok) return r;
     if (Result r = lower.Send(s, ink::Cyan); r != rc::Ok) return r;
-    // The paper to the present cut, then the form feed that ejects and cuts.
-    if (Result r = SendVerticalMove(s, kAboveCut); r != rc::Ok) return r;
+    // The paper past the present cut to where the form feed puts it there,
+    // then the form feed that ejects and cuts.
+    if (Result r = SendVerticalMove(s, kAboveCut + kCutAboveFeed); r != rc::Ok) return r;
     return SendEndOfJob(s);
 }
 
