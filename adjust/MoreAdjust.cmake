@@ -1,10 +1,11 @@
 # PW sensor, pixel shift, first dot position and cut position adjustment.
 svc_add_test(NAME svc_more_adjust_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MoreAdjust_test.cpp
-  LIBS svc_adjust svc_fake_outside)
+  LIBS svc_adjust svc_fake_outside vprinter_transcript)
 target_compile_definitions(svc_more_adjust_test PRIVATE
   SVC_MORE_ADJUST_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/golden"
-  SVC_DATA_OUTPUT_DIR="${SVC_DATA_OUTPUT_DIR}")
+  SVC_DATA_OUTPUT_DIR="${SVC_DATA_OUTPUT_DIR}"
+  SVC_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
 add_dependencies(svc_more_adjust_test print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
 
 # The prints on the virtual printer's engine (its test machine, without the
