@@ -1,0 +1,144 @@
+// The PW sensor, pixel shift, first dot and cut position operations of
+// svcadjust-cli: their arguments, usage errors and what they print.
+#include "cli/CliFrame.h"
+#include "cli/CliHost.h"
+#include "cli/Session.h"
+#include "link/testing/FakeOutside.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+namespace svc::cli {
+namespace {
+
+using fake::Fake;
+using Writes = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
+
+std::string ReadAll(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+    return text;
+}
+
+class MoreAdjustOps : public ::testing::Test {
+protected:
+    void SetUp() override { Fake().Reset(); }
+    void TearDown() override {
+        std::fclose(out);
+        std::fclose(err);
+    }
+    // Runs the operations on LPT1 and returns the exit status.
+    int Run(std::vector<std::string> ops) {
+        std::vector<std::string> args{"--model", "4100", "--port", "LPT1", "--yes"};
+        args.insert(args.end(), ops.begin(), ops.end());
+        CommandLine line;
+        std::istringstream in;
+        const std::string usage = ParseCommandLine(args, in, line);
+        if (!usage.empty()) {
+            usageError = usage;
+            return kExitUsage;
+        }
+        CliHost host(frame, true, [](const std::string&, std::string&) { return false; });
+        SetHost(&host);
+        const int status = RunSession(line, frame);
+        SetHost(nullptr);
+        return status;
+    }
+    std::string Out() { return ReadAll(out); }
+    std::string Err() { return ReadAll(err); }
+
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    CliFrame frame{out, err};
+    std::string usageError;
+};
+
+TEST_F(MoreAdjustOps, PwInputWritesExactlyTheNamedEdges) {
+    ASSERT_EQ(Run({"pw-input", "Top=3", "Right=-2"}), kExitOk) << Err();
+    EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x5C, 0xFE}, {0x5D, 0x03}}));
+    EXPECT_NE(Out().find("PW sensor Top: 3"), std::string::npos) << Out();
+}
+
+TEST_F(MoreAdjustOps, PwInputArgumentsThatAreNotEdgesAreUsageErrors) {
+    EXPECT_EQ(Run({"pw-input", "Middle=3"}), kExitUsage);
+    EXPECT_NE(Err().find("unknown edge 'Middle'"), std::string::npos) << Err();
+    EXPECT_TRUE(Fake().EepromWrites().empty());
+}
+
+TEST_F(MoreAdjustOps, PwInputOutOfRangeIsRefusedWithThePanelsMessage) {
+    EXPECT_EQ(Run({"pw-input", "Left=25"}), kExitFailed);
+    EXPECT_NE(Err().find("error: A range of input value is -8 to 24."), std::string::npos) << Err();
+}
+
+TEST_F(MoreAdjustOps, PwReadPrintsTheFourValues) {
+    Fake().Eeprom()[0x5D] = 0xF0;
+    ASSERT_EQ(Run({"pw-read"}), kExitOk);
+    EXPECT_NE(Out().find("Top: -16\nBottom: 0\nLeft: 0\nRight: 0\n"), std::string::npos) << Out();
+}
+
+TEST_F(MoreAdjustOps, PixelShiftInputAndRead) {
+    ASSERT_EQ(Run({"pixel-shift-input", "A=2", "F=-1", "pixel-shift-read"}), kExitOk) << Err();
+    EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x97, 0x02}, {0x9C, 0xFF}}));
+    EXPECT_NE(Out().find("A line: 2\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find("F line: -1\n"), std::string::npos) << Out();
+}
+
+TEST_F(MoreAdjustOps, PixelShiftInputRefusesAWrappingNumber) {
+    EXPECT_EQ(Run({"pixel-shift-input", "B=256"}), kExitFailed);
+    EXPECT_NE(Err().find("A range of input value is -5 to 5."), std::string::npos) << Err();
+    EXPECT_TRUE(Fake().EepromWrites().empty());
+}
+
+TEST_F(MoreAdjustOps, PixelShiftInputRefusesUnknownLines) {
+    EXPECT_EQ(Run({"pixel-shift-input", "G=1"}), kExitUsage);
+    EXPECT_NE(Err().find("unknown line 'G'"), std::string::npos) << Err();
+}
+
+TEST_F(MoreAdjustOps, FirstDotInputTakesAValue) {
+    ASSERT_EQ(Run({"first-dot-input", "-1"}), kExitOk) << Err();
+    EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 0xFF}}));
+}
+
+TEST_F(MoreAdjustOps, FirstDotInputTakesThePanelsValue) {
+    ASSERT_EQ(Run({"first-dot-right-edge", "first-dot-step-left", "first-dot-input"}), kExitOk) << Err();
+    EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 68}}));
+    EXPECT_NE(Out().find("First dot position: 68 (0.5997 mm), left margin 96 %, right margin 4 %"),
+              std::string::npos)
+        << Out();
+}
+
+TEST_F(MoreAdjustOps, FirstDotInputOutOfRangeFails) {
+    EXPECT_EQ(Run({"first-dot-input", "73"}), kExitFailed);
+    EXPECT_NE(Err().find("A range of input value is -72 to 72."), std::string::npos) << Err();
+    EXPECT_TRUE(Fake().EepromWrites().empty());
+}
+
+TEST_F(MoreAdjustOps, CutInputTakesAMarkOneToSeventeen) {
+    EXPECT_EQ(Run({"cut-input", "18"}), kExitUsage);
+    EXPECT_NE(Err().find("the mark is one of 1 to 17"), std::string::npos) << Err();
+}
+
+TEST_F(MoreAdjustOps, CutInputTakesTheMarkAsListed) { EXPECT_EQ(Run({"cut-input", "09"}), kExitUsage); }
+
+TEST_F(MoreAdjustOps, CutInputBeforeAPrintIsRefused) {
+    EXPECT_EQ(Run({"cut-input", "1"}), kExitFailed);
+    EXPECT_NE(Err().find("Please try this function after perform the pattern print."), std::string::npos);
+    EXPECT_TRUE(Fake().Sends().empty() || Fake().Sends().back().size() != 30u);
+}
+
+TEST_F(MoreAdjustOps, CutPrintThenInputSendsTheMarksValue) {
+    ASSERT_EQ(Run({"cut-print", "cut-input", "1"}), kExitOk) << Err();
+    const auto sends = Fake().Sends();
+    ASSERT_FALSE(sends.empty());
+    const auto& last = sends.back();
+    ASSERT_EQ(last.size(), 30u);
+    EXPECT_EQ(last[20], 64);  // mark 1: 72 - 8
+    EXPECT_NE(Out().find("The cut position adjustment value has written properly."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace svc::cli
