@@ -12,6 +12,8 @@
 #include "vprinter/engine/PrintEngine.h"
 #include "vprinter/engine/testing/PageAnalysis.h"
 
+#include <array>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -253,6 +255,77 @@ private slots:
 #ifdef SVC_MORE_ADJUST_LOOPS
     // ---- closed loops: a printer with a hidden error, the answer read off
     // the page and typed in, and the next print comes out right ----
+
+    void pwLoop() {
+        Loop loop;
+        loop.options.page = vp::PageSetup{210, 297, 360};
+        loop.options.deviations.pwTop = 6;
+        loop.options.deviations.pwBottom = -4;
+        loop.options.deviations.pwLeft = 10;
+        loop.options.deviations.pwRight = -2;
+        int top = 99, bottom = 99, left = 99, right = 99;
+        std::array<std::uint8_t, 4> stored{};
+        twin::Setup setup = loop.Setup();
+        setup.inspect = [&](vp::Printer& p) {
+            for (int i = 0; i < 4; ++i) stored[static_cast<std::size_t>(i)] = p.ReadEeprom(static_cast<std::uint8_t>(0x5C + i));
+            p.SetEngine(nullptr);
+        };
+        twin::RunGui(setup, [&](ui::TFormAdjust& w) {
+            using namespace vp::testing;
+            twin::Pick(w, Group::Adjustment, kPw);
+            twin::Click(w, "PWSensorPrintBtn");
+            const vp::Image& p = loop.page;
+            const double fiveMm = 5.0 / 25.4 * 360;
+            const PixelTest line = InkLike(vp::kBlack);
+            // The candidate nearest to 5 mm from its edge.
+            auto nearest = [](const std::vector<double>& distances) {
+                int best = 0;
+                for (int i = 1; i < static_cast<int>(distances.size()); ++i)
+                    if (std::abs(distances[static_cast<std::size_t>(i)]) < std::abs(distances[static_cast<std::size_t>(best)]))
+                        best = i;
+                return best;
+            };
+            // Sides: one line per row, each 1/90 inch further in.
+            const int rowsTop = loop.Px(14400), rowsBottom = p.height - loop.Px(14400);
+            std::vector<double> fromLeft, fromRight;
+            for (const Span& s : ColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line))
+                fromLeft.push_back(s.Centre() - fiveMm);
+            for (const Span& s : ColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line))
+                fromRight.push_back(p.width - s.Centre() - fiveMm);
+            QCOMPARE(fromLeft.size(), std::size_t{17});
+            QCOMPARE(fromRight.size(), std::size_t{17});
+            left = -8 + 2 * nearest(fromLeft);
+            right = -8 + 2 * nearest(fromRight);
+            // Top and bottom: the frame's staircase of 17 bars within its first 8 inches.
+            auto bars = [&](int y0, int y1, bool fromBottom) {
+                std::vector<double> distances;
+                for (const Span& bar : ColumnSpans(p, {0, y0, loop.Px(8 * 14400), y1}, line)) {
+                    const auto rows = RowSpans(p, {bar.begin, y0, bar.end, y1}, line);
+                    const double y = rows.empty() ? -1e9 : rows.front().Centre();
+                    distances.push_back((fromBottom ? p.height - y : y) - fiveMm);
+                }
+                return distances;
+            };
+            const auto topBars = bars(0, loop.Px(14400) / 2, false);
+            const auto bottomBars = bars(p.height - loop.Px(14400) / 2, p.height, true);
+            QCOMPARE(topBars.size(), std::size_t{17});
+            QCOMPARE(bottomBars.size(), std::size_t{17});
+            top = -16 + 2 * nearest(topBars);
+            bottom = 16 - 2 * nearest(bottomBars);
+            twin::Type(w, "PWSensorHMYUEdit", std::to_string(top));
+            twin::Type(w, "PWSensorHMYDEdit", std::to_string(bottom));
+            twin::Type(w, "PWSensorHMXDEdit", std::to_string(left));
+            twin::Type(w, "PWSensorHMXUEdit", std::to_string(right));
+            twin::Click(w, "PWSensorInputBtn");
+            QCOMPARE(w.AdjustedCell("PWSensorTopPnl"), std::to_string(top));
+        });
+        QCOMPARE(top, 6);
+        QCOMPARE(bottom, -4);
+        QCOMPARE(left, 10);
+        QCOMPARE(right, -2);
+        // Right 0x5C, top 0x5D, left 0x5E, bottom 0x5F.
+        QCOMPARE(stored, (std::array<std::uint8_t, 4>{0xFE, 6, 10, 0xFC}));
+    }
 
     void pixelShiftLoop() {
         Loop loop;
