@@ -489,12 +489,16 @@ private slots:
     }
 
     void showingTheWindowPutsTheCutPositionListOnNine() {
-        auto* panel = new CountingPanel;
-        auto* list = new QComboBox(panel);
-        list->setObjectName("CutPosAdjustInputComboBox");
-        for (int i = 1; i <= 17; ++i) list->addItem(QString::number(i));
+        // The cut position panel's own list, or a stand-in where no panel has one.
+        auto* list = Adjust().findChild<QComboBox*>("CutPosAdjustInputComboBox");
+        if (!list) {
+            auto* panel = new CountingPanel;
+            list = new QComboBox(panel);
+            list->setObjectName("CutPosAdjustInputComboBox");
+            for (int i = 1; i <= 17; ++i) list->addItem(QString::number(i));
+            Adjust().RegisterPanel(Group::Adjustment, 9, panel);
+        }
         list->setCurrentIndex(0);
-        Adjust().RegisterPanel(Group::Adjustment, 9, panel);
         Connect();
         QCOMPARE(list->currentText(), QString("9"));
     }
@@ -633,10 +637,11 @@ private slots:
         Adjust().ReportErrorCode(0x7000);
         QCOMPARE(Adjust().focusWidget(), field);
         QCOMPARE(MemoText(), QString("VSD2' Color value is wrong."));
-        // A field that no panel has yet: the message alone.
+        // The PW sensor panel's field when it is there; without it, the message alone.
         PwSensorErrorDetail = 1;
         Adjust().ReportErrorCode(0xF010);
-        QCOMPARE(Adjust().focusWidget(), field);
+        QWidget* pwField = Adjust().findChild<QLineEdit*>("PWSensorHMXUEdit");
+        QCOMPARE(Adjust().focusWidget(), pwField ? pwField : field);
         QCOMPARE(MemoText(), QString("A range of input value is -8 to 24."));
     }
 
