@@ -425,6 +425,23 @@ private slots:
     }
 #endif
 
+    // SVC_PANEL_SHOTS=folder: a picture of the window with each of the four panels.
+    void panelPictures() {
+        const QByteArray folder = qgetenv("SVC_PANEL_SHOTS");
+        if (folder.isEmpty()) QSKIP("set SVC_PANEL_SHOTS to a folder to get the pictures");
+        twin::RunGui(StoredValues(), [&](ui::TFormAdjust& w) {
+            const std::pair<int, const char*> items[] = {
+                {kPw, "pw"}, {kPixelShift, "pixel-shift"}, {kFirstDot, "first-dot"}, {kCutPosition, "cut"}};
+            for (auto [item, name] : items) {
+                twin::Pick(w, Group::Adjustment, item);
+                if (item == kFirstDot) twin::Click(w, "LandMarginCheckBtn");
+                if (item == kPw) twin::Click(w, "PWSensorCheckBtn");
+                w.DisableTimerTimer();
+                QVERIFY(w.grab().save(QString("%1/%2.png").arg(QString::fromLocal8Bit(folder), name)));
+            }
+        });
+    }
+
     void cutPositionListIsBackOnNineWhenShown() {
         const twin::Setup setup;
         twin::RunGui(setup, [](ui::TFormAdjust& w) {

@@ -142,6 +142,8 @@ Run RunGui(const Setup& setup, const std::function<void(ui::TFormAdjust&)>& driv
 
 void Pick(ui::TFormAdjust& window, Group group, int item) {
     window.DisableTimerTimer();
+    // As a click does: the item becomes the selected one, then the group's handler runs.
+    window.RadioGroupOf(group)->SetItemIndex(item);
     window.RadioGroupOf(group)->Click(item);
 }
 
