@@ -13,12 +13,12 @@ namespace {
 constexpr int kShiftNotANumber = 10;  // outside the range: refused
 
 const std::array<TPColorShiftAdjust::Line, 6> kLines{{
-    {'A', "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1, "ColorShiftAPnl"},
-    {'B', "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2, "ColorShiftBPnl"},
-    {'C', "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3, "ColorShiftCPnl"},
-    {'D', "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4, "ColorShiftDPnl"},
-    {'E', "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5, "ColorShiftEPnl"},
-    {'F', "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6, "ColorShiftFPnl"},
+    {'A', "A line", "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1, "ColorShiftAPnl"},
+    {'B', "B line", "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2, "ColorShiftBPnl"},
+    {'C', "C line", "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3, "ColorShiftCPnl"},
+    {'D', "D line", "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4, "ColorShiftDPnl"},
+    {'E', "E line", "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5, "ColorShiftEPnl"},
+    {'F', "F line", "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6, "ColorShiftFPnl"},
 }};
 
 }  // namespace

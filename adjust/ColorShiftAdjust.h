@@ -19,6 +19,7 @@ public:
 
     struct Line {
         char letter;           // 'A'
+        const char* label;     // "A line"
         const char* checkBox;  // "ColorShiftAInputCheckBox"
         const char* edit;      // "ColorShiftAInputEdit"
         eep::Address address;

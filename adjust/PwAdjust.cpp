@@ -54,10 +54,9 @@ Result WhenReady(const std::function<Result()>& send) {
         if (Result r = ReadStatus(); r != rc::Ok) return r;
         if (Status().PrinterState() == state::Error) {
             if (Status().PrinterError() != kPaperOutError) return rc::PrinterError;
-            host().MessageBox(BoxOwner::MainWindow,
-                              "Paper not loaded correctly.\nReload the paper and press the Paper button on the "
-                              "printer.\nThen click the [OK] button on the screen.",
-                              "Error", BoxIcon::Error, BoxButtons::Ok);
+            // clang-format off
+            host().MessageBox(BoxOwner::MainWindow, "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\nThen click the [OK] button on the screen.", "Error", BoxIcon::Error, BoxButtons::Ok);
+            // clang-format on
         }
         host().Sleep(500);
     }
@@ -87,6 +86,8 @@ std::string PwBottomScale() {
     return std::string(" 16        12       8        4         0        -4       -8       -12      -16\r") + '\0';
 }
 
+// The value right-aligned in five characters, blanks, the value again at the
+// end, CR: "   -8", 70 blanks, "-8"; "    0", 71 blanks, "0"; "   24", 70 blanks, "24".
 std::string PwRowLabel(int value) {
     char field[16];
     std::snprintf(field, sizeof field, "%5d", value);

@@ -133,7 +133,7 @@ public:
             auto* arrows = new UpDown(edit, TPColorShiftAdjust::kLow, TPColorShiftAdjust::kHigh, input);
             arrows->setObjectName(QString("ColorShift%1InputUpDown").arg(line.letter));
             arrows->setGeometry(x + 33, y, 16, 21);
-            auto* box = new QCheckBox(QString("%1 line").arg(line.letter), input);
+            auto* box = new QCheckBox(line.label, input);
             box->setObjectName(line.checkBox);
             box->setGeometry(x + 56, y, 70, 21);
             connect(edit, &QLineEdit::textChanged, this,
@@ -246,10 +246,9 @@ public:
                 [this] { CutPosAdjustPrintBtnClick(F()); });
 
         QGroupBox* input = GroupBox(this, "Input", 8, 160, 397, 130);
-        Text(input,
-             "Select an adjustment value from list-box and click the [Input] button. Then the value is written in "
-             "EEPROM.",
-             10, 18, 377, 48);
+        // clang-format off
+        Text(input, "Select an adjustment value from list-box and click the [Input] button. Then the value is written in EEPROM.", 10, 18, 377, 48);
+        // clang-format on
         auto* list = new QComboBox(input);
         list->setObjectName(cutpos::kList);
         list->setEditable(false);
