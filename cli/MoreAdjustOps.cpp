@@ -29,7 +29,9 @@ std::string PutPwValues(CliFrame& frame, const Arguments& args) {
     for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame.SetChecked(e.checkBox, false);
     for (const auto& [edge, value] : values) {
         const TPPWAdjust::Edge& e = *TPPWAdjust::FindEdge(edge);
-        frame.SetText(e.edit, value.substr(0, 3));  // the field takes three characters
+        // The whole text goes in (the window's field stops at three
+        // characters; cutting it here would turn -100 into -10).
+        frame.SetText(e.edit, value);
         PWAdjust().EditChange(frame, e);
     }
     return {};
@@ -45,7 +47,7 @@ std::string PutPixelShiftValues(CliFrame& frame, const Arguments& args) {
     for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame.SetChecked(l.checkBox, false);
     for (const auto& [line, value] : values) {
         const TPColorShiftAdjust::Line& l = *TPColorShiftAdjust::FindLine(line);
-        frame.SetText(l.edit, value.substr(0, 2));  // the field takes two characters
+        frame.SetText(l.edit, value);  // whole, as above
         ColorShiftAdjust().EditChange(frame, l);
     }
     return {};

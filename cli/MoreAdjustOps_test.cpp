@@ -74,6 +74,12 @@ TEST_F(MoreAdjustOps, PwInputOutOfRangeIsRefusedWithThePanelsMessage) {
     EXPECT_NE(Err().find("error: A range of input value is -8 to 24."), std::string::npos) << Err();
 }
 
+TEST_F(MoreAdjustOps, PwInputLongerThanTheFieldIsRefusedNotCut) {
+    EXPECT_EQ(Run({"pw-input", "Top=-100"}), kExitFailed);
+    EXPECT_NE(Err().find("error: A range of input value is -16 to 16."), std::string::npos) << Err();
+    EXPECT_TRUE(Fake().EepromWrites().empty());
+}
+
 TEST_F(MoreAdjustOps, PwReadPrintsTheFourValues) {
     Fake().Eeprom()[0x5D] = 0xF0;
     ASSERT_EQ(Run({"pw-read"}), kExitOk);
