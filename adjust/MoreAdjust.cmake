@@ -9,8 +9,9 @@ target_compile_definitions(svc_more_adjust_test PRIVATE
 add_dependencies(svc_more_adjust_test print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
 
 # The prints on the virtual printer's engine (its test machine, without the
-# engine's channel sink: the prints are composed against the fake). The engine's folder comes later in the build, so the test is added
-# once every folder has been read.
+# engine's channel sink: the prints are composed against the fake). The
+# engine's folder comes later in the build, so the test is added once every
+# folder has been read.
 function(svc_more_adjust_pages_test source dataDir)
   if(NOT TARGET vprinter_engine_testing)
     return()
