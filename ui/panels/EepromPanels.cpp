@@ -397,8 +397,8 @@ EepromPanel* EepromViewerPanel() {
     }
     // "Low" stacked down the right end of the heading row, "High" under the heading column.
     const int right = 6 + kCell * kSize + 6;
-    for (int i = 0; i < 3; ++i)
-        b.Label(QString("Low").mid(i, 1), right, 54 + i * 12, 10, 12)->setFont(QFont("Arial", 8, QFont::Bold));
+    const char* low[] = {"L", "o", "w"};
+    for (int i = 0; i < 3; ++i) b.Label(low[i], right, 54 + i * 12, 10, 12)->setFont(QFont("Arial", 8, QFont::Bold));
     b.Label("High", 6, 56 + kRow * kSize + 2, 40, 14)->setFont(QFont("Arial", 8, QFont::Bold));
 
     QObject::connect(begin, &QLineEdit::returnPressed, readOk, &QPushButton::click);
