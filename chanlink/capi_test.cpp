@@ -1,9 +1,16 @@
 // The exported C functions on ports opened through the port switch.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 #include "chanlink/Capture.h"
 #include "chanlink/testing/Loopback.h"
@@ -103,6 +110,66 @@ TEST_F(ChannelFunctions, CaptureRecordsTheConversation) {
     while (reader.Next(rec)) ++records;
     EXPECT_EQ(reader.Error(), "");
     EXPECT_GE(records, 10);  // at least this negotiation, both ways
+}
+
+// A printer on a real socket that answers nothing and floods empty DATA
+// frames from the moment the host connects, for 8 s at most.
+class FloodingPrinter {
+public:
+    explicit FloodingPrinter(const std::string& path) {
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 1) != 0)
+            std::abort();
+        thread_ = std::thread([this] {
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0) return;
+            std::vector<std::uint8_t> batch(3 * 512, 0);  // 512 empty DATA frames: 01 00 00
+            for (std::size_t i = 0; i < batch.size(); i += 3) batch[i] = 0x01;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+            while (!stop_ && std::chrono::steady_clock::now() < end)
+                if (::send(fd, batch.data(), batch.size(), MSG_NOSIGNAL) < 0) break;
+            ::close(fd);
+        });
+    }
+    ~FloodingPrinter() {
+        stop_ = true;
+        ::shutdown(listener_, SHUT_RDWR);  // an accept still waiting returns
+        thread_.join();
+        ::close(listener_);
+    }
+
+private:
+    int listener_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST(ChannelOverASocket, NegotiationEndsAtTheReadDeadlineWhileThePrinterFloods) {
+    const auto dir = std::filesystem::temp_directory_path() / ("chanlink_flood_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string socketPath = (dir / "printer.sock").string();
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    ::setenv("SVCADJUST_PORTMAP", ("LPT1=unix:" + socketPath).c_str(), 1);
+    hb::SetTransportFactory({});  // the port map's own socket port
+    {
+        FloodingPrinter printer(socketPath);
+        ASSERT_EQ(PortOpenByOsSw(1028), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(D4Negotiation(), 0x2000);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(GetD4ErrorCode(), 4);  // no answer within the read deadline
+        // The deadline is 2 s; frames that bring nothing used to hold it for
+        // as long as they came.
+        EXPECT_LT(took, std::chrono::milliseconds(5000));
+        PortCloseByOsSw();
+    }
+    ::unsetenv("SVCADJUST_PORTMAP");
+    ::unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
