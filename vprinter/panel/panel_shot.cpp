@@ -63,14 +63,18 @@ int main(int argc, char** argv) {
     }
     vp::panel::PanelWindow panel;
     panel.Start(QString::fromStdString(printer.ControlPath()), 100);
-    panel.Connection().Send(QStringLiteral("ink light magenta 7"));
-    panel.Connection().Send(QStringLiteral("fault paperout"));
     panel.resize(panel.sizeHint());
     panel.show();
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 20000 && !(panel.Fields().value(QStringLiteral("page_serial")) == QLatin1String("1") &&
                                         panel.findChild<QLabel*>(QStringLiteral("pageLbl"))->text().startsWith(QLatin1String("Page 1"))))
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Then a low cartridge and the paper run out, as a technician might find it.
+    panel.Connection().Send(QStringLiteral("ink light magenta 7"));
+    panel.Connection().Send(QStringLiteral("fault paperout"));
+    timer.restart();
+    while (timer.elapsed() < 5000 && panel.Fields().value(QStringLiteral("engine_fault")) != QLatin1String("6"))
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 50);
     if (!panel.grab().save(QString::fromLocal8Bit(argv[1]))) {
