@@ -156,10 +156,8 @@ QWidget* PanelWindow::BuildPrinterBox() {
     powerBtn_ = new QPushButton(QStringLiteral("Power"));
     powerBtn_->setObjectName(QStringLiteral("powerBtn"));
     powerBtn_->setToolTip(QStringLiteral("Switch the printer on or off"));
-    connect(powerBtn_, &QPushButton::clicked, this, [this] {
-        const bool on = Get(fields_, "power") == QLatin1String("on");
-        connection_->Send(on ? QStringLiteral("power off") : QStringLiteral("power on"));
-    });
+    // As a person presses it: switched off, the printer shuts down first.
+    connect(powerBtn_, &QPushButton::clicked, this, [this] { connection_->Send(QStringLiteral("power button")); });
     powerLed_ = new QLabel;
     powerLed_->setObjectName(QStringLiteral("powerLed"));
     powerLed_->setToolTip(QStringLiteral("Power light: on, blinking while it works"));

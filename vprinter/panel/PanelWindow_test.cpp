@@ -102,7 +102,9 @@ private slots:
     }
 
     void PowerAndABoardReplacementShowInTheEeprom() {
+        panel_->Connection().Send(QStringLiteral("speedup 10"));  // a 0.3 s shutdown
         Click("powerBtn");
+        QTRY_COMPARE(Text("stateLbl"), QStringLiteral("Busy"));
         QTRY_COMPARE(Text("stateLbl"), QStringLiteral("Off"));
         QVERIFY(!Find<QLabel>("powerLed")->property("lit").toBool());
         panel_->Connection().Send(QStringLiteral("board replace"));
@@ -113,7 +115,7 @@ private slots:
         QCOMPARE(Text("counter_waste"), QStringLiteral("0"));
         Click("powerBtn");
         QTRY_COMPARE(Text("stateLbl"), QStringLiteral("Ready"));
-        QVERIFY(Find<QLabel>("answerLbl")->text().contains(QStringLiteral("power on")));
+        QVERIFY(Find<QLabel>("answerLbl")->text().contains(QStringLiteral("power button: on")));
     }
 
     void AnErrorAnswerShowsInTheStatusBar() {
