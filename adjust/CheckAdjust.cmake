@@ -1,0 +1,17 @@
+# Tests and benchmark of the check-pattern prints, head angular, Bi-D and PF adjustment.
+foreach(test CheckPattern_test BidPf_test)
+  svc_add_test(NAME svc_adjust_${test} SOURCES ${test}.cpp LIBS svc_adjust svc_fake_outside)
+  target_compile_definitions(svc_adjust_${test} PRIVATE SVC_ADJUST_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/golden")
+endforeach()
+
+# The generated clip.prn is a complete job of its own.
+if(SVC_BUILD_GUI AND "vprinter" IN_LIST svc_dirs)
+  svc_add_test(NAME svc_adjust_ClipFile_test SOURCES ClipFile_test.cpp LIBS svc_link vprinter_engine)
+  target_compile_definitions(svc_adjust_ClipFile_test PRIVATE SVC_CLIP_FILE="${SVC_DATA_OUTPUT_DIR}/clip.prn")
+  add_dependencies(svc_adjust_ClipFile_test print_file_make_clip_prn)
+endif()
+
+if(SVC_BUILD_BENCHMARKS)
+  add_executable(svc_adjust_bench CheckAdjust_bench.cpp)
+  target_link_libraries(svc_adjust_bench PRIVATE svc_adjust svc_fake_outside benchmark::benchmark)
+endif()
