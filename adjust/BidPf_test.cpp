@@ -203,6 +203,44 @@ TEST_F(AdjustTest, BidFailureOfTheFirstTrialValueNeedsNoRestore) {
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 
+TEST_F(AdjustTest, ATrialValueRefusedAsBusyGoesAgainOnceThePrinterTakesIt) {
+    // A block refused as busy goes again (the job stream's own retry); a
+    // factory command refused as busy likewise: it is sent again after a pause.
+    int factory = 0;
+    fk::Fake().OnCall([&](const fk::Call& c) {
+        if (c.fn == fk::Fn::SendDataChannel && c.result == 1 && IsFactory(c.bytes) && ++factory == 2)
+            fk::Fake().RefuseSends(2);
+    });
+    CheckPrintBoxes({true, false, false, false});
+    Bid().BidPrintOKBtnClick(frame);
+    fk::Fake().OnCall(nullptr);
+    EXPECT_EQ(frame.Memo(), "The Bi-D pattern print has completed.");
+    const auto sends = fk::Fake().Sends();
+    const std::size_t at = static_cast<std::size_t>(
+        std::find(sends.begin(), sends.end(), SetBid(0, 1, -7)) - sends.begin());
+    ASSERT_LT(at + 3, sends.size());
+    // The data after the trial values is what was refused twice, then taken.
+    EXPECT_EQ(sends[at + 1], sends[at + 2]);
+    EXPECT_EQ(sends[at + 2], sends[at + 3]);
+    EXPECT_EQ(host.Sleeps(), (std::vector<int>{500, 500}));
+
+    SetUp();
+    fk::ScriptedHost quiet;
+    ValueFrame f;
+    factory = 0;
+    fk::Fake().OnCall([&](const fk::Call& c) {
+        if (c.fn == fk::Fn::SendDataChannel && IsFactory(c.bytes) && ++factory == 1) fk::Fake().RefuseSends(1);
+    });
+    for (std::size_t i = 0; i < 4; ++i) f.SetChecked(BidPrintCheckBox(kBidSettings[i]), i == 0);
+    Bid().BidPrintOKBtnClick(f);
+    fk::Fake().OnCall(nullptr);
+    const auto f2 = FactorySends();
+    ASSERT_GE(f2.size(), 3u);
+    EXPECT_EQ(f2[1], SetBid(0, 1, -7));  // refused as busy
+    EXPECT_EQ(f2[2], SetBid(0, 1, -7));  // and sent again
+    EXPECT_EQ(f.Memo(), "The Bi-D pattern print has completed.");
+}
+
 // ---- Bi-D input page ----
 
 TEST_F(AdjustTest, BidReadFillsTheFieldsAndSelectsNothing) {

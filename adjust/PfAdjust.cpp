@@ -1,5 +1,6 @@
 #include "adjust/PfAdjust.h"
 
+#include "adjust/FactoryInJob.h"
 #include "adjust/PatternJob.h"
 #include "adjust/VexCheckPattern.h"
 #include "eeprom/VexEeprom.h"
@@ -23,8 +24,8 @@ Result PfPattern(TPRaster& s) {
     pattern::Job j(s);
     j.Label("         PF Adjust\r").Flush();
     for (int v = kLowest; v <= kHighest && j.Ok(); ++v) {
-        j.Step(Factory().SetPFValue(static_cast<std::int8_t>(v)));
-        if (j.Ok()) j.Step(Factory().ApplySettings());
+        j.Step(SendFactoryInJob([v] { return Factory().SetPFValue(static_cast<std::int8_t>(v)); }));
+        if (j.Ok()) j.Step(SendFactoryInJob([] { return Factory().ApplySettings(); }));
         if (j.Ok()) j.Step(PfTestBlocks(s));
         j.Initialize().Bytes("               ").Bytes(PfValueText(v)).Byte(0x0D).Initialize().Flush();
     }

@@ -1,5 +1,6 @@
 #include "adjust/VexBid.h"
 
+#include "adjust/FactoryInJob.h"
 #include "adjust/PatternJob.h"
 #include "eeprom/VexEeprom.h"
 #include "link/ErrorDetails.h"
@@ -89,10 +90,10 @@ Result TPBid::BidPattern(TPRaster& s, std::uint8_t dotKind, int black, int color
         const int c = color + offset;
         j.Flush();  // everything so far is printed before the value changes
         if (!j.Ok()) break;
-        j.Step(Factory().SetBidValue(kBlackGroup, dotKind, b));
+        j.Step(SendFactoryInJob([&] { return Factory().SetBidValue(kBlackGroup, dotKind, b); }));
         if (!j.Ok()) break;
         trialSent = true;
-        j.Step(Factory().SetBidValue(kColorGroup, dotKind, c));
+        j.Step(SendFactoryInJob([&] { return Factory().SetBidValue(kColorGroup, dotKind, c); }));
         j.Label("            data = ").Bytes(BidValueField(b));
         j.Bytes("            ").Byte(0x00);
         j.Label("            data = ").Bytes(BidValueField(c)).LineFeeds(1);
@@ -114,8 +115,8 @@ Result TPBid::BidPattern(TPRaster& s, std::uint8_t dotKind, int black, int color
         j.Unit(10).VMove(195).Initialize().Flush();
     }
     j.LineFeeds(1).Flush();
-    if (j.Ok()) j.Step(Factory().SetBidValue(kBlackGroup, dotKind, black));
-    if (j.Ok()) j.Step(Factory().SetBidValue(kColorGroup, dotKind, color));
+    if (j.Ok()) j.Step(SendFactoryInJob([&] { return Factory().SetBidValue(kBlackGroup, dotKind, black); }));
+    if (j.Ok()) j.Step(SendFactoryInJob([&] { return Factory().SetBidValue(kColorGroup, dotKind, color); }));
     if (!j.Ok() && trialSent) {
         // The printer must not be left at a trial value: the stored values
         // are set once more, whatever the channel says, and the first failure
