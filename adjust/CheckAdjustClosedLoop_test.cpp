@@ -48,10 +48,28 @@ struct Bench {
     std::uint8_t stored = 0;
 };
 
+// With SVC_CLOSED_LOOP_PAGES=DIR the printed part of each page is kept as
+// DIR/<first operation>-<n>.png, to be looked at.
+void KeepPages(const Bench& bench, const std::string& name) {
+    const char* dir = std::getenv("SVC_CLOSED_LOOP_PAGES");
+    if (!dir) return;
+    for (std::size_t i = 0; i < bench.pages.size(); ++i) {
+        const vp::Image& page = bench.pages[i];
+        const auto last = LastInkedRow(page, WholePage(page), AnyInk());
+        const int bottom = std::min(page.height, last.value_or(page.height) + 20);
+        const auto columns = ColumnSpans(page, {0, 0, page.width, bottom}, AnyInk());
+        const int right = columns.empty() ? page.width : std::min(page.width, columns.back().end + 20);
+        const Box printed{0, 0, right, bottom};
+        WriteCrop(page, printed, 1, std::string(dir) + "/" + name + "-" + std::to_string(i + 1) + ".png", nullptr);
+    }
+}
+
 void RunOps(Bench& bench, const std::vector<std::string>& ops) {
     bench.pages.clear();
     const svc::twin::Run r = RunCli(bench.Setup(), ops);
     ASSERT_EQ(r.status, 0) << r.memo;
+    static int run = 0;
+    KeepPages(bench, std::to_string(++run) + "-" + ops.back());
 }
 
 // ---- Bi-D ----
