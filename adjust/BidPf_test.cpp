@@ -124,8 +124,8 @@ TEST_F(AdjustTest, BidVsd4AloneUsesFourPassesOneBitAndTheExtendedUnit) {
     // Black blocks in 1 bit per pixel, 720 bytes x 96 lines; ticks 0x40.
     EXPECT_EQ(Count(all, {0x1B, 0x69, 0x00, 0x01, 0x01, 0xD0, 0x02, 0x60, 0x00}), 3u * 4u * 2u);
     EXPECT_EQ(Count(all, {0x00, 0x40, 0xF8, 0x00}), 3u * 4u * 4u * 48u * 24u);
-    EXPECT_FALSE(std::any_of(FactorySends().begin(), FactorySends().end(),
-                             [](const Bytes& b) { return b[10] != 3; }));
+    const auto factory = FactorySends();
+    EXPECT_FALSE(std::any_of(factory.begin(), factory.end(), [](const Bytes& b) { return b[10] != 3; }));
 }
 
 TEST_F(AdjustTest, BidTrialsAreNotLimitedToTheInputRange) {
