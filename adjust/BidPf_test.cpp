@@ -339,7 +339,9 @@ TEST_F(AdjustTest, PfPrintMatchesItsGoldenWithEachCandidateSetBeforeItsBlock) {
     // Every factory command finds the job stream empty: it follows a flush.
     const auto sends = fk::Fake().Sends();
     for (std::size_t i = 1; i < sends.size(); ++i)
-        if (sends[i] == SetPf(0)) EXPECT_TRUE(sends[i - 1].size() < 1000u && !IsFactory(sends[i - 1]));
+        if (sends[i] == SetPf(0)) {
+            EXPECT_TRUE(sends[i - 1].size() < 1000u && !IsFactory(sends[i - 1]));
+        }
 }
 
 TEST_F(AdjustTest, PfInputTestsTheNumberNotItsLowByte) {
