@@ -4,6 +4,7 @@
 #include "adjust/CheckAdjustTesting.h"
 #include "adjust/HeadAngularAdjust.h"
 #include "adjust/VexCheckPattern.h"
+#include "eeprom/VexHeadId.h"
 #include "link/ErrorDetails.h"
 #include "link/VexRaster.h"
 #include "service/ValueFrame.h"
@@ -69,18 +70,6 @@ TEST(CheckPatternFields, ZeroPaddedFieldsAndDestinations) {
     EXPECT_EQ(DestinationName(2), "TRN/VLK");
     EXPECT_EQ(DestinationName(3), "unknown");
     EXPECT_EQ(DestinationName(255), "unknown");
-}
-
-TEST(CheckPatternFields, HeadIdTextComesBackWithItsCheckCharacter) {
-    std::string text;
-    ASSERT_TRUE(HeadIdTextFromBytes(svc::testing::PackHeadId(svc::testing::kHeadIdText), text));
-    EXPECT_EQ(text, svc::testing::kHeadIdText);
-    auto bad = svc::testing::PackHeadId(svc::testing::kHeadIdText);
-    bad[0] = 0xC0;
-    EXPECT_FALSE(HeadIdTextFromBytes(bad, text));
-    bad = svc::testing::PackHeadId(svc::testing::kHeadIdText);
-    bad[5] = 0x48;  // a character code past the set
-    EXPECT_FALSE(HeadIdTextFromBytes(bad, text));
 }
 
 // ---- A3+ sheet ----
@@ -251,7 +240,9 @@ TEST_F(A4PrintTest, PfCheckPatternShape) {
 // ---- head check, nozzle check ----
 
 TEST_F(CheckPatternTest, HeadCheckPrintMatchesItsGoldenAndMoves410TwiceAtTheEnd) {
-    CheckPattern().HeadCheckPrintBtnClick(frame);
+    // The head ID feature's Print button runs the print handed to it.
+    TPCheckPattern::HandHeadCheckPrintToHeadId();
+    HeadID().HeadCheckPrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The head angular pattern print has completed.");
     svc::testing::ExpectGolden("head_check_print", Transcript(fk::Fake().Calls()));
 

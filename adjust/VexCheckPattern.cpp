@@ -2,8 +2,9 @@
 
 #include "adjust/PatternJob.h"
 #include "eeprom/VexEeprom.h"
+#include "eeprom/VexHeadId.h"
+#include "eeprom/VexUsbId.h"
 #include "link/DataFiles.h"
-#include "link/ErrorDetails.h"
 #include "link/VexRemoteComm.h"
 #include "link/VexStatusControl.h"
 
@@ -18,67 +19,7 @@ namespace {
 
 constexpr std::uint8_t kFull = 0xFF;
 
-// ---- head ID and USB ID as the sheet prints them ----
-
-constexpr char kHeadIdCharacters[] = "ABCDEFGHJKLMNPQRSTUVWXYZ0123456789%*+-$:";  // codes 32..71
-constexpr char kCheckCharacters[] = "ABCDEFGHJKLMNPQRSTUVWXYZ0123456789%*+";      // values 1..37
-constexpr int kHeadIdBytes = 21;
-
-char HexDigitChar(int v) { return "0123456789ABCDEF"[v & 0x0F]; }
-
 }  // namespace
-
-bool HeadIdTextFromBytes(const std::array<std::uint8_t, 21>& b, std::string& text) {
-    // Byte offsets from 0x82: b1..b4, P1, c10..c15, P2, c17..c22, c16, d23, d1.
-    const int bOffsets[4] = {0, 1, 2, 3};
-    const int cOffsets[13] = {5, 6, 7, 8, 9, 10, 18, 12, 13, 14, 15, 16, 17};  // c10 .. c22
-    for (int o : bOffsets)
-        if (b[o] > 0xBF) return false;
-    for (int o : cOffsets)
-        if (b[o] < 32 || b[o] > 71) return false;
-    if (b[19] > 2 || b[20] > 3) return false;
-
-    std::string t;
-    t += static_cast<char>('0' + b[20]);
-    for (int o : bOffsets) {
-        t += HexDigitChar(b[o] >> 4);
-        t += HexDigitChar(b[o]);
-    }
-    for (int o : cOffsets) t += kHeadIdCharacters[b[o] - 32];
-    t += static_cast<char>('0' + b[19]);
-    t += '1';
-    int sum = b[20] * 1 + b[0] * 2 + b[1] * 3 + b[2] * 4 + b[3] * 5;
-    for (int i = 0; i < 13; ++i) sum += b[cOffsets[i]] * (6 + i);
-    sum += b[19] * 19 + 1 * 20;
-    t += kCheckCharacters[37 - sum % 37 - 1];
-    text = t;
-    return true;
-}
-
-Result ReadHeadIdText(std::string& text) {
-    std::array<std::uint8_t, kHeadIdBytes> bytes{};
-    if (Result r = EepromReadBytes(eep::HeadId, bytes); r != rc::Ok) return r;
-    if (!HeadIdTextFromBytes(bytes, text)) {
-        HeadIdErrorDetail = 1;
-        return rc::HeadId;
-    }
-    return rc::Ok;
-}
-
-Result ReadUsbIdText(std::string& text) {
-    std::string t;
-    for (int i = 0; i < eep::UsbSerialLength + eep::UsbTimeStampLength; ++i) {
-        std::uint8_t b = 0;
-        if (Result r = EepromRead(static_cast<eep::Address>(eep::UsbId + i), b); r != rc::Ok) return r;
-        if (!((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z'))) {
-            UsbIdErrorDetail = 16;
-            return rc::UsbId;
-        }
-        t += static_cast<char>(b);
-    }
-    text = t;
-    return rc::Ok;
-}
 
 std::string WasteInkField(std::uint16_t counter) {
     std::string field = std::to_string(counter);
@@ -399,8 +340,8 @@ Result TPCheckPattern::UnidirectionalPattern(TPRaster& s) {
 
 Result TPCheckPattern::ReadA3PSheetData(A3PSheetData& d) {
     if (Result r = EepromReadU16(eep::WasteInkCounter, d.wasteInk); r != rc::Ok) return r;
-    if (Result r = ReadHeadIdText(d.headId); r != rc::Ok) return r;
-    if (Result r = ReadUsbIdText(d.usbId); r != rc::Ok) return r;
+    if (Result r = HeadID().Read(d.headId); r != rc::Ok) return r;
+    if (Result r = UsbId().Read(d.usbId); r != rc::Ok) return r;
     if (Result r = EepromRead(eep::MarketDestination, d.destination); r != rc::Ok) return r;
     if (Result r = EepromRead(eep::PfMeasurementEs3, d.pfEs3); r != rc::Ok) return r;
     return EepromRead(eep::PfMeasurementEs5, d.pfEs5);
@@ -483,8 +424,8 @@ void TPCheckPattern::A4PrintBtnClick(FeatureFrame& frame) {
              "The A4 check pattern print has completed.");
 }
 
-void TPCheckPattern::HeadCheckPrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return HeadCheckPrint(JobStream()); }, "The head angular pattern print has completed.");
+void TPCheckPattern::HandHeadCheckPrintToHeadId() {
+    HeadID().SetHeadCheckPattern([] { return HeadCheckPrint(JobStream()); });
 }
 
 void TPCheckPattern::NozzleCheckPatternPrintBtnClick(FeatureFrame& frame) {

@@ -7,7 +7,6 @@
 #include "link/FeatureFrame.h"
 #include "link/VexRaster.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -30,15 +29,6 @@ std::string WasteInkField(std::uint16_t counter);
 std::string ZeroPaddedField(int value);
 // Seven bytes: "World  ", "Japan  ", "TRN/VLK" or "unknown".
 std::string DestinationName(std::uint8_t code);
-
-// The head ID as text from its 21 EEPROM bytes (0x82..0x96); false when a
-// byte is out of its range (then the text is not touched).
-bool HeadIdTextFromBytes(const std::array<std::uint8_t, 21>& bytes, std::string& text);
-// Reads and checks the head ID: 0x5000 with detail 1 for bytes out of range.
-Result ReadHeadIdText(std::string& text);
-// Reads the 18-character USB ID, each byte checked at once: 0x8000 with detail 16
-// for a byte that is not a digit or a capital letter.
-Result ReadUsbIdText(std::string& text);
 
 // The two cyan block pairs of one PF test (a dotted band under an empty one,
 // then a dotted band of its own), shared by the A4 print and the PF pattern.
@@ -73,8 +63,10 @@ public:
     // ---- button handlers ----
     void A3PCheckPrintBtnClick(FeatureFrame& frame);
     void A4PrintBtnClick(FeatureFrame& frame);
-    void HeadCheckPrintBtnClick(FeatureFrame& frame);
     void NozzleCheckPatternPrintBtnClick(FeatureFrame& frame);
+    // The head check print page belongs to the head ID feature: this hands it
+    // the print (on the program-wide stream). Called once at start-up.
+    static void HandHeadCheckPrintToHeadId();
 };
 
 // The program-wide check-pattern object.

@@ -15,7 +15,6 @@ namespace svc::cli {
 namespace {
 
 // Radio items of the main window's groups.
-constexpr int kHeadIdItem = 1;
 constexpr int kHeadAngularItem = 4;
 constexpr int kPfItem = 5;
 constexpr int kBidItem = 7;
@@ -100,6 +99,8 @@ Operation Button(std::string name, std::string help, Group group, int item, std:
 }  // namespace
 
 OperationList CheckAdjustOperations() {
+    // head-check-print is the head ID feature's operation; the print it runs is ours.
+    TPCheckPattern::HandHeadCheckPrintToHeadId();
     OperationList ops;
     const auto pfChosen = [](CliFrame& frame) { PFAdjustChosen(frame); };
 
@@ -111,9 +112,6 @@ OperationList CheckAdjustOperations() {
     ops.push_back(Button("nozzle-check-print", "the printer's own nozzle check pattern", Group::CheckPattern,
                          kNozzleCheckItem,
                          [](FeatureFrame& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); }));
-    ops.push_back(Button("head-check-print", "the head check pattern (horizontal alignment, nozzle gap, Uni-D)",
-                         Group::Adjustment, kHeadIdItem,
-                         [](FeatureFrame& f) { CheckPattern().HeadCheckPrintBtnClick(f); }));
     ops.push_back(Button("head-angular-print", "the head angular pattern", Group::Adjustment, kHeadAngularItem,
                          [](FeatureFrame& f) { HeadAngularPrintBtnClick(f); }));
     ops.push_back(Button("head-angular-adjust",

@@ -95,24 +95,6 @@ public:
     }
 };
 
-class HeadCheckPrintPanel : public Panel {
-public:
-    HeadCheckPrintPanel() : Panel("HeadCheckPrintPnl") {
-        Title(this, "Print the head check pattern ");
-        Text(this, "Click the [Print] button. The printer prints the head check pattern .", QRect(20, 50, 380, 36));
-        Text(this, "Use Photo Quality Inkjet Paper(A4 Size or Letter Size)", QRect(20, 92, 380, 18));
-        auto* print = Button(this, "HeadCheckPrintBtn", "Print", QRect(60, 150, 90, 28));
-        print->setDefault(true);
-        OnClick(print, [](TFormAdjust& f) { CheckPattern().HeadCheckPrintBtnClick(f); });
-        OnClickWindow(Button(this, "HeadCheckPaperFeedBtn", "Paper feed", QRect(170, 150, 90, 28)),
-                      &TFormAdjust::HeadAngularPaperFeedBtnClick);
-        OnClick(Button(this, "HeadIDInputShowBtn", "Go to input page", QRect(280, 150, 110, 28)),
-                [](TFormAdjust& f) {
-                    if (f.HideAllPanels(0)) f.ShowPanel("HeadIDInputPnl");
-                });
-    }
-};
-
 class HeadAngularPanel : public Panel {
 public:
     HeadAngularPanel() : Panel(kHeadAngularPanel) {
@@ -232,7 +214,8 @@ void RegisterCheckAdjustPanels(TFormAdjust& window) {
     window.RegisterPanel(Group::Adjustment, kPfItem, new PfAdjustPanel);
     window.RegisterPanel(Group::Adjustment, kBidItem, new BidPrintPanel);
     window.AddPanel(new BidInputPanel);
-    window.AddPanel(new HeadCheckPrintPanel);
+    // The head check print page is the head ID feature's; the print is ours.
+    TPCheckPattern::HandHeadCheckPrintToHeadId();
 }
 
 }  // namespace svc::ui
