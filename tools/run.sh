@@ -6,6 +6,8 @@
 #   tools/run.sh                 a virtual Corvid Lumen 4100
 #   tools/run.sh --model 4200    a virtual Corvid Lumen 4200
 #   tools/run.sh --real          no virtual printer: the real ports (see hostbridge/README.md)
+#   tools/run.sh --cli OPS...    svcadjust-cli on LPT1 of the virtual printer instead of the
+#                                window (no display needed), e.g. --cli get-status printer-info
 set -euo pipefail
 SVC_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export SVC_ROOT
@@ -16,11 +18,13 @@ fail() { echo "error: $*" >&2; exit 1; }
 
 model=4100
 real=0
+cli=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --model) model=${2:?--model needs 4100 or 4200}; shift 2 ;;
     --real) real=1; shift ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --cli) cli=1; shift; break ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) fail "unknown option $1 (try --help)" ;;
   esac
 done
@@ -30,7 +34,7 @@ svc_ensure_packages || fail "the build tools could not be installed"
 svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo || fail "build failed"
 bin="$SVC_ROOT/build/release/bin"
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+if [ "$cli" = 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<MSG
 svcadjust is built ($bin/svcadjust), but there is no display to show its windows on.
 Run this command again from a desktop session (or over ssh -X), or use a virtual
@@ -40,6 +44,7 @@ MSG
 fi
 
 if [ "$real" = 1 ]; then
+  [ "$cli" = 1 ] && exec "$bin/svcadjust-cli" "$@"
   exec "$bin/svcadjust"
 fi
 
@@ -66,4 +71,9 @@ echo "  control it with: $bin/vprinter --control $sock.ctl --send 'status'   (se
 
 ports=""
 for p in LPT1 LPT2 LPT3 ZQUSB1 ZQUSB2 ZQUSB3; do ports+="$p=unix:$sock;"; done
+echo "  from a terminal: SVCADJUST_PORTMAP='LPT1=unix:$sock' $bin/svcadjust-cli --model $model --port LPT1 get-status"
+if [ "$cli" = 1 ]; then
+  SVCADJUST_PORTMAP="$ports" "$bin/svcadjust-cli" --model "$model" --port LPT1 "$@"
+  exit $?
+fi
 SVCADJUST_PORTMAP="$ports" "$bin/svcadjust"

@@ -2,6 +2,8 @@
 // but clicks and keys made during a wait are dropped, never replayed after it.
 #include "ui/GuiHost.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +14,7 @@ class GuiHostTest : public QObject {
 private slots:
     void clicksDuringAWaitAreDroppedNotReplayed();
     void timersRunDuringAWait();
+    void boxesAreApplicationModalWhateverTheirOwner();
 };
 
 void GuiHostTest::clicksDuringAWaitAreDroppedNotReplayed() {
@@ -41,6 +44,25 @@ void GuiHostTest::timersRunDuringAWait() {
     QTimer::singleShot(10, [&] { fired = true; });
     host.Sleep(50);
     QVERIFY(fired);
+}
+
+void GuiHostTest::boxesAreApplicationModalWhateverTheirOwner() {
+    // A box shown by an operation must block every window, also while the main
+    // window's disable timer enables the window under it.
+    QWidget mainWindow;
+    mainWindow.show();
+    svc::ui::GuiHost host;
+    host.SetMainWindow(&mainWindow);
+    Qt::WindowModality seen = Qt::NonModal;
+    QTimer::singleShot(20, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            seen = box->windowModality();
+            box->close();
+        }
+    });
+    host.MessageBox(svc::BoxOwner::MainWindow, "Check the paper.", "Confirm", svc::BoxIcon::Information,
+                    svc::BoxButtons::Ok);
+    QCOMPARE(seen, Qt::ApplicationModal);
 }
 
 QTEST_MAIN(GuiHostTest)
