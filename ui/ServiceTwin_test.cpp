@@ -10,6 +10,7 @@
 #include "ui/VexFormAdjust.h"
 #include "ui/testing/Twin.h"
 #include "vprinter/Printer.h"
+#include "vprinter/Transcript.h"
 #include "vprinter/engine/PrintEngine.h"
 
 #include <QAbstractButton>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <memory>
 
 using namespace svc;
@@ -54,10 +56,12 @@ struct Outcome {
     bool locked = false;
     int exchangeSteps = 0;
     int pages = 0;
+    std::string transcript;  // the host's calls as the printer saw them
 };
 
 struct Rig {
     std::unique_ptr<TechnicianEngine> engine;
+    std::unique_ptr<vp::TranscriptRecorder> recorder;
     vp::Printer* printer = nullptr;
     Outcome outcome;
 };
@@ -68,6 +72,7 @@ twin::Setup WithMechanism(int model, const std::shared_ptr<Rig>& rig) {
     setup.prepare = [rig](vp::Printer& p) {
         rig->engine = std::make_unique<TechnicianEngine>(p);
         p.SetEngine(rig->engine.get());
+        rig->recorder = std::make_unique<vp::TranscriptRecorder>(p);
         rig->printer = &p;
     };
     setup.inspect = [rig](vp::Printer& p) {
@@ -78,6 +83,8 @@ twin::Setup WithMechanism(int model, const std::shared_ptr<Rig>& rig) {
         o.locked = rig->engine->Inner().Mech().CarriageLocked();
         o.exchangeSteps = rig->engine->Inner().Mech().ExchangeStepsDone();
         o.pages = rig->engine->Inner().PagesEjected();
+        o.transcript = rig->recorder->Text();
+        rig->recorder.reset();
         p.SetEngine(nullptr);
         rig->engine.reset();
         rig->printer = nullptr;
@@ -89,6 +96,17 @@ twin::Setup WithMechanism(int model, const std::shared_ptr<Rig>& rig) {
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The golden transcripts beside this file (SVC_UPDATE_GOLDEN=1 rewrites them).
+std::string GoldenDir() {
+    namespace fs = std::filesystem;
+    const fs::path self(__FILE__);  // may be relative to the build folder
+    if (self.is_absolute()) return (self.parent_path() / "golden").string();
+    for (fs::path dir = fs::read_symlink("/proc/self/exe").parent_path(); !dir.empty() && dir != dir.root_path();
+         dir = dir.parent_path())
+        if (fs::exists(dir / self)) return (fs::weakly_canonical(dir / self).parent_path() / "golden").string();
+    return "golden";
+}
 
 // Boxes go to the real window's message box (application-modal whatever its
 // owner); everything else to the twin's printer clock.
@@ -306,6 +324,25 @@ private slots:
             QVERIFY(Contains(cli.memo, "Don't disconnect AC cable.\n0\n"));
             // No channel shutdown after the exchange: the last packet is a status inquiry, not an exit.
             QVERIFY(!gui.packets.empty());
+        }
+    }
+
+    // The whole conversation of the long sequences, call by call.
+    void goldenTranscripts() {
+        struct Case {
+            int model;
+            std::vector<std::string> ops;
+            const char* golden;
+        };
+        for (const Case& c : {Case{1, {"doa"}, "service_doa_4100.txt"}, Case{2, {"doa"}, "service_doa_4200.txt"},
+                              Case{1, {"cr-dispersion", "main,mainshaft,subshaft"}, "service_cr_measurement.txt"},
+                              Case{1, {"head-cleaning"}, "service_head_cleaning.txt"},
+                              Case{2, {"pg-move", "main_left", "pg-print", "pg-finish"}, "service_pg.txt"}}) {
+            auto rig = std::make_shared<Rig>();
+            const twin::Run cli = twin::RunCli(WithMechanism(c.model, rig), c.ops);
+            QCOMPARE(cli.status, 0);
+            const std::string difference = vp::CompareWithGolden(GoldenDir(), c.golden, rig->outcome.transcript);
+            QVERIFY2(difference.empty(), difference.c_str());
         }
     }
 
