@@ -230,8 +230,9 @@ ExchangeSecondPanel::ExchangeSecondPanel() {
         const int top = 24 + static_cast<int>(i) * 90;
         QLabel* number = Label(steps, step.number, {10, top, 70, 20});
         number->setFont(QFont("Arial", 9, QFont::Bold));
-        Label(steps, step.action, {80, top, 307, 36});
-        Label(steps, step.result, {80, top + 40, 307, 20});
+        for (QLabel* text : {number, Label(steps, step.action, {80, top, 307, 36}),
+                             Label(steps, step.result, {80, top + 40, 307, 20})})
+            text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 }
 
