@@ -106,12 +106,12 @@ void PrintHelp(const char* argv0) {
 #ifdef VPRINTER_WITH_ENGINE
         << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
         << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --capture FILE         record every packet of the port socket, both directions,\n"
+        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
         << "  --dpi N                preview resolution (a divisor of 14400 up to 1440; default\n"
         << "                         180). Bi-D steps are 1/1440 inch: read Bi-D prints at 720+\n"
         << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
         << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
-        << "  --capture FILE         record every packet of the port socket, both directions,\n"
-        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
 #endif
 #ifdef VPRINTER_WITH_ENGINE
         << vp::Deviations::Help()

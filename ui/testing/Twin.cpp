@@ -20,7 +20,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 
 #include <cstdio>
 #include <filesystem>
@@ -148,11 +147,8 @@ Run RunGui(const Setup& setup, const std::function<void(ui::TFormAdjust&)>& driv
 
 void Pick(ui::TFormAdjust& window, Group group, int item) {
     window.DisableTimerTimer();
-    // As the technician does: the item is checked and the group's click runs
-    // (an unavailable item takes no click).
-    QRadioButton* button = window.RadioGroupOf(group)->Item(item);
-    if (!button) throw std::runtime_error("no item " + std::to_string(item) + " in that group");
-    button->click();
+    // As the technician does: the item becomes the selected one, then the group's click runs.
+    if (QAbstractButton* button = window.RadioGroupOf(group)->Item(item)) button->click();
 }
 
 void Type(ui::TFormAdjust& window, const char* objectName, const std::string& text) {
