@@ -427,7 +427,14 @@ namespace {
 QString ToQt(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
 }  // namespace
 
-QWidget* TFormAdjust::Control(std::string_view name) const { return findChild<QWidget*>(ToQt(name)); }
+QWidget* TFormAdjust::Control(std::string_view name) const {
+    const QString key = ToQt(name);
+    const auto known = controls_.constFind(key);
+    if (known != controls_.cend() && *known && (*known)->objectName() == key) return *known;
+    QWidget* found = findChild<QWidget*>(key);
+    if (found) controls_.insert(key, found);
+    return found;
+}
 
 std::string TFormAdjust::Text(std::string_view name) const {
     QWidget* w = Control(name);
@@ -546,7 +553,12 @@ int TFormAdjust::ModelCode() const { return boot_.ModelCode(); }
 
 std::uint16_t TFormAdjust::PortCode() const { return boot_.PortCode(); }
 
-void TFormAdjust::CloseMainWindow() { close(); }
+void TFormAdjust::CloseMainWindow() {
+    // Asked for by the operation itself at its end: the busy state it leaves
+    // behind (the window waits for the disable timer) must not refuse the close.
+    DisableTimerTimer();
+    close();
+}
 
 void TFormAdjust::ShowPanel(std::string_view panelName) {
     const QString name = ToQt(panelName);
