@@ -1,14 +1,11 @@
 #include "adjust/PwAdjust.h"
 
+#include "adjust/FactoryInJob.h"
 #include "link/ErrorDetails.h"
-#include "link/Host.h"
-#include "link/OutsideLibraries.h"
-#include "link/VexStatusControl.h"
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
 
 #include <cstdio>
-#include <functional>
 
 namespace svc {
 
@@ -39,27 +36,6 @@ Result BlackBlock(TPRaster& s, std::uint16_t bytesPerLine, Line line) {
     for (int j = 0; j < 96; ++j)
         if (Result r = line(j); r != rc::Ok) return r;
     return rc::Ok;
-}
-
-// A factory command of the PW sequence. The carriage moves make the printer
-// slower than the host, so a command can meet a full input buffer: then it is
-// sent again as the job stream sends its blocks (status read, the paper
-// prompt on paper out, 500 ms pause) instead of ending the print with a
-// communication error.
-Result WhenReady(const std::function<Result()>& send) {
-    for (;;) {
-        const Result sent = send();
-        if (sent != rc::Channel) return sent;
-        if (GetD4ErrorCode() != kChannelBusyDetail) return rc::Channel;
-        if (Result r = ReadStatus(); r != rc::Ok) return r;
-        if (Status().PrinterState() == state::Error) {
-            if (Status().PrinterError() != kPaperOutError) return rc::PrinterError;
-            // clang-format off
-            host().MessageBox(BoxOwner::MainWindow, "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\nThen click the [OK] button on the screen.", "Error", BoxIcon::Error, BoxButtons::Ok);
-            // clang-format on
-        }
-        host().Sleep(500);
-    }
 }
 
 #define SVC_TRY(expr)                          \
@@ -133,26 +109,30 @@ Result PwLinePattern(TPRaster& s, int position, bool advance) {
     return s.Flush();
 }
 
+// The carriage moves make the printer slower than the host, so a factory
+// command can meet a full input buffer: it is then sent again as the job
+// stream sends its blocks, rather than ending the print as a communication
+// error.
 Result TPPWAdjust::PrintPattern(TPRaster& s, TPRemoteComm& remote, TPFactory& factory) {
     SVC_TRY(remote.SendSNBlock());
-    SVC_TRY(WhenReady([&] { return factory.CommandD1(0); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandD1(0); }));
     SVC_TRY(SendLineFeeds(s, 1));
     SVC_TRY(s.Flush());
-    SVC_TRY(WhenReady([&] { return factory.CommandC5(24, 1, 2100); }));
-    SVC_TRY(WhenReady([&] { return factory.CommandC5(24, 0, 250); }));
-    SVC_TRY(WhenReady([&] { return factory.MoveCarriage(4, 660, 0); }));
-    SVC_TRY(WhenReady([&] { return factory.CommandF1(0, 1000, 599, 0); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandC5(24, 1, 2100); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandC5(24, 0, 250); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.MoveCarriage(4, 660, 0); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandF1(0, 1000, 599, 0); }));
     SVC_TRY(PwFramePattern(s));
     SVC_TRY(SendLineFeeds(s, 3));
     SVC_TRY(AppendText(s, PwTopScale()));
     SVC_TRY(SendLineFeeds(s, 1));
     SVC_TRY(s.Flush());
     for (int r = 0; r <= 16; ++r) {
-        SVC_TRY(WhenReady([&] { return factory.MoveCarriage(4, 59, 0); }));
-        SVC_TRY(WhenReady([&] { return factory.CommandF2(1); }));
+        SVC_TRY(SendFactoryInJob([&] { return factory.MoveCarriage(4, 59, 0); }));
+        SVC_TRY(SendFactoryInJob([&] { return factory.CommandF2(1); }));
         SVC_TRY(PwLinePattern(s, r + 1, false));
-        SVC_TRY(WhenReady([&] { return factory.MoveCarriage(4, 2300, 0); }));
-        SVC_TRY(WhenReady([&] { return factory.CommandF2(0); }));
+        SVC_TRY(SendFactoryInJob([&] { return factory.MoveCarriage(4, 2300, 0); }));
+        SVC_TRY(SendFactoryInJob([&] { return factory.CommandF2(0); }));
         SVC_TRY(PwLinePattern(s, r + 1, true));
         // Only the even rows carry a label (every second value) and its flush.
         if (r % 2 == 0) {
@@ -165,10 +145,10 @@ Result TPPWAdjust::PrintPattern(TPRaster& s, TPRemoteComm& remote, TPFactory& fa
     SVC_TRY(SendLineFeeds(s, 10));
     SVC_TRY(AppendText(s, PwBottomScale()));
     SVC_TRY(s.Flush());
-    SVC_TRY(WhenReady([&] { return factory.MoveCarriage(4, 660, 0); }));
-    SVC_TRY(WhenReady([&] { return factory.CommandF1(0, 5000, 33, 1); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.MoveCarriage(4, 660, 0); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandF1(0, 5000, 33, 1); }));
     SVC_TRY(PwFramePattern(s));
-    SVC_TRY(WhenReady([&] { return factory.CommandD1(255); }));
+    SVC_TRY(SendFactoryInJob([&] { return factory.CommandD1(255); }));
     return SendEndOfJob(s);
 }
 
