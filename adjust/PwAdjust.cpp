@@ -222,4 +222,6 @@ TPPWAdjust& PWAdjust() {
     return adjust;
 }
 
+#undef SVC_TRY
+
 }  // namespace svc
