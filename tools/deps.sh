@@ -3,7 +3,7 @@
 # Sourced by tools/run.sh and tools/test.sh.
 
 SVC_PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   libspng-dev zlib1g-dev
@@ -45,10 +45,18 @@ svc_ensure_packages() {
 }
 
 # svc_configure_build BUILD_DIR [cmake options...]: configures (once) and builds incrementally.
+# Compilations are cached (ccache), so a second checkout or a rebuild after a
+# small change recompiles only what changed; paths are taken relative to the
+# checkout so that any checkout shares the cache.
 svc_configure_build() {
   local dir=$1; shift
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$SVC_ROOT" CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$SVC_ROOT" -B "$dir" -G Ninja "$@" || { echo "error: configuring $dir failed" >&2; return 1; }
+    cmake -S "$SVC_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@" || { echo "error: configuring $dir failed" >&2; return 1; }
   fi
   cmake --build "$dir" -j "$(nproc)" || { echo "error: building $dir failed" >&2; return 1; }
 }

@@ -90,6 +90,32 @@ void SaveEepromPanels(TFormAdjust& adjust, const QString& folder) {
     Save(adjust, folder, "eeprom-printerinfo2");
 }
 
+// The adjustment, check-print and service panels as the technician first sees them.
+void SaveFeaturePanels(TFormAdjust& adjust, const QString& folder) {
+    struct Shot {
+        int tab;
+        Group group;
+        int item;
+        const char* name;
+    };
+    const Shot shots[] = {
+        {0, Group::Adjustment, 2, "adjust-crdispersion"}, {0, Group::Adjustment, 3, "adjust-pg"},
+        {0, Group::Adjustment, 4, "adjust-headangular"},  {0, Group::Adjustment, 5, "adjust-pf"},
+        {0, Group::Adjustment, 6, "adjust-pwsensor"},     {0, Group::Adjustment, 7, "adjust-bid"},
+        {0, Group::Adjustment, 8, "adjust-pixelshift"},   {0, Group::Adjustment, 9, "adjust-cutposition"},
+        {0, Group::Adjustment, 12, "adjust-firstdot"},    {1, Group::Maintenance, 0, "service-cleaning"},
+        {1, Group::Maintenance, 1, "service-inkcharge"},  {1, Group::Maintenance, 2, "service-doa"},
+        {2, Group::CheckPattern, 0, "check-a3"},          {2, Group::CheckPattern, 1, "check-a4"},
+        {2, Group::CheckPattern, 2, "check-nozzle"},
+    };
+    for (const Shot& shot : shots) {
+        adjust.Tabs()->setCurrentIndex(shot.tab);
+        adjust.DisableTimerTimer();
+        adjust.RadioGroupOf(shot.group)->Item(shot.item)->click();
+        Save(adjust, folder, shot.name);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +176,7 @@ int main(int argc, char** argv) {
     printer.ClearError();
     adjust.GetStatusBtnClick();
     SaveEepromPanels(adjust, folder);
+    SaveFeaturePanels(adjust, folder);
 
     adjust.close();
     Save(windows.Quit(), folder, "quit");
