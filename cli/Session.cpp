@@ -4,6 +4,8 @@
 #include "link/Connection.h"
 #include "link/StatusReport.h"
 
+#include <getopt.h>
+
 #include <algorithm>
 #include <sstream>
 
@@ -52,40 +54,60 @@ std::string StepsFromStream(std::istream& in, std::vector<Step>& steps) {
 
 std::string ParseCommandLine(const std::vector<std::string>& args, std::istream& stdinOps, CommandLine& out) {
     out = CommandLine{};
-    bool stdinTaken = false;
-    std::size_t i = 0;
-    while (i < args.size()) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            out.help = true;
-            return {};
+    // getopt_long wants argv as it came; "+" stops at the first operation.
+    std::vector<std::string> words;
+    words.reserve(args.size() + 1);
+    words.emplace_back("svcadjust-cli");
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+
+    enum { kModel = 1, kPort, kYes, kHelp };
+    static const option kLong[] = {{"model", required_argument, nullptr, kModel},
+                                   {"port", required_argument, nullptr, kPort},
+                                   {"yes", no_argument, nullptr, kYes},
+                                   {"help", no_argument, nullptr, kHelp},
+                                   {nullptr, 0, nullptr, 0}};
+    optind = 0;  // a fresh scan each time
+    opterr = 0;  // the messages are ours
+    for (int c; (c = getopt_long(argc, argv.data(), "+:hy", kLong, nullptr)) != -1;) {
+        const std::string value = optarg ? optarg : "";
+        switch (c) {
+        case 'h':
+        case kHelp: out.help = true; return {};
+        case 'y':
+        case kYes: out.yes = true; break;
+        case kModel:
+            if (value == "4100")
+                out.modelCode = kModel4100;
+            else if (value == "4200")
+                out.modelCode = kModel4200;
+            else
+                return "--model takes 4100 or 4200, not '" + value + "'";
+            break;
+        case kPort: {
+            auto found = std::find(kPortNames.begin(), kPortNames.end(), value);
+            if (found == kPortNames.end()) return "--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '" + value + "'";
+            out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
+            break;
         }
-        if (a == "--yes" || a == "-y") {
-            out.yes = true;
-            ++i;
-        } else if (a == "--model" || a == "--port") {
-            if (i + 1 >= args.size()) return a + " needs a value";
-            const std::string& v = args[i + 1];
-            if (a == "--model") {
-                if (v == "4100")
-                    out.modelCode = kModel4100;
-                else if (v == "4200")
-                    out.modelCode = kModel4200;
-                else
-                    return "--model takes 4100 or 4200, not '" + v + "'";
-            } else {
-                auto found = std::find(kPortNames.begin(), kPortNames.end(), v);
-                if (found == kPortNames.end()) return "--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '" + v + "'";
-                out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
-            }
-            i += 2;
-        } else if (a == "-") {
+        case ':': return std::string(argv[static_cast<std::size_t>(optind - 1)]) + " needs a value";
+        default: return "unknown option '" + std::string(argv[static_cast<std::size_t>(optind - 1)]) + "'";
+        }
+    }
+
+    bool stdinTaken = false;
+    for (std::size_t i = static_cast<std::size_t>(optind) - 1; i < args.size();) {
+        const std::string& a = args[i];
+        if (a == "-") {
             if (stdinTaken) return "'-' may be given once";
             stdinTaken = true;
             if (std::string error = StepsFromStream(stdinOps, out.steps); !error.empty()) return error;
             ++i;
         } else if (a.size() > 1 && a[0] == '-' && !FindOperation(a)) {
-            return "unknown option '" + a + "'";
+            return "options come before the operations ('" + a + "')";
         } else if (std::string error = TakeStep(args, i, out.steps); !error.empty()) {
             return error;
         }
@@ -106,9 +128,9 @@ std::string Usage() {
          "\n"
          "  --model 4100|4200  the printer model (the start window's model list)\n"
          "  --port NAME        the port (LPT1-LPT3, ZQUSB1-ZQUSB3)\n"
-         "  --yes              answer every question Yes / OK (without it, questions are\n"
+         "  -y, --yes          answer every question Yes / OK (without it, questions are\n"
          "                     asked on the terminal, or answered No / Cancel without one)\n"
-         "  --help             this text\n"
+         "  -h, --help         this text\n"
          "\n"
          "Exit status: 0 all operations succeeded, 1 one failed (the rest were not run),\n"
          "2 usage error.\n"

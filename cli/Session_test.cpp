@@ -43,7 +43,7 @@ std::string Parse(std::vector<std::string> args, CommandLine& line, const std::s
 
 TEST(CommandLine, ModelPortAndStepsWithTheirArguments) {
     CommandLine line;
-    ASSERT_EQ(Parse({"--model", "4200", "--port", "ZQUSB2", "--yes", "get-status", "paper-feed"}, line), "");
+    ASSERT_EQ(Parse({"--model=4200", "--port", "ZQUSB2", "-y", "get-status", "paper-feed"}, line), "");
     EXPECT_EQ(line.modelCode, 2);
     EXPECT_EQ(line.portCode, 1026);
     EXPECT_TRUE(line.yes);
@@ -62,6 +62,8 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "frobnicate"}, line), "unknown operation 'frobnicate'");
     EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "--fast"}, line), "unknown option '--fast'");
     EXPECT_EQ(Parse({"--model"}, line), "--model needs a value");
+    EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "get-status", "--yes"}, line),
+              "options come before the operations ('--yes')");
     // An operation without arguments leaves the next word to be an operation.
     EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "get-status", "extra"}, line),
               "unknown operation 'extra'");
