@@ -7,6 +7,8 @@ SVC_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
+  # the Debian package and its checks (packaging/)
+  dpkg-dev lintian desktop-file-utils appstream man-db
 )
 
 svc_missing_packages() {
