@@ -9,6 +9,10 @@ namespace {
 // hand: a send of up to this many packets is taken whole or not at all.
 constexpr std::uint32_t kRunPackets = 64;
 
+// Control replies nobody asked for that are dropped before one request; a
+// printer that sends more than this keeps talking unasked: a protocol error.
+constexpr int kMaxUnaskedReplies = 8;
+
 std::uint16_t ReadDetail(hb::IoStatus s) {
     switch (s) {
         case hb::IoStatus::Ok: return detail::None;
@@ -155,8 +159,10 @@ bool HostChannel::OpenOne(std::uint8_t socket, std::uint16_t maxOut, std::uint16
         return Reject(CodecError::Unexpected);
     if (!table_.Open(socket, socket, rep.maxPrinterToHost, rep.maxHostToPrinter))
         return Reject(CodecError::Unexpected);
-    CodecError e = table_.AddSendCredit(*table_.Find(socket, socket), rep.credit);
+    Channel& channel = *table_.Find(socket, socket);
+    CodecError e = table_.AddSendCredit(channel, rep.credit);
     if (e != CodecError::None) return Reject(e);
+    NoteCredit(channel);
     return true;
 }
 
@@ -164,6 +170,8 @@ std::uint16_t HostChannel::Negotiate() {
     ready_ = false;
     table_.Clear();
     assembler_.Reset();
+    peakDataCredit_ = 0;
+    unfinished_.clear();
     // The printer may still hold channels of an earlier conversation (the port
     // was closed and opened again without Exit): a reset makes it forget them.
     hb::IoStatus s = transport_.Reset();
@@ -202,7 +210,12 @@ std::uint16_t HostChannel::Terminate() {
     return kResultOk;
 }
 
+void HostChannel::NoteCredit(const Channel& channel) {
+    if (channel.psid == dataSocket_) peakDataCredit_ = std::max(peakDataCredit_, channel.sendCredit);
+}
+
 bool HostChannel::RequestCredit(Channel& channel, std::uint16_t wanted) {
+    if (!DropUnasked()) return false;
     Transaction req, rep;
     req.command = Command::CreditRequest;
     req.psid = channel.psid;
@@ -211,6 +224,7 @@ bool HostChannel::RequestCredit(Channel& channel, std::uint16_t wanted) {
     if (!Transact(req, rep)) return false;
     CodecError e = table_.AddSendCredit(channel, rep.credit);
     if (e != CodecError::None) return Reject(e);
+    NoteCredit(channel);
     return true;
 }
 
@@ -230,6 +244,16 @@ std::uint16_t HostChannel::EnsureCredit(Channel& channel, std::uint32_t needed) 
     return kResultOk;
 }
 
+std::uint16_t HostChannel::Busy(const std::uint8_t* data, std::uint32_t count, std::size_t sent) {
+    // The caller answers busy by sending the same bytes again; what went out
+    // already must not go out twice.
+    if (sent > 0) {
+        unfinished_.assign(data, data + count);
+        unfinishedSent_ = sent;
+    }
+    return Fail(detail::Busy);
+}
+
 std::uint16_t HostChannel::SendData(const std::uint8_t* data, std::uint32_t count) {
     if (!ready_) return Fail(detail::NotNegotiated);
     if (count == 0) return kResultOk;
@@ -237,17 +261,24 @@ std::uint16_t HostChannel::SendData(const std::uint8_t* data, std::uint32_t coun
     Channel* channel = table_.Find(dataSocket_, dataSocket_);
     const std::size_t perPacket = channel->maxSend - kHeaderSize;
     std::size_t sent = 0;
+    if (!unfinished_.empty()) {
+        // The resend of a send that stopped midway goes on where it stopped.
+        // Other bytes mean the caller gave that send up.
+        if (unfinished_.size() == count && std::equal(unfinished_.begin(), unfinished_.end(), data))
+            sent = unfinishedSent_;
+        unfinished_.clear();
+    }
     while (sent < count) {
         // Credit for a whole run of packets is in hand before the first of
-        // them leaves: a send refused as busy has sent nothing, so the
-        // caller's resend of the same bytes duplicates nothing. Only a send
-        // longer than one run can stop midway, and it then says so.
+        // them leaves, so a send that fits in one run is refused as busy
+        // with nothing of it sent. A run larger than the printer has ever let
+        // us hold might never fit whole: it goes with what the credit covers.
         const std::size_t packets = (count - sent + perPacket - 1) / perPacket;
-        const std::uint32_t run = static_cast<std::uint32_t>(std::min<std::size_t>(packets, kRunPackets));
-        std::uint16_t r = EnsureCredit(*channel, run);
-        if (r != kResultOk) {
-            if (sent > 0 && detail_ == detail::Busy) return Fail(detail::PartlySent);
-            return r;
+        std::uint32_t run = static_cast<std::uint32_t>(std::min<std::size_t>(packets, kRunPackets));
+        if (EnsureCredit(*channel, run) != kResultOk) {
+            if (detail_ != detail::Busy) return kResultChannel;
+            if (channel->sendCredit == 0 || run <= peakDataCredit_) return Busy(data, count, sent);
+            run = channel->sendCredit;
         }
         for (std::uint32_t i = 0; i < run; ++i) {
             const std::size_t n = std::min<std::size_t>(perPacket, count - sent);
@@ -259,8 +290,56 @@ std::uint16_t HostChannel::SendData(const std::uint8_t* data, std::uint32_t coun
     return kResultOk;
 }
 
+bool HostChannel::UnaskedTransaction(const Packet& p) {
+    Transaction t;
+    if (DecodeTransaction(p.payload.data(), p.payload.size(), t) == CodecError::None && t.command == Command::Error &&
+        !t.reply)
+        return Lost(static_cast<std::uint16_t>(detail::PrinterProtocolBase + t.errorCode));
+    return Reject(CodecError::Unexpected);
+}
+
+bool HostChannel::DropUnasked() {
+    Channel* channel = table_.Find(controlSocket_, controlSocket_);
+    for (int dropped = 0;; ++dropped) {
+        // Only what has arrived already: a deadline of 0 waits for nothing,
+        // and a transport consumes nothing on a read that fails.
+        std::uint8_t head[kHeaderSize];
+        const hb::IoStatus s = transport_.Read(head, kHeaderSize, 0);
+        if (s == hb::IoStatus::Timeout) return true;
+        if (s != hb::IoStatus::Ok) return Lost(ReadDetail(s));
+        const Header h = DecodeHeader(head);
+        const bool control = channel && h.psid == channel->psid && h.ssid == channel->ssid &&
+                             h.length >= kHeaderSize && h.length <= channel->maxReceive;
+        if (!control || dropped == kMaxUnaskedReplies) {
+            // Not a control reply (or one too many): the usual checks decide,
+            // and whatever it is, nothing was asked.
+            assembler_.Feed(head, kHeaderSize);
+            Packet p;
+            if (!ReadPacket(p)) return false;
+            if (p.header.psid == kTransactionSocket) return UnaskedTransaction(p);
+            return Reject(CodecError::Unexpected);
+        }
+        // The rest of a packet that has begun follows at once.
+        readBuffer_.assign(head, head + kHeaderSize);
+        readBuffer_.resize(h.length);
+        const hb::IoStatus rest =
+            transport_.Read(readBuffer_.data() + kHeaderSize, h.length - kHeaderSize, timing_.readTimeoutMs);
+        if (rest != hb::IoStatus::Ok) return Lost(ReadDetail(rest));
+        if (capture_) capture_->Record(Direction::PrinterToHost, readBuffer_.data(), readBuffer_.size());
+        // A well-formed reply is stale and goes; anything else is a protocol
+        // error. The credit its header brings is the printer's to give.
+        ControlMessage stale;
+        const CodecError e = DecodeControl(readBuffer_.data() + kHeaderSize, h.length - kHeaderSize, stale);
+        if (e != CodecError::None) return Reject(e);
+        if (!stale.reply) return Reject(CodecError::Unexpected);
+        const CodecError c = table_.AddSendCredit(*channel, h.credit);
+        if (c != CodecError::None) return Reject(c);
+    }
+}
+
 bool HostChannel::Control(const ControlMessage& request, ControlMessage& reply) {
     Channel* channel = table_.Find(controlSocket_, controlSocket_);
+    if (!DropUnasked()) return false;
     if (EnsureCredit(*channel, 1) != kResultOk) return false;
     // Each request grants the printer the credit for its reply.
     if (!table_.Grant(*channel, 1)) return Reject(CodecError::CreditOverflow);
@@ -270,14 +349,7 @@ bool HostChannel::Control(const ControlMessage& request, ControlMessage& reply) 
 
     Packet p;
     if (!ReadPacket(p)) return false;
-    if (p.header.psid == kTransactionSocket) {
-        // The only thing the printer may say on socket 0 unasked is Error.
-        Transaction t;
-        if (DecodeTransaction(p.payload.data(), p.payload.size(), t) == CodecError::None &&
-            t.command == Command::Error && !t.reply)
-            return Lost(static_cast<std::uint16_t>(detail::PrinterProtocolBase + t.errorCode));
-        return Reject(CodecError::Unexpected);
-    }
+    if (p.header.psid == kTransactionSocket) return UnaskedTransaction(p);
     if (p.header.psid != channel->psid) return Reject(CodecError::Unexpected);
     CodecError e = DecodeControl(p.payload.data(), p.payload.size(), reply);
     if (e != CodecError::None) return Reject(e);

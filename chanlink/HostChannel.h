@@ -28,7 +28,9 @@ inline constexpr std::uint16_t PortClosed = 5;      // the printer closed the co
 inline constexpr std::uint16_t Protocol = 6;        // the printer sent something malformed or unexpected
 inline constexpr std::uint16_t BadArgument = 8;     // a null pointer from the caller
 inline constexpr std::uint16_t ReadFailed = 9;      // reading from the port failed
-inline constexpr std::uint16_t PartlySent = 10;     // a long send stopped midway: some bytes were taken
+// No longer reported: a send that stops midway is busy, and the resend of the
+// same bytes goes on where it stopped. Kept so the number is never reused.
+inline constexpr std::uint16_t PartlySent = 10;
 inline constexpr std::uint16_t Busy = 51;           // no credit within the bounded wait: send again later
 // The printer reported a protocol error in what we sent: 0x0600 + its error code.
 inline constexpr std::uint16_t PrinterProtocolBase = 0x0600;
@@ -52,7 +54,10 @@ public:
     std::uint16_t Negotiate();
     // Closes both channels and exits; afterwards the channel is not ready.
     std::uint16_t Terminate();
-    // All bytes or, on busy, none: a refused block can be sent again whole.
+    // All bytes, or busy: then the caller sends the same bytes again. A send
+    // that fits in the credit the printer has let us hold is taken whole or
+    // not at all; a larger one goes out in parts as credit comes, and the
+    // resend after a busy part sends only what had not gone out.
     std::uint16_t SendData(const std::uint8_t* data, std::uint32_t count);
     std::uint16_t ReadEeprom(std::uint8_t address, std::uint8_t* value);
     std::uint16_t WriteEeprom(std::uint8_t address, std::uint8_t value);
@@ -79,6 +84,13 @@ private:
     // 1 when the credit is there; otherwise the failure already recorded.
     std::uint16_t EnsureCredit(Channel& channel, std::uint32_t needed);
     bool Control(const ControlMessage& request, ControlMessage& reply);
+    // Drops control replies that are already waiting before a request goes
+    // out: they answer nothing we are about to ask.
+    bool DropUnasked();
+    // What the printer may say on socket 0 without being asked: only Error.
+    bool UnaskedTransaction(const Packet& p);
+    std::uint16_t Busy(const std::uint8_t* data, std::uint32_t count, std::size_t sent);
+    void NoteCredit(const Channel& channel);
 
     hb::Transport& transport_;
     HostTiming timing_;
@@ -91,6 +103,11 @@ private:
     std::uint8_t controlSocket_ = 0;
     std::vector<std::uint8_t> sendBuffer_;
     std::vector<std::uint8_t> readBuffer_;
+    // The most print-data credit the printer has let us hold at once.
+    std::uint32_t peakDataCredit_ = 0;
+    // A send refused as busy after part of it went out, and how much did.
+    std::vector<std::uint8_t> unfinished_;
+    std::size_t unfinishedSent_ = 0;
 };
 
 }  // namespace d4

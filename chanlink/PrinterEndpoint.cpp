@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "chanlink/Messages.h"
@@ -72,9 +73,13 @@ struct PrinterEndpoint::Impl {
         return table.Grant(c, grant) ? grant : 0;
     }
 
+    // Replies held for lack of credit count as requests still in hand: a
+    // host that never lets the replies out gets no credit for more requests,
+    // so what is held stays within kControlCredit.
     std::uint32_t ControlGrant(Channel& c) {
-        if (c.grantedOut >= kControlCredit) return 0;
-        std::uint32_t grant = kControlCredit - c.grantedOut;
+        const std::size_t busy = c.grantedOut + pendingReplies.size();
+        if (busy >= kControlCredit) return 0;
+        const std::uint32_t grant = kControlCredit - static_cast<std::uint32_t>(busy);
         return table.Grant(c, grant) ? grant : 0;
     }
 
@@ -85,8 +90,9 @@ struct PrinterEndpoint::Impl {
     void FlushPendingReplies() {
         Channel* c = table.Find(kControlSocket, kControlSocket);
         while (c && !pendingReplies.empty() && table.TakeSendCredit(*c)) {
-            Emit(c->psid, c->ssid, static_cast<std::uint8_t>(ControlGrant(*c)), pendingReplies.front());
+            const std::vector<std::uint8_t> reply = std::move(pendingReplies.front());
             pendingReplies.pop_front();
+            Emit(c->psid, c->ssid, static_cast<std::uint8_t>(ControlGrant(*c)), reply);
         }
     }
 
@@ -247,9 +253,9 @@ struct PrinterEndpoint::Impl {
     }
 };
 
-PrinterEndpoint::PrinterEndpoint(PrinterServices& services) : impl_(new Impl(services)) {}
+PrinterEndpoint::PrinterEndpoint(PrinterServices& services) : impl_(std::make_unique<Impl>(services)) {}
 
-PrinterEndpoint::~PrinterEndpoint() { delete impl_; }
+PrinterEndpoint::~PrinterEndpoint() = default;
 
 std::vector<std::uint8_t> PrinterEndpoint::Receive(const std::uint8_t* data, std::size_t n) {
     impl_->out.clear();

@@ -156,15 +156,121 @@ TEST(HostChannel, LongSendsAreSplitAndComplete) {
     for (const Bytes& packet : rig.link.written()) EXPECT_LE(packet.size(), kDataMaxPacket);
 }
 
-TEST(HostChannel, LongSendThatStallsSaysItWasPartlySent) {
+TEST(HostChannel, LongSendThatStallsIsBusyAndItsResendSendsOnlyTheRest) {
     Rig rig;
     rig.services.space = 100 * 1024;
     ASSERT_EQ(rig.host.Negotiate(), kResultOk);
     Bytes big = Block(200 * 1024, 3);
     EXPECT_EQ(rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultChannel);
-    // Not "busy": a resend of the same bytes would duplicate what was taken.
-    EXPECT_EQ(rig.host.detail(), detail::PartlySent);
-    EXPECT_FALSE(rig.services.accepted.empty());
+    EXPECT_EQ(rig.host.detail(), detail::Busy);
+    const std::size_t taken = rig.services.accepted.size();
+    EXPECT_GT(taken, 0u);
+    // Resent while the buffer is still full: nothing more, nothing twice.
+    EXPECT_EQ(rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::Busy);
+    EXPECT_EQ(rig.services.accepted.size(), taken);
+    rig.services.space = 1 << 20;
+    ASSERT_EQ(rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultOk);
+    EXPECT_EQ(rig.services.accepted, big);
+}
+
+TEST(HostChannel, SendLargerThanThePrinterCanEverHoldGoesOutInParts) {
+    // A 16 KiB buffer holds 16 packets of 1024 bytes; one byte more needs a
+    // 17th. The printer is idle: between the program's resends it prints
+    // what it holds, so every resend finds the buffer empty again.
+    Rig rig;
+    rig.services.space = 16 * 1024;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    const Bytes big = Block(16 * 1024 + 1, 4);
+    int busy = 0;
+    std::uint16_t r;
+    while ((r = rig.host.SendData(big.data(), static_cast<std::uint32_t>(big.size()))) != kResultOk && busy < 10) {
+        ASSERT_EQ(rig.host.detail(), detail::Busy);
+        ++busy;
+        rig.services.space = 16 * 1024;
+    }
+    EXPECT_EQ(r, kResultOk);
+    EXPECT_LE(busy, 1) << "busy answered again and again for a send the printer can never hold whole";
+    EXPECT_EQ(rig.services.accepted, big);
+    EXPECT_FALSE(rig.printer.Failed());
+
+    // The same with a printer that drains as fast as data comes: no busy at all.
+    Rig fast;
+    fast.services.space = 16 * 1024;
+    fast.services.drainsAtOnce = true;
+    ASSERT_EQ(fast.host.Negotiate(), kResultOk);
+    ASSERT_EQ(fast.host.SendData(big.data(), static_cast<std::uint32_t>(big.size())), kResultOk);
+    EXPECT_EQ(fast.services.accepted, big);
+}
+
+TEST(HostChannel, SendGivenUpAfterBusyDoesNotTrimTheNextOne) {
+    Rig rig;
+    rig.services.space = 4 * 1024;
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    const Bytes first = Block(6 * 1024, 5);
+    ASSERT_EQ(rig.host.SendData(first.data(), static_cast<std::uint32_t>(first.size())), kResultChannel);
+    ASSERT_EQ(rig.host.detail(), detail::Busy);
+    const std::size_t taken = rig.services.accepted.size();
+    // The caller sends something else instead: it goes whole.
+    rig.services.space = 1 << 20;
+    const Bytes other = Block(6 * 1024, 6);
+    ASSERT_EQ(rig.host.SendData(other.data(), static_cast<std::uint32_t>(other.size())), kResultOk);
+    EXPECT_TRUE(std::equal(other.begin(), other.end(), rig.services.accepted.begin() + static_cast<std::ptrdiff_t>(taken)));
+    EXPECT_EQ(rig.services.accepted.size(), taken + other.size());
+}
+
+// A control reply the printer sends without being asked, with credit for the host.
+Bytes UnaskedWriteReply(std::uint8_t address, std::uint8_t value) {
+    ControlMessage m;
+    m.op = ControlOp::WriteEeprom;
+    m.reply = true;
+    m.address = address;
+    m.value = value;
+    Bytes payload = EncodeControl(m);
+    return EncodePacket(kControlSocket, kControlSocket, 1, payload.data(), payload.size());
+}
+
+TEST(HostChannel, RepliesWaitingBeforeTheRequestAnswerNothing) {
+    Rig rig;
+    // After the negotiation's last reply the printer adds a write reply of its own.
+    rig.link.tamper = [](std::size_t write, Bytes& answer) {
+        if (write == 4) {
+            const Bytes stale = UnaskedWriteReply(0x40, 1);
+            answer.insert(answer.end(), stale.begin(), stale.end());
+        }
+    };
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    rig.link.tamper = nullptr;
+    // The printer refuses the write; the waiting "done" must not stand in for that.
+    rig.services.refuseEeprom = true;
+    EXPECT_EQ(rig.host.WriteEeprom(0x40, 1), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::RefusedBase + result::Refused);
+    rig.services.refuseEeprom = false;
+    ASSERT_EQ(rig.host.WriteEeprom(0x40, 1), kResultOk);
+    EXPECT_EQ(rig.services.eeprom[0x40], 1);
+    // And the requests after it get their own answers.
+    rig.services.status[0] = 4;
+    std::uint8_t record[52] = {};
+    ASSERT_EQ(rig.host.InquireStatus(record), kResultOk);
+    EXPECT_EQ(record[0], 4);
+    EXPECT_TRUE(rig.host.ready());
+    EXPECT_FALSE(rig.printer.Failed());
+}
+
+TEST(HostChannel, APrinterThatKeepsTalkingUnaskedIsAProtocolError) {
+    Rig rig;
+    rig.link.tamper = [](std::size_t write, Bytes& answer) {
+        if (write == 4)
+            for (int i = 0; i < 1000; ++i) {
+                const Bytes stale = UnaskedWriteReply(0x40, 1);
+                answer.insert(answer.end(), stale.begin(), stale.end());
+            }
+    };
+    ASSERT_EQ(rig.host.Negotiate(), kResultOk);
+    std::uint8_t v = 0;
+    EXPECT_EQ(rig.host.ReadEeprom(0x40, &v), kResultChannel);
+    EXPECT_EQ(rig.host.detail(), detail::Protocol);
+    EXPECT_FALSE(rig.host.ready());
 }
 
 TEST(HostChannel, TerminationEndsTheChannelCleanly) {
@@ -245,6 +351,44 @@ TEST(PrinterEndpoint, HoldsRepliesUntilTheHostGrantsCredit) {
     // The Credit reply, then the held EEPROM reply.
     ASSERT_EQ(out.size(), 10u + 10u);
     EXPECT_EQ(Bytes(out.begin() + 10, out.end()), (Bytes{0x03, 0x03, 0x00, 0x0A, 0x01, 0x00, 0x90, 0x00, 0x07, 0x42}));
+}
+
+TEST(PrinterEndpoint, RepliesHeldForCreditAreNotLetPileUp) {
+    MemoryPrinter services;
+    PrinterEndpoint printer(services);
+    auto send = [&](const Bytes& b) { return printer.Receive(b.data(), b.size()); };
+    auto txn = [](const Transaction& t) {
+        Bytes p = EncodeTransaction(t);
+        return EncodePacket(0, 0, 0, p.data(), p.size());
+    };
+    Transaction init;
+    init.revision = kProtocolRevision;
+    ASSERT_FALSE(send(txn(init)).empty());
+    Transaction open;
+    open.command = Command::OpenChannel;
+    open.psid = open.ssid = kControlSocket;
+    open.maxHostToPrinter = open.maxPrinterToHost = 256;
+    ASSERT_FALSE(send(txn(open)).empty());
+    // Two requests that grant nothing for their replies: both are held.
+    ControlMessage read;
+    Bytes req = EncodeControl(read);
+    const Bytes request = EncodePacket(kControlSocket, kControlSocket, 0, req.data(), req.size());
+    EXPECT_TRUE(send(request).empty());
+    EXPECT_TRUE(send(request).empty());
+    // Asking for more credit meanwhile brings none: the held replies count.
+    Transaction more;
+    more.command = Command::CreditRequest;
+    more.psid = more.ssid = kControlSocket;
+    more.credit = 100;
+    Bytes answer = send(txn(more));
+    Transaction granted;
+    ASSERT_EQ(DecodeTransaction(answer.data() + kHeaderSize, answer.size() - kHeaderSize, granted), CodecError::None);
+    EXPECT_EQ(granted.result, result::Ok);
+    EXPECT_EQ(granted.credit, 0);
+    // A third request has no credit: a protocol error, not a third held reply.
+    answer = send(request);
+    EXPECT_EQ(answer, (Bytes{0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x05}));
+    EXPECT_TRUE(printer.Failed());
 }
 
 struct BadReply {

@@ -1,7 +1,149 @@
+// The EEPROM and identity buttons as svcadjust-cli operations: market
+// destination, head ID, USB ID, IEEE 1394 ID, EEPROM data copy, EEPROM viewer,
+// printer information and the waste-ink pad counter.
+#include "cli/CliFrame.h"
 #include "cli/Operations.h"
+#include "eeprom/VexDataConversion.h"
+#include "eeprom/VexEepromCopy.h"
+#include "eeprom/VexHeadId.h"
+#include "eeprom/VexIeee1394.h"
+#include "eeprom/VexMarketSetting.h"
+#include "eeprom/VexUsbId.h"
+
+#include <cctype>
 
 namespace svc::cli {
 
-OperationList EepromOperations() { return {}; }
+namespace {
+
+// Radio items of the main window.
+constexpr int kMarketItem = 0;        // Adjustment
+constexpr int kHeadIdItem = 1;        // Adjustment
+constexpr int kUsbIdItem = 10;        // Adjustment
+constexpr int kIeee1394Item = 11;     // Adjustment
+constexpr int kWasteInkItem = 3;      // Maintenance
+constexpr int kEepromCopyItem = 4;    // Maintenance
+constexpr int kEepromViewerItem = 0;  // Appendix
+constexpr int kPrinterInfoItem = 1;   // Appendix
+
+// What the window's upper-case edit field of that size would hold, or a usage error.
+std::string TypeUpper(CliFrame& frame, const char* field, std::string text, std::size_t maxLength) {
+    if (text.size() > maxLength)
+        return std::string("at most ") + std::to_string(maxLength) + " characters fit the field, not " +
+               std::to_string(text.size());
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    frame.SetText(field, text);
+    return {};
+}
+
+// A button without arguments.
+Operation Button(const char* name, const char* help, Group group, int item, void (*click)(FeatureFrame&),
+                 std::function<void(CliFrame&)> chosen = nullptr) {
+    return {name, "", help, 0, 0, group, item, std::move(chosen), [click](CliFrame& frame, const Arguments&) {
+                click(frame);
+                return std::string();
+            }};
+}
+
+void HeadIdChosen(CliFrame& frame) { HeadID().HeadIDChosen(frame); }
+void ViewerChosen(CliFrame& frame) {
+    DataConversion().FillGridHeadings(frame);
+    DataConversion().EepromViewerChosen(frame);
+}
+
+}  // namespace
+
+OperationList EepromOperations() {
+    OperationList ops;
+    const Group adj = Group::Adjustment, mnt = Group::Maintenance, app = Group::Appendix;
+
+    // ---- market destination ----
+    ops.push_back(Button("market-ok", "market destination OK: write the setting for the --model", adj, kMarketItem,
+                         DefaultSetOKBtnClick));
+    ops.push_back(Button("market-check", "market destination Check: verify the setting, show the model name", adj,
+                         kMarketItem, DestCheckBtnClick));
+
+    // ---- head ID ----
+    ops.push_back({"head-id-input", "HEADID", "head ID Input: check and write the 25-character head ID", 1, 1, adj,
+                   kHeadIdItem, HeadIdChosen, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e = TypeUpper(frame, "HeadIDInputEdit", args[0], TPHeadID::kTextLength);
+                           !e.empty())
+                           return e;
+                       HeadID().HeadIDInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back(Button("head-id-read", "head ID Read: show the stored head ID", adj, kHeadIdItem,
+                         [](FeatureFrame& f) { HeadID().HeadIDReadBtnClick(f); }, HeadIdChosen));
+    ops.push_back(Button("head-check-print", "head check print page Print: print the head check pattern", adj,
+                         kHeadIdItem, [](FeatureFrame& f) { HeadID().HeadCheckPrintBtnClick(f); }, HeadIdChosen));
+
+    // ---- USB ID ----
+    ops.push_back({"usb-id-input", "SERIAL",
+                   "USB ID Input: write the 10-character serial number and a time stamp from the PC's clock", 1, 1,
+                   adj, kUsbIdItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e = TypeUpper(frame, "USBIDInputEdit", args[0], TPUsbId::kSerialLength);
+                           !e.empty())
+                           return e;
+                       UsbId().USBIDInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back(Button("usb-id-read", "USB ID Read: show the stored USB ID", adj, kUsbIdItem,
+                         [](FeatureFrame& f) { UsbId().USBIDReadOutBtnClick(f); }));
+
+    // ---- IEEE 1394 ID ----
+    ops.push_back({"ieee1394-id-input", "ID", "IEEE1394 ID OK: check and write the 10-hex-digit IEEE 1394 ID", 1, 1,
+                   adj, kIeee1394Item, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e =
+                               TypeUpper(frame, "IEEE1394IDInputEdit", args[0], TPIEEE1394::kTextLength);
+                           !e.empty())
+                           return e;
+                       Ieee1394().IEEE1394IDInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back(Button("ieee1394-id-read", "IEEE1394 ID Read ID: show the stored IEEE 1394 ID", adj,
+                         kIeee1394Item, [](FeatureFrame& f) { Ieee1394().IEEE1394IDReadBtnClick(f); }));
+
+    // ---- EEPROM data copy ----
+    ops.push_back(Button("backup", "EEPROM data backup: save the old board's EEPROM data to the backup file", mnt,
+                         kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyBackUpStartPnlClick(f); }));
+    ops.push_back(Button("restore", "EEPROM data restore: write the backup file into the new board, then delete it",
+                         mnt, kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyLoadStartPnlClick(f); }));
+
+    // ---- waste-ink pad counter ----
+    ops.push_back(Button("waste-ink-read", "Waste Ink Pad counter Read: show the counter", mnt, kWasteInkItem,
+                         [](FeatureFrame& f) { DataConversion().ProCounterCheckBtnClick(f); }));
+    ops.push_back(Button("waste-ink-reset", "Waste Ink Pad counter Reset: set the counter to zero (no question)", mnt,
+                         kWasteInkItem, [](FeatureFrame& f) { DataConversion().ProCounterClearBtnClick(f); }));
+
+    // ---- EEPROM viewer ----
+    ops.push_back({"eeprom-view", "FIRST LAST",
+                   "EEPROM data Read OK: read the addresses FIRST to LAST (two hex digits each) and print the grid", 2,
+                   2, app, kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e = TypeUpper(frame, "EepromCheckBeginEdit", args[0], 2); !e.empty()) return e;
+                       if (std::string e = TypeUpper(frame, "EepromCheckEndEdit", args[1], 2); !e.empty()) return e;
+                       const int reports = frame.ErrorReports();
+                       DataConversion().EepromCheckOKBtnClick(frame);
+                       // The grid as the window shows it, also the cells read before a failure.
+                       if (frame.ErrorReports() != reports || frame.MemoColour() != TextColour::Red) {
+                           frame.EndLine();
+                           std::fputs(DataConversion().GridText(frame).c_str(), frame.Out());
+                           std::fflush(frame.Out());
+                       }
+                       return std::string();
+                   }});
+    ops.push_back({"eeprom-poke", "ADDRESS DATA",
+                   "EEPROM data Write OK: write one byte DATA at ADDRESS (two hex digits each)", 2, 2, app,
+                   kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e = TypeUpper(frame, "EepromInputAddrEdit", args[0], 2); !e.empty()) return e;
+                       if (std::string e = TypeUpper(frame, "EepromInputDataEdit", args[1], 2); !e.empty()) return e;
+                       DataConversion().EepromInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+
+    // ---- printer information ----
+    ops.push_back(Button("printer-info", "Printer information OK: list the ten usage counters", app, kPrinterInfoItem,
+                         [](FeatureFrame& f) { DataConversion().PrinterInfoReadOutOKBtnClick(f); }));
+    return ops;
+}
 
 }  // namespace svc::cli

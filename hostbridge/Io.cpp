@@ -59,8 +59,11 @@ IoStatus StatusFromErrno(int err)
 IoStatus WaitReady(int fd, short events, const Deadline& deadline)
 {
     while (true) {
+        const int remaining = deadline.RemainingMs();
+        if (remaining == 0)
+            return IoStatus::Timeout;
         pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, deadline.RemainingMs());
+        const int r = ::poll(&p, 1, remaining);
         if (r > 0)
             return (p.revents & POLLNVAL) ? IoStatus::Error : IoStatus::Ok;
         if (r == 0)

@@ -54,7 +54,10 @@ int IoctlRetrying(int fd, unsigned long request, void* argument);
 
 // Waits until fd is ready for `events` (POLLIN/POLLOUT) or the deadline
 // passes. Ok also when the fd reports an error or hang-up: the following
-// read/write tells which.
+// read/write tells which. Once the deadline has passed it is Timeout without
+// looking, whatever waits: a caller looping on it cannot be kept past its
+// deadline by a peer that keeps sending. (ReadSome and WriteAll try the
+// transfer before they wait, so a deadline of 0 still moves what is there.)
 IoStatus WaitReady(int fd, short events, const Deadline& deadline);
 
 // Writes all n bytes to a non-blocking fd before the deadline. Sockets are

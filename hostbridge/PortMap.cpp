@@ -1,9 +1,14 @@
 #include "hostbridge/PortMap.h"
 
+#include "hostbridge/Io.h"
+
 #include <array>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace hb {
 namespace {
@@ -176,6 +181,59 @@ std::string PortMapFilePath()
     return {};
 }
 
+bool ReadPortMapFile(const std::string& path, std::string& content, std::string& problem)
+{
+    content.clear();
+    problem.clear();
+    // Non-blocking, so that a FIFO in its place cannot stop the port from
+    // opening; what it is is decided on the open file, not on its name.
+    io::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid()) {
+        if (errno != ENOENT)
+            problem = path + ": cannot be read: " + std::strerror(errno) + "; file ignored";
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        problem = path + ": cannot be read: " + std::strerror(errno) + "; file ignored";
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = path + ": not a regular file; file ignored";
+        return false;
+    }
+    const auto tooLarge = [&] {
+        problem = path + ": larger than " + std::to_string(kMaxPortMapFile) +
+                  " bytes, which no port map is; file ignored";
+        return false;
+    };
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxPortMapFile)
+        return tooLarge();
+    // The file may grow while it is read: never more than the cap, plus one
+    // byte to notice.
+    content.resize(kMaxPortMapFile + 1);
+    std::size_t got = 0;
+    while (got < content.size()) {
+        const ssize_t r = ::read(fd.get(), content.data() + got, content.size() - got);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            problem = path + ": cannot be read: " + std::strerror(errno) + "; file ignored";
+            content.clear();
+            return false;
+        }
+        if (r == 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    content.resize(got);
+    if (got > kMaxPortMapFile) {
+        content.clear();
+        return tooLarge();
+    }
+    return true;
+}
+
 PortTarget ResolvePort(std::uint16_t code, const PortEntries& environment, const PortEntries& file)
 {
     if (const auto it = environment.targets.find(code); it != environment.targets.end())
@@ -193,12 +251,11 @@ PortTarget LookUpPort(std::uint16_t code, std::vector<std::string>& problems)
 
     PortEntries file;
     if (const std::string path = PortMapFilePath(); !path.empty()) {
-        std::ifstream in(path, std::ios::binary);
-        if (in) {
-            std::ostringstream content;
-            content << in.rdbuf();
-            file = ParseFileMap(content.str(), path);
-        }
+        std::string content, problem;
+        if (ReadPortMapFile(path, content, problem))
+            file = ParseFileMap(content, path);
+        else if (!problem.empty())
+            file.problems.push_back(problem);
     }
     problems.insert(problems.end(), environment.problems.begin(), environment.problems.end());
     problems.insert(problems.end(), file.problems.begin(), file.problems.end());

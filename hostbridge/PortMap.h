@@ -4,6 +4,7 @@
 // (the variable wins per port). See hostbridge/README.md.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -52,6 +53,15 @@ PortEntries ParseFileMap(std::string_view content, std::string_view fileName);
 // $XDG_CONFIG_HOME/hostbridge/ports.conf, or ~/.config/hostbridge/ports.conf
 // when the variable is unset or not absolute; empty when neither is known.
 std::string PortMapFilePath();
+
+// The port map file is a few lines; anything larger is not one.
+constexpr std::size_t kMaxPortMapFile = 64 * 1024;
+
+// Reads the port map file without ever blocking on it: only a regular file
+// of at most kMaxPortMapFile bytes is read. A missing file is no problem
+// (empty content, no message); any other reason not to read it (not a
+// regular file, too large, unreadable) is described in `problem`.
+bool ReadPortMapFile(const std::string& path, std::string& content, std::string& problem);
 
 // Resolves one port: the variable's entry, else the file's, else the default.
 PortTarget ResolvePort(std::uint16_t code, const PortEntries& environment, const PortEntries& file);

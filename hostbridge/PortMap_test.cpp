@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -132,6 +137,91 @@ TEST_F(PortMapFromSystem, ReadsTheVariableAndTheConfigFile)
     EXPECT_EQ(hb::LookUpPort(1029, problems), hb::DefaultTarget(1029));
     ASSERT_FALSE(problems.empty());
     EXPECT_NE(problems[0].find("ports.conf line 3"), std::string::npos) << problems[0];
+}
+
+// Looks up LPT1 on another thread and gives up waiting after a few seconds,
+// so that a lookup that blocks fails the test instead of hanging it.
+bool LookUpFinishes(std::vector<std::string>& problems, PortTarget& target)
+{
+    auto lookUp = std::async(std::launch::async, [] {
+        std::vector<std::string> found;
+        PortTarget t = hb::LookUpPort(1028, found);
+        return std::make_pair(t, found);
+    });
+    if (lookUp.wait_for(std::chrono::seconds(3)) != std::future_status::ready)
+        return false;
+    auto [t, found] = lookUp.get();
+    target = t;
+    problems = found;
+    return true;
+}
+
+TEST_F(PortMapFromSystem, OnlyASmallRegularFileIsReadAndEveryOtherIsReported)
+{
+    const auto file = dir_ / "hostbridge" / "ports.conf";
+    std::vector<std::string> problems;
+    PortTarget target{};
+
+    // A FIFO nobody writes to: opening it for reading must not wait for a writer.
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const bool finished = LookUpFinishes(problems, target);
+    if (!finished) {
+        // Release the blocked reader so that the test can end.
+        const int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    ASSERT_TRUE(finished) << "a FIFO as ports.conf blocked the lookup";
+    EXPECT_EQ(target, hb::DefaultTarget(1028));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("ports.conf: not a regular file"), std::string::npos) << problems[0];
+    std::filesystem::remove(file);
+
+    // A device that never ends.
+    std::filesystem::create_symlink("/dev/zero", file);
+    ASSERT_TRUE(LookUpFinishes(problems, target)) << "/dev/zero as ports.conf was read without end";
+    EXPECT_EQ(target, hb::DefaultTarget(1028));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("not a regular file"), std::string::npos) << problems[0];
+    std::filesystem::remove(file);
+
+    // A regular file far larger than any port map, even with a good entry first.
+    WriteFile("LPT1 = unix:/big.sock\n" + std::string(hb::kMaxPortMapFile, '#'));
+    ASSERT_TRUE(LookUpFinishes(problems, target));
+    EXPECT_EQ(target, hb::DefaultTarget(1028));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("larger than 65536 bytes"), std::string::npos) << problems[0];
+
+    // Just within the cap it is read.
+    WriteFile("LPT1 = unix:/small.sock\n" + std::string(hb::kMaxPortMapFile - 24, '#'));
+    ASSERT_EQ(std::filesystem::file_size(file), hb::kMaxPortMapFile);
+    ASSERT_TRUE(LookUpFinishes(problems, target));
+    EXPECT_EQ(target.path, "/small.sock");
+    EXPECT_TRUE(problems.empty());
+}
+
+TEST_F(PortMapFromSystem, AnUnreadableFileIsReportedNotIgnoredSilently)
+{
+    // The configuration folder is a file, so the port map cannot be opened.
+    std::filesystem::remove_all(dir_ / "hostbridge");
+    std::ofstream(dir_ / "hostbridge") << "not a folder";
+    std::vector<std::string> problems;
+    EXPECT_EQ(hb::LookUpPort(1028, problems), hb::DefaultTarget(1028));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("ports.conf: cannot be read: "), std::string::npos) << problems[0];
+    std::filesystem::remove(dir_ / "hostbridge");
+
+    // A file without read permission (root reads it anyway).
+    std::filesystem::create_directories(dir_ / "hostbridge");
+    WriteFile("LPT1 = unix:/secret.sock\n");
+    std::filesystem::permissions(dir_ / "hostbridge" / "ports.conf", std::filesystem::perms::none);
+    problems.clear();
+    const PortTarget target = hb::LookUpPort(1028, problems);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(target, hb::DefaultTarget(1028));
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find("cannot be read: Permission denied"), std::string::npos) << problems[0];
+    }
 }
 
 TEST_F(PortMapFromSystem, NoFileAndNoVariableGiveTheDefaults)

@@ -401,6 +401,15 @@ TEST_F(PortSwitch, ConfigFileMapsPortsAndBadVariableEntriesFallBack)
     EXPECT_EQ(GetDeviceIDByOsSw(), 1);
 }
 
+TEST_F(PortSwitch, FifoAsConfigFileIsReportedAndDoesNotBlockTheOpen)
+{
+    ASSERT_EQ(::mkfifo((dir_ / "hostbridge" / "ports.conf").c_str(), 0600), 0);
+    setenv("SVCADJUST_PORTMAP", ("ZQUSB3=unix:" + socketPath_).c_str(), 1);
+    const std::string why = Diagnostics([] { EXPECT_EQ(PortOpenByOsSw(1027), 1); });
+    EXPECT_NE(why.find("hostbridge: port map: "), std::string::npos) << why;
+    EXPECT_NE(why.find("ports.conf: not a regular file; file ignored"), std::string::npos) << why;
+}
+
 // A transport supplied in-process (as the virtual printer does) replaces the map.
 TEST_F(PortSwitch, TransportFactoryReplacesTheMap)
 {

@@ -3,9 +3,11 @@
 #include "hostbridge/Diagnostics.h"
 #include "hostbridge/Transports.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -24,6 +26,8 @@ void UnixSocketTransport::Break(const std::string& why)
     Diagnose("virtual printer " + label_ + ": " + why + "; connection closed");
     broken_ = true;
     fd_.Reset();
+    data_.clear();  // every later call fails, also one that bytes kept could satisfy
+    dataHead_ = 0;
 }
 
 IoStatus UnixSocketTransport::SendFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t n,
@@ -80,9 +84,14 @@ bool UnixSocketTransport::TakeFrames()
         if (raw_.size() - at - frame::kHeaderSize < length)
             break;
         const auto payload = raw_.begin() + static_cast<std::ptrdiff_t>(at + frame::kHeaderSize);
-        if (kind == frame::kData)
+        if (kind == frame::kData) {
+            if (Buffered() + length > std::max(frame::kMaxUnreadData, reading_)) {
+                Break("more than " + std::to_string(frame::kMaxUnreadData) +
+                      " bytes of channel data arrived that nobody asked for");
+                return false;
+            }
             data_.insert(data_.end(), payload, payload + static_cast<std::ptrdiff_t>(length));
-        else
+        } else
             deviceId_.emplace(payload, payload + static_cast<std::ptrdiff_t>(length));
         at += frame::kHeaderSize + length;
     }
@@ -98,10 +107,10 @@ IoStatus UnixSocketTransport::ReceiveMore(const io::Deadline& deadline)
         return IoStatus::Closed;
     // More is wanted than has arrived, which almost always means the printer
     // has not answered yet: wait first rather than try a read that finds
-    // nothing. A poll with the deadline passed still sees bytes that are there.
+    // nothing. With the deadline passed, one read still takes what is there.
     std::uint8_t chunk[4096];
     std::size_t got = 0;
-    IoStatus status = io::WaitReady(fd_.get(), POLLIN, deadline);
+    IoStatus status = deadline.Passed() ? IoStatus::Ok : io::WaitReady(fd_.get(), POLLIN, deadline);
     if (status == IoStatus::Ok)
         status = io::ReadSome(fd_.get(), chunk, sizeof chunk, deadline, true, got);
     if (status == IoStatus::Closed)
@@ -115,16 +124,27 @@ IoStatus UnixSocketTransport::ReceiveMore(const io::Deadline& deadline)
 IoStatus UnixSocketTransport::Read(std::uint8_t* data, std::size_t n, int timeoutMs)
 {
     const io::Deadline deadline(timeoutMs);
-    while (Buffered() < n) {
-        const IoStatus status = ReceiveMore(deadline);
-        if (status != IoStatus::Ok)
-            return status;
+    // Frames that bring nothing for this read (empty DATA, device IDs) must
+    // not keep it going: every pass checks the deadline.
+    reading_ = n;
+    IoStatus status = IoStatus::Ok;
+    while (Buffered() < n && status == IoStatus::Ok) {
+        status = ReceiveMore(deadline);
+        if (status == IoStatus::Ok && Buffered() < n && deadline.Passed())
+            status = IoStatus::Timeout;
     }
+    reading_ = 0;
+    if (status != IoStatus::Ok)
+        return status;
     if (n > 0)
         std::memcpy(data, data_.data() + dataHead_, n);
     dataHead_ += n;
     if (dataHead_ == data_.size()) {
         data_.clear();
+        dataHead_ = 0;
+    } else if (dataHead_ >= 4096 && dataHead_ * 2 >= data_.size()) {
+        // A printer that never lets the stream run dry must not make it grow.
+        data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(dataHead_));
         dataHead_ = 0;
     }
     return IoStatus::Ok;
@@ -135,8 +155,11 @@ IoStatus UnixSocketTransport::ReadDeviceId(std::string& raw)
     const io::Deadline deadline(portTimeoutMs_);
     deviceId_.reset();  // a late answer to an earlier request is not this one's
     IoStatus status = SendFrame(frame::kDeviceIdRequest, nullptr, 0, deadline);
-    while (status == IoStatus::Ok && !deviceId_)
+    while (status == IoStatus::Ok && !deviceId_) {
         status = ReceiveMore(deadline);
+        if (status == IoStatus::Ok && !deviceId_ && deadline.Passed())
+            status = IoStatus::Timeout;
+    }
     if (status != IoStatus::Ok)
         return status;
     raw = std::move(*deviceId_);

@@ -25,6 +25,11 @@ constexpr std::uint8_t kReset = 0x03;
 constexpr std::uint8_t kDeviceIdReply = 0x82;
 constexpr std::size_t kHeaderSize = 3;
 constexpr std::size_t kMaxPayload = 0xFFFF;
+// DATA bytes kept that no read has asked for yet (the printer talking while
+// the device ID is awaited, or ahead of the channel). A printer has no reason
+// to send more than a few packets unasked; past this the connection is given
+// up rather than memory.
+constexpr std::size_t kMaxUnreadData = 64 * 1024;
 }  // namespace frame
 
 class UnixSocketTransport final : public Transport {
@@ -37,7 +42,10 @@ public:
     IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override;
     // Reads from the byte stream of the DATA frames received. On failure
     // nothing is consumed: bytes that did arrive stay for the next read.
+    // Ends at the deadline however many frames keep arriving.
     IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override;
+    // Asks for the device ID and waits for it, at most the port timeout.
+    // DATA arriving meanwhile is kept for the channel, up to kMaxUnreadData.
     IoStatus ReadDeviceId(std::string& raw) override;
     // Sends RESET and forgets DATA received before it.
     IoStatus Reset() override;
@@ -59,6 +67,7 @@ private:
     std::vector<std::uint8_t> raw_;   // received bytes that are not yet a whole frame
     std::vector<std::uint8_t> data_;  // DATA payload bytes, consumed from dataHead_
     std::size_t dataHead_ = 0;
+    std::size_t reading_ = 0;  // bytes the read in progress wants (0 = none)
     std::optional<std::string> deviceId_;
     bool peerClosed_ = false;
     bool broken_ = false;  // protocol error or a frame cut short: the stream is lost

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -192,11 +195,92 @@ protected:
     SilentSocketTransport() { portTimeoutMs_ = kShortMs; }
 };
 
+// A printer that sends the same frame over and over from a thread of its
+// own, for 5 s at most, or until the connection ends.
+class Flood {
+public:
+    Flood(int fd, const Bytes& frame) : fd_(fd)
+    {
+        Bytes batch;
+        for (int i = 0; i < 256; ++i)
+            batch.insert(batch.end(), frame.begin(), frame.end());
+        thread_ = std::thread([this, batch] {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!stop_ && std::chrono::steady_clock::now() < end) {
+                if (::send(fd_, batch.data(), batch.size(), MSG_NOSIGNAL) < 0)
+                    break;
+                sent_ += batch.size();
+            }
+        });
+    }
+    ~Flood()
+    {
+        stop_ = true;
+        ::shutdown(fd_, SHUT_RDWR);  // a send blocked on a full socket returns
+        thread_.join();
+    }
+    std::size_t sent() const { return sent_; }
+
+private:
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> sent_{0};
+    std::thread thread_;
+};
+
+// Milliseconds `action` took.
+template <typename Action>
+long long TimeMs(Action action)
+{
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The deadline is 300 ms; a read that runs on while frames keep coming would
+// last the flood's 5 s. The bound is generous for a loaded machine.
+constexpr long long kFloodBoundMs = 2500;
+
+TEST_F(SocketTransport, FramesThatBringNothingCannotHoldAReadPastItsDeadline)
+{
+    {
+        const Flood flood(printer_, Frame(0x01, ""));
+        EXPECT_LT(TimeMs([&] { Read(1, IoStatus::Timeout, 300); }), kFloodBoundMs);
+        EXPECT_GT(flood.sent(), 0u);
+    }
+    TearDown();  // a fresh connection for the flood of device IDs
+    SetUp();
+    const Flood flood(printer_, Frame(0x82, std::string("\x00\x06" "A:B;", 6)));
+    EXPECT_LT(TimeMs([&] { Read(1, IoStatus::Timeout, 300); }), kFloodBoundMs);
+}
+
+TEST_F(SocketTransport, DataFloodWhileTheDeviceIdIsAwaitedIsRefusedNotHoarded)
+{
+    // The printer sends print-channel data and never the ID. What is kept is
+    // bounded: past it the connection is given up, long before the port
+    // timeout, with a line that says why.
+    const Flood flood(printer_, Frame(0x01, std::string(1000, 'd')));
+    ::testing::internal::CaptureStderr();
+    std::string raw;
+    EXPECT_LT(TimeMs([&] { EXPECT_EQ(transport_->ReadDeviceId(raw), IoStatus::Error); }), kFloodBoundMs);
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(diagnostics.find("nobody asked for"), std::string::npos) << diagnostics;
+    EXPECT_TRUE(raw.empty());
+    Read(1, IoStatus::Error);
+}
+
 TEST_F(SilentSocketTransport, SilentPrinterTimesOutTheDeviceId)
 {
     std::string raw;
     EXPECT_EQ(transport_->ReadDeviceId(raw), IoStatus::Timeout);
     EXPECT_EQ(PrinterReceives(3), (Bytes{0x02, 0x00, 0x00}));
+}
+
+TEST_F(SilentSocketTransport, EmptyFramesCannotHoldTheDeviceIdPastTheDeadline)
+{
+    std::string raw;
+    const Flood flood(printer_, Frame(0x01, ""));
+    EXPECT_LT(TimeMs([&] { EXPECT_EQ(transport_->ReadDeviceId(raw), IoStatus::Timeout); }), kFloodBoundMs);
 }
 
 TEST_F(SocketTransport, ResetSendsTheInitFrameAndDropsOldData)

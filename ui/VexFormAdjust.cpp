@@ -427,7 +427,14 @@ namespace {
 QString ToQt(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
 }  // namespace
 
-QWidget* TFormAdjust::Control(std::string_view name) const { return findChild<QWidget*>(ToQt(name)); }
+QWidget* TFormAdjust::Control(std::string_view name) const {
+    const QString key = ToQt(name);
+    const auto known = controls_.constFind(key);
+    if (known != controls_.cend() && *known && (*known)->objectName() == key) return *known;
+    QWidget* found = findChild<QWidget*>(key);
+    if (found) controls_.insert(key, found);
+    return found;
+}
 
 std::string TFormAdjust::Text(std::string_view name) const {
     QWidget* w = Control(name);

@@ -9,6 +9,8 @@
 #include "link/FeatureFrame.h"
 #include "ui/howto/HowToWindows.h"
 
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -147,6 +149,8 @@ private:
     void EnableForReport() override;
     void FocusField(const std::string& objectName) override;
 
+    // The control of that objectName; found once, then remembered (the
+    // EEPROM viewer asks for its grid 512 times per read).
     QWidget* Control(std::string_view name) const;
     void BuildLeft();
     void BuildBottomLeft();
@@ -174,6 +178,7 @@ private:
     QWidget* adjustedItems_ = nullptr;
     QTimer* disableTimer_ = nullptr;
 
+    mutable QHash<QString, QPointer<QWidget>> controls_;
     std::vector<FeaturePanel*> panels_;
     std::map<std::pair<int, int>, FeaturePanel*> itemPanels_;
 

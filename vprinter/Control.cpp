@@ -20,10 +20,19 @@ const char kHelp[] =
     "ink COLOUR PERCENT      set an ink level (black, cyan, magenta, yellow, light cyan,\n"
     "                        light magenta, gray, or all)\n"
     "ink COLOUR CONDITION    missing (NA), unreadable (RE), writefailed (WE), incompatible (CI)\n"
-    "speed BYTES_PER_S       how fast the input buffer drains (0 stops printing)\n"
+    "speed BYTES_PER_S|unlimited  how fast the input buffer drains (0 stops printing,\n"
+    "                        at most 4294967294; unlimited: data drains as it arrives)\n"
+    "speedup N               the mechanism runs N times faster (1-1000; 1 = real time):\n"
+    "                        cleaning, ink charge, exchange steps, moves, ejects\n"
+    "cr readings V [V ...]|off  CR drive measurement readings (0-65535) left at 0x6C-0x6D,\n"
+    "                        in the order the measurements run; the list starts over\n"
     "paper                   press the paper button (needs the print engine)\n"
     "rollswitch              press the roll-paper switch (needs the print engine)\n"
+    "board replace           swap the main board for a new one (power off first): the\n"
+    "                        EEPROM becomes the new-board image\n"
     "clear                   clear every fault (power stays as it is)\n"
+    "state                   one line of key=value fields: everything the printer knows,\n"
+    "                        EEPROM as hex and the bytes changed since start-up\n"
     "status                  one line: model, power, state, error, buffer, ink, faults\n"
     "help                    this list\n";
 
@@ -47,6 +56,19 @@ std::string Usage(const char* form) { return std::string("ERR usage: ") + form; 
 }  // namespace
 
 const char* CoreControlHelp() { return kHelp; }
+
+std::optional<std::vector<std::uint16_t>> ParseCrReadings(const std::string& list) {
+    std::vector<std::uint16_t> readings;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        const auto v = Number(list.substr(start, end - start), 0, 65535);
+        if (!v || readings.size() == 64) return std::nullopt;
+        readings.push_back(static_cast<std::uint16_t>(*v));
+        start = end + 1;
+    }
+    return readings;
+}
 
 void ControlCommands::AddExtension(Extension extension, std::string helpText) {
     extensions_.push_back(std::move(extension));
@@ -73,11 +95,42 @@ std::string ControlCommands::Execute(const std::string& line) {
     if (c == "ink") return Ink(w);
     if (c == "speed") return Speed(w);
     if (c == "paper" || c == "rollswitch") return Button(w);
+    if (c == "speedup") {
+        const auto factor = w.size() == 2 ? Number(w[1], 1, 1000) : std::nullopt;
+        if (!factor) return Usage("speedup N (1-1000)");
+        printer_.SetSpeedUp(static_cast<std::uint32_t>(*factor));
+        return "OK speedup " + std::to_string(*factor);
+    }
+    if (c == "cr") {
+        if (w.size() == 3 && w[1] == "readings" && w[2] == "off") {
+            printer_.SetCrReadings({});
+            return "OK cr readings off";
+        }
+        std::string list;
+        for (std::size_t i = 2; i < w.size(); ++i) list += (i > 2 ? "," : "") + w[i];
+        const auto readings = w.size() >= 3 && w[1] == "readings" ? ParseCrReadings(list) : std::nullopt;
+        if (!readings) return Usage("cr readings V [V ...]|off (V 0-65535, at most 64)");
+        printer_.SetCrReadings(*readings);
+        std::string echo;
+        for (std::uint16_t r : *readings) echo += " " + std::to_string(r);
+        return "OK cr readings" + echo;
+    }
+    if (c == "board") {
+        if (w.size() != 2 || w[1] != "replace") return Usage("board replace");
+        if (!printer_.ReplaceBoard())
+            return "ERR the power is on: a main board is replaced only with the printer off (power off first)";
+        return "OK board replaced: the EEPROM holds only the block signatures";
+    }
     if (c == "clear" && w.size() == 1) {
         printer_.ClearFaults();
         return "OK faults cleared";
     }
     if (c == "status" && w.size() == 1) return "OK " + printer_.Summary();
+    if (c == "state" && w.size() == 1) {
+        std::string line = "OK " + printer_.StateFields();
+        for (const auto& fields : stateFields_) line += fields();
+        return line;
+    }
     if (c == "help" && w.size() == 1) {
         // One reply line: the commands separated by "; ".
         std::string flat;
@@ -169,10 +222,7 @@ std::string ControlCommands::Ink(const std::vector<std::string>& w) {
     const std::string& value = w.back();
     if (const auto percent = Number(value, 0, 100)) {
         // A cartridge with this much ink is put in.
-        for (int ink : inks) {
-            printer_.SetInkCondition(ink, InkCondition::Level);
-            printer_.SetInkLevel(ink, static_cast<int>(*percent));
-        }
+        printer_.InsertCartridges(inks, static_cast<int>(*percent));
     } else if (const auto condition = InkConditionFromName(value)) {
         for (int ink : inks) printer_.SetInkCondition(ink, *condition);
     } else {
@@ -181,11 +231,18 @@ std::string ControlCommands::Ink(const std::vector<std::string>& w) {
     return "OK ink " + colour + " " + value;
 }
 
+std::optional<std::uint32_t> ParseSpeed(const std::string& text) {
+    if (text == "unlimited") return Printer::kUnlimitedSpeed;
+    const auto v = Number(text, 0, Printer::kUnlimitedSpeed - 1);
+    if (!v) return std::nullopt;
+    return static_cast<std::uint32_t>(*v);
+}
+
 std::string ControlCommands::Speed(const std::vector<std::string>& w) {
-    const auto speed = w.size() == 2 ? Number(w[1], 0, 100000000) : std::nullopt;
-    if (!speed) return Usage("speed BYTES_PER_S (0-100000000)");
-    printer_.SetSpeed(static_cast<std::uint32_t>(*speed));
-    return "OK speed " + std::to_string(*speed);
+    const auto speed = w.size() == 2 ? ParseSpeed(w[1]) : std::nullopt;
+    if (!speed) return Usage("speed BYTES_PER_S|unlimited (BYTES_PER_S 0-4294967294)");
+    printer_.SetSpeed(*speed);
+    return "OK speed " + w[1];
 }
 
 std::string ControlCommands::Button(const std::vector<std::string>& w) {

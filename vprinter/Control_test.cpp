@@ -95,3 +95,114 @@ TEST_F(ControlTest, ExtensionsSeeCommandsFirst) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(BoardReplace, OnlyWithThePowerOffAndTheEepromBecomesANewBoards) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(2)};
+    ControlCommands control{printer};
+    printer.ClearEepromChanged();
+    EXPECT_EQ(control.Execute("board replace"),
+              "ERR the power is on: a main board is replaced only with the printer off (power off first)");
+    EXPECT_EQ(printer.eeprom(), Eeprom::Factory(2));
+    EXPECT_FALSE(printer.EepromChanged());
+    EXPECT_EQ(control.Execute("board"), "ERR usage: board replace");
+    EXPECT_EQ(control.Execute("board swap"), "ERR usage: board replace");
+
+    control.Execute("power off");
+    EXPECT_EQ(control.Execute("board replace"), "OK board replaced: the EEPROM holds only the block signatures");
+    EXPECT_EQ(printer.eeprom(), Eeprom::NewBoard());
+    EXPECT_TRUE(printer.EepromChanged());
+    EXPECT_EQ(printer.BoardReplacements(), 1u);
+    control.Execute("power on");
+    EXPECT_EQ(printer.DeviceId().find("MDL:Corvid Lumen 4100;") != std::string::npos, true);  // still the same printer
+}
+
+}  // namespace
+}  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(Counters, ACartridgePutInCountsAReplacementCleaningOncePerCommand) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    const std::uint16_t before = printer.eeprom().Get16(0x38);
+    EXPECT_EQ(control.Execute("ink all 100"), "OK ink all 100");  // fuller cartridges in every slot
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 1);
+    control.Execute("ink cyan 50");  // less ink than before: only the level is set
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 1);
+    control.Execute("ink cyan missing");
+    control.Execute("ink cyan 10");  // a cartridge where there was none
+    EXPECT_EQ(printer.eeprom().Get16(0x38), before + 2);
+    EXPECT_EQ(printer.InkLevel(1), 10);
+}
+
+TEST(Counters, StopAtTheirLargestValue) {
+    Eeprom e = Eeprom::Factory(1);
+    e.Set16(0x38, 0xFFFE);
+    e.Set32(0x78, 0xFFFFFFF0u);
+    Printer printer{Printer::Options{}, e};
+    printer.AddToCounter(0x38, 2, 5);
+    printer.AddToCounter(0x78, 4, 0x10);
+    printer.AddToCounter(0x3A, 1, 300);
+    EXPECT_EQ(printer.eeprom().Get16(0x38), 0xFFFF);
+    EXPECT_EQ(printer.eeprom().Get32(0x78), 0xFFFFFFFFu);
+    EXPECT_EQ(printer.eeprom().Get(0x3A), 0xFF);
+    EXPECT_EQ(printer.eeprom().Get(0x3B), e.Get(0x3B));  // the next byte is not touched
+}
+
+}  // namespace
+}  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(CrReadings, ReplaceTheMechanismsReadingInOrderAndStartOver) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    EXPECT_EQ(control.Execute("cr readings 1500 70000"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
+    EXPECT_EQ(control.Execute("cr readings"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
+    EXPECT_EQ(control.Execute("cr readings 258 513"), "OK cr readings 258 513");
+    Machine& m = printer;
+    for (std::uint16_t expected : {258, 513, 258}) {
+        m.WriteEeprom(0x6C, 0xEE);  // what the mechanism measured
+        m.WriteEeprom(0x6D, 0xEE);
+        EXPECT_EQ(printer.eeprom().Get16(0x6C), expected);
+    }
+    EXPECT_EQ(ParseCrReadings("1,2,3"), (std::vector<std::uint16_t>{1, 2, 3}));
+    EXPECT_FALSE(ParseCrReadings("1,,3"));
+    EXPECT_FALSE(ParseCrReadings(""));
+}
+
+}  // namespace
+}  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(StateLine, LightsFaultsAndExtensionFields) {
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    control.AddStateFields([] { return std::string(" extra=1"); });
+    std::string line = control.Execute("state");
+    EXPECT_EQ(line.rfind("OK model=4100 power=on power_led=on error_led=off state=4 error=0 buffer=0/16384", 0), 0u)
+        << line;
+    EXPECT_NE(line.find(" faults=- "), std::string::npos);
+    EXPECT_NE(line.find(" changed=-"), std::string::npos);
+    EXPECT_EQ(line.substr(line.size() - 8), " extra=1");
+    control.Execute("error 6");
+    control.Execute("busy on");
+    control.Execute("ink gray missing");
+    line = control.Execute("state");
+    EXPECT_NE(line.find(" error_led=on state=0 error=6 "), std::string::npos) << line;
+    EXPECT_NE(line.find(" faults=busy,error:6 "), std::string::npos) << line;
+    EXPECT_NE(line.find(",gray:NA "), std::string::npos) << line;
+    control.Execute("power off");
+    EXPECT_NE(control.Execute("state").find(" power=off power_led=off error_led=off "), std::string::npos);
+    EXPECT_EQ(control.Execute("state now"), "ERR unknown command 'state now' (try help)");
+}
+
+}  // namespace
+}  // namespace vp

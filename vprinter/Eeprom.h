@@ -59,6 +59,7 @@ private:
 namespace addr {
 inline constexpr std::uint8_t kWasteInk = 0x20;       // 16-bit
 inline constexpr std::uint8_t kCleaningCounts = 0x2E; // six 16-bit counters
+inline constexpr std::uint8_t kReplaceClCount = 0x38; // 16-bit, cleanings after a cartridge replacement
 inline constexpr std::uint8_t kInkChargeCount = 0x3A;
 inline constexpr std::uint8_t kDestinationSet = 0x49;
 inline constexpr std::uint8_t kPwSensor = 0x5C;       // four signed bytes

@@ -69,6 +69,65 @@ protected:
     InProcessPorts ports{printer};
 };
 
+// The model name comes from what the printer is, not from what its EEPROM
+// says: a 4100 with a blank new board, or with a 4200's EEPROM restored onto
+// it, still names itself a 4100 (the destination Check compares the two).
+TEST(ModelName, IsTheModelThePrinterIsWhateverItsEeprom) {
+    for (const Eeprom& eeprom : {Eeprom::NewBoard(), Eeprom::Factory(2)}) {
+        Printer p(Printer::Options{}, eeprom);
+        InProcessPorts ports(p);
+        ASSERT_EQ(Connect(), kOk);
+        char name[30];
+        ASSERT_EQ(GetModelNameByOsSw(name), kOk);
+        EXPECT_STREQ(name, "Corvid Lumen 4100");
+        D4Termination();
+        PortCloseByOsSw();
+    }
+}
+
+// The EEPROM copy as a technician runs it on one printer: back up the old
+// board, switch off, replace the board, switch on, Get Status, restore.
+TEST_F(InProcess, EepromCopyAcrossABoardReplacement) {
+    std::vector<std::uint8_t> backup(256);
+    for (int a = 0; a < 256; ++a) ASSERT_EQ(D4ReadEeprom(static_cast<std::uint8_t>(a), &backup[a]), kOk);
+    printer.SetPower(false);
+    std::uint8_t v = 0;
+    EXPECT_EQ(D4ReadEeprom(0, &v), kChannelError);  // off: nothing answers
+    ASSERT_TRUE(printer.ReplaceBoard());
+    printer.SetPower(true);
+    ASSERT_EQ(Connect(), kOk);
+    std::uint8_t record[52];
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], kStateReady);
+    ASSERT_EQ(D4ReadEeprom(0x20, &v), kOk);
+    EXPECT_EQ(v, 0);  // the new board knows nothing yet
+    for (int a = 0; a < 256; ++a) ASSERT_EQ(D4WriteEeprom(static_cast<std::uint8_t>(a), backup[a]), kOk);
+    EXPECT_EQ(printer.eeprom(), Eeprom::Factory(2));
+}
+
+// An EEPROM write is answered only once it is kept; one that cannot be kept
+// is refused and leaves the byte as it was.
+TEST_F(InProcess, AWriteThatCannotBeCommittedIsRefused) {
+    int commits = 0;
+    bool keep = true;
+    printer.SetEepromCommit([&] {
+        ++commits;
+        return keep;
+    });
+    ASSERT_EQ(D4WriteEeprom(0x20, 0x11), kOk);
+    EXPECT_EQ(commits, 1);
+    ASSERT_EQ(D4WriteEeprom(0x20, 0x11), kOk);  // the same value: nothing to commit
+    EXPECT_EQ(commits, 1);
+    keep = false;
+    EXPECT_EQ(D4WriteEeprom(0x20, 0x22), kChannelError);
+    EXPECT_EQ(GetD4ErrorCode(), 0x0701);
+    EXPECT_EQ(printer.eeprom().Get(0x20), 0x11);
+    std::uint8_t v = 0;
+    ASSERT_EQ(D4ReadEeprom(0x20, &v), kOk);  // the channel is still there
+    EXPECT_EQ(v, 0x11);
+    printer.SetEepromCommit(nullptr);
+}
+
 TEST_F(InProcess, ReadsAndWritesEveryEepromAddress) {
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), kOk);
@@ -354,6 +413,35 @@ TEST_F(Standalone, AnswersFramesByteForByteAndHangsUpOnUnknownKinds) {
     ASSERT_EQ(Connect(), kOk);
     EXPECT_EQ(D4ReadEeprom(0x00, &v), kOk);
     EXPECT_EQ(v, 0x5A);
+}
+
+// Killed at any moment, the printer never loses a write it acknowledged.
+TEST_F(Standalone, AnAcknowledgedEepromWriteSurvivesKill9) {
+    for (int round = 1; round <= 8; ++round) {
+        ASSERT_EQ(Connect(), kOk) << round;
+        const std::uint8_t value = static_cast<std::uint8_t>(0x40 + round);
+        ASSERT_EQ(D4WriteEeprom(0x21, value), kOk);
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        PortCloseByOsSw();
+        Eeprom saved;
+        std::string error;
+        ASSERT_TRUE(saved.Load(eeprom_, error)) << error;
+        ASSERT_EQ(saved.Get(0x21), value) << "round " << round;
+        fs::remove(socket_);
+        fs::remove(control_);
+        pid_ = Spawn({"--socket", socket_, "--model", "4200", "--eeprom", eeprom_, "--quiet"});
+        for (int i = 0; i < 1000 && !fs::exists(control_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(fs::exists(control_));
+    }
+}
+
+TEST_F(Standalone, TakesAnySpeedAndSaysWhatItTakes) {
+    EXPECT_EQ(Send("speed unlimited"), 0);
+    EXPECT_EQ(Send("speed 4294967294"), 0);
+    EXPECT_EQ(Send("speed 4294967295"), 1);
+    EXPECT_EQ(Send("speed fast"), 1);
 }
 
 TEST_F(Standalone, RefusesToReplaceABadEepromImage) {

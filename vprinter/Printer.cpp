@@ -14,7 +14,7 @@ namespace {
 
 // Time is handed to the engine and the input buffer in slices this long, so a
 // long Advance() behaves like many short ones.
-constexpr std::uint64_t kSliceMs = 10;
+constexpr std::uint64_t kSliceUs = 10000;  // printing advances in steps of at most 10 ms
 
 // Ink levels of a printer that has printed for a while.
 constexpr std::array<int, kInkCount> kInitialInk = {92, 71, 64, 88, 55, 47, 80};
@@ -54,7 +54,14 @@ public:
 
     bool WriteEeprom(std::uint8_t address, std::uint8_t value) override {
         ++p_.counters_.eepromWrites;
-        p_.WriteEeprom(address, value);
+        const std::uint8_t before = p_.eeprom_.Get(address);
+        if (before == value) return true;
+        p_.StoreEeprom(address, value);
+        if (p_.eepromCommit_ && !p_.eepromCommit_()) {
+            p_.eeprom_.Set(address, before);
+            p_.Log("EEPROM write refused: the byte could not be committed");
+            return false;
+        }
         return true;
     }
 
@@ -77,6 +84,9 @@ public:
         if (n > p_.FreeSpace()) p_.Log("print data beyond the free buffer space kept anyway");
         p_.buffer_.Append(data, n);
         p_.counters_.dataAccepted += n;
+        // Without a speed limit the bytes go on to printing at once, so the
+        // room they took is free again for the host's next credit request.
+        if (p_.Unlimited()) p_.DrainFor(0);
     }
 
 private:
@@ -84,7 +94,7 @@ private:
 };
 
 Printer::Printer(const Options& options, const Eeprom& eeprom, Engine* engine)
-    : options_(options), eeprom_(eeprom), engine_(engine), inkLevels_(kInitialInk) {
+    : options_(options), eeprom_(eeprom), startupEeprom_(eeprom), engine_(engine), inkLevels_(kInitialInk) {
     if (options.model != 1 && options.model != 2)
         throw std::invalid_argument("unknown printer model code " + std::to_string(options.model));
     if (options.bufferCapacity == 0) throw std::invalid_argument("the input buffer needs room for at least one byte");
@@ -180,10 +190,12 @@ std::vector<std::uint8_t> Printer::HostBytes(const std::uint8_t* data, std::size
 // One whole packet from the host: answered, then counted toward a link drop.
 void Printer::HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply) {
     ++counters_.hostPackets;
+    const std::size_t before = reply.size();
     if (!RefuseCreditRequest(packet, size, reply)) {
         const std::vector<std::uint8_t> r = endpoint_->Receive(packet, size);
         reply.insert(reply.end(), r.begin(), r.end());
     }
+    if (packetObserver_) packetObserver_(packet, size, reply.data() + before, reply.size() - before);
     if (dropAfter_ && --*dropAfter_ == 0) DropLinkNow();
 }
 
@@ -238,35 +250,51 @@ void Printer::DropLinkNow() {
 
 // ---- time ----
 
-void Printer::Advance(std::uint64_t ms) {
+void Printer::Advance(std::uint64_t ms) { AdvanceMicros(ms * 1000); }
+
+void Printer::AdvanceMicros(std::uint64_t us) {
     if (!powered_) {
-        nowMs_ += ms;
+        nowUs_ += us;
         return;
     }
-    while (ms > 0) {
+    while (us > 0) {
         if (buffer_.empty()) {
             // Nothing to print: the engine may have the whole stretch at once.
-            nowMs_ += ms;
+            nowUs_ += us;
             drainRemainder_ = 0;
-            if (engine_) engine_->Advance(ms);
+            EngineTime(us);
             return;
         }
-        const std::uint64_t step = std::min(ms, kSliceMs);
-        nowMs_ += step;
-        if (engine_) engine_->Advance(step);
+        const std::uint64_t step = std::min(us, kSliceUs);
+        nowUs_ += step;
+        EngineTime(step);
         DrainFor(step);
-        ms -= step;
+        us -= step;
     }
+    // Without a speed limit, data drains at once, even with no time gone by.
+    if (Unlimited() && !buffer_.empty()) DrainFor(0);
 }
 
-void Printer::DrainFor(std::uint64_t ms) {
+// The engine counts whole milliseconds; the rest waits for the next call.
+void Printer::EngineTime(std::uint64_t us) {
+    engineUs_ += us;
+    const std::uint64_t ms = engineUs_ / 1000;
+    engineUs_ %= 1000;
+    if (engine_ && ms > 0) engine_->Advance(ms * speedUp_);
+}
+
+void Printer::DrainFor(std::uint64_t us) {
     if (injectedError_ || stuckBusy_ || heldState_) {
         drainRemainder_ = 0;
         return;
     }
-    drainRemainder_ += static_cast<std::uint64_t>(options_.bytesPerSecond) * ms;
-    std::size_t budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000, buffer_.size()));
-    drainRemainder_ %= 1000;
+    std::size_t budget = buffer_.size();
+    if (!Unlimited()) {
+        drainRemainder_ += static_cast<std::uint64_t>(options_.bytesPerSecond) * us;
+        budget = static_cast<std::size_t>(std::min<std::uint64_t>(drainRemainder_ / 1000000, buffer_.size()));
+        drainRemainder_ %= 1000000;
+    }
+    if (budget == 0) return;
     if (!engine_) {
         KeepReceived(buffer_.data(), budget);
         buffer_.Drop(budget);
@@ -392,6 +420,26 @@ void Printer::SetInkCondition(int ink, InkCondition condition) {
     inkConditions_[static_cast<std::size_t>(ink)] = condition;
 }
 
+void Printer::InsertCartridges(const std::vector<int>& inks, int percent) {
+    bool replaced = false;
+    for (int ink : inks) {
+        if (ink < 0 || ink >= kInkCount) continue;
+        replaced = replaced || InkConditionOf(ink) != InkCondition::Level || percent > InkLevel(ink);
+        SetInkCondition(ink, InkCondition::Level);
+        SetInkLevel(ink, percent);
+    }
+    if (replaced) AddToCounter(addr::kReplaceClCount, 2, 1);
+}
+
+void Printer::AddToCounter(std::uint8_t address, int width, std::uint64_t amount) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < width; ++i) value |= std::uint64_t{eeprom_.Get(static_cast<std::uint8_t>(address + i))} << (8 * i);
+    const std::uint64_t max = width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
+    value = amount > max - value ? max : value + amount;
+    for (int i = 0; i < width; ++i)
+        StoreEeprom(static_cast<std::uint8_t>(address + i), static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 InkCondition Printer::InkConditionOf(int ink) const {
     return (ink >= 0 && ink < kInkCount) ? inkConditions_[static_cast<std::size_t>(ink)] : InkCondition::Missing;
 }
@@ -425,10 +473,43 @@ void Printer::PressRollPaperSwitch() {
 
 std::uint8_t Printer::ReadEeprom(std::uint8_t address) const { return eeprom_.Get(address); }
 
+// The mechanism writes its CR drive reading low byte first; a configured
+// reading takes its place, byte by byte.
 void Printer::WriteEeprom(std::uint8_t address, std::uint8_t value) {
+    if (!crReadings_.empty() && (address == addr::kCrMeasurement || address == addr::kCrMeasurement + 1)) {
+        const std::uint16_t reading = crReadings_[nextCrReading_ % crReadings_.size()];
+        if (address == addr::kCrMeasurement) {
+            value = static_cast<std::uint8_t>(reading & 0xFF);
+        } else {
+            value = static_cast<std::uint8_t>(reading >> 8);
+            nextCrReading_ = (nextCrReading_ + 1) % crReadings_.size();
+            Log("CR drive reading set to " + std::to_string(reading));
+        }
+    }
+    StoreEeprom(address, value);
+}
+
+void Printer::StoreEeprom(std::uint8_t address, std::uint8_t value) {
     if (eeprom_.Get(address) == value) return;
     eeprom_.Set(address, value);
     eepromChanged_ = true;
+}
+
+void Printer::SetCrReadings(std::vector<std::uint16_t> readings) {
+    crReadings_ = std::move(readings);
+    nextCrReading_ = 0;
+}
+
+bool Printer::ReplaceBoard() {
+    if (powered_) return false;
+    const Eeprom fresh = Eeprom::NewBoard();
+    if (!(eeprom_ == fresh)) {
+        eeprom_ = fresh;
+        eepromChanged_ = true;
+    }
+    ++boardReplacements_;
+    Log("main board replaced: the EEPROM holds only its block signatures");
+    return true;
 }
 
 int Printer::InkLevel(int ink) const {
@@ -448,13 +529,73 @@ void Printer::Log(const std::string& line) {
     if (logSink_) logSink_(line);
 }
 
+std::string Printer::StateFields() const {
+    const std::uint8_t state = State();
+    const bool working = state == kStateBusy || state == kStatePrinting || state == kStateCleaning;
+    std::string s = std::string("model=") + (options_.model == 1 ? "4100" : "4200");
+    s += std::string(" power=") + (powered_ ? "on" : "off");
+    s += std::string(" power_led=") + (!powered_ ? "off" : working ? "blink" : "on");
+    s += std::string(" error_led=") + (powered_ && state == kStateError ? "on" : "off");
+    s += " state=" + std::to_string(state) + " error=" + std::to_string(ErrorCode());
+    s += " buffer=" + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
+    s += " speed=" + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond)) + " speedup=" + std::to_string(speedUp_);
+    s += " ink=";
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        std::string name = InkName(ink);
+        std::erase(name, ' ');
+        const InkCondition c = InkConditionOf(ink);
+        s += (ink ? "," : "") + name + ":";
+        if (c == InkCondition::Level) {
+            s += std::to_string(InkLevel(ink));
+        } else {  // the status record's letters, first letter in the high byte
+            const std::uint16_t code = InkSpecialCode(c);
+            s += static_cast<char>(code >> 8);
+            s += static_cast<char>(code & 0xFF);
+        }
+    }
+    std::string faults;
+    const auto add = [&faults](const std::string& f) { faults += (faults.empty() ? "" : ",") + f; };
+    if (stuckBusy_) add("busy");
+    if (injectedError_) add("error:" + std::to_string(*injectedError_));
+    if (heldState_) add("hold:" + std::to_string(*heldState_));
+    if (refusal_) add("refuse:" + std::to_string(*refusal_));
+    if (dropAfter_) add("drop:" + std::to_string(*dropAfter_));
+    if (linkDropped_) add("dropped");
+    s += " faults=" + (faults.empty() ? std::string("-") : faults);
+    s += " time=" + std::to_string(NowMs()) + " boards=" + std::to_string(boardReplacements_);
+    const auto u16 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get16(a)); };
+    const auto u32 = [this](std::uint8_t a) { return std::to_string(eeprom_.Get32(a)); };
+    s += " pages=" + u32(addr::kPageCount) + " passes=" + u32(addr::kPassCount) + " waste=" + u16(addr::kWasteInk);
+    s += " cl1=" + u16(0x2E) + " cl2=" + u16(0x30) + " cl34=" + u16(0x32) + " timer_cl=" + u16(0x34) +
+         " exchange_cl=" + u16(0x36) + " replace_cl=" + u16(0x38) +
+         " charges=" + std::to_string(eeprom_.Get(addr::kInkChargeCount)) + " cuts=" + u16(addr::kCutCount);
+    s += " cr=" + u16(addr::kCrMeasurement) + " cr_readings=";
+    for (std::size_t i = 0; i < crReadings_.size(); ++i) s += (i ? "," : "") + std::to_string(crReadings_[i]);
+    if (crReadings_.empty()) s += "-";
+    static const char kHex[] = "0123456789ABCDEF";
+    s += " eeprom=";
+    std::string changed;
+    for (std::size_t a = 0; a < Eeprom::kSize; ++a) {
+        const std::uint8_t b = eeprom_.bytes()[a];
+        s += kHex[b >> 4];
+        s += kHex[b & 15];
+        if (b != startupEeprom_.bytes()[a]) {
+            changed += changed.empty() ? "" : ",";
+            changed += kHex[a >> 4];
+            changed += kHex[a & 15];
+        }
+    }
+    s += " changed=" + (changed.empty() ? std::string("-") : changed);
+    return s;
+}
+
 std::string Printer::Summary() const {
     std::string s = std::string("model ") + ModelName() + "; power " + (powered_ ? "on" : "off");
     const std::uint8_t state = State();
     s += "; state " + std::to_string(state) + " (" + StateName(state) + ")";
     s += "; error " + std::to_string(ErrorCode());
     s += "; buffer " + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
-    s += "; speed " + std::to_string(options_.bytesPerSecond) + " B/s";
+    s += "; speed " + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond) + " B/s");
     s += "; ink";
     for (int ink = 0; ink < kInkCount; ++ink) {
         s += std::string(ink ? ", " : " ") + InkName(ink) + " ";
@@ -470,7 +611,7 @@ std::string Printer::Summary() const {
     if (dropAfter_) add("link drops after " + std::to_string(*dropAfter_) + " packets");
     if (linkDropped_) add("link dropped");
     s += "; faults " + (faults.empty() ? std::string("none") : faults);
-    s += "; time " + std::to_string(nowMs_) + " ms";
+    s += "; time " + std::to_string(NowMs()) + " ms";
     return s;
 }
 

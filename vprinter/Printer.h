@@ -48,7 +48,7 @@ public:
     struct Options {
         int model = 1;                         // 1 = Lumen 4100, 2 = Lumen 4200
         std::size_t bufferCapacity = 16384;    // input buffer, bytes
-        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains
+        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains; kUnlimitedSpeed: at once
         std::size_t receivedLogLimit = 1 << 20; // kept print data when there is no engine
         std::size_t logLineLimit = 1000;
     };
@@ -103,6 +103,22 @@ public:
 
     // ---- time ----
     void Advance(std::uint64_t ms);
+    // The same at full resolution: printing drains by the microseconds gone
+    // by; the engine sees whole milliseconds, the rest is carried over.
+    void AdvanceMicros(std::uint64_t us);
+    // The mechanism's time runs this many times faster than the printer's
+    // (cleaning, ink charge, the exchange steps, moves, ejects), for demos.
+    // 1 is real time; the drain speed of the input buffer is not affected.
+    void SetSpeedUp(std::uint32_t factor) { speedUp_ = factor == 0 ? 1 : factor; }
+    std::uint32_t SpeedUp() const { return speedUp_; }
+
+    // ---- CR motor ----
+    // The load readings the CR drive measurement leaves at 0x6C-0x6D, in the
+    // order the measurements run (the dispersion sequence runs three in mode
+    // 4, then three in mode 3); the list starts over when it is used up. An
+    // empty list lets the mechanism's own reading stand.
+    void SetCrReadings(std::vector<std::uint16_t> readings);
+    const std::vector<std::uint16_t>& CrReadings() const { return crReadings_; }
 
     // ---- power and faults ----
     // Power off: the printer answers nothing and loses its input buffer and
@@ -139,6 +155,11 @@ public:
     std::uint8_t ErrorCode() const;
     // Level makes the slot report its ink level again (a cartridge put in).
     void SetInkCondition(int ink, InkCondition condition);
+    // Cartridges with this much ink are put into the slots: each reports its
+    // level again. Putting one in where a slot had none, or more ink than it
+    // had, makes the printer run its replacement cleaning: Replace CL (0x38)
+    // counts one per call, however many slots changed.
+    void InsertCartridges(const std::vector<int>& inks, int percent);
     InkCondition InkConditionOf(int ink) const;
     std::uint16_t InkCode(int ink) const;
 
@@ -146,14 +167,30 @@ public:
     std::size_t Buffered() const { return buffer_.size(); }
     std::size_t Capacity() const { return options_.bufferCapacity; }
     std::size_t FreeSpace() const;
+    // 0 stops printing; kUnlimitedSpeed drains everything as it arrives.
+    static constexpr std::uint32_t kUnlimitedSpeed = 0xFFFFFFFFu;
     void SetSpeed(std::uint32_t bytesPerSecond);
+    bool Unlimited() const { return options_.bytesPerSecond == kUnlimitedSpeed; }
     std::uint32_t Speed() const { return options_.bytesPerSecond; }
     // Print data that left the buffer when no engine takes it, oldest first,
     // bounded by Options::receivedLogLimit (the oldest bytes go first).
     const std::deque<std::uint8_t>& ReceivedData() const { return received_; }
 
     // ---- EEPROM ----
+    // Adds to the little-endian counter of `width` bytes at `address`,
+    // stopping at its largest value instead of wrapping.
+    void AddToCounter(std::uint8_t address, int width, std::uint64_t amount);
     const Eeprom& eeprom() const { return eeprom_; }
+    // The main board is swapped for one from the spare-parts shelf: the
+    // EEPROM becomes the new-board image (block signatures only). A board is
+    // never changed with the power on: then nothing happens and it is false.
+    bool ReplaceBoard();
+    std::uint64_t BoardReplacements() const { return boardReplacements_; }
+    // Called after the host's EEPROM write changed a byte and before the
+    // printer answers it, as a real EEPROM commits before it acknowledges:
+    // false (the byte could not be kept) undoes the change and the write is
+    // refused (result 0x01, the host's detail 0x0701).
+    void SetEepromCommit(std::function<bool()> commit) { eepromCommit_ = std::move(commit); }
     // Set when a byte changed since the last ClearEepromChanged().
     bool EepromChanged() const { return eepromChanged_; }
     void ClearEepromChanged() { eepromChanged_ = false; }
@@ -172,23 +209,38 @@ public:
     const std::deque<std::string>& LogLines() const { return log_; }
     // Receives every log line as it is written (the program prints them).
     void SetLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
+    // Sees every whole packet the printer takes from the host, with the
+    // answer bytes it gave to it (none, one or more packets). Packets sent
+    // while the power is off or the link is down never arrive and are not shown.
+    using PacketObserver = std::function<void(const std::uint8_t* packet, std::size_t size,
+                                              const std::uint8_t* answer, std::size_t answerSize)>;
+    void SetPacketObserver(PacketObserver observer) { packetObserver_ = std::move(observer); }
     // One line describing power, state, buffer and faults.
     std::string Summary() const;
+    // Everything the core knows, as blank-separated key=value fields for the
+    // control socket's "state" command (see vprinter/README.md).
+    std::string StateFields() const;
+    // The EEPROM as the printer started (or as the last board replacement
+    // left it is not the baseline: changes count from start-up).
+    const Eeprom& StartupEeprom() const { return startupEeprom_; }
 
     // ---- Machine, for the engine ----
     std::uint8_t ReadEeprom(std::uint8_t address) const override;
+    // What the mechanism stores (configured CR readings replace its own).
     void WriteEeprom(std::uint8_t address, std::uint8_t value) override;
     int InkLevel(int ink) const override;
     // Changes the level only; a slot with a special code keeps reporting it.
     void SetInkLevel(int ink, int percent) override;
-    std::uint64_t NowMs() const override { return nowMs_; }
+    std::uint64_t NowMs() const override { return nowUs_ / 1000; }
     void Log(const std::string& line) override;
 
 private:
     class Services;
     friend class Services;
 
-    void DrainFor(std::uint64_t ms);
+    void DrainFor(std::uint64_t us);
+    void EngineTime(std::uint64_t us);
+    void StoreEeprom(std::uint8_t address, std::uint8_t value);
     void KeepReceived(const std::uint8_t* data, std::size_t n);
     void ResetPacketSplitter();
     void HostPacket(const std::uint8_t* packet, std::size_t size, std::vector<std::uint8_t>& reply);
@@ -198,6 +250,7 @@ private:
 
     Options options_;
     Eeprom eeprom_;
+    Eeprom startupEeprom_;
     Engine* engine_;
     std::unique_ptr<Services> services_;
     std::unique_ptr<d4::PrinterEndpoint> endpoint_;
@@ -215,8 +268,9 @@ private:
 
     ByteQueue buffer_;
     std::deque<std::uint8_t> received_;
-    std::uint64_t drainRemainder_ = 0;  // byte-milliseconds not yet worth a byte
-    std::uint64_t nowMs_ = 0;
+    std::uint64_t drainRemainder_ = 0;  // byte-microseconds not yet worth a byte
+    std::uint64_t nowUs_ = 0;
+    std::uint64_t engineUs_ = 0;        // time the engine has not been given yet
 
     // The host stream is split into whole packets before the channel sees
     // them, to count them and to answer a refused credit request.
@@ -226,9 +280,15 @@ private:
     std::vector<std::uint8_t> refusalPacket_;
 
     bool eepromChanged_ = false;
+    std::uint64_t boardReplacements_ = 0;
+    std::uint32_t speedUp_ = 1;
+    std::vector<std::uint16_t> crReadings_;
+    std::size_t nextCrReading_ = 0;
     Counters counters_;
     std::deque<std::string> log_;
     std::function<void(const std::string&)> logSink_;
+    PacketObserver packetObserver_;
+    std::function<bool()> eepromCommit_;
 };
 
 }  // namespace vp

@@ -393,3 +393,40 @@ TEST(DirectPort, GoesSilentWhenOffAndClosedWhenDropped) {
 
 }  // namespace
 }  // namespace vp
+
+namespace vp {
+namespace {
+
+TEST(Clock, PrintingDrainsByTheMicrosecond) {
+    Printer::Options o;
+    o.bufferCapacity = 100000;
+    o.bytesPerSecond = 1000000;  // a byte per microsecond
+    Printer p(o, Eeprom::Factory(1));
+    std::vector<std::uint8_t> data(50000, 0x20);
+    p.ChannelServices().AcceptData(data.data(), data.size());
+    for (int i = 0; i < 100; ++i) p.AdvanceMicros(250);  // turns far shorter than a millisecond
+    EXPECT_EQ(p.Buffered(), 25000u);
+    p.AdvanceMicros(3);
+    EXPECT_EQ(p.Buffered(), 24997u);
+    EXPECT_EQ(p.NowMs(), 25u);
+}
+
+TEST(Clock, WithoutASpeedLimitDataDrainsAsItArrives) {
+    Printer::Options o;
+    o.bufferCapacity = 16384;
+    o.bytesPerSecond = Printer::kUnlimitedSpeed;
+    Printer p(o, Eeprom::Factory(1));
+    std::vector<std::uint8_t> data(16384, 0x20);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(p.ChannelServices().DataSpace(), 16384u);
+        p.ChannelServices().AcceptData(data.data(), data.size());
+    }
+    EXPECT_EQ(p.counters().dataDrained, 163840u);
+    p.InjectError(6);  // a fault still stops printing
+    p.ChannelServices().AcceptData(data.data(), 100);
+    p.AdvanceMicros(1000);
+    EXPECT_EQ(p.Buffered(), 100u);
+}
+
+}  // namespace
+}  // namespace vp

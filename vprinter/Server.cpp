@@ -1,5 +1,6 @@
 #include "vprinter/Server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +26,23 @@ constexpr std::size_t kMaxPendingOutput = 16u << 20;
 constexpr std::size_t kMaxControlLine = 4096;
 constexpr std::int64_t kSaveRetryMs = 1000;
 constexpr std::size_t kReadChunk = 65536;
+// Control clients beyond this are told so and hung up on: each costs a file
+// descriptor, and the port socket must always find one.
+constexpr std::size_t kMaxControlClients = 16;
+// After accept() fails for want of descriptors or memory, the listening
+// socket stays readable; it is left out of the poll for this long instead of
+// being retried in a busy loop.
+constexpr std::int64_t kAcceptBackoffMs = 100;
+
+bool OutOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+std::int64_t MonotonicUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 std::int64_t MonotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -153,9 +171,20 @@ struct Server::Connection {
 };
 
 Server::Server(Printer& printer, ControlCommands& control, ServerOptions options)
-    : printer_(printer), control_(control), options_(std::move(options)) {}
+    : printer_(printer), control_(control), options_(std::move(options)) {
+    // A write the host is told succeeded is on disk first.
+    printer_.SetEepromCommit([this] {
+        std::string error;
+        if (SaveEeprom(error)) return true;
+        printer_.Log(error);
+        return false;
+    });
+}
 
-Server::~Server() { Close(); }
+Server::~Server() {
+    printer_.SetEepromCommit(nullptr);
+    Close();
+}
 
 bool Server::Open(std::string& error) {
     hostListen_ = Listen(options_.socketPath, error);
@@ -184,26 +213,37 @@ void Server::Close() {
 }
 
 void Server::Run(const volatile std::sig_atomic_t& stop) {
-    std::int64_t last = MonotonicMs();
+    lastUs_ = MonotonicUs();
     while (!stop) {
         // Printing needs fine steps; an idle printer only waits for the host.
         const bool active = printer_.Buffered() > 0 || printer_.HasEngine();
         PollOnce(active ? 10 : 100);
         // A drop ordered on the control socket cuts a host that is only waiting.
         if (host_ && printer_.LinkDropped()) CloseHost("link dropped");
-        const std::int64_t now = MonotonicMs();
-        if (now > last) {
-            printer_.Advance(static_cast<std::uint64_t>(now - last));
-            last = now;
-        }
+        CatchUpClock();
         SaveIfChanged();
+    }
+}
+
+// The printer's time follows the wall clock to the microsecond, so printing
+// drains by the time that really went by, however short the turn.
+void Server::CatchUpClock() {
+    const std::int64_t now = MonotonicUs();
+    if (now > lastUs_) {
+        printer_.AdvanceMicros(static_cast<std::uint64_t>(now - lastUs_));
+        lastUs_ = now;
     }
 }
 
 void Server::PollOnce(int timeoutMs) {
     std::vector<pollfd> fds;
-    fds.push_back({hostListen_, POLLIN, 0});
-    fds.push_back({controlListen_, POLLIN, 0});
+    // A negative descriptor is left out by poll: a listener in back-off.
+    const std::int64_t now = MonotonicMs();
+    fds.push_back({now < hostAcceptPausedUntil_ ? -1 : hostListen_, POLLIN, 0});
+    fds.push_back({now < controlAcceptPausedUntil_ ? -1 : controlListen_, POLLIN, 0});
+    if (hostAcceptPausedUntil_ > now || controlAcceptPausedUntil_ > now)
+        timeoutMs = static_cast<int>(std::min<std::int64_t>(
+            timeoutMs, std::max<std::int64_t>(1, std::max(hostAcceptPausedUntil_, controlAcceptPausedUntil_) - now)));
     if (host_) fds.push_back({host_->fd, static_cast<short>(POLLIN | (host_->out.empty() ? 0 : POLLOUT)), 0});
     for (const auto& c : controls_)
         fds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
@@ -226,7 +266,16 @@ void Server::PollOnce(int timeoutMs) {
 
 void Server::AcceptHost() {
     const int fd = ::accept4(hostListen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+        if (OutOfResources(errno)) {
+            hostAcceptPausedUntil_ = MonotonicMs() + kAcceptBackoffMs;
+            if (!hostAcceptFailureLogged_)
+                printer_.Log(std::string("cannot accept a host connection: ") + std::strerror(errno));
+            hostAcceptFailureLogged_ = true;
+        }
+        return;
+    }
+    hostAcceptFailureLogged_ = false;
     // One host at a time: the newest connection wins, as a reopened port must
     // reach the printer even when the old connection was never closed.
     if (host_) CloseHost("a new host connected");
@@ -237,7 +286,23 @@ void Server::AcceptHost() {
 
 void Server::AcceptControl() {
     const int fd = ::accept4(controlListen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd >= 0) controls_.push_back(std::make_unique<Connection>(fd));
+    if (fd < 0) {
+        if (OutOfResources(errno)) {
+            controlAcceptPausedUntil_ = MonotonicMs() + kAcceptBackoffMs;
+            if (!controlAcceptFailureLogged_)
+                printer_.Log(std::string("cannot accept a control connection: ") + std::strerror(errno));
+            controlAcceptFailureLogged_ = true;
+        }
+        return;
+    }
+    controlAcceptFailureLogged_ = false;
+    if (controls_.size() >= kMaxControlClients) {
+        static const char kFull[] = "ERR too many control connections (16); try again later\n";
+        (void)!::send(fd, kFull, sizeof kFull - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(fd);
+        return;
+    }
+    controls_.push_back(std::make_unique<Connection>(fd));
 }
 
 void Server::CloseHost(const char* why) {
@@ -249,6 +314,8 @@ void Server::CloseHost(const char* why) {
 
 void Server::ServeHost(Connection& c) {
     const bool open = c.ReadIntoInbox();
+    // What printed while the host was sending makes room before it is answered.
+    CatchUpClock();
     std::size_t at = 0;
     while (c.inboxUsed - at >= kFrameHeaderSize) {
         const std::uint8_t* frame = c.inbox.data() + at;

@@ -57,6 +57,7 @@ private:
     struct Connection;
 
     void PollOnce(int timeoutMs);
+    void CatchUpClock();
     void AcceptHost();
     void AcceptControl();
     void ServeHost(Connection& c);
@@ -74,6 +75,11 @@ private:
     std::vector<std::unique_ptr<Connection>> controls_;
     LinkTap* tap_ = nullptr;
     bool eepromUnsaved_ = false;
+    std::int64_t lastUs_ = 0;
+    std::int64_t hostAcceptPausedUntil_ = 0;
+    std::int64_t controlAcceptPausedUntil_ = 0;
+    bool controlAcceptFailureLogged_ = false;
+    bool hostAcceptFailureLogged_ = false;
     std::int64_t lastSaveFailureMs_ = -1;
 };
 

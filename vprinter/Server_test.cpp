@@ -6,6 +6,7 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -166,6 +167,110 @@ TEST_F(ServedPrinter, LargestFramesStraddlingReadsLoseNoPacket) {
     StopServer();
     EXPECT_EQ(printer_.counters().hostPackets, kPackets + 1);
     EXPECT_EQ(printer_.counters().hostBytes, stream.size() + kInit.size());
+}
+
+}  // namespace
+}  // namespace vp
+
+namespace vp {
+namespace {
+
+int ConnectTo(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, path.c_str(), path.string().size());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One line from `fd`, or what came before five seconds passed or it closed.
+std::string ReadLine(int fd) {
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 5000) > 0 && ::recv(fd, &c, 1, 0) == 1 && c != '\n') line += c;
+    return line;
+}
+
+std::string Ask(int fd, const std::string& command) {
+    const std::string line = command + "\n";
+    if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) return "(send failed)";
+    return ReadLine(fd);
+}
+
+double CpuSeconds(std::thread& t) {
+    clockid_t id;
+    timespec ts{};
+    if (::pthread_getcpuclockid(t.native_handle(), &id) != 0 || ::clock_gettime(id, &ts) != 0) return -1;
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+TEST_F(ServedPrinter, ControlClientsBeyondTheLimitAreTurnedAwayAndThePortStillAnswers) {
+    std::vector<int> clients;
+    for (int i = 0; i < 16; ++i) {
+        clients.push_back(ConnectTo(dir_ / "control.sock"));
+        ASSERT_EQ(Ask(clients.back(), "power on"), "OK power on") << i;
+    }
+    const int extra = ConnectTo(dir_ / "control.sock");
+    EXPECT_EQ(ReadLine(extra), "ERR too many control connections (16); try again later");
+    ::close(extra);
+    const Bytes init = Frame(0x01, kInit);
+    Send(init.data(), init.size());
+    EXPECT_EQ(ReceiveData(kInitReply.size()), kInitReply);
+    ::close(clients.back());
+    clients.pop_back();
+    // The freed place is taken by the next client once the close is seen.
+    std::string answer;
+    for (int i = 0; i < 50 && answer != "OK busy off"; ++i) {
+        const int again = ConnectTo(dir_ / "control.sock");
+        answer = Ask(again, "busy off");
+        ::close(again);
+        if (answer != "OK busy off") std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(answer, "OK busy off");
+    for (int fd : clients) ::close(fd);
+}
+
+// Out of descriptors, accept() fails and leaves the listening socket
+// readable: the server must not spin on it, and the port goes on answering.
+TEST_F(ServedPrinter, OutOfDescriptorsTheServerBacksOffAndKeepsServingThePort) {
+    const Bytes init = Frame(0x01, kInit);
+    Send(init.data(), init.size());
+    ASSERT_EQ(ReceiveData(kInitReply.size()), kInitReply);  // the host is connected
+    std::vector<int> waiting;
+    for (int i = 0; i < 3; ++i) waiting.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    int highest = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(highest + 1);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> fillers;  // every free number below the limit
+    for (int fd; (fd = ::dup(0)) >= 0;) fillers.push_back(fd);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    const std::string path = (dir_ / "control.sock").string();
+    std::memcpy(a.sun_path, path.c_str(), path.size());
+    for (int fd : waiting) ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+
+    const double before = CpuSeconds(thread_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double used = CpuSeconds(thread_) - before;
+    Send(init.data(), init.size());
+    const Bytes reply = ReceiveData(kInitReply.size());
+
+    for (int fd : fillers) ::close(fd);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+    EXPECT_LT(used, 0.1) << "the server thread spun while it could not accept";
+    EXPECT_EQ(reply, kInitReply);
+    // With descriptors back, the waiting clients are served.
+    EXPECT_EQ(Ask(waiting[0], "busy off"), "OK busy off");
+    for (int fd : waiting) ::close(fd);
 }
 
 }  // namespace

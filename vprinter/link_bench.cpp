@@ -6,6 +6,8 @@
 // at the end of the run.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,7 +17,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <limits>
 #include <map>
 #include <string>
@@ -28,6 +33,8 @@
 #include "vprinter/Eeprom.h"
 #include "vprinter/Printer.h"
 #include "vprinter/Server.h"
+
+extern char** environ;
 
 namespace {
 
@@ -184,6 +191,87 @@ void BM_DataBlocks(benchmark::State& state) {
 }
 BENCHMARK(BM_DataBlocks)->UseRealTime();
 
+// ---- the standalone program ----
+
+// The vprinter program in a process of its own, as a person starts it: the
+// default input buffer (16 KiB) and no speed limit, so every block goes
+// through the buffer and the credit it frees.
+class StandalonePrinter {
+public:
+    StandalonePrinter() : dir_(fs::temp_directory_path() / ("vprinter_link_bench_sa_" + std::to_string(::getpid()))) {
+        fs::create_directories(dir_);
+        const std::string socket = (dir_ / "port.sock").string();
+        std::vector<std::string> args = {VPRINTER_BINARY, "--socket", socket, "--speed", "unlimited", "--quiet"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, VPRINTER_BINARY, nullptr, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+            error_ = "cannot start " VPRINTER_BINARY;
+            return;
+        }
+        for (int i = 0; i < 1000 && !fs::exists(socket + ".ctl"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::string map = "LPT1=unix:" + socket;
+        ::setenv("SVCADJUST_PORTMAP", map.c_str(), 1);
+        if (PortOpenByOsSw(kLpt1) != kOk || GetDeviceIDByOsSw() != kOk || D4Negotiation() != kOk)
+            error_ = "cannot reach the standalone printer through LPT1";
+    }
+    ~StandalonePrinter() {
+        D4Termination();
+        PortCloseByOsSw();
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::unsetenv("SVCADJUST_PORTMAP");
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    const std::string& error() const { return error_; }
+    // The printer's CPU time so far (from /proc), in nanoseconds.
+    double CpuNs() const {
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos) return 0;
+        std::istringstream rest(text.substr(close + 2));
+        std::string field;
+        double utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i) {
+            if (i == 14) utime = std::stod(field);
+            if (i == 15) stime = std::stod(field);
+        }
+        return (utime + stime) * 1e9 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+
+private:
+    fs::path dir_;
+    pid_t pid_ = -1;
+    std::string error_;
+};
+
+void BM_DataBlocksStandalone(benchmark::State& state) {
+    StandalonePrinter printer;
+    if (!printer.error().empty()) return state.SkipWithError(printer.error().c_str());
+    // NUL bytes: the print engine reads them and prints nothing, so what is
+    // measured is the link and the input buffer, not rendering (which
+    // vprinter_engine_bench measures).
+    std::vector<std::uint8_t> block(kBlock, 0x00);
+    const double cpuBefore = printer.CpuNs();
+    for (auto _ : state) {
+        if (SendDataChannel(block.data(), kBlock) != kOk) {
+            const std::string why = "block refused, detail " + std::to_string(GetD4ErrorCode());
+            return state.SkipWithError(why.c_str());
+        }
+    }
+    std::uint8_t record[52];
+    if (InquireStatus(record) != kOk) state.SkipWithError("the printer stopped answering");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlock));
+    ReportPeerCpu(state, printer.CpuNs() - cpuBefore);
+}
+BENCHMARK(BM_DataBlocksStandalone)->UseRealTime();
+
 // ---- the bare socket ----
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t n) {
@@ -290,6 +378,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.Ratio("EEPROM byte", "BM_EepromByteRoundTrip", "BM_RawPingPong", false, "<= 1.5x");
     reporter.Ratio("1000-byte blocks", "BM_DataBlocks", "BM_RawStream", true, ">= 0.8x");
+    reporter.Ratio("1000-byte blocks, standalone printer", "BM_DataBlocksStandalone", "BM_RawStream", true, ">= 0.8x");
     benchmark::Shutdown();
     return 0;
 }

@@ -21,6 +21,7 @@
 #include "vprinter/Printer.h"
 #include "vprinter/Server.h"
 #ifdef VPRINTER_WITH_ENGINE
+#include "vprinter/EngineState.h"
 #include "vprinter/engine/EngineControl.h"
 #include "vprinter/engine/PacketCapture.h"
 #include "vprinter/engine/PrintEngine.h"
@@ -56,9 +57,16 @@ struct Options {
     std::string send;
     bool sendGiven = false;
     bool newBoard = false;
+    std::uint32_t speedUp = 1;
+    std::vector<std::uint16_t> crReadings;
     bool quiet = false;
     std::string pagesDir;     // print engine: where ejected pages are written
     std::string capturePath;  // where every packet of the port socket is recorded
+#ifdef VPRINTER_WITH_ENGINE
+    vp::Deviations deviations;  // hidden mechanical errors
+    int previewDpi = 180;
+    bool rollPaper = false;
+#endif
     vp::Printer::Options printer;
 };
 
@@ -84,16 +92,29 @@ void PrintHelp(const char* argv0) {
         << "  --new-board            start from a new main board's EEPROM (only the block\n"
         << "                         signatures) instead of the factory image; an existing\n"
         << "                         --eeprom FILE is still loaded as it is\n"
-        << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000)\n"
-        << "  --buffer BYTES         input buffer size (default 16384); a full buffer makes\n"
+        << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000;\n"
+        << "                         0 stops printing, at most 4294967294); 'unlimited' drains\n"
+        << "                         data as it arrives. The clock has microsecond resolution\n"
+        << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a full buffer makes\n"
         << "                         the printer refuse data as busy\n"
+        << "  --speed-up N           the mechanism runs N times faster (1-1000, default 1):\n"
+        << "                         cleaning 60 s, ink charge 90 s, exchange steps 30 s each\n"
+        << "  --cr-readings V,V,...  CR drive measurement readings (0-65535), in the order the\n"
+        << "                         measurements run (the list starts over when used up)\n"
         << "  --control PATH         the control socket (default: the port socket + \".ctl\")\n"
         << "  --quiet                do not log what the printer does on standard error\n"
 #ifdef VPRINTER_WITH_ENGINE
         << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
         << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --dpi N                preview resolution (a divisor of 14400 up to 1440; default\n"
+        << "                         180). Bi-D steps are 1/1440 inch: read Bi-D prints at 720+\n"
+        << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
+        << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
         << "  --capture FILE         record every packet of the port socket, both directions,\n"
         << "                         with the printer's time, in FILE (read it with vpcapture)\n"
+#endif
+#ifdef VPRINTER_WITH_ENGINE
+        << vp::Deviations::Help()
 #endif
         << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
         << "                         answer; exit status 0 for OK, 1 otherwise\n"
@@ -126,16 +147,21 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
-    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture };
+    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture,
+           kSpeedUp, kCrReadings, kDeviation, kDpi, kRoll };
     static const option kLong[] = {
         {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
         {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
-        {"speed", required_argument, nullptr, kSpeed},   {"buffer", required_argument, nullptr, kBuffer},
+        {"speed", required_argument, nullptr, kSpeed},   {"speed-up", required_argument, nullptr, kSpeedUp},
+        {"cr-readings", required_argument, nullptr, kCrReadings},   {"buffer", required_argument, nullptr, kBuffer},
         {"control", required_argument, nullptr, kControl}, {"quiet", no_argument, nullptr, kQuiet},
         {"send", required_argument, nullptr, kSend},     {"help", no_argument, nullptr, kHelp},
 #ifdef VPRINTER_WITH_ENGINE
         {"pages", required_argument, nullptr, kPages},
         {"capture", required_argument, nullptr, kCapture},
+        {"deviation", required_argument, nullptr, kDeviation},
+        {"dpi", required_argument, nullptr, kDpi},
+        {"roll-paper", no_argument, nullptr, kRoll},
 #endif
         {nullptr, 0, nullptr, 0}};
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
@@ -144,10 +170,50 @@ int ParseOptions(int argc, char** argv, Options& o) {
         case kEeprom: o.eepromPath = optarg; break;
         case kControl: o.controlPath = optarg; break;
         case kNewBoard: o.newBoard = true; break;
+        case kSpeedUp: {
+            const auto v = ParseNumber(optarg, 1, 1000);
+            if (!v) {
+                std::cerr << "vprinter: --speed-up needs a number 1-1000, not '" << optarg << "'\n";
+                return 2;
+            }
+            o.speedUp = static_cast<std::uint32_t>(*v);
+            break;
+        }
+        case kCrReadings: {
+            const auto v = vp::ParseCrReadings(optarg);
+            if (!v) {
+                std::cerr << "vprinter: --cr-readings needs 1-64 numbers 0-65535 separated by commas, not '"
+                          << optarg << "'\n";
+                return 2;
+            }
+            o.crReadings = *v;
+            break;
+        }
         case kQuiet: o.quiet = true; break;
         case kSend: o.send = optarg; o.sendGiven = true; break;
         case kPages: o.pagesDir = optarg; break;
         case kCapture: o.capturePath = optarg; break;
+#ifdef VPRINTER_WITH_ENGINE
+        case kDeviation: {
+            std::string error;
+            if (!o.deviations.Set(optarg, &error)) {
+                std::cerr << "vprinter: --deviation: " << error << "\n";
+                return 2;
+            }
+            break;
+        }
+        case kDpi: {
+            const auto v = ParseNumber(optarg, 1, 1440);
+            if (!v || 14400 % *v != 0) {
+                std::cerr << "vprinter: --dpi needs a divisor of 14400 up to 1440 (180, 360, 720, ...), not '" << optarg
+                          << "'\n";
+                return 2;
+            }
+            o.previewDpi = static_cast<int>(*v);
+            break;
+        }
+        case kRoll: o.rollPaper = true; break;
+#endif
         case kHelp: PrintHelp(argv[0]); return 0;
         case kModel: {
             const std::string m = optarg;
@@ -159,16 +225,22 @@ int ParseOptions(int argc, char** argv, Options& o) {
             }
             break;
         }
-        case kSpeed:
-        case kBuffer: {
-            const auto v = ParseNumber(optarg, c == kSpeed ? 0 : 1, c == kSpeed ? 100000000 : 1u << 30);
+        case kSpeed: {
+            const auto v = vp::ParseSpeed(optarg);
             if (!v) {
-                std::cerr << "vprinter: " << (c == kSpeed ? "--speed" : "--buffer") << " needs a number, not '"
-                          << optarg << "'\n";
+                std::cerr << "vprinter: --speed needs 0-4294967294 or unlimited, not '" << optarg << "'\n";
                 return 2;
             }
-            if (c == kSpeed) o.printer.bytesPerSecond = static_cast<std::uint32_t>(*v);
-            else o.printer.bufferCapacity = *v;
+            o.printer.bytesPerSecond = *v;
+            break;
+        }
+        case kBuffer: {
+            const auto v = ParseNumber(optarg, 1, 1u << 30);
+            if (!v) {
+                std::cerr << "vprinter: --buffer needs a number 1-1073741824, not '" << optarg << "'\n";
+                return 2;
+            }
+            o.printer.bufferCapacity = *v;
             break;
         }
         default:
@@ -264,12 +336,17 @@ int main(int argc, char** argv) {
     vp::Eeprom eeprom;
     if (!InitialEeprom(o, eeprom)) return 1;
     vp::Printer printer(o.printer, eeprom);
+    printer.SetSpeedUp(o.speedUp);
+    printer.SetCrReadings(o.crReadings);
     if (!o.quiet) printer.SetLogSink([](const std::string& line) { std::cerr << "vprinter: " << line << "\n"; });
     vp::ControlCommands control(printer);
 #ifdef VPRINTER_WITH_ENGINE
     // The print engine executes what the printer's input buffer hands on.
     vp::EngineOptions engineOptions;
     engineOptions.pagesDir = o.pagesDir;
+    engineOptions.deviations = o.deviations;
+    engineOptions.page.previewDpi = o.previewDpi;
+    engineOptions.rollPaper = o.rollPaper;
     vp::PrintEngine engine(printer, engineOptions);
     printer.SetEngine(&engine);
     struct DetachEngine {  // before the engine goes, on every way out
@@ -277,6 +354,7 @@ int main(int argc, char** argv) {
         ~DetachEngine() { printer.SetEngine(nullptr); }
     } detachEngine{printer};
     control.AddExtension(vp::EngineControl(engine, [&printer] { printer.SetPower(false); }), vp::EngineControlHelp());
+    control.AddStateFields([&engine] { return vp::EngineStateFields(engine); });
 #endif
 
     vp::Server server(printer, control, {o.socketPath, o.controlPath, o.eepromPath});

@@ -94,6 +94,12 @@ public:
 
     hb::IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override {
         lastReadTimeout_ = timeoutMs;
+        // Like the library's transports, a read that cannot be completed
+        // consumes nothing.
+        std::size_t available = 0;
+        for (const auto& packet : pending_) available += packet.size();
+        if (available - offset_ < n && !Dead())
+            return hb::IoStatus::Timeout;
         for (std::size_t got = 0; got < n;) {
             if (pending_.empty() || (Dead() && offset_ == 0))
                 return Dead() && fault_ == Fault::Dropped ? hb::IoStatus::Closed : hb::IoStatus::Timeout;

@@ -142,7 +142,8 @@ Run RunGui(const Setup& setup, const std::function<void(ui::TFormAdjust&)>& driv
 
 void Pick(ui::TFormAdjust& window, Group group, int item) {
     window.DisableTimerTimer();
-    window.RadioGroupOf(group)->Click(item);
+    // As the technician does: the item becomes the selected one, then the group's click runs.
+    if (QAbstractButton* button = window.RadioGroupOf(group)->Item(item)) button->click();
 }
 
 void Type(ui::TFormAdjust& window, const char* objectName, const std::string& text) {

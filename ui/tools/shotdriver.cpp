@@ -15,6 +15,7 @@
 #include "vprinter/DirectTransport.h"
 #include "vprinter/Printer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -42,6 +43,51 @@ void Save(QWidget& window, const QString& folder, const QString& name) {
     } else {
         QTextStream(stdout) << file << "\n";
     }
+}
+
+// The EEPROM and identity panels, each after a typical operation.
+void SaveEepromPanels(TFormAdjust& adjust, const QString& folder) {
+    const auto pick = [&adjust](int tab, Group group, int item) {
+        adjust.Tabs()->setCurrentIndex(tab);
+        adjust.DisableTimerTimer();
+        adjust.RadioGroupOf(group)->Item(item)->click();
+    };
+    const auto click = [&adjust](const char* name) {
+        adjust.DisableTimerTimer();
+        if (auto* button = adjust.findChild<QAbstractButton*>(name)) button->click();
+        adjust.DisableTimerTimer();
+    };
+    pick(0, Group::Adjustment, 0);
+    click("DestCheckBtn");
+    Save(adjust, folder, "eeprom-market");
+    pick(0, Group::Adjustment, 1);
+    adjust.SetText("HeadIDInputEdit", "1A0B17F22KLMNPQR34567801P");
+    click("HeadIDInputOKBtn");
+    Save(adjust, folder, "eeprom-headid");
+    click("HeadCheckPrintShowBtn");
+    Save(adjust, folder, "eeprom-headcheck");
+    pick(0, Group::Adjustment, 10);
+    adjust.SetText("USBIDInputEdit", "AB12345678");
+    click("USBIDInputOKBtn");
+    Save(adjust, folder, "eeprom-usbid");
+    pick(0, Group::Adjustment, 11);
+    adjust.SetText("IEEE1394IDInputEdit", "00000712AB");
+    click("IEEE1394IDInputOKBtn");
+    Save(adjust, folder, "eeprom-ieee1394");
+    pick(1, Group::Maintenance, 3);
+    click("ProCounterCheckBtn");
+    Save(adjust, folder, "eeprom-wasteink");
+    pick(1, Group::Maintenance, 4);
+    Save(adjust, folder, "eeprom-copy");
+    pick(3, Group::Appendix, 0);
+    adjust.SetText("EepromCheckBeginEdit", "00");
+    adjust.SetText("EepromCheckEndEdit", "FF");
+    click("EepromCheckOKBtn");
+    Save(adjust, folder, "eeprom-viewer");
+    pick(3, Group::Appendix, 1);
+    Save(adjust, folder, "eeprom-printerinfo");
+    click("PrinterInfoReadOutOKBtn");
+    Save(adjust, folder, "eeprom-printerinfo2");
 }
 
 }  // namespace
@@ -102,6 +148,8 @@ int main(int argc, char** argv) {
     adjust.GetStatusBtnClick();
     Save(adjust, folder, "main-error");
     printer.ClearError();
+    adjust.GetStatusBtnClick();
+    SaveEepromPanels(adjust, folder);
 
     adjust.close();
     Save(windows.Quit(), folder, "quit");

@@ -11,13 +11,46 @@ const char* EngineControlHelp() {
            "fault cover             cover open (error 2) until fault clear\n"
            "fault lever             release lever position error (error 3) until fault clear\n"
            "fault poweroff          the printer switches itself off\n"
-           "fault clear             clear every fault and a refused job\n";
+           "fault clear             clear every fault and a refused job\n"
+           "deviation NAME VALUE    set a hidden mechanical error (see vprinter --help for names)\n"
+           "deviation [NAME]        show the errors that are not zero, or one error\n"
+           "head-angle N            turn the head-angle lever to position N (-20 to 20, 0 straight;\n"
+           "                        the carriage must be away from home)\n"
+           "roll on|off             roll paper (form feeds cut the roll) or cut sheets\n";
 }
 
 std::function<std::optional<std::string>(const std::vector<std::string>&)> EngineControl(
     PrintEngine& engine, std::function<void()> powerOff) {
     return [&engine, powerOff = std::move(powerOff)](const std::vector<std::string>& w) -> std::optional<std::string> {
-        if (w.empty() || w[0] != "fault") return std::nullopt;
+        if (w.empty()) return std::nullopt;
+        if (w[0] == "deviation") {
+            if (w.size() == 1) return "OK deviation " + engine.Deviation().Summary();
+            if (w.size() == 2) {
+                const std::optional<int> v = engine.Deviation().Get(w[1]);
+                if (!v) return "ERR unknown deviation '" + w[1] + "'";
+                return "OK deviation " + w[1] + " " + std::to_string(*v);
+            }
+            if (w.size() != 3) return std::string("ERR usage: deviation [NAME [VALUE]]");
+            Deviations d = engine.Deviation();
+            std::string error;
+            if (!d.Set(w[1], w[2], &error)) return "ERR " + error;
+            engine.SetDeviations(d);
+            return "OK deviation " + w[1] + " " + std::to_string(*d.Get(w[1]));
+        }
+        if (w[0] == "head-angle") {
+            if (w.size() != 2) return std::string("ERR usage: head-angle N");
+            Deviations probe;
+            std::string error;
+            if (!probe.Set("head-angle", w[1], &error)) return "ERR " + error;
+            if (!engine.TurnHeadAngleLever(*probe.Get("head-angle"), &error)) return "ERR " + error;
+            return "OK head-angle " + std::to_string(engine.Deviation().headAngle);
+        }
+        if (w[0] == "roll") {
+            if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return std::string("ERR usage: roll on|off");
+            engine.SetRollPaper(w[1] == "on");
+            return "OK roll " + w[1];
+        }
+        if (w[0] != "fault") return std::nullopt;
         if (w.size() != 2) return std::string("ERR usage: fault jam|inkout|cover|lever|paperout|poweroff|clear");
         const std::string& what = w[1];
         if (what == "paperout") engine.InjectFault(Fault::PaperOut);

@@ -430,15 +430,24 @@ std::size_t JobDecoder::RasterBytes(const std::uint8_t* data, std::size_t n, Job
             } else if (runCounter_ < 0) {
                 runCounter_ = byte;
             } else {
-                const std::size_t count = static_cast<std::size_t>(257 - runCounter_);
+                std::size_t count = static_cast<std::size_t>(257 - runCounter_);
                 runCounter_ = -1;
-                if (count > lineSize - lineFill_) {
+                // A repeated value may go on into the next lines of the block
+                // (one run draws the first dot pattern's 96 one-byte lines),
+                // but not past the block's last line.
+                const std::size_t left =
+                    static_cast<std::size_t>(raster_.lines - lineIndex_) * lineSize - lineFill_;
+                if (count > left) {
                     Fail(visitor, "raster line " + std::to_string(lineIndex_) + ": a run of " + std::to_string(count) +
-                                      " bytes at byte " + std::to_string(lineFill_) + " overshoots its " +
+                                      " bytes at byte " + std::to_string(lineFill_) + " overshoots the block's last " +
                                       std::to_string(lineSize) + "-byte line");
                     return i;
                 }
-                StoreRasterBytes(byte, count, nullptr, visitor);
+                while (count > 0) {
+                    const std::size_t k = std::min(count, lineSize - lineFill_);
+                    StoreRasterBytes(byte, k, nullptr, visitor);
+                    count -= k;
+                }
             }
         }
         if (lineIndex_ != lineBefore && visitor.Paused()) break;

@@ -5,7 +5,7 @@
 //
 // Input may arrive in chunks of any size, a byte at a time included. The
 // parser is strict: anything it cannot read with certainty (an unknown
-// sequence, a wrong length, a run that crosses the end of its raster line, a
+// sequence, a wrong length, a run past the last line of its raster block, a
 // factory packet with a bad header or code bytes) stops it with a reason, and
 // it reads nothing more until Reset().
 #pragma once

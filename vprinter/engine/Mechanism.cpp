@@ -384,12 +384,21 @@ void Mechanism::LoadSettings() {
     if (pf_ < -4 || pf_ > 4) pf_ = 0;  // a value no valid write leaves: feed without correction
     const std::uint8_t firstDot = machine_.ReadEeprom(eeprom_address::kFirstDot);
     firstDot_ = static_cast<std::int8_t>(firstDot);
+    for (int line = 0; line < 6; ++line)
+        pixelShift_[static_cast<std::size_t>(line)] =
+            static_cast<std::int8_t>(machine_.ReadEeprom(static_cast<std::uint8_t>(eeprom_address::kPixelShift + line)));
+    for (int& shift : pixelShift_)
+        if (shift < -5 || shift > 5) shift = 0;  // a value no valid write leaves: no correction
     temporaryPf_.reset();
 }
 
 void Mechanism::SetCutPosition(std::int8_t value) {
     cutPosition_ = value;
     machine_.Log("cut position set to " + Number(value));
+}
+
+int Mechanism::CutPositionInUse() const {
+    return cutPosition_ ? *cutPosition_ : static_cast<std::int8_t>(machine_.ReadEeprom(eeprom_address::kCutPosition));
 }
 
 void Mechanism::SaveCutPosition() {

@@ -38,6 +38,7 @@ inline constexpr std::uint8_t kCrMeasure = 0x6C;     // 16-bit, left by the CR d
 inline constexpr std::uint8_t kCutCount = 0x6E;      // 16-bit
 inline constexpr std::uint8_t kCutPosition = 0x70;   // saved by the remote SV command
 inline constexpr std::uint8_t kPf = 0x77;
+inline constexpr std::uint8_t kPixelShift = 0x97;    // lines A to F, 0x97-0x9C
 inline constexpr std::uint8_t kPages = 0x78;         // 32-bit
 inline constexpr std::uint8_t kPasses = 0x7C;        // 32-bit
 inline constexpr std::uint8_t kCrDispersion = 0xAC;
@@ -95,11 +96,19 @@ public:
     int Bid(bool black, int vsd) const { return bid_[(black ? 0 : 4) + vsd]; }
     int Pf() const { return temporaryPf_ ? *temporaryPf_ : pf_; }
     int FirstDot() const { return firstDot_; }
+    // Pixel shift value of line 0-5 (A-F).
+    int PixelShift(int line) const { return pixelShift_[static_cast<std::size_t>(line)]; }
     // Reloads every value from the EEPROM, as at power-on (the temporary PF value goes).
     void LoadSettings();
     std::optional<std::int8_t> CutPosition() const { return cutPosition_; }
+    // The cut position the cutter uses: the value last set, else the saved one.
+    int CutPositionInUse() const;
     void SetCutPosition(std::int8_t value);
     void SaveCutPosition();
+    // The printer starts afresh: a cut position set but not saved is forgotten.
+    void ForgetCutPosition() { cutPosition_.reset(); }
+    // Sensor mode (CommandD1(0) until CommandD1 with another value).
+    bool SensorMode() const { return sensorMode_; }
 
     // ---- carriage ----
     int CarriagePosition() const { return position_; }
@@ -146,6 +155,7 @@ private:
     int pf_ = 0;
     std::optional<int> temporaryPf_;
     int firstDot_ = 0;
+    std::array<int, 6> pixelShift_{};
     std::optional<std::int8_t> cutPosition_;
 };
 

@@ -1,7 +1,5 @@
 #include "vprinter/engine/PageRenderer.h"
 
-#include <QImage>
-
 #include "vprinter/engine/PngStream.h"
 
 #include <algorithm>
@@ -34,6 +32,12 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    rows_ = height_;
+}
+
+void PageRenderer::SetLength(std::int64_t master) {
+    const std::int64_t rows = (std::clamp<std::int64_t>(master, 1, heightMaster_) + box_ - 1) / box_;
+    rows_ = static_cast<int>(std::min<std::int64_t>(rows, height_));
 }
 
 PageRenderer::~PageRenderer() = default;
@@ -43,6 +47,7 @@ void PageRenderer::Clear() {
         for (auto& plane : band.planes) plane.reset();
     inked_ = false;
     clipped_ = 0;
+    rows_ = height_;
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
@@ -230,22 +235,20 @@ bool PageRenderer::SameCoverage(int py) const {
     return true;
 }
 
-QImage PageRenderer::Compose() const {
-    QImage image(width_, height_, QImage::Format_RGB888);
-    if (image.isNull()) return image;
-    image.fill(Qt::white);
-    for (int py = 0; py < height_; ++py) ComposeRow(py, image.scanLine(py));
+Image PageRenderer::Compose() const {
+    Image image(width_, rows_);
+    for (int py = 0; py < rows_; ++py) ComposeRow(py, image.Row(py));
     return image;
 }
 
 bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
     PngStream png;
-    if (!png.Open(path, width_, height_, error)) return false;
+    if (!png.Open(path, width_, rows_, error)) return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);
     bool white = false;
-    for (int py = 0; py < height_; ++py) {
-        // Solid patches and bars repeat row after row: coded as a repeat, without compositing.
-        if (py > 0 && !white && png.CanRepeatRows() && SameCoverage(py)) {
+    for (int py = 0; py < rows_; ++py) {
+        // Solid patches and bars repeat row after row: the last row again, without compositing.
+        if (py > 0 && !white && SameCoverage(py)) {
             png.RepeatRow();
             continue;
         }

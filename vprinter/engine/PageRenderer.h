@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "vprinter/Ink.h"
-
-class QImage;
+#include "vprinter/engine/Image.h"
 
 namespace vp {
 
@@ -56,10 +55,15 @@ public:
     bool Inked() const { return inked_; }
     void Clear();
 
-    // The composited preview.
-    QImage Compose() const;
+    // The composited preview, as long as the sheet (see SetLength).
+    Image Compose() const;
     // Writes the preview as PNG, row by row; false with a reason on failure.
     bool WritePng(const std::string& path, std::string* error) const;
+    // A sheet cut from the roll is shorter: only its first `master` units are
+    // composed and written. Clear() gives the full length back.
+    void SetLength(std::int64_t master);
+    // Preview rows of the sheet as it is now cut.
+    int Rows() const { return rows_; }
 
     const PageSetup& Setup() const { return setup_; }
     std::int64_t WidthMaster() const { return widthMaster_; }
@@ -94,6 +98,7 @@ private:
     std::int64_t heightMaster_ = 0;
     int width_ = 0;
     int height_ = 0;
+    int rows_ = 0;
     std::vector<Band> bands_;
     bool inked_ = false;
     std::uint64_t clipped_ = 0;

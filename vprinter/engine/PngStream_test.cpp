@@ -1,5 +1,7 @@
 #include "vprinter/engine/PngStream.h"
 
+#include "vprinter/engine/Image.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -64,19 +66,40 @@ TEST(PngStream, MisuseIsAnError) {
     EXPECT_NE(error.find("cannot create"), std::string::npos);
 
     const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-short-" + std::to_string(::getpid()) + ".png");
+    PngStream repeatFirst;
+    ASSERT_TRUE(repeatFirst.Open(path.string(), 4, 1, &error));
+    repeatFirst.RepeatRow();  // nothing to repeat yet
+    EXPECT_FALSE(repeatFirst.Close(&error));
+    EXPECT_NE(error.find("a repeated row before the first"), std::string::npos) << error;
+
     PngStream shortImage;
     ASSERT_TRUE(shortImage.Open(path.string(), 4, 4, &error));
-    shortImage.RepeatRow();  // nothing to repeat yet
     shortImage.WhiteRow();
     EXPECT_FALSE(shortImage.Close(&error));
-    EXPECT_EQ(error, "the image has the wrong number of rows");
-    // A wider image than the compressor reaches back cannot repeat rows.
+    EXPECT_NE(error.find("3 rows are missing"), std::string::npos) << error;
+
+    PngStream longImage;
+    ASSERT_TRUE(longImage.Open(path.string(), 4, 1, &error));
+    longImage.WhiteRow();
+    longImage.WhiteRow();
+    EXPECT_FALSE(longImage.Close(&error));
+    EXPECT_NE(error.find("more rows than the image has"), std::string::npos) << error;
+
+    // Wide rows repeat like narrow ones, and read back through the library.
     PngStream wide;
-    ASSERT_TRUE(wide.Open(path.string(), 20000, 1, &error));
-    EXPECT_FALSE(wide.CanRepeatRows());
-    wide.WhiteRow();
+    ASSERT_TRUE(wide.Open(path.string(), 20000, 2, &error));
+    std::vector<std::uint8_t> row(20000 * 3, 0x40);
+    wide.Row(row.data());
+    wide.RepeatRow();
     EXPECT_TRUE(wide.Close(&error)) << error;
+    Image image;
+    ASSERT_TRUE(ReadPng(path.string(), &image, &error)) << error;
+    EXPECT_EQ(image.width, 20000);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.At(19999, 1), (std::array<std::uint8_t, 3>{0x40, 0x40, 0x40}));
     std::filesystem::remove(path);
+    EXPECT_FALSE(ReadPng(path.string(), &image, &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
 }
 
 }  // namespace

@@ -1,17 +1,34 @@
 #include "vprinter/engine/PrintEngine.h"
 
-#include <QDir>
-
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace vp {
 
 namespace {
 
-// One step of a Bi-D or first dot position value: 1/1440 inch.
+// One step of a Bi-D or pixel shift value: 1/1440 inch.
 constexpr int kAdjustStep = kMasterPerInch / 1440;
+// One step of the first dot position value: 1/2880 inch.
+constexpr int kFirstDotStep = kMasterPerInch / 2880;
 // Each PF step corrects the paper feed by half a percent.
 constexpr int kPfPerMille = 5;
+// PW sensor values and the head-angle slant work in lines of 1/180 inch.
+constexpr int kSensorStep = kMasterPerInch / 180;
+// The PW adjustment lines and bars belong 5 mm from the paper's edges.
+constexpr std::int64_t kSensorTarget = 2835;  // 5 mm, to the nearest master unit
+// One step of the cut position value: 1/360 inch; the nominal cut lies 72
+// steps above the paper position of the form feed, so it moves both ways.
+constexpr int kCutStep = kMasterPerInch / 360;
+constexpr int kCutNominal = 72;
+
+bool MakeFolder(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return std::filesystem::is_directory(dir, ec);
+}
 
 // Master units per step of a unit numerator/base inch; 0 when it does not land on the grid.
 int MasterPerUnit(int numerator, int base) {
@@ -78,10 +95,7 @@ public:
         e_.haveResolution_ = true;
     }
     void OnRasterBegin(const RasterHeader& header) override { e_.BeginBlock(header); }
-    void OnRasterLine(int index, const std::uint8_t* data, std::size_t n) override {
-        e_.blockThirds_ += e_.page_.PlaceLine(e_.blockInk_, e_.blockX_, e_.blockY_ + static_cast<std::int64_t>(index) * e_.pitchY_,
-                                              e_.pitchX_, e_.pitchY_, e_.block_.bitsPerPixel, data, n);
-    }
+    void OnRasterLine(int index, const std::uint8_t* data, std::size_t n) override { e_.PlaceLine(index, data, n); }
     void OnRasterEnd() override { e_.EndBlock(); }
     void OnLineReturn() override { e_.oneLineUni_ = true; }
     void OnCarriageReturn() override { e_.x_ = 0; }
@@ -94,7 +108,10 @@ public:
     void OnRemoteEnter() override { e_.machine_.Log("remote mode"); }
     void OnRemoteExit() override {}
     void OnRemoteCommand(const RemoteCommand& command) override { e_.RunRemote(command); }
-    void OnFactory(const FactoryPacket& packet) override { e_.mechanism_.Execute(packet); }
+    void OnFactory(const FactoryPacket& packet) override {
+        e_.mechanism_.Execute(packet);
+        e_.SensorPlacement(packet.code, packet.params);
+    }
     void OnError(const std::string& reason) override { e_.Refuse(reason); }
     bool Paused() const override { return e_.Stopped(); }
 
@@ -108,7 +125,7 @@ PrintEngine::PrintEngine(Machine& machine, const EngineOptions& options)
       mechanism_(machine, options.times),
       page_(options.page),
       interpreter_(new Interpreter(*this)) {
-    if (!options_.pagesDir.empty() && !QDir().mkpath(QString::fromStdString(options_.pagesDir)))
+    if (!options_.pagesDir.empty() && !MakeFolder(options_.pagesDir))
         machine_.Log("cannot create the page folder " + options_.pagesDir + "; pages are not written");
 }
 
@@ -146,6 +163,8 @@ void PrintEngine::Reset() {
     // The printer starts afresh, as at power-on: adjustment values written to
     // the EEPROM since are taken into use and a temporary PF value goes.
     mechanism_.LoadSettings();
+    mechanism_.ForgetCutPosition();
+    sensedEdge_ = SensedEdge::None;
     if (page_.Inked()) machine_.Log("job dropped: the page in progress is discarded");
     page_.Clear();
     paperLoaded_ = false;
@@ -193,10 +212,40 @@ void PrintEngine::ResetJobState() {
 
 void PrintEngine::LoadPaper() { paperLoaded_ = true; }
 
-// Paper feed, with the PF correction in use.
+// Paper feed: the feed roller is off by the PF error, which the PF value in use corrects.
 void PrintEngine::Feed(std::int64_t master) {
     LoadPaper();
-    y_ += master + master * kPfPerMille * mechanism_.Pf() / 1000;
+    y_ += master + master * kPfPerMille * (mechanism_.Pf() - options_.deviations.pf) / 1000;
+}
+
+// Where the first dot of a line lands, right of where the job put it.
+std::int64_t PrintEngine::FirstDotShift() const {
+    return static_cast<std::int64_t>(options_.deviations.firstDot + mechanism_.FirstDot()) * kFirstDotStep;
+}
+
+bool PrintEngine::TurnHeadAngleLever(int position, std::string* error) {
+    if (mechanism_.CarriageLocked()) {
+        if (error) *error = "the head-angle lever is reached with the carriage away from home (move it to the adjustment position first)";
+        return false;
+    }
+    if (position < -20 || position > 20) {
+        if (error) *error = "the lever turns from -20 to 20";
+        return false;
+    }
+    options_.deviations.headAngle = position;
+    machine_.Log("head-angle lever at " + std::to_string(position));
+    return true;
+}
+
+// In sensor mode the PW sensor finds a paper edge (CommandF1: top or bottom,
+// CommandF2: the left or right side) and the next print is placed from it.
+void PrintEngine::SensorPlacement(std::uint8_t code, const std::vector<std::uint8_t>& params) {
+    if (!mechanism_.SensorMode()) {
+        sensedEdge_ = SensedEdge::None;
+        return;
+    }
+    if (code == 0xF1 && params.size() >= 6) sensedEdge_ = params[5] == 0 ? SensedEdge::Top : SensedEdge::Bottom;
+    if (code == 0xF2 && !params.empty()) sensedEdge_ = params[0] == 0 ? SensedEdge::Left : SensedEdge::Right;
 }
 
 void PrintEngine::BeginBlock(const RasterHeader& header) {
@@ -209,11 +258,53 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
     block_ = header;
     blockInk_ = ink;
     blockThirds_ = 0;
-    blockX_ = x_ + static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+    const Deviations& d = options_.deviations;
+    blockX_ = x_ + FirstDotShift();
+    // A block printed on the return pass lands shifted left by the head's Bi-D
+    // value less the head's true offset between the two directions.
+    if (direction_ == 3 && !oneLineUni_) {
+        const bool black = !IsChromatic(ink);
+        const int vsd = VsdOfDotSize(dotSize_);
+        blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(black, vsd) - d.bid[black ? 0 : 1][static_cast<std::size_t>(vsd)]) *
+                   kAdjustStep;
+    }
+    // Each colour's nozzle line (pixel shift lines A-F) sits off by its error,
+    // corrected by the stored pixel shift value.
+    if (ink != kBlack) {
+        const int line = ink - 1;
+        blockX_ += static_cast<std::int64_t>(d.shift[static_cast<std::size_t>(line)] - mechanism_.PixelShift(line)) * kAdjustStep;
+    }
+    // The PW adjustment prints, placed from the edge the sensor found: the
+    // sensor's error moves them, uncorrected (the values are what is measured).
+    // The frame's bar k (line 31 + 2k) and the line of row r (dot 4r + 55) are
+    // the candidates -16 + 2k from the top, 16 - 2k from the bottom and
+    // -8 + 2r from the sides.
+    switch (sensedEdge_) {
+    case SensedEdge::Top:
+        y_ = kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 + d.pwTop) * kSensorStep;
+        break;
+    case SensedEdge::Bottom:
+        y_ = page_.HeightMaster() - kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 - d.pwBottom) * kSensorStep;
+        break;
+    case SensedEdge::Left:
+        blockX_ = kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) - static_cast<std::int64_t>(d.pwLeft) * kSensorStep;
+        break;
+    case SensedEdge::Right:
+        blockX_ = page_.WidthMaster() - kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
+                  static_cast<std::int64_t>(d.pwRight) * kSensorStep;
+        break;
+    case SensedEdge::None: break;
+    }
+    sensedEdge_ = SensedEdge::None;
     blockY_ = y_;
-    // A block printed on the return pass lands shifted by the head's Bi-D value.
-    if (direction_ == 3 && !oneLineUni_)
-        blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(!IsChromatic(ink), VsdOfDotSize(dotSize_))) * kAdjustStep;
+}
+
+// A raster line j is printed by nozzle j; a head turned off straight puts
+// each nozzle further across the deeper it sits in the head.
+void PrintEngine::PlaceLine(int index, const std::uint8_t* data, std::size_t n) {
+    const std::int64_t depth = static_cast<std::int64_t>(index) * pitchY_;
+    const std::int64_t slant = options_.deviations.headAngle * depth / 16;
+    blockThirds_ += page_.PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, block_.bitsPerPixel, data, n);
 }
 
 void PrintEngine::EndBlock() {
@@ -228,7 +319,7 @@ void PrintEngine::EndBlock() {
 void PrintEngine::PrintText(std::uint8_t byte) {
     LoadPaper();
     if (byte != ' ') {
-        const std::int64_t left = x_ + static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+        const std::int64_t left = x_ + FirstDotShift();
         page_.FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
     }
     x_ += kCharWidth;
@@ -257,7 +348,7 @@ void PrintEngine::DrawNozzleCheck() {
     static constexpr int kColumn = kMasterPerInch;
     static constexpr int kStep = kMasterPerInch / 8;
     LoadPaper();
-    const std::int64_t left = static_cast<std::int64_t>(mechanism_.FirstDot()) * kAdjustStep;
+    const std::int64_t left = FirstDotShift();
     for (int c = 0; c < kInkCount; ++c) {
         for (int n = 0; n < kNozzles; ++n)
             page_.FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
@@ -274,6 +365,15 @@ void PrintEngine::Eject() {
     if (page_.ClippedDots() > 0)
         machine_.Log("page " + std::to_string(pagesEjected_) + ": " + std::to_string(page_.ClippedDots()) +
                      " dots fell outside the sheet");
+    // On roll paper the cutter cuts the roll: the sheet ends at the cut.
+    std::int64_t length = page_.HeightMaster();
+    if (options_.rollPaper) {
+        const int offset = options_.deviations.cut - mechanism_.CutPositionInUse();
+        length = std::clamp<std::int64_t>(y_ + static_cast<std::int64_t>(offset - kCutNominal) * kCutStep, page_.Box(),
+                                          page_.HeightMaster());
+        machine_.Log("roll paper cut " + std::to_string(length * 254 / kMasterPerInch / 10) + " mm from the top");
+    }
+    page_.SetLength(length);
     if (pageHook_) pageHook_(pagesEjected_, page_);
     if (!options_.pagesDir.empty()) {
         char name[32];
@@ -281,7 +381,7 @@ void PrintEngine::Eject() {
         const std::string path = options_.pagesDir + "/" + name;
         std::string error;
         // The folder is made again if it went away while the printer ran.
-        if (!QDir().mkpath(QString::fromStdString(options_.pagesDir))) error = "cannot create " + options_.pagesDir;
+        if (!MakeFolder(options_.pagesDir)) error = "cannot create " + options_.pagesDir;
         if (error.empty() && page_.WritePng(path, &error)) {
             pageFiles_.push_back(path);
             machine_.Log("page " + std::to_string(pagesEjected_) + " ejected: " + path);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vprinter/Engine.h"
+#include "vprinter/engine/Deviations.h"
 #include "vprinter/engine/JobDecoder.h"
 #include "vprinter/engine/Mechanism.h"
 #include "vprinter/engine/PageRenderer.h"
@@ -20,6 +21,11 @@ struct EngineOptions {
     PageSetup page;
     std::string pagesDir;  // where ejected pages go as page-0001.png ...; empty: not written
     MechanismTimes times;
+    // The printer's hidden mechanical errors (all zero: a perfect printer).
+    Deviations deviations;
+    // Roll paper: a form feed cuts the roll at the cutter instead of ejecting a
+    // cut sheet, and the page ends where the cut fell.
+    bool rollPaper = false;
 };
 
 enum class Fault { PaperOut, PaperJam, InkOut, CoverOpen, Lever };
@@ -44,6 +50,15 @@ public:
     void InjectFault(Fault fault);
     // Clears every fault and a refused job (the technician fixed the cause).
     void ClearFaults();
+
+    // ---- mechanical errors ----
+    const Deviations& Deviation() const { return options_.deviations; }
+    void SetDeviations(const Deviations& deviations) { options_.deviations = deviations; }
+    // The head-angle lever, turned by hand: position 0 holds the head straight.
+    // Only reachable with the carriage away from home; false with a reason otherwise.
+    bool TurnHeadAngleLever(int position, std::string* error);
+    bool RollPaper() const { return options_.rollPaper; }
+    void SetRollPaper(bool roll) { options_.rollPaper = roll; }
 
     // ---- inspection ----
     void SetPageHook(PageHook hook) { pageHook_ = std::move(hook); }
@@ -72,6 +87,9 @@ private:
     void LoadPaper();
     void DrawNozzleCheck();
     void BeginBlock(const RasterHeader& header);
+    void PlaceLine(int index, const std::uint8_t* data, std::size_t n);
+    void SensorPlacement(std::uint8_t code, const std::vector<std::uint8_t>& params);
+    std::int64_t FirstDotShift() const;
     void EndBlock();
     void PrintText(std::uint8_t byte);
     void RunRemote(const RemoteCommand& command);
@@ -98,6 +116,10 @@ private:
     std::uint8_t dotSize_ = 0;
     int colorMode_ = 0;
     bool oneLineUni_ = false;
+
+    // Where the PW sensor places the next print: an edge found by the sensor.
+    enum class SensedEdge { None, Top, Bottom, Left, Right };
+    SensedEdge sensedEdge_ = SensedEdge::None;
 
     // Paper and position.
     bool paperLoaded_ = false;

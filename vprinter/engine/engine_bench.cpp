@@ -276,7 +276,7 @@ void BM_ComposeCheckSheet(benchmark::State& state) {
     vp::EngineOptions options;
     vp::PrintEngine engine(machine, options);
     engine.SetPageHook([&](int, const vp::PageRenderer& page) {
-        for (auto _ : state) benchmark::DoNotOptimize(page.Compose().constBits());
+        for (auto _ : state) benchmark::DoNotOptimize(page.Compose().rgb.data());
     });
     engine.Consume(job.bytes.data(), job.bytes.size());
 }

@@ -1,0 +1,173 @@
+#include "eeprom/VexEepromCopy.h"
+
+#include "eeprom/FeatureStart.h"
+#include "eeprom/VexEeprom.h"
+#include "link/ErrorDetails.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace svc {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kFirstLptPort = 1028;  // codes below are USB ports
+constexpr std::int16_t kDetailInvalidData = 1;
+constexpr std::int16_t kDetailCannotCreate = 2;
+constexpr std::int16_t kDetailCannotRead = 3;
+
+Result Refuse(std::int16_t detail) {
+    EepromCopyErrorDetail = detail;
+    return rc::EepromCopy;
+}
+
+// The user's data folder: XDG_DATA_HOME when it is an absolute path, else ~/.local/share.
+std::string DataHome() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') return x;
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && h[0] != '\0') {
+        home = h;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        home = pw->pw_dir;
+    }
+    return home.empty() ? std::string() : home + "/.local/share";
+}
+
+bool UsbPort(const FeatureFrame& frame) { return frame.PortCode() < kFirstLptPort; }
+
+BackupFileOps& RealOps() {
+    static BackupFileOps ops;
+    return ops;
+}
+
+}  // namespace
+
+bool BackupFileOps::WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool BackupFileOps::Sync(int fd) { return ::fsync(fd) == 0; }
+
+bool BackupFileOps::Close(int fd) { return ::close(fd) == 0; }
+
+std::string TPEEPROMCopy::BackupPath() const {
+    if (!pathOverride_.empty()) return pathOverride_;
+    const std::string home = DataHome();
+    if (home.empty()) return {};
+    return home + "/svcadjust/Adjustment Program/QX-900/bkupdata.eep";
+}
+
+Result TPEEPROMCopy::SaveBackup(const std::array<std::uint8_t, eep::CopyCount>& bytes) {
+    const std::string path = BackupPath();
+    if (path.empty()) return rc::FileOpen;
+    const fs::path folder = fs::path(path).parent_path();
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);  // its result shows in the open below
+
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return rc::FileOpen;
+    temp.assign(name.data());
+    // mkstemp makes the file private; the backup gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    BackupFileOps& ops = ops_ ? *ops_ : RealOps();
+    bool ok = ops.WriteAll(fd, bytes.data(), bytes.size());
+    ok = ok && ops.Sync(fd);
+    ok = ops.Close(fd) && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return Refuse(kDetailCannotCreate);
+    }
+    // The new name lasts only once the folder itself is on disk.
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return rc::Ok;
+}
+
+Result TPEEPROMCopy::LoadBackup(std::array<std::uint8_t, eep::CopyCount>& bytes) {
+    std::FILE* f = std::fopen(BackupPath().c_str(), "rb");
+    if (!f) return Refuse(kDetailCannotRead);
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    const bool oneMore = got == bytes.size() && std::fgetc(f) != EOF;
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (got != bytes.size() || oneMore || failed) return Refuse(kDetailCannotRead);
+    return rc::Ok;
+}
+
+void TPEEPROMCopy::EepDataCopyBackUpStartPnlClick(FeatureFrame& frame) {
+    if (UsbPort(frame)) {
+        frame.SetOperationState(mode::Error, "This function cannot use by USB cable.");
+        return;
+    }
+    if (!eepfeature::BeginStrict(frame, "Reading now...")) return;
+    // The block signatures, each pair tested right after it is read.
+    Result r = rc::Ok;
+    for (std::size_t i = 0; i < kSignatureBytes.size() && r == rc::Ok; i += 2) {
+        std::uint8_t first = 0, second = 0;
+        r = EepromRead(kSignatureBytes[i].address, first);
+        if (r == rc::Ok) r = EepromRead(kSignatureBytes[i + 1].address, second);
+        if (r == rc::Ok && (first != kSignatureBytes[i].value || second != kSignatureBytes[i + 1].value))
+            r = Refuse(kDetailInvalidData);
+    }
+    std::array<std::uint8_t, eep::CopyCount> bytes{};
+    if (r == rc::Ok) r = EepromReadList(CopyAddresses(), bytes);
+    if (r == rc::Ok) r = SaveBackup(bytes);
+    if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The EEPROM data has read properly.");
+    if (r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    frame.SetOperationState(mode::Line, "Replace the main board with new one.");
+}
+
+void TPEEPROMCopy::EepDataCopyLoadStartPnlClick(FeatureFrame& frame) {
+    if (UsbPort(frame)) {
+        frame.SetOperationState(mode::Error, "This function cannot use by USB cable.");
+        return;
+    }
+    if (!eepfeature::BeginStrict(frame, "Writing now...")) return;
+    std::array<std::uint8_t, eep::CopyCount> bytes{};
+    Result r = LoadBackup(bytes);
+    if (r == rc::Ok) r = RunWrites(RestoreWrites(bytes));
+    if (r == rc::Ok) {
+        // One backup is restored once.
+        std::remove(BackupPath().c_str());
+        r = frame.SetOperationState(mode::Done, "The EEPROM data copy function has finished properly.");
+    }
+    if (r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    frame.SetOperationState(mode::Line, "Perform the A3+ check pattern print and the A4 check pattern print.");
+}
+
+TPEEPROMCopy& EepromCopy() {
+    static TPEEPROMCopy copy;
+    return copy;
+}
+
+}  // namespace svc

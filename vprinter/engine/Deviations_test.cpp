@@ -1,0 +1,81 @@
+#include "vprinter/engine/Deviations.h"
+
+#include <gtest/gtest.h>
+
+#include "vprinter/engine/EngineControl.h"
+#include "vprinter/engine/PrintEngine.h"
+#include "vprinter/engine/testing/EngineTesting.h"
+
+namespace vp {
+namespace {
+
+TEST(Deviations, NamesParseIntoTheirErrors) {
+    Deviations d;
+    std::string error;
+    EXPECT_TRUE(d.Set("bid.vsd1.black=3", &error)) << error;
+    EXPECT_TRUE(d.Set("bid.vsd2d.color=-5", &error)) << error;
+    EXPECT_TRUE(d.Set("bid.vsd4.color=+72", &error)) << error;
+    EXPECT_TRUE(d.Set("pf=-4", &error)) << error;
+    EXPECT_TRUE(d.Set("head-angle", "2", &error)) << error;
+    EXPECT_TRUE(d.Set("pw.left=24", &error)) << error;
+    EXPECT_TRUE(d.Set("pw.bottom=-16", &error)) << error;
+    EXPECT_TRUE(d.Set("shift.f=-5", &error)) << error;
+    EXPECT_TRUE(d.Set("first-dot=72", &error)) << error;
+    EXPECT_TRUE(d.Set("cut=-64", &error)) << error;
+    EXPECT_EQ(d.bid[0][0], 3);
+    EXPECT_EQ(d.bid[1][2], -5);
+    EXPECT_EQ(d.bid[1][3], 72);
+    EXPECT_EQ(d.pf, -4);
+    EXPECT_EQ(d.headAngle, 2);
+    EXPECT_EQ(d.pwLeft, 24);
+    EXPECT_EQ(d.pwBottom, -16);
+    EXPECT_EQ(d.shift[5], -5);
+    EXPECT_EQ(d.firstDot, 72);
+    EXPECT_EQ(d.cut, -64);
+    EXPECT_EQ(d.Get("bid.vsd2d.color"), -5);
+    EXPECT_EQ(Deviations::Names().size(), 8u + 2 + 4 + 6 + 2);
+    EXPECT_NE(Deviations::Help().find("bid.vsd2d.black"), std::string::npos);
+    EXPECT_EQ(Deviations{}.Summary(), "none");
+}
+
+TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
+    struct Case {
+        const char* text;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"bid.vsd3.black=1", "unknown deviation"}, {"pf", "NAME=VALUE"},        {"pf=", "whole number"},
+        {"pf=1.5", "whole number"},                {"pf=x", "whole number"},    {"pf=5", "outside -4 to 4"},
+        {"pw.left=-9", "outside -8 to 24"},        {"shift.g=1", "unknown"},    {"cut=99999999999", "whole number"},
+    };
+    for (const Case& c : cases) {
+        Deviations d;
+        d.pf = 2;
+        std::string error;
+        EXPECT_FALSE(d.Set(c.text, &error)) << c.text;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << ": " << error;
+        EXPECT_EQ(d.pf, 2) << c.text;
+    }
+}
+
+TEST(Deviations, ControlCommandsSetErrorsAndTurnTheLever) {
+    testing::FakeMachine machine;
+    PrintEngine engine(machine);
+    auto control = EngineControl(engine, [] {});
+    auto run = [&](std::vector<std::string> w) { return control(w).value_or("not handled"); };
+    EXPECT_EQ(run({"deviation", "bid.vsd2.color", "-7"}), "OK deviation bid.vsd2.color -7");
+    EXPECT_EQ(engine.Deviation().bid[1][1], -7);
+    EXPECT_EQ(run({"deviation"}), "OK deviation bid.vsd2.color=-7");
+    EXPECT_EQ(run({"deviation", "pf"}), "OK deviation pf 0");
+    EXPECT_EQ(run({"deviation", "pf", "9"}).rfind("ERR deviation pf: 9 is outside", 0), 0u);
+    EXPECT_EQ(run({"deviation", "nope", "1"}).rfind("ERR unknown deviation", 0), 0u);
+    // The lever is out of reach while the carriage is at home.
+    EXPECT_EQ(run({"head-angle", "3"}).rfind("ERR the head-angle lever", 0), 0u);
+    EXPECT_EQ(engine.Deviation().headAngle, 0);
+    EXPECT_EQ(run({"roll", "on"}), "OK roll on");
+    EXPECT_TRUE(engine.RollPaper());
+    EXPECT_EQ(run({"status"}), "not handled");
+}
+
+}  // namespace
+}  // namespace vp
