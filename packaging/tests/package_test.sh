@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks of the installed files and the Debian package, run by CTest:
 #   package_test.sh manpages PAGE PROGRAM [PAGE PROGRAM ...]
+#   package_test.sh manual MANUAL.md    its links and pictures exist
 #   package_test.sh build DEB_DIR CPACK_CONFIG
 #   package_test.sh run DEB_DIR          unpack, check the layout, run the programs
 #   package_test.sh libraries DEB_DIR    build a program against the public libraries
@@ -69,6 +70,25 @@ $warnings"
     done
     [ "$missing" = 0 ] || exit 1
     echo "manual pages: every option and operation of the programs' --help is described"
+}
+
+# Every picture and local link of the documents points at a file of the checkout.
+cmd_manual() {
+    local doc dir target missing=0
+    for doc in "$@"; do
+        dir=$(dirname "$doc")
+        while IFS= read -r target; do
+            target=${target%%#*}
+            [ -z "$target" ] && continue
+            case "$target" in http:*|https:*|mailto:*) continue ;; esac
+            if [ ! -e "$dir/$target" ]; then
+                echo "FAIL: $doc links to $target, which does not exist" >&2
+                missing=1
+            fi
+        done < <(grep -oE '\]\([^)]+\)' "$doc" | sed -e 's/^](//' -e 's/)$//')
+    done
+    [ "$missing" = 0 ] || exit 1
+    echo "$*: every link and picture exists"
 }
 
 cmd_build() {
@@ -213,6 +233,7 @@ cmd_lintian() {
 command=${1:?command}; shift
 case "$command" in
     manpages) cmd_manpages "$@" ;;
+    manual) cmd_manual "$@" ;;
     build) cmd_build "$@" ;;
     run) cmd_run "$@" ;;
     libraries) cmd_libraries "$@" ;;
