@@ -160,8 +160,19 @@ $deps"
         done
     done
 
-    "$bin/svcadjust-cli" --help | grep -q -- '--model' || fail "svcadjust-cli --help"
-    "$bin/vprinter" --help | grep -q -- '--socket' || fail "vprinter --help"
+    # The window program starts and keeps running (the start window waits).
+    local status=0
+    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$tmp" timeout 3 "$bin/svcadjust" >"$tmp/gui.log" 2>&1 || status=$?
+    [ "$status" = 124 ] || fail "svcadjust from the package ended at once (status $status): $(cat "$tmp/gui.log")"
+    if command -v desktop-file-validate >/dev/null; then
+        desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "the installed desktop entry"
+    fi
+
+    local help
+    help=$("$bin/svcadjust-cli" --help) || fail "svcadjust-cli --help failed"
+    grep -q -- '--model' <<<"$help" || fail "svcadjust-cli --help does not name --model"
+    help=$("$bin/vprinter" --help) || fail "vprinter --help failed"
+    grep -q -- '--socket' <<<"$help" || fail "vprinter --help does not name --socket"
 
     # A short session against a virtual printer from the package.
     local sock="$tmp/vp.sock" out
@@ -190,7 +201,9 @@ cmd_libraries() {
         got=$(nm -D --defined-only "$lib" | awk '$2 == "T" {print $3}' | sort | tr '\n' ' ')
         want=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
         [ "$got" = "$want" ] || fail "$(basename "$lib") exports [$got], expected [$want]"
-        objdump -p "$lib" | grep -q "SONAME *$(basename "$lib")" || fail "$(basename "$lib"): wrong SONAME"
+        local headers
+        headers=$(objdump -p "$lib") || fail "objdump $lib"
+        grep -q "SONAME *$(basename "$lib")" <<<"$headers" || fail "$(basename "$lib"): wrong SONAME"
     }
     check_exports "$root/usr/lib/$arch/libhexcodec.so.1" HexAsciiToBinary BinaryToHexAscii
     check_exports "$root/usr/lib/$arch/liblinkport.so.1" PortOpen InitCommTimeOuts Send Receive \
