@@ -6,6 +6,7 @@ SVC_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
+  libspng-dev zlib1g-dev
   fonts-liberation
   # the Debian package and its checks (packaging/)
   dpkg-dev lintian desktop-file-utils appstream man-db

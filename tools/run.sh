@@ -54,6 +54,7 @@ run=$(mktemp -d "${TMPDIR:-/tmp}/svcadjust.XXXXXX")
 sock="$run/vprinter.sock"
 vprinter_pid=
 cleanup() {
+  if [ -n "${panel_pid:-}" ]; then kill "$panel_pid" 2>/dev/null || true; wait "$panel_pid" 2>/dev/null || true; fi
   if [ -n "$vprinter_pid" ]; then kill "$vprinter_pid" 2>/dev/null || true; wait "$vprinter_pid" 2>/dev/null || true; fi
   rm -rf "$run"
 }
@@ -68,6 +69,14 @@ for _ in $(seq 50); do [ -S "$sock" ] && break; sleep 0.1; done
 echo "Virtual Corvid Lumen $model on $sock"
 echo "  printed pages: $state/pages-$model   EEPROM image: $state/eeprom-$model.bin"
 echo "  control it with: $bin/vprinter --control $sock.ctl --send 'status'   (see $bin/vprinter --help)"
+
+# The printer's front panel beside the program (it needs the same display).
+panel_pid=
+if [ -x "$bin/vprinter-panel" ]; then
+  "$bin/vprinter-panel" --control "$sock.ctl" &
+  panel_pid=$!
+  echo "  front panel: $bin/vprinter-panel --control $sock.ctl"
+fi
 
 ports=""
 for p in LPT1 LPT2 LPT3 ZQUSB1 ZQUSB2 ZQUSB3; do ports+="$p=unix:$sock;"; done

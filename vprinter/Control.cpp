@@ -11,6 +11,8 @@ namespace {
 
 const char kHelp[] =
     "power on|off            switch the printer on or off (off: the link goes silent)\n"
+    "power button            press the power button: on, or a shutdown (busy for 3 s of\n"
+    "                        the mechanism's time, then off)\n"
     "busy on|off             stuck busy: state 2 and no print data taken\n"
     "error CODE|clear        error state 0 with this error code (0-255), printing stops\n"
     "hold STATE|off          report this state (cleaning, uncharged, printing, busy or 0-255)\n"
@@ -145,7 +147,11 @@ std::string ControlCommands::Execute(const std::string& line) {
 }
 
 std::string ControlCommands::Power(const std::vector<std::string>& w) {
-    if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return Usage("power on|off");
+    if (w.size() == 2 && w[1] == "button") {
+        printer_.PressPowerButton();
+        return printer_.ShuttingDown() ? "OK power button: shutting down" : "OK power button: on";
+    }
+    if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return Usage("power on|off|button");
     printer_.SetPower(w[1] == "on");
     return "OK power " + w[1];
 }

@@ -128,6 +128,26 @@ TEST_F(InProcess, AWriteThatCannotBeCommittedIsRefused) {
     printer.SetEepromCommit(nullptr);
 }
 
+// The end of the DOA refurbishment: after the power button the printer is
+// busy while it shuts down, then answers nothing.
+TEST_F(InProcess, ThePowerButtonShutsDownThenTheLinkGoesSilent) {
+    std::uint8_t record[52];
+    printer.PressPowerButton();
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], kStateBusy);
+    printer.Advance(Printer::kShutdownMs - 1);
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], kStateBusy);
+    printer.Advance(1);
+    EXPECT_FALSE(printer.PoweredOn());
+    EXPECT_NE(InquireStatus(record), kOk);
+    printer.PressPowerButton();
+    EXPECT_TRUE(printer.PoweredOn());
+    ASSERT_EQ(Connect(), kOk);
+    ASSERT_EQ(InquireStatus(record), kOk);
+    EXPECT_EQ(record[0], kStateReady);
+}
+
 TEST_F(InProcess, ReadsAndWritesEveryEepromAddress) {
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), kOk);

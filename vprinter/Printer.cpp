@@ -257,6 +257,18 @@ void Printer::AdvanceMicros(std::uint64_t us) {
         nowUs_ += us;
         return;
     }
+    if (shutdownUs_ > 0) {
+        // Parking for the shutdown: then the power goes and time passes off.
+        const std::uint64_t part = std::min(us, shutdownUs_);
+        shutdownUs_ -= part;
+        nowUs_ += part;
+        EngineTime(part);
+        if (shutdownUs_ == 0) {
+            SetPower(false);
+            nowUs_ += us - part;
+        }
+        return;
+    }
     while (us > 0) {
         if (buffer_.empty()) {
             // Nothing to print: the engine may have the whole stretch at once.
@@ -328,7 +340,18 @@ void Printer::DropInput() {
 
 // ---- power and faults ----
 
+void Printer::PressPowerButton() {
+    if (!powered_) {
+        SetPower(true);
+        return;
+    }
+    if (shutdownUs_ > 0) return;
+    shutdownUs_ = std::max<std::uint64_t>(1, kShutdownMs * 1000 / speedUp_);
+    Log("power button: shutting down");
+}
+
 void Printer::SetPower(bool on) {
+    shutdownUs_ = 0;
     if (on == powered_) return;
     powered_ = on;
     endpoint_->Reset();
@@ -386,6 +409,7 @@ void Printer::ClearFaults() {
 // ---- status ----
 
 std::uint8_t Printer::State() const {
+    if (shutdownUs_ > 0) return kStateBusy;
     if (injectedError_) return kStateError;
     if (stuckBusy_) return kStateBusy;
     if (heldState_) return *heldState_;
@@ -450,7 +474,7 @@ std::uint16_t Printer::InkCode(int ink) const {
 }
 
 std::size_t Printer::FreeSpace() const {
-    if (!powered_ || stuckBusy_ || refusal_ || buffer_.size() >= options_.bufferCapacity) return 0;
+    if (!powered_ || shutdownUs_ > 0 || stuckBusy_ || refusal_ || buffer_.size() >= options_.bufferCapacity) return 0;
     return options_.bufferCapacity - buffer_.size();
 }
 

@@ -125,6 +125,12 @@ public:
     // channel; power on: it starts afresh (EEPROM and faults stay).
     void SetPower(bool on);
     bool PoweredOn() const { return powered_; }
+    // The power button as a person presses it. Off: the printer starts.
+    // On: it shuts down as a real one does, busy (state 2, no data taken)
+    // while it parks for kShutdownMs of the mechanism's time, then goes off.
+    static constexpr std::uint64_t kShutdownMs = 3000;
+    void PressPowerButton();
+    bool ShuttingDown() const { return shutdownUs_ > 0; }
     // Reports state 2 and takes no data until cleared.
     void SetStuckBusy(bool on);
     bool StuckBusy() const { return stuckBusy_; }
@@ -282,6 +288,7 @@ private:
     bool eepromChanged_ = false;
     std::uint64_t boardReplacements_ = 0;
     std::uint32_t speedUp_ = 1;
+    std::uint64_t shutdownUs_ = 0;  // left of a shutdown in progress
     std::vector<std::uint16_t> crReadings_;
     std::size_t nextCrReading_ = 0;
     Counters counters_;

@@ -95,8 +95,8 @@ void PrintHelp(const char* argv0) {
         << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000;\n"
         << "                         0 stops printing, at most 4294967294); 'unlimited' drains\n"
         << "                         data as it arrives. The clock has microsecond resolution\n"
-        << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a full buffer makes\n"
-        << "                         the printer refuse data as busy\n"
+        << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a\n"
+        << "                         full buffer makes the printer refuse data as busy\n"
         << "  --speed-up N           the mechanism runs N times faster (1-1000, default 1):\n"
         << "                         cleaning 60 s, ink charge 90 s, exchange steps 30 s each\n"
         << "  --cr-readings V,V,...  CR drive measurement readings (0-65535), in the order the\n"
@@ -106,12 +106,12 @@ void PrintHelp(const char* argv0) {
 #ifdef VPRINTER_WITH_ENGINE
         << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
         << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --capture FILE         record every packet of the port socket, both directions,\n"
+        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
         << "  --dpi N                preview resolution (a divisor of 14400 up to 1440; default\n"
         << "                         180). Bi-D steps are 1/1440 inch: read Bi-D prints at 720+\n"
         << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
         << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
-        << "  --capture FILE         record every packet of the port socket, both directions,\n"
-        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
 #endif
 #ifdef VPRINTER_WITH_ENGINE
         << vp::Deviations::Help()

@@ -258,8 +258,12 @@ TEST_F(ClosedLoop, CutPatternIsCutThroughTheTrueMarkAndTheStoredValueCutsAtTheNo
         const auto rows = RowSpans(cut, {x - 2, 0, x + 4, cut.height}, InkLike(kBlack));
         const int visible = rows.empty() ? 0 : rows.back().Size();
         if (visible == full / 2) entry = k;
-        if (k < 6) EXPECT_LT(visible, full / 2) << k;
-        if (k > 6) EXPECT_GT(visible, full / 2) << k;
+        if (k < 6) {
+            EXPECT_LT(visible, full / 2) << k;
+        }
+        if (k > 6) {
+            EXPECT_GT(visible, full / 2) << k;
+        }
     }
     ASSERT_EQ(entry, 6);
     const int value = CutEntryValue(entry);

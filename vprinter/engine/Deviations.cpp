@@ -105,10 +105,10 @@ std::vector<std::string> Deviations::Names() {
 std::string Deviations::Help() {
     std::string text;
     for (const Entry& e : Table()) {
-        std::string line = "  " + e.name;
-        line.resize(20, ' ');
+        std::string line = "      " + e.name;
+        line.resize(24, ' ');
         line += std::to_string(e.lo) + " to " + std::to_string(e.hi);
-        line.resize(34, ' ');
+        line.resize(36, ' ');
         text += line + e.unit + "\n";
     }
     return text;

@@ -141,6 +141,23 @@ TEST(JobDecoder, ReadsLiteralRunsAndUncompressedBlocks) {
     EXPECT_EQ(r.lines[1], r.lines[0]);
 }
 
+// The first dot pattern draws 96 one-byte lines with one run; a run may fill
+// the rest of a line and go on into the next ones, but not past the block.
+TEST(JobDecoder, RepeatedRunsGoOnIntoTheNextLinesOfTheBlock) {
+    Bytes job = {0x1B, 0x69, 0x00, 0x01, 0x02, 0x01, 0x00, 0x60, 0x00, 0xA1, 0xC0};  // 96 x 0xC0 over 96 lines of 1
+    const Bytes twoByThree = {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x03, 0x00, 0x00, 0x11, 0xFD, 0x22, 0x00, 0x33};
+    job.insert(job.end(), twoByThree.begin(), twoByThree.end());  // 11, then 4 x 22 across lines, then 33
+    const Recorder r = Decode(job);
+    EXPECT_EQ(r.error, "");
+    ASSERT_EQ(r.lines.size(), 99u);
+    for (int i = 0; i < 96; ++i) EXPECT_EQ(r.lines[static_cast<std::size_t>(i)], Bytes{0xC0}) << i;
+    EXPECT_EQ(r.lines[96], (Bytes{0x11, 0x22}));
+    EXPECT_EQ(r.lines[97], (Bytes{0x22, 0x22}));
+    EXPECT_EQ(r.lines[98], (Bytes{0x22, 0x33}));
+    const Recorder past = Decode({0x1B, 0x69, 0x00, 0x01, 0x02, 0x01, 0x00, 0x60, 0x00, 0xA0, 0xC0});  // 97 for 96
+    EXPECT_NE(past.error.find("overshoots the block's last"), std::string::npos) << past.error;
+}
+
 TEST(JobDecoder, ReadsRemoteModeFramesOfTheProgram) {
     svc::TPRemoteComm remote(svc::JobStream());
     const Recorder r = Decode(Wire([&] {

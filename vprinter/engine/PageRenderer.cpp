@@ -211,6 +211,15 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
             light[0] *= t[0];
             light[1] *= t[1];
             light[2] *= t[2];
+            // Up to two full layers the paper takes the ink as one; more piles
+            // up and prints darker (three passes over one spot, as where two
+            // bands overlap).
+            if (cover > 2 * kFull) {
+                const std::array<float, 3>& extra = pass[u][std::min(cover - 2 * kFull, kFull)];
+                light[0] *= extra[0];
+                light[1] *= extra[1];
+                light[2] *= extra[2];
+            }
         }
         if (!any) continue;
         for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
@@ -249,7 +258,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
     for (int py = 0; py < rows_; ++py) {
         // Solid patches and bars repeat row after row: the last row again, without compositing.
         if (py > 0 && !white && SameCoverage(py)) {
-            png.RepeatRow();
+            png.Row(row.data());  // the row buffer still holds it
             continue;
         }
         white = !ComposeRow(py, row.data());

@@ -68,19 +68,9 @@ void PngStream::Row(const std::uint8_t* rgb) {
     ++rows_;
     // The last row ends the image: the library reports that as its own code.
     if (r != 0 && !(r == SPNG_EOI && rows_ == height_)) Fail("row", r);
-    last_.assign(rgb, rgb + n);
 }
 
 void PngStream::WhiteRow() { Row(white_.data()); }
-
-void PngStream::RepeatRow() {
-    if (last_.empty()) {
-        if (failure_.empty()) failure_ = "cannot write " + path_ + ": a repeated row before the first";
-        return;
-    }
-    const std::vector<std::uint8_t> row = last_;
-    Row(row.data());
-}
 
 bool PngStream::Close(std::string* error) {
     if (failure_.empty() && rows_ != height_)

@@ -27,8 +27,6 @@ public:
     void Row(const std::uint8_t* rgb);
     // One row of white paper.
     void WhiteRow();
-    // The previous row once more (the first row cannot be a repeat).
-    void RepeatRow();
     // Finishes the image; false when a row is missing or the file could not be written.
     bool Close(std::string* error);
 
@@ -43,7 +41,6 @@ private:
     int height_ = 0;
     int rows_ = 0;
     std::vector<std::uint8_t> white_;
-    std::vector<std::uint8_t> last_;
 };
 
 }  // namespace vp

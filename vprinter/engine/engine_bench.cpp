@@ -7,14 +7,18 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QImage>
+#ifdef VENGINE_BENCH_LIBPNG
+#include <png.h>
+#endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "link/VexRaster.h"
 #include "vprinter/engine/JobDecoder.h"
+#include "vprinter/engine/PngStream.h"
 #include "vprinter/engine/PrintEngine.h"
 #include "vprinter/engine/testing/EngineTesting.h"
 
@@ -261,6 +265,11 @@ void RenderCheckSheet(benchmark::State& state, bool withPng) {
     }
     benchmark::DoNotOptimize(pages);
     Report(state, coverage);
+    if (withPng) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(dir / "page-0001.png", ec);
+        state.counters["file_KB"] = ec ? -1.0 : static_cast<double>(size) / 1024.0;
+    }
     std::filesystem::remove_all(dir);
 }
 
@@ -281,6 +290,73 @@ void BM_ComposeCheckSheet(benchmark::State& state) {
     engine.Consume(job.bytes.data(), job.bytes.size());
 }
 BENCHMARK(BM_ComposeCheckSheet)->Unit(benchmark::kMillisecond);
+
+// The composed check sheet, once.
+const vp::Image& ComposedSheet() {
+    static const vp::Image image = [] {
+        vp::Image out;
+        vp::testing::FakeMachine machine;
+        vp::PrintEngine engine(machine, vp::EngineOptions{});
+        engine.SetPageHook([&](int, const vp::PageRenderer& page) { out = page.Compose(); });
+        const Job& job = CheckSheet();
+        engine.Consume(job.bytes.data(), job.bytes.size());
+        return out;
+    }();
+    return image;
+}
+
+std::string BenchFile(const char* name) {
+    return (std::filesystem::temp_directory_path() / ("vengine-bench-" + std::to_string(::getpid()) + "-" + name)).string();
+}
+
+// Encoding the composed sheet row by row, as the printer writes it: libspng
+// (what PngStream uses) against libpng, both unfiltered at zlib level 1.
+void BM_EncodeSheetSpng(benchmark::State& state) {
+    const vp::Image& image = ComposedSheet();
+    const std::string path = BenchFile("spng.png");
+    for (auto _ : state) {
+        std::string error;
+        if (!vp::WritePng(path, image, &error)) state.SkipWithError(error.c_str());
+    }
+    state.counters["file_KB"] = static_cast<double>(std::filesystem::file_size(path)) / 1024.0;
+    if (!std::getenv("VENGINE_BENCH_KEEP")) std::filesystem::remove(path);
+}
+BENCHMARK(BM_EncodeSheetSpng)->Unit(benchmark::kMillisecond);
+
+#ifdef VENGINE_BENCH_LIBPNG
+bool WriteLibpng(const std::string& path, const vp::Image& image) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_filter(png, 0, PNG_FILTER_NONE);
+        png_set_compression_level(png, 1);
+        png_write_info(png, info);
+        for (int y = 0; y < image.height; ++y) png_write_row(png, image.Row(y));
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
+    }
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return ok;
+}
+
+void BM_EncodeSheetLibpng(benchmark::State& state) {
+    const vp::Image& image = ComposedSheet();
+    const std::string path = BenchFile("libpng.png");
+    for (auto _ : state)
+        if (!WriteLibpng(path, image)) state.SkipWithError("libpng failed");
+    state.counters["file_KB"] = static_cast<double>(std::filesystem::file_size(path)) / 1024.0;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_EncodeSheetLibpng)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 
