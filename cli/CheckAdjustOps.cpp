@@ -1,7 +1,150 @@
+// The check-pattern prints, head angular, Bi-D and PF adjustment buttons.
 #include "cli/Operations.h"
+
+#include "adjust/HeadAngularAdjust.h"
+#include "adjust/PfAdjust.h"
+#include "adjust/VexBid.h"
+#include "adjust/VexCheckPattern.h"
+#include "cli/CliFrame.h"
+
+#include <cctype>
+#include <sstream>
 
 namespace svc::cli {
 
-OperationList CheckAdjustOperations() { return {}; }
+namespace {
+
+// Radio items of the main window's groups.
+constexpr int kHeadAngularItem = 4;
+constexpr int kPfItem = 5;
+constexpr int kBidItem = 7;
+constexpr int kA3PItem = 0;
+constexpr int kA4Item = 1;
+constexpr int kNozzleCheckItem = 2;
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "VSD2'" or "VSD2D" (any case) -> index into kBidSettings, -1 for none.
+int BidSettingIndex(const std::string& word) {
+    const std::string w = Upper(word);
+    for (std::size_t i = 0; i < kBidSettings.size(); ++i)
+        if (w == kBidSettings[i].name || w == kBidSettings[i].key) return static_cast<int>(i);
+    return -1;
+}
+
+// "VSD1,VSD4": the Bi-D print check boxes; all four without an argument.
+std::string SetBidPrintBoxes(CliFrame& frame, const Arguments& args) {
+    std::array<bool, 4> wanted{};
+    if (args.empty()) {
+        wanted.fill(true);
+    } else {
+        std::istringstream list(args[0]);
+        for (std::string word; std::getline(list, word, ',');) {
+            const int i = BidSettingIndex(word);
+            if (i < 0) return "'" + word + "' is not one of VSD1, VSD2, VSD2', VSD4";
+            wanted[static_cast<std::size_t>(i)] = true;
+        }
+    }
+    for (std::size_t i = 0; i < kBidSettings.size(); ++i) frame.SetChecked(BidPrintCheckBox(kBidSettings[i]), wanted[i]);
+    return {};
+}
+
+// "VSD1Bk=5 VSD2DCL=-3": the rows typed into (checked), all others unchecked.
+std::string SetBidInputRows(CliFrame& frame, const Arguments& args) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    if (!SplitAssignments(args, rows)) return "each value is ROW=VALUE, for example VSD1Bk=5";
+    struct Entry {
+        std::string edit, box, text;
+    };
+    std::vector<Entry> typed;
+    for (const auto& [row, text] : rows) {
+        const std::string r = Upper(row);
+        bool black = false;
+        std::string setting;
+        if (r.size() > 2 && r.ends_with("BK")) {
+            black = true;
+            setting = r.substr(0, r.size() - 2);
+        } else if (r.size() > 2 && r.ends_with("CL")) {
+            setting = r.substr(0, r.size() - 2);
+        } else {
+            return "'" + row + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+        }
+        const int i = BidSettingIndex(setting);
+        if (i < 0) return "'" + row + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+        const BidSetting& s = kBidSettings[static_cast<std::size_t>(i)];
+        typed.push_back({BidInputEdit(s, black), BidInputCheckBox(s, black), text});
+    }
+    for (const BidSetting& s : kBidSettings)
+        for (bool black : {true, false}) frame.SetChecked(BidInputCheckBox(s, black), false);
+    for (const Entry& e : typed) {
+        frame.SetText(e.edit, e.text);
+        frame.SetChecked(e.box, !e.text.empty());  // as the edit's change handler does
+    }
+    return {};
+}
+
+
+Operation Button(std::string name, std::string help, Group group, int item, std::function<void(FeatureFrame&)> click,
+                 std::function<void(CliFrame&)> chosen = nullptr) {
+    return {std::move(name), "", std::move(help), 0, 0, group, item, std::move(chosen),
+            [click = std::move(click)](CliFrame& frame, const Arguments&) {
+                click(frame);
+                return std::string();
+            }};
+}
+
+}  // namespace
+
+OperationList CheckAdjustOperations() {
+    // head-check-print is the head ID feature's operation; the print it runs is ours.
+    TPCheckPattern::HandHeadCheckPrintToHeadId();
+    OperationList ops;
+    const auto pfChosen = [](CliFrame& frame) { PFAdjustChosen(frame); };
+
+    ops.push_back(Button("a3-check-print", "the A3+ check sheet: counters, patterns, IDs, ink levels",
+                         Group::CheckPattern, kA3PItem,
+                         [](FeatureFrame& f) { CheckPattern().A3PCheckPrintBtnClick(f); }));
+    ops.push_back(Button("a4-check-print", "the A4 normal paper check: clip.prn, then the PF check pattern",
+                         Group::CheckPattern, kA4Item, [](FeatureFrame& f) { CheckPattern().A4PrintBtnClick(f); }));
+    ops.push_back(Button("nozzle-check-print", "the printer's own nozzle check pattern", Group::CheckPattern,
+                         kNozzleCheckItem,
+                         [](FeatureFrame& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); }));
+    ops.push_back(Button("head-angular-print", "the head angular pattern", Group::Adjustment, kHeadAngularItem,
+                         [](FeatureFrame& f) { HeadAngularPrintBtnClick(f); }));
+    ops.push_back(Button("head-angular-adjust",
+                         "carriage to the head angular adjustment position, home again after OK", Group::Adjustment,
+                         kHeadAngularItem, [](FeatureFrame& f) { HeadAngularCRMoveBtnClick(f); }));
+
+    ops.push_back({"bid-print", "[VSD1,VSD2,VSD2',VSD4]",
+                   "the Bi-D pattern of the settings listed (all four without a list)", 0, 1, Group::Adjustment,
+                   kBidItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = SetBidPrintBoxes(frame, args); !error.empty()) return error;
+                       Bid().BidPrintOKBtnClick(frame);
+                       return std::string();
+                   }});
+    ops.push_back(Button("bid-read", "read the eight Bi-D values", Group::Adjustment, kBidItem,
+                         [](FeatureFrame& f) { Bid().BidInputCheckBtnClick(f); }));
+    ops.push_back({"bid-input", "ROW=VALUE...", "write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)", 1,
+                   8, Group::Adjustment, kBidItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = SetBidInputRows(frame, args); !error.empty()) return error;
+                       Bid().BidInputOKBtnClick(frame);
+                       return std::string();
+                   }});
+
+    ops.push_back(Button("pf-print", "the PF adjustment pattern, one block per value -4 to 4", Group::Adjustment,
+                         kPfItem, [](FeatureFrame& f) { PFAdjustPrintBtnClick(f); }, pfChosen));
+    ops.push_back(Button("pf-read", "read the PF adjustment value", Group::Adjustment, kPfItem,
+                         [](FeatureFrame& f) { PFAdjustCheckBtnClick(f); }, pfChosen));
+    ops.push_back({"pf-input", "VALUE", "write the PF adjustment value (-4 to 4)", 1, 1, Group::Adjustment, kPfItem,
+                   pfChosen, [](CliFrame& frame, const Arguments& args) {
+                       frame.SetText(kPfEdit, args[0]);
+                       PFAdjustInputBtnClick(frame);
+                       return std::string();
+                   }});
+    return ops;
+}
 
 }  // namespace svc::cli

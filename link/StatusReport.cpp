@@ -261,6 +261,10 @@ void SetFeatureAvailability(StatusFrame& frame, int level) {
 }
 
 void ReportErrorCode(StatusFrame& frame, Result code) {
+    // The operation is over: what it left unsent in the job stream is the
+    // tail of an aborted job, which the printer would read as part of the
+    // next one (even ahead of the readiness wait's reset).
+    JobStream().Discard();
     frame.EnableForReport();
     switch (code) {
     case rc::PortIo: {

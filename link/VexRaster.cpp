@@ -110,6 +110,12 @@ Result TPRaster::Flush()
     return SendLoop();
 }
 
+void TPRaster::Discard()
+{
+    std::memset(buffer_, 0, kCapacity);
+    count_ = 0;
+}
+
 Result TPRaster::SendLoop()
 {
     for (;;) {

@@ -57,6 +57,10 @@ public:
     // 8193 when it cannot be opened.
     Result SendPrintFile(const std::string& fileName);
 
+    // Drops what the buffer holds without sending it: the unsent tail of a
+    // job that ended in failure must not go out ahead of the next job.
+    void Discard();
+
     int Count() const { return count_; }
     const std::uint8_t* Buffer() const { return buffer_; }
 

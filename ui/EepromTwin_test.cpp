@@ -137,7 +137,7 @@ private slots:
                 twin::Click(w, "HeadCheckPrintBtn");
                 twin::Click(w, "HeadIDInputShowBtn");
             },
-            {"head-check-print"}, 1));
+            {"head-check-print"}));  // the check prints hand in the head check pattern
     }
 
     void usbId() {

@@ -553,7 +553,12 @@ int TFormAdjust::ModelCode() const { return boot_.ModelCode(); }
 
 std::uint16_t TFormAdjust::PortCode() const { return boot_.PortCode(); }
 
-void TFormAdjust::CloseMainWindow() { close(); }
+void TFormAdjust::CloseMainWindow() {
+    // Asked for by the operation itself at its end: the busy state it leaves
+    // behind (the window waits for the disable timer) must not refuse the close.
+    DisableTimerTimer();
+    close();
+}
 
 void TFormAdjust::ShowPanel(std::string_view panelName) {
     const QString name = ToQt(panelName);

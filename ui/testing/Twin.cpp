@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 
 #include <cstdio>
 #include <filesystem>
@@ -34,7 +35,7 @@ namespace {
 
 class PrinterClockHost : public Host {
 public:
-    explicit PrinterClockHost(vp::Printer& printer) : printer_(printer) { SetHost(this); }
+    PrinterClockHost(vp::Printer& printer, const Setup& setup) : printer_(printer), setup_(setup) { SetHost(this); }
     ~PrinterClockHost() override { SetHost(nullptr); }
     PrinterClockHost(const PrinterClockHost&) = delete;
     PrinterClockHost& operator=(const PrinterClockHost&) = delete;
@@ -43,12 +44,14 @@ public:
     BoxAnswer MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon,
                          BoxButtons buttons) override {
         boxes.push_back(caption + "|" + text);
+        if (setup_.onBox) setup_.onBox(printer_, caption, text);
         return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
     }
     std::vector<std::string> boxes;
 
 private:
     vp::Printer& printer_;
+    const Setup& setup_;
 };
 
 // One run's printer, ports, host and capture file.
@@ -60,7 +63,7 @@ public:
         printer_ = std::make_unique<vp::Printer>(options, vp::Eeprom::Factory(setup.model));
         if (setup.prepare) setup.prepare(*printer_);
         ports_ = std::make_unique<vp::InProcessPorts>(*printer_);
-        host_ = std::make_unique<PrinterClockHost>(*printer_);
+        host_ = std::make_unique<PrinterClockHost>(*printer_, setup_);
         Status().Clear();
         path_ = (std::filesystem::temp_directory_path() /
                  ("svc-twin-" + std::to_string(::getpid()) + "-" + std::to_string(++serial_) + ".cap"))
@@ -134,8 +137,11 @@ Run RunGui(const Setup& setup, const std::function<void(ui::TFormAdjust&)>& driv
     drive(adjust);
     Run run;
     run.memo = adjust.Memo()->toPlainText().toStdString();
-    adjust.DisableTimerTimer();
-    adjust.close();
+    // An operation may have closed the window itself (the DOA refurbishment).
+    if (adjust.isVisible()) {
+        adjust.DisableTimerTimer();
+        adjust.close();
+    }
     ui::ShowNormalCursor();
     return bench.Finish(std::move(run));
 }

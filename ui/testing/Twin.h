@@ -42,6 +42,9 @@ struct Setup {
     std::function<void(vp::Printer&)> prepare;
     // Runs on the printer after the session, before it is destroyed (to inspect it).
     std::function<void(vp::Printer&)> inspect;
+    // Runs when a message box is shown, before it is answered: what the
+    // technician does at the printer when told to (switch it off, ...).
+    std::function<void(vp::Printer&, const std::string& caption, const std::string& text)> onBox;
 };
 
 struct Run {

@@ -1,0 +1,214 @@
+// Closed loops through svcadjust-cli's operations: an in-process printer
+// with a hidden mechanical error and its print engine prints the pattern, the
+// answer is read off the page as a technician reads it, input through the
+// operation, and the next print comes out aligned.
+#include "ui/testing/Twin.h"
+#include "vprinter/Printer.h"
+#include "vprinter/engine/PrintEngine.h"
+#include "vprinter/engine/testing/PageAnalysis.h"
+#include "vprinter/engine/testing/PatternJobs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+using namespace vp::testing;
+using svc::twin::RunCli;
+
+// A printer with an engine whose pages the test keeps.
+struct Bench {
+    explicit Bench(int dpi) { options.page.previewDpi = dpi; }
+    svc::twin::Setup Setup() {
+        svc::twin::Setup s;
+        s.prepare = [this](vp::Printer& p) {
+            engine = std::make_unique<vp::PrintEngine>(p, options);
+            engine->SetPageHook([this](int, const vp::PageRenderer& r) { pages.push_back(r.Compose()); });
+            p.SetEngine(engine.get());
+            for (const auto& [address, value] : eeprom) p.WriteEeprom(address, value);
+            if (onLog) p.SetLogSink([this](const std::string& line) { onLog(line); });
+        };
+        s.inspect = [this](vp::Printer& p) {
+            stored = p.ReadEeprom(0x77);
+            p.SetLogSink(nullptr);
+            p.SetEngine(nullptr);
+        };
+        return s;
+    }
+    int Px(double master) const { return static_cast<int>(std::lround(Pixels(master, options.page.previewDpi))); }
+
+    vp::EngineOptions options;
+    std::unique_ptr<vp::PrintEngine> engine;
+    std::vector<vp::Image> pages;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> eeprom;  // written before the connection
+    std::function<void(const std::string&)> onLog;
+    std::uint8_t stored = 0;
+};
+
+// With SVC_CLOSED_LOOP_PAGES=DIR the printed part of each page is kept as
+// DIR/<first operation>-<n>.png, to be looked at.
+void KeepPages(const Bench& bench, const std::string& name) {
+    const char* dir = std::getenv("SVC_CLOSED_LOOP_PAGES");
+    if (!dir) return;
+    for (std::size_t i = 0; i < bench.pages.size(); ++i) {
+        const vp::Image& page = bench.pages[i];
+        const auto last = LastInkedRow(page, WholePage(page), AnyInk());
+        const int bottom = std::min(page.height, last.value_or(page.height) + 20);
+        const auto columns = ColumnSpans(page, {0, 0, page.width, bottom}, AnyInk());
+        const int right = columns.empty() ? page.width : std::min(page.width, columns.back().end + 20);
+        const Box printed{0, 0, right, bottom};
+        WriteCrop(page, printed, 1, std::string(dir) + "/" + name + "-" + std::to_string(i + 1) + ".png", nullptr);
+    }
+}
+
+void RunOps(Bench& bench, const std::vector<std::string>& ops) {
+    bench.pages.clear();
+    const svc::twin::Run r = RunCli(bench.Setup(), ops);
+    ASSERT_EQ(r.status, 0) << r.memo;
+    static int run = 0;
+    KeepPages(bench, std::to_string(++run) + "-" + ops.back());
+}
+
+// ---- Bi-D ----
+
+// For each trial band: how far the return pass's ticks lie right of the
+// forward pass's, in pixels, for one head.
+std::vector<double> BidTrialOffsets(const vp::Image& page, bool black, int dpi) {
+    const int left = static_cast<int>(Pixels(black ? kBidBlackLeft : kBidColorLeft, dpi)) - 4;
+    const int right = static_cast<int>(Pixels(black ? kBidBlackRight : kBidColorRight, dpi)) + 4;
+    const PixelTest forward = InkLike(black ? vp::kBlack : vp::kMagenta);
+    const PixelTest back = InkLike(black ? vp::kBlack : vp::kCyan);
+    const PixelTest either = [forward, back](const Pixel& p) { return forward(p) || back(p); };
+    std::vector<double> offsets;
+    for (const Span& band : RowSpans(page, {left, 0, right, page.height}, either, 2)) {
+        // Forward ticks in the band's upper half, the return pass's in its lower half.
+        const int part = band.Size() * 2 / 5;
+        const auto upper = ColumnSpans(page, {left, band.begin, right, band.begin + part}, forward);
+        const auto lower = ColumnSpans(page, {left, band.end - part, right, band.end}, back);
+        const auto offset = MeanOffset(upper, lower);
+        EXPECT_TRUE(offset.has_value()) << "band at row " << band.begin << ": " << upper.size() << " / " << lower.size();
+        offsets.push_back(offset.value_or(1e9));
+    }
+    return offsets;
+}
+
+int StraightTrial(const std::vector<double>& offsets) {
+    int best = 0;
+    for (int i = 1; i < static_cast<int>(offsets.size()); ++i)
+        if (std::abs(offsets[static_cast<std::size_t>(i)]) < std::abs(offsets[static_cast<std::size_t>(best)])) best = i;
+    return best;
+}
+
+TEST(CheckAdjustClosedLoop, BidTrialsShowTheErrorAndTheInputValueStraightensTheMiddleTrial) {
+    Bench bench(720);
+    ASSERT_TRUE(bench.options.deviations.Set("bid.vsd1.black=2", nullptr));
+    ASSERT_TRUE(bench.options.deviations.Set("bid.vsd1.color=-2", nullptr));
+    RunOps(bench, {"bid-input", "VSD1Bk=0", "VSD1CL=0", "bid-print", "VSD1"});
+    ASSERT_EQ(bench.pages.size(), 1u);
+    const auto black = BidTrialOffsets(bench.pages[0], true, 720);
+    const auto color = BidTrialOffsets(bench.pages[0], false, 720);
+    ASSERT_EQ(black.size(), 3u);
+    ASSERT_EQ(color.size(), 3u);
+    const int blackAnswer = kBidTrialOffsets[StraightTrial(black)];
+    const int colorAnswer = kBidTrialOffsets[StraightTrial(color)];
+    EXPECT_EQ(blackAnswer, 2);
+    EXPECT_EQ(colorAnswer, -2);
+    EXPECT_NE(black[1], 0.0);
+
+    RunOps(bench, {"bid-input", "VSD1Bk=" + std::to_string(blackAnswer), "VSD1CL=" + std::to_string(colorAnswer),
+                "bid-print", "VSD1"});
+    ASSERT_EQ(bench.pages.size(), 1u);
+    const auto blackAfter = BidTrialOffsets(bench.pages[0], true, 720);
+    const auto colorAfter = BidTrialOffsets(bench.pages[0], false, 720);
+    ASSERT_EQ(blackAfter.size(), 3u);
+    ASSERT_EQ(colorAfter.size(), 3u);
+    EXPECT_EQ(blackAfter[1], 0.0);
+    EXPECT_EQ(colorAfter[1], 0.0);
+}
+
+// ---- PF ----
+
+// Per PF block: the joint of its two bands, in rows.
+std::vector<int> PfJoints(const vp::Image& page, int dpi) {
+    const Box upperOnly{static_cast<int>(Pixels(kPfUpperLeft, dpi)) + 2, 0,
+                        static_cast<int>(Pixels(kPfLowerLeft, dpi)) - 2, page.height};
+    const Box lowerOnly{static_cast<int>(Pixels(kPfUpperRight, dpi)) + 2, 0,
+                        static_cast<int>(Pixels(kPfLowerRight, dpi)) - 2, page.height};
+    std::vector<int> gaps;
+    for (const Span& band : RowSpans(page, upperOnly, InkLike(vp::kCyan, 120))) {
+        Box upper = upperOnly;
+        upper.top = band.begin;
+        Box lower = lowerOnly;
+        lower.top = band.begin;
+        if (auto joint = BandJoint(page, upper, lower, InkLike(vp::kCyan, 120))) gaps.push_back(joint->Gap());
+    }
+    return gaps;
+}
+
+TEST(CheckAdjustClosedLoop, PfBlocksCloseAtTheErrorAndTheWrittenValueClosesTheA4CheckPattern) {
+    Bench bench(720);
+    ASSERT_TRUE(bench.options.deviations.Set("pf=-2", nullptr));
+    bench.eeprom = {{0x77, 0x00}};
+    RunOps(bench, {"pf-print"});
+    ASSERT_EQ(bench.pages.size(), 1u);
+    const std::vector<int> gaps = PfJoints(bench.pages[0], 720);
+    ASSERT_EQ(gaps.size(), 9u);
+    const int closed = bench.Px(kPfClosedGap);
+    int best = 0;
+    for (int i = 1; i < 9; ++i)
+        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) < std::abs(gaps[static_cast<std::size_t>(best)] - closed))
+            best = i;
+    const int answer = best - 4;
+    EXPECT_EQ(answer, -2);
+    EXPECT_EQ(gaps[static_cast<std::size_t>(best)], closed);
+
+    RunOps(bench, {"pf-input", std::to_string(answer)});
+    EXPECT_EQ(bench.stored, static_cast<std::uint8_t>(answer));
+
+    // Taken into use at the next start: the A4 check pattern's joint is closed.
+    bench.eeprom = {{0x77, static_cast<std::uint8_t>(answer)}};
+    RunOps(bench, {"a4-check-print"});
+    ASSERT_EQ(bench.pages.size(), 1u);
+    const std::vector<int> after = PfJoints(bench.pages[0], 720);
+    // (The clip.prn bar above it counts as a band too: the check pattern's joint is the last.)
+    ASSERT_GE(after.size(), 1u);
+    EXPECT_EQ(after.back(), closed);
+
+    // Without the value the same check shows the error.
+    bench.eeprom = {{0x77, 0x00}};
+    RunOps(bench, {"a4-check-print"});
+    ASSERT_EQ(bench.pages.size(), 1u);
+    const std::vector<int> before = PfJoints(bench.pages[0], 720);
+    ASSERT_GE(before.size(), 1u);
+    EXPECT_NE(before.back(), closed);
+}
+
+// ---- head angular ----
+
+TEST(CheckAdjustClosedLoop, HeadAngularBarsSlantUntilTheLeverIsTurnedAtTheAdjustmentPosition) {
+    Bench bench(360);
+    ASSERT_TRUE(bench.options.deviations.Set("head-angle=4", nullptr));
+    // The technician turns the lever back once the carriage has left home
+    // (while the program's box waits for OK).
+    bool turned = false;
+    bench.onLog = [&](const std::string& line) {
+        if (!turned && line.find("carriage left the home position") != std::string::npos)
+            turned = bench.engine->TurnHeadAngleLever(0, nullptr);
+    };
+    auto slant = [](const vp::Image& p) {
+        // The left edge of the gray bars (the label's marks above them are grey too).
+        const auto rows = RowSpans(p, {0, 0, 40, p.height}, InkLike(vp::kGray, 60), 8);
+        EXPECT_GE(rows.size(), 1u);
+        return rows.empty() ? 99.0 : Slant(p, {0, rows.back().begin, 40, rows.back().end}, InkLike(vp::kGray, 60)).value_or(99);
+    };
+    RunOps(bench, {"head-angular-print", "head-angular-adjust", "head-angular-print"});
+    EXPECT_TRUE(turned);
+    ASSERT_EQ(bench.pages.size(), 2u);
+    EXPECT_NEAR(slant(bench.pages[0]), 4.0 / 16, 0.02);
+    EXPECT_NEAR(slant(bench.pages[1]), 0.0, 1e-9);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "service/VexMaintenance.h"
+
+#include "eeprom/VexEeprom.h"
+#include "link/Host.h"
+#include "link/VexStatusControl.h"
+#include "service/VexFactory.h"
+
+#include <string>
+
+namespace svc {
+
+namespace {
+
+const char* const kPerformingExchange = "Performing the transportion liquid exchange function now.";
+const char* const kExchangeCompleted = "The transportion liquid exchange function has completed.";
+const char* const kResettingEeprom = "Resetting EEPROM data to delivery setting now.";
+const char* const kEepromReset = "The EEPROM data has been reset properly.";
+const char* const kTurnOffPrinter = "Trun off the printer. Don't disconnect AC cable.";
+const char* const kPleaseWait = "Please wait...";
+const char* const kKeepAcCable = "Don't disconnect AC cable.";
+const char* const kDisconnectAcCable = "Disconnect AC cable.";
+const char* const kInformation = "Information";
+
+constexpr int kPollIntervalMs = 1000;
+constexpr int kPowerDownWaitMs = 5000;
+
+// One cleaning cycle of the printer: wait until it is ready, start the
+// cycle, wait until it is ready again.
+void RunCleaningCycle(FeatureFrame& frame, std::uint8_t kind, const char* runningText, const char* doneText) {
+    if (Result r = frame.SetOperationState(mode::Busy, runningText); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    if (Result r = Factory().StartCleaning(kind); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    // While the printer cleans its state is 7; the readiness wait polls it
+    // once a second. A failure there is reported by the mode itself.
+    frame.SetOperationState(mode::Done, doneText);
+}
+
+// The memo of the power-off phase: the two fixed lines, and the countdown digit when given.
+void ShowPowerOffWait(FeatureFrame& frame, int digit) {
+    frame.SetOperationState(mode::Report, kPleaseWait);
+    frame.SetOperationState(mode::Line, kKeepAcCable);
+    if (digit >= 0) frame.SetOperationState(mode::Line, std::to_string(digit));
+    host().RepaintMainWindow();
+}
+
+}  // namespace
+
+Result TPMaintenance::ResetToDeliverySetting(int modelCode) { return RunWrites(DeliverySettingWrites(modelCode)); }
+
+void TPMaintenance::CleaningOKBtnClick(FeatureFrame& frame) {
+    RunCleaningCycle(frame, kHeadCleaningKind, "Cleaning now...", "The head cleaning has completed.");
+}
+
+void TPMaintenance::InkChargeOKBtnClick(FeatureFrame& frame) {
+    RunCleaningCycle(frame, kInkChargeKind, "Charging now...", "The ink charge has completed.");
+}
+
+void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {
+    // Phase 1: start the exchange and see the printer take it up.
+    if (Result r = frame.SetOperationState(mode::Busy, kPerformingExchange); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    // From here on the printer runs a sequence of its own: closing the window
+    // must leave the channel alone.
+    frame.SetFlag(WindowFlag::ExchangeStarted, 1);
+    if (Result r = Factory().StartExchangeSequence(); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    for (int poll = 1;; ++poll) {
+        if (Result r = ReadStatus(); r != rc::Ok) {
+            frame.ReportErrorCode(r);
+            return;
+        }
+        if (Status().PrinterState() == state::Cleaning) break;
+        if (poll == kExchangeStartPolls) {
+            frame.ReportErrorCode(rc::Link3000);
+            return;
+        }
+        host().Sleep(kPollIntervalMs);
+    }
+
+    // Phase 2: the technician works the three steps at the printer; the
+    // memo keeps saying what is running, the panel what to do.
+    frame.HideAllPanels(1);
+    frame.SetOperationState(mode::BusyNoWait, kPerformingExchange);  // the kept text, in blue
+    frame.ShowPanel(kExchangeSecondPanel);
+    host().RepaintMainWindow();
+    if (frame.SetOperationState(mode::Done, kExchangeCompleted) != rc::Ok) return;  // reported by the mode
+
+    // Phase 3: delivery setting.
+    if (Result r = frame.SetOperationState(mode::Busy, kResettingEeprom); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    if (Result r = ResetToDeliverySetting(frame.ModelCode()); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    if (frame.SetOperationState(mode::Done, kEepromReset) != rc::Ok) return;
+
+    // Phase 4: the technician switches the printer off. The box comes back
+    // as long as the printer still answers ready.
+    for (;;) {
+        host().MessageBox(BoxOwner::MainWindow, kTurnOffPrinter, kInformation, BoxIcon::Information,
+                          BoxButtons::Ok);
+        host().Sleep(kPollIntervalMs);
+        if (ReadStatus() != rc::Ok) break;  // no answer: it is off
+        if (Status().PrinterState() == state::Ready) continue;
+        // Powering down: give it time to finish.
+        ShowPowerOffWait(frame, -1);
+        host().Sleep(kPowerDownWaitMs);
+        break;
+    }
+    for (int digit = kPowerOffCountdown - 1; digit >= 0; --digit) {
+        ShowPowerOffWait(frame, digit);
+        host().Sleep(kPollIntervalMs);
+    }
+    frame.SetOperationState(mode::Report, "");
+    host().RepaintMainWindow();
+    host().MessageBox(BoxOwner::MainWindow, kDisconnectAcCable, kInformation, BoxIcon::Information, BoxButtons::Ok);
+    frame.CloseMainWindow();
+}
+
+TPMaintenance& Maintenance() {
+    static TPMaintenance maintenance;
+    return maintenance;
+}
+
+}  // namespace svc
