@@ -8,6 +8,8 @@ SVC_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libspng-dev zlib1g-dev
   fonts-liberation
+  # the Debian package and its checks (packaging/)
+  dpkg-dev lintian desktop-file-utils appstream man-db
 )
 
 svc_missing_packages() {
