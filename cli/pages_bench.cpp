@@ -1,0 +1,131 @@
+// Every page the program prints, rendered by the virtual printer's engine
+// beside the time the same bytes take on a USB full-speed cable. Each page's
+// job is made by the program's own print operation (the command-line one,
+// which runs the window's handler) against the recording fake of the outside
+// libraries; the engine then decodes it, renders the page and writes the PNG.
+//
+// Goal: each page in at most a tenth of its transmit time at 1216 KB/s (19
+// bulk packets of 64 bytes per millisecond). The counter `of_goal` is the
+// time per page over that tenth: at most 1.
+#include "cli/CliFrame.h"
+#include "cli/Operations.h"
+#include "link/testing/FakeOutside.h"
+#include "vprinter/Eeprom.h"
+#include "vprinter/Engine.h"
+#include "vprinter/engine/PrintEngine.h"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kUsbFullSpeedBytesPerSecond = 1216000.0;
+
+class BenchMachine : public vp::Machine {
+public:
+    BenchMachine() : eeprom_(vp::Eeprom::Factory(1).bytes()) {}
+    std::uint8_t ReadEeprom(std::uint8_t address) const override { return eeprom_[address]; }
+    void WriteEeprom(std::uint8_t address, std::uint8_t value) override { eeprom_[address] = value; }
+    int InkLevel(int) const override { return 100; }
+    void SetInkLevel(int, int) override {}
+    std::uint64_t NowMs() const override { return now; }
+    void Log(const std::string&) override {}
+    std::uint64_t now = 0;
+
+private:
+    std::array<std::uint8_t, 256> eeprom_{};
+};
+
+// The bytes an operation hands to SendDataChannel, print files included.
+const std::vector<std::uint8_t>& JobOf(const std::string& operation, const svc::cli::Arguments& args) {
+    static std::map<std::string, std::vector<std::uint8_t>> jobs;
+    auto found = jobs.find(operation);
+    if (found != jobs.end()) return found->second;
+    svc::fake::Fake().Reset();
+    // A printer fresh from the factory: the check sheet prints its IDs and values.
+    svc::fake::Fake().Eeprom() = vp::Eeprom::Factory(1).bytes();
+    svc::fake::ScriptedHost host;
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    {
+        svc::cli::CliFrame frame(sink, sink);
+        const svc::cli::Operation* op = svc::cli::FindOperation(operation);
+        if (op) {
+            if (op->chosen) op->chosen(frame);
+            op->run(frame, args);
+        }
+    }
+    std::fclose(sink);
+    return jobs[operation] = svc::fake::Fake().AcceptedBytes();
+}
+
+void RenderPage(benchmark::State& state, const std::string& operation, const svc::cli::Arguments& args,
+                bool rollPaper) {
+    const std::vector<std::uint8_t>& job = JobOf(operation, args);
+    if (job.empty()) {
+        state.SkipWithError(("no job from " + operation).c_str());
+        return;
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("svc-pages-bench-" + std::to_string(::getpid()));
+    vp::EngineOptions options;
+    options.pagesDir = dir.string();
+    options.times = vp::MechanismTimes{0, 0, 0, 0, 0, 0};
+    options.rollPaper = rollPaper;
+    int pages = 0;
+    for (auto _ : state) {
+        BenchMachine machine;
+        vp::PrintEngine engine(machine, options);
+        std::size_t taken = 0;
+        for (int stalls = 0; taken < job.size() && stalls < 1000;) {
+            const std::size_t now = engine.Consume(job.data() + taken, job.size() - taken);
+            taken += now;
+            if (now == 0) {
+                ++stalls;
+                machine.now += 1000;
+                engine.Advance(1000);
+            }
+        }
+        engine.Advance(10000);
+        if (taken != job.size()) {
+            state.SkipWithError(("the engine refused the job: " + engine.RefusalReason()).c_str());
+            break;
+        }
+        pages = engine.PagesEjected();
+    }
+    std::filesystem::remove_all(dir);
+    const double transmitMs = static_cast<double>(job.size()) / kUsbFullSpeedBytesPerSecond * 1000.0;
+    state.counters["job_KB"] = static_cast<double>(job.size()) / 1024.0;
+    state.counters["pages"] = pages;
+    state.counters["usb_fs_ms"] = transmitMs;
+    // Seconds per iteration over the goal's tenth of the transmit time.
+    state.counters["of_goal"] = benchmark::Counter(static_cast<double>(state.iterations()) * transmitMs / 10.0 / 1000.0,
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+#define PAGE(name, op, roll, ...)                                                       \
+    void BM_##name(benchmark::State& state) { RenderPage(state, op, {__VA_ARGS__}, roll); } \
+    BENCHMARK(BM_##name)->Unit(benchmark::kMillisecond)
+
+PAGE(A3CheckSheet, "a3-check-print", false);
+PAGE(A4CheckSheet, "a4-check-print", false);
+PAGE(NozzleCheck, "nozzle-check-print", false);
+PAGE(HeadCheck, "head-check-print", false);
+PAGE(HeadAngular, "head-angular-print", false);
+PAGE(BidAllFour, "bid-print", false);
+PAGE(Pf, "pf-print", false);
+PAGE(PwSensor, "pw-print", false);
+PAGE(PixelShift, "pixel-shift-print", false);
+PAGE(FirstDot, "first-dot-print", false);
+PAGE(CutPosition, "cut-print", true);
+PAGE(PgPrint, "pg-print", false);
+
+}  // namespace
+
+BENCHMARK_MAIN();
