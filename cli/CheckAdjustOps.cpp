@@ -14,14 +14,6 @@ namespace svc::cli {
 
 namespace {
 
-// Radio items of the main window's groups.
-constexpr int kHeadAngularItem = 4;
-constexpr int kPfItem = 5;
-constexpr int kBidItem = 7;
-constexpr int kA3PItem = 0;
-constexpr int kA4Item = 1;
-constexpr int kNozzleCheckItem = 2;
-
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;

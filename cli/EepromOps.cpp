@@ -16,16 +16,6 @@ namespace svc::cli {
 
 namespace {
 
-// Radio items of the main window.
-constexpr int kMarketItem = 0;        // Adjustment
-constexpr int kHeadIdItem = 1;        // Adjustment
-constexpr int kUsbIdItem = 10;        // Adjustment
-constexpr int kIeee1394Item = 11;     // Adjustment
-constexpr int kWasteInkItem = 3;      // Maintenance
-constexpr int kEepromCopyItem = 4;    // Maintenance
-constexpr int kEepromViewerItem = 0;  // Appendix
-constexpr int kPrinterInfoItem = 1;   // Appendix
-
 // What the window's upper-case edit field of that size would hold, or a usage error.
 std::string TypeUpper(CliFrame& frame, const char* field, std::string text, std::size_t maxLength) {
     if (text.size() > maxLength)

@@ -12,11 +12,6 @@ namespace svc::cli {
 
 namespace {
 
-constexpr int kPwItem = 6;
-constexpr int kPixelShiftItem = 8;
-constexpr int kCutPositionItem = 9;
-constexpr int kFirstDotItem = 12;
-
 // PW sensor: "Top=3 Right=-2". Each named edge gets its text and its check
 // box (as typing does); the edges not named are left unchecked, so exactly
 // the named ones are written.

@@ -16,13 +16,6 @@ namespace svc::cli {
 
 namespace {
 
-// Radio items of the panels (main window order).
-constexpr int kCRDispersionItem = 2;  // Adjustment
-constexpr int kPGAdjustmentItem = 3;  // Adjustment
-constexpr int kHeadCleaningItem = 0;  // Maintenance
-constexpr int kInkChargeItem = 1;     // Maintenance
-constexpr int kRefurbishmentItem = 2; // Maintenance
-
 // The replaced-part check boxes as the command line names them.
 constexpr std::array<std::pair<const char*, const char*>, 5> kPartNames{{
     {"main", kReplaceMainBoard},

@@ -15,14 +15,6 @@ namespace {
 
 using namespace kit;
 
-// Radio items of the main window's groups.
-constexpr int kHeadAngularItem = 4;
-constexpr int kPfItem = 5;
-constexpr int kBidItem = 7;
-constexpr int kA3PItem = 0;
-constexpr int kA4Item = 1;
-constexpr int kNozzleCheckItem = 2;
-
 class Panel : public FeaturePanel {
 public:
     explicit Panel(const char* name) { setObjectName(name); }

@@ -30,16 +30,6 @@ namespace svc::ui {
 
 namespace {
 
-// Radio items of the main window.
-constexpr int kMarketItem = 0;        // Adjustment
-constexpr int kHeadIdItem = 1;        // Adjustment
-constexpr int kUsbIdItem = 10;        // Adjustment
-constexpr int kIeee1394Item = 11;     // Adjustment
-constexpr int kWasteInkItem = 3;      // Maintenance
-constexpr int kEepromCopyItem = 4;    // Maintenance
-constexpr int kEepromViewerItem = 0;  // Appendix
-constexpr int kPrinterInfoItem = 1;   // Appendix
-
 // The memo while the second printer information page is shown.
 constexpr int kInfoMemoTop = 145;
 constexpr int kInfoMemoHeight = 316;

@@ -24,11 +24,6 @@ namespace svc::ui {
 
 namespace {
 
-constexpr int kPwItem = 6;
-constexpr int kPixelShiftItem = 8;
-constexpr int kCutPositionItem = 9;
-constexpr int kFirstDotItem = 12;
-
 QLabel* Title(QWidget* parent, const char* text, const char* name = nullptr) {
     auto* label = new QLabel(text, parent);
     if (name) label->setObjectName(name);

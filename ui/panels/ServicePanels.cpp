@@ -16,13 +16,6 @@ namespace svc::ui {
 
 namespace {
 
-// Radio items of the panels (main window order).
-constexpr int kCRDispersionItem = 2;   // Adjustment
-constexpr int kPGAdjustmentItem = 3;   // Adjustment
-constexpr int kHeadCleaningItem = 0;   // Maintenance
-constexpr int kInkChargeItem = 1;      // Maintenance
-constexpr int kRefurbishmentItem = 2;  // Maintenance
-
 const QColor kNoticeColour(255, 128, 128);
 
 QLabel* Label(QWidget* parent, const QString& text, const QRect& geometry, const char* objectName = nullptr) {
