@@ -521,15 +521,21 @@ std::string TFormAdjust::CellText(std::string_view grid, int column, int row) co
 void TFormAdjust::SetCellText(std::string_view grid, int column, int row, const std::string& text) {
     auto* table = qobject_cast<QTableWidget*>(Control(grid));
     if (!table || row < 0 || column < 0 || row >= table->rowCount() || column >= table->columnCount()) return;
+    const QString value = QString::fromStdString(text);
     QTableWidgetItem* item = table->item(row, column);
     if (!item) {
+        if (value.isEmpty()) return;  // a cell without an item shows nothing already
         item = new QTableWidgetItem;
         table->setItem(row, column, item);
+    } else if (item->text() == value) {
+        return;  // it shows that already: no change signal, nothing to repaint
     }
-    item->setText(QString::fromStdString(text));
+    item->setText(value);
     // The technician watches the grid fill byte by byte: repaint this cell
-    // now, not the whole window.
-    table->viewport()->repaint(table->visualItemRect(item));
+    // now, not the whole window. An emptied cell is only marked for the next
+    // repaint: the grid is emptied as an operation starts, whose busy state
+    // repaints the window at once, so emptying costs no paint per cell.
+    if (!value.isEmpty()) table->viewport()->repaint(table->visualItemRect(item));
 }
 
 std::uint8_t TFormAdjust::Flag(WindowFlag flag) const {

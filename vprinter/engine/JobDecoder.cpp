@@ -70,6 +70,22 @@ int RemoteLength(const char* name) {
     return -1;
 }
 
+// The index of the first non-zero byte of data[from, n), or n; eight bytes
+// at a time.
+std::size_t SkipZeros(const std::uint8_t* data, std::size_t from, std::size_t n) {
+    std::size_t j = from;
+    for (; j + 8 <= n; j += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + j, sizeof word);
+        if (word != 0) break;
+    }
+    while (j < n && data[j] == 0x00) ++j;
+    return j;
+}
+
+// Printable bytes: everything from the blank up but DEL.
+bool IsPrintable(std::uint8_t byte) { return byte >= 0x20 && byte != 0x7F; }
+
 std::string Printable(std::uint8_t a, std::uint8_t b) {
     std::string text;
     for (std::uint8_t c : {a, b}) text += (c >= 0x20 && c < 0x7F) ? std::string(1, static_cast<char>(c)) : Hex(c);
@@ -117,20 +133,72 @@ bool JobDecoder::Fail(JobVisitor& visitor, std::string reason) {
 std::size_t JobDecoder::Feed(const std::uint8_t* data, std::size_t n, JobVisitor& visitor) {
     std::size_t taken = 0;
     while (taken < n && !failed_) {
+        if (mode_ == Mode::Text) {
+            bool paused = false;
+            taken += TextBytes(data + taken, n - taken, visitor, paused);
+            if (paused) break;
+            continue;
+        }
         if (mode_ == Mode::Raster) {
             taken += RasterBytes(data + taken, n - taken, visitor);
         } else {
             const std::uint8_t byte = data[taken++];
             ++offset_;
-            switch (mode_) {
-            case Mode::Text: TextByte(byte, visitor); break;
-            case Mode::Command: CommandByte(byte, visitor); break;
-            default: RemoteByte(byte, visitor); break;
-            }
+            if (mode_ == Mode::Command)
+                CommandByte(byte, visitor);
+            else
+                RemoteByte(byte, visitor);
         }
         if (visitor.Paused()) break;
     }
     return taken;
+}
+
+// Text mode, a run at a time: NUL bytes are skipped and printable bytes go
+// to the visitor together; every other byte goes through TextByte. Returns
+// on leaving text mode, on a failure or when the visitor pauses (paused set),
+// having taken exactly the bytes a byte-by-byte reading with a pause check
+// after each would have taken.
+std::size_t JobDecoder::TextBytes(const std::uint8_t* data, std::size_t n, JobVisitor& visitor, bool& paused) {
+    std::size_t i = 0;
+    while (i < n) {
+        const std::uint8_t byte = data[i];
+        if (byte == 0x00) {
+            // Label terminators and padding print nothing and cannot change
+            // whether the visitor is paused: a paused visitor takes one.
+            if (visitor.Paused()) {
+                ++offset_;
+                paused = true;
+                return i + 1;
+            }
+            const std::size_t j = SkipZeros(data, i + 1, n);
+            offset_ += j - i;
+            i = j;
+        } else if (IsPrintable(byte)) {
+            std::size_t j = i + 1;
+            while (j < n && IsPrintable(data[j])) ++j;
+            const std::size_t run = j - i;
+            // Fewer than the run taken: the visitor paused on the last one.
+            const std::size_t k = std::min(visitor.OnTextRun(data + i, run), run);
+            offset_ += k;
+            i += k;
+            if (k < run || visitor.Paused()) {
+                paused = true;
+                return i;
+            }
+        } else {
+            ++offset_;
+            ++i;
+            TextByte(byte, visitor);
+            if (failed_) return i;
+            if (visitor.Paused()) {
+                paused = true;
+                return i;
+            }
+            if (mode_ != Mode::Text) return i;
+        }
+    }
+    return i;
 }
 
 void JobDecoder::Finish(JobVisitor& visitor) {

@@ -74,6 +74,16 @@ public:
     virtual void OnFormFeed() {}
     // A printable byte (anything that is not a control byte).
     virtual void OnText(std::uint8_t /*byte*/) {}
+    // A run of n printable bytes; returns how many were taken. The default
+    // hands them to OnText one by one and stops after the byte that paused
+    // the visitor; a visitor whose text cannot pause it may take them all.
+    virtual std::size_t OnTextRun(const std::uint8_t* data, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            OnText(data[i]);
+            if (Paused()) return i + 1;
+        }
+        return n;
+    }
     virtual void OnRemoteEnter() {}
     virtual void OnRemoteCommand(const RemoteCommand& /*command*/) {}
     virtual void OnRemoteExit() {}
@@ -117,6 +127,7 @@ private:
     bool RemoteByte(std::uint8_t byte, JobVisitor& visitor);
     bool DispatchRemote(JobVisitor& visitor);
     bool TextByte(std::uint8_t byte, JobVisitor& visitor);
+    std::size_t TextBytes(const std::uint8_t* data, std::size_t n, JobVisitor& visitor, bool& paused);
     std::size_t RasterBytes(const std::uint8_t* data, std::size_t n, JobVisitor& visitor);
     bool BeginRaster(const RasterHeader& header, JobVisitor& visitor);
     bool StoreRasterBytes(std::uint8_t value, std::size_t count, const std::uint8_t* literal, JobVisitor& visitor);

@@ -130,6 +130,57 @@ TEST(JobDecoder, ChunkingDoesNotChangeWhatIsRead) {
     }
 }
 
+// Pauses once it has seen a given number of events (each text byte counts).
+class PausingRecorder : public Recorder {
+public:
+    explicit PausingRecorder(std::size_t limit) : limit_(limit) {}
+    void OnText(std::uint8_t b) override {
+        ++texts_;
+        Recorder::OnText(b);
+    }
+    bool Paused() const override { return events.size() + lines.size() + texts_ >= limit_; }
+    void Release() { limit_ = static_cast<std::size_t>(-1); }
+
+private:
+    std::size_t limit_;
+    std::size_t texts_ = 0;
+};
+
+// Runs of text and NUL bytes are taken together, yet a pause stops the
+// decoder on the very byte it would stop on when fed one byte at a time.
+TEST(JobDecoder, PausesOnTheSameByteWhetherFedWholeOrByteByByte) {
+    Bytes job = {'A', 'B', 0, 0, 0, 'C', 'D', 0x0D, 0x0A, 0, 'E'};
+    job.insert(job.end(), 21, 0x00);  // longer than the eight bytes skipped at once
+    job.push_back('F');
+    const Bytes rest = JobWithEverything();
+    job.insert(job.end(), rest.begin(), rest.end());
+    const Recorder full = Decode(job);
+    ASSERT_EQ(full.error, "");
+    for (std::size_t limit = 0; limit < 40; ++limit) {
+        PausingRecorder single(limit);
+        JobDecoder one;
+        std::size_t expected = 0;
+        while (expected < job.size()) {
+            expected += one.Feed(&job[expected], 1, single);
+            if (single.Paused()) break;
+        }
+        PausingRecorder whole(limit);
+        JobDecoder d;
+        const std::size_t taken = d.Feed(job.data(), job.size(), whole);
+        EXPECT_EQ(taken, expected) << "limit " << limit;
+        EXPECT_EQ(d.Offset(), taken) << "limit " << limit;
+        EXPECT_EQ(whole.events, single.events) << "limit " << limit;
+        // Released, the rest reads as if it had never paused.
+        whole.Release();
+        std::size_t at = taken;
+        while (at < job.size()) at += d.Feed(job.data() + at, job.size() - at, whole);
+        d.Finish(whole);
+        EXPECT_EQ(whole.events, full.events) << "limit " << limit;
+        EXPECT_EQ(whole.lines, full.lines) << "limit " << limit;
+        EXPECT_EQ(whole.error, "") << "limit " << limit;
+    }
+}
+
 TEST(JobDecoder, ReadsLiteralRunsAndUncompressedBlocks) {
     // A literal run of three bytes (counter 2) beside a repeat; then the same line raw.
     const Bytes job = {0x1B, 0x69, 0x00, 0x01, 0x02, 0x05, 0x00, 0x01, 0x00, 0x02, 0x11, 0x22, 0x33, 0xFF, 0x44,

@@ -87,6 +87,10 @@ TEST_F(MechanismTest, CleaningAndInkChargeRunInTheCleaningStateAndUseInk) {
     EXPECT_EQ(machine.inks[0], 82);
     EXPECT_EQ(machine.Word(0x32), 1u);
     EXPECT_EQ(machine.Word(0x20), 180u);
+    // Neither is a CL2, a timer cleaning or the first charge of a new printer.
+    EXPECT_EQ(machine.Word(0x30), 0u);
+    EXPECT_EQ(machine.Word(0x34), 0u);
+    EXPECT_EQ(machine.eeprom[0x3A], 0u);
 
     // Not enough ink for another charge: refused, ink out.
     machine.inks[3] = 10;

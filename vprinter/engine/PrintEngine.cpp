@@ -105,6 +105,11 @@ public:
     }
     void OnFormFeed() override { e_.Eject(); }
     void OnText(std::uint8_t byte) override { e_.PrintText(byte); }
+    // Text marks the page and moves the position; it never stops the engine.
+    std::size_t OnTextRun(const std::uint8_t* data, std::size_t n) override {
+        for (std::size_t i = 0; i < n; ++i) e_.PrintText(data[i]);
+        return n;
+    }
     void OnRemoteEnter() override { e_.machine_.Log("remote mode"); }
     void OnRemoteExit() override {}
     void OnRemoteCommand(const RemoteCommand& command) override { e_.RunRemote(command); }
