@@ -6,6 +6,9 @@
 #   tools/run.sh                 a virtual Corvid Lumen 4100
 #   tools/run.sh --model 4200    a virtual Corvid Lumen 4200
 #   tools/run.sh --real          no virtual printer: the real ports (see hostbridge/README.md)
+#   tools/run.sh --deviation NAME=VALUE   a printer that needs adjusting (repeatable; see
+#                                `vprinter --help`), e.g. --deviation bid.vsd1.black=3 --deviation pf=-2
+#   tools/run.sh --dpi N         its printed pages at N dpi (180 by default; 720 shows Bi-D steps)
 #   tools/run.sh --cli OPS...    svcadjust-cli on LPT1 of the virtual printer instead of the
 #                                window (no display needed), e.g. --cli get-status printer-info
 set -euo pipefail
@@ -19,12 +22,14 @@ fail() { echo "error: $*" >&2; exit 1; }
 model=4100
 real=0
 cli=0
+vprinter_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --model) model=${2:?--model needs 4100 or 4200}; shift 2 ;;
     --real) real=1; shift ;;
+    --deviation|--dpi) vprinter_args+=("$1" "${2:?$1 needs a value}"); shift 2 ;;
     --cli) cli=1; shift; break ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) fail "unknown option $1 (try --help)" ;;
   esac
 done
@@ -60,7 +65,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-"$bin/vprinter" --socket "$sock" --model "$model" --eeprom "$state/eeprom-$model.bin" \
+"$bin/vprinter" "${vprinter_args[@]}" --socket "$sock" --model "$model" --eeprom "$state/eeprom-$model.bin" \
   --pages "$state/pages-$model" &
 vprinter_pid=$!
 for _ in $(seq 50); do [ -S "$sock" ] && break; sleep 0.1; done
