@@ -531,11 +531,25 @@ void TFormAdjust::SetCellText(std::string_view grid, int column, int row, const 
         return;  // it shows that already: no change signal, nothing to repaint
     }
     item->setText(value);
-    // The technician watches the grid fill byte by byte: repaint this cell
-    // now, not the whole window. An emptied cell is only marked for the next
-    // repaint: the grid is emptied as an operation starts, whose busy state
-    // repaints the window at once, so emptying costs no paint per cell.
-    if (!value.isEmpty()) table->viewport()->repaint(table->visualItemRect(item));
+    // An emptied cell is only marked for the next repaint: the grid is emptied
+    // as an operation starts, whose busy state repaints the window at once.
+    if (value.isEmpty()) return;
+    // The technician watches the grid fill byte by byte: the new cells are
+    // painted as they come, the grid and not the whole window, at most once a
+    // display frame. Over a slow port that is every byte; over a fast one the
+    // bytes of one frame go together, and the last ones with the window's
+    // repaint when the operation ends.
+    QWidget* viewport = table->viewport();
+    if (gridViewport_ != viewport) {
+        gridPending_ = QRegion();
+        gridViewport_ = viewport;
+    }
+    gridPending_ += table->visualItemRect(item);
+    if (!gridPaintClock_.isValid() || gridPaintClock_.elapsed() >= kGridFrameMs) {
+        viewport->repaint(gridPending_);
+        gridPending_ = QRegion();
+        gridPaintClock_.start();
+    }
 }
 
 std::uint8_t TFormAdjust::Flag(WindowFlag flag) const {

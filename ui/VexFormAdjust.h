@@ -11,6 +11,9 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 #include <cstdint>
@@ -181,6 +184,12 @@ private:
     mutable QHash<QString, QPointer<QWidget>> controls_;
     std::vector<FeaturePanel*> panels_;
     std::map<std::pair<int, int>, FeaturePanel*> itemPanels_;
+
+    // Grid cells waiting for their paint, and when the grid was last painted.
+    static constexpr int kGridFrameMs = 16;
+    QPointer<QWidget> gridViewport_;
+    QRegion gridPending_;
+    QElapsedTimer gridPaintClock_;
 
     std::uint8_t cutPatternPrinted_ = 0;
     std::uint8_t carriageAtHome_ = 1;
