@@ -4,6 +4,7 @@
 #include "eeprom/VexEeprom.h"
 #include "link/ErrorDetails.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -65,11 +66,18 @@ bool BackupFileOps::Sync(int fd) { return ::fsync(fd) == 0; }
 
 bool BackupFileOps::Close(int fd) { return ::close(fd) == 0; }
 
+// The backup file's place on the PCs the program was first made for. Drive
+// C: is the user's data folder here (svcadjust's folder in it), and every
+// folder of the path a folder below it.
+constexpr std::string_view kBackupPathOnDriveC = "C:\\Adjustment Program\\QX-900\\bkupdata.eep";
+
 std::string TPEEPROMCopy::BackupPath() const {
     if (!pathOverride_.empty()) return pathOverride_;
     const std::string home = DataHome();
     if (home.empty()) return {};
-    return home + "/svcadjust/Adjustment Program/QX-900/bkupdata.eep";
+    std::string below(kBackupPathOnDriveC.substr(2));  // "\Adjustment Program\..."
+    std::replace(below.begin(), below.end(), '\\', '/');
+    return home + "/svcadjust" + below;
 }
 
 Result TPEEPROMCopy::SaveBackup(const std::array<std::uint8_t, eep::CopyCount>& bytes) {

@@ -36,6 +36,22 @@ const DetailRow kDetailRows[] = {
     {rc::HeadId, 22, "", "Sixth and seventh digit are wrong.", ""},
     {rc::HeadId, 24, "", "Eighth and ninth digit are wrong.", ""},
     {rc::HeadId, 26, "", "Tenth digit is wrong.", ""},
+    // Details 27-41 name the digit (detail - 16), each spelled with "th".
+    {rc::HeadId, 27, "", "11th digit is wrong.", ""},
+    {rc::HeadId, 28, "", "12th digit is wrong.", ""},
+    {rc::HeadId, 29, "", "13th digit is wrong.", ""},
+    {rc::HeadId, 30, "", "14th digit is wrong.", ""},
+    {rc::HeadId, 31, "", "15th digit is wrong.", ""},
+    {rc::HeadId, 32, "", "16th digit is wrong.", ""},
+    {rc::HeadId, 33, "", "17th digit is wrong.", ""},
+    {rc::HeadId, 34, "", "18th digit is wrong.", ""},
+    {rc::HeadId, 35, "", "19th digit is wrong.", ""},
+    {rc::HeadId, 36, "", "20th digit is wrong.", ""},
+    {rc::HeadId, 37, "", "21th digit is wrong.", ""},
+    {rc::HeadId, 38, "", "22th digit is wrong.", ""},
+    {rc::HeadId, 39, "", "23th digit is wrong.", ""},
+    {rc::HeadId, 40, "", "24th digit is wrong.", ""},
+    {rc::HeadId, 41, "", "25th digit is wrong.", ""},
     {rc::Bid, 1, "BidVSD1BkInputEdit", "VSD1 Black value is wrong.", ""},
     {rc::Bid, 2, "BidVSD2BkInputEdit", "VSD2 Black value is wrong.", ""},
     {rc::Bid, 3, "BidVSD4BkInputEdit", "VSD4 Black value is wrong.", ""},
@@ -64,11 +80,6 @@ const DetailRow kDetailRows[] = {
     {rc::EepromCopy, 2, "", "Cannot create file.", ""},
     {rc::EepromCopy, 3, "", "Cannot read data from file.", ""},
 };
-
-// Head ID details 27-41 name the digit (detail - 16); every one of them is
-// spelled with "th", 21th to 23th included.
-constexpr std::int16_t kFirstNumberedDigitDetail = 27;
-constexpr std::int16_t kLastNumberedDigitDetail = 41;
 
 struct PrinterErrorRow {
     std::uint8_t code;
@@ -304,8 +315,6 @@ void ReportErrorCode(StatusFrame& frame, Result code) {
 }
 
 std::optional<DetailMessage> DetailMessageFor(Result group, std::int16_t detail) {
-    if (group == rc::HeadId && detail >= kFirstNumberedDigitDetail && detail <= kLastNumberedDigitDetail)
-        return DetailMessage{"", std::to_string(detail - 16) + "th digit is wrong.", ""};
     auto row = std::find_if(std::begin(kDetailRows), std::end(kDetailRows),
                             [&](const DetailRow& r) { return r.group == group && r.detail == detail; });
     if (row == std::end(kDetailRows)) return std::nullopt;
