@@ -4,6 +4,9 @@ function(svc_add_test)
   cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+  # The outside libraries may be named before the static libraries that call
+  # them; keep them linked whatever the order.
+  target_link_options(${T_NAME} PRIVATE "LINKER:--no-as-needed")
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})

@@ -1,5 +1,6 @@
 #include "link/FeatureFrame.h"
 
+#include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
 
 #include <charconv>
@@ -13,6 +14,15 @@ void PaperFeed(FeatureFrame& frame) {
         frame.SetFlag(WindowFlag::CarriageAtHome, 1);
     else
         frame.ReportErrorCode(r);
+}
+
+void CloseChannelUnlessExchanging(FeatureFrame& frame) {
+    if (frame.Flag(WindowFlag::ExchangeStarted) == 0) {
+        D4Termination();
+        PortCloseByOsSw();
+    } else {
+        frame.SetFlag(WindowFlag::ExchangeStarted, 0);
+    }
 }
 
 int NumberFromText(std::string_view text, int notANumber) {

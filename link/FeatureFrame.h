@@ -12,6 +12,8 @@
 #include "link/ResultCodes.h"
 #include "link/StatusReport.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -99,8 +101,8 @@ public:
     virtual void WidenMemo() = 0;
 
     // ---- the window's flags and the start window's choices ----
-    virtual std::uint8_t Flag(WindowFlag flag) const = 0;
-    virtual void SetFlag(WindowFlag flag, std::uint8_t value) = 0;
+    std::uint8_t Flag(WindowFlag flag) const { return flags_[static_cast<std::size_t>(flag)]; }
+    void SetFlag(WindowFlag flag, std::uint8_t value) { flags_[static_cast<std::size_t>(flag)] = value; }
     virtual int ModelCode() const = 0;
     virtual std::uint16_t PortCode() const = 0;
 
@@ -110,6 +112,10 @@ public:
     // Ends an operation with a result other than 1: messages, window enabled.
     void ReportErrorCode(Result code) { svc::ReportErrorCode(*this, code); }
     Result WaitUntilReady(int showMessages) { return svc::WaitUntilReady(*this, showMessages); }
+
+private:
+    // Set at the window's creation: cut pattern not printed, carriage at home, no exchange started.
+    std::array<std::uint8_t, 3> flags_{0, 1, 0};
 };
 
 // ---- routines of the frame that do not depend on widgets ----
@@ -120,6 +126,12 @@ public:
 // The one handler of all seven "Paper feed" buttons: five line feeds, sent
 // at once. No busy state and no status text; a failure is reported.
 void PaperFeed(FeatureFrame& frame);
+
+// The channel's part of closing the main window: the channel is ended and the
+// port closed, except right after the DOA exchange started, which the printer
+// runs on its own: then the exchange-started flag is cleared and the channel
+// left alone this once.
+void CloseChannelUnlessExchanging(FeatureFrame& frame);
 
 // Where a technician's number typed in an edit field is read: an optional
 // sign followed by decimal digits and nothing else. Anything else (blanks,

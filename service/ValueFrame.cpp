@@ -1,6 +1,5 @@
 #include "service/ValueFrame.h"
 
-#include "link/OutsideLibraries.h"
 #include "service/FrameRoutines.h"
 
 #include <sstream>
@@ -151,34 +150,12 @@ bool ValueFrame::HideAllPanels(int keepText) {
 void ValueFrame::ShowPanel(std::string_view panelName) { shownPanel_ = panelName; }
 void ValueFrame::WidenMemo() { memoWide_ = true; }
 
-std::uint8_t ValueFrame::Flag(WindowFlag flag) const {
-    switch (flag) {
-    case WindowFlag::CutPatternPrinted: return cutPatternPrinted_;
-    case WindowFlag::CarriageAtHome: return carriageAtHome_;
-    case WindowFlag::ExchangeStarted: return exchangeStarted_;
-    }
-    return 0;
-}
-
-void ValueFrame::SetFlag(WindowFlag flag, std::uint8_t value) {
-    switch (flag) {
-    case WindowFlag::CutPatternPrinted: cutPatternPrinted_ = value; break;
-    case WindowFlag::CarriageAtHome: carriageAtHome_ = value; break;
-    case WindowFlag::ExchangeStarted: exchangeStarted_ = value; break;
-    }
-}
-
 void ValueFrame::CloseMainWindow() {
     if (closed_) return;
     // The window's close: panels away, the channel ended and the port closed,
     // except right after the DOA exchange started, which the printer runs alone.
     HideAllPanels(0);
-    if (exchangeStarted_ == 0) {
-        D4Termination();
-        PortCloseByOsSw();
-    } else {
-        exchangeStarted_ = 0;
-    }
+    CloseChannelUnlessExchanging(*this);
     closed_ = true;
     WindowClosed();
 }

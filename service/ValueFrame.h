@@ -49,8 +49,6 @@ public:
     bool HideAllPanels(int keepText) override;
     void ShowPanel(std::string_view panelName) override;
     void WidenMemo() override;
-    std::uint8_t Flag(WindowFlag flag) const override;
-    void SetFlag(WindowFlag flag, std::uint8_t value) override;
     int ModelCode() const override { return modelCode_; }
     std::uint16_t PortCode() const override { return portCode_; }
     void CloseMainWindow() override;
@@ -106,9 +104,6 @@ private:
     int errorReports_ = 0;
     int modelCode_ = kModel4100;
     std::uint16_t portCode_ = 1028;
-    std::uint8_t cutPatternPrinted_ = 0;
-    std::uint8_t carriageAtHome_ = 1;
-    std::uint8_t exchangeStarted_ = 0;
 };
 
 }  // namespace svc

@@ -552,23 +552,6 @@ void TFormAdjust::SetCellText(std::string_view grid, int column, int row, const 
     }
 }
 
-std::uint8_t TFormAdjust::Flag(WindowFlag flag) const {
-    switch (flag) {
-    case WindowFlag::CutPatternPrinted: return cutPatternPrinted_;
-    case WindowFlag::CarriageAtHome: return carriageAtHome_;
-    case WindowFlag::ExchangeStarted: return exchangeStarted_;
-    }
-    return 0;
-}
-
-void TFormAdjust::SetFlag(WindowFlag flag, std::uint8_t value) {
-    switch (flag) {
-    case WindowFlag::CutPatternPrinted: cutPatternPrinted_ = value; break;
-    case WindowFlag::CarriageAtHome: carriageAtHome_ = value; break;
-    case WindowFlag::ExchangeStarted: exchangeStarted_ = value; break;
-    }
-}
-
 int TFormAdjust::ModelCode() const { return boot_.ModelCode(); }
 
 std::uint16_t TFormAdjust::PortCode() const { return boot_.PortCode(); }
@@ -676,14 +659,7 @@ void TFormAdjust::FormClose() {
     for (const char* name : kCellsEmptiedAtClose) SetAdjustedCell(name, std::string());
 
     ShowHourglass();
-    if (exchangeStarted_ == 0) {
-        D4Termination();
-        PortCloseByOsSw();
-    } else {
-        // The printer is running its exchange sequence on its own: leave the
-        // channel alone this once.
-        exchangeStarted_ = 0;
-    }
+    CloseChannelUnlessExchanging(*this);
     ShowNormalCursor();
 
     ClearSelections(true, -1);

@@ -92,19 +92,17 @@ public:
     void SetVisible(std::string_view name, bool visible) override;
     std::string CellText(std::string_view grid, int column, int row) const override;
     void SetCellText(std::string_view grid, int column, int row, const std::string& text) override;
-    std::uint8_t Flag(WindowFlag flag) const override;
-    void SetFlag(WindowFlag flag, std::uint8_t value) override;
     int ModelCode() const override;
     std::uint16_t PortCode() const override;
     void CloseMainWindow() override;
 
     // ---- window flags ----
-    std::uint8_t CutPatternPrinted() const { return cutPatternPrinted_; }
-    void SetCutPatternPrinted(std::uint8_t value) { cutPatternPrinted_ = value; }
-    std::uint8_t CarriageAtHome() const { return carriageAtHome_; }
-    void SetCarriageAtHome(std::uint8_t value) { carriageAtHome_ = value; }
-    std::uint8_t ExchangeStarted() const { return exchangeStarted_; }
-    void SetExchangeStarted(std::uint8_t value) { exchangeStarted_ = value; }
+    std::uint8_t CutPatternPrinted() const { return Flag(WindowFlag::CutPatternPrinted); }
+    void SetCutPatternPrinted(std::uint8_t value) { SetFlag(WindowFlag::CutPatternPrinted, value); }
+    std::uint8_t CarriageAtHome() const { return Flag(WindowFlag::CarriageAtHome); }
+    void SetCarriageAtHome(std::uint8_t value) { SetFlag(WindowFlag::CarriageAtHome, value); }
+    std::uint8_t ExchangeStarted() const { return Flag(WindowFlag::ExchangeStarted); }
+    void SetExchangeStarted(std::uint8_t value) { SetFlag(WindowFlag::ExchangeStarted, value); }
 
     // ---- controls ----
     RadioGroup* RadioGroupOf(Group group) const { return groups_[static_cast<int>(group)]; }
@@ -191,9 +189,6 @@ private:
     QRegion gridPending_;
     QElapsedTimer gridPaintClock_;
 
-    std::uint8_t cutPatternPrinted_ = 0;
-    std::uint8_t carriageAtHome_ = 1;
-    std::uint8_t exchangeStarted_ = 0;
 };
 
 }  // namespace svc::ui
