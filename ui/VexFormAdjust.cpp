@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
@@ -307,7 +308,7 @@ Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     }
     EditMemo(effect.memo, QString::fromStdString(text));
     ApplyBusyState(effect);
-    repaint();
+    PaintChangesNow();
     return rc::Ok;
 }
 
@@ -330,6 +331,15 @@ void TFormAdjust::EditMemo(MemoEdit edit, const QString& text) {
     case MemoEdit::Keep: return;
     }
     memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+}
+
+// The operation that follows holds the event loop, so what changed must be
+// on the screen now: the parts of the window marked for repainting are
+// painted at once, as the event loop would paint them (a state change that
+// greys the window repaints all of it; a new memo line only the memo).
+void TFormAdjust::PaintChangesNow() {
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(this, &request);
 }
 
 void TFormAdjust::ApplyBusyState(const ModeEffect& effect) {

@@ -161,6 +161,7 @@ private:
     void ClearSelections(bool keepAppendix, int exceptGroup);
     void EditMemo(MemoEdit edit, const QString& text);
     void ApplyBusyState(const ModeEffect& effect);
+    void PaintChangesNow();
     void SetMemoColour(const QColor& colour);
     void PlaceMemo(int width);
     void ShowHowTo(HowTo which);

@@ -22,9 +22,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include <functional>
+#include <map>
+#include <utility>
 
 namespace svc::ui {
 
@@ -36,6 +40,44 @@ constexpr int kInfoMemoHeight = 316;
 
 const QColor kTitleColour(0, 0, 128);
 const QColor kHeadingCell(212, 208, 200);
+
+// The viewer's cells: a background and a text of two characters, centred.
+// The whole grid is repainted as a read ends and again as the window is
+// enabled, and laying out 289 cell texts anew each time cost more than the
+// read itself over the port; a laid-out text is kept for each text and font
+// (at most the 256 byte values, the headings and the cell font).
+class GridCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>()) painter->fillRect(option.rect, background.value<QBrush>());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (text.isEmpty()) return;
+        const QVariant fontData = index.data(Qt::FontRole);
+        const QFont font = fontData.isValid() ? fontData.value<QFont>().resolve(option.font) : option.font;
+        QStaticText& laidOut = texts_[{text, font.key()}];
+        if (laidOut.text().isEmpty()) {
+            laidOut.setText(text);
+            laidOut.setTextFormat(Qt::PlainText);
+            laidOut.prepare(QTransform(), font);
+        }
+        const QPalette::ColorGroup group =
+            option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        const QSizeF size = laidOut.size();
+        painter->save();
+        painter->setFont(font);
+        painter->setPen(option.palette.color(group, QPalette::Text));
+        painter->drawStaticText(QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,
+                                        option.rect.y() + (option.rect.height() - size.height()) / 2),
+                                laidOut);
+        painter->restore();
+    }
+
+private:
+    mutable std::map<std::pair<QString, QString>, QStaticText> texts_;
+};
 
 // Builds one panel's controls at fixed places, as the window's form does.
 class Builder {
@@ -374,6 +416,7 @@ EepromPanel* EepromViewerPanel() {
     grid->setSelectionMode(QAbstractItemView::NoSelection);
     grid->setFocusPolicy(Qt::NoFocus);
     grid->setFont(QFont("Courier New", 8));
+    grid->setItemDelegate(new GridCellDelegate(grid));
     for (int r = 0; r < kSize; ++r) {
         for (int c = 0; c < kSize; ++c) {
             auto* item = new QTableWidgetItem;
