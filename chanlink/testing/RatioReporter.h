@@ -23,7 +23,7 @@ public:
         for (const Run& r : runs) {
             if (r.error_occurred) continue;
             if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")
-                perIteration_[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
+                perIteration_[Name(r)].push_back(r.GetAdjustedRealTime());
         }
     }
 
@@ -42,6 +42,10 @@ public:
     }
 
 private:
+    // The function's name, and its argument after a slash when it has one.
+    static std::string Name(const Run& r) {
+        return r.run_name.args.empty() ? r.run_name.function_name : r.run_name.function_name + "/" + r.run_name.args;
+    }
     static double Median(std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
