@@ -5,9 +5,63 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <utility>
 
 namespace vp {
+
+namespace {
+
+// Coverage planes go back to a pool the process keeps when a sheet is done,
+// and the next sheets take them from there. Memory fresh from the system
+// costs a page fault for every 4 KiB first touched, which on a virtual
+// machine is dearer than clearing a plane that was used before (a sheet
+// with a few bands of ink spent a third of its time on them). The pool keeps
+// at most an A3+ sheet's worth of planes and is shared by every renderer.
+class PlanePool {
+public:
+    using Plane = std::unique_ptr<std::uint16_t[]>;
+
+    Plane Take(std::size_t count) {
+        Plane plane;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (auto it = free_.rbegin(); it != free_.rend(); ++it) {
+                if (it->first != count) continue;
+                plane = std::move(it->second);
+                free_.erase(std::next(it).base());
+                bytes_ -= count * sizeof(std::uint16_t);
+                break;
+            }
+        }
+        if (!plane) return std::make_unique<std::uint16_t[]>(count);
+        std::memset(plane.get(), 0, count * sizeof(std::uint16_t));
+        return plane;
+    }
+
+    void Give(Plane plane, std::size_t count) {
+        if (!plane) return;
+        const std::size_t bytes = count * sizeof(std::uint16_t);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (bytes_ + bytes > kMaxBytes) return;  // freed here, outside the pool
+        free_.emplace_back(count, std::move(plane));
+        bytes_ += bytes;
+    }
+
+private:
+    static constexpr std::size_t kMaxBytes = std::size_t{48} << 20;
+    std::mutex mutex_;
+    std::vector<std::pair<std::size_t, Plane>> free_;
+    std::size_t bytes_ = 0;
+};
+
+PlanePool& Pool() {
+    static PlanePool pool;
+    return pool;
+}
+
+}  // namespace
 
 std::array<std::uint8_t, 3> InkColor(int ink) {
     switch (ink) {
@@ -40,11 +94,13 @@ void PageRenderer::SetLength(std::int64_t master) {
     rows_ = static_cast<int>(std::min<std::int64_t>(rows, height_));
 }
 
-PageRenderer::~PageRenderer() = default;
+PageRenderer::~PageRenderer() { Clear(); }
+
+std::size_t PageRenderer::PlaneCount() const { return static_cast<std::size_t>(kBandRows) * static_cast<std::size_t>(width_); }
 
 void PageRenderer::Clear() {
     for (Band& band : bands_)
-        for (auto& plane : band.planes) plane.reset();
+        for (auto& plane : band.planes) Pool().Give(std::move(plane), PlaneCount());
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
@@ -61,9 +117,7 @@ std::size_t PageRenderer::MemoryBytes() const {
 // Coverage rows are allocated a band at a time, only for the inks a band uses.
 std::uint16_t* PageRenderer::Row(int ink, int py) {
     auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane) {
-        plane = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(kBandRows) * static_cast<std::size_t>(width_));
-    }
+    if (!plane) plane = Pool().Take(PlaneCount());
     return plane.get() + static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
 }
 
@@ -250,7 +304,97 @@ Image PageRenderer::Compose() const {
     return image;
 }
 
+namespace {
+
+// The colours of a page, numbered in the order they are met; white paper is
+// number 0. Open addressing over a table four times the largest palette.
+class PaletteNumbers {
+public:
+    PaletteNumbers() {
+        keys_.fill(kEmpty);
+        Number(0xFFFFFF);
+    }
+
+    // The number of a colour (0xRRGGBB), or -1 when it would be the 257th.
+    int Number(std::uint32_t rgb) {
+        std::size_t slot = (rgb * 2654435761u) >> (32 - kSlotBits);
+        while (keys_[slot] != kEmpty) {
+            if (keys_[slot] == rgb) return numbers_[slot];
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        if (colours_.size() == 256) return -1;
+        keys_[slot] = rgb;
+        numbers_[slot] = static_cast<std::uint8_t>(colours_.size());
+        colours_.push_back({static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                            static_cast<std::uint8_t>(rgb)});
+        return numbers_[slot];
+    }
+
+    const std::vector<PngStream::Colour>& Colours() const { return colours_; }
+
+private:
+    static constexpr int kSlotBits = 10;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    std::array<std::uint32_t, kSlots> keys_;
+    std::array<std::uint8_t, kSlots> numbers_{};
+    std::vector<PngStream::Colour> colours_;
+};
+
+}  // namespace
+
+// A printed page holds a few dozen colours (paper, the inks, where they
+// overlap, and the partial coverage at the edges of dots), so it is written
+// with a palette: a third of the bytes an RGB image has to deflate, and
+// fewer where a handful of colours need fewer bits per pixel. Each distinct
+// row is composed once and kept as palette numbers until the palette is
+// known; a page of more than 256 colours is written as RGB instead.
 bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
+    const std::size_t width = static_cast<std::size_t>(width_);
+    // Kept from page to page, so the rows of the next page need no fresh memory.
+    static thread_local std::vector<std::uint8_t> numbered;
+    numbered.clear();
+    std::vector<std::int32_t> rowAt(static_cast<std::size_t>(rows_), -1);  // -1: white paper
+    std::vector<std::uint8_t> rgb(width * 3);
+    PaletteNumbers palette;
+    for (int py = 0; py < rows_; ++py) {
+        // Solid patches and bars repeat row after row: the row above again, without compositing.
+        if (py > 0 && SameCoverage(py)) {
+            rowAt[static_cast<std::size_t>(py)] = rowAt[static_cast<std::size_t>(py - 1)];
+            continue;
+        }
+        if (!ComposeRow(py, rgb.data())) continue;
+        const std::size_t at = numbered.size();
+        numbered.resize(at + width);
+        std::uint8_t* out = numbered.data() + at;
+        std::uint32_t last = 0xFFFFFFFFu;
+        int number = 0;
+        for (std::size_t px = 0; px < width; ++px) {
+            const std::uint8_t* pixel = &rgb[px * 3];
+            const std::uint32_t colour = std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
+            if (colour != last) {
+                number = palette.Number(colour);
+                if (number < 0) return WriteRgbPng(path, error);
+                last = colour;
+            }
+            out[px] = static_cast<std::uint8_t>(number);
+        }
+        rowAt[static_cast<std::size_t>(py)] = static_cast<std::int32_t>(at / width);
+    }
+    PngStream png;
+    if (!png.OpenIndexed(path, width_, rows_, palette.Colours(), error)) return false;
+    const std::vector<std::uint8_t> paper(width, 0);
+    for (int py = 0; py < rows_; ++py) {
+        const std::int32_t row = rowAt[static_cast<std::size_t>(py)];
+        if (py > 0 && row == rowAt[static_cast<std::size_t>(py - 1)])
+            png.RepeatIndexRow();
+        else
+            png.IndexRow(row < 0 ? paper.data() : numbered.data() + static_cast<std::size_t>(row) * width);
+    }
+    return png.Close(error);
+}
+
+bool PageRenderer::WriteRgbPng(const std::string& path, std::string* error) const {
     PngStream png;
     if (!png.Open(path, width_, rows_, error)) return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);

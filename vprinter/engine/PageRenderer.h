@@ -85,10 +85,14 @@ private:
     // Writes row py as RGB into out; false (out untouched) when the row is blank paper.
     bool ComposeRow(int py, std::uint8_t* out) const;
     bool SameCoverage(int py) const;
+    // The preview as an RGB PNG, for pages of more than 256 colours.
+    bool WriteRgbPng(const std::string& path, std::string* error) const;
     struct Band {
         std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
     };
     std::uint16_t* Row(int ink, int py);
+    // Cells in one plane of a band (kBandRows rows of the sheet's width).
+    std::size_t PlaneCount() const;
     void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
 

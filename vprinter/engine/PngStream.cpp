@@ -20,9 +20,29 @@ void PngStream::Fail(const char* what, int code) {
 }
 
 bool PngStream::Open(const std::string& path, int width, int height, std::string* error) {
+    if (!Start(path, width, height, 8, nullptr, error)) return false;
+    white_.assign(static_cast<std::size_t>(width) * 3, 0xFF);
+    return true;
+}
+
+bool PngStream::OpenIndexed(const std::string& path, int width, int height, const std::vector<Colour>& palette,
+                            std::string* error) {
+    if (palette.empty() || palette.size() > 256) {
+        if (error)
+            *error = "cannot write " + path + ": a palette holds 1 to 256 colours, not " + std::to_string(palette.size());
+        return false;
+    }
+    const int depth = palette.size() <= 2 ? 1 : palette.size() <= 4 ? 2 : palette.size() <= 16 ? 4 : 8;
+    indexed_ = true;
+    return Start(path, width, height, depth, &palette, error);
+}
+
+bool PngStream::Start(const std::string& path, int width, int height, int bitDepth, const std::vector<Colour>* palette,
+                      std::string* error) {
     path_ = path;
     width_ = width;
     height_ = height;
+    bitDepth_ = bitDepth;
     if (width <= 0 || height <= 0) {
         if (error) *error = "cannot write " + path + ": an empty image";
         return false;
@@ -40,10 +60,21 @@ bool PngStream::Open(const std::string& path, int width, int height, std::string
     spng_ihdr ihdr{};
     ihdr.width = static_cast<std::uint32_t>(width);
     ihdr.height = static_cast<std::uint32_t>(height);
-    ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    ihdr.bit_depth = static_cast<std::uint8_t>(bitDepth);
+    ihdr.color_type = palette ? SPNG_COLOR_TYPE_INDEXED : SPNG_COLOR_TYPE_TRUECOLOR;
     int r = spng_set_png_file(ctx_, file_);
     if (r == 0) r = spng_set_ihdr(ctx_, &ihdr);
+    if (r == 0 && palette) {
+        spng_plte plte{};
+        plte.n_entries = static_cast<std::uint32_t>(palette->size());
+        for (std::size_t i = 0; i < palette->size(); ++i) {
+            plte.entries[i].red = (*palette)[i][0];
+            plte.entries[i].green = (*palette)[i][1];
+            plte.entries[i].blue = (*palette)[i][2];
+            plte.entries[i].alpha = 255;
+        }
+        r = spng_set_plte(ctx_, &plte);
+    }
     if (r == 0) r = spng_set_option(ctx_, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_NONE);
     if (r == 0) r = spng_set_option(ctx_, SPNG_IMG_COMPRESSION_LEVEL, 1);
     if (r == 0) r = spng_set_option(ctx_, SPNG_IMG_COMPRESSION_STRATEGY, Z_DEFAULT_STRATEGY);
@@ -57,21 +88,59 @@ bool PngStream::Open(const std::string& path, int width, int height, std::string
         if (error) *error = failure_;
         return false;
     }
-    white_.assign(static_cast<std::size_t>(width) * 3, 0xFF);
     return true;
 }
 
-void PngStream::Row(const std::uint8_t* rgb) {
+void PngStream::Encode(const std::uint8_t* row, std::size_t bytes) {
     if (!ctx_ || !failure_.empty()) return;
     if (rows_ >= height_) {
         failure_ = "cannot write " + path_ + ": more rows than the image has";
         return;
     }
-    const std::size_t n = static_cast<std::size_t>(width_) * 3;
-    const int r = spng_encode_row(ctx_, rgb, n);
+    const int r = spng_encode_row(ctx_, row, bytes);
     ++rows_;
     // The last row ends the image: the library reports that as its own code.
     if (r != 0 && !(r == SPNG_EOI && rows_ == height_)) Fail("row", r);
+}
+
+void PngStream::Row(const std::uint8_t* rgb) {
+    if (indexed_) {
+        if (failure_.empty()) failure_ = "cannot write " + path_ + ": an RGB row in an indexed image";
+        return;
+    }
+    Encode(rgb, static_cast<std::size_t>(width_) * 3);
+}
+
+void PngStream::IndexRow(const std::uint8_t* indices) {
+    if (!indexed_) {
+        if (failure_.empty()) failure_ = "cannot write " + path_ + ": an indexed row in an RGB image";
+        return;
+    }
+    // Packed as the file stores it: below 8 bits, the leftmost pixel in the
+    // highest bits of a byte, the last byte padded with zero bits.
+    const std::size_t width = static_cast<std::size_t>(width_);
+    const std::size_t perByte = static_cast<std::size_t>(8 / bitDepth_);
+    packed_.resize((width + perByte - 1) / perByte);
+    if (bitDepth_ == 8) {
+        std::memcpy(packed_.data(), indices, width);
+    } else {
+        std::size_t x = 0;
+        for (std::uint8_t& byte : packed_) {
+            unsigned bits = 0;
+            for (std::size_t k = 0; k < perByte; ++k, ++x)
+                bits = bits << bitDepth_ | (x < width ? indices[x] : 0u);
+            byte = static_cast<std::uint8_t>(bits);
+        }
+    }
+    Encode(packed_.data(), packed_.size());
+}
+
+void PngStream::RepeatIndexRow() {
+    if (!indexed_ || packed_.empty()) {
+        if (failure_.empty()) failure_ = "cannot write " + path_ + ": no indexed row to repeat";
+        return;
+    }
+    Encode(packed_.data(), packed_.size());
 }
 
 void PngStream::WhiteRow() { Row(white_.data()); }

@@ -1,6 +1,7 @@
 #include "vprinter/engine/PngStream.h"
 
 #include "vprinter/engine/Image.h"
+#include "vprinter/engine/PageRenderer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +60,43 @@ TEST(PngStream, ImagesReadBackExactly) {
     std::filesystem::remove(path);
 }
 
+// Indexed images at each size of index: 1, 2, 4 and 8 bits per pixel, with
+// widths that leave part of the last byte of a row unused.
+TEST(PngStream, IndexedImagesReadBackExactly) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-indexed-" + std::to_string(::getpid()) + ".png");
+    for (std::size_t colours : {1u, 2u, 3u, 4u, 5u, 16u, 17u, 256u}) {
+        std::vector<PngStream::Colour> palette;
+        for (std::size_t i = 0; i < colours; ++i)
+            palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
+        for (int width : {1, 3, 9, 700}) {
+            const int height = 4;
+            std::vector<std::vector<std::uint8_t>> rows(height, std::vector<std::uint8_t>(static_cast<std::size_t>(width)));
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+                        static_cast<std::uint8_t>((x * 13 + y * 5) % static_cast<int>(colours));
+            rows[2] = rows[1];
+            PngStream png;
+            std::string error;
+            ASSERT_TRUE(png.OpenIndexed(path.string(), width, height, palette, &error)) << error;
+            png.IndexRow(rows[0].data());
+            png.IndexRow(rows[1].data());
+            png.RepeatIndexRow();
+            png.IndexRow(rows[3].data());
+            ASSERT_TRUE(png.Close(&error)) << error;
+            Image image;
+            ASSERT_TRUE(ReadPng(path.string(), &image, &error)) << error;
+            ASSERT_EQ(image.width, width);
+            ASSERT_EQ(image.height, height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(image.At(x, y), palette[rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]])
+                        << colours << " colours, width " << width << " at " << x << "," << y;
+        }
+    }
+    std::filesystem::remove(path);
+}
+
 TEST(PngStream, MisuseIsAnError) {
     PngStream png;
     std::string error;
@@ -79,6 +117,19 @@ TEST(PngStream, MisuseIsAnError) {
     EXPECT_FALSE(longImage.Close(&error));
     EXPECT_NE(error.find("more rows than the image has"), std::string::npos) << error;
 
+    // Palettes of no colour or more than 256, and rows of the other kind.
+    PngStream indexed;
+    EXPECT_FALSE(indexed.OpenIndexed(path.string(), 4, 1, {}, &error));
+    EXPECT_NE(error.find("1 to 256 colours, not 0"), std::string::npos) << error;
+    EXPECT_FALSE(indexed.OpenIndexed(path.string(), 4, 1, std::vector<PngStream::Colour>(257), &error));
+    EXPECT_NE(error.find("not 257"), std::string::npos) << error;
+    PngStream mixed;
+    ASSERT_TRUE(mixed.OpenIndexed(path.string(), 4, 2, {{0, 0, 0}}, &error));
+    mixed.RepeatIndexRow();
+    mixed.WhiteRow();
+    EXPECT_FALSE(mixed.Close(&error));
+    EXPECT_NE(error.find("no indexed row to repeat"), std::string::npos) << error;
+
     // Wide rows, read back through the library.
     PngStream wide;
     ASSERT_TRUE(wide.Open(path.string(), 20000, 2, &error));
@@ -94,6 +145,41 @@ TEST(PngStream, MisuseIsAnError) {
     std::filesystem::remove(path);
     EXPECT_FALSE(ReadPng(path.string(), &image, &error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+// A page is written with a palette while it has at most 256 colours and as
+// RGB beyond; either way the file holds exactly the composed preview.
+TEST(PngStream, PagesAreWrittenAsComposed) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-page-" + std::to_string(::getpid()) + ".png");
+    const std::int64_t pixel = kMasterPerInch / 180;
+    // n by n pixels of every pairing of n cyan and n magenta shades, and a
+    // black bar of rows that repeat: n * n + 2 colours with the paper.
+    for (int n : {1, 15, 20}) {
+        PageRenderer page(PageSetup{40.0, 60.0, 180});
+        for (int a = 0; a < n; ++a)
+            for (int b = 0; b < n; ++b) {
+                page.FillRect(kCyan, a * pixel, (2 + b) * pixel, pixel, pixel, (a + 1.0) / n);
+                page.FillRect(kMagenta, a * pixel, (2 + b) * pixel, pixel, pixel, (b + 1.0) / n);
+            }
+        page.FillRect(kBlack, 0, 30 * pixel, 50 * pixel, 20 * pixel, 1.0);
+        std::string error;
+        ASSERT_TRUE(page.WritePng(path.string(), &error)) << error;
+        Image written;
+        ASSERT_TRUE(ReadPng(path.string(), &written, &error)) << error;
+        const Image composed = page.Compose();
+        ASSERT_EQ(written.width, composed.width);
+        ASSERT_EQ(written.height, composed.height);
+        EXPECT_TRUE(written.rgb == composed.rgb) << n;
+        // The header's colour type: a palette up to 256 colours, RGB beyond.
+        std::FILE* file = std::fopen(path.string().c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        unsigned char header[26] = {};
+        ASSERT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+        std::fclose(file);
+        EXPECT_EQ(header[25], n * n + 2 <= 256 ? 3 : 2) << n;
+        EXPECT_EQ(header[24], n == 1 ? 2 : 8) << n;  // bits per pixel or per channel
+    }
+    std::filesystem::remove(path);
 }
 
 }  // namespace
