@@ -15,6 +15,7 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,9 +27,9 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <functional>
-#include <map>
-#include <utility>
+#include <vector>
 
 namespace svc::ui {
 
@@ -52,31 +53,43 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QVariant background = index.data(Qt::BackgroundRole);
-        if (background.canConvert<QBrush>()) painter->fillRect(option.rect, background.value<QBrush>());
+        if (background.isValid()) painter->fillRect(option.rect, background.value<QBrush>());
         const QString text = index.data(Qt::DisplayRole).toString();
         if (text.isEmpty()) return;
         const QVariant fontData = index.data(Qt::FontRole);
         const QFont font = fontData.isValid() ? fontData.value<QFont>().resolve(option.font) : option.font;
-        QStaticText& laidOut = texts_[{text, font.key()}];
-        if (laidOut.text().isEmpty()) {
-            laidOut.setText(text);
-            laidOut.setTextFormat(Qt::PlainText);
-            laidOut.prepare(QTransform(), font);
-        }
+        const QStaticText& laidOut = LaidOut(text, font);
         const QPalette::ColorGroup group =
             option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
         const QSizeF size = laidOut.size();
-        painter->save();
         painter->setFont(font);
         painter->setPen(option.palette.color(group, QPalette::Text));
         painter->drawStaticText(QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,
                                         option.rect.y() + (option.rect.height() - size.height()) / 2),
                                 laidOut);
-        painter->restore();
     }
 
 private:
-    mutable std::map<std::pair<QString, QString>, QStaticText> texts_;
+    // The texts laid out in one font (the grid has two: cells and headings).
+    struct FontTexts {
+        QFont font;
+        QHash<QString, QStaticText> texts;
+    };
+
+    const QStaticText& LaidOut(const QString& text, const QFont& font) const {
+        auto fonts = std::find_if(fonts_.begin(), fonts_.end(), [&](const FontTexts& f) { return f.font == font; });
+        if (fonts == fonts_.end()) fonts = fonts_.insert(fonts_.end(), FontTexts{font, {}});
+        auto found = fonts->texts.find(text);
+        if (found == fonts->texts.end()) {
+            QStaticText laidOut(text);
+            laidOut.setTextFormat(Qt::PlainText);
+            laidOut.prepare(QTransform(), font);
+            found = fonts->texts.insert(text, laidOut);
+        }
+        return *found;
+    }
+
+    mutable std::vector<FontTexts> fonts_;
 };
 
 // Builds one panel's controls at fixed places, as the window's form does.
