@@ -145,6 +145,8 @@ struct Bench {
         boot.findChild<QComboBox*>("PortSelectCombo")->setCurrentIndex(0);
         boot.OKBtnClick();  // connects through the socket
         auto& w = windows->Adjust();
+        // As a technician gets there: the "Appendix" tab, then "EEPROM data".
+        w.findChild<QAbstractButton*>("AdjustmentTabTab3")->click();
         w.RadioGroupOf(svc::Group::Appendix)->Item(0)->click();
         w.SetText("EepromCheckBeginEdit", "00");
         w.SetText("EepromCheckEndEdit", "FF");
