@@ -17,8 +17,9 @@ namespace {
 // and the next sheets take them from there. Memory fresh from the system
 // costs a page fault for every 4 KiB first touched, which on a virtual
 // machine is dearer than clearing a plane that was used before (a sheet
-// with a few bands of ink spent a third of its time on them). The pool keeps
-// at most an A3+ sheet's worth of planes and is shared by every renderer.
+// with a few bands of ink spent a third of its time on them). The pool is
+// shared by every renderer and keeps at most 48 MiB, more than the planes of
+// a well-covered A3+ sheet at 180 dpi (about 18 MB).
 class PlanePool {
 public:
     using Plane = std::unique_ptr<std::uint16_t[]>;
@@ -348,8 +349,11 @@ private:
 // with a palette: a third of the bytes an RGB image has to deflate, and
 // fewer where a handful of colours need fewer bits per pixel. Each distinct
 // row is composed once and kept as palette numbers until the palette is
-// known; a page of more than 256 colours is written as RGB instead.
+// known; a page of more than 256 colours, or with more distinct rows than
+// kMaxNumbered holds (a sheet at a high preview resolution), is written as
+// RGB instead, a row at a time.
 bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
+    static constexpr std::size_t kMaxNumbered = std::size_t{32} << 20;
     const std::size_t width = static_cast<std::size_t>(width_);
     // Kept from page to page, so the rows of the next page need no fresh memory.
     static thread_local std::vector<std::uint8_t> numbered;
@@ -365,6 +369,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
         }
         if (!ComposeRow(py, rgb.data())) continue;
         const std::size_t at = numbered.size();
+        if (at + width > kMaxNumbered) return WriteRgbPng(path, error);
         numbered.resize(at + width);
         std::uint8_t* out = numbered.data() + at;
         std::uint32_t last = 0xFFFFFFFFu;
