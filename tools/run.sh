@@ -75,9 +75,10 @@ echo "Virtual Corvid Lumen $model on $sock"
 echo "  printed pages: $state/pages-$model   EEPROM image: $state/eeprom-$model.bin"
 echo "  control it with: $bin/vprinter --control $sock.ctl --send 'status'   (see $bin/vprinter --help)"
 
-# The printer's front panel beside the program (it needs the same display).
+# The printer's front panel beside the program (it needs the same display;
+# without one, as --cli allows, there is no panel).
 panel_pid=
-if [ -x "$bin/vprinter-panel" ]; then
+if [ -x "$bin/vprinter-panel" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; }; then
   "$bin/vprinter-panel" --control "$sock.ctl" &
   panel_pid=$!
   echo "  front panel: $bin/vprinter-panel --control $sock.ctl"
