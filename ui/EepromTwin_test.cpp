@@ -10,6 +10,7 @@
 
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <filesystem>
@@ -229,6 +230,15 @@ private slots:
                 twin::Type(w, "EepromInputDataEdit", "5a");
                 twin::Click(w, "EepromInputOKBtn");
                 QCOMPARE(w.CellText("EepromStrGrid", 16, 8), std::string("5A"));
+                // Each cell shows its own text: "5A" at 00 and at 7F alike,
+                // "0F" at 01 otherwise, and the heading "0" in its own font.
+                auto* grid = w.findChild<QTableWidget*>("EepromStrGrid");
+                const QImage shot = grid->viewport()->grab().toImage();
+                auto cell = [&](int column, int row) { return shot.copy(grid->visualItemRect(grid->item(row, column))); };
+                QCOMPARE(cell(1, 1), cell(16, 8));
+                QVERIFY(cell(1, 1) != cell(2, 1));
+                QVERIFY(cell(1, 0) != cell(1, 1));
+                QCOMPARE(w.CellText("EepromStrGrid", 1, 0), std::string("0"));
             },
             {"eeprom-view", "00", "FF", "eeprom-poke", "7F", "5A"}));
     }
