@@ -7,6 +7,7 @@
 #include "vprinter/engine/PrintEngine.h"
 #include "vprinter/engine/testing/PageAnalysis.h"
 #include "vprinter/engine/testing/PatternJobs.h"
+#include "vprinter/engine/testing/PatternReading.h"
 
 #include <gtest/gtest.h>
 
@@ -74,34 +75,6 @@ void RunOps(Bench& bench, const std::vector<std::string>& ops) {
 
 // ---- Bi-D ----
 
-// For each trial band: how far the return pass's ticks lie right of the
-// forward pass's, in pixels, for one head.
-std::vector<double> BidTrialOffsets(const vp::Image& page, bool black, int dpi) {
-    const int left = static_cast<int>(Pixels(black ? kBidBlackLeft : kBidColorLeft, dpi)) - 4;
-    const int right = static_cast<int>(Pixels(black ? kBidBlackRight : kBidColorRight, dpi)) + 4;
-    const PixelTest forward = InkLike(black ? vp::kBlack : vp::kMagenta);
-    const PixelTest back = InkLike(black ? vp::kBlack : vp::kCyan);
-    const PixelTest either = [forward, back](const Pixel& p) { return forward(p) || back(p); };
-    std::vector<double> offsets;
-    for (const Span& band : RowSpans(page, {left, 0, right, page.height}, either, 2)) {
-        // Forward ticks in the band's upper half, the return pass's in its lower half.
-        const int part = band.Size() * 2 / 5;
-        const auto upper = ColumnSpans(page, {left, band.begin, right, band.begin + part}, forward);
-        const auto lower = ColumnSpans(page, {left, band.end - part, right, band.end}, back);
-        const auto offset = MeanOffset(upper, lower);
-        EXPECT_TRUE(offset.has_value()) << "band at row " << band.begin << ": " << upper.size() << " / " << lower.size();
-        offsets.push_back(offset.value_or(1e9));
-    }
-    return offsets;
-}
-
-int StraightTrial(const std::vector<double>& offsets) {
-    int best = 0;
-    for (int i = 1; i < static_cast<int>(offsets.size()); ++i)
-        if (std::abs(offsets[static_cast<std::size_t>(i)]) < std::abs(offsets[static_cast<std::size_t>(best)])) best = i;
-    return best;
-}
-
 TEST(CheckAdjustClosedLoop, BidTrialsShowTheErrorAndTheInputValueStraightensTheMiddleTrial) {
     Bench bench(720);
     ASSERT_TRUE(bench.options.deviations.Set("bid.vsd1.black=2", nullptr));
@@ -130,23 +103,6 @@ TEST(CheckAdjustClosedLoop, BidTrialsShowTheErrorAndTheInputValueStraightensTheM
 }
 
 // ---- PF ----
-
-// Per PF block: the joint of its two bands, in rows.
-std::vector<int> PfJoints(const vp::Image& page, int dpi) {
-    const Box upperOnly{static_cast<int>(Pixels(kPfUpperLeft, dpi)) + 2, 0,
-                        static_cast<int>(Pixels(kPfLowerLeft, dpi)) - 2, page.height};
-    const Box lowerOnly{static_cast<int>(Pixels(kPfUpperRight, dpi)) + 2, 0,
-                        static_cast<int>(Pixels(kPfLowerRight, dpi)) - 2, page.height};
-    std::vector<int> gaps;
-    for (const Span& band : RowSpans(page, upperOnly, InkLike(vp::kCyan, 120))) {
-        Box upper = upperOnly;
-        upper.top = band.begin;
-        Box lower = lowerOnly;
-        lower.top = band.begin;
-        if (auto joint = BandJoint(page, upper, lower, InkLike(vp::kCyan, 120))) gaps.push_back(joint->Gap());
-    }
-    return gaps;
-}
 
 TEST(CheckAdjustClosedLoop, PfBlocksCloseAtTheErrorAndTheWrittenValueClosesTheA4CheckPattern) {
     Bench bench(720);

@@ -12,6 +12,7 @@
 #include "vprinter/engine/testing/EngineTesting.h"
 #include "vprinter/engine/testing/PageAnalysis.h"
 #include "vprinter/engine/testing/PatternJobs.h"
+#include "vprinter/engine/testing/PatternReading.h"
 
 namespace vp {
 namespace {
@@ -40,33 +41,6 @@ protected:
     std::unique_ptr<PrintEngine> engine;
     Image page;
 };
-
-// For each trial band of a Bi-D pattern: how far the return pass's ticks lie
-// right of the forward pass's, in pixels, for one head.
-std::vector<double> BidTrialOffsets(const Image& page, bool black, int dpi) {
-    const int left = static_cast<int>(Pixels(black ? kBidBlackLeft : kBidColorLeft, dpi)) - 4;
-    const int right = static_cast<int>(Pixels(black ? kBidBlackRight : kBidColorRight, dpi)) + 4;
-    const PixelTest forward = InkLike(black ? kBlack : kMagenta);
-    const PixelTest back = InkLike(black ? kBlack : kCyan);
-    std::vector<double> offsets;
-    for (const Span& band : RowSpans(page, {left, 0, right, page.height}, AnyInk(100), 2)) {
-        const int third = band.Size() * 2 / 5;
-        const auto upper = ColumnSpans(page, {left, band.begin, right, band.begin + third}, forward);
-        const auto lower = ColumnSpans(page, {left, band.end - third, right, band.end}, back);
-        const auto offset = MeanOffset(upper, lower);
-        EXPECT_TRUE(offset.has_value()) << "band at row " << band.begin << ": " << upper.size() << " / " << lower.size();
-        offsets.push_back(offset.value_or(1e9));
-    }
-    return offsets;
-}
-
-// The trial whose two halves line up.
-int StraightTrial(const std::vector<double>& offsets) {
-    int best = 0;
-    for (int i = 1; i < static_cast<int>(offsets.size()); ++i)
-        if (std::abs(offsets[static_cast<std::size_t>(i)]) < std::abs(offsets[static_cast<std::size_t>(best)])) best = i;
-    return best;
-}
 
 TEST_F(ClosedLoop, BiDPatternShowsTheTrueOffsetAndTheStoredValueStraightensTheReturnPass) {
     struct Case {
@@ -111,22 +85,6 @@ TEST_F(ClosedLoop, BiDPatternShowsTheTrueOffsetAndTheStoredValueStraightensTheRe
         EXPECT_EQ(BidTrialOffsets(second, true, 720)[1], 0.0);
         EXPECT_EQ(BidTrialOffsets(second, false, 720)[1], 0.0);
     }
-}
-
-// Per PF candidate, the joint of its two bands: rows between the upper band's
-// end and the lower band's start.
-std::vector<int> PfJoints(const Image& page, int dpi) {
-    const Box upperOnly{static_cast<int>(Pixels(kPfUpperLeft, dpi)) + 2, 0, static_cast<int>(Pixels(kPfLowerLeft, dpi)) - 2, page.height};
-    const Box lowerOnly{static_cast<int>(Pixels(kPfUpperRight, dpi)) + 2, 0, static_cast<int>(Pixels(kPfLowerRight, dpi)) - 2, page.height};
-    std::vector<int> gaps;
-    for (const Span& band : RowSpans(page, upperOnly, InkLike(kCyan, 120))) {
-        Box upper = upperOnly;
-        upper.top = band.begin;
-        Box lower = lowerOnly;
-        lower.top = band.begin;
-        if (auto joint = BandJoint(page, upper, lower, InkLike(kCyan, 120))) gaps.push_back(joint->Gap());
-    }
-    return gaps;
 }
 
 TEST_F(ClosedLoop, PfPatternClosesItsJointAtTheTrueErrorAndTheStoredValueClosesTheCheckPattern) {
