@@ -162,6 +162,20 @@ void ReportInks(StatusFrame& frame) {
 
 }  // namespace
 
+Result WaitForMode(StatusFrame& frame, ReadyWait wait) {
+    switch (wait) {
+    case ReadyWait::None: return rc::Ok;
+    case ReadyWait::Quiet:
+        if (Result r = WaitUntilReady(frame, 0); r != rc::Ok) {
+            ReportErrorCode(frame, r);
+            return r;
+        }
+        return rc::Ok;
+    case ReadyWait::WithMessages: return WaitUntilReady(frame, 1);
+    }
+    return rc::Ok;
+}
+
 ModeEffect EffectOfMode(int m) {
     using enum ReadyWait;
     switch (m) {

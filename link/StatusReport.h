@@ -77,6 +77,11 @@ public:
 // says what the printer is doing meanwhile.
 Result WaitUntilReady(StatusFrame& frame, int showMessages);
 
+// The readiness wait a SetOperationState mode begins with: none, a quiet one
+// whose failure is reported here (ReportErrorCode), or one with messages whose
+// failure is only returned. 1 when the mode may go on.
+Result WaitForMode(StatusFrame& frame, ReadyWait wait);
+
 // The Get Status button: reconnects on the given port, reads the status,
 // reports it and sets the feature availability.
 void GetStatus(StatusFrame& frame, std::uint16_t portCode);

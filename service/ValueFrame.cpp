@@ -8,14 +8,7 @@ namespace svc {
 
 Result ValueFrame::SetOperationState(int mode, const std::string& text) {
     const ModeEffect effect = EffectOfMode(mode);
-    if (effect.wait == ReadyWait::Quiet) {
-        if (Result r = WaitUntilReady(0); r != rc::Ok) {
-            ReportErrorCode(r);
-            return r;
-        }
-    } else if (effect.wait == ReadyWait::WithMessages) {
-        if (Result r = WaitUntilReady(1); r != rc::Ok) return r;
-    }
+    if (Result r = WaitForMode(*this, effect.wait); r != rc::Ok) return r;
     switch (effect.memo) {
     case MemoEdit::Replace: memo_ = text; break;
     case MemoEdit::Append: memo_ += text; break;

@@ -298,14 +298,7 @@ void TFormAdjust::PlaceMemo(int width) {
 
 Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     const ModeEffect effect = EffectOfMode(mode);
-    if (effect.wait == ReadyWait::Quiet) {
-        if (Result r = WaitUntilReady(0); r != rc::Ok) {
-            ReportErrorCode(r);
-            return r;
-        }
-    } else if (effect.wait == ReadyWait::WithMessages) {
-        if (Result r = WaitUntilReady(1); r != rc::Ok) return r;
-    }
+    if (Result r = WaitForMode(*this, effect.wait); r != rc::Ok) return r;
     EditMemo(effect.memo, QString::fromStdString(text));
     ApplyBusyState(effect);
     PaintChangesNow();
