@@ -6,6 +6,7 @@
 #include "cli/CliFrame.h"
 #include "cli/CliHost.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "link/testing/FakeOutside.h"
 
 #include <gtest/gtest.h>
@@ -20,22 +21,7 @@ using fake::Fake;
 using fake::Fn;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Streams {
-    Streams() : out(std::tmpfile()), err(std::tmpfile()) {}
-    ~Streams() {
-        std::fclose(out);
-        std::fclose(err);
-    }
-    static std::string Read(std::FILE* f) {
-        std::fflush(f);
-        std::rewind(f);
-        std::string text;
-        for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-        return text;
-    }
-    std::FILE* out;
-    std::FILE* err;
-};
+using testing::Streams;
 
 Bytes SetBid(int black, int selector, int value) {
     return {0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0x00, 0xFF, 0x00, static_cast<std::uint8_t>(selector),
@@ -70,8 +56,8 @@ protected:
         SetHost(nullptr);
         return status;
     }
-    std::string Err() { return Streams::Read(streams.err); }
-    std::string Out() { return Streams::Read(streams.out); }
+    std::string Err() { return streams.Err(); }
+    std::string Out() { return streams.Out(); }
     Streams streams;
     CliFrame frame{streams.out, streams.err};
     std::string parseError;

@@ -2,6 +2,7 @@
 #include "cli/CliFrame.h"
 #include "cli/Operations.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "eeprom/VexEepromCopy.h"
 #include "eeprom/VexUsbId.h"
 #include "link/testing/FakeOutside.h"
@@ -19,27 +20,15 @@ using fake::Fake;
 using fake::Fn;
 using Writes = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
 
-std::string ReadAll(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-    return text;
-}
+using testing::Streams;
 
 class EepromOpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Fake().Reset();
         UsbId().SetClock([] { return LocalDateTime{2001, 12, 31, 23, 45, 50}; });
-        out = std::tmpfile();
-        err = std::tmpfile();
     }
-    void TearDown() override {
-        UsbId().SetClock(nullptr);
-        std::fclose(out);
-        std::fclose(err);
-    }
+    void TearDown() override { UsbId().SetClock(nullptr); }
     // Runs svcadjust-cli with the words after the options; returns the exit status.
     int Run(std::vector<std::string> words, const char* model = "4100", const char* port = "LPT1") {
         words.insert(words.begin(), {"--model", model, "--port", port, "--yes"});
@@ -47,16 +36,15 @@ protected:
         CommandLine line;
         usage = ParseCommandLine(words, noInput, line);
         if (!usage.empty()) return kExitUsage;
-        CliFrame frame(out, err);
+        CliFrame frame(streams.out, streams.err);
         Fake().ClearCalls();
         return RunSession(line, frame);
     }
-    std::string Out() { return ReadAll(out); }
-    std::string Err() { return ReadAll(err); }
+    std::string Out() { return streams.Out(); }
+    std::string Err() { return streams.Err(); }
 
     fake::ScriptedHost host;
-    std::FILE* out = nullptr;
-    std::FILE* err = nullptr;
+    Streams streams;
     std::string usage;
 };
 

@@ -3,6 +3,7 @@
 #include "cli/CliFrame.h"
 #include "cli/CliHost.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "link/testing/FakeOutside.h"
 
 #include <gtest/gtest.h>
@@ -16,21 +17,11 @@ namespace {
 using fake::Fake;
 using Writes = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
 
-std::string ReadAll(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-    return text;
-}
+using testing::Streams;
 
 class MoreAdjustOps : public ::testing::Test {
 protected:
     void SetUp() override { Fake().Reset(); }
-    void TearDown() override {
-        std::fclose(out);
-        std::fclose(err);
-    }
     // Runs the operations on LPT1 and returns the exit status.
     int Run(std::vector<std::string> ops) {
         std::vector<std::string> args{"--model", "4100", "--port", "LPT1", "--yes"};
@@ -48,12 +39,11 @@ protected:
         SetHost(nullptr);
         return status;
     }
-    std::string Out() { return ReadAll(out); }
-    std::string Err() { return ReadAll(err); }
+    std::string Out() { return streams.Out(); }
+    std::string Err() { return streams.Err(); }
 
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliFrame frame{out, err};
+    Streams streams;
+    CliFrame frame{streams.out, streams.err};
     std::string usageError;
 };
 

@@ -3,6 +3,7 @@
 #include "cli/CliFrame.h"
 #include "cli/CliHost.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "eeprom/VexEeprom.h"
 #include "link/testing/FakeOutside.h"
 
@@ -34,26 +35,7 @@ using fake::Fn;
 using fake::MakeStatus;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Streams {
-    Streams() : out(std::tmpfile()), err(std::tmpfile()) {}
-    ~Streams() {
-        std::fclose(out);
-        std::fclose(err);
-    }
-    Streams(const Streams&) = delete;
-    Streams& operator=(const Streams&) = delete;
-    static std::string Read(std::FILE* f) {
-        std::fflush(f);
-        std::rewind(f);
-        std::string text;
-        for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-        return text;
-    }
-    std::string Out() { return Read(out); }
-    std::string Err() { return Read(err); }
-    std::FILE* out;
-    std::FILE* err;
-};
+using testing::Streams;
 
 std::vector<Bytes> FactoryPackets() {
     std::vector<Bytes> out;

@@ -2,6 +2,7 @@
 #include "cli/CliFrame.h"
 #include "cli/CliHost.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "link/OutsideLibraries.h"
 #include "link/testing/FakeOutside.h"
 
@@ -16,25 +17,7 @@ namespace {
 using fake::Fake;
 using fake::Fn;
 
-// Captures what the frame prints on its two streams.
-struct Streams {
-    Streams() : out(std::tmpfile()), err(std::tmpfile()) {}
-    ~Streams() {
-        std::fclose(out);
-        std::fclose(err);
-    }
-    static std::string Read(std::FILE* f) {
-        std::fflush(f);
-        std::rewind(f);
-        std::string text;
-        for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-        return text;
-    }
-    std::string Out() { return Read(out); }
-    std::string Err() { return Read(err); }
-    std::FILE* out;
-    std::FILE* err;
-};
+using testing::Streams;
 
 std::string Parse(std::vector<std::string> args, CommandLine& line, const std::string& stdinText = "") {
     std::istringstream in(stdinText);

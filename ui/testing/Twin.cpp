@@ -4,6 +4,7 @@
 #include "chanlink/CaptureControl.h"
 #include "cli/CliFrame.h"
 #include "cli/Session.h"
+#include "cli/testing/Streams.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
@@ -98,13 +99,7 @@ private:
     std::string path_;
 };
 
-std::string ReadAll(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-    return text;
-}
+using cli::testing::ReadAll;
 
 }  // namespace
 
