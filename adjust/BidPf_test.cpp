@@ -35,13 +35,6 @@ const Bytes kApply = {0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x50, 0xAF, 0x28
 
 bool IsFactory(const Bytes& b) { return b.size() >= 10 && b[0] == 0x1B && b[1] == 0x7C; }
 
-std::vector<Bytes> FactorySends() {
-    std::vector<Bytes> out;
-    for (const Bytes& b : fk::Fake().Sends())
-        if (IsFactory(b)) out.push_back(b);
-    return out;
-}
-
 std::size_t Count(const Bytes& hay, const Bytes& needle) {
     std::size_t n = 0;
     for (auto it = hay.begin(); (it = std::search(it, hay.end(), needle.begin(), needle.end())) != hay.end(); ++it)
@@ -73,7 +66,7 @@ TEST_F(AdjustTest, BidPrintOfAllFourMatchesItsGoldenAndRestoresEachSetting) {
     EXPECT_EQ(frame.Memo(), "The Bi-D pattern print has completed.");
     svc::testing::ExpectGolden("bid_print_all", Transcript(fk::Fake().Calls()));
     // Stored VSD1 3/-5: trials 1/-7, 3/-5, 5/-3, then the stored values again.
-    const auto f = FactorySends();
+    const auto f = fk::Fake().FactorySends();
     ASSERT_EQ(f.size(), 4u * 8u);
     EXPECT_EQ(f[0], SetBid(1, 1, 1));
     EXPECT_EQ(f[1], SetBid(0, 1, -7));
@@ -124,7 +117,7 @@ TEST_F(AdjustTest, BidVsd4AloneUsesFourPassesOneBitAndTheExtendedUnit) {
     // Black blocks in 1 bit per pixel, 720 bytes x 96 lines; ticks 0x40.
     EXPECT_EQ(Count(all, {0x1B, 0x69, 0x00, 0x01, 0x01, 0xD0, 0x02, 0x60, 0x00}), 3u * 4u * 2u);
     EXPECT_EQ(Count(all, {0x00, 0x40, 0xF8, 0x00}), 3u * 4u * 4u * 48u * 24u);
-    const auto factory = FactorySends();
+    const auto factory = fk::Fake().FactorySends();
     EXPECT_FALSE(std::any_of(factory.begin(), factory.end(), [](const Bytes& b) { return b[10] != 3; }));
 }
 
@@ -132,7 +125,7 @@ TEST_F(AdjustTest, BidTrialsAreNotLimitedToTheInputRange) {
     fk::Fake().Eeprom()[0x60] = static_cast<std::uint8_t>(-72);
     CheckPrintBoxes({true, false, false, false});
     Bid().BidPrintOKBtnClick(frame);
-    const auto f = FactorySends();
+    const auto f = fk::Fake().FactorySends();
     ASSERT_EQ(f.size(), 8u);
     EXPECT_EQ(f[0], SetBid(1, 1, -74));
     EXPECT_EQ(f[2], SetBid(1, 1, -72));
@@ -234,7 +227,7 @@ TEST_F(AdjustTest, ATrialValueRefusedAsBusyGoesAgainOnceThePrinterTakesIt) {
     for (std::size_t i = 0; i < 4; ++i) f.SetChecked(BidPrintCheckBox(kBidSettings[i]), i == 0);
     Bid().BidPrintOKBtnClick(f);
     fk::Fake().OnCall(nullptr);
-    const auto f2 = FactorySends();
+    const auto f2 = fk::Fake().FactorySends();
     ASSERT_GE(f2.size(), 3u);
     EXPECT_EQ(f2[1], SetBid(0, 1, -7));  // refused as busy
     EXPECT_EQ(f2[2], SetBid(0, 1, -7));  // and sent again
@@ -276,7 +269,7 @@ TEST_F(AdjustTest, BidInputWritesTheCheckedRowsAndShowsThem) {
     frame.SetChecked("BidVSD4BkInputCheckBox", false);
     Bid().BidInputOKBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The Bi-D adjustment value has written properly.");
-    EXPECT_EQ(FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 72), SetBid(0, 4, -3)}));
+    EXPECT_EQ(fk::Fake().FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 72), SetBid(0, 4, -3)}));
     EXPECT_EQ(frame.AdjustedCell("BidVSD1BkPnl"), "72");
     EXPECT_EQ(frame.AdjustedCell("BidVSD2DCLPnl"), "-3");
     EXPECT_EQ(frame.AdjustedCell("BidVSD4BkPnl"), "");
@@ -295,7 +288,7 @@ TEST_F(AdjustTest, BidInputRefusesWhatIsNotANumberInRange) {
         Bid().BidInputOKBtnClick(f);
         EXPECT_EQ(f.Memo(), "VSD1 Black value is wrong.") << "'" << text << "'";
         EXPECT_EQ(f.FocusedField(), "BidVSD1BkInputEdit");
-        EXPECT_TRUE(FactorySends().empty()) << text;
+        EXPECT_TRUE(fk::Fake().FactorySends().empty()) << text;
     }
     // Rows before a refused one stay written; the message names the row.
     SetUp();
@@ -306,7 +299,7 @@ TEST_F(AdjustTest, BidInputRefusesWhatIsNotANumberInRange) {
     Bid().BidInputOKBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "VSD2' Color value is wrong.");
     EXPECT_EQ(frame.FocusedField(), "BidVSD2DCLInputEdit");
-    EXPECT_EQ(FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 5)}));
+    EXPECT_EQ(fk::Fake().FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 5)}));
     EXPECT_EQ(frame.AdjustedCell("BidVSD1BkPnl"), "");
 
     SetUp();
@@ -327,7 +320,7 @@ TEST_F(AdjustTest, PfPrintMatchesItsGoldenWithEachCandidateSetBeforeItsBlock) {
         expected.push_back(SetPf(v));
         expected.push_back(kApply);
     }
-    EXPECT_EQ(FactorySends(), expected);
+    EXPECT_EQ(fk::Fake().FactorySends(), expected);
     const Bytes all = fk::Fake().AcceptedBytes();
     const std::string heading = Lit("         PF Adjust\r\0");
     EXPECT_EQ(Hex(all, 0, 20), Hex(Bytes(heading.begin(), heading.end())));
@@ -364,7 +357,7 @@ TEST_F(AdjustTest, PfInputTestsTheNumberNotItsLowByte) {
         EXPECT_EQ(f.Memo(), "The PF adjustment value has written properly.");
         EXPECT_EQ(fk::Fake().EepromWrites(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0x77, byte}}));
         EXPECT_EQ(f.AdjustedCell(kPfCell), text);
-        EXPECT_TRUE(FactorySends().empty());
+        EXPECT_TRUE(fk::Fake().FactorySends().empty());
     }
 }
 
@@ -394,9 +387,9 @@ TEST_F(AdjustTest, PfPrintFailureInTheMiddleSendsNoRestore) {
     PFAdjustPrintBtnClick(frame);
     fk::Fake().OnCall(nullptr);
     EXPECT_EQ(frame.ErrorReports(), 1);
-    ASSERT_EQ(FactorySends().size(), 10u);
-    EXPECT_EQ(FactorySends()[8], SetPf(0));
-    EXPECT_EQ(FactorySends()[9], kApply);
+    ASSERT_EQ(fk::Fake().FactorySends().size(), 10u);
+    EXPECT_EQ(fk::Fake().FactorySends()[8], SetPf(0));
+    EXPECT_EQ(fk::Fake().FactorySends()[9], kApply);
     EXPECT_EQ(fk::Fake().Sends().back(), kApply);
 }
 

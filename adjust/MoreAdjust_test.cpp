@@ -70,14 +70,6 @@ protected:
         for (int b : list) v.push_back(static_cast<std::uint8_t>(b));
         return v;
     }
-    // The sends that are factory packets, in order.
-    static std::vector<std::vector<std::uint8_t>> FactoryPackets() {
-        std::vector<std::vector<std::uint8_t>> out;
-        for (const auto& s : Fake().Sends())
-            if (s.size() >= 10 && s[0] == 0x1B && s[1] == 0x7C) out.push_back(s);
-        return out;
-    }
-
     fake::ScriptedHost host;
     ValueFrame frame;
 };
@@ -117,7 +109,7 @@ TEST_F(MoreAdjust, PwPrintFlushesBeforeEveryFactoryPacketAndLabelsEvenRowsOnly) 
     EXPECT_EQ(PwTopScale().size(), 79u);
     EXPECT_EQ(PwBottomScale().size(), 80u);
     // The side commands: F2 for side 1 carries 0x00, for side 0 0x01.
-    const auto packets = FactoryPackets();
+    const auto packets = Fake().FactorySends();
     EXPECT_EQ(packets[5], Bytes({0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC4, 0x3B, 0x62, 0x04, 0x3B, 0x00, 0x00}));
     EXPECT_EQ(packets[6], Bytes({0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0xF2, 0x0D, 0x79, 0x00}));
     EXPECT_EQ(packets[8], Bytes({0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0xF2, 0x0D, 0x79, 0x01}));
@@ -207,7 +199,7 @@ TEST_F(MoreAdjust, PwWritesRightLeftBottomTopThenApplies) {
     frame.SetText("PWSensorHMYUEdit", "-3");
     PWAdjust().PWSensorInputBtnClick(frame);
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x5C, 2}, {0x5E, 2}, {0x5F, 2}, {0x5D, 0xFD}}));
-    EXPECT_EQ(FactoryPackets(), (std::vector<std::vector<std::uint8_t>>{
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<std::vector<std::uint8_t>>{
                                     Bytes({0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x50, 0xAF, 0x28})}));
     EXPECT_EQ(frame.AdjustedCell("PWSensorTopPnl"), "-3");
 }
@@ -219,7 +211,7 @@ TEST_F(MoreAdjust, PwRefusedRowKeepsEarlierRowsWrittenAndSendsNoApply) {
     frame.SetChecked("PWSensorHMYDCheckBox", true);
     PWAdjust().PWSensorInputBtnClick(frame);
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x5C, 5}}));
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(frame.FocusedField(), "PWSensorHMYDEdit");
     EXPECT_EQ(frame.AdjustedCell("PWSensorRightPnl"), "");
 }
@@ -313,7 +305,7 @@ TEST_F(MoreAdjust, PixelShiftWritesOnlyTheCheckedLinesWithoutApplying) {
     frame.SetText("ColorShiftAInputEdit", "3");  // not checked
     ColorShiftAdjust().ColorShiftInputOKBtnClick(frame);
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x9A, 0xFB}}));
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(frame.AdjustedCells().size(), 1u);
     EXPECT_EQ(frame.AdjustedCell("ColorShiftDPnl"), "-5");
     EXPECT_EQ(frame.Memo(), "The pixel shift adjustment value has written properly.");
@@ -404,7 +396,7 @@ TEST_F(MoreAdjust, FirstDotInputRangeAndNumbers) {
         LandMarginInputBtnClick(f);
         if (c.accepted) {
             EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, ByteFromSigned(std::stoi(c.text))}})) << c.text;
-            EXPECT_EQ(FactoryPackets().size(), 1u) << c.text;
+            EXPECT_EQ(Fake().FactorySends().size(), 1u) << c.text;
             EXPECT_EQ(f.Memo(), "The first dot position adjustment value has written properly.");
         } else {
             EXPECT_TRUE(Fake().Calls().empty()) << c.text;
@@ -417,7 +409,7 @@ TEST_F(MoreAdjust, FirstDotFailedWriteSendsNoApply) {
     Fake().FailEepromAccess(1);
     frame.SetText("LandMarginInputEdit", "10");
     LandMarginInputBtnClick(frame);
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 

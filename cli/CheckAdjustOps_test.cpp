@@ -29,13 +29,6 @@ Bytes SetBid(int black, int selector, int value) {
             static_cast<std::uint8_t>(value < 0 ? 0xFF : 0x00)};
 }
 
-std::vector<Bytes> FactorySends() {
-    std::vector<Bytes> out;
-    for (const Bytes& b : Fake().Sends())
-        if (b.size() >= 10 && b[0] == 0x1B && b[1] == 0x7C) out.push_back(b);
-    return out;
-}
-
 class CheckAdjustOpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,26 +65,26 @@ TEST_F(CheckAdjustOpsTest, EveryButtonHasItsOperation) {
 
 TEST_F(CheckAdjustOpsTest, BidPrintTakesAListOfSettingsOrPrintsAllFour) {
     ASSERT_EQ(Run({"bid-print", "vsd2',VSD4"}), kExitOk) << Err();
-    auto f = FactorySends();
+    auto f = Fake().FactorySends();
     ASSERT_EQ(f.size(), 16u);
     EXPECT_EQ(f[0][10], 4);  // VSD2' first
     EXPECT_EQ(f[8][10], 3);  // then VSD4
 
     SetUp();
     ASSERT_EQ(Run({"bid-print"}), kExitOk) << Err();
-    EXPECT_EQ(FactorySends().size(), 32u);
+    EXPECT_EQ(Fake().FactorySends().size(), 32u);
     EXPECT_NE(Out().find("The Bi-D pattern print has completed."), std::string::npos);
 }
 
 TEST_F(CheckAdjustOpsTest, BidPrintRefusesAnUnknownSetting) {
     EXPECT_EQ(Run({"bid-print", "VSD3"}), kExitUsage);
     EXPECT_NE(Err().find("'VSD3' is not one of VSD1, VSD2, VSD2', VSD4"), std::string::npos) << Err();
-    EXPECT_TRUE(FactorySends().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
 }
 
 TEST_F(CheckAdjustOpsTest, BidInputWritesTheRowsGivenAndShowsTheirCells) {
     ASSERT_EQ(Run({"bid-input", "VSD1Bk=5", "vsd2dcl=-3", "VSD4CL=72"}), kExitOk) << Err();
-    EXPECT_EQ(FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 5), SetBid(0, 4, -3), SetBid(0, 3, 72)}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{SetBid(1, 1, 5), SetBid(0, 4, -3), SetBid(0, 3, 72)}));
     const std::string out = Out();
     EXPECT_NE(out.find("Bi-D VSD1 Black: 5"), std::string::npos) << out;
     EXPECT_NE(out.find("Bi-D VSD2' Color: -3"), std::string::npos) << out;
@@ -105,7 +98,7 @@ TEST_F(CheckAdjustOpsTest, BidInputUsageAndRangeErrors) {
     SetUp();
     EXPECT_EQ(Run({"bid-input", "VSD2Bk=1", "VSD2CL=0x10"}), kExitFailed);
     EXPECT_NE(Err().find("error: VSD2 Color value is wrong."), std::string::npos) << Err();
-    EXPECT_EQ(FactorySends(), (std::vector<Bytes>{SetBid(1, 2, 1)}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{SetBid(1, 2, 1)}));
 }
 
 TEST_F(CheckAdjustOpsTest, BidReadPrintsNothingButTheMemo) {

@@ -37,13 +37,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 using testing::Streams;
 
-std::vector<Bytes> FactoryPackets() {
-    std::vector<Bytes> out;
-    for (const Bytes& s : Fake().Sends())
-        if (s.size() >= 10 && s[0] == 0x1B && s[1] == 0x7C) out.push_back(s);
-    return out;
-}
-
 int Count(const std::string& text, const std::string& part) {
     int n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -75,7 +68,7 @@ TEST_F(ServiceOpsTest, PGMovesAskOnTheTerminalAndLeaveHomeOnce) {
     SetHost(&host);
     EXPECT_EQ(Run({"--yes", "pg-move", "main_right", "pg-move", "center", "pg-finish"}), kExitOk);
     SetHost(nullptr);
-    const auto packets = FactoryPackets();
+    const auto packets = Fake().FactorySends();
     ASSERT_EQ(packets.size(), 5u);
     EXPECT_EQ(packets[0][7], 0xC4);  // LeaveHome: the push ...
     EXPECT_EQ(packets[1][7], 0xC5);  // ... and the release
@@ -95,14 +88,14 @@ TEST_F(ServiceOpsTest, WithNobodyToAskTheLeverPromptCancelsTheMove) {
     SetHost(&host);
     EXPECT_EQ(Run({"pg-move", "sub_left"}), kExitOk);
     SetHost(nullptr);
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_NE(streams.Out().find("(no terminal to ask: answered Cancel; --yes answers OK)"), std::string::npos);
 }
 
 TEST_F(ServiceOpsTest, AnotherPanelAfterAMoveBringsTheCarriageHomeFirst) {
     fake::ScriptedHost host;
     EXPECT_EQ(Run({"pg-move", "sub_right", "ink-charge"}), kExitOk);
-    const auto packets = FactoryPackets();
+    const auto packets = Fake().FactorySends();
     ASSERT_EQ(packets.size(), 5u);
     EXPECT_EQ(packets[3][7], 0x81);  // CarriageHome when the ink charge panel is picked
     EXPECT_EQ(packets[4], (Bytes{0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0x84, 0x7B, 0x42, 0x0C}));
@@ -124,7 +117,7 @@ TEST_F(ServiceOpsTest, CRDispersionTakesTheReplacedPartsAsAList) {
     fake::ScriptedHost host;
     EXPECT_EQ(Run({"cr-dispersion", "main,crmotor"}), kExitOk);
     EXPECT_EQ(Fake().EepromWrites(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0xAC, 0x42}}));
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     ASSERT_EQ(host.Boxes().size(), 1u);
     EXPECT_EQ(host.Boxes()[0].text,
               "Once you select OK button, a value for the CR motor drive dispersion will automatically be registered.");
@@ -138,7 +131,7 @@ TEST_F(ServiceOpsTest, CRDispersionTakesTheReplacedPartsAsAList) {
 
     Fake().Reset();
     EXPECT_EQ(Run({"cr-dispersion", "ps,mainshaft,subshaft"}), kExitOk);
-    EXPECT_EQ(FactoryPackets().size(), 27u);
+    EXPECT_EQ(Fake().FactorySends().size(), 27u);
     EXPECT_EQ(Fake().EepromWrites().size(), 1u);
 }
 
@@ -151,7 +144,7 @@ TEST_F(ServiceOpsTest, MalformedArgumentsAreUsageErrorsThatSendNothing) {
     EXPECT_NE(streams.Err().find("unknown point 'upstairs' (points: main_right, main_left, sub_right, sub_left, "
                                  "center)"),
               std::string::npos);
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 

@@ -19,13 +19,6 @@ using fake::Fn;
 using fake::ScriptedHost;
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<Bytes> FactoryPackets() {
-    std::vector<Bytes> out;
-    for (const Bytes& s : Fake().Sends())
-        if (s.size() >= 10 && s[0] == 0x1B && s[1] == 0x7C) out.push_back(s);
-    return out;
-}
-
 Bytes Packet(std::uint8_t code, std::uint8_t complement, std::uint8_t rotated, const Bytes& params) {
     Bytes p{0x1B, 0x7C, 0x00, static_cast<std::uint8_t>(5 + params.size()), 0x00, 0x06, 0x16, code, complement, rotated};
     for (std::uint8_t b : params) p.push_back(b);
@@ -84,7 +77,7 @@ TEST_F(HeatProtectTest, OneShaftWritesTheStandardValue) {
     EXPECT_EQ(host.Boxes()[0].caption, "Confirm");
     EXPECT_EQ(host.Boxes()[0].icon, BoxIcon::Question);
     EXPECT_EQ(host.Boxes()[0].buttons, BoxButtons::OkCancel);
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(Fake().EepromWrites(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0xAC, 0x42}}));
     EXPECT_EQ(frame.Memo(), "A value for the CR motor drive dispersion has successfully registered.");
 }
@@ -130,7 +123,7 @@ TEST_F(HeatProtectTest, BothShaftsRunTheMeasurementSequence) {
         }
     expected.push_back(Packet(0x50, 0xAF, 0x28, {}));
     expected.push_back(Packet(0x81, 0x7E, 0xC0, {}));
-    EXPECT_EQ(FactoryPackets(), expected);
+    EXPECT_EQ(Fake().FactorySends(), expected);
     // Six readings, low byte first, then the one write.
     std::vector<std::uint32_t> reads;
     for (const auto& c : Fake().CallsTo(Fn::D4ReadEeprom)) reads.push_back(c.a);
@@ -185,7 +178,7 @@ TEST_F(HeatProtectTest, FailuresStopBeforeTheWrite) {
         EXPECT_EQ(frame.MemoLines()[0], "Communication error occurred.");
         EXPECT_EQ(frame.ErrorReports(), 1);
         // Stopped right after the failing read: the second drive was the last command.
-        const auto packets = FactoryPackets();
+        const auto packets = Fake().FactorySends();
         EXPECT_EQ(packets.back(), Measure(4));
         EXPECT_EQ(frame.Flag(WindowFlag::CarriageAtHome), 1);  // the sequence does not keep the flag
     }

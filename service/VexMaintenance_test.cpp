@@ -24,14 +24,6 @@ constexpr Result kChannelFailure = 0x2000;
 
 fake::StatusBytes StateRecord(std::uint8_t s, std::uint8_t error = 0) { return MakeStatus(s, error); }
 
-// The factory command packets among everything sent (ESC | ...).
-std::vector<Bytes> FactoryPackets() {
-    std::vector<Bytes> out;
-    for (const Bytes& s : Fake().Sends())
-        if (s.size() >= 10 && s[0] == 0x1B && s[1] == 0x7C) out.push_back(s);
-    return out;
-}
-
 // Index of the first recorded call of `fn` at or after `from`; calls.size() when none.
 std::size_t NextCall(Fn fn, std::size_t from = 0) {
     const auto& calls = Fake().Calls();
@@ -70,8 +62,8 @@ TEST_P(CleaningTest, OneCommandThenPollsOnceASecondUntilReady) {
 
     (Maintenance().*c.click)(frame);
 
-    ASSERT_EQ(FactoryPackets().size(), 1u);
-    EXPECT_EQ(FactoryPackets()[0], (Bytes{0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0x84, 0x7B, 0x42, c.kind}));
+    ASSERT_EQ(Fake().FactorySends().size(), 1u);
+    EXPECT_EQ(Fake().FactorySends()[0], (Bytes{0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0x84, 0x7B, 0x42, c.kind}));
     EXPECT_EQ(Fake().CallCount(Fn::InquireStatus), 4);
     EXPECT_EQ(host.Sleeps(), (std::vector<int>{1000, 1000}));
     // While the printer cleans the window says what runs, and stays busy.
@@ -136,7 +128,7 @@ TEST_P(CleaningTest, PrinterBeforeInitialChargeSendsNothing) {
     const CleaningCase& c = GetParam();
     Fake().SetStatus(StateRecord(8));
     (Maintenance().*c.click)(frame);
-    EXPECT_TRUE(FactoryPackets().empty());
+    EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 
@@ -185,8 +177,8 @@ TEST_F(DoaTest, WholeSequenceForTheWorldModel) {
 
     Maintenance().ExchangeSequence1PnlClick(frame);
 
-    ASSERT_EQ(FactoryPackets().size(), 1u);
-    EXPECT_EQ(FactoryPackets()[0], kStartExchange);
+    ASSERT_EQ(Fake().FactorySends().size(), 1u);
+    EXPECT_EQ(Fake().FactorySends()[0], kStartExchange);
     EXPECT_EQ(Fake().EepromWrites(), AsPairs(DeliverySettingWrites(kModel4100)));
     EXPECT_EQ(Fake().EepromWrites().back(), (std::pair<std::uint8_t, std::uint8_t>{0xE0, 0x00}));
 
@@ -288,7 +280,7 @@ TEST_F(DoaTest, FailuresOnTheWayStopTheSequence) {
         ValueFrame f;
         Fake().SetStatus(StateRecord(8));
         Maintenance().ExchangeSequence1PnlClick(f);
-        EXPECT_TRUE(FactoryPackets().empty());
+        EXPECT_TRUE(Fake().FactorySends().empty());
         EXPECT_EQ(f.Flag(WindowFlag::ExchangeStarted), 0);
         EXPECT_EQ(f.ErrorReports(), 1);
     }

@@ -18,13 +18,6 @@ using fake::Fn;
 using fake::ScriptedHost;
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<Bytes> FactoryPackets() {
-    std::vector<Bytes> out;
-    for (const Bytes& s : Fake().Sends())
-        if (s.size() >= 10 && s[0] == 0x1B && s[1] == 0x7C) out.push_back(s);
-    return out;
-}
-
 const Bytes kCarriageHome{0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x81, 0x7E, 0xC0};
 const Bytes kLeaveHomeMove{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC4, 0x3B, 0x62, 0x14, 0xFA, 0xFF, 0x00};
 const Bytes kLeaveHomeRelease{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC5, 0x3A, 0xE2, 0x18, 0x00, 0xFA, 0x00};
@@ -47,13 +40,13 @@ TEST_F(PGAdjustTest, FirstMoveLeavesHomeThenPointToPoint) {
     EXPECT_EQ(host.Boxes()[0].caption, "Information");
     EXPECT_EQ(host.Boxes()[0].icon, BoxIcon::Information);
     EXPECT_EQ(host.Boxes()[0].buttons, BoxButtons::OkCancel);
-    EXPECT_EQ(FactoryPackets(), (std::vector<Bytes>{kLeaveHomeMove, kLeaveHomeRelease, PGMove(630)}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{kLeaveHomeMove, kLeaveHomeRelease, PGMove(630)}));
     EXPECT_EQ(frame.Flag(WindowFlag::CarriageAtHome), 0);
     EXPECT_EQ(frame.Memo(), "The carriage has moved to adjustment position of the main shaft right.");
 
     Fake().ClearCalls();
     PGAdjustMoveMainLeftPosPnlClick(frame);
-    EXPECT_EQ(FactoryPackets(), (std::vector<Bytes>{PGMove(2580)}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{PGMove(2580)}));
     EXPECT_EQ(frame.Memo(), "The carriage has moved to adjustment position of the main shaft left.");
 }
 
@@ -69,7 +62,7 @@ TEST_F(PGAdjustTest, EveryPointHasItsPositionAndText) {
     for (const auto& [click, expected] : cases) {
         Fake().ClearCalls();
         click(frame);
-        EXPECT_EQ(FactoryPackets(), (std::vector<Bytes>{PGMove(expected.first)}));
+        EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{PGMove(expected.first)}));
         EXPECT_EQ(frame.Memo(), expected.second);
     }
 }
@@ -85,7 +78,7 @@ TEST_F(PGAdjustTest, CancelOnTheLeverPromptSendsNothing) {
 
 TEST_F(PGAdjustTest, FinishSendsHomeEvenWhenAlreadyThere) {
     PGAdjustEndPnlClick(frame);
-    EXPECT_EQ(FactoryPackets(), (std::vector<Bytes>{kCarriageHome}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{kCarriageHome}));
     EXPECT_EQ(frame.Memo(), "The carriage has moved to home position.");
     EXPECT_TRUE(host.Boxes().empty());
     PGAdjustMoveSubLeftPosPnlClick(frame);
@@ -98,7 +91,7 @@ TEST_F(PGAdjustTest, OtherPanelAfterAMoveSendsTheCarriageHomeOnce) {
     Fake().ClearCalls();
     EXPECT_TRUE(frame.HideAllPanels(0));
     EXPECT_TRUE(frame.HideAllPanels(0));
-    EXPECT_EQ(FactoryPackets(), (std::vector<Bytes>{kCarriageHome}));
+    EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{kCarriageHome}));
     EXPECT_EQ(frame.Flag(WindowFlag::CarriageAtHome), 1);
 }
 
@@ -135,7 +128,7 @@ TEST_F(PGAdjustTest, FailuresKeepTheFlagOfTheLastGoodStep) {
         ValueFrame f;
         Fake().SetStatus(fake::MakeStatus(0, 4));
         PGAdjustMoveMainRightPosPnlClick(f);
-        EXPECT_TRUE(FactoryPackets().empty());
+        EXPECT_TRUE(Fake().FactorySends().empty());
         EXPECT_EQ(f.MemoLines()[0], "Paper jam error.");
     }
 }

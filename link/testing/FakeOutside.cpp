@@ -125,6 +125,15 @@ std::vector<std::vector<std::uint8_t>> FakeOutside::Sends() const
     return out;
 }
 
+std::vector<std::vector<std::uint8_t>> FakeOutside::FactorySends() const
+{
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const Call& c : calls_)
+        if (c.fn == Fn::SendDataChannel && c.bytes.size() >= 10 && c.bytes[0] == 0x1B && c.bytes[1] == 0x7C)
+            out.push_back(c.bytes);
+    return out;
+}
+
 std::vector<std::uint8_t> FakeOutside::AcceptedBytes() const
 {
     std::vector<std::uint8_t> out;

@@ -126,6 +126,8 @@ public:
     int CallCount(Fn fn) const;
     // The bytes of every SendDataChannel call, one entry per call (refused too).
     std::vector<std::vector<std::uint8_t>> Sends() const;
+    // Only the sends that are factory command packets (ESC | ...), in order.
+    std::vector<std::vector<std::uint8_t>> FactorySends() const;
     // Everything the printer took, in order (accepted sends only).
     std::vector<std::uint8_t> AcceptedBytes() const;
     // Only the successful EEPROM writes, in order, as {address, value}.
