@@ -139,46 +139,12 @@ void ComposeBidPattern(int dotKind, int black, int color) {
     svc::Factory().SetBidValue(0, k, color);
 }
 
-void ComposePfPattern() {
-    Text("         PF Adjust\r", true);
-    S().Flush();
-    for (int v = -4; v <= 4; ++v) {
-        svc::Factory().SetPFValue(static_cast<std::int8_t>(v));
-        svc::Factory().ApplySettings();
-        for (int pass = 0; pass < 2; ++pass) {
-            svc::SendJobHeader(S(), 10, 1, 10, 1);
-            svc::SendHorizontalMove(S(), 720);
-            svc::SendRasterResolution(S(), 104, 1, 2, 1);
-            svc::SendRasterHeader(S(), svc::ink::Cyan, 1, 2, 120, 96);
-            for (int line = 0; line < 96; ++line) {
-                if (line < 64) svc::RepeatSend(S(), 120, 0x00);
-                else NoiseLine(120);
-            }
-            if (pass == 0) svc::SendVerticalMove(S(), 1);
-        }
-        svc::SendVerticalMove(S(), 191);
-        for (int pass = 0; pass < 2; ++pass) {
-            svc::SendJobHeader(S(), 10, 1, 10, 1);
-            svc::SendHorizontalMove(S(), 864);
-            svc::SendRasterResolution(S(), 104, 1, 2, 1);
-            svc::SendRasterHeader(S(), svc::ink::Cyan, 1, 2, 120, 32);
-            for (int line = 0; line < 32; ++line) NoiseLine(120);
-            svc::SendVerticalMove(S(), 1);
-        }
-        svc::SendInitialize(S());
-        Text(std::string(15, ' '), false);
-        char value[4] = {0, 0, 0, 0};
-        std::snprintf(value, sizeof value, "%d", v);
-        S().Append(reinterpret_cast<const std::uint8_t*>(value), 4);
-        Text("\r", false);
-        svc::SendInitialize(S());
-        S().Flush();
-    }
-}
+namespace {
 
-void ComposePfCheckPattern() {
-    Text("PF Adjust", true);
-    Text("\r", false);
+// One PF joint: block A (its lines 64-95 noise, in two passes half a line
+// apart), then block B right below it, shifted right, as kPfUpperLeft and
+// kPfLowerLeft say.
+void PfBlockPair() {
     for (int pass = 0; pass < 2; ++pass) {
         svc::SendJobHeader(S(), 10, 1, 10, 1);
         svc::SendHorizontalMove(S(), 720);
@@ -199,6 +165,32 @@ void ComposePfCheckPattern() {
         for (int line = 0; line < 32; ++line) NoiseLine(120);
         svc::SendVerticalMove(S(), 1);
     }
+}
+
+}  // namespace
+
+void ComposePfPattern() {
+    Text("         PF Adjust\r", true);
+    S().Flush();
+    for (int v = -4; v <= 4; ++v) {
+        svc::Factory().SetPFValue(static_cast<std::int8_t>(v));
+        svc::Factory().ApplySettings();
+        PfBlockPair();
+        svc::SendInitialize(S());
+        Text(std::string(15, ' '), false);
+        char value[4] = {0, 0, 0, 0};
+        std::snprintf(value, sizeof value, "%d", v);
+        S().Append(reinterpret_cast<const std::uint8_t*>(value), 4);
+        Text("\r", false);
+        svc::SendInitialize(S());
+        S().Flush();
+    }
+}
+
+void ComposePfCheckPattern() {
+    Text("PF Adjust", true);
+    Text("\r", false);
+    PfBlockPair();
     svc::SendInitialize(S());
     svc::SendLineFeeds(S(), 2);
     S().Flush();
