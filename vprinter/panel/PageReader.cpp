@@ -5,6 +5,7 @@
 #include <spng.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -51,7 +52,22 @@ public:
             out->error = QStringLiteral("%1 pixels wide, more than the panel reads (%2)").arg(width_).arg(kMaxPageWidth);
             return false;
         }
-        r = spng_decode_image(ctx_, nullptr, 0, SPNG_FMT_RGB8, SPNG_DECODE_PROGRESSIVE);
+        // Palette rows (the printer's pages) come as indices and are looked
+        // up here: several times faster than the library's conversion.
+        int format = SPNG_FMT_RGB8;
+        spng_plte plte{};
+        if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED && !interlaced_ && spng_get_plte(ctx_, &plte) == 0) {
+            lut_.fill(0);  // an index past the palette is black
+            for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+                lut_[i * 3] = plte.entries[i].red;
+                lut_[i * 3 + 1] = plte.entries[i].green;
+                lut_[i * 3 + 2] = plte.entries[i].blue;
+            }
+            depth_ = ihdr.bit_depth;
+            format = SPNG_FMT_PNG;
+            indices_.resize((static_cast<std::size_t>(width_) * static_cast<std::size_t>(depth_) + 7) / 8);
+        }
+        r = spng_decode_image(ctx_, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE);
         if (r != 0) return Fail(r, out);
         row_.resize(static_cast<std::size_t>(width_) * 3);
         return true;
@@ -77,8 +93,10 @@ public:
             const int y = static_cast<int>(info.row_num);
             // Rows come in file order: without interlacing nothing below `last` is needed.
             if (!interlaced_ && y > last) return true;
-            r = spng_decode_row(ctx_, row_.data(), row_.size());
+            r = indices_.empty() ? spng_decode_row(ctx_, row_.data(), row_.size())
+                                 : spng_decode_row(ctx_, indices_.data(), indices_.size());
             if (r != 0 && r != SPNG_EOI) return Fail(r, out);
+            if (!indices_.empty()) LookUp();
             const Pass pass = interlaced_ ? kAdam7[std::clamp(info.pass, 0, 6)] : Pass{0, 1};
             if (y <= last) fn(y, row_.data(), pass);
             if (r == SPNG_EOI) return true;
@@ -86,6 +104,23 @@ public:
     }
 
 private:
+    // The row of palette indices (1, 2, 4 or 8 bits, leftmost pixel in the
+    // highest bits) as RGB.
+    void LookUp() {
+        std::uint8_t* rgb = row_.data();
+        if (depth_ == 8) {
+            for (int x = 0; x < width_; ++x, rgb += 3) std::memcpy(rgb, &lut_[indices_[static_cast<std::size_t>(x)] * 3u], 3);
+            return;
+        }
+        const int perByte = 8 / depth_;
+        const unsigned mask = (1u << depth_) - 1;
+        for (int x = 0; x < width_; ++x, rgb += 3) {
+            const unsigned shift = static_cast<unsigned>((perByte - 1 - x % perByte) * depth_);
+            const unsigned index = (indices_[static_cast<std::size_t>(x / perByte)] >> shift) & mask;
+            std::memcpy(rgb, &lut_[index * 3], 3);
+        }
+    }
+
     bool Fail(int code, PageImage* out) {
         out->unfinished = code == SPNG_IO_EOF || code == SPNG_IO_ERROR;
         out->error = code == SPNG_IO_EOF ? QStringLiteral("the file ends early")
@@ -99,6 +134,9 @@ private:
     int height_ = 0;
     bool interlaced_ = false;
     std::vector<std::uint8_t> row_;
+    std::vector<std::uint8_t> indices_;  // palette rows only
+    std::array<std::uint8_t, 256 * 3> lut_{};
+    int depth_ = 8;
 };
 
 // For each source coordinate its cell in the smaller picture, and how many
@@ -128,10 +166,12 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
         out.error = QStringLiteral("no memory for a %1 x %2 preview").arg(ow).arg(oh);
         return out;
     }
-    std::vector<int> cellX, cellY;
-    std::vector<std::uint32_t> countX, countY;
-    MapAxis(w, ow, &cellX, &countX);
-    MapAxis(h, oh, &cellY, &countY);
+    // Cell c of the smaller picture takes the source columns from[c] up to
+    // from[c + 1], and the rows whose rowCell is c.
+    std::vector<int> from(static_cast<std::size_t>(ow) + 1), rowCell;
+    for (int c = 0; c <= ow; ++c) from[static_cast<std::size_t>(c)] = static_cast<int>((std::int64_t{c} * w + ow - 1) / ow);
+    std::vector<std::uint32_t> rowCount;
+    MapAxis(h, oh, &rowCell, &rowCount);
 
     // Sums of the source pixels of each cell, for one row of cells at a time
     // (rows come in order), or for all of them when the file is interlaced.
@@ -144,7 +184,8 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(oy));
             const std::uint64_t* s = sums.data() + static_cast<std::size_t>(r) * ow * 3;
             for (int ox = 0; ox < ow; ++ox, s += 3) {
-                const std::uint64_t n = std::max<std::uint64_t>(1, std::uint64_t{countX[ox]} * countY[oy]);
+                const std::uint64_t columns = static_cast<std::uint64_t>(from[ox + 1] - from[ox]);
+                const std::uint64_t n = std::max<std::uint64_t>(1, columns * rowCount[static_cast<std::size_t>(oy)]);
                 line[ox] = qRgb(static_cast<int>((s[0] + n / 2) / n), static_cast<int>((s[1] + n / 2) / n),
                                 static_cast<int>((s[2] + n / 2) / n));
             }
@@ -152,18 +193,27 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
         std::fill(sums.begin(), sums.end(), 0);
     };
     const bool whole = png.Walk(h - 1, cancel, &out, [&](int y, const std::uint8_t* rgb, Pass pass) {
-        const int oy = cellY[static_cast<std::size_t>(y)];
+        const int oy = rowCell[static_cast<std::size_t>(y)];
         if (!png.Interlaced() && oy != bandStart) {
             flush(bandStart, 1);
             bandStart = oy;
         }
-        std::uint64_t* band = sums.data() + static_cast<std::size_t>(oy - bandStart) * ow * 3;
-        for (int x = pass.x0; x < w; x += pass.dx) {
-            std::uint64_t* s = band + static_cast<std::size_t>(cellX[static_cast<std::size_t>(x)]) * 3;
-            const std::uint8_t* p = rgb + static_cast<std::size_t>(x) * 3;
-            s[0] += p[0];
-            s[1] += p[1];
-            s[2] += p[2];
+        std::uint64_t* s = sums.data() + static_cast<std::size_t>(oy - bandStart) * ow * 3;
+        for (int ox = 0; ox < ow; ++ox, s += 3) {
+            // From the first column of this pass in the cell. A cell is at
+            // most kMaxPageWidth columns wide: one row's share fits 32 bits.
+            const int start = from[ox], end = from[ox + 1];
+            int x = start <= pass.x0 ? pass.x0 : pass.x0 + (start - pass.x0 + pass.dx - 1) / pass.dx * pass.dx;
+            std::uint32_t r = 0, g = 0, b = 0;
+            for (; x < end; x += pass.dx) {
+                const std::uint8_t* p = rgb + static_cast<std::size_t>(x) * 3;
+                r += p[0];
+                g += p[1];
+                b += p[2];
+            }
+            s[0] += r;
+            s[1] += g;
+            s[2] += b;
         }
     });
     if (!whole) return out;

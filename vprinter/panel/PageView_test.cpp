@@ -287,6 +287,30 @@ private slots:
         QVERIFY(vp::panel::ReadScaledPage(bigPage_, QSize(100, 100), cancel).cancelled);
     }
 
+    void PaletteFilesOfEveryDepthReadAlike() {
+        std::atomic_bool cancel{false};
+        for (const int colours : {2, 3, 16, 200}) {
+            std::vector<vp::PngStream::Colour> palette;
+            for (int i = 0; i < colours; ++i)
+                palette.push_back({std::uint8_t(i * 37), std::uint8_t(255 - i), std::uint8_t((i * 91) % 256)});
+            const QString path = dir_.path() + QStringLiteral("/palette-%1.png").arg(colours);
+            vp::PngStream png;
+            std::string error;
+            QVERIFY(png.OpenIndexed(path.toStdString(), 29, 7, palette, &error));
+            std::vector<std::uint8_t> row(29);
+            for (int y = 0; y < 7; ++y) {
+                for (int x = 0; x < 29; ++x) row[std::size_t(x)] = std::uint8_t((x * 5 + y * 3) % colours);
+                png.IndexRow(row.data());
+            }
+            QVERIFY2(png.Close(&error), error.c_str());
+            const auto read = vp::panel::ReadScaledPage(path, QSize(100, 100), cancel);
+            QVERIFY2(!read.image.isNull(), qPrintable(read.error));
+            QCOMPARE(read.image, QImage(path).convertToFormat(QImage::Format_RGB32));
+            QCOMPARE(vp::panel::ReadPageRegion(path, QRect(27, 1, 5, 5), cancel).image,
+                     QImage(path).convertToFormat(QImage::Format_RGB32).copy(27, 1, 2, 5));
+        }
+    }
+
     void InterlacedFilesReadAlike() {
         QImage image(37, 23, QImage::Format_RGB32);
         for (int y = 0; y < image.height(); ++y)
