@@ -139,17 +139,9 @@ private:
     int depth_ = 8;
 };
 
-// For each source coordinate its cell in the smaller picture, and how many
-// source coordinates each cell takes.
-void MapAxis(int from, int to, std::vector<int>* cell, std::vector<std::uint32_t>* count) {
-    cell->resize(static_cast<std::size_t>(from));
-    count->assign(static_cast<std::size_t>(to), 0);
-    for (int i = 0; i < from; ++i) {
-        const int c = static_cast<int>(static_cast<std::int64_t>(i) * to / from);
-        (*cell)[static_cast<std::size_t>(i)] = c;
-        ++(*count)[static_cast<std::size_t>(c)];
-    }
-}
+// Cell c of `to` cells along an axis of `from` pixels begins at this pixel:
+// pixel i lies in cell i * to / from.
+int CellStart(int c, int from, int to) { return static_cast<int>((std::int64_t{c} * from + to - 1) / to); }
 
 }  // namespace
 
@@ -167,11 +159,9 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
         return out;
     }
     // Cell c of the smaller picture takes the source columns from[c] up to
-    // from[c + 1], and the rows whose rowCell is c.
-    std::vector<int> from(static_cast<std::size_t>(ow) + 1), rowCell;
-    for (int c = 0; c <= ow; ++c) from[static_cast<std::size_t>(c)] = static_cast<int>((std::int64_t{c} * w + ow - 1) / ow);
-    std::vector<std::uint32_t> rowCount;
-    MapAxis(h, oh, &rowCell, &rowCount);
+    // from[c + 1]; its rows are worked out as they come.
+    std::vector<int> from(static_cast<std::size_t>(ow) + 1);
+    for (int c = 0; c <= ow; ++c) from[static_cast<std::size_t>(c)] = CellStart(c, w, ow);
 
     // Sums of the source pixels of each cell, for one row of cells at a time
     // (rows come in order), or for all of them when the file is interlaced.
@@ -185,7 +175,8 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
             const std::uint64_t* s = sums.data() + static_cast<std::size_t>(r) * ow * 3;
             for (int ox = 0; ox < ow; ++ox, s += 3) {
                 const std::uint64_t columns = static_cast<std::uint64_t>(from[ox + 1] - from[ox]);
-                const std::uint64_t n = std::max<std::uint64_t>(1, columns * rowCount[static_cast<std::size_t>(oy)]);
+                const std::uint64_t rows = static_cast<std::uint64_t>(CellStart(oy + 1, h, oh) - CellStart(oy, h, oh));
+                const std::uint64_t n = std::max<std::uint64_t>(1, columns * rows);
                 line[ox] = qRgb(static_cast<int>((s[0] + n / 2) / n), static_cast<int>((s[1] + n / 2) / n),
                                 static_cast<int>((s[2] + n / 2) / n));
             }
@@ -193,7 +184,7 @@ PageImage ReadScaledPage(const QString& path, QSize bound, const std::atomic_boo
         std::fill(sums.begin(), sums.end(), 0);
     };
     const bool whole = png.Walk(h - 1, cancel, &out, [&](int y, const std::uint8_t* rgb, Pass pass) {
-        const int oy = rowCell[static_cast<std::size_t>(y)];
+        const int oy = static_cast<int>(std::int64_t{y} * oh / h);
         if (!png.Interlaced() && oy != bandStart) {
             flush(bandStart, 1);
             bandStart = oy;

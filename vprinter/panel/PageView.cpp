@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kMargin = 8;       // around the whole sheet
 constexpr int kClickSlop = 4;    // a press that moved less than this is a click
+constexpr qint64 kMaxRegionPixels = 16 * 1024 * 1024;  // 64 MB as RGB32
 
 }  // namespace
 
@@ -109,8 +110,10 @@ void PageView::EnsureRegion() {
         return;
     }
     if (wanted_.contains(visible)) return;  // on its way
-    // With a margin, so that a short drag needs no second read.
-    const int margin = std::max(width(), height()) / 2;
+    // With a margin, so that a short drag needs no second read (but not on
+    // a screen so large that the region would pass Qt's image size limit).
+    int margin = std::max(width(), height()) / 2;
+    if (qint64(visible.width() + 2 * margin) * (visible.height() + 2 * margin) > kMaxRegionPixels) margin = 0;
     const QRect region = visible.adjusted(-margin, -margin, margin, margin).intersected(page);
     if (preview_.size() == pageSize_) {  // the preview is the page itself
         zoomImage_ = preview_.copy(region);

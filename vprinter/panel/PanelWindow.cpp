@@ -558,7 +558,7 @@ void PanelWindow::OnPageRead(const PageImage& read) {
                           .arg(pageSize_.width())
                           .arg(pageSize_.height()));
     pageLbl_->setStyleSheet(QString());
-    if (fullView_ && fullView_->isVisible()) ShowFullPage();
+    if (fullView_) UpdateLargeView();
 }
 
 void PanelWindow::ShowFullPage() {
@@ -572,6 +572,12 @@ void PanelWindow::ShowFullPage() {
         dialog->resize(900, 900);
         fullView_ = dialog;
     }
+    UpdateLargeView();
+    fullView_->show();
+    fullView_->raise();
+}
+
+void PanelWindow::UpdateLargeView() {
     // The view keeps its place on the page it shows; a new page starts whole.
     if (viewPage_ != pagePath_ + QLatin1Char('#') + pageSerial_) {
         pageView_->SetPage(pagePath_, page_, pageSize_);
@@ -581,8 +587,6 @@ void PanelWindow::ShowFullPage() {
                                   .arg(pageSerial_, pagePath_)
                                   .arg(pageSize_.width())
                                   .arg(pageSize_.height()));
-    fullView_->show();
-    fullView_->raise();
 }
 
 void PanelWindow::UpdateEeprom() {

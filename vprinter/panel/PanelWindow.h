@@ -91,6 +91,7 @@ private:
     void UpdatePage();
     void UpdateEeprom();
     void ReadPage();
+    void UpdateLargeView();
     void OnPageRead(const PageImage& read);
 
     ControlConnection* connection_;
