@@ -34,8 +34,9 @@ public:
     bool Open(const QString& path, PageImage* out) {
         file_ = std::fopen(QFile::encodeName(path).constData(), "rb");
         if (!file_) {
-            out->error = QString::fromLocal8Bit(std::strerror(errno));
-            out->unfinished = errno == ENOENT;
+            const int error = errno;
+            out->error = QString::fromLocal8Bit(std::strerror(error));
+            out->unfinished = error == ENOENT;
             return false;
         }
         ctx_ = spng_ctx_new(0);

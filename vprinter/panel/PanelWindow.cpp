@@ -392,6 +392,15 @@ void PanelWindow::OnConnected(bool connected) {
                                       : path.isEmpty() ? QStringLiteral("Not connected")
                                                        : QStringLiteral("Waiting for %1 ...").arg(path));
     centralWidget()->setEnabled(connected);
+    // A printer started again writes page-0001.png again: what it names
+    // after a reconnection is read afresh.
+    if (!connected) {
+        wantedPath_.clear();
+        wantedSerial_.clear();
+        pageRetry_.stop();
+        ++pageGeneration_;  // a read under way is forgotten
+        if (pageCancel_) pageCancel_->store(true);
+    }
 }
 
 void PanelWindow::OnAnswer(const QString& command, const QString& answer) {
