@@ -29,6 +29,7 @@ ControlConnection::ControlConnection(QObject* parent) : QObject(parent) {
     connect(&socket_, &QLocalSocket::disconnected, this, [this] {
         sent_.clear();
         pending_.clear();
+        dropping_ = false;
         statePending_ = false;
         lastState_.clear();
         emit connectedChanged(false);
@@ -77,25 +78,56 @@ void ControlConnection::PollState() {
     Send(QStringLiteral("state"));
 }
 
+static QString DroppedLine() {
+    return QStringLiteral("ERR answer dropped: a line longer than %1 bytes").arg(ControlConnection::kMaxLine);
+}
+
 void ControlConnection::OnReadyRead() {
-    pending_ += socket_.readAll();
-    for (qsizetype nl; (nl = pending_.indexOf('\n')) >= 0;) {
-        const QString line = QString::fromUtf8(pending_.left(nl)).trimmed();
-        pending_.remove(0, nl + 1);
-        const QString command = sent_.isEmpty() ? QString() : sent_.dequeue();
-        if (command == QLatin1String("state")) {
-            statePending_ = false;
-            if (line != lastState_) {
-                lastState_ = line;
-                const QHash<QString, QString> fields = ParseStateLine(line);
-                if (!fields.isEmpty()) emit stateChanged(fields);
+    // Read in pieces, so that a peer that never sends a newline costs no
+    // more than one line's worth of memory.
+    char chunk[16 * 1024];
+    for (qint64 got; (got = socket_.read(chunk, sizeof chunk)) > 0;) {
+        pending_.append(chunk, got);
+        for (qsizetype nl; (nl = pending_.indexOf('\n')) >= 0;) {
+            if (dropping_) {  // the overlong line ends here; the next one is read again
+                pending_.remove(0, nl + 1);
+                dropping_ = false;
+                continue;
             }
-            continue;
+            if (nl > kMaxLine) {
+                pending_.remove(0, nl + 1);
+                OnLine(DroppedLine(), true);
+                continue;
+            }
+            const QString line = QString::fromUtf8(pending_.left(nl)).trimmed();
+            pending_.remove(0, nl + 1);
+            OnLine(line, false);
         }
-        emit answered(command, line);
-        // What a command changed shows at once, not at the next poll.
-        PollState();
+        if (pending_.size() > kMaxLine) {
+            pending_.clear();
+            if (!dropping_) {
+                dropping_ = true;
+                OnLine(DroppedLine(), true);
+            }
+        }
     }
+}
+
+void ControlConnection::OnLine(const QString& line, bool dropped) {
+    const QString command = sent_.isEmpty() ? QString() : sent_.dequeue();
+    if (command == QLatin1String("state")) {
+        statePending_ = false;
+        if (dropped) emit answered(command, line);
+        else if (line != lastState_) {
+            lastState_ = line;
+            const QHash<QString, QString> fields = ParseStateLine(line);
+            if (!fields.isEmpty()) emit stateChanged(fields);
+        }
+        return;
+    }
+    emit answered(command, line);
+    // What a command changed shows at once, not at the next poll.
+    PollState();
 }
 
 }  // namespace vp::panel

@@ -34,6 +34,11 @@ public:
     // Asks for the state now (also done by the poll timer).
     void PollState();
 
+    // The longest answer line kept (a state line is about 2 KB). A longer
+    // line is dropped as it comes (its command is answered with an ERR that
+    // says so) and reading goes on after its newline.
+    static constexpr qsizetype kMaxLine = 64 * 1024;
+
 signals:
     void connectedChanged(bool connected);
     void answered(const QString& command, const QString& answer);
@@ -41,6 +46,7 @@ signals:
 
 private:
     void OnReadyRead();
+    void OnLine(const QString& line, bool dropped);
     void Reconnect();
 
     QLocalSocket socket_;
@@ -50,6 +56,7 @@ private:
     QByteArray pending_;
     QQueue<QString> sent_;
     bool statePending_ = false;
+    bool dropping_ = false;  // in an overlong line: what comes is dropped up to its newline
     QString lastState_;
 };
 

@@ -11,12 +11,13 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "vprinter/panel/ControlConnection.h"
+#include "vprinter/panel/PageReader.h"
+#include "vprinter/panel/PageView.h"
 
 namespace vp::panel {
 
@@ -134,7 +135,16 @@ PanelWindow::PanelWindow(QWidget* parent) : QMainWindow(parent), connection_(new
         UpdateLeds();
     });
     blinkTimer_.start();
+    pagePool_.setMaxThreadCount(1);
+    pageRetry_.setSingleShot(true);
+    pageRetry_.setInterval(kPageRetryMs);
+    connect(&pageRetry_, &QTimer::timeout, this, &PanelWindow::ReadPage);
     OnConnected(false);
+}
+
+PanelWindow::~PanelWindow() {
+    if (pageCancel_) pageCancel_->store(true);
+    pagePool_.waitForDone();
 }
 
 void PanelWindow::Start(const QString& controlPath, int pollMs) {
@@ -285,7 +295,7 @@ QWidget* PanelWindow::BuildPageBox() {
     thumb_->setAlignment(Qt::AlignCenter);
     thumb_->setMinimumSize(200, 260);
     thumb_->setStyleSheet(QStringLiteral("QLabel { background: #d8d8d8; color: #555; border: 1px solid #aaa; }"));
-    thumb_->setToolTip(QStringLiteral("Click for the full-size page"));
+    thumb_->setToolTip(QStringLiteral("Click for the page large, and at full size under the pointer"));
     thumb_->setCursor(Qt::PointingHandCursor);
     connect(thumb_, &ClickableLabel::clicked, this, &PanelWindow::ShowFullPage);
     pageLbl_ = new QLabel(QStringLiteral("-"));
@@ -382,6 +392,15 @@ void PanelWindow::OnConnected(bool connected) {
                                       : path.isEmpty() ? QStringLiteral("Not connected")
                                                        : QStringLiteral("Waiting for %1 ...").arg(path));
     centralWidget()->setEnabled(connected);
+    // A printer started again writes page-0001.png again: what it names
+    // after a reconnection is read afresh.
+    if (!connected) {
+        wantedPath_.clear();
+        wantedSerial_.clear();
+        pageRetry_.stop();
+        ++pageGeneration_;  // a read under way is forgotten
+        if (pageCancel_) pageCancel_->store(true);
+    }
 }
 
 void PanelWindow::OnAnswer(const QString& command, const QString& answer) {
@@ -494,22 +513,61 @@ void PanelWindow::UpdatePage() {
                               : QStringLiteral("%1 pages printed (not written: no --pages folder)").arg(serial));
         return;
     }
-    if (path == pagePath_ && serial == pageSerial_ && !page_.isNull()) return;
-    QImage image(path);
-    if (image.isNull()) {  // still being written, or gone: try at the next poll
-        pageLbl_->setText(QStringLiteral("Page %1: %2 (cannot be read yet)").arg(serial, path));
+    ShowPage(path, serial);
+}
+
+void PanelWindow::ShowPage(const QString& path, const QString& serial) {
+    if (path == wantedPath_ && serial == wantedSerial_) return;  // shown, on its way, or given up on
+    wantedPath_ = path;
+    wantedSerial_ = serial;
+    pageAttempts_ = 0;
+    pageLbl_->setText(QStringLiteral("Reading page %1: %2 ...").arg(serial, QFileInfo(path).fileName()));
+    pageLbl_->setStyleSheet(QString());
+    pageLbl_->setToolTip(path);
+    ReadPage();
+}
+
+void PanelWindow::ReadPage() {
+    pageRetry_.stop();
+    if (pageCancel_) pageCancel_->store(true);
+    pageCancel_ = std::make_shared<std::atomic_bool>(false);
+    ++pageAttempts_;
+    const quint64 generation = ++pageGeneration_;
+    const QString path = wantedPath_;
+    const auto cancel = pageCancel_;
+    RunInBackground(
+        pagePool_, this, [path, cancel] { return ReadScaledPage(path, QSize(kPreviewSide, kPreviewSide), *cancel); },
+        [this, generation](const PageImage& read) {
+            if (generation == pageGeneration_ && !read.cancelled) OnPageRead(read);
+        });
+}
+
+void PanelWindow::OnPageRead(const PageImage& read) {
+    const QString name = QFileInfo(wantedPath_).fileName();
+    if (read.image.isNull()) {
+        // A page still being written is tried again quietly, a few times.
+        if (read.unfinished && pageAttempts_ < kPageAttempts) {
+            pageRetry_.start();
+            return;
+        }
+        const QString message = QStringLiteral("Page %1: cannot show %2: %3").arg(wantedSerial_, wantedPath_, read.error);
+        pageLbl_->setText(message);
+        pageLbl_->setStyleSheet(QStringLiteral("color: #b00020;"));
+        qWarning("vprinter-panel: cannot show %s: %s", qUtf8Printable(wantedPath_), qUtf8Printable(read.error));
         return;
     }
-    page_ = image;
-    pagePath_ = path;
-    pageSerial_ = serial;
+    page_ = read.image;
+    pageSize_ = read.pageSize;
+    pagePath_ = wantedPath_;
+    pageSerial_ = wantedSerial_;
     const QSize room = thumb_->size().boundedTo(QSize(320, 420)).expandedTo(QSize(180, 240));
     thumb_->setPixmap(QPixmap::fromImage(page_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     pageLbl_->setText(QStringLiteral("Page %1: %2 (%3 x %4)")
-                          .arg(serial, QFileInfo(path).fileName())
-                          .arg(page_.width())
-                          .arg(page_.height()));
-    pageLbl_->setToolTip(path);
+                          .arg(pageSerial_, name)
+                          .arg(pageSize_.width())
+                          .arg(pageSize_.height()));
+    pageLbl_->setStyleSheet(QString());
+    if (fullView_) UpdateLargeView();
 }
 
 void PanelWindow::ShowFullPage() {
@@ -518,21 +576,26 @@ void PanelWindow::ShowFullPage() {
         auto* dialog = new QDialog(this);
         dialog->setObjectName(QStringLiteral("pageFullView"));
         auto* layout = new QVBoxLayout(dialog);
-        auto* area = new QScrollArea;
-        auto* label = new QLabel;
-        label->setObjectName(QStringLiteral("pageFullImage"));
-        area->setWidget(label);
-        area->setWidgetResizable(false);
-        layout->addWidget(area);
+        pageView_ = new PageView;
+        layout->addWidget(pageView_, 1);
         dialog->resize(900, 900);
         fullView_ = dialog;
     }
-    auto* label = fullView_->findChild<QLabel*>(QStringLiteral("pageFullImage"));
-    label->setPixmap(QPixmap::fromImage(page_));
-    label->resize(page_.size());
-    fullView_->setWindowTitle(QStringLiteral("Page %1 - %2").arg(pageSerial_, pagePath_));
+    UpdateLargeView();
     fullView_->show();
     fullView_->raise();
+}
+
+void PanelWindow::UpdateLargeView() {
+    // The view keeps its place on the page it shows; a new page starts whole.
+    if (viewPage_ != pagePath_ + QLatin1Char('#') + pageSerial_) {
+        pageView_->SetPage(pagePath_, page_, pageSize_);
+        viewPage_ = pagePath_ + QLatin1Char('#') + pageSerial_;
+    }
+    fullView_->setWindowTitle(QStringLiteral("Page %1 - %2 (%3 x %4)")
+                                  .arg(pageSerial_, pagePath_)
+                                  .arg(pageSize_.width())
+                                  .arg(pageSize_.height()));
 }
 
 void PanelWindow::UpdateEeprom() {

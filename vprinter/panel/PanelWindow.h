@@ -9,7 +9,11 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
+
+#include <atomic>
+#include <memory>
 
 class QAbstractButton;
 class QProgressBar;
@@ -19,6 +23,8 @@ class QTableWidget;
 namespace vp::panel {
 
 class ControlConnection;
+class PageView;
+struct PageImage;
 
 // A label that reports clicks (the page thumbnail).
 class ClickableLabel : public QLabel {
@@ -40,16 +46,32 @@ class PanelWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit PanelWindow(QWidget* parent = nullptr);
+    // Stops a page being read first: its result would come to a window gone.
+    ~PanelWindow() override;
 
     // Connects to the printer's control socket (and keeps reconnecting).
     void Start(const QString& controlPath, int pollMs = 250);
     ControlConnection& Connection() { return *connection_; }
     // The fields last shown.
     const QHash<QString, QString>& Fields() const { return fields_; }
-    // The full-size view of the last page (nullptr before the first click).
+    // The large view of the last page (nullptr before the first click).
     QWidget* FullPageView() const { return fullView_; }
+    PageView* LargePage() const { return pageView_; }
 
     void ShowFullPage();
+    // Shows a page file as the printer names it: read on a worker thread,
+    // averaged down to a preview; a file missing or cut short is tried again
+    // a few times, then a page that cannot be shown says why, once.
+    void ShowPage(const QString& path, const QString& serial);
+    // The preview shown and the size of the page it stands for.
+    const QImage& PagePreview() const { return page_; }
+    QSize PageSize() const { return pageSize_; }
+
+    // Attempts at a page still being written, and the pause between them.
+    static constexpr int kPageAttempts = 10;
+    static constexpr int kPageRetryMs = 400;
+    // The preview is read to fit this; the large view shows it whole.
+    static constexpr int kPreviewSide = 1600;
 
 private:
     QWidget* BuildPrinterBox();
@@ -68,6 +90,9 @@ private:
     void UpdateLeds();
     void UpdatePage();
     void UpdateEeprom();
+    void ReadPage();
+    void UpdateLargeView();
+    void OnPageRead(const PageImage& read);
 
     ControlConnection* connection_;
     QHash<QString, QString> fields_;
@@ -91,7 +116,17 @@ private:
     QString pagePath_;
     QString pageSerial_;
     QImage page_;
+    QSize pageSize_;
+    QString wantedPath_;    // the page asked for: shown, being read, or given up
+    QString wantedSerial_;
+    int pageAttempts_ = 0;
+    quint64 pageGeneration_ = 0;
+    std::shared_ptr<std::atomic_bool> pageCancel_;
+    QTimer pageRetry_;
+    QThreadPool pagePool_;
     QWidget* fullView_ = nullptr;
+    PageView* pageView_ = nullptr;
+    QString viewPage_;  // path#serial of the page in the large view
     QMap<QString, QLabel*> counters_;
     QMap<QString, QLabel*> values_;
     QTableWidget* eeprom_ = nullptr;

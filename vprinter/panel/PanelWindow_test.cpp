@@ -1,6 +1,7 @@
 // The panel against a printer served in this process: what the printer
 // reports shows, and the panel's buttons and switches reach the printer.
 #include <QAbstractButton>
+#include <QImageReader>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "vprinter/panel/ControlConnection.h"
+#include "vprinter/panel/PageView.h"
 #include "vprinter/panel/PanelWindow.h"
 #include "vprinter/panel/ServedPrinter.h"
 
@@ -97,8 +99,9 @@ private slots:
         QTRY_COMPARE(Text("counter_pages"), QStringLiteral("389"));
         QTest::mouseClick(Find<QLabel>("pageThumb"), Qt::LeftButton);
         QVERIFY(panel_->FullPageView() && panel_->FullPageView()->isVisible());
-        auto* full = panel_->FullPageView()->findChild<QLabel*>(QStringLiteral("pageFullImage"));
-        QCOMPARE(full->pixmap().width(), 2332);
+        QCOMPARE(panel_->LargePage()->PageSize().width(), 2332);
+        QCOMPARE(panel_->PageSize(), QImageReader(QString::fromStdString(printer_->PagesDir()) +
+                                                  QStringLiteral("/page-0001.png")).size());
     }
 
     void PowerAndABoardReplacementShowInTheEeprom() {
