@@ -1,0 +1,155 @@
+#include "vprinter/engine/TextRenderer.h"
+
+#include "vprinter/engine/PageRenderer.h"
+
+#include <cmath>
+#include <utility>
+
+#ifdef VENGINE_WITH_FREETYPE
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#endif
+
+namespace vp {
+
+namespace {
+
+// Floor division: a cell left of the sheet's edge starts in a negative column.
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+}  // namespace
+
+const std::vector<std::string>& TextRenderer::DefaultFonts() {
+    static const std::vector<std::string> fonts = {
+        "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",              // fonts-dejavu-core
+        "/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf",  // fonts-liberation
+    };
+    return fonts;
+}
+
+#ifdef VENGINE_WITH_FREETYPE
+
+struct TextRenderer::Face {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    // The advance of a character in font units (the font is monospaced; its
+    // size is chosen so that this advance fills the cell's width).
+    long advanceUnits = 0;
+    int sizedBox = 0;  // the pixel box the face is sized for now
+
+    ~Face() {
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+bool TextRenderer::Load() {
+    if (tried_) return face_ != nullptr;
+    tried_ = true;
+    auto face = std::make_unique<Face>();
+    if (FT_Init_FreeType(&face->library) != 0) {
+        problem_ = "text: the font library cannot start";
+        return false;
+    }
+    std::string tried;
+    for (const std::string& path : fonts_) {
+        tried += (tried.empty() ? "" : ", ") + path;
+        if (FT_New_Face(face->library, path.c_str(), 0, &face->face) != 0) continue;
+        FT_Face f = face->face;
+        // The size is set from the advance of a digit, read unscaled.
+        if (FT_IS_SCALABLE(f) && FT_Select_Charmap(f, FT_ENCODING_UNICODE) == 0 &&
+            FT_Load_Char(f, '0', FT_LOAD_NO_SCALE) == 0 && f->glyph->advance.x > 0) {
+            face->advanceUnits = f->glyph->advance.x;
+            fontFile_ = path;
+            face_ = std::move(face);
+            return true;
+        }
+        FT_Done_Face(f);
+        face->face = nullptr;
+    }
+    problem_ = "text: no font could be loaded (tried " + (tried.empty() ? std::string("none") : tried) + ")";
+    return false;
+}
+
+std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t byte, int box) {
+    FT_Face f = face_->face;
+    // Pixels per em such that the advance is one cell wide; at 72 dpi a
+    // point is a pixel, and the size may be fractional.
+    const double cellPixels = static_cast<double>(cell_.width) / box;
+    if (face_->sizedBox != box) {
+        const double em = cellPixels * f->units_per_EM / static_cast<double>(face_->advanceUnits);
+        if (FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72) != 0) return nullptr;
+        face_->sizedBox = box;
+    }
+    auto glyph = std::make_unique<Glyph>();
+    ++rasterised_;
+    // The byte is ISO 8859-1, whose codes are the first 256 of Unicode; a
+    // character the font lacks prints as its missing-glyph box.
+    if (FT_Load_Char(f, byte, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return glyph;
+    const FT_GlyphSlot slot = f->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return glyph;
+    // A glyph narrower or wider than the cell sits in its middle.
+    const int shift = static_cast<int>(std::lround((cellPixels - slot->advance.x / 64.0) / 2));
+    for (unsigned r = 0; r < bitmap.rows; ++r) {
+        const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(r) * bitmap.pitch;
+        for (unsigned c = 0; c < bitmap.width;) {
+            const int level = (row[c] * kLevels + 127) / 255;
+            unsigned end = c + 1;
+            while (end < bitmap.width && (row[end] * kLevels + 127) / 255 == level) ++end;
+            if (level > 0)
+                glyph->runs.push_back({static_cast<std::int32_t>(r) - slot->bitmap_top,
+                                       shift + slot->bitmap_left + static_cast<std::int32_t>(c),
+                                       shift + slot->bitmap_left + static_cast<std::int32_t>(end), level});
+            c = end;
+        }
+    }
+    return glyph;
+}
+
+#else  // built without FreeType: text is never drawn in a font
+
+struct TextRenderer::Face {};
+
+bool TextRenderer::Load() {
+    if (!tried_) problem_ = "text: built without a font library (libfreetype-dev)";
+    tried_ = true;
+    return false;
+}
+
+std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t, int) { return nullptr; }
+
+#endif
+
+TextRenderer::TextRenderer(std::vector<std::string> fonts, TextCell cell) : fonts_(std::move(fonts)), cell_(cell) {}
+
+TextRenderer::~TextRenderer() = default;
+
+std::string TextRenderer::TakeProblem() {
+    if (told_ || problem_.empty()) return {};
+    told_ = true;
+    return problem_;
+}
+
+const TextRenderer::Glyph* TextRenderer::GlyphAt(std::uint8_t byte, int box) {
+    if (box <= 0 || !Load()) return nullptr;
+    std::unique_ptr<Glyph>& glyph = glyphs_[box][byte];
+    if (!glyph) glyph = Rasterise(byte, box);
+    return glyph.get();
+}
+
+bool TextRenderer::Draw(PageRenderer& page, int ink, std::uint8_t byte, std::int64_t x, std::int64_t y) {
+    const int box = page.Box();
+    const Glyph* glyph = GlyphAt(byte, box);
+    if (!glyph) return false;
+    // The glyph's pixels are whole preview pixels from the one that holds the
+    // cell's corner; each run is one fill of its share of ink.
+    const std::int64_t left = FloorDiv(x, box);
+    const std::int64_t baseline = FloorDiv(y + Baseline(), box);
+    for (const Run& run : glyph->runs)
+        page.FillRect(ink, (left + run.left) * box, (baseline + run.row) * box, static_cast<std::int64_t>(run.right - run.left) * box,
+                      box, static_cast<double>(run.level) / kLevels);
+    return true;
+}
+
+}  // namespace vp
