@@ -2,6 +2,7 @@
 
 #include "vprinter/engine/PageRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -32,9 +33,6 @@ const std::vector<std::string>& TextRenderer::DefaultFonts() {
 struct TextRenderer::Face {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
-    // The advance of a character in font units (the font is monospaced; its
-    // size is chosen so that this advance fills the cell's width).
-    long advanceUnits = 0;
     int sizedBox = 0;  // the pixel box the face is sized for now
 
     ~Face() {
@@ -42,6 +40,19 @@ struct TextRenderer::Face {
         if (library) FT_Done_FreeType(library);
     }
 };
+
+namespace {
+
+// The unscaled outline box of a character, in font units; false when the font lacks it.
+bool Outline(FT_Face face, char c, FT_Glyph_Metrics* metrics, FT_Pos* advance) {
+    if (FT_Get_Char_Index(face, static_cast<FT_ULong>(c)) == 0 || FT_Load_Char(face, static_cast<FT_ULong>(c), FT_LOAD_NO_SCALE) != 0)
+        return false;
+    *metrics = face->glyph->metrics;
+    *advance = face->glyph->advance.x;
+    return true;
+}
+
+}  // namespace
 
 bool TextRenderer::Load() {
     if (tried_) return face_ != nullptr;
@@ -56,13 +67,24 @@ bool TextRenderer::Load() {
         tried += (tried.empty() ? "" : ", ") + path;
         if (FT_New_Face(face->library, path.c_str(), 0, &face->face) != 0) continue;
         FT_Face f = face->face;
-        // The size is set from the advance of a digit, read unscaled.
-        if (FT_IS_SCALABLE(f) && FT_Select_Charmap(f, FT_ENCODING_UNICODE) == 0 &&
-            FT_Load_Char(f, '0', FT_LOAD_NO_SCALE) == 0 && f->glyph->advance.x > 0) {
-            face->advanceUnits = f->glyph->advance.x;
-            fontFile_ = path;
-            face_ = std::move(face);
-            return true;
+        // The size follows from the font's own proportions: a capital and a
+        // descender take 85 % of the line, and a character's advance is at
+        // most the cell's width. The capital and the descender stand in the
+        // middle of the line.
+        FT_Glyph_Metrics capital{}, descender{};
+        FT_Pos advance = 0, unused = 0;
+        if (FT_IS_SCALABLE(f) && FT_Select_Charmap(f, FT_ENCODING_UNICODE) == 0 && Outline(f, 'H', &capital, &advance) &&
+            Outline(f, 'g', &descender, &unused) && advance > 0) {
+            const double units = f->units_per_EM;
+            const double capHeight = capital.horiBearingY / units;
+            const double depth = std::max(0.0, (descender.height - descender.horiBearingY) / units);
+            if (capHeight > 0) {
+                em_ = std::min(cell_.width * units / static_cast<double>(advance), 0.85 * cell_.height / (capHeight + depth));
+                baseline_ = (cell_.height - (capHeight + depth) * em_) / 2 + capHeight * em_;
+                fontFile_ = path;
+                face_ = std::move(face);
+                return true;
+            }
         }
         FT_Done_Face(f);
         face->face = nullptr;
@@ -73,12 +95,10 @@ bool TextRenderer::Load() {
 
 std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t byte, int box) {
     FT_Face f = face_->face;
-    // Pixels per em such that the advance is one cell wide; at 72 dpi a
-    // point is a pixel, and the size may be fractional.
+    // At 72 dpi a point is a pixel; the size may be fractional.
     const double cellPixels = static_cast<double>(cell_.width) / box;
     if (face_->sizedBox != box) {
-        const double em = cellPixels * f->units_per_EM / static_cast<double>(face_->advanceUnits);
-        if (FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72) != 0) return nullptr;
+        if (FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em_ / box * 64)), 72, 72) != 0) return nullptr;
         face_->sizedBox = box;
     }
     auto glyph = std::make_unique<Glyph>();
@@ -145,7 +165,7 @@ bool TextRenderer::Draw(PageRenderer& page, int ink, std::uint8_t byte, std::int
     // The glyph's pixels are whole preview pixels from the one that holds the
     // cell's corner; each run is one fill of its share of ink.
     const std::int64_t left = FloorDiv(x, box);
-    const std::int64_t baseline = FloorDiv(y + Baseline(), box);
+    const std::int64_t baseline = FloorDiv(y + std::llround(baseline_), box);
     for (const Run& run : glyph->runs)
         page.FillRect(ink, (left + run.left) * box, (baseline + run.row) * box, static_cast<std::int64_t>(run.right - run.left) * box,
                       box, static_cast<double>(run.level) / kLevels);

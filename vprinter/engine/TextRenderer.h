@@ -75,8 +75,10 @@ public:
     const Glyph* GlyphAt(std::uint8_t byte, int box);
     // Glyphs rasterised so far (each character once per resolution).
     int GlyphsRasterised() const { return rasterised_; }
-    // The baseline's distance below the cell's top, in master units.
-    int Baseline() const { return cell_.height * 2 / 3; }
+    // The size of the font's em and the baseline's distance below the cell's
+    // top, in master units (both 0 until a font is loaded).
+    double Em() const { return em_; }
+    double Baseline() const { return baseline_; }
 
 private:
     struct Face;
@@ -90,6 +92,8 @@ private:
     std::string fontFile_;
     std::string problem_;
     bool told_ = false;
+    double em_ = 0;
+    double baseline_ = 0;
     std::map<int, GlyphSet> glyphs_;  // by pixel box
     int rasterised_ = 0;
 };
