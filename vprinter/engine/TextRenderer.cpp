@@ -111,18 +111,35 @@ std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t byte, 
     if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return glyph;
     // A glyph narrower or wider than the cell sits in its middle.
     const int shift = static_cast<int>(std::lround((cellPixels - slot->advance.x / 64.0) / 2));
+    // Runs of a row that continue a run of the row above (same columns and
+    // level) lengthen it: a stem is one fill.
+    std::vector<std::size_t> above, here;
     for (unsigned r = 0; r < bitmap.rows; ++r) {
         const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(r) * bitmap.pitch;
+        const std::int32_t top = static_cast<std::int32_t>(r) - slot->bitmap_top;
+        here.clear();
         for (unsigned c = 0; c < bitmap.width;) {
             const int level = (row[c] * kLevels + 127) / 255;
             unsigned end = c + 1;
             while (end < bitmap.width && (row[end] * kLevels + 127) / 255 == level) ++end;
-            if (level > 0)
-                glyph->runs.push_back({static_cast<std::int32_t>(r) - slot->bitmap_top,
-                                       shift + slot->bitmap_left + static_cast<std::int32_t>(c),
-                                       shift + slot->bitmap_left + static_cast<std::int32_t>(end), level});
+            if (level > 0) {
+                const Run run{top, 1, shift + slot->bitmap_left + static_cast<std::int32_t>(c),
+                              shift + slot->bitmap_left + static_cast<std::int32_t>(end), level};
+                std::size_t at = glyph->runs.size();
+                for (std::size_t i : above) {
+                    Run& prior = glyph->runs[i];
+                    if (prior.left == run.left && prior.right == run.right && prior.level == run.level) {
+                        ++prior.rows;
+                        at = i;
+                        break;
+                    }
+                }
+                if (at == glyph->runs.size()) glyph->runs.push_back(run);
+                here.push_back(at);
+            }
             c = end;
         }
+        std::swap(above, here);
     }
     return glyph;
 }
@@ -168,7 +185,7 @@ bool TextRenderer::Draw(PageRenderer& page, int ink, std::uint8_t byte, std::int
     const std::int64_t baseline = FloorDiv(y + std::llround(baseline_), box);
     for (const Run& run : glyph->runs)
         page.FillRect(ink, (left + run.left) * box, (baseline + run.row) * box, static_cast<std::int64_t>(run.right - run.left) * box,
-                      box, static_cast<double>(run.level) / kLevels);
+                      static_cast<std::int64_t>(run.rows) * box, static_cast<double>(run.level) / kLevels);
     return true;
 }
 

@@ -36,11 +36,13 @@ public:
     // strokes smooth.
     static constexpr int kLevels = 4;
 
-    // One run of equal coverage in one pixel row of a glyph, relative to the
-    // cell: columns [left, right) from the cell's left pixel, rows from the
-    // baseline's pixel row (negative above it); level 1..kLevels.
+    // A run of equal coverage in `rows` pixel rows of a glyph (a stem is one
+    // run), relative to the cell: columns [left, right) from the cell's left
+    // pixel, rows [row, row + rows) from the baseline's pixel row (negative
+    // above it); level 1..kLevels.
     struct Run {
         std::int32_t row = 0;
+        std::int32_t rows = 1;
         std::int32_t left = 0;
         std::int32_t right = 0;
         std::int32_t level = 0;

@@ -127,8 +127,9 @@ TEST(TextRenderer, EveryGlyphFitsItsCell) {
                 // Down: letters and digits keep to their line.
                 if (std::isalnum(c)) {
                     EXPECT_GE(baseline + run.row, 0) << char(c) << " at " << box;
-                    EXPECT_LT(baseline + run.row, line) << char(c) << " at " << box;
+                    EXPECT_LE(baseline + run.row + run.rows, line) << char(c) << " at " << box;
                 }
+                EXPECT_GE(run.rows, 1);
                 EXPECT_GE(run.level, 1);
                 EXPECT_LE(run.level, TextRenderer::kLevels);
             }
@@ -187,7 +188,7 @@ TEST(TextRenderer, GlyphsAreRasterisedOncePerCharacterAndResolution) {
         int top = 1 << 30, bottom = -(1 << 30);
         for (const auto& run : g->runs) {
             top = std::min(top, run.row);
-            bottom = std::max(bottom, run.row + 1);
+            bottom = std::max(bottom, run.row + run.rows);
         }
         return bottom - top;
     };
