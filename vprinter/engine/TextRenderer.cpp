@@ -108,7 +108,7 @@ std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t byte, 
     if (FT_Load_Char(f, byte, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return glyph;
     const FT_GlyphSlot slot = f->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
-    if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return glyph;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.pitch < static_cast<int>(bitmap.width)) return glyph;
     // A glyph narrower or wider than the cell sits in its middle.
     const int shift = static_cast<int>(std::lround((cellPixels - slot->advance.x / 64.0) / 2));
     // Runs of a row that continue a run of the row above (same columns and
