@@ -91,7 +91,8 @@ vp::Image TextLines(const vp::Image& page, int dpi, int* count) {
 
 // What the tesseract program reads in a PNG, a line of text per printed line.
 std::string Read(const std::string& png) {
-    const std::string command = std::string(SVC_TESSERACT) + " '" + png + "' stdout --psm 6 -l eng 2>/dev/null";
+    // One thread: its parallel parts only cost time on a busy machine.
+    const std::string command = "OMP_THREAD_LIMIT=1 " + std::string(SVC_TESSERACT) + " '" + png + "' stdout --psm 6 -l eng 2>/dev/null";
     std::string text;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         std::array<char, 4096> buffer{};
