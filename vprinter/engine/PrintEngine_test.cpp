@@ -141,6 +141,7 @@ TEST_F(PrintEngineTest, TextIsMarkedCellByCellWithoutAFont) {
     EXPECT_EQ(std::count_if(machine.log.begin(), machine.log.end(),
                             [](const std::string& line) { return line.find("no font") != std::string::npos; }),
               1);
+    EXPECT_TRUE(machine.Logged("no-such-font.ttf"));
 }
 
 TEST_F(PrintEngineTest, NozzleCheckIsDrawnByThePrinter) {

@@ -1,7 +1,7 @@
 // Text on the page: each character in black ink inside its cell of 1/10 by
 // 1/6 inch at any preview resolution, blanks and NULs printing nothing, CR
-// and LF moving the cell as before, glyphs rasterised once, and nothing drawn
-// when no font can be loaded (the engine's bars: PrintEngine_test.cpp).
+// and LF moving the cell as before, glyphs rasterised once. Without a font the
+// engine's bars: PrintEngine_test.cpp.
 #include "vprinter/engine/TextRenderer.h"
 
 #include <gtest/gtest.h>
@@ -194,18 +194,6 @@ TEST(TextRenderer, GlyphsAreRasterisedOncePerCharacterAndResolution) {
     };
     EXPECT_NEAR(extent(text.GlyphAt('A', 20)), 4 * extent(text.GlyphAt('A', 80)), 4);
     EXPECT_TRUE(text.GlyphAt(' ', 80)->runs.empty());
-}
-
-TEST(TextRenderer, WithoutAFontNothingIsDrawnAndTheReasonIsToldOnce) {
-    TextRenderer text({"/nonexistent/font.ttf", "/nonexistent/other.ttf"});
-    PageRenderer page(PageSetup{50.0, 50.0, 180});
-    EXPECT_FALSE(text.Draw(page, kBlack, 'A', 0, 0));
-    EXPECT_FALSE(page.Inked());
-    const std::string problem = text.TakeProblem();
-    EXPECT_NE(problem.find("/nonexistent/other.ttf"), std::string::npos) << problem;
-    EXPECT_EQ(text.TakeProblem(), "");
-    EXPECT_FALSE(text.Draw(page, kBlack, 'B', 1440, 0));
-    EXPECT_EQ(text.TakeProblem(), "");
 }
 
 }  // namespace
