@@ -21,6 +21,17 @@ function(svc_more_adjust_pages_test source dataDir)
     LIBS svc_adjust vprinter_engine svc_fake_outside)
   target_compile_definitions(svc_more_adjust_pages_test PRIVATE SVC_DATA_OUTPUT_DIR="${dataDir}")
   add_dependencies(svc_more_adjust_pages_test print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
+  # The A3+ check sheet's text, read back by the tesseract program.
+  get_filename_component(folder ${source} DIRECTORY)
+  find_program(SVC_TESSERACT tesseract)
+  if(NOT SVC_TESSERACT)
+    message(STATUS "tesseract not found (tesseract-ocr): the check sheet's text is not read back")
+    set(SVC_TESSERACT "")
+  endif()
+  svc_add_test(NAME svc_check_sheet_text_test
+    SOURCES ${folder}/CheckSheetText_test.cpp
+    LIBS svc_adjust vprinter_engine svc_fake_outside)
+  target_compile_definitions(svc_check_sheet_text_test PRIVATE SVC_TESSERACT="${SVC_TESSERACT}")
 endfunction()
 # (The arguments are expanded here, not when the call runs.)
 cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\" CALL svc_more_adjust_pages_test \"${CMAKE_CURRENT_SOURCE_DIR}/MorePages_test.cpp\" \"${SVC_DATA_OUTPUT_DIR}\")")

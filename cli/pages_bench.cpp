@@ -66,7 +66,7 @@ const std::vector<std::uint8_t>& JobOf(const std::string& operation, const svc::
 }
 
 void RenderPage(benchmark::State& state, const std::string& operation, const svc::cli::Arguments& args,
-                bool rollPaper) {
+                bool rollPaper, bool textAsBars = false) {
     const std::vector<std::uint8_t>& job = JobOf(operation, args);
     if (job.empty()) {
         state.SkipWithError(("no job from " + operation).c_str());
@@ -78,6 +78,8 @@ void RenderPage(benchmark::State& state, const std::string& operation, const svc
     options.pagesDir = dir.string();
     options.times = vp::MechanismTimes{0, 0, 0, 0, 0, 0};
     options.rollPaper = rollPaper;
+    // Without a font (a file that is not there) text is marked with bars.
+    if (textAsBars) options.fonts = {(dir / "no-such-font.ttf").string()};
     int pages = 0;
     for (auto _ : state) {
         BenchMachine machine;
@@ -125,6 +127,16 @@ PAGE(PixelShift, "pixel-shift-print", false);
 PAGE(FirstDot, "first-dot-print", false);
 PAGE(CutPosition, "cut-print", true);
 PAGE(PgPrint, "pg-print", false);
+
+// The pages with the most text again, their text marked with bars instead of
+// drawn in the font: the baseline for what drawing text costs.
+#define PAGE_TEXT_AS_BARS(name, op)                                                                   \
+    void BM_##name##TextAsBars(benchmark::State& state) { RenderPage(state, op, {}, false, true); } \
+    BENCHMARK(BM_##name##TextAsBars)->Unit(benchmark::kMillisecond)
+
+PAGE_TEXT_AS_BARS(A3CheckSheet, "a3-check-print");
+PAGE_TEXT_AS_BARS(BidAllFour, "bid-print");
+PAGE_TEXT_AS_BARS(Pf, "pf-print");
 
 }  // namespace
 

@@ -7,7 +7,9 @@ SVC_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   libspng-dev zlib1g-dev
-  fonts-liberation
+  libfreetype-dev fonts-liberation fonts-dejavu-core
+  # the text-reading test of the check sheet
+  tesseract-ocr tesseract-ocr-eng
   # the Debian package and its checks (packaging/)
   dpkg-dev lintian desktop-file-utils appstream man-db
 )

@@ -285,12 +285,14 @@ private slots:
                         best = i;
                 return best;
             };
-            // Sides: one line per row, each 1/90 inch further in.
-            const int rowsTop = loop.Px(14400), rowsBottom = p.height - loop.Px(14400);
+            // Sides: one line per row, each 1/90 inch further in. The lines run
+            // down further than a line of text: the values printed beside them
+            // and the frame's bars across are left out.
+            const int textLine = loop.Px(14400 / 6);
             std::vector<double> fromLeft, fromRight;
-            for (const Span& s : ColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line))
+            for (const Span& s : LineColumnSpans(p, {0, 0, p.width / 4, p.height}, line, textLine))
                 fromLeft.push_back(s.Centre() - fiveMm);
-            for (const Span& s : ColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line))
+            for (const Span& s : LineColumnSpans(p, {p.width * 3 / 4, 0, p.width, p.height}, line, textLine))
                 fromRight.push_back(p.width - s.Centre() - fiveMm);
             QCOMPARE(fromLeft.size(), std::size_t{17});
             QCOMPARE(fromRight.size(), std::size_t{17});

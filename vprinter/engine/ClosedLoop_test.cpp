@@ -254,9 +254,10 @@ TEST_F(ClosedLoop, PwPrintPutsTheTrueValuesFiveMillimetresFromEachEdge) {
             if (std::abs(distance(spans[static_cast<std::size_t>(i)])) < std::abs(distance(spans[static_cast<std::size_t>(best)]))) best = i;
         return best;
     };
-    const int rowsTop = Px(14400), rowsBottom = p.height - Px(14400);
-    const auto left = ColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line);
-    const auto right = ColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line);
+    // The lines run down further than a line of text: the values printed
+    // beside them and the frame's bars across are left out.
+    const auto left = LineColumnSpans(p, {0, 0, p.width / 4, p.height}, line, Px(14400 / 6));
+    const auto right = LineColumnSpans(p, {p.width * 3 / 4, 0, p.width, p.height}, line, Px(14400 / 6));
     ASSERT_EQ(left.size(), 17u);
     ASSERT_EQ(right.size(), 17u);
     EXPECT_EQ(-8 + 2 * nearest(left, [&](const Span& s) { return s.Centre() - fiveMm; }), 10);

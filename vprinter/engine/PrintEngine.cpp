@@ -129,6 +129,7 @@ PrintEngine::PrintEngine(Machine& machine, const EngineOptions& options)
       options_(options),
       mechanism_(machine, options.times),
       page_(options.page),
+      text_(options.fonts.empty() ? TextRenderer::DefaultFonts() : options.fonts, TextCell{kCharWidth, kLineSpacing}),
       interpreter_(new Interpreter(*this)) {
     if (!options_.pagesDir.empty() && !MakeFolder(options_.pagesDir))
         machine_.Log("cannot create the page folder " + options_.pagesDir + "; pages are not written");
@@ -319,13 +320,18 @@ void PrintEngine::EndBlock() {
     mechanism_.UseInk(blockInk_, blockThirds_);
 }
 
-// Text is printed as marks: every printable character but the blank leaves a
-// grey bar in the middle of its cell, so labels show where and how long they are.
+// Text is printed in the printer's font, a character a cell. Without a font
+// every printable character but the blank leaves a grey bar in the middle of
+// its cell, so labels still show where and how long they are.
 void PrintEngine::PrintText(std::uint8_t byte) {
     LoadPaper();
     if (byte != ' ') {
         const std::int64_t left = x_ + FirstDotShift();
-        page_.FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
+        if (!text_.Draw(page_, kBlack, byte, left, y_)) {
+            if (const std::string problem = text_.TakeProblem(); !problem.empty())
+                machine_.Log(problem + "; text is printed as bars");
+            page_.FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
+        }
     }
     x_ += kCharWidth;
 }

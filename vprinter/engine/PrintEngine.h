@@ -14,6 +14,7 @@
 #include "vprinter/engine/JobDecoder.h"
 #include "vprinter/engine/Mechanism.h"
 #include "vprinter/engine/PageRenderer.h"
+#include "vprinter/engine/TextRenderer.h"
 
 namespace vp {
 
@@ -26,6 +27,8 @@ struct EngineOptions {
     // Roll paper: a form feed cuts the roll at the cutter instead of ejecting a
     // cut sheet, and the page ends where the cut fell.
     bool rollPaper = false;
+    // Font files for text, tried in order (TextRenderer::DefaultFonts when empty).
+    std::vector<std::string> fonts;
 };
 
 enum class Fault { PaperOut, PaperJam, InkOut, CoverOpen, Lever };
@@ -99,6 +102,7 @@ private:
     EngineOptions options_;
     Mechanism mechanism_;
     PageRenderer page_;
+    TextRenderer text_;
     JobDecoder decoder_;
     Interpreter* interpreter_;
     PageHook pageHook_;

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "link/VexRaster.h"
@@ -122,17 +123,25 @@ TEST_F(PrintEngineTest, BlocksFollowEachOtherAndUnitsScaleMoves) {
     EXPECT_TRUE(White(page, 440, 362));
 }
 
-TEST_F(PrintEngineTest, TextIsMarkedCellByCell) {
+// Without a font text is marked as it always was, and the engine says why once.
+TEST_F(PrintEngineTest, TextIsMarkedCellByCellWithoutAFont) {
+    options.fonts = {(dir / "no-such-font.ttf").string()};
     const QImage page = PrintPage([] {
-        const std::uint8_t label[] = {'A', ' ', 'B', 0};
-        svc::JobStream().Append(label, 4);
+        const std::uint8_t label[] = {'A', ' ', 'B', 0, 'C'};
+        svc::JobStream().Append(label, 5);
         svc::SendEndOfJob(svc::JobStream());
     });
     // Cells of 1/10 inch (18 pixels); the mark sits in the middle third of the 1/6 inch line.
     EXPECT_FALSE(White(page, 9, 15));
     EXPECT_TRUE(White(page, 27, 15));
     EXPECT_FALSE(White(page, 45, 15));
+    EXPECT_FALSE(White(page, 63, 15));
     EXPECT_TRUE(White(page, 9, 2));
+    EXPECT_EQ(QColor(page.pixel(9, 15)), QColor(114, 114, 114));  // 60 % black
+    EXPECT_EQ(std::count_if(machine.log.begin(), machine.log.end(),
+                            [](const std::string& line) { return line.find("no font") != std::string::npos; }),
+              1);
+    EXPECT_TRUE(machine.Logged("no-such-font.ttf"));
 }
 
 TEST_F(PrintEngineTest, NozzleCheckIsDrawnByThePrinter) {

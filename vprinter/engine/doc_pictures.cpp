@@ -87,7 +87,8 @@ vp::Image BidTrials(const vp::Image& page, int dpi) {
     const int left = Px(kBidBlackLeft, dpi) - 8, right = left + Px(3 * 1600, dpi) + 16;
     std::vector<std::pair<const vp::Image*, Box>> parts;
     for (const Span& band : RowSpans(page, {left, 0, right, page.height}, InkLike(vp::kBlack), 2))
-        parts.push_back({&page, {left, band.Middle() - 40, right, band.Middle() + 40}});
+        if (band.Size() > dpi / 6)  // not a line of text (the label, the values tried)
+            parts.push_back({&page, {left, band.Middle() - 40, right, band.Middle() + 40}});
     return Join(parts, false);
 }
 
@@ -156,7 +157,8 @@ int main(int argc, char** argv) {
         p.engine->TurnHeadAngleLever(0, &error);
         const auto after = p.Print([] { ComposeHeadAngularPattern(); svc::SendEndOfJob(svc::JobStream()); });
         const auto rows = RowSpans(before, {0, 0, 60, before.height}, InkLike(vp::kGray, 60), 8);
-        const Box box{0, rows.back().begin - 10, 420, rows.back().end + 10};
+        // (Close above the bars: the label's descenders end a few rows higher.)
+        const Box box{0, rows.back().begin - 3, 420, rows.back().end + 10};
         Save(Join({{&before, box}, {&after, box}}, false), dir + "/head-angle-before-after.png");
     }
     {  // Cut: the cutter 24/360 inch low; the pattern is cut through mark 6 (value 24).

@@ -72,6 +72,21 @@ std::vector<Span> ColumnSpans(const Image& page, const Box& box, const PixelTest
     return Runs(marked, b.left, 0);
 }
 
+std::vector<Span> LineColumnSpans(const Image& page, const Box& box, const PixelTest& test, int minRun) {
+    const Box b = Clip(page, box);
+    if (b.left >= b.right || b.top >= b.bottom) return {};
+    std::vector<bool> marked(static_cast<std::size_t>(b.right - b.left), false);
+    for (int x = b.left; x < b.right; ++x)
+        for (int y = b.top, run = 0; y < b.bottom; ++y) {
+            run = test(page.At(x, y)) ? run + 1 : 0;
+            if (run > minRun) {
+                marked[static_cast<std::size_t>(x - b.left)] = true;
+                break;
+            }
+        }
+    return Runs(marked, b.left, 0);
+}
+
 std::vector<Span> RowSpans(const Image& page, const Box& box, const PixelTest& test, int join) {
     const Box b = Clip(page, box);
     if (b.left >= b.right || b.top >= b.bottom) return {};

@@ -69,12 +69,16 @@ double Pixels(double master, int previewDpi);
 // `tolerance` per channel.
 PixelTest InkLike(int ink, int tolerance = 40);
 // Any pixel darker than `threshold` in its darkest channel: every ink, and
-// the grey text marks.
+// the text.
 PixelTest AnyInk(int threshold = 200);
 
 // The columns of the box that hold a matching pixel, as runs: each vertical
 // line (a tick, a bar) of the box is one span, left to right.
 std::vector<Span> ColumnSpans(const Image& page, const Box& box, const PixelTest& test);
+// As ColumnSpans, but a column counts only where its matching pixels run
+// unbroken down more than `minRun` rows: the vertical lines of a pattern
+// without the text beside them, when minRun is a text line (1/6 inch).
+std::vector<Span> LineColumnSpans(const Image& page, const Box& box, const PixelTest& test, int minRun);
 // The rows of the box that hold a matching pixel, as runs: each band of
 // print is one span, top to bottom. Runs closer than `join` rows are joined.
 std::vector<Span> RowSpans(const Image& page, const Box& box, const PixelTest& test, int join = 0);

@@ -25,6 +25,7 @@ inline std::vector<double> BidTrialOffsets(const Image& page, bool black, int dp
     const PixelTest back = InkLike(black ? kBlack : kCyan);
     std::vector<double> offsets;
     for (const Span& band : RowSpans(page, {left, 0, right, page.height}, AnyInk(100), 2)) {
+        if (band.Size() <= dpi / 6) continue;  // a line of text (labels, the values tried)
         // Forward ticks in the band's upper part, the return pass's in its lower part.
         const int part = band.Size() * 2 / 5;
         const auto upper = ColumnSpans(page, {left, band.begin, right, band.begin + part}, forward);
