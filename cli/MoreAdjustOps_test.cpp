@@ -55,7 +55,7 @@ TEST_F(MoreAdjustOps, PwInputWritesExactlyTheNamedEdges) {
 
 TEST_F(MoreAdjustOps, PwInputArgumentsThatAreNotEdgesAreUsageErrors) {
     EXPECT_EQ(Run({"pw-input", "Middle=3"}), kExitUsage);
-    EXPECT_NE(Err().find("unknown edge 'Middle'"), std::string::npos) << Err();
+    EXPECT_NE(usageError.find("unknown edge 'Middle'"), std::string::npos) << usageError;
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
@@ -91,7 +91,7 @@ TEST_F(MoreAdjustOps, PixelShiftInputRefusesAWrappingNumber) {
 
 TEST_F(MoreAdjustOps, PixelShiftInputRefusesUnknownLines) {
     EXPECT_EQ(Run({"pixel-shift-input", "G=1"}), kExitUsage);
-    EXPECT_NE(Err().find("unknown line 'G'"), std::string::npos) << Err();
+    EXPECT_NE(usageError.find("unknown line 'G'"), std::string::npos) << usageError;
 }
 
 TEST_F(MoreAdjustOps, FirstDotInputTakesAValue) {
@@ -115,7 +115,7 @@ TEST_F(MoreAdjustOps, FirstDotInputOutOfRangeFails) {
 
 TEST_F(MoreAdjustOps, CutInputTakesAMarkOneToSeventeen) {
     EXPECT_EQ(Run({"cut-input", "18"}), kExitUsage);
-    EXPECT_NE(Err().find("the mark is one of 1 to 17"), std::string::npos) << Err();
+    EXPECT_EQ(usageError, "cut-input: the mark is one of 1 to 17, not '18'");
 }
 
 TEST_F(MoreAdjustOps, CutInputTakesTheMarkAsListed) { EXPECT_EQ(Run({"cut-input", "09"}), kExitUsage); }
