@@ -173,6 +173,15 @@ void CliFrame::Sync(bool final) {
     std::size_t from = 0;  // the first wanted line to print on a line of its own
     if (!screen_.empty() && same == screen_.size()) {
         from = same;  // more lines below the ones shown
+    } else if (same + 1 == screen_.size() && same + 1 == wanted_.size() && shownLength_ == screen_[same].size() &&
+               wanted_[same].starts_with(screen_[same])) {
+        // Text added to the last line: only what is new.
+        std::fputs(wanted_[same].c_str() + screen_[same].size(), out_);
+        shownLength_ = wanted_[same].size();
+        waitedMs_ = 0;
+        repeated_ = false;
+        fresh_ = false;
+        from = wanted_.size();
     } else if (same > 0 && same + 1 == screen_.size() && fits(shownLength_) && fits(wanted_[same].size())) {
         // Only the last line below the same lines changed (a countdown): rewritten in place.
         screen_.back() = wanted_[same];

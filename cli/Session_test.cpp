@@ -338,6 +338,15 @@ TEST_F(LiveFrameTest, ABoxThatComesBackStaysOneLineAndAShorterLineBlanksTheRest)
               "Please wait...\nBusy.\n");
 }
 
+TEST_F(LiveFrameTest, TextAddedToALineIsPrintedOnce) {
+    frame.SetOperationState(mode::Report, "Ink remaining amount;");
+    frame.SetOperationState(mode::Line, " Black: ");
+    frame.SetOperationState(mode::Append, "92");
+    frame.SetOperationState(mode::Append, "%, Gray: ");
+    frame.EndLine();
+    EXPECT_EQ(streams.Out(), "Ink remaining amount;\n Black: 92%, Gray: \n");
+}
+
 TEST_F(LiveFrameTest, LinesAsWideAsTheTerminalAreNotRewritten) {
     frame.SetLive(true, 20);
     frame.SetOperationState(mode::Report, "a line of twenty-five");
