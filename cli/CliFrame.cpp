@@ -182,7 +182,8 @@ void CliFrame::Sync(bool final) {
         repeated_ = false;
         fresh_ = false;
         from = wanted_.size();
-    } else if (same > 0 && same + 1 == screen_.size() && fits(shownLength_) && fits(wanted_[same].size())) {
+    } else if (same > 0 && same + 1 == screen_.size() && same < wanted_.size() && fits(shownLength_) &&
+               fits(wanted_[same].size())) {
         // Only the last line below the same lines changed (a countdown): rewritten in place.
         screen_.back() = wanted_[same];
         waitedMs_ = 0;

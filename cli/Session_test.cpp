@@ -347,6 +347,16 @@ TEST_F(LiveFrameTest, TextAddedToALineIsPrintedOnce) {
     EXPECT_EQ(streams.Out(), "Ink remaining amount;\n Black: 92%, Gray: \n");
 }
 
+TEST_F(LiveFrameTest, AMemoShorterThanTheScreenIsShownAnew) {
+    frame.SetOperationState(mode::Report, "Please wait...");
+    frame.SetOperationState(mode::Line, "Don't disconnect AC cable.");
+    frame.SetOperationState(mode::Report, "Please wait...");
+    Wait(1000);
+    frame.SetOperationState(mode::Report, "");
+    frame.EndLine();
+    EXPECT_EQ(streams.Out(), "Please wait...\nDon't disconnect AC cable.\nPlease wait...\n");
+}
+
 TEST_F(LiveFrameTest, LinesAsWideAsTheTerminalAreNotRewritten) {
     frame.SetLive(true, 20);
     frame.SetOperationState(mode::Report, "a line of twenty-five");
