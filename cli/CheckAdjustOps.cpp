@@ -8,6 +8,7 @@
 #include "cli/CliFrame.h"
 
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 namespace svc::cli {
@@ -28,7 +29,8 @@ int BidSettingIndex(const std::string& word) {
 }
 
 // "VSD1,VSD4": the Bi-D print check boxes; all four without an argument.
-std::string SetBidPrintBoxes(CliFrame& frame, const Arguments& args) {
+// Without a frame it only checks the list.
+std::string SetBidPrintBoxes(CliFrame* frame, const Arguments& args) {
     std::array<bool, 4> wanted{};
     if (args.empty()) {
         wanted.fill(true);
@@ -36,16 +38,19 @@ std::string SetBidPrintBoxes(CliFrame& frame, const Arguments& args) {
         std::istringstream list(args[0]);
         for (std::string word; std::getline(list, word, ',');) {
             const int i = BidSettingIndex(word);
-            if (i < 0) return "'" + word + "' is not one of VSD1, VSD2, VSD2', VSD4";
+            if (i < 0) return "'" + Shown(word) + "' is not one of VSD1, VSD2, VSD2', VSD4";
             wanted[static_cast<std::size_t>(i)] = true;
         }
     }
-    for (std::size_t i = 0; i < kBidSettings.size(); ++i) frame.SetChecked(BidPrintCheckBox(kBidSettings[i]), wanted[i]);
+    if (frame)
+        for (std::size_t i = 0; i < kBidSettings.size(); ++i)
+            frame->SetChecked(BidPrintCheckBox(kBidSettings[i]), wanted[i]);
     return {};
 }
 
 // "VSD1Bk=5 VSD2DCL=-3": the rows typed into (checked), all others unchecked.
-std::string SetBidInputRows(CliFrame& frame, const Arguments& args) {
+// Without a frame it only checks the row names.
+std::string SetBidInputRows(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> rows;
     if (!SplitAssignments(args, rows)) return "each value is ROW=VALUE, for example VSD1Bk=5";
     struct Entry {
@@ -54,6 +59,7 @@ std::string SetBidInputRows(CliFrame& frame, const Arguments& args) {
     std::vector<Entry> typed;
     for (const auto& [row, text] : rows) {
         const std::string r = Upper(row);
+        const std::string notARow = "'" + Shown(row) + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
         bool black = false;
         std::string setting;
         if (r.size() > 2 && r.ends_with("BK")) {
@@ -62,22 +68,40 @@ std::string SetBidInputRows(CliFrame& frame, const Arguments& args) {
         } else if (r.size() > 2 && r.ends_with("CL")) {
             setting = r.substr(0, r.size() - 2);
         } else {
-            return "'" + row + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+            return notARow;
         }
         const int i = BidSettingIndex(setting);
-        if (i < 0) return "'" + row + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+        if (i < 0) return notARow;
         const BidSetting& s = kBidSettings[static_cast<std::size_t>(i)];
         typed.push_back({BidInputEdit(s, black), BidInputCheckBox(s, black), text});
     }
+    if (!frame) return {};
     for (const BidSetting& s : kBidSettings)
-        for (bool black : {true, false}) frame.SetChecked(BidInputCheckBox(s, black), false);
+        for (bool black : {true, false}) frame->SetChecked(BidInputCheckBox(s, black), false);
     for (const Entry& e : typed) {
-        frame.SetText(e.edit, e.text);
-        frame.SetChecked(e.box, !e.text.empty());  // as the edit's change handler does
+        frame->SetText(e.edit, e.text);
+        frame->SetChecked(e.box, !e.text.empty());  // as the edit's change handler does
     }
     return {};
 }
 
+// The eight values of the input page, as its rows are labelled.
+void PrintBidValues(CliFrame& frame) {
+    if (!frame.Succeeding()) return;
+    frame.EndLine();
+    for (const BidSetting& s : kBidSettings)
+        for (bool black : {true, false})
+            std::fprintf(frame.Out(), "%s %s: %s\n", s.name, black ? "Black" : "Color",
+                         frame.Text(BidInputEdit(s, black)).c_str());
+    std::fflush(frame.Out());
+}
+
+void PrintPfValue(CliFrame& frame) {
+    if (!frame.Succeeding()) return;
+    frame.EndLine();
+    std::fprintf(frame.Out(), "PF adjustment: %s\n", frame.Text(kPfEdit).c_str());
+    std::fflush(frame.Out());
+}
 
 Operation Button(std::string name, std::string help, Group group, int item, std::function<void(FeatureFrame&)> click,
                  std::function<void(CliFrame&)> chosen = nullptr) {
@@ -112,24 +136,36 @@ OperationList CheckAdjustOperations() {
 
     ops.push_back({"bid-print", "[VSD1,VSD2,VSD2',VSD4]",
                    "the Bi-D pattern of the settings listed (all four without a list)", 0, 1, Group::Adjustment,
-                   kBidItem, nullptr, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string error = SetBidPrintBoxes(frame, args); !error.empty()) return error;
+                   kBidItem, nullptr,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = SetBidPrintBoxes(&frame, args); !error.empty()) return error;
                        Bid().BidPrintOKBtnClick(frame);
                        return std::string();
-                   }});
-    ops.push_back(Button("bid-read", "read the eight Bi-D values", Group::Adjustment, kBidItem,
-                         [](FeatureFrame& f) { Bid().BidInputCheckBtnClick(f); }));
-    ops.push_back({"bid-input", "ROW=VALUE...", "write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)", 1,
-                   8, Group::Adjustment, kBidItem, nullptr, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string error = SetBidInputRows(frame, args); !error.empty()) return error;
-                       Bid().BidInputOKBtnClick(frame);
+                   },
+                   [](const Arguments& args) { return SetBidPrintBoxes(nullptr, args); }});
+    ops.push_back({"bid-read", "", "read the eight Bi-D values", 0, 0, Group::Adjustment, kBidItem, nullptr,
+                   [](CliFrame& frame, const Arguments&) {
+                       Bid().BidInputCheckBtnClick(frame);
+                       PrintBidValues(frame);
                        return std::string();
                    }});
+    ops.push_back({"bid-input", "ROW=VALUE...", "write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)", 1,
+                   8, Group::Adjustment, kBidItem, nullptr,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = SetBidInputRows(&frame, args); !error.empty()) return error;
+                       Bid().BidInputOKBtnClick(frame);
+                       return std::string();
+                   },
+                   [](const Arguments& args) { return SetBidInputRows(nullptr, args); }});
 
     ops.push_back(Button("pf-print", "the PF adjustment pattern, one block per value -4 to 4", Group::Adjustment,
                          kPfItem, [](FeatureFrame& f) { PFAdjustPrintBtnClick(f); }, pfChosen));
-    ops.push_back(Button("pf-read", "read the PF adjustment value", Group::Adjustment, kPfItem,
-                         [](FeatureFrame& f) { PFAdjustCheckBtnClick(f); }, pfChosen));
+    ops.push_back({"pf-read", "", "read the PF adjustment value", 0, 0, Group::Adjustment, kPfItem, pfChosen,
+                   [](CliFrame& frame, const Arguments&) {
+                       PFAdjustCheckBtnClick(frame);
+                       PrintPfValue(frame);
+                       return std::string();
+                   }});
     ops.push_back({"pf-input", "VALUE", "write the PF adjustment value (-4 to 4)", 1, 1, Group::Adjustment, kPfItem,
                    pfChosen, [](CliFrame& frame, const Arguments& args) {
                        frame.SetText(kPfEdit, args[0]);

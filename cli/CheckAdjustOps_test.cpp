@@ -78,7 +78,7 @@ TEST_F(CheckAdjustOpsTest, BidPrintTakesAListOfSettingsOrPrintsAllFour) {
 
 TEST_F(CheckAdjustOpsTest, BidPrintRefusesAnUnknownSetting) {
     EXPECT_EQ(Run({"bid-print", "VSD3"}), kExitUsage);
-    EXPECT_NE(Err().find("'VSD3' is not one of VSD1, VSD2, VSD2', VSD4"), std::string::npos) << Err();
+    EXPECT_EQ(parseError, "bid-print: 'VSD3' is not one of VSD1, VSD2, VSD2', VSD4");
     EXPECT_TRUE(Fake().FactorySends().empty());
 }
 
@@ -92,7 +92,7 @@ TEST_F(CheckAdjustOpsTest, BidInputWritesTheRowsGivenAndShowsTheirCells) {
 
 TEST_F(CheckAdjustOpsTest, BidInputUsageAndRangeErrors) {
     EXPECT_EQ(Run({"bid-input", "VSD1Bk"}), kExitUsage);
-    EXPECT_NE(Err().find("ROW=VALUE"), std::string::npos);
+    EXPECT_NE(parseError.find("ROW=VALUE"), std::string::npos) << parseError;
     SetUp();
     EXPECT_EQ(Run({"bid-input", "VSD3Bk=1"}), kExitUsage);
     SetUp();
@@ -101,10 +101,27 @@ TEST_F(CheckAdjustOpsTest, BidInputUsageAndRangeErrors) {
     EXPECT_EQ(Fake().FactorySends(), (std::vector<Bytes>{SetBid(1, 2, 1)}));
 }
 
-TEST_F(CheckAdjustOpsTest, BidReadPrintsNothingButTheMemo) {
+TEST_F(CheckAdjustOpsTest, BidReadPrintsTheEightValuesAsTheRowsAreLabelled) {
+    Fake().Eeprom()[0x66] = 0xB8;  // VSD2' Color: -72
     ASSERT_EQ(Run({"bid-read"}), kExitOk) << Err();
-    EXPECT_NE(Out().find("The Bi-D adjustment value has read properly."), std::string::npos);
+    EXPECT_NE(Out().find("The Bi-D adjustment value has read properly.\n"
+                         "VSD1 Black: 0\nVSD1 Color: 4\nVSD2 Black: 1\nVSD2 Color: 5\n"
+                         "VSD2' Black: 2\nVSD2' Color: -72\nVSD4 Black: 3\nVSD4 Color: 7\n"),
+              std::string::npos)
+        << Out();
     EXPECT_EQ(Fake().CallCount(Fn::D4ReadEeprom), 8);
+}
+
+TEST_F(CheckAdjustOpsTest, PfReadPrintsTheValueAndAFailedReadPrintsNoValue) {
+    Fake().Eeprom()[0x77] = 0xFD;
+    ASSERT_EQ(Run({"pf-read"}), kExitOk) << Err();
+    EXPECT_NE(Out().find("The PF adjustment value has read properly.\nPF adjustment: -3\n"), std::string::npos)
+        << Out();
+
+    SetUp();
+    Fake().SetResult(Fn::D4ReadEeprom, 0x2000);
+    EXPECT_EQ(Run({"bid-read"}), kExitFailed);
+    EXPECT_EQ(Out().find("VSD1 Black:"), std::string::npos) << Out();
 }
 
 TEST_F(CheckAdjustOpsTest, PfInputTakesANegativeValueAndRefusesTheRest) {

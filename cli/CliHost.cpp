@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 namespace svc::cli {
 
@@ -21,10 +22,12 @@ CliHost::CliHost(CliFrame& frame, bool assumeYes, AskFn ask)
     : frame_(frame), assumeYes_(assumeYes), ask_(ask ? std::move(ask) : AskFn(&CliHost::AskTerminal)) {}
 
 void CliHost::Sleep(int milliseconds) {
+    frame_.BeforeWait();
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    frame_.AfterWait(milliseconds);
 }
 
-void CliHost::RepaintMainWindow() {}
+void CliHost::RepaintMainWindow() { frame_.BeforeWait(); }
 
 bool CliHost::AskTerminal(const std::string& prompt, std::string& answer) {
     std::ofstream toTerminal("/dev/tty");
@@ -36,19 +39,26 @@ bool CliHost::AskTerminal(const std::string& prompt, std::string& answer) {
 
 BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon icon,
                               BoxButtons buttons) {
+    (void)caption;
+    std::vector<std::string> lines;
+    for (std::size_t from = 0;;) {
+        const std::size_t nl = text.find('\n', from);
+        lines.push_back(text.substr(from, nl - from));
+        if (nl == std::string::npos) break;
+        from = nl + 1;
+    }
+    if (buttons == BoxButtons::Ok && assumeYes_ && icon != BoxIcon::Error) {
+        // Nothing to ask: a box that comes back while the printer is waited
+        // for stays one box on a terminal.
+        frame_.ShowLines(lines);
+        return BoxAnswer::Ok;
+    }
     frame_.EndLine();
     std::FILE* stream = icon == BoxIcon::Error ? frame_.Err() : frame_.Out();
     const char* prefix = icon == BoxIcon::Error ? "error: " : "";
     // Every line of the box's text, then the question if it asks one.
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t nl = text.find('\n', from);
-        std::fprintf(stream, "%s%s\n", prefix, text.substr(from, nl - from).c_str());
-        if (nl == std::string::npos) break;
-        from = nl + 1;
-    }
+    for (const std::string& line : lines) std::fprintf(stream, "%s%s\n", prefix, line.c_str());
     std::fflush(stream);
-    (void)caption;
 
     if (buttons == BoxButtons::Ok) {
         // The technician may have something to do before going on.

@@ -11,6 +11,9 @@
 #include "eeprom/VexUsbId.h"
 
 #include <cctype>
+#include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace svc::cli {
 
@@ -24,6 +27,17 @@ std::string TypeUpper(CliFrame& frame, const char* field, std::string text, std:
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     frame.SetText(field, text);
     return {};
+}
+
+// The check of an operation whose arguments are typed into fields of these sizes.
+std::function<std::string(const Arguments&)> FitFields(std::vector<std::size_t> maxLengths) {
+    return [maxLengths = std::move(maxLengths)](const Arguments& args) {
+        for (std::size_t i = 0; i < args.size() && i < maxLengths.size(); ++i)
+            if (args[i].size() > maxLengths[i])
+                return std::string("at most ") + std::to_string(maxLengths[i]) + " characters fit the field, not " +
+                       std::to_string(args[i].size());
+        return std::string();
+    };
 }
 
 // A button without arguments.
@@ -61,7 +75,8 @@ OperationList EepromOperations() {
                            return e;
                        HeadID().HeadIDInputOKBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   FitFields({TPHeadID::kTextLength})});
     ops.push_back(Button("head-id-read", "head ID Read: show the stored head ID", adj, kHeadIdItem,
                          [](FeatureFrame& f) { HeadID().HeadIDReadBtnClick(f); }, HeadIdChosen));
     ops.push_back(Button("head-check-print", "head check print page Print: print the head check pattern", adj,
@@ -76,7 +91,8 @@ OperationList EepromOperations() {
                            return e;
                        UsbId().USBIDInputOKBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   FitFields({TPUsbId::kSerialLength})});
     ops.push_back(Button("usb-id-read", "USB ID Read: show the stored USB ID", adj, kUsbIdItem,
                          [](FeatureFrame& f) { UsbId().USBIDReadOutBtnClick(f); }));
 
@@ -89,7 +105,8 @@ OperationList EepromOperations() {
                            return e;
                        Ieee1394().IEEE1394IDInputOKBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   FitFields({TPIEEE1394::kTextLength})});
     ops.push_back(Button("ieee1394-id-read", "IEEE1394 ID Read ID: show the stored IEEE 1394 ID", adj,
                          kIeee1394Item, [](FeatureFrame& f) { Ieee1394().IEEE1394IDReadBtnClick(f); }));
 
@@ -120,7 +137,8 @@ OperationList EepromOperations() {
                            std::fflush(frame.Out());
                        }
                        return std::string();
-                   }});
+                   },
+                   FitFields({2, 2})});
     ops.push_back({"eeprom-poke", "ADDRESS DATA",
                    "EEPROM data Write OK: write one byte DATA at ADDRESS (two hex digits each)", 2, 2, app,
                    kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
@@ -128,7 +146,8 @@ OperationList EepromOperations() {
                        if (std::string e = TypeUpper(frame, "EepromInputDataEdit", args[1], 2); !e.empty()) return e;
                        DataConversion().EepromInputOKBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   FitFields({2, 2})});
 
     // ---- printer information ----
     ops.push_back(Button("printer-info", "Printer information OK: list the ten usage counters", app, kPrinterInfoItem,

@@ -14,42 +14,53 @@ namespace {
 
 // PW sensor: "Top=3 Right=-2". Each named edge gets its text and its check
 // box (as typing does); the edges not named are left unchecked, so exactly
-// the named ones are written.
-std::string PutPwValues(CliFrame& frame, const Arguments& args) {
+// the named ones are written. Without a frame it only checks the names.
+std::string PutPwValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
     if (!SplitAssignments(args, values)) return "values are EDGE=VALUE (Top, Bottom, Left, Right)";
     for (const auto& [edge, value] : values)
         if (!TPPWAdjust::FindEdge(edge) || edge.find("PWSensor") == 0)
-            return "unknown edge '" + edge + "' (Top, Bottom, Left, Right)";
-    for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame.SetChecked(e.checkBox, false);
+            return "unknown edge '" + Shown(edge) + "' (Top, Bottom, Left, Right)";
+    if (!frame) return {};
+    for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame->SetChecked(e.checkBox, false);
     for (const auto& [edge, value] : values) {
         const TPPWAdjust::Edge& e = *TPPWAdjust::FindEdge(edge);
         // The whole text goes in (the window's field stops at three
         // characters; cutting it here would turn -100 into -10).
-        frame.SetText(e.edit, value);
-        PWAdjust().EditChange(frame, e);
+        frame->SetText(e.edit, value);
+        PWAdjust().EditChange(*frame, e);
     }
     return {};
 }
 
 // Pixel shift: "A=2 F=-1", as above for the lines A to F.
-std::string PutPixelShiftValues(CliFrame& frame, const Arguments& args) {
+std::string PutPixelShiftValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
     if (!SplitAssignments(args, values)) return "values are LINE=VALUE (A to F)";
     for (const auto& [line, value] : values)
         if (line.size() != 1 || !TPColorShiftAdjust::FindLine(line))
-            return "unknown line '" + line + "' (A to F)";
-    for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame.SetChecked(l.checkBox, false);
+            return "unknown line '" + Shown(line) + "' (A to F)";
+    if (!frame) return {};
+    for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame->SetChecked(l.checkBox, false);
     for (const auto& [line, value] : values) {
         const TPColorShiftAdjust::Line& l = *TPColorShiftAdjust::FindLine(line);
-        frame.SetText(l.edit, value);  // whole, as above
-        ColorShiftAdjust().EditChange(frame, l);
+        frame->SetText(l.edit, value);  // whole, as above
+        ColorShiftAdjust().EditChange(*frame, l);
     }
+    return {};
+}
+
+// Cut position: the number of a mark, "1" to "17".
+std::string CheckCutMark(const Arguments& args) {
+    const int mark = NumberFromText(args.at(0), 0);
+    if (mark < 1 || mark > cutpos::kItems || args[0] != std::to_string(mark))
+        return "the mark is one of 1 to " + std::to_string(cutpos::kItems) + ", not '" + Shown(args[0]) + "'";
     return {};
 }
 
 // What the first dot panel shows: value, gauges and millimetres.
 void PrintFirstDot(CliFrame& frame) {
+    if (!frame.Succeeding()) return;
     frame.EndLine();
     std::fprintf(frame.Out(), "First dot position: %s (%s), left margin %d %%, right margin %d %%\n",
                  frame.Text(firstdot::kEdit).c_str(), frame.Text(firstdot::kRealValue).c_str(),
@@ -67,6 +78,15 @@ Operation FirstDotStep(const char* name, const char* help, void (*handler)(Featu
 
 }  // namespace
 
+void SetInitialPanelValues(CliFrame& frame) {
+    // As the window creates the first dot panel: edit "0", the display of 0.
+    const firstdot::Display display = firstdot::DisplayOf(0);
+    frame.SetText(firstdot::kEdit, "0");
+    frame.SetPosition(firstdot::kLeftGauge, display.left);
+    frame.SetPosition(firstdot::kRightGauge, display.right);
+    frame.SetText(firstdot::kRealValue, display.millimetres);
+}
+
 OperationList MoreAdjustOperations() {
     OperationList ops;
 
@@ -80,6 +100,7 @@ OperationList MoreAdjustOperations() {
     ops.push_back({"pw-read", "", "PW sensor \"Read\": show the four stored values", 0, 0, Group::Adjustment, kPwItem,
                    pwChosen, [](CliFrame& frame, const Arguments&) {
                        PWAdjust().PWSensorCheckBtnClick(frame);
+                       if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const char* name : {"Top", "Bottom", "Left", "Right"})
                            std::fprintf(frame.Out(), "%s: %s\n", name,
@@ -88,11 +109,13 @@ OperationList MoreAdjustOperations() {
                    }});
     ops.push_back({"pw-input", "EDGE=VALUE...",
                    "PW sensor \"Input\": write the named edges (Top, Bottom -16..16; Left, Right -8..24)", 1, 4,
-                   Group::Adjustment, kPwItem, pwChosen, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string error = PutPwValues(frame, args); !error.empty()) return error;
+                   Group::Adjustment, kPwItem, pwChosen,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = PutPwValues(&frame, args); !error.empty()) return error;
                        PWAdjust().PWSensorInputBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   [](const Arguments& args) { return PutPwValues(nullptr, args); }});
 
     // ---- pixel shift adjustment ----
     const auto shiftChosen = [](CliFrame& frame) { ColorShiftAdjust().Chosen(frame); };
@@ -104,17 +127,20 @@ OperationList MoreAdjustOperations() {
     ops.push_back({"pixel-shift-read", "", "pixel shift \"Read\": show the six stored values", 0, 0,
                    Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments&) {
                        ColorShiftAdjust().ColorShiftReadBtnClick(frame);
+                       if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines())
                            std::fprintf(frame.Out(), "%c line: %s\n", l.letter, frame.Text(l.edit).c_str());
                        return std::string();
                    }});
     ops.push_back({"pixel-shift-input", "LINE=VALUE...", "pixel shift \"Input\": write the named lines A to F (-5..5)",
-                   1, 6, Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string error = PutPixelShiftValues(frame, args); !error.empty()) return error;
+                   1, 6, Group::Adjustment, kPixelShiftItem, shiftChosen,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = PutPixelShiftValues(&frame, args); !error.empty()) return error;
                        ColorShiftAdjust().ColorShiftInputOKBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   [](const Arguments& args) { return PutPixelShiftValues(nullptr, args); }});
 
     // ---- first dot position adjustment ----
     ops.push_back({"first-dot-print", "", "first dot position \"Print\": print the one-line pattern", 0, 0,
@@ -129,7 +155,9 @@ OperationList MoreAdjustOperations() {
                        return std::string();
                    }});
     ops.push_back({"first-dot-input", "[VALUE]",
-                   "first dot position \"Input\": write VALUE (-72..72), or the value the panel holds", 0, 1,
+                   "first dot position \"Input\": write VALUE (-72..72), or else the value the panel holds "
+                   "(0 until a read or an arrow operation changes it)",
+                   0, 1,
                    Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (!args.empty()) {
                            frame.SetText(firstdot::kEdit, args[0]);
@@ -155,16 +183,17 @@ OperationList MoreAdjustOperations() {
                        return std::string();
                    }});
     ops.push_back({"cut-input", "MARK",
-                   "cut position \"Input\": send the value of the mark cut correctly (1..17; 9 is the present)", 1,
-                   1, Group::Adjustment, kCutPositionItem, nullptr, [](CliFrame& frame, const Arguments& args) {
-                       const int mark = NumberFromText(args[0], 0);
-                       if (mark < 1 || mark > cutpos::kItems || args[0] != std::to_string(mark))
-                           return std::string("the mark is one of 1 to 17");
-                       frame.SetItemIndex(cutpos::kList, mark - 1);
+                   "cut position \"Input\": send the number of the mark cut correctly, 1 to 17 (the middle "
+                   "mark, 9, is the value 0); needs cut-print first",
+                   1, 1, Group::Adjustment, kCutPositionItem, nullptr,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string error = CheckCutMark(args); !error.empty()) return error;
+                       frame.SetItemIndex(cutpos::kList, NumberFromText(args[0], 0) - 1);
                        frame.SetText(cutpos::kList, args[0]);
                        CutPosAdjustInputBtnClick(frame);
                        return std::string();
-                   }});
+                   },
+                   CheckCutMark});
     return ops;
 }
 

@@ -55,7 +55,7 @@ TEST_F(MoreAdjustOps, PwInputWritesExactlyTheNamedEdges) {
 
 TEST_F(MoreAdjustOps, PwInputArgumentsThatAreNotEdgesAreUsageErrors) {
     EXPECT_EQ(Run({"pw-input", "Middle=3"}), kExitUsage);
-    EXPECT_NE(Err().find("unknown edge 'Middle'"), std::string::npos) << Err();
+    EXPECT_NE(usageError.find("unknown edge 'Middle'"), std::string::npos) << usageError;
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
@@ -91,7 +91,7 @@ TEST_F(MoreAdjustOps, PixelShiftInputRefusesAWrappingNumber) {
 
 TEST_F(MoreAdjustOps, PixelShiftInputRefusesUnknownLines) {
     EXPECT_EQ(Run({"pixel-shift-input", "G=1"}), kExitUsage);
-    EXPECT_NE(Err().find("unknown line 'G'"), std::string::npos) << Err();
+    EXPECT_NE(usageError.find("unknown line 'G'"), std::string::npos) << usageError;
 }
 
 TEST_F(MoreAdjustOps, FirstDotInputTakesAValue) {
@@ -107,6 +107,25 @@ TEST_F(MoreAdjustOps, FirstDotInputTakesThePanelsValue) {
         << Out();
 }
 
+TEST_F(MoreAdjustOps, FirstDotInputOnAFreshPanelWritesItsInitialZero) {
+    ASSERT_EQ(Run({"first-dot-input"}), kExitOk) << Err();
+    EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 0x00}}));
+    EXPECT_NE(Out().find("The first dot position adjustment value has written properly."), std::string::npos);
+    // The display starts where the window's does.
+    EXPECT_EQ(frame.Text("LandMarginInputRealValuePnl"), "0.0000 mm");
+    EXPECT_EQ(frame.Position("LeftMarginGauge"), 50);
+}
+
+TEST_F(MoreAdjustOps, AFailedReadPrintsNoValues) {
+    Fake().SetResult(fake::Fn::D4ReadEeprom, 0x2000);
+    EXPECT_EQ(Run({"first-dot-read"}), kExitFailed);
+    EXPECT_EQ(Out().find("First dot position:"), std::string::npos) << Out();
+    Fake().Reset();
+    Fake().SetResult(fake::Fn::D4ReadEeprom, 0x2000);
+    EXPECT_EQ(Run({"pw-read"}), kExitFailed);
+    EXPECT_EQ(Out().find("Top:"), std::string::npos) << Out();
+}
+
 TEST_F(MoreAdjustOps, FirstDotInputOutOfRangeFails) {
     EXPECT_EQ(Run({"first-dot-input", "73"}), kExitFailed);
     EXPECT_NE(Err().find("A range of input value is -72 to 72."), std::string::npos) << Err();
@@ -115,7 +134,7 @@ TEST_F(MoreAdjustOps, FirstDotInputOutOfRangeFails) {
 
 TEST_F(MoreAdjustOps, CutInputTakesAMarkOneToSeventeen) {
     EXPECT_EQ(Run({"cut-input", "18"}), kExitUsage);
-    EXPECT_NE(Err().find("the mark is one of 1 to 17"), std::string::npos) << Err();
+    EXPECT_EQ(usageError, "cut-input: the mark is one of 1 to 17, not '18'");
 }
 
 TEST_F(MoreAdjustOps, CutInputTakesTheMarkAsListed) { EXPECT_EQ(Run({"cut-input", "09"}), kExitUsage); }

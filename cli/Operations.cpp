@@ -3,6 +3,8 @@
 #include "cli/CliFrame.h"
 #include "link/StatusReport.h"
 
+#include <cstdio>
+
 namespace svc::cli {
 
 OperationList FrameOperations() {
@@ -35,6 +37,29 @@ const Operation* FindOperation(const std::string& name) {
     for (const Operation& op : AllOperations())
         if (op.name == name) return &op;
     return nullptr;
+}
+
+std::string CheckArguments(const Operation& op, const Arguments& args) {
+    if (!op.check) return {};
+    const std::string error = op.check(args);
+    return error.empty() ? error : op.name + ": " + error;
+}
+
+std::string Shown(const std::string& word) {
+    constexpr std::size_t kLongest = 64;
+    std::string shown;
+    for (std::size_t i = 0; i < word.size() && i < kLongest; ++i) {
+        const auto c = static_cast<unsigned char>(word[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            shown += hex;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (word.size() > kLongest) shown += "...";
+    return shown;
 }
 
 bool SplitAssignments(const Arguments& args, std::vector<std::pair<std::string, std::string>>& out) {

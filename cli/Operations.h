@@ -34,8 +34,13 @@ struct Operation {
     // What picking the item does besides showing the panel (empty fields, clear check boxes).
     std::function<void(CliFrame&)> chosen;
     // Runs the button. An argument it cannot use is a usage error: it returns
-    // the message (printed with the usage) and does nothing; else empty.
+    // the message and does nothing; else empty.
     std::function<std::string(CliFrame&, const Arguments&)> run;
+    // Checks the arguments without a printer, before the session connects:
+    // the usage error `run` would give, or empty. None for operations whose
+    // arguments the panel itself judges (a value out of range is the panel's
+    // message, not a usage error).
+    std::function<std::string(const Arguments&)> check;
 };
 using OperationList = std::vector<Operation>;
 
@@ -46,7 +51,25 @@ OperationList MoreAdjustOperations();     // PW sensor, pixel shift, first dot, 
 OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
 
 const OperationList& AllOperations();
+// The usage error of the first operation whose arguments its check refuses
+// ("cut-input: the mark is one of 1 to 17"), or empty.
+std::string CheckArguments(const Operation& op, const Arguments& args);
+
+// What the main window holds from its creation on, before any panel is used:
+// the first dot position edit starts at "0", its gauges at 50 %.
+void SetInitialPanelValues(CliFrame& frame);
 const Operation* FindOperation(const std::string& name);
+
+// The environment variable that names the control socket of the virtual
+// printer the ports lead to (tools/run.sh sets it).
+inline constexpr const char* kVirtualPrinterControlVariable = "SVCADJUST_VPRINTER_CONTROL";
+// How the technician switches the printer off when the refurbishment asks:
+// the power button, or the virtual printer's control command.
+std::string SwitchOffHint();
+
+// A word from the command line or standard input as an error message may
+// quote it: control characters (a NUL too) as \xHH, at most 64 characters.
+std::string Shown(const std::string& word);
 
 // Splits "NAME=VALUE" arguments (bid-input VSD1Bk=5): false when one has no '='.
 bool SplitAssignments(const Arguments& args, std::vector<std::pair<std::string, std::string>>& out);

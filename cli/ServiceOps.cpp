@@ -8,8 +8,14 @@
 #include "service/VexMaintenance.h"
 #include "service/VexPGAdjust.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
 #include <utility>
 
 namespace svc::cli {
@@ -37,9 +43,41 @@ std::string PointList() {
     return list;
 }
 
+// The box of the power-off phase, as the refurbishment shows it.
+constexpr const char* kSwitchOffBox = "Trun off the printer. Don't disconnect AC cable.";
+
+// The word as a shell reads it back: as it is when it has no special characters.
+std::string ShellWord(const std::string& word) {
+    const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                               "0123456789_./+-:@%,=") == std::string::npos;
+    if (plain) return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+std::string SwitchOffHint() {
+    const char* control = std::getenv(kVirtualPrinterControlVariable);
+    if (!control || !*control)
+        return "(switch the printer off with its power button; the session goes on once it no longer answers)";
+    // The virtual printer's program beside this one, as the build and the package install them.
+    std::string program = "vprinter";
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && ::access((self.parent_path() / "vprinter").c_str(), X_OK) == 0)
+        program = (self.parent_path() / "vprinter").string();
+    return "(the virtual printer is switched off with: " + ShellWord(program) + " --control " + ShellWord(control) +
+           " --send 'fault poweroff')";
+}
+
+namespace {
+
 // While the refurbishment runs, the second page's instructions are printed
 // when the window would first paint that page: they are what the technician
-// does at the printer meanwhile.
+// does at the printer meanwhile. Before the first power-off box, how to
+// switch the printer off.
 class PageEcho : public Host {
 public:
     explicit PageEcho(CliFrame& frame) : frame_(frame), inner_(host()) { SetHost(this); }
@@ -50,6 +88,12 @@ public:
     void Sleep(int milliseconds) override { inner_.Sleep(milliseconds); }
     BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
                          BoxButtons buttons) override {
+        if (!hinted_ && text == kSwitchOffBox) {
+            hinted_ = true;
+            frame_.EndLine();
+            std::fprintf(frame_.Out(), "%s\n", SwitchOffHint().c_str());
+            std::fflush(frame_.Out());
+        }
         return inner_.MessageBox(owner, text, caption, icon, buttons);
     }
     void RepaintMainWindow() override {
@@ -68,6 +112,7 @@ private:
     CliFrame& frame_;
     Host& inner_;
     bool shown_ = false;
+    bool hinted_ = false;
 };
 
 Operation Simple(const char* name, const char* help, Group group, int item, void (*handler)(FeatureFrame&),
@@ -76,6 +121,31 @@ Operation Simple(const char* name, const char* help, Group group, int item, void
                 handler(frame);
                 return std::string();
             }};
+}
+
+// "main,ps": the replaced-part check boxes to tick; without a frame it only checks the names.
+std::string TickReplacedParts(CliFrame* frame, const Arguments& args) {
+    if (args.empty()) return {};
+    std::istringstream list(args[0]);
+    for (std::string part; std::getline(list, part, ',');) {
+        const char* box = nullptr;
+        for (const auto& [name, objectName] : kPartNames)
+            if (part == name) box = objectName;
+        if (!box) return "unknown part '" + Shown(part) + "' (parts: " + PartList() + ")";
+        if (frame) frame->SetChecked(box, true);
+    }
+    return {};
+}
+
+const PGPointInfo* FindPoint(const std::string& name) {
+    for (const PGPointInfo& p : kPGPoints)
+        if (name == p.cliName) return &p;
+    return nullptr;
+}
+
+std::string CheckPoint(const Arguments& args) {
+    if (FindPoint(args.at(0))) return {};
+    return "unknown point '" + Shown(args[0]) + "' (points: " + PointList() + ")";
 }
 
 }  // namespace
@@ -95,30 +165,20 @@ OperationList ServiceOperations() {
                    [](CliFrame& frame) { TPHeatProtect::ClearReplacedParts(frame); },
                    [](CliFrame& frame, const Arguments& args) -> std::string {
                        TPHeatProtect::ClearReplacedParts(frame);
-                       if (!args.empty()) {
-                           std::istringstream list(args[0]);
-                           for (std::string part; std::getline(list, part, ',');) {
-                               const char* box = nullptr;
-                               for (const auto& [name, objectName] : kPartNames)
-                                   if (part == name) box = objectName;
-                               if (!box) return "unknown part '" + part + "' (parts: " + PartList() + ")";
-                               frame.SetChecked(box, true);
-                           }
-                       }
+                       if (std::string error = TickReplacedParts(&frame, args); !error.empty()) return error;
                        HeatProtect().CRHeatProtectOffsetOKBtnClick(frame);
                        return {};
-                   }});
+                   },
+                   [](const Arguments& args) { return TickReplacedParts(nullptr, args); }});
 
     ops.push_back({"pg-move", "POINT", "\"PG adjustment\": the carriage to a point: " + PointList(), 1, 1,
                    Group::Adjustment, kPGAdjustmentItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) -> std::string {
-                       for (const PGPointInfo& p : kPGPoints)
-                           if (args[0] == p.cliName) {
-                               PGAdjustMove(frame, p.point);
-                               return {};
-                           }
-                       return "unknown point '" + args[0] + "' (points: " + PointList() + ")";
-                   }});
+                       if (std::string error = CheckPoint(args); !error.empty()) return error;
+                       PGAdjustMove(frame, FindPoint(args[0])->point);
+                       return {};
+                   },
+                   CheckPoint});
     ops.push_back(Simple("pg-finish", "\"PG adjustment\" Finish: the carriage home", Group::Adjustment,
                          kPGAdjustmentItem, PGAdjustEndPnlClick));
     ops.push_back(Simple("pg-print", "\"PG adjustment\" Print: the inclined carriage pattern", Group::Adjustment,

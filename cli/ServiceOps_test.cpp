@@ -53,12 +53,12 @@ protected:
         args.insert(args.end(), words.begin(), words.end());
         std::istringstream none;
         CommandLine line;
-        const std::string usage = ParseCommandLine(args, none, line);
-        EXPECT_EQ(usage, "");
-        if (!usage.empty()) return -1;
+        usage = ParseCommandLine(args, none, line);
+        if (!usage.empty()) return kExitUsage;
         return RunSession(line, frame);
     }
 
+    std::string usage;  // the usage error of the last Run
     Streams streams;
     CliFrame frame{streams.out, streams.err};
 };
@@ -138,23 +138,42 @@ TEST_F(ServiceOpsTest, CRDispersionTakesTheReplacedPartsAsAList) {
 TEST_F(ServiceOpsTest, MalformedArgumentsAreUsageErrorsThatSendNothing) {
     fake::ScriptedHost host;
     EXPECT_EQ(Run({"cr-dispersion", "main,flux"}), kExitUsage);
-    EXPECT_NE(streams.Err().find("unknown part 'flux' (parts: main, crmotor, ps, mainshaft, subshaft)"),
-              std::string::npos);
+    EXPECT_EQ(usage, "cr-dispersion: unknown part 'flux' (parts: main, crmotor, ps, mainshaft, subshaft)");
     EXPECT_EQ(Run({"pg-move", "upstairs"}), kExitUsage);
-    EXPECT_NE(streams.Err().find("unknown point 'upstairs' (points: main_right, main_left, sub_right, sub_left, "
-                                 "center)"),
-              std::string::npos);
+    EXPECT_EQ(usage, "pg-move: unknown point 'upstairs' (points: main_right, main_left, sub_right, sub_left, "
+                     "center)");
+    // Refused before the session began: not even the port was opened.
+    EXPECT_EQ(Fake().CallCount(Fn::PortOpenByOsSw), 0);
     EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
+TEST(SwitchOff, TheHintNamesTheVirtualPrintersControlCommandWhenThereIsOne) {
+    ::unsetenv(kVirtualPrinterControlVariable);
+    EXPECT_EQ(SwitchOffHint(),
+              "(switch the printer off with its power button; the session goes on once it no longer answers)");
+    ::setenv(kVirtualPrinterControlVariable, "/tmp/svc run/vprinter.sock.ctl", 1);
+    const std::string hint = SwitchOffHint();
+    ::unsetenv(kVirtualPrinterControlVariable);
+    EXPECT_EQ(hint.rfind("(the virtual printer is switched off with: ", 0), 0u) << hint;
+    EXPECT_NE(hint.find("vprinter --control '/tmp/svc run/vprinter.sock.ctl' --send 'fault poweroff')"),
+              std::string::npos)
+        << hint;
+}
+
 TEST_F(ServiceOpsTest, RefurbishmentShowsTheStepsCountsDownAndEndsTheSession) {
+    ::unsetenv(kVirtualPrinterControlVariable);
     fake::ScriptedHost host;
     Fake().QueueStatus({MakeStatus(4), MakeStatus(4), MakeStatus(7), MakeStatus(7), MakeStatus(4)});
     Fake().SetResultOnCall(Fn::InquireStatus, 8, 0x1000);  // off after the first power-off box
     EXPECT_EQ(Run({"doa", "get-status"}, 4200), kExitFailed);
     const std::string out = streams.Out();
     EXPECT_EQ(Count(out, "When the carriage stops at I/C exchange position,\n"), 1);
+    // Before the power-off box, once: how to switch the printer off.
+    EXPECT_NE(out.find("The EEPROM data has been reset properly.\n(switch the printer off with its power button"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Count(out, "power button"), 1);
     EXPECT_NE(out.find("  1st step: Press the roll-paper SW after removing the ink cartridge. The printer starts the "
                        "ink discharge.\n"),
               std::string::npos);
@@ -299,6 +318,7 @@ CliResult RunProgram(const VirtualPrinterProcess& printer, int model, const std:
         ::close(out[0]);
         ::close(out[1]);
         ::setenv("SVCADJUST_PORTMAP", portMap.c_str(), 1);
+        ::setenv(kVirtualPrinterControlVariable, (printer.Socket() + ".ctl").c_str(), 1);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -410,10 +430,16 @@ TEST_F(ServiceEndToEnd, WholeRefurbishmentForDOA) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(60));
             }
         }
-        // Each time the program asks (it asks again while the printer still answers ready).
+        // The command the program names, each time it asks (it asks again
+        // while the printer still answers ready).
         if (line == "Trun off the printer. Don't disconnect AC cable.")
-            switchedOff = printer.Control("power off").rfind("OK", 0) == 0 || switchedOff;
+            switchedOff = printer.Control("fault poweroff").rfind("OK", 0) == 0 || switchedOff;
     });
+    EXPECT_NE(run.output.find("(the virtual printer is switched off with: " + (BinaryDir() / "vprinter").string() +
+                              " --control " + printer.Socket() + ".ctl --send 'fault poweroff')\n"
+                              "Trun off the printer. Don't disconnect AC cable.\n"),
+              std::string::npos)
+        << run.output;
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(presses, 3);
     EXPECT_TRUE(switchedOff);

@@ -3,10 +3,15 @@
 #include "cli/CliFrame.h"
 #include "link/Connection.h"
 #include "link/StatusReport.h"
+#include "link/Version.h"
 
 #include <getopt.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace svc::cli {
@@ -19,7 +24,7 @@ constexpr int kCutPositionDefaultIndex = 8;
 
 std::string TakeStep(const std::vector<std::string>& words, std::size_t& i, std::vector<Step>& steps) {
     const Operation* op = FindOperation(words[i]);
-    if (!op) return "unknown operation '" + words[i] + "'";
+    if (!op) return "unknown operation '" + Shown(words[i]) + "'";
     Step step{op, {}};
     ++i;
     while (i < words.size() && static_cast<int>(step.args.size()) < op->maxArgs && !FindOperation(words[i]) &&
@@ -27,32 +32,87 @@ std::string TakeStep(const std::vector<std::string>& words, std::size_t& i, std:
         step.args.push_back(words[i++]);
     if (static_cast<int>(step.args.size()) < op->minArgs)
         return op->name + " needs " + (op->arguments.empty() ? "arguments" : op->arguments);
+    if (std::string error = CheckArguments(*op, step.args); !error.empty()) return error;
     steps.push_back(std::move(step));
     return {};
 }
 
-std::string StepsFromStream(std::istream& in, std::vector<Step>& steps) {
-    std::string line;
+std::string StepsFromText(const std::string& text, std::vector<Step>& steps) {
     int number = 0;
-    while (std::getline(in, line)) {
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(from, end - from);
+        from = end + 1;
         ++number;
-        std::istringstream split(line);
+        // Words are parted by blanks; any other byte (a NUL too) belongs to its word.
         std::vector<std::string> words;
-        for (std::string w; split >> w;) words.push_back(w);
+        for (std::size_t at = 0; at < line.size();) {
+            const std::size_t begin = line.find_first_not_of(" \t\r\v\f", at);
+            if (begin == std::string::npos) break;
+            std::size_t stop = line.find_first_of(" \t\r\v\f", begin);
+            if (stop == std::string::npos) stop = line.size();
+            words.push_back(line.substr(begin, stop - begin));
+            at = stop;
+        }
         if (words.empty() || words[0][0] == '#') continue;
+        const std::string where = "standard input, line " + std::to_string(number) + ": ";
         std::size_t i = 0;
-        if (std::string error = TakeStep(words, i, steps); !error.empty())
-            return "standard input, line " + std::to_string(number) + ": " + error;
+        if (words[0] == "-") return where + "'-' is not an operation";
+        if (std::string error = TakeStep(words, i, steps); !error.empty()) return where + error;
         if (i != words.size())
-            return "standard input, line " + std::to_string(number) + ": one operation per line ('" + words[i] +
-                   "' is one too many)";
+            return where + "one operation per line ('" + Shown(words[i]) + "' is one too many)";
     }
     return {};
 }
 
+// Words of a help text over lines of at most `width` columns, each after `indent` blanks.
+std::string Wrapped(const std::string& text, std::size_t indent, std::size_t width) {
+    std::string out, line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            out += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
+    return out;
+}
+
 }  // namespace
 
+std::string ReadInputFile(int fd, std::string& text) {
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::string("standard input cannot be read: ") + std::strerror(errno);
+        if (n == 0) return {};
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > kMaxInputBytes) return "standard input holds more than 1 MiB of operations";
+    }
+}
+
+std::string ReadInputStream(std::istream& in, std::string& text) {
+    text.clear();
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxInputBytes) return "standard input holds more than 1 MiB of operations";
+    }
+    if (in.bad()) return "standard input cannot be read";
+    return {};
+}
+
 std::string ParseCommandLine(const std::vector<std::string>& args, std::istream& stdinOps, CommandLine& out) {
+    return ParseCommandLine(args, [&stdinOps](std::string& text) { return ReadInputStream(stdinOps, text); }, out);
+}
+
+std::string ParseCommandLine(const std::vector<std::string>& args, const InputReader& readInput, CommandLine& out) {
     out = CommandLine{};
     // getopt_long wants argv as it came; "+" stops at the first operation.
     std::vector<std::string> words;
@@ -64,19 +124,26 @@ std::string ParseCommandLine(const std::vector<std::string>& args, std::istream&
     argv.push_back(nullptr);
     const int argc = static_cast<int>(words.size());
 
-    enum { kModel = 1, kPort, kYes, kHelp };
+    enum { kModel = 1, kPort, kYes, kHelp, kVersion };
     static const option kLong[] = {{"model", required_argument, nullptr, kModel},
                                    {"port", required_argument, nullptr, kPort},
                                    {"yes", no_argument, nullptr, kYes},
                                    {"help", no_argument, nullptr, kHelp},
+                                   {"version", no_argument, nullptr, kVersion},
                                    {nullptr, 0, nullptr, 0}};
     optind = 0;  // a fresh scan each time
     opterr = 0;  // the messages are ours
     for (int c; (c = getopt_long(argc, argv.data(), "+:hy", kLong, nullptr)) != -1;) {
         const std::string value = optarg ? optarg : "";
+        // The long option just read, without a value given to it with '='.
+        const auto longOption = [&] {
+            const std::string word = argv[static_cast<std::size_t>(optind - 1)];
+            return Shown(word.substr(0, word.find('=')));
+        };
         switch (c) {
         case 'h':
         case kHelp: out.help = true; return {};
+        case kVersion: out.version = true; return {};
         case 'y':
         case kYes: out.yes = true; break;
         case kModel:
@@ -85,16 +152,22 @@ std::string ParseCommandLine(const std::vector<std::string>& args, std::istream&
             else if (value == "4200")
                 out.modelCode = kModel4200;
             else
-                return "--model takes 4100 or 4200, not '" + value + "'";
+                return "--model takes 4100 or 4200, not '" + Shown(value) + "'";
             break;
         case kPort: {
             auto found = std::find(kPortNames.begin(), kPortNames.end(), value);
-            if (found == kPortNames.end()) return "--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '" + value + "'";
+            if (found == kPortNames.end())
+                return "--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '" + Shown(value) + "'";
             out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
             break;
         }
-        case ':': return std::string(argv[static_cast<std::size_t>(optind - 1)]) + " needs a value";
-        default: return "unknown option '" + std::string(argv[static_cast<std::size_t>(optind - 1)]) + "'";
+        case ':': return longOption() + " needs a value";
+        default:
+            // A short option (alone or in a cluster such as -qy) is named by
+            // its letter; a long one by its word.
+            if (optopt > ' ' && optopt < 0x7F) return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
+            if (optopt != 0) return longOption() + " takes no value";
+            return "unknown option '" + longOption() + "'";
         }
     }
 
@@ -104,10 +177,12 @@ std::string ParseCommandLine(const std::vector<std::string>& args, std::istream&
         if (a == "-") {
             if (stdinTaken) return "'-' may be given once";
             stdinTaken = true;
-            if (std::string error = StepsFromStream(stdinOps, out.steps); !error.empty()) return error;
+            std::string text;
+            if (std::string error = readInput(text); !error.empty()) return error;
+            if (std::string error = StepsFromText(text, out.steps); !error.empty()) return error;
             ++i;
         } else if (a.size() > 1 && a[0] == '-' && !FindOperation(a)) {
-            return "options come before the operations ('" + a + "')";
+            return "options come before the operations ('" + Shown(a) + "')";
         } else if (std::string error = TakeStep(args, i, out.steps); !error.empty()) {
             return error;
         }
@@ -118,35 +193,60 @@ std::string ParseCommandLine(const std::vector<std::string>& args, std::istream&
 }
 
 std::string Usage() {
+    constexpr std::size_t kWidth = 80;
+    constexpr std::size_t kHelpColumn = 24;
     std::ostringstream u;
-    u << "usage: svcadjust-cli --model 4100|4200 --port LPT1..LPT3|ZQUSB1..ZQUSB3 [--yes]\n"
-         "                     OPERATION [ARGS] [OPERATION [ARGS]...]\n"
+    u << "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
+         "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
+         "       svcadjust-cli --help | --version\n"
          "\n"
          "Connects to the printer as the start window does, runs Get Status, then each\n"
          "operation in order, as its button in the main window would. '-' reads\n"
          "operations from standard input, one per line.\n"
          "\n"
-         "  --model 4100|4200  the printer model (the start window's model list)\n"
-         "  --port NAME        the port (LPT1-LPT3, ZQUSB1-ZQUSB3)\n"
-         "  -y, --yes          answer every question Yes / OK (without it, questions are\n"
-         "                     asked on the terminal, or answered No / Cancel without one)\n"
-         "  -h, --help         this text\n"
+         "  --model 4100|4200     the printer model (the start window's model list)\n"
+         "  --port PORT           LPT1, LPT2, LPT3 (parallel) or ZQUSB1, ZQUSB2, ZQUSB3\n"
+         "                        (USB)\n"
+         "  -y, --yes             answer every question Yes / OK (without it, questions\n"
+         "                        are asked on the terminal, or answered No / Cancel\n"
+         "                        when there is none)\n"
+         "  -h, --help            this text\n"
+         "  --version             the version of the program\n"
          "\n"
-         "Exit status: 0 all operations succeeded, 1 one failed (the rest were not run),\n"
-         "2 usage error.\n"
+         "Exit status: 0 every operation succeeded; 1 the connection or an operation\n"
+         "failed (the operations after it were not run); 2 usage error (nothing was\n"
+         "sent to the printer).\n"
          "\n"
          "Operations:\n";
-    std::size_t width = 0;
-    for (const Operation& op : AllOperations())
-        width = std::max(width, op.name.size() + (op.arguments.empty() ? 0 : op.arguments.size() + 1));
     for (const Operation& op : AllOperations()) {
-        std::string head = op.name + (op.arguments.empty() ? "" : " " + op.arguments);
-        u << "  " << head << std::string(width + 2 - head.size(), ' ') << op.help << "\n";
+        const std::string head = "  " + op.name + (op.arguments.empty() ? "" : " " + op.arguments);
+        std::string help = Wrapped(op.help, kHelpColumn, kWidth);
+        if (help.empty()) {
+            u << head << "\n";
+        } else if (head.size() + 1 < kHelpColumn) {
+            help.replace(0, head.size(), head);  // the first line starts with the name
+            u << help;
+        } else {
+            u << head << "\n" << help;
+        }
     }
     return u.str();
 }
 
+std::string UsageError(const std::string& message) {
+    return "svcadjust-cli: " + message + "\nTry 'svcadjust-cli --help' for more information.\n";
+}
+
+std::string VersionText() { return std::string("svcadjust-cli ") + kVersion + "\n"; }
+
 int RunSession(const CommandLine& line, CliFrame& frame) {
+    // Nothing is sent before every operation's arguments are known to be usable.
+    for (const Step& step : line.steps)
+        if (std::string error = CheckArguments(*step.op, step.args); !error.empty()) {
+            std::fputs(UsageError(error).c_str(), frame.Err());
+            return kExitUsage;
+        }
+    SetInitialPanelValues(frame);
     frame.SetModelCode(line.modelCode);
     frame.SetPortCode(line.portCode);
     if (const char* failure = ConnectPrinter(line.modelCode, line.portCode)) {
@@ -192,9 +292,11 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         frame.BeginOperation();
         const std::string usage = op.run(frame, step.args);
         if (!usage.empty()) {
+            // Its check let it through; the session has begun, so this is a failure.
             frame.EndOperation();
             std::fprintf(frame.Err(), "error: %s: %s\n", op.name.c_str(), usage.c_str());
-            return kExitUsage;
+            status = kExitFailed;
+            break;
         }
         const bool ok = frame.EndOperation();
         if (!ok) {

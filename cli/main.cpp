@@ -6,8 +6,9 @@
 #include "cli/Session.h"
 #include "link/Host.h"
 
+#include <unistd.h>
+
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,14 @@ int main(int argc, char** argv) {
     using namespace svc::cli;
     const std::vector<std::string> args(argv + 1, argv + argc);
     CommandLine line;
-    if (const std::string error = ParseCommandLine(args, std::cin, line); !error.empty()) {
-        std::fprintf(stderr, "svcadjust-cli: %s\n\n%s", error.c_str(), Usage().c_str());
+    const auto readStandardInput = [](std::string& text) { return ReadInputFile(STDIN_FILENO, text); };
+    if (const std::string error = ParseCommandLine(args, readStandardInput, line); !error.empty()) {
+        std::fputs(UsageError(error).c_str(), stderr);
         return kExitUsage;
     }
-    if (line.help) {
-        std::fputs(Usage().c_str(), stdout);
-        return kExitOk;
+    if (line.help || line.version) {
+        std::fputs(line.help ? Usage().c_str() : VersionText().c_str(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
     }
     CliFrame frame(stdout, stderr);
     CliHost host(frame, line.yes);

@@ -291,6 +291,7 @@ void ReportErrorCode(StatusFrame& frame, Result code) {
     // next one (even ahead of the readiness wait's reset).
     JobStream().Discard();
     frame.EnableForReport();
+    frame.ReportingCode(code);
     switch (code) {
     case rc::PortIo: {
         std::int16_t detail = 0;

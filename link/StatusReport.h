@@ -70,6 +70,9 @@ public:
     virtual void EnableForReport() = 0;
     // Moves the keyboard focus to the input field of that name, when it exists.
     virtual void FocusField(const std::string& objectName) = 0;
+    // The code ReportErrorCode is about to report (after EnableForReport), for
+    // a frame that names codes its messages do not cover.
+    virtual void ReportingCode(Result code) { (void)code; }
 };
 
 // Polls the printer until it is ready, resetting it and waiting a second

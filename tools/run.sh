@@ -86,7 +86,10 @@ fi
 
 ports=""
 for p in LPT1 LPT2 LPT3 ZQUSB1 ZQUSB2 ZQUSB3; do ports+="$p=unix:$sock;"; done
-echo "  from a terminal: SVCADJUST_PORTMAP='LPT1=unix:$sock' $bin/svcadjust-cli --model $model --port LPT1 get-status"
+echo "  from a terminal: SVCADJUST_PORTMAP='LPT1=unix:$sock' SVCADJUST_VPRINTER_CONTROL='$sock.ctl' \\"
+echo "    $bin/svcadjust-cli --model $model --port LPT1 get-status"
+# svcadjust-cli names the control socket when it asks for the printer to be switched off.
+export SVCADJUST_VPRINTER_CONTROL="$sock.ctl"
 if [ "$cli" = 1 ]; then
   SVCADJUST_PORTMAP="$ports" "$bin/svcadjust-cli" --model "$model" --port LPT1 "$@"
   exit $?

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "link/Version.h"
 #include "vprinter/Control.h"
 #include "vprinter/Eeprom.h"
 #include "vprinter/Printer.h"
@@ -117,8 +118,13 @@ void PrintHelp(const char* argv0) {
         << vp::Deviations::Help()
 #endif
         << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
-        << "                         answer; exit status 0 for OK, 1 otherwise\n"
+        << "                         answer; exit status 0 for OK, 1 for any other answer, 2\n"
+        << "                         when no printer answers on the --control socket\n"
         << "  --help                 this text\n"
+        << "  --version              the version of the program\n"
+        << "\n"
+        << "Exit status: 0 after a clean stop, 1 when the printer cannot start (EEPROM file,\n"
+        << "socket) or its EEPROM cannot be saved at the end, 2 for a usage error.\n"
         << "\n"
         << "Control commands (one line each on the control socket, one answer line each,\n"
         << "starting with OK or ERR):\n";
@@ -148,7 +154,7 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
     enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture,
-           kSpeedUp, kCrReadings, kDeviation, kDpi, kRoll };
+           kSpeedUp, kCrReadings, kDeviation, kDpi, kRoll, kVersion };
     static const option kLong[] = {
         {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
         {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
@@ -156,6 +162,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         {"cr-readings", required_argument, nullptr, kCrReadings},   {"buffer", required_argument, nullptr, kBuffer},
         {"control", required_argument, nullptr, kControl}, {"quiet", no_argument, nullptr, kQuiet},
         {"send", required_argument, nullptr, kSend},     {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
 #ifdef VPRINTER_WITH_ENGINE
         {"pages", required_argument, nullptr, kPages},
         {"capture", required_argument, nullptr, kCapture},
@@ -215,6 +222,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         case kRoll: o.rollPaper = true; break;
 #endif
         case kHelp: PrintHelp(argv[0]); return 0;
+        case kVersion: std::cout << "vprinter " << svc::kVersion << "\n"; return 0;
         case kModel: {
             const std::string m = optarg;
             if (m == "4100" || m == "1") o.printer.model = 1;

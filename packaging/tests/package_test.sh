@@ -36,13 +36,10 @@ cleanup() {
     rm -rf "$tmp"
 }
 
-# The long options a program's --help names (none for the windowed program,
-# which takes no options), and for svcadjust-cli also its operations.
+# The long options a program's --help names, and for svcadjust-cli also its
+# operations.
 help_words() {
     local program=$1 text
-    case "$(basename "$program")" in
-        svcadjust) return 0 ;;
-    esac
     text=$("$program" --help 2>&1) || fail "$program --help failed"
     grep -oE -- '--[a-z][a-z0-9-]+' <<<"$text" | sort -u
     if [ "$(basename "$program")" = svcadjust-cli ]; then

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "link/Version.h"
 #include "vprinter/Transcript.h"
 #include "vprinter/engine/CaptureDecoder.h"
 
@@ -14,22 +15,26 @@ namespace {
 const char kUsage[] =
     "usage: vpcapture FILE\n"
     "       vpcapture --transcript FILE\n"
+    "       vpcapture --help | --version\n"
     "Prints every packet of a link capture with its time and direction, the channel\n"
     "commands, EEPROM requests and status decoded, and print data as job commands.\n"
     "--transcript prints only what the host did, one line per library call that\n"
-    "reached the printer: data N HH ..., eeprom_read AA, eeprom_write AA VV, status.\n";
+    "reached the printer: data N HH ..., eeprom_read AA, eeprom_write AA VV, status.\n"
+    "Exit status: 0 when the capture was read, 1 when the file cannot be opened or is\n"
+    "not a capture, 2 for a usage error.\n";
 
-int UsageError(const char* message) {
-    std::fprintf(stderr, "vpcapture: %s\n%s", message, kUsage);
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "vpcapture: %s\nTry 'vpcapture --help' for more information.\n", message.c_str());
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    enum { kTranscript = 1, kHelp };
+    enum { kTranscript = 1, kHelp, kVersion };
     static const option kLong[] = {{"transcript", no_argument, nullptr, kTranscript},
                                    {"help", no_argument, nullptr, kHelp},
+                                   {"version", no_argument, nullptr, kVersion},
                                    {nullptr, 0, nullptr, 0}};
     bool transcript = false;
     opterr = 0;
@@ -38,7 +43,15 @@ int main(int argc, char** argv) {
         case kTranscript: transcript = true; break;
         case kHelp:
         case 'h': std::fputs(kUsage, stdout); return 0;
-        default: return UsageError(("unknown option '" + std::string(argv[optind - 1]) + "'").c_str());
+        case kVersion: std::printf("vpcapture %s\n", svc::kVersion); return 0;
+        default:
+            // A short option is named by its letter (optind may already be past its word).
+            if (optopt > ' ' && optopt < 0x7F) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
+            if (optopt != 0) {
+                const std::string word = argv[optind - 1];
+                return UsageError(word.substr(0, word.find('=')) + " takes no value");
+            }
+            return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
         }
     }
     if (optind == argc) return UsageError("a capture FILE is needed");
