@@ -90,6 +90,17 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     rows_ = height_;
 }
 
+PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster)
+    : PageRenderer(setup) {
+    widthMaster_ = std::clamp<std::int64_t>(widthMaster, 1, widthMaster_);
+    heightMaster_ = std::clamp<std::int64_t>(heightMaster, 1, heightMaster_);
+    width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
+    height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
+    bands_.clear();
+    bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    rows_ = height_;
+}
+
 void PageRenderer::SetLength(std::int64_t master) {
     const std::int64_t rows = (std::clamp<std::int64_t>(master, 1, heightMaster_) + box_ - 1) / box_;
     rows_ = static_cast<int>(std::min<std::int64_t>(rows, height_));
@@ -301,6 +312,7 @@ bool PageRenderer::SameCoverage(int py) const {
 
 Image PageRenderer::Compose() const {
     Image image(width_, rows_);
+    image.dpi = setup_.previewDpi;
     for (int py = 0; py < rows_; ++py) ComposeRow(py, image.Row(py));
     return image;
 }
@@ -387,6 +399,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
         rowAt[static_cast<std::size_t>(py)] = static_cast<std::int32_t>(at / width);
     }
     PngStream png;
+    png.SetDpi(setup_.previewDpi);
     if (!png.OpenIndexed(path, width_, rows_, palette.Colours(), error)) return false;
     const std::vector<std::uint8_t> paper(width, 0);
     for (int py = 0; py < rows_; ++py) {
@@ -401,6 +414,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
 
 bool PageRenderer::WriteRgbPng(const std::string& path, std::string* error) const {
     PngStream png;
+    png.SetDpi(setup_.previewDpi);
     if (!png.Open(path, width_, rows_, error)) return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);
     bool white = false;

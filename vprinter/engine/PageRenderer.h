@@ -28,7 +28,9 @@ inline constexpr int kMasterPerInch = 14400;
 struct PageSetup {
     double widthMm = 329.0;   // A3+
     double heightMm = 483.0;
-    int previewDpi = 180;     // must divide 14400
+    // Preview pixels per inch; must divide 14400. The print engine also
+    // takes kPagePlanned (PagePlan.h): each page at the resolution it needs.
+    int previewDpi = 180;
 };
 
 class PageRenderer {
@@ -37,6 +39,10 @@ public:
     static constexpr int kFull = 4096;
 
     explicit PageRenderer(const PageSetup& setup = {});
+    // Only the part of the sheet `widthMaster` by `heightMaster` from its
+    // top-left corner: the preview is that big, and ink beyond it is dropped
+    // (and counted as off the sheet).
+    PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster);
     ~PageRenderer();
     PageRenderer(const PageRenderer&) = delete;
     PageRenderer& operator=(const PageRenderer&) = delete;
@@ -57,7 +63,8 @@ public:
 
     // The composited preview, as long as the sheet (see SetLength).
     Image Compose() const;
-    // Writes the preview as PNG, row by row; false with a reason on failure.
+    // Writes the preview as PNG, row by row, with its resolution; false with
+    // a reason on failure.
     bool WritePng(const std::string& path, std::string* error) const;
     // A sheet cut from the roll is shorter: only its first `master` units are
     // composed and written. Clear() gives the full length back.
