@@ -46,7 +46,7 @@ std::uint64_t InkedDots(const std::uint8_t* data, int bitsPerPixel, std::size_t 
 
 }  // namespace
 
-SheetRecord::SheetRecord(const PageSetup& setup) : setup_(setup) {
+SheetRecord::SheetRecord(const PageSetup& setup, std::size_t maxBytes) : setup_(setup), maxBytes_(maxBytes) {
     widthMaster_ = std::llround(setup.widthMm / 25.4 * kMasterPerInch);
     heightMaster_ = std::llround(setup.heightMm / 25.4 * kMasterPerInch);
     length_ = heightMaster_;
@@ -165,7 +165,7 @@ std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, in
     }
     ops_.push_back(Op{Op::kLine, static_cast<std::int8_t>(ink), static_cast<std::int8_t>(bitsPerPixel), pitchX,
                       pitchY, x, y, static_cast<std::int64_t>(end), 0, 0.0, at});
-    if (used_ > kMaxBytes) DrawAsItGoes();
+    if (used_ > maxBytes_) DrawAsItGoes();
     return thirds;
 }
 

@@ -33,7 +33,7 @@ public:
     // Raster data held before the sheet is drawn as it goes.
     static constexpr std::size_t kMaxBytes = std::size_t{192} << 20;
 
-    explicit SheetRecord(const PageSetup& setup = {});
+    explicit SheetRecord(const PageSetup& setup = {}, std::size_t maxBytes = kMaxBytes);
     ~SheetRecord();
     SheetRecord(const SheetRecord&) = delete;
     SheetRecord& operator=(const SheetRecord&) = delete;
@@ -96,6 +96,7 @@ private:
 
     static constexpr std::size_t kChunk = std::size_t{1} << 20;
     PageSetup setup_;
+    std::size_t maxBytes_ = kMaxBytes;
     std::int64_t widthMaster_ = 0, heightMaster_ = 0, length_ = 0;
     std::vector<Op> ops_;
     std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
