@@ -204,6 +204,10 @@ TEST(SheetRecord, ASheetThatOutgrowsItsMemoryIsDrawnAsItGoesAndComesOutTheSame) 
     EXPECT_EQ(small.ClippedDots(), kept.ClippedDots());
     ASSERT_EQ(kept.Drawn(), nullptr);
     ASSERT_NE(small.Drawn(), nullptr);
+    // Many small marks count too.
+    SheetRecord marks(setup, 4096);
+    for (int k = 0; k < 100; ++k) marks.FillRect(kBlack, k * 100, 0, 50, 50, 1.0);
+    EXPECT_NE(marks.Drawn(), nullptr);
     const Image a = DrawPage(kept, PlanPage(kept))->Compose();
     const Image b = small.Drawn()->Compose();
     EXPECT_EQ(a.width, b.width);
@@ -257,6 +261,39 @@ TEST(PageWriter, TheBackgroundWriterWritesTheSameFilesAsTheEngine) {
         EXPECT_EQ(bytes(files[0][k]), bytes(files[1][k])) << files[0][k];
     }
     std::filesystem::remove_all(base);
+}
+
+// While the writer holds as many pages as it may, the printer takes no data
+// and says it is printing; once the page is written it goes on, and no page
+// is lost.
+TEST(PageWriter, AFullWriterHoldsThePrinterUntilAPageIsWritten) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vengine-full-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::vector<std::uint8_t> job = Wire(BidJob);  // a page that takes a while to draw
+    const std::size_t first = job.size();
+    const auto second = Wire(FullSheetJob);
+    job.insert(job.end(), second.begin(), second.end());
+    FakeMachine machine;
+    EngineOptions options;
+    options.page.previewDpi = kPagePlanned;
+    options.times.eject = 0;
+    options.pagesDir = dir.string();
+    options.writeInBackground = true;
+    options.pageQueue = 1;
+    PrintEngine engine(machine, options);
+    std::size_t taken = engine.Consume(job.data(), job.size());
+    EXPECT_LE(taken, first);
+    EXPECT_EQ(engine.PagesEjected(), 1);
+    EXPECT_EQ(engine.Status().state, 3);
+    EXPECT_EQ(engine.Consume(job.data() + taken, job.size() - taken), 0u);
+    ASSERT_TRUE(engine.WaitForPages());
+    EXPECT_EQ(engine.Status().state, 4);
+    taken += engine.Consume(job.data() + taken, job.size() - taken);
+    EXPECT_EQ(taken, job.size());
+    ASSERT_TRUE(engine.WaitForPages());
+    EXPECT_EQ(engine.PageFiles().size(), 2u);
+    EXPECT_TRUE(machine.Logged("page 1 ejected: " + (dir / "page-0001.png").string() + " (1440 dpi"));
+    std::filesystem::remove_all(dir);
 }
 
 // A new run of the printer numbers its pages on from the highest page file

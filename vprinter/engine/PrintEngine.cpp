@@ -55,6 +55,9 @@ int VsdOfDotSize(std::uint8_t dotSize) {
 
 bool IsChromatic(int ink) { return ink != kBlack && ink != kGray; }
 
+// Page files are numbered up to here; past it the last number is used again.
+constexpr int kLastPageNumber = 99999999;
+
 // The highest n of the page-n.png files in a folder (0 when there are none):
 // a new run of the printer numbers its pages on from there.
 int HighestPageNumber(const std::string& dir) {
@@ -70,7 +73,7 @@ int HighestPageNumber(const std::string& dir) {
         const auto [p, err] = std::from_chars(first, last, n);
         if (err == std::errc() && p == last && first != last && *first != '-' && *first != '+') highest = std::max(highest, n);
     }
-    return highest;
+    return std::min(highest, kLastPageNumber - 1);
 }
 
 }  // namespace
@@ -476,10 +479,12 @@ void PrintEngine::Eject() {
 std::string PrintEngine::NextPagePath() {
     for (;;) {
         char name[32];
-        std::snprintf(name, sizeof name, "page-%04d.png", nextFile_++);
+        std::snprintf(name, sizeof name, "page-%04d.png", nextFile_);
         std::string path = options_.pagesDir + "/" + name;
+        const bool last = nextFile_ >= kLastPageNumber;
+        if (!last) ++nextFile_;
         std::error_code ec;
-        if (!std::filesystem::exists(path, ec) || nextFile_ == 0x7FFFFFFF) return path;
+        if (last || !std::filesystem::exists(path, ec)) return path;
     }
 }
 

@@ -165,7 +165,7 @@ std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, in
     }
     ops_.push_back(Op{Op::kLine, static_cast<std::int8_t>(ink), static_cast<std::int8_t>(bitsPerPixel), pitchX,
                       pitchY, x, y, static_cast<std::int64_t>(end), 0, 0.0, at});
-    if (used_ > maxBytes_) DrawAsItGoes();
+    KeepWithinBounds();
     return thirds;
 }
 
@@ -175,6 +175,7 @@ void SheetRecord::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t
     Extend(x, y, x + width, y + height);
     if (drawn_) return drawn_->FillRect(ink, x, y, width, height, density);
     ops_.push_back(Op{Op::kRect, static_cast<std::int8_t>(ink), 0, 0, 0, x, y, width, height, density, 0});
+    KeepWithinBounds();
 }
 
 void SheetRecord::Draw(std::function<void(PageRenderer&)> draw, const SheetArea& area) {
@@ -183,6 +184,13 @@ void SheetRecord::Draw(std::function<void(PageRenderer&)> draw, const SheetArea&
     if (drawn_) return draw(*drawn_);
     draws_.push_back(std::move(draw));
     ops_.push_back(Op{Op::kDraw, 0, 0, 0, 0, 0, 0, 0, 0, 0.0, draws_.size() - 1});
+    KeepWithinBounds();
+}
+
+// The data and the list of what was placed count alike: a job of many tiny
+// lines or text marks is bounded as one of long lines.
+void SheetRecord::KeepWithinBounds() {
+    if (used_ + ops_.size() * sizeof(Op) > maxBytes_) DrawAsItGoes();
 }
 
 void SheetRecord::Replay(PageRenderer& page) const {
@@ -220,6 +228,7 @@ void SheetRecord::DrawAsItGoes() {
     Replay(*drawn_);
     drawn_->SetLength(length_);
     ops_.clear();
+    ops_.shrink_to_fit();
     draws_.clear();
     chunks_.clear();
     used_ = 0;

@@ -30,7 +30,8 @@ struct SheetArea {
 
 class SheetRecord {
 public:
-    // Raster data held before the sheet is drawn as it goes.
+    // What the record holds (raster data and the list of what was placed)
+    // before the sheet is drawn as it goes.
     static constexpr std::size_t kMaxBytes = std::size_t{192} << 20;
 
     explicit SheetRecord(const PageSetup& setup = {}, std::size_t maxBytes = kMaxBytes);
@@ -93,6 +94,7 @@ private:
     std::size_t Store(const std::uint8_t* data, std::size_t n);
     void Extend(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
     void DrawAsItGoes();
+    void KeepWithinBounds();
 
     static constexpr std::size_t kChunk = std::size_t{1} << 20;
     PageSetup setup_;
