@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -22,7 +23,7 @@ namespace {
 // a well-covered A3+ sheet at 180 dpi (about 18 MB).
 class PlanePool {
 public:
-    using Plane = std::unique_ptr<std::uint16_t[]>;
+    using Plane = CoveragePlane;
 
     Plane Take(std::size_t count) {
         Plane plane;
@@ -36,7 +37,11 @@ public:
                 break;
             }
         }
-        if (!plane) return std::make_unique<std::uint16_t[]>(count);
+        if (!plane) {
+            plane.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
+            if (!plane) throw std::bad_alloc();
+            return plane;
+        }
         std::memset(plane.get(), 0, count * sizeof(std::uint16_t));
         return plane;
     }

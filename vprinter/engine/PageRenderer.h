@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,14 @@ struct PageSetup {
     // takes kPagePlanned (PagePlan.h): each page at the resolution it needs.
     int previewDpi = 180;
 };
+
+// A plane of coverage counts. Planes come zeroed from calloc: memory fresh
+// from the system is zero already, and its pages are only touched where ink
+// lands (a page at 1440 dpi has wide planes with a few ticks in them).
+struct FreeCoverage {
+    void operator()(std::uint16_t* plane) const { std::free(plane); }
+};
+using CoveragePlane = std::unique_ptr<std::uint16_t[], FreeCoverage>;
 
 class PageRenderer {
 public:
@@ -95,7 +104,7 @@ private:
     // The preview as an RGB PNG, for pages of more than 256 colours.
     bool WriteRgbPng(const std::string& path, std::string* error) const;
     struct Band {
-        std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
+        std::array<CoveragePlane, kInkCount> planes;
     };
     std::uint16_t* Row(int ink, int py);
     // Cells in one plane of a band (kBandRows rows of the sheet's width).
