@@ -293,6 +293,10 @@ TEST(PageWriter, AFullWriterHoldsThePrinterUntilAPageIsWritten) {
     ASSERT_TRUE(engine.WaitForPages());
     EXPECT_EQ(engine.PageFiles().size(), 2u);
     EXPECT_TRUE(machine.Logged("page 1 ejected: " + (dir / "page-0001.png").string() + " (1440 dpi"));
+    Image written;
+    std::string error;
+    ASSERT_TRUE(ReadPng((dir / "page-0001.png").string(), &written, &error)) << error;
+    EXPECT_EQ(written.dpi, 1440);  // the file says its resolution
     std::filesystem::remove_all(dir);
 }
 
