@@ -10,8 +10,8 @@ PageWriter::~PageWriter() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
+        wake_.notify_all();
     }
-    wake_.notify_all();
     thread_.join();
 }
 
@@ -26,10 +26,8 @@ std::size_t PageWriter::Pending() const {
 }
 
 void PageWriter::Submit(int number, std::string path, std::unique_ptr<SheetRecord> sheet) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(Order{number, std::move(path), std::move(sheet)});
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(Order{number, std::move(path), std::move(sheet)});
     wake_.notify_one();
 }
 
