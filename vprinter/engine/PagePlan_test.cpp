@@ -180,6 +180,12 @@ TEST(PagePlan, PagesShowTheSheetFromItsCornerAndTheEdgesThePrintComesCloseTo) {
     first.Print(FirstDotJob);
     EXPECT_LT(first.page.width, 2000);  // a small corner of the sheet ...
     EXPECT_LT(first.page.height, 4000);
+    // A line left of the edge prints nothing: a blank sheet, whole at 180 dpi.
+    Planned clipped(With("first-dot", -6));
+    clipped.Print(FirstDotJob);
+    EXPECT_EQ(clipped.dpi, 180);
+    EXPECT_EQ(clipped.page.width, 2332);
+    EXPECT_EQ(clipped.page.height, 3423);
     Planned pw;
     const Image& whole = pw.Print(PwJob);  // ... the PW print all of it
     EXPECT_EQ(whole.width, pw.Px(pw.engine->Page().WidthMaster()));

@@ -44,6 +44,14 @@ std::uint64_t InkedDots(const std::uint8_t* data, int bitsPerPixel, std::size_t 
     return count;
 }
 
+// Whether dot i of a line is inked.
+bool DotInked(const std::uint8_t* data, int bitsPerPixel, std::size_t i) {
+    const int perByte = 8 / bitsPerPixel;
+    const unsigned byte = data[i / static_cast<std::size_t>(perByte)];
+    const int k = static_cast<int>(i % static_cast<std::size_t>(perByte));
+    return ((byte >> (8 - bitsPerPixel * (k + 1))) & ((1u << bitsPerPixel) - 1u)) != 0;
+}
+
 }  // namespace
 
 SheetRecord::SheetRecord(const PageSetup& setup, std::size_t maxBytes) : setup_(setup), maxBytes_(maxBytes) {
@@ -145,9 +153,14 @@ std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, in
         return thirds;
     }
     clipped_ += InkedDots(data, bitsPerPixel, 0, onFrom) + InkedDots(data, bitsPerPixel, onTo, dots);
-    const std::int64_t firstDot = static_cast<std::int64_t>(std::max(first * static_cast<std::size_t>(perByte), onFrom));
-    const std::int64_t lastDot = static_cast<std::int64_t>(std::min(dots, onTo));
-    Extend(x + firstDot * pitch, y, x + lastDot * pitch, y + pitchY);
+    // The inked dots on the sheet reach from firstDot to lastDot.
+    std::size_t firstDot = std::max(first * static_cast<std::size_t>(perByte), onFrom);
+    while (firstDot < onTo && !DotInked(data, bitsPerPixel, firstDot)) ++firstDot;
+    std::size_t lastDot = onTo;
+    while (lastDot > firstDot && !DotInked(data, bitsPerPixel, lastDot - 1)) --lastDot;
+    if (firstDot < lastDot)
+        Extend(x + static_cast<std::int64_t>(firstDot) * pitch, y, x + static_cast<std::int64_t>(lastDot) * pitch,
+               y + pitchY);
 
     if (drawn_) {
         drawn_->PlaceLine(ink, x, y, pitchX, pitchY, bitsPerPixel, data, end);
