@@ -8,7 +8,7 @@
 #   tools/run.sh --real          no virtual printer: the real ports (see hostbridge/README.md)
 #   tools/run.sh --deviation NAME=VALUE   a printer that needs adjusting (repeatable; see
 #                                `vprinter --help`), e.g. --deviation bid.vsd1.black=3 --deviation pf=-2
-#   tools/run.sh --dpi N         its printed pages at N dpi (180 by default; 720 shows Bi-D steps)
+#   tools/run.sh --dpi N         its printed pages at N dpi (by default each page at the resolution that shows one step of its adjustment)
 #   tools/run.sh --cli OPS...    svcadjust-cli on LPT1 of the virtual printer instead of the
 #                                window (no display needed), e.g. --cli get-status printer-info
 set -euo pipefail

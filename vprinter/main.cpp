@@ -25,6 +25,7 @@
 #include "vprinter/EngineState.h"
 #include "vprinter/engine/EngineControl.h"
 #include "vprinter/engine/PacketCapture.h"
+#include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"
 #endif
 
@@ -65,7 +66,7 @@ struct Options {
     std::string capturePath;  // where every packet of the port socket is recorded
 #ifdef VPRINTER_WITH_ENGINE
     vp::Deviations deviations;  // hidden mechanical errors
-    int previewDpi = 180;
+    int previewDpi = vp::kPagePlanned;  // each page at the resolution it needs
     bool rollPaper = false;
 #endif
     vp::Printer::Options printer;
@@ -105,12 +106,20 @@ void PrintHelp(const char* argv0) {
         << "  --control PATH         the control socket (default: the port socket + \".ctl\")\n"
         << "  --quiet                do not log what the printer does on standard error\n"
 #ifdef VPRINTER_WITH_ENGINE
-        << "  --pages DIR            write every ejected page as DIR/page-0001.png ... (a preview\n"
-        << "                         at 180 dpi); without it pages are printed but not written\n"
+        << "  --pages DIR            write every ejected page as a PNG preview, DIR/page-0001.png ...\n"
+        << "                         numbered on from the highest page-NNNN.png already in DIR,\n"
+        << "                         drawn and written beside the link (while two pages wait,\n"
+        << "                         the printer takes no data); without it pages are printed\n"
+        << "                         but not written\n"
         << "  --capture FILE         record every packet of the port socket, both directions,\n"
         << "                         with the printer's time, in FILE (read it with vpcapture)\n"
-        << "  --dpi N                preview resolution (a divisor of 14400 up to 1440; default\n"
-        << "                         180). Bi-D steps are 1/1440 inch: read Bi-D prints at 720+\n"
+        << "  --dpi N|auto           preview resolution. auto (the default): each page at the\n"
+        << "                         resolution that shows one step of its adjustment: 360 dpi,\n"
+        << "                         720 for PF candidates, 1440 for Bi-D trials and pixel shift,\n"
+        << "                         2880 for the first dot line (within 160 megapixels, else\n"
+        << "                         360: the A3+ check sheet), from the sheet's top-left corner\n"
+        << "                         to 0.4 inch beyond the ink. N: every page whole at N dpi\n"
+        << "                         (a divisor of 14400 up to 1440, e.g. 180)\n"
         << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
         << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
 #endif
@@ -210,10 +219,14 @@ int ParseOptions(int argc, char** argv, Options& o) {
             break;
         }
         case kDpi: {
+            if (std::strcmp(optarg, "auto") == 0) {
+                o.previewDpi = vp::kPagePlanned;
+                break;
+            }
             const auto v = ParseNumber(optarg, 1, 1440);
             if (!v || 14400 % *v != 0) {
-                std::cerr << "vprinter: --dpi needs a divisor of 14400 up to 1440 (180, 360, 720, ...), not '" << optarg
-                          << "'\n";
+                std::cerr << "vprinter: --dpi needs auto or a divisor of 14400 up to 1440 (180, 360, 720, ...), not '"
+                          << optarg << "'\n";
                 return 2;
             }
             o.previewDpi = static_cast<int>(*v);
@@ -354,6 +367,8 @@ int main(int argc, char** argv) {
     engineOptions.pagesDir = o.pagesDir;
     engineOptions.deviations = o.deviations;
     engineOptions.page.previewDpi = o.previewDpi;
+    // Pages are drawn and written beside the link, so the host never waits for one.
+    engineOptions.writeInBackground = true;
     engineOptions.rollPaper = o.rollPaper;
     vp::PrintEngine engine(printer, engineOptions);
     printer.SetEngine(&engine);

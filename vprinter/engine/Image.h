@@ -14,6 +14,7 @@ struct Image {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes a pixel
+    int dpi = 0;                    // pixels per inch, when known (a page's preview resolution)
 
     Image() = default;
     Image(int w, int h) : width(w), height(h), rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3, 0xFF) {}

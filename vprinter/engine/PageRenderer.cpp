@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -22,7 +23,7 @@ namespace {
 // a well-covered A3+ sheet at 180 dpi (about 18 MB).
 class PlanePool {
 public:
-    using Plane = std::unique_ptr<std::uint16_t[]>;
+    using Plane = CoveragePlane;
 
     Plane Take(std::size_t count) {
         Plane plane;
@@ -36,7 +37,11 @@ public:
                 break;
             }
         }
-        if (!plane) return std::make_unique<std::uint16_t[]>(count);
+        if (!plane) {
+            plane.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
+            if (!plane) throw std::bad_alloc();
+            return plane;
+        }
         std::memset(plane.get(), 0, count * sizeof(std::uint16_t));
         return plane;
     }
@@ -86,6 +91,17 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     heightMaster_ = std::llround(setup.heightMm / 25.4 * kMasterPerInch);
     width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
+    bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    rows_ = height_;
+}
+
+PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster)
+    : PageRenderer(setup) {
+    widthMaster_ = std::clamp<std::int64_t>(widthMaster, 1, widthMaster_);
+    heightMaster_ = std::clamp<std::int64_t>(heightMaster, 1, heightMaster_);
+    width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
+    height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
+    bands_.clear();
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
     rows_ = height_;
 }
@@ -301,6 +317,7 @@ bool PageRenderer::SameCoverage(int py) const {
 
 Image PageRenderer::Compose() const {
     Image image(width_, rows_);
+    image.dpi = setup_.previewDpi;
     for (int py = 0; py < rows_; ++py) ComposeRow(py, image.Row(py));
     return image;
 }
@@ -387,6 +404,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
         rowAt[static_cast<std::size_t>(py)] = static_cast<std::int32_t>(at / width);
     }
     PngStream png;
+    png.SetDpi(setup_.previewDpi);
     if (!png.OpenIndexed(path, width_, rows_, palette.Colours(), error)) return false;
     const std::vector<std::uint8_t> paper(width, 0);
     for (int py = 0; py < rows_; ++py) {
@@ -401,6 +419,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
 
 bool PageRenderer::WriteRgbPng(const std::string& path, std::string* error) const {
     PngStream png;
+    png.SetDpi(setup_.previewDpi);
     if (!png.Open(path, width_, rows_, error)) return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 3);
     bool white = false;

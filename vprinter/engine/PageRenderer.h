@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,8 +29,18 @@ inline constexpr int kMasterPerInch = 14400;
 struct PageSetup {
     double widthMm = 329.0;   // A3+
     double heightMm = 483.0;
-    int previewDpi = 180;     // must divide 14400
+    // Preview pixels per inch; must divide 14400. The print engine also
+    // takes kPagePlanned (PagePlan.h): each page at the resolution it needs.
+    int previewDpi = 180;
 };
+
+// A plane of coverage counts. Planes come zeroed from calloc: memory fresh
+// from the system is zero already, and its pages are only touched where ink
+// lands (a page at 1440 dpi has wide planes with a few ticks in them).
+struct FreeCoverage {
+    void operator()(std::uint16_t* plane) const { std::free(plane); }
+};
+using CoveragePlane = std::unique_ptr<std::uint16_t[], FreeCoverage>;
 
 class PageRenderer {
 public:
@@ -37,6 +48,10 @@ public:
     static constexpr int kFull = 4096;
 
     explicit PageRenderer(const PageSetup& setup = {});
+    // Only the part of the sheet `widthMaster` by `heightMaster` from its
+    // top-left corner: the preview is that big, and ink beyond it is dropped
+    // (and counted as off the sheet).
+    PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster);
     ~PageRenderer();
     PageRenderer(const PageRenderer&) = delete;
     PageRenderer& operator=(const PageRenderer&) = delete;
@@ -57,7 +72,8 @@ public:
 
     // The composited preview, as long as the sheet (see SetLength).
     Image Compose() const;
-    // Writes the preview as PNG, row by row; false with a reason on failure.
+    // Writes the preview as PNG, row by row, with its resolution; false with
+    // a reason on failure.
     bool WritePng(const std::string& path, std::string* error) const;
     // A sheet cut from the roll is shorter: only its first `master` units are
     // composed and written. Clear() gives the full length back.
@@ -88,7 +104,7 @@ private:
     // The preview as an RGB PNG, for pages of more than 256 colours.
     bool WriteRgbPng(const std::string& path, std::string* error) const;
     struct Band {
-        std::array<std::unique_ptr<std::uint16_t[]>, kInkCount> planes;
+        std::array<CoveragePlane, kInkCount> planes;
     };
     std::uint16_t* Row(int ink, int py);
     // Cells in one plane of a band (kBandRows rows of the sheet's width).

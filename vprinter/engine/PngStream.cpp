@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "vprinter/engine/Image.h"
@@ -74,6 +75,12 @@ bool PngStream::Start(const std::string& path, int width, int height, int bitDep
             plte.entries[i].alpha = 255;
         }
         r = spng_set_plte(ctx_, &plte);
+    }
+    if (r == 0 && dpi_ > 0) {
+        spng_phys phys{};
+        phys.unit_specifier = 1;  // per metre
+        phys.ppu_x = phys.ppu_y = static_cast<std::uint32_t>(std::lround(dpi_ / 0.0254));
+        r = spng_set_phys(ctx_, &phys);
     }
     if (r == 0) r = spng_set_option(ctx_, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_NONE);
     if (r == 0) r = spng_set_option(ctx_, SPNG_IMG_COMPRESSION_LEVEL, 1);
@@ -164,6 +171,7 @@ bool PngStream::Close(std::string* error) {
 
 bool WritePng(const std::string& path, const Image& image, std::string* error) {
     PngStream png;
+    png.SetDpi(image.dpi);
     if (!png.Open(path, image.width, image.height, error)) return false;
     for (int y = 0; y < image.height; ++y) png.Row(image.Row(y));
     return png.Close(error);
@@ -188,6 +196,11 @@ bool ReadPng(const std::string& path, Image* image, std::string* error) {
         out.height = static_cast<int>(ihdr.height);
         out.rgb.resize(size);
         r = spng_decode_image(ctx, out.rgb.data(), size, SPNG_FMT_RGB8, SPNG_DECODE_TRNS);
+    }
+    if (r == 0) {
+        spng_phys phys{};
+        if (spng_get_phys(ctx, &phys) == 0 && phys.unit_specifier == 1 && phys.ppu_x > 0)
+            out.dpi = static_cast<int>(std::lround(phys.ppu_x * 0.0254));
     }
     if (r != 0) failure = "cannot read " + path + ": " + spng_strerror(r);
     if (ctx) spng_ctx_free(ctx);

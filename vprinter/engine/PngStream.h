@@ -25,6 +25,9 @@ public:
 
     using Colour = std::array<std::uint8_t, 3>;
 
+    // The resolution to store with the image (its pHYs chunk, in pixels per
+    // metre); 0, the default, stores none. Set before Open.
+    void SetDpi(int dpi) { dpi_ = dpi; }
     // Creates the file and writes the header of an RGB image; false with a
     // reason on failure.
     bool Open(const std::string& path, int width, int height, std::string* error);
@@ -57,6 +60,7 @@ private:
     int height_ = 0;
     int rows_ = 0;
     int bitDepth_ = 8;
+    int dpi_ = 0;
     bool indexed_ = false;
     std::vector<std::uint8_t> white_;
     std::vector<std::uint8_t> packed_;  // the last indexed row, as stored

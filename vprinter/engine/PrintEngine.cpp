@@ -1,9 +1,14 @@
 #include "vprinter/engine/PrintEngine.h"
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#include "vprinter/engine/PagePlan.h"
+#include "vprinter/engine/PageWriter.h"
 
 namespace vp {
 
@@ -23,6 +28,8 @@ constexpr std::int64_t kSensorTarget = 2835;  // 5 mm, to the nearest master uni
 // steps above the paper position of the form feed, so it moves both ways.
 constexpr int kCutStep = kMasterPerInch / 360;
 constexpr int kCutNominal = 72;
+// The factory command that sets a temporary PF value.
+constexpr std::uint8_t kTemporaryPf = 0x04;
 
 bool MakeFolder(const std::string& dir) {
     std::error_code ec;
@@ -47,6 +54,27 @@ int VsdOfDotSize(std::uint8_t dotSize) {
 }
 
 bool IsChromatic(int ink) { return ink != kBlack && ink != kGray; }
+
+// Page files are numbered up to here; past it the last number is used again.
+constexpr int kLastPageNumber = 99999999;
+
+// The highest n of the page-n.png files in a folder (0 when there are none):
+// a new run of the printer numbers its pages on from there.
+int HighestPageNumber(const std::string& dir) {
+    int highest = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < 10 || name.compare(0, 5, "page-") != 0 || name.compare(name.size() - 4, 4, ".png") != 0)
+            continue;
+        const char* first = name.data() + 5;
+        const char* last = name.data() + name.size() - 4;
+        int n = 0;
+        const auto [p, err] = std::from_chars(first, last, n);
+        if (err == std::errc() && p == last && first != last && *first != '-' && *first != '+') highest = std::max(highest, n);
+    }
+    return std::min(highest, kLastPageNumber - 1);
+}
 
 }  // namespace
 
@@ -114,6 +142,8 @@ public:
     void OnRemoteExit() override {}
     void OnRemoteCommand(const RemoteCommand& command) override { e_.RunRemote(command); }
     void OnFactory(const FactoryPacket& packet) override {
+        // A temporary PF value: the PF candidates, read at the band joints.
+        if (packet.code == kTemporaryPf) e_.sheet_->Need(kPageFeedDpi);
         e_.mechanism_.Execute(packet);
         e_.SensorPlacement(packet.code, packet.params);
     }
@@ -128,27 +158,48 @@ PrintEngine::PrintEngine(Machine& machine, const EngineOptions& options)
     : machine_(machine),
       options_(options),
       mechanism_(machine, options.times),
-      page_(options.page),
       text_(options.fonts.empty() ? TextRenderer::DefaultFonts() : options.fonts, TextCell{kCharWidth, kLineSpacing}),
+      sheet_(std::make_unique<SheetRecord>(options.page)),
       interpreter_(new Interpreter(*this)) {
-    if (!options_.pagesDir.empty() && !MakeFolder(options_.pagesDir))
-        machine_.Log("cannot create the page folder " + options_.pagesDir + "; pages are not written");
+    if (options_.page.previewDpi != kPagePlanned)
+        PageRenderer check(options_.page);  // a resolution that does not divide 14400 is refused here, as before
+    if (!options_.pagesDir.empty()) {
+        if (!MakeFolder(options_.pagesDir))
+            machine_.Log("cannot create the page folder " + options_.pagesDir + "; pages are not written");
+        nextFile_ = HighestPageNumber(options_.pagesDir) + 1;
+        if (options_.writeInBackground) writer_ = std::make_unique<PageWriter>(options_.pageQueue);
+    }
 }
 
-PrintEngine::~PrintEngine() { delete interpreter_; }
+PrintEngine::~PrintEngine() {
+    // The pages handed to the writer are written before the printer goes.
+    if (writer_ && !WaitForPages()) machine_.Log("pages are still being written; waiting for them");
+    writer_.reset();
+    delete interpreter_;
+}
 
-bool PrintEngine::Stopped() const { return !refusal_.empty() || mechanism_.Fault() || mechanism_.Busy(); }
+// While the page writer holds as many pages as it may, the engine takes no
+// input, as a printer whose memory is full.
+bool PrintEngine::Stopped() const {
+    return !refusal_.empty() || mechanism_.Fault() || mechanism_.Busy() || (writer_ && writer_->Full());
+}
 
 std::size_t PrintEngine::Consume(const std::uint8_t* data, std::size_t n) {
+    CollectPages();
     if (Stopped()) return 0;
     return decoder_.Feed(data, n, *interpreter_);
 }
 
-void PrintEngine::Advance(std::uint64_t ms) { mechanism_.Advance(ms); }
+void PrintEngine::Advance(std::uint64_t ms) {
+    mechanism_.Advance(ms);
+    CollectPages();
+}
 
 EngineStatus PrintEngine::Status() const {
     if (!refusal_.empty()) return {0, printer_error::kBadData};
     if (mechanism_.Fault()) return {0, *mechanism_.Fault()};
+    // Pages still being written: printing.
+    if (!mechanism_.Busy() && writer_ && writer_->Full()) return {3, 0};
     return {mechanism_.State(), 0};
 }
 
@@ -171,8 +222,8 @@ void PrintEngine::Reset() {
     mechanism_.LoadSettings();
     mechanism_.ForgetCutPosition();
     sensedEdge_ = SensedEdge::None;
-    if (page_.Inked()) machine_.Log("job dropped: the page in progress is discarded");
-    page_.Clear();
+    if (sheet_->Inked()) machine_.Log("job dropped: the page in progress is discarded");
+    sheet_->Clear();
     paperLoaded_ = false;
     x_ = y_ = 0;
     refusal_.clear();
@@ -264,6 +315,13 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
     block_ = header;
     blockInk_ = ink;
     blockThirds_ = 0;
+    // What the page needs to show one step: a block placed or dotted finer
+    // than 1/720 inch (pixel shift candidates) or printed on the return pass
+    // (a Bi-D trial) 1/1440 inch; a line one byte wide at the left edge (the
+    // first dot) 1/2880 inch.
+    constexpr int kGrid = kMasterPerInch / 720;
+    blockAtEdge_ = x_ == 0 && header.bytesPerLine == 1;
+    if (x_ % kGrid != 0 || pitchX_ < kGrid || (direction_ == 3 && !oneLineUni_)) sheet_->Need(kPageFineDpi);
     const Deviations& d = options_.deviations;
     blockX_ = x_ + FirstDotShift();
     // A block printed on the return pass lands shifted left by the head's Bi-D
@@ -290,13 +348,13 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
         y_ = kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 + d.pwTop) * kSensorStep;
         break;
     case SensedEdge::Bottom:
-        y_ = page_.HeightMaster() - kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 - d.pwBottom) * kSensorStep;
+        y_ = sheet_->HeightMaster() - kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 - d.pwBottom) * kSensorStep;
         break;
     case SensedEdge::Left:
         blockX_ = kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) - static_cast<std::int64_t>(d.pwLeft) * kSensorStep;
         break;
     case SensedEdge::Right:
-        blockX_ = page_.WidthMaster() - kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
+        blockX_ = sheet_->WidthMaster() - kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
                   static_cast<std::int64_t>(d.pwRight) * kSensorStep;
         break;
     case SensedEdge::None: break;
@@ -310,7 +368,11 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
 void PrintEngine::PlaceLine(int index, const std::uint8_t* data, std::size_t n) {
     const std::int64_t depth = static_cast<std::int64_t>(index) * pitchY_;
     const std::int64_t slant = options_.deviations.headAngle * depth / 16;
-    blockThirds_ += page_.PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, block_.bitsPerPixel, data, n);
+    if (blockAtEdge_ && n > 0 && (data[0] >> (8 - block_.bitsPerPixel)) != 0) {
+        sheet_->Need(kPageEdgeDpi);
+        blockAtEdge_ = false;
+    }
+    blockThirds_ += sheet_->PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, block_.bitsPerPixel, data, n);
 }
 
 void PrintEngine::EndBlock() {
@@ -327,10 +389,16 @@ void PrintEngine::PrintText(std::uint8_t byte) {
     LoadPaper();
     if (byte != ' ') {
         const std::int64_t left = x_ + FirstDotShift();
-        if (!text_.Draw(page_, kBlack, byte, left, y_)) {
+        if (text_.Load()) {
+            // Drawn with the page, at its resolution; the glyph keeps within its cell.
+            TextRenderer* text = &text_;
+            const std::int64_t top = y_;
+            sheet_->Draw([text, byte, left, top](PageRenderer& page) { text->Draw(page, kBlack, byte, left, top); },
+                         SheetArea{left, top, left + kCharWidth, top + kLineSpacing});
+        } else {
             if (const std::string problem = text_.TakeProblem(); !problem.empty())
                 machine_.Log(problem + "; text is printed as bars");
-            page_.FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
+            sheet_->FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
         }
     }
     x_ += kCharWidth;
@@ -362,7 +430,7 @@ void PrintEngine::DrawNozzleCheck() {
     const std::int64_t left = FirstDotShift();
     for (int c = 0; c < kInkCount; ++c) {
         for (int n = 0; n < kNozzles; ++n)
-            page_.FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
+            sheet_->FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
                            y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2, 1.0);
         mechanism_.UseInk(kOrder[c], kNozzles * 300);
     }
@@ -373,40 +441,91 @@ void PrintEngine::DrawNozzleCheck() {
 void PrintEngine::Eject() {
     if (!paperLoaded_) return;  // nothing was printed or fed: no sheet to eject
     ++pagesEjected_;
-    if (page_.ClippedDots() > 0)
-        machine_.Log("page " + std::to_string(pagesEjected_) + ": " + std::to_string(page_.ClippedDots()) +
+    if (sheet_->ClippedDots() > 0)
+        machine_.Log("page " + std::to_string(pagesEjected_) + ": " + std::to_string(sheet_->ClippedDots()) +
                      " dots fell outside the sheet");
     // On roll paper the cutter cuts the roll: the sheet ends at the cut.
-    std::int64_t length = page_.HeightMaster();
+    std::int64_t length = sheet_->HeightMaster();
     if (options_.rollPaper) {
         const int offset = options_.deviations.cut - mechanism_.CutPositionInUse();
-        length = std::clamp<std::int64_t>(y_ + static_cast<std::int64_t>(offset - kCutNominal) * kCutStep, page_.Box(),
-                                          page_.HeightMaster());
+        const int dpi = options_.page.previewDpi == kPagePlanned ? 180 : options_.page.previewDpi;
+        length = std::clamp<std::int64_t>(y_ + static_cast<std::int64_t>(offset - kCutNominal) * kCutStep,
+                                          kMasterPerInch / dpi, sheet_->HeightMaster());
         machine_.Log("roll paper cut " + std::to_string(length * 254 / kMasterPerInch / 10) + " mm from the top");
     }
-    page_.SetLength(length);
-    if (pageHook_) pageHook_(pagesEjected_, page_);
+    sheet_->SetLength(length);
+    std::unique_ptr<PageRenderer> drawn;
+    if (pageHook_) {
+        if (!sheet_->Drawn()) drawn = DrawPage(*sheet_, PlanPage(*sheet_));
+        pageHook_(pagesEjected_, drawn ? *drawn : *sheet_->Drawn());
+    }
     if (!options_.pagesDir.empty()) {
-        char name[32];
-        std::snprintf(name, sizeof name, "page-%04d.png", pagesEjected_);
-        const std::string path = options_.pagesDir + "/" + name;
-        std::string error;
+        const std::string path = NextPagePath();
         // The folder is made again if it went away while the printer ran.
-        if (!MakeFolder(options_.pagesDir)) error = "cannot create " + options_.pagesDir;
-        if (error.empty() && page_.WritePng(path, &error)) {
-            pageFiles_.push_back(path);
-            machine_.Log("page " + std::to_string(pagesEjected_) + " ejected: " + path);
+        if (!MakeFolder(options_.pagesDir)) {
+            PageDone(pagesEjected_, path, false, "cannot create " + options_.pagesDir, 0, 0, 0);
+        } else if (writer_ && !drawn) {
+            writer_->Submit(pagesEjected_, path, std::move(sheet_));
+            if (spareSheets_.empty()) {
+                sheet_ = std::make_unique<SheetRecord>(options_.page);
+            } else {
+                sheet_ = std::move(spareSheets_.back());
+                spareSheets_.pop_back();
+            }
         } else {
-            machine_.Log("page " + std::to_string(pagesEjected_) + " ejected, but " + error);
+            const PageOutcome o = WritePage(pagesEjected_, path, *sheet_, drawn.get());
+            PageDone(o.number, o.path, o.written, o.error, o.dpi, o.width, o.height);
         }
     } else {
         machine_.Log("page " + std::to_string(pagesEjected_) + " ejected");
     }
     mechanism_.CountPage();
     mechanism_.StartEject();
-    page_.Clear();
+    sheet_->Clear();
     paperLoaded_ = false;
     x_ = y_ = 0;
+}
+
+// page-NNNN.png, numbered on from the pages already in the folder (also
+// those of earlier runs), never over a file that is there.
+std::string PrintEngine::NextPagePath() {
+    for (;;) {
+        char name[32];
+        std::snprintf(name, sizeof name, "page-%04d.png", nextFile_);
+        std::string path = options_.pagesDir + "/" + name;
+        const bool last = nextFile_ >= kLastPageNumber;
+        if (!last) ++nextFile_;
+        std::error_code ec;
+        if (last || !std::filesystem::exists(path, ec)) return path;
+    }
+}
+
+void PrintEngine::PageDone(int number, const std::string& path, bool written, const std::string& error, int dpi,
+                           int width, int height) {
+    if (written) {
+        pageFiles_.push_back(path);
+        machine_.Log("page " + std::to_string(number) + " ejected: " + path + " (" + std::to_string(dpi) + " dpi, " +
+                     std::to_string(width) + " x " + std::to_string(height) + ")");
+    } else {
+        machine_.Log("page " + std::to_string(number) + " ejected, but " + error);
+    }
+}
+
+// Pages the background writer has finished: logged and listed, their
+// records kept for the next sheets.
+void PrintEngine::CollectPages() {
+    if (!writer_) return;
+    for (PageWriter::Done& done : writer_->Collect()) {
+        const PageOutcome& o = done.outcome;
+        PageDone(o.number, o.path, o.written, o.error, o.dpi, o.width, o.height);
+        if (spareSheets_.size() < 2) spareSheets_.push_back(std::move(done.sheet));
+    }
+}
+
+bool PrintEngine::WaitForPages(std::uint64_t limitMs) {
+    const bool idle = !writer_ || writer_->WaitIdle(std::chrono::milliseconds(limitMs));
+    CollectPages();
+    return idle;
 }
 
 }  // namespace vp

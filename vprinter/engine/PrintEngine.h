@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,17 @@
 #include "vprinter/engine/Mechanism.h"
 #include "vprinter/engine/PageRenderer.h"
 #include "vprinter/engine/TextRenderer.h"
+#include "vprinter/engine/SheetRecord.h"
 
 namespace vp {
 
 struct EngineOptions {
+    // The sheet, and the preview resolution: a fixed one, or kPagePlanned
+    // (PagePlan.h) for each page at the resolution it needs.
     PageSetup page;
-    std::string pagesDir;  // where ejected pages go as page-0001.png ...; empty: not written
+    // Where ejected pages go as page-0001.png ...; empty: not written. The
+    // numbers go on from the highest page-NNNN.png already in the folder.
+    std::string pagesDir;
     MechanismTimes times;
     // The printer's hidden mechanical errors (all zero: a perfect printer).
     Deviations deviations;
@@ -29,13 +35,21 @@ struct EngineOptions {
     bool rollPaper = false;
     // Font files for text, tried in order (TextRenderer::DefaultFonts when empty).
     std::vector<std::string> fonts;
+    // Draw and write pages on a thread of their own (PageWriter), at most
+    // pageQueue at a time; otherwise at the form feed, before the engine
+    // takes the next byte.
+    bool writeInBackground = false;
+    std::size_t pageQueue = 2;
 };
+
+class PageWriter;
 
 enum class Fault { PaperOut, PaperJam, InkOut, CoverOpen, Lever };
 
 class PrintEngine : public Engine {
 public:
-    // Called with each page before it is ejected (and cleared).
+    // Called with each page, drawn as it is written, before it is ejected
+    // (and cleared).
     using PageHook = std::function<void(int pageNumber, const PageRenderer& page)>;
 
     explicit PrintEngine(Machine& machine, const EngineOptions& options = {});
@@ -65,10 +79,18 @@ public:
 
     // ---- inspection ----
     void SetPageHook(PageHook hook) { pageHook_ = std::move(hook); }
-    const PageRenderer& Page() const { return page_; }
+    // The sheet being printed.
+    const SheetRecord& Page() const { return *sheet_; }
     const Mechanism& Mech() const { return mechanism_; }
     int PagesEjected() const { return pagesEjected_; }
+    // The files written so far (with a background writer: those it has
+    // finished, collected as the engine runs; see WaitForPages).
     const std::vector<std::string>& PageFiles() const { return pageFiles_; }
+    // With a background writer: waits until every ejected page is written
+    // (at most `limitMs`) and collects them; false when the time ran out.
+    bool WaitForPages(std::uint64_t limitMs = 60000);
+    // The number the next written page file gets.
+    int NextPageNumber() const { return nextFile_; }
     // Why the last job was refused (empty when none was).
     const std::string& RefusalReason() const { return refusal_; }
     // Current print position in master units (1/14400 inch) from the sheet's top-left corner.
@@ -87,6 +109,10 @@ private:
     void ResetJobState();
     void Feed(std::int64_t master);
     void Eject();
+    void PageDone(int number, const std::string& path, bool written, const std::string& error, int dpi, int width,
+                  int height);
+    void CollectPages();
+    std::string NextPagePath();
     void LoadPaper();
     void DrawNozzleCheck();
     void BeginBlock(const RasterHeader& header);
@@ -101,14 +127,17 @@ private:
     Machine& machine_;
     EngineOptions options_;
     Mechanism mechanism_;
-    PageRenderer page_;
-    TextRenderer text_;
+    TextRenderer text_;  // before the sheets and the writer: the writer draws text with it
+    std::unique_ptr<SheetRecord> sheet_;
+    std::vector<std::unique_ptr<SheetRecord>> spareSheets_;
+    std::unique_ptr<PageWriter> writer_;
     JobDecoder decoder_;
     Interpreter* interpreter_;
     PageHook pageHook_;
 
     std::string refusal_;
     int pagesEjected_ = 0;
+    int nextFile_ = 1;
     std::vector<std::string> pageFiles_;
 
     // Job state, reset by ESC @ (the paper position stays).
@@ -134,6 +163,7 @@ private:
     int blockInk_ = 0;
     std::int64_t blockX_ = 0, blockY_ = 0;
     std::uint64_t blockThirds_ = 0;
+    bool blockAtEdge_ = false;  // the block starts at the left edge
 };
 
 // Ink of a raster colour byte (the byte must name an ink).

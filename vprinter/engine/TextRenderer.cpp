@@ -55,6 +55,7 @@ bool Outline(FT_Face face, char c, FT_Glyph_Metrics* metrics, FT_Pos* advance) {
 }  // namespace
 
 bool TextRenderer::Load() {
+    std::lock_guard lock(mutex_);
     if (tried_) return face_ != nullptr;
     tried_ = true;
     auto face = std::make_unique<Face>();
@@ -149,6 +150,7 @@ std::unique_ptr<TextRenderer::Glyph> TextRenderer::Rasterise(std::uint8_t byte, 
 struct TextRenderer::Face {};
 
 bool TextRenderer::Load() {
+    std::lock_guard lock(mutex_);
     if (!tried_) problem_ = "text: built without a font library (libfreetype-dev)";
     tried_ = true;
     return false;
@@ -163,12 +165,14 @@ TextRenderer::TextRenderer(std::vector<std::string> fonts, TextCell cell) : font
 TextRenderer::~TextRenderer() = default;
 
 std::string TextRenderer::TakeProblem() {
+    std::lock_guard lock(mutex_);
     if (told_ || problem_.empty()) return {};
     told_ = true;
     return problem_;
 }
 
 const TextRenderer::Glyph* TextRenderer::GlyphAt(std::uint8_t byte, int box) {
+    std::lock_guard lock(mutex_);
     if (box <= 0 || !Load()) return nullptr;
     std::unique_ptr<Glyph>& glyph = glyphs_[box][byte];
     if (!glyph) glyph = Rasterise(byte, box);

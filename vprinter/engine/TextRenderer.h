@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,9 @@ private:
     using GlyphSet = std::array<std::unique_ptr<Glyph>, 256>;
     std::unique_ptr<Glyph> Rasterise(std::uint8_t byte, int box);
 
+    // The engine records text and a page writer thread draws it: the font
+    // and the glyph cache are shared, so every use takes this lock.
+    std::recursive_mutex mutex_;
     std::vector<std::string> fonts_;
     TextCell cell_;
     std::unique_ptr<Face> face_;
