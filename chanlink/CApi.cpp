@@ -21,7 +21,8 @@ d4::HostSession& Session() {
             const char* overwrite = std::getenv("CHANLINK_CAPTURE_OVERWRITE");
             const bool replace = overwrite && std::strcmp(overwrite, "1") == 0;
             struct stat info {};
-            if (!session.StartCapture(path, replace) && !replace && ::lstat(path, &info) == 0)
+            if (!session.StartCapture(path, replace) && !replace && ::lstat(path, &info) == 0 &&
+                S_ISREG(info.st_mode))
                 std::fprintf(stderr, "chanlink: set CHANLINK_CAPTURE_OVERWRITE=1 to replace %s\n", path);
         }
         return true;
