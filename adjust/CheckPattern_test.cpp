@@ -203,6 +203,7 @@ protected:
 TEST_F(A4PrintTest, SendsTheFileUnchangedThenThePfCheckPattern) {
     std::vector<std::uint8_t> file(2500);
     for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 7);
+    file[0] = 0x1B, file[1] = 0x40;  // a print job opens with a reset
     std::ofstream("clip.prn", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), 2500);
     CheckPattern().A4PrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The A4 check pattern print has completed.");

@@ -40,7 +40,7 @@ protected:
     // What reached the printer, one line per library call, as the golden files hold it.
     static std::string Transcript() {
         std::string text;
-        char hex[16];
+        char hex[32];  // the longest line, "eeprom_write XX YY\n", takes 20
         for (const fake::Call& c : Fake().Calls()) {
             if (c.result != 1) continue;
             switch (c.fn) {
@@ -305,6 +305,8 @@ TEST_F(MoreAdjust, PixelShiftWritesOnlyTheCheckedLinesWithoutApplying) {
     frame.SetText("ColorShiftAInputEdit", "3");  // not checked
     ColorShiftAdjust().ColorShiftInputOKBtnClick(frame);
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x9A, 0xFB}}));
+    // The transcript the golden files compare holds the write whole.
+    EXPECT_NE(Transcript().find("eeprom_write 9A FB\n"), std::string::npos) << Transcript();
     EXPECT_TRUE(Fake().FactorySends().empty());
     EXPECT_EQ(frame.AdjustedCells().size(), 1u);
     EXPECT_EQ(frame.AdjustedCell("ColorShiftDPnl"), "-5");
@@ -468,6 +470,32 @@ TEST_F(MoreAdjust, CutFailedInputKeepsTheFlagSoItCanBeRepeated) {
     ASSERT_GE(bytes.size(), 30u);
     EXPECT_EQ(bytes[bytes.size() - 30 + 20], 0xC0);  // item "17": -64
     EXPECT_EQ(frame.Flag(WindowFlag::CutPatternPrinted), 0);
+}
+
+// A print file in the working directory wins over the shipped one; one that
+// is no print job (here a note left under the name) used to be sent to the
+// printer and reported as a completed print.
+TEST_F(MoreAdjust, APrintFileThatIsNoJobIsRefusedWithNothingSent) {
+    const auto dir = std::filesystem::temp_directory_path() / ("svc_bad_print_files_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"gzksen2.tmp", "cutpos.prn"})
+        std::ofstream(dir / name) << "pattern files are in share/svcadjust\n";
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+
+    ColorShiftAdjust().ColorShiftPrintBtnClick(frame);
+    const std::string pixelShiftMemo = frame.Memo();
+    const auto pixelShiftSent = Fake().AcceptedBytes();
+    CutPosAdjustPrintBtnClick(frame);
+    const std::string cutMemo = frame.Memo();
+
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(pixelShiftMemo, "Cannot read data from file.");
+    EXPECT_TRUE(pixelShiftSent.empty()) << "not even the form feed";
+    EXPECT_EQ(cutMemo, "Cannot read data from file.");
+    EXPECT_TRUE(Fake().AcceptedBytes().empty());
+    EXPECT_EQ(frame.Flag(WindowFlag::CutPatternPrinted), 0) << "no print, no input";
 }
 
 TEST_F(MoreAdjust, CutValuesOfTheListItems) {

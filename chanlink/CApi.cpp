@@ -1,6 +1,9 @@
 // The exported C functions: one program-wide session on the port that the
 // port switch has open.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "chanlink/CaptureControl.h"
 #include "chanlink/HostSession.h"
@@ -11,9 +14,17 @@ namespace {
 
 d4::HostSession& Session() {
     static d4::HostSession session([] { return hb::CurrentTransport(); }, {}, [] { return hb::PortGeneration(); });
-    // Opt-in packet capture for diagnosing a link, decided once per run.
+    // Opt-in packet capture for diagnosing a link, decided once per run. An
+    // existing file is replaced only when CHANLINK_CAPTURE_OVERWRITE=1 says so.
     static const bool captureChecked = [] {
-        if (const char* path = std::getenv("CHANLINK_CAPTURE"); path && *path) session.StartCapture(path);
+        if (const char* path = std::getenv("CHANLINK_CAPTURE"); path && *path) {
+            const char* overwrite = std::getenv("CHANLINK_CAPTURE_OVERWRITE");
+            const bool replace = overwrite && std::strcmp(overwrite, "1") == 0;
+            struct stat info {};
+            if (!session.StartCapture(path, replace) && !replace && ::lstat(path, &info) == 0 &&
+                S_ISREG(info.st_mode))
+                std::fprintf(stderr, "chanlink: set CHANLINK_CAPTURE_OVERWRITE=1 to replace %s\n", path);
+        }
         return true;
     }();
     (void)captureChecked;

@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace d4 {
 namespace {
@@ -24,12 +27,42 @@ constexpr std::size_t kRecordHead = 8 + 1 + 4;
 
 CaptureWriter::~CaptureWriter() { Close(); }
 
-bool CaptureWriter::Open(const std::string& path) {
+bool CaptureWriter::Open(const std::string& path, bool replace) {
     Close();
     error_.clear();
-    file_ = std::fopen(path.c_str(), "wb");
+    // Never through a symbolic link, and a file that is there already only
+    // when the caller said to replace it: a predictable name in a shared
+    // folder must not let anyone point the capture at a file of ours.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST && replace) {
+        // Non-blocking, so that a FIFO cannot stop the program at the open;
+        // only a regular file is emptied and written.
+        fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        struct stat info {};
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd);
+            error_ = "cannot create capture file " + path + ": it is not a regular file";
+            return false;
+        }
+        if (fd >= 0 && (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, 0) != 0)) {
+            error_ = "cannot create capture file " + path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+    }
+    if (fd < 0) {
+        if (errno == EEXIST)
+            error_ = "capture file " + path + " exists already; not replacing it";
+        else if (errno == ELOOP)
+            error_ = "cannot create capture file " + path + ": it is a symbolic link";
+        else
+            error_ = "cannot create capture file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    file_ = ::fdopen(fd, "wb");
     if (!file_) {
         error_ = "cannot create capture file " + path + ": " + std::strerror(errno);
+        ::close(fd);
         return false;
     }
     start_ = std::chrono::steady_clock::now();

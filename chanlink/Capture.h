@@ -30,8 +30,11 @@ public:
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    // Creates (or truncates) the file and writes the magic; the clock starts now.
-    bool Open(const std::string& path);
+    // Creates the file (owner only, 0600) and writes the magic; the clock
+    // starts now. A file that exists already is refused unless `replace`
+    // is set, and then only a regular file is emptied and reused; a
+    // symbolic link is never followed.
+    bool Open(const std::string& path, bool replace = false);
     bool IsOpen() const { return file_ != nullptr; }
     // Stamps the record with the time since Open.
     void Record(Direction direction, const std::uint8_t* data, std::size_t n);

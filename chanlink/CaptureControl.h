@@ -12,7 +12,8 @@
 extern "C" {
 #endif
 
-/* Creates (or truncates) the capture file. 1 = capturing, 0 = the file could not be created. */
+/* Creates the capture file; one that exists already, or a symbolic link, is
+   refused. 1 = capturing, 0 = the file could not be created. */
 OUTSIDE_API int ChanlinkCaptureStart(const char* path);
 /* Closes the capture file; packets after this are not recorded. */
 OUTSIDE_API void ChanlinkCaptureStop(void);

@@ -11,8 +11,8 @@ bool HostSession::StillBound(const hb::Transport* transport) const {
     return transport == boundTo_ && (!generation_ || generation_() == boundGeneration_);
 }
 
-bool HostSession::StartCapture(const std::string& path) {
-    if (capture_.Open(path)) return true;
+bool HostSession::StartCapture(const std::string& path, bool replace) {
+    if (capture_.Open(path, replace)) return true;
     std::fprintf(stderr, "chanlink: %s; continuing without a capture\n", capture_.Error().c_str());
     return false;
 }

@@ -26,8 +26,9 @@ public:
     explicit HostSession(TransportSource source, HostTiming timing = {}, GenerationSource generation = {});
 
     // Starts capturing every packet to the file; false (and a message on
-    // stderr) when the file cannot be created.
-    bool StartCapture(const std::string& path);
+    // stderr) when the file cannot be created. A file that exists already
+    // is kept as it is unless `replace` is set (CaptureWriter::Open).
+    bool StartCapture(const std::string& path, bool replace = false);
     // Closes the capture file; a channel negotiated meanwhile records nothing more.
     void StopCapture() { capture_.Close(); }
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "chanlink/Capture.h"
 #include "chanlink/HostSession.h"
@@ -77,6 +79,52 @@ TEST(Capture, ReaderRejectsDamagedFiles) {
     CaptureWriter w;
     EXPECT_FALSE(w.Open("/nonexistent/dir/capture"));
     EXPECT_NE(w.Error(), "");
+}
+
+// A capture used to truncate whatever had the name, and to write through a
+// symbolic link planted there.
+TEST(Capture, KeepsExistingFilesAndNeverFollowsALink) {
+    namespace fs = std::filesystem;
+    const fs::path dir = TempPath("d4cap_existing");
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string file = (dir / "earlier.cap").string();
+    const std::string victim = (dir / "victim").string();
+    const std::string link = (dir / "link.cap").string();
+    const std::string fifo = (dir / "fifo.cap").string();
+    std::ofstream(file) << "keep me";
+    std::ofstream(victim) << "mine";
+    fs::create_symlink(victim, link);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const Bytes kept{'k', 'e', 'e', 'p', ' ', 'm', 'e'};
+
+    CaptureWriter w;
+    EXPECT_FALSE(w.Open(file));
+    EXPECT_NE(w.Error().find("exists already"), std::string::npos) << w.Error();
+    EXPECT_EQ(FileBytes(file), kept);
+    for (bool replace : {false, true}) {
+        SCOPED_TRACE(replace);
+        EXPECT_FALSE(w.Open(link, replace));
+        EXPECT_FALSE(w.IsOpen());
+        EXPECT_EQ(FileBytes(victim), (Bytes{'m', 'i', 'n', 'e'}));
+        // Refused at once, not waited on for a reader.
+        EXPECT_FALSE(w.Open(fifo, replace));
+        EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+    HostSession session([] { return nullptr; });
+    EXPECT_FALSE(session.StartCapture(file));
+    EXPECT_EQ(FileBytes(file), kept);
+
+    // Asked to, a regular file is replaced whole, and a new one is private.
+    ASSERT_TRUE(w.Open(file, true)) << w.Error();
+    w.Close();
+    EXPECT_EQ(FileBytes(file), Bytes(kCaptureMagic, kCaptureMagic + 8));
+    ASSERT_TRUE(w.Open((dir / "new.cap").string())) << w.Error();
+    w.Close();
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "new.cap").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    fs::remove_all(dir);
 }
 
 TEST(Capture, HostRecordsEveryPacketBothWays) {

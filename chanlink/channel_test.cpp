@@ -1,6 +1,7 @@
 // The host end against the printer end through an in-memory link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
 
@@ -515,6 +516,95 @@ TEST(HostSession, BusyIsReportedAsFiftyOne) {
     rig.services.space = 4096;
     EXPECT_EQ(rig.session.SendData(b.data(), 1000), kResultOk);
     EXPECT_EQ(rig.services.accepted, b);
+}
+
+// ---- time: the read deadline, and what is waited for ----
+
+// A printer that takes its time to answer, on a clock of the test's own: the
+// answer to each request is due `answerAfterMs` after it was written. A read
+// waits on that clock at most its deadline: when the bytes are due within
+// it, the clock moves on to them; otherwise it moves on by the whole
+// deadline and the read times out, consuming nothing. No wall time passes.
+class SlowLink : public hb::Transport {
+public:
+    explicit SlowLink(PrinterEndpoint& printer) : link_(printer) {}
+
+    int answerAfterMs = 0;
+    // The clock, and the part of it spent in reads that timed out.
+    long long nowMs = 0;
+    long long timedOutMs = 0;
+
+    hb::IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override {
+        dueMs_ = nowMs + answerAfterMs;
+        return link_.Write(data, n, timeoutMs);
+    }
+    hb::IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override {
+        const long long deadline = nowMs + std::max(timeoutMs, 0);
+        if (dueMs_ > deadline) return TimedOut(deadline);
+        nowMs = std::max(nowMs, dueMs_);
+        const hb::IoStatus s = link_.Read(data, n, 0);
+        return s == hb::IoStatus::Timeout ? TimedOut(deadline) : s;
+    }
+    hb::IoStatus ReadDeviceId(std::string& raw) override { return link_.ReadDeviceId(raw); }
+    hb::IoStatus Reset() override { return link_.Reset(); }
+
+private:
+    hb::IoStatus TimedOut(long long deadline) {
+        timedOutMs += deadline - nowMs;
+        nowMs = deadline;
+        return hb::IoStatus::Timeout;
+    }
+
+    LoopbackTransport link_;
+    long long dueMs_ = 0;
+};
+
+struct SlowRig {
+    MemoryPrinter services;
+    PrinterEndpoint printer{services};
+    SlowLink link{printer};
+    // The deadlines the program's own session uses.
+    HostSession session{[this] { return &link; }};
+};
+
+// A printer that answers within the 2 s read deadline is slow, not lost.
+TEST(HostTime, APrinterAnsweringAfterOneAndAHalfSecondsIsNotLost) {
+    SlowRig rig;
+    rig.link.answerAfterMs = 1500;
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    ASSERT_EQ(rig.session.WriteEeprom(0x30, 7), kResultOk);
+    std::uint8_t v = 0;
+    ASSERT_EQ(rig.session.ReadEeprom(0x30, &v), kResultOk);
+    EXPECT_EQ(v, 7);
+    std::uint8_t record[52];
+    EXPECT_EQ(rig.session.InquireStatus(record), kResultOk);
+    const std::uint8_t block[3] = {1, 2, 3};
+    EXPECT_EQ(rig.session.SendData(block, 3), kResultOk);
+    EXPECT_EQ(rig.link.timedOutMs, 0);
+
+    // One that has not answered after 2 s is given up, after exactly that long.
+    rig.link.answerAfterMs = 2001;
+    const long long before = rig.link.nowMs;
+    EXPECT_EQ(rig.session.ReadEeprom(0x30, &v), kResultChannel);
+    EXPECT_EQ(rig.session.ErrorCode(), detail::ReadTimeout);
+    EXPECT_EQ(rig.link.nowMs - before, 2000);
+}
+
+// Before each request the channel clears replies nobody asked for; it takes
+// only what has arrived already and waits for nothing.
+TEST(HostTime, ClearingUnaskedRepliesWaitsForNothing) {
+    SlowRig rig;
+    ASSERT_EQ(rig.session.Negotiate(), kResultOk);
+    std::uint8_t v = 0;
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(rig.session.ReadEeprom(static_cast<std::uint8_t>(i), &v), kResultOk);
+    EXPECT_EQ(rig.link.timedOutMs, 0);
+    EXPECT_EQ(rig.link.nowMs, 0);
+
+    // A printer that answers 1.5 s late costs 1.5 s per request, nothing more.
+    rig.link.answerAfterMs = 1500;
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(rig.session.ReadEeprom(static_cast<std::uint8_t>(i), &v), kResultOk);
+    EXPECT_EQ(rig.link.nowMs, 10 * 1500);
+    EXPECT_EQ(rig.link.timedOutMs, 0);
 }
 
 // ---- the link failing at every packet boundary ----

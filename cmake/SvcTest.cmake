@@ -1,19 +1,72 @@
-# svc_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
+# svc_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT] [TIMEOUT seconds])
 # Builds a GoogleTest (or, with QT, a QtTest) executable and registers it with CTest.
+#
+# Every test has a deadline, so that a slowdown (a wait that became longer, a
+# loop that no longer ends) fails the test instead of passing late or holding
+# the run up. Each case of a GoogleTest executable is a CTest test of its own
+# and gets SVC_TEST_TIMEOUT seconds; a QtTest executable runs all its cases in
+# one test and gets SVC_QT_TEST_TIMEOUT. A test known to take longer has its
+# own in SVC_LONG_TEST_TIMEOUTS (or passes TIMEOUT). Sanitizer builds run
+# several times slower: there every deadline is multiplied by
+# SVC_SANITIZE_TIMEOUT_FACTOR. (In a normal build the slowest GoogleTest case
+# takes about 15 s, the slowest QtTest executable about 4 s.)
+set(SVC_TEST_TIMEOUT 60 CACHE STRING "Seconds a GoogleTest case may take (CTest TIMEOUT)")
+set(SVC_QT_TEST_TIMEOUT 120 CACHE STRING "Seconds a QtTest executable may take (CTest TIMEOUT)")
+set(SVC_SANITIZE_TIMEOUT_FACTOR 4 CACHE STRING "Deadline factor for sanitizer builds")
+# Test executables known to take long, each followed by its deadline:
+# svc_cli_ServiceOps_test runs the service sequences end to end against a
+# standalone printer that takes real time (2 to 15 s a case).
+set(SVC_LONG_TEST_TIMEOUTS svc_cli_ServiceOps_test 180)
+
+# The deadline for a test whose own is `seconds`, in this build.
+function(svc_test_timeout out seconds)
+  if(SVC_SANITIZE)
+    math(EXPR seconds "${seconds} * ${SVC_SANITIZE_TIMEOUT_FACTOR}")
+  endif()
+  set(${out} ${seconds} PARENT_SCOPE)
+endfunction()
+
 function(svc_add_test)
-  cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
   # The outside libraries may be named before the static libraries that call
   # them; keep them linked whatever the order.
   target_link_options(${T_NAME} PRIVATE "LINKER:--no-as-needed")
+  list(FIND SVC_LONG_TEST_TIMEOUTS ${T_NAME} long)
+  if(NOT T_TIMEOUT AND long GREATER_EQUAL 0)
+    math(EXPR long "${long} + 1")
+    list(GET SVC_LONG_TEST_TIMEOUTS ${long} T_TIMEOUT)
+  endif()
+  if(NOT T_TIMEOUT)
+    if(T_QT)
+      set(T_TIMEOUT ${SVC_QT_TEST_TIMEOUT})
+    else()
+      set(T_TIMEOUT ${SVC_TEST_TIMEOUT})
+    endif()
+  endif()
+  svc_test_timeout(timeout ${T_TIMEOUT})
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
   else()
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
   endif()
+endfunction()
+
+# Gives every test of the calling folder that was added with add_test and
+# has no TIMEOUT of its own the GoogleTest deadline. Called at the end of a
+# folder's CMakeLists.txt (tests can only be changed in their own folder).
+function(svc_default_test_timeouts)
+  get_directory_property(tests TESTS)
+  svc_test_timeout(timeout ${SVC_TEST_TIMEOUT})
+  foreach(test ${tests})
+    get_test_property(${test} TIMEOUT own)
+    if(NOT own)
+      set_tests_properties(${test} PROPERTIES TIMEOUT ${timeout})
+    endif()
+  endforeach()
 endfunction()

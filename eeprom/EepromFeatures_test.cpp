@@ -15,7 +15,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <functional>
 #include <iterator>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace svc {
@@ -568,6 +573,65 @@ TEST_F(CopyTest, AFolderThatCannotBeMadeGivesCannotFileOpen) {
     Pattern();
     EepromCopy().EepDataCopyBackUpStartPnlClick(frame);
     EXPECT_EQ(Memo(), "Cannot file open.");
+}
+
+// Runs `body` in a child process under an alarm, so that a hang or a fatal
+// signal fails the test instead of ending or stalling the whole run. The
+// child's exit code is body()'s: 0 when it was content.
+int InChild(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGALRM, SIG_DFL);
+        ::alarm(20);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    if (WIFSIGNALED(status)) return 1000 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A FIFO in the backup's place used to stop the restore for good at the
+// open; a folder, or a device, is no backup either.
+TEST_F(CopyTest, ARestoreFromAFifoOrAFolderIsRefusedAtOnce) {
+    fs::create_directories(path.parent_path());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int code = InChild([&] {
+        EepromCopy().EepDataCopyLoadStartPnlClick(frame);
+        return Memo() == "Cannot read data from file." && Fake().EepromAccessCount() == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0) << "1014: the restore hung on the FIFO";
+    EXPECT_TRUE(fs::is_fifo(path)) << "the FIFO is left alone";
+
+    fs::remove(path);
+    fs::create_directories(path);
+    EepromCopy().EepDataCopyLoadStartPnlClick(frame);
+    EXPECT_EQ(Memo(), "Cannot read data from file.");
+    EXPECT_EQ(Fake().EepromAccessCount(), 0);
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+// Under a file size limit of 0 (ulimit -f 0) the write used to kill the
+// program with SIGXFSZ and leave the temporary file beside the backup.
+TEST_F(CopyTest, AFileSizeLimitFailsTheBackupCleanly) {
+    Pattern();
+    const std::vector<std::uint8_t> earlier(101, 0x44);
+    WriteFile(earlier);
+    const int code = InChild([&] {
+        ::signal(SIGXFSZ, SIG_DFL);
+        const rlimit none{0, 0};
+        if (::setrlimit(RLIMIT_FSIZE, &none) != 0) return 2;
+        EepromCopy().EepDataCopyBackUpStartPnlClick(frame);
+        if (Memo() != "Cannot create file." || MemoHas("read properly")) return 3;
+        // The program goes on as before: its own disposition is back.
+        struct sigaction now {};
+        ::sigaction(SIGXFSZ, nullptr, &now);
+        return now.sa_handler == SIG_DFL ? 0 : 4;
+    });
+    EXPECT_EQ(code, 0) << "1025: killed by SIGXFSZ";
+    EXPECT_EQ(FileBytes(), earlier);
+    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
 TEST_F(CopyTest, TheBackupLivesInTheUsersDataFolder) {

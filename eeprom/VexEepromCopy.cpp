@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -48,6 +49,28 @@ BackupFileOps& RealOps() {
     static BackupFileOps ops;
     return ops;
 }
+
+// While it lives, a write past the file size limit (ulimit -f) fails with
+// EFBIG instead of killing the program with SIGXFSZ halfway through the
+// backup, which would leave the temporary file behind.
+class FileSizeSignalIgnored {
+public:
+    FileSizeSignalIgnored() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        saved_ = ::sigaction(SIGXFSZ, &ignore, &previous_) == 0;
+    }
+    ~FileSizeSignalIgnored() {
+        if (saved_) ::sigaction(SIGXFSZ, &previous_, nullptr);
+    }
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool saved_ = false;
+};
 
 }  // namespace
 
@@ -99,9 +122,13 @@ Result TPEEPROMCopy::SaveBackup(const std::array<std::uint8_t, eep::CopyCount>& 
     ::fchmod(fd, 0666 & ~mask);
 
     BackupFileOps& ops = ops_ ? *ops_ : RealOps();
-    bool ok = ops.WriteAll(fd, bytes.data(), bytes.size());
-    ok = ok && ops.Sync(fd);
-    ok = ops.Close(fd) && ok;
+    bool ok = false;
+    {
+        const FileSizeSignalIgnored sizeLimitFailsTheWrite;
+        ok = ops.WriteAll(fd, bytes.data(), bytes.size());
+        ok = ok && ops.Sync(fd);
+        ok = ops.Close(fd) && ok;
+    }
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -116,13 +143,27 @@ Result TPEEPROMCopy::SaveBackup(const std::array<std::uint8_t, eep::CopyCount>& 
 }
 
 Result TPEEPROMCopy::LoadBackup(std::array<std::uint8_t, eep::CopyCount>& bytes) {
-    std::FILE* f = std::fopen(BackupPath().c_str(), "rb");
-    if (!f) return Refuse(kDetailCannotRead);
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-    const bool oneMore = got == bytes.size() && std::fgetc(f) != EOF;
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (got != bytes.size() || oneMore || failed) return Refuse(kDetailCannotRead);
+    // Non-blocking, so that a FIFO in the backup's place cannot hold the
+    // restore up; what it is is decided on the open file, not on its name.
+    const int fd = ::open(BackupPath().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Refuse(kDetailCannotRead);
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<std::uintmax_t>(info.st_size) == bytes.size();
+    // One byte more than a backup holds is asked for, to notice a file that
+    // grew since it was looked at; never more is read.
+    std::array<std::uint8_t, eep::CopyCount + 1> read{};
+    std::size_t got = 0;
+    while (ok && got < read.size()) {
+        const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (!ok || got != bytes.size()) return Refuse(kDetailCannotRead);
+    std::copy_n(read.begin(), bytes.size(), bytes.begin());
     return rc::Ok;
 }
 

@@ -40,10 +40,12 @@ public:
 
     // Saves the bytes: a temporary file in the backup folder is written,
     // flushed to disk and closed, then renamed over the backup, so an old
-    // backup survives any failure. Returns 1, 8193 (the file cannot be
-    // created) or 0xF040 with EepromCopyErrorDetail 2 (writing failed).
+    // backup survives any failure, a file size limit (ulimit -f) included.
+    // Returns 1, 8193 (the file cannot be created) or 0xF040 with
+    // EepromCopyErrorDetail 2 (writing failed).
     Result SaveBackup(const std::array<std::uint8_t, eep::CopyCount>& bytes);
-    // Reads a backup of exactly 101 bytes; anything else is 0xF040, detail 3.
+    // Reads a backup: a regular file of exactly 101 bytes. Anything else (a
+    // FIFO, a folder, another size) is 0xF040, detail 3, and left alone.
     Result LoadBackup(std::array<std::uint8_t, eep::CopyCount>& bytes);
 
     void EepDataCopyBackUpStartPnlClick(FeatureFrame& frame);

@@ -1,16 +1,20 @@
 #include "link/VexRaster.h"
 
+#include "link/ErrorDetails.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace svc {
 namespace {
@@ -54,6 +58,36 @@ Result SendFileChunk(const std::uint8_t* data, std::uint32_t count)
             return next;
         host().RepaintMainWindow();
     }
+}
+
+// The detail of 0xF040 whose message is "Cannot read data from file.".
+constexpr std::int16_t kDetailCannotReadFile = 3;
+
+// Reads until `size` bytes are in or the file ends: the count, or -1 when a
+// read failed.
+long ReadUpTo(int fd, std::uint8_t* data, std::size_t size)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, data + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(got);
+}
+
+// How every print job the program sends begins: with a reset (ESC @), or
+// with a command in parentheses (ESC ( ...), as the cut position pattern
+// opens remote mode. Anything else in a print file's place (a text, an
+// image, a file cut short) is no job for the printer.
+bool BeginsAsAPrintJob(const std::uint8_t* data, std::size_t size)
+{
+    return size >= 2 && data[0] == 0x1B && (data[1] == 0x40 || data[1] == 0x28);
 }
 
 }  // namespace
@@ -135,24 +169,40 @@ Result TPRaster::SendLoop()
 
 Result TPRaster::SendPrintFile(const std::string& fileName)
 {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file.is_open())
+    // Non-blocking, so that a FIFO under the file's name cannot hold the
+    // program up at the open; what it is is decided on the open file.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return rc::FileOpen;
-    std::array<std::uint8_t, kBlock> chunk{};
-    for (;;) {
-        file.read(reinterpret_cast<char*>(chunk.data()), kBlock);
-        const auto got = static_cast<std::uint32_t>(file.gcount());
-        // A read error (a directory, a vanished disk) must not pass for the end of the job.
-        if (file.bad() || (got == 0 && !file.eof()))
-            return rc::FileOpen;
-        if (got == 0)
-            return rc::Ok;
-        const Result sent = SendFileChunk(chunk.data(), got);
-        if (sent != rc::Ok)
-            return sent;
-        if (got < static_cast<std::uint32_t>(kBlock))
-            return rc::Ok;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return rc::FileOpen;
     }
+    std::array<std::uint8_t, kBlock> chunk{};
+    Result result = rc::Ok;
+    for (bool first = true;; first = false) {
+        const long got = ReadUpTo(fd, chunk.data(), chunk.size());
+        // A read error (a vanished disk) must not pass for the end of the job.
+        if (got < 0) {
+            result = rc::FileOpen;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (first && !BeginsAsAPrintJob(chunk.data(), static_cast<std::size_t>(got))) {
+            // Not a job of ours: refused before anything is sent, with the
+            // message of a file whose data cannot be used.
+            EepromCopyErrorDetail = kDetailCannotReadFile;
+            result = rc::EepromCopy;
+            break;
+        }
+        result = SendFileChunk(chunk.data(), static_cast<std::uint32_t>(got));
+        if (result != rc::Ok || got < static_cast<long>(kBlock))
+            break;
+    }
+    ::close(fd);
+    return result;
 }
 
 TPRaster& JobStream()

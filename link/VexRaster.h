@@ -54,7 +54,10 @@ public:
     // Sends whatever the buffer holds, also when it is empty.
     Result Flush();
     // Sends a print file from the working directory, bypassing the buffer.
-    // 8193 when it cannot be opened.
+    // 8193 when it cannot be opened or read, or is not a regular file. A
+    // file that does not begin as a print job does (ESC @ or ESC ( ) is
+    // refused with nothing sent: 0xF040 with EepromCopyErrorDetail 3,
+    // "Cannot read data from file.". An empty file sends nothing and is 1.
     Result SendPrintFile(const std::string& fileName);
 
     // Drops what the buffer holds without sending it: the unsent tail of a

@@ -1,12 +1,15 @@
 #include "link/VexRaster.h"
 
+#include "link/ErrorDetails.h"
 #include "link/VexStatusControl.h"
 #include "link/testing/FakeOutside.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -225,6 +228,14 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
+    // A print job's bytes: a reset, then the pattern.
+    static Bytes Job(int n, int seed = 0)
+    {
+        Bytes b = Pattern(n, seed);
+        const Bytes reset{0x1B, 0x40};
+        std::copy_n(reset.begin(), std::min<std::size_t>(b.size(), reset.size()), b.begin());
+        return b;
+    }
     std::string Write(const Bytes& content)
     {
         const auto path = dir_ / "job.prn";
@@ -240,11 +251,11 @@ TEST_F(PrintFileTest, SendsTheFileInChunksOfOneThousand)
     const struct {
         int size;
         std::vector<std::size_t> chunks;
-    } cases[] = {{0, {}}, {1000, {1000}}, {2500, {1000, 1000, 500}}, {1, {1}}};
+    } cases[] = {{0, {}}, {1000, {1000}}, {2500, {1000, 1000, 500}}, {2, {2}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         Fake().Reset();
-        const Bytes content = Pattern(c.size, c.size);
+        const Bytes content = Job(c.size, c.size);
         EXPECT_EQ(stream.SendPrintFile(Write(content)), rc::Ok);
         EXPECT_EQ(SendSizes(), c.chunks);
         EXPECT_EQ(Fake().AcceptedBytes(), content);
@@ -260,9 +271,43 @@ TEST_F(PrintFileTest, UnreadableFileSendsNothing)
     EXPECT_TRUE(Fake().Calls().empty());
 }
 
+// Only the opening bytes are looked at: a job opens with a reset or, like
+// the cut position pattern, with remote mode. A file that does not is no
+// print job; it is refused with nothing sent, rather than sent and reported
+// as a completed print.
+TEST_F(PrintFileTest, AFileThatIsNoPrintJobIsRefusedWithNothingSent)
+{
+    const Bytes remote{0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1'};
+    EXPECT_EQ(stream.SendPrintFile(Write(remote)), rc::Ok);
+    EXPECT_EQ(Fake().AcceptedBytes(), remote);
+
+    const std::string text = "clip.prn: copy the file from the service CD\n";
+    const Bytes notAJob[] = {Bytes(text.begin(), text.end()),
+                             Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
+                             Bytes{0x1B},
+                             Bytes{0x40, 0x1B},
+                             Pattern(2500)};
+    for (const Bytes& content : notAJob) {
+        SCOPED_TRACE(content.size());
+        Fake().Reset();
+        EepromCopyErrorDetail = 0;
+        EXPECT_EQ(stream.SendPrintFile(Write(content)), rc::EepromCopy);
+        EXPECT_EQ(EepromCopyErrorDetail, 3) << "\"Cannot read data from file.\"";
+        EXPECT_TRUE(Fake().Calls().empty());
+    }
+}
+
+TEST_F(PrintFileTest, AFifoUnderTheNameIsRefusedAtOnce)
+{
+    const auto fifo = dir_ / "clip.prn";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(stream.SendPrintFile(fifo.string()), rc::FileOpen);
+    EXPECT_TRUE(Fake().Calls().empty());
+}
+
 TEST_F(PrintFileTest, BusyPrinterGetsTheChunkAgainAtOnce)
 {
-    const Bytes content = Pattern(1500);
+    const Bytes content = Job(1500);
     Fake().RefuseSends(1);
     Fake().SetStatus(fake::MakeStatus(state::Error, kPaperOutError));
     Fake().SetResultOnCall(Fn::SendDataChannel, 3, 0x2000);  // second chunk: refused, not busy

@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -208,20 +211,52 @@ bool Eeprom::Load(const std::string& path, std::string& error) {
 }
 
 bool Eeprom::Save(const std::string& path, std::string& error) const {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out || !out.write(reinterpret_cast<const char*>(bytes_.data()), kSize) || !out.flush()) {
-            error = "cannot write EEPROM image " + temp + ": " + std::strerror(errno);
-            out.close();
-            ::unlink(temp.c_str());
-            return false;
+    // A name of its own in the image's folder, made by mkstemp: nothing
+    // planted under a fixed name can be written through, and two savers
+    // never share a temporary file.
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file beside EEPROM image " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // mkstemp makes the file private; the image keeps the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    const auto fail = [&](const std::string& what) {
+        error = what + ": " + std::strerror(errno);
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    };
+    std::size_t done = 0;
+    while (done < kSize) {
+        const ssize_t n = ::write(fd, bytes_.data() + done, kSize - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return fail("cannot write EEPROM image " + temp);
         }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail("cannot write EEPROM image " + temp);
+    if (::close(fd) != 0) {
+        error = "cannot write EEPROM image " + temp + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
     }
     if (std::rename(temp.c_str(), path.c_str()) != 0) {
         error = "cannot replace EEPROM image " + path + ": " + std::strerror(errno);
         ::unlink(temp.c_str());
         return false;
+    }
+    // The new name lasts only once the folder itself is on disk.
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }

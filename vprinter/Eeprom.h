@@ -45,8 +45,10 @@ public:
     // refuses a file of any other size and leaves the bytes untouched; on
     // failure `error` says why in a sentence that names the file.
     bool Load(const std::string& path, std::string& error);
-    // Writes a temporary file beside `path` and renames it over the old
-    // image, so an interrupted save never leaves a truncated image behind.
+    // Writes a temporary file of its own (mkstemp) beside `path`, syncs it
+    // and renames it over the old image, so a failed or interrupted save
+    // never leaves a truncated image behind and never writes through a
+    // file planted beside it.
     bool Save(const std::string& path, std::string& error) const;
 
     bool operator==(const Eeprom& other) const = default;

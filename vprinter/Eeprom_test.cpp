@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,22 @@ TEST_F(ImageFile, SaveReplacesAnOlderImageWhole) {
     Eeprom loaded;
     ASSERT_TRUE(loaded.Load(PathOf("image.eep"), error));
     EXPECT_EQ(loaded, Eeprom::NewBoard());
+}
+
+// The save used to write through a fixed "IMAGE.tmp": whatever was planted
+// under that name (a link to another file) was truncated and written.
+TEST_F(ImageFile, SaveNeverWritesThroughAFilePlantedBesideTheImage) {
+    WriteBytes(PathOf("victim"), 10);
+    fs::create_symlink(PathOf("victim"), PathOf("image.eep.tmp"));
+    std::string error;
+    ASSERT_TRUE(Eeprom::Factory(1).Save(PathOf("image.eep"), error)) << error;
+    EXPECT_EQ(fs::file_size(PathOf("victim")), 10u);
+    EXPECT_TRUE(fs::is_symlink(PathOf("image.eep.tmp")));
+    Eeprom loaded;
+    ASSERT_TRUE(loaded.Load(PathOf("image.eep"), error)) << error;
+    EXPECT_EQ(loaded, Eeprom::Factory(1));
+    // Nothing else is left in the folder: the image, the victim and the link.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
 }
 
 }  // namespace

@@ -92,9 +92,20 @@ int Listen(const std::string& path, std::string& error) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return -1;
     }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
+    // The socket file is its owner's alone (0600), whatever the umask: the
+    // newest host connection wins the port, so anyone who could connect
+    // could take the printer from the program. bind() creates the file with
+    // the umask's permissions, so the umask is narrowed around it rather
+    // than the mode fixed afterwards, which would leave a moment open.
+    const mode_t mask = ::umask(0177);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    const int bindErrno = errno;
+    ::umask(mask);
+    errno = bindErrno;
+    if (!bound || ::listen(fd, 4) != 0) {
         error = "cannot listen on " + path + ": " + std::strerror(errno);
         ::close(fd);
+        if (bound) ::unlink(path.c_str());
         return -1;
     }
     return fd;

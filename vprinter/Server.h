@@ -40,7 +40,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Creates both sockets. A leftover socket file nobody listens on is
+    // Creates both sockets, readable and writable by their owner only
+    // (0600) whatever the umask. A leftover socket file nobody listens on is
     // replaced; a live one or a file that is not a socket is left alone and
     // reported in `error`.
     bool Open(std::string& error);

@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -16,9 +17,13 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "chanlink/HostChannel.h"
 #include "vprinter/Control.h"
+#include "vprinter/DirectTransport.h"
 #include "vprinter/Eeprom.h"
 #include "vprinter/Printer.h"
 
@@ -207,6 +212,101 @@ double CpuSeconds(std::thread& t) {
     timespec ts{};
     if (::pthread_getcpuclockid(t.native_handle(), &id) != 0 || ::clock_gettime(id, &ts) != 0) return -1;
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// The newest host connection takes the port, so a socket other local users
+// could open would let them take the printer from the program.
+TEST(ServerSockets, AreTheOwnersAloneWhateverTheUmask) {
+    const fs::path dir = fs::temp_directory_path() / ("vprinter_modes_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    Server server{printer, control, {(dir / "port.sock").string(), (dir / "control.sock").string(), ""}};
+    const mode_t before = ::umask(002);
+    std::string error;
+    const bool opened = server.Open(error);
+    const mode_t during = ::umask(before);
+    ASSERT_TRUE(opened) << error;
+    EXPECT_EQ(during, 002u) << "the caller's umask is given back";
+    for (const char* name : {"port.sock", "control.sock"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat((dir / name).c_str(), &st), 0) << name;
+        EXPECT_TRUE(S_ISSOCK(st.st_mode)) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+    }
+    server.Close();
+    fs::remove_all(dir);
+}
+
+// Sets a file size limit for the process while it lives; a write past it
+// fails with EFBIG rather than raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit tight = old_;
+        tight.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &tight);
+        oldSignal_ = ::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, oldSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = SIG_DFL;
+};
+
+Bytes FileContent(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+Bytes ImageBytes(const Eeprom& e) { return Bytes(e.bytes().begin(), e.bytes().end()); }
+
+// A served printer keeps its EEPROM image on disk. A write the disk cannot
+// take is refused, the image on disk stays whole, and what the printer
+// still has to save goes to disk once a save works again.
+TEST(ServedImage, AWriteTheDiskCannotTakeIsRefusedAndTheSaveIsRetried) {
+    const fs::path dir = fs::temp_directory_path() / ("vprinter_image_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path image = dir / "printer.eep";
+    Printer printer{Printer::Options{}, Eeprom::Factory(1)};
+    ControlCommands control{printer};
+    std::string error;
+    ASSERT_TRUE(printer.eeprom().Save(image.string(), error)) << error;
+    // Not opened: the EEPROM commit does not need the sockets.
+    Server server{printer, control, {(dir / "port.sock").string(), (dir / "control.sock").string(), image.string()}};
+    DirectTransport link(printer);
+    d4::HostChannel host(link);
+    ASSERT_EQ(host.Negotiate(), d4::kResultOk);
+    ASSERT_EQ(host.WriteEeprom(0x20, 0x11), d4::kResultOk);
+    EXPECT_EQ(FileContent(image)[0x20], 0x11) << "an acknowledged write is on disk";
+    const Bytes kept = FileContent(image);
+    {
+        const FileSizeLimit full(100);  // the image is 256 bytes
+        EXPECT_EQ(host.WriteEeprom(0x20, 0x22), d4::kResultChannel);
+        EXPECT_EQ(host.detail(), d4::detail::RefusedBase + 1) << "refused, the channel stays";
+        EXPECT_EQ(printer.eeprom().Get(0x20), 0x11);
+        // A change the printer makes itself waits for a save that works.
+        printer.AddToCounter(addr::kCutCount, 2, 1);
+        EXPECT_FALSE(server.SaveEeprom(error));
+        EXPECT_EQ(FileContent(image), kept) << "the old image stays whole";
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+            << "no temporary file is left";
+    }
+    ASSERT_TRUE(server.SaveEeprom(error)) << error;
+    EXPECT_EQ(FileContent(image), ImageBytes(printer.eeprom()));
+    EXPECT_NE(FileContent(image), kept);
+    ASSERT_EQ(host.WriteEeprom(0x20, 0x22), d4::kResultOk);
+    EXPECT_EQ(FileContent(image), ImageBytes(printer.eeprom()));
+    EXPECT_EQ(FileContent(image)[0x20], 0x22);
+    fs::remove_all(dir);
 }
 
 TEST_F(ServedPrinter, ControlClientsBeyondTheLimitAreTurnedAwayAndThePortStillAnswers) {

@@ -13,7 +13,9 @@ namespace vp {
 
 class PacketCapture {
 public:
-    bool Open(const std::string& path) { return writer_.Open(path); }
+    // The file named is replaced when it is a regular file (never through
+    // a symbolic link).
+    bool Open(const std::string& path) { return writer_.Open(path, /*replace=*/true); }
     const std::string& Error() const { return writer_.Error(); }
     bool IsOpen() const { return writer_.IsOpen(); }
 
