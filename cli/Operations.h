@@ -44,6 +44,7 @@ OperationList EepromOperations();         // identity, EEPROM copy and viewer, c
 OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, PF
 OperationList MoreAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
 OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
+OperationList JournalOperations();        // undo (cli/JournalOps.cpp)
 
 const OperationList& AllOperations();
 const Operation* FindOperation(const std::string& name);

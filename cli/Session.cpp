@@ -1,6 +1,7 @@
 #include "cli/Session.h"
 
 #include "cli/CliFrame.h"
+#include "cli/JournalOps.h"
 #include "link/Connection.h"
 #include "link/StatusReport.h"
 
@@ -121,6 +122,7 @@ std::string Usage() {
     std::ostringstream u;
     u << "usage: svcadjust-cli --model 4100|4200 --port LPT1..LPT3|ZQUSB1..ZQUSB3 [--yes]\n"
          "                     OPERATION [ARGS] [OPERATION [ARGS]...]\n"
+         "       svcadjust-cli history [--printer ID]   (the service journal; no printer needed)\n"
          "\n"
          "Connects to the printer as the start window does, runs Get Status, then each\n"
          "operation in order, as its button in the main window would. '-' reads\n"
@@ -155,6 +157,7 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         std::fprintf(frame.Err(), "error: %s\n", text.c_str());
         return kExitFailed;
     }
+    JournalSessionBegun(line);
 
     // The main window is shown: its model label, the cut position list on "9", Get Status.
     frame.SetItemIndex(kCutPositionList, kCutPositionDefaultIndex);
@@ -190,13 +193,16 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
             }
         }
         frame.BeginOperation();
+        JournalOperationBegun(step);
         const std::string usage = op.run(frame, step.args);
         if (!usage.empty()) {
+            JournalOperationDropped();
             frame.EndOperation();
             std::fprintf(frame.Err(), "error: %s: %s\n", op.name.c_str(), usage.c_str());
             return kExitUsage;
         }
         const bool ok = frame.EndOperation();
+        JournalOperationEnded(frame, line, step, ok);
         if (!ok) {
             status = kExitFailed;
             break;

@@ -183,10 +183,10 @@ TEST(Recorder, NamesWhatAStoppedOperationWroteAndWhatItDidNot) {
                                        "(0xCC-0xCD of 0xCC-0xD3; 0xCE may have arrived)"});
     // A refused row after written ones (a bad PW sensor value).
     EXPECT_EQ(DescribeStop(Writes({{0x5C, 1, 0, 1}, {0x5D, 1, 0, 1}})),
-              std::vector<std::string>{"PW sensor Right and PW sensor Top were written; the items after it were not"});
+              std::vector<std::string>{"PW sensor Right and PW sensor Top were written before the operation stopped"});
     // A row resent after a busy printer counts once, as written.
     EXPECT_EQ(DescribeStop(Writes({{0x64, 1, 0, 0x2000}, {0x64, 1, 0, 1}})),
-              std::vector<std::string>{"VSD1 Color was written; the items after it were not"});
+              std::vector<std::string>{"VSD1 Color was written before the operation stopped"});
     EXPECT_TRUE(DescribeStop(OperationRecord{}).empty());
 }
 

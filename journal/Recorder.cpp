@@ -350,7 +350,7 @@ std::vector<std::string> DescribeStop(const OperationRecord& op) {
     if (!notWritten.empty())
         line += (line.empty() ? "" : "; ") + JoinNames(notWritten) + (notWritten.size() == 1 ? " was not" : " were not");
     else if (!written.empty() && partly.empty())
-        line += "; the items after it were not";
+        line += " before the operation stopped";
     return {line};
 }
 
