@@ -54,7 +54,11 @@ void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) 
         if (b.access != Access::Write) continue;
         std::string line = std::string(indent) + Hex(b.address) + " " + ItemAt(b.address).name + ": " +
                            (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
-        if (b.result != 1) line += "  (failed, code " + std::to_string(b.result) + ": may or may not have arrived)";
+        if (b.result != 1) {
+            char code[80];
+            std::snprintf(code, sizeof code, "  (failed with 0x%04X: may or may not have arrived)", b.result);
+            line += code;
+        }
         std::fprintf(out, "%s\n", line.c_str());
     }
 }
@@ -74,10 +78,11 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
             for (const OperationRecord& op : store->Operations(s.id)) {
                 const auto writes = std::count_if(op.bytes.begin(), op.bytes.end(),
                                                   [](const ByteRecord& b) { return b.access == Access::Write; });
+                char code[32];
+                std::snprintf(code, sizeof code, op.result == 0 ? "stopped" : "stopped (0x%04X)", op.result);
                 std::fprintf(out, "  operation %lld  %s  %s%s%s  %s, %zu bytes read, %ld written\n",
                              static_cast<long long>(op.id), op.started.c_str(), op.name.c_str(),
-                             op.arguments.empty() ? "" : " ", op.arguments.c_str(),
-                             op.result == 1 ? "done" : ("stopped (" + std::to_string(op.result) + ")").c_str(),
+                             op.arguments.empty() ? "" : " ", op.arguments.c_str(), op.result == 1 ? "done" : code,
                              op.bytes.size() - static_cast<std::size_t>(writes), static_cast<long>(writes));
                 PrintWrites(out, op, "      ");
             }
@@ -151,6 +156,24 @@ void Undo(CliFrame& frame, std::int64_t id) {
                                                      "); nothing was written.");
             return;
         }
+    }
+    // Each byte must still hold what the operation left (either value where
+    // the last write may not have arrived): else this is another printer, or
+    // the byte was changed since, and writing the old value back would be wrong.
+    std::string changed;
+    for (const UndoByte& b : plan.bytes) {
+        std::uint8_t value = 0;
+        if (const Result r = EepromRead(b.address, value); r != rc::Ok) {
+            frame.ReportErrorCode(r);
+            return;
+        }
+        if (value != b.now && !(!b.certain && value == b.before))
+            changed += (changed.empty() ? "" : ", ") + Hex(b.address) + " holds " + Hex(value) + ", not " + Hex(b.now);
+    }
+    if (!changed.empty()) {
+        frame.SetOperationState(mode::Error, "This printer does not hold what operation " + std::to_string(id) +
+                                                 " left (" + changed + "); nothing was written.");
+        return;
     }
     if (host().MessageBox(BoxOwner::MainWindow,
                           "Write " + std::to_string(plan.bytes.size()) + " byte(s) of operation " + std::to_string(id) +

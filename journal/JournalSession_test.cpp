@@ -17,6 +17,7 @@
 #include "link/VexStatusControl.h"
 #include "vprinter/DirectTransport.h"
 #include "vprinter/Printer.h"
+#include "vprinter/engine/PrintEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,12 @@ protected:
     // A printer of model 4100 with its own USB ID serial number.
     void Plug(const std::string& serial, const vp::Eeprom& image = vp::Eeprom::Factory(1)) {
         Unplug();
-        printer = std::make_unique<vp::Printer>(vp::Printer::Options{}, image);
+        vp::Printer::Options options;
+        options.bytesPerSecond = vp::Printer::kUnlimitedSpeed;
+        printer = std::make_unique<vp::Printer>(options, image);
+        // The engine carries out the factory commands (the Bi-D values among them).
+        engine = std::make_unique<vp::PrintEngine>(*printer, vp::EngineOptions{});
+        printer->SetEngine(engine.get());
         for (int i = 0; i < 10; ++i) printer->WriteEeprom(static_cast<std::uint8_t>(0xC2 + i), static_cast<std::uint8_t>(serial.at(i)));
         ports = std::make_unique<vp::InProcessPorts>(*printer);
         host.printer = printer.get();
@@ -83,6 +89,8 @@ protected:
     void Unplug() {
         host.printer = nullptr;
         ports.reset();
+        if (printer) printer->SetEngine(nullptr);
+        engine.reset();
         printer.reset();
     }
     void UseJournal(std::unique_ptr<journal::Store> store) {
@@ -127,6 +135,7 @@ protected:
     fs::path folder;
     BenchHost host;
     std::unique_ptr<vp::Printer> printer;
+    std::unique_ptr<vp::PrintEngine> engine;
     std::unique_ptr<vp::InProcessPorts> ports;
     std::vector<std::string> warnings;
     std::uint64_t cutAfter = 0;
@@ -153,14 +162,17 @@ TEST_F(Bench, ALinkCutAtEveryPacketOfAWriteIsNamedAndUndone) {
         ASSERT_GT(op.id, 0);
         const vp::Eeprom::Bytes after = Image();
         std::array<bool, 256> written{};
+        int unsure = 0;
         for (const journal::ByteRecord& b : op.bytes) {
             if (b.access != journal::Access::Write) continue;
+            unsure += b.result != 1;
             written[b.address] = true;
             EXPECT_TRUE(b.previous) << "the session read every byte it writes";
             if (b.result == 1) {
                 EXPECT_EQ(after[b.address], b.value) << "cut " << cutAfter;
             }
         }
+        EXPECT_LE(unsure, 1) << "only the write the link was cut in is of unknown arrival";
         for (std::size_t a = 0; a < 256; ++a) {
             if (after[a] != original[a]) {
                 EXPECT_TRUE(written[a]) << "byte " << a << " changed unrecorded, cut " << cutAfter;
@@ -184,6 +196,38 @@ TEST_F(Bench, ALinkCutAtEveryPacketOfAWriteIsNamedAndUndone) {
     EXPECT_LT(cutAfter, 400u) << "the USB ID input never finished";
     EXPECT_GT(cutsSeen, 5) << "cuts in the middle of the write";
     EXPECT_TRUE(warnings.empty());
+}
+
+// A Bi-D input that stops at a row out of range has written the rows before
+// it: stderr names them, and undo puts them back.
+TEST_F(Bench, ABiDInputStoppedAtABadRowNamesTheRowsWritten) {
+    UseSqliteJournal();
+    Plug("BIDSERIAL1");
+    const vp::Eeprom::Bytes original = Image();
+    const Outcome o = Run({Op("bid-read"), Op("bid-input", {"VSD1Bk=5", "VSD2Bk=99"})});
+    EXPECT_EQ(o.status, cli::kExitFailed);
+    EXPECT_NE(o.err.find("error: VSD1 Black was written before the operation stopped"), std::string::npos) << o.err;
+    EXPECT_EQ(printer->ReadEeprom(0x60), 5);
+    const journal::OperationRecord op = LastNamed("bid-input");
+    EXPECT_NE(o.err.find("undo " + std::to_string(op.id) + "'"), std::string::npos) << o.err;
+
+    const Outcome undo = Run({Op("undo", {std::to_string(op.id)})});
+    EXPECT_EQ(undo.status, cli::kExitOk) << undo.err;
+    EXPECT_NE(undo.out.find("0x60 VSD1 Black: 0x05 -> 0x" ), std::string::npos) << undo.out;
+    EXPECT_EQ(Image(), original);
+
+    // Undo asks first; No writes nothing.
+    Run({Op("bid-read"), Op("bid-input", {"VSD1Bk=7"})});
+    const std::int64_t second = LastNamed("bid-input").id;
+    host.yes = false;
+    EXPECT_EQ(Run({Op("undo", {std::to_string(second)})}).status, cli::kExitFailed);
+    EXPECT_EQ(printer->ReadEeprom(0x60), 7);
+    // Nor onto another printer.
+    host.yes = true;
+    Plug("OTHERPRNTR");
+    const Outcome elsewhere = Run({Op("undo", {std::to_string(second)})});
+    EXPECT_EQ(elsewhere.status, cli::kExitFailed);
+    EXPECT_NE(elsewhere.err.find("does not hold what operation"), std::string::npos) << elsewhere.err;
 }
 
 // Restore with the link cut after each packet: until the restore has
