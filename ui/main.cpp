@@ -1,4 +1,6 @@
 // svcadjust: service and adjustment program for the Corvid Lumen 4100/4200.
+#include "journal/Recorder.h"
+#include "journal/SqlStore.h"
 #include "link/Host.h"
 #include "ui/GuardedApplication.h"
 #include "ui/GuiHost.h"
@@ -6,6 +8,7 @@
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
 
+#include <cstdio>
 #include <exception>
 
 using namespace svc::ui;
@@ -14,6 +17,14 @@ int main(int argc, char** argv) {
     GuardedApplication app(argc, argv);
     GuiHost host;
     svc::SetHost(&host);
+    // The service journal: a journal that cannot be opened or written is
+    // reported once and the work goes on without it.
+    std::string journalError;
+    auto journal = svc::journal::OpenConfigured(journalError);
+    if (!journalError.empty()) std::fprintf(stderr, "svcadjust: %s\n", journalError.c_str());
+    svc::journal::Journal().Install(std::move(journal), [](const std::string& message) {
+        std::fprintf(stderr, "svcadjust: %s\n", message.c_str());
+    });
     try {
         CreateProgramObjects();
         QApplication::setApplicationName(kApplicationTitle);
