@@ -277,7 +277,11 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
         frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
         return {};
     }
-    if (!store || !backup) {
+    if (!store) {
+        frame.SetOperationState(mode::Error, "The service journal is not available; nothing was written.");
+        return {};
+    }
+    if (!backup) {
         frame.SetOperationState(mode::Error, "Backup " + std::to_string(id) + " is not in the service journal.");
         return {};
     }

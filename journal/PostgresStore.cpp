@@ -20,9 +20,11 @@ std::string WithoutPassword(const std::string& conninfo) {
 class PostgresConnection : public SqlConnection {
 public:
     explicit PostgresConnection(const std::string& conninfo) : where_(WithoutPassword(conninfo)) {
-        // A server that does not answer is given up after ten seconds.
-        const char* keys[] = {"dbname", "connect_timeout", nullptr};
-        const char* values[] = {conninfo.c_str(), "10", nullptr};
+        // A server that does not answer is given up after ten seconds, also
+        // when the network goes away in the middle of a statement.
+        const char* keys[] = {"dbname", "connect_timeout", "tcp_user_timeout", "keepalives_idle",
+                              "keepalives_interval", "keepalives_count", nullptr};
+        const char* values[] = {conninfo.c_str(), "10", "10000", "5", "2", "3", nullptr};
         conn_ = PQconnectdbParams(keys, values, 1);
         if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
             const std::string why = conn_ ? PQerrorMessage(conn_) : "out of memory";
