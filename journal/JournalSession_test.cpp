@@ -311,7 +311,7 @@ TEST_F(Bench, TheJournalAddsNoTrafficToThePrinter) {
 // Two benches, two printers, one PostgreSQL journal: a backup taken on one
 // bench is restored on the other.
 TEST_F(Bench, PostgresTwoBenchesShareBackups) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this under pg_virtualenv)";
+    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     const std::string db = "journal_bench_" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
     const std::string where = "postgresql:///" + db;

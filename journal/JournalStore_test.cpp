@@ -1,7 +1,7 @@
 // The journal's two stores through one test body: an SQLite file, and a
-// PostgreSQL server (the Postgres* tests, run by CTest inside a throwaway
-// cluster that pg_virtualenv starts; libpq takes the server from its PG*
-// variables). Also the recorder's account of a stopped operation and its undo,
+// PostgreSQL server (the Postgres* tests, which CTest runs against a throwaway
+// server of their own, journal/testing/with_postgres.sh; libpq finds it
+// through the PG* variables). Also the recorder's account of a stopped operation and its undo,
 // and an SQLite journal whose writer is killed mid-transaction.
 #include "journal/Recorder.h"
 #include "journal/SqlStore.h"
@@ -119,7 +119,7 @@ TEST(SqliteStore, RefusesAJournalOfANewerSchemaAndAnUnusablePlace) {
 }
 
 TEST(PostgresStore, KeepsSessionsOperationsBytesAndBackups) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this under pg_virtualenv)";
+    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     // A database of its own, so a rerun starts empty.
     {
         auto admin = OpenPostgres("postgresql://");
