@@ -2,6 +2,7 @@
 // destination, head ID, USB ID, IEEE 1394 ID, EEPROM data copy, EEPROM viewer,
 // printer information and the waste-ink pad counter.
 #include "cli/CliFrame.h"
+#include "cli/JournalOps.h"
 #include "cli/Operations.h"
 #include "eeprom/VexDataConversion.h"
 #include "eeprom/VexEepromCopy.h"
@@ -113,8 +114,14 @@ OperationList EepromOperations() {
     // ---- EEPROM data copy ----
     ops.push_back(Button("backup", "EEPROM data backup: save the old board's EEPROM data to the backup file", mnt,
                          kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyBackUpStartPnlClick(f); }));
-    ops.push_back(Button("restore", "EEPROM data restore: write the backup file into the new board, then delete it",
-                         mnt, kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyLoadStartPnlClick(f); }));
+    ops.push_back({"restore", "[--from-journal BACKUP-ID]",
+                   "EEPROM data restore: write the backup file into the new board, then delete it (or a backup "
+                   "the service journal keeps, on any bench)",
+                   0, 2, mnt, kEepromCopyItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       if (!args.empty()) return RestoreFromJournal(frame, args);
+                       EepromCopy().EepDataCopyLoadStartPnlClick(frame);
+                       return std::string();
+                   }});
 
     // ---- waste-ink pad counter ----
     ops.push_back(Button("waste-ink-read", "Waste Ink Pad counter Read: show the counter", mnt, kWasteInkItem,

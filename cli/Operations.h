@@ -49,6 +49,7 @@ OperationList EepromOperations();         // identity, EEPROM copy and viewer, c
 OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, PF
 OperationList MoreAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
 OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
+OperationList JournalOperations();        // undo (cli/JournalOps.cpp)
 
 const OperationList& AllOperations();
 // The usage error of the first operation whose arguments its check refuses

@@ -1,6 +1,7 @@
 #include "cli/Session.h"
 
 #include "cli/CliFrame.h"
+#include "cli/JournalOps.h"
 #include "link/Connection.h"
 #include "link/StatusReport.h"
 #include "link/Version.h"
@@ -199,6 +200,7 @@ std::string Usage() {
     u << "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
          "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
          "       svcadjust-cli --help | --version\n"
+       svcadjust-cli history [--printer ID]   (the service journal; no printer)
          "\n"
          "Connects to the printer as the start window does, runs Get Status, then each\n"
          "operation in order, as its button in the main window would. '-' reads\n"
@@ -255,6 +257,7 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         std::fprintf(frame.Err(), "error: %s\n", text.c_str());
         return kExitFailed;
     }
+    JournalSessionBegun(line);
 
     // The main window is shown: its model label, the cut position list on "9", Get Status.
     frame.SetItemIndex(kCutPositionList, kCutPositionDefaultIndex);
@@ -290,15 +293,18 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
             }
         }
         frame.BeginOperation();
+        JournalOperationBegun(step);
         const std::string usage = op.run(frame, step.args);
         if (!usage.empty()) {
             // Its check let it through; the session has begun, so this is a failure.
+            JournalOperationDropped();
             frame.EndOperation();
             std::fprintf(frame.Err(), "error: %s: %s\n", op.name.c_str(), usage.c_str());
             status = kExitFailed;
             break;
         }
         const bool ok = frame.EndOperation();
+        JournalOperationEnded(frame, line, step, ok);
         if (!ok) {
             status = kExitFailed;
             break;

@@ -3,6 +3,7 @@
 // that scripts the same steps for many printers.
 #include "cli/CliFrame.h"
 #include "cli/CliHost.h"
+#include "cli/JournalOps.h"
 #include "cli/Session.h"
 #include "link/Host.h"
 
@@ -15,6 +16,7 @@
 int main(int argc, char** argv) {
     using namespace svc::cli;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (int status = 0; RunJournalCommand(args, stdout, stderr, status)) return status;
     CommandLine line;
     const auto readStandardInput = [](std::string& text) { return ReadInputFile(STDIN_FILENO, text); };
     if (const std::string error = ParseCommandLine(args, readStandardInput, line); !error.empty()) {
@@ -28,7 +30,9 @@ int main(int argc, char** argv) {
     CliFrame frame(stdout, stderr);
     CliHost host(frame, line.yes);
     svc::SetHost(&host);
+    InstallJournal(stderr);
     const int status = RunSession(line, frame);
+    UninstallJournal();
     svc::SetHost(nullptr);
     return status;
 }

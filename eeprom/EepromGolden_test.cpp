@@ -1,12 +1,16 @@
 // The long EEPROM sequences of the features, as the virtual printer saw them
 // (one line per library call that reached it), against golden transcripts in
-// eeprom/golden/. SVC_UPDATE_GOLDEN=1 rewrites the files instead.
+// eeprom/golden/. SVC_UPDATE_GOLDEN=1 rewrites the files instead. The service
+// journal records each test as one operation: recording adds no traffic, so
+// the transcripts are the same with it.
 #include "eeprom/VexDataConversion.h"
 #include "eeprom/VexEeprom.h"
 #include "eeprom/VexEepromCopy.h"
 #include "eeprom/VexHeadId.h"
 #include "eeprom/VexMarketSetting.h"
 #include "eeprom/VexUsbId.h"
+#include "journal/Recorder.h"
+#include "journal/SqlStore.h"
 #include "link/Connection.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
@@ -55,8 +59,20 @@ protected:
         frame.SetModelCode(model);
         ASSERT_EQ(ConnectPrinter(model, 1028), nullptr);
         recorder = std::make_unique<vp::TranscriptRecorder>(*printer);
+        journalPath = std::filesystem::temp_directory_path() / ("svc-eepgolden-" + std::to_string(::getpid()) + ".sqlite");
+        journal::Journal().Install(journal::OpenSqlite(journalPath.string()), nullptr);
+        journal::Journal().BeginSession(model, 1028, "packet protocol");
+        journal::Journal().BeginOperation(::testing::UnitTest::GetInstance()->current_test_info()->name(), "");
     }
     void TearDown() override {
+        if (journal::Journal().InOperation()) {
+            // Every byte the test moved is in the journal.
+            EXPECT_GT(journal::Journal().EndOperation(true, frame.MemoLines()), 0);
+            EXPECT_EQ(journal::Journal().LastOperation().bytes.size(),
+                      printer->counters().eepromReads + printer->counters().eepromWrites);
+        }
+        journal::Journal().Uninstall();
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(journalPath.string() + suffix);
         recorder.reset();
         if (printer) {
             D4Termination();
@@ -76,6 +92,7 @@ protected:
     std::unique_ptr<PrinterClockHost> host;
     std::unique_ptr<vp::TranscriptRecorder> recorder;
     ValueFrame frame;
+    std::filesystem::path journalPath;
 };
 
 TEST_F(Golden, MarketSettingAndCheckOfTheTrnVlkModel) {

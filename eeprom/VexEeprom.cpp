@@ -1,5 +1,6 @@
 #include "eeprom/VexEeprom.h"
 
+#include "journal/Recorder.h"
 #include "link/OutsideLibraries.h"
 
 namespace svc {
@@ -55,12 +56,16 @@ int FirstDotFromByte(std::uint8_t b)
 
 Result EepromRead(eep::Address address, std::uint8_t& value)
 {
-    return D4ReadEeprom(address, &value);
+    const Result r = D4ReadEeprom(address, &value);
+    journal::Journal().NoteRead(address, value, r);
+    return r;
 }
 
 Result EepromWrite(eep::Address address, std::uint8_t value)
 {
-    return D4WriteEeprom(address, value);
+    const Result r = D4WriteEeprom(address, value);
+    journal::Journal().NoteWrite(address, value, r);
+    return r;
 }
 
 Result EepromReadBytes(eep::Address first, std::span<std::uint8_t> out)

@@ -2,7 +2,9 @@
 
 #include "eeprom/FeatureStart.h"
 #include "eeprom/VexEeprom.h"
+#include "journal/Recorder.h"
 #include "link/ErrorDetails.h"
+#include "link/Host.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -184,7 +186,29 @@ void TPEEPROMCopy::EepDataCopyBackUpStartPnlClick(FeatureFrame& frame) {
     }
     std::array<std::uint8_t, eep::CopyCount> bytes{};
     if (r == rc::Ok) r = EepromReadList(CopyAddresses(), bytes);
-    if (r == rc::Ok) r = SaveBackup(bytes);
+    if (r == rc::Ok) {
+        // A backup file that is still there has not been restored. When it
+        // came from another printer (the backup retaken after the board was
+        // exchanged), replacing it would lose the old board's data.
+        std::array<std::uint8_t, eep::CopyCount> earlier{};
+        const bool haveEarlier = std::filesystem::exists(BackupPath()) && LoadBackup(earlier) == rc::Ok;
+        EepromCopyErrorDetail = 0;
+        if (haveEarlier) {
+            const std::string from = journal::PrinterKey(earlier), now = journal::PrinterKey(bytes);
+            if (from != now &&
+                host().MessageBox(BoxOwner::MainWindow,
+                                  "The backup file holds the EEPROM data of another printer (" + from +
+                                      "), which has not been restored yet.\nReplace it with the data of this "
+                                      "printer (" + now + ")?",
+                                  "EEPROM data backup", BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
+                frame.SetOperationState(mode::Error, "The backup file of " + from + " was kept; nothing was saved.");
+                return;
+            }
+            journal::Journal().NoteBackup("replaced", earlier);
+        }
+        r = SaveBackup(bytes);
+        if (r == rc::Ok) journal::Journal().NoteBackup("backup", bytes);
+    }
     if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The EEPROM data has read properly.");
     if (r != rc::Ok) {
         frame.ReportErrorCode(r);
@@ -200,16 +224,28 @@ void TPEEPROMCopy::EepDataCopyLoadStartPnlClick(FeatureFrame& frame) {
     }
     if (!eepfeature::BeginStrict(frame, "Writing now...")) return;
     std::array<std::uint8_t, eep::CopyCount> bytes{};
-    Result r = LoadBackup(bytes);
-    if (r == rc::Ok) r = RunWrites(RestoreWrites(bytes));
-    if (r == rc::Ok) {
-        // One backup is restored once.
-        std::remove(BackupPath().c_str());
-        r = frame.SetOperationState(mode::Done, "The EEPROM data copy function has finished properly.");
-    }
+    const Result r = LoadBackup(bytes);
     if (r != rc::Ok) {
         frame.ReportErrorCode(r);
         return;
+    }
+    Restore(frame, bytes, true);
+}
+
+void TPEEPROMCopy::Restore(FeatureFrame& frame, const std::array<std::uint8_t, eep::CopyCount>& bytes,
+                           bool fromFile) {
+    Result r = RunWrites(RestoreWrites(bytes));
+    // The completion's readiness wait is the last exchange with the printer;
+    // only once it succeeded is the file deleted (one backup is restored
+    // once), so a link lost before it leaves the file for a second restore.
+    if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The EEPROM data copy function has finished properly.");
+    if (r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    if (fromFile) {
+        journal::Journal().NoteBackup("restored", bytes);
+        std::remove(BackupPath().c_str());
     }
     frame.SetOperationState(mode::Line, "Perform the A3+ check pattern print and the A4 check pattern print.");
 }

@@ -50,6 +50,10 @@ public:
 
     void EepDataCopyBackUpStartPnlClick(FeatureFrame& frame);
     void EepDataCopyLoadStartPnlClick(FeatureFrame& frame);
+    // The restore's writes and completion for bytes at hand (the service
+    // journal keeps every backup taken); `fromFile` deletes the backup file
+    // once the restore has succeeded. The window must be busy (mode 3) already.
+    void Restore(FeatureFrame& frame, const std::array<std::uint8_t, eep::CopyCount>& bytes, bool fromFile);
 
 private:
     std::string pathOverride_;

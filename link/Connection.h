@@ -24,4 +24,8 @@ inline constexpr const char* kNegotiationMessage = "Communication error occurred
 // error box the start window shows.
 const char* ConnectPrinter(int modelCode, std::uint16_t portCode);
 
+// The device ID result of the last connection: 1 (the printer speaks the
+// packet protocol), 4097 (it does not), 0 before any was read.
+std::uint16_t LastDeviceIdResult();
+
 }  // namespace svc

@@ -1,5 +1,6 @@
 #include "link/StatusReport.h"
 
+#include "journal/Recorder.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
@@ -286,6 +287,7 @@ void SetFeatureAvailability(StatusFrame& frame, int level) {
 }
 
 void ReportErrorCode(StatusFrame& frame, Result code) {
+    journal::Journal().NoteResult(code);
     // The operation is over: what it left unsent in the job stream is the
     // tail of an aborted job, which the printer would read as part of the
     // next one (even ahead of the readiness wait's reset).

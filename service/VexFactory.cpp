@@ -1,5 +1,6 @@
 #include "service/VexFactory.h"
 
+#include "journal/Recorder.h"
 #include "link/OutsideLibraries.h"
 
 namespace svc {
@@ -68,7 +69,14 @@ Result TPFactory::SetBidValue(std::uint8_t black, std::uint8_t dotKind, int valu
     packet_[kParams + 1] = black == 1 ? 1 : 2;
     packet_[kParams + 2] = Low(value);
     packet_[kParams + 3] = value < 0 ? 0xFF : 0x00;
-    return Send(0x00, 14);
+    const Result r = Send(0x00, 14);
+    // The printer keeps the value in its EEPROM (0x60-0x63 black, 0x64-0x67 colour, VSD1 first).
+    if (selector != 0) {
+        static constexpr std::uint8_t kOffset[] = {0, 0, 1, 3, 2};  // by selector
+        const auto address = static_cast<std::uint8_t>((black == 1 ? 0x60 : 0x64) + kOffset[selector]);
+        journal::Journal().NoteWrite(address, Low(value), r, "Bi-D command");
+    }
+    return r;
 }
 
 Result TPFactory::SetPFValue(std::int8_t value)

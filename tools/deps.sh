@@ -12,6 +12,8 @@ SVC_PACKAGES=(
   tesseract-ocr tesseract-ocr-eng
   # the Debian package and its checks (packaging/)
   dpkg-dev lintian desktop-file-utils appstream man-db
+  # the service journal: SQLite on the bench, PostgreSQL shared (its tests start a throwaway server)
+  libsqlite3-dev libpq-dev postgresql postgresql-client
 )
 
 svc_missing_packages() {

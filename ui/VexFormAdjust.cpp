@@ -1,5 +1,6 @@
 #include "ui/VexFormAdjust.h"
 
+#include "journal/Recorder.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -296,11 +298,41 @@ void TFormAdjust::PlaceMemo(int width) {
     memo_->setGeometry(r.x(), r.y(), width, r.height());
 }
 
+namespace {
+
+// The service journal's name for what the window begins: the button pressed
+// (it has the focus) and the panel shown.
+std::string OperationName(const std::vector<FeaturePanel*>& panels) {
+    std::string panel;
+    for (const FeaturePanel* p : panels)
+        if (p->isVisible()) panel = p->objectName().toStdString();
+    const QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<const QAbstractButton*>(focus) && !focus->objectName().isEmpty())
+        return focus->objectName().toStdString() + (panel.empty() ? "" : " (" + panel + ")");
+    return panel.empty() ? std::string("window") : panel;
+}
+
+std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
+    std::vector<std::string> lines;
+    for (const QString& line : memo.toPlainText().split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+    return lines;
+}
+
+}  // namespace
+
 Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     const ModeEffect effect = EffectOfMode(mode);
     if (Result r = WaitForMode(*this, effect.wait); r != rc::Ok) return r;
     EditMemo(effect.memo, QString::fromStdString(text));
     ApplyBusyState(effect);
+    // An operation of the window runs from the busy state to the window's
+    // enabling; the journal records it as one.
+    journal::Recorder& journal = journal::Journal();
+    if (effect.window == WindowChange::Disable && !journal.InOperation())
+        journal.BeginOperation(OperationName(panels_), "");
+    else if ((effect.window == WindowChange::EnableByTimer || effect.window == WindowChange::EnableNow) &&
+             journal.InOperation())
+        journal.EndOperation(effect.colour != TextColour::Red, MemoLines(*memo_));
     PaintChangesNow();
     return rc::Ok;
 }
@@ -373,6 +405,7 @@ void TFormAdjust::EnableItems(const Availability& a) {
 }
 
 void TFormAdjust::EnableForReport() {
+    if (journal::Journal().InOperation()) journal::Journal().EndOperation(false, MemoLines(*memo_));
     setEnabled(true);
     tabs_->setEnabled(true);
     RadioGroupOf(Group::Maintenance)->setEnabled(true);

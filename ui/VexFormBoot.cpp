@@ -1,5 +1,6 @@
 #include "ui/VexFormBoot.h"
 
+#include "journal/Recorder.h"
 #include "link/Connection.h"
 
 #include "link/Host.h"
@@ -171,6 +172,10 @@ void TFormBoot::OKBtnClick() {
     if (port < static_cast<int>(kPortCodes.size())) portCode_ = kPortCodes[static_cast<std::size_t>(port)];
 
     if (const char* failure = ConnectPrinter(modelCode_, portCode_)) return ShowConnectionError(failure);
+    const std::uint16_t deviceId = LastDeviceIdResult();
+    journal::Journal().BeginSession(modelCode_, portCode_,
+                                    deviceId == 1 ? "packet protocol"
+                                                  : "no packet protocol (" + std::to_string(deviceId) + ")");
 
     hide();
     if (mainWindow_) mainWindow_->show();

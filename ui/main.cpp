@@ -1,4 +1,6 @@
 // svcadjust: service and adjustment program for the Corvid Lumen 4100/4200.
+#include "journal/Recorder.h"
+#include "journal/SqlStore.h"
 #include "link/Host.h"
 #include "link/Version.h"
 #include "ui/GuardedApplication.h"
@@ -97,6 +99,14 @@ int main(int argc, char** argv) {
     for (const std::string& message : g_startUpMessages) std::fprintf(stderr, "%s\n", message.c_str());
     GuiHost host;
     svc::SetHost(&host);
+    // The service journal: a journal that cannot be opened or written is
+    // reported once and the work goes on without it.
+    std::string journalError;
+    auto journal = svc::journal::OpenConfigured(journalError);
+    if (!journalError.empty()) std::fprintf(stderr, "svcadjust: %s\n", journalError.c_str());
+    svc::journal::Journal().Install(std::move(journal), [](const std::string& message) {
+        std::fprintf(stderr, "svcadjust: %s\n", message.c_str());
+    });
     try {
         CreateProgramObjects();
         QApplication::setApplicationName(kApplicationTitle);

@@ -1,0 +1,299 @@
+#include "cli/JournalOps.h"
+
+#include "cli/CliFrame.h"
+#include "eeprom/FeatureStart.h"
+#include "eeprom/VexEeprom.h"
+#include "eeprom/VexEepromCopy.h"
+#include "journal/Recorder.h"
+#include "journal/SqlStore.h"
+#include "link/Connection.h"
+#include "link/Host.h"
+#include "link/StatusReport.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace svc::cli {
+
+namespace {
+
+using namespace svc::journal;
+
+constexpr std::uint16_t kFirstLptPort = 1028;
+
+std::string Hex(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "0x%02X", v);
+    return b;
+}
+
+std::string PortName(int code) {
+    for (std::size_t i = 0; i < kPortCodes.size(); ++i)
+        if (kPortCodes[i] == code) return std::string(kPortNames[i]);
+    return std::to_string(code);
+}
+
+std::string ModelName(int code) { return code == 1 ? "4100" : code == 2 ? "4200" : std::to_string(code); }
+
+bool ParseId(const std::string& text, std::int64_t& id) {
+    if (text.empty() || text.size() > 18 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    id = std::strtoll(text.c_str(), nullptr, 10);
+    return id > 0;
+}
+
+std::string Join(const Arguments& args) {
+    std::string out;
+    for (const std::string& a : args) out += (out.empty() ? "" : " ") + a;
+    return out;
+}
+
+void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) {
+    for (const ByteRecord& b : op.bytes) {
+        if (b.access != Access::Write) continue;
+        std::string line = std::string(indent) + Hex(b.address) + " " + ItemAt(b.address).name + ": " +
+                           (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
+        if (b.result != 1) {
+            char code[80];
+            std::snprintf(code, sizeof code, "  (failed with 0x%04X: may or may not have arrived)", b.result);
+            line += code;
+        }
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+}
+
+int History(const std::string& printer, std::FILE* out, std::FILE* err) {
+    Store* store = Journal().CurrentStore();
+    if (!store) {
+        std::fprintf(err, "error: the service journal (%s) is not available\n", ConfiguredJournal().c_str());
+        return kExitFailed;
+    }
+    try {
+        const auto sessions = store->Sessions(printer);
+        for (const SessionRecord& s : sessions) {
+            std::fprintf(out, "session %lld  %s UTC  bench %s  Corvid Lumen %s on %s  printer %s\n",
+                         static_cast<long long>(s.id), s.started.c_str(), s.bench.c_str(), ModelName(s.model).c_str(),
+                         PortName(s.port).c_str(), s.usbId.empty() ? "(USB ID not read)" : s.usbId.c_str());
+            for (const OperationRecord& op : store->Operations(s.id)) {
+                const auto writes = std::count_if(op.bytes.begin(), op.bytes.end(),
+                                                  [](const ByteRecord& b) { return b.access == Access::Write; });
+                char code[32];
+                std::snprintf(code, sizeof code, op.result == 0 ? "stopped" : "stopped (0x%04X)", op.result);
+                std::fprintf(out, "  operation %lld  %s  %s%s%s  %s, %zu bytes read, %ld written\n",
+                             static_cast<long long>(op.id), op.started.c_str(), op.name.c_str(),
+                             op.arguments.empty() ? "" : " ", op.arguments.c_str(), op.result == 1 ? "done" : code,
+                             op.bytes.size() - static_cast<std::size_t>(writes), static_cast<long>(writes));
+                PrintWrites(out, op, "      ");
+            }
+        }
+        const auto backups = store->Backups(printer);
+        if (!backups.empty()) std::fprintf(out, "backups\n");
+        for (const BackupRecord& b : backups)
+            std::fprintf(out, "  backup %lld  %s UTC  printer %s  %s on bench %s (operation %lld)\n",
+                         static_cast<long long>(b.id), b.taken.c_str(), b.printer.c_str(), b.kind.c_str(),
+                         b.bench.c_str(), static_cast<long long>(b.operationId));
+        if (sessions.empty() && backups.empty())
+            std::fprintf(out, "%s\n", printer.empty() ? "The journal is empty." : ("Nothing is recorded for " + printer + ".").c_str());
+    } catch (const StoreError& e) {
+        std::fprintf(err, "error: the service journal cannot be read: %s\n", e.what());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+// Undo of one operation: the bytes it replaced are written back after a Yes.
+void Undo(CliFrame& frame, std::int64_t id) {
+    Store* store = Journal().CurrentStore();
+    if (!store) {
+        frame.SetOperationState(mode::Error, "The service journal is not available; nothing can be undone.");
+        return;
+    }
+    std::optional<OperationRecord> op;
+    std::optional<SessionRecord> session;
+    try {
+        op = store->Operation(id);
+        if (op) session = store->Session(op->sessionId);
+    } catch (const StoreError& e) {
+        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
+        return;
+    }
+    if (!op) {
+        frame.SetOperationState(mode::Error, "Operation " + std::to_string(id) + " is not in the service journal.");
+        return;
+    }
+    const UndoPlan plan = PlanUndo(*op);
+    frame.EndLine();
+    std::FILE* out = frame.Out();
+    std::fprintf(out, "Operation %lld (%s%s%s, %s UTC) wrote back (now -> before):\n", static_cast<long long>(id),
+                 op->name.c_str(), op->arguments.empty() ? "" : " ", op->arguments.c_str(), op->started.c_str());
+    for (const UndoByte& b : plan.bytes)
+        std::fprintf(out, "  %s %s: %s -> %s%s\n", Hex(b.address).c_str(), ItemAt(b.address).name.c_str(),
+                     Hex(b.now).c_str(), Hex(b.before).c_str(), b.certain ? "" : "  (the write may not have arrived)");
+    for (std::uint8_t a : plan.unknown)
+        std::fprintf(out, "  %s %s: its earlier value was never read; left as it is\n", Hex(a).c_str(),
+                     ItemAt(a).name.c_str());
+    std::fflush(out);
+    if (plan.bytes.empty()) {
+        frame.SetOperationState(mode::Report, "Operation " + std::to_string(id) + " changed nothing; there is nothing to write back.");
+        return;
+    }
+    if (!eepfeature::BeginStrict(frame, "Writing now...")) return;
+    // Only onto the printer the operation was made on.
+    const bool wroteSerial = std::any_of(op->bytes.begin(), op->bytes.end(), [](const ByteRecord& b) {
+        return b.access == Access::Write && b.address >= eep::UsbSerial && b.address < eep::UsbSerial + eep::UsbSerialLength;
+    });
+    if (session && !session->usbId.empty() && !wroteSerial) {
+        std::array<std::uint8_t, eep::UsbSerialLength> serial{};
+        if (const Result r = EepromReadBytes(eep::UsbSerial, serial); r != rc::Ok) {
+            frame.ReportErrorCode(r);
+            return;
+        }
+        const std::string here = PrinterKey(serial, {});
+        if (here != session->usbId) {
+            frame.SetOperationState(mode::Error, "This printer (" + here + ") is not the printer of operation " +
+                                                     std::to_string(id) + " (" + session->usbId +
+                                                     "); nothing was written.");
+            return;
+        }
+    }
+    // Each byte must still hold what the operation left (either value where
+    // the last write may not have arrived): else this is another printer, or
+    // the byte was changed since, and writing the old value back would be wrong.
+    std::string changed;
+    for (const UndoByte& b : plan.bytes) {
+        std::uint8_t value = 0;
+        if (const Result r = EepromRead(b.address, value); r != rc::Ok) {
+            frame.ReportErrorCode(r);
+            return;
+        }
+        if (value != b.now && !(!b.certain && value == b.before))
+            changed += (changed.empty() ? "" : ", ") + Hex(b.address) + " holds " + Hex(value) + ", not " + Hex(b.now);
+    }
+    if (!changed.empty()) {
+        frame.SetOperationState(mode::Error, "This printer does not hold what operation " + std::to_string(id) +
+                                                 " left (" + changed + "); nothing was written.");
+        return;
+    }
+    if (host().MessageBox(BoxOwner::MainWindow,
+                          "Write " + std::to_string(plan.bytes.size()) + " byte(s) of operation " + std::to_string(id) +
+                              " back into the printer?",
+                          "Undo", BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
+        frame.SetOperationState(mode::Error, "Nothing was written back.");
+        return;
+    }
+    for (const UndoByte& b : plan.bytes) {
+        if (const Result r = EepromWrite(b.address, b.before); r != rc::Ok) {
+            frame.ReportErrorCode(r);
+            return;
+        }
+    }
+    frame.SetOperationState(mode::Done, "The bytes of operation " + std::to_string(id) + " were written back.");
+}
+
+}  // namespace
+
+void InstallJournal(std::FILE* err) {
+    std::string error;
+    std::unique_ptr<Store> store = OpenConfigured(error);
+    if (!error.empty()) std::fprintf(err, "warning: %s\n", error.c_str());
+    Journal().Install(std::move(store), [err](const std::string& message) {
+        std::fprintf(err, "warning: %s\n", message.c_str());
+    });
+}
+
+void UninstallJournal() { Journal().Uninstall(); }
+
+bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, int& status) {
+    if (args.empty() || args[0] != "history") return false;
+    std::string printer;
+    if (args.size() == 3 && args[1] == "--printer" && !args[2].empty()) {
+        printer = args[2];
+    } else if (args.size() != 1) {
+        std::fprintf(err, "svcadjust-cli: usage: svcadjust-cli history [--printer ID]\n");
+        status = kExitUsage;
+        return true;
+    }
+    InstallJournal(err);
+    status = History(printer, out, err);
+    UninstallJournal();
+    return true;
+}
+
+void JournalSessionBegun(const CommandLine& line) {
+    const std::uint16_t id = LastDeviceIdResult();
+    Journal().BeginSession(line.modelCode, line.portCode,
+                           id == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(id) + ")");
+}
+
+void JournalOperationBegun(const Step& step) { Journal().BeginOperation(step.op->name, Join(step.args)); }
+
+void JournalOperationDropped() { Journal().EndOperation(false, {"(usage error: not run)"}); }
+
+void JournalOperationEnded(CliFrame& frame, const CommandLine& line, const Step& step, bool ok) {
+    const std::int64_t id = Journal().EndOperation(ok, frame.MemoLines());
+    if (ok) return;
+    const auto lines = DescribeStop(Journal().LastOperation());
+    if (lines.empty()) return;
+    for (const std::string& l : lines) std::fprintf(frame.Err(), "error: %s\n", l.c_str());
+    if (id != 0)
+        std::fprintf(frame.Err(),
+                     "error: 'svcadjust-cli --model %s --port %s undo %lld' puts back what operation %lld replaced; "
+                     "running %s again completes it\n",
+                     ModelName(line.modelCode).c_str(), PortName(line.portCode).c_str(), static_cast<long long>(id),
+                     static_cast<long long>(id), step.op->name.c_str());
+    else
+        std::fprintf(frame.Err(), "error: running %s again completes it\n", step.op->name.c_str());
+    std::fflush(frame.Err());
+}
+
+OperationList JournalOperations() {
+    OperationList ops;
+    ops.push_back({"undo", "OPERATION-ID",
+                   "write back the bytes a journal operation replaced (shown first, written after a Yes)", 1, 1,
+                   Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments& args) {
+                       std::int64_t id = 0;
+                       if (!ParseId(args.at(0), id))
+                           return "undo takes an operation number of the journal, not '" + args.at(0) + "'";
+                       Undo(frame, id);
+                       return std::string();
+                   }});
+    return ops;
+}
+
+std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
+    std::int64_t id = 0;
+    if (args.size() != 2 || args[0] != "--from-journal" || !ParseId(args[1], id))
+        return "restore takes no arguments, or --from-journal BACKUP-ID (a number 'history' lists)";
+    if (frame.PortCode() < kFirstLptPort) {
+        frame.SetOperationState(mode::Error, "This function cannot use by USB cable.");
+        return {};
+    }
+    Store* store = Journal().CurrentStore();
+    std::optional<BackupRecord> backup;
+    try {
+        if (store) backup = store->Backup(id);
+    } catch (const StoreError& e) {
+        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
+        return {};
+    }
+    if (!store) {
+        frame.SetOperationState(mode::Error, "The service journal is not available; nothing was written.");
+        return {};
+    }
+    if (!backup) {
+        frame.SetOperationState(mode::Error, "Backup " + std::to_string(id) + " is not in the service journal.");
+        return {};
+    }
+    frame.EndLine();
+    std::fprintf(frame.Out(), "Backup %lld of printer %s (%s %s UTC on bench %s)\n", static_cast<long long>(id),
+                 backup->printer.c_str(), backup->kind.c_str(), backup->taken.c_str(), backup->bench.c_str());
+    std::fflush(frame.Out());
+    if (!eepfeature::BeginStrict(frame, "Writing now...")) return {};
+    std::array<std::uint8_t, eep::CopyCount> bytes{};
+    std::copy(backup->bytes.begin(), backup->bytes.end(), bytes.begin());
+    EepromCopy().Restore(frame, bytes, false);
+    return {};
+}
+
+}  // namespace svc::cli

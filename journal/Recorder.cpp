@@ -1,0 +1,379 @@
+#include "journal/Recorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <unistd.h>
+
+namespace svc::journal {
+
+std::string ToHex(const std::uint8_t* data, std::size_t size) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        out.push_back(kDigits[data[i] >> 4]);
+        out.push_back(kDigits[data[i] & 0x0F]);
+    }
+    return out;
+}
+
+bool FromHex(const std::string& text, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (text.size() % 2 != 0) return false;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int hi = digit(text[i]), lo = digit(text[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+    }
+    return true;
+}
+
+std::string UtcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+std::string BenchName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return "unknown";
+    return name;
+}
+
+// ---- the recorder ----
+
+void Recorder::Install(std::unique_ptr<Store> store, Warn warn) {
+    store_ = std::move(store);
+    warn_ = std::move(warn);
+    failed_ = false;
+}
+
+void Recorder::Uninstall() {
+    store_.reset();
+    warn_ = nullptr;
+    failed_ = false;
+    sessionId_ = 0;
+    open_ = false;
+}
+
+void Recorder::Fail(const StoreError& e) {
+    if (failed_) return;
+    failed_ = true;
+    if (warn_)
+        warn_("The service journal (" + store_->Describe() + ") cannot be written: " + e.what() +
+              ". The work goes on without it.");
+}
+
+void Recorder::BeginSession(int model, int port, const std::string& deviceId) {
+    known_.fill(std::nullopt);
+    open_ = false;
+    sessionId_ = 0;
+    SessionRecord s;
+    s.started = Now();
+    s.bench = BenchName();
+    s.model = model;
+    s.port = port;
+    s.deviceId = deviceId;
+    if (Store* store = CurrentStore()) {
+        try {
+            sessionId_ = store->AddSession(s);
+        } catch (const StoreError& e) {
+            Fail(e);
+        }
+    }
+}
+
+void Recorder::BeginOperation(const std::string& name, const std::string& arguments) {
+    op_ = OperationRecord{};
+    op_.sessionId = sessionId_;
+    op_.started = Now();
+    op_.name = name;
+    op_.arguments = arguments;
+    backups_.clear();
+    open_ = true;
+}
+
+std::int64_t Recorder::EndOperation(bool ok, const std::vector<std::string>& memo) {
+    if (!open_) return 0;
+    open_ = false;
+    if (!ok && op_.result == 1) op_.result = 0;  // stopped without a code (a refused input, a No)
+    op_.memo = memo;
+    Store* store = CurrentStore();
+    if (!store || sessionId_ == 0) return 0;
+    try {
+        op_.id = store->AddOperation(op_, backups_, UsbId(), HeadId());
+        for (BackupRecord& b : backups_) b.operationId = op_.id;
+    } catch (const StoreError& e) {
+        Fail(e);
+        op_.id = 0;
+    }
+    return op_.id;
+}
+
+void Recorder::NoteRead(std::uint8_t address, std::uint8_t value, std::uint16_t result) {
+    if (result == 1) known_[address] = value;
+    if (!open_) return;
+    ByteRecord b;
+    b.seq = static_cast<int>(op_.bytes.size());
+    b.access = Access::Read;
+    b.address = address;
+    b.value = value;
+    b.result = result;
+    op_.bytes.push_back(b);
+}
+
+void Recorder::NoteWrite(std::uint8_t address, std::uint8_t value, std::uint16_t result, const char* via) {
+    const std::optional<std::uint8_t> previous = known_[address];
+    // A write that failed may have reached the printer or not.
+    known_[address] = result == 1 ? std::optional<std::uint8_t>(value) : std::nullopt;
+    if (!open_) return;
+    ByteRecord b;
+    b.seq = static_cast<int>(op_.bytes.size());
+    b.access = Access::Write;
+    b.address = address;
+    b.value = value;
+    b.previous = previous;
+    b.result = result;
+    b.via = via ? via : "eeprom";
+    op_.bytes.push_back(b);
+}
+
+void Recorder::NoteResult(std::uint16_t code) {
+    if (open_ && code != 1 && op_.result == 1) op_.result = code;
+}
+
+void Recorder::NoteBackup(const std::string& kind, const BackupBytes& bytes) {
+    BackupRecord b;
+    b.taken = Now();
+    b.printer = PrinterKey(bytes);
+    b.kind = kind;
+    b.bench = BenchName();
+    b.bytes = bytes;
+    if (open_) {
+        backups_.push_back(b);
+        return;
+    }
+    // Outside an operation: a record of its own, so the bytes are kept.
+    BeginOperation("backup file", kind);
+    backups_.push_back(b);
+    EndOperation(true, {});
+}
+
+namespace {
+
+bool KnownRange(const std::array<std::optional<std::uint8_t>, 256>& known, int first, int size,
+                std::vector<std::uint8_t>& out) {
+    out.clear();
+    for (int a = first; a < first + size; ++a) {
+        if (!known[static_cast<std::size_t>(a)]) return false;
+        out.push_back(*known[static_cast<std::size_t>(a)]);
+    }
+    return true;
+}
+
+constexpr int kUsbSerial = 0xC2, kUsbSerialSize = 10;
+constexpr int kHeadId = 0x82, kHeadIdSize = 21;
+// The file offsets of the two identity items in a backup.
+constexpr int kBackupHeadId = 50, kBackupUsbSerial = 78;
+
+}  // namespace
+
+std::string Recorder::UsbId() const {
+    std::vector<std::uint8_t> serial;
+    if (!KnownRange(known_, kUsbSerial, kUsbSerialSize, serial)) return {};
+    std::string text;
+    for (std::uint8_t c : serial)
+        if (c >= 0x21 && c < 0x7F) text.push_back(static_cast<char>(c));
+    return text;
+}
+
+std::string Recorder::HeadId() const {
+    std::vector<std::uint8_t> head;
+    if (!KnownRange(known_, kHeadId, kHeadIdSize, head)) return {};
+    return ToHex(head.data(), head.size());
+}
+
+Recorder& Journal() {
+    static Recorder recorder;
+    return recorder;
+}
+
+std::string PrinterKey(std::span<const std::uint8_t> usbSerial, std::span<const std::uint8_t> headId) {
+    std::string serial;
+    for (std::uint8_t c : usbSerial)
+        if (c >= 0x21 && c < 0x7F) serial.push_back(static_cast<char>(c));
+    if (!serial.empty()) return serial;
+    return "head " + ToHex(headId.data(), headId.size());
+}
+
+std::string PrinterKey(const BackupBytes& bytes) {
+    return PrinterKey(std::span<const std::uint8_t>(bytes.data() + kBackupUsbSerial, kUsbSerialSize),
+                      std::span<const std::uint8_t>(bytes.data() + kBackupHeadId, kHeadIdSize));
+}
+
+// ---- items ----
+
+Item ItemAt(std::uint8_t address) {
+    struct Named {
+        int first;
+        int size;
+        const char* name;
+    };
+    static const Named kItems[] = {
+        {0x20, 2, "Waste ink pad counter"},
+        {0x2E, 2, "CL1 count"},
+        {0x30, 2, "CL2 count"},
+        {0x32, 2, "CL3/CL4 count"},
+        {0x34, 2, "Timer CL count"},
+        {0x36, 2, "Exchange CL count"},
+        {0x38, 2, "Replace CL count"},
+        {0x3A, 1, "Initial ink charge count"},
+        {0x48, 1, "Restore mark"},
+        {0x49, 1, "Destination flag"},
+        {0x5C, 1, "PW sensor Right"},
+        {0x5D, 1, "PW sensor Top"},
+        {0x5E, 1, "PW sensor Left"},
+        {0x5F, 1, "PW sensor Bottom"},
+        {0x60, 1, "VSD1 Black"},
+        {0x61, 1, "VSD2 Black"},
+        {0x62, 1, "VSD2' Black"},
+        {0x63, 1, "VSD4 Black"},
+        {0x64, 1, "VSD1 Color"},
+        {0x65, 1, "VSD2 Color"},
+        {0x66, 1, "VSD2' Color"},
+        {0x67, 1, "VSD4 Color"},
+        {0x68, 1, "First dot position"},
+        {0x6E, 2, "Cut count"},
+        {0x77, 1, "PF adjustment"},
+        {0x78, 4, "Total print page count"},
+        {0x7C, 4, "Total print pass count"},
+        {0x82, 21, "Head ID"},
+        {0x97, 1, "Pixel shift A"},
+        {0x98, 1, "Pixel shift B"},
+        {0x99, 1, "Pixel shift C"},
+        {0x9A, 1, "Pixel shift D"},
+        {0x9B, 1, "Pixel shift E"},
+        {0x9C, 1, "Pixel shift F"},
+        {0xA7, 1, "Destination mark"},
+        {0xAC, 1, "CR motor drive dispersion"},
+        {0xC2, 10, "USB ID serial number"},
+        {0xCC, 8, "USB ID time stamp"},
+        {0xD4, 5, "IEEE1394 ID"},
+        {0xE0, 1, "Market destination"},
+        {0xE2, 24, "Model name"},
+    };
+    for (const Named& n : kItems)
+        if (address >= n.first && address < n.first + n.size)
+            return {static_cast<std::uint8_t>(n.first), n.size, n.name};
+    char name[16];
+    std::snprintf(name, sizeof name, "EEPROM 0x%02X", address);
+    return {address, 1, name};
+}
+
+namespace {
+
+std::string Hex(int a) {
+    char b[8];
+    std::snprintf(b, sizeof b, "0x%02X", a);
+    return b;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) out += i + 1 == names.size() ? " and " : ", ";
+        out += names[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeStop(const OperationRecord& op) {
+    // Items in the order the operation first wrote them, with the bytes that
+    // arrived (result 1) and the one whose arrival is unknown.
+    struct Progress {
+        Item item;
+        std::vector<int> arrived;
+        std::optional<int> unsure;
+    };
+    std::vector<Progress> items;
+    for (const ByteRecord& b : op.bytes) {
+        if (b.access != Access::Write) continue;
+        const Item item = ItemAt(b.address);
+        auto it = std::find_if(items.begin(), items.end(), [&](const Progress& p) { return p.item.first == item.first; });
+        if (it == items.end()) {
+            items.push_back({item, {}, {}});
+            it = items.end() - 1;
+        }
+        if (b.result == 1) {
+            it->arrived.push_back(b.address);
+            if (it->unsure == b.address) it->unsure.reset();  // resent after a busy printer
+        } else
+            it->unsure = b.address;
+    }
+    if (items.empty()) return {};
+
+    std::vector<std::string> written, partly, notWritten;
+    for (const Progress& p : items) {
+        std::vector<int> distinct = p.arrived;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        const int count = static_cast<int>(distinct.size());
+        if (count == 0 && p.unsure) {
+            notWritten.push_back(p.item.name + " (" + Hex(*p.unsure) + " may have arrived)");
+        } else if (count >= p.item.size && !p.unsure) {
+            written.push_back(p.item.name);
+        } else if (count > 0) {
+            std::string range = Hex(distinct.front());
+            if (distinct.back() != distinct.front()) range += "-" + Hex(distinct.back());
+            std::string text = p.item.name + " was half written (" + range + " of " + Hex(p.item.first) + "-" +
+                               Hex(p.item.first + p.item.size - 1);
+            if (p.unsure) text += "; " + Hex(*p.unsure) + " may have arrived";
+            partly.push_back(text + ")");
+        }
+    }
+    std::string line;
+    if (!written.empty()) line = JoinNames(written) + (written.size() == 1 ? " was written" : " were written");
+    for (const std::string& p : partly) line += (line.empty() ? "" : "; ") + p;
+    if (!notWritten.empty())
+        line += (line.empty() ? "" : "; ") + JoinNames(notWritten) + (notWritten.size() == 1 ? " was not" : " were not");
+    else if (!written.empty() && partly.empty())
+        line += " before the operation stopped";
+    return {line};
+}
+
+UndoPlan PlanUndo(const OperationRecord& op) {
+    UndoPlan plan;
+    std::map<int, std::size_t> at;  // address -> index in plan.bytes
+    for (const ByteRecord& b : op.bytes) {
+        if (b.access != Access::Write) continue;
+        if (std::find(plan.unknown.begin(), plan.unknown.end(), b.address) != plan.unknown.end()) continue;
+        auto found = at.find(b.address);
+        if (found == at.end()) {
+            if (!b.previous) {
+                plan.unknown.push_back(b.address);
+                continue;
+            }
+            at[b.address] = plan.bytes.size();
+            plan.bytes.push_back({b.address, b.value, *b.previous, b.result == 1});
+        } else {
+            plan.bytes[found->second].now = b.value;
+            plan.bytes[found->second].certain = b.result == 1;
+        }
+    }
+    return plan;
+}
+
+}  // namespace svc::journal
