@@ -329,6 +329,8 @@ uint8_t GetOsVersion(void)
     return r;
 }
 
+void SetIdleHookByOsSw(void (*hook)(void)) { Fake().KeepIdleHook(hook); }
+
 uint16_t SetD4CommandRCode(uint8_t first, uint8_t second)
 {
     const uint16_t r = Fake().Next(Fn::SetD4CommandRCode);
