@@ -1,10 +1,14 @@
 #include "ui/GuiHost.h"
 
+#include "link/OutsideLibraries.h"
+
 #include <QApplication>
 #include <algorithm>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -48,13 +52,98 @@ protected:
     }
 };
 
+// The host whose idle hook is installed and whose wait the cursor ends.
+GuiHost* g_current = nullptr;
+
+// Called by the port switch and the channel between the slices of a wait for
+// the printer: what is due is done (timers, paints, the wait shown in the
+// title), user input is dropped, and nothing starts a second operation.
+void IdleWhileTheLinkWaits() {
+    if (!QCoreApplication::instance()) return;
+    DropUserInput dropInput;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 }  // namespace
 
+GuiHost::GuiHost() {
+    g_current = this;
+    SetIdleHookByOsSw(&IdleWhileTheLinkWaits);
+}
+
+GuiHost::~GuiHost() {
+    EndWait();
+    if (g_current == this) {
+        g_current = nullptr;
+        SetIdleHookByOsSw(nullptr);
+    }
+}
+
 void GuiHost::Sleep(int milliseconds) {
+    milliseconds = std::max(0, milliseconds);
+    const bool goesOn = waitStarted_.isValid() && lastSleepEnded_.isValid() &&
+                        lastSleepEnded_.elapsed() <= kWaitGapMs;
+    if (!goesOn) {
+        EndWait();
+        waitStarted_.start();
+        expectedSeconds_ = 0;
+        // A panel that tells how long its function takes gives the time left.
+        static const QRegularExpression takesAbout(QStringLiteral("takes about (\\d+) seconds"));
+        if (mainWindow_)
+            for (const QLabel* label : mainWindow_->findChildren<QLabel*>())
+                if (label->isVisibleTo(mainWindow_))
+                    if (const auto m = takesAbout.match(label->text()); m.hasMatch())
+                        expectedSeconds_ = m.captured(1).toInt();
+    }
+    const qint64 sleepEnds = waitStarted_.elapsed() + milliseconds;
+
     DropUserInput dropInput;
     QEventLoop loop;
-    QTimer::singleShot(std::max(0, milliseconds), &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setInterval(250);
+    QObject::connect(&tick, &QTimer::timeout, [this, sleepEnds, milliseconds] { ShowWait(sleepEnds, milliseconds); });
+    ShowWait(sleepEnds, milliseconds);
+    if (milliseconds > 250) tick.start();
     loop.exec();
+    lastSleepEnded_.start();
+}
+
+QWidget* GuiHost::TitleWindow() const {
+    if (mainWindow_ && mainWindow_->isVisible()) return mainWindow_;
+    QWidget* active = QApplication::activeWindow();
+    return active && !active->isModal() ? active : nullptr;
+}
+
+void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
+    const qint64 elapsed = waitStarted_.elapsed();
+    const qint64 thisSleepLeft = std::max<qint64>(0, sleepEndsMs - elapsed);
+    if (sleepMs <= kShowWaitAfterMs && elapsed < kShowWaitAfterMs) return;
+    const auto up = [](qint64 ms) { return (ms + 999) / 1000; };
+    QString text;
+    if (expectedSeconds_ > 0 && elapsed < expectedSeconds_ * 1000LL)
+        text = QStringLiteral("about %1 s left").arg(up(expectedSeconds_ * 1000LL - elapsed));
+    else if (sleepMs > kShowWaitAfterMs && thisSleepLeft > 0)
+        text = QStringLiteral("%1 s left").arg(up(thisSleepLeft));
+    else
+        text = QStringLiteral("waiting %1 s").arg(elapsed / 1000);
+    if (text == waitText_) return;
+    QWidget* window = TitleWindow();
+    if (!window) return;
+    if (window != titled_) {
+        EndWait();
+        titled_ = window;
+        ownTitle_ = window->windowTitle();
+    }
+    waitText_ = text;
+    window->setWindowTitle(ownTitle_ + QStringLiteral(" \u2014 ") + text);
+}
+
+void GuiHost::EndWait() {
+    if (titled_ && !waitText_.isEmpty()) titled_->setWindowTitle(ownTitle_);
+    titled_ = nullptr;
+    waitText_.clear();
+    lastSleepEnded_.invalidate();
 }
 
 void GuiHost::RepaintMainWindow() {
@@ -127,6 +216,7 @@ void ShowHourglass() {
 }
 
 void ShowNormalCursor() {
+    if (g_current) g_current->EndWait();
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
 }
 

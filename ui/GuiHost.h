@@ -4,7 +4,9 @@
 
 #include "link/Host.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QString>
 
 class QWidget;
 
@@ -12,6 +14,14 @@ namespace svc::ui {
 
 class GuiHost : public svc::Host {
 public:
+    // Installs the idle hook of the port switch and the channel while a GUI
+    // host exists: their waits for the printer let the windows paint and
+    // timers run, user input dropped, as the sleeps do.
+    GuiHost();
+    ~GuiHost() override;
+    GuiHost(const GuiHost&) = delete;
+    GuiHost& operator=(const GuiHost&) = delete;
+
     // The main adjustment window: owner of BoxOwner::MainWindow boxes and the window to repaint.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
@@ -23,8 +33,29 @@ public:
     BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
                          BoxButtons buttons) override;
 
+    // The time a long wait has lasted or has left, as the main window's
+    // title shows it after its own text ("" when no wait is shown). Sleeps
+    // that follow each other within kWaitGapMs make one wait; it is shown once
+    // it has lasted kShowWaitAfterMs, or from its start when one sleep alone
+    // is longer. A label of the shown panel that says the function "takes
+    // about N seconds" gives the time left.
+    static constexpr int kShowWaitAfterMs = 3000;
+    static constexpr int kWaitGapMs = 1500;
+    QString WaitText() const { return waitText_; }
+    // Ends the shown wait at once (the operation is over).
+    void EndWait();
+
 private:
+    void ShowWait(qint64 sleepEndsMs, int sleepMs);
+    QWidget* TitleWindow() const;
+
     QPointer<QWidget> mainWindow_;
+    QPointer<QWidget> titled_;
+    QString ownTitle_;
+    QString waitText_;
+    QElapsedTimer waitStarted_;
+    QElapsedTimer lastSleepEnded_;
+    int expectedSeconds_ = 0;
 };
 
 // The one program-wide cursor: the hourglass while an operation runs.
