@@ -55,16 +55,13 @@ protected:
 // The host whose idle hook is installed and whose wait the cursor ends.
 GuiHost* g_current = nullptr;
 
-// Called by the port switch and the channel between the slices of a wait for
-// the printer: what is due is done (timers, paints, the wait shown in the
-// title), user input is dropped, and nothing starts a second operation.
-void IdleWhileTheLinkWaits() {
+}  // namespace
+
+void GuiHost::IdleWhileTheLinkWaits() {
     if (!QCoreApplication::instance()) return;
     DropUserInput dropInput;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
-
-}  // namespace
 
 GuiHost::GuiHost() {
     g_current = this;

@@ -22,6 +22,11 @@ public:
     GuiHost(const GuiHost&) = delete;
     GuiHost& operator=(const GuiHost&) = delete;
 
+    // The hook: called by the port switch and the channel between the slices
+    // of a wait for the printer, it does what is due (timers, paints, the wait
+    // shown in the title) and drops user input, so no second operation starts.
+    static void IdleWhileTheLinkWaits();
+
     // The main adjustment window: owner of BoxOwner::MainWindow boxes and the window to repaint.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
