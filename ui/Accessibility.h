@@ -19,9 +19,13 @@ void InstallAccessibility();
 
 // The pass over `window` and everything in it (hidden panels included):
 // - a label without buddy that stands left of a field on the same row, or
-//   right above it, becomes the field's buddy (which also gives Alt+letter);
+//   right above it, becomes the field's buddy (read as the field's label);
+//   a label that is a sentence (over 40 characters, or ending in a full
+//   stop) is an instruction and names nothing;
 // - a control without an accessible name gets one, from the first of: its
-//   buddy label, its text (unless it is only glyphs such as "|<<"), its tool
+//   buddy label, the check box that chooses a field (known by its objectName:
+//   "ColorShiftDInputCheckBox" for "ColorShiftDInputEdit"), its text
+//   (unless it is only glyphs such as "|<<"), its tool
 //   tip, for arrow buttons the field they step and the direction, for a group
 //   of radio buttons or a group box its title, its objectName made readable.
 // Names set by the window itself are kept. Running it again names controls
