@@ -35,6 +35,8 @@ namespace {
 constexpr const char* kGivenName = "svcGivenAccessibleName";
 // Longer label texts are instructions, not the name of a field.
 constexpr int kMaxCaption = 40;
+// A label further left of a field than this names something else.
+constexpr int kMaxLabelGap = 120;
 
 // ---- page tabs ----
 
@@ -202,7 +204,7 @@ QWidget* FieldOfLabel(const QLabel* label, const QList<QWidget*>& fields) {
                            g.right() > l.left();
         if (!sameRow && !below) continue;
         const int distance = sameRow ? g.left() - l.right() : (g.top() - l.bottom()) + 1000;
-        if (distance < -4) continue;
+        if (distance < -4 || (sameRow && distance > kMaxLabelGap)) continue;
         if (distance < bestDistance) {
             bestDistance = distance;
             best = f;

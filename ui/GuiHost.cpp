@@ -78,8 +78,16 @@ GuiHost::~GuiHost() {
 
 void GuiHost::Sleep(int milliseconds) {
     milliseconds = std::max(0, milliseconds);
-    const bool goesOn = waitStarted_.isValid() && lastSleepEnded_.isValid() &&
-                        lastSleepEnded_.elapsed() <= kWaitGapMs;
+    if (!waitEnds_) {
+        // Once no sleep follows within the gap, the wait is over (also when the
+        // operation ends without the cursor changing, or closes the window).
+        waitEnds_ = std::make_unique<QTimer>();
+        waitEnds_->setSingleShot(true);
+        waitEnds_->setInterval(kWaitGapMs);
+        QObject::connect(waitEnds_.get(), &QTimer::timeout, [this] { EndWait(); });
+    }
+    const bool goesOn = waitStarted_.isValid() && waitEnds_->isActive();
+    waitEnds_->stop();
     if (!goesOn) {
         EndWait();
         waitStarted_.start();
@@ -103,7 +111,7 @@ void GuiHost::Sleep(int milliseconds) {
     ShowWait(sleepEnds, milliseconds);
     if (milliseconds > 250) tick.start();
     loop.exec();
-    lastSleepEnded_.start();
+    waitEnds_->start();
 }
 
 QWidget* GuiHost::TitleWindow() const {
@@ -128,7 +136,7 @@ void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
     QWidget* window = TitleWindow();
     if (!window) return;
     if (window != titled_) {
-        EndWait();
+        RestoreTitle();
         titled_ = window;
         ownTitle_ = window->windowTitle();
     }
@@ -136,11 +144,16 @@ void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
     window->setWindowTitle(ownTitle_ + QStringLiteral(" \u2014 ") + text);
 }
 
-void GuiHost::EndWait() {
+void GuiHost::RestoreTitle() {
     if (titled_ && !waitText_.isEmpty()) titled_->setWindowTitle(ownTitle_);
     titled_ = nullptr;
     waitText_.clear();
-    lastSleepEnded_.invalidate();
+}
+
+void GuiHost::EndWait() {
+    RestoreTitle();
+    waitStarted_.invalidate();
+    if (waitEnds_) waitEnds_->stop();
 }
 
 void GuiHost::RepaintMainWindow() {

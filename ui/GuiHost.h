@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+
+#include <memory>
 
 class QWidget;
 
@@ -52,6 +55,7 @@ public:
 
 private:
     void ShowWait(qint64 sleepEndsMs, int sleepMs);
+    void RestoreTitle();
     QWidget* TitleWindow() const;
 
     QPointer<QWidget> mainWindow_;
@@ -59,7 +63,7 @@ private:
     QString ownTitle_;
     QString waitText_;
     QElapsedTimer waitStarted_;
-    QElapsedTimer lastSleepEnded_;
+    std::unique_ptr<QTimer> waitEnds_;
     int expectedSeconds_ = 0;
 };
 

@@ -133,6 +133,11 @@ void GuiHostTest::aLongSleepShowsTheTimeLeftInTheTitle() {
     svc::ui::ShowHourglass();
     svc::ui::ShowNormalCursor();
     QCOMPARE(window.windowTitle(), QString("Adjustment program"));
+    // An operation that ends without a cursor change (the window closed after
+    // a countdown) ends the wait once no sleep follows.
+    host.Sleep(3200);
+    QVERIFY(window.windowTitle() != QString("Adjustment program"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString("Adjustment program"), 3000);
 }
 
 void GuiHostTest::sleepsInARowShowTheTimeLeftOfAFunctionThatSaysHowLongItTakes() {
