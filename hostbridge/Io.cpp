@@ -84,9 +84,11 @@ void RunIdleHook()
     void (*hook)() = g_idleHook.load();
     if (!hook)
         return;
-    t_inIdleHook = true;
+    struct Inside {
+        Inside() { t_inIdleHook = true; }
+        ~Inside() { t_inIdleHook = false; }
+    } inside;
     hook();
-    t_inIdleHook = false;
 }
 
 void IdleTicker::Tick()
