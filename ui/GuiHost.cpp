@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <algorithm>
+#ifdef SVC_HAVE_DBUS
+#include <QDBusConnection>
+#include <QDBusMessage>
+#endif
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
@@ -126,12 +130,17 @@ void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
     if (sleepMs <= kShowWaitAfterMs && elapsed < kShowWaitAfterMs) return;
     const auto up = [](qint64 ms) { return (ms + 999) / 1000; };
     QString text;
-    if (expectedSeconds_ > 0 && elapsed < expectedSeconds_ * 1000LL)
+    double progress = -1;
+    if (expectedSeconds_ > 0 && elapsed < expectedSeconds_ * 1000LL) {
         text = QStringLiteral("about %1 s left").arg(up(expectedSeconds_ * 1000LL - elapsed));
-    else if (sleepMs > kShowWaitAfterMs && thisSleepLeft > 0)
+        progress = static_cast<double>(elapsed) / (expectedSeconds_ * 1000.0);
+    } else if (sleepMs > kShowWaitAfterMs && thisSleepLeft > 0) {
         text = QStringLiteral("%1 s left").arg(up(thisSleepLeft));
-    else
+        progress = 1.0 - static_cast<double>(thisSleepLeft) / sleepMs;
+    } else {
         text = QStringLiteral("waiting %1 s").arg(elapsed / 1000);
+    }
+    PublishProgress(progress);
     if (text == waitText_) return;
     QWidget* window = TitleWindow();
     if (!window) return;
@@ -144,7 +153,28 @@ void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
     window->setWindowTitle(ownTitle_ + QStringLiteral(" \u2014 ") + text);
 }
 
+// Task bars and docks of several desktops show a progress bar on the
+// program's launcher for this signal; without a session bus nothing is sent.
+void GuiHost::PublishProgress(double fraction) {
+    if (fraction >= 0) fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction == progress_) return;
+    progress_ = fraction;
+#ifdef SVC_HAVE_DBUS
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/org/example/svcadjust"),
+                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                     QStringLiteral("Update"));
+    QVariantMap properties;
+    properties.insert(QStringLiteral("progress-visible"), fraction >= 0);
+    if (fraction >= 0) properties.insert(QStringLiteral("progress"), fraction);
+    update << QStringLiteral("application://org.example.svcadjust.desktop") << properties;
+    bus.send(update);
+#endif
+}
+
 void GuiHost::RestoreTitle() {
+    PublishProgress(-1);
     if (titled_ && !waitText_.isEmpty()) titled_->setWindowTitle(ownTitle_);
     titled_ = nullptr;
     waitText_.clear();

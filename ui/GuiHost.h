@@ -50,12 +50,16 @@ public:
     static constexpr int kShowWaitAfterMs = 3000;
     static constexpr int kWaitGapMs = 1500;
     QString WaitText() const { return waitText_; }
+    // How far a wait of known length has come (0 to 1), as the task bar's
+    // launcher entry shows it where the desktop supports it; -1 for none.
+    double WaitProgress() const { return progress_; }
     // Ends the shown wait at once (the operation is over).
     void EndWait();
 
 private:
     void ShowWait(qint64 sleepEndsMs, int sleepMs);
     void RestoreTitle();
+    void PublishProgress(double fraction);
     QWidget* TitleWindow() const;
 
     QPointer<QWidget> mainWindow_;
@@ -65,6 +69,7 @@ private:
     QElapsedTimer waitStarted_;
     std::unique_ptr<QTimer> waitEnds_;
     int expectedSeconds_ = 0;
+    double progress_ = -1;
 };
 
 // The one program-wide cursor: the hourglass while an operation runs.

@@ -126,7 +126,10 @@ void GuiHostTest::aLongSleepShowsTheTimeLeftInTheTitle() {
     MainWindow window("Please wait...");
     svc::ui::GuiHost host;
     host.SetMainWindow(&window);
+    double progressAt1300 = -1;
+    QTimer::singleShot(1300, [&] { progressAt1300 = host.WaitProgress(); });
     const QStringList titles = TitlesAt(window, {100, 1300, 3300}, [&] { host.Sleep(3500); });
+    QVERIFY2(progressAt1300 > 0.3 && progressAt1300 < 0.45, qPrintable(QString::number(progressAt1300)));
     QCOMPARE(titles, (QStringList{"Adjustment program \u2014 4 s left", "Adjustment program \u2014 3 s left",
                                   "Adjustment program \u2014 1 s left"}));
     // The wait lingers until the operation ends; then the title is the window's own.
@@ -138,6 +141,7 @@ void GuiHostTest::aLongSleepShowsTheTimeLeftInTheTitle() {
     host.Sleep(3200);
     QVERIFY(window.windowTitle() != QString("Adjustment program"));
     QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString("Adjustment program"), 3000);
+    QCOMPARE(host.WaitProgress(), -1.0);
 }
 
 void GuiHostTest::sleepsInARowShowTheTimeLeftOfAFunctionThatSaysHowLongItTakes() {
@@ -153,6 +157,7 @@ void GuiHostTest::sleepsInARowShowTheTimeLeftOfAFunctionThatSaysHowLongItTakes()
         }
     });
     QCOMPARE(titles, (QStringList{"Adjustment program", "Adjustment program \u2014 about 57 s left"}));
+    QVERIFY(host.WaitProgress() > 0.05 && host.WaitProgress() < 0.1);
     // A short sleep after the operation has ended starts a new wait: nothing shown.
     svc::ui::ShowNormalCursor();
     host.Sleep(10);
