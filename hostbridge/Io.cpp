@@ -1,7 +1,9 @@
 #include "hostbridge/Io.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -56,20 +58,72 @@ IoStatus StatusFromErrno(int err)
     }
 }
 
+namespace {
+
+std::atomic<void (*)()> g_idleHook{nullptr};
+std::atomic<std::thread::id> g_idleThread{};
+thread_local bool t_inIdleHook = false;
+
+}  // namespace
+
+void SetIdleHook(void (*hook)())
+{
+    g_idleThread.store(hook ? std::this_thread::get_id() : std::thread::id{});
+    g_idleHook.store(hook);
+}
+
+bool IdleHookInstalled()
+{
+    return g_idleHook.load() != nullptr && g_idleThread.load() == std::this_thread::get_id();
+}
+
+void RunIdleHook()
+{
+    if (t_inIdleHook || !IdleHookInstalled())
+        return;
+    void (*hook)() = g_idleHook.load();
+    if (!hook)
+        return;
+    struct Inside {
+        Inside() { t_inIdleHook = true; }
+        ~Inside() { t_inIdleHook = false; }
+    } inside;
+    hook();
+}
+
+void IdleTicker::Tick()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(kIdleSliceMs))
+        return;
+    RunIdleHook();
+    last_ = std::chrono::steady_clock::now();
+}
+
 IoStatus WaitReady(int fd, short events, const Deadline& deadline)
 {
+    // With an idle hook the wait goes in slices, the hook between them; the
+    // slice that reaches the deadline is the last, and a hook that outlasts
+    // the deadline is followed by one more look that does not wait.
+    const bool sliced = IdleHookInstalled();
+    bool lastLook = false;
     while (true) {
         const int remaining = deadline.RemainingMs();
-        if (remaining == 0)
+        if (remaining == 0 && !lastLook)
             return IoStatus::Timeout;
+        const int slice = sliced ? std::min(remaining, kIdleSliceMs) : remaining;
         pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, remaining);
+        const int r = ::poll(&p, 1, slice);
         if (r > 0)
             return (p.revents & POLLNVAL) ? IoStatus::Error : IoStatus::Ok;
-        if (r == 0)
-            return IoStatus::Timeout;
-        if (errno != EINTR)
+        if (r < 0 && errno != EINTR)
             return IoStatus::Error;
+        if (r == 0 && (slice == remaining || lastLook))
+            return IoStatus::Timeout;
+        if (r == 0) {
+            RunIdleHook();
+            lastLook = deadline.Passed();
+        }
     }
 }
 

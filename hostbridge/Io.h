@@ -49,6 +49,27 @@ private:
 // away (unplugged, peer closed) or some other failure.
 IoStatus StatusFromErrno(int err);
 
+// The program's idle hook (SetIdleHookByOsSw). While one is installed, no
+// wait of the port switch or the channel keeps the installing thread for more
+// than about kIdleSliceMs without calling it; the deadlines stay what they
+// were. Other threads never call it.
+constexpr int kIdleSliceMs = 50;
+void SetIdleHook(void (*hook)());
+// Whether the calling thread has a hook to call.
+bool IdleHookInstalled();
+// Calls the hook, if this thread installed one; not from within itself.
+void RunIdleHook();
+
+// For waits that sleep in short steps: calls the idle hook once at least
+// kIdleSliceMs went by since the last call (or since it was made).
+class IdleTicker {
+public:
+    void Tick();
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
 // ioctl, repeated while a signal interrupts it.
 int IoctlRetrying(int fd, unsigned long request, void* argument);
 

@@ -5,6 +5,7 @@
 #include "hostbridge/Io.h"
 #include "hostbridge/Transports.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
@@ -41,6 +42,7 @@ public:
         const io::Deadline deadline(timeoutMs);
         if (!Negotiate(IEEE1284_MODE_COMPAT))
             return io::StatusFromErrno(errno);
+        io::IdleTicker idle;
         std::size_t done = 0;
         while (done < n) {
             const ssize_t r = ::write(fd_.get(), data + done, n - done);
@@ -53,6 +55,7 @@ public:
             if (deadline.Passed())
                 return IoStatus::Timeout;  // a printer that is off or out of paper takes nothing
             std::this_thread::sleep_for(kPollInterval);
+            idle.Tick();
         }
         return IoStatus::Ok;
     }
@@ -123,6 +126,7 @@ private:
                       std::size_t& got)
     {
         got = 0;
+        io::IdleTicker idle;
         while (true) {
             if (Negotiate(mode)) {
                 const ssize_t r = ::read(fd_.get(), data, n);
@@ -138,6 +142,7 @@ private:
             if (deadline.Passed())
                 return IoStatus::Timeout;
             std::this_thread::sleep_for(kPollInterval);
+            idle.Tick();
         }
     }
 
@@ -189,8 +194,20 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
         claim->done.notify_all();
     }).detach();
 
+    // Waited for in slices, with the idle hook between them (unlocked).
+    const io::Deadline deadline(timeoutMs);
     std::unique_lock lock(claim->mutex);
-    if (!claim->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return claim->finished; })) {
+    for (;;) {
+        const int slice = io::IdleHookInstalled() ? std::min(deadline.RemainingMs(), io::kIdleSliceMs)
+                                                  : deadline.RemainingMs();
+        if (claim->done.wait_for(lock, std::chrono::milliseconds(slice), [&] { return claim->finished; }) ||
+            deadline.Passed())
+            break;
+        lock.unlock();
+        io::RunIdleHook();
+        lock.lock();
+    }
+    if (!claim->finished) {
         claim->abandoned = true;
         fd.Release();  // the helper closes it
         return EBUSY;

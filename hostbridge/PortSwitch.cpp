@@ -5,6 +5,7 @@
 #include "link/OutsideLibraries.h"
 
 #include "hostbridge/DeviceId.h"
+#include "hostbridge/Io.h"
 #include "hostbridge/Diagnostics.h"
 #include "hostbridge/PortMap.h"
 #include "hostbridge/Transport.h"
@@ -199,5 +200,7 @@ uint16_t GetIoErrorCodeByOsSw(int16_t* detail)
 }
 
 uint8_t GetOsVersion(void) { return kOsVersionAllPorts; }
+
+void SetIdleHookByOsSw(void (*hook)(void)) { hb::io::SetIdleHook(hook); }
 
 }  // extern "C"

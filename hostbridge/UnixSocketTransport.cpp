@@ -187,6 +187,7 @@ OpenResult OpenUnixSocket(const std::string& path, int timeoutMs)
     if (!fd.valid())
         return {nullptr, errno};
     const io::Deadline deadline(timeoutMs);
+    io::IdleTicker idle;
     while (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int err = errno;
         if (err == EINTR)
@@ -200,6 +201,7 @@ OpenResult OpenUnixSocket(const std::string& path, int timeoutMs)
         if (deadline.Passed())
             return {nullptr, ETIMEDOUT};
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        idle.Tick();
     }
     return {std::make_unique<UnixSocketTransport>(std::move(fd), timeoutMs, path), 0};
 }

@@ -33,6 +33,13 @@ OUTSIDE_API uint16_t GetIoErrorCodeByOsSw(int16_t* detail);
 /* Which system family runs the program: 161, 162-163 or 164-166 choose the port list. */
 OUTSIDE_API uint8_t GetOsVersion(void);
 
+/* Installs the function that the waits of the port switch and the packet
+   channel call at least every 50 ms on the installing thread while they wait
+   for the printer (NULL removes it); a window keeps painting through it. It
+   must not call any of these functions. The deadlines and what goes over the
+   wire do not change. */
+OUTSIDE_API void SetIdleHookByOsSw(void (*hook)(void));
+
 /* ---- packet channel (chanlink) ---- */
 
 /* The two header bytes of the factory commands (6, 22). The program ignores the result. */

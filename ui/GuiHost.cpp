@@ -1,10 +1,18 @@
 #include "ui/GuiHost.h"
 
+#include "link/OutsideLibraries.h"
+
 #include <QApplication>
 #include <algorithm>
+#ifdef SVC_HAVE_DBUS
+#include <QDBusConnection>
+#include <QDBusMessage>
+#endif
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -48,13 +56,134 @@ protected:
     }
 };
 
+// The host whose idle hook is installed and whose wait the cursor ends.
+GuiHost* g_current = nullptr;
+
 }  // namespace
 
+void GuiHost::IdleWhileTheLinkWaits() {
+    if (!QCoreApplication::instance()) return;
+    DropUserInput dropInput;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+GuiHost::GuiHost() {
+    g_current = this;
+    SetIdleHookByOsSw(&IdleWhileTheLinkWaits);
+}
+
+GuiHost::~GuiHost() {
+    EndWait();
+    if (g_current == this) {
+        g_current = nullptr;
+        SetIdleHookByOsSw(nullptr);
+    }
+}
+
 void GuiHost::Sleep(int milliseconds) {
+    milliseconds = std::max(0, milliseconds);
+    if (!waitEnds_) {
+        // Once no sleep follows within the gap, the wait is over (also when the
+        // operation ends without the cursor changing, or closes the window).
+        waitEnds_ = std::make_unique<QTimer>();
+        waitEnds_->setSingleShot(true);
+        waitEnds_->setInterval(kWaitGapMs);
+        QObject::connect(waitEnds_.get(), &QTimer::timeout, [this] { EndWait(); });
+    }
+    const bool goesOn = waitStarted_.isValid() && waitEnds_->isActive();
+    waitEnds_->stop();
+    if (!goesOn) {
+        EndWait();
+        waitStarted_.start();
+        expectedSeconds_ = 0;
+        // A panel that tells how long its function takes gives the time left.
+        static const QRegularExpression takesAbout(QStringLiteral("takes about (\\d+) seconds"));
+        if (mainWindow_)
+            for (const QLabel* label : mainWindow_->findChildren<QLabel*>())
+                if (label->isVisibleTo(mainWindow_))
+                    if (const auto m = takesAbout.match(label->text()); m.hasMatch())
+                        expectedSeconds_ = m.captured(1).toInt();
+    }
+    const qint64 sleepEnds = waitStarted_.elapsed() + milliseconds;
+
     DropUserInput dropInput;
     QEventLoop loop;
-    QTimer::singleShot(std::max(0, milliseconds), &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setInterval(250);
+    QObject::connect(&tick, &QTimer::timeout, [this, sleepEnds, milliseconds] { ShowWait(sleepEnds, milliseconds); });
+    ShowWait(sleepEnds, milliseconds);
+    if (milliseconds > 250) tick.start();
     loop.exec();
+    waitEnds_->start();
+}
+
+QWidget* GuiHost::TitleWindow() const {
+    if (mainWindow_ && mainWindow_->isVisible()) return mainWindow_;
+    QWidget* active = QApplication::activeWindow();
+    return active && !active->isModal() ? active : nullptr;
+}
+
+void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
+    const qint64 elapsed = waitStarted_.elapsed();
+    const qint64 thisSleepLeft = std::max<qint64>(0, sleepEndsMs - elapsed);
+    if (sleepMs <= kShowWaitAfterMs && elapsed < kShowWaitAfterMs) return;
+    const auto up = [](qint64 ms) { return (ms + 999) / 1000; };
+    QString text;
+    double progress = -1;
+    if (expectedSeconds_ > 0 && elapsed < expectedSeconds_ * 1000LL) {
+        text = QStringLiteral("about %1 s left").arg(up(expectedSeconds_ * 1000LL - elapsed));
+        progress = static_cast<double>(elapsed) / (expectedSeconds_ * 1000.0);
+    } else if (sleepMs > kShowWaitAfterMs && thisSleepLeft > 0) {
+        text = QStringLiteral("%1 s left").arg(up(thisSleepLeft));
+        progress = 1.0 - static_cast<double>(thisSleepLeft) / sleepMs;
+    } else {
+        text = QStringLiteral("waiting %1 s").arg(elapsed / 1000);
+    }
+    PublishProgress(progress);
+    if (text == waitText_) return;
+    QWidget* window = TitleWindow();
+    if (!window) return;
+    if (window != titled_) {
+        RestoreTitle();
+        titled_ = window;
+        ownTitle_ = window->windowTitle();
+    }
+    waitText_ = text;
+    window->setWindowTitle(ownTitle_ + QStringLiteral(" \u2014 ") + text);
+}
+
+// Task bars and docks of several desktops show a progress bar on the
+// program's launcher for this signal; without a session bus nothing is sent.
+void GuiHost::PublishProgress(double fraction) {
+    if (fraction >= 0) fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction == progress_) return;
+    progress_ = fraction;
+#ifdef SVC_HAVE_DBUS
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/org/example/svcadjust"),
+                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                     QStringLiteral("Update"));
+    QVariantMap properties;
+    properties.insert(QStringLiteral("progress-visible"), fraction >= 0);
+    if (fraction >= 0) properties.insert(QStringLiteral("progress"), fraction);
+    update << QStringLiteral("application://org.example.svcadjust.desktop") << properties;
+    bus.send(update);
+#endif
+}
+
+void GuiHost::RestoreTitle() {
+    PublishProgress(-1);
+    if (titled_ && !waitText_.isEmpty()) titled_->setWindowTitle(ownTitle_);
+    titled_ = nullptr;
+    waitText_.clear();
+}
+
+void GuiHost::EndWait() {
+    RestoreTitle();
+    waitStarted_.invalidate();
+    if (waitEnds_) waitEnds_->stop();
 }
 
 void GuiHost::RepaintMainWindow() {
@@ -127,6 +256,7 @@ void ShowHourglass() {
 }
 
 void ShowNormalCursor() {
+    if (g_current) g_current->EndWait();
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
 }
 

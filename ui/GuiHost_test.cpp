@@ -2,7 +2,13 @@
 // but clicks and keys made during a wait are dropped, never replayed after it.
 #include "ui/GuiHost.h"
 
+#include "link/testing/FakeOutside.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <functional>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +21,9 @@ private slots:
     void clicksDuringAWaitAreDroppedNotReplayed();
     void timersRunDuringAWait();
     void boxesAreApplicationModalWhateverTheirOwner();
+    void theLinkWaitsRunTimersAndDropInputThroughTheIdleHook();
+    void aLongSleepShowsTheTimeLeftInTheTitle();
+    void sleepsInARowShowTheTimeLeftOfAFunctionThatSaysHowLongItTakes();
 };
 
 void GuiHostTest::clicksDuringAWaitAreDroppedNotReplayed() {
@@ -63,6 +72,96 @@ void GuiHostTest::boxesAreApplicationModalWhateverTheirOwner() {
     host.MessageBox(svc::BoxOwner::MainWindow, "Check the paper.", "Confirm", svc::BoxIcon::Information,
                     svc::BoxButtons::Ok);
     QCOMPARE(seen, Qt::ApplicationModal);
+}
+
+void GuiHostTest::theLinkWaitsRunTimersAndDropInputThroughTheIdleHook() {
+    QPushButton button("Print");
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    int clicks = 0;
+    connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    {
+        svc::ui::GuiHost host;
+        auto* hook = svc::fake::Fake().IdleHook();
+        QVERIFY(hook != nullptr);
+        bool fired = false;
+        QTimer::singleShot(0, [&] { fired = true; });
+        QTest::mouseClick(&button, Qt::LeftButton);  // delivered at once: counts
+        QCOMPARE(clicks, 1);
+        QCoreApplication::postEvent(&button, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+        QCoreApplication::postEvent(&button, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " "));
+        hook();  // what the port switch calls between two slices of a wait
+        QVERIFY(fired);
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 1);  // the key typed during the wait was dropped
+    }
+    // The program's console-only tools install none; a host gone takes its hook along.
+    QVERIFY(svc::fake::Fake().IdleHook() == nullptr);
+}
+
+namespace {
+
+struct MainWindow : QWidget {
+    explicit MainWindow(const QString& note) {
+        setWindowTitle("Adjustment program");
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(note));
+        show();
+    }
+};
+
+// The window's title at the given times (ms) after the first sleep starts.
+QStringList TitlesAt(QWidget& window, const QList<int>& at, const std::function<void()>& sleeps) {
+    QStringList titles;
+    QElapsedTimer clock;
+    clock.start();
+    for (int ms : at) QTimer::singleShot(ms, [&] { titles << window.windowTitle(); });
+    sleeps();
+    return titles;
+}
+
+}  // namespace
+
+void GuiHostTest::aLongSleepShowsTheTimeLeftInTheTitle() {
+    MainWindow window("Please wait...");
+    svc::ui::GuiHost host;
+    host.SetMainWindow(&window);
+    double progressAt1300 = -1;
+    QTimer::singleShot(1300, [&] { progressAt1300 = host.WaitProgress(); });
+    const QStringList titles = TitlesAt(window, {100, 1300, 3300}, [&] { host.Sleep(3500); });
+    QVERIFY2(progressAt1300 > 0.3 && progressAt1300 < 0.45, qPrintable(QString::number(progressAt1300)));
+    QCOMPARE(titles, (QStringList{"Adjustment program \u2014 4 s left", "Adjustment program \u2014 3 s left",
+                                  "Adjustment program \u2014 1 s left"}));
+    // The wait lingers until the operation ends; then the title is the window's own.
+    svc::ui::ShowHourglass();
+    svc::ui::ShowNormalCursor();
+    QCOMPARE(window.windowTitle(), QString("Adjustment program"));
+    // An operation that ends without a cursor change (the window closed after
+    // a countdown) ends the wait once no sleep follows.
+    host.Sleep(3200);
+    QVERIFY(window.windowTitle() != QString("Adjustment program"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString("Adjustment program"), 3000);
+    QCOMPARE(host.WaitProgress(), -1.0);
+}
+
+void GuiHostTest::sleepsInARowShowTheTimeLeftOfAFunctionThatSaysHowLongItTakes() {
+    MainWindow window("This function takes about 60 seconds.");
+    svc::ui::GuiHost host;
+    host.SetMainWindow(&window);
+    // A poll once a second, as the wait until the printer is ready does; the
+    // short ones alone stay unshown until the wait has lasted three seconds.
+    const QStringList titles = TitlesAt(window, {500, 3700}, [&] {
+        for (int i = 0; i < 4; ++i) {
+            host.Sleep(1000);
+            QTest::qWait(5);  // the status inquiry between two polls
+        }
+    });
+    QCOMPARE(titles, (QStringList{"Adjustment program", "Adjustment program \u2014 about 57 s left"}));
+    QVERIFY(host.WaitProgress() > 0.05 && host.WaitProgress() < 0.1);
+    // A short sleep after the operation has ended starts a new wait: nothing shown.
+    svc::ui::ShowNormalCursor();
+    host.Sleep(10);
+    QCOMPARE(window.windowTitle(), QString("Adjustment program"));
 }
 
 QTEST_MAIN(GuiHostTest)

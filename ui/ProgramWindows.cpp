@@ -1,5 +1,8 @@
 #include "ui/ProgramWindows.h"
 
+#include "ui/Accessibility.h"
+#include "ui/howto/HowToWindows.h"
+
 #include "link/VexRaster.h"
 #include "link/VexRemoteComm.h"
 #include "link/VexStatusControl.h"
@@ -32,6 +35,12 @@ ProgramWindows::ProgramWindows()
     adjust_->SetHowToWindows(howTo_.get());
     RegisterFeaturePanels(*adjust_);
     quit_->SetStartWindow(boot_.get());
+    // Every window built: names, roles and buddies for assistive technology.
+    InstallAccessibility();
+    for (QWidget* window : {static_cast<QWidget*>(boot_.get()), static_cast<QWidget*>(adjust_.get()),
+                            static_cast<QWidget*>(about_.get()), static_cast<QWidget*>(quit_.get())})
+        MakeAccessible(window);
+    for (int i = 0; i < kHowToCount; ++i) MakeAccessible(howTo_->Window(static_cast<svc::ui::HowTo>(i)));
 }
 
 ProgramWindows::~ProgramWindows() = default;

@@ -14,7 +14,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QShortcut>
 #include <QStyle>
 
@@ -102,6 +108,8 @@ void TFormBoot::BuildControls() {
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, okBtn_, &QPushButton::click);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
             &QPushButton::click);
+    // A closed drop-down list takes Return for itself; it presses OK here too.
+    for (QComboBox* list : {modelCombo_, portCombo_, destinationCombo_}) list->installEventFilter(this);
 
     auto* note = new QFrame(this);
     note->setObjectName("NotePnl");
@@ -130,6 +138,23 @@ void TFormBoot::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
+bool TFormBoot::eventFilter(QObject* watched, QEvent* event) {
+    auto* list = qobject_cast<QComboBox*>(watched);
+    if (list && event->type() == QEvent::KeyPress && !list->view()->isVisible()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && okBtn_->isEnabled()) {
+            okBtn_->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString TFormBoot::DefaultChoicesFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/svcadjust/start-window.conf");
+}
+
 void TFormBoot::FormShow() {
     modelCombo_->setCurrentIndex(-1);
     portCombo_->setCurrentIndex(-1);
@@ -137,6 +162,19 @@ void TFormBoot::FormShow() {
     okBtn_->setEnabled(true);
     quitBtn_->setEnabled(true);
     RebuildPortList();
+    const bool firstShow = !shownBefore_;
+    shownBefore_ = true;
+    if (!firstShow || choicesFile_.isEmpty()) return;
+    // The last connection's model and port, when the lists still offer them.
+    QSettings kept(choicesFile_, QSettings::IniFormat);
+    const int model = modelCombo_->findText(kept.value(QStringLiteral("model")).toString());
+    const int port = portCombo_->findText(kept.value(QStringLiteral("port")).toString());
+    if (model >= 0) {
+        modelCombo_->setCurrentIndex(model);
+        ModelNameComboChange(model);
+    }
+    if (port >= 0) portCombo_->setCurrentIndex(port);
+    if (model >= 0 && port >= 0) okBtn_->setFocus();
 }
 
 void TFormBoot::RebuildPortList() {
@@ -176,6 +214,14 @@ void TFormBoot::OKBtnClick() {
     journal::Journal().BeginSession(modelCode_, portCode_,
                                     deviceId == 1 ? "packet protocol"
                                                   : "no packet protocol (" + std::to_string(deviceId) + ")");
+
+    if (!choicesFile_.isEmpty()) {
+        // A choice that cannot be kept (a read-only folder) costs nothing but the convenience.
+        QDir().mkpath(QFileInfo(choicesFile_).absolutePath());
+        QSettings kept(choicesFile_, QSettings::IniFormat);
+        kept.setValue(QStringLiteral("model"), modelCombo_->currentText());
+        kept.setValue(QStringLiteral("port"), portCombo_->currentText());
+    }
 
     hide();
     if (mainWindow_) mainWindow_->show();

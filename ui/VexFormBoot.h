@@ -5,6 +5,7 @@
 
 #include "link/ResultCodes.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -37,6 +38,14 @@ public:
     QPoint VersionMenuPoint(QPoint inWindow) const;
     QMenu* PopupMenu() const { return popupMenu_; }
 
+    // Keeps the model and port of the last connection in `file` and selects
+    // them again the first time the window is shown in a run (coming back
+    // from the main window still shows nothing selected). Without a file
+    // nothing is kept.
+    void RememberChoicesIn(const QString& file) { choicesFile_ = file; }
+    // ${XDG_CONFIG_HOME:-~/.config}/svcadjust/start-window.conf
+    static QString DefaultChoicesFile();
+
 signals:
     // The window was closed: the program ends.
     void Closed();
@@ -49,6 +58,7 @@ public slots:
     void VersionItemClick();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -68,6 +78,8 @@ private:
     TAboutBox* about_ = nullptr;
     std::uint8_t modelCode_ = 0;
     std::uint16_t portCode_ = 0;
+    QString choicesFile_;
+    bool shownBefore_ = false;
 };
 
 }  // namespace svc::ui

@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
         ProgramWindows windows;
         host.SetMainWindow(&windows.Adjust());
         QObject::connect(&windows.Boot(), &TFormBoot::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        windows.Boot().RememberChoicesIn(TFormBoot::DefaultChoicesFile());
         windows.Boot().show();
         const int status = QApplication::exec();
         svc::SetHost(nullptr);

@@ -58,7 +58,9 @@ StatusBytes MakeStatus(std::uint8_t state, std::uint8_t error, std::array<int, 7
 
 void FakeOutside::Reset()
 {
+    const IdleHookFn idleHook = idleHook_;  // the host's, not the test's
     *this = FakeOutside{};
+    idleHook_ = idleHook;
     for (std::uint8_t quarter : {0x00, 0x40, 0x80, 0xC0}) {
         eeprom_[quarter] = 0x5A;
         eeprom_[quarter + 1] = 0x0F;
@@ -328,6 +330,8 @@ uint8_t GetOsVersion(void)
     Fake().Record({Fn::GetOsVersion, r, 0, 0, {}});
     return r;
 }
+
+void SetIdleHookByOsSw(void (*hook)(void)) { Fake().KeepIdleHook(hook); }
 
 uint16_t SetD4CommandRCode(uint8_t first, uint8_t second)
 {

@@ -1,8 +1,8 @@
 // A recording, scriptable stand-in for the outside libraries (port switch and
 // packet channel) and a scripted Host, for unit tests of everything that talks
 // to the printer. Link the static library svc_fake_outside instead of the real
-// hostbridge and chanlink libraries; it defines all fourteen C functions of
-// link/OutsideLibraries.h.
+// hostbridge and chanlink libraries; it defines all C functions of
+// link/OutsideLibraries.h (the idle hook is kept, not recorded: IdleHook()).
 //
 // Typical use:
 //
@@ -151,8 +151,14 @@ public:
     std::int16_t IoErrorDetail() const { return ioDetail_; }
     std::uint8_t OsVersion() const { return osVersion_; }
     const StatusBytes& TakeStatus();
+    // The hook last given to SetIdleHookByOsSw, not recorded as a call
+    // (Reset leaves it: it belongs to the host, not to a test's script).
+    using IdleHookFn = void (*)();
+    IdleHookFn IdleHook() const { return idleHook_; }
+    void KeepIdleHook(IdleHookFn hook) { idleHook_ = hook; }
 
 private:
+    IdleHookFn idleHook_ = nullptr;
     struct Script {
         std::optional<std::uint16_t> always;
         std::deque<std::uint16_t> queue;

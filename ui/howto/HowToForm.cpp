@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 #include <QSvgWidget>
 
 // The artwork lives in a static library, so its resources are registered by
@@ -28,7 +29,8 @@ constexpr int kMargin = 8;
 
 THowToForm::THowToForm(const QString& objectName, const QString& title, QSize clientSize)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint)
 {
     RegisterHowToArt();
     setObjectName(objectName);
@@ -45,6 +47,9 @@ THowToForm::THowToForm(const QString& objectName, const QString& title, QSize cl
     setAutoFillBackground(true);
     setFont(PageFont(kTextPx));
     CentreOnScreen();
+    // Escape closes the page, as the close box in its title bar does (window
+    // managers show that box only with the system menu).
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 QFont THowToForm::PageFont(int pixelSize)
