@@ -12,6 +12,8 @@ SVC_PACKAGES=(
   tesseract-ocr tesseract-ocr-eng
   # the Debian package and its checks (packaging/)
   dpkg-dev lintian desktop-file-utils appstream man-db
+  # the packet channel in Wireshark (packaging/wireshark)
+  tshark
 )
 
 svc_missing_packages() {
@@ -36,6 +38,12 @@ svc_ensure_packages() {
       return 1
     fi
     sudo=(sudo)
+  fi
+  # tshark's installation would ask whether ordinary users may capture
+  # packets; the answer is no (our captures are files), and nothing is asked.
+  if [[ " $missing " == *" tshark "* ]] && command -v debconf-set-selections >/dev/null; then
+    echo "wireshark-common wireshark-common/install-setuid boolean false" \
+      | "${sudo[@]}" debconf-set-selections || return 1
   fi
   # shellcheck disable=SC2086
   if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing; then
