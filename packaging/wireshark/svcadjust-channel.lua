@@ -242,7 +242,8 @@ function p.dissector(tvb, pinfo, root)
     local lt = hdr:add(f.length, tvb(2, 2))
     hdr:add(f.credit, tvb(4, 1))
     hdr:add(f.control, tvb(5, 1))
-    if length < 6 or length > n then
+    local bad_length = length < 6 or length ~= n
+    if bad_length then
         lt:add_proto_expert_info(e_bad, "length " .. length .. " does not match the " .. n .. " bytes captured")
     end
     local payload = tvb(6, math.max(math.min(length, n) - 6, 0))
@@ -270,6 +271,7 @@ function p.dissector(tvb, pinfo, root)
         info = "socket " .. hex(psid) .. ", " .. payload:len() .. " bytes"
     end
     if psid ~= 0 and credit > 0 then info = info .. " [credit " .. credit .. "]" end
+    if bad_length then info = info .. " [malformed: length " .. length .. ", " .. n .. " bytes]" end
     pinfo.cols.info = info
     return n
 end
