@@ -70,3 +70,18 @@ function(svc_default_test_timeouts)
     endif()
   endforeach()
 endfunction()
+
+# svc_add_exports_test(library SYMBOL...)
+# Registers NAME_exports: the built shared library's dynamic symbol table
+# (nm -D --defined-only) holds exactly the listed symbols.
+function(svc_add_exports_test lib)
+  find_program(SVC_NM NAMES ${CMAKE_NM} nm)
+  if(NOT SVC_NM)
+    message(STATUS "${lib}: nm not found (binutils); the exports test is skipped")
+    return()
+  endif()
+  string(REPLACE ";" "\\;" expected "${ARGN}")
+  add_test(NAME ${lib}_exports
+    COMMAND ${CMAKE_COMMAND} -DNM=${SVC_NM} -DLIBRARY=$<TARGET_FILE:${lib}> "-DEXPECTED=${expected}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+endfunction()

@@ -1,5 +1,5 @@
 // Where the program finds the files it ships with: the print files it sends
-// unchanged ("clip.prn", "gzksen2.tmp", "cutpos.prn") and the how-to artwork.
+// unchanged ("clip.prn", "gzksen2.tmp", "cutpos.prn").
 #pragma once
 
 #include <string>
@@ -8,9 +8,11 @@
 namespace svc {
 
 // The folder of the program's shipped data: share/svcadjust beside the
-// folder of the running program (bin/), which holds in the build tree and in
-// an installed tree alike; failing that, the data folder of the configured
-// install prefix.
+// folder of the running program (bin/), found from the program's own path
+// with symbolic links resolved. This holds in the build tree, in the
+// installed package (/usr/bin -> /usr/share/svcadjust) and in a tree
+// installed or unpacked under any other prefix alike, so nothing depends on
+// a folder fixed at build time. Empty when the program's path cannot be read.
 std::string DataDirectory();
 
 // A print file by name: the working directory first (a technician's own

@@ -14,6 +14,8 @@ SVC_PACKAGES=(
   dpkg-dev lintian desktop-file-utils appstream man-db
   # the service journal: SQLite on the bench, PostgreSQL shared (its tests start a throwaway server)
   libsqlite3-dev libpq-dev postgresql postgresql-client
+  # the packet channel in Wireshark (packaging/wireshark)
+  tshark
 )
 
 svc_missing_packages() {
@@ -38,6 +40,12 @@ svc_ensure_packages() {
       return 1
     fi
     sudo=(sudo)
+  fi
+  # tshark's installation would ask whether ordinary users may capture
+  # packets; the answer is no (our captures are files), and nothing is asked.
+  if [[ " $missing " == *" tshark "* ]] && command -v debconf-set-selections >/dev/null; then
+    echo "wireshark-common wireshark-common/install-setuid boolean false" \
+      | "${sudo[@]}" debconf-set-selections || return 1
   fi
   # shellcheck disable=SC2086
   if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing; then
