@@ -9,7 +9,7 @@
 #include "adjust/PwAdjust.h"
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/panels/MoreAdjustWidgets.h"
+#include "ui/panels/PanelKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -257,7 +257,7 @@ public:
 
 }  // namespace
 
-void RegisterMoreAdjustPanels(TFormAdjust& window) {
+void RegisterPositionAdjustPanels(TFormAdjust& window) {
     window.RegisterPanel(Group::Adjustment, kPwItem, new PwSensorPanel);
     window.RegisterPanel(Group::Adjustment, kPixelShiftItem, new PixelShiftPanel);
     window.RegisterPanel(Group::Adjustment, kCutPositionItem, new CutPositionPanel);

@@ -1,4 +1,4 @@
-#include "ui/panels/MoreAdjustWidgets.h"
+#include "ui/panels/PanelKit.h"
 
 #include "link/FeatureFrame.h"
 
