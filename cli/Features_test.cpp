@@ -66,6 +66,7 @@ TEST(FeatureTable, ModelsByCodeAndWord) {
     EXPECT_EQ(FindModel(kModel4100)->name, "Corvid Lumen 4100");
     EXPECT_EQ(FindModel(kModel4200)->name, "Corvid Lumen 4200");
     EXPECT_EQ(FindModelByWord("4200")->code, kModel4200);
+    EXPECT_EQ(FindModel(kModel4200)->destination, "TRN/VLK");
     EXPECT_EQ(FindModel(kModelNoneCode), nullptr);
     EXPECT_EQ(FindModelByWord("4300"), nullptr);
     EXPECT_EQ(FindModelByWord(""), nullptr);

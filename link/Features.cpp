@@ -192,8 +192,8 @@ constexpr bool GroupsInTabOrder() {
 static_assert(GroupsInTabOrder());
 
 constexpr ModelInfo kModels[] = {
-    {kModel4100, "Corvid Lumen 4100", "4100"},
-    {kModel4200, "Corvid Lumen 4200", "4200"},
+    {kModel4100, "Corvid Lumen 4100", "4100", "Standard"},
+    {kModel4200, "Corvid Lumen 4200", "4200", "TRN/VLK"},
 };
 
 }  // namespace

@@ -5,8 +5,8 @@
 // names the cells it prints from here, and the tests check the panels and the
 // operations against it.
 //
-// Also the printer models of the start window: their names and the
-// command-line word for each.
+// Also the printer models of the start window: their names, the
+// command-line word and the market destination of each.
 #pragma once
 
 #include "link/FeatureFrame.h"
@@ -74,6 +74,7 @@ struct ModelInfo {
     int code;                      // the start window's model code (kModel4100, kModel4200)
     std::string_view name;         // "Corvid Lumen 4100": the model list, the main window's label
     std::string_view word;         // "4100": svcadjust-cli --model
+    std::string_view destination;  // the start window's destination list: "Standard"
 };
 
 // The models in the order of the start window's list.

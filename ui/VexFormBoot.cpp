@@ -82,15 +82,17 @@ void TFormBoot::BuildControls() {
     system->setFont(QFont("Arial", 10, QFont::Bold));
 
     MakeLabel("Model Name", this, {120, 96, 130, 24})->setObjectName("ModelLbl");
-    QStringList models;
-    for (const ModelInfo& m : Models())
+    QStringList models, destinations;
+    for (const ModelInfo& m : Models()) {
         models << QString::fromUtf8(m.name.data(), static_cast<qsizetype>(m.name.size()));
+        destinations << QString::fromUtf8(m.destination.data(), static_cast<qsizetype>(m.destination.size()));
+    }
     modelCombo_ = MakeList("ModelNameCombo", models, this, {260, 96, 180, 24});
     MakeLabel("Port selection", this, {120, 130, 130, 24})->setObjectName("PortSelectLbl");
     portCombo_ = MakeList("PortSelectCombo", kInitialPorts, this, {260, 130, 180, 24});
     portCombo_->setMaxVisibleItems(6);
     MakeLabel("Destination", this, {120, 164, 130, 24})->setObjectName("DestinationLbl");
-    destinationCombo_ = MakeList("DestinationCombo", {"Standard", "TRN/VLK"}, this, {260, 164, 180, 24});
+    destinationCombo_ = MakeList("DestinationCombo", destinations, this, {260, 164, 180, 24});
     destinationCombo_->setEnabled(false);
     connect(modelCombo_, &QComboBox::activated, this, &TFormBoot::ModelNameComboChange);
 
