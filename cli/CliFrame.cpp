@@ -1,5 +1,6 @@
 #include "cli/CliFrame.h"
 
+#include "link/Features.h"
 #include "link/VexStatusControl.h"
 
 #include <sys/ioctl.h>
@@ -245,33 +246,7 @@ bool CliFrame::EndOperation() {
 }
 
 std::string CliFrame::CellTitle(const std::string& objectName) {
-    static const std::array<std::pair<const char*, const char*>, 23> kTitles{{
-        {"HeadIDPnl", "Head ID"},
-        {"PFAdjustPnl", "PF adjustment"},
-        {"PWSensorTopPnl", "PW sensor Top"},
-        {"PWSensorBottomPnl", "PW sensor Bottom"},
-        {"PWSensorLeftPnl", "PW sensor Left"},
-        {"PWSensorRightPnl", "PW sensor Right"},
-        {"BidVSD1BkPnl", "Bi-D VSD1 Black"},
-        {"BidVSD1CLPnl", "Bi-D VSD1 Color"},
-        {"BidVSD2BkPnl", "Bi-D VSD2 Black"},
-        {"BidVSD2CLPnl", "Bi-D VSD2 Color"},
-        {"BidVSD2DBkPnl", "Bi-D VSD2' Black"},
-        {"BidVSD2DCLPnl", "Bi-D VSD2' Color"},
-        {"BidVSD4BkPnl", "Bi-D VSD4 Black"},
-        {"BidVSD4CLPnl", "Bi-D VSD4 Color"},
-        {"ColorShiftAPnl", "Pixel shift A"},
-        {"ColorShiftBPnl", "Pixel shift B"},
-        {"ColorShiftCPnl", "Pixel shift C"},
-        {"ColorShiftDPnl", "Pixel shift D"},
-        {"ColorShiftEPnl", "Pixel shift E"},
-        {"ColorShiftFPnl", "Pixel shift F"},
-        {"UsbIDPnl", "USB ID"},
-        {"IEEE1394IDPnl", "IEEE1394 ID"},
-        {"WasteInkPadCounterPnl", "Waste Ink Pad Counter"},
-    }};
-    for (const auto& [name, title] : kTitles)
-        if (objectName == name) return title;
+    if (const AdjustedCellInfo* cell = FindAdjustedCell(objectName)) return std::string(cell->title);
     return objectName;
 }
 

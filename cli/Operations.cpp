@@ -26,7 +26,7 @@ const OperationList& AllOperations() {
     static const OperationList all = [] {
         OperationList list;
         for (OperationList part : {FrameOperations(), EepromOperations(), CheckAdjustOperations(),
-                                   MoreAdjustOperations(), ServiceOperations(), JournalOperations()})
+                                   PositionAdjustOperations(), ServiceOperations(), JournalOperations()})
             for (Operation& op : part) list.push_back(std::move(op));
         return list;
     }();

@@ -4,7 +4,7 @@
 // arguments, through the same feature code as the window.
 //
 // Each feature area lists its operations in a file of its own (EepromOps.cpp,
-// CheckAdjustOps.cpp, MoreAdjustOps.cpp, ServiceOps.cpp); AllOperations()
+// CheckAdjustOps.cpp, PositionAdjustOps.cpp, ServiceOps.cpp); AllOperations()
 // puts them together.
 #pragma once
 
@@ -47,7 +47,7 @@ using OperationList = std::vector<Operation>;
 OperationList FrameOperations();          // get-status, paper-feed
 OperationList EepromOperations();         // identity, EEPROM copy and viewer, counters
 OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, PF
-OperationList MoreAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
+OperationList PositionAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
 OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
 OperationList JournalOperations();        // undo (cli/JournalOps.cpp)
 

@@ -3,6 +3,7 @@
 #include "cli/CliFrame.h"
 #include "cli/JournalOps.h"
 #include "link/Connection.h"
+#include "link/Features.h"
 #include "link/StatusReport.h"
 #include "link/Version.h"
 
@@ -148,10 +149,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, const InputRe
         case 'y':
         case kYes: out.yes = true; break;
         case kModel:
-            if (value == "4100")
-                out.modelCode = kModel4100;
-            else if (value == "4200")
-                out.modelCode = kModel4200;
+            if (const ModelInfo* model = FindModelByWord(value))
+                out.modelCode = model->code;
             else
                 return "--model takes 4100 or 4200, not '" + Shown(value) + "'";
             break;

@@ -76,24 +76,35 @@ bool DeviceId::AnnouncesPacketProtocol() const
     }
 }
 
-DeviceIdParse ParseDeviceId(std::string_view raw)
+DeviceIdFrame SplitDeviceIdFrame(std::string_view raw)
 {
-    DeviceIdParse result;
+    DeviceIdFrame frame;
     if (raw.size() < 2) {
-        result.error = DeviceIdError::TooShort;
-        return result;
+        frame.error = DeviceIdError::TooShort;
+        return frame;
     }
     const std::size_t declared = (std::size_t{static_cast<std::uint8_t>(raw[0])} << 8) |
                                  static_cast<std::uint8_t>(raw[1]);
     if (declared < 2) {
-        result.error = DeviceIdError::LengthBelowPrefix;
+        frame.error = DeviceIdError::LengthBelowPrefix;
+        return frame;
+    }
+    frame.announcedText = declared - 2;
+    frame.text = raw.substr(2, frame.announcedText);
+    if (declared > raw.size())
+        frame.error = DeviceIdError::LengthBeyondData;
+    return frame;
+}
+
+DeviceIdParse ParseDeviceId(std::string_view raw)
+{
+    DeviceIdParse result;
+    const DeviceIdFrame frame = SplitDeviceIdFrame(raw);
+    if (frame.error != DeviceIdError::None) {
+        result.error = frame.error;
         return result;
     }
-    if (declared > raw.size()) {
-        result.error = DeviceIdError::LengthBeyondData;
-        return result;
-    }
-    std::string_view text = raw.substr(2, declared - 2);
+    std::string_view text = frame.text;
     while (!text.empty() && text.back() == '\0')
         text.remove_suffix(1);
     if (std::any_of(text.begin(), text.end(),

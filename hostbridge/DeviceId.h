@@ -3,6 +3,7 @@
 // control, so nothing in them is trusted (not even their own length prefix).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,19 @@ struct DeviceIdParse {
     DeviceId id;
     bool ok() const { return error == DeviceIdError::None; }
 };
+
+// The 2-byte big-endian length prefix that leads a device ID as a printer
+// sends it (counting those 2 bytes), read without trusting it: the length of
+// text it announces and as much of that text as arrived. Both port libraries
+// read the prefix here; each decides what a prefix that does not fit means
+// (ParseDeviceId refuses the ID, linkport's device-ID read takes the bytes
+// that came).
+struct DeviceIdFrame {
+    DeviceIdError error = DeviceIdError::None;  // TooShort, LengthBelowPrefix or LengthBeyondData
+    std::size_t announcedText = 0;              // the text the prefix counts (0 when it claims below 2)
+    std::string_view text;                      // that text, as far as it arrived
+};
+DeviceIdFrame SplitDeviceIdFrame(std::string_view raw);
 
 // Parses a device ID as the USB printer class delivers it: a 2-byte
 // big-endian length (counting those 2 bytes) followed by the text

@@ -98,6 +98,29 @@ TEST(DeviceId, LengthPrefixThatLiesIsCaught)
     EXPECT_EQ(ParseDeviceId(std::string("\xFF\xFFMDL:X;", 8)).error, DeviceIdError::LengthBeyondData);
 }
 
+// The prefix alone, as linkport reads it too: what it announces and what of
+// that arrived, whether or not the two agree.
+TEST(DeviceId, FrameTellsTheAnnouncedTextAndWhatOfItArrived)
+{
+    using hb::SplitDeviceIdFrame;
+    EXPECT_EQ(SplitDeviceIdFrame(std::string("\x00", 1)).error, DeviceIdError::TooShort);
+
+    const auto below = SplitDeviceIdFrame(std::string("\x00\x01MDL:X;", 8));
+    EXPECT_EQ(below.error, DeviceIdError::LengthBelowPrefix);
+    EXPECT_EQ(below.announcedText, 0u);
+    EXPECT_TRUE(below.text.empty());
+
+    const auto beyond = SplitDeviceIdFrame(std::string("\x01\x02MDL:X;", 8));
+    EXPECT_EQ(beyond.error, DeviceIdError::LengthBeyondData);
+    EXPECT_EQ(beyond.announcedText, 256u);
+    EXPECT_EQ(beyond.text, "MDL:X;");
+
+    const auto exact = SplitDeviceIdFrame(WithPrefix("MDL:X;") + "tail");
+    EXPECT_EQ(exact.error, DeviceIdError::None);
+    EXPECT_EQ(exact.announcedText, 6u);
+    EXPECT_EQ(exact.text, "MDL:X;");
+}
+
 TEST(DeviceId, BytesBeyondTheDeclaredLengthAreIgnored)
 {
     // The prefix counts "MDL:Lumen;" only; the rest (and a buffer's zero

@@ -1,5 +1,7 @@
 #include "hostbridge/Io.h"
 
+#include "hostbridge/Parport.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -193,11 +195,7 @@ IoStatus ReadExact(int fd, std::uint8_t* data, std::size_t n, const Deadline& de
 
 int IoctlRetrying(int fd, unsigned long request, void* argument)
 {
-    int r;
-    do {
-        r = ::ioctl(fd, request, argument);
-    } while (r < 0 && errno == EINTR);
-    return r;
+    return pp::Ioctl(fd, request, argument);
 }
 
 }  // namespace hb::io

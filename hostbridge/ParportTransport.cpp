@@ -3,6 +3,7 @@
 // in nibble mode; the device ID is read in nibble mode with the device-ID
 // flag; INIT is pulsed on the control lines.
 #include "hostbridge/Io.h"
+#include "hostbridge/Parport.h"
 #include "hostbridge/Transports.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ public:
     ~ParportTransport() override
     {
         Negotiate(IEEE1284_MODE_COMPAT);
-        io::IoctlRetrying(fd_.get(), PPRELEASE, nullptr);
+        pp::Release(fd_.get());
     }
 
     IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override
@@ -94,11 +95,11 @@ public:
         pending_.Clear();
         Negotiate(IEEE1284_MODE_COMPAT);
         int lines = PARPORT_CONTROL_SELECT;  // nInit low: the printer resets
-        if (io::IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
+        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0)
             return io::StatusFromErrno(errno);
         std::this_thread::sleep_for(kInitPulse);
         lines = PARPORT_CONTROL_SELECT | PARPORT_CONTROL_INIT;
-        if (io::IoctlRetrying(fd_.get(), PPWCONTROL, &lines) < 0)
+        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0)
             return io::StatusFromErrno(errno);
         return IoStatus::Ok;
     }
@@ -110,7 +111,7 @@ private:
     {
         if (mode == mode_)
             return true;
-        if (io::IoctlRetrying(fd_.get(), PPNEGOT, &mode) < 0) {
+        if (pp::Negotiate(fd_.get(), mode) < 0) {
             // A failed negotiation leaves the port in compatibility mode.
             mode_ = IEEE1284_MODE_COMPAT;
             return false;
@@ -181,13 +182,13 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
     auto claim = std::make_shared<Claim>();
     const int raw = fd.get();
     std::thread([claim, raw] {
-        const int error = io::IoctlRetrying(raw, PPCLAIM, nullptr) == 0 ? 0 : errno;
+        const int error = pp::Claim(raw) == 0 ? 0 : errno;
         std::lock_guard lock(claim->mutex);
         claim->finished = true;
         claim->error = error;
         if (claim->abandoned) {
             if (error == 0)
-                ::ioctl(raw, PPRELEASE);
+                pp::Release(raw);
             ::close(raw);
             return;
         }
@@ -219,7 +220,7 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
 
 OpenResult OpenParport(const std::string& path, int timeoutMs)
 {
-    io::Fd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    io::Fd fd(pp::Open(path));
     if (!fd.valid())
         return {nullptr, errno};
     if (const int error = ClaimWithDeadline(fd, timeoutMs); error != 0)

@@ -6,6 +6,7 @@
 #include "link/VexRaster.h"
 #include "link/VexStatusControl.h"
 #include "link/ErrorDetails.h"
+#include "link/Features.h"
 
 #include <algorithm>
 #include <iterator>
@@ -211,11 +212,18 @@ std::optional<Availability> AvailabilityFor(int level) {
         a.appendix.fill(true);
         return a;
     case 2:
-        // Only what works on a printer in error: the destination, the counter and the EEPROM copy.
-        a.adjustment[0] = true;  // "Market setting"
-        a.maintenance = {false, false, false, true, true};
+        // Only what works on a printer in error: the destination, the counter,
+        // the EEPROM copy and the appendix.
+        for (const FeatureInfo& f : Features()) {
+            if (!f.usableInError) continue;
+            switch (f.group) {
+            case Group::Adjustment: a.adjustment[static_cast<std::size_t>(f.item)] = true; break;
+            case Group::Maintenance: a.maintenance[static_cast<std::size_t>(f.item)] = true; break;
+            case Group::Appendix: a.appendix[static_cast<std::size_t>(f.item)] = true; break;
+            case Group::CheckPattern: break;
+            }
+        }
         a.checkPatternGroup = false;
-        a.appendix.fill(true);
         return a;
     case 3:
         a.restartLine = true;
@@ -336,6 +344,14 @@ std::optional<DetailMessage> DetailMessageFor(Result group, std::int16_t detail)
                             [&](const DetailRow& r) { return r.group == group && r.detail == detail; });
     if (row == std::end(kDetailRows)) return std::nullopt;
     return DetailMessage{row->focus, row->text, row->secondLine};
+}
+
+std::vector<std::string> DetailFocusFields() {
+    std::vector<std::string> fields;
+    for (const DetailRow& row : kDetailRows)
+        if (*row.focus && std::find(fields.begin(), fields.end(), row.focus) == fields.end())
+            fields.emplace_back(row.focus);
+    return fields;
 }
 
 std::optional<PrinterErrorMessage> PrinterErrorMessageFor(std::uint8_t errorCode) {

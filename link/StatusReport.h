@@ -4,12 +4,14 @@
 // logic runs without widgets; TFormAdjust is the real frame.
 #pragma once
 
+#include "link/RadioItems.h"
 #include "link/ResultCodes.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace svc {
 
@@ -43,11 +45,6 @@ struct ModeEffect {
 ModeEffect EffectOfMode(int mode);
 
 // Which items of the four radio groups are usable at an availability level.
-inline constexpr int kAdjustmentItems = 13;
-inline constexpr int kMaintenanceItems = 5;
-inline constexpr int kCheckPatternItems = 3;
-inline constexpr int kAppendixItems = 2;
-
 struct Availability {
     std::array<bool, kAdjustmentItems> adjustment{};
     std::array<bool, kMaintenanceItems> maintenance{};
@@ -102,6 +99,8 @@ struct DetailMessage {
     std::string secondLine;  // added as a new line when not empty
 };
 std::optional<DetailMessage> DetailMessageFor(Result group, std::int16_t detail);
+// Every field a detail message focuses, once each, in the order of the table.
+std::vector<std::string> DetailFocusFields();
 
 // The message of a printer error code (status byte 1), and whether the
 // "Clear the error..." line follows it.

@@ -1,5 +1,8 @@
 #include "linkport/LinuxOsLayer.h"
 
+#include "hostbridge/DeviceId.h"
+#include "hostbridge/Parport.h"
+
 #include <fcntl.h>
 #include <linux/lp.h>
 #include <linux/parport.h>
@@ -149,12 +152,12 @@ class PortClaim {
 public:
     explicit PortClaim(const std::string& path)
     {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        fd_ = hb::pp::Open(path);
         if (fd_ < 0) {
             error_ = errno;
             return;
         }
-        if (::ioctl(fd_, PPCLAIM) < 0) {
+        if (hb::pp::Claim(fd_) < 0) {
             error_ = errno;
             ::close(fd_);
             fd_ = -1;
@@ -164,7 +167,7 @@ public:
     {
         if (fd_ < 0)
             return;
-        ::ioctl(fd_, PPRELEASE);
+        hb::pp::Release(fd_);
         ::close(fd_);
     }
     PortClaim(const PortClaim&) = delete;
@@ -214,15 +217,16 @@ std::uint32_t StoreDeviceIdText(const std::uint8_t* raw, std::size_t received, v
                                 std::uint32_t outSize, std::uint32_t* returned)
 {
     *returned = 0;
-    if (received < 2)
+    // A prefix below its own 2 bytes counts no text; one beyond what came, the text that came.
+    const hb::DeviceIdFrame frame =
+        hb::SplitDeviceIdFrame(std::string_view(reinterpret_cast<const char*>(raw), received));
+    if (frame.error == hb::DeviceIdError::TooShort)
         return oserr::kReadFault;
-    const std::size_t announced = raw[0] * 256u + raw[1];
-    const std::size_t announcedText = announced > 2 ? announced - 2 : 0;
-    if (announcedText > outSize)
+    if (frame.announcedText > outSize)
         return oserr::kMoreData;
-    const std::size_t text = std::min(received - 2, announcedText);
-    std::memcpy(out, raw + 2, text);
-    *returned = static_cast<std::uint32_t>(text);
+    if (!frame.text.empty())
+        std::memcpy(out, frame.text.data(), frame.text.size());
+    *returned = static_cast<std::uint32_t>(frame.text.size());
     return 0;
 }
 
@@ -253,10 +257,14 @@ OsHandle LinuxOsLayer::CreateFile(const char* name)
     const std::string path = DevicePath("lp", index);
     // The printer driver itself refuses a second opener with EBUSY; the lock
     // keeps other programs that honour locks off the port as well.
-    const int fd = ::open(path.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = hb::pp::Open(path, O_EXCL);
     if (fd < 0)
         return FailOpen(ErrnoToOsError(errno));
-    if (::flock(fd, LOCK_EX | LOCK_NB) < 0) {
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked < 0 && errno == EINTR);
+    if (locked < 0) {
         const int error = errno;
         ::close(fd);
         return FailOpen(error == EWOULDBLOCK ? oserr::kSharingViolation : ErrnoToOsError(error));
@@ -345,14 +353,15 @@ bool LinuxOsLayer::ReadDeviceId(int index, void* out, std::uint32_t outSize, std
     if (port.fd() < 0)
         return FailErrno(port.error());
     int mode = IEEE1284_MODE_NIBBLE | IEEE1284_DEVICEID;
-    if (::ioctl(port.fd(), PPNEGOT, &mode) < 0)
+    if (hb::pp::Negotiate(port.fd(), mode) < 0)
         return FailErrno(errno);
 
     const auto deadline = Clock::now() + kDeviceIdWait;
     std::vector<std::uint8_t> raw(2 + std::size_t{outSize});
     ssize_t got = ReadAvailable(port.fd(), raw.data(), 2, deadline);
     if (got == 2) {
-        const std::size_t announcedText = std::max(raw[0] * 256u + raw[1], 2u) - 2;
+        const std::size_t announcedText =
+            hb::SplitDeviceIdFrame(std::string_view(reinterpret_cast<const char*>(raw.data()), 2)).announcedText;
         // A text that cannot fit is refused below; reading it would only
         // keep the printer talking.
         if (announcedText <= outSize) {
@@ -361,8 +370,7 @@ bool LinuxOsLayer::ReadDeviceId(int index, void* out, std::uint32_t outSize, std
         }
     }
     const int readError = errno;
-    int compat = IEEE1284_MODE_COMPAT;
-    ::ioctl(port.fd(), PPNEGOT, &compat);
+    hb::pp::Negotiate(port.fd(), IEEE1284_MODE_COMPAT);
     if (got < 0)
         return FailErrno(readError);
 
@@ -376,10 +384,10 @@ bool LinuxOsLayer::PulseInit(int fd, void* out, std::uint32_t outSize, std::uint
 {
     // The printer driver's reset drives INIT low for the time the interface
     // asks for and raises it again.
-    if (::ioctl(fd, LPRESET) < 0)
+    if (hb::pp::Ioctl(fd, LPRESET, nullptr) < 0)
         return FailErrno(errno);
     int status = 0;
-    if (outSize > 0 && ::ioctl(fd, LPGETSTATUS, &status) == 0) {
+    if (outSize > 0 && hb::pp::Ioctl(fd, LPGETSTATUS, &status) == 0) {
         *static_cast<std::uint8_t*>(out) = static_cast<std::uint8_t>(status);
         *returned = 1;
     }

@@ -1,6 +1,7 @@
 #include "ui/VexFormAdjust.h"
 
 #include "journal/Recorder.h"
+#include "link/Features.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
@@ -37,17 +38,6 @@ namespace svc::ui {
 
 namespace {
 
-const QStringList kAdjustmentItemsTexts = {
-    "Market setting",          "Head ID",          "CR motor drive dispersion", "PG adjustment",
-    "Head angular adjustment", "PF adjustment",    "PW sensor adjustment",      "Bi-D adjustment",
-    "Pixel shift adjustment",  "Cut position adjustment", "USB ID",             "IEEE1394 ID",
-    "First dot position adjustment"};
-const QStringList kMaintenanceItemsTexts = {"Head cleaning", "Ink charge", "Refurbishment for DOA",
-                                       "Waste Ink Pad counter", "EEPROM data copy"};
-const QStringList kCheckPatternItemsTexts = {"A3+ quality paper print", "A4 normal paper print",
-                                        "Nozzle check pattern print"};
-const QStringList kAppendixItemsTexts = {"EEPROM data", "Printer information"};
-
 const QColor kWindowColour(182, 220, 208);
 const QColor kMemoBackground(198, 210, 253);
 const QColor kDisabledText(118, 128, 124);
@@ -55,11 +45,9 @@ const QColor kBlack(0, 0, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
-// The cells a closed connection empties; PF, PW sensor, pixel shift and
-// IEEE 1394 ID keep their text into the next connection.
-const char* const kCellsEmptiedAtClose[] = {
-    "HeadIDPnl",     "BidVSD1BkPnl",  "BidVSD1CLPnl", "BidVSD2BkPnl",          "BidVSD2CLPnl", "BidVSD2DBkPnl",
-    "BidVSD2DCLPnl", "BidVSD4BkPnl", "BidVSD4CLPnl", "UsbIDPnl", "WasteInkPadCounterPnl"};
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // The cut position list of its panel starts on "9" each time the window is shown.
 const char* const kCutPositionList = "CutPosAdjustInputComboBox";
@@ -147,27 +135,18 @@ void TFormAdjust::BuildLeft() {
     tabs_ = new TabControl(2, this);
     tabs_->setObjectName("AdjustmentTab");
     tabs_->setGeometry(kLeftRegion);
-    struct TabEntry {
-        const char* tab;
-        const char* group;
-        const char* title;
-        const QStringList* items;
-    };
-    const TabEntry tabEntries[kGroupCount] = {
-        {"Adjustment", "AdjustRdoGrp", "Adjustment", &kAdjustmentItemsTexts},
-        {"Maintenance", "MaintenanceRdoGrp", "Maintenance", &kMaintenanceItemsTexts},
-        {"Check pattern", "CheckPatternRdoGrp", "Check pattern items", &kCheckPatternItemsTexts},
-        {"Appendix", "AppendixRdoGrp", "Appendix items", &kAppendixItemsTexts},
-    };
-    for (int g = 0; g < kGroupCount; ++g) {
+    for (const GroupInfo& group : Groups()) {
+        const int g = static_cast<int>(group.group);
+        QStringList items;
+        for (std::string_view caption : ItemCaptions(group.group)) items << ToQString(caption);
         auto* page = new QWidget(tabs_);
-        page->setObjectName(QString(tabEntries[g].group).replace("RdoGrp", "Sheet"));
+        page->setObjectName(ToQString(group.radioGroup).replace("RdoGrp", "Sheet"));
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(4, 4, 4, 4);
-        groups_[g] = new RadioGroup(tabEntries[g].group, tabEntries[g].title, *tabEntries[g].items, page);
+        groups_[g] = new RadioGroup(ToQString(group.radioGroup), ToQString(group.title), items, page);
         groups_[g]->setFont(QFont("Arial", 9));
         layout->addWidget(groups_[g]);
-        tabs_->AddTab(page, tabEntries[g].tab);
+        tabs_->AddTab(page, ToQString(group.tab));
     }
     connect(groups_[0], &RadioGroup::Click, this, &TFormAdjust::AdjustRdoGrpClick);
     connect(groups_[1], &RadioGroup::Click, this, &TFormAdjust::MaintenanceRdoGrpClick);
@@ -433,6 +412,11 @@ void TFormAdjust::RegisterPanel(Group group, int item, FeaturePanel* panel) {
     itemPanels_[{static_cast<int>(group), item}] = panel;
 }
 
+FeaturePanel* TFormAdjust::PanelOf(Group group, int item) const {
+    const auto found = itemPanels_.find({static_cast<int>(group), item});
+    return found == itemPanels_.end() ? nullptr : found->second;
+}
+
 void TFormAdjust::ShowPanel(FeaturePanel* panel) {
     panel->raise();
     panel->show();
@@ -664,14 +648,10 @@ void TFormAdjust::showEvent(QShowEvent* event) {
 }
 
 void TFormAdjust::FormShow() {
-    switch (boot_.ModelCode()) {
-    case 1: modelName_->setText("Corvid Lumen 4100"); break;
-    case 2: modelName_->setText("Corvid Lumen 4200"); break;
-    case kModelNone:
+    if (const ModelInfo* model = FindModel(boot_.ModelCode()))
+        modelName_->setText(ToQString(model->name));
+    else if (boot_.ModelCode() == kModelNone)
         host().MessageBox(BoxOwner::MainWindow, "program miss!!", "Error", BoxIcon::Error, BoxButtons::Ok);
-        break;
-    default: break;
-    }
     if (auto* cutPosition = findChild<QComboBox*>(kCutPositionList))
         cutPosition->setCurrentIndex(kCutPositionDefaultIndex);
     GetStatusBtnClick();
@@ -692,7 +672,8 @@ void TFormAdjust::closeEvent(QCloseEvent* event) {
 void TFormAdjust::FormClose() {
     HideAllPanels(0);
     canvas_->show();
-    for (const char* name : kCellsEmptiedAtClose) SetAdjustedCell(name, std::string());
+    for (const AdjustedCellInfo& cell : AdjustedCells())
+        if (cell.emptiedAtClose) SetAdjustedCell(cell.name, std::string());
 
     ShowHourglass();
     CloseChannelUnlessExchanging(*this);

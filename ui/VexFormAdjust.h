@@ -71,6 +71,9 @@ public:
     // Shows one registered panel in the centre (page changes inside a feature).
     void ShowPanel(FeaturePanel* panel);
     void ShowPanel(std::string_view panelName) override;
+    // The panel a radio item shows (null for none), and every registered panel.
+    FeaturePanel* PanelOf(Group group, int item) const;
+    const std::vector<FeaturePanel*>& Panels() const { return panels_; }
     // Hides "Adjusted items" and widens the memo under it (the EEPROM viewer).
     void WidenMemo() override;
 

@@ -2,6 +2,7 @@
 
 #include "journal/Recorder.h"
 #include "link/Connection.h"
+#include "link/Features.h"
 
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
@@ -88,12 +89,17 @@ void TFormBoot::BuildControls() {
     system->setFont(QFont("Arial", 10, QFont::Bold));
 
     MakeLabel("Model Name", this, {120, 96, 130, 24})->setObjectName("ModelLbl");
-    modelCombo_ = MakeList("ModelNameCombo", {"Corvid Lumen 4100", "Corvid Lumen 4200"}, this, {260, 96, 180, 24});
+    QStringList models, destinations;
+    for (const ModelInfo& m : Models()) {
+        models << QString::fromUtf8(m.name.data(), static_cast<qsizetype>(m.name.size()));
+        destinations << QString::fromUtf8(m.destination.data(), static_cast<qsizetype>(m.destination.size()));
+    }
+    modelCombo_ = MakeList("ModelNameCombo", models, this, {260, 96, 180, 24});
     MakeLabel("Port selection", this, {120, 130, 130, 24})->setObjectName("PortSelectLbl");
     portCombo_ = MakeList("PortSelectCombo", kInitialPorts, this, {260, 130, 180, 24});
     portCombo_->setMaxVisibleItems(6);
     MakeLabel("Destination", this, {120, 164, 130, 24})->setObjectName("DestinationLbl");
-    destinationCombo_ = MakeList("DestinationCombo", {"Standard", "TRN/VLK"}, this, {260, 164, 180, 24});
+    destinationCombo_ = MakeList("DestinationCombo", destinations, this, {260, 164, 180, 24});
     destinationCombo_->setEnabled(false);
     connect(modelCombo_, &QComboBox::activated, this, &TFormBoot::ModelNameComboChange);
 
@@ -206,7 +212,10 @@ void TFormBoot::OKBtnClick() {
         ShowNormalCursor();
         return;
     }
-    modelCode_ = (model == 0 || model == 1) ? static_cast<std::uint8_t>(model + 1) : kModelNone;
+    const auto models = Models();
+    modelCode_ = model < static_cast<int>(models.size())
+                     ? static_cast<std::uint8_t>(models[static_cast<std::size_t>(model)].code)
+                     : kModelNone;
     if (port < static_cast<int>(kPortCodes.size())) portCode_ = kPortCodes[static_cast<std::size_t>(port)];
 
     if (const char* failure = ConnectPrinter(modelCode_, portCode_)) return ShowConnectionError(failure);

@@ -1,5 +1,7 @@
 // The windows driven as the technician drives them, against the recording
 // fake of the outside libraries; message boxes and sleeps go to a scripted host.
+#include "link/Features.h"
+#include "link/StatusReport.h"
 #include "link/VexStatusControl.h"
 #include "link/testing/FakeOutside.h"
 #include "link/ErrorDetails.h"
@@ -437,12 +439,10 @@ private slots:
 
     void closeEmptiesTheConnectionCellsOnly() {
         Connect();
-        const QStringList all = {"HeadIDPnl",     "PFAdjustPnl",      "PWSensorTopPnl",  "PWSensorBottomPnl",
-                                 "PWSensorLeftPnl", "PWSensorRightPnl", "BidVSD1BkPnl",   "BidVSD1CLPnl",
-                                 "BidVSD2BkPnl",  "BidVSD2CLPnl",     "BidVSD2DBkPnl",   "BidVSD2DCLPnl",
-                                 "BidVSD4BkPnl",  "BidVSD4CLPnl",     "ColorShiftAPnl",  "ColorShiftBPnl",
-                                 "ColorShiftCPnl", "ColorShiftDPnl",  "ColorShiftEPnl",  "ColorShiftFPnl",
-                                 "UsbIDPnl",      "IEEE1394IDPnl",    "WasteInkPadCounterPnl"};
+        QStringList all;
+        for (const AdjustedCellInfo& cell : AdjustedCells())
+            all << QString::fromUtf8(cell.name.data(), static_cast<qsizetype>(cell.name.size()));
+        QCOMPARE(all.size(), 23);
         for (const QString& name : all) {
             QVERIFY2(Adjust().AdjustedCellLabel(name), qPrintable(name));
             Adjust().SetAdjustedCell(name.toStdString(), "7");
@@ -489,15 +489,9 @@ private slots:
     }
 
     void showingTheWindowPutsTheCutPositionListOnNine() {
-        // The cut position panel's own list, or a stand-in where no panel has one.
         auto* list = Adjust().findChild<QComboBox*>("CutPosAdjustInputComboBox");
-        if (!list) {
-            auto* panel = new CountingPanel;
-            list = new QComboBox(panel);
-            list->setObjectName("CutPosAdjustInputComboBox");
-            for (int i = 1; i <= 17; ++i) list->addItem(QString::number(i));
-            Adjust().RegisterPanel(Group::Adjustment, 9, panel);
-        }
+        QVERIFY2(list, "the cut position panel has no CutPosAdjustInputComboBox");
+        QCOMPARE(list->count(), 17);
         list->setCurrentIndex(0);
         Connect();
         QCOMPARE(list->currentText(), QString("9"));
@@ -628,27 +622,80 @@ private slots:
 
     void detailReportsFocusTheNamedField() {
         Connect();
-        // The Bi-D input page has the field; without that page, a panel of the test's own.
         auto* field = Adjust().findChild<QLineEdit*>("BidVSD2DCLInputEdit");
-        if (field) {
-            Adjust().ShowPanel(std::string_view("BidInputPnl"));
-        } else {
-            auto* panel = new CountingPanel;
-            field = new QLineEdit(panel);
-            field->setObjectName("BidVSD2DCLInputEdit");
-            Adjust().AddPanel(panel);
-            Adjust().ShowPanel(panel);
-        }
+        QVERIFY2(field, "the Bi-D input page has no BidVSD2DCLInputEdit");
+        Adjust().ShowPanel(std::string_view("BidInputPnl"));
         BidErrorDetail = 8;
         Adjust().ReportErrorCode(0x7000);
         QCOMPARE(Adjust().focusWidget(), field);
         QCOMPARE(MemoText(), QString("VSD2' Color value is wrong."));
-        // The PW sensor panel's field when it is there; without it, the message alone.
+        auto* pwField = Adjust().findChild<QLineEdit*>("PWSensorHMXUEdit");
+        QVERIFY2(pwField, "the PW sensor panel has no PWSensorHMXUEdit");
+        Adjust().ShowPanel(std::string_view("PWSensorAdjustPnl"));
         PwSensorErrorDetail = 1;
         Adjust().ReportErrorCode(0xF010);
-        QWidget* pwField = Adjust().findChild<QLineEdit*>("PWSensorHMXUEdit");
-        QCOMPARE(Adjust().focusWidget(), pwField ? pwField : field);
+        QCOMPARE(Adjust().focusWidget(), pwField);
         QCOMPARE(MemoText(), QString("A range of input value is -8 to 24."));
+    }
+
+    void everyFieldADetailFocusesIsAnEditOfAFeaturePanel() {
+        const std::vector<std::string> fields = DetailFocusFields();
+        QVERIFY(!fields.empty());
+        for (const std::string& name : fields) {
+            auto* edit = Adjust().findChild<QLineEdit*>(QString::fromStdString(name));
+            QVERIFY2(edit, qPrintable(QString("no edit field %1 in the panels").arg(name.c_str())));
+            QWidget* panel = edit->parentWidget();
+            while (panel && !qobject_cast<FeaturePanel*>(panel)) panel = panel->parentWidget();
+            QVERIFY2(panel && FindFeatureByPanel(panel->objectName().toStdString()),
+                     qPrintable(QString("%1 is not on a feature's panel").arg(name.c_str())));
+        }
+    }
+
+    // The window is built from the feature table: each radio item shows the
+    // panel the table names, each page and how-to button is there, and the
+    // "Adjusted items" panel has exactly the table's cells.
+    void panelsAndCellsAreTheFeatureTables() {
+        for (const GroupInfo& group : Groups()) {
+            RadioGroup* radio = Adjust().RadioGroupOf(group.group);
+            QCOMPARE(radio->objectName(), QString::fromStdString(std::string(group.radioGroup)));
+            QCOMPARE(radio->Count(), static_cast<int>(ItemCaptions(group.group).size()));
+        }
+        auto named = [](std::string_view name) {
+            return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        };
+        QStringList tablePanels;
+        for (const FeatureInfo& f : Features()) {
+            const QString where = QString("%1 (%2)").arg(named(f.caption), named(f.panel));
+            FeaturePanel* panel = Adjust().PanelOf(f.group, f.item);
+            QVERIFY2(panel, qPrintable(where + ": no panel registered for the item"));
+            QCOMPARE(panel->objectName(), named(f.panel));
+            QCOMPARE(Adjust().RadioGroupOf(f.group)->Item(f.item)->text(), named(f.caption));
+            tablePanels << named(f.panel);
+            QList<QWidget*> pages = {panel};
+            for (std::string_view page : f.pages) {
+                auto* widget = Adjust().findChild<FeaturePanel*>(named(page));
+                QVERIFY2(widget, qPrintable(where + ": no page " + named(page)));
+                pages << widget;
+                tablePanels << named(page);
+            }
+            for (std::string_view button : f.howToButtons) {
+                bool found = false;
+                for (QWidget* page : pages) found = found || page->findChild<QPushButton*>(named(button));
+                QVERIFY2(found, qPrintable(where + ": no how-to button " + named(button)));
+            }
+        }
+        QStringList registered;
+        for (FeaturePanel* panel : Adjust().Panels()) registered << panel->objectName();
+        registered.sort();
+        tablePanels.sort();
+        QCOMPARE(registered, tablePanels);
+
+        QStringList cells, tableCells;
+        for (QLabel* label : Adjust().findChild<QWidget*>("AdjustedItemsPnl")->findChildren<QLabel*>(
+                 QString(), Qt::FindDirectChildrenOnly))
+            if (!label->objectName().isEmpty() && label->objectName() != "AdjustedItemsLbl") cells << label->objectName();
+        for (const AdjustedCellInfo& cell : AdjustedCells()) tableCells << named(cell.name);
+        QCOMPARE(cells, tableCells);
     }
 
     // ---- availability ----

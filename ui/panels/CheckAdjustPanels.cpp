@@ -7,7 +7,8 @@
 #include "adjust/VexBid.h"
 #include "adjust/VexCheckPattern.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/panels/CheckAdjustPanelKit.h"
+#include "ui/FeaturePanel.h"
+#include "ui/panels/PanelKit.h"
 
 namespace svc::ui {
 
@@ -37,7 +38,7 @@ protected:
 class A3PCheckPrintPanel : public Panel {
 public:
     A3PCheckPrintPanel() : Panel("A3PCheckPrintPnl") {
-        Title(this, "A3+ check pattern print ");
+        Title(this, "A3+ check pattern print ", kCheckAdjustTitle);
         const char* items[] = {"1. Waste Ink Pad counter value",
                                "2. Beta pattern (BK-C-M/G-LC-LM/Y) ",
                                "3. Dot check pattern (BK-C-M/G-LC-LM/Y) ",
@@ -64,7 +65,7 @@ public:
 class A4PrintPanel : public Panel {
 public:
     A4PrintPanel() : Panel("A4PrintPnl") {
-        Title(this, "A4 normal paper print ");
+        Title(this, "A4 normal paper print ", kCheckAdjustTitle);
         Text(this, "Click the [Print] button to print the A4 normal paper check pattern.", QRect(20, 50, 380, 36));
         Text(this, "- PF adjustment check pattern", QRect(40, 96, 340, 18));
         Text(this, "- PW sensor adjustment check pattern", QRect(40, 116, 340, 18));
@@ -78,7 +79,7 @@ public:
 class NozzleCheckPanel : public Panel {
 public:
     NozzleCheckPanel() : Panel("NozzleCheckPnl") {
-        Title(this, "Nozzle check pattern print ");
+        Title(this, "Nozzle check pattern print ", kCheckAdjustTitle);
         Text(this, "Click the [Print] button. The printer prints nozzle check pattern.", QRect(20, 50, 380, 36));
         OnClick(Button(this, "NozzleCheckPatternPrintBtn", "Print", QRect(100, 120, 90, 28)),
                 [](TFormAdjust& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); });
@@ -90,7 +91,7 @@ public:
 class HeadAngularPanel : public Panel {
 public:
     HeadAngularPanel() : Panel(kHeadAngularPanel) {
-        Title(this, "Head angular adjustment ");
+        Title(this, "Head angular adjustment ", kCheckAdjustTitle);
         QGroupBox* print = GroupBox(this, "Print", QRect(8, 36, 397, 92));
         Text(print, "Click the [Print] button. The printer prints check pattern.", QRect(10, 18, 270, 36));
         Text(print, "Use Photo Quality Inkjet Paper (A4 Size or Letter Size)", QRect(10, 58, 280, 30));
@@ -112,7 +113,7 @@ public:
 class PfAdjustPanel : public Panel {
 public:
     PfAdjustPanel() : Panel(kPfPanel) {
-        Title(this, "PF adjustment ");
+        Title(this, "PF adjustment ", kCheckAdjustTitle);
         QGroupBox* print = GroupBox(this, "Print", QRect(8, 36, 397, 82));
         Text(print, "Click the [Print] button. The printer prints check pattern .", QRect(10, 18, 280, 32));
         Text(print, "Use Normal Paper(A4 Size or Letter Size)", QRect(10, 54, 280, 20));
@@ -122,7 +123,7 @@ public:
         Text(input, "Click the [Input] button. The input value is written in EEPROM.", QRect(10, 18, 280, 32));
         Text(input, "The input range is -4 to 4.", QRect(10, 52, 200, 18));
         QLineEdit* edit = Edit(input, kPfEdit, 2, QRect(10, 74, 40, 22));
-        UpDown(input, edit, -4, 4);
+        AttachUpDown(edit, -4, 4);
         OnClick(Button(input, "PFAdjustInputBtn", "Input", QRect(210, 70, 86, 28)),
                 [](TFormAdjust& f) { PFAdjustInputBtnClick(f); });
         OnClick(Button(input, "PFAdjustCheckBtn", "Read", QRect(300, 70, 86, 28)),
@@ -142,7 +143,7 @@ public:
 class BidPrintPanel : public Panel {
 public:
     BidPrintPanel() : Panel(kBidPrintPanel) {
-        Title(this, "Print the Bi-D pattern ");
+        Title(this, "Print the Bi-D pattern ", kCheckAdjustTitle);
         Text(this, "Click the [Print] button to print the Bi-D adjustment pattern of checked items.",
              QRect(20, 40, 380, 36));
         Text(this, "Use Photo Quality Inkjet paper (A4 size or Letter size)", QRect(20, 80, 380, 18));
@@ -166,7 +167,7 @@ public:
 class BidInputPanel : public Panel {
 public:
     BidInputPanel() : Panel(kBidInputPanel) {
-        Title(this, "Bi-D adjustment ");
+        Title(this, "Bi-D adjustment ", kCheckAdjustTitle);
         Text(this, "Click the [Input] button to write the value of checked items.", QRect(20, 34, 380, 18));
         Text(this, "The range of adjustment value is -72 to 72.", QRect(20, 54, 380, 18));
         int row = 0;
@@ -177,7 +178,7 @@ public:
                 const QString text = QString(s.name) + (black ? " Black" : " Color");
                 CheckBox(this, QString::fromStdString(BidInputCheckBox(s, black)), text, QRect(30, y, 110, 22));
                 QLineEdit* edit = Edit(this, QString::fromStdString(BidInputEdit(s, black)), 3, QRect(150, y, 44, 22));
-                UpDown(this, edit, -72, 72);
+                AttachUpDown(edit, -72, 72);
                 const int setting = static_cast<int>(i);
                 connect(edit, &QLineEdit::textChanged, this, [this, setting, black] {
                     if (TFormAdjust* frame = Frame()) Bid().BidInputEditChange(*frame, setting, black);

@@ -12,6 +12,7 @@
 #include "eeprom/VexUsbId.h"
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
+#include "ui/panels/PanelKit.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -39,7 +40,6 @@ namespace {
 constexpr int kInfoMemoTop = 145;
 constexpr int kInfoMemoHeight = 316;
 
-const QColor kTitleColour(0, 0, 128);
 const QColor kHeadingCell(212, 208, 200);
 
 // The viewer's cells: a background and a text of two characters, centred.
@@ -102,25 +102,12 @@ public:
         frame->lower();
     }
 
-    QLabel* Title(const QString& text) {
-        QLabel* title = Label(text, 10, 8, 393, 22);
-        title->setFont(QFont("Arial", 11, QFont::Bold));
-        QPalette p = title->palette();
-        p.setColor(QPalette::WindowText, kTitleColour);
-        title->setPalette(p);
-        return title;
-    }
+    QLabel* Title(const QString& text) { return kit::Title(panel_, text, kit::kEepromTitle); }
     QLabel* Label(const QString& text, int x, int y, int w, int h, QWidget* in = nullptr) {
-        auto* label = new QLabel(text, in ? in : panel_);
-        label->setGeometry(x, y, w, h);
-        label->setWordWrap(true);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return label;
+        return kit::Text(in ? in : panel_, text, QRect(x, y, w, h));
     }
     QPushButton* Button(const char* name, const QString& text, int x, int y, int w, int h, QWidget* in = nullptr) {
-        auto* button = new QPushButton(text, in ? in : panel_);
-        button->setObjectName(name);
-        button->setGeometry(x, y, w, h);
+        QPushButton* button = kit::Button(in ? in : panel_, name, text, QRect(x, y, w, h));
         button->setAutoDefault(false);
         return button;
     }
@@ -130,7 +117,7 @@ public:
         edit->setObjectName(name);
         edit->setGeometry(x, y, w, h);
         edit->setMaxLength(maxLength);
-        edit->setFont(QFont("Courier New", 10));
+        edit->setFont(kit::CodeFont());
         QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
             const QString upper = text.toUpper();
             if (upper == text) return;
@@ -141,9 +128,7 @@ public:
         return edit;
     }
     QGroupBox* Group(const QString& title, int x, int y, int w, int h) {
-        auto* group = new QGroupBox(title, panel_);
-        group->setGeometry(x, y, w, h);
-        return group;
+        return kit::GroupBox(panel_, title, QRect(x, y, w, h));
     }
 
 private:

@@ -10,13 +10,13 @@ class TFormAdjust;
 
 void RegisterEepromPanels(TFormAdjust& window);       // identity, EEPROM copy and viewer, counters
 void RegisterCheckAdjustPanels(TFormAdjust& window);  // check prints, head angular, Bi-D, PF
-void RegisterMoreAdjustPanels(TFormAdjust& window);   // PW sensor, pixel shift, first dot, cut position
+void RegisterPositionAdjustPanels(TFormAdjust& window);   // PW sensor, pixel shift, first dot, cut position
 void RegisterServicePanels(TFormAdjust& window);      // cleaning, ink charge, CR dispersion, PG, DOA
 
 inline void RegisterFeaturePanels(TFormAdjust& window) {
     RegisterEepromPanels(window);
     RegisterCheckAdjustPanels(window);
-    RegisterMoreAdjustPanels(window);
+    RegisterPositionAdjustPanels(window);
     RegisterServicePanels(window);
 }
 

@@ -4,6 +4,7 @@
 #include "service/VexMaintenance.h"
 #include "service/VexPGAdjust.h"
 #include "ui/VexFormAdjust.h"
+#include "ui/panels/PanelKit.h"
 #include "ui/panels/Panels.h"
 
 #include <QCheckBox>
@@ -19,31 +20,18 @@ namespace {
 const QColor kNoticeColour(255, 128, 128);
 
 QLabel* Label(QWidget* parent, const QString& text, const QRect& geometry, const char* objectName = nullptr) {
-    auto* label = new QLabel(text, parent);
-    if (objectName) label->setObjectName(objectName);
-    label->setGeometry(geometry);
-    label->setWordWrap(true);
-    label->setFont(QFont("Arial", 9));
-    return label;
+    return kit::Text(parent, text, geometry, objectName);
 }
 
 QLabel* Title(QWidget* parent, const QString& text, const char* objectName = nullptr) {
-    QLabel* title = Label(parent, text, {12, 8, 389, 26}, objectName);
-    title->setFont(QFont("Arial", 14, QFont::Bold));
-    title->setWordWrap(false);
-    return title;
+    return kit::Title(parent, text, kit::kServiceTitle, objectName);
 }
 
-QPushButton* Button(QWidget* parent, const char* objectName, const QString& text, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    button->setGeometry(geometry);
-    return button;
-}
+using kit::Button;
 
 void Prepare(FeaturePanel* panel, const char* objectName) {
     panel->setObjectName(objectName);
-    panel->setFont(QFont("Arial", 9));
+    panel->setFont(kit::TextFont());
     panel->setAutoFillBackground(true);
 }
 

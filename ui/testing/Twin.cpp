@@ -5,6 +5,7 @@
 #include "cli/CliFrame.h"
 #include "cli/Session.h"
 #include "cli/testing/Streams.h"
+#include "link/Features.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
@@ -105,7 +106,8 @@ using cli::testing::ReadAll;
 
 Run RunCli(const Setup& setup, const std::vector<std::string>& operations) {
     Bench bench(setup);
-    std::vector<std::string> words = {"--model", setup.model == 2 ? "4200" : "4100", "--port", "LPT1", "--yes"};
+    const ModelInfo* model = FindModel(setup.model);
+    std::vector<std::string> words = {"--model", std::string(model ? model->word : "4100"), "--port", "LPT1", "--yes"};
     words.insert(words.end(), operations.begin(), operations.end());
     std::istringstream noInput;
     cli::CommandLine line;

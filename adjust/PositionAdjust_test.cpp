@@ -27,7 +27,7 @@ using Writes = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
 
 namespace {
 
-class MoreAdjust : public ::testing::Test {
+class PositionAdjust : public ::testing::Test {
 protected:
     void SetUp() override {
         Fake().Reset();
@@ -62,7 +62,7 @@ protected:
         return text;
     }
     static void ExpectGolden(const std::string& name) {
-        const std::string message = vp::CompareWithGolden(SVC_MORE_ADJUST_GOLDEN_DIR, name, Transcript());
+        const std::string message = vp::CompareWithGolden(SVC_POSITION_ADJUST_GOLDEN_DIR, name, Transcript());
         EXPECT_TRUE(message.empty()) << message;
     }
     static std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
@@ -76,13 +76,13 @@ protected:
 
 // ---- PW sensor ----
 
-TEST_F(MoreAdjust, PwPrintMatchesItsGoldenTranscript) {
+TEST_F(PositionAdjust, PwPrintMatchesItsGoldenTranscript) {
     PWAdjust().PWSensorPrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The PW adjustment pattern print has completed.");
     ExpectGolden("pw_print.txt");
 }
 
-TEST_F(MoreAdjust, PwPrintFlushesBeforeEveryFactoryPacketAndLabelsEvenRowsOnly) {
+TEST_F(PositionAdjust, PwPrintFlushesBeforeEveryFactoryPacketAndLabelsEvenRowsOnly) {
     ASSERT_EQ(PWAdjust().PrintPattern(JobStream(), RemoteComm(), Factory()), rc::Ok);
     const auto sends = Fake().Sends();
     // Every factory packet goes alone, right after a send that ended a flush (never mid-block).
@@ -116,7 +116,7 @@ TEST_F(MoreAdjust, PwPrintFlushesBeforeEveryFactoryPacketAndLabelsEvenRowsOnly) 
     EXPECT_EQ(all.back(), 0x0C);
 }
 
-TEST_F(MoreAdjust, PwFramePatternIsTwoBlocksWithOnlyANewResolutionBetween) {
+TEST_F(PositionAdjust, PwFramePatternIsTwoBlocksWithOnlyANewResolutionBetween) {
     ASSERT_EQ(PwFramePattern(JobStream()), rc::Ok);
     const std::vector<std::uint8_t> all = Fake().AcceptedBytes();
     const std::vector<std::uint8_t> resolutionAndHeader =
@@ -133,7 +133,7 @@ TEST_F(MoreAdjust, PwFramePatternIsTwoBlocksWithOnlyANewResolutionBetween) {
     EXPECT_EQ(std::vector<std::uint8_t>(all.end() - 2, all.end()), Bytes({0x1B, 0x40}));
 }
 
-TEST_F(MoreAdjust, PwBusyFactoryCommandIsSentAgainAfterAPause) {
+TEST_F(PositionAdjust, PwBusyFactoryCommandIsSentAgainAfterAPause) {
     // The first send (the settings block) goes; the D1 command meets a full buffer twice.
     Fake().SetResultOnCall(fake::Fn::SendDataChannel, 2, 0x2000);
     Fake().SetResultOnCall(fake::Fn::SendDataChannel, 3, 0x2000);
@@ -145,7 +145,7 @@ TEST_F(MoreAdjust, PwBusyFactoryCommandIsSentAgainAfterAPause) {
     EXPECT_EQ(host.Sleeps(), (std::vector<int>{500, 500}));
 }
 
-TEST_F(MoreAdjust, PwFactoryRefusalOtherThanBusyEndsThePrint) {
+TEST_F(PositionAdjust, PwFactoryRefusalOtherThanBusyEndsThePrint) {
     Fake().SetResultOnCall(fake::Fn::SendDataChannel, 2, 0x2000);
     Fake().SetChannelErrorDetail(7);
     EXPECT_EQ(PWAdjust().PrintPattern(JobStream(), RemoteComm(), Factory()), rc::Channel);
@@ -159,7 +159,7 @@ struct EdgeCase {
     std::int16_t item;
 };
 
-TEST_F(MoreAdjust, PwRangesEachEdgeBothEndsAndOnePast) {
+TEST_F(PositionAdjust, PwRangesEachEdgeBothEndsAndOnePast) {
     const EdgeCase cases[] = {
         {"Right", "-8", true, 1},  {"Right", "24", true, 1},  {"Right", "-9", false, 1}, {"Right", "25", false, 1},
         {"Left", "-8", true, 2},   {"Left", "24", true, 2},   {"Left", "-9", false, 2},  {"Left", "25", false, 2},
@@ -191,7 +191,7 @@ TEST_F(MoreAdjust, PwRangesEachEdgeBothEndsAndOnePast) {
     }
 }
 
-TEST_F(MoreAdjust, PwWritesRightLeftBottomTopThenApplies) {
+TEST_F(PositionAdjust, PwWritesRightLeftBottomTopThenApplies) {
     for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) {
         frame.SetText(e.edit, "2");
         frame.SetChecked(e.checkBox, true);
@@ -204,7 +204,7 @@ TEST_F(MoreAdjust, PwWritesRightLeftBottomTopThenApplies) {
     EXPECT_EQ(frame.AdjustedCell("PWSensorTopPnl"), "-3");
 }
 
-TEST_F(MoreAdjust, PwRefusedRowKeepsEarlierRowsWrittenAndSendsNoApply) {
+TEST_F(PositionAdjust, PwRefusedRowKeepsEarlierRowsWrittenAndSendsNoApply) {
     frame.SetText("PWSensorHMXUEdit", "5");
     frame.SetChecked("PWSensorHMXUCheckBox", true);
     frame.SetText("PWSensorHMYDEdit", "40");
@@ -216,14 +216,14 @@ TEST_F(MoreAdjust, PwRefusedRowKeepsEarlierRowsWrittenAndSendsNoApply) {
     EXPECT_EQ(frame.AdjustedCell("PWSensorRightPnl"), "");
 }
 
-TEST_F(MoreAdjust, PwInputWithoutACheckedRowAsksForOne) {
+TEST_F(PositionAdjust, PwInputWithoutACheckedRowAsksForOne) {
     PWAdjust().PWSensorInputBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "Please select item.");
     EXPECT_EQ(frame.MemoColour(), TextColour::Red);
     EXPECT_TRUE(Fake().Calls().empty());
 }
 
-TEST_F(MoreAdjust, PwReadFillsTheFieldsInDecimalAndClearsTheBoxes) {
+TEST_F(PositionAdjust, PwReadFillsTheFieldsInDecimalAndClearsTheBoxes) {
     frame.SetChecked("PWSensorHMXDCheckBox", true);
     PWAdjust().PWSensorCheckBtnClick(frame);
     EXPECT_EQ(frame.Text("PWSensorHMXUEdit"), "-8");
@@ -235,14 +235,14 @@ TEST_F(MoreAdjust, PwReadFillsTheFieldsInDecimalAndClearsTheBoxes) {
     ExpectGolden("pw_read.txt");
 }
 
-TEST_F(MoreAdjust, PwReadFailureLeavesTheFieldsEmpty) {
+TEST_F(PositionAdjust, PwReadFailureLeavesTheFieldsEmpty) {
     Fake().FailEepromAccess(2);
     PWAdjust().PWSensorCheckBtnClick(frame);
     EXPECT_EQ(frame.Text("PWSensorHMXUEdit"), "");
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 
-TEST_F(MoreAdjust, EditChangeChecksAndClearsItsRow) {
+TEST_F(PositionAdjust, EditChangeChecksAndClearsItsRow) {
     const TPPWAdjust::Edge& top = *TPPWAdjust::FindEdge("Top");
     frame.SetText(top.edit, "4");
     PWAdjust().EditChange(frame, top);
@@ -261,7 +261,7 @@ TEST_F(MoreAdjust, EditChangeChecksAndClearsItsRow) {
 
 // ---- pixel shift ----
 
-TEST_F(MoreAdjust, PixelShiftPrintSendsTheFileUnchangedThenTheFormFeed) {
+TEST_F(PositionAdjust, PixelShiftPrintSendsTheFileUnchangedThenTheFormFeed) {
     PWAdjust();  // nothing else is sent first
     ColorShiftAdjust().ColorShiftPrintBtnClick(frame);
     ASSERT_EQ(frame.Memo(), "The pixel shift pattern print has completed.");
@@ -272,7 +272,7 @@ TEST_F(MoreAdjust, PixelShiftPrintSendsTheFileUnchangedThenTheFormFeed) {
     ExpectGolden("pixel_shift_print.txt");
 }
 
-TEST_F(MoreAdjust, PixelShiftRangeTestsTheNumberNotItsLowByte) {
+TEST_F(PositionAdjust, PixelShiftRangeTestsTheNumberNotItsLowByte) {
     struct Case {
         const char* text;
         bool accepted;
@@ -299,7 +299,7 @@ TEST_F(MoreAdjust, PixelShiftRangeTestsTheNumberNotItsLowByte) {
         }
 }
 
-TEST_F(MoreAdjust, PixelShiftWritesOnlyTheCheckedLinesWithoutApplying) {
+TEST_F(PositionAdjust, PixelShiftWritesOnlyTheCheckedLinesWithoutApplying) {
     frame.SetText("ColorShiftDInputEdit", "-5");
     frame.SetChecked("ColorShiftDInputCheckBox", true);
     frame.SetText("ColorShiftAInputEdit", "3");  // not checked
@@ -313,7 +313,7 @@ TEST_F(MoreAdjust, PixelShiftWritesOnlyTheCheckedLinesWithoutApplying) {
     EXPECT_EQ(frame.Memo(), "The pixel shift adjustment value has written properly.");
 }
 
-TEST_F(MoreAdjust, PixelShiftReadShowsSignedValues) {
+TEST_F(PositionAdjust, PixelShiftReadShowsSignedValues) {
     frame.SetChecked("ColorShiftCInputCheckBox", true);
     ColorShiftAdjust().ColorShiftReadBtnClick(frame);
     EXPECT_EQ(frame.Text("ColorShiftAInputEdit"), "-5");
@@ -325,7 +325,7 @@ TEST_F(MoreAdjust, PixelShiftReadShowsSignedValues) {
 
 // ---- first dot position ----
 
-TEST_F(MoreAdjust, FirstDotDisplayAtTheEdgesAndBeyond) {
+TEST_F(PositionAdjust, FirstDotDisplayAtTheEdgesAndBeyond) {
     struct Case {
         int value;
         std::string edit;
@@ -345,7 +345,7 @@ TEST_F(MoreAdjust, FirstDotDisplayAtTheEdgesAndBeyond) {
     }
 }
 
-TEST_F(MoreAdjust, FirstDotStepsStopAtTheEdges) {
+TEST_F(PositionAdjust, FirstDotStepsStopAtTheEdges) {
     frame.SetText("LandMarginInputEdit", "70");
     SteptoRightBitBtnClick(frame);
     EXPECT_EQ(frame.Text("LandMarginInputEdit"), "72");
@@ -364,7 +364,7 @@ TEST_F(MoreAdjust, FirstDotStepsStopAtTheEdges) {
     EXPECT_EQ(frame.Text("LandMarginInputEdit"), "4");
 }
 
-TEST_F(MoreAdjust, FirstDotReadShowsTheValueReadAndTheDisplayClamped) {
+TEST_F(PositionAdjust, FirstDotReadShowsTheValueReadAndTheDisplayClamped) {
     for (auto [byte, edit, left] : {std::tuple{0x80, "128", 100}, std::tuple{0xB8, "-72", 0},
                                     std::tuple{0x48, "72", 100}, std::tuple{0x00, "0", 50}}) {
         SetUp();
@@ -385,7 +385,7 @@ TEST_F(MoreAdjust, FirstDotReadShowsTheValueReadAndTheDisplayClamped) {
     EXPECT_TRUE(Fake().Calls().empty());
 }
 
-TEST_F(MoreAdjust, FirstDotInputRangeAndNumbers) {
+TEST_F(PositionAdjust, FirstDotInputRangeAndNumbers) {
     struct Case {
         const char* text;
         bool accepted;
@@ -407,7 +407,7 @@ TEST_F(MoreAdjust, FirstDotInputRangeAndNumbers) {
     }
 }
 
-TEST_F(MoreAdjust, FirstDotFailedWriteSendsNoApply) {
+TEST_F(PositionAdjust, FirstDotFailedWriteSendsNoApply) {
     Fake().FailEepromAccess(1);
     frame.SetText("LandMarginInputEdit", "10");
     LandMarginInputBtnClick(frame);
@@ -415,7 +415,7 @@ TEST_F(MoreAdjust, FirstDotFailedWriteSendsNoApply) {
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 
-TEST_F(MoreAdjust, FirstDotPatternIsOneUnitForAllLines) {
+TEST_F(PositionAdjust, FirstDotPatternIsOneUnitForAllLines) {
     LandMarginPrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The first dot position pattern print has completed.");
     std::vector<std::uint8_t> expected = Bytes({0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x28, 0x55,
@@ -430,7 +430,7 @@ TEST_F(MoreAdjust, FirstDotPatternIsOneUnitForAllLines) {
 
 // ---- cut position ----
 
-TEST_F(MoreAdjust, CutInputNeedsAPrintFirstAndEachPrintServesOneWrite) {
+TEST_F(PositionAdjust, CutInputNeedsAPrintFirstAndEachPrintServesOneWrite) {
     frame.SetItemIndex("CutPosAdjustInputComboBox", 8);
     CutPosAdjustInputBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "Please try this function after perform the pattern print.");
@@ -456,7 +456,7 @@ TEST_F(MoreAdjust, CutInputNeedsAPrintFirstAndEachPrintServesOneWrite) {
     EXPECT_TRUE(Fake().Calls().empty());
 }
 
-TEST_F(MoreAdjust, CutFailedInputKeepsTheFlagSoItCanBeRepeated) {
+TEST_F(PositionAdjust, CutFailedInputKeepsTheFlagSoItCanBeRepeated) {
     frame.SetFlag(WindowFlag::CutPatternPrinted, 1);
     frame.SetItemIndex("CutPosAdjustInputComboBox", 16);
     Fake().SetResultOnCall(fake::Fn::SendDataChannel, 1, 0x2000);
@@ -475,7 +475,7 @@ TEST_F(MoreAdjust, CutFailedInputKeepsTheFlagSoItCanBeRepeated) {
 // A print file in the working directory wins over the shipped one; one that
 // is no print job (here a note left under the name) used to be sent to the
 // printer and reported as a completed print.
-TEST_F(MoreAdjust, APrintFileThatIsNoJobIsRefusedWithNothingSent) {
+TEST_F(PositionAdjust, APrintFileThatIsNoJobIsRefusedWithNothingSent) {
     const auto dir = std::filesystem::temp_directory_path() / ("svc_bad_print_files_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     for (const char* name : {"gzksen2.tmp", "cutpos.prn"})
@@ -498,13 +498,13 @@ TEST_F(MoreAdjust, APrintFileThatIsNoJobIsRefusedWithNothingSent) {
     EXPECT_EQ(frame.Flag(WindowFlag::CutPatternPrinted), 0) << "no print, no input";
 }
 
-TEST_F(MoreAdjust, CutValuesOfTheListItems) {
+TEST_F(PositionAdjust, CutValuesOfTheListItems) {
     EXPECT_EQ(cutpos::ValueOfIndex(0), 64);
     EXPECT_EQ(cutpos::ValueOfIndex(8), 0);
     EXPECT_EQ(cutpos::ValueOfIndex(16), -64);
 }
 
-TEST_F(MoreAdjust, PrintFilesAreTheSameFromBuildToBuild) {
+TEST_F(PositionAdjust, PrintFilesAreTheSameFromBuildToBuild) {
     // The generators run again into a scratch folder give the same bytes.
     const auto dir = std::filesystem::temp_directory_path() / ("svc_print_files_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#ifdef SVC_MORE_ADJUST_LOOPS
+#ifdef SVC_POSITION_ADJUST_LOOPS
 #include "vprinter/engine/PrintEngine.h"
 #include "vprinter/engine/testing/PageAnalysis.h"
 
@@ -39,7 +39,7 @@ twin::Setup StoredValues() {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-#ifdef SVC_MORE_ADJUST_LOOPS
+#ifdef SVC_POSITION_ADJUST_LOOPS
 // A printer with its engine, hidden errors and the pages it ejects.
 struct Loop {
     vp::EngineOptions options;
@@ -94,7 +94,7 @@ std::vector<int> StraightCandidates(const vp::Image& p, int dpi) {
 
 }  // namespace
 
-class MoreAdjustTwinTest : public QObject {
+class PositionAdjustTwinTest : public QObject {
     Q_OBJECT
 private slots:
     void pwPrint() {
@@ -252,7 +252,7 @@ private slots:
         QVERIFY(Has(gui.memo, "Please try this function after perform the pattern print."));
     }
 
-#ifdef SVC_MORE_ADJUST_LOOPS
+#ifdef SVC_POSITION_ADJUST_LOOPS
     // ---- closed loops: a printer with a hidden error, the answer read off
     // the page and typed in, and the next print comes out right ----
 
@@ -461,5 +461,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MoreAdjustTwinTest)
-#include "MoreAdjustTwin_test.moc"
+QTEST_MAIN(PositionAdjustTwinTest)
+#include "PositionAdjustTwin_test.moc"

@@ -9,7 +9,7 @@
 #include "adjust/PwAdjust.h"
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/panels/MoreAdjustWidgets.h"
+#include "ui/panels/PanelKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,47 +24,29 @@ namespace svc::ui {
 
 namespace {
 
+// The panels below give their places as x, y, width, height.
 QLabel* Title(QWidget* parent, const char* text, const char* name = nullptr) {
-    auto* label = new QLabel(text, parent);
-    if (name) label->setObjectName(name);
-    label->setFont(QFont("Arial", 12, QFont::Bold));
-    label->setGeometry(8, 4, 397, 24);
-    return label;
+    return kit::Title(parent, text, kit::kPositionAdjustTitle, name);
 }
-
 QLabel* Text(QWidget* parent, const char* text, int x, int y, int w, int h) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    label->setGeometry(x, y, w, h);
-    return label;
+    return kit::Text(parent, text, QRect(x, y, w, h));
 }
-
 QGroupBox* GroupBox(QWidget* parent, const char* title, int x, int y, int w, int h) {
-    auto* box = new QGroupBox(title, parent);
-    box->setGeometry(x, y, w, h);
-    return box;
+    return kit::GroupBox(parent, title, QRect(x, y, w, h));
 }
-
 QPushButton* Button(QWidget* parent, const char* name, const char* text, int x, int y, int w = 75, int h = 25) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(x, y, w, h);
-    return button;
+    return kit::Button(parent, name, text, QRect(x, y, w, h));
 }
-
 QLineEdit* Edit(QWidget* parent, const char* name, int maxLength, int x, int y, int w = 40) {
-    auto* edit = new QLineEdit("0", parent);
-    edit->setObjectName(name);
-    edit->setMaxLength(maxLength);
-    edit->setGeometry(x, y, w, 21);
-    return edit;
+    return kit::Edit(parent, name, maxLength, QRect(x, y, w, 21));
 }
+using kit::UpDown;
 
 class FeaturePanelBase : public FeaturePanel {
 public:
     FeaturePanelBase(const char* name) {
         setObjectName(name);
-        setFont(QFont("Arial", 9));
+        setFont(kit::TextFont());
     }
     FeatureFrame& F() const { return *Frame(); }
 };
@@ -257,7 +239,7 @@ public:
 
 }  // namespace
 
-void RegisterMoreAdjustPanels(TFormAdjust& window) {
+void RegisterPositionAdjustPanels(TFormAdjust& window) {
     window.RegisterPanel(Group::Adjustment, kPwItem, new PwSensorPanel);
     window.RegisterPanel(Group::Adjustment, kPixelShiftItem, new PixelShiftPanel);
     window.RegisterPanel(Group::Adjustment, kCutPositionItem, new CutPositionPanel);

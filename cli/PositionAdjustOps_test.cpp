@@ -19,7 +19,7 @@ using Writes = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
 
 using testing::Streams;
 
-class MoreAdjustOps : public ::testing::Test {
+class PositionAdjustOps : public ::testing::Test {
 protected:
     void SetUp() override { Fake().Reset(); }
     // Runs the operations on LPT1 and returns the exit status.
@@ -47,59 +47,59 @@ protected:
     std::string usageError;
 };
 
-TEST_F(MoreAdjustOps, PwInputWritesExactlyTheNamedEdges) {
+TEST_F(PositionAdjustOps, PwInputWritesExactlyTheNamedEdges) {
     ASSERT_EQ(Run({"pw-input", "Top=3", "Right=-2"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x5C, 0xFE}, {0x5D, 0x03}}));
     EXPECT_NE(Out().find("PW sensor Top: 3"), std::string::npos) << Out();
 }
 
-TEST_F(MoreAdjustOps, PwInputArgumentsThatAreNotEdgesAreUsageErrors) {
+TEST_F(PositionAdjustOps, PwInputArgumentsThatAreNotEdgesAreUsageErrors) {
     EXPECT_EQ(Run({"pw-input", "Middle=3"}), kExitUsage);
     EXPECT_NE(usageError.find("unknown edge 'Middle'"), std::string::npos) << usageError;
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
-TEST_F(MoreAdjustOps, PwInputOutOfRangeIsRefusedWithThePanelsMessage) {
+TEST_F(PositionAdjustOps, PwInputOutOfRangeIsRefusedWithThePanelsMessage) {
     EXPECT_EQ(Run({"pw-input", "Left=25"}), kExitFailed);
     EXPECT_NE(Err().find("error: A range of input value is -8 to 24."), std::string::npos) << Err();
 }
 
-TEST_F(MoreAdjustOps, PwInputLongerThanTheFieldIsRefusedNotCut) {
+TEST_F(PositionAdjustOps, PwInputLongerThanTheFieldIsRefusedNotCut) {
     EXPECT_EQ(Run({"pw-input", "Top=-100"}), kExitFailed);
     EXPECT_NE(Err().find("error: A range of input value is -16 to 16."), std::string::npos) << Err();
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
-TEST_F(MoreAdjustOps, PwReadPrintsTheFourValues) {
+TEST_F(PositionAdjustOps, PwReadPrintsTheFourValues) {
     Fake().Eeprom()[0x5D] = 0xF0;
     ASSERT_EQ(Run({"pw-read"}), kExitOk);
     EXPECT_NE(Out().find("Top: -16\nBottom: 0\nLeft: 0\nRight: 0\n"), std::string::npos) << Out();
 }
 
-TEST_F(MoreAdjustOps, PixelShiftInputAndRead) {
+TEST_F(PositionAdjustOps, PixelShiftInputAndRead) {
     ASSERT_EQ(Run({"pixel-shift-input", "A=2", "F=-1", "pixel-shift-read"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x97, 0x02}, {0x9C, 0xFF}}));
     EXPECT_NE(Out().find("A line: 2\n"), std::string::npos) << Out();
     EXPECT_NE(Out().find("F line: -1\n"), std::string::npos) << Out();
 }
 
-TEST_F(MoreAdjustOps, PixelShiftInputRefusesAWrappingNumber) {
+TEST_F(PositionAdjustOps, PixelShiftInputRefusesAWrappingNumber) {
     EXPECT_EQ(Run({"pixel-shift-input", "B=256"}), kExitFailed);
     EXPECT_NE(Err().find("A range of input value is -5 to 5."), std::string::npos) << Err();
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
-TEST_F(MoreAdjustOps, PixelShiftInputRefusesUnknownLines) {
+TEST_F(PositionAdjustOps, PixelShiftInputRefusesUnknownLines) {
     EXPECT_EQ(Run({"pixel-shift-input", "G=1"}), kExitUsage);
     EXPECT_NE(usageError.find("unknown line 'G'"), std::string::npos) << usageError;
 }
 
-TEST_F(MoreAdjustOps, FirstDotInputTakesAValue) {
+TEST_F(PositionAdjustOps, FirstDotInputTakesAValue) {
     ASSERT_EQ(Run({"first-dot-input", "-1"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 0xFF}}));
 }
 
-TEST_F(MoreAdjustOps, FirstDotInputTakesThePanelsValue) {
+TEST_F(PositionAdjustOps, FirstDotInputTakesThePanelsValue) {
     ASSERT_EQ(Run({"first-dot-right-edge", "first-dot-step-left", "first-dot-input"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 68}}));
     EXPECT_NE(Out().find("First dot position: 68 (0.5997 mm), left margin 96 %, right margin 4 %"),
@@ -107,7 +107,7 @@ TEST_F(MoreAdjustOps, FirstDotInputTakesThePanelsValue) {
         << Out();
 }
 
-TEST_F(MoreAdjustOps, FirstDotInputOnAFreshPanelWritesItsInitialZero) {
+TEST_F(PositionAdjustOps, FirstDotInputOnAFreshPanelWritesItsInitialZero) {
     ASSERT_EQ(Run({"first-dot-input"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 0x00}}));
     EXPECT_NE(Out().find("The first dot position adjustment value has written properly."), std::string::npos);
@@ -116,7 +116,7 @@ TEST_F(MoreAdjustOps, FirstDotInputOnAFreshPanelWritesItsInitialZero) {
     EXPECT_EQ(frame.Position("LeftMarginGauge"), 50);
 }
 
-TEST_F(MoreAdjustOps, AFailedReadPrintsNoValues) {
+TEST_F(PositionAdjustOps, AFailedReadPrintsNoValues) {
     Fake().SetResult(fake::Fn::D4ReadEeprom, 0x2000);
     EXPECT_EQ(Run({"first-dot-read"}), kExitFailed);
     EXPECT_EQ(Out().find("First dot position:"), std::string::npos) << Out();
@@ -126,26 +126,26 @@ TEST_F(MoreAdjustOps, AFailedReadPrintsNoValues) {
     EXPECT_EQ(Out().find("Top:"), std::string::npos) << Out();
 }
 
-TEST_F(MoreAdjustOps, FirstDotInputOutOfRangeFails) {
+TEST_F(PositionAdjustOps, FirstDotInputOutOfRangeFails) {
     EXPECT_EQ(Run({"first-dot-input", "73"}), kExitFailed);
     EXPECT_NE(Err().find("A range of input value is -72 to 72."), std::string::npos) << Err();
     EXPECT_TRUE(Fake().EepromWrites().empty());
 }
 
-TEST_F(MoreAdjustOps, CutInputTakesAMarkOneToSeventeen) {
+TEST_F(PositionAdjustOps, CutInputTakesAMarkOneToSeventeen) {
     EXPECT_EQ(Run({"cut-input", "18"}), kExitUsage);
     EXPECT_EQ(usageError, "cut-input: the mark is one of 1 to 17, not '18'");
 }
 
-TEST_F(MoreAdjustOps, CutInputTakesTheMarkAsListed) { EXPECT_EQ(Run({"cut-input", "09"}), kExitUsage); }
+TEST_F(PositionAdjustOps, CutInputTakesTheMarkAsListed) { EXPECT_EQ(Run({"cut-input", "09"}), kExitUsage); }
 
-TEST_F(MoreAdjustOps, CutInputBeforeAPrintIsRefused) {
+TEST_F(PositionAdjustOps, CutInputBeforeAPrintIsRefused) {
     EXPECT_EQ(Run({"cut-input", "1"}), kExitFailed);
     EXPECT_NE(Err().find("Please try this function after perform the pattern print."), std::string::npos);
     EXPECT_TRUE(Fake().Sends().empty() || Fake().Sends().back().size() != 30u);
 }
 
-TEST_F(MoreAdjustOps, CutPrintThenInputSendsTheMarksValue) {
+TEST_F(PositionAdjustOps, CutPrintThenInputSendsTheMarksValue) {
     ASSERT_EQ(Run({"cut-print", "cut-input", "1"}), kExitOk) << Err();
     const auto sends = Fake().Sends();
     ASSERT_FALSE(sends.empty());

@@ -97,7 +97,7 @@ std::vector<std::uint8_t> WithFormFeed(std::vector<std::uint8_t> job) {
     return job;
 }
 
-TEST(MorePages, PwPatternIsTakenWholeOnOnePage) {
+TEST(PositionPages, PwPatternIsTakenWholeOnOnePage) {
     const auto job = Wire([] {
         ASSERT_EQ(svc::PWAdjust().PrintPattern(svc::JobStream(), svc::RemoteComm(), svc::Factory()), svc::rc::Ok);
     });
@@ -107,7 +107,7 @@ TEST(MorePages, PwPatternIsTakenWholeOnOnePage) {
     EXPECT_EQ(p->engine->PagesEjected(), 1);
 }
 
-TEST(MorePages, FirstDotLineMovesWithTheStoredValue) {
+TEST(PositionPages, FirstDotLineMovesWithTheStoredValue) {
     const auto job = Wire([] { ASSERT_EQ(svc::FirstDotPattern(svc::JobStream()), svc::rc::Ok); });
     int column[2] = {-1, -1};
     const std::uint8_t values[2] = {0, 72};
@@ -124,7 +124,7 @@ TEST(MorePages, FirstDotLineMovesWithTheStoredValue) {
     EXPECT_EQ(column[1], 4);
 }
 
-TEST(MorePages, PixelShiftFileIsOneWholePageOnceTheProgramEjectsIt) {
+TEST(PositionPages, PixelShiftFileIsOneWholePageOnceTheProgramEjectsIt) {
     const auto file = ReadFile(std::string(SVC_DATA_OUTPUT_DIR) + "/gzksen2.tmp");
     ASSERT_FALSE(file.empty());
     // Without the program's form feed nothing is ejected.
@@ -140,7 +140,7 @@ TEST(MorePages, PixelShiftFileIsOneWholePageOnceTheProgramEjectsIt) {
     EXPECT_LT(rows[5], 270 * 180 / 25);  // inside the printable height of Letter
 }
 
-TEST(MorePages, CutPositionFileEjectsItsOwnPage) {
+TEST(PositionPages, CutPositionFileEjectsItsOwnPage) {
     const auto file = ReadFile(std::string(SVC_DATA_OUTPUT_DIR) + "/cutpos.prn");
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(file.back(), 0x0C);

@@ -87,7 +87,7 @@ void SetInitialPanelValues(CliFrame& frame) {
     frame.SetText(firstdot::kRealValue, display.millimetres);
 }
 
-OperationList MoreAdjustOperations() {
+OperationList PositionAdjustOperations() {
     OperationList ops;
 
     // ---- PW sensor adjustment ----
