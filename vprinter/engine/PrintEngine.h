@@ -94,6 +94,7 @@ private:
     void PrintText(std::uint8_t byte);
     void RunRemote(const RemoteCommand& command);
     bool Stopped() const;
+    int PixelShiftOf(int ink, bool returnPass) const;
 
     Machine& machine_;
     EngineOptions options_;
@@ -105,6 +106,7 @@ private:
 
     std::string refusal_;
     int pagesEjected_ = 0;
+    int cleaningsSeen_ = 0;  // of the mechanism's, already taken off the clogged nozzles
     std::vector<std::string> pageFiles_;
 
     // Job state, reset by ESC @ (the paper position stays).
@@ -131,6 +133,11 @@ private:
     std::int64_t blockX_ = 0, blockY_ = 0;
     std::uint64_t blockThirds_ = 0;
 };
+
+// Where the first dot of a line belongs with a first dot error and value of
+// 0: this many steps of 1/2880 inch (1/20 inch, 1.27 mm) in from the sheet's
+// left edge, so that every error and value in -72 to 72 keeps it on the sheet.
+inline constexpr int kFirstDotNominal = 144;
 
 // Ink of a raster colour byte (the byte must name an ink).
 int InkOfColorByte(std::uint8_t colorByte);
