@@ -233,7 +233,7 @@ void PrintEngine::Feed(std::int64_t master) {
 // Where the first dot of a line lands, right of where the job put it: its
 // nominal place in from the edge, off by the error, moved by the value 0x68.
 std::int64_t PrintEngine::FirstDotShift() const {
-    return static_cast<std::int64_t>(kFirstDotNominal + options_.deviations.firstDot + mechanism_.FirstDot()) *
+    return static_cast<std::int64_t>(options_.firstDotNominal + options_.deviations.firstDot + mechanism_.FirstDot()) *
            kFirstDotStep;
 }
 

@@ -17,6 +17,11 @@
 
 namespace vp {
 
+// Where the first dot of a line belongs with a first dot error and value of
+// 0: this many steps of 1/2880 inch (1/20 inch, 1.27 mm) in from the sheet's
+// left edge, so that every error and value in -72 to 72 keeps it on the sheet.
+inline constexpr int kFirstDotNominal = 144;
+
 struct EngineOptions {
     PageSetup page;
     std::string pagesDir;  // where ejected pages go as page-0001.png ...; empty: not written
@@ -26,6 +31,9 @@ struct EngineOptions {
     // Roll paper: a form feed cuts the roll at the cutter instead of ejecting a
     // cut sheet, and the page ends where the cut fell.
     bool rollPaper = false;
+    // The first dot's nominal place, in steps of 1/2880 inch from the left
+    // edge (tests that place dots from the sheet's very edge set 0).
+    int firstDotNominal = kFirstDotNominal;
 };
 
 enum class Fault { PaperOut, PaperJam, InkOut, CoverOpen, Lever };
@@ -133,11 +141,6 @@ private:
     std::int64_t blockX_ = 0, blockY_ = 0;
     std::uint64_t blockThirds_ = 0;
 };
-
-// Where the first dot of a line belongs with a first dot error and value of
-// 0: this many steps of 1/2880 inch (1/20 inch, 1.27 mm) in from the sheet's
-// left edge, so that every error and value in -72 to 72 keeps it on the sheet.
-inline constexpr int kFirstDotNominal = 144;
 
 // Ink of a raster colour byte (the byte must name an ink).
 int InkOfColorByte(std::uint8_t colorByte);
