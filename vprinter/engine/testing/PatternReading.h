@@ -18,8 +18,10 @@ namespace vp::testing {
 
 // How far across a printer may put a pattern from where its job says, in
 // master units: the first dot's nominal place (1/20 inch in from the edge)
-// and its error and value, and a return pass off by up to 74 Bi-D steps.
-inline constexpr int kPlacementSlack = 2400;
+// with its error and value (up to 288 steps of 1/2880 inch), and a return
+// pass off by up to 146 Bi-D steps of 1/1440 inch (an error of 72 read with
+// a trial at -74).
+inline constexpr int kPlacementSlack = 3000;
 
 // For each trial band of a Bi-D pattern printed at dpi: how far the return
 // pass's ticks lie right of the forward pass's, in pixels, for one head.
