@@ -320,7 +320,7 @@ void Adjust(int model, std::uint32_t seed) {
     }
 
     // ---- PW sensor: the lines 5 mm from each edge ----
-    const Paper plain{210, 297, 180};
+    const Paper plain{210, 297, 360};  // the side lines are one dot of 1/360 inch
     for (int print = 1; print <= 2; ++print) {
         const auto r = bench.Run({"pw-read", "pw-print"}, plain);
         ASSERT_EQ(r.pages.size(), 1u);

@@ -339,6 +339,60 @@ TEST_F(ClosedLoop, ClogsLeaveTheirDashesOutOfTheNozzleCheckUntilEnoughCleanings)
     EXPECT_EQ(engine->Deviation().Summary(), "none");
 }
 
+TEST_F(ClosedLoop, PlatenGapTiltsTheInclinedCarriageBarsUntilSetAtEachPoint) {
+    options.deviations.pgMainLeft = 4;
+    options.deviations.pgSubRight = -2;
+    Start(329, 80, 360);
+    // The lean of the first bar of a motif (left, middle, right) in the first row.
+    auto leans = [&](const Image& p) {
+        std::vector<double> result;
+        const auto rows = RowSpans(p, {0, Px(14400) / 2, p.width, p.height}, InkLike(kBlack), 4);
+        EXPECT_GE(rows.size(), 3u);
+        if (rows.empty()) return result;
+        for (const int left : kInclinedMotifLeft) {
+            const Box box{Px(left), rows.front().begin, Px(left + kInclinedMotifWidth / 6 + 2 * 720 + 14400 / 10), rows.front().end};
+            result.push_back(Slant(p, box, InkLike(kBlack)).value_or(99));
+        }
+        return result;
+    };
+    // Main shaft 4 steps high at the left, sub shaft 2 low at the right: the
+    // carriage tilts by (main - sub) across the sheet, a line leaning tilt/32.
+    const auto tilted = leans(Print([] {
+        ComposeInclinedCarriagePattern();
+        svc::SendEndOfJob(svc::JobStream());
+    }));
+    ASSERT_EQ(tilted.size(), 3u);
+    const double width = 329 / 25.4 * 14400;
+    for (int m = 0; m < 3; ++m) {
+        const double across = (kInclinedMotifLeft[m] + kFirstDotNominal * 5) / width;
+        EXPECT_NEAR(tilted[static_cast<std::size_t>(m)], options.deviations.PlatenTilt(across) / 32, 0.01) << m;
+    }
+    EXPECT_GT(tilted[0], 0.1);
+    EXPECT_GT(tilted[2], 0.05);
+
+    // The PG adjustment: the carriage to each point, the gap set right there.
+    std::string error;
+    EXPECT_FALSE(engine->SetPlatenGap(&error));  // at home
+    Drive(*engine, Wire([] { svc::Factory().LeaveHome(); }));
+    engine->Advance(1000);
+    for (const int point : {630, 2580, 1020, 2180}) {
+        Drive(*engine, Wire([point] { svc::Factory().MoveCarriage(16, static_cast<std::int16_t>(point), 0); }));
+        engine->Advance(1000);
+        EXPECT_TRUE(engine->SetPlatenGap(&error)) << point << ": " << error;
+    }
+    Drive(*engine, Wire([] { svc::Factory().MoveCarriage(16, 1580, 0); }));
+    engine->Advance(1000);
+    EXPECT_FALSE(engine->SetPlatenGap(&error));  // the centre is no adjustment point
+    EXPECT_NE(error.find("no PG adjustment point"), std::string::npos) << error;
+    Drive(*engine, Wire([] { svc::Factory().CarriageHome(); }));
+    EXPECT_EQ(engine->Deviation().Summary(), "none");
+    EXPECT_EQ(leans(Print([] {
+                  ComposeInclinedCarriagePattern();
+                  svc::SendEndOfJob(svc::JobStream());
+              })),
+              (std::vector<double>(3, 0.0)));
+}
+
 TEST_F(ClosedLoop, CutPatternIsCutThroughTheTrueMarkAndTheStoredValueCutsAtTheNominalPlace) {
     options.deviations.cut = 24;
     options.rollPaper = true;

@@ -94,6 +94,14 @@ const std::vector<Entry>& Table() {
         t.push_back({"pw.bottom", -16, 16, "1/180 inch", [](Deviations& d) -> int& { return d.pwBottom; }});
         t.push_back({"pw.left", -8, 24, "1/180 inch", [](Deviations& d) -> int& { return d.pwLeft; }});
         t.push_back({"pw.right", -8, 24, "1/180 inch", [](Deviations& d) -> int& { return d.pwRight; }});
+        t.push_back({"pg.main-right", -5, 5, "platen gap steps at the main shaft right point",
+                     [](Deviations& d) -> int& { return d.pgMainRight; }});
+        t.push_back({"pg.main-left", -5, 5, "platen gap steps at the main shaft left point",
+                     [](Deviations& d) -> int& { return d.pgMainLeft; }});
+        t.push_back({"pg.sub-right", -5, 5, "platen gap steps at the sub shaft right point",
+                     [](Deviations& d) -> int& { return d.pgSubRight; }});
+        t.push_back({"pg.sub-left", -5, 5, "platen gap steps at the sub shaft left point",
+                     [](Deviations& d) -> int& { return d.pgSubLeft; }});
         for (int line = 0; line < 6; ++line)
             t.push_back({std::string("shift.") + static_cast<char>('a' + line), -5, 5, "1/1440 inch",
                          [line](Deviations& d) -> int& { return d.shift[static_cast<std::size_t>(line)]; }});
@@ -179,6 +187,12 @@ std::optional<std::string> Deviations::Show(const std::string& name) const {
     const std::optional<int> v = Get(name);
     if (!v) return std::nullopt;
     return std::to_string(*v);
+}
+
+double Deviations::PlatenTilt(double across) const {
+    const double main = pgMainLeft + (pgMainRight - pgMainLeft) * across;
+    const double sub = pgSubLeft + (pgSubRight - pgSubLeft) * across;
+    return main - sub;
 }
 
 void Deviations::Clean(int times) {

@@ -27,6 +27,10 @@
 // | cut               | 8/360 inch steps | on roll paper the cutter cuts (error − cut value in    |
 // |                   | (given in 1/360) | use) below its nominal place; a multiple of 8, the     |
 // |                   |                  | step of the cut value list                             |
+// | pg.main-right ..  | gap steps        | platen gap error at the four PG adjustment points      |
+// | pg.sub-left       |                  | (main/sub shaft, right/left): where the main and sub   |
+// |                   |                  | shaft gaps differ the carriage tilts and raster line j |
+// |                   |                  | lands tilt × depth / 32 to the right; 0 is straight    |
 // | clog.INK          | nozzles 1-48     | clogged nozzles of one ink: no dash in the nozzle      |
 // |                   |                  | check; "5,17:3" (nozzle 17 needs three cleanings)      |
 #pragma once
@@ -50,6 +54,11 @@ struct Deviations {
     std::array<int, 6> shift{};
     int firstDot = 0;
     int cut = 0;
+    // Platen gap error at the PG adjustment points, in steps of the gap tool.
+    int pgMainRight = 0, pgMainLeft = 0, pgSubRight = 0, pgSubLeft = 0;
+    // The carriage's tilt where it stands `across` (0 the sheet's left edge,
+    // 1 its right edge): the main shaft's gap less the sub shaft's there.
+    double PlatenTilt(double across) const;
     // Clogged nozzles per ink (the order of vp::Ink), nozzle 0-47: the head
     // cleanings each still needs to fire again; 0 fires.
     static constexpr int kNozzles = 48;

@@ -17,6 +17,8 @@ const char* EngineControlHelp() {
            "deviation clog.INK N,.. clog nozzles of one ink (1-48; N:K needs K head cleanings)\n"
            "head-angle N            turn the head-angle lever to position N (-20 to 20, 0 straight;\n"
            "                        the carriage must be away from home)\n"
+           "pg-set                  set the platen gap right at the PG adjustment point where the\n"
+           "                        carriage stands (PG adjustment: move it there first)\n"
            "roll on|off             roll paper (form feeds cut the roll) or cut sheets\n";
 }
 
@@ -45,6 +47,12 @@ std::function<std::optional<std::string>(const std::vector<std::string>&)> Engin
             if (!probe.Set("head-angle", w[1], &error)) return "ERR " + error;
             if (!engine.TurnHeadAngleLever(*probe.Get("head-angle"), &error)) return "ERR " + error;
             return "OK head-angle " + std::to_string(engine.Deviation().headAngle);
+        }
+        if (w[0] == "pg-set") {
+            if (w.size() != 1) return std::string("ERR usage: pg-set");
+            std::string error;
+            if (!engine.SetPlatenGap(&error)) return "ERR " + error;
+            return std::string("OK pg-set");
         }
         if (w[0] == "roll") {
             if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return std::string("ERR usage: roll on|off");

@@ -1,6 +1,7 @@
 #include "vprinter/engine/PrintEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -256,6 +257,32 @@ int PrintEngine::PixelShiftOf(int ink, bool returnPass) const {
     return options_.deviations.shift[static_cast<std::size_t>(line)] - stored;
 }
 
+bool PrintEngine::SetPlatenGap(std::string* error) {
+    struct Point {
+        int position;
+        int Deviations::*gap;
+        const char* name;
+    };
+    static constexpr Point kPoints[4] = {{630, &Deviations::pgMainRight, "main shaft right"},
+                                         {2580, &Deviations::pgMainLeft, "main shaft left"},
+                                         {1020, &Deviations::pgSubRight, "sub shaft right"},
+                                         {2180, &Deviations::pgSubLeft, "sub shaft left"}};
+    if (mechanism_.CarriageLocked() || mechanism_.Busy()) {
+        if (error) *error = "the platen gap is set with the carriage standing at a PG adjustment point";
+        return false;
+    }
+    for (const Point& p : kPoints) {
+        if (mechanism_.CarriagePosition() != p.position) continue;
+        options_.deviations.*p.gap = 0;
+        machine_.Log(std::string("platen gap set at the ") + p.name + " point");
+        return true;
+    }
+    if (error)
+        *error = "the carriage stands at " + std::to_string(mechanism_.CarriagePosition()) +
+                 ", no PG adjustment point (630, 2580, 1020, 2180)";
+    return false;
+}
+
 bool PrintEngine::TurnHeadAngleLever(int position, std::string* error) {
     if (mechanism_.CarriageLocked()) {
         if (error) *error = "the head-angle lever is reached with the carriage away from home (move it to the adjustment position first)";
@@ -329,11 +356,26 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
 }
 
 // A raster line j is printed by nozzle j; a head turned off straight puts
-// each nozzle further across the deeper it sits in the head.
+// each nozzle further across the deeper it sits in the head. A carriage
+// tilted by the platen gap does the same, by how far it tilts where it
+// stands: the line is placed in pieces, each with the lean of its place.
 void PrintEngine::PlaceLine(int index, const std::uint8_t* data, std::size_t n) {
+    const Deviations& d = options_.deviations;
     const std::int64_t depth = static_cast<std::int64_t>(index) * pitchY_;
-    const std::int64_t slant = options_.deviations.headAngle * depth / 16;
-    blockThirds_ += page_.PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, block_.bitsPerPixel, data, n);
+    const std::int64_t slant = d.headAngle * depth / 16;
+    const int bpp = block_.bitsPerPixel;
+    if (d.pgMainRight == 0 && d.pgMainLeft == 0 && d.pgSubRight == 0 && d.pgSubLeft == 0) {
+        blockThirds_ += page_.PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, bpp, data, n);
+        return;
+    }
+    static constexpr std::size_t kPiece = 16;  // bytes
+    for (std::size_t at = 0; at < n; at += kPiece) {
+        const std::int64_t x = blockX_ + static_cast<std::int64_t>(at) * (8 / bpp) * pitchX_;
+        const double across = std::clamp(static_cast<double>(x) / static_cast<double>(page_.WidthMaster()), 0.0, 1.0);
+        const auto lean = static_cast<std::int64_t>(std::llround(d.PlatenTilt(across) * static_cast<double>(depth) / 32));
+        blockThirds_ += page_.PlaceLine(blockInk_, x + slant + lean, blockY_ + depth, pitchX_, pitchY_, bpp, data + at,
+                                        std::min(kPiece, n - at));
+    }
 }
 
 void PrintEngine::EndBlock() {
