@@ -346,11 +346,13 @@ TEST_F(ClosedLoop, PlatenGapTiltsTheInclinedCarriageBarsUntilSetAtEachPoint) {
     // The lean of the first bar of a motif (left, middle, right) in the first row.
     auto leans = [&](const Image& p) {
         std::vector<double> result;
-        const auto rows = RowSpans(p, {0, Px(14400) / 2, p.width, p.height}, InkLike(kBlack), 4);
-        EXPECT_GE(rows.size(), 3u);
+        // (The rows overlap: each block is 96 lines of 1/180 inch, the rows 96/360 inch apart.)
+        const auto rows = RowSpans(p, WholePage(p), InkLike(kBlack), 4);  // (the label is grey)
+        EXPECT_FALSE(rows.empty());
         if (rows.empty()) return result;
+        const int top = rows.front().begin, bottom = top + Px(96 * 80);
         for (const int left : kInclinedMotifLeft) {
-            const Box box{Px(left), rows.front().begin, Px(left + kInclinedMotifWidth / 6 + 2 * 720 + 14400 / 10), rows.front().end};
+            const Box box{Px(left), top, Px(left + kInclinedMotifWidth / 6 + 2 * 720 + 14400 / 10), bottom};
             result.push_back(Slant(p, box, InkLike(kBlack)).value_or(99));
         }
         return result;

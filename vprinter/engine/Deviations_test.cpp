@@ -33,7 +33,7 @@ TEST(Deviations, NamesParseIntoTheirErrors) {
     EXPECT_EQ(d.firstDot, 72);
     EXPECT_EQ(d.cut, -64);
     EXPECT_EQ(d.Get("bid.vsd2d.color"), -5);
-    EXPECT_EQ(Deviations::Names().size(), 8u + 2 + 4 + 6 + 2 + 7);
+    EXPECT_EQ(Deviations::Names().size(), 8u + 2 + 4 + 4 + 6 + 2 + 7);
     EXPECT_TRUE(d.Set("clog.light-magenta=48,1:9,3", &error)) << error;
     EXPECT_EQ(d.clogs[5][47], 1);
     EXPECT_EQ(d.clogs[5][0], 9);
