@@ -170,6 +170,22 @@ TEST(CheckAdjustClosedLoop, HeadAngularBarsSlantUntilTheLeverIsTurnedAtTheAdjust
     EXPECT_NEAR(slant(bench.pages[1]), 0.0, 1e-9);
 }
 
+// ---- clogged nozzles ----
+
+TEST(CheckAdjustClosedLoop, NozzleCheckMissesTheCloggedDashesUntilTheHeadCleaningsClearThem) {
+    Bench bench(720);  // a dash is 1/240 inch high: 3 rows
+    ASSERT_TRUE(bench.options.deviations.Set("clog.magenta=3,30:2", nullptr));
+    // The magenta column is the fifth, an inch wide; its dashes, top to bottom.
+    auto magentaDashes = [&](const vp::Image& p) {
+        return RowSpans(p, {bench.Px(4 * 14400), 0, bench.Px(5 * 14400), p.height}, InkLike(vp::kMagenta)).size();
+    };
+    RunOps(bench, {"nozzle-check-print", "head-cleaning", "nozzle-check-print", "head-cleaning", "nozzle-check-print"});
+    ASSERT_EQ(bench.pages.size(), 3u);
+    EXPECT_EQ(magentaDashes(bench.pages[0]), 46u);
+    EXPECT_EQ(magentaDashes(bench.pages[1]), 47u);  // nozzle 30 needs a second cleaning
+    EXPECT_EQ(magentaDashes(bench.pages[2]), 48u);
+}
+
 // ---- PG adjustment ----
 
 TEST(CheckAdjustClosedLoop, PgPatternLeansUntilTheGapIsSetAtEveryPointTheCarriageIsMovedTo) {
