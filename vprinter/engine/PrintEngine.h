@@ -64,12 +64,12 @@ public:
     void SetDeviations(const Deviations& deviations) { options_.deviations = deviations; }
     // The head-angle lever, turned by hand: position 0 holds the head straight.
     // Only reachable with the carriage away from home; false with a reason otherwise.
+    bool TurnHeadAngleLever(int position, std::string* error);
     // The technician sets the platen gap right (gap tool, continuity tester)
     // at the PG adjustment point where the carriage stands: main shaft right
     // (carriage position 630), left (2580), sub shaft right (1020), left
     // (2180). False with a reason when it stands at none of them.
     bool SetPlatenGap(std::string* error);
-    bool TurnHeadAngleLever(int position, std::string* error);
     bool RollPaper() const { return options_.rollPaper; }
     void SetRollPaper(bool roll) { options_.rollPaper = roll; }
 
