@@ -325,7 +325,8 @@ void Adjust(int model, std::uint32_t seed) {
         const int lean = HeadAngleSteps(r.pages[0], photo360);
         if (lean == 0) break;
         // "Adjust" takes the carriage to the adjustment position; there the
-        // technician turns the lever back by what the bars lean.
+        // technician turns the lever (whose position is marked on it) back by
+        // what the bars lean.
         bool turned = false;
         bench.Run({"head-angular-adjust"}, photo360, [&](vp::PrintEngine& engine, const std::string& line) {
             if (!turned && line.find("carriage left the home position") != std::string::npos)
