@@ -306,10 +306,9 @@ int Seeds() {
 
 std::string Signed(std::uint8_t byte) { return std::to_string(static_cast<std::int8_t>(byte)); }
 
-// The Bi-D rows of the input page, by setting (in the order printed) and head.
+// The Bi-D rows of the input page, by setting (in the order printed: VSD1,
+// VSD2, VSD2', VSD4, as their bytes, black at 0x60 + n, colour at 0x64 + n) and head.
 constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
-// Their EEPROM bytes: black at 0x60 + VSD index, colour at 0x64 + VSD index.
-constexpr int kBidVsdIndex[4] = {0, 1, 2, 3};
 
 void Adjust(int model, std::uint32_t seed) {
     SCOPED_TRACE("model " + std::to_string(model == 2 ? 4200 : 4100) + ", seed " + std::to_string(seed));
@@ -351,7 +350,7 @@ void Adjust(int model, std::uint32_t seed) {
                 for (int head = 0; head < 2; ++head) {
                     const int offset = offsets[static_cast<std::size_t>(s)][static_cast<std::size_t>(head)];
                     if (offset == 0) continue;  // the middle trial is straight
-                    const int vsd = kBidVsdIndex[first + s];
+                    const int vsd = first + s;
                     const int value = static_cast<std::int8_t>(stored.at(0x60 + 4 * head + vsd)) + offset;
                     input.push_back(std::string(kBidRows[first + s][head]) + "=" + std::to_string(value));
                 }
