@@ -95,6 +95,11 @@ TEST(Deviations, ControlCommandsSetErrorsAndTurnTheLever) {
     // The lever is out of reach while the carriage is at home.
     EXPECT_EQ(run({"head-angle", "3"}).rfind("ERR the head-angle lever", 0), 0u);
     EXPECT_EQ(engine.Deviation().headAngle, 0);
+    // So is the platen gap, which is set at the PG adjustment points only.
+    EXPECT_EQ(run({"deviation", "pg.sub-left", "2"}), "OK deviation pg.sub-left 2");
+    EXPECT_EQ(run({"pg-set"}).rfind("ERR the platen gap is set with the carriage", 0), 0u);
+    EXPECT_EQ(run({"pg-set", "1"}), "ERR usage: pg-set");
+    EXPECT_EQ(engine.Deviation().pgSubLeft, 2);
     EXPECT_EQ(run({"roll", "on"}), "OK roll on");
     EXPECT_TRUE(engine.RollPaper());
     EXPECT_EQ(run({"status"}), "not handled");
