@@ -30,6 +30,12 @@ function(svc_adjust_closed_loop_test)
     get_filename_component(dir ${source} DIRECTORY)
     svc_add_test(NAME svc_adjust_Technician_test SOURCES ${dir}/Technician_test.cpp
                  LIBS svc_twin vprinter_engine_testing vprinter_engine)
+    # It prints the stored pixel shift and cut position files.
+    foreach(file print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
+      if(TARGET ${file})
+        add_dependencies(svc_adjust_Technician_test ${file})
+      endif()
+    endforeach()
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL svc_adjust_closed_loop_test)
