@@ -200,12 +200,17 @@ PwAnswer PwAnswers(const vp::Image& p, const Paper& paper) {
         return best;
     };
     PwAnswer a;
-    // Sides: one line per row, each 1/90 inch further in.
-    const int rowsTop = px(14400), rowsBottom = p.height - px(14400);
+    // Sides: one line per row, each 1/90 inch further in; the rows lie
+    // between the frames, whose bars stay within 0.4 inch of the top and the
+    // bottom edge whatever the sensor's error (the first row may begin at
+    // 0.55 inch when the top sensor is off by +16).
+    const int rowsTop = px(14400) / 2, rowsBottom = p.height - px(14400) / 2;
     const auto left = ColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line);
     const auto right = ColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line);
     EXPECT_EQ(left.size(), 17u);
     EXPECT_EQ(right.size(), 17u);
+    if (const char* dir = std::getenv("SVC_TECHNICIAN_PAGES"); dir && (left.size() != 17 || right.size() != 17))
+        WriteCrop(p, WholePage(p), 1, std::string(dir) + "/pw.png", nullptr);
     if (!left.empty()) a.left = -8 + 2 * nearest(left, [&](const Span& s) { return s.Centre() - fiveMm; });
     if (!right.empty()) a.right = -8 + 2 * nearest(right, [&](const Span& s) { return p.width - s.Centre() - fiveMm; });
     // Top and bottom: the frame's staircase of 17 bars within its first 8 inches.
@@ -453,11 +458,19 @@ void Adjust(int model, std::uint32_t seed) {
     std::fflush(stdout);
 }
 
+// SVC_TECHNICIAN_SEED=N runs that one seed (N for the 4100, 1000 + N for the 4200).
+int FirstSeed() {
+    const char* text = std::getenv("SVC_TECHNICIAN_SEED");
+    return text ? std::atoi(text) : 0;
+}
+
 TEST(Technician, AdjustsLumen4100sWithRandomErrorsFromThePagesAlone) {
+    if (const int one = FirstSeed(); one > 0) return Adjust(1, static_cast<std::uint32_t>(one));
     for (int seed = 1; seed <= Seeds(); ++seed) Adjust(1, static_cast<std::uint32_t>(seed));
 }
 
 TEST(Technician, AdjustsLumen4200sWithRandomErrorsFromThePagesAlone) {
+    if (const int one = FirstSeed(); one > 0) return Adjust(2, static_cast<std::uint32_t>(1000 + one));
     for (int seed = 1; seed <= Seeds(); ++seed) Adjust(2, static_cast<std::uint32_t>(1000 + seed));
 }
 
