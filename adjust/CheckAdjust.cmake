@@ -25,6 +25,17 @@ function(svc_adjust_closed_loop_test)
   if(TARGET svc_twin AND TARGET vprinter_engine_testing)
     svc_add_test(NAME svc_adjust_ClosedLoop_test SOURCES ${source}
                  LIBS svc_twin vprinter_engine_testing vprinter_engine)
+    # The technician's test: random hidden errors, adjusted from the pages
+    # alone (SVC_TECHNICIAN_SEEDS=50 for the long run).
+    get_filename_component(dir ${source} DIRECTORY)
+    svc_add_test(NAME svc_adjust_Technician_test SOURCES ${dir}/Technician_test.cpp
+                 LIBS svc_twin vprinter_engine_testing vprinter_engine)
+    # It prints the stored pixel shift and cut position files.
+    foreach(file print_file_make_gzksen2_tmp print_file_make_cutpos_prn)
+      if(TARGET ${file})
+        add_dependencies(svc_adjust_Technician_test ${file})
+      endif()
+    endforeach()
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL svc_adjust_closed_loop_test)

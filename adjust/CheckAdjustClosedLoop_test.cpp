@@ -65,9 +65,12 @@ void KeepPages(const Bench& bench, const std::string& name) {
     }
 }
 
-void RunOps(Bench& bench, const std::vector<std::string>& ops) {
+void RunOps(Bench& bench, const std::vector<std::string>& ops,
+            const std::function<void(vp::Printer&, const std::string&, const std::string&)>& onBox = nullptr) {
     bench.pages.clear();
-    const svc::twin::Run r = RunCli(bench.Setup(), ops);
+    svc::twin::Setup setup = bench.Setup();
+    setup.onBox = onBox;
+    const svc::twin::Run r = RunCli(setup, ops);
     ASSERT_EQ(r.status, 0) << r.memo;
     static int run = 0;
     KeepPages(bench, std::to_string(++run) + "-" + ops.back());
@@ -165,6 +168,51 @@ TEST(CheckAdjustClosedLoop, HeadAngularBarsSlantUntilTheLeverIsTurnedAtTheAdjust
     ASSERT_EQ(bench.pages.size(), 2u);
     EXPECT_NEAR(slant(bench.pages[0]), 4.0 / 16, 0.02);
     EXPECT_NEAR(slant(bench.pages[1]), 0.0, 1e-9);
+}
+
+// ---- clogged nozzles ----
+
+TEST(CheckAdjustClosedLoop, NozzleCheckMissesTheCloggedDashesUntilTheHeadCleaningsClearThem) {
+    Bench bench(720);  // a dash is 1/240 inch high: 3 rows
+    ASSERT_TRUE(bench.options.deviations.Set("clog.magenta=3,30:2", nullptr));
+    // The magenta column is the fifth, an inch wide; its dashes, top to bottom.
+    auto magentaDashes = [&](const vp::Image& p) {
+        return RowSpans(p, {bench.Px(4 * 14400), 0, bench.Px(5 * 14400), p.height}, InkLike(vp::kMagenta)).size();
+    };
+    RunOps(bench, {"nozzle-check-print", "head-cleaning", "nozzle-check-print", "head-cleaning", "nozzle-check-print"});
+    ASSERT_EQ(bench.pages.size(), 3u);
+    EXPECT_EQ(magentaDashes(bench.pages[0]), 46u);
+    EXPECT_EQ(magentaDashes(bench.pages[1]), 47u);  // nozzle 30 needs a second cleaning
+    EXPECT_EQ(magentaDashes(bench.pages[2]), 48u);
+}
+
+// ---- PG adjustment ----
+
+TEST(CheckAdjustClosedLoop, PgPatternLeansUntilTheGapIsSetAtEveryPointTheCarriageIsMovedTo) {
+    Bench bench(360);  // an A3+ sheet: the pattern's motifs reach 12.7 inches across
+    ASSERT_TRUE(bench.options.deviations.Set("pg.main-left=-3", nullptr));
+    ASSERT_TRUE(bench.options.deviations.Set("pg.sub-right=3", nullptr));
+    // Each move asks for the PG lever first; by then the carriage stands at
+    // the point of the move before, where the technician has set the gap.
+    int set = 0;
+    auto technician = [&](vp::Printer&, const std::string&, const std::string& text) {
+        if (text.find("PG lever") != std::string::npos && bench.engine->SetPlatenGap(nullptr)) ++set;
+    };
+    auto lean = [](const vp::Image& p) {
+        // The first bar of the first row's left motif.
+        // (Its 96 lines of 1/180 inch: 192 rows at 360 dpi; the next row overlaps it.)
+        const auto rows = RowSpans(p, {0, 60, 200, p.height}, InkLike(vp::kBlack), 4);
+        EXPECT_FALSE(rows.empty());
+        return rows.empty() ? 99.0
+                            : Slant(p, {0, rows.front().begin, 60, rows.front().begin + 192}, InkLike(vp::kBlack)).value_or(99);
+    };
+    RunOps(bench, {"pg-print", "pg-move", "main_right", "pg-move", "main_left", "pg-move", "sub_right", "pg-move",
+                   "sub_left", "pg-move", "center", "pg-finish", "pg-print"},
+           technician);
+    EXPECT_EQ(set, 4);
+    ASSERT_EQ(bench.pages.size(), 2u);
+    EXPECT_LT(lean(bench.pages[0]), -0.05);  // main shaft low on the left: the carriage tilts the other way
+    EXPECT_NEAR(lean(bench.pages[1]), 0.0, 1e-9);
 }
 
 }  // namespace

@@ -119,9 +119,10 @@ TEST(PositionPages, FirstDotLineMovesWithTheStoredValue) {
         EXPECT_EQ(p->engine->RefusalReason(), "");
         EXPECT_EQ(p->engine->PagesEjected(), 1);
     }
-    // 72 steps of 1/2880 inch are 1/40 inch: 4.5 columns at 180 dpi.
-    EXPECT_EQ(column[0], 0);
-    EXPECT_EQ(column[1], 4);
+    // The line belongs 144 steps of 1/2880 inch (1/20 inch, 9 columns at 180
+    // dpi) in from the edge; 72 steps more are 1/40 inch: 4.5 columns.
+    EXPECT_EQ(column[0], 9);
+    EXPECT_EQ(column[1], 13);
 }
 
 TEST(PositionPages, PixelShiftFileIsOneWholePageOnceTheProgramEjectsIt) {

@@ -122,19 +122,31 @@ TEST_F(ClosedLoop, PfPatternClosesItsJointAtTheTrueErrorAndTheStoredValueClosesT
     EXPECT_EQ(after[0], closed);
 }
 
-TEST_F(ClosedLoop, FirstDotLineShowsTheOffsetAndTheWrittenValueBringsItToTheEdge) {
-    options.deviations.firstDot = 36;
-    Start(40, 30, 1440);
-    const Image before = Print([] { ComposeFirstDotPattern(); });
-    const auto margin = LeftMargin(before, WholePage(before), InkLike(kBlack));
-    ASSERT_TRUE(margin.has_value());
-    // 1/2880 inch a step: two steps a pixel at 1440 dpi.
-    const int steps = *margin * 2;
-    EXPECT_EQ(steps, 36);
-    machine.eeprom[0x68] = static_cast<std::uint8_t>(-steps);
-    Drive(*engine, Wire([] { svc::Factory().ApplySettings(); }));
-    const Image after = Print([] { ComposeFirstDotPattern(); });
-    EXPECT_EQ(LeftMargin(after, WholePage(after), InkLike(kBlack)), 0);
+TEST_F(ClosedLoop, FirstDotLineShowsTheOffsetAndTheWrittenValueBringsItToItsNominalPlace) {
+    // The line belongs 1/20 inch (144 steps of 1/2880 inch) in from the edge;
+    // at 1440 dpi a pixel is two steps (an odd step shows as the even one below).
+    auto steps = [&](const Image& p) {
+        const auto x = LineX(p, WholePage(p), AnyInk(250));
+        EXPECT_TRUE(x.has_value());
+        // The line is one dot of 1/360 inch: its centre lies 4 steps right of its left edge.
+        return x ? static_cast<int>(std::lround(*x * 2)) - 4 : 9999;
+    };
+    for (const auto& [error, stored] : {std::pair{36, 0}, std::pair{-72, -72}, std::pair{0, -6}, std::pair{-41, 13}}) {
+        SCOPED_TRACE(error);
+        options.deviations.firstDot = error;
+        machine.eeprom[0x68] = static_cast<std::uint8_t>(stored);
+        Start(40, 30, 1440);
+        const Image before = Print([] { ComposeFirstDotPattern(); });
+        // Even the lowest error with the lowest value leaves the line on the sheet.
+        const int measured = steps(before);
+        EXPECT_EQ(measured, kFirstDotNominal + error + stored);
+        // The technician moves the value by the line's distance from its place.
+        const int value = stored + kFirstDotNominal - measured;
+        EXPECT_EQ(value, -error);
+        machine.eeprom[0x68] = static_cast<std::uint8_t>(value);
+        Drive(*engine, Wire([] { svc::Factory().ApplySettings(); }));
+        EXPECT_EQ(steps(Print([] { ComposeFirstDotPattern(); })), kFirstDotNominal);
+    }
 }
 
 TEST_F(ClosedLoop, HeadAngleLeverSlantsBarsUntilTurnedBackToZero) {
@@ -143,9 +155,9 @@ TEST_F(ClosedLoop, HeadAngleLeverSlantsBarsUntilTurnedBackToZero) {
     auto slant = [&](const Image& p) {
         // The left edge of the gray bars, 1/2 inch in from the sheet's edge.
         // (The label's marks above them are grey too.)
-        const auto rows = RowSpans(p, {0, 0, 40, p.height}, InkLike(kGray, 60), 8);
+        const auto rows = RowSpans(p, {0, 0, 80, p.height}, InkLike(kGray, 60), 8);
         EXPECT_EQ(rows.size(), 2u);
-        return rows.empty() ? 0.0 : Slant(p, {0, rows.back().begin, 40, rows.back().end}, InkLike(kGray, 60)).value_or(99);
+        return rows.empty() ? 0.0 : Slant(p, {0, rows.back().begin, 80, rows.back().end}, InkLike(kGray, 60)).value_or(99);
     };
     const Image tilted = Print([] {
         ComposeHeadAngularPattern();
@@ -167,17 +179,17 @@ TEST_F(ClosedLoop, HeadAngleLeverSlantsBarsUntilTurnedBackToZero) {
     EXPECT_NEAR(slant(straight), 0.0, 1e-9);
 }
 
-TEST_F(ClosedLoop, PixelShiftLinesShowTheirShiftLessTheStoredValue) {
+TEST_F(ClosedLoop, PixelShiftPatternShowsEachLinesErrorWhateverIsStoredAndTheValueAlignsOtherPrints) {
     options.deviations.shift = {2, -3, 0, 5, -1, 1};
     for (int i = 0; i < 6; ++i) machine.eeprom[0x97 + i] = 0;
     machine.eeprom[0x98] = 0xFF;  // line B stores -1
     Start(100, 80, 1440);
+    static constexpr int kInks[6] = {kCyan, kMagenta, kYellow, kLightCyan, kLightMagenta, kGray};
     auto straight = [&](const Image& p) {
         std::vector<int> answers;
-        const int left = Px(kShiftFirstCandidate) - 40;
+        const int left = Px(kShiftFirstCandidate - kPlacementSlack);
         const int right = Px(kShiftFirstCandidate + 11 * kShiftCandidatePitch);
         const auto blackBands = RowSpans(p, {left, 0, right, p.height}, InkLike(kBlack));
-        static constexpr int kInks[6] = {kCyan, kMagenta, kYellow, kLightCyan, kLightMagenta, kGray};
         EXPECT_EQ(blackBands.size(), 6u);
         for (std::size_t line = 0; line < blackBands.size() && line < 6; ++line) {
             const Span& b = blackBands[line];
@@ -192,14 +204,195 @@ TEST_F(ClosedLoop, PixelShiftLinesShowTheirShiftLessTheStoredValue) {
         }
         return answers;
     };
+    // A coarse print (1/360 inch dots, as every other pattern): a black tick and
+    // under it each line's tick at the same place; how far each colour stands off.
+    auto offsets = [&](const Image& p) {
+        std::vector<double> result;
+        const auto refs = ColumnSpans(p, WholePage(p), InkLike(kBlack));
+        for (const int ink : kInks) {
+            const auto ticks = ColumnSpans(p, WholePage(p), InkLike(ink, 30));
+            const auto offset = MeanOffset(refs, ticks);
+            result.push_back(offset ? *offset * 1440 / options.page.previewDpi : 99);
+        }
+        return result;
+    };
+    auto coarse = [] {
+        auto& s = svc::JobStream();
+        svc::SendJobHeader(s, 10, 1, 10, 1);
+        svc::SendRasterResolution(s, 160, 5, 8, 4);
+        for (const int ink : {svc::ink::Black, svc::ink::Cyan, svc::ink::Magenta, svc::ink::Yellow, svc::ink::LightCyan,
+                              svc::ink::LightMagenta, svc::ink::Gray}) {
+            svc::SendRasterHeader(s, static_cast<std::uint8_t>(ink), 1, 2, 8, 8);
+            for (int line = 0; line < 8; ++line) {
+                svc::RepeatSend(s, 4, 0x00);
+                svc::RepeatSend(s, 1, 0xC0);
+                svc::RepeatSend(s, 3, 0x00);
+            }
+            svc::SendLineReturn(s);  // back to the left edge
+            svc::SendVerticalMove(s, 16);
+        }
+        svc::SendEndOfJob(s);
+    };
+    // The pattern is printed on the full 1/1440 inch grid: the stored values
+    // (0, -1, 0, ...) do not enter, each line shows its own error.
     const Image pattern = Print([] { ComposePixelShiftPattern(); });
-    EXPECT_EQ(straight(pattern), (std::vector<int>{2, -2, 0, 5, -1, 1}));
-    // Stored as read (plus what was stored), then taken into use at the next start.
     const std::vector<int> read = straight(pattern);
-    for (int i = 0; i < 6; ++i)
-        machine.eeprom[0x97 + i] = static_cast<std::uint8_t>(static_cast<std::int8_t>(machine.eeprom[0x97 + i]) + read[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(read, (std::vector<int>{2, -3, 0, 5, -1, 1}));
+    EXPECT_EQ(offsets(Print(coarse)), (std::vector<double>{2, -2, 0, 5, -1, 1}));
+    // Stored as read, taken into use at the next start: coarse prints line up,
+    // and the pattern still shows the values that are stored.
+    for (int i = 0; i < 6; ++i) machine.eeprom[0x97 + i] = static_cast<std::uint8_t>(read[static_cast<std::size_t>(i)]);
     engine->Reset();
-    EXPECT_EQ(straight(Print([] { ComposePixelShiftPattern(); })), (std::vector<int>(6, 0)));
+    EXPECT_EQ(offsets(Print(coarse)), (std::vector<double>(6, 0.0)));
+    EXPECT_EQ(straight(Print([] { ComposePixelShiftPattern(); })), read);
+}
+
+TEST_F(ClosedLoop, ColourBidReadsTheHeadsErrorWhateverThePixelShiftAndBothEndRightInTheProgramsOrder) {
+    // Cyan (line A) and magenta (line B) off by different amounts: the colour
+    // Bi-D trial compares magenta forward with cyan on the return pass.
+    options.deviations.shift = {4, -3, 0, 0, 0, 0};
+    options.deviations.bid[1][0] = 5;
+    options.deviations.bid[0][0] = -3;
+    machine.eeprom.fill(0);
+    Start(180, 70, 1440);
+    auto trials = [&](int black, int color) {
+        return Print([=] {
+            ComposeBidPattern(10, black, color);
+            svc::SendEndOfJob(svc::JobStream());
+        });
+    };
+    // Read as a technician with a loupe: the trial value plus how far (in steps
+    // of 1/1440 inch, a pixel at 1440 dpi) the return pass still stands right.
+    auto read = [&](const Image& p, bool black, int stored) {
+        const auto offsets = BidTrialOffsets(p, black, 1440);
+        EXPECT_EQ(offsets.size(), 3u);
+        if (offsets.size() != 3) return 999;
+        const int t = StraightTrial(offsets);
+        return stored + kBidTrialOffsets[t] + static_cast<int>(std::lround(offsets[static_cast<std::size_t>(t)]));
+    };
+    // Bi-D first, with the pixel shift not adjusted yet.
+    const Image first = trials(0, 0);
+    const int black = read(first, true, 0), color = read(first, false, 0);
+    EXPECT_EQ(black, -3);
+    EXPECT_EQ(color, 5);
+    Drive(*engine, Wire([&] {
+              svc::Factory().SetBidValue(1, 10, black);
+              svc::Factory().SetBidValue(0, 10, color);
+          }));
+    // Then the pixel shift: stored, in use from the next start.
+    machine.eeprom[0x97] = 4;
+    machine.eeprom[0x98] = static_cast<std::uint8_t>(-3);
+    engine->Reset();
+    // Both still right: the middle trial is straight for both heads.
+    const Image after = trials(black, color);
+    EXPECT_EQ(BidTrialOffsets(after, true, 1440)[1], 0.0);
+    EXPECT_EQ(BidTrialOffsets(after, false, 1440)[1], 0.0);
+}
+
+TEST_F(ClosedLoop, ClogsLeaveTheirDashesOutOfTheNozzleCheckUntilEnoughCleanings) {
+    Start(210, 120, 720);  // a dash is 1/240 inch high: 3 pixels
+    auto nozzleCheck = [&] {
+        return Print([] {
+            svc::RemoteComm().PrintNozzleCheck();
+            svc::SendEndOfJob(svc::JobStream());
+        });
+    };
+    // The dashes of one column (an inch wide each, black first, cyan third), top to bottom.
+    auto dashes = [&](const Image& p, int column, int ink) {
+        const int left = Px(14400 * column), right = Px(14400 * (column + 1));
+        std::vector<int> rows;
+        for (const Span& s : RowSpans(p, {left, 0, right, p.height}, InkLike(ink))) rows.push_back(s.begin);
+        return rows;
+    };
+    const Image clean = nozzleCheck();
+    const auto allBlack = dashes(clean, 0, kBlack);
+    ASSERT_GE(allBlack.size(), 48u);  // (the heading's marks above count as black too)
+    ASSERT_EQ(dashes(clean, 2, kCyan).size(), 48u);
+    const std::size_t heading = allBlack.size() - 48;
+
+    std::string error;
+    Deviations d = engine->Deviation();
+    ASSERT_TRUE(d.Set("clog.black", "5,17:2", &error)) << error;
+    ASSERT_TRUE(d.Set("clog.cyan=48", &error)) << error;
+    engine->SetDeviations(d);
+    auto clean1 = [&] {
+        Drive(*engine, Wire([] { svc::Factory().StartCleaning(3); }));
+        engine->Advance(61000);
+    };
+    auto black = dashes(nozzleCheck(), 0, kBlack);
+    ASSERT_EQ(black.size(), allBlack.size() - 2);
+    // The gaps are nozzles 5 and 17 (dash n is the nth from the top).
+    std::vector<int> expected = allBlack;
+    expected.erase(expected.begin() + static_cast<long>(heading + 16));
+    expected.erase(expected.begin() + static_cast<long>(heading + 4));
+    const int shift = black.front() - expected.front();  // the sheet advanced the same way
+    for (int& row : expected) row += shift;
+    EXPECT_EQ(black, expected);
+    EXPECT_EQ(dashes(nozzleCheck(), 2, kCyan).size(), 47u);
+
+    clean1();  // nozzle 5 and cyan 48 fire again, nozzle 17 needs one more
+    EXPECT_EQ(engine->Deviation().Show("clog.black"), "17");
+    EXPECT_EQ(dashes(nozzleCheck(), 0, kBlack).size(), allBlack.size() - 1);
+    EXPECT_EQ(dashes(nozzleCheck(), 2, kCyan).size(), 48u);
+    clean1();
+    EXPECT_EQ(dashes(nozzleCheck(), 0, kBlack).size(), allBlack.size());
+    EXPECT_EQ(engine->Deviation().Summary(), "none");
+}
+
+TEST_F(ClosedLoop, PlatenGapTiltsTheInclinedCarriageBarsUntilSetAtEachPoint) {
+    options.deviations.pgMainLeft = 4;
+    options.deviations.pgSubRight = -2;
+    Start(329, 80, 360);
+    // The lean of the first bar of a motif (left, middle, right) in the first row.
+    auto leans = [&](const Image& p) {
+        std::vector<double> result;
+        // (The rows overlap: each block is 96 lines of 1/180 inch, the rows 96/360 inch apart.)
+        const auto rows = RowSpans(p, WholePage(p), InkLike(kBlack), 4);  // (the label is grey)
+        EXPECT_FALSE(rows.empty());
+        if (rows.empty()) return result;
+        const int top = rows.front().begin, bottom = top + Px(96 * 80);
+        for (const int left : kInclinedMotifLeft) {
+            const Box box{Px(left), top, Px(left + kInclinedMotifWidth / 6 + 2 * 720 + 14400 / 10), bottom};
+            result.push_back(Slant(p, box, InkLike(kBlack)).value_or(99));
+        }
+        return result;
+    };
+    // Main shaft 4 steps high at the left, sub shaft 2 low at the right: the
+    // carriage tilts by (main - sub) across the sheet, a line leaning tilt/32.
+    const auto tilted = leans(Print([] {
+        ComposeInclinedCarriagePattern();
+        svc::SendEndOfJob(svc::JobStream());
+    }));
+    ASSERT_EQ(tilted.size(), 3u);
+    const double width = 329 / 25.4 * 14400;
+    for (int m = 0; m < 3; ++m) {
+        const double across = (kInclinedMotifLeft[m] + kFirstDotNominal * 5) / width;
+        EXPECT_NEAR(tilted[static_cast<std::size_t>(m)], options.deviations.PlatenTilt(across) / 32, 0.01) << m;
+    }
+    EXPECT_GT(tilted[0], 0.1);
+    EXPECT_GT(tilted[2], 0.05);
+
+    // The PG adjustment: the carriage to each point, the gap set right there.
+    std::string error;
+    EXPECT_FALSE(engine->SetPlatenGap(&error));  // at home
+    Drive(*engine, Wire([] { svc::Factory().LeaveHome(); }));
+    engine->Advance(1000);
+    for (const int point : {630, 2580, 1020, 2180}) {
+        Drive(*engine, Wire([point] { svc::Factory().MoveCarriage(16, static_cast<std::int16_t>(point), 0); }));
+        engine->Advance(1000);
+        EXPECT_TRUE(engine->SetPlatenGap(&error)) << point << ": " << error;
+    }
+    Drive(*engine, Wire([] { svc::Factory().MoveCarriage(16, 1580, 0); }));
+    engine->Advance(1000);
+    EXPECT_FALSE(engine->SetPlatenGap(&error));  // the centre is no adjustment point
+    EXPECT_NE(error.find("no PG adjustment point"), std::string::npos) << error;
+    Drive(*engine, Wire([] { svc::Factory().CarriageHome(); }));
+    EXPECT_EQ(engine->Deviation().Summary(), "none");
+    EXPECT_EQ(leans(Print([] {
+                  ComposeInclinedCarriagePattern();
+                  svc::SendEndOfJob(svc::JobStream());
+              })),
+              (std::vector<double>(3, 0.0)));
 }
 
 TEST_F(ClosedLoop, CutPatternIsCutThroughTheTrueMarkAndTheStoredValueCutsAtTheNominalPlace) {
@@ -212,7 +405,8 @@ TEST_F(ClosedLoop, CutPatternIsCutThroughTheTrueMarkAndTheStoredValueCutsAtTheNo
     int entry = 0;
     const int full = Px(16 * 40);
     for (int k = 1; k <= 17; ++k) {
-        const int x = Px(kCutMarkLeft + (17 - k) * kCutMarkPitch);
+        // (0x68 holds 0: the print stands at the first dot's nominal place.)
+        const int x = Px(kCutMarkLeft + (17 - k) * kCutMarkPitch + kFirstDotNominal * 5);
         const auto rows = RowSpans(cut, {x - 2, 0, x + 4, cut.height}, InkLike(kBlack));
         const int visible = rows.empty() ? 0 : rows.back().Size();
         if (visible == full / 2) entry = k;

@@ -1,5 +1,6 @@
 #include "vprinter/engine/Deviations.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 
@@ -12,7 +13,67 @@ struct Entry {
     int lo, hi;
     const char* unit;
     std::function<int&(Deviations&)> field;
+    int multiple = 1;  // the value must be a multiple of this
 };
+
+// The clog.INK names, in the order of vp::Ink.
+constexpr const char* kClogInks[7] = {"black", "cyan", "magenta", "yellow", "light-cyan", "light-magenta", "gray"};
+constexpr int kMostCleanings = 9;
+
+int ClogInk(const std::string& name) {
+    for (int i = 0; i < 7; ++i)
+        if (name == std::string("clog.") + kClogInks[i]) return i;
+    return -1;
+}
+
+bool ParseNumber(const std::string& text, int& out) {
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+') ++begin;
+    const auto [at, ec] = std::from_chars(begin, end, out);
+    return begin != end && ec == std::errc() && at == end;
+}
+
+// "none" (or "0"), or nozzles 1-48 separated by commas, each with ":N" for
+// the cleanings it needs (1 without).
+bool ParseClogs(const std::string& value, std::array<std::uint8_t, Deviations::kNozzles>& out, std::string* error) {
+    std::array<std::uint8_t, Deviations::kNozzles> clogs{};
+    if (value != "none" && value != "0") {
+        std::size_t at = 0;
+        while (at <= value.size()) {
+            const std::size_t comma = std::min(value.find(',', at), value.size());
+            const std::string item = value.substr(at, comma - at);
+            const std::size_t colon = item.find(':');
+            int nozzle = 0, times = 1;
+            if (!ParseNumber(item.substr(0, colon), nozzle) ||
+                (colon != std::string::npos && !ParseNumber(item.substr(colon + 1), times))) {
+                if (error) *error = "'" + item + "' is not NOZZLE or NOZZLE:CLEANINGS";
+                return false;
+            }
+            if (nozzle < 1 || nozzle > Deviations::kNozzles || times < 1 || times > kMostCleanings) {
+                if (error)
+                    *error = "'" + item + "': nozzles are 1 to " + std::to_string(Deviations::kNozzles) +
+                             ", cleanings 1 to " + std::to_string(kMostCleanings);
+                return false;
+            }
+            clogs[static_cast<std::size_t>(nozzle - 1)] = static_cast<std::uint8_t>(times);
+            at = comma + 1;
+        }
+    }
+    out = clogs;
+    return true;
+}
+
+std::string ShowClogs(const std::array<std::uint8_t, Deviations::kNozzles>& clogs) {
+    std::string text;
+    for (int n = 0; n < Deviations::kNozzles; ++n) {
+        const int times = clogs[static_cast<std::size_t>(n)];
+        if (times == 0) continue;
+        text += (text.empty() ? "" : ",") + std::to_string(n + 1);
+        if (times > 1) text += ":" + std::to_string(times);
+    }
+    return text.empty() ? "none" : text;
+}
 
 const std::vector<Entry>& Table() {
     static const std::vector<Entry> table = [] {
@@ -33,11 +94,21 @@ const std::vector<Entry>& Table() {
         t.push_back({"pw.bottom", -16, 16, "1/180 inch", [](Deviations& d) -> int& { return d.pwBottom; }});
         t.push_back({"pw.left", -8, 24, "1/180 inch", [](Deviations& d) -> int& { return d.pwLeft; }});
         t.push_back({"pw.right", -8, 24, "1/180 inch", [](Deviations& d) -> int& { return d.pwRight; }});
+        t.push_back({"pg.main-right", -5, 5, "platen gap steps at the main shaft right point",
+                     [](Deviations& d) -> int& { return d.pgMainRight; }});
+        t.push_back({"pg.main-left", -5, 5, "platen gap steps at the main shaft left point",
+                     [](Deviations& d) -> int& { return d.pgMainLeft; }});
+        t.push_back({"pg.sub-right", -5, 5, "platen gap steps at the sub shaft right point",
+                     [](Deviations& d) -> int& { return d.pgSubRight; }});
+        t.push_back({"pg.sub-left", -5, 5, "platen gap steps at the sub shaft left point",
+                     [](Deviations& d) -> int& { return d.pgSubLeft; }});
         for (int line = 0; line < 6; ++line)
             t.push_back({std::string("shift.") + static_cast<char>('a' + line), -5, 5, "1/1440 inch",
                          [line](Deviations& d) -> int& { return d.shift[static_cast<std::size_t>(line)]; }});
         t.push_back({"first-dot", -72, 72, "1/2880 inch", [](Deviations& d) -> int& { return d.firstDot; }});
-        t.push_back({"cut", -64, 64, "1/360 inch", [](Deviations& d) -> int& { return d.cut; }});
+        // The cut value is chosen from a list in steps of 8: an error between
+        // two steps could not be put right, so the cutter is off by whole steps.
+        t.push_back({"cut", -64, 64, "1/360 inch, a multiple of 8", [](Deviations& d) -> int& { return d.cut; }, 8});
         return t;
     }();
     return table;
@@ -61,6 +132,12 @@ bool Deviations::Set(const std::string& assignment, std::string* error) {
 }
 
 bool Deviations::Set(const std::string& name, const std::string& value, std::string* error) {
+    if (const int ink = ClogInk(name); ink >= 0) {
+        std::string why;
+        if (ParseClogs(value, clogs[static_cast<std::size_t>(ink)], &why)) return true;
+        if (error) *error = "deviation " + name + ": " + why;
+        return false;
+    }
     const Entry* entry = Find(name);
     if (!entry) {
         if (error) *error = "unknown deviation '" + name + "' (known: " + [] {
@@ -85,20 +162,48 @@ bool Deviations::Set(const std::string& name, const std::string& value, std::str
                      std::to_string(entry->hi);
         return false;
     }
+    if (v % entry->multiple != 0) {
+        if (error) *error = "deviation " + name + ": " + value + " is not a multiple of " + std::to_string(entry->multiple);
+        return false;
+    }
     entry->field(*this) = v;
     return true;
 }
 
 std::optional<int> Deviations::Get(const std::string& name) const {
+    if (const int ink = ClogInk(name); ink >= 0) {
+        int count = 0;
+        for (const std::uint8_t times : clogs[static_cast<std::size_t>(ink)]) count += times > 0;
+        return count;
+    }
     const Entry* entry = Find(name);
     if (!entry) return std::nullopt;
     Deviations copy = *this;
     return entry->field(copy);
 }
 
+std::optional<std::string> Deviations::Show(const std::string& name) const {
+    if (const int ink = ClogInk(name); ink >= 0) return ShowClogs(clogs[static_cast<std::size_t>(ink)]);
+    const std::optional<int> v = Get(name);
+    if (!v) return std::nullopt;
+    return std::to_string(*v);
+}
+
+double Deviations::PlatenTilt(double across) const {
+    const double main = pgMainLeft + (pgMainRight - pgMainLeft) * across;
+    const double sub = pgSubLeft + (pgSubRight - pgSubLeft) * across;
+    return main - sub;
+}
+
+void Deviations::Clean(int times) {
+    for (auto& ink : clogs)
+        for (std::uint8_t& t : ink) t = static_cast<std::uint8_t>(std::max(0, t - times));
+}
+
 std::vector<std::string> Deviations::Names() {
     std::vector<std::string> names;
     for (const Entry& e : Table()) names.push_back(e.name);
+    for (const char* ink : kClogInks) names.push_back(std::string("clog.") + ink);
     return names;
 }
 
@@ -111,13 +216,15 @@ std::string Deviations::Help() {
         line.resize(36, ' ');
         text += line + e.unit + "\n";
     }
+    text += "      clog.INK          nozzles 1 to 48: N,N:CLEANINGS,... or none; INK one of black, cyan,\n"
+            "                        magenta, yellow, light-cyan, light-magenta, gray\n";
     return text;
 }
 
 std::string Deviations::Summary() const {
     std::string text;
     for (const std::string& name : Names())
-        if (const int v = *Get(name); v != 0) text += (text.empty() ? "" : " ") + name + "=" + std::to_string(v);
+        if (*Get(name) != 0) text += (text.empty() ? "" : " ") + name + "=" + *Show(name);
     return text.empty() ? "none" : text;
 }
 

@@ -23,11 +23,20 @@
 // |                   |                  | light cyan, light magenta, gray) lands                 |
 // |                   |                  | (error − stored value 0x97-0x9C) to the right          |
 // | first-dot         | 1/2880 inch      | the first dot lands (error + value 0x68) to the right  |
-// | cut               | 1/360 inch       | on roll paper the cutter cuts (error − cut value in    |
-// |                   |                  | use) below its nominal place                           |
+// |                   |                  | of its nominal place, 144 steps in from the left edge  |
+// | cut               | 8/360 inch steps | on roll paper the cutter cuts (error − cut value in    |
+// |                   | (given in 1/360) | use) below its nominal place; a multiple of 8, the     |
+// |                   |                  | step of the cut value list                             |
+// | pg.main-right ..  | gap steps        | platen gap error at the four PG adjustment points      |
+// | pg.sub-left       |                  | (main/sub shaft, right/left): where the main and sub   |
+// |                   |                  | shaft gaps differ the carriage tilts and raster line j |
+// |                   |                  | lands tilt × depth / 32 to the right; 0 is straight    |
+// | clog.INK          | nozzles 1-48     | clogged nozzles of one ink: no dash in the nozzle      |
+// |                   |                  | check; "5,17:3" (nozzle 17 needs three cleanings)      |
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,14 +54,29 @@ struct Deviations {
     std::array<int, 6> shift{};
     int firstDot = 0;
     int cut = 0;
+    // Platen gap error at the PG adjustment points, in steps of the gap tool.
+    int pgMainRight = 0, pgMainLeft = 0, pgSubRight = 0, pgSubLeft = 0;
+    // The carriage's tilt where it stands `across` (0 the sheet's left edge,
+    // 1 its right edge): the main shaft's gap less the sub shaft's there.
+    double PlatenTilt(double across) const;
+    // Clogged nozzles per ink (the order of vp::Ink), nozzle 0-47: the head
+    // cleanings each still needs to fire again; 0 fires.
+    static constexpr int kNozzles = 48;
+    std::array<std::array<std::uint8_t, kNozzles>, 7> clogs{};
 
     // Sets one error from "name=value" (or name and value apart). False with a
     // reason for an unknown name, a value that is not a whole number, or one
     // outside the name's range; nothing changes then.
     bool Set(const std::string& assignment, std::string* error);
     bool Set(const std::string& name, const std::string& value, std::string* error);
-    // The value of a name, or nothing for an unknown one.
+    // The value of a name, or nothing for an unknown one (for clog.INK: the
+    // number of clogged nozzles).
     std::optional<int> Get(const std::string& name) const;
+    // The value of a name as it is written ("-3", "5,17:3", "none"), or nothing.
+    std::optional<std::string> Show(const std::string& name) const;
+    // A head cleaning (an ink charge counts `times` cleanings): each clogged
+    // nozzle needs that many fewer.
+    void Clean(int times);
     // Every name with its range and unit, one per line, for --help.
     static std::string Help();
     static std::vector<std::string> Names();

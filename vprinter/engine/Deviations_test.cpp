@@ -33,7 +33,18 @@ TEST(Deviations, NamesParseIntoTheirErrors) {
     EXPECT_EQ(d.firstDot, 72);
     EXPECT_EQ(d.cut, -64);
     EXPECT_EQ(d.Get("bid.vsd2d.color"), -5);
-    EXPECT_EQ(Deviations::Names().size(), 8u + 2 + 4 + 6 + 2);
+    EXPECT_EQ(Deviations::Names().size(), 8u + 2 + 4 + 4 + 6 + 2 + 7);
+    EXPECT_TRUE(d.Set("clog.light-magenta=48,1:9,3", &error)) << error;
+    EXPECT_EQ(d.clogs[5][47], 1);
+    EXPECT_EQ(d.clogs[5][0], 9);
+    EXPECT_EQ(d.Get("clog.light-magenta"), 3);
+    EXPECT_EQ(d.Show("clog.light-magenta"), "1:9,3,48");
+    EXPECT_EQ(d.Show("clog.black"), "none");
+    EXPECT_EQ(d.Show("pf"), "-4");
+    d.Clean(1);
+    EXPECT_EQ(d.Show("clog.light-magenta"), "1:8");
+    EXPECT_TRUE(d.Set("clog.light-magenta=none", &error)) << error;
+    EXPECT_EQ(d.Get("clog.light-magenta"), 0);
     EXPECT_NE(Deviations::Help().find("bid.vsd2d.black"), std::string::npos);
     EXPECT_EQ(Deviations{}.Summary(), "none");
 }
@@ -47,6 +58,10 @@ TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
         {"bid.vsd3.black=1", "unknown deviation"}, {"pf", "NAME=VALUE"},        {"pf=", "whole number"},
         {"pf=1.5", "whole number"},                {"pf=x", "whole number"},    {"pf=5", "outside -4 to 4"},
         {"pw.left=-9", "outside -8 to 24"},        {"shift.g=1", "unknown"},    {"cut=99999999999", "whole number"},
+        // The cut value list moves the cut in steps of 8: an error between them could not be put right.
+        {"cut=12", "not a multiple of 8"},         {"clog.black=0,3", "nozzles are 1 to 48"},
+        {"clog.black=49", "nozzles are 1 to 48"},  {"clog.black=3:0", "cleanings 1 to 9"},
+        {"clog.black=3,,4", "is not NOZZLE"},      {"clog.pink=3", "unknown"},
     };
     for (const Case& c : cases) {
         Deviations d;
@@ -55,6 +70,11 @@ TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
         EXPECT_FALSE(d.Set(c.text, &error)) << c.text;
         EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << ": " << error;
         EXPECT_EQ(d.pf, 2) << c.text;
+        EXPECT_EQ(d, Deviations{[] {
+                      Deviations e;
+                      e.pf = 2;
+                      return e;
+                  }()}) << c.text;
     }
 }
 
@@ -69,9 +89,17 @@ TEST(Deviations, ControlCommandsSetErrorsAndTurnTheLever) {
     EXPECT_EQ(run({"deviation", "pf"}), "OK deviation pf 0");
     EXPECT_EQ(run({"deviation", "pf", "9"}).rfind("ERR deviation pf: 9 is outside", 0), 0u);
     EXPECT_EQ(run({"deviation", "nope", "1"}).rfind("ERR unknown deviation", 0), 0u);
+    EXPECT_EQ(run({"deviation", "clog.gray", "7,9:2"}), "OK deviation clog.gray 7,9:2");
+    EXPECT_EQ(run({"deviation", "clog.gray"}), "OK deviation clog.gray 7,9:2");
+    EXPECT_EQ(run({"deviation"}), "OK deviation bid.vsd2.color=-7 clog.gray=7,9:2");
     // The lever is out of reach while the carriage is at home.
     EXPECT_EQ(run({"head-angle", "3"}).rfind("ERR the head-angle lever", 0), 0u);
     EXPECT_EQ(engine.Deviation().headAngle, 0);
+    // So is the platen gap, which is set at the PG adjustment points only.
+    EXPECT_EQ(run({"deviation", "pg.sub-left", "2"}), "OK deviation pg.sub-left 2");
+    EXPECT_EQ(run({"pg-set"}).rfind("ERR the platen gap is set with the carriage", 0), 0u);
+    EXPECT_EQ(run({"pg-set", "1"}), "ERR usage: pg-set");
+    EXPECT_EQ(engine.Deviation().pgSubLeft, 2);
     EXPECT_EQ(run({"roll", "on"}), "OK roll on");
     EXPECT_TRUE(engine.RollPaper());
     EXPECT_EQ(run({"status"}), "not handled");

@@ -56,9 +56,10 @@ protected:
 
 TEST_F(EngineLink, AJobFromTheProgramComesOutAsAPage) {
     const std::uint8_t pagesBefore = Eeprom(0x78);
-    // The factory image carries a first dot position (steps of 1/2880 inch to the
-    // right) and a pixel shift for magenta, line B (1/1440 inch to the left).
-    const int left = 14400 + static_cast<std::int8_t>(Eeprom(0x68)) * 5 - static_cast<std::int8_t>(Eeprom(0x98)) * 10;
+    // The first dot belongs 1/20 inch in; the factory image carries a first dot
+    // position (steps of 1/2880 inch to the right) and a pixel shift for
+    // magenta, line B (1/1440 inch to the left).
+    const int left = 14400 + (kFirstDotNominal + static_cast<std::int8_t>(Eeprom(0x68))) * 5 - static_cast<std::int8_t>(Eeprom(0x98)) * 10;
     auto& s = svc::JobStream();
     ASSERT_EQ(svc::SendJobHeader(s, 10, 1, 10, 1), kOk);
     ASSERT_EQ(svc::SendVerticalMove(s, 360), kOk);

@@ -103,7 +103,11 @@ void Mechanism::Finish() {
         break;
     }
     case Activity::Cleaning:
-    case Activity::InkCharge: machine_.Log("cleaning cycle finished"); break;
+    case Activity::InkCharge:
+        // An ink charge draws far more ink through the nozzles: it clears as much as three cleanings.
+        cleaningsDone_ += done == Activity::InkCharge ? 3 : 1;
+        machine_.Log("cleaning cycle finished");
+        break;
     case Activity::Exchange:
         activity_ = Activity::Exchange;
         if (exchangeTravel_) {  // at the exchange position: the technician takes over

@@ -114,6 +114,8 @@ public:
     int CarriagePosition() const { return position_; }
     bool CarriageLocked() const { return locked_; }
     int ExchangeStepsDone() const { return exchangeSteps_; }
+    // Head cleanings finished since the start, an ink charge counting three.
+    int CleaningsDone() const { return cleaningsDone_; }
 
 private:
     void Refuse(const std::string& what, const std::string& why);
@@ -142,6 +144,7 @@ private:
     bool sensorMode_ = false;
 
     int exchangeSteps_ = 0;       // steps finished
+    int cleaningsDone_ = 0;
     bool exchangeWaiting_ = false;  // waiting for the roll-paper switch
     bool exchangeTravel_ = false;   // on the way to the exchange position
     std::optional<int> pendingMeasure_;  // mode of a running CR measurement

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -192,6 +193,11 @@ std::size_t PrintEngine::Consume(const std::uint8_t* data, std::size_t n) {
 
 void PrintEngine::Advance(std::uint64_t ms) {
     mechanism_.Advance(ms);
+    // A finished head cleaning frees the clogged nozzles it can.
+    if (const int done = mechanism_.CleaningsDone(); done != cleaningsSeen_) {
+        options_.deviations.Clean(done - cleaningsSeen_);
+        cleaningsSeen_ = done;
+    }
     CollectPages();
 }
 
@@ -275,9 +281,56 @@ void PrintEngine::Feed(std::int64_t master) {
     y_ += master + master * kPfPerMille * (mechanism_.Pf() - options_.deviations.pf) / 1000;
 }
 
-// Where the first dot of a line lands, right of where the job put it.
+// Where the first dot of a line lands, right of where the job put it: its
+// nominal place in from the edge, off by the error, moved by the value 0x68.
 std::int64_t PrintEngine::FirstDotShift() const {
-    return static_cast<std::int64_t>(options_.deviations.firstDot + mechanism_.FirstDot()) * kFirstDotStep;
+    return static_cast<std::int64_t>(options_.firstDotNominal + options_.deviations.firstDot + mechanism_.FirstDot()) *
+           kFirstDotStep;
+}
+
+// How far a block of a colour's nozzle line (pixel shift lines A-F) lands
+// right of black's, in steps of 1/1440 inch. On the forward pass each line
+// fires by its own timing: off by its error, corrected by its stored value.
+// The correction moves the line's dots on the printer's 1/1440 inch firing
+// grid as it places data of a coarser pitch; data at the full 1/1440 inch
+// pitch addresses that grid dot for dot and lands uncorrected (that is how
+// the pixel shift pattern shows each line's own error, whatever is stored).
+// On the return pass a head fires all its lines from the timing of its
+// reference line, the one the Bi-D pattern compares (black for the black
+// head, magenta for the colour head): they land where that line lands
+// forward, and the Bi-D value alone puts the return pass right.
+int PrintEngine::PixelShiftOf(int ink, bool returnPass) const {
+    if (returnPass) ink = IsChromatic(ink) ? kMagenta : kBlack;
+    if (ink == kBlack) return 0;
+    const int line = ink - 1;
+    const int stored = pitchX_ == kAdjustStep ? 0 : mechanism_.PixelShift(line);
+    return options_.deviations.shift[static_cast<std::size_t>(line)] - stored;
+}
+
+bool PrintEngine::SetPlatenGap(std::string* error) {
+    struct Point {
+        int position;
+        int Deviations::*gap;
+        const char* name;
+    };
+    static constexpr Point kPoints[4] = {{630, &Deviations::pgMainRight, "main shaft right"},
+                                         {2580, &Deviations::pgMainLeft, "main shaft left"},
+                                         {1020, &Deviations::pgSubRight, "sub shaft right"},
+                                         {2180, &Deviations::pgSubLeft, "sub shaft left"}};
+    if (mechanism_.CarriageLocked() || mechanism_.Busy()) {
+        if (error) *error = "the platen gap is set with the carriage standing at a PG adjustment point";
+        return false;
+    }
+    for (const Point& p : kPoints) {
+        if (mechanism_.CarriagePosition() != p.position) continue;
+        options_.deviations.*p.gap = 0;
+        machine_.Log(std::string("platen gap set at the ") + p.name + " point");
+        return true;
+    }
+    if (error)
+        *error = "the carriage stands at " + std::to_string(mechanism_.CarriagePosition()) +
+                 ", no PG adjustment point (630, 2580, 1020, 2180)";
+    return false;
 }
 
 bool PrintEngine::TurnHeadAngleLever(int position, std::string* error) {
@@ -326,18 +379,14 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
     blockX_ = x_ + FirstDotShift();
     // A block printed on the return pass lands shifted left by the head's Bi-D
     // value less the head's true offset between the two directions.
-    if (direction_ == 3 && !oneLineUni_) {
+    const bool returnPass = direction_ == 3 && !oneLineUni_;
+    if (returnPass) {
         const bool black = !IsChromatic(ink);
         const int vsd = VsdOfDotSize(dotSize_);
         blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(black, vsd) - d.bid[black ? 0 : 1][static_cast<std::size_t>(vsd)]) *
                    kAdjustStep;
     }
-    // Each colour's nozzle line (pixel shift lines A-F) sits off by its error,
-    // corrected by the stored pixel shift value.
-    if (ink != kBlack) {
-        const int line = ink - 1;
-        blockX_ += static_cast<std::int64_t>(d.shift[static_cast<std::size_t>(line)] - mechanism_.PixelShift(line)) * kAdjustStep;
-    }
+    blockX_ += static_cast<std::int64_t>(PixelShiftOf(ink, returnPass)) * kAdjustStep;
     // The PW adjustment prints, placed from the edge the sensor found: the
     // sensor's error moves them, uncorrected (the values are what is measured).
     // The frame's bar k (line 31 + 2k) and the line of row r (dot 4r + 55) are
@@ -364,15 +413,30 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
 }
 
 // A raster line j is printed by nozzle j; a head turned off straight puts
-// each nozzle further across the deeper it sits in the head.
+// each nozzle further across the deeper it sits in the head. A carriage
+// tilted by the platen gap does the same, by how far it tilts where it
+// stands: the line is placed in pieces, each with the lean of its place.
 void PrintEngine::PlaceLine(int index, const std::uint8_t* data, std::size_t n) {
+    const Deviations& d = options_.deviations;
     const std::int64_t depth = static_cast<std::int64_t>(index) * pitchY_;
-    const std::int64_t slant = options_.deviations.headAngle * depth / 16;
+    const std::int64_t slant = d.headAngle * depth / 16;
+    const int bpp = block_.bitsPerPixel;
     if (blockAtEdge_ && n > 0 && (data[0] >> (8 - block_.bitsPerPixel)) != 0) {
         sheet_->Need(kPageEdgeDpi);
         blockAtEdge_ = false;
     }
-    blockThirds_ += sheet_->PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, block_.bitsPerPixel, data, n);
+    if (d.pgMainRight == 0 && d.pgMainLeft == 0 && d.pgSubRight == 0 && d.pgSubLeft == 0) {
+        blockThirds_ += sheet_->PlaceLine(blockInk_, blockX_ + slant, blockY_ + depth, pitchX_, pitchY_, bpp, data, n);
+        return;
+    }
+    static constexpr std::size_t kPiece = 16;  // bytes
+    for (std::size_t at = 0; at < n; at += kPiece) {
+        const std::int64_t x = blockX_ + static_cast<std::int64_t>(at) * (8 / bpp) * pitchX_;
+        const double across = std::clamp(static_cast<double>(x) / static_cast<double>(sheet_->WidthMaster()), 0.0, 1.0);
+        const auto lean = static_cast<std::int64_t>(std::llround(d.PlatenTilt(across) * static_cast<double>(depth) / 32));
+        blockThirds_ += sheet_->PlaceLine(blockInk_, x + slant + lean, blockY_ + depth, pitchX_, pitchY_, bpp, data + at,
+                                        std::min(kPiece, n - at));
+    }
 }
 
 void PrintEngine::EndBlock() {
@@ -419,19 +483,22 @@ void PrintEngine::RunRemote(const RemoteCommand& command) {
 }
 
 // The printer's own nozzle check: for each ink a column of 48 nozzle dashes
-// laid out as a staircase of eight steps, so a missing nozzle leaves a gap.
+// laid out as a staircase of eight steps, so a missing (clogged) nozzle
+// leaves a gap: dash n (from the top, 1 to 48) is nozzle n.
 void PrintEngine::DrawNozzleCheck() {
     static constexpr int kOrder[kInkCount] = {kBlack, kGray, kCyan, kLightCyan, kMagenta, kLightMagenta, kYellow};
-    static constexpr int kNozzles = 48;
+    static constexpr int kNozzles = Deviations::kNozzles;
     static constexpr int kNozzlePitch = kMasterPerInch / 120;
     static constexpr int kColumn = kMasterPerInch;
     static constexpr int kStep = kMasterPerInch / 8;
     LoadPaper();
     const std::int64_t left = FirstDotShift();
     for (int c = 0; c < kInkCount; ++c) {
+        const auto& clogged = options_.deviations.clogs[static_cast<std::size_t>(kOrder[c])];
         for (int n = 0; n < kNozzles; ++n)
-            sheet_->FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
-                           y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2, 1.0);
+            if (clogged[static_cast<std::size_t>(n)] == 0)  // a clogged nozzle leaves its dash out
+                sheet_->FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
+                                y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2, 1.0);
         mechanism_.UseInk(kOrder[c], kNozzles * 300);
     }
     mechanism_.CountPass();

@@ -20,6 +20,11 @@
 
 namespace vp {
 
+// Where the first dot of a line belongs with a first dot error and value of
+// 0: this many steps of 1/2880 inch (1/20 inch, 1.27 mm) in from the sheet's
+// left edge, so that every error and value in -72 to 72 keeps it on the sheet.
+inline constexpr int kFirstDotNominal = 144;
+
 struct EngineOptions {
     // The sheet, and the preview resolution: a fixed one, or kPagePlanned
     // (PagePlan.h) for each page at the resolution it needs.
@@ -40,6 +45,9 @@ struct EngineOptions {
     // takes the next byte.
     bool writeInBackground = false;
     std::size_t pageQueue = 2;
+    // The first dot's nominal place, in steps of 1/2880 inch from the left
+    // edge (tests that place dots from the sheet's very edge set 0).
+    int firstDotNominal = kFirstDotNominal;
 };
 
 class PageWriter;
@@ -74,6 +82,11 @@ public:
     // The head-angle lever, turned by hand: position 0 holds the head straight.
     // Only reachable with the carriage away from home; false with a reason otherwise.
     bool TurnHeadAngleLever(int position, std::string* error);
+    // The technician sets the platen gap right (gap tool, continuity tester)
+    // at the PG adjustment point where the carriage stands: main shaft right
+    // (carriage position 630), left (2580), sub shaft right (1020), left
+    // (2180). False with a reason when it stands at none of them.
+    bool SetPlatenGap(std::string* error);
     bool RollPaper() const { return options_.rollPaper; }
     void SetRollPaper(bool roll) { options_.rollPaper = roll; }
 
@@ -123,6 +136,7 @@ private:
     void PrintText(std::uint8_t byte);
     void RunRemote(const RemoteCommand& command);
     bool Stopped() const;
+    int PixelShiftOf(int ink, bool returnPass) const;
 
     Machine& machine_;
     EngineOptions options_;
@@ -138,6 +152,7 @@ private:
     std::string refusal_;
     int pagesEjected_ = 0;
     int nextFile_ = 1;
+    int cleaningsSeen_ = 0;  // of the mechanism's, already taken off the clogged nozzles
     std::vector<std::string> pageFiles_;
 
     // Job state, reset by ESC @ (the paper position stays).

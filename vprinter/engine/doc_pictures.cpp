@@ -82,9 +82,13 @@ void Save(const vp::Image& image, const std::string& path, int zoom = 1) {
 
 int Px(double master, int dpi) { return static_cast<int>(Pixels(master, dpi)); }
 
+// The printers here store 0 at 0x68 and have no first dot error: every
+// print stands at the first dot's nominal place, this far right of its job's.
+constexpr int kNominal = vp::kFirstDotNominal * 5;  // master units
+
 // The three trials of a Bi-D pattern: around the middle of each band, the first ticks.
 vp::Image BidTrials(const vp::Image& page, int dpi) {
-    const int left = Px(kBidBlackLeft, dpi) - 8, right = left + Px(3 * 1600, dpi) + 16;
+    const int left = Px(kBidBlackLeft + kNominal, dpi) - 8, right = left + Px(3 * 1600, dpi) + 16;
     std::vector<std::pair<const vp::Image*, Box>> parts;
     for (const Span& band : RowSpans(page, {left, 0, right, page.height}, InkLike(vp::kBlack), 2))
         if (band.Size() > dpi / 6)  // not a line of text (the label, the values tried)
@@ -94,11 +98,12 @@ vp::Image BidTrials(const vp::Image& page, int dpi) {
 
 // The joint of each PF candidate (or the one of the check pattern).
 vp::Image PfJoints(const vp::Image& page, int dpi) {
-    const Box upperOnly{Px(kPfUpperLeft, dpi) + 2, 0, Px(kPfLowerLeft, dpi) - 2, page.height};
+    const Box upperOnly{Px(kPfUpperLeft + kNominal, dpi) + 2, 0, Px(kPfLowerLeft + kNominal, dpi) - 2, page.height};
     std::vector<std::pair<const vp::Image*, Box>> parts;
-    for (const Span& band : RowSpans(page, upperOnly, InkLike(vp::kCyan, 120))) {
+    for (const Span& band : RowSpans(page, upperOnly, InkLike(vp::kCyan, 60))) {
         const int joint = band.end;
-        parts.push_back({&page, {Px(kPfLowerLeft, dpi) - 24, joint - 24, Px(kPfLowerLeft, dpi) + 40, joint + 24}});
+        const int x = Px(kPfLowerLeft + kNominal, dpi);
+        parts.push_back({&page, {x - 24, joint - 24, x + 40, joint + 24}});
     }
     return Join(parts, true);
 }
@@ -136,7 +141,7 @@ int main(int argc, char** argv) {
         const vp::Image b = PfJoints(before, 720), a = PfJoints(after, 720);
         Save(Join({{&b, WholePage(b)}, {&a, WholePage(a)}}, true), dir + "/pf-check-before-after.png", 2);
     }
-    {  // First dot 36/2880 inch to the right; the value -36 brings the line to the edge.
+    {  // First dot 36/2880 inch to the right of its place (144 steps in); the value -36 brings it back.
         vp::Deviations d;
         d.firstDot = 36;
         Printer p(20, 20, 1440, d);
@@ -144,7 +149,7 @@ int main(int argc, char** argv) {
         p.machine.eeprom[0x68] = static_cast<std::uint8_t>(-36);
         p.Print([] { svc::Factory().ApplySettings(); });
         const auto after = p.Print([] { ComposeFirstDotPattern(); });
-        const Box corner{0, 0, 40, 60};
+        const Box corner{0, 0, 100, 60};
         Save(Join({{&before, corner}, {&after, corner}}, true), dir + "/first-dot-before-after.png", 4);
     }
     {  // Head-angle lever at 4, then turned back to 0.
@@ -166,7 +171,9 @@ int main(int argc, char** argv) {
         d.cut = 24;
         Printer p(130, 80, 180, d, true);
         const auto cut = p.Print([] { ComposeCutPattern(); });
-        Save(Join({{&cut, {Px(kCutMarkLeft, 180) - 20, cut.height - 60, Px(kCutMarkLeft + 17 * kCutMarkPitch, 180), cut.height}}}, false),
+        Save(Join({{&cut, {Px(kCutMarkLeft + kNominal, 180) - 20, cut.height - 60,
+                           Px(kCutMarkLeft + kNominal + 17 * kCutMarkPitch, 180), cut.height}}},
+                  false),
              dir + "/cut-pattern.png", 2);
     }
     {  // Pixel shift: line A off by +2 (stored 0): candidate 2 is straight.
@@ -174,12 +181,13 @@ int main(int argc, char** argv) {
         d.shift = {2, 0, 0, 0, 0, 0};
         Printer p(100, 80, 1440, d);
         const auto page = p.Print([] { ComposePixelShiftPattern(); });
-        const int left = Px(kShiftFirstCandidate, 1440) - 20, right = Px(kShiftFirstCandidate + 11 * kShiftCandidatePitch, 1440);
+        const int left = Px(kShiftFirstCandidate + kNominal, 1440) - 20,
+                  right = Px(kShiftFirstCandidate + kNominal + 11 * kShiftCandidatePitch, 1440);
         const auto bands = RowSpans(page, {left, 0, right, page.height}, InkLike(vp::kBlack));
         const int top = bands.front().begin, bottom = bands.front().end + bands.front().Size();
         std::vector<std::pair<const vp::Image*, Box>> parts;
         for (int c = 0; c < 11; ++c) {
-            const int x = Px(kShiftFirstCandidate + c * kShiftCandidatePitch, 1440);
+            const int x = Px(kShiftFirstCandidate + kNominal + c * kShiftCandidatePitch, 1440);
             parts.push_back({&page, {x - 16, top, x + 16, bottom}});
         }
         Save(Join(parts, true), dir + "/pixel-shift-line-a.png", 2);

@@ -1,6 +1,7 @@
 #include "vprinter/engine/testing/PageAnalysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "vprinter/engine/PageRenderer.h"
@@ -47,6 +48,16 @@ Box WholeWidth(const Image& page) { return {0, 0, page.width, page.height}; }
 Box WholePage(const Image& page) { return WholeWidth(page); }
 
 double Pixels(double master, int previewDpi) { return master * previewDpi / kMasterPerInch; }
+
+int PageDpi(const Image& page, double sheetWidthMm) {
+    const long long widthMaster = std::llround(sheetWidthMm / 25.4 * kMasterPerInch);
+    for (int dpi = 1440; dpi > 0; --dpi) {
+        if (kMasterPerInch % dpi != 0) continue;
+        const long long box = kMasterPerInch / dpi;
+        if ((widthMaster + box - 1) / box == page.width) return dpi;
+    }
+    return 0;
+}
 
 PixelTest InkLike(int ink, int tolerance) {
     const auto colour = InkColor(ink);

@@ -64,6 +64,10 @@ Box WholeWidth(const Image& page);
 Box WholePage(const Image& page);
 // Pixels for a length in master units (1/14400 inch) at a preview resolution.
 double Pixels(double master, int previewDpi);
+// The preview resolution a page was written at, told by the page itself: the
+// resolution (a divisor of 14400 up to 1440) at which a sheet `sheetWidthMm`
+// wide is as many pixels wide as the page; 0 when none is.
+int PageDpi(const Image& page, double sheetWidthMm);
 
 // A pixel near the ink's full colour (as the printer composes it), within
 // `tolerance` per channel.

@@ -241,6 +241,34 @@ void ComposeHeadAngularPattern() {
     S().Flush();
 }
 
+void ComposeInclinedCarriagePattern() {
+    static const char kLabel[] = "Inclined Carridge\r\n";
+    S().Append(reinterpret_cast<const std::uint8_t*>(kLabel), static_cast<std::int32_t>(sizeof kLabel));
+    svc::SendJobHeader(S(), 10, 1, 10, 1);
+    for (int row = 0; row < 3; ++row) {
+        for (int pass = 0; pass < 2; ++pass) {
+            static constexpr bool kMotifs[2][2][6] = {{{true, false, true, false, false, false}, {false, false, false, true, false, true}},
+                                                      {{false, true, false, false, false, false}, {false, false, false, false, true, false}}};
+            const bool* motif = kMotifs[row == 1 ? 1 : 0][pass];
+            svc::SendRasterResolution(S(), 104, 1, 2, 1);
+            svc::SendRasterHeader(S(), svc::ink::Black, 1, 2, 1142, 96);
+            for (int line = 0; line < 96; ++line)
+                for (int m = 0; m < 3; ++m) {
+                    if (m > 0)
+                        for (const int gap : {125, 125, 125, 124}) svc::RepeatSend(S(), gap, 0x00);
+                    for (int r = 0; r < 6; ++r) svc::RepeatSend(S(), 8, motif[r] ? 0xCC : 0x00);
+                }
+            svc::SendLineReturn(S());
+            svc::SendVerticalMove(S(), 0);
+            svc::SendDirection(S(), 0);
+        }
+        svc::SendVerticalMove(S(), 96);
+    }
+    svc::SendVerticalMove(S(), 110);
+    svc::SendInitialize(S());
+    S().Flush();
+}
+
 void ComposePixelShiftPattern() {
     static constexpr std::uint8_t kLines[6] = {svc::ink::Cyan,      svc::ink::Magenta,      svc::ink::Yellow,
                                                svc::ink::LightCyan, svc::ink::LightMagenta, svc::ink::Gray};

@@ -52,6 +52,13 @@ void ComposeFirstDotPattern();
 // ---- head angular: gray and light magenta bars, 0.8 inch long ----
 void ComposeHeadAngularPattern();
 
+// ---- inclined carriage (PG adjustment): three rows of bars, each row two
+// passes over the same lines; three motifs per row, at the left edge, in the
+// middle and at the right end of a 12.7 inch line (an A3+ sheet) ----
+void ComposeInclinedCarriagePattern();
+inline constexpr int kInclinedMotifLeft[3] = {0, 547 * 160, 1094 * 160};  // master units
+inline constexpr int kInclinedMotifWidth = 48 * 160;
+
 // ---- pixel shift (the stored print file): for each line A-F (cyan,
 // magenta, yellow, light cyan, light magenta, gray) one band of eleven
 // candidates -5 .. 5, left to right 1/4 inch apart: a black reference tick

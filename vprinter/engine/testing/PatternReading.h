@@ -16,11 +16,18 @@
 
 namespace vp::testing {
 
+// How far across a printer may put a pattern from where its job says, in
+// master units: the first dot's nominal place (1/20 inch in from the edge)
+// with its error and value (up to 288 steps of 1/2880 inch), and a return
+// pass off by up to 146 Bi-D steps of 1/1440 inch (an error of 72 read with
+// a trial at -74).
+inline constexpr int kPlacementSlack = 3000;
+
 // For each trial band of a Bi-D pattern printed at dpi: how far the return
 // pass's ticks lie right of the forward pass's, in pixels, for one head.
 inline std::vector<double> BidTrialOffsets(const Image& page, bool black, int dpi) {
-    const int left = static_cast<int>(Pixels(black ? kBidBlackLeft : kBidColorLeft, dpi)) - 4;
-    const int right = static_cast<int>(Pixels(black ? kBidBlackRight : kBidColorRight, dpi)) + 4;
+    const int left = static_cast<int>(Pixels((black ? kBidBlackLeft : kBidColorLeft) - kPlacementSlack, dpi));
+    const int right = static_cast<int>(Pixels((black ? kBidBlackRight : kBidColorRight) + kPlacementSlack, dpi));
     const PixelTest forward = InkLike(black ? kBlack : kMagenta);
     const PixelTest back = InkLike(black ? kBlack : kCyan);
     std::vector<double> offsets;
@@ -47,11 +54,17 @@ inline int StraightTrial(const std::vector<double>& offsets) {
 
 // Per PF candidate (or the A4 print's one check block): the joint of its two
 // bands, in rows between the upper band's end and the lower band's start.
+// The bands are found where the printer put them: the upper band's left
+// edge gives how far the whole print stands right of the job's place.
 inline std::vector<int> PfJoints(const Image& page, int dpi) {
-    const Box upperOnly{static_cast<int>(Pixels(kPfUpperLeft, dpi)) + 2, 0,
-                        static_cast<int>(Pixels(kPfLowerLeft, dpi)) - 2, page.height};
-    const Box lowerOnly{static_cast<int>(Pixels(kPfUpperRight, dpi)) + 2, 0,
-                        static_cast<int>(Pixels(kPfLowerRight, dpi)) - 2, page.height};
+    const Box search{static_cast<int>(Pixels(kPfUpperLeft - kPlacementSlack, dpi)), 0,
+                     static_cast<int>(Pixels(kPfLowerLeft, dpi)), page.height};
+    const auto edge = LeftMargin(page, search, InkLike(kCyan, 60));
+    const int shift = edge ? *edge - static_cast<int>(std::lround(Pixels(kPfUpperLeft, dpi))) : 0;
+    const Box upperOnly{static_cast<int>(Pixels(kPfUpperLeft, dpi)) + shift + 2, 0,
+                        static_cast<int>(Pixels(kPfLowerLeft, dpi)) + shift - 2, page.height};
+    const Box lowerOnly{static_cast<int>(Pixels(kPfUpperRight, dpi)) + shift + 2, 0,
+                        static_cast<int>(Pixels(kPfLowerRight, dpi)) + shift - 2, page.height};
     std::vector<int> gaps;
     for (const Span& band : RowSpans(page, upperOnly, InkLike(kCyan, 120))) {
         Box upper = upperOnly;
