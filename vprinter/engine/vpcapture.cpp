@@ -24,7 +24,7 @@ const char kUsage[] =
     "--transcript prints only what the host did, one line per library call that\n"
     "reached the printer: data N HH ..., eeprom_read AA, eeprom_write AA VV, status.\n"
     "--pcapng OUT writes the capture to OUT as pcapng (link type 147, USER0) for\n"
-    "Wireshark, which decodes it with the svcadjust-channel.lua dissector.\n";
+    "Wireshark, which decodes it with the svcadjust-channel.lua dissector.\n"
     "Exit status: 0 when the capture was read, 1 when the file cannot be opened or is\n"
     "not a capture, 2 for a usage error.\n";
 
