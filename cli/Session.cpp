@@ -199,7 +199,7 @@ std::string Usage() {
     u << "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
          "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
          "       svcadjust-cli --help | --version\n"
-       svcadjust-cli history [--printer ID]   (the service journal; no printer)
+         "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
          "\n"
          "Connects to the printer as the start window does, runs Get Status, then each\n"
          "operation in order, as its button in the main window would. '-' reads\n"
