@@ -113,8 +113,8 @@ stack page-head-angular-before-after.png "$tmp/hdang1.png" "$tmp/hdang2.png"
 vp_start nozzle 4100
 cli nozzle-check-print >/dev/null
 vp_stop
-convert "$(page 1)" -crop 1440x220+0+0 +repage "$tmp/nozzle1.png"
-convert "$(page 1)" -crop 1215x220+1440+0 +repage "$tmp/nozzle2.png"
+convert "$(page 1)" -crop 1460x220+0+0 +repage "$tmp/nozzle1.png"
+convert "$(page 1)" -crop 1215x220+1460+0 +repage "$tmp/nozzle2.png"
 stack page-nozzle-check.png "$tmp/nozzle1.png" "$tmp/nozzle2.png"
 # The first dot line as vprinter_doc_pictures draws it for docs/VPRINTER.md.
 cp "$root/docs/vprinter/first-dot-before-after.png" "$out/page-first-dot-before-after.png"
