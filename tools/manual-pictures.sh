@@ -35,11 +35,11 @@ send() { "$bin/vprinter" --control "$sock.ctl" --send "$*" >/dev/null; }
 page() { printf '%s/%s/page-%04d.png' "$raw" "$cur" "$1"; }
 # shot OUT.png IN.png GEOMETRY [SCALE%]: crop, magnify without blurring, 64 colours
 shot() {
-  convert "$2" -crop "$3" +repage -filter point -resize "${4:-100}%" -colors 64 "PNG8:$out/$1"
+  convert "$2" -crop "$3" +repage -filter point -resize "${4:-100}%" -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/$1"
 }
 # side OUT.png A.png B.png / stack OUT.png A.png B.png: two crops with a gap
-side()  { convert "$2" "$3" -bordercolor gray60 -border 2 -background white -splice 40x0 +append -colors 64 "PNG8:$out/$1"; }
-stack() { convert "$2" "$3" -bordercolor gray60 -border 2 -background white -splice 0x30 -append -colors 64 "PNG8:$out/$1"; }
+side()  { convert "$2" "$3" -bordercolor gray60 -border 2 -background white -splice 40x0 +append -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/$1"; }
+stack() { convert "$2" "$3" -bordercolor gray60 -border 2 -background white -splice 0x30 -append -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/$1"; }
 tmp=$raw/crops; mkdir -p "$tmp"
 
 # Bi-D, VSD1 Black off by 5; the factory value 3 prints the trials 1, 3, 5.
@@ -47,7 +47,7 @@ vp_start bid 4100 --deviation bid.vsd1.black=5 --deviation bid.vsd1.color=5
 cli bid-print VSD1 bid-input VSD1Bk=5 bid-print VSD1 >/dev/null
 vp_stop
 for i in 1 2; do
-  convert "$(page $i)" -crop 330x770+390+190 +repage -filter point -resize 200% "$tmp/bid$i.png"
+  convert "$(page $i)" -crop 330x770+410+190 +repage -filter point -resize 200% "$tmp/bid$i.png"
 done
 side page-bid-before-after.png "$tmp/bid1.png" "$tmp/bid2.png"
 
@@ -58,9 +58,9 @@ vp_stop
 vp_start pf 4100 --deviation pf=2
 cli a4-check-print >/dev/null
 vp_stop
-convert "$(page 1)" -crop 850x3420+1050+220 +repage -resize 50% -colors 64 "PNG8:$out/page-pf-pattern.png"
+convert "$(page 1)" -crop 850x3420+1086+220 +repage -resize 50% -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/page-pf-pattern.png"
 for i in 2 3; do
-  convert "$(page $i)" -crop 700x180+690+480 +repage -filter point -resize 200% "$tmp/pf$i.png"
+  convert "$(page $i)" -crop 700x180+714+480 +repage -filter point -resize 200% "$tmp/pf$i.png"
 done
 stack page-pf-check-before-after.png "$tmp/pf2.png" "$tmp/pf3.png"
 
@@ -71,10 +71,10 @@ cli pw-print pw-input Top=4 Bottom=-6 Left=6 Right=-4 pw-read >/dev/null
 vp_stop
 convert "$(page 1)" -crop 870x200+1330+0 +repage -background white -splice 130x0 \
   -fill none -stroke red -draw "stroke-dasharray 6 6 line 0,71 1000,71" -stroke none -fill red \
-  -pointsize 22 -draw "text 5,62 '5 mm'" -filter point -resize 200% -colors 64 "PNG8:$out/page-pw-top.png"
+  -pointsize 22 -draw "text 5,62 '5 mm'" -filter point -resize 200% -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/page-pw-top.png"
 convert "$(page 1)" -crop 300x1000+0+850 +repage -background white -splice 0x60 \
   -fill none -stroke red -draw "stroke-dasharray 6 6 line 71,0 71,1060" -stroke none -fill red \
-  -pointsize 22 -draw "text 80,30 '5 mm'" -filter point -resize 150% -colors 64 "PNG8:$out/page-pw-left.png"
+  -pointsize 22 -draw "text 80,30 '5 mm'" -filter point -resize 150% -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/page-pw-left.png"
 
 # Pixel shift, line A off by 2: candidates 0 to 4 of line A, magnified twice.
 vp_start shift 4100 --deviation shift.a=2
@@ -83,20 +83,20 @@ vp_stop
 for i in 1 2; do
   parts=()
   for c in 0 1 2 3 4; do
-    convert "$(page $i)" -crop 100x840+$((7994 + (c - 2) * 9586 / 10 - 50))+1440 +repage \
+    convert "$(page $i)" -crop 100x840+$((1349 + (c + 5) * 960 - 50))+1440 +repage \
       -filter point -resize 200% "$tmp/shift$i-$c.png"
     parts+=("$tmp/shift$i-$c.png")
   done
   convert "${parts[@]}" -background white -splice 30x0 +append "$tmp/shift$i.png"
 done
 [ "$(compare -metric AE "$tmp/shift1.png" "$tmp/shift2.png" null: 2>&1)" = 0 ] || echo "note: the pixel shift pattern changed after the input" >&2
-convert "$tmp/shift1.png" -bordercolor gray60 -border 2 -colors 64 "PNG8:$out/page-pixel-shift-line-a.png"
+convert "$tmp/shift1.png" -bordercolor gray60 -border 2 -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/page-pixel-shift-line-a.png"
 
 # Cut position on roll paper, cutter off by 24/360 inch: mark 6.
 vp_start cut 4100 --roll-paper --deviation cut=24
 cli cut-print cut-input 6 cut-print >/dev/null
 vp_stop
-convert "$(page 1)" -crop 1800x283+0+80 +repage -gravity south -background gray60 -splice 0x3 -colors 64 "PNG8:$out/page-cut-pattern.png"
+convert "$(page 1)" -crop 1800x283+0+80 +repage -gravity south -background gray60 -splice 0x3 -colors 64 -strip -define png:exclude-chunks=date,time "PNG8:$out/page-cut-pattern.png"
 
 # Head angular: the lever 4 steps off; turned to 0 while the carriage is out
 # (script gives the program a terminal, so it waits for Enter at its question).
@@ -109,13 +109,35 @@ vp_stop
 for i in 1 2; do convert "$(page $i)" -crop 700x300+0+0 +repage "$tmp/hdang$i.png"; done
 stack page-head-angular-before-after.png "$tmp/hdang1.png" "$tmp/hdang2.png"
 
-# A nozzle check with every nozzle firing.
-vp_start nozzle 4100
-cli nozzle-check-print >/dev/null
+# Nozzle check: black nozzles 5 and 17 clogged, 17 needing two cleanings.
+vp_start nozzle 4100 --deviation clog.black=5,17:2
+cli nozzle-check-print head-cleaning nozzle-check-print head-cleaning nozzle-check-print >/dev/null
 vp_stop
-convert "$(page 1)" -crop 1460x220+0+0 +repage "$tmp/nozzle1.png"
-convert "$(page 1)" -crop 1215x220+1460+0 +repage "$tmp/nozzle2.png"
-stack page-nozzle-check.png "$tmp/nozzle1.png" "$tmp/nozzle2.png"
-# The first dot line as vprinter_doc_pictures draws it for docs/VPRINTER.md.
-cp "$root/docs/vprinter/first-dot-before-after.png" "$out/page-first-dot-before-after.png"
+for i in 1 2 3; do
+  convert "$(page $i)" -crop 740x220+0+0 +repage -filter point -resize 150% "$tmp/nozzle$i.png"
+done
+convert "$tmp/nozzle1.png" "$tmp/nozzle2.png" "$tmp/nozzle3.png" -bordercolor gray60 -border 2 \
+  -background white -splice 0x30 -append -colors 64 -strip -define png:exclude-chunks=date,time \
+  "PNG8:$out/page-nozzle-check-cleaning.png"
+
+# PG: the main shaft's left point 4 steps off, then set right. Each
+# svcadjust-cli run is a session of its own whose start sends the carriage
+# home, so the gap tool (control pg-set at a point) cannot be reached between
+# two runs; clearing the error stands in for it.
+vp_start pg 4100 --deviation pg.main-left=4
+cli pg-print >/dev/null
+send deviation pg.main-left 0
+cli pg-print >/dev/null
+vp_stop
+for i in 1 2; do convert "$(page $i)" -crop 300x470+0+0 +repage -filter point -resize 150% "$tmp/pg$i.png"; done
+side page-pg-before-after.png "$tmp/pg1.png" "$tmp/pg2.png"
+
+# First dot 36 steps off; the factory value -6 is stored.
+vp_start firstdot 4100 --deviation first-dot=36
+# Read -6, the line 174 steps in: -6 + 144 - 174 = -36.
+cli first-dot-print first-dot-input -36 first-dot-print >/dev/null
+vp_stop
+for i in 1 2; do convert "$(page $i)" -crop 300x300+0+0 +repage -filter point -resize 200% "$tmp/firstdot$i.png"; done
+side page-first-dot-before-after.png "$tmp/firstdot1.png" "$tmp/firstdot2.png"
+
 ls -l "$out"/page-*
