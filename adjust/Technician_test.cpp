@@ -135,13 +135,17 @@ int Dpi(const vp::Image& page, const Paper& paper) {
 int HeadAngleSteps(const vp::Image& p, const Paper& paper) {
     Dpi(p, paper);
     const PixelTest gray = InkLike(vp::kGray, 60);
-    // The bars' band is the last gray one at the left (the label's marks above are grey too).
+    // The bars' band is the last gray one at the left.
     const auto bands = RowSpans(p, {0, 0, p.width / 2, p.height}, gray, 8);
     EXPECT_FALSE(bands.empty());
     if (bands.empty()) return 99;
     double sy = 0, sx = 0, syy = 0, sxy = 0;
     int n = 0;
+    const PixelTest black = InkLike(vp::kBlack);
     for (int y = bands.back().begin; y < bands.back().end; ++y) {
+        // The label just above is black text whose soft edges look grey: a
+        // row with black in it is text, not bars.
+        if (!ColumnSpans(p, {0, y, p.width / 2, y + 1}, black).empty()) continue;
         const auto bars = ColumnSpans(p, {0, y, p.width / 2, y + 1}, gray);
         if (bars.size() < 3) continue;
         sy += y, sx += bars[1].begin, syy += static_cast<double>(y) * y, sxy += static_cast<double>(y) * bars[1].begin;
@@ -205,8 +209,10 @@ PwAnswer PwAnswers(const vp::Image& p, const Paper& paper) {
     // bottom edge whatever the sensor's error (the first row may begin at
     // 0.55 inch when the top sensor is off by +16).
     const int rowsTop = px(14400) / 2, rowsBottom = p.height - px(14400) / 2;
-    const auto left = ColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line);
-    const auto right = ColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line);
+    // (The print's labels are black text too: a line runs down further than a line of text.)
+    const int textLine = px(14400 / 6);
+    const auto left = LineColumnSpans(p, {0, rowsTop, p.width / 4, rowsBottom}, line, textLine);
+    const auto right = LineColumnSpans(p, {p.width * 3 / 4, rowsTop, p.width, rowsBottom}, line, textLine);
     EXPECT_EQ(left.size(), 17u);
     EXPECT_EQ(right.size(), 17u);
     if (const char* dir = std::getenv("SVC_TECHNICIAN_PAGES"); dir && (left.size() != 17 || right.size() != 17))

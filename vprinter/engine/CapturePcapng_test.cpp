@@ -132,7 +132,7 @@ TEST_F(CapturePcapngTest, BadInputKeepsWhatWasThereAndTruncatedCapturesKeepTheir
     // A capture never replaces itself.
     const Bytes packet = {0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x10};
     d4::CaptureWriter writer;
-    ASSERT_TRUE(writer.Open(capture.string()));
+    ASSERT_TRUE(writer.Open(capture.string(), /*replace=*/true));
     writer.RecordAt(0, d4::Direction::HostToPrinter, packet.data(), packet.size());
     writer.RecordAt(10, d4::Direction::PrinterToHost, packet.data(), packet.size());
     writer.Close();

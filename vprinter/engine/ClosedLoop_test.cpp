@@ -1,6 +1,7 @@
 // Closed loops at engine level: a printer with a hidden error prints the
 // adjustment pattern, the answer is read off the page, stored as the program
 // stores it, and the next print comes out right.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -347,10 +348,14 @@ TEST_F(ClosedLoop, PlatenGapTiltsTheInclinedCarriageBarsUntilSetAtEachPoint) {
     auto leans = [&](const Image& p) {
         std::vector<double> result;
         // (The rows overlap: each block is 96 lines of 1/180 inch, the rows 96/360 inch apart.)
-        const auto rows = RowSpans(p, WholePage(p), InkLike(kBlack), 4);  // (the label is grey)
-        EXPECT_FALSE(rows.empty());
-        if (rows.empty()) return result;
-        const int top = rows.front().begin, bottom = top + Px(96 * 80);
+        // The label above is text, in black too: the bars are the first band
+        // taller than a line of text.
+        const auto rows = RowSpans(p, WholePage(p), InkLike(kBlack), 4);
+        const auto bars = std::find_if(rows.begin(), rows.end(),
+                                       [&](const auto& r) { return r.end - r.begin > Px(PrintEngine::kLineSpacing); });
+        EXPECT_NE(bars, rows.end());
+        if (bars == rows.end()) return result;
+        const int top = bars->begin, bottom = top + Px(96 * 80);
         for (const int left : kInclinedMotifLeft) {
             const Box box{Px(left), top, Px(left + kInclinedMotifWidth / 6 + 2 * 720 + 14400 / 10), bottom};
             result.push_back(Slant(p, box, InkLike(kBlack)).value_or(99));

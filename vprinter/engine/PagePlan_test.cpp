@@ -28,8 +28,9 @@ using namespace vp::testing;
 
 // A printer that plans each page (as the vprinter program does), A3+ paper.
 struct Planned {
-    explicit Planned(const Deviations& d = {}, bool roll = false) {
+    explicit Planned(const Deviations& d = {}, bool roll = false, int firstDotNominal = kFirstDotNominal) {
         options.page.previewDpi = kPagePlanned;
+        options.firstDotNominal = firstDotNominal;
         options.deviations = d;
         options.rollPaper = roll;
         engine = std::make_unique<PrintEngine>(machine, options);
@@ -141,8 +142,8 @@ TEST(PagePlan, OneStepOfEachAdjustmentShowsOnThePlannedPage) {
         Planned a(With("first-dot", 20)), b(With("first-dot", 21));
         const Image& pa = a.Print(FirstDotJob);
         const Image& pb = b.Print(FirstDotJob);
-        EXPECT_EQ(LeftMargin(pa, WholePage(pa), InkLike(kBlack)), 20);
-        EXPECT_EQ(LeftMargin(pb, WholePage(pb), InkLike(kBlack)), 21);
+        EXPECT_EQ(LeftMargin(pa, WholePage(pa), InkLike(kBlack)), kFirstDotNominal + 20);
+        EXPECT_EQ(LeftMargin(pb, WholePage(pb), InkLike(kBlack)), kFirstDotNominal + 21);
     }
     {
         SCOPED_TRACE("PF: every candidate's joint changes");
@@ -156,11 +157,11 @@ TEST(PagePlan, OneStepOfEachAdjustmentShowsOnThePlannedPage) {
         for (std::size_t k = 0; k < 9; ++k) EXPECT_NE(ja[k], jb[k]) << k;
     }
     {
-        SCOPED_TRACE("cut: the sheet ends one row lower");
-        Planned a(With("cut", 24), true), b(With("cut", 25), true);
+        SCOPED_TRACE("cut: one step of the list (8/360 inch) ends the sheet eight rows lower");
+        Planned a(With("cut", 24), true), b(With("cut", 32), true);
         const Image& pa = a.Print(CutJob);
         const Image& pb = b.Print(CutJob);
-        EXPECT_EQ(pb.height - pa.height, 1);
+        EXPECT_EQ(pb.height - pa.height, 8);
     }
     {
         SCOPED_TRACE("PW: the left side's lines move");
@@ -180,8 +181,9 @@ TEST(PagePlan, PagesShowTheSheetFromItsCornerAndTheEdgesThePrintComesCloseTo) {
     first.Print(FirstDotJob);
     EXPECT_LT(first.page.width, 2000);  // a small corner of the sheet ...
     EXPECT_LT(first.page.height, 4000);
-    // A line left of the edge prints nothing: a blank sheet, whole at 180 dpi.
-    Planned clipped(With("first-dot", -6));
+    // A line left of the edge (a printer whose first dot belongs at the very
+    // edge) prints nothing: a blank sheet, whole at 180 dpi.
+    Planned clipped(With("first-dot", -6), false, 0);
     clipped.Print(FirstDotJob);
     EXPECT_EQ(clipped.dpi, 180);
     EXPECT_EQ(clipped.page.width, 2332);

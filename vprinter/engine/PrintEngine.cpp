@@ -457,7 +457,7 @@ void PrintEngine::PrintText(std::uint8_t byte) {
             // Drawn with the page, at its resolution; the glyph keeps within its cell.
             TextRenderer* text = &text_;
             const std::int64_t top = y_;
-            sheet_->Draw([text, byte, left, top](PageRenderer& page) { text->Draw(page, kBlack, byte, left, top); },
+            sheet_->Draw([text, byte, left, top](PageRenderer& page) { text->Draw(page, kBlack, byte, left, top); }, kBlack,
                          SheetArea{left, top, left + kCharWidth, top + kLineSpacing});
         } else {
             if (const std::string problem = text_.TakeProblem(); !problem.empty())

@@ -191,12 +191,13 @@ void SheetRecord::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t
     KeepWithinBounds();
 }
 
-void SheetRecord::Draw(std::function<void(PageRenderer&)> draw, const SheetArea& area) {
+void SheetRecord::Draw(std::function<void(PageRenderer&)> draw, int ink, const SheetArea& area) {
     if (!draw) return;
     Extend(area.left, area.top, area.right, area.bottom);
     if (drawn_) return draw(*drawn_);
     draws_.push_back(std::move(draw));
-    ops_.push_back(Op{Op::kDraw, 0, 0, 0, 0, 0, 0, 0, 0, 0.0, draws_.size() - 1});
+    ops_.push_back(Op{Op::kDraw, static_cast<std::int8_t>(ink), 0, 0, 0, area.left, area.top, area.right - area.left,
+                      area.bottom - area.top, 0.0, draws_.size() - 1});
     KeepWithinBounds();
 }
 
@@ -224,9 +225,7 @@ void SheetRecord::ForEachBand(const std::function<void(int, std::int64_t, std::i
         switch (op.kind) {
         case Op::kLine: touch(op.ink, op.y, op.y + op.pitchY); break;
         case Op::kRect: touch(op.ink, op.y, op.y + op.height); break;
-        case Op::kDraw:
-            for (int ink = 0; ink < kInkCount; ++ink) touch(ink, ink_.top, ink_.bottom);
-            break;
+        case Op::kDraw: touch(op.ink, op.y, op.y + op.height); break;
         }
     }
 }

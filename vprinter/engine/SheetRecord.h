@@ -46,8 +46,9 @@ public:
     // As PageRenderer::FillRect.
     void FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, double density);
     // Drawing that is done on the page itself when it is drawn (at its
-    // resolution); `area` is where it may put ink.
-    void Draw(std::function<void(PageRenderer&)> draw, const SheetArea& area);
+    // resolution); it puts `ink` within `area` and nowhere else (the page's
+    // plan counts the coverage it needs from that).
+    void Draw(std::function<void(PageRenderer&)> draw, int ink, const SheetArea& area);
 
     // What the print on the sheet needs to be read: one step of an
     // adjustment moves it by 1/dpi inch. The engine notes it as it prints

@@ -64,6 +64,7 @@ protected:
     // page's coverage for the checks (`check` runs before the page is ejected).
     void Print(const std::string& text, int dpi, const std::function<void(const PageRenderer&)>& check) {
         options.page = PageSetup{60.0, 40.0, dpi};
+        options.firstDotNominal = 0;  // cells counted from the sheet's very edge
         PrintEngine engine(machine, options);
         engine.SetPageHook([&](int, const PageRenderer& page) { check(page); });
         const std::vector<std::uint8_t> job = Wire([&] {
