@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QRegularExpression>
 #include <QTimer>
 
 class GuiHostTest : public QObject {
@@ -129,9 +130,19 @@ void GuiHostTest::aLongSleepShowsTheTimeLeftInTheTitle() {
     double progressAt1300 = -1;
     QTimer::singleShot(1300, [&] { progressAt1300 = host.WaitProgress(); });
     const QStringList titles = TitlesAt(window, {100, 1300, 3300}, [&] { host.Sleep(3500); });
-    QVERIFY2(progressAt1300 > 0.3 && progressAt1300 < 0.45, qPrintable(QString::number(progressAt1300)));
-    QCOMPARE(titles, (QStringList{"Adjustment program \u2014 4 s left", "Adjustment program \u2014 3 s left",
-                                  "Adjustment program \u2014 1 s left"}));
+    // The timers run on the wall clock of a possibly busy machine: they may
+    // fire late, never early, so the time left may only be less than planned.
+    QVERIFY2(progressAt1300 > 0.2 && progressAt1300 < 0.7, qPrintable(QString::number(progressAt1300)));
+    QCOMPARE(titles.size(), 3);
+    const QRegularExpression left("^Adjustment program \u2014 (\\d) s left$");
+    QList<int> seconds;
+    for (const QString& title : titles) {
+        const QRegularExpressionMatch m = left.match(title);
+        QVERIFY2(m.hasMatch(), qPrintable(title));
+        seconds << m.captured(1).toInt();
+    }
+    QVERIFY2(seconds[0] >= 3 && seconds[0] <= 4 && seconds[1] >= 1 && seconds[1] <= 3 && seconds[2] == 1,
+             qPrintable(titles.join(" | ")));
     // The wait lingers until the operation ends; then the title is the window's own.
     svc::ui::ShowHourglass();
     svc::ui::ShowNormalCursor();
