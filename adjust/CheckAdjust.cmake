@@ -28,7 +28,9 @@ function(svc_adjust_closed_loop_test)
     # The technician's test: random hidden errors, adjusted from the pages
     # alone (SVC_TECHNICIAN_SEEDS=50 for the long run).
     get_filename_component(dir ${source} DIRECTORY)
-    svc_add_test(NAME svc_adjust_Technician_test SOURCES ${dir}/Technician_test.cpp
+    # Each model's case runs its seeds one after another: 15 s in a normal
+    # build, several minutes under the sanitizers (the deadline is scaled there).
+    svc_add_test(NAME svc_adjust_Technician_test TIMEOUT 150 SOURCES ${dir}/Technician_test.cpp
                  LIBS svc_twin vprinter_engine_testing vprinter_engine)
     # It prints the stored pixel shift and cut position files.
     foreach(file print_file_make_gzksen2_tmp print_file_make_cutpos_prn)

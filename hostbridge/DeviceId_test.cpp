@@ -105,17 +105,21 @@ TEST(DeviceId, FrameTellsTheAnnouncedTextAndWhatOfItArrived)
     using hb::SplitDeviceIdFrame;
     EXPECT_EQ(SplitDeviceIdFrame(std::string("\x00", 1)).error, DeviceIdError::TooShort);
 
-    const auto below = SplitDeviceIdFrame(std::string("\x00\x01MDL:X;", 8));
+    // The frame's text views the bytes given: they must outlive it.
+    const std::string belowBytes("\x00\x01MDL:X;", 8);
+    const auto below = SplitDeviceIdFrame(belowBytes);
     EXPECT_EQ(below.error, DeviceIdError::LengthBelowPrefix);
     EXPECT_EQ(below.announcedText, 0u);
     EXPECT_TRUE(below.text.empty());
 
-    const auto beyond = SplitDeviceIdFrame(std::string("\x01\x02MDL:X;", 8));
+    const std::string beyondBytes("\x01\x02MDL:X;", 8);
+    const auto beyond = SplitDeviceIdFrame(beyondBytes);
     EXPECT_EQ(beyond.error, DeviceIdError::LengthBeyondData);
     EXPECT_EQ(beyond.announcedText, 256u);
     EXPECT_EQ(beyond.text, "MDL:X;");
 
-    const auto exact = SplitDeviceIdFrame(WithPrefix("MDL:X;") + "tail");
+    const std::string exactBytes = WithPrefix("MDL:X;") + "tail";
+    const auto exact = SplitDeviceIdFrame(exactBytes);
     EXPECT_EQ(exact.error, DeviceIdError::None);
     EXPECT_EQ(exact.announcedText, 6u);
     EXPECT_EQ(exact.text, "MDL:X;");
