@@ -20,6 +20,12 @@
 #include <vector>
 
 namespace {
+// The programs these tests start keep no service journal: the developer's own
+// journal is not theirs to write.
+const bool kNoJournal = (::setenv("SVCADJUST_JOURNAL", "off", 1), true);
+}  // namespace
+
+namespace {
 
 namespace fs = std::filesystem;
 

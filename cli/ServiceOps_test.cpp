@@ -27,6 +27,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+// The programs these tests start keep no service journal: the developer's own
+// journal is not theirs to write.
+const bool kNoJournal = (::setenv("SVCADJUST_JOURNAL", "off", 1), true);
+}  // namespace
+
 namespace svc::cli {
 namespace {
 
