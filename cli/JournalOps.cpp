@@ -4,14 +4,23 @@
 #include "eeprom/FeatureStart.h"
 #include "eeprom/VexEeprom.h"
 #include "eeprom/VexEepromCopy.h"
+#include "eeprom/JournalUndo.h"
+#include "journal/Refurbishment.h"
+#include "journal/Report.h"
 #include "journal/Recorder.h"
 #include "journal/SqlStore.h"
 #include "link/Connection.h"
 #include "link/Host.h"
 #include "link/StatusReport.h"
+#include "service/VexMaintenance.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace svc::cli {
 
@@ -104,91 +113,82 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
 
 // Undo of one operation: the bytes it replaced are written back after a Yes.
 void Undo(CliFrame& frame, std::int64_t id) {
-    Store* store = Journal().CurrentStore();
-    if (!store) {
-        frame.SetOperationState(mode::Error, "The service journal is not available; nothing can be undone.");
+    const eepfeature::UndoJob job = eepfeature::LoadUndo(Journal().CurrentStore(), id);
+    if (!job.error.empty()) {
+        frame.SetOperationState(mode::Error, job.error);
         return;
     }
-    std::optional<OperationRecord> op;
-    std::optional<SessionRecord> session;
-    try {
-        op = store->Operation(id);
-        if (op) session = store->Session(op->sessionId);
-    } catch (const StoreError& e) {
-        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
-        return;
-    }
-    if (!op) {
-        frame.SetOperationState(mode::Error, "Operation " + std::to_string(id) + " is not in the service journal.");
-        return;
-    }
-    const UndoPlan plan = PlanUndo(*op);
     frame.EndLine();
     std::FILE* out = frame.Out();
-    std::fprintf(out, "Operation %lld (%s%s%s, %s UTC) wrote back (now -> before):\n", static_cast<long long>(id),
-                 op->name.c_str(), op->arguments.empty() ? "" : " ", op->arguments.c_str(), op->started.c_str());
-    for (const UndoByte& b : plan.bytes)
-        std::fprintf(out, "  %s %s: %s -> %s%s\n", Hex(b.address).c_str(), ItemAt(b.address).name.c_str(),
-                     Hex(b.now).c_str(), Hex(b.before).c_str(), b.certain ? "" : "  (the write may not have arrived)");
-    for (std::uint8_t a : plan.unknown)
-        std::fprintf(out, "  %s %s: its earlier value was never read; left as it is\n", Hex(a).c_str(),
-                     ItemAt(a).name.c_str());
+    std::fprintf(out, "%s wrote back (now -> before):\n", eepfeature::UndoTitle(job).c_str());
+    for (const std::string& line : eepfeature::UndoLines(job)) std::fprintf(out, "  %s\n", line.c_str());
     std::fflush(out);
-    if (plan.bytes.empty()) {
+    if (job.plan.bytes.empty()) {
         frame.SetOperationState(mode::Report, "Operation " + std::to_string(id) + " changed nothing; there is nothing to write back.");
         return;
     }
-    if (!eepfeature::BeginStrict(frame, "Writing now...")) return;
-    // Only onto the printer the operation was made on.
-    const bool wroteSerial = std::any_of(op->bytes.begin(), op->bytes.end(), [](const ByteRecord& b) {
-        return b.access == Access::Write && b.address >= eep::UsbSerial && b.address < eep::UsbSerial + eep::UsbSerialLength;
+    eepfeature::WriteUndo(frame, job, [&] {
+        return host().MessageBox(BoxOwner::MainWindow,
+                                 "Write " + std::to_string(job.plan.bytes.size()) + " byte(s) of operation " +
+                                     std::to_string(id) + " back into the printer?",
+                                 "Undo", BoxIcon::Question, BoxButtons::YesNo) == BoxAnswer::Yes;
     });
-    if (session && !session->usbId.empty() && !wroteSerial) {
-        std::array<std::uint8_t, eep::UsbSerialLength> serial{};
-        if (const Result r = EepromReadBytes(eep::UsbSerial, serial); r != rc::Ok) {
-            frame.ReportErrorCode(r);
-            return;
-        }
-        const std::string here = PrinterKey(serial, {});
-        if (here != session->usbId) {
-            frame.SetOperationState(mode::Error, "This printer (" + here + ") is not the printer of operation " +
-                                                     std::to_string(id) + " (" + session->usbId +
-                                                     "); nothing was written.");
-            return;
-        }
+}
+
+// Writes `text` to a temporary file beside `path` and renames it over
+// `path`: a failed write leaves what was there.
+bool WriteFileReplacing(const std::string& path, const std::string& text, std::string& error) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
     }
-    // Each byte must still hold what the operation left (either value where
-    // the last write may not have arrived): else this is another printer, or
-    // the byte was changed since, and writing the old value back would be wrong.
-    std::string changed;
-    for (const UndoByte& b : plan.bytes) {
-        std::uint8_t value = 0;
-        if (const Result r = EepromRead(b.address, value); r != rc::Ok) {
-            frame.ReportErrorCode(r);
-            return;
-        }
-        if (value != b.now && !(!b.certain && value == b.before))
-            changed += (changed.empty() ? "" : ", ") + Hex(b.address) + " holds " + Hex(value) + ", not " + Hex(b.now);
+    bool ok = ::fchmod(fd, 0644) == 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
     }
-    if (!changed.empty()) {
-        frame.SetOperationState(mode::Error, "This printer does not hold what operation " + std::to_string(id) +
-                                                 " left (" + changed + "); nothing was written.");
-        return;
+    if (!ok) error = std::strerror(errno ? errno : EIO);
+    if (::close(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
     }
-    if (host().MessageBox(BoxOwner::MainWindow,
-                          "Write " + std::to_string(plan.bytes.size()) + " byte(s) of operation " + std::to_string(id) +
-                              " back into the printer?",
-                          "Undo", BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
-        frame.SetOperationState(mode::Error, "Nothing was written back.");
-        return;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = std::strerror(errno);
+        ok = false;
     }
-    for (const UndoByte& b : plan.bytes) {
-        if (const Result r = EepromWrite(b.address, b.before); r != rc::Ok) {
-            frame.ReportErrorCode(r);
-            return;
-        }
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+// "report [--printer ID] [--session N] [-o FILE]": the service report as HTML.
+int Report(const ReportScope& scope, const std::string& file, std::FILE* out, std::FILE* err) {
+    Store* store = Journal().CurrentStore();
+    if (!store) {
+        std::fprintf(err, "error: the service journal (%s) is not available\n", ConfiguredJournal().c_str());
+        return kExitFailed;
     }
-    frame.SetOperationState(mode::Done, "The bytes of operation " + std::to_string(id) + " were written back.");
+    std::string html;
+    try {
+        html = ServiceReportHtml(*store, scope);
+    } catch (const StoreError& e) {
+        std::fprintf(err, "error: the service journal cannot be read: %s\n", e.what());
+        return kExitFailed;
+    }
+    if (file.empty() || file == "-") {
+        std::fwrite(html.data(), 1, html.size(), out);
+        std::fflush(out);
+        return kExitOk;
+    }
+    std::string error;
+    if (!WriteFileReplacing(file, html, error)) {
+        std::fprintf(err, "error: the report cannot be written to %s: %s\n", file.c_str(), error.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -205,25 +205,51 @@ void InstallJournal(std::FILE* err) {
 void UninstallJournal() { Journal().Uninstall(); }
 
 bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, int& status) {
-    if (args.empty() || args[0] != "history") return false;
-    std::string printer;
-    if (args.size() == 3 && args[1] == "--printer" && !args[2].empty()) {
-        printer = args[2];
-    } else if (args.size() != 1) {
-        std::fprintf(err, "svcadjust-cli: usage: svcadjust-cli history [--printer ID]\n");
+    if (args.empty() || (args[0] != "history" && args[0] != "report")) return false;
+    const bool history = args[0] == "history";
+    std::string printer, file;
+    std::int64_t session = 0;
+    bool usage = false;
+    for (std::size_t i = 1; i < args.size() && !usage; i += 2) {
+        const bool hasValue = i + 1 < args.size() && !args[i + 1].empty();
+        if (args[i] == "--printer" && hasValue && printer.empty())
+            printer = args[i + 1];
+        else if (!history && args[i] == "--session" && hasValue && session == 0 && ParseId(args[i + 1], session))
+            continue;
+        else if (!history && args[i] == "-o" && hasValue && file.empty())
+            file = args[i + 1];
+        else
+            usage = true;
+    }
+    if (usage) {
+        std::fprintf(err, history ? "svcadjust-cli: usage: svcadjust-cli history [--printer ID]\n"
+                                  : "svcadjust-cli: usage: svcadjust-cli report [--printer ID] [--session N] [-o FILE]\n");
         status = kExitUsage;
         return true;
     }
     InstallJournal(err);
-    status = History(printer, out, err);
+    status = history ? History(printer, out, err) : Report({printer, session}, file, out, err);
     UninstallJournal();
     return true;
 }
 
-void JournalSessionBegun(const CommandLine& line) {
+void JournalSessionBegun(const CommandLine& line, std::FILE* err) {
     const std::uint16_t id = LastDeviceIdResult();
+    // Looked for before this session is recorded, and not when the session
+    // itself refurbishes.
+    const bool refurbishes = std::any_of(line.steps.begin(), line.steps.end(), [](const Step& step) {
+        return step.op->name == "doa" || step.op->name == "doa-finish";
+    });
+    const std::optional<Interrupted> interrupted =
+        refurbishes ? std::nullopt : InterruptedRefurbishmentHere(line.modelCode, line.portCode);
     Journal().BeginSession(line.modelCode, line.portCode,
                            id == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(id) + ")");
+    if (interrupted) {
+        std::fprintf(err, "warning: %s 'svcadjust-cli --model %s --port %s doa-finish' finishes it.\n",
+                     DescribeInterrupted(*interrupted).c_str(), ModelName(line.modelCode).c_str(),
+                     PortName(line.portCode).c_str());
+        std::fflush(err);
+    }
 }
 
 void JournalOperationBegun(const Step& step) { Journal().BeginOperation(step.op->name, Join(step.args)); }
@@ -289,10 +315,7 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
     std::fprintf(frame.Out(), "Backup %lld of printer %s (%s %s UTC on bench %s)\n", static_cast<long long>(id),
                  backup->printer.c_str(), backup->kind.c_str(), backup->taken.c_str(), backup->bench.c_str());
     std::fflush(frame.Out());
-    if (!eepfeature::BeginStrict(frame, "Writing now...")) return {};
-    std::array<std::uint8_t, eep::CopyCount> bytes{};
-    std::copy(backup->bytes.begin(), backup->bytes.end(), bytes.begin());
-    EepromCopy().Restore(frame, bytes, false);
+    eepfeature::RestoreJournalBackup(frame, *backup);
     return {};
 }
 

@@ -17,11 +17,13 @@ namespace svc::cli {
 void InstallJournal(std::FILE* err);
 void UninstallJournal();
 
-// "history [--printer ID]": true when args are that command (status set).
+// "history [--printer ID]" and "report [--printer ID] [--session N] [-o FILE]": true when args are that command (status set).
 bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, int& status);
 
 // The session's hooks.
-void JournalSessionBegun(const CommandLine& line);
+// Begins the session's record; a refurbishment for DOA of this printer that
+// the journal shows interrupted is named on `err` with the command that finishes it.
+void JournalSessionBegun(const CommandLine& line, std::FILE* err);
 void JournalOperationBegun(const Step& step);
 void JournalOperationDropped();
 // Records the operation; when it stopped after writing, says on standard

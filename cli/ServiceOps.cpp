@@ -193,6 +193,16 @@ OperationList ServiceOperations() {
                        Maintenance().ExchangeSequence1PnlClick(frame);
                        return std::string();
                    }});
+    ops.push_back({"doa-finish", "",
+                   "the end of a \"Refurbishment for DOA\" that stopped after the printer began the exchange: "
+                   "waits for the exchange, delivery setting, power off; ends the session",
+                   0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
+                   [](CliFrame& frame, const Arguments&) {
+                       PageEcho echo(frame);
+                       const auto interrupted = InterruptedRefurbishmentHere(frame.ModelCode(), frame.PortCode());
+                       Maintenance().FinishRefurbishmentClick(frame, interrupted && interrupted->exchangeSeen);
+                       return std::string();
+                   }});
     return ops;
 }
 

@@ -200,6 +200,8 @@ std::string Usage() {
          "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
          "       svcadjust-cli --help | --version\n"
          "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
+         "       svcadjust-cli report [--printer ID] [--session N] [-o FILE]\n"
+         "                                  (the service report as HTML; no printer)\n"
          "\n"
          "Connects to the printer as the start window does, runs Get Status, then each\n"
          "operation in order, as its button in the main window would. '-' reads\n"
@@ -256,7 +258,7 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         std::fprintf(frame.Err(), "error: %s\n", text.c_str());
         return kExitFailed;
     }
-    JournalSessionBegun(line);
+    JournalSessionBegun(line, frame.Err());
 
     // The main window is shown: its model label, the cut position list on "9", Get Status.
     frame.SetItemIndex(kCutPositionList, kCutPositionDefaultIndex);

@@ -12,6 +12,8 @@
 #include "eeprom/VexEeprom.h"
 #include "eeprom/VexEepromCopy.h"
 #include "journal/Recorder.h"
+#include "journal/Refurbishment.h"
+#include "journal/Report.h"
 #include "journal/SqlStore.h"
 #include "link/Host.h"
 #include "link/VexStatusControl.h"
@@ -21,8 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -36,14 +40,18 @@ using cli::testing::Streams;
 class BenchHost : public Host {
 public:
     void Sleep(int ms) override {
+        if (onSleep) onSleep();
         if (printer) printer->Advance(static_cast<std::uint64_t>(ms > 0 ? ms : 0));
     }
     void RepaintMainWindow() override {}
     BoxAnswer MessageBox(BoxOwner, const std::string& text, const std::string&, BoxIcon, BoxButtons buttons) override {
+        if (onBox) onBox(text);
         questions.push_back(text);
         if (buttons == BoxButtons::YesNo) return yes ? BoxAnswer::Yes : BoxAnswer::No;
         return BoxAnswer::Ok;
     }
+    std::function<void()> onSleep;
+    std::function<void(const std::string&)> onBox;
     vp::Printer* printer = nullptr;
     bool yes = true;
     std::vector<std::string> questions;
@@ -66,6 +74,8 @@ protected:
         SetHost(&host);
     }
     void TearDown() override {
+        host.onSleep = nullptr;
+        host.onBox = nullptr;
         Unplug();
         journal::Journal().Uninstall();
         SetHost(nullptr);
@@ -306,6 +316,196 @@ TEST_F(Bench, TheJournalAddsNoTrafficToThePrinter) {
     const auto with = session();
     EXPECT_EQ(with, without);
     EXPECT_GT(LastNamed("restore").bytes.size(), 100u);
+}
+
+// ---- the refurbishment for DOA, cut short ----
+
+class Refurbishment : public Bench {
+protected:
+    // The technician at the printer: each exchange step is started while the
+    // printer runs the exchange; the printer is switched off when asked.
+    void Technician() {
+        host.onSleep = [this] {
+            if (printer && printer->PoweredOn() && printer->State() == 7) {
+                printer->PressRollPaperSwitch();
+                ++presses;
+                if (cutAtPress && presses == cutAtPress) printer->DropLinkAfter(cutAfter);
+            }
+        };
+        host.onBox = [this](const std::string& text) {
+            if (text == "Trun off the printer. Don't disconnect AC cable." && printer) printer->SetPower(false);
+        };
+    }
+    // The EEPROM a whole refurbishment leaves on a printer as Plug makes it.
+    vp::Eeprom::Bytes CompleteRun() {
+        Plug("DOASERIAL1");
+        Technician();
+        const Outcome o = Run({Op("doa")});
+        EXPECT_EQ(o.status, cli::kExitOk) << o.err;
+        EXPECT_FALSE(printer->PoweredOn());
+        EXPECT_TRUE(ExchangeDone());
+        return Image();
+    }
+    bool ExchangeDone() const { return engine->Mech().ExchangeStepsDone() == 3; }
+
+    int presses = 0;
+    int cutAtPress = 0;
+};
+
+// The link cut at every packet of a refurbishment, and again while the
+// technician works at the printer: when the stop came after the exchange was
+// started, the next connection names it with the command that finishes it,
+// and finishing leaves the EEPROM a complete run leaves; a stop before it
+// leaves no such note. A complete run or a finish clears it.
+TEST_F(Refurbishment, ACutShortRefurbishmentIsNamedAndFinished) {
+    UseSqliteJournal();
+    const vp::Eeprom::Bytes complete = CompleteRun();
+    printer->SetPower(true);
+    EXPECT_EQ(Run({}).err.find("doa-finish"), std::string::npos) << "a complete run leaves nothing to finish";
+
+    int named = 0, finishedAfterExchange = 0, finishedDuring = 0, refused = 0;
+    auto cutRun = [&](std::uint64_t packets, int atPress) {
+        Plug("DOASERIAL1");
+        Technician();
+        presses = 0;
+        cutAtPress = atPress;
+        cutAfter = packets;
+        const Outcome o = atPress ? Run({Op("doa")}) : Run({{&cut, {}}, Op("doa")});
+        cutAtPress = 0;
+        if (o.status == cli::kExitOk) return false;  // the cut came too late to stop it
+        const journal::OperationRecord op = LastNamed("doa");
+        auto noted = [&](const char* stage) { return std::find(op.memo.begin(), op.memo.end(), std::string(stage)) != op.memo.end(); };
+        const bool started = noted(journal::kStageExchangeRequested) && !noted(journal::kStageDeliverySetting);
+        if (!started && !printer->PoweredOn()) {
+            // Cut while it was switched off: it ended as a complete run ends.
+            EXPECT_EQ(Image(), complete);
+            return true;
+        }
+        // The next connection.
+        const Outcome next = Run({});
+        EXPECT_EQ(next.status, cli::kExitOk) << next.err;
+        const bool hinted = next.err.find("'svcadjust-cli --model 4100 --port LPT1 doa-finish' finishes it") !=
+                            std::string::npos;
+        EXPECT_EQ(hinted, started) << "cut " << packets << " at press " << atPress << "\n" << next.err;
+        if (!hinted) return true;
+        EXPECT_NE(next.err.find("journal operation " + std::to_string(op.id)), std::string::npos) << next.err;
+        ++named;
+        const bool wasRunning = printer->State() == 7;
+        const Outcome finish = Run({Op("doa-finish")});
+        if (finish.status != cli::kExitOk) {
+            // Started, never seen at it, and not at it now: to be started again.
+            EXPECT_NE(finish.err.find("Start the Refurbishment for DOA again."), std::string::npos) << finish.err;
+            ++refused;
+            return true;
+        }
+        (wasRunning ? finishedDuring : finishedAfterExchange) += 1;
+        EXPECT_TRUE(ExchangeDone());
+        EXPECT_FALSE(printer->PoweredOn());
+        EXPECT_EQ(Image(), complete) << "cut " << packets << " at press " << atPress;
+        printer->SetPower(true);
+        EXPECT_EQ(Run({}).err.find("doa-finish"), std::string::npos) << "finished: nothing more to finish";
+        return true;
+    };
+    // Cut while the technician works at the printer (after each press), and
+    // at every packet from the start.
+    for (int press = 1; press <= 3; ++press) EXPECT_TRUE(cutRun(2, press));
+    std::uint64_t packets = 1;
+    for (; packets < 600 && cutRun(packets, 0); packets += 3) {}
+    EXPECT_LT(packets, 600u) << "the refurbishment never ran to its end";
+    EXPECT_GT(finishedDuring, 0) << "finishes that waited for the exchange";
+    EXPECT_GT(finishedAfterExchange, 5) << "finishes of a cut delivery setting";
+    EXPECT_GT(named, 0);
+    RecordProperty("finished_during_exchange", finishedDuring);
+    RecordProperty("finished_after_exchange", finishedAfterExchange);
+    RecordProperty("refused_unknown_exchange", refused);
+    EXPECT_TRUE(warnings.empty());
+}
+
+// The journal knows the printer's USB ID: another printer on the same port
+// is not offered the other's refurbishment (its serial number is read for
+// that, and only then); the same printer is.
+TEST_F(Refurbishment, OnlyThePrinterItWasMadeOnIsOffered) {
+    UseSqliteJournal();
+    Plug("DOASERIAL1");
+    Technician();
+    cutAtPress = 1;
+    cutAfter = 2;
+    ASSERT_EQ(Run({Op("usb-id-read"), Op("doa")}).status, cli::kExitFailed);
+    cutAtPress = 0;
+    const std::uint64_t before = printer->counters().hostPackets;
+    EXPECT_NE(Run({}).err.find("doa-finish"), std::string::npos);
+    const std::uint64_t withCheck = printer->counters().hostPackets - before;
+
+    Plug("OTHERPRNTR");
+    EXPECT_EQ(Run({}).err.find("doa-finish"), std::string::npos);
+    // Without anything interrupted the connection sends what it always sent.
+    journal::Journal().Uninstall();
+    Plug("DOASERIAL1");
+    const std::uint64_t start = printer->counters().hostPackets;
+    Run({});
+    EXPECT_GT(withCheck, printer->counters().hostPackets - start) << "the serial number read only when needed";
+}
+
+// ---- the service report ----
+
+// A Bi-D input and a counter reset in one session: the report names the
+// printer and each item with its value before and after, puts the reset
+// counter apart, lists the failure, and a hostile memo line or printer ID
+// stays text.
+TEST_F(Bench, TheServiceReportShowsBeforeAndAfterAndEscapes) {
+    UseSqliteJournal();
+    Plug("REPORTSER1");
+    printer->WriteEeprom(0x20, 0x34);
+    printer->WriteEeprom(0x21, 0x12);
+    printer->WriteEeprom(0x60, 0xFE);
+    const Outcome o = Run({Op("usb-id-read"), Op("bid-read"), Op("bid-input", {"VSD1Bk=5"}), Op("waste-ink-read"),
+                           Op("waste-ink-reset"), Op("bid-input", {"VSD1Bk=99"})});
+    EXPECT_EQ(o.status, cli::kExitFailed);
+    journal::Store& store = *journal::Journal().CurrentStore();
+    const auto sessions = store.Sessions("");
+    ASSERT_EQ(sessions.size(), 1u);
+    // A hostile line in the memo of a later operation, as a store could hold it.
+    journal::OperationRecord hostile;
+    hostile.sessionId = sessions[0].id;
+    hostile.started = "2026-12-08 10:00:00";
+    hostile.name = "<script>alert('x')</script>";
+    hostile.result = 0;
+    hostile.memo = {"</li><img src=x onerror=alert(1)> & \"quoted\" \x01 \xFF"};
+    // The session's USB ID as a store given hostile text would hand it back.
+    store.AddOperation(hostile, {}, "REP<b>&1", "");
+
+    const std::string html = journal::ServiceReportHtml(store, {"REP<b>&1", 0});
+    EXPECT_NE(html.find("<td>REP&lt;b&gt;&amp;1</td>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<td>VSD1 Black</td><td>0x60</td><td>0xFE (-2)</td><td>0x05 (5)</td>"), std::string::npos)
+        << html;
+    const auto counters = html.find("<h3>Counters reset</h3>");
+    ASSERT_NE(counters, std::string::npos) << html;
+    EXPECT_NE(html.find("<td>Waste ink pad counter</td><td>0x20-0x21</td><td>0x34 0x12</td><td>0x00 0x00</td>", counters),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<h3>Failures</h3>"), std::string::npos);
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos);
+    EXPECT_EQ(html.find("REP<b>"), std::string::npos);
+    EXPECT_NE(html.find("&lt;/li&gt;&lt;img src=x onerror=alert(1)&gt; &amp; &quot;quoted&quot; \xEF\xBF\xBD \xEF\xBF\xBD"),
+              std::string::npos);
+    // Well formed as far as its own elements go: every element opened is closed, in order.
+    std::vector<std::string> open;
+    for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
+        const std::size_t end = html.find_first_of(" >", at);
+        std::string tag = html.substr(at + 1, end - at - 1);
+        if (tag == "!DOCTYPE" || tag == "meta" || tag == "br") continue;
+        if (tag[0] == '/') {
+            ASSERT_FALSE(open.empty()) << tag;
+            EXPECT_EQ("/" + open.back(), tag);
+            open.pop_back();
+        } else {
+            open.push_back(tag);
+        }
+    }
+    EXPECT_TRUE(open.empty());
+    // One session only; one that does not exist says so.
+    EXPECT_NE(journal::ServiceReportHtml(store, {"", 99}).find("holds no session numbered 99"), std::string::npos);
 }
 
 // Two benches, two printers, one PostgreSQL journal: a backup taken on one

@@ -101,6 +101,7 @@ void Recorder::BeginOperation(const std::string& name, const std::string& argume
     op_.name = name;
     op_.arguments = arguments;
     backups_.clear();
+    stages_.clear();
     open_ = true;
 }
 
@@ -109,6 +110,7 @@ std::int64_t Recorder::EndOperation(bool ok, const std::vector<std::string>& mem
     open_ = false;
     if (!ok && op_.result == 1) op_.result = 0;  // stopped without a code (a refused input, a No)
     op_.memo = memo;
+    op_.memo.insert(op_.memo.end(), stages_.begin(), stages_.end());
     Store* store = CurrentStore();
     if (!store || sessionId_ == 0) return 0;
     try {
@@ -168,6 +170,10 @@ void Recorder::NoteBackup(const std::string& kind, const BackupBytes& bytes) {
     BeginOperation("backup file", kind);
     backups_.push_back(b);
     EndOperation(true, {});
+}
+
+void Recorder::NoteStage(const std::string& stage) {
+    if (open_) stages_.push_back(stage);
 }
 
 namespace {

@@ -46,6 +46,10 @@ public:
     void NoteWrite(std::uint8_t address, std::uint8_t value, std::uint16_t result, const char* via = "eeprom");
     void NoteResult(std::uint16_t code);
     void NoteBackup(const std::string& kind, const BackupBytes& bytes);
+    // A stage a long sequence has reached; kept as a memo line of the
+    // operation, after the window's lines, so that a later session can tell
+    // how far it came.
+    void NoteStage(const std::string& stage);
 
     // The last operation as recorded (also when it was not stored).
     const OperationRecord& LastOperation() const { return op_; }
@@ -70,6 +74,7 @@ private:
     bool open_ = false;
     OperationRecord op_;
     std::vector<BackupRecord> backups_;
+    std::vector<std::string> stages_;
     std::array<std::optional<std::uint8_t>, 256> known_{};
 };
 

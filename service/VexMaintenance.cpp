@@ -1,6 +1,8 @@
 #include "service/VexMaintenance.h"
 
 #include "eeprom/VexEeprom.h"
+#include "journal/Recorder.h"
+#include "journal/Refurbishment.h"
 #include "link/Host.h"
 #include "link/VexStatusControl.h"
 #include "service/VexFactory.h"
@@ -20,6 +22,10 @@ const char* const kPleaseWait = "Please wait...";
 const char* const kKeepAcCable = "Don't disconnect AC cable.";
 const char* const kDisconnectAcCable = "Disconnect AC cable.";
 const char* const kInformation = "Information";
+const char* const kFinishingRefurbishment = "Finishing the interrupted Refurbishment for DOA now.";
+const char* const kExchangeNotKnown =
+    "The printer is not running the transportation liquid exchange, and it is not known to have done it. "
+    "Start the Refurbishment for DOA again.";
 
 constexpr int kPollIntervalMs = 1000;
 constexpr int kPowerDownWaitMs = 5000;
@@ -73,6 +79,7 @@ void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {
         frame.ReportErrorCode(r);
         return;
     }
+    journal::Journal().NoteStage(journal::kStageExchangeRequested);
     for (int poll = 1;; ++poll) {
         if (Result r = ReadStatus(); r != rc::Ok) {
             frame.ReportErrorCode(r);
@@ -85,14 +92,48 @@ void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {
         }
         host().Sleep(kPollIntervalMs);
     }
+    journal::Journal().NoteStage(journal::kStageExchangeRunning);
+    CompleteRefurbishment(frame, true);
+}
 
+void TPMaintenance::FinishRefurbishmentClick(FeatureFrame& frame, bool exchangeSeen) {
+    // Mode 19: a printer in the middle of the exchange is not ready, and
+    // waiting for it here would wait for the whole exchange.
+    if (Result r = frame.SetOperationState(mode::BusyNoWait, kFinishingRefurbishment); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    // The printer may still be in the middle of the exchange (the technician
+    // goes on with the steps at the printer), or have ended it.
+    if (Result r = ReadStatus(); r != rc::Ok) {
+        frame.ReportErrorCode(r);
+        return;
+    }
+    const bool running = Status().PrinterState() == state::Cleaning;
+    if (!running && !exchangeSeen) {
+        // Asked to start it, but never seen at it: whether the printer
+        // exchanged its ink is not known, and the delivery setting must not
+        // follow an exchange that never happened.
+        frame.SetOperationState(mode::Error, kExchangeNotKnown);
+        return;
+    }
+    frame.SetFlag(WindowFlag::ExchangeStarted, 1);
+    journal::Journal().NoteStage(journal::kStageExchangeRequested);
+    if (running || exchangeSeen) journal::Journal().NoteStage(journal::kStageExchangeRunning);
+    CompleteRefurbishment(frame, running);
+}
+
+void TPMaintenance::CompleteRefurbishment(FeatureFrame& frame, bool exchangeRunning) {
     // Phase 2: the technician works the three steps at the printer; the
     // memo keeps saying what is running, the panel what to do.
-    frame.HideAllPanels(1);
-    frame.SetOperationState(mode::BusyNoWait, kPerformingExchange);  // the kept text, in blue
-    frame.ShowPanel(kExchangeSecondPanel);
-    host().RepaintMainWindow();
+    if (exchangeRunning) {
+        frame.HideAllPanels(1);
+        frame.SetOperationState(mode::BusyNoWait, kPerformingExchange);  // the kept text, in blue
+        frame.ShowPanel(kExchangeSecondPanel);
+        host().RepaintMainWindow();
+    }
     if (frame.SetOperationState(mode::Done, kExchangeCompleted) != rc::Ok) return;  // reported by the mode
+    journal::Journal().NoteStage(journal::kStageExchangeEnded);
 
     // Phase 3: delivery setting.
     if (Result r = frame.SetOperationState(mode::Busy, kResettingEeprom); r != rc::Ok) {
@@ -103,6 +144,7 @@ void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {
         frame.ReportErrorCode(r);
         return;
     }
+    journal::Journal().NoteStage(journal::kStageDeliverySetting);
     if (frame.SetOperationState(mode::Done, kEepromReset) != rc::Ok) return;
 
     // Phase 4: the technician switches the printer off. The box comes back
@@ -126,6 +168,23 @@ void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {
     host().RepaintMainWindow();
     host().MessageBox(BoxOwner::MainWindow, kDisconnectAcCable, kInformation, BoxIcon::Information, BoxButtons::Ok);
     frame.CloseMainWindow();
+}
+
+std::optional<journal::Interrupted> InterruptedRefurbishmentHere(int modelCode, int portCode) {
+    journal::Store* store = journal::Journal().CurrentStore();
+    if (!store) return std::nullopt;
+    std::optional<journal::Interrupted> found;
+    try {
+        found = journal::FindInterruptedRefurbishment(*store, journal::BenchName(), modelCode, portCode);
+    } catch (const journal::StoreError&) {
+        return std::nullopt;  // the journal's failures are reported where it is written
+    }
+    if (!found || found->session.usbId.empty()) return found;
+    std::array<std::uint8_t, eep::UsbSerialLength> serial{};
+    if (EepromReadBytes(eep::UsbSerial, serial) == rc::Ok &&
+        journal::PrinterKey(serial, {}) != found->session.usbId)
+        return std::nullopt;  // another printer on this port
+    return found;
 }
 
 TPMaintenance& Maintenance() {

@@ -6,9 +6,11 @@
 // technician has switched the printer off.
 #pragma once
 
+#include "journal/Refurbishment.h"
 #include "link/FeatureFrame.h"
 
 #include <array>
+#include <optional>
 
 namespace svc {
 
@@ -59,7 +61,26 @@ public:
     // "Transportation liquid exchange sequence" of the first refurbishment page:
     // the whole refurbishment, to the closed main window.
     void ExchangeSequence1PnlClick(FeatureFrame& frame);
+    // The end of a refurbishment that stopped after it started the exchange
+    // (the journal says so): the exchange is waited for while the printer
+    // still runs it, then the delivery setting and the power off, as the
+    // whole refurbishment ends. `exchangeSeen`: the printer was seen running
+    // the exchange; without that, a printer that does not run it now is
+    // refused (the refurbishment is to be started again).
+    void FinishRefurbishmentClick(FeatureFrame& frame, bool exchangeSeen);
+
+private:
+    // Phases 2 to 4: the exchange to its end (its page shown when it is
+    // still running), the delivery setting, the power off, the closed window.
+    void CompleteRefurbishment(FeatureFrame& frame, bool exchangeRunning);
 };
+
+// A refurbishment for DOA of the printer just connected that the journal
+// shows stopped after the exchange began (same bench, port and model). The
+// journal is asked first; only when it names one made on a printer whose USB
+// ID it knows are the ten bytes of the serial number read, to tell whether
+// this is that printer. Nothing is sent otherwise. Empty without a journal.
+std::optional<journal::Interrupted> InterruptedRefurbishmentHere(int modelCode, int portCode);
 
 // The program-wide maintenance object.
 TPMaintenance& Maintenance();

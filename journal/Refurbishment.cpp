@@ -1,0 +1,49 @@
+#include "journal/Refurbishment.h"
+
+#include <algorithm>
+
+namespace svc::journal {
+
+namespace {
+
+bool HasLine(const OperationRecord& op, const char* line) {
+    return std::find(op.memo.begin(), op.memo.end(), line) != op.memo.end();
+}
+
+}  // namespace
+
+bool IsRefurbishment(const OperationRecord& op) {
+    return op.name == "doa" || op.name == "doa-finish" || op.name.find("ExchangePnl") != std::string::npos ||
+           op.name.find("ExchangeSequence1Pnl") != std::string::npos;
+}
+
+std::optional<Interrupted> FindInterruptedRefurbishment(Store& store, const std::string& bench, int model, int port) {
+    std::optional<Interrupted> found;
+    for (const SessionRecord& s : store.Sessions("")) {
+        if (s.bench != bench || s.model != model || s.port != port) continue;
+        for (const OperationRecord& op : store.Operations(s.id)) {
+            if (!IsRefurbishment(op)) continue;
+            if (HasLine(op, kStageDeliverySetting)) {
+                found.reset();  // completed
+            } else if (HasLine(op, kStageExchangeRequested) || HasLine(op, kStageExchangeRunning) ||
+                       HasLine(op, kStageExchangeEnded)) {
+                const bool ended = HasLine(op, kStageExchangeEnded);
+                found = Interrupted{s, op, ended || HasLine(op, kStageExchangeRunning), ended};
+            }
+            // A refurbishment that stopped before it started the exchange
+            // changed nothing: an earlier interruption still stands.
+        }
+    }
+    return found;
+}
+
+std::string DescribeInterrupted(const Interrupted& found) {
+    return "A refurbishment for DOA of this printer (journal operation " + std::to_string(found.operation.id) + ", " +
+           found.operation.started + " UTC) stopped " +
+           (found.exchangeEnded  ? "after the transportation liquid exchange, before the EEPROM was reset to the "
+                                   "delivery setting."
+            : found.exchangeSeen ? "during the transportation liquid exchange."
+                                 : "after the transportation liquid exchange was started.");
+}
+
+}  // namespace svc::journal
