@@ -18,23 +18,24 @@ bool IsRefurbishment(const OperationRecord& op) {
 }
 
 std::optional<Interrupted> FindInterruptedRefurbishment(Store& store, const std::string& bench, int model, int port) {
-    std::optional<Interrupted> found;
-    for (const SessionRecord& s : store.Sessions("")) {
-        if (s.bench != bench || s.model != model || s.port != port) continue;
-        for (const OperationRecord& op : store.Operations(s.id)) {
-            if (!IsRefurbishment(op)) continue;
-            if (HasLine(op, kStageDeliverySetting)) {
-                found.reset();  // completed
-            } else if (HasLine(op, kStageExchangeRequested) || HasLine(op, kStageExchangeRunning) ||
-                       HasLine(op, kStageExchangeEnded)) {
-                const bool ended = HasLine(op, kStageExchangeEnded);
-                found = Interrupted{s, op, ended || HasLine(op, kStageExchangeRunning), ended};
+    // Newest first: the last refurbishment that started the exchange decides.
+    // One that stopped before it started the exchange changed nothing, so an
+    // earlier interruption still stands behind it.
+    const std::vector<SessionRecord> sessions = store.Sessions("");
+    for (auto s = sessions.rbegin(); s != sessions.rend(); ++s) {
+        if (s->bench != bench || s->model != model || s->port != port) continue;
+        const std::vector<OperationRecord> ops = store.Operations(s->id);
+        for (auto op = ops.rbegin(); op != ops.rend(); ++op) {
+            if (!IsRefurbishment(*op)) continue;
+            if (HasLine(*op, kStageDeliverySetting)) return std::nullopt;  // completed
+            if (HasLine(*op, kStageExchangeRequested) || HasLine(*op, kStageExchangeRunning) ||
+                HasLine(*op, kStageExchangeEnded)) {
+                const bool ended = HasLine(*op, kStageExchangeEnded);
+                return Interrupted{*s, *op, ended || HasLine(*op, kStageExchangeRunning), ended};
             }
-            // A refurbishment that stopped before it started the exchange
-            // changed nothing: an earlier interruption still stands.
         }
     }
-    return found;
+    return std::nullopt;
 }
 
 std::string DescribeInterrupted(const Interrupted& found) {

@@ -7,6 +7,9 @@
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "ui/GuiHost.h"
+#include "service/VexMaintenance.h"
+#include "ui/Accessibility.h"
+#include "ui/ServiceRecordWindow.h"
 #include "ui/VexFormAbout.h"
 
 #include <QApplication>
@@ -14,6 +17,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QAbstractItemView>
 #include <QDir>
@@ -114,6 +120,13 @@ void TFormBoot::BuildControls() {
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, okBtn_, &QPushButton::click);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
             &QPushButton::click);
+    // The service record, beside the window's own controls.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this), &QShortcut::activated, this, [this] {
+        ServiceRecordWindow* record = ServiceRecord();
+        record->show();
+        record->raise();
+        record->activateWindow();
+    });
     // A closed drop-down list takes Return for itself; it presses OK here too.
     for (QComboBox* list : {modelCombo_, portCombo_, destinationCombo_}) list->installEventFilter(this);
 
@@ -220,6 +233,9 @@ void TFormBoot::OKBtnClick() {
 
     if (const char* failure = ConnectPrinter(modelCode_, portCode_)) return ShowConnectionError(failure);
     const std::uint16_t deviceId = LastDeviceIdResult();
+    // Asked of the journal before this session is recorded; no byte is sent
+    // unless it names an interrupted refurbishment on this bench and port.
+    const auto interrupted = InterruptedRefurbishmentHere(modelCode_, portCode_);
     journal::Journal().BeginSession(modelCode_, portCode_,
                                     deviceId == 1 ? "packet protocol"
                                                   : "no packet protocol (" + std::to_string(deviceId) + ")");
@@ -235,6 +251,50 @@ void TFormBoot::OKBtnClick() {
     hide();
     if (mainWindow_) mainWindow_->show();
     ShowNormalCursor();
+    if (interrupted)
+        OfferToFinishRefurbishment(QString::fromStdString(journal::DescribeInterrupted(*interrupted)),
+                                   interrupted->exchangeSeen);
+}
+
+void TFormBoot::OfferToFinishRefurbishment(const QString& what, bool exchangeSeen) {
+    // After the main window's Get Status, on the main window, as its button would.
+    QPointer<QWidget> window = mainWindow_;
+    QTimer::singleShot(0, this, [this, window, what, exchangeSeen] {
+        auto* frame = dynamic_cast<FeatureFrame*>(window.data());
+        if (!frame || !window->isVisible() || !window->isEnabled()) return;
+        const QString question = what + QStringLiteral("\n\nFinish it now? The printer then ends the exchange, the EEPROM "
+                                                        "is reset to the delivery setting and the printer is switched off.");
+        bool yes = false;
+        if (askFinish_) {
+            yes = askFinish_(question);
+        } else {
+            QMessageBox box(QMessageBox::Question, QStringLiteral("Refurbishment for DOA"), question,
+                            QMessageBox::Yes | QMessageBox::No, window);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            yes = box.exec() == QMessageBox::Yes;
+        }
+        if (!yes || !window || !window->isVisible()) return;
+        frame->ShowPanel(kExchangeFirstPanel);
+        Maintenance().FinishRefurbishmentClick(*frame, exchangeSeen);
+    });
+}
+
+TFormBoot::~TFormBoot() { delete record_; }
+
+ServiceRecordWindow* TFormBoot::ServiceRecord() {
+    if (!record_) {
+        QPointer<QWidget> window = mainWindow_;
+        record_ = new ServiceRecordWindow([window]() -> FeatureFrame* {
+            // The connection is the main window's, while it is shown and no operation runs.
+            if (!window || !window->isVisible() || !window->isEnabled()) return nullptr;
+            return dynamic_cast<FeatureFrame*>(window.data());
+        });
+        MakeAccessible(record_);
+    } else {
+        record_->Reload();
+    }
+    return record_;
 }
 
 void TFormBoot::ShowConnectionError(const char* text) {

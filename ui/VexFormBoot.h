@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 class QComboBox;
 class QMenu;
@@ -17,6 +18,7 @@ class QPushButton;
 namespace svc::ui {
 
 class TAboutBox;
+class ServiceRecordWindow;
 
 inline constexpr std::uint8_t kModelNone = 255;
 
@@ -24,6 +26,7 @@ class TFormBoot : public QWidget {
     Q_OBJECT
 public:
     TFormBoot();
+    ~TFormBoot() override;
 
     // The windows OK and "Version" open.
     void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
@@ -46,6 +49,13 @@ public:
     // ${XDG_CONFIG_HOME:-~/.config}/svcadjust/start-window.conf
     static QString DefaultChoicesFile();
 
+    // The service record window (Ctrl+H), made on first use; it undoes and
+    // restores through the main window while that is shown and idle.
+    ServiceRecordWindow* ServiceRecord();
+    // The question whether to finish an interrupted refurbishment for DOA
+    // (Yes true); by default a box whose default answer is No.
+    void SetFinishQuestion(std::function<bool(const QString&)> ask) { askFinish_ = std::move(ask); }
+
 signals:
     // The window was closed: the program ends.
     void Closed();
@@ -67,6 +77,7 @@ private:
     void BuildControls();
     void RebuildPortList();
     void ShowConnectionError(const char* text);
+    void OfferToFinishRefurbishment(const QString& what, bool exchangeSeen);
 
     QComboBox* modelCombo_ = nullptr;
     QComboBox* portCombo_ = nullptr;
@@ -80,6 +91,8 @@ private:
     std::uint16_t portCode_ = 0;
     QString choicesFile_;
     bool shownBefore_ = false;
+    ServiceRecordWindow* record_ = nullptr;
+    std::function<bool(const QString&)> askFinish_;
 };
 
 }  // namespace svc::ui

@@ -1,0 +1,415 @@
+#include "ui/ServiceRecordWindow.h"
+
+#include "eeprom/JournalUndo.h"
+#include "journal/Recorder.h"
+#include "journal/Report.h"
+#include "journal/SqlStore.h"
+#include "link/Connection.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace svc::ui {
+
+namespace {
+
+using namespace svc::journal;
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIdRole = Qt::UserRole + 1;
+constexpr int kPrinterRole = Qt::UserRole + 2;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QString Hex(int v) { return QStringLiteral("0x") + QString::number(v & 0xFF, 16).rightJustified(2, QLatin1Char('0')).toUpper(); }
+
+QString ModelName(int code) {
+    return code == 1 ? QStringLiteral("Corvid Lumen 4100")
+         : code == 2 ? QStringLiteral("Corvid Lumen 4200")
+                     : QStringLiteral("model %1").arg(code);
+}
+
+QString PortName(int code) {
+    for (std::size_t i = 0; i < kPortCodes.size(); ++i)
+        if (kPortCodes[i] == code) return QString::fromLatin1(kPortNames[i].data(), static_cast<int>(kPortNames[i].size()));
+    return QString::number(code);
+}
+
+// The key a session is listed under: its USB ID, else its head ID.
+QString PrinterOf(const SessionRecord& s) {
+    if (!s.usbId.empty()) return Q(s.usbId);
+    if (!s.headId.empty()) return QStringLiteral("head ") + Q(s.headId);
+    return {};
+}
+
+QTreeWidgetItem* Row(int kind, std::int64_t id, const QString& text, const QString& details) {
+    auto* item = new QTreeWidgetItem({text, details});
+    item->setData(0, kKindRole, kind);
+    item->setData(0, kIdRole, QVariant::fromValue<qlonglong>(id));
+    return item;
+}
+
+}  // namespace
+
+ServiceRecordWindow::ServiceRecordWindow(Connection connection, QWidget* parent)
+    : QWidget(parent, Qt::Window), connection_(std::move(connection)) {
+    setObjectName(QStringLiteral("ServiceRecordWindow"));
+    setWindowTitle(QStringLiteral("Service record"));
+    resize(780, 560);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* searchRow = new QHBoxLayout;
+    auto* searchLbl = new QLabel(QStringLiteral("Printer ID:"), this);
+    searchEdit_ = new QLineEdit(this);
+    searchEdit_->setObjectName(QStringLiteral("PrinterSearchEdit"));
+    searchEdit_->setPlaceholderText(QStringLiteral("USB ID or head ID; empty for every printer"));
+    searchEdit_->setAccessibleName(QStringLiteral("Printer ID"));
+    searchLbl->setBuddy(searchEdit_);
+    auto* searchBtn = new QPushButton(QStringLiteral("Search"), this);
+    searchBtn->setObjectName(QStringLiteral("PrinterSearchBtn"));
+    auto* reloadBtn = new QPushButton(QStringLiteral("Reload"), this);
+    reloadBtn->setObjectName(QStringLiteral("RecordReloadBtn"));
+    searchRow->addWidget(searchLbl);
+    searchRow->addWidget(searchEdit_, 1);
+    searchRow->addWidget(searchBtn);
+    searchRow->addWidget(reloadBtn);
+    layout->addLayout(searchRow);
+
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName(QStringLiteral("RecordTree"));
+    tree_->setAccessibleName(QStringLiteral("Printers, sessions and operations"));
+    tree_->setHeaderLabels({QStringLiteral("Record"), QStringLiteral("Details")});
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    layout->addWidget(tree_, 3);
+
+    auto* backupsLbl = new QLabel(QStringLiteral("Backups kept in the journal:"), this);
+    layout->addWidget(backupsLbl);
+    backups_ = new QTreeWidget(this);
+    backups_->setObjectName(QStringLiteral("BackupList"));
+    backups_->setAccessibleName(QStringLiteral("Backups kept in the journal"));
+    backups_->setRootIsDecorated(false);
+    backups_->setHeaderLabels({QStringLiteral("Backup"), QStringLiteral("Printer"), QStringLiteral("Details")});
+    backupsLbl->setBuddy(backups_);
+    layout->addWidget(backups_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    undoBtn_ = new QPushButton(QStringLiteral("Undo..."), this);
+    undoBtn_->setObjectName(QStringLiteral("RecordUndoBtn"));
+    undoBtn_->setAccessibleName(QStringLiteral("Undo the selected operation"));
+    restoreBtn_ = new QPushButton(QStringLiteral("Restore on this printer..."), this);
+    restoreBtn_->setObjectName(QStringLiteral("RecordRestoreBtn"));
+    restoreBtn_->setAccessibleName(QStringLiteral("Restore the selected backup on this printer"));
+    auto* saveBtn = new QPushButton(QStringLiteral("Save report..."), this);
+    saveBtn->setObjectName(QStringLiteral("RecordSaveReportBtn"));
+    auto* printBtn = new QPushButton(QStringLiteral("Print / PDF..."), this);
+    printBtn->setObjectName(QStringLiteral("RecordPrintReportBtn"));
+    printBtn->setAccessibleName(QStringLiteral("Print the report or save it as PDF"));
+    auto* closeBtn = new QPushButton(QStringLiteral("Close"), this);
+    closeBtn->setObjectName(QStringLiteral("RecordCloseBtn"));
+    for (QPushButton* b : {undoBtn_, restoreBtn_, saveBtn, printBtn}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(closeBtn);
+    layout->addLayout(buttons);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("RecordStatusLbl"));
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(status_);
+
+    connect(searchBtn, &QPushButton::clicked, this, [this] { Search(searchEdit_->text()); });
+    connect(searchEdit_, &QLineEdit::returnPressed, this, [this] { Search(searchEdit_->text()); });
+    connect(reloadBtn, &QPushButton::clicked, this, &ServiceRecordWindow::Reload);
+    connect(undoBtn_, &QPushButton::clicked, this, &ServiceRecordWindow::UndoClick);
+    connect(restoreBtn_, &QPushButton::clicked, this, &ServiceRecordWindow::RestoreClick);
+    connect(saveBtn, &QPushButton::clicked, this, &ServiceRecordWindow::SaveReportClick);
+    connect(printBtn, &QPushButton::clicked, this, &ServiceRecordWindow::PrintReportClick);
+    connect(closeBtn, &QPushButton::clicked, this, &QWidget::close);
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    connect(backups_, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    Reload();
+}
+
+void ServiceRecordWindow::Search(const QString& printer) {
+    searchEdit_->setText(printer.trimmed());
+    Reload();
+}
+
+void ServiceRecordWindow::Reload() {
+    printer_ = searchEdit_->text().trimmed();
+    tree_->clear();
+    backups_->clear();
+    Store* store = Journal().CurrentStore();
+    if (!store) {
+        Say(QStringLiteral("The service journal (%1) is not available.").arg(Q(ConfiguredJournal())), true);
+        UpdateButtons();
+        return;
+    }
+    const std::string printer = printer_.toStdString();
+    try {
+        std::map<QString, QTreeWidgetItem*> printers;
+        for (const SessionRecord& s : store->Sessions(printer)) {
+            const QString key = PrinterOf(s);
+            QTreeWidgetItem*& top = printers[key];
+            if (!top) {
+                top = Row(kPrinterRow, 0, key.isEmpty() ? QStringLiteral("(identity not read)") : key, {});
+                top->setData(0, kPrinterRole, key);
+                tree_->addTopLevelItem(top);
+            }
+            QString identity = ModelName(s.model);
+            if (!s.usbId.empty()) identity += QStringLiteral(", USB ID ") + Q(s.usbId);
+            if (!s.headId.empty()) identity += QStringLiteral(", head ID ") + Q(s.headId);
+            top->setText(1, identity);
+            auto* session = Row(kSessionRow, s.id, QStringLiteral("Session %1").arg(s.id),
+                                QStringLiteral("%1 UTC, bench %2, %3 on %4")
+                                    .arg(Q(s.started), Q(s.bench), ModelName(s.model), PortName(s.port)));
+            top->addChild(session);
+            for (const OperationRecord& op : store->Operations(s.id)) {
+                const QString result = op.result == 1 ? QStringLiteral("done")
+                                       : op.result == 0
+                                           ? QStringLiteral("stopped")
+                                           : QStringLiteral("stopped (0x%1)").arg(op.result, 4, 16, QLatin1Char('0')).toUpper();
+                auto* item = Row(kOperationRow, op.id, QStringLiteral("Operation %1").arg(op.id),
+                                 QStringLiteral("%1 %2%3  %4")
+                                     .arg(Q(op.started), Q(op.name),
+                                          op.arguments.empty() ? QString() : QStringLiteral(" ") + Q(op.arguments), result));
+                session->addChild(item);
+                for (const ByteRecord& b : op.bytes) {
+                    if (b.access != Access::Write) continue;
+                    QString text = QStringLiteral("%1 %2: %3 -> %4")
+                                       .arg(Hex(b.address), Q(ItemAt(b.address).name),
+                                            b.previous ? Hex(*b.previous) : QStringLiteral("?"), Hex(b.value));
+                    if (b.result != 1) text += QStringLiteral("  (may not have arrived)");
+                    item->addChild(Row(0, op.id, text, {}));
+                }
+            }
+        }
+        for (const BackupRecord& b : store->Backups(printer)) {
+            auto* item = new QTreeWidgetItem({QStringLiteral("Backup %1").arg(b.id), Q(b.printer),
+                                              QStringLiteral("%1, %2 UTC on bench %3 (operation %4)")
+                                                  .arg(Q(b.kind), Q(b.taken), Q(b.bench))
+                                                  .arg(b.operationId)});
+            item->setData(0, kKindRole, kBackupRow);
+            item->setData(0, kIdRole, QVariant::fromValue<qlonglong>(b.id));
+            backups_->addTopLevelItem(item);
+        }
+    } catch (const StoreError& e) {
+        Say(QStringLiteral("The service journal cannot be read: %1").arg(Q(e.what())), true);
+        UpdateButtons();
+        return;
+    }
+    tree_->expandToDepth(1);
+    if (tree_->topLevelItemCount() == 0 && backups_->topLevelItemCount() == 0)
+        Say(printer_.isEmpty() ? QStringLiteral("The journal is empty.")
+                               : QStringLiteral("Nothing is recorded for %1.").arg(printer_),
+            false);
+    else
+        Say(QStringLiteral("The service journal: %1.").arg(Q(store->Describe())), false);
+    UpdateButtons();
+}
+
+bool ServiceRecordWindow::Select(int kind, std::int64_t id) {
+    QTreeWidget* list = kind == kBackupRow ? backups_ : tree_;
+    for (QTreeWidgetItemIterator it(list); *it; ++it)
+        if ((*it)->data(0, kKindRole).toInt() == kind && (*it)->data(0, kIdRole).toLongLong() == id) {
+            list->setCurrentItem(*it);
+            return true;
+        }
+    return false;
+}
+
+std::int64_t ServiceRecordWindow::SelectedOperation() const {
+    const QTreeWidgetItem* item = tree_->currentItem();
+    // A byte row stands for its operation.
+    if (item && (item->data(0, kKindRole).toInt() == kOperationRow || item->data(0, kKindRole).toInt() == 0))
+        return item->data(0, kIdRole).toLongLong();
+    return 0;
+}
+
+std::int64_t ServiceRecordWindow::SelectedBackup() const {
+    const QTreeWidgetItem* item = backups_->currentItem();
+    return item ? item->data(0, kIdRole).toLongLong() : 0;
+}
+
+ReportScope ServiceRecordWindow::SelectedScope() const {
+    ReportScope scope{printer_.toStdString(), 0};
+    for (const QTreeWidgetItem* item = tree_->currentItem(); item; item = item->parent()) {
+        const int kind = item->data(0, kKindRole).toInt();
+        if (kind == kSessionRow && scope.session == 0) scope.session = item->data(0, kIdRole).toLongLong();
+        if (kind == kPrinterRow) {
+            const QString key = item->data(0, kPrinterRole).toString();
+            if (!key.isEmpty()) scope.printer = key.toStdString();
+        }
+    }
+    return scope;
+}
+
+QString ServiceRecordWindow::ReportHtml() const {
+    Store* store = Journal().CurrentStore();
+    if (!store) return {};
+    try {
+        return Q(ServiceReportHtml(*store, SelectedScope()));
+    } catch (const StoreError&) {
+        return {};
+    }
+}
+
+bool ServiceRecordWindow::SaveReport(const QString& path, QString& error) const {
+    const QString html = ReportHtml();
+    if (html.isEmpty()) {
+        error = QStringLiteral("the service journal cannot be read");
+        return false;
+    }
+    QSaveFile file(path);
+    const QByteArray bytes = html.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ServiceRecordWindow::PrintReport(QPrinter& printer) const {
+    QTextDocument document;
+    document.setHtml(ReportHtml());
+    document.print(&printer);
+}
+
+void ServiceRecordWindow::SaveReportClick() {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save report"),
+                                                      QStringLiteral("service-report.html"),
+                                                      QStringLiteral("HTML (*.html *.htm)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (SaveReport(path, error))
+        Say(QStringLiteral("The report was saved in %1.").arg(path), false);
+    else
+        Say(QStringLiteral("The report cannot be saved in %1: %2").arg(path, error), true);
+}
+
+void ServiceRecordWindow::PrintReportClick() {
+    if (!Journal().CurrentStore()) {
+        Say(QStringLiteral("The service journal is not available."), true);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Service report"));
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print / PDF"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    PrintReport(printer);
+    Say(printer.outputFormat() == QPrinter::PdfFormat
+            ? QStringLiteral("The report was written to %1.").arg(printer.outputFileName())
+            : QStringLiteral("The report was sent to the printer %1.").arg(printer.printerName()),
+        false);
+}
+
+FeatureFrame* ServiceRecordWindow::OpenConnection(const QString& what) {
+    FeatureFrame* frame = connection_ ? connection_() : nullptr;
+    if (!frame)
+        Say(QStringLiteral("No printer is connected, so %1. Connect to the printer from the start window (OK), "
+                           "then try again.")
+                .arg(what),
+            true);
+    return frame;
+}
+
+void ServiceRecordWindow::UndoClick() {
+    const std::int64_t id = SelectedOperation();
+    if (id == 0) {
+        Say(QStringLiteral("Select an operation to undo."), true);
+        return;
+    }
+    const eepfeature::UndoJob job = eepfeature::LoadUndo(Journal().CurrentStore(), id);
+    if (!job.error.empty()) {
+        Say(Q(job.error), true);
+        return;
+    }
+    QString lines;
+    for (const std::string& line : eepfeature::UndoLines(job)) lines += QStringLiteral("\n  ") + Q(line);
+    if (job.plan.bytes.empty()) {
+        Say(QStringLiteral("Operation %1 changed nothing; there is nothing to write back.%2").arg(id).arg(lines), false);
+        return;
+    }
+    FeatureFrame* frame = OpenConnection(QStringLiteral("nothing can be written back"));
+    if (!frame) return;
+    const QString question = QStringLiteral("%1 wrote these bytes; they are written back (now -> before):%2\n\n"
+                                            "Write %3 byte(s) back into the printer?")
+                                 .arg(Q(eepfeature::UndoTitle(job)), lines)
+                                 .arg(job.plan.bytes.size());
+    bool asked = false;
+    eepfeature::WriteUndo(*frame, job, [&] {
+        asked = true;
+        return Ask(QStringLiteral("Undo"), question);
+    });
+    Say(asked ? QStringLiteral("Undo of operation %1: see the main window's status.").arg(id)
+              : QStringLiteral("Operation %1 was not undone: see the main window's status.").arg(id),
+        false);
+    Reload();
+}
+
+void ServiceRecordWindow::RestoreClick() {
+    const std::int64_t id = SelectedBackup();
+    if (id == 0) {
+        Say(QStringLiteral("Select a backup to restore."), true);
+        return;
+    }
+    std::optional<BackupRecord> backup;
+    try {
+        if (Store* store = Journal().CurrentStore()) backup = store->Backup(id);
+    } catch (const StoreError& e) {
+        Say(QStringLiteral("The service journal cannot be read: %1").arg(Q(e.what())), true);
+        return;
+    }
+    if (!backup) {
+        Say(QStringLiteral("Backup %1 is not in the service journal.").arg(id), true);
+        return;
+    }
+    FeatureFrame* frame = OpenConnection(QStringLiteral("no backup can be restored"));
+    if (!frame) return;
+    if (!Ask(QStringLiteral("Restore"),
+             QStringLiteral("Write backup %1 of printer %2 (%3 %4 UTC on bench %5) into the connected printer?")
+                 .arg(id)
+                 .arg(Q(backup->printer), Q(backup->kind), Q(backup->taken), Q(backup->bench)))) {
+        Say(QStringLiteral("Nothing was written."), false);
+        return;
+    }
+    eepfeature::RestoreJournalBackup(*frame, *backup);
+    Say(QStringLiteral("Restore of backup %1: see the main window's status.").arg(id), false);
+    Reload();
+}
+
+bool ServiceRecordWindow::Ask(const QString& title, const QString& text) {
+    if (confirm_) return confirm_(title, text);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void ServiceRecordWindow::UpdateButtons() {
+    undoBtn_->setEnabled(SelectedOperation() != 0);
+    restoreBtn_->setEnabled(SelectedBackup() != 0);
+}
+
+void ServiceRecordWindow::Say(const QString& text, bool error) {
+    status_->setText(text);
+    status_->setStyleSheet(error ? QStringLiteral("color: #b00000") : QString());
+}
+
+QString ServiceRecordWindow::StatusText() const { return status_->text(); }
+
+}  // namespace svc::ui
