@@ -3,10 +3,13 @@
 //   shotdriver [folder]     (default docs/screenshots)
 // Runs on any Qt platform, the offscreen one included; tools/screenshots.sh
 // runs it under a virtual X server when there is one.
+#include "journal/Recorder.h"
+#include "journal/SqlStore.h"
 #include "link/Host.h"
 #include "ui/GuiHost.h"
 #include "ui/ProgramWindows.h"
 #include "ui/RadioGroup.h"
+#include "ui/ServiceRecordWindow.h"
 #include "ui/VexFormAbout.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
@@ -20,6 +23,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include "ui/TabControl.h"
 #include <QTextStream>
 #include <QTimer>
@@ -133,6 +138,13 @@ int main(int argc, char** argv) {
     for (int ink = 0; ink < vp::kInkCount; ++ink) printer.SetInkLevel(ink, levels[ink]);
     vp::InProcessPorts ports(printer);
 
+    // A journal of its own, on a fixed clock, for the service record's picture.
+    QTemporaryDir journalFolder;
+    svc::journal::Journal().Install(
+        svc::journal::OpenSqlite(journalFolder.filePath(QStringLiteral("journal.sqlite")).toStdString()),
+        [](const std::string& warning) { QTextStream(stderr) << warning.c_str() << "\n"; });
+    svc::journal::Journal().SetClock([] { return std::string("2026-12-08 09:30:00"); });
+
     GuiHost host;
     svc::SetHost(&host);
     CreateProgramObjects();
@@ -188,7 +200,25 @@ int main(int argc, char** argv) {
         windows.HowTo().Show(HowTo(i));
         Save(*windows.HowTo().Window(HowTo(i)), folder, QString("howto-%1").arg(howToNames[i]));
     }
+    // The service record of the session above, an operation chosen.
+    ServiceRecordWindow* record = boot.ServiceRecord();
+    record->show();
+    if (auto* tree = record->findChild<QTreeWidget*>("RecordTree")) {
+        // An operation that wrote a few bytes, opened.
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            if ((*it)->text(0).startsWith(QStringLiteral("Operation")) && (*it)->childCount() > 0 &&
+                (*it)->childCount() <= 12) {
+                tree->setCurrentItem(*it);
+                (*it)->setExpanded(true);
+                tree->scrollToItem(*it);
+                break;
+            }
+    }
+    Save(*record, folder, "service-record");
+    record->close();
+
     windows.Quit().QuitBtnClick();
+    svc::journal::Journal().Uninstall();
     svc::SetHost(nullptr);
     return failures == 0 ? 0 : 1;
 }
