@@ -446,6 +446,30 @@ TEST_F(Refurbishment, OnlyThePrinterItWasMadeOnIsOffered) {
     EXPECT_GT(withCheck, printer->counters().hostPackets - start) << "the serial number read only when needed";
 }
 
+// The same on a shop's shared PostgreSQL journal: the refurbishment cut short
+// on one bench is named there, finished, and the report lists it.
+TEST_F(Refurbishment, PostgresACutShortRefurbishmentIsNamedAndReported) {
+    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    const std::string db = "journal_doa_" + std::to_string(::getpid());
+    ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
+    UseJournal(journal::OpenPostgres("postgresql:///" + db));
+    Plug("DOASERIAL1");
+    Technician();
+    cutAtPress = 2;
+    cutAfter = 2;
+    ASSERT_EQ(Run({Op("doa")}).status, cli::kExitFailed);
+    cutAtPress = 0;
+    EXPECT_NE(Run({}).err.find("doa-finish' finishes it."), std::string::npos);
+    EXPECT_EQ(Run({Op("doa-finish")}).status, cli::kExitOk);
+    EXPECT_TRUE(ExchangeDone());
+    printer->SetPower(true);
+    EXPECT_EQ(Run({}).err.find("doa-finish"), std::string::npos);
+    const std::string html = journal::ServiceReportHtml(*journal::Journal().CurrentStore(), {});
+    EXPECT_NE(html.find("doa-finish"), std::string::npos);
+    EXPECT_NE(html.find("<h3>Counters reset</h3>"), std::string::npos);
+    EXPECT_TRUE(warnings.empty());
+}
+
 // ---- the service report ----
 
 // A Bi-D input and a counter reset in one session: the report names the

@@ -133,13 +133,15 @@ void TPMaintenance::CompleteRefurbishment(FeatureFrame& frame, bool exchangeRunn
         host().RepaintMainWindow();
     }
     if (frame.SetOperationState(mode::Done, kExchangeCompleted) != rc::Ok) return;  // reported by the mode
-    journal::Journal().NoteStage(journal::kStageExchangeEnded);
 
     // Phase 3: delivery setting.
     if (Result r = frame.SetOperationState(mode::Busy, kResettingEeprom); r != rc::Ok) {
         frame.ReportErrorCode(r);
         return;
     }
+    // Noted once the next operation state has begun: the window records
+    // each stretch from busy to enabled as an operation of its own.
+    journal::Journal().NoteStage(journal::kStageExchangeEnded);
     if (Result r = ResetToDeliverySetting(frame.ModelCode()); r != rc::Ok) {
         frame.ReportErrorCode(r);
         return;

@@ -351,6 +351,8 @@ void ServiceRecordWindow::UndoClick() {
                                  .arg(Q(eepfeature::UndoTitle(job)), lines)
                                  .arg(job.plan.bytes.size());
     bool asked = false;
+    // Recorded as the command line records it; the main window ends it.
+    Journal().BeginOperation("undo", std::to_string(id));
     eepfeature::WriteUndo(*frame, job, [&] {
         asked = true;
         return Ask(QStringLiteral("Undo"), question);
@@ -387,6 +389,7 @@ void ServiceRecordWindow::RestoreClick() {
         Say(QStringLiteral("Nothing was written."), false);
         return;
     }
+    Journal().BeginOperation("restore", "--from-journal " + std::to_string(id));
     eepfeature::RestoreJournalBackup(*frame, *backup);
     Say(QStringLiteral("Restore of backup %1: see the main window's status.").arg(id), false);
     Reload();

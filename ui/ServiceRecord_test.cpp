@@ -19,11 +19,17 @@
 #include "ui/ServiceRecordWindow.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
+#include "journal/Refurbishment.h"
+#include "link/RadioItems.h"
+#include "ui/RadioGroup.h"
+#include "ui/TabControl.h"
 #include "vprinter/DirectTransport.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PrintEngine.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QRadioButton>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -32,6 +38,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <memory>
 
 using namespace svc;
@@ -207,6 +214,10 @@ private slots:
         QVERIFY2(windows_->Adjust().Memo()->toPlainText().contains("were written back"),
                  qPrintable(windows_->Adjust().Memo()->toPlainText()));
         QVERIFY(Image() == original);
+        // Recorded as the command line records an undo.
+        const std::int64_t undo = LastOperation("undo");
+        QVERIFY(undo > 0);
+        QCOMPARE(journal::Journal().CurrentStore()->Operation(undo)->arguments, std::to_string(id));
     }
 
     // A backup the journal keeps goes back onto the connected printer.
@@ -282,6 +293,37 @@ private slots:
         QVERIFY(!printer_->PoweredOn());
         QCOMPARE(engine_->Mech().ExchangeStepsDone(), 3);
         for (const EepWrite& w : DeliverySettingWrites(1)) QCOMPARE(printer_->ReadEeprom(w.address), w.value);
+        // The journal holds the finish (the window records each stretch from
+        // busy to enabled as an operation), complete: nothing is left to finish.
+        journal::Store& store = *journal::Journal().CurrentStore();
+        const std::int64_t finish = LastOperation("doa-finish");
+        QVERIFY(finish > 0);
+        bool delivered = false;
+        for (const auto& op : store.Operations(store.Operation(finish)->sessionId))
+            delivered = delivered || (op.id >= finish && journal::IsRefurbishment(op) &&
+                                      std::count(op.memo.begin(), op.memo.end(), std::string(journal::kStageDeliverySetting)));
+        QVERIFY(delivered);
+        QVERIFY(!journal::FindInterruptedRefurbishment(store, journal::BenchName(), 1, 1028));
+    }
+
+    // The window's own refurbishment cut short while the technician works at
+    // the printer: the next connection of svcadjust-cli names it.
+    void aWindowRefurbishmentCutShortIsNamedToo() {
+        PressOk();
+        QVERIFY(windows_->Adjust().isVisible());
+        windows_->Adjust().Tabs()->setCurrentIndex(1);
+        windows_->Adjust().DisableTimerTimer();
+        windows_->Adjust().RadioGroupOf(Group::Maintenance)->Item(kRefurbishmentItem)->click();
+        host_.cutAtPress = 2;
+        windows_->Adjust().DisableTimerTimer();
+        windows_->Adjust().findChild<QAbstractButton*>("ExchangeSequence1Pnl")->click();
+        host_.cutAtPress = 0;
+        windows_->Adjust().close();
+        QTest::qWait(50);
+        std::string err;
+        RunCli({}, &err);
+        QVERIFY2(err.find("doa-finish' finishes it.") != std::string::npos, err.c_str());
+        QVERIFY2(err.find("during the transportation liquid exchange") != std::string::npos, err.c_str());
     }
 };
 

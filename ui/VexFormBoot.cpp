@@ -276,6 +276,7 @@ void TFormBoot::OfferToFinishRefurbishment(const QString& what, bool exchangeSee
         }
         if (!yes || !window || !window->isVisible()) return;
         frame->ShowPanel(kExchangeFirstPanel);
+        journal::Journal().BeginOperation("doa-finish", "");  // the main window ends it
         Maintenance().FinishRefurbishmentClick(*frame, exchangeSeen);
     });
 }
