@@ -504,7 +504,7 @@ TEST_F(Bench, TheServiceReportShowsBeforeAndAfterAndEscapes) {
         << html;
     const auto counters = html.find("<h3>Counters reset</h3>");
     ASSERT_NE(counters, std::string::npos) << html;
-    EXPECT_NE(html.find("<td>Waste ink pad counter</td><td>0x20-0x21</td><td>0x34 0x12</td><td>0x00 0x00</td>", counters),
+    EXPECT_NE(html.find("<td>Waste ink pad counter</td><td>0x20-0x21</td><td>0x34 0x12 (4660)</td><td>0x00 0x00 (0)</td>", counters),
               std::string::npos)
         << html;
     EXPECT_NE(html.find("<h3>Failures</h3>"), std::string::npos);

@@ -99,6 +99,18 @@ std::string Bytes(const Change& c, bool before) {
         std::optional<std::uint8_t> v = before ? c.before.at(address) : std::optional<std::uint8_t>(value);
         out += (out.empty() ? "" : " ") + (v ? Hex(*v) : std::string("?"));
     }
+    // A counter (little-endian, unsigned) also as its number, when all its bytes are known.
+    if (IsCounter(c.item.name) && static_cast<int>(c.after.size()) == c.item.size && c.item.size <= 4) {
+        std::uint32_t value = 0;
+        int shift = 0;
+        for (const auto& [address, after] : c.after) {
+            const std::optional<std::uint8_t> v = before ? c.before.at(address) : std::optional<std::uint8_t>(after);
+            if (!v) return out;
+            value |= static_cast<std::uint32_t>(*v) << shift;
+            shift += 8;
+        }
+        out += " (" + std::to_string(value) + ")";
+    }
     if (c.after.size() == 1 && IsSignedAdjustment(c.item.name)) {
         const auto v = before ? c.before.begin()->second : std::optional<std::uint8_t>(c.after.begin()->second);
         if (v) out += " (" + std::to_string(static_cast<int>(static_cast<std::int8_t>(*v))) + ")";
