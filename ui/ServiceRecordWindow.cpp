@@ -150,6 +150,8 @@ void ServiceRecordWindow::Search(const QString& printer) {
 
 void ServiceRecordWindow::Reload() {
     printer_ = searchEdit_->text().trimmed();
+    // A head ID as the list shows it ("head 3A7F...") is searched by its hex.
+    if (printer_.startsWith(QStringLiteral("head "))) printer_ = printer_.mid(5).trimmed();
     tree_->clear();
     backups_->clear();
     Store* store = Journal().CurrentStore();
@@ -166,7 +168,8 @@ void ServiceRecordWindow::Reload() {
             QTreeWidgetItem*& top = printers[key];
             if (!top) {
                 top = Row(kPrinterRow, 0, key.isEmpty() ? QStringLiteral("(identity not read)") : key, {});
-                top->setData(0, kPrinterRole, key);
+                // What the journal is searched by: the USB ID, or the head ID's hex.
+                top->setData(0, kPrinterRole, Q(s.usbId.empty() ? s.headId : s.usbId));
                 tree_->addTopLevelItem(top);
             }
             QString identity = ModelName(s.model);
@@ -197,7 +200,11 @@ void ServiceRecordWindow::Reload() {
                 }
             }
         }
-        for (const BackupRecord& b : store->Backups(printer)) {
+        // Backups name a printer without a serial number "head " and its head ID.
+        std::vector<BackupRecord> backups = store->Backups(printer);
+        if (!printer.empty())
+            for (const BackupRecord& b : store->Backups("head " + printer)) backups.push_back(b);
+        for (const BackupRecord& b : backups) {
             auto* item = new QTreeWidgetItem({QStringLiteral("Backup %1").arg(b.id), Q(b.printer),
                                               QStringLiteral("%1, %2 UTC on bench %3 (operation %4)")
                                                   .arg(Q(b.kind), Q(b.taken), Q(b.bench))
@@ -320,8 +327,9 @@ void ServiceRecordWindow::PrintReportClick() {
 FeatureFrame* ServiceRecordWindow::OpenConnection(const QString& what) {
     FeatureFrame* frame = connection_ ? connection_() : nullptr;
     if (!frame)
-        Say(QStringLiteral("No printer is connected, so %1. Connect to the printer from the start window (OK), "
-                           "then try again.")
+        Say(QStringLiteral("No printer is connected (or the main window is busy with an operation), so %1. "
+                           "Connect to the printer from the start window (OK) and wait until the main window is "
+                           "ready, then try again.")
                 .arg(what),
             true);
     return frame;
