@@ -113,7 +113,7 @@ public:
     }
 
     bool Read(const QString& path) {
-        if (busy_) return false;
+        if (busy_ || !window_.isEnabled()) return false;  // an operation is running: its fields are its own
         busy_ = true;
         const bool ok = ReadNow(path);
         busy_ = false;
@@ -122,6 +122,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == &panel_) stored_.Forget();  // picked again: the fields speak
+        if (!window_.isEnabled()) return false;
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
@@ -150,9 +152,6 @@ protected:
                 else event->ignore();
                 return true;
             }
-            return false;
-        case QEvent::Show:
-            if (watched == &panel_) stored_.Forget();  // a panel picked again starts from its fields
             return false;
         default:
             return false;
