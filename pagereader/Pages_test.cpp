@@ -1,0 +1,182 @@
+// The reader on the virtual printer's own pages: printers with hidden errors
+// drawn from a seed print each adjustment's pattern through svcadjust-cli
+// (in-process, at the resolution each page is drawn at by default), and the
+// reader must propose exactly the value each error needs.
+//
+// SVC_READER_SEEDS=N runs N seeds per model (default 2; the long run takes 200).
+#include "pagereader/PageReader.h"
+#include "ui/testing/Twin.h"
+#include "vprinter/Printer.h"
+#include "vprinter/engine/PagePlan.h"
+#include "vprinter/engine/PrintEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace pr = svc::pagereader;
+
+struct Printed {
+    std::vector<vp::Image> pages;
+    std::array<std::uint8_t, 256> eeprom{};
+    std::string memo;
+};
+
+// One session on a fresh printer with the errors, the pages at their planned resolution.
+Printed Print(int model, const vp::Deviations& errors, const std::vector<std::string>& ops, bool roll = false) {
+    vp::EngineOptions options;
+    options.page.previewDpi = vp::kPagePlanned;
+    options.rollPaper = roll;
+    options.deviations = errors;
+    std::unique_ptr<vp::PrintEngine> engine;
+    Printed printed;
+    svc::twin::Setup setup;
+    setup.model = model;
+    setup.prepare = [&](vp::Printer& p) {
+        engine = std::make_unique<vp::PrintEngine>(p, options);
+        engine->SetPageHook([&](int, const vp::PageRenderer& r) { printed.pages.push_back(r.Compose()); });
+        p.SetEngine(engine.get());
+    };
+    setup.inspect = [&](vp::Printer& p) {
+        for (int a = 0; a < 256; ++a) printed.eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
+        p.SetEngine(nullptr);
+    };
+    const svc::twin::Run run = svc::twin::RunCli(setup, ops);
+    EXPECT_EQ(run.status, 0) << run.memo;
+    printed.memo = run.memo;
+    return printed;
+}
+
+pr::Image ForReader(const vp::Image& page) {
+    pr::Image image;
+    image.width = page.width;
+    image.height = page.height;
+    image.rgb = page.rgb;
+    image.dpi = page.dpi;
+    return image;
+}
+
+int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
+
+vp::Deviations RandomErrors(std::uint32_t seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    vp::Deviations d;
+    d.headAngle = pick(-20, 20);
+    for (auto& head : d.bid)
+        for (int& v : head) v = pick(-72, 72);
+    d.pf = pick(-4, 4);
+    d.pwTop = pick(-16, 16);
+    d.pwBottom = pick(-16, 16);
+    d.pwLeft = pick(-8, 24);
+    d.pwRight = pick(-8, 24);
+    for (int& s : d.shift) s = pick(-5, 5);
+    d.firstDot = pick(-72, 72);
+    d.cut = 8 * pick(-8, 8);
+    return d;
+}
+
+int Seeds() {
+    const char* text = std::getenv("SVC_READER_SEEDS");
+    const int n = text ? std::atoi(text) : 2;
+    return n > 0 ? n : 2;
+}
+
+// Reads one page and checks every item against what the errors need.
+void Expect(pr::Kind kind, const vp::Image& page, const pr::Context& context,
+            const std::vector<std::pair<std::string, int>>& right) {
+    const pr::Reading reading = pr::Read(kind, ForReader(page), context);
+    const std::string what(pr::KindName(kind));
+    EXPECT_TRUE(reading.problem.empty()) << what << ": " << reading.problem;
+    ASSERT_EQ(reading.items.size(), right.size()) << what;
+    for (std::size_t i = 0; i < right.size(); ++i) {
+        const pr::Item& item = reading.items[i];
+        EXPECT_EQ(item.name, right[i].first) << what;
+        EXPECT_TRUE(item.value.has_value()) << what << " " << item.name << ": " << item.problem;
+        EXPECT_EQ(item.value.value_or(9999), right[i].second) << what << " " << item.name << " (confidence " << item.confidence << ")";
+        EXPECT_FALSE(item.where.empty()) << what << " " << item.name;
+    }
+}
+
+constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+
+void ReadEveryKind(int model, std::uint32_t seed, const std::string& only) {
+    SCOPED_TRACE("model " + std::to_string(model == 2 ? 4200 : 4100) + ", seed " + std::to_string(seed));
+    const vp::Deviations e = RandomErrors(seed);
+    auto wanted = [&](const char* kind) { return only.empty() || only == kind; };
+
+    if (wanted("bid")) {
+        const Printed p = Print(model, e, {"bid-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        pr::Context context;
+        context.model = model;
+        std::vector<std::pair<std::string, int>> right;
+        for (int v = 0; v < 4; ++v)
+            for (int head = 0; head < 2; ++head) {
+                context.stored.emplace_back(kBidRows[v][head], Signed(p.eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
+                right.emplace_back(kBidRows[v][head], e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
+            }
+        Expect(pr::Kind::Bid, p.pages[0], context, right);
+    }
+    if (wanted("pf")) {
+        const Printed p = Print(model, e, {"pf-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        Expect(pr::Kind::Pf, p.pages[0], {model, {}, {}}, {{"", e.pf}});
+    }
+    if (wanted("head-angular")) {
+        const Printed p = Print(model, e, {"head-angular-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        Expect(pr::Kind::HeadAngular, p.pages[0], {model, {}, {}}, {{"", e.headAngle}});
+    }
+    if (wanted("pw")) {
+        const Printed p = Print(model, e, {"pw-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        Expect(pr::Kind::Pw, p.pages[0], {model, {}, {}},
+               {{"Top", e.pwTop}, {"Bottom", e.pwBottom}, {"Left", e.pwLeft}, {"Right", e.pwRight}});
+    }
+    if (wanted("pixel-shift")) {
+        const Printed p = Print(model, e, {"pixel-shift-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        std::vector<std::pair<std::string, int>> right;
+        for (int line = 0; line < 6; ++line)
+            right.emplace_back(std::string(1, static_cast<char>('A' + line)), e.shift[static_cast<std::size_t>(line)]);
+        Expect(pr::Kind::PixelShift, p.pages[0], {model, {}, {}}, right);
+    }
+    if (wanted("first-dot")) {
+        const Printed p = Print(model, e, {"first-dot-print"});
+        ASSERT_EQ(p.pages.size(), 1u);
+        Expect(pr::Kind::FirstDot, p.pages[0], {model, {{"", Signed(p.eeprom[0x68])}}, {}}, {{"", -e.firstDot}});
+    }
+    if (wanted("cut")) {
+        const Printed p = Print(model, e, {"cut-print"}, true);
+        ASSERT_EQ(p.pages.size(), 1u);
+        Expect(pr::Kind::Cut, p.pages[0], {model, {}, {}}, {{"", (72 - e.cut) / 8}});
+    }
+}
+
+// SVC_READER_SEED=N runs that one seed; SVC_READER_KIND=pf reads only that kind.
+void RunSeeds(int model) {
+    const char* kind = std::getenv("SVC_READER_KIND");
+    const std::string only = kind ? kind : "";
+    if (const char* one = std::getenv("SVC_READER_SEED"))
+        return ReadEveryKind(model, static_cast<std::uint32_t>(std::atoi(one) + (model == 2 ? 1000 : 0)), only);
+    for (int seed = 1; seed <= Seeds(); ++seed) {
+        const int failed = ::testing::UnitTest::GetInstance()->failed_test_count();
+        ReadEveryKind(model, static_cast<std::uint32_t>(seed + (model == 2 ? 1000 : 0)), only);
+        (void)failed;
+    }
+}
+
+TEST(ReaderPages, ProposesWhatEveryHiddenErrorNeedsOnLumen4100Pages) { RunSeeds(1); }
+TEST(ReaderPages, ProposesWhatEveryHiddenErrorNeedsOnLumen4200Pages) { RunSeeds(2); }
+
+}  // namespace
