@@ -25,6 +25,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -104,12 +105,18 @@ public:
         panel.addAction(paste);
         panel.setContextMenuPolicy(Qt::ActionsContextMenu);
 
+        // After the panel's Read or Input its fields show what the printer holds.
         for (const Buttons& b : kButtons)
             if (b.kind == kind)
                 for (const char* name : {b.input, b.read})
                     if (name)
-                        if (auto* button = panel.findChild<QPushButton*>(QString::fromLatin1(name)))
-                            connect(button, &QPushButton::clicked, this, [this] { stored_.Forget(); });
+                        if (auto* button = panel.findChild<QPushButton*>(QString::fromLatin1(name))) {
+                            connect(button, &QPushButton::clicked, this, [this] {
+                                stored_.Forget();
+                                fieldsHoldStored_ = true;
+                            });
+                            if (name == b.read) readButton_ = button;
+                        }
     }
 
     bool Read(const QString& path) {
@@ -122,7 +129,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched == &panel_) stored_.Forget();  // picked again: the fields speak
+        if (event->type() == QEvent::Show && watched == &panel_) {
+            // Picked again: the fields speak for themselves. The Bi-D input
+            // page reads the printer's values each time it is opened; the
+            // other panels show them after their Read.
+            stored_.Forget();
+            fieldsHoldStored_ = kind_ == Kind::Bid;
+        }
         if (!window_.isEnabled()) return false;
         switch (event->type()) {
         case QEvent::DragEnter:
@@ -190,6 +203,17 @@ private:
             Tell(QStringLiteral("%1 is not a file that can be read as a page.").arg(QDir::toNativeSeparators(path)));
             return false;
         }
+        // A page read against stored values the fields do not show yet:
+        // read them first, through the panel's own Read (reads only).
+        if (reading::NeedsStoredValues(kind_) && !fieldsHoldStored_ && readButton_) {
+            readButton_->click();
+            const std::map<std::string, int> shown = reading::FieldValues(window_, kind_);
+            if (shown.size() != reading::ItemNames(kind_).size()) {
+                Tell(QStringLiteral("The page was not read: the values stored in the printer, which the page is "
+                                    "read against, could not be read."));
+                return false;
+            }
+        }
         const pagereader::Context context = stored_.ContextFor(window_, kind_, window_.ModelCode());
 
         // The page is read off the GUI thread; the window keeps painting and
@@ -243,6 +267,8 @@ private:
     FeaturePanel& panel_;
     Kind kind_;
     reading::StoredValues stored_;
+    bool fieldsHoldStored_ = false;
+    QPushButton* readButton_ = nullptr;
     bool busy_ = false;
 };
 

@@ -94,6 +94,8 @@ Field FieldOf(Kind kind, const std::string& itemName) {
     return {};
 }
 
+bool NeedsStoredValues(Kind kind) { return kind == Kind::Bid || kind == Kind::FirstDot; }
+
 std::vector<std::string> ItemNames(Kind kind) {
     std::vector<std::string> names;
     switch (kind) {
@@ -195,6 +197,10 @@ pagereader::Context StoredValues::ContextFor(const FeatureFrame& frame, Kind kin
             stored = against->second;
         context.stored.emplace_back(name, stored);
     }
+    // A Bi-D page shows the settings checked on the print page when it was printed.
+    if (kind == Kind::Bid)
+        for (const BidSetting& s : kBidSettings)
+            if (frame.Checked(BidPrintCheckBox(s))) context.bidSettings.push_back(s.name);
     return context;
 }
 

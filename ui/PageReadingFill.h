@@ -33,6 +33,10 @@ struct Field {
 };
 Field FieldOf(pagereader::Kind kind, const std::string& itemName);
 
+// The page is read against the values stored when it was printed: the Bi-D
+// trials are printed around them, the first dot is moved from its value.
+bool NeedsStoredValues(pagereader::Kind kind);
+
 // Every item name of a kind that has fields, in the panel's order.
 std::vector<std::string> ItemNames(pagereader::Kind kind);
 
@@ -59,6 +63,7 @@ Filled FillProposal(FeatureFrame& frame, const pagereader::Reading& reading);
 // the proposal was read against (a page dropped twice gives the same answer).
 class StoredValues {
 public:
+    // With the Bi-D page: the settings checked on the print page.
     pagereader::Context ContextFor(const FeatureFrame& frame, pagereader::Kind kind, int model) const;
     // The proposal just typed in, read against `context`.
     void Remember(const FeatureFrame& frame, pagereader::Kind kind, const pagereader::Context& context,
