@@ -78,6 +78,7 @@ PageReadingWindow::PageReadingWindow(QWidget* owner) : QWidget(owner, Qt::Window
     view_->setRenderHint(QPainter::SmoothPixmapTransform);
     view_->setBackgroundBrush(QColor(128, 128, 128));
     view_->viewport()->installEventFilter(this);
+    view_->viewport()->setAccessibleName(view_->accessibleName());
 
     zoomIn_ = new QPushButton(QStringLiteral("Zoom in"), this);
     zoomIn_->setObjectName(QStringLiteral("PageReadingZoomInBtn"));

@@ -165,9 +165,10 @@ private slots:
         QCOMPARE(twin::Describe(with.packets), twin::Describe(without.packets));
     }
 
-    // What is not a page: a text file is not taken on drag and, dropped all
-    // the same, is named in a message; a file named .png that holds no
-    // picture likewise. The fields stay as they were and no window opens.
+    // What is not a page: a text file is not taken on drag (nothing happens)
+    // and, pasted, is named in a message; a file named .png that holds no
+    // picture, dropped on the panel or on its field, likewise. The field
+    // keeps its value and no window opens.
     void whatIsNoPageChangesNothingAndSaysWhy() {
         const QString text = dir_.path() + QStringLiteral("/notes.txt");
         const QString fake = dir_.path() + QStringLiteral("/fake.png");
@@ -185,9 +186,10 @@ private slots:
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, notes.get(), Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(panel, &enter);
             QVERIFY(!enter.isAccepted());
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, notes.get(), Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(panel, &drop);
-            QTest::qWait(20);
+            QGuiApplication::clipboard()->setMimeData(FileData(text));
+            panel->findChild<QAction*>(QStringLiteral("PastePrintedPageAction"))->trigger();
+            QGuiApplication::clipboard()->clear();
+            panel->findChild<QAction*>(QStringLiteral("PastePrintedPageAction"))->trigger();
 
             const std::unique_ptr<QMimeData> picture(FileData(fake));
             QVERIFY(Drop(panel, *picture));
@@ -200,9 +202,10 @@ private slots:
             QCOMPARE(w.Text("PFAdjustDataEdit"), std::string("3"));
             QVERIFY(ui::PageReadingWindow::Current() == nullptr);
         });
-        QCOMPARE(run.boxes.size(), std::size_t{3});
-        QVERIFY2(Has(run.boxes[0], "notes.txt") && Has(run.boxes[0], "not"), run.boxes[0].c_str());
-        QVERIFY2(Has(run.boxes[1], "fake.png"), run.boxes[1].c_str());
+        QVERIFY2(run.boxes.size() == 4, Boxes(run).c_str());
+        QVERIFY2(Has(run.boxes[0], "The page was not read: ") && Has(run.boxes[0], "notes.txt"), run.boxes[0].c_str());
+        QVERIFY2(Has(run.boxes[1], "The clipboard holds no page file"), run.boxes[1].c_str());
+        QVERIFY2(Has(run.boxes[2], "fake.png") && run.boxes[2] == run.boxes[3], Boxes(run).c_str());
     }
 
     // The front panel's copy goes to the clipboard as a file URL; Ctrl+V on
@@ -332,7 +335,8 @@ private slots:
         QVERIFY(list->item(3)->text().contains(QStringLiteral("the edge is off the page")));
         for (QWidget* control : w->findChildren<QWidget*>())
             if (control->focusPolicy() != Qt::NoFocus && control->isVisibleTo(w))
-                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+                QVERIFY2(!control->accessibleName().isEmpty(),
+                         qPrintable(control->objectName() + QLatin1Char(' ') + control->metaObject()->className()));
         w->SetZoom(4);
         QCOMPARE(w->Zoom(), 4.0);
         w->SetZoom(100);
