@@ -178,6 +178,18 @@ private slots:
             file.write("no picture here\n");
         }
         const twin::Run run = twin::RunGui({}, [&](ui::TFormAdjust& w) {
+            // Every panel with a page to read takes one, and no other.
+            for (const char* name : {"HeadAngularPnl", "PFAdjustmentPnl", "PWSensorAdjustPnl", "BidInputPnl",
+                                     "ColorShiftAdjustPnl", "LandMarginAdjustPnl", "CutPosAdjustPanel"}) {
+                ui::FeaturePanel* panel = Panel(w, name);
+                QVERIFY2(panel->acceptDrops(), name);
+                auto* open = panel->findChild<QAction*>(QStringLiteral("ReadPrintedPageAction"));
+                QVERIFY2(open && open->shortcut() == QKeySequence(QKeySequence::Open), name);
+                QCOMPARE(panel->contextMenuPolicy(), Qt::ActionsContextMenu);
+            }
+            for (const char* name : {"BidPrintPnl", "HeadIDInputPnl"})
+                QVERIFY2(!Panel(w, name)->findChild<QAction*>(QStringLiteral("ReadPrintedPageAction")), name);
+
             twin::Pick(w, Group::Adjustment, kPf);
             twin::Type(w, "PFAdjustDataEdit", "3");
             ui::FeaturePanel* panel = Panel(w, "PFAdjustmentPnl");

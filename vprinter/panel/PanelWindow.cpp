@@ -82,6 +82,8 @@ void ClickableLabel::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         pressed_ = true;
         pressPos_ = event->position().toPoint();
+        event->accept();  // the release comes here too
+        return;
     }
     QLabel::mousePressEvent(event);
 }
