@@ -381,6 +381,12 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
     if (!p.Number(&w) || !p.Number(&h) || (!bitmap && !p.Number(&maxval)))
         return Fail(error, NotAnImage(path, "the PNM header is incomplete"));
     if (maxval == 0 || maxval > 65535) return Fail(error, NotAnImage(path, "the PNM maximum value is out of range"));
+    // A binary raster shorter than the stated size is refused before room is made for it.
+    if (binary && w > 0 && h > 0 && w * h <= kMaxPixels) {
+        const std::uint64_t rowBytes = bitmap ? (w + 7) / 8 : w * (grey ? 1 : 3) * (maxval > 255 ? 2 : 1);
+        if (data.size() - std::min<std::size_t>(data.size(), p.At()) < rowBytes * h)
+            return Fail(error, NotAnImage(path, "the PNM data ends before the picture does"));
+    }
     if (!Allocate(w, h, image, path, error)) return false;
     const unsigned channels = bitmap || grey ? 1 : 3;
     const std::size_t width = static_cast<std::size_t>(w);

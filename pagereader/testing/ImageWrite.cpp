@@ -16,7 +16,7 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes,
         if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (std::fclose(f) != 0 || !ok) {
         if (error) *error = "cannot write " + path;
         return false;
