@@ -177,6 +177,14 @@ void ReadEveryKind(int model, std::uint32_t seed, const std::string& only) {
     }
 }
 
+// Failures so far in the running test.
+int FailuresSoFar() {
+    const ::testing::TestResult* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int failed = 0;
+    for (int i = 0; i < result->total_part_count(); ++i) failed += result->GetTestPartResult(i).failed();
+    return failed;
+}
+
 // SVC_READER_SEED=N runs that one seed; SVC_READER_KIND=pf reads only that kind.
 void RunSeeds(int model) {
     const char* kind = std::getenv("SVC_READER_KIND");
@@ -184,9 +192,10 @@ void RunSeeds(int model) {
     if (const char* one = std::getenv("SVC_READER_SEED"))
         return ReadEveryKind(model, static_cast<std::uint32_t>(std::atoi(one) + (model == 2 ? 1000 : 0)), only);
     for (int seed = 1; seed <= Seeds(); ++seed) {
-        const int failed = ::testing::UnitTest::GetInstance()->failed_test_count();
+        const int before = FailuresSoFar();
         ReadEveryKind(model, static_cast<std::uint32_t>(seed + (model == 2 ? 1000 : 0)), only);
-        (void)failed;
+        std::printf("Lumen %d, seed %d: %s\n", model == 2 ? 4200 : 4100, seed, FailuresSoFar() > before ? "NOT read right" : "read right");
+        std::fflush(stdout);
     }
 }
 
