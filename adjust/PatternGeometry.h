@@ -38,6 +38,15 @@ inline constexpr int kPfClosedGap = -40;
 inline constexpr double kPfStep = kMasterPerInch / 375.0;
 inline constexpr int kPfCandidates = 9;
 
+// ---- PW sensor: the frames' bars (top and bottom, values -16 .. 16) and
+// the rows' lines (both sides, values -8 .. 24), each 1/180 inch a value
+// step. Where the sensor is right, the one of the value it needs stands
+// about 5 mm from its edge: exactly (centre to edge, in steps of 1/180 inch)
+// as below, whole raster lines and dots.
+inline constexpr double kPwTopBar = 35.0, kPwBottomBar = 36.0;
+inline constexpr double kPwLeftLine = 35.25;
+inline constexpr double kPwRightLine = 35.75;
+
 // ---- pixel shift ("gzksen2.tmp"): per line A-F (cyan, magenta, yellow,
 // light cyan, light magenta, gray) one band of eleven candidates -5 .. 5 left
 // to right: a black reference tick over the line's own tick, which is
@@ -57,5 +66,10 @@ inline constexpr int kCutColumns = 17;
 inline constexpr int kCutColumnLeft = 40 * 40;
 inline constexpr int kCutColumnPitch = 160 * 40;
 inline constexpr int kCutColumnWidth = 120 * 40;
+// On the sheet cut by a printer that needs the column's value (its feed
+// adjusted), the column shows a strip of cyan 2 steps of 1/360 inch high
+// above the cut; the next column 8 steps more, the one before none.
+inline constexpr double kCutStripAtMark = 2;
+inline constexpr double kCutStepsPerColumn = 8;
 
 }  // namespace svc::pattern

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "adjust/PatternGeometry.h"
@@ -340,7 +341,6 @@ Reading ReadPw(const Image& page, const Context&) {
         return reading;
     }
     auto px = [dpi](double master) { return static_cast<int>(std::lround(Pixels(master, dpi))); };
-    const double fiveMm = 5.0 / 25.4 * dpi;
     const double stepsPerPixel = 180.0 / dpi;  // a value step is 1/180 inch
     // Sides: one line per row, each 1/90 inch further in (values -8, -6 ..
     // 24); the rows lie between the frames, whose bars stay within 0.4 inch
@@ -358,12 +358,17 @@ Reading ReadPw(const Image& page, const Context&) {
                            " lines where the pattern has 17";
             return item;
         }
-        if (!left) std::reverse(lines.begin(), lines.end());  // row 0 nearest the edge
-        // The line of value c lies 5 mm + (c - error)/180 inch from the edge.
+        // Row r's line stands for -8 + 2r, the rows counted from the left on
+        // both sides: the line of the value the sensor needs stands at the
+        // nominal distance from its edge, each step 1/180 inch nearer the
+        // edge on the right and further from it on the left.
         std::vector<double> estimates;
         for (std::size_t r = 0; r < lines.size(); ++r) {
-            const double fromEdge = left ? lines[r].centre : page.width - lines[r].centre;
-            estimates.push_back(-8 + 2.0 * static_cast<double>(r) - (fromEdge - fiveMm) * stepsPerPixel);
+            const double value = -8 + 2.0 * static_cast<double>(r);
+            if (left)
+                estimates.push_back(value - (lines[r].centre - pg::kPwLeftLine * dpi / 180.0) * stepsPerPixel);
+            else
+                estimates.push_back(value + (page.width - lines[r].centre - pg::kPwRightLine * dpi / 180.0) * stepsPerPixel);
         }
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, -8, 24);
@@ -390,7 +395,7 @@ Reading ReadPw(const Image& page, const Context&) {
         for (std::size_t k = 0; k < centres.size(); ++k) {
             const double fromEdge = top ? centres[k] : page.height - centres[k];
             const double value = top ? -16 + 2.0 * static_cast<double>(k) : 16 - 2.0 * static_cast<double>(k);
-            estimates.push_back(value - (fromEdge - fiveMm) * stepsPerPixel);
+            estimates.push_back(value - (fromEdge - (top ? pg::kPwTopBar : pg::kPwBottomBar) * dpi / 180.0) * stepsPerPixel);
         }
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, -16, 16);
@@ -518,27 +523,45 @@ Reading ReadCut(const Image& page, const Context&) {
         reading.items.push_back(std::move(item));
         return reading;
     }
-    // Black reaches the cut in columns 1 .. k, cyan in the others.
-    int mark = 0;
+    // The resolution: the file's, else the columns' own pitch.
+    const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
+    const double stepsPerPixel = 360.0 / dpi;
+    // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
+    // grows by 8 steps a column, and the column of the cut's place shows a
+    // short one. Each column with a strip tells where that one is; a feed
+    // that is off moves the cut by a few steps, less than half a column.
+    std::vector<double> estimates;
     bool ordered = true;
+    double lastStrip = -1;
     for (std::size_t k = 0; k < columns.size(); ++k) {
-        const int x = static_cast<int>(columns[k].centre);
-        const std::uint8_t* p = page.Row(y) + static_cast<std::size_t>(x) * 3;
-        const bool black = InkWeight(Ink::Black, p) >= 0.5;
-        const bool cyan = InkWeight(Ink::Cyan, p) >= 0.5;
-        if (black == cyan) ordered = false;
-        if (black) {
-            if (mark != static_cast<int>(k)) ordered = false;
-            mark = static_cast<int>(k) + 1;
+        const Run& column = columns[k];
+        // Over the middle half of the column, upwards from the cut to the black.
+        double strip = 0;
+        int samples = 0;
+        for (int x = column.begin + column.Size() / 4; x < column.end - column.Size() / 4; ++x, ++samples) {
+            int rows = 0;
+            for (int yy = page.height - 1; yy >= 0; --yy) {
+                const std::uint8_t* p = page.Row(yy) + static_cast<std::size_t>(x) * 3;
+                const float cyan = InkWeight(Ink::Cyan, p);
+                if (InkWeight(Ink::Black, p) >= 0.5f) break;
+                if (cyan < 0.5f && rows > 0) break;
+                if (cyan >= 0.5f) ++rows;
+            }
+            strip += rows;
         }
+        if (samples == 0) continue;
+        strip = strip / samples * stepsPerPixel;
+        if (strip + 2 < lastStrip) ordered = false;
+        lastStrip = strip;
+        if (strip > 0.5) estimates.push_back(static_cast<double>(k) + 1 + (pg::kCutStripAtMark - strip) / pg::kCutStepsPerColumn);
     }
     if (!ordered) {
-        item.problem = "the columns at the cut are not black then cyan as the pattern prints them";
-    } else if (mark == 0) {
-        item.problem = "no column's black reaches the cut: the cut lies beyond the pattern's range";
+        item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
+    } else if (estimates.empty()) {
+        item.problem = "no column shows cyan at the cut: the cut lies below the pattern's range (beyond mark 17)";
     } else {
-        item.value = mark;
-        item.confidence = 1;
+        const Stats st = Of(estimates);
+        Propose(&item, st.mean, st.spread, 1, pg::kCutColumns);
     }
     reading.items.push_back(std::move(item));
     return reading;
