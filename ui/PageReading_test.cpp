@@ -20,6 +20,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -208,8 +209,21 @@ private slots:
             QTest::qWait(20);
             QTRY_COMPARE_WITH_TIMEOUT(w.isEnabled(), true, 10000);
 
+            // Ctrl+V in the field: a page file on the clipboard goes to the
+            // panel's paste (the field lets the shortcut through), text is the field's.
+            QWidget* field = w.findChild<QWidget*>(QStringLiteral("PFAdjustDataEdit"));
+            const auto fieldWantsPaste = [field] {
+                QKeyEvent key(QEvent::ShortcutOverride, Qt::Key_V, Qt::ControlModifier);
+                QCoreApplication::sendEvent(field, &key);
+                return key.isAccepted();
+            };
+            QGuiApplication::clipboard()->setMimeData(FileData(fake));
+            QVERIFY(!fieldWantsPaste());
+            QGuiApplication::clipboard()->setText(QStringLiteral("2"));
+            QVERIFY(fieldWantsPaste());
+
             // Dropped on the field itself: the same, not its name typed into it.
-            QVERIFY(Drop(w.findChild<QWidget*>(QStringLiteral("PFAdjustDataEdit")), *picture));
+            QVERIFY(Drop(field, *picture));
             QTest::qWait(20);
             QCOMPARE(w.Text("PFAdjustDataEdit"), std::string("3"));
             QVERIFY(ui::PageReadingWindow::Current() == nullptr);
