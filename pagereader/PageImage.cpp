@@ -18,7 +18,7 @@ constexpr float kShows = 0.5f;
 
 }  // namespace
 
-float InkWeight(Ink ink, const std::uint8_t* rgb) {
+float InkWeightOf(Ink ink, const std::uint8_t* rgb) {
     // Ink amounts as the subtractive filters: cyan takes red, magenta green,
     // yellow blue. The part common to all three is the gray (black) part.
     const float c = 255.0f - rgb[0], m = 255.0f - rgb[1], y = 255.0f - rgb[2];

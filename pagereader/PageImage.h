@@ -14,7 +14,12 @@ namespace svc::pagereader {
 enum class Ink { Black, Cyan, Magenta, Yellow, LightCyan, LightMagenta, Gray, Any };
 
 // How much of `ink` a pixel shows, 0 (none) to 1 (full).
-float InkWeight(Ink ink, const std::uint8_t* rgb);
+float InkWeightOf(Ink ink, const std::uint8_t* rgb);
+inline float InkWeight(Ink ink, const std::uint8_t* rgb) {
+    // Paper: most of a page, and no ink counts it.
+    if (rgb[0] > 225 && rgb[1] > 225 && rgb[2] > 225) return 0.0f;
+    return InkWeightOf(ink, rgb);
+}
 
 struct Box {
     int left = 0, top = 0, right = 0, bottom = 0;  // [left, right) x [top, bottom)

@@ -289,6 +289,44 @@ Reading ReadPf(const Image& page, const Context&) {
 
 // ---- head angular ----
 
+namespace {
+
+// The slope (rows down per column right) of the top edge of the bars in `band`.
+std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right) {
+    // The bars are drawn in lines across: the first row that crosses three
+    // of them lies on the top line.
+    int probe = -1;
+    std::vector<Run> bars;
+    for (int y = band.begin; y < band.end && probe < 0; ++y) {
+        bars = InkColumns(page, {0, y, right, y + 1}, Ink::Gray);
+        if (bars.size() >= 3) probe = y;
+    }
+    if (probe < 0) return std::nullopt;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    const int from = std::max(0, band.begin - band.Size() / 10);
+    for (const Run& bar : bars) {
+        // The middle half of each bar: its sides lean with the head.
+        for (int x = bar.begin + bar.Size() / 4; x < bar.end - bar.Size() / 4; ++x) {
+            for (int y = from; y <= probe; ++y) {
+                const float w = InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x) * 3);
+                if (w < 0.5f) continue;
+                const double above = y > 0 ? InkWeight(Ink::Gray, page.Row(y - 1) + static_cast<std::size_t>(x) * 3) : 0.0;
+                const double edge = y - above;
+                sx += x, sy += edge, sxx += static_cast<double>(x) * x, sxy += static_cast<double>(x) * edge;
+                ++n;
+                break;
+            }
+        }
+    }
+    if (n < 10) return std::nullopt;
+    const double den = n * sxx - sx * sx;
+    if (den <= 0) return std::nullopt;
+    return (n * sxy - sx * sy) / den;
+}
+
+}  // namespace
+
 Reading ReadHeadAngular(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::HeadAngular;
@@ -302,8 +340,15 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     }
     const Run& band = bands.back();
     item.where.push_back(PlaceOf({0, band.begin, half.right, band.end}));
-    double sy = 0, sx = 0, syy = 0, sxy = 0;
-    int n = 0;
+    // The bars are lines across, 1/360 inch apart on the sheet: a page too
+    // coarse (or too blurred) to show them apart cannot show the lean either.
+    const double dpi = DeclaredDpi(page);
+    if (dpi > 0 && dpi < 300) {
+        item.problem = "the page is " + Text(dpi, 0) + " dpi: the bars' lines need 300 dpi or more";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    std::vector<std::pair<double, double>> edges;  // (row, x of the second bar's left edge)
     for (int y = band.begin; y < band.end; ++y) {
         const Box row{0, y, half.right, y + 1};
         // Black text above the bars has soft gray edges: a row with black is not a bar row.
@@ -314,18 +359,40 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
         // fraction of a pixel: the share of gray in the pixel before it.
         const int x = bars[1].begin;
         const double before = x > 0 ? InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x - 1) * 3) : 0.0;
-        const double edge = x - before;
-        sy += y, sx += edge, syy += static_cast<double>(y) * y, sxy += static_cast<double>(y) * edge;
-        ++n;
+        edges.emplace_back(y, x - before);
     }
+    const int n = static_cast<int>(edges.size());
     if (n < 10) {
         item.problem = "the bars show too few rows to measure (" + std::to_string(n) + ")";
         reading.items.push_back(std::move(item));
         return reading;
     }
-    const double slant = (n * sxy - sx * sy) / (n * syy - sy * sy);
+    double sy = 0, sx = 0, syy = 0, sxy = 0;
+    for (const auto& [y, x] : edges) sy += y, sx += x, syy += y * y, sxy += y * x;
+    const double den = n * syy - sy * sy;
+    if (den <= 0) {
+        item.problem = "the bars show no height to measure";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    const double slant = (n * sxy - sx * sy) / den;
+    // How well the edge is a straight line: the slope's standard error. A
+    // ragged edge (text, a smear, lines not resolved) is no measurement.
+    const double intercept = (sx - slant * sy) / n;
+    double squares = 0;
+    for (const auto& [y, x] : edges) squares += (x - intercept - slant * y) * (x - intercept - slant * y);
+    const double slopeError = std::sqrt(squares / std::max(1, n - 2) / (den / n));
+    // A page scanned turned makes every vertical edge lean as much as its
+    // horizontal edges slope; the bars' top edge is horizontal on the sheet
+    // whatever the head does (the lever moves the deeper lines across).
+    const std::optional<double> turned = TopEdgeSlope(page, band, half.right);
+    if (!turned) {
+        item.problem = "the bars' top edge cannot be measured: how the page lies is unknown";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
     // A lever step leans a line 1/16 of its depth.
-    Propose(&item, slant * 16, 0, -20, 20);
+    Propose(&item, (slant + *turned) * 16, 3 * 16 * slopeError, -20, 20);
     reading.items.push_back(std::move(item));
     return reading;
 }
