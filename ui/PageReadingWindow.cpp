@@ -263,6 +263,11 @@ void PageReadingWindow::resizeEvent(QResizeEvent* event) {
 }
 
 bool PageReadingWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The page fits the view as the view gets its size (also the first time it is laid out).
+    if (watched == view_->viewport() && event->type() == QEvent::Resize) {
+        Fit();
+        return false;
+    }
     // The wheel zooms around the pointer.
     if (watched == view_->viewport() && event->type() == QEvent::Wheel) {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();

@@ -19,6 +19,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -27,6 +28,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <cstdlib>
 #include <memory>
 
 using namespace svc;
@@ -355,6 +357,12 @@ private slots:
         shown.filled = {"Top", "Bottom"};
         ui::PageReadingWindow* w = ui::PageReadingWindow::Show(&owner, shown);
         QCOMPARE(w->MarkCount(), 4);
+        // Shown the first time, the page fills the view across (its longer side here).
+        auto* view = w->findChild<QGraphicsView*>(QStringLiteral("PageReadingView"));
+        QTRY_VERIFY(view->viewport()->width() > 200);
+        const QRect page = view->mapFromScene(view->sceneRect()).boundingRect();
+        QVERIFY2(std::abs(page.width() - view->viewport()->width()) <= 2,
+                 qPrintable(QStringLiteral("%1 of %2").arg(page.width()).arg(view->viewport()->width())));
         QCOMPARE(w->MarkLabels(), (QStringList{"Top 2 (95 %)", "Bottom -3 (40 %)", "Left ?"}));
         auto* list = w->findChild<QListWidget*>(QStringLiteral("PageReadingItemsList"));
         QCOMPARE(list->count(), 4);
