@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pagereader/Image.h"
@@ -44,6 +45,9 @@ struct Item {
 struct Context {
     int model = 1;  // 1 = 4100, 2 = 4200
     std::vector<std::pair<std::string, int>> stored;
+    // Bi-D: the settings the page was printed with ("VSD1", "VSD2", "VSD2'",
+    // "VSD4"); empty for a page that shows all four.
+    std::vector<std::string> bidSettings;
 };
 
 struct Reading {

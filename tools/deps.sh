@@ -7,6 +7,8 @@ SVC_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   libspng-dev zlib1g-dev
+  # image files the page reader reads (scans and photos of pages)
+  libjpeg62-turbo-dev libtiff-dev
   libfreetype-dev fonts-liberation fonts-dejavu-core
   # the text-reading test of the check sheet
   tesseract-ocr tesseract-ocr-eng

@@ -9,6 +9,7 @@
 #include "service/VexFactory.h"
 #include "ui/FeaturePanel.h"
 #include "ui/GuiHost.h"
+#include "ui/PageReading.h"
 #include "ui/RadioGroup.h"
 #include "ui/TabControl.h"
 #include "ui/VexFormBoot.h"
@@ -405,6 +406,9 @@ void TFormAdjust::AddPanel(FeaturePanel* panel) {
     panel->setGeometry(kCentreRegion);
     panel->hide();
     panels_.push_back(panel);
+#ifdef SVC_PAGE_READING
+    InstallPageReading(*this, panel);  // drop, paste or open a printed page onto a panel that reads one
+#endif
 }
 
 void TFormAdjust::RegisterPanel(Group group, int item, FeaturePanel* panel) {

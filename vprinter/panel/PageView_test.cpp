@@ -3,7 +3,10 @@
 // once; a page still being written is waited for.
 #include <QDir>
 #include <QFile>
+#include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -271,6 +274,40 @@ private slots:
         QCOMPARE(g_panelWarnings, 0);
         QCOMPARE(w.PagePreview().size(), QSize(300, 400));  // small enough: the page itself
         QCOMPARE(w.PagePreview().pixel(100, 150), kBlue);
+    }
+
+    // The page shown goes to the program's panels in one step: the copy
+    // button puts its file on the clipboard as a file URL and its path, the
+    // thumbnail drags the same; neither before a page is shown.
+    void ThePageShownIsHandedOnAsItsFile() {
+        PanelWindow w;
+        auto* copy = w.findChild<QPushButton*>(QStringLiteral("copyPageBtn"));
+        QVERIFY(copy);
+        QVERIFY(!copy->isEnabledTo(copy->parentWidget()));  // (the whole panel waits for its printer too)
+        QVERIFY(!w.CopyPage());
+
+        // The printer may name its pages relative to where it runs.
+        struct Back {
+            QString was = QDir::currentPath();
+            ~Back() { QDir::setCurrent(was); }
+        } back;
+        QDir::setCurrent(dir_.path());
+        const QString path = dir_.path() + QStringLiteral("/page-0013.png");
+        QVERIFY(Write(path, SmallPage(dir_.path())));
+        w.ShowPage(QStringLiteral("page-0013.png"), QStringLiteral("13"));
+        QTRY_VERIFY2_WITH_TIMEOUT(!w.PagePreview().isNull(), qPrintable(Label(w)), 10000);
+        QVERIFY(copy->isEnabledTo(copy->parentWidget()));
+        QGuiApplication::clipboard()->clear();
+        QVERIFY(w.CopyPage());
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data && data->hasUrls());
+        QCOMPARE(data->urls().size(), 1);
+        QCOMPARE(data->urls().front(), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        QCOMPARE(data->text(), QFileInfo(path).absoluteFilePath());
+
+        std::unique_ptr<QMimeData> dragged(vp::panel::PageMimeData(QStringLiteral("page-0013.png")));
+        QCOMPARE(dragged->urls(), data->urls());
+        QVERIFY(dragged->formats().contains(QStringLiteral("text/uri-list")));
     }
 
     void RegionsAreCutFromTheFileExactly() {

@@ -1,18 +1,23 @@
 #include "vprinter/panel/PanelWindow.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QDrag>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "vprinter/panel/ControlConnection.h"
@@ -65,8 +70,41 @@ QGroupBox* Box(const QString& title, const char* name) {
 
 }  // namespace
 
+QMimeData* PageMimeData(const QString& path) {
+    auto* data = new QMimeData;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    data->setUrls({QUrl::fromLocalFile(absolute)});
+    data->setText(absolute);
+    return data;
+}
+
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = true;
+        pressPos_ = event->position().toPoint();
+        event->accept();  // the release comes here too
+        return;
+    }
+    QLabel::mousePressEvent(event);
+}
+
+void ClickableLabel::mouseMoveEvent(QMouseEvent* event) {
+    if (pressed_ && !dragFile_.isEmpty() && (event->buttons() & Qt::LeftButton) &&
+        (event->position().toPoint() - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+        pressed_ = false;  // a drag, not a click
+        auto* drag = new QDrag(this);
+        drag->setMimeData(PageMimeData(dragFile_));
+        if (const QPixmap shown = pixmap(); !shown.isNull())
+            drag->setPixmap(shown.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        drag->exec(Qt::CopyAction);
+        return;
+    }
+    QLabel::mouseMoveEvent(event);
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit clicked();
+    if (event->button() == Qt::LeftButton && pressed_) emit clicked();
+    pressed_ = false;
     QLabel::mouseReleaseEvent(event);
 }
 
@@ -295,14 +333,24 @@ QWidget* PanelWindow::BuildPageBox() {
     thumb_->setAlignment(Qt::AlignCenter);
     thumb_->setMinimumSize(200, 260);
     thumb_->setStyleSheet(QStringLiteral("QLabel { background: #d8d8d8; color: #555; border: 1px solid #aaa; }"));
-    thumb_->setToolTip(QStringLiteral("Click for the page large, and at full size under the pointer"));
+    thumb_->setToolTip(QStringLiteral("Click for the page large, and at full size under the pointer; "
+                                      "drag it onto an adjustment panel of the program to read it there"));
+    thumb_->setAccessibleName(QStringLiteral("Last printed page"));
     thumb_->setCursor(Qt::PointingHandCursor);
     connect(thumb_, &ClickableLabel::clicked, this, &PanelWindow::ShowFullPage);
     pageLbl_ = new QLabel(QStringLiteral("-"));
     pageLbl_->setObjectName(QStringLiteral("pageLbl"));
     pageLbl_->setWordWrap(true);
+    copyPageBtn_ = new QPushButton(QStringLiteral("Copy page"));
+    copyPageBtn_->setObjectName(QStringLiteral("copyPageBtn"));
+    copyPageBtn_->setToolTip(QStringLiteral("Puts the page's file on the clipboard: paste it (Ctrl+V) onto an "
+                                            "adjustment panel of the program to read it there"));
+    copyPageBtn_->setAccessibleName(QStringLiteral("Copy page for the program"));
+    copyPageBtn_->setEnabled(false);
+    connect(copyPageBtn_, &QPushButton::clicked, this, &PanelWindow::CopyPage);
     layout->addWidget(thumb_, 1);
     layout->addWidget(pageLbl_);
+    layout->addWidget(copyPageBtn_);
     return box;
 }
 
@@ -567,7 +615,15 @@ void PanelWindow::OnPageRead(const PageImage& read) {
                           .arg(pageSize_.width())
                           .arg(pageSize_.height()));
     pageLbl_->setStyleSheet(QString());
+    thumb_->SetDragFile(pagePath_);
+    copyPageBtn_->setEnabled(true);
     if (fullView_) UpdateLargeView();
+}
+
+bool PanelWindow::CopyPage() {
+    if (pagePath_.isEmpty()) return false;
+    QGuiApplication::clipboard()->setMimeData(PageMimeData(pagePath_));
+    return true;
 }
 
 void PanelWindow::ShowFullPage() {

@@ -16,6 +16,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -26,16 +27,29 @@ class ControlConnection;
 class PageView;
 struct PageImage;
 
-// A label that reports clicks (the page thumbnail).
+// A page file as the program's adjustment panels take it, dragged or
+// pasted: its file URL (text/uri-list) and its absolute path as text.
+QMimeData* PageMimeData(const QString& path);
+
+// A label that reports clicks (the page thumbnail). With a page file set, a
+// drag from it carries the file (PageMimeData) instead of a click.
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
+    void SetDragFile(const QString& path) { dragFile_ = path; }
 signals:
     void clicked();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QString dragFile_;
+    QPoint pressPos_;
+    bool pressed_ = false;
 };
 
 // Words for the status record's state and error bytes.
@@ -59,6 +73,9 @@ public:
     PageView* LargePage() const { return pageView_; }
 
     void ShowFullPage();
+    // Puts the page shown on the clipboard (PageMimeData), for pasting onto
+    // an adjustment panel of the program; false before the first page.
+    bool CopyPage();
     // Shows a page file as the printer names it: read on a worker thread,
     // averaged down to a preview; a file missing or cut short is tried again
     // a few times, then a page that cannot be shown says why, once.
@@ -112,6 +129,7 @@ private:
     QMap<QString, QLabel*> inkConditions_;
     QMap<QString, QAbstractButton*> faultButtons_;
     ClickableLabel* thumb_ = nullptr;
+    QPushButton* copyPageBtn_ = nullptr;
     QLabel* pageLbl_ = nullptr;
     QString pagePath_;
     QString pageSerial_;

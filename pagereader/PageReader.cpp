@@ -1,0 +1,109 @@
+#include "pagereader/PageReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "pagereader/Readers.h"
+
+namespace svc::pagereader {
+
+namespace {
+
+constexpr std::array<std::pair<Kind, std::string_view>, 7> kNames{{
+    {Kind::Bid, "bid"},
+    {Kind::Pf, "pf"},
+    {Kind::HeadAngular, "head-angular"},
+    {Kind::Pw, "pw"},
+    {Kind::PixelShift, "pixel-shift"},
+    {Kind::FirstDot, "first-dot"},
+    {Kind::Cut, "cut"},
+}};
+
+// The input operation each kind's proposal is typed into; empty for none.
+std::string_view InputOperation(Kind kind) {
+    switch (kind) {
+        case Kind::Bid: return "bid-input";
+        case Kind::Pf: return "pf-input";
+        case Kind::HeadAngular: return "";
+        case Kind::Pw: return "pw-input";
+        case Kind::PixelShift: return "pixel-shift-input";
+        case Kind::FirstDot: return "first-dot-input";
+        case Kind::Cut: return "cut-input";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string_view KindName(Kind kind) {
+    for (const auto& [k, name] : kNames)
+        if (k == kind) return name;
+    return "";
+}
+
+std::optional<Kind> KindFromName(std::string_view name) {
+    for (const auto& [k, n] : kNames)
+        if (n == name) return k;
+    return std::nullopt;
+}
+
+bool Reading::Complete() const {
+    if (!problem.empty() || items.empty()) return false;
+    for (const Item& item : items)
+        if (!item.value) return false;
+    return true;
+}
+
+std::string Reading::InputLine() const {
+    const std::string_view operation = InputOperation(kind);
+    if (operation.empty()) return {};
+    std::string words;
+    for (const Item& item : items) {
+        if (!item.value) continue;
+        words += ' ';
+        if (!item.name.empty()) words += item.name + '=';
+        words += std::to_string(*item.value);
+    }
+    if (words.empty()) return {};
+    return std::string(operation) + words;
+}
+
+Reading Read(Kind kind, const Image& page, const Context& context) {
+    Reading reading;
+    reading.kind = kind;
+    if (page.Null() || page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
+        reading.problem = "the image is empty";
+        return reading;
+    }
+    switch (kind) {
+        case Kind::Bid: reading = detail::ReadBid(page, context); break;
+        case Kind::Pf: reading = detail::ReadPf(page, context); break;
+        case Kind::HeadAngular: reading = detail::ReadHeadAngular(page, context); break;
+        case Kind::Pw: reading = detail::ReadPw(page, context); break;
+        case Kind::PixelShift: reading = detail::ReadPixelShift(page, context); break;
+        case Kind::FirstDot: reading = detail::ReadFirstDot(page, context); break;
+        case Kind::Cut: reading = detail::ReadCut(page, context); break;
+    }
+    reading.kind = kind;
+    // An item without a value always says why.
+    for (Item& item : reading.items)
+        if (!item.value && item.problem.empty()) item.problem = "not read";
+    return reading;
+}
+
+namespace detail {
+
+Rounded RoundEstimate(double estimate, double spread) {
+    Rounded r;
+    if (!std::isfinite(estimate) || std::abs(estimate) > 1e6) return r;
+    r.value = static_cast<int>(std::lround(estimate));
+    const double off = std::abs(estimate - r.value);  // 0 .. 0.5
+    r.confidence = std::max(0.0, std::min(1.0 - 2.0 * off, 1.0 - std::max(0.0, spread - 0.25)));
+    return r;
+}
+
+}  // namespace detail
+
+}  // namespace svc::pagereader

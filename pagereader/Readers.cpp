@@ -1,0 +1,637 @@
+// The readers of each page kind. Each finds its pattern by what the job
+// draws (bands of ticks, rows of lines, columns) inside a search window
+// around where the job puts it, measures centres to a fraction of a pixel
+// and fits the value to every candidate the page shows, so that one smeared
+// tick does not decide the answer. Whatever does not look as the job draws
+// it is reported, with no value.
+#include "pagereader/Readers.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "adjust/PatternGeometry.h"
+#include "pagereader/PageImage.h"
+
+namespace svc::pagereader::detail {
+
+namespace pg = svc::pattern;
+
+namespace {
+
+// How far across a printer may put a pattern from where its job says, in
+// master units: the first dot's place (0 to 288 steps of 1/2880 inch in) and
+// a return pass off by up to 146 Bi-D steps.
+constexpr int kSlack = 3000;
+
+std::string Text(double value, int decimals = 1) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+Place PlaceOf(const Box& box) {
+    return {static_cast<double>(box.left), static_cast<double>(box.top), static_cast<double>(box.Width()),
+            static_cast<double>(box.Height())};
+}
+
+std::optional<int> Stored(const Context& context, const std::string& name) {
+    for (const auto& [n, v] : context.stored)
+        if (n == name) return v;
+    return std::nullopt;
+}
+
+// The page's resolution as the file declares it; 0 when it does not.
+double DeclaredDpi(const Image& page) { return page.dpi > 0 && std::isfinite(page.dpi) ? page.dpi : 0; }
+
+const char* kNoDpi = "the image does not say its resolution (save it with its dpi)";
+
+// Mean and largest deviation of samples.
+struct Stats {
+    double mean = 0, spread = 0;
+};
+Stats Of(const std::vector<double>& samples) {
+    Stats s;
+    if (samples.empty()) return s;
+    for (double v : samples) s.mean += v;
+    s.mean /= static_cast<double>(samples.size());
+    for (double v : samples) s.spread = std::max(s.spread, std::abs(v - s.mean));
+    return s;
+}
+
+// Fills an item from an estimate in steps; checks the range the input takes.
+void Propose(Item* item, double estimate, double spread, int low, int high) {
+    const Rounded r = RoundEstimate(estimate, spread);
+    item->confidence = r.confidence;
+    if (r.confidence < kMinConfidence) {
+        item->problem = "ambiguous: reads " + Text(estimate) + " (samples spread " + Text(spread) + ")";
+        return;
+    }
+    if (r.value < low || r.value > high) {
+        item->problem = "reads " + std::to_string(r.value) + ", outside " + std::to_string(low) + " to " +
+                        std::to_string(high) + ": is this the right page?";
+        return;
+    }
+    item->value = r.value;
+}
+
+// Pairs the ticks of two parts in order (the counts must match the job's)
+// and gives each pair's offset, lower minus upper, in pixels.
+std::optional<std::vector<double>> PairOffsets(const std::vector<Run>& upper, const std::vector<Run>& lower, std::size_t expected) {
+    if (upper.size() != expected || lower.size() != expected) return std::nullopt;
+    std::vector<double> offsets;
+    for (std::size_t i = 0; i < expected; ++i) offsets.push_back(lower[i].centre - upper[i].centre);
+    return offsets;
+}
+
+// The median spacing of runs' centres.
+double MedianPitch(const std::vector<Run>& runs) {
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < runs.size(); ++i) gaps.push_back(runs[i].centre - runs[i - 1].centre);
+    if (gaps.empty()) return 0;
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+}  // namespace
+
+// ---- Bi-D ----
+
+namespace {
+
+constexpr const char* kBidSettingNames[4] = {"VSD1", "VSD2", "VSD2'", "VSD4"};
+constexpr const char* kBidRowNames[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+
+// One trial band of one head: how far the return pass's ticks stand right of
+// the forward pass's, in pixels (each tick pair a sample).
+struct Trial {
+    Box box;
+    std::vector<double> offsets;
+    std::string problem;
+};
+
+std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
+    const Box window = Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
+                                   static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
+                                   page.height});
+    const Ink forward = black ? Ink::Black : Ink::Magenta;
+    const Ink back = black ? Ink::Black : Ink::Cyan;
+    std::vector<Trial> trials;
+    const int join = std::max(2, static_cast<int>(dpi / 720));
+    for (const Run& band : InkRows(page, window, Ink::Any, join)) {
+        if (band.Size() <= dpi / 6) continue;  // a line of text (labels, the values tried)
+        Trial t;
+        t.box = {window.left, band.begin, window.right, band.end};
+        // The forward ticks in the band's upper part, the return pass's in its lower part.
+        const int part = band.Size() * 2 / 5;
+        const auto upper = InkColumns(page, {window.left, band.begin, window.right, band.begin + part}, forward, 0.3);
+        const auto lower = InkColumns(page, {window.left, band.end - part, window.right, band.end}, back, 0.3);
+        if (auto offsets = PairOffsets(upper, lower, pg::kBidTicks))
+            t.offsets = *offsets;
+        else
+            t.problem = "a trial shows " + std::to_string(upper.size()) + " forward and " + std::to_string(lower.size()) +
+                        " return ticks where the pattern has " + std::to_string(pg::kBidTicks);
+        trials.push_back(std::move(t));
+    }
+    return trials;
+}
+
+// The resolution from the ticks themselves (1/9 inch apart) when the file does not say it.
+double BidDpiFromTicks(const Image& page) {
+    // The black ticks lie in the left part of the page: try the widest band of ink.
+    const Box left{0, 0, page.width / 2, page.height};
+    for (const Run& band : InkRows(page, left, Ink::Black, 2)) {
+        const int part = band.Size() * 2 / 5;
+        if (part < 4) continue;
+        const auto ticks = InkColumns(page, {0, band.begin, page.width / 2, band.begin + part}, Ink::Black, 0.3);
+        if (ticks.size() < 12) continue;
+        return MedianPitch(ticks) * 9.0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Reading ReadBid(const Image& page, const Context& context) {
+    Reading reading;
+    reading.kind = Kind::Bid;
+    double dpi = DeclaredDpi(page);
+    if (dpi <= 0) dpi = BidDpiFromTicks(page);
+    if (dpi <= 0) {
+        reading.problem = std::string(kNoDpi) + ", and no row of Bi-D ticks shows it";
+        return reading;
+    }
+    const std::vector<Trial> black = BidTrials(page, dpi, true);
+    const std::vector<Trial> color = BidTrials(page, dpi, false);
+    if (black.empty() && color.empty()) {
+        reading.problem = "no Bi-D trial found on the page";
+        return reading;
+    }
+    if (black.size() % 3 != 0 || color.size() != black.size()) {
+        reading.problem = "the page shows " + std::to_string(black.size()) + " black and " + std::to_string(color.size()) +
+                          " colour trial bands; each setting prints three of each (is part of the pattern cut off?)";
+        return reading;
+    }
+    // Which settings the page shows: the ones printed, in print order.
+    std::vector<int> settings;
+    if (!context.bidSettings.empty()) {
+        for (int s = 0; s < 4; ++s)
+            for (const std::string& name : context.bidSettings)
+                if (name == kBidSettingNames[s]) settings.push_back(s);
+    } else if (black.size() == 12) {
+        settings = {0, 1, 2, 3};
+    }
+    if (settings.size() * 3 != black.size()) {
+        reading.problem = "the page shows " + std::to_string(black.size() / 3) + " settings; say which were printed (" +
+                          (context.bidSettings.empty() ? std::string("not given") : std::to_string(settings.size()) + " given") + ")";
+        return reading;
+    }
+    const double stepsPerPixel = 1440.0 / dpi;
+    for (std::size_t s = 0; s < settings.size(); ++s)
+        for (int head = 0; head < 2; ++head) {
+            Item item;
+            item.name = kBidRowNames[settings[s]][head];
+            const std::vector<Trial>& trials = head == 0 ? black : color;
+            const std::optional<int> stored = Stored(context, item.name);
+            std::vector<double> estimates;
+            for (int t = 0; t < 3; ++t) {
+                const Trial& trial = trials[s * 3 + static_cast<std::size_t>(t)];
+                item.where.push_back(PlaceOf(trial.box));
+                if (!trial.problem.empty()) {
+                    item.problem = trial.problem;
+                    continue;
+                }
+                // The return pass lands (value used - error) left: the error is
+                // the value used plus how far right the return pass stands.
+                for (double offset : trial.offsets)
+                    estimates.push_back(pg::kBidTrialOffsets[t] + offset * stepsPerPixel);
+            }
+            if (!item.problem.empty()) {
+                reading.items.push_back(std::move(item));
+                continue;
+            }
+            if (!stored) {
+                item.problem = "the stored value the trials were printed around is not known";
+                reading.items.push_back(std::move(item));
+                continue;
+            }
+            const Stats st = Of(estimates);
+            Propose(&item, *stored + st.mean, st.spread, -72, 72);
+            reading.items.push_back(std::move(item));
+        }
+    return reading;
+}
+
+// ---- PF ----
+
+Reading ReadPf(const Image& page, const Context&) {
+    Reading reading;
+    reading.kind = Kind::Pf;
+    const double dpi = DeclaredDpi(page);
+    if (dpi <= 0) {
+        reading.problem = kNoDpi;
+        return reading;
+    }
+    Item item;
+    auto px = [dpi](double master) { return static_cast<int>(std::lround(Pixels(master, dpi))); };
+    // Where the printer put the print across: block A's left edge.
+    const Box search = Clip(page, {px(pg::kPfUpperLeft - kSlack), 0, px(pg::kPfLowerLeft), page.height});
+    const auto columns = InkColumns(page, search, Ink::Cyan, 0.02);
+    if (columns.empty()) {
+        reading.problem = "no PF pattern found on the page";
+        return reading;
+    }
+    const int shift = columns.front().begin - px(pg::kPfUpperLeft);
+    const Box upperOnly = Clip(page, {px(pg::kPfUpperLeft) + shift + 2, 0, px(pg::kPfLowerLeft) + shift - 2, page.height});
+    const Box lowerOnly = Clip(page, {px(pg::kPfUpperRight) + shift + 2, 0, px(pg::kPfLowerRight) + shift - 2, page.height});
+    std::vector<double> gaps;
+    for (const Run& band : InkRows(page, upperOnly, Ink::Cyan, 0, 0.3)) {
+        // The band below the joint, seen where only block B lies.
+        const auto lower = InkRows(page, {lowerOnly.left, band.begin, lowerOnly.right, page.height}, Ink::Cyan, 0, 0.3);
+        if (lower.empty()) continue;
+        gaps.push_back(lower.front().begin - band.end);
+        item.where.push_back(PlaceOf({upperOnly.left, band.begin, lowerOnly.right, lower.front().end}));
+    }
+    if (gaps.size() != pg::kPfCandidates) {
+        item.problem = "the page shows " + std::to_string(gaps.size()) + " candidate joints where the pattern has " +
+                       std::to_string(pg::kPfCandidates);
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    // The joint opens by one step a candidate: fit a line through the nine
+    // and find where it meets the closed joint.
+    const double n = static_cast<double>(gaps.size());
+    double si = 0, sg = 0, sii = 0, sig = 0;
+    for (std::size_t i = 0; i < gaps.size(); ++i) {
+        const double x = static_cast<double>(i);
+        si += x, sg += gaps[i], sii += x * x, sig += x * gaps[i];
+    }
+    const double slope = (n * sig - si * sg) / (n * sii - si * si);
+    const double intercept = (sg - slope * si) / n;
+    const double expected = Pixels(pg::kPfStep, dpi);
+    if (!(std::abs(slope - expected) < 0.4 * expected)) {
+        item.problem = "the candidates' joints do not open evenly (" + Text(slope, 2) + " pixels a step, expected " +
+                       Text(expected, 2) + ")";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    double residual = 0;
+    for (std::size_t i = 0; i < gaps.size(); ++i)
+        residual = std::max(residual, std::abs(gaps[i] - (intercept + slope * static_cast<double>(i))) / slope);
+    const double at = (Pixels(pg::kPfClosedGap, dpi) - intercept) / slope;
+    Propose(&item, at - 4, residual, -4, 4);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+// ---- head angular ----
+
+namespace {
+
+// The slope (rows down per column right) of the top edge of the bars in `band`.
+std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right) {
+    // The bars are drawn in lines across: the first row that crosses three
+    // of them lies on the top line.
+    int probe = -1;
+    std::vector<Run> bars;
+    for (int y = band.begin; y < band.end && probe < 0; ++y) {
+        bars = InkColumns(page, {0, y, right, y + 1}, Ink::Gray);
+        if (bars.size() >= 3) probe = y;
+    }
+    if (probe < 0) return std::nullopt;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    const int from = std::max(0, band.begin - band.Size() / 10);
+    for (const Run& bar : bars) {
+        // The middle half of each bar: its sides lean with the head.
+        for (int x = bar.begin + bar.Size() / 4; x < bar.end - bar.Size() / 4; ++x) {
+            for (int y = from; y <= probe; ++y) {
+                const float w = InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x) * 3);
+                if (w < 0.5f) continue;
+                const double above = y > 0 ? InkWeight(Ink::Gray, page.Row(y - 1) + static_cast<std::size_t>(x) * 3) : 0.0;
+                const double edge = y - above;
+                sx += x, sy += edge, sxx += static_cast<double>(x) * x, sxy += static_cast<double>(x) * edge;
+                ++n;
+                break;
+            }
+        }
+    }
+    if (n < 10) return std::nullopt;
+    const double den = n * sxx - sx * sx;
+    if (den <= 0) return std::nullopt;
+    return (n * sxy - sx * sy) / den;
+}
+
+}  // namespace
+
+Reading ReadHeadAngular(const Image& page, const Context&) {
+    Reading reading;
+    reading.kind = Kind::HeadAngular;
+    Item item;
+    const Box half{0, 0, page.width / 2, page.height};
+    // The bars' band is the last gray one at the left.
+    const auto bands = InkRows(page, half, Ink::Gray, 8, 0.01);
+    if (bands.empty()) {
+        reading.problem = "no gray bars found on the page";
+        return reading;
+    }
+    const Run& band = bands.back();
+    item.where.push_back(PlaceOf({0, band.begin, half.right, band.end}));
+    // The bars are lines across, 1/360 inch apart on the sheet: a page too
+    // coarse (or too blurred) to show them apart cannot show the lean either.
+    const double dpi = DeclaredDpi(page);
+    if (dpi > 0 && dpi < 300) {
+        item.problem = "the page is " + Text(dpi, 0) + " dpi: the bars' lines need 300 dpi or more";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    std::vector<std::pair<double, double>> edges;  // (row, x of the second bar's left edge)
+    for (int y = band.begin; y < band.end; ++y) {
+        const Box row{0, y, half.right, y + 1};
+        // Black text above the bars has soft gray edges: a row with black is not a bar row.
+        if (!InkColumns(page, row, Ink::Black).empty()) continue;
+        const auto bars = InkColumns(page, row, Ink::Gray);
+        if (bars.size() < 3) continue;
+        // The second bar's left edge (the first may lean off the sheet), to a
+        // fraction of a pixel: the share of gray in the pixel before it.
+        const int x = bars[1].begin;
+        const double before = x > 0 ? InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x - 1) * 3) : 0.0;
+        edges.emplace_back(y, x - before);
+    }
+    const int n = static_cast<int>(edges.size());
+    if (n < 10) {
+        item.problem = "the bars show too few rows to measure (" + std::to_string(n) + ")";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    double sy = 0, sx = 0, syy = 0, sxy = 0;
+    for (const auto& [y, x] : edges) sy += y, sx += x, syy += y * y, sxy += y * x;
+    const double den = n * syy - sy * sy;
+    if (den <= 0) {
+        item.problem = "the bars show no height to measure";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    const double slant = (n * sxy - sx * sy) / den;
+    // How well the edge is a straight line: the slope's standard error. A
+    // ragged edge (text, a smear, lines not resolved) is no measurement.
+    const double intercept = (sx - slant * sy) / n;
+    double squares = 0;
+    for (const auto& [y, x] : edges) squares += (x - intercept - slant * y) * (x - intercept - slant * y);
+    const double slopeError = std::sqrt(squares / std::max(1, n - 2) / (den / n));
+    // A page scanned turned makes every vertical edge lean as much as its
+    // horizontal edges slope; the bars' top edge is horizontal on the sheet
+    // whatever the head does (the lever moves the deeper lines across).
+    const std::optional<double> turned = TopEdgeSlope(page, band, half.right);
+    if (!turned) {
+        item.problem = "the bars' top edge cannot be measured: how the page lies is unknown";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    // A lever step leans a line 1/16 of its depth.
+    Propose(&item, (slant + *turned) * 16, 3 * 16 * slopeError, -20, 20);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+// ---- PW sensor ----
+
+Reading ReadPw(const Image& page, const Context&) {
+    Reading reading;
+    reading.kind = Kind::Pw;
+    const double dpi = DeclaredDpi(page);
+    if (dpi <= 0) {
+        reading.problem = kNoDpi;
+        return reading;
+    }
+    auto px = [dpi](double master) { return static_cast<int>(std::lround(Pixels(master, dpi))); };
+    const double stepsPerPixel = 180.0 / dpi;  // a value step is 1/180 inch
+    // Sides: one line per row, each 1/90 inch further in (values -8, -6 ..
+    // 24); the rows lie between the frames, whose bars stay within 0.4 inch
+    // of the top and the bottom edge.
+    const int rowsTop = px(pg::kMasterPerInch) / 2, rowsBottom = page.height - px(pg::kMasterPerInch) / 2;
+    const int textLine = px(pg::kMasterPerInch / 6);
+    auto side = [&](const char* name, bool left) {
+        Item item;
+        item.name = name;
+        const Box box = left ? Box{0, rowsTop, page.width / 4, rowsBottom} : Box{page.width * 3 / 4, rowsTop, page.width, rowsBottom};
+        item.where.push_back(PlaceOf(box));
+        auto lines = LineColumns(page, box, Ink::Black, textLine);
+        if (lines.size() != 17) {
+            item.problem = "the " + std::string(left ? "left" : "right") + " side shows " + std::to_string(lines.size()) +
+                           " lines where the pattern has 17";
+            return item;
+        }
+        // Row r's line stands for -8 + 2r, the rows counted from the left on
+        // both sides: the line of the value the sensor needs stands at the
+        // nominal distance from its edge, each step 1/180 inch nearer the
+        // edge on the right and further from it on the left.
+        std::vector<double> estimates;
+        for (std::size_t r = 0; r < lines.size(); ++r) {
+            const double value = -8 + 2.0 * static_cast<double>(r);
+            if (left)
+                estimates.push_back(value - (lines[r].centre - pg::kPwLeftLine * dpi / 180.0) * stepsPerPixel);
+            else
+                estimates.push_back(value + (page.width - lines[r].centre - pg::kPwRightLine * dpi / 180.0) * stepsPerPixel);
+        }
+        const Stats st = Of(estimates);
+        Propose(&item, st.mean, st.spread, -8, 24);
+        return item;
+    };
+    auto frame = [&](const char* name, bool top) {
+        Item item;
+        item.name = name;
+        const int from = top ? 0 : page.height - px(pg::kMasterPerInch) / 2, to = top ? px(pg::kMasterPerInch) / 2 : page.height;
+        const Box box = Clip(page, {0, from, px(8 * pg::kMasterPerInch), to});
+        item.where.push_back(PlaceOf(box));
+        std::vector<double> centres;
+        for (const Run& bar : InkColumns(page, box, Ink::Black)) {
+            const auto rows = InkRows(page, {bar.begin, from, bar.end, to}, Ink::Black);
+            if (!rows.empty()) centres.push_back(rows.front().centre);
+        }
+        if (centres.size() != 17) {
+            item.problem = "the " + std::string(top ? "top" : "bottom") + " frame shows " + std::to_string(centres.size()) +
+                           " bars where the pattern has 17";
+            return item;
+        }
+        // Bar k stands for -16 + 2k at the top and 16 - 2k at the bottom.
+        std::vector<double> estimates;
+        for (std::size_t k = 0; k < centres.size(); ++k) {
+            const double fromEdge = top ? centres[k] : page.height - centres[k];
+            const double value = top ? -16 + 2.0 * static_cast<double>(k) : 16 - 2.0 * static_cast<double>(k);
+            estimates.push_back(value - (fromEdge - (top ? pg::kPwTopBar : pg::kPwBottomBar) * dpi / 180.0) * stepsPerPixel);
+        }
+        const Stats st = Of(estimates);
+        Propose(&item, st.mean, st.spread, -16, 16);
+        return item;
+    };
+    reading.items.push_back(frame("Top", true));
+    reading.items.push_back(frame("Bottom", false));
+    reading.items.push_back(side("Left", true));
+    reading.items.push_back(side("Right", false));
+    return reading;
+}
+
+// ---- pixel shift ----
+
+Reading ReadPixelShift(const Image& page, const Context&) {
+    Reading reading;
+    reading.kind = Kind::PixelShift;
+    static constexpr Ink kInks[6] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
+    static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
+    double dpi = DeclaredDpi(page);
+    const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
+    for (int line = 0; line < 6; ++line) {
+        Item item;
+        item.name = std::string(1, static_cast<char>('A' + line));
+        const Box search = Clip(page, {from0, 0, page.width, page.height});
+        // The line's band: the one with the most of its ink.
+        const auto bands = InkRows(page, search, kInks[line], 2, 0.002);
+        const Run* band = nullptr;
+        for (const Run& b : bands)
+            if (!band || b.mass > band->mass) band = &b;
+        if (!band) {
+            item.problem = std::string("no ") + kInkNames[line] + " candidates found";
+            reading.items.push_back(std::move(item));
+            continue;
+        }
+        const Box ticksBox{search.left, band->begin, search.right, band->end};
+        const Box refsBox{search.left, band->begin - band->Size(), search.right, band->begin};
+        item.where.push_back(PlaceOf({search.left, refsBox.top, search.Width(), ticksBox.bottom}));
+        const auto ticks = InkColumns(page, ticksBox, kInks[line], 0.3);
+        const auto refs = InkColumns(page, refsBox, Ink::Black, 0.3);
+        const auto offsets = PairOffsets(refs, ticks, pg::kShiftCandidates);
+        if (!offsets) {
+            item.problem = "the " + std::string(kInkNames[line]) + " band shows " + std::to_string(ticks.size()) + " ticks under " +
+                           std::to_string(refs.size()) + " references where the pattern has " + std::to_string(pg::kShiftCandidates);
+            reading.items.push_back(std::move(item));
+            continue;
+        }
+        const double lineDpi = dpi > 0 ? dpi : MedianPitch(refs) * pg::kMasterPerInch / pg::kShiftPitch;
+        // Candidate v's own tick was printed v steps left of its reference:
+        // the line's shift is v plus how far right the tick stands.
+        std::vector<double> estimates;
+        for (int c = 0; c < pg::kShiftCandidates; ++c)
+            estimates.push_back((c - 5) + (*offsets)[static_cast<std::size_t>(c)] * 1440.0 / lineDpi);
+        const Stats st = Of(estimates);
+        Propose(&item, st.mean, st.spread, -5, 5);
+        reading.items.push_back(std::move(item));
+    }
+    return reading;
+}
+
+// ---- first dot ----
+
+Reading ReadFirstDot(const Image& page, const Context& context) {
+    Reading reading;
+    reading.kind = Kind::FirstDot;
+    const double dpi = DeclaredDpi(page);
+    if (dpi <= 0) {
+        reading.problem = kNoDpi;
+        return reading;
+    }
+    Item item;
+    const Box whole{0, 0, page.width, page.height};
+    const auto rows = InkRows(page, whole, Ink::Any);
+    if (rows.empty()) {
+        reading.problem = "the page is blank: no first dot line";
+        return reading;
+    }
+    // The line: the first column of ink, over the rows it runs down.
+    const Run& lineRows = rows.front();
+    const auto columns = InkColumns(page, {0, lineRows.begin, page.width, lineRows.end}, Ink::Any, 0.5);
+    if (columns.empty()) {
+        item.problem = "no vertical line found";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    const Run& line = columns.front();
+    item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
+    // Its left edge to a fraction of a pixel: the centre less half its width
+    // (its ink over the ink of a full column).
+    const auto profile = ColumnProfile(page, {line.begin, lineRows.begin, line.end, lineRows.end}, Ink::Any);
+    const double full = *std::max_element(profile.begin(), profile.end());
+    const double width = full > 0 ? line.mass / full : line.Size();
+    const double edge = line.centre - width / 2;
+    const double steps = edge * 2880.0 / dpi;
+    const std::optional<int> stored = Stored(context, "");
+    if (!stored) {
+        item.problem = "the line stands " + Text(steps) + " steps in; the stored value is not known";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    // It belongs 144 steps in: the value moves it by its difference.
+    Propose(&item, *stored + pg::kFirstDotStepsIn - steps, 0, -72, 72);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+// ---- cut position ----
+
+Reading ReadCut(const Image& page, const Context&) {
+    Reading reading;
+    reading.kind = Kind::Cut;
+    Item item;
+    // Just above the cut edge (the image ends at the cut).
+    const int y = page.height - 2;
+    if (y < 1) {
+        reading.problem = "the image is too small";
+        return reading;
+    }
+    const Box edgeRow{0, y, page.width, y + 1};
+    item.where.push_back(PlaceOf(edgeRow));
+    const auto columns = InkColumns(page, edgeRow, Ink::Any);
+    if (columns.size() != pg::kCutColumns) {
+        item.problem = "the cut edge shows " + std::to_string(columns.size()) + " columns where the pattern has " +
+                       std::to_string(pg::kCutColumns) + " (is this the cut pattern, cut at the bottom?)";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    // The resolution: the file's, else the columns' own pitch.
+    const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
+    const double stepsPerPixel = 360.0 / dpi;
+    // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
+    // grows by 8 steps a column, and the column of the cut's place shows a
+    // short one. Each column with a strip tells where that one is; a feed
+    // that is off moves the cut by a few steps, less than half a column.
+    std::vector<double> estimates;
+    bool ordered = true;
+    double lastStrip = -1;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const Run& column = columns[k];
+        // Over the middle half of the column, upwards from the cut to the black.
+        double strip = 0;
+        int samples = 0;
+        for (int x = column.begin + column.Size() / 4; x < column.end - column.Size() / 4; ++x, ++samples) {
+            int rows = 0;
+            for (int yy = page.height - 1; yy >= 0; --yy) {
+                const std::uint8_t* p = page.Row(yy) + static_cast<std::size_t>(x) * 3;
+                const float cyan = InkWeight(Ink::Cyan, p);
+                if (InkWeight(Ink::Black, p) >= 0.5f) break;
+                if (cyan < 0.5f && rows > 0) break;
+                if (cyan >= 0.5f) ++rows;
+            }
+            strip += rows;
+        }
+        if (samples == 0) continue;
+        strip = strip / samples * stepsPerPixel;
+        if (strip + 2 < lastStrip) ordered = false;
+        lastStrip = strip;
+        if (strip > 0.5) estimates.push_back(static_cast<double>(k) + 1 + (pg::kCutStripAtMark - strip) / pg::kCutStepsPerColumn);
+    }
+    if (!ordered) {
+        item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
+    } else if (estimates.empty()) {
+        item.problem = "no column shows cyan at the cut: the cut lies below the pattern's range (beyond mark 17)";
+    } else {
+        const Stats st = Of(estimates);
+        Propose(&item, st.mean, st.spread, 1, pg::kCutColumns);
+    }
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+}  // namespace svc::pagereader::detail

@@ -1,0 +1,242 @@
+// The reader on pages as they come from a scanner or a phone: every kind of
+// adjustment page, printed by the in-process virtual printer with hidden
+// errors, is degraded with several seeds (turned up to 3 degrees, 150-600 dpi,
+// blurred, noisy, unevenly lit, JPEG at quality 60, upside down) and read.
+// Per kind the copies' items are counted as exact, within one step,
+// unreadable (no value, with a reason) or wrong; the reader must get at
+// least 95 % exact, every value it gives within one step, and none wrong
+// with confidence (kConfident or more).
+//
+// SVC_DEGRADE_SEEDS=N reads N copies of each kind (a new printer every four
+// copies); the default is a few, for the normal test run. SVC_DEGRADE_KIND=pf
+// reads one kind. The figures of a long run are in docs/VPRINTER.md.
+//
+// The corpus (corpus/: a few degraded pages kept as files, each with its
+// expected proposal beside it, made by make_corpus.sh) is read through
+// LoadImage as a person's file would be.
+#include "pagereader/PageReader.h"
+#include "pagereader/testing/Degrade.h"
+#include "pagereader/testing/ImageWrite.h"
+#include "pagereader/testing/PrintedPages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace pr = svc::pagereader;
+namespace t = svc::pagereader::testing;
+
+// A value given with this confidence or more must be right; below it (down
+// to the reader's own threshold) it may be one step off.
+constexpr double kConfident = 0.5;
+
+struct Tally {
+    int items = 0, exact = 0, withinStep = 0, given = 0, unreadable = 0, confidentWrong = 0;
+    std::vector<std::string> misses;  // what went wrong, with the copy's degradation
+
+    void Add(const Tally& o) {
+        items += o.items, exact += o.exact, withinStep += o.withinStep, given += o.given;
+        unreadable += o.unreadable, confidentWrong += o.confidentWrong;
+        misses.insert(misses.end(), o.misses.begin(), o.misses.end());
+    }
+};
+
+// Counts one reading against the values the errors need.
+Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pair<std::string, int>>& right,
+            const std::string& copy) {
+    Tally t;
+    for (const auto& [name, value] : right) {
+        ++t.items;
+        const auto found = std::find_if(reading.items.begin(), reading.items.end(), [&](const pr::Item& i) { return i.name == name; });
+        const std::string label = std::string(pr::KindName(kind)) + (name.empty() ? "" : " " + name) + " (right " + std::to_string(value) + ")";
+        if (found == reading.items.end() || !found->value) {
+            ++t.unreadable;
+            const std::string why = found == reading.items.end() ? reading.problem : found->problem;
+            t.misses.push_back(label + ": unreadable (" + (why.empty() ? "no item" : why) + ") on " + copy);
+            continue;
+        }
+        ++t.given;
+        const int v = *found->value;
+        const int off = std::abs(v - value);
+        if (t::Right(kind, v, value)) {
+            ++t.exact, ++t.withinStep;
+            continue;
+        }
+        // Within one step of the page's scale (an odd PW error lies between two lines already).
+        if (off <= t::Step(kind) + (kind == pr::Kind::Pw && value % 2 != 0 ? 1 : 0)) ++t.withinStep;
+        if (found->confidence >= kConfident) ++t.confidentWrong;
+        char text[64];
+        std::snprintf(text, sizeof text, ": read %d, confidence %.2f, on ", v, found->confidence);
+        t.misses.push_back(label + text + copy);
+    }
+    return t;
+}
+
+int Copies() {
+    const char* text = std::getenv("SVC_DEGRADE_SEEDS");
+    const int n = text ? std::atoi(text) : 0;
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kDefault = 1;
+#else
+    constexpr int kDefault = 2;
+#endif
+    return n > 0 ? n : kDefault;
+}
+
+bool Wanted(pr::Kind kind) {
+    const char* only = std::getenv("SVC_DEGRADE_KIND");
+    return !only || pr::KindName(kind) == only;
+}
+
+void ExpectFigures(pr::Kind kind, const Tally& t) {
+    const std::string what(pr::KindName(kind));
+    std::printf("%-12s items %4d  exact %4d (%5.1f %%)  within one step %4d of %4d given  unreadable %3d  confident wrong %d\n",
+                what.c_str(), t.items, t.exact, t.items ? 100.0 * t.exact / t.items : 0.0, t.withinStep, t.given, t.unreadable,
+                t.confidentWrong);
+    for (const std::string& miss : t.misses) std::printf("    %s\n", miss.c_str());
+    std::fflush(stdout);
+    EXPECT_GE(t.exact * 100, t.items * 95) << what << ": fewer than 95 % of the items read exactly";
+    EXPECT_EQ(t.withinStep, t.given) << what << ": a value more than one step off";
+    EXPECT_EQ(t.confidentWrong, 0) << what << ": a wrong value given with confidence";
+}
+
+TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
+    const int copies = Copies();
+    Tally all;
+    for (pr::Kind kind : t::AllKinds()) {
+        if (!Wanted(kind)) continue;
+        Tally tally;
+        double printing = 0, degrading = 0, reading = 0;
+        auto seconds = [](auto since) { return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count(); };
+        t::PrintedPage printed;
+        int printer = 0;
+        for (int copy = 1; copy <= copies; ++copy) {
+            // A new printer (other errors, the other model) every four copies.
+            auto started = std::chrono::steady_clock::now();
+            if ((copy - 1) % 4 == 0) {
+                ++printer;
+                const int model = printer % 2 == 1 ? 1 : 2;
+                std::string error;
+                ASSERT_TRUE(t::PrintPage(kind, model, static_cast<std::uint32_t>(500 + printer), &printed, &error)) << error;
+                printing += seconds(started);
+            }
+            started = std::chrono::steady_clock::now();
+            const std::uint32_t seed = static_cast<std::uint32_t>(copy * 7919 + static_cast<int>(kind) * 104729);
+            const t::Degradation d = t::Draw(seed);
+            const pr::Image scan = t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm);
+            degrading += seconds(started);
+            started = std::chrono::steady_clock::now();
+            const pr::Reading read = pr::Read(kind, scan, printed.context);
+            reading += seconds(started);
+            const std::string name = std::string(pr::KindName(kind)) + "-" + std::to_string(500 + printer) + "-" + std::to_string(seed);
+            const Tally one = Count(kind, read, printed.right, name + ": " + d.Describe());
+            // SVC_DEGRADE_PAGES=DIR keeps the copies that were not read exactly, to look at.
+            if (const char* dir = std::getenv("SVC_DEGRADE_PAGES"); dir && one.exact < one.items)
+                t::WritePng(std::string(dir) + "/" + name + ".png", scan, nullptr);
+            tally.Add(one);
+        }
+        ExpectFigures(kind, tally);
+        std::printf("    (%d copies: printing %.1f s, degrading %.1f s, reading %.1f s)\n", copies, printing, degrading, reading);
+        all.Add(tally);
+    }
+    std::printf("all kinds: %d items, %d exact, %d unreadable, %d confident wrong\n", all.items, all.exact, all.unreadable,
+                all.confidentWrong);
+}
+
+// ---- the corpus ----
+
+struct Expected {
+    pr::Kind kind = pr::Kind::Bid;
+    pr::Context context;
+    std::vector<std::pair<std::string, int>> right;
+    std::string proposal;
+};
+
+// "NAME=VALUE" (NAME may be empty).
+bool NameValue(const std::string& text, std::pair<std::string, int>* out) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos) return false;
+    try {
+        *out = {text.substr(0, eq), std::stoi(text.substr(eq + 1))};
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool ReadExpected(const std::string& path, Expected* e, std::string* error) {
+    std::ifstream in(path);
+    if (!in) return *error = "cannot read " + path, false;
+    bool kind = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        std::string key, rest;
+        words >> key;
+        std::getline(words >> std::ws, rest);
+        std::pair<std::string, int> nv;
+        if (key == "kind") {
+            const auto k = pr::KindFromName(rest);
+            if (!k) return *error = path + ": unknown kind " + rest, false;
+            e->kind = *k, kind = true;
+        } else if (key == "model") {
+            e->context.model = std::atoi(rest.c_str());
+        } else if (key == "stored" && NameValue(rest, &nv)) {
+            e->context.stored.push_back(nv);
+        } else if (key == "right" && NameValue(rest, &nv)) {
+            e->right.push_back(nv);
+        } else if (key == "proposal") {
+            e->proposal = rest;
+        } else {
+            return *error = path + ": cannot read the line \"" + line + "\"", false;
+        }
+    }
+    if (!kind || e->right.empty()) return *error = path + ": no kind or no right value", false;
+    return true;
+}
+
+TEST(DegradedPages, TheCorpusFilesReadToTheirExpectedProposal) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(SVC_DEGRADE_CORPUS))
+        if (entry.path().extension() == ".expected") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), 3u);
+    for (const fs::path& sidecar : files) {
+        SCOPED_TRACE(sidecar.filename().string());
+        Expected e;
+        std::string error;
+        ASSERT_TRUE(ReadExpected(sidecar.string(), &e, &error)) << error;
+        // The picture is the file of the same name with its image extension.
+        std::string picture;
+        for (const char* ext : {".jpg", ".png", ".tif", ".ppm"}) {
+            fs::path p = sidecar;
+            p.replace_extension(ext);
+            if (fs::exists(p)) picture = p.string();
+        }
+        ASSERT_FALSE(picture.empty()) << "no picture beside " << sidecar;
+        const auto image = pr::LoadImage(picture, &error);
+        ASSERT_TRUE(image) << error;
+        const pr::Reading reading = pr::Read(e.kind, *image, e.context);
+        const Tally tally = Count(e.kind, reading, e.right, picture);
+        for (const std::string& miss : tally.misses) ADD_FAILURE() << miss;
+        // (An odd PW error is right read either side: the line then differs from the one written.)
+        const bool odd = e.kind == pr::Kind::Pw && std::any_of(e.right.begin(), e.right.end(), [](const auto& r) { return r.second % 2 != 0; });
+        if (tally.exact == tally.items && !odd) {
+            EXPECT_EQ(reading.InputLine(), e.proposal);
+        }
+    }
+}
+
+}  // namespace

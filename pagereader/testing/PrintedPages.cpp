@@ -1,0 +1,126 @@
+#include "pagereader/testing/PrintedPages.h"
+
+#include "ui/testing/Twin.h"
+#include "vprinter/Printer.h"
+#include "vprinter/engine/PagePlan.h"
+#include "vprinter/engine/PrintEngine.h"
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <stdexcept>
+
+namespace svc::pagereader::testing {
+
+namespace {
+
+vp::Deviations RandomErrors(std::uint32_t seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    vp::Deviations d;
+    d.headAngle = pick(-20, 20);
+    for (auto& head : d.bid)
+        for (int& v : head) v = pick(-72, 72);
+    d.pf = pick(-4, 4);
+    d.pwTop = pick(-16, 16);
+    d.pwBottom = pick(-16, 16);
+    d.pwLeft = pick(-8, 24);
+    d.pwRight = pick(-8, 24);
+    for (int& s : d.shift) s = pick(-5, 5);
+    d.firstDot = pick(-72, 72);
+    d.cut = 8 * pick(-8, 8);
+    return d;
+}
+
+int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
+
+constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+
+}  // namespace
+
+const std::vector<Kind>& AllKinds() {
+    static const std::vector<Kind> kinds = {Kind::HeadAngular, Kind::Bid,      Kind::Pf,  Kind::Pw,
+                                            Kind::PixelShift,  Kind::FirstDot, Kind::Cut};
+    return kinds;
+}
+
+bool Right(Kind kind, int value, int right) {
+    if (kind == Kind::Pw && right % 2 != 0) return value == right - 1 || value == right + 1;
+    return value == right;
+}
+
+int Step(Kind kind) { return kind == Kind::Pw ? 2 : 1; }
+
+bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, std::string* error) {
+    const vp::Deviations e = RandomErrors(seed);
+    std::vector<std::string> ops;
+    const bool roll = kind == Kind::Cut;
+    switch (kind) {
+    case Kind::Bid: ops = {"bid-print"}; break;
+    case Kind::Pf: ops = {"pf-print"}; break;
+    case Kind::HeadAngular: ops = {"head-angular-print"}; break;
+    case Kind::Pw: ops = {"pw-print"}; break;
+    case Kind::PixelShift: ops = {"pixel-shift-print"}; break;
+    case Kind::FirstDot: ops = {"first-dot-print"}; break;
+    case Kind::Cut: ops = {"cut-print"}; break;
+    }
+    vp::EngineOptions options;
+    // A4, as a flatbed takes it (the roll as wide); each page at the resolution it is planned at.
+    options.page = vp::PageSetup{210, 297, vp::kPagePlanned};
+    options.rollPaper = roll;
+    options.deviations = e;
+    std::unique_ptr<vp::PrintEngine> engine;
+    std::vector<vp::Image> pages;
+    std::array<std::uint8_t, 256> eeprom{};
+    svc::twin::Setup setup;
+    setup.model = model;
+    setup.prepare = [&](vp::Printer& p) {
+        engine = std::make_unique<vp::PrintEngine>(p, options);
+        engine->SetPageHook([&](int, const vp::PageRenderer& r) { pages.push_back(r.Compose()); });
+        p.SetEngine(engine.get());
+    };
+    setup.inspect = [&](vp::Printer& p) {
+        for (int a = 0; a < 256; ++a) eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
+        p.SetEngine(nullptr);
+    };
+    const svc::twin::Run run = svc::twin::RunCli(setup, ops);
+    if (run.status != 0 || pages.size() != 1) {
+        if (error) *error = "the print gave " + std::to_string(pages.size()) + " pages: " + run.memo;
+        return false;
+    }
+    PrintedPage& out = *printed;
+    out = PrintedPage{};
+    out.kind = kind;
+    out.page.width = pages[0].width;
+    out.page.height = pages[0].height;
+    out.page.dpi = pages[0].dpi;
+    out.page.rgb = std::move(pages[0].rgb);
+    out.sheetWidthMm = options.page.widthMm;
+    out.sheetHeightMm = roll ? 0 : options.page.heightMm;  // a page from the roll ends at the cut
+    out.context.model = model;
+    switch (kind) {
+    case Kind::Bid:
+        for (int v = 0; v < 4; ++v)
+            for (int head = 0; head < 2; ++head) {
+                out.context.stored.emplace_back(kBidRows[v][head], Signed(eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
+                out.right.emplace_back(kBidRows[v][head], e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
+            }
+        break;
+    case Kind::Pf: out.right = {{"", e.pf}}; break;
+    case Kind::HeadAngular: out.right = {{"", e.headAngle}}; break;
+    case Kind::Pw: out.right = {{"Top", e.pwTop}, {"Bottom", e.pwBottom}, {"Left", e.pwLeft}, {"Right", e.pwRight}}; break;
+    case Kind::PixelShift:
+        for (int line = 0; line < 6; ++line)
+            out.right.emplace_back(std::string(1, static_cast<char>('A' + line)), e.shift[static_cast<std::size_t>(line)]);
+        break;
+    case Kind::FirstDot:
+        out.context.stored = {{"", Signed(eeprom[0x68])}};
+        out.right = {{"", -e.firstDot}};
+        break;
+    case Kind::Cut: out.right = {{"", (72 - e.cut) / 8}}; break;
+    }
+    return true;
+}
+
+}  // namespace svc::pagereader::testing
