@@ -2,6 +2,7 @@
 
 #include "link/Features.h"
 #include "link/VexStatusControl.h"
+#include "i18n/Translate.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -62,7 +63,7 @@ void CliFrame::Write(const std::string& text) {
         if (!lineStream_) {
             lineStream_ = red_ ? err_ : out_;
             if (red_) {
-                std::fputs("error: ", lineStream_);
+                std::fputs(Tr("error: "), lineStream_);
                 ++redLines_;
             }
         }

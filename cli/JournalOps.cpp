@@ -9,6 +9,7 @@
 #include "link/Connection.h"
 #include "link/Host.h"
 #include "link/StatusReport.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -250,7 +251,7 @@ void JournalOperationEnded(CliFrame& frame, const CommandLine& line, const Step&
 OperationList JournalOperations() {
     OperationList ops;
     ops.push_back({"undo", "OPERATION-ID",
-                   "write back the bytes a journal operation replaced (shown first, written after a Yes)", 1, 1,
+                   SVC_N("write back the bytes a journal operation replaced (shown first, written after a Yes)"), 1, 1,
                    Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments& args) {
                        std::int64_t id = 0;
                        if (!ParseId(args.at(0), id))

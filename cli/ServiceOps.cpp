@@ -7,6 +7,7 @@
 #include "service/VexHeatProtect.h"
 #include "service/VexMaintenance.h"
 #include "service/VexPGAdjust.h"
+#include "i18n/Translate.h"
 
 #include <unistd.h>
 
@@ -152,15 +153,15 @@ std::string CheckPoint(const Arguments& args) {
 
 OperationList ServiceOperations() {
     OperationList ops;
-    ops.push_back(Simple("head-cleaning", "\"Head cleaning\" OK: the printer cleans the head (about 60 s)",
+    ops.push_back(Simple("head-cleaning", SVC_N("\"Head cleaning\" OK: the printer cleans the head (about 60 s)"),
                          Group::Maintenance, kHeadCleaningItem,
                          [](FeatureFrame& f) { Maintenance().CleaningOKBtnClick(f); }));
-    ops.push_back(Simple("ink-charge", "\"Ink charge\" OK: the printer charges ink (about 90 s)", Group::Maintenance,
+    ops.push_back(Simple("ink-charge", SVC_N("\"Ink charge\" OK: the printer charges ink (about 90 s)"), Group::Maintenance,
                          kInkChargeItem, [](FeatureFrame& f) { Maintenance().InkChargeOKBtnClick(f); }));
 
     ops.push_back({"cr-dispersion", "[PARTS]",
-                   "\"CR motor drive dispersion\" OK with the replaced parts checked, comma-separated: " +
-                       PartList(),
+                   Format(Tr("\"CR motor drive dispersion\" OK with the replaced parts checked, comma-separated: %1"),
+                          {PartList()}),
                    0, 1, Group::Adjustment, kCRDispersionItem,
                    [](CliFrame& frame) { TPHeatProtect::ClearReplacedParts(frame); },
                    [](CliFrame& frame, const Arguments& args) -> std::string {
@@ -171,7 +172,7 @@ OperationList ServiceOperations() {
                    },
                    [](const Arguments& args) { return TickReplacedParts(nullptr, args); }});
 
-    ops.push_back({"pg-move", "POINT", "\"PG adjustment\": the carriage to a point: " + PointList(), 1, 1,
+    ops.push_back({"pg-move", "POINT", Format(Tr("\"PG adjustment\": the carriage to a point: %1"), {PointList()}), 1, 1,
                    Group::Adjustment, kPGAdjustmentItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) -> std::string {
                        if (std::string error = CheckPoint(args); !error.empty()) return error;
@@ -179,14 +180,14 @@ OperationList ServiceOperations() {
                        return {};
                    },
                    CheckPoint});
-    ops.push_back(Simple("pg-finish", "\"PG adjustment\" Finish: the carriage home", Group::Adjustment,
+    ops.push_back(Simple("pg-finish", SVC_N("\"PG adjustment\" Finish: the carriage home"), Group::Adjustment,
                          kPGAdjustmentItem, PGAdjustEndPnlClick));
-    ops.push_back(Simple("pg-print", "\"PG adjustment\" Print: the inclined carriage pattern", Group::Adjustment,
+    ops.push_back(Simple("pg-print", SVC_N("\"PG adjustment\" Print: the inclined carriage pattern"), Group::Adjustment,
                          kPGAdjustmentItem, PGAdjustPrintBtnClick));
 
     ops.push_back({"doa", "",
-                   "\"Refurbishment for DOA\": transportation liquid exchange, delivery setting, power off; "
-                   "ends the session",
+                   SVC_N("\"Refurbishment for DOA\": transportation liquid exchange, delivery setting, power off; "
+                   "ends the session"),
                    0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
                    [](CliFrame& frame, const Arguments&) {
                        PageEcho echo(frame);

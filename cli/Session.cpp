@@ -6,6 +6,7 @@
 #include "link/Features.h"
 #include "link/StatusReport.h"
 #include "link/Version.h"
+#include "i18n/Translate.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -196,7 +197,7 @@ std::string Usage() {
     constexpr std::size_t kWidth = 80;
     constexpr std::size_t kHelpColumn = 24;
     std::ostringstream u;
-    u << "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
+    u << Tr("usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
          "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
          "       svcadjust-cli --help | --version\n"
          "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
@@ -218,10 +219,10 @@ std::string Usage() {
          "failed (the operations after it were not run); 2 usage error (nothing was\n"
          "sent to the printer).\n"
          "\n"
-         "Operations:\n";
+         "Operations:\n");
     for (const Operation& op : AllOperations()) {
         const std::string head = "  " + op.name + (op.arguments.empty() ? "" : " " + op.arguments);
-        std::string help = Wrapped(op.help, kHelpColumn, kWidth);
+        std::string help = Wrapped(Tr(op.help), kHelpColumn, kWidth);
         if (help.empty()) {
             u << head << "\n";
         } else if (head.size() + 1 < kHelpColumn) {
@@ -235,7 +236,7 @@ std::string Usage() {
 }
 
 std::string UsageError(const std::string& message) {
-    return "svcadjust-cli: " + message + "\nTry 'svcadjust-cli --help' for more information.\n";
+    return "svcadjust-cli: " + message + "\n" + Tr("Try 'svcadjust-cli --help' for more information.") + "\n";
 }
 
 std::string VersionText() { return std::string("svcadjust-cli ") + kVersion + "\n"; }

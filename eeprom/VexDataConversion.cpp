@@ -2,6 +2,7 @@
 
 #include "eeprom/FeatureStart.h"
 #include "eeprom/VexEeprom.h"
+#include "i18n/Translate.h"
 
 #include <array>
 #include <cstdio>
@@ -9,7 +10,7 @@
 namespace svc {
 namespace {
 
-constexpr const char* kWrongInput = "The input value is wrong.";
+constexpr const char* kWrongInput = SVC_N("The input value is wrong.");
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -4,6 +4,7 @@
 #include "link/Host.h"
 #include "link/VexStatusControl.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 #include <string>
 
@@ -11,14 +12,14 @@ namespace svc {
 
 namespace {
 
-const char* const kPerformingExchange = "Performing the transportion liquid exchange function now.";
-const char* const kExchangeCompleted = "The transportion liquid exchange function has completed.";
-const char* const kResettingEeprom = "Resetting EEPROM data to delivery setting now.";
-const char* const kEepromReset = "The EEPROM data has been reset properly.";
-const char* const kTurnOffPrinter = "Trun off the printer. Don't disconnect AC cable.";
-const char* const kPleaseWait = "Please wait...";
-const char* const kKeepAcCable = "Don't disconnect AC cable.";
-const char* const kDisconnectAcCable = "Disconnect AC cable.";
+const char* const kPerformingExchange = SVC_N("Performing the transportion liquid exchange function now.");
+const char* const kExchangeCompleted = SVC_N("The transportion liquid exchange function has completed.");
+const char* const kResettingEeprom = SVC_N("Resetting EEPROM data to delivery setting now.");
+const char* const kEepromReset = SVC_N("The EEPROM data has been reset properly.");
+const char* const kTurnOffPrinter = SVC_N("Trun off the printer. Don't disconnect AC cable.");
+const char* const kPleaseWait = SVC_N("Please wait...");
+const char* const kKeepAcCable = SVC_N("Don't disconnect AC cable.");
+const char* const kDisconnectAcCable = SVC_N("Disconnect AC cable.");
 const char* const kInformation = "Information";
 
 constexpr int kPollIntervalMs = 1000;

@@ -8,6 +8,8 @@ SVC_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libspng-dev zlib1g-dev
   libfreetype-dev fonts-liberation fonts-dejavu-core
+  # the translations (xgettext, msgfmt; po/)
+  gettext
   # the text-reading test of the check sheet
   tesseract-ocr tesseract-ocr-eng
   # the Debian package and its checks (packaging/)

@@ -10,6 +10,7 @@
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/panels/PanelKit.h"
+#include "ui/Translated.h"
 
 #include <QCheckBox>
 #include <QComboBox>
