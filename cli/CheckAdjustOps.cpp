@@ -92,7 +92,8 @@ void PrintBidValues(CliFrame& frame) {
     frame.EndLine();
     for (const BidSetting& s : kBidSettings)
         for (bool black : {true, false})
-            std::fprintf(frame.Out(), "%s %s: %s\n", s.name, black ? "Black" : "Color",
+            std::fprintf(frame.Out(), "%s: %s\n",
+                         Format(black ? Tr("%1 Black") : Tr("%1 Color"), {s.name}).c_str(),
                          frame.Text(BidInputEdit(s, black)).c_str());
     std::fflush(frame.Out());
 }

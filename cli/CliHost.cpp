@@ -14,8 +14,8 @@ namespace svc::cli {
 
 namespace {
 
-const char* YesText(BoxButtons buttons) { return Tr(buttons == BoxButtons::YesNo ? "Yes" : "OK"); }
-const char* SafeText(BoxButtons buttons) { return Tr(buttons == BoxButtons::YesNo ? "No" : "Cancel"); }
+const char* YesText(BoxButtons buttons) { return (buttons == BoxButtons::YesNo ? Tr("Yes") : Tr("OK")); }
+const char* SafeText(BoxButtons buttons) { return (buttons == BoxButtons::YesNo ? Tr("No") : Tr("Cancel")); }
 
 }  // namespace
 
@@ -75,7 +75,7 @@ BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& untranslated, const s
         std::fflush(frame_.Out());
         return yes;
     }
-    const std::string prompt = Tr(buttons == BoxButtons::YesNo ? "Yes or No [y/n]? " : "OK or Cancel [o/c]? ");
+    const std::string prompt = (buttons == BoxButtons::YesNo ? Tr("Yes or No [y/n]? ") : Tr("OK or Cancel [o/c]? "));
     for (;;) {
         std::string answer;
         if (!ask_(prompt, answer)) {

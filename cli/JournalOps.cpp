@@ -53,12 +53,12 @@ std::string Join(const Arguments& args) {
 void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) {
     for (const ByteRecord& b : op.bytes) {
         if (b.access != Access::Write) continue;
-        std::string line = std::string(indent) + Hex(b.address) + " " + ItemAt(b.address).name + ": " +
+        std::string line = std::string(indent) + Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " +
                            (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
         if (b.result != 1) {
             char code[80];
-            std::snprintf(code, sizeof code, "  (failed with 0x%04X: may or may not have arrived)", b.result);
-            line += code;
+            std::snprintf(code, sizeof code, "0x%04X", b.result);
+            line += Format(Tr("  (failed with %1: may or may not have arrived)"), {code});
         }
         std::fprintf(out, "%s\n", line.c_str());
     }
@@ -67,7 +67,8 @@ void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) 
 int History(const std::string& printer, std::FILE* out, std::FILE* err) {
     Store* store = Journal().CurrentStore();
     if (!store) {
-        std::fprintf(err, "error: the service journal (%s) is not available\n", ConfiguredJournal().c_str());
+        std::fprintf(err, "%s\n",
+                     Format(Tr("error: the service journal (%1) is not available"), {ConfiguredJournal()}).c_str());
         return kExitFailed;
     }
     try {
@@ -95,9 +96,11 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
                          static_cast<long long>(b.id), b.taken.c_str(), b.printer.c_str(), b.kind.c_str(),
                          b.bench.c_str(), static_cast<long long>(b.operationId));
         if (sessions.empty() && backups.empty())
-            std::fprintf(out, "%s\n", printer.empty() ? "The journal is empty." : ("Nothing is recorded for " + printer + ".").c_str());
+            std::fprintf(out, "%s\n",
+                         printer.empty() ? Tr("The journal is empty.")
+                                         : Format(Tr("Nothing is recorded for %1."), {printer}).c_str());
     } catch (const StoreError& e) {
-        std::fprintf(err, "error: the service journal cannot be read: %s\n", e.what());
+        std::fprintf(err, "%s\n", Format(Tr("error: the service journal cannot be read: %1"), {e.what()}).c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -116,27 +119,31 @@ void Undo(CliFrame& frame, std::int64_t id) {
         op = store->Operation(id);
         if (op) session = store->Session(op->sessionId);
     } catch (const StoreError& e) {
-        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
+        frame.SetOperationState(mode::Error, Format(Tr("The service journal cannot be read: %1"), {e.what()}));
         return;
     }
     if (!op) {
-        frame.SetOperationState(mode::Error, "Operation " + std::to_string(id) + " is not in the service journal.");
+        frame.SetOperationState(mode::Error, Format(Tr("Operation %1 is not in the service journal."), {std::to_string(id)}));
         return;
     }
     const UndoPlan plan = PlanUndo(*op);
     frame.EndLine();
     std::FILE* out = frame.Out();
-    std::fprintf(out, "Operation %lld (%s%s%s, %s UTC) wrote back (now -> before):\n", static_cast<long long>(id),
-                 op->name.c_str(), op->arguments.empty() ? "" : " ", op->arguments.c_str(), op->started.c_str());
+    std::fprintf(out, "%s\n",
+                 Format(Tr("Operation %1 (%2, %3 UTC) wrote back (now -> before):"),
+                        {std::to_string(id), op->name + (op->arguments.empty() ? "" : " ") + op->arguments, op->started})
+                     .c_str());
     for (const UndoByte& b : plan.bytes)
-        std::fprintf(out, "  %s %s: %s -> %s%s\n", Hex(b.address).c_str(), ItemAt(b.address).name.c_str(),
-                     Hex(b.now).c_str(), Hex(b.before).c_str(), b.certain ? "" : "  (the write may not have arrived)");
+        std::fprintf(out, "  %s %s: %s -> %s%s\n", Hex(b.address).c_str(), Tr(ItemAt(b.address).name).c_str(),
+                     Hex(b.now).c_str(), Hex(b.before).c_str(), b.certain ? "" : Tr("  (the write may not have arrived)"));
     for (std::uint8_t a : plan.unknown)
-        std::fprintf(out, "  %s %s: its earlier value was never read; left as it is\n", Hex(a).c_str(),
-                     ItemAt(a).name.c_str());
+        std::fprintf(out, "  %s\n",
+                     Format(Tr("%1 %2: its earlier value was never read; left as it is"), {Hex(a), Tr(ItemAt(a).name)})
+                         .c_str());
     std::fflush(out);
     if (plan.bytes.empty()) {
-        frame.SetOperationState(mode::Report, "Operation " + std::to_string(id) + " changed nothing; there is nothing to write back.");
+        frame.SetOperationState(mode::Report, Format(Tr("Operation %1 changed nothing; there is nothing to write back."),
+                                                     {std::to_string(id)}));
         return;
     }
     if (!eepfeature::BeginStrict(frame, "Writing now...")) return;
@@ -152,9 +159,9 @@ void Undo(CliFrame& frame, std::int64_t id) {
         }
         const std::string here = PrinterKey(serial, {});
         if (here != session->usbId) {
-            frame.SetOperationState(mode::Error, "This printer (" + here + ") is not the printer of operation " +
-                                                     std::to_string(id) + " (" + session->usbId +
-                                                     "); nothing was written.");
+            frame.SetOperationState(mode::Error,
+                                    Format(Tr("This printer (%1) is not the printer of operation %2 (%3); nothing was written."),
+                                           {here, std::to_string(id), session->usbId}));
             return;
         }
     }
@@ -169,16 +176,18 @@ void Undo(CliFrame& frame, std::int64_t id) {
             return;
         }
         if (value != b.now && !(!b.certain && value == b.before))
-            changed += (changed.empty() ? "" : ", ") + Hex(b.address) + " holds " + Hex(value) + ", not " + Hex(b.now);
+            changed += (changed.empty() ? "" : ", ") +
+                       Format(Tr("%1 holds %2, not %3"), {Hex(b.address), Hex(value), Hex(b.now)});
     }
     if (!changed.empty()) {
-        frame.SetOperationState(mode::Error, "This printer does not hold what operation " + std::to_string(id) +
-                                                 " left (" + changed + "); nothing was written.");
+        frame.SetOperationState(mode::Error,
+                                Format(Tr("This printer does not hold what operation %1 left (%2); nothing was written."),
+                                       {std::to_string(id), changed}));
         return;
     }
     if (host().MessageBox(BoxOwner::MainWindow,
-                          "Write " + std::to_string(plan.bytes.size()) + " byte(s) of operation " + std::to_string(id) +
-                              " back into the printer?",
+                          Format(Tr("Write %1 byte(s) of operation %2 back into the printer?"),
+                                 {std::to_string(plan.bytes.size()), std::to_string(id)}),
                           "Undo", BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
         frame.SetOperationState(mode::Error, "Nothing was written back.");
         return;
@@ -189,7 +198,7 @@ void Undo(CliFrame& frame, std::int64_t id) {
             return;
         }
     }
-    frame.SetOperationState(mode::Done, "The bytes of operation " + std::to_string(id) + " were written back.");
+    frame.SetOperationState(mode::Done, Format(Tr("The bytes of operation %1 were written back."), {std::to_string(id)}));
 }
 
 }  // namespace
@@ -197,9 +206,9 @@ void Undo(CliFrame& frame, std::int64_t id) {
 void InstallJournal(std::FILE* err) {
     std::string error;
     std::unique_ptr<Store> store = OpenConfigured(error);
-    if (!error.empty()) std::fprintf(err, "warning: %s\n", error.c_str());
+    if (!error.empty()) std::fprintf(err, "%s%s\n", Tr("warning: "), error.c_str());
     Journal().Install(std::move(store), [err](const std::string& message) {
-        std::fprintf(err, "warning: %s\n", message.c_str());
+        std::fprintf(err, "%s%s\n", Tr("warning: "), message.c_str());
     });
 }
 
@@ -211,7 +220,7 @@ bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std
     if (args.size() == 3 && args[1] == "--printer" && !args[2].empty()) {
         printer = args[2];
     } else if (args.size() != 1) {
-        std::fprintf(err, "svcadjust-cli: usage: svcadjust-cli history [--printer ID]\n");
+        std::fprintf(err, "svcadjust-cli: %s\n", Tr("usage: svcadjust-cli history [--printer ID]"));
         status = kExitUsage;
         return true;
     }
@@ -236,15 +245,15 @@ void JournalOperationEnded(CliFrame& frame, const CommandLine& line, const Step&
     if (ok) return;
     const auto lines = DescribeStop(Journal().LastOperation());
     if (lines.empty()) return;
-    for (const std::string& l : lines) std::fprintf(frame.Err(), "error: %s\n", l.c_str());
+    for (const std::string& l : lines) std::fprintf(frame.Err(), "%s%s\n", Tr("error: "), l.c_str());
     if (id != 0)
-        std::fprintf(frame.Err(),
-                     "error: 'svcadjust-cli --model %s --port %s undo %lld' puts back what operation %lld replaced; "
-                     "running %s again completes it\n",
-                     ModelName(line.modelCode).c_str(), PortName(line.portCode).c_str(), static_cast<long long>(id),
-                     static_cast<long long>(id), step.op->name.c_str());
+        std::fprintf(frame.Err(), "%s\n",
+                     Format(Tr("error: 'svcadjust-cli --model %1 --port %2 undo %3' puts back what operation %3 "
+                               "replaced; running %4 again completes it"),
+                            {ModelName(line.modelCode), PortName(line.portCode), std::to_string(id), step.op->name})
+                         .c_str());
     else
-        std::fprintf(frame.Err(), "error: running %s again completes it\n", step.op->name.c_str());
+        std::fprintf(frame.Err(), "%s\n", Format(Tr("error: running %1 again completes it"), {step.op->name}).c_str());
     std::fflush(frame.Err());
 }
 
@@ -255,7 +264,7 @@ OperationList JournalOperations() {
                    Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments& args) {
                        std::int64_t id = 0;
                        if (!ParseId(args.at(0), id))
-                           return "undo takes an operation number of the journal, not '" + args.at(0) + "'";
+                           return Format(Tr("undo takes an operation number of the journal, not '%1'"), {args.at(0)});
                        Undo(frame, id);
                        return std::string();
                    }});
@@ -265,7 +274,7 @@ OperationList JournalOperations() {
 std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
     std::int64_t id = 0;
     if (args.size() != 2 || args[0] != "--from-journal" || !ParseId(args[1], id))
-        return "restore takes no arguments, or --from-journal BACKUP-ID (a number 'history' lists)";
+        return Tr("restore takes no arguments, or --from-journal BACKUP-ID (a number 'history' lists)");
     if (frame.PortCode() < kFirstLptPort) {
         frame.SetOperationState(mode::Error, "This function cannot use by USB cable.");
         return {};
@@ -275,7 +284,7 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
     try {
         if (store) backup = store->Backup(id);
     } catch (const StoreError& e) {
-        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
+        frame.SetOperationState(mode::Error, Format(Tr("The service journal cannot be read: %1"), {e.what()}));
         return {};
     }
     if (!store) {
@@ -283,12 +292,14 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
         return {};
     }
     if (!backup) {
-        frame.SetOperationState(mode::Error, "Backup " + std::to_string(id) + " is not in the service journal.");
+        frame.SetOperationState(mode::Error, Format(Tr("Backup %1 is not in the service journal."), {std::to_string(id)}));
         return {};
     }
     frame.EndLine();
-    std::fprintf(frame.Out(), "Backup %lld of printer %s (%s %s UTC on bench %s)\n", static_cast<long long>(id),
-                 backup->printer.c_str(), backup->kind.c_str(), backup->taken.c_str(), backup->bench.c_str());
+    std::fprintf(frame.Out(), "%s\n",
+                 Format(Tr("Backup %1 of printer %2 (%3 %4 UTC on bench %5)"),
+                        {std::to_string(id), backup->printer, backup->kind, backup->taken, backup->bench})
+                     .c_str());
     std::fflush(frame.Out());
     if (!eepfeature::BeginStrict(frame, "Writing now...")) return {};
     std::array<std::uint8_t, eep::CopyCount> bytes{};

@@ -104,7 +104,7 @@ OperationList PositionAdjustOperations() {
                        if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const char* name : {"Top", "Bottom", "Left", "Right"})
-                           std::fprintf(frame.Out(), "%s: %s\n", name,
+                           std::fprintf(frame.Out(), "%s: %s\n", Tr(name),
                                         frame.Text(TPPWAdjust::FindEdge(name)->edit).c_str());
                        return std::string();
                    }});
@@ -131,7 +131,7 @@ OperationList PositionAdjustOperations() {
                        if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines())
-                           std::fprintf(frame.Out(), "%c line: %s\n", l.letter, frame.Text(l.edit).c_str());
+                           std::fprintf(frame.Out(), "%s: %s\n", Tr(l.label), frame.Text(l.edit).c_str());
                        return std::string();
                    }});
     ops.push_back({"pixel-shift-input", "LINE=VALUE...", SVC_N("pixel shift \"Input\": write the named lines A to F (-5..5)"),

@@ -103,9 +103,9 @@ public:
         shown_ = true;
         frame_.EndLine();
         std::FILE* out = frame_.Out();
-        std::fprintf(out, "%s\n", kExchangeStepsHeading);
+        std::fprintf(out, "%s\n", Tr(kExchangeStepsHeading));
         for (const ExchangeStep& step : kExchangeSteps)
-            std::fprintf(out, "  %s%s %s\n", step.number, step.action, step.result);
+            std::fprintf(out, "  %s%s %s\n", Tr(step.number), Tr(step.action), Tr(step.result));
         std::fflush(out);
     }
 

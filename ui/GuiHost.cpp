@@ -4,6 +4,7 @@
 
 #include "link/OutsideLibraries.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <algorithm>
 #ifdef SVC_HAVE_DBUS

@@ -369,7 +369,7 @@ EepromPanel* WasteInkPanel() {
     auto* panel = new EepromPanel("ProCounterMaintePnl");
     Builder b(panel);
     // The form's caption doubles the ampersand; a label shows one.
-    b.Title(QString("Waste Ink Pad counter value : read && reset.").replace("&&", "&"));
+    b.Title(Tr("Waste Ink Pad counter value : read & reset."));
     QGroupBox* read = b.Group("Read", 12, 40, 389, 150);
     b.Label("Click the [Read] button. The present value is read from EEPROM.", 10, 20, 369, 36, read);
     b.Label("The maximum value is 60,352 points.", 10, 58, 369, 20, read);

@@ -204,7 +204,7 @@ ExchangeFirstPanel::ExchangeFirstPanel() {
 ExchangeSecondPanel::ExchangeSecondPanel() {
     Prepare(this, kExchangeSecondPanel);
     Title(this, "Refurbishment for DOA ", "ExchangeTitleLbl2");
-    auto* steps = new QGroupBox(kExchangeStepsHeading, this);
+    auto* steps = new QGroupBox(Tr(kExchangeStepsHeading), this);
     steps->setObjectName("ExchangeStepsGrp");
     steps->setGeometry(8, 44, 397, 300);
     for (std::size_t i = 0; i < kExchangeSteps.size(); ++i) {
