@@ -39,7 +39,7 @@ std::string SetBidPrintBoxes(CliFrame* frame, const Arguments& args) {
         std::istringstream list(args[0]);
         for (std::string word; std::getline(list, word, ',');) {
             const int i = BidSettingIndex(word);
-            if (i < 0) return "'" + Shown(word) + "' is not one of VSD1, VSD2, VSD2', VSD4";
+            if (i < 0) return Format(Tr("'%1' is not one of VSD1, VSD2, VSD2', VSD4"), {Shown(word)});
             wanted[static_cast<std::size_t>(i)] = true;
         }
     }
@@ -53,14 +53,15 @@ std::string SetBidPrintBoxes(CliFrame* frame, const Arguments& args) {
 // Without a frame it only checks the row names.
 std::string SetBidInputRows(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> rows;
-    if (!SplitAssignments(args, rows)) return "each value is ROW=VALUE, for example VSD1Bk=5";
+    if (!SplitAssignments(args, rows)) return Tr("each value is ROW=VALUE, for example VSD1Bk=5");
     struct Entry {
         std::string edit, box, text;
     };
     std::vector<Entry> typed;
     for (const auto& [row, text] : rows) {
         const std::string r = Upper(row);
-        const std::string notARow = "'" + Shown(row) + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+        const std::string notARow =
+            Format(Tr("'%1' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)"), {Shown(row)});
         bool black = false;
         std::string setting;
         if (r.size() > 2 && r.ends_with("BK")) {

@@ -24,8 +24,8 @@ namespace {
 // What the window's upper-case edit field of that size would hold, or a usage error.
 std::string TypeUpper(CliFrame& frame, const char* field, std::string text, std::size_t maxLength) {
     if (text.size() > maxLength)
-        return std::string("at most ") + std::to_string(maxLength) + " characters fit the field, not " +
-               std::to_string(text.size());
+        return Format(Tr("at most %1 characters fit the field, not %2"),
+                      {std::to_string(maxLength), std::to_string(text.size())});
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     frame.SetText(field, text);
     return {};
@@ -36,8 +36,8 @@ std::function<std::string(const Arguments&)> FitFields(std::vector<std::size_t> 
     return [maxLengths = std::move(maxLengths)](const Arguments& args) {
         for (std::size_t i = 0; i < args.size() && i < maxLengths.size(); ++i)
             if (args[i].size() > maxLengths[i])
-                return std::string("at most ") + std::to_string(maxLengths[i]) + " characters fit the field, not " +
-                       std::to_string(args[i].size());
+                return Format(Tr("at most %1 characters fit the field, not %2"),
+                              {std::to_string(maxLengths[i]), std::to_string(args[i].size())});
         return std::string();
     };
 }

@@ -18,10 +18,10 @@ namespace {
 // the named ones are written. Without a frame it only checks the names.
 std::string PutPwValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
-    if (!SplitAssignments(args, values)) return "values are EDGE=VALUE (Top, Bottom, Left, Right)";
+    if (!SplitAssignments(args, values)) return Tr("values are EDGE=VALUE (Top, Bottom, Left, Right)");
     for (const auto& [edge, value] : values)
         if (!TPPWAdjust::FindEdge(edge) || edge.find("PWSensor") == 0)
-            return "unknown edge '" + Shown(edge) + "' (Top, Bottom, Left, Right)";
+            return Format(Tr("unknown edge '%1' (Top, Bottom, Left, Right)"), {Shown(edge)});
     if (!frame) return {};
     for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame->SetChecked(e.checkBox, false);
     for (const auto& [edge, value] : values) {
@@ -37,10 +37,10 @@ std::string PutPwValues(CliFrame* frame, const Arguments& args) {
 // Pixel shift: "A=2 F=-1", as above for the lines A to F.
 std::string PutPixelShiftValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
-    if (!SplitAssignments(args, values)) return "values are LINE=VALUE (A to F)";
+    if (!SplitAssignments(args, values)) return Tr("values are LINE=VALUE (A to F)");
     for (const auto& [line, value] : values)
         if (line.size() != 1 || !TPColorShiftAdjust::FindLine(line))
-            return "unknown line '" + Shown(line) + "' (A to F)";
+            return Format(Tr("unknown line '%1' (A to F)"), {Shown(line)});
     if (!frame) return {};
     for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame->SetChecked(l.checkBox, false);
     for (const auto& [line, value] : values) {
@@ -55,7 +55,7 @@ std::string PutPixelShiftValues(CliFrame* frame, const Arguments& args) {
 std::string CheckCutMark(const Arguments& args) {
     const int mark = NumberFromText(args.at(0), 0);
     if (mark < 1 || mark > cutpos::kItems || args[0] != std::to_string(mark))
-        return "the mark is one of 1 to " + std::to_string(cutpos::kItems) + ", not '" + Shown(args[0]) + "'";
+        return Format(Tr("the mark is one of 1 to %1, not '%2'"), {std::to_string(cutpos::kItems), Shown(args[0])});
     return {};
 }
 
@@ -63,9 +63,12 @@ std::string CheckCutMark(const Arguments& args) {
 void PrintFirstDot(CliFrame& frame) {
     if (!frame.Succeeding()) return;
     frame.EndLine();
-    std::fprintf(frame.Out(), "First dot position: %s (%s), left margin %d %%, right margin %d %%\n",
-                 frame.Text(firstdot::kEdit).c_str(), frame.Text(firstdot::kRealValue).c_str(),
-                 frame.Position(firstdot::kLeftGauge), frame.Position(firstdot::kRightGauge));
+    std::fprintf(frame.Out(), "%s\n",
+                 Format(Tr("First dot position: %1 (%2), left margin %3 %, right margin %4 %"),
+                        {frame.Text(firstdot::kEdit), frame.Text(firstdot::kRealValue),
+                         std::to_string(frame.Position(firstdot::kLeftGauge)),
+                         std::to_string(frame.Position(firstdot::kRightGauge))})
+                     .c_str());
 }
 
 Operation FirstDotStep(const char* name, const char* help, void (*handler)(FeatureFrame&)) {

@@ -62,15 +62,15 @@ std::string ShellWord(const std::string& word) {
 std::string SwitchOffHint() {
     const char* control = std::getenv(kVirtualPrinterControlVariable);
     if (!control || !*control)
-        return "(switch the printer off with its power button; the session goes on once it no longer answers)";
+        return Tr("(switch the printer off with its power button; the session goes on once it no longer answers)");
     // The virtual printer's program beside this one, as the build and the package install them.
     std::string program = "vprinter";
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error && ::access((self.parent_path() / "vprinter").c_str(), X_OK) == 0)
         program = (self.parent_path() / "vprinter").string();
-    return "(the virtual printer is switched off with: " + ShellWord(program) + " --control " + ShellWord(control) +
-           " --send 'fault poweroff')";
+    return Format(Tr("(the virtual printer is switched off with: %1)"),
+                  {ShellWord(program) + " --control " + ShellWord(control) + " --send 'fault poweroff'"});
 }
 
 namespace {
@@ -132,7 +132,7 @@ std::string TickReplacedParts(CliFrame* frame, const Arguments& args) {
         const char* box = nullptr;
         for (const auto& [name, objectName] : kPartNames)
             if (part == name) box = objectName;
-        if (!box) return "unknown part '" + Shown(part) + "' (parts: " + PartList() + ")";
+        if (!box) return Format(Tr("unknown part '%1' (parts: %2)"), {Shown(part), PartList()});
         if (frame) frame->SetChecked(box, true);
     }
     return {};
@@ -146,7 +146,7 @@ const PGPointInfo* FindPoint(const std::string& name) {
 
 std::string CheckPoint(const Arguments& args) {
     if (FindPoint(args.at(0))) return {};
-    return "unknown point '" + Shown(args[0]) + "' (points: " + PointList() + ")";
+    return Format(Tr("unknown point '%1' (points: %2)"), {Shown(args[0]), PointList()});
 }
 
 }  // namespace

@@ -90,13 +90,13 @@ void TPHeatProtect::CRHeatProtectOffsetOKBtnClick(FeatureFrame& frame) {
     }
     const bool measure = frame.Checked(kReplaceCRMainShaft) && frame.Checked(kReplaceCRSubShaft);
     const char* question =
-        measure ? "Once you select OK button, the CR motor drive dispersion measurement sequence will be run."
+        measure ? SVC_N("Once you select OK button, the CR motor drive dispersion measurement sequence will be run.")
                 : kWriteQuestion;
     if (host().MessageBox(BoxOwner::MainWindow, question, kConfirm, BoxIcon::Question, BoxButtons::OkCancel) !=
         BoxAnswer::Ok)
         return;
-    const char* running = measure ? "Now, CR motor drive dispersion measurement sequence is running."
-                                  : "Now, a value for the CR motor drive dispersion is writing.";
+    const char* running = measure ? SVC_N("Now, CR motor drive dispersion measurement sequence is running.")
+                                  : SVC_N("Now, a value for the CR motor drive dispersion is writing.");
     if (Result r = frame.SetOperationState(mode::Busy, running); r != rc::Ok) {
         frame.ReportErrorCode(r);
         return;

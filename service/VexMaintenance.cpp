@@ -54,11 +54,11 @@ void ShowPowerOffWait(FeatureFrame& frame, int digit) {
 Result TPMaintenance::ResetToDeliverySetting(int modelCode) { return RunWrites(DeliverySettingWrites(modelCode)); }
 
 void TPMaintenance::CleaningOKBtnClick(FeatureFrame& frame) {
-    RunCleaningCycle(frame, kHeadCleaningKind, "Cleaning now...", "The head cleaning has completed.");
+    RunCleaningCycle(frame, kHeadCleaningKind, SVC_N("Cleaning now..."), SVC_N("The head cleaning has completed."));
 }
 
 void TPMaintenance::InkChargeOKBtnClick(FeatureFrame& frame) {
-    RunCleaningCycle(frame, kInkChargeKind, "Charging now...", "The ink charge has completed.");
+    RunCleaningCycle(frame, kInkChargeKind, SVC_N("Charging now..."), SVC_N("The ink charge has completed."));
 }
 
 void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {

@@ -69,7 +69,7 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
     }
     std::string reason = g_startUpMessages.empty() ? message.toStdString() : g_startUpMessages.front();
     reason = reason.substr(0, reason.find('\n'));
-    std::fprintf(stderr, "svcadjust: the windows cannot be shown: %s\n", reason.c_str());
+    std::fprintf(stderr, "%s\n", svc::Format(svc::Tr("svcadjust: the windows cannot be shown: %1"), {reason}).c_str());
     std::fflush(stderr);
     std::_Exit(kExitNoDisplay);
 }
@@ -131,6 +131,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         EndWithErrorBox(e.what());
     } catch (...) {
-        EndWithErrorBox("An unexpected error occurred.");
+        EndWithErrorBox(SVC_N("An unexpected error occurred."));
     }
 }

@@ -168,17 +168,17 @@ public:
             void (*handler)(FeatureFrame&);
         };
         const Pic pics[5] = {
-            {"GotoLeftEdgeBitBtn", "|<<", "To the edge of left", GotoLeftEdgeBitBtnClick},
-            {"SteptoLeftBitBtn", "<", "To the left four points at a time", SteptoLeftBitBtnClick},
-            {"CenteringBitBtn", "|", "Centering", CenteringBitBtnClick},
-            {"SteptoRightBitBtn", ">", "To the right four points at a time", SteptoRightBitBtnClick},
-            {"GotoRightEdgeBitBtn", ">>|", "To the edge of right", GotoRightEdgeBitBtnClick},
+            {"GotoLeftEdgeBitBtn", "|<<", SVC_N("To the edge of left"), GotoLeftEdgeBitBtnClick},
+            {"SteptoLeftBitBtn", "<", SVC_N("To the left four points at a time"), SteptoLeftBitBtnClick},
+            {"CenteringBitBtn", "|", SVC_N("Centering"), CenteringBitBtnClick},
+            {"SteptoRightBitBtn", ">", SVC_N("To the right four points at a time"), SteptoRightBitBtnClick},
+            {"GotoRightEdgeBitBtn", ">>|", SVC_N("To the edge of right"), GotoRightEdgeBitBtnClick},
         };
         for (int i = 0; i < 5; ++i) {
             auto* b = new QToolButton(input);
             b->setObjectName(pics[i].name);
             b->setText(pics[i].glyph);
-            b->setToolTip(pics[i].tip);
+            b->setToolTip(Tr(pics[i].tip));
             b->setGeometry(112 + i * 36, 62, 32, 24);
             auto handler = pics[i].handler;
             connect(b, &QToolButton::clicked, this, [this, handler] { handler(F()); });
