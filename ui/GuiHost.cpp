@@ -100,9 +100,9 @@ void GuiHost::Sleep(int milliseconds) {
         waitStarted_.start();
         expectedSeconds_ = 0;
         // A panel that tells how long its function takes gives the time left.
-        // TRANSLATORS: how a panel's text tells the time its function takes;
-        // (\\d+) stands for the seconds and must stay, as in the panels' texts.
         static const QRegularExpression takesAbout(QStringLiteral("takes about (\\d+) seconds"));
+        // TRANSLATORS: how a panel's text tells the time its function takes, as the
+        // panels' texts say it; (\d+) stands for the seconds and must stay.
         static const QRegularExpression takesAboutHere(Tr("takes about (\\d+) seconds"));
         if (mainWindow_)
             for (const QLabel* label : mainWindow_->findChildren<QLabel*>())

@@ -7,6 +7,7 @@
 #include "link/testing/FakeOutside.h"
 #include "link/VexStatusControl.h"
 #include "ui/GuiHost.h"
+#include "ui/Translated.h"
 #include "ui/ProgramWindows.h"
 #include "ui/VexFormAbout.h"
 #include "ui/VexFormAdjust.h"
@@ -150,6 +151,29 @@ private slots:
         for (const QString& line : left) qWarning("English left in German: %s", qPrintable(line));
         QVERIFY2(left.isEmpty(), qPrintable(QString("%1 texts are English in German").arg(left.size())));
         QVERIFY2(translated > 150, qPrintable(QString("only %1 texts translated").arg(translated)));
+    }
+
+    void aPanelsTimeIsStillReadInGerman() {
+        // The title's countdown reads the time a panel says its function
+        // takes; the German panels must say it the way the German pattern reads.
+        UseLanguage(nullptr);
+        const std::vector<Shown> english = Windows();
+        UseLanguage("de");
+        const std::vector<Shown> german = Windows();
+        const QRegularExpression here(svc::ui::Tr("takes about (\\d+) seconds"));
+        UseLanguage(nullptr);
+        const QRegularExpression written(QStringLiteral("takes about (\\d+) seconds"));
+        QCOMPARE(german.size(), english.size());
+        int panels = 0;
+        for (std::size_t i = 0; i < english.size(); ++i) {
+            const auto m = written.match(english[i].text);
+            if (!m.hasMatch()) continue;
+            ++panels;
+            const auto g = here.match(german[i].text);
+            QVERIFY2(g.hasMatch(), qPrintable(german[i].text));
+            QCOMPARE(g.captured(1), m.captured(1));
+        }
+        QCOMPARE(panels, 2);  // head cleaning and ink charge
     }
 
     void windowTextsOfTheCLocaleAreUnchanged() {
