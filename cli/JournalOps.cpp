@@ -74,27 +74,37 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
     try {
         const auto sessions = store->Sessions(printer);
         for (const SessionRecord& s : sessions) {
-            std::fprintf(out, "session %lld  %s UTC  bench %s  Corvid Lumen %s on %s  printer %s\n",
-                         static_cast<long long>(s.id), s.started.c_str(), s.bench.c_str(), ModelName(s.model).c_str(),
-                         PortName(s.port).c_str(), s.usbId.empty() ? "(USB ID not read)" : s.usbId.c_str());
+            std::fprintf(out, "%s\n",
+                         Format(Tr("session %1  %2 UTC  bench %3  Corvid Lumen %4 on %5  printer %6"),
+                                {std::to_string(s.id), s.started, s.bench, ModelName(s.model), PortName(s.port),
+                                 s.usbId.empty() ? Tr("(USB ID not read)") : s.usbId})
+                             .c_str());
             for (const OperationRecord& op : store->Operations(s.id)) {
                 const auto writes = std::count_if(op.bytes.begin(), op.bytes.end(),
                                                   [](const ByteRecord& b) { return b.access == Access::Write; });
-                char code[32];
-                std::snprintf(code, sizeof code, op.result == 0 ? "stopped" : "stopped (0x%04X)", op.result);
-                std::fprintf(out, "  operation %lld  %s  %s%s%s  %s, %zu bytes read, %ld written\n",
-                             static_cast<long long>(op.id), op.started.c_str(), op.name.c_str(),
-                             op.arguments.empty() ? "" : " ", op.arguments.c_str(), op.result == 1 ? "done" : code,
-                             op.bytes.size() - static_cast<std::size_t>(writes), static_cast<long>(writes));
+                char code[16];
+                std::snprintf(code, sizeof code, "0x%04X", op.result);
+                const std::string outcome = op.result == 1   ? Tr("done")
+                                            : op.result == 0 ? Tr("stopped")
+                                                             : Format(Tr("stopped (%1)"), {code});
+                std::fprintf(out, "  %s\n",
+                             Format(Tr("operation %1  %2  %3  %4, %5 bytes read, %6 written"),
+                                    {std::to_string(op.id), op.started,
+                                     op.name + (op.arguments.empty() ? "" : " ") + op.arguments, outcome,
+                                     std::to_string(op.bytes.size() - static_cast<std::size_t>(writes)),
+                                     std::to_string(writes)})
+                                 .c_str());
                 PrintWrites(out, op, "      ");
             }
         }
         const auto backups = store->Backups(printer);
-        if (!backups.empty()) std::fprintf(out, "backups\n");
+        if (!backups.empty()) std::fprintf(out, "%s\n", Tr("backups"));
         for (const BackupRecord& b : backups)
-            std::fprintf(out, "  backup %lld  %s UTC  printer %s  %s on bench %s (operation %lld)\n",
-                         static_cast<long long>(b.id), b.taken.c_str(), b.printer.c_str(), b.kind.c_str(),
-                         b.bench.c_str(), static_cast<long long>(b.operationId));
+            std::fprintf(out, "  %s\n",
+                         Format(Tr("backup %1  %2 UTC  printer %3  %4 on bench %5 (operation %6)"),
+                                {std::to_string(b.id), b.taken, b.printer, b.kind, b.bench,
+                                 std::to_string(b.operationId)})
+                             .c_str());
         if (sessions.empty() && backups.empty())
             std::fprintf(out, "%s\n",
                          printer.empty() ? Tr("The journal is empty.")
