@@ -3,6 +3,7 @@
 #include "link/DataFiles.h"
 #include "link/ErrorDetails.h"
 #include "link/VexRaster.h"
+#include "i18n/Translate.h"
 
 #include <string>
 
@@ -13,12 +14,12 @@ namespace {
 constexpr int kShiftNotANumber = 10;  // outside the range: refused
 
 const std::array<TPColorShiftAdjust::Line, 6> kLines{{
-    {'A', "A line", "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1, "ColorShiftAPnl"},
-    {'B', "B line", "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2, "ColorShiftBPnl"},
-    {'C', "C line", "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3, "ColorShiftCPnl"},
-    {'D', "D line", "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4, "ColorShiftDPnl"},
-    {'E', "E line", "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5, "ColorShiftEPnl"},
-    {'F', "F line", "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6, "ColorShiftFPnl"},
+    {'A', SVC_N("A line"), "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1, "ColorShiftAPnl"},
+    {'B', SVC_N("B line"), "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2, "ColorShiftBPnl"},
+    {'C', SVC_N("C line"), "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3, "ColorShiftCPnl"},
+    {'D', SVC_N("D line"), "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4, "ColorShiftDPnl"},
+    {'E', SVC_N("E line"), "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5, "ColorShiftEPnl"},
+    {'F', SVC_N("F line"), "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6, "ColorShiftFPnl"},
 }};
 
 }  // namespace

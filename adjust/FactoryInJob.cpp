@@ -3,6 +3,7 @@
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
+#include "i18n/Translate.h"
 
 namespace svc {
 
@@ -10,8 +11,8 @@ namespace {
 constexpr int kBusyPauseMs = 500;
 constexpr int kMostBusyPauses = 240;  // two minutes of a printer that takes nothing
 constexpr const char* kPaperText =
-    "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
-    "Then click the [OK] button on the screen.";
+    SVC_N("Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
+    "Then click the [OK] button on the screen.");
 }  // namespace
 
 Result SendFactoryInJob(const std::function<Result()>& command) {

@@ -3,6 +3,7 @@
 #include "adjust/VexCheckPattern.h"
 #include "link/Host.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 namespace svc {
 
@@ -13,7 +14,7 @@ void HeadAngularPrintBtnClick(FeatureFrame& frame) {
             Result r = TPCheckPattern::HeadAngularPattern(JobStream());
             return r == rc::Ok ? SendEndOfJob(JobStream()) : r;
         },
-        "The head angular pattern print has completed.");
+        SVC_N("The head angular pattern print has completed."));
 }
 
 void HeadAngularCRMoveBtnClick(FeatureFrame& frame) {

@@ -6,6 +6,7 @@
 #include "eeprom/VexEeprom.h"
 #include "link/Host.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 namespace svc {
 
@@ -39,7 +40,7 @@ void PFAdjustPrintBtnClick(FeatureFrame& frame) {
             Result r = PfPattern(JobStream());
             return r == rc::Ok ? SendEndOfJob(JobStream()) : r;
         },
-        "The PF adjustment pattern print has completed.");
+        SVC_N("The PF adjustment pattern print has completed."));
 }
 
 void PFAdjustInputBtnClick(FeatureFrame& frame) {

@@ -7,6 +7,7 @@
 #include "link/DataFiles.h"
 #include "link/VexRemoteComm.h"
 #include "link/VexStatusControl.h"
+#include "i18n/Translate.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -416,12 +417,12 @@ Result TPCheckPattern::NozzleCheckPrint() {
 // ---- handlers ----
 
 void TPCheckPattern::A3PCheckPrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return A3PCheckPrint(JobStream()); }, "The A3+ check pattern print has completed.");
+    RunPrint(frame, [] { return A3PCheckPrint(JobStream()); }, SVC_N("The A3+ check pattern print has completed."));
 }
 
 void TPCheckPattern::A4PrintBtnClick(FeatureFrame& frame) {
     RunPrint(frame, [] { return A4Print(JobStream(), FindPrintFile("clip.prn")); },
-             "The A4 check pattern print has completed.");
+             SVC_N("The A4 check pattern print has completed."));
 }
 
 void TPCheckPattern::HandHeadCheckPrintToHeadId() {
@@ -429,7 +430,7 @@ void TPCheckPattern::HandHeadCheckPrintToHeadId() {
 }
 
 void TPCheckPattern::NozzleCheckPatternPrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return NozzleCheckPrint(); }, "The nozzle check pattern print has completed.");
+    RunPrint(frame, [] { return NozzleCheckPrint(); }, SVC_N("The nozzle check pattern print has completed."));
 }
 
 TPCheckPattern& CheckPattern() {

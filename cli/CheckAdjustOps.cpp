@@ -6,6 +6,7 @@
 #include "adjust/VexBid.h"
 #include "adjust/VexCheckPattern.h"
 #include "cli/CliFrame.h"
+#include "i18n/Translate.h"
 
 #include <cctype>
 #include <cstdio>
@@ -38,7 +39,7 @@ std::string SetBidPrintBoxes(CliFrame* frame, const Arguments& args) {
         std::istringstream list(args[0]);
         for (std::string word; std::getline(list, word, ',');) {
             const int i = BidSettingIndex(word);
-            if (i < 0) return "'" + Shown(word) + "' is not one of VSD1, VSD2, VSD2', VSD4";
+            if (i < 0) return Format(Tr("'%1' is not one of VSD1, VSD2, VSD2', VSD4"), {Shown(word)});
             wanted[static_cast<std::size_t>(i)] = true;
         }
     }
@@ -52,14 +53,15 @@ std::string SetBidPrintBoxes(CliFrame* frame, const Arguments& args) {
 // Without a frame it only checks the row names.
 std::string SetBidInputRows(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> rows;
-    if (!SplitAssignments(args, rows)) return "each value is ROW=VALUE, for example VSD1Bk=5";
+    if (!SplitAssignments(args, rows)) return Tr("each value is ROW=VALUE, for example VSD1Bk=5");
     struct Entry {
         std::string edit, box, text;
     };
     std::vector<Entry> typed;
     for (const auto& [row, text] : rows) {
         const std::string r = Upper(row);
-        const std::string notARow = "'" + Shown(row) + "' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)";
+        const std::string notARow =
+            Format(Tr("'%1' is not a row (VSD1Bk, VSD1CL, VSD2Bk, ... VSD2DBk, VSD4CL)"), {Shown(row)});
         bool black = false;
         std::string setting;
         if (r.size() > 2 && r.ends_with("BK")) {
@@ -91,7 +93,8 @@ void PrintBidValues(CliFrame& frame) {
     frame.EndLine();
     for (const BidSetting& s : kBidSettings)
         for (bool black : {true, false})
-            std::fprintf(frame.Out(), "%s %s: %s\n", s.name, black ? "Black" : "Color",
+            std::fprintf(frame.Out(), "%s: %s\n",
+                         Format(black ? Tr("%1 Black") : Tr("%1 Color"), {s.name}).c_str(),
                          frame.Text(BidInputEdit(s, black)).c_str());
     std::fflush(frame.Out());
 }
@@ -120,22 +123,22 @@ OperationList CheckAdjustOperations() {
     OperationList ops;
     const auto pfChosen = [](CliFrame& frame) { PFAdjustChosen(frame); };
 
-    ops.push_back(Button("a3-check-print", "the A3+ check sheet: counters, patterns, IDs, ink levels",
+    ops.push_back(Button("a3-check-print", SVC_N("the A3+ check sheet: counters, patterns, IDs, ink levels"),
                          Group::CheckPattern, kA3PItem,
                          [](FeatureFrame& f) { CheckPattern().A3PCheckPrintBtnClick(f); }));
-    ops.push_back(Button("a4-check-print", "the A4 normal paper check: clip.prn, then the PF check pattern",
+    ops.push_back(Button("a4-check-print", SVC_N("the A4 normal paper check: clip.prn, then the PF check pattern"),
                          Group::CheckPattern, kA4Item, [](FeatureFrame& f) { CheckPattern().A4PrintBtnClick(f); }));
-    ops.push_back(Button("nozzle-check-print", "the printer's own nozzle check pattern", Group::CheckPattern,
+    ops.push_back(Button("nozzle-check-print", SVC_N("the printer's own nozzle check pattern"), Group::CheckPattern,
                          kNozzleCheckItem,
                          [](FeatureFrame& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); }));
-    ops.push_back(Button("head-angular-print", "the head angular pattern", Group::Adjustment, kHeadAngularItem,
+    ops.push_back(Button("head-angular-print", SVC_N("the head angular pattern"), Group::Adjustment, kHeadAngularItem,
                          [](FeatureFrame& f) { HeadAngularPrintBtnClick(f); }));
     ops.push_back(Button("head-angular-adjust",
-                         "carriage to the head angular adjustment position, home again after OK", Group::Adjustment,
+                         SVC_N("carriage to the head angular adjustment position, home again after OK"), Group::Adjustment,
                          kHeadAngularItem, [](FeatureFrame& f) { HeadAngularCRMoveBtnClick(f); }));
 
     ops.push_back({"bid-print", "[VSD1,VSD2,VSD2',VSD4]",
-                   "the Bi-D pattern of the settings listed (all four without a list)", 0, 1, Group::Adjustment,
+                   SVC_N("the Bi-D pattern of the settings listed (all four without a list)"), 0, 1, Group::Adjustment,
                    kBidItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = SetBidPrintBoxes(&frame, args); !error.empty()) return error;
@@ -143,13 +146,13 @@ OperationList CheckAdjustOperations() {
                        return std::string();
                    },
                    [](const Arguments& args) { return SetBidPrintBoxes(nullptr, args); }});
-    ops.push_back({"bid-read", "", "read the eight Bi-D values", 0, 0, Group::Adjustment, kBidItem, nullptr,
+    ops.push_back({"bid-read", "", SVC_N("read the eight Bi-D values"), 0, 0, Group::Adjustment, kBidItem, nullptr,
                    [](CliFrame& frame, const Arguments&) {
                        Bid().BidInputCheckBtnClick(frame);
                        PrintBidValues(frame);
                        return std::string();
                    }});
-    ops.push_back({"bid-input", "ROW=VALUE...", "write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)", 1,
+    ops.push_back({"bid-input", "ROW=VALUE...", SVC_N("write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)"), 1,
                    8, Group::Adjustment, kBidItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = SetBidInputRows(&frame, args); !error.empty()) return error;
@@ -158,15 +161,15 @@ OperationList CheckAdjustOperations() {
                    },
                    [](const Arguments& args) { return SetBidInputRows(nullptr, args); }});
 
-    ops.push_back(Button("pf-print", "the PF adjustment pattern, one block per value -4 to 4", Group::Adjustment,
+    ops.push_back(Button("pf-print", SVC_N("the PF adjustment pattern, one block per value -4 to 4"), Group::Adjustment,
                          kPfItem, [](FeatureFrame& f) { PFAdjustPrintBtnClick(f); }, pfChosen));
-    ops.push_back({"pf-read", "", "read the PF adjustment value", 0, 0, Group::Adjustment, kPfItem, pfChosen,
+    ops.push_back({"pf-read", "", SVC_N("read the PF adjustment value"), 0, 0, Group::Adjustment, kPfItem, pfChosen,
                    [](CliFrame& frame, const Arguments&) {
                        PFAdjustCheckBtnClick(frame);
                        PrintPfValue(frame);
                        return std::string();
                    }});
-    ops.push_back({"pf-input", "VALUE", "write the PF adjustment value (-4 to 4)", 1, 1, Group::Adjustment, kPfItem,
+    ops.push_back({"pf-input", "VALUE", SVC_N("write the PF adjustment value (-4 to 4)"), 1, 1, Group::Adjustment, kPfItem,
                    pfChosen, [](CliFrame& frame, const Arguments& args) {
                        frame.SetText(kPfEdit, args[0]);
                        PFAdjustInputBtnClick(frame);

@@ -2,6 +2,7 @@
 
 #include "link/Features.h"
 #include "link/VexStatusControl.h"
+#include "i18n/Translate.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -62,7 +63,7 @@ void CliFrame::Write(const std::string& text) {
         if (!lineStream_) {
             lineStream_ = red_ ? err_ : out_;
             if (red_) {
-                std::fputs("error: ", lineStream_);
+                std::fputs(Tr("error: "), lineStream_);
                 ++redLines_;
             }
         }
@@ -225,11 +226,14 @@ bool CliFrame::EndOperation() {
     if (ErrorReports() != reportsBefore_ && redLines_ == redLinesAtReport_) {
         // The report had no message for this code: say at least what the printer or link gave.
         const unsigned code = reportedCode_;
-        if (reportedCode_ == rc::PrinterError)
-            std::fprintf(err_, "error: the printer reported error %u (code %u, 0x%04X)\n",
-                         static_cast<unsigned>(Status().PrinterError()), code, code);
-        else
-            std::fprintf(err_, "error: the printer or link reported code %u (0x%04X)\n", code, code);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", code);
+        const std::string line =
+            reportedCode_ == rc::PrinterError
+                ? Format(Tr("error: the printer reported error %1 (code %2, 0x%3)"),
+                         {std::to_string(static_cast<unsigned>(Status().PrinterError())), std::to_string(code), hex})
+                : Format(Tr("error: the printer or link reported code %1 (0x%2)"), {std::to_string(code), hex});
+        std::fprintf(err_, "%s\n", line.c_str());
         std::fflush(err_);
     }
     for (const auto& [name, value] : AdjustedCells()) {
@@ -246,7 +250,7 @@ bool CliFrame::EndOperation() {
 }
 
 std::string CliFrame::CellTitle(const std::string& objectName) {
-    if (const AdjustedCellInfo* cell = FindAdjustedCell(objectName)) return std::string(cell->title);
+    if (const AdjustedCellInfo* cell = FindAdjustedCell(objectName)) return Tr(std::string(cell->title));
     return objectName;
 }
 

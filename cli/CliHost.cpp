@@ -1,6 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/CliFrame.h"
+#include "i18n/Translate.h"
 
 #include <cctype>
 #include <chrono>
@@ -13,8 +14,8 @@ namespace svc::cli {
 
 namespace {
 
-const char* YesText(BoxButtons buttons) { return buttons == BoxButtons::YesNo ? "Yes" : "OK"; }
-const char* SafeText(BoxButtons buttons) { return buttons == BoxButtons::YesNo ? "No" : "Cancel"; }
+const char* YesText(BoxButtons buttons) { return (buttons == BoxButtons::YesNo ? Tr("Yes") : Tr("OK")); }
+const char* SafeText(BoxButtons buttons) { return (buttons == BoxButtons::YesNo ? Tr("No") : Tr("Cancel")); }
 
 }  // namespace
 
@@ -37,9 +38,10 @@ bool CliHost::AskTerminal(const std::string& prompt, std::string& answer) {
     return static_cast<bool>(std::getline(fromTerminal, answer));
 }
 
-BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon icon,
+BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& untranslated, const std::string& caption, BoxIcon icon,
                               BoxButtons buttons) {
     (void)caption;
+    const std::string text = Tr(untranslated);
     std::vector<std::string> lines;
     for (std::size_t from = 0;;) {
         const std::size_t nl = text.find('\n', from);
@@ -55,7 +57,7 @@ BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& text, const std::stri
     }
     frame_.EndLine();
     std::FILE* stream = icon == BoxIcon::Error ? frame_.Err() : frame_.Out();
-    const char* prefix = icon == BoxIcon::Error ? "error: " : "";
+    const char* prefix = icon == BoxIcon::Error ? Tr("error: ") : "";
     // Every line of the box's text, then the question if it asks one.
     for (const std::string& line : lines) std::fprintf(stream, "%s%s\n", prefix, line.c_str());
     std::fflush(stream);
@@ -63,23 +65,24 @@ BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& text, const std::stri
     if (buttons == BoxButtons::Ok) {
         // The technician may have something to do before going on.
         std::string ignored;
-        if (!assumeYes_) ask_("Press Enter to continue. ", ignored);
+        if (!assumeYes_) ask_(Tr("Press Enter to continue. "), ignored);
         return BoxAnswer::Ok;
     }
     const BoxAnswer yes = buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
     const BoxAnswer safe = buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Cancel;
     if (assumeYes_) {
-        std::fprintf(frame_.Out(), "(answered %s: --yes)\n", YesText(buttons));
+        std::fprintf(frame_.Out(), "%s\n", Format(Tr("(answered %1: --yes)"), {YesText(buttons)}).c_str());
         std::fflush(frame_.Out());
         return yes;
     }
-    const std::string prompt = std::string(buttons == BoxButtons::YesNo ? "Yes or No" : "OK or Cancel") + " [" +
-                               (buttons == BoxButtons::YesNo ? "y/n" : "o/c") + "]? ";
+    const std::string prompt = (buttons == BoxButtons::YesNo ? Tr("Yes or No [y/n]? ") : Tr("OK or Cancel [o/c]? "));
     for (;;) {
         std::string answer;
         if (!ask_(prompt, answer)) {
-            std::fprintf(frame_.Out(), "(no terminal to ask: answered %s; --yes answers %s)\n", SafeText(buttons),
-                         YesText(buttons));
+            std::fprintf(frame_.Out(), "%s\n",
+                         Format(Tr("(no terminal to ask: answered %1; --yes answers %2)"),
+                                {SafeText(buttons), YesText(buttons)})
+                             .c_str());
             std::fflush(frame_.Out());
             return safe;
         }

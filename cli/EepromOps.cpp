@@ -10,6 +10,7 @@
 #include "eeprom/VexIeee1394.h"
 #include "eeprom/VexMarketSetting.h"
 #include "eeprom/VexUsbId.h"
+#include "i18n/Translate.h"
 
 #include <cctype>
 #include <cstdio>
@@ -23,8 +24,8 @@ namespace {
 // What the window's upper-case edit field of that size would hold, or a usage error.
 std::string TypeUpper(CliFrame& frame, const char* field, std::string text, std::size_t maxLength) {
     if (text.size() > maxLength)
-        return std::string("at most ") + std::to_string(maxLength) + " characters fit the field, not " +
-               std::to_string(text.size());
+        return Format(Tr("at most %1 characters fit the field, not %2"),
+                      {std::to_string(maxLength), std::to_string(text.size())});
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     frame.SetText(field, text);
     return {};
@@ -35,8 +36,8 @@ std::function<std::string(const Arguments&)> FitFields(std::vector<std::size_t> 
     return [maxLengths = std::move(maxLengths)](const Arguments& args) {
         for (std::size_t i = 0; i < args.size() && i < maxLengths.size(); ++i)
             if (args[i].size() > maxLengths[i])
-                return std::string("at most ") + std::to_string(maxLengths[i]) + " characters fit the field, not " +
-                       std::to_string(args[i].size());
+                return Format(Tr("at most %1 characters fit the field, not %2"),
+                              {std::to_string(maxLengths[i]), std::to_string(args[i].size())});
         return std::string();
     };
 }
@@ -63,13 +64,13 @@ OperationList EepromOperations() {
     const Group adj = Group::Adjustment, mnt = Group::Maintenance, app = Group::Appendix;
 
     // ---- market destination ----
-    ops.push_back(Button("market-ok", "market destination OK: write the setting for the --model", adj, kMarketItem,
+    ops.push_back(Button("market-ok", SVC_N("market destination OK: write the setting for the --model"), adj, kMarketItem,
                          DefaultSetOKBtnClick));
-    ops.push_back(Button("market-check", "market destination Check: verify the setting, show the model name", adj,
+    ops.push_back(Button("market-check", SVC_N("market destination Check: verify the setting, show the model name"), adj,
                          kMarketItem, DestCheckBtnClick));
 
     // ---- head ID ----
-    ops.push_back({"head-id-input", "HEADID", "head ID Input: check and write the 25-character head ID", 1, 1, adj,
+    ops.push_back({"head-id-input", "HEADID", SVC_N("head ID Input: check and write the 25-character head ID"), 1, 1, adj,
                    kHeadIdItem, HeadIdChosen, [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "HeadIDInputEdit", args[0], TPHeadID::kTextLength);
                            !e.empty())
@@ -78,14 +79,14 @@ OperationList EepromOperations() {
                        return std::string();
                    },
                    FitFields({TPHeadID::kTextLength})});
-    ops.push_back(Button("head-id-read", "head ID Read: show the stored head ID", adj, kHeadIdItem,
+    ops.push_back(Button("head-id-read", SVC_N("head ID Read: show the stored head ID"), adj, kHeadIdItem,
                          [](FeatureFrame& f) { HeadID().HeadIDReadBtnClick(f); }, HeadIdChosen));
-    ops.push_back(Button("head-check-print", "head check print page Print: print the head check pattern", adj,
+    ops.push_back(Button("head-check-print", SVC_N("head check print page Print: print the head check pattern"), adj,
                          kHeadIdItem, [](FeatureFrame& f) { HeadID().HeadCheckPrintBtnClick(f); }, HeadIdChosen));
 
     // ---- USB ID ----
     ops.push_back({"usb-id-input", "SERIAL",
-                   "USB ID Input: write the 10-character serial number and a time stamp from the PC's clock", 1, 1,
+                   SVC_N("USB ID Input: write the 10-character serial number and a time stamp from the PC's clock"), 1, 1,
                    adj, kUsbIdItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "USBIDInputEdit", args[0], TPUsbId::kSerialLength);
                            !e.empty())
@@ -94,11 +95,11 @@ OperationList EepromOperations() {
                        return std::string();
                    },
                    FitFields({TPUsbId::kSerialLength})});
-    ops.push_back(Button("usb-id-read", "USB ID Read: show the stored USB ID", adj, kUsbIdItem,
+    ops.push_back(Button("usb-id-read", SVC_N("USB ID Read: show the stored USB ID"), adj, kUsbIdItem,
                          [](FeatureFrame& f) { UsbId().USBIDReadOutBtnClick(f); }));
 
     // ---- IEEE 1394 ID ----
-    ops.push_back({"ieee1394-id-input", "ID", "IEEE1394 ID OK: check and write the 10-hex-digit IEEE 1394 ID", 1, 1,
+    ops.push_back({"ieee1394-id-input", "ID", SVC_N("IEEE1394 ID OK: check and write the 10-hex-digit IEEE 1394 ID"), 1, 1,
                    adj, kIeee1394Item, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (std::string e =
                                TypeUpper(frame, "IEEE1394IDInputEdit", args[0], TPIEEE1394::kTextLength);
@@ -108,15 +109,15 @@ OperationList EepromOperations() {
                        return std::string();
                    },
                    FitFields({TPIEEE1394::kTextLength})});
-    ops.push_back(Button("ieee1394-id-read", "IEEE1394 ID Read ID: show the stored IEEE 1394 ID", adj,
+    ops.push_back(Button("ieee1394-id-read", SVC_N("IEEE1394 ID Read ID: show the stored IEEE 1394 ID"), adj,
                          kIeee1394Item, [](FeatureFrame& f) { Ieee1394().IEEE1394IDReadBtnClick(f); }));
 
     // ---- EEPROM data copy ----
-    ops.push_back(Button("backup", "EEPROM data backup: save the old board's EEPROM data to the backup file", mnt,
+    ops.push_back(Button("backup", SVC_N("EEPROM data backup: save the old board's EEPROM data to the backup file"), mnt,
                          kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyBackUpStartPnlClick(f); }));
     ops.push_back({"restore", "[--from-journal BACKUP-ID]",
-                   "EEPROM data restore: write the backup file into the new board, then delete it (or a backup "
-                   "the service journal keeps, on any bench)",
+                   SVC_N("EEPROM data restore: write the backup file into the new board, then delete it (or a backup "
+                   "the service journal keeps, on any bench)"),
                    0, 2, mnt, kEepromCopyItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (!args.empty()) return RestoreFromJournal(frame, args);
                        EepromCopy().EepDataCopyLoadStartPnlClick(frame);
@@ -124,14 +125,14 @@ OperationList EepromOperations() {
                    }});
 
     // ---- waste-ink pad counter ----
-    ops.push_back(Button("waste-ink-read", "Waste Ink Pad counter Read: show the counter", mnt, kWasteInkItem,
+    ops.push_back(Button("waste-ink-read", SVC_N("Waste Ink Pad counter Read: show the counter"), mnt, kWasteInkItem,
                          [](FeatureFrame& f) { DataConversion().ProCounterCheckBtnClick(f); }));
-    ops.push_back(Button("waste-ink-reset", "Waste Ink Pad counter Reset: set the counter to zero (no question)", mnt,
+    ops.push_back(Button("waste-ink-reset", SVC_N("Waste Ink Pad counter Reset: set the counter to zero (no question)"), mnt,
                          kWasteInkItem, [](FeatureFrame& f) { DataConversion().ProCounterClearBtnClick(f); }));
 
     // ---- EEPROM viewer ----
     ops.push_back({"eeprom-view", "FIRST LAST",
-                   "EEPROM data Read OK: read the addresses FIRST to LAST (two hex digits each) and print the grid", 2,
+                   SVC_N("EEPROM data Read OK: read the addresses FIRST to LAST (two hex digits each) and print the grid"), 2,
                    2, app, kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "EepromCheckBeginEdit", args[0], 2); !e.empty()) return e;
                        if (std::string e = TypeUpper(frame, "EepromCheckEndEdit", args[1], 2); !e.empty()) return e;
@@ -147,7 +148,7 @@ OperationList EepromOperations() {
                    },
                    FitFields({2, 2})});
     ops.push_back({"eeprom-poke", "ADDRESS DATA",
-                   "EEPROM data Write OK: write one byte DATA at ADDRESS (two hex digits each)", 2, 2, app,
+                   SVC_N("EEPROM data Write OK: write one byte DATA at ADDRESS (two hex digits each)"), 2, 2, app,
                    kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "EepromInputAddrEdit", args[0], 2); !e.empty()) return e;
                        if (std::string e = TypeUpper(frame, "EepromInputDataEdit", args[1], 2); !e.empty()) return e;
@@ -157,7 +158,7 @@ OperationList EepromOperations() {
                    FitFields({2, 2})});
 
     // ---- printer information ----
-    ops.push_back(Button("printer-info", "Printer information OK: list the ten usage counters", app, kPrinterInfoItem,
+    ops.push_back(Button("printer-info", SVC_N("Printer information OK: list the ten usage counters"), app, kPrinterInfoItem,
                          [](FeatureFrame& f) { DataConversion().PrinterInfoReadOutOKBtnClick(f); }));
     return ops;
 }

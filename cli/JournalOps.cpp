@@ -13,6 +13,7 @@
 #include "link/Host.h"
 #include "link/StatusReport.h"
 #include "service/VexMaintenance.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -61,12 +62,12 @@ std::string Join(const Arguments& args) {
 void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) {
     for (const ByteRecord& b : op.bytes) {
         if (b.access != Access::Write) continue;
-        std::string line = std::string(indent) + Hex(b.address) + " " + ItemAt(b.address).name + ": " +
+        std::string line = std::string(indent) + Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " +
                            (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
         if (b.result != 1) {
             char code[80];
-            std::snprintf(code, sizeof code, "  (failed with 0x%04X: may or may not have arrived)", b.result);
-            line += code;
+            std::snprintf(code, sizeof code, "0x%04X", b.result);
+            line += Format(Tr("  (failed with %1: may or may not have arrived)"), {code});
         }
         std::fprintf(out, "%s\n", line.c_str());
     }
@@ -75,37 +76,50 @@ void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) 
 int History(const std::string& printer, std::FILE* out, std::FILE* err) {
     Store* store = Journal().CurrentStore();
     if (!store) {
-        std::fprintf(err, "error: the service journal (%s) is not available\n", ConfiguredJournal().c_str());
+        std::fprintf(err, "%s\n",
+                     Format(Tr("error: the service journal (%1) is not available"), {ConfiguredJournal()}).c_str());
         return kExitFailed;
     }
     try {
         const auto sessions = store->Sessions(printer);
         for (const SessionRecord& s : sessions) {
-            std::fprintf(out, "session %lld  %s UTC  bench %s  Corvid Lumen %s on %s  printer %s\n",
-                         static_cast<long long>(s.id), s.started.c_str(), s.bench.c_str(), ModelName(s.model).c_str(),
-                         PortName(s.port).c_str(), s.usbId.empty() ? "(USB ID not read)" : s.usbId.c_str());
+            std::fprintf(out, "%s\n",
+                         Format(Tr("session %1  %2 UTC  bench %3  Corvid Lumen %4 on %5  printer %6"),
+                                {std::to_string(s.id), s.started, s.bench, ModelName(s.model), PortName(s.port),
+                                 s.usbId.empty() ? Tr("(USB ID not read)") : s.usbId})
+                             .c_str());
             for (const OperationRecord& op : store->Operations(s.id)) {
                 const auto writes = std::count_if(op.bytes.begin(), op.bytes.end(),
                                                   [](const ByteRecord& b) { return b.access == Access::Write; });
-                char code[32];
-                std::snprintf(code, sizeof code, op.result == 0 ? "stopped" : "stopped (0x%04X)", op.result);
-                std::fprintf(out, "  operation %lld  %s  %s%s%s  %s, %zu bytes read, %ld written\n",
-                             static_cast<long long>(op.id), op.started.c_str(), op.name.c_str(),
-                             op.arguments.empty() ? "" : " ", op.arguments.c_str(), op.result == 1 ? "done" : code,
-                             op.bytes.size() - static_cast<std::size_t>(writes), static_cast<long>(writes));
+                char code[16];
+                std::snprintf(code, sizeof code, "0x%04X", op.result);
+                const std::string outcome = op.result == 1   ? Tr("done")
+                                            : op.result == 0 ? Tr("stopped")
+                                                             : Format(Tr("stopped (%1)"), {code});
+                std::fprintf(out, "  %s\n",
+                             Format(Tr("operation %1  %2  %3  %4, %5 bytes read, %6 written"),
+                                    {std::to_string(op.id), op.started,
+                                     op.name + (op.arguments.empty() ? "" : " ") + op.arguments, outcome,
+                                     std::to_string(op.bytes.size() - static_cast<std::size_t>(writes)),
+                                     std::to_string(writes)})
+                                 .c_str());
                 PrintWrites(out, op, "      ");
             }
         }
         const auto backups = store->Backups(printer);
-        if (!backups.empty()) std::fprintf(out, "backups\n");
+        if (!backups.empty()) std::fprintf(out, "%s\n", Tr("backups"));
         for (const BackupRecord& b : backups)
-            std::fprintf(out, "  backup %lld  %s UTC  printer %s  %s on bench %s (operation %lld)\n",
-                         static_cast<long long>(b.id), b.taken.c_str(), b.printer.c_str(), b.kind.c_str(),
-                         b.bench.c_str(), static_cast<long long>(b.operationId));
+            std::fprintf(out, "  %s\n",
+                         Format(Tr("backup %1  %2 UTC  printer %3  %4 on bench %5 (operation %6)"),
+                                {std::to_string(b.id), b.taken, b.printer, b.kind, b.bench,
+                                 std::to_string(b.operationId)})
+                             .c_str());
         if (sessions.empty() && backups.empty())
-            std::fprintf(out, "%s\n", printer.empty() ? "The journal is empty." : ("Nothing is recorded for " + printer + ".").c_str());
+            std::fprintf(out, "%s\n",
+                         printer.empty() ? Tr("The journal is empty.")
+                                         : Format(Tr("Nothing is recorded for %1."), {printer}).c_str());
     } catch (const StoreError& e) {
-        std::fprintf(err, "error: the service journal cannot be read: %s\n", e.what());
+        std::fprintf(err, "%s\n", Format(Tr("error: the service journal cannot be read: %1"), {e.what()}).c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -120,18 +134,19 @@ void Undo(CliFrame& frame, std::int64_t id) {
     }
     frame.EndLine();
     std::FILE* out = frame.Out();
-    std::fprintf(out, "%s wrote back (now -> before):\n", eepfeature::UndoTitle(job).c_str());
+    std::fprintf(out, "%s\n", Format(Tr("%1 wrote back (now -> before):"), {eepfeature::UndoTitle(job)}).c_str());
     for (const std::string& line : eepfeature::UndoLines(job)) std::fprintf(out, "  %s\n", line.c_str());
     std::fflush(out);
     if (job.plan.bytes.empty()) {
-        frame.SetOperationState(mode::Report, "Operation " + std::to_string(id) + " changed nothing; there is nothing to write back.");
+        frame.SetOperationState(mode::Report, Format(Tr("Operation %1 changed nothing; there is nothing to write back."),
+                                                     {std::to_string(id)}));
         return;
     }
     eepfeature::WriteUndo(frame, job, [&] {
         return host().MessageBox(BoxOwner::MainWindow,
-                                 "Write " + std::to_string(job.plan.bytes.size()) + " byte(s) of operation " +
-                                     std::to_string(id) + " back into the printer?",
-                                 "Undo", BoxIcon::Question, BoxButtons::YesNo) == BoxAnswer::Yes;
+                                 Format(Tr("Write %1 byte(s) of operation %2 back into the printer?"),
+                                        {std::to_string(job.plan.bytes.size()), std::to_string(id)}),
+                                 Tr("Undo"), BoxIcon::Question, BoxButtons::YesNo) == BoxAnswer::Yes;
     });
 }
 
@@ -168,14 +183,15 @@ bool WriteFileReplacing(const std::string& path, const std::string& text, std::s
 int Report(const ReportScope& scope, const std::string& file, std::FILE* out, std::FILE* err) {
     Store* store = Journal().CurrentStore();
     if (!store) {
-        std::fprintf(err, "error: the service journal (%s) is not available\n", ConfiguredJournal().c_str());
+        std::fprintf(err, "%s\n",
+                     Format(Tr("error: the service journal (%1) is not available"), {ConfiguredJournal()}).c_str());
         return kExitFailed;
     }
     std::string html;
     try {
         html = ServiceReportHtml(*store, scope);
     } catch (const StoreError& e) {
-        std::fprintf(err, "error: the service journal cannot be read: %s\n", e.what());
+        std::fprintf(err, "%s\n", Format(Tr("error: the service journal cannot be read: %1"), {e.what()}).c_str());
         return kExitFailed;
     }
     if (file.empty() || file == "-") {
@@ -185,7 +201,7 @@ int Report(const ReportScope& scope, const std::string& file, std::FILE* out, st
     }
     std::string error;
     if (!WriteFileReplacing(file, html, error)) {
-        std::fprintf(err, "error: the report cannot be written to %s: %s\n", file.c_str(), error.c_str());
+        std::fprintf(err, "%s\n", Format(Tr("error: the report cannot be written to %1: %2"), {file, error}).c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -196,9 +212,9 @@ int Report(const ReportScope& scope, const std::string& file, std::FILE* out, st
 void InstallJournal(std::FILE* err) {
     std::string error;
     std::unique_ptr<Store> store = OpenConfigured(error);
-    if (!error.empty()) std::fprintf(err, "warning: %s\n", error.c_str());
+    if (!error.empty()) std::fprintf(err, "%s%s\n", Tr("warning: "), error.c_str());
     Journal().Install(std::move(store), [err](const std::string& message) {
-        std::fprintf(err, "warning: %s\n", message.c_str());
+        std::fprintf(err, "%s%s\n", Tr("warning: "), message.c_str());
     });
 }
 
@@ -222,8 +238,9 @@ bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std
             usage = true;
     }
     if (usage) {
-        std::fprintf(err, history ? "svcadjust-cli: usage: svcadjust-cli history [--printer ID]\n"
-                                  : "svcadjust-cli: usage: svcadjust-cli report [--printer ID] [--session N] [-o FILE]\n");
+        std::fprintf(err, "svcadjust-cli: %s\n",
+                     history ? Tr("usage: svcadjust-cli history [--printer ID]")
+                             : Tr("usage: svcadjust-cli report [--printer ID] [--session N] [-o FILE]"));
         status = kExitUsage;
         return true;
     }
@@ -245,9 +262,10 @@ void JournalSessionBegun(const CommandLine& line, std::FILE* err) {
     Journal().BeginSession(line.modelCode, line.portCode,
                            id == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(id) + ")");
     if (interrupted) {
-        std::fprintf(err, "warning: %s 'svcadjust-cli --model %s --port %s doa-finish' finishes it.\n",
-                     DescribeInterrupted(*interrupted).c_str(), ModelName(line.modelCode).c_str(),
-                     PortName(line.portCode).c_str());
+        std::fprintf(err, "%s\n",
+                     Format(Tr("warning: %1 'svcadjust-cli --model %2 --port %3 doa-finish' finishes it."),
+                            {DescribeInterrupted(*interrupted), ModelName(line.modelCode), PortName(line.portCode)})
+                         .c_str());
         std::fflush(err);
     }
 }
@@ -261,26 +279,26 @@ void JournalOperationEnded(CliFrame& frame, const CommandLine& line, const Step&
     if (ok) return;
     const auto lines = DescribeStop(Journal().LastOperation());
     if (lines.empty()) return;
-    for (const std::string& l : lines) std::fprintf(frame.Err(), "error: %s\n", l.c_str());
+    for (const std::string& l : lines) std::fprintf(frame.Err(), "%s%s\n", Tr("error: "), l.c_str());
     if (id != 0)
-        std::fprintf(frame.Err(),
-                     "error: 'svcadjust-cli --model %s --port %s undo %lld' puts back what operation %lld replaced; "
-                     "running %s again completes it\n",
-                     ModelName(line.modelCode).c_str(), PortName(line.portCode).c_str(), static_cast<long long>(id),
-                     static_cast<long long>(id), step.op->name.c_str());
+        std::fprintf(frame.Err(), "%s\n",
+                     Format(Tr("error: 'svcadjust-cli --model %1 --port %2 undo %3' puts back what operation %3 "
+                               "replaced; running %4 again completes it"),
+                            {ModelName(line.modelCode), PortName(line.portCode), std::to_string(id), step.op->name})
+                         .c_str());
     else
-        std::fprintf(frame.Err(), "error: running %s again completes it\n", step.op->name.c_str());
+        std::fprintf(frame.Err(), "%s\n", Format(Tr("error: running %1 again completes it"), {step.op->name}).c_str());
     std::fflush(frame.Err());
 }
 
 OperationList JournalOperations() {
     OperationList ops;
     ops.push_back({"undo", "OPERATION-ID",
-                   "write back the bytes a journal operation replaced (shown first, written after a Yes)", 1, 1,
+                   SVC_N("write back the bytes a journal operation replaced (shown first, written after a Yes)"), 1, 1,
                    Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments& args) {
                        std::int64_t id = 0;
                        if (!ParseId(args.at(0), id))
-                           return "undo takes an operation number of the journal, not '" + args.at(0) + "'";
+                           return Format(Tr("undo takes an operation number of the journal, not '%1'"), {args.at(0)});
                        Undo(frame, id);
                        return std::string();
                    }});
@@ -290,7 +308,7 @@ OperationList JournalOperations() {
 std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
     std::int64_t id = 0;
     if (args.size() != 2 || args[0] != "--from-journal" || !ParseId(args[1], id))
-        return "restore takes no arguments, or --from-journal BACKUP-ID (a number 'history' lists)";
+        return Tr("restore takes no arguments, or --from-journal BACKUP-ID (a number 'history' lists)");
     if (frame.PortCode() < kFirstLptPort) {
         frame.SetOperationState(mode::Error, "This function cannot use by USB cable.");
         return {};
@@ -300,7 +318,7 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
     try {
         if (store) backup = store->Backup(id);
     } catch (const StoreError& e) {
-        frame.SetOperationState(mode::Error, std::string("The service journal cannot be read: ") + e.what());
+        frame.SetOperationState(mode::Error, Format(Tr("The service journal cannot be read: %1"), {e.what()}));
         return {};
     }
     if (!store) {
@@ -308,12 +326,14 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
         return {};
     }
     if (!backup) {
-        frame.SetOperationState(mode::Error, "Backup " + std::to_string(id) + " is not in the service journal.");
+        frame.SetOperationState(mode::Error, Format(Tr("Backup %1 is not in the service journal."), {std::to_string(id)}));
         return {};
     }
     frame.EndLine();
-    std::fprintf(frame.Out(), "Backup %lld of printer %s (%s %s UTC on bench %s)\n", static_cast<long long>(id),
-                 backup->printer.c_str(), backup->kind.c_str(), backup->taken.c_str(), backup->bench.c_str());
+    std::fprintf(frame.Out(), "%s\n",
+                 Format(Tr("Backup %1 of printer %2 (%3 %4 UTC on bench %5)"),
+                        {std::to_string(id), backup->printer, backup->kind, backup->taken, backup->bench})
+                     .c_str());
     std::fflush(frame.Out());
     eepfeature::RestoreJournalBackup(frame, *backup);
     return {};

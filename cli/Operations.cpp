@@ -2,6 +2,7 @@
 
 #include "cli/CliFrame.h"
 #include "link/StatusReport.h"
+#include "i18n/Translate.h"
 
 #include <cstdio>
 
@@ -9,12 +10,12 @@ namespace svc::cli {
 
 OperationList FrameOperations() {
     OperationList ops;
-    ops.push_back({"get-status", "", "the Get Status button: reconnect, read the status, show the ink levels", 0, 0,
+    ops.push_back({"get-status", "", SVC_N("the Get Status button: reconnect, read the status, show the ink levels"), 0, 0,
                    Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments&) {
                        GetStatus(frame, frame.PortCode());
                        return std::string();
                    }});
-    ops.push_back({"paper-feed", "", "a \"Paper feed\" button: feed the paper five lines", 0, 0, Group::Adjustment,
+    ops.push_back({"paper-feed", "", SVC_N("a \"Paper feed\" button: feed the paper five lines"), 0, 0, Group::Adjustment,
                    -1, nullptr, [](CliFrame& frame, const Arguments&) {
                        PaperFeed(frame);
                        return std::string();

@@ -5,6 +5,7 @@
 #include "adjust/FirstDotAdjust.h"
 #include "adjust/PwAdjust.h"
 #include "cli/CliFrame.h"
+#include "i18n/Translate.h"
 
 #include <cstdio>
 
@@ -17,10 +18,10 @@ namespace {
 // the named ones are written. Without a frame it only checks the names.
 std::string PutPwValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
-    if (!SplitAssignments(args, values)) return "values are EDGE=VALUE (Top, Bottom, Left, Right)";
+    if (!SplitAssignments(args, values)) return Tr("values are EDGE=VALUE (Top, Bottom, Left, Right)");
     for (const auto& [edge, value] : values)
         if (!TPPWAdjust::FindEdge(edge) || edge.find("PWSensor") == 0)
-            return "unknown edge '" + Shown(edge) + "' (Top, Bottom, Left, Right)";
+            return Format(Tr("unknown edge '%1' (Top, Bottom, Left, Right)"), {Shown(edge)});
     if (!frame) return {};
     for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) frame->SetChecked(e.checkBox, false);
     for (const auto& [edge, value] : values) {
@@ -36,10 +37,10 @@ std::string PutPwValues(CliFrame* frame, const Arguments& args) {
 // Pixel shift: "A=2 F=-1", as above for the lines A to F.
 std::string PutPixelShiftValues(CliFrame* frame, const Arguments& args) {
     std::vector<std::pair<std::string, std::string>> values;
-    if (!SplitAssignments(args, values)) return "values are LINE=VALUE (A to F)";
+    if (!SplitAssignments(args, values)) return Tr("values are LINE=VALUE (A to F)");
     for (const auto& [line, value] : values)
         if (line.size() != 1 || !TPColorShiftAdjust::FindLine(line))
-            return "unknown line '" + Shown(line) + "' (A to F)";
+            return Format(Tr("unknown line '%1' (A to F)"), {Shown(line)});
     if (!frame) return {};
     for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) frame->SetChecked(l.checkBox, false);
     for (const auto& [line, value] : values) {
@@ -54,7 +55,7 @@ std::string PutPixelShiftValues(CliFrame* frame, const Arguments& args) {
 std::string CheckCutMark(const Arguments& args) {
     const int mark = NumberFromText(args.at(0), 0);
     if (mark < 1 || mark > cutpos::kItems || args[0] != std::to_string(mark))
-        return "the mark is one of 1 to " + std::to_string(cutpos::kItems) + ", not '" + Shown(args[0]) + "'";
+        return Format(Tr("the mark is one of 1 to %1, not '%2'"), {std::to_string(cutpos::kItems), Shown(args[0])});
     return {};
 }
 
@@ -62,9 +63,12 @@ std::string CheckCutMark(const Arguments& args) {
 void PrintFirstDot(CliFrame& frame) {
     if (!frame.Succeeding()) return;
     frame.EndLine();
-    std::fprintf(frame.Out(), "First dot position: %s (%s), left margin %d %%, right margin %d %%\n",
-                 frame.Text(firstdot::kEdit).c_str(), frame.Text(firstdot::kRealValue).c_str(),
-                 frame.Position(firstdot::kLeftGauge), frame.Position(firstdot::kRightGauge));
+    std::fprintf(frame.Out(), "%s\n",
+                 Format(Tr("First dot position: %1 (%2), left margin %3 %, right margin %4 %"),
+                        {frame.Text(firstdot::kEdit), frame.Text(firstdot::kRealValue),
+                         std::to_string(frame.Position(firstdot::kLeftGauge)),
+                         std::to_string(frame.Position(firstdot::kRightGauge))})
+                     .c_str());
 }
 
 Operation FirstDotStep(const char* name, const char* help, void (*handler)(FeatureFrame&)) {
@@ -92,23 +96,23 @@ OperationList PositionAdjustOperations() {
 
     // ---- PW sensor adjustment ----
     const auto pwChosen = [](CliFrame& frame) { PWAdjust().Chosen(frame); };
-    ops.push_back({"pw-print", "", "PW sensor \"Print\": print the PW adjustment pattern on plain paper", 0, 0,
+    ops.push_back({"pw-print", "", SVC_N("PW sensor \"Print\": print the PW adjustment pattern on plain paper"), 0, 0,
                    Group::Adjustment, kPwItem, pwChosen, [](CliFrame& frame, const Arguments&) {
                        PWAdjust().PWSensorPrintBtnClick(frame);
                        return std::string();
                    }});
-    ops.push_back({"pw-read", "", "PW sensor \"Read\": show the four stored values", 0, 0, Group::Adjustment, kPwItem,
+    ops.push_back({"pw-read", "", SVC_N("PW sensor \"Read\": show the four stored values"), 0, 0, Group::Adjustment, kPwItem,
                    pwChosen, [](CliFrame& frame, const Arguments&) {
                        PWAdjust().PWSensorCheckBtnClick(frame);
                        if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const char* name : {"Top", "Bottom", "Left", "Right"})
-                           std::fprintf(frame.Out(), "%s: %s\n", name,
+                           std::fprintf(frame.Out(), "%s: %s\n", Tr(name),
                                         frame.Text(TPPWAdjust::FindEdge(name)->edit).c_str());
                        return std::string();
                    }});
     ops.push_back({"pw-input", "EDGE=VALUE...",
-                   "PW sensor \"Input\": write the named edges (Top, Bottom -16..16; Left, Right -8..24)", 1, 4,
+                   SVC_N("PW sensor \"Input\": write the named edges (Top, Bottom -16..16; Left, Right -8..24)"), 1, 4,
                    Group::Adjustment, kPwItem, pwChosen,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = PutPwValues(&frame, args); !error.empty()) return error;
@@ -119,21 +123,21 @@ OperationList PositionAdjustOperations() {
 
     // ---- pixel shift adjustment ----
     const auto shiftChosen = [](CliFrame& frame) { ColorShiftAdjust().Chosen(frame); };
-    ops.push_back({"pixel-shift-print", "", "pixel shift \"Print\": print the pattern on photo paper", 0, 0,
+    ops.push_back({"pixel-shift-print", "", SVC_N("pixel shift \"Print\": print the pattern on photo paper"), 0, 0,
                    Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments&) {
                        ColorShiftAdjust().ColorShiftPrintBtnClick(frame);
                        return std::string();
                    }});
-    ops.push_back({"pixel-shift-read", "", "pixel shift \"Read\": show the six stored values", 0, 0,
+    ops.push_back({"pixel-shift-read", "", SVC_N("pixel shift \"Read\": show the six stored values"), 0, 0,
                    Group::Adjustment, kPixelShiftItem, shiftChosen, [](CliFrame& frame, const Arguments&) {
                        ColorShiftAdjust().ColorShiftReadBtnClick(frame);
                        if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
                        for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines())
-                           std::fprintf(frame.Out(), "%c line: %s\n", l.letter, frame.Text(l.edit).c_str());
+                           std::fprintf(frame.Out(), "%s: %s\n", Tr(l.label), frame.Text(l.edit).c_str());
                        return std::string();
                    }});
-    ops.push_back({"pixel-shift-input", "LINE=VALUE...", "pixel shift \"Input\": write the named lines A to F (-5..5)",
+    ops.push_back({"pixel-shift-input", "LINE=VALUE...", SVC_N("pixel shift \"Input\": write the named lines A to F (-5..5)"),
                    1, 6, Group::Adjustment, kPixelShiftItem, shiftChosen,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = PutPixelShiftValues(&frame, args); !error.empty()) return error;
@@ -143,20 +147,20 @@ OperationList PositionAdjustOperations() {
                    [](const Arguments& args) { return PutPixelShiftValues(nullptr, args); }});
 
     // ---- first dot position adjustment ----
-    ops.push_back({"first-dot-print", "", "first dot position \"Print\": print the one-line pattern", 0, 0,
+    ops.push_back({"first-dot-print", "", SVC_N("first dot position \"Print\": print the one-line pattern"), 0, 0,
                    Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments&) {
                        LandMarginPrintBtnClick(frame);
                        return std::string();
                    }});
-    ops.push_back({"first-dot-read", "", "first dot position \"Read\": show the stored value", 0, 0,
+    ops.push_back({"first-dot-read", "", SVC_N("first dot position \"Read\": show the stored value"), 0, 0,
                    Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments&) {
                        LandMarginCheckBtnClick(frame);
                        PrintFirstDot(frame);
                        return std::string();
                    }});
     ops.push_back({"first-dot-input", "[VALUE]",
-                   "first dot position \"Input\": write VALUE (-72..72), or else the value the panel holds "
-                   "(0 until a read or an arrow operation changes it)",
+                   SVC_N("first dot position \"Input\": write VALUE (-72..72), or else the value the panel holds "
+                   "(0 until a read or an arrow operation changes it)"),
                    0, 1,
                    Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (!args.empty()) {
@@ -166,25 +170,25 @@ OperationList PositionAdjustOperations() {
                        LandMarginInputBtnClick(frame);
                        return std::string();
                    }});
-    ops.push_back(FirstDotStep("first-dot-left-edge", "first dot position: to the edge of left (-72)",
+    ops.push_back(FirstDotStep("first-dot-left-edge", SVC_N("first dot position: to the edge of left (-72)"),
                                GotoLeftEdgeBitBtnClick));
-    ops.push_back(FirstDotStep("first-dot-step-left", "first dot position: to the left four points at a time",
+    ops.push_back(FirstDotStep("first-dot-step-left", SVC_N("first dot position: to the left four points at a time"),
                                SteptoLeftBitBtnClick));
-    ops.push_back(FirstDotStep("first-dot-centering", "first dot position: centering (0)", CenteringBitBtnClick));
-    ops.push_back(FirstDotStep("first-dot-step-right", "first dot position: to the right four points at a time",
+    ops.push_back(FirstDotStep("first-dot-centering", SVC_N("first dot position: centering (0)"), CenteringBitBtnClick));
+    ops.push_back(FirstDotStep("first-dot-step-right", SVC_N("first dot position: to the right four points at a time"),
                                SteptoRightBitBtnClick));
-    ops.push_back(FirstDotStep("first-dot-right-edge", "first dot position: to the edge of right (72)",
+    ops.push_back(FirstDotStep("first-dot-right-edge", SVC_N("first dot position: to the edge of right (72)"),
                                GotoRightEdgeBitBtnClick));
 
     // ---- cut position adjustment ----
-    ops.push_back({"cut-print", "", "cut position \"Print\": print the cut position pattern on roll paper", 0, 0,
+    ops.push_back({"cut-print", "", SVC_N("cut position \"Print\": print the cut position pattern on roll paper"), 0, 0,
                    Group::Adjustment, kCutPositionItem, nullptr, [](CliFrame& frame, const Arguments&) {
                        CutPosAdjustPrintBtnClick(frame);
                        return std::string();
                    }});
     ops.push_back({"cut-input", "MARK",
-                   "cut position \"Input\": send the number of the mark cut correctly, 1 to 17 (the middle "
-                   "mark, 9, is the value 0); needs cut-print first",
+                   SVC_N("cut position \"Input\": send the number of the mark cut correctly, 1 to 17 (the middle "
+                   "mark, 9, is the value 0); needs cut-print first"),
                    1, 1, Group::Adjustment, kCutPositionItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = CheckCutMark(args); !error.empty()) return error;

@@ -7,6 +7,7 @@
 #include "service/VexHeatProtect.h"
 #include "service/VexMaintenance.h"
 #include "service/VexPGAdjust.h"
+#include "i18n/Translate.h"
 
 #include <unistd.h>
 
@@ -61,15 +62,15 @@ std::string ShellWord(const std::string& word) {
 std::string SwitchOffHint() {
     const char* control = std::getenv(kVirtualPrinterControlVariable);
     if (!control || !*control)
-        return "(switch the printer off with its power button; the session goes on once it no longer answers)";
+        return Tr("(switch the printer off with its power button; the session goes on once it no longer answers)");
     // The virtual printer's program beside this one, as the build and the package install them.
     std::string program = "vprinter";
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error && ::access((self.parent_path() / "vprinter").c_str(), X_OK) == 0)
         program = (self.parent_path() / "vprinter").string();
-    return "(the virtual printer is switched off with: " + ShellWord(program) + " --control " + ShellWord(control) +
-           " --send 'fault poweroff')";
+    return Format(Tr("(the virtual printer is switched off with: %1)"),
+                  {ShellWord(program) + " --control " + ShellWord(control) + " --send 'fault poweroff'"});
 }
 
 namespace {
@@ -102,9 +103,9 @@ public:
         shown_ = true;
         frame_.EndLine();
         std::FILE* out = frame_.Out();
-        std::fprintf(out, "%s\n", kExchangeStepsHeading);
+        std::fprintf(out, "%s\n", Tr(kExchangeStepsHeading));
         for (const ExchangeStep& step : kExchangeSteps)
-            std::fprintf(out, "  %s%s %s\n", step.number, step.action, step.result);
+            std::fprintf(out, "  %s%s %s\n", Tr(step.number), Tr(step.action), Tr(step.result));
         std::fflush(out);
     }
 
@@ -131,7 +132,7 @@ std::string TickReplacedParts(CliFrame* frame, const Arguments& args) {
         const char* box = nullptr;
         for (const auto& [name, objectName] : kPartNames)
             if (part == name) box = objectName;
-        if (!box) return "unknown part '" + Shown(part) + "' (parts: " + PartList() + ")";
+        if (!box) return Format(Tr("unknown part '%1' (parts: %2)"), {Shown(part), PartList()});
         if (frame) frame->SetChecked(box, true);
     }
     return {};
@@ -145,22 +146,22 @@ const PGPointInfo* FindPoint(const std::string& name) {
 
 std::string CheckPoint(const Arguments& args) {
     if (FindPoint(args.at(0))) return {};
-    return "unknown point '" + Shown(args[0]) + "' (points: " + PointList() + ")";
+    return Format(Tr("unknown point '%1' (points: %2)"), {Shown(args[0]), PointList()});
 }
 
 }  // namespace
 
 OperationList ServiceOperations() {
     OperationList ops;
-    ops.push_back(Simple("head-cleaning", "\"Head cleaning\" OK: the printer cleans the head (about 60 s)",
+    ops.push_back(Simple("head-cleaning", SVC_N("\"Head cleaning\" OK: the printer cleans the head (about 60 s)"),
                          Group::Maintenance, kHeadCleaningItem,
                          [](FeatureFrame& f) { Maintenance().CleaningOKBtnClick(f); }));
-    ops.push_back(Simple("ink-charge", "\"Ink charge\" OK: the printer charges ink (about 90 s)", Group::Maintenance,
+    ops.push_back(Simple("ink-charge", SVC_N("\"Ink charge\" OK: the printer charges ink (about 90 s)"), Group::Maintenance,
                          kInkChargeItem, [](FeatureFrame& f) { Maintenance().InkChargeOKBtnClick(f); }));
 
     ops.push_back({"cr-dispersion", "[PARTS]",
-                   "\"CR motor drive dispersion\" OK with the replaced parts checked, comma-separated: " +
-                       PartList(),
+                   Format(Tr("\"CR motor drive dispersion\" OK with the replaced parts checked, comma-separated: %1"),
+                          {PartList()}),
                    0, 1, Group::Adjustment, kCRDispersionItem,
                    [](CliFrame& frame) { TPHeatProtect::ClearReplacedParts(frame); },
                    [](CliFrame& frame, const Arguments& args) -> std::string {
@@ -171,7 +172,7 @@ OperationList ServiceOperations() {
                    },
                    [](const Arguments& args) { return TickReplacedParts(nullptr, args); }});
 
-    ops.push_back({"pg-move", "POINT", "\"PG adjustment\": the carriage to a point: " + PointList(), 1, 1,
+    ops.push_back({"pg-move", "POINT", Format(Tr("\"PG adjustment\": the carriage to a point: %1"), {PointList()}), 1, 1,
                    Group::Adjustment, kPGAdjustmentItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) -> std::string {
                        if (std::string error = CheckPoint(args); !error.empty()) return error;
@@ -179,14 +180,14 @@ OperationList ServiceOperations() {
                        return {};
                    },
                    CheckPoint});
-    ops.push_back(Simple("pg-finish", "\"PG adjustment\" Finish: the carriage home", Group::Adjustment,
+    ops.push_back(Simple("pg-finish", SVC_N("\"PG adjustment\" Finish: the carriage home"), Group::Adjustment,
                          kPGAdjustmentItem, PGAdjustEndPnlClick));
-    ops.push_back(Simple("pg-print", "\"PG adjustment\" Print: the inclined carriage pattern", Group::Adjustment,
+    ops.push_back(Simple("pg-print", SVC_N("\"PG adjustment\" Print: the inclined carriage pattern"), Group::Adjustment,
                          kPGAdjustmentItem, PGAdjustPrintBtnClick));
 
     ops.push_back({"doa", "",
-                   "\"Refurbishment for DOA\": transportation liquid exchange, delivery setting, power off; "
-                   "ends the session",
+                   SVC_N("\"Refurbishment for DOA\": transportation liquid exchange, delivery setting, power off; "
+                   "ends the session"),
                    0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
                    [](CliFrame& frame, const Arguments&) {
                        PageEcho echo(frame);

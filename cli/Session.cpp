@@ -6,6 +6,7 @@
 #include "link/Features.h"
 #include "link/StatusReport.h"
 #include "link/Version.h"
+#include "i18n/Translate.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -26,14 +27,15 @@ constexpr int kCutPositionDefaultIndex = 8;
 
 std::string TakeStep(const std::vector<std::string>& words, std::size_t& i, std::vector<Step>& steps) {
     const Operation* op = FindOperation(words[i]);
-    if (!op) return "unknown operation '" + Shown(words[i]) + "'";
+    if (!op) return Format(Tr("unknown operation '%1'"), {Shown(words[i])});
     Step step{op, {}};
     ++i;
     while (i < words.size() && static_cast<int>(step.args.size()) < op->maxArgs && !FindOperation(words[i]) &&
            words[i] != "-")
         step.args.push_back(words[i++]);
     if (static_cast<int>(step.args.size()) < op->minArgs)
-        return op->name + " needs " + (op->arguments.empty() ? "arguments" : op->arguments);
+        return op->arguments.empty() ? Format(Tr("%1 needs arguments"), {op->name})
+                                     : Format(Tr("%1 needs %2"), {op->name, op->arguments});
     if (std::string error = CheckArguments(*op, step.args); !error.empty()) return error;
     steps.push_back(std::move(step));
     return {};
@@ -58,12 +60,14 @@ std::string StepsFromText(const std::string& text, std::vector<Step>& steps) {
             at = stop;
         }
         if (words.empty() || words[0][0] == '#') continue;
-        const std::string where = "standard input, line " + std::to_string(number) + ": ";
+        const auto where = [number](const std::string& error) {
+            return Format(Tr("standard input, line %1: %2"), {std::to_string(number), error});
+        };
         std::size_t i = 0;
-        if (words[0] == "-") return where + "'-' is not an operation";
-        if (std::string error = TakeStep(words, i, steps); !error.empty()) return where + error;
+        if (words[0] == "-") return where(Tr("'-' is not an operation"));
+        if (std::string error = TakeStep(words, i, steps); !error.empty()) return where(error);
         if (i != words.size())
-            return where + "one operation per line ('" + Shown(words[i]) + "' is one too many)";
+            return where(Format(Tr("one operation per line ('%1' is one too many)"), {Shown(words[i])}));
     }
     return {};
 }
@@ -91,10 +95,10 @@ std::string ReadInputFile(int fd, std::string& text) {
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::string("standard input cannot be read: ") + std::strerror(errno);
+        if (n < 0) return Format(Tr("standard input cannot be read: %1"), {std::strerror(errno)});
         if (n == 0) return {};
         text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxInputBytes) return "standard input holds more than 1 MiB of operations";
+        if (text.size() > kMaxInputBytes) return Tr("standard input holds more than 1 MiB of operations");
     }
 }
 
@@ -104,9 +108,9 @@ std::string ReadInputStream(std::istream& in, std::string& text) {
     while (in) {
         in.read(buffer, sizeof buffer);
         text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxInputBytes) return "standard input holds more than 1 MiB of operations";
+        if (text.size() > kMaxInputBytes) return Tr("standard input holds more than 1 MiB of operations");
     }
-    if (in.bad()) return "standard input cannot be read";
+    if (in.bad()) return Tr("standard input cannot be read");
     return {};
 }
 
@@ -152,22 +156,23 @@ std::string ParseCommandLine(const std::vector<std::string>& args, const InputRe
             if (const ModelInfo* model = FindModelByWord(value))
                 out.modelCode = model->code;
             else
-                return "--model takes 4100 or 4200, not '" + Shown(value) + "'";
+                return Format(Tr("--model takes 4100 or 4200, not '%1'"), {Shown(value)});
             break;
         case kPort: {
             auto found = std::find(kPortNames.begin(), kPortNames.end(), value);
             if (found == kPortNames.end())
-                return "--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '" + Shown(value) + "'";
+                return Format(Tr("--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '%1'"), {Shown(value)});
             out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
             break;
         }
-        case ':': return longOption() + " needs a value";
+        case ':': return Format(Tr("%1 needs a value"), {longOption()});
         default:
             // A short option (alone or in a cluster such as -qy) is named by
             // its letter; a long one by its word.
-            if (optopt > ' ' && optopt < 0x7F) return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
-            if (optopt != 0) return longOption() + " takes no value";
-            return "unknown option '" + longOption() + "'";
+            if (optopt > ' ' && optopt < 0x7F)
+                return Format(Tr("unknown option '%1'"), {std::string("-") + static_cast<char>(optopt)});
+            if (optopt != 0) return Format(Tr("%1 takes no value"), {longOption()});
+            return Format(Tr("unknown option '%1'"), {longOption()});
         }
     }
 
@@ -175,20 +180,20 @@ std::string ParseCommandLine(const std::vector<std::string>& args, const InputRe
     for (std::size_t i = static_cast<std::size_t>(optind) - 1; i < args.size();) {
         const std::string& a = args[i];
         if (a == "-") {
-            if (stdinTaken) return "'-' may be given once";
+            if (stdinTaken) return Tr("'-' may be given once");
             stdinTaken = true;
             std::string text;
             if (std::string error = readInput(text); !error.empty()) return error;
             if (std::string error = StepsFromText(text, out.steps); !error.empty()) return error;
             ++i;
         } else if (a.size() > 1 && a[0] == '-' && !FindOperation(a)) {
-            return "options come before the operations ('" + Shown(a) + "')";
+            return Format(Tr("options come before the operations ('%1')"), {Shown(a)});
         } else if (std::string error = TakeStep(args, i, out.steps); !error.empty()) {
             return error;
         }
     }
-    if (out.modelCode == 0) return "--model is required";
-    if (out.portCode == 0) return "--port is required";
+    if (out.modelCode == 0) return Tr("--model is required");
+    if (out.portCode == 0) return Tr("--port is required");
     return {};
 }
 
@@ -196,7 +201,7 @@ std::string Usage() {
     constexpr std::size_t kWidth = 80;
     constexpr std::size_t kHelpColumn = 24;
     std::ostringstream u;
-    u << "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
+    u << Tr("usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
          "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
          "       svcadjust-cli --help | --version\n"
          "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
@@ -220,10 +225,10 @@ std::string Usage() {
          "failed (the operations after it were not run); 2 usage error (nothing was\n"
          "sent to the printer).\n"
          "\n"
-         "Operations:\n";
+         "Operations:\n");
     for (const Operation& op : AllOperations()) {
         const std::string head = "  " + op.name + (op.arguments.empty() ? "" : " " + op.arguments);
-        std::string help = Wrapped(op.help, kHelpColumn, kWidth);
+        std::string help = Wrapped(Tr(op.help), kHelpColumn, kWidth);
         if (help.empty()) {
             u << head << "\n";
         } else if (head.size() + 1 < kHelpColumn) {
@@ -237,7 +242,7 @@ std::string Usage() {
 }
 
 std::string UsageError(const std::string& message) {
-    return "svcadjust-cli: " + message + "\nTry 'svcadjust-cli --help' for more information.\n";
+    return "svcadjust-cli: " + message + "\n" + Tr("Try 'svcadjust-cli --help' for more information.") + "\n";
 }
 
 std::string VersionText() { return std::string("svcadjust-cli ") + kVersion + "\n"; }
@@ -253,9 +258,9 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
     frame.SetModelCode(line.modelCode);
     frame.SetPortCode(line.portCode);
     if (const char* failure = ConnectPrinter(line.modelCode, line.portCode)) {
-        std::string text = failure;
+        std::string text = Tr(failure);
         std::replace(text.begin(), text.end(), '\n', ' ');
-        std::fprintf(frame.Err(), "error: %s\n", text.c_str());
+        std::fprintf(frame.Err(), "%s%s\n", Tr("error: "), text.c_str());
         return kExitFailed;
     }
     JournalSessionBegun(line, frame.Err());
@@ -275,17 +280,19 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         frame.TimerTick();
         if (op.item >= 0) {
             if (!frame.ItemAvailable(op.group, op.item)) {
-                std::fprintf(frame.Err(),
-                             "error: %s: not available now (the printer's state disables it; run get-status "
-                             "after clearing the error)\n",
-                             op.name.c_str());
+                std::fprintf(frame.Err(), "%s\n",
+                             Format(Tr("error: %1: not available now (the printer's state disables it; run get-status "
+                                       "after clearing the error)"),
+                                    {op.name})
+                                 .c_str());
                 status = kExitFailed;
                 break;
             }
             const bool samePanel = chosenItem && chosenItem->group == op.group && chosenItem->item == op.item;
             if (!samePanel) {
                 if (!frame.HideAllPanels(0)) {
-                    std::fprintf(frame.Err(), "error: %s: the carriage could not be sent home\n", op.name.c_str());
+                    std::fprintf(frame.Err(), "%s\n",
+                                 Format(Tr("error: %1: the carriage could not be sent home"), {op.name}).c_str());
                     status = kExitFailed;
                     break;
                 }
@@ -300,7 +307,7 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
             // Its check let it through; the session has begun, so this is a failure.
             JournalOperationDropped();
             frame.EndOperation();
-            std::fprintf(frame.Err(), "error: %s: %s\n", op.name.c_str(), usage.c_str());
+            std::fprintf(frame.Err(), "%s%s: %s\n", Tr("error: "), op.name.c_str(), usage.c_str());
             status = kExitFailed;
             break;
         }
@@ -312,8 +319,10 @@ int RunSession(const CommandLine& line, CliFrame& frame) {
         }
         if (frame.Closed()) {
             if (n + 1 < line.steps.size()) {
-                std::fprintf(frame.Err(), "error: the main window closed after %s; %zu operation(s) not run\n",
-                             op.name.c_str(), line.steps.size() - n - 1);
+                std::fprintf(frame.Err(), "%s\n",
+                             Format(Tr("error: the main window closed after %1; %2 operation(s) not run"),
+                                    {op.name, std::to_string(line.steps.size() - n - 1)})
+                                 .c_str());
                 status = kExitFailed;
             }
             break;

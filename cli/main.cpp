@@ -6,15 +6,21 @@
 #include "cli/JournalOps.h"
 #include "cli/Session.h"
 #include "link/Host.h"
+#include "i18n/Translate.h"
 
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
     using namespace svc::cli;
+    // Messages in the user's language; numbers, letters and everything else
+    // stay as in the C locale, so what is printed and parsed does not change.
+    std::setlocale(LC_MESSAGES, "");
+    svc::InitTranslations();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (int status = 0; RunJournalCommand(args, stdout, stderr, status)) return status;
     CommandLine line;

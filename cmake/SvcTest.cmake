@@ -48,8 +48,10 @@ function(svc_add_test)
   svc_test_timeout(timeout ${T_TIMEOUT})
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
+    # The windows take the developer's locale; the tests expect the texts as
+    # written (LANGUAGE names no catalogue of ours).
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANGUAGE=en" TIMEOUT ${timeout})
   else()
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST

@@ -3,6 +3,7 @@
 #include "eeprom/FeatureStart.h"
 #include "eeprom/VexEeprom.h"
 #include "eeprom/VexEepromCopy.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <array>
@@ -28,18 +29,18 @@ UndoJob LoadUndo(Store* store, std::int64_t id) {
     UndoJob job;
     job.id = id;
     if (!store) {
-        job.error = "The service journal is not available; nothing can be undone.";
+        job.error = Tr("The service journal is not available; nothing can be undone.");
         return job;
     }
     try {
         job.op = store->Operation(id);
         if (job.op) job.session = store->Session(job.op->sessionId);
     } catch (const StoreError& e) {
-        job.error = std::string("The service journal cannot be read: ") + e.what();
+        job.error = Format(Tr("The service journal cannot be read: %1"), {e.what()});
         return job;
     }
     if (!job.op) {
-        job.error = "Operation " + std::to_string(id) + " is not in the service journal.";
+        job.error = Format(Tr("Operation %1 is not in the service journal."), {std::to_string(id)});
         return job;
     }
     job.plan = PlanUndo(*job.op);
@@ -47,18 +48,19 @@ UndoJob LoadUndo(Store* store, std::int64_t id) {
 }
 
 std::string UndoTitle(const UndoJob& job) {
-    if (!job.op) return "Operation " + std::to_string(job.id);
-    return "Operation " + std::to_string(job.id) + " (" + job.op->name + (job.op->arguments.empty() ? "" : " ") +
-           job.op->arguments + ", " + job.op->started + " UTC)";
+    if (!job.op) return Format(Tr("Operation %1"), {std::to_string(job.id)});
+    return Format(Tr("Operation %1 (%2, %3 UTC)"),
+                  {std::to_string(job.id), job.op->name + (job.op->arguments.empty() ? "" : " ") + job.op->arguments,
+                   job.op->started});
 }
 
 std::vector<std::string> UndoLines(const UndoJob& job) {
     std::vector<std::string> lines;
     for (const UndoByte& b : job.plan.bytes)
-        lines.push_back(Hex(b.address) + " " + ItemAt(b.address).name + ": " + Hex(b.now) + " -> " + Hex(b.before) +
-                        (b.certain ? "" : "  (the write may not have arrived)"));
+        lines.push_back(Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " + Hex(b.now) + " -> " + Hex(b.before) +
+                        (b.certain ? "" : Tr("  (the write may not have arrived)")));
     for (std::uint8_t a : job.plan.unknown)
-        lines.push_back(Hex(a) + " " + ItemAt(a).name + ": its earlier value was never read; left as it is");
+        lines.push_back(Format(Tr("%1 %2: its earlier value was never read; left as it is"), {Hex(a), Tr(ItemAt(a).name)}));
     return lines;
 }
 
@@ -78,8 +80,9 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
         }
         const std::string here = PrinterKey(serial, {});
         if (here != job.session->usbId) {
-            frame.SetOperationState(mode::Error, "This printer (" + here + ") is not the printer of operation " + id +
-                                                     " (" + job.session->usbId + "); nothing was written.");
+            frame.SetOperationState(mode::Error,
+                                    Format(Tr("This printer (%1) is not the printer of operation %2 (%3); nothing was written."),
+                                           {here, id, job.session->usbId}));
             return;
         }
     }
@@ -94,15 +97,17 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
             return;
         }
         if (value != b.now && !(!b.certain && value == b.before))
-            changed += (changed.empty() ? "" : ", ") + Hex(b.address) + " holds " + Hex(value) + ", not " + Hex(b.now);
+            changed += (changed.empty() ? "" : ", ") +
+                       Format(Tr("%1 holds %2, not %3"), {Hex(b.address), Hex(value), Hex(b.now)});
     }
     if (!changed.empty()) {
-        frame.SetOperationState(mode::Error, "This printer does not hold what operation " + id + " left (" + changed +
-                                                 "); nothing was written.");
+        frame.SetOperationState(mode::Error,
+                                Format(Tr("This printer does not hold what operation %1 left (%2); nothing was written."),
+                                       {id, changed}));
         return;
     }
     if (!confirm()) {
-        frame.SetOperationState(mode::Error, "Nothing was written back.");
+        frame.SetOperationState(mode::Error, Tr("Nothing was written back."));
         return;
     }
     for (const UndoByte& b : job.plan.bytes) {
@@ -111,7 +116,7 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
             return;
         }
     }
-    frame.SetOperationState(mode::Done, "The bytes of operation " + id + " were written back.");
+    frame.SetOperationState(mode::Done, Format(Tr("The bytes of operation %1 were written back."), {id}));
 }
 
 void RestoreJournalBackup(FeatureFrame& frame, const BackupRecord& backup) {

@@ -2,6 +2,7 @@
 
 #include "eeprom/FeatureStart.h"
 #include "eeprom/VexEeprom.h"
+#include "i18n/Translate.h"
 
 #include <array>
 #include <cstdio>
@@ -9,7 +10,7 @@
 namespace svc {
 namespace {
 
-constexpr const char* kWrongInput = "The input value is wrong.";
+constexpr const char* kWrongInput = SVC_N("The input value is wrong.");
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -24,16 +25,16 @@ struct Counter {
     const char* label;
 };
 constexpr std::array<Counter, 10> kCounters{{
-    {eep::TotalPageCount, 4, "    Total print page\t\t= "},
-    {eep::TotalPassCount, 4, "    Total print pass\t\t= "},
-    {eep::Cl1Count, 2, "    CL1 count\t\t= "},
-    {eep::Cl2Count, 2, "    CL2 count\t\t= "},
-    {eep::Cl3Cl4Count, 2, "    CL3/CL4 count\t\t= "},
-    {eep::TimerClCount, 2, "    Timer CL count\t\t= "},
-    {eep::ExchangeClCount, 2, "    Exchange CL count\t= "},
-    {eep::ReplaceClCount, 2, "    Replace CL count\t\t= "},
-    {eep::InitialInkChargeCount, 1, "    Initial ink charge count\t= "},
-    {eep::CutCount, 2, "    Cut count\t\t= "},
+    {eep::TotalPageCount, 4, SVC_N("    Total print page\t\t= ")},
+    {eep::TotalPassCount, 4, SVC_N("    Total print pass\t\t= ")},
+    {eep::Cl1Count, 2, SVC_N("    CL1 count\t\t= ")},
+    {eep::Cl2Count, 2, SVC_N("    CL2 count\t\t= ")},
+    {eep::Cl3Cl4Count, 2, SVC_N("    CL3/CL4 count\t\t= ")},
+    {eep::TimerClCount, 2, SVC_N("    Timer CL count\t\t= ")},
+    {eep::ExchangeClCount, 2, SVC_N("    Exchange CL count\t= ")},
+    {eep::ReplaceClCount, 2, SVC_N("    Replace CL count\t\t= ")},
+    {eep::InitialInkChargeCount, 1, SVC_N("    Initial ink charge count\t= ")},
+    {eep::CutCount, 2, SVC_N("    Cut count\t\t= ")},
 }};
 
 // The order the printer information reads its bytes in: 0x78-0x7F, 0x2E-0x3A, 0x6E, 0x6F.

@@ -5,6 +5,7 @@
 #include "journal/Recorder.h"
 #include "link/ErrorDetails.h"
 #include "link/Host.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -197,11 +198,12 @@ void TPEEPROMCopy::EepDataCopyBackUpStartPnlClick(FeatureFrame& frame) {
             const std::string from = journal::PrinterKey(earlier), now = journal::PrinterKey(bytes);
             if (from != now &&
                 host().MessageBox(BoxOwner::MainWindow,
-                                  "The backup file holds the EEPROM data of another printer (" + from +
-                                      "), which has not been restored yet.\nReplace it with the data of this "
-                                      "printer (" + now + ")?",
+                                  Format(Tr("The backup file holds the EEPROM data of another printer (%1), which has "
+                                            "not been restored yet.\nReplace it with the data of this printer (%2)?"),
+                                         {from, now}),
                                   "EEPROM data backup", BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
-                frame.SetOperationState(mode::Error, "The backup file of " + from + " was kept; nothing was saved.");
+                frame.SetOperationState(mode::Error,
+                                        Format(Tr("The backup file of %1 was kept; nothing was saved."), {from}));
                 return;
             }
             journal::Journal().NoteBackup("replaced", earlier);

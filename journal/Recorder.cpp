@@ -1,4 +1,5 @@
 #include "journal/Recorder.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,8 +72,8 @@ void Recorder::Fail(const StoreError& e) {
     if (failed_) return;
     failed_ = true;
     if (warn_)
-        warn_("The service journal (" + store_->Describe() + ") cannot be written: " + e.what() +
-              ". The work goes on without it.");
+        warn_(Format(Tr("The service journal (%1) cannot be written: %2. The work goes on without it."),
+                     {store_->Describe(), e.what()}));
 }
 
 void Recorder::BeginSession(int model, int port, const std::string& deviceId) {
@@ -237,47 +238,47 @@ Item ItemAt(std::uint8_t address) {
         const char* name;
     };
     static const Named kItems[] = {
-        {0x20, 2, "Waste ink pad counter"},
-        {0x2E, 2, "CL1 count"},
-        {0x30, 2, "CL2 count"},
-        {0x32, 2, "CL3/CL4 count"},
-        {0x34, 2, "Timer CL count"},
-        {0x36, 2, "Exchange CL count"},
-        {0x38, 2, "Replace CL count"},
-        {0x3A, 1, "Initial ink charge count"},
-        {0x48, 1, "Restore mark"},
-        {0x49, 1, "Destination flag"},
-        {0x5C, 1, "PW sensor Right"},
-        {0x5D, 1, "PW sensor Top"},
-        {0x5E, 1, "PW sensor Left"},
-        {0x5F, 1, "PW sensor Bottom"},
-        {0x60, 1, "VSD1 Black"},
-        {0x61, 1, "VSD2 Black"},
-        {0x62, 1, "VSD2' Black"},
-        {0x63, 1, "VSD4 Black"},
-        {0x64, 1, "VSD1 Color"},
-        {0x65, 1, "VSD2 Color"},
-        {0x66, 1, "VSD2' Color"},
-        {0x67, 1, "VSD4 Color"},
-        {0x68, 1, "First dot position"},
-        {0x6E, 2, "Cut count"},
-        {0x77, 1, "PF adjustment"},
-        {0x78, 4, "Total print page count"},
-        {0x7C, 4, "Total print pass count"},
-        {0x82, 21, "Head ID"},
-        {0x97, 1, "Pixel shift A"},
-        {0x98, 1, "Pixel shift B"},
-        {0x99, 1, "Pixel shift C"},
-        {0x9A, 1, "Pixel shift D"},
-        {0x9B, 1, "Pixel shift E"},
-        {0x9C, 1, "Pixel shift F"},
-        {0xA7, 1, "Destination mark"},
-        {0xAC, 1, "CR motor drive dispersion"},
-        {0xC2, 10, "USB ID serial number"},
-        {0xCC, 8, "USB ID time stamp"},
-        {0xD4, 5, "IEEE1394 ID"},
-        {0xE0, 1, "Market destination"},
-        {0xE2, 24, "Model name"},
+        {0x20, 2, SVC_N("Waste ink pad counter")},
+        {0x2E, 2, SVC_N("CL1 count")},
+        {0x30, 2, SVC_N("CL2 count")},
+        {0x32, 2, SVC_N("CL3/CL4 count")},
+        {0x34, 2, SVC_N("Timer CL count")},
+        {0x36, 2, SVC_N("Exchange CL count")},
+        {0x38, 2, SVC_N("Replace CL count")},
+        {0x3A, 1, SVC_N("Initial ink charge count")},
+        {0x48, 1, SVC_N("Restore mark")},
+        {0x49, 1, SVC_N("Destination flag")},
+        {0x5C, 1, SVC_N("PW sensor Right")},
+        {0x5D, 1, SVC_N("PW sensor Top")},
+        {0x5E, 1, SVC_N("PW sensor Left")},
+        {0x5F, 1, SVC_N("PW sensor Bottom")},
+        {0x60, 1, SVC_N("VSD1 Black")},
+        {0x61, 1, SVC_N("VSD2 Black")},
+        {0x62, 1, SVC_N("VSD2' Black")},
+        {0x63, 1, SVC_N("VSD4 Black")},
+        {0x64, 1, SVC_N("VSD1 Color")},
+        {0x65, 1, SVC_N("VSD2 Color")},
+        {0x66, 1, SVC_N("VSD2' Color")},
+        {0x67, 1, SVC_N("VSD4 Color")},
+        {0x68, 1, SVC_N("First dot position")},
+        {0x6E, 2, SVC_N("Cut count")},
+        {0x77, 1, SVC_N("PF adjustment")},
+        {0x78, 4, SVC_N("Total print page count")},
+        {0x7C, 4, SVC_N("Total print pass count")},
+        {0x82, 21, SVC_N("Head ID")},
+        {0x97, 1, SVC_N("Pixel shift A")},
+        {0x98, 1, SVC_N("Pixel shift B")},
+        {0x99, 1, SVC_N("Pixel shift C")},
+        {0x9A, 1, SVC_N("Pixel shift D")},
+        {0x9B, 1, SVC_N("Pixel shift E")},
+        {0x9C, 1, SVC_N("Pixel shift F")},
+        {0xA7, 1, SVC_N("Destination mark")},
+        {0xAC, 1, SVC_N("CR motor drive dispersion")},
+        {0xC2, 10, SVC_N("USB ID serial number")},
+        {0xCC, 8, SVC_N("USB ID time stamp")},
+        {0xD4, 5, SVC_N("IEEE1394 ID")},
+        {0xE0, 1, SVC_N("Market destination")},
+        {0xE2, 24, SVC_N("Model name")},
     };
     for (const Named& n : kItems)
         if (address >= n.first && address < n.first + n.size)
@@ -298,7 +299,7 @@ std::string Hex(int a) {
 std::string JoinNames(const std::vector<std::string>& names) {
     std::string out;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) out += i + 1 == names.size() ? " and " : ", ";
+        if (i > 0) out += i + 1 == names.size() ? Tr(" and ") : ", ";
         out += names[i];
     }
     return out;
@@ -338,25 +339,27 @@ std::vector<std::string> DescribeStop(const OperationRecord& op) {
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
         const int count = static_cast<int>(distinct.size());
         if (count == 0 && p.unsure) {
-            notWritten.push_back(p.item.name + " (" + Hex(*p.unsure) + " may have arrived)");
+            notWritten.push_back(Format(Tr("%1 (%2 may have arrived)"), {Tr(p.item.name), Hex(*p.unsure)}));
         } else if (count >= p.item.size && !p.unsure) {
-            written.push_back(p.item.name);
+            written.push_back(Tr(p.item.name));
         } else if (count > 0) {
             std::string range = Hex(distinct.front());
             if (distinct.back() != distinct.front()) range += "-" + Hex(distinct.back());
-            std::string text = p.item.name + " was half written (" + range + " of " + Hex(p.item.first) + "-" +
-                               Hex(p.item.first + p.item.size - 1);
-            if (p.unsure) text += "; " + Hex(*p.unsure) + " may have arrived";
-            partly.push_back(text + ")");
+            const std::string of = Hex(p.item.first) + "-" + Hex(p.item.first + p.item.size - 1);
+            partly.push_back(p.unsure ? Format(Tr("%1 was half written (%2 of %3; %4 may have arrived)"),
+                                               {Tr(p.item.name), range, of, Hex(*p.unsure)})
+                                      : Format(Tr("%1 was half written (%2 of %3)"), {Tr(p.item.name), range, of}));
         }
     }
     std::string line;
-    if (!written.empty()) line = JoinNames(written) + (written.size() == 1 ? " was written" : " were written");
+    if (!written.empty())
+        line = Format(written.size() == 1 ? Tr("%1 was written") : Tr("%1 were written"), {JoinNames(written)});
     for (const std::string& p : partly) line += (line.empty() ? "" : "; ") + p;
     if (!notWritten.empty())
-        line += (line.empty() ? "" : "; ") + JoinNames(notWritten) + (notWritten.size() == 1 ? " was not" : " were not");
+        line += (line.empty() ? "" : "; ") +
+                Format(notWritten.size() == 1 ? Tr("%1 was not") : Tr("%1 were not"), {JoinNames(notWritten)});
     else if (!written.empty() && partly.empty())
-        line += " before the operation stopped";
+        line = Format(Tr("%1 before the operation stopped"), {line});
     return {line};
 }
 

@@ -1,4 +1,5 @@
 #include "journal/SqlStore.h"
+#include "i18n/Translate.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -278,11 +279,11 @@ std::unique_ptr<Store> OpenConfigured(std::string& error) {
     const std::string where = ConfiguredJournal();
     if (where == "off") return nullptr;
     try {
-        if (where.empty()) throw StoreError("no home folder to keep it in");
+        if (where.empty()) throw StoreError(Tr("no home folder to keep it in"));
         if (IsPostgres(where)) return OpenPostgres(where);
         return OpenSqlite(where.rfind("sqlite:", 0) == 0 ? where.substr(7) : where);
     } catch (const StoreError& e) {
-        error = "The service journal cannot be opened: " + std::string(e.what()) + ". The work goes on without it.";
+        error = Format(Tr("The service journal cannot be opened: %1. The work goes on without it."), {e.what()});
     }
     return nullptr;
 }

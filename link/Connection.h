@@ -3,6 +3,8 @@
 // same library calls in the same order as the OK button makes them.
 #pragma once
 
+#include "i18n/Translate.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -14,8 +16,8 @@ inline constexpr std::array<std::uint16_t, 6> kPortCodes = {1028, 1029, 1030, 10
 inline constexpr std::array<std::string_view, 6> kPortNames = {"LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3"};
 
 inline constexpr const char* kCableMessage =
-    "Communication error occurred.\nPlease confirm the power for printer and I/F cable connection.";
-inline constexpr const char* kNegotiationMessage = "Communication error occurred.";
+    SVC_N("Communication error occurred.\nPlease confirm the power for printer and I/F cable connection.");
+inline constexpr const char* kNegotiationMessage = SVC_N("Communication error occurred.");
 
 // For a model code of 1 or 2 the factory-command header is set first. Then
 // any open port is closed, the port opened, the device ID read (a printer

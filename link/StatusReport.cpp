@@ -1,5 +1,7 @@
 #include "link/StatusReport.h"
 
+#include "i18n/Translate.h"
+
 #include "journal/Recorder.h"
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
@@ -15,10 +17,10 @@ namespace svc {
 
 namespace {
 
-const char* const kCommunicationErrorOccurred = "Communication error occurred.";
-const char* const kCheckCable = "Check the I/F cable connection and power of printer.";
-const char* const kClearLine = "Clear the error and click the [Get Status] button.";
-const char* const kRestartLine = "Restart the printer and click the [Get Status] button.";
+const char* const kCommunicationErrorOccurred = SVC_N("Communication error occurred.");
+const char* const kCheckCable = SVC_N("Check the I/F cable connection and power of printer.");
+const char* const kClearLine = SVC_N("Clear the error and click the [Get Status] button.");
+const char* const kRestartLine = SVC_N("Restart the printer and click the [Get Status] button.");
 
 // One row of the detail tables of the checking features.
 struct DetailRow {
@@ -30,57 +32,57 @@ struct DetailRow {
 };
 
 const DetailRow kDetailRows[] = {
-    {rc::HeadId, 1, "", "The read head ID is invalid.", ""},
-    {rc::HeadId, 16, "", "The number of digit is wrong.", ""},
-    {rc::HeadId, 17, "", "First digit is wrong.", ""},
-    {rc::HeadId, 18, "", "Second and third digit are wrong.", ""},
-    {rc::HeadId, 20, "", "Fourth and fifth digit are wrong.", ""},
-    {rc::HeadId, 22, "", "Sixth and seventh digit are wrong.", ""},
-    {rc::HeadId, 24, "", "Eighth and ninth digit are wrong.", ""},
-    {rc::HeadId, 26, "", "Tenth digit is wrong.", ""},
+    {rc::HeadId, 1, "", SVC_N("The read head ID is invalid."), ""},
+    {rc::HeadId, 16, "", SVC_N("The number of digit is wrong."), ""},
+    {rc::HeadId, 17, "", SVC_N("First digit is wrong."), ""},
+    {rc::HeadId, 18, "", SVC_N("Second and third digit are wrong."), ""},
+    {rc::HeadId, 20, "", SVC_N("Fourth and fifth digit are wrong."), ""},
+    {rc::HeadId, 22, "", SVC_N("Sixth and seventh digit are wrong."), ""},
+    {rc::HeadId, 24, "", SVC_N("Eighth and ninth digit are wrong."), ""},
+    {rc::HeadId, 26, "", SVC_N("Tenth digit is wrong."), ""},
     // Details 27-41 name the digit (detail - 16), each spelled with "th".
-    {rc::HeadId, 27, "", "11th digit is wrong.", ""},
-    {rc::HeadId, 28, "", "12th digit is wrong.", ""},
-    {rc::HeadId, 29, "", "13th digit is wrong.", ""},
-    {rc::HeadId, 30, "", "14th digit is wrong.", ""},
-    {rc::HeadId, 31, "", "15th digit is wrong.", ""},
-    {rc::HeadId, 32, "", "16th digit is wrong.", ""},
-    {rc::HeadId, 33, "", "17th digit is wrong.", ""},
-    {rc::HeadId, 34, "", "18th digit is wrong.", ""},
-    {rc::HeadId, 35, "", "19th digit is wrong.", ""},
-    {rc::HeadId, 36, "", "20th digit is wrong.", ""},
-    {rc::HeadId, 37, "", "21th digit is wrong.", ""},
-    {rc::HeadId, 38, "", "22th digit is wrong.", ""},
-    {rc::HeadId, 39, "", "23th digit is wrong.", ""},
-    {rc::HeadId, 40, "", "24th digit is wrong.", ""},
-    {rc::HeadId, 41, "", "25th digit is wrong.", ""},
-    {rc::Bid, 1, "BidVSD1BkInputEdit", "VSD1 Black value is wrong.", ""},
-    {rc::Bid, 2, "BidVSD2BkInputEdit", "VSD2 Black value is wrong.", ""},
-    {rc::Bid, 3, "BidVSD4BkInputEdit", "VSD4 Black value is wrong.", ""},
-    {rc::Bid, 4, "BidVSD2DBkInputEdit", "VSD2' Black value is wrong.", ""},
-    {rc::Bid, 5, "BidVSD1CLInputEdit", "VSD1 Color value is wrong.", ""},
-    {rc::Bid, 6, "BidVSD2CLInputEdit", "VSD2 Color value is wrong.", ""},
-    {rc::Bid, 7, "BidVSD4CLInputEdit", "VSD4 Color value is wrong.", ""},
-    {rc::Bid, 8, "BidVSD2DCLInputEdit", "VSD2' Color value is wrong.", ""},
-    {rc::UsbId, 1, "", "The Number of digit is wrong.", ""},
-    {rc::UsbId, 2, "", "Parameter is only number & alphabet.", ""},
-    {rc::UsbId, 16, "", "The USB ID is wrong.", ""},
-    {rc::PwSensor, 1, "PWSensorHMXUEdit", "A range of input value is -8 to 24.", ""},
-    {rc::PwSensor, 2, "PWSensorHMXDEdit", "A range of input value is -8 to 24.", ""},
-    {rc::PwSensor, 3, "PWSensorHMYUEdit", "A range of input value is -16 to 16.", ""},
-    {rc::PwSensor, 4, "PWSensorHMYDEdit", "A range of input value is -16 to 16.", ""},
-    {rc::PixelShift, 1, "ColorShiftAInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::PixelShift, 2, "ColorShiftBInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::PixelShift, 3, "ColorShiftCInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::PixelShift, 4, "ColorShiftDInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::PixelShift, 5, "ColorShiftEInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::PixelShift, 6, "ColorShiftFInputEdit", "A range of input value is -5 to 5.", ""},
-    {rc::Ieee1394Id, 1, "IEEE1394IDInputEdit", "The Number of digit is wrong.", ""},
-    {rc::Ieee1394Id, 2, "IEEE1394IDInputEdit", "The IEEE 1394 ID is wrong.", ""},
-    {rc::Ieee1394Id, 3, "", "The read ID is invalid.", ""},
-    {rc::EepromCopy, 1, "", "The read data is invalid. ", "Replace the main board with new one."},
-    {rc::EepromCopy, 2, "", "Cannot create file.", ""},
-    {rc::EepromCopy, 3, "", "Cannot read data from file.", ""},
+    {rc::HeadId, 27, "", SVC_N("11th digit is wrong."), ""},
+    {rc::HeadId, 28, "", SVC_N("12th digit is wrong."), ""},
+    {rc::HeadId, 29, "", SVC_N("13th digit is wrong."), ""},
+    {rc::HeadId, 30, "", SVC_N("14th digit is wrong."), ""},
+    {rc::HeadId, 31, "", SVC_N("15th digit is wrong."), ""},
+    {rc::HeadId, 32, "", SVC_N("16th digit is wrong."), ""},
+    {rc::HeadId, 33, "", SVC_N("17th digit is wrong."), ""},
+    {rc::HeadId, 34, "", SVC_N("18th digit is wrong."), ""},
+    {rc::HeadId, 35, "", SVC_N("19th digit is wrong."), ""},
+    {rc::HeadId, 36, "", SVC_N("20th digit is wrong."), ""},
+    {rc::HeadId, 37, "", SVC_N("21th digit is wrong."), ""},
+    {rc::HeadId, 38, "", SVC_N("22th digit is wrong."), ""},
+    {rc::HeadId, 39, "", SVC_N("23th digit is wrong."), ""},
+    {rc::HeadId, 40, "", SVC_N("24th digit is wrong."), ""},
+    {rc::HeadId, 41, "", SVC_N("25th digit is wrong."), ""},
+    {rc::Bid, 1, "BidVSD1BkInputEdit", SVC_N("VSD1 Black value is wrong."), ""},
+    {rc::Bid, 2, "BidVSD2BkInputEdit", SVC_N("VSD2 Black value is wrong."), ""},
+    {rc::Bid, 3, "BidVSD4BkInputEdit", SVC_N("VSD4 Black value is wrong."), ""},
+    {rc::Bid, 4, "BidVSD2DBkInputEdit", SVC_N("VSD2' Black value is wrong."), ""},
+    {rc::Bid, 5, "BidVSD1CLInputEdit", SVC_N("VSD1 Color value is wrong."), ""},
+    {rc::Bid, 6, "BidVSD2CLInputEdit", SVC_N("VSD2 Color value is wrong."), ""},
+    {rc::Bid, 7, "BidVSD4CLInputEdit", SVC_N("VSD4 Color value is wrong."), ""},
+    {rc::Bid, 8, "BidVSD2DCLInputEdit", SVC_N("VSD2' Color value is wrong."), ""},
+    {rc::UsbId, 1, "", SVC_N("The Number of digit is wrong."), ""},
+    {rc::UsbId, 2, "", SVC_N("Parameter is only number & alphabet."), ""},
+    {rc::UsbId, 16, "", SVC_N("The USB ID is wrong."), ""},
+    {rc::PwSensor, 1, "PWSensorHMXUEdit", SVC_N("A range of input value is -8 to 24."), ""},
+    {rc::PwSensor, 2, "PWSensorHMXDEdit", SVC_N("A range of input value is -8 to 24."), ""},
+    {rc::PwSensor, 3, "PWSensorHMYUEdit", SVC_N("A range of input value is -16 to 16."), ""},
+    {rc::PwSensor, 4, "PWSensorHMYDEdit", SVC_N("A range of input value is -16 to 16."), ""},
+    {rc::PixelShift, 1, "ColorShiftAInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::PixelShift, 2, "ColorShiftBInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::PixelShift, 3, "ColorShiftCInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::PixelShift, 4, "ColorShiftDInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::PixelShift, 5, "ColorShiftEInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::PixelShift, 6, "ColorShiftFInputEdit", SVC_N("A range of input value is -5 to 5."), ""},
+    {rc::Ieee1394Id, 1, "IEEE1394IDInputEdit", SVC_N("The Number of digit is wrong."), ""},
+    {rc::Ieee1394Id, 2, "IEEE1394IDInputEdit", SVC_N("The IEEE 1394 ID is wrong."), ""},
+    {rc::Ieee1394Id, 3, "", SVC_N("The read ID is invalid."), ""},
+    {rc::EepromCopy, 1, "", SVC_N("The read data is invalid. "), SVC_N("Replace the main board with new one.")},
+    {rc::EepromCopy, 2, "", SVC_N("Cannot create file."), ""},
+    {rc::EepromCopy, 3, "", SVC_N("Cannot read data from file."), ""},
 };
 
 struct PrinterErrorRow {
@@ -90,19 +92,19 @@ struct PrinterErrorRow {
 };
 
 const PrinterErrorRow kPrinterErrors[] = {
-    {0, "Fatal error.", false},
-    {1, "Communication error.", false},
-    {3, "Release lever position error.", true},
-    {4, "Paper jam error.", true},
-    {5, "Ink out error.", true},
-    {6, "Paper out error.", true},
-    {7, "Paper gap error.", true},
-    {16, "Maintenance error.", false},
-    {17, "Tear off mode selected.", true},
-    {18, "Double feed error.", true},
-    {28, "Cutter position error.", true},
-    {29, "Cutter jam error.", true},
-    {30, "Incompatible combination of ink cartridges installed.", true},
+    {0, SVC_N("Fatal error."), false},
+    {1, SVC_N("Communication error."), false},
+    {3, SVC_N("Release lever position error."), true},
+    {4, SVC_N("Paper jam error."), true},
+    {5, SVC_N("Ink out error."), true},
+    {6, SVC_N("Paper out error."), true},
+    {7, SVC_N("Paper gap error."), true},
+    {16, SVC_N("Maintenance error."), false},
+    {17, SVC_N("Tear off mode selected."), true},
+    {18, SVC_N("Double feed error."), true},
+    {28, SVC_N("Cutter position error."), true},
+    {29, SVC_N("Cutter jam error."), true},
+    {30, SVC_N("Incompatible combination of ink cartridges installed."), true},
 };
 
 // Port error details that the port switch reports as a plain communication error.
@@ -155,11 +157,11 @@ void ReportInks(StatusFrame& frame) {
     auto pct = [](std::int16_t level) { return std::to_string(level) + "%"; };
     frame.SetOperationState(mode::Line, "Ink remaining amount;");
     frame.SetOperationState(mode::Line, " Black: ");
-    frame.SetOperationState(mode::Append, pct(l[0]) + ", Gray: " + pct(l[6]) + ", Cyan: " + pct(l[1]) +
-                                              ", Magenta: " + pct(l[2]));
+    frame.SetOperationState(mode::Append,
+                            Format(Tr("%1, Gray: %2, Cyan: %3, Magenta: %4"), {pct(l[0]), pct(l[6]), pct(l[1]), pct(l[2])}));
     frame.SetOperationState(mode::Line, " Yellow: ");
     frame.SetOperationState(mode::Append,
-                            pct(l[3]) + ", Light Cyan: " + pct(l[4]) + ", Light Magenta: " + pct(l[5]));
+                            Format(Tr("%1, Light Cyan: %2, Light Magenta: %3"), {pct(l[3]), pct(l[4]), pct(l[5])}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "link/Host.h"
 #include "link/OutsideLibraries.h"
 #include "link/VexStatusControl.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <array>
@@ -20,10 +21,10 @@ namespace svc {
 namespace {
 
 constexpr const char* kNoMemoryText =
-    "There is not enough free memory to run this program.\nQuit one or more programs, and then try again.";
+    SVC_N("There is not enough free memory to run this program.\nQuit one or more programs, and then try again.");
 constexpr const char* kPaperText =
-    "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
-    "Then click the [OK] button on the screen.";
+    SVC_N("Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
+          "Then click the [OK] button on the screen.");
 constexpr int kBusyPauseMs = 500;
 
 // Decides what to do after SendDataChannel did not take the bytes. Returns 1

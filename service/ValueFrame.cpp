@@ -1,14 +1,17 @@
 #include "service/ValueFrame.h"
 
 #include "service/FrameRoutines.h"
+#include "i18n/Translate.h"
 
 #include <sstream>
 
 namespace svc {
 
-Result ValueFrame::SetOperationState(int mode, const std::string& text) {
+Result ValueFrame::SetOperationState(int mode, const std::string& untranslated) {
     const ModeEffect effect = EffectOfMode(mode);
     if (Result r = WaitForMode(*this, effect.wait); r != rc::Ok) return r;
+    // The memo holds the text as the technician reads it.
+    const std::string text = Tr(untranslated);
     switch (effect.memo) {
     case MemoEdit::Replace: memo_ = text; break;
     case MemoEdit::Append: memo_ += text; break;

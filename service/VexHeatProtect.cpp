@@ -3,6 +3,7 @@
 #include "eeprom/VexEeprom.h"
 #include "link/Host.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 #include <cstdint>
 
@@ -12,10 +13,10 @@ namespace {
 
 const char* const kConfirm = "Confirm";
 // clang-format off
-const char* const kNotNecessary = "It's not necessary to execute this function in case when you've not replaced 1.main board, 2.PS board, and 3.CR motor with new one.";
-const char* const kWriteQuestion = "Once you select OK button, a value for the CR motor drive dispersion will automatically be registered.";
+const char* const kNotNecessary = SVC_N("It's not necessary to execute this function in case when you've not replaced 1.main board, 2.PS board, and 3.CR motor with new one.");
+const char* const kWriteQuestion = SVC_N("Once you select OK button, a value for the CR motor drive dispersion will automatically be registered.");
 // clang-format on
-const char* const kRegistered = "A value for the CR motor drive dispersion has successfully registered.";
+const char* const kRegistered = SVC_N("A value for the CR motor drive dispersion has successfully registered.");
 
 // Measurement drives: mode 4 then mode 3, over the same distance.
 constexpr std::uint8_t kModeA = 4;
@@ -89,13 +90,13 @@ void TPHeatProtect::CRHeatProtectOffsetOKBtnClick(FeatureFrame& frame) {
     }
     const bool measure = frame.Checked(kReplaceCRMainShaft) && frame.Checked(kReplaceCRSubShaft);
     const char* question =
-        measure ? "Once you select OK button, the CR motor drive dispersion measurement sequence will be run."
+        measure ? SVC_N("Once you select OK button, the CR motor drive dispersion measurement sequence will be run.")
                 : kWriteQuestion;
     if (host().MessageBox(BoxOwner::MainWindow, question, kConfirm, BoxIcon::Question, BoxButtons::OkCancel) !=
         BoxAnswer::Ok)
         return;
-    const char* running = measure ? "Now, CR motor drive dispersion measurement sequence is running."
-                                  : "Now, a value for the CR motor drive dispersion is writing.";
+    const char* running = measure ? SVC_N("Now, CR motor drive dispersion measurement sequence is running.")
+                                  : SVC_N("Now, a value for the CR motor drive dispersion is writing.");
     if (Result r = frame.SetOperationState(mode::Busy, running); r != rc::Ok) {
         frame.ReportErrorCode(r);
         return;

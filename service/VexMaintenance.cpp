@@ -6,6 +6,7 @@
 #include "link/Host.h"
 #include "link/VexStatusControl.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 #include <string>
 
@@ -13,14 +14,14 @@ namespace svc {
 
 namespace {
 
-const char* const kPerformingExchange = "Performing the transportion liquid exchange function now.";
-const char* const kExchangeCompleted = "The transportion liquid exchange function has completed.";
-const char* const kResettingEeprom = "Resetting EEPROM data to delivery setting now.";
-const char* const kEepromReset = "The EEPROM data has been reset properly.";
-const char* const kTurnOffPrinter = "Trun off the printer. Don't disconnect AC cable.";
-const char* const kPleaseWait = "Please wait...";
-const char* const kKeepAcCable = "Don't disconnect AC cable.";
-const char* const kDisconnectAcCable = "Disconnect AC cable.";
+const char* const kPerformingExchange = SVC_N("Performing the transportion liquid exchange function now.");
+const char* const kExchangeCompleted = SVC_N("The transportion liquid exchange function has completed.");
+const char* const kResettingEeprom = SVC_N("Resetting EEPROM data to delivery setting now.");
+const char* const kEepromReset = SVC_N("The EEPROM data has been reset properly.");
+const char* const kTurnOffPrinter = SVC_N("Trun off the printer. Don't disconnect AC cable.");
+const char* const kPleaseWait = SVC_N("Please wait...");
+const char* const kKeepAcCable = SVC_N("Don't disconnect AC cable.");
+const char* const kDisconnectAcCable = SVC_N("Disconnect AC cable.");
 const char* const kInformation = "Information";
 const char* const kFinishingRefurbishment = "Finishing the interrupted Refurbishment for DOA now.";
 const char* const kExchangeNotKnown =
@@ -59,11 +60,11 @@ void ShowPowerOffWait(FeatureFrame& frame, int digit) {
 Result TPMaintenance::ResetToDeliverySetting(int modelCode) { return RunWrites(DeliverySettingWrites(modelCode)); }
 
 void TPMaintenance::CleaningOKBtnClick(FeatureFrame& frame) {
-    RunCleaningCycle(frame, kHeadCleaningKind, "Cleaning now...", "The head cleaning has completed.");
+    RunCleaningCycle(frame, kHeadCleaningKind, SVC_N("Cleaning now..."), SVC_N("The head cleaning has completed."));
 }
 
 void TPMaintenance::InkChargeOKBtnClick(FeatureFrame& frame) {
-    RunCleaningCycle(frame, kInkChargeKind, "Charging now...", "The ink charge has completed.");
+    RunCleaningCycle(frame, kInkChargeKind, SVC_N("Charging now..."), SVC_N("The ink charge has completed."));
 }
 
 void TPMaintenance::ExchangeSequence1PnlClick(FeatureFrame& frame) {

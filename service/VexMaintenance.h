@@ -8,6 +8,7 @@
 
 #include "journal/Refurbishment.h"
 #include "link/FeatureFrame.h"
+#include "i18n/Translate.h"
 
 #include <array>
 #include <optional>
@@ -21,13 +22,13 @@ struct ExchangeStep {
     const char* action;  // what the technician does
     const char* result;  // what the printer then does
 };
-inline constexpr const char* kExchangeStepsHeading = "When the carriage stops at I/C exchange position,";
+inline constexpr const char* kExchangeStepsHeading = SVC_N("When the carriage stops at I/C exchange position,");
 inline constexpr std::array<ExchangeStep, 3> kExchangeSteps{{
-    {"1st step: ", "Press the roll-paper SW after removing the ink cartridge.", "The printer starts the ink discharge."},
-    {"2nd step: ", "Press the roll-paper SW after installing the jig.",
-     "The printer starts the transportation liquid charge."},
-    {"3rd step: ", "Press the roll-paper SW after removing the jig.",
-     "The printer starts the transportation liquid discharge."},
+    {SVC_N("1st step: "), SVC_N("Press the roll-paper SW after removing the ink cartridge."), SVC_N("The printer starts the ink discharge.")},
+    {SVC_N("2nd step: "), SVC_N("Press the roll-paper SW after installing the jig."),
+     SVC_N("The printer starts the transportation liquid charge.")},
+    {SVC_N("3rd step: "), SVC_N("Press the roll-paper SW after removing the jig."),
+     SVC_N("The printer starts the transportation liquid discharge.")},
 }};
 
 // The panels of these functions.

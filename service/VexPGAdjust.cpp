@@ -2,13 +2,14 @@
 
 #include "link/Host.h"
 #include "service/VexFactory.h"
+#include "i18n/Translate.h"
 
 
 namespace svc {
 
 namespace {
 
-const char* const kMovingNow = "Moving now...";
+const char* const kMovingNow = SVC_N("Moving now...");
 constexpr std::uint8_t kPGMoveMode = 16;
 
 // Inclined carriage pattern geometry: three motifs of six 8-byte runs per

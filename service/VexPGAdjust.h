@@ -7,6 +7,7 @@
 
 #include "link/FeatureFrame.h"
 #include "link/VexRaster.h"
+#include "i18n/Translate.h"
 
 #include <array>
 #include <cstdint>
@@ -27,16 +28,16 @@ struct PGPointInfo {
     const char* cliName;     // svcadjust-cli's name for the point
 };
 inline constexpr std::array<PGPointInfo, 5> kPGPoints{{
-    {PGPoint::MainRight, "PGAdjustMoveMainRightPosPnl", "Right Main Position (1)", 630,
-     "The carriage has moved to adjustment position of the main shaft right.", "main_right"},
-    {PGPoint::MainLeft, "PGAdjustMoveMainLeftPosPnl", "Left Main Position (2)", 2580,
-     "The carriage has moved to adjustment position of the main shaft left.", "main_left"},
-    {PGPoint::SubRight, "PGAdjustMoveSubRightPosPnl", "Right Sub Position (3)", 1020,
-     "The carriage has moved to adjustment position of the sub shaft right.", "sub_right"},
-    {PGPoint::SubLeft, "PGAdjustMoveSubLeftPosPnl", "Left Sub Position (4)", 2180,
-     "The carriage has moved to adjustment position of the sub shaft left.", "sub_left"},
-    {PGPoint::Center, "PGAdjustMoveCenterPnl", "Center Position", 1580,
-     "The carriage has moved to jig setting position.", "center"},
+    {PGPoint::MainRight, "PGAdjustMoveMainRightPosPnl", SVC_N("Right Main Position (1)"), 630,
+     SVC_N("The carriage has moved to adjustment position of the main shaft right."), "main_right"},
+    {PGPoint::MainLeft, "PGAdjustMoveMainLeftPosPnl", SVC_N("Left Main Position (2)"), 2580,
+     SVC_N("The carriage has moved to adjustment position of the main shaft left."), "main_left"},
+    {PGPoint::SubRight, "PGAdjustMoveSubRightPosPnl", SVC_N("Right Sub Position (3)"), 1020,
+     SVC_N("The carriage has moved to adjustment position of the sub shaft right."), "sub_right"},
+    {PGPoint::SubLeft, "PGAdjustMoveSubLeftPosPnl", SVC_N("Left Sub Position (4)"), 2180,
+     SVC_N("The carriage has moved to adjustment position of the sub shaft left."), "sub_left"},
+    {PGPoint::Center, "PGAdjustMoveCenterPnl", SVC_N("Center Position"), 1580,
+     SVC_N("The carriage has moved to jig setting position."), "center"},
 }};
 const PGPointInfo& InfoOf(PGPoint point);
 

@@ -10,6 +10,8 @@ SVC_PACKAGES=(
   # image files the page reader reads (scans and photos of pages)
   libjpeg62-turbo-dev libtiff-dev
   libfreetype-dev fonts-liberation fonts-dejavu-core
+  # the translations (xgettext, msgfmt; po/)
+  gettext
   # the text-reading test of the check sheet
   tesseract-ocr tesseract-ocr-eng
   # the Debian package and its checks (packaging/)

@@ -1,4 +1,5 @@
 #include "ui/Accessibility.h"
+#include "ui/Translated.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -216,8 +217,8 @@ QWidget* FieldOfLabel(const QLabel* label, const QList<QWidget*>& fields) {
 // An arrow button steps the field on its row to its left: "Field, up".
 QString ArrowName(const QToolButton* b, const QWidget* window, const QList<QWidget*>& fields,
                   const QHash<const QWidget*, QString>& fieldNames) {
-    static const char* const kDirections[] = {"", "up", "down", "left", "right"};
-    const QString direction = QString::fromLatin1(kDirections[std::clamp(static_cast<int>(b->arrowType()), 0, 4)]);
+    static const char* const kDirections[] = {"", SVC_N("up"), SVC_N("down"), SVC_N("left"), SVC_N("right")};
+    const QString direction = Tr(kDirections[std::clamp(static_cast<int>(b->arrowType()), 0, 4)]);
     const QRect a = InWindow(b, window);
     const QWidget* best = nullptr;
     int bestDistance = std::numeric_limits<int>::max();

@@ -1,6 +1,7 @@
 #include "ui/GuardedApplication.h"
 
 #include "link/Host.h"
+#include "i18n/Translate.h"
 
 #include <cstdlib>
 #include <exception>
@@ -13,7 +14,7 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& e) {
         EndWithErrorBox(e.what());
     } catch (...) {
-        EndWithErrorBox("An unexpected error occurred.");
+        EndWithErrorBox(SVC_N("An unexpected error occurred."));
     }
 }
 

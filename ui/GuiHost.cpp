@@ -1,7 +1,10 @@
 #include "ui/GuiHost.h"
 
+#include "ui/Translated.h"
+
 #include "link/OutsideLibraries.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <algorithm>
 #ifdef SVC_HAVE_DBUS
@@ -98,11 +101,15 @@ void GuiHost::Sleep(int milliseconds) {
         expectedSeconds_ = 0;
         // A panel that tells how long its function takes gives the time left.
         static const QRegularExpression takesAbout(QStringLiteral("takes about (\\d+) seconds"));
+        // TRANSLATORS: how a panel's text tells the time its function takes, as the
+        // panels' texts say it; (\d+) stands for the seconds and must stay.
+        static const QRegularExpression takesAboutHere(Tr("takes about (\\d+) seconds"));
         if (mainWindow_)
             for (const QLabel* label : mainWindow_->findChildren<QLabel*>())
                 if (label->isVisibleTo(mainWindow_))
-                    if (const auto m = takesAbout.match(label->text()); m.hasMatch())
-                        expectedSeconds_ = m.captured(1).toInt();
+                    for (const QRegularExpression* takes : {&takesAbout, &takesAboutHere})
+                        if (const auto m = takes->match(label->text()); m.hasMatch())
+                            expectedSeconds_ = m.captured(1).toInt();
     }
     const qint64 sleepEnds = waitStarted_.elapsed() + milliseconds;
 
@@ -132,13 +139,13 @@ void GuiHost::ShowWait(qint64 sleepEndsMs, int sleepMs) {
     QString text;
     double progress = -1;
     if (expectedSeconds_ > 0 && elapsed < expectedSeconds_ * 1000LL) {
-        text = QStringLiteral("about %1 s left").arg(up(expectedSeconds_ * 1000LL - elapsed));
+        text = Tr("about %1 s left").arg(up(expectedSeconds_ * 1000LL - elapsed));
         progress = static_cast<double>(elapsed) / (expectedSeconds_ * 1000.0);
     } else if (sleepMs > kShowWaitAfterMs && thisSleepLeft > 0) {
-        text = QStringLiteral("%1 s left").arg(up(thisSleepLeft));
+        text = Tr("%1 s left").arg(up(thisSleepLeft));
         progress = 1.0 - static_cast<double>(thisSleepLeft) / sleepMs;
     } else {
-        text = QStringLiteral("waiting %1 s").arg(elapsed / 1000);
+        text = Tr("waiting %1 s").arg(elapsed / 1000);
     }
     PublishProgress(progress);
     if (text == waitText_) return;
@@ -234,8 +241,13 @@ BoxAnswer GuiHost::MessageBox(BoxOwner owner, const std::string& text, const std
     // A box without a named owner belongs to the window the technician is
     // using (the start window); at start-up there is none.
     QWidget* parent = owner == BoxOwner::MainWindow ? mainWindow_.data() : QApplication::activeWindow();
-    QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text), ToQt(buttons),
-                    parent);
+    QMessageBox box(ToQt(icon), Tr(caption), Tr(text), ToQt(buttons), parent);
+    // Qt's own button texts, in the program's language.
+    const std::pair<QMessageBox::StandardButton, const char*> buttonTexts[] = {
+        {QMessageBox::Ok, SVC_N("OK")}, {QMessageBox::Cancel, SVC_N("Cancel")},
+        {QMessageBox::Yes, SVC_N("&Yes")}, {QMessageBox::No, SVC_N("&No")}};
+    for (const auto& [which, label] : buttonTexts)
+        if (QAbstractButton* button = box.button(which)) button->setText(Tr(label));
     // Application-modal whatever its parent: the main window's disable timer
     // may enable the window while the box is up, and no click may reach it
     // (or any other window) to start a second operation under the box.

@@ -1,6 +1,7 @@
 #include "ui/VexFormAbout.h"
 
 #include "ui/GuiHost.h"
+#include "ui/Translated.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -41,7 +42,7 @@ QLabel* Line(const QString& text, const char* name, bool bold, QWidget* parent) 
 
 TAboutBox::TAboutBox() {
     setObjectName("AboutBox");
-    setWindowTitle("Version");
+    setWindowTitle(Tr("Version"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFont(QFont("Arial", 9));
@@ -58,12 +59,12 @@ TAboutBox::TAboutBox() {
     picture->setPixmap(ProgramPicture());
     picture->setAlignment(Qt::AlignCenter);
     layout->addWidget(picture);
-    layout->addWidget(Line("Corvid Lumen 4100/4200 adjustment program", "ProductNameLbl", true, this));
-    layout->addWidget(Line("for Windows 95/98/Me", "SystemLbl", false, this));
-    layout->addWidget(Line("Version 1.0", "VersionLbl", false, this));
-    layout->addWidget(Line("Service and adjustment after a repair", "PurposeLbl", false, this));
-    layout->addWidget(Line("For service technicians only", "AudienceLbl", false, this));
-    auto* ok = new QPushButton("OK", this);
+    layout->addWidget(Line(Tr("Corvid Lumen 4100/4200 adjustment program"), "ProductNameLbl", true, this));
+    layout->addWidget(Line(Tr("for Windows 95/98/Me"), "SystemLbl", false, this));
+    layout->addWidget(Line(Tr("Version 1.0"), "VersionLbl", false, this));
+    layout->addWidget(Line(Tr("Service and adjustment after a repair"), "PurposeLbl", false, this));
+    layout->addWidget(Line(Tr("For service technicians only"), "AudienceLbl", false, this));
+    auto* ok = new QPushButton(Tr("OK"), this);
     ok->setObjectName("OKBtn");
     ok->setDefault(true);
     ok->setFixedWidth(90);

@@ -1,5 +1,7 @@
 #include "ui/VexFormAdjust.h"
 
+#include "ui/Translated.h"
+
 #include "journal/Recorder.h"
 #include "link/Features.h"
 #include "link/Host.h"
@@ -66,7 +68,7 @@ public:
     explicit CellBuilder(QWidget* panel) : panel_(panel) {}
 
     void Heading(const QString& text, int height = 14) {
-        auto* label = new QLabel(text, panel_);
+        auto* label = new QLabel(Tr(text), panel_);
         label->setGeometry(4, y_, 161, height);
         label->setFont(QFont("Arial", 8, QFont::Bold));
         y_ += height;
@@ -86,7 +88,7 @@ public:
         return cell;
     }
     void Caption(const QString& text, int x, int width, int height = 17) {
-        auto* label = new QLabel(text, panel_);
+        auto* label = new QLabel(Tr(text), panel_);
         label->setGeometry(x, y_, width, height);
         label->setFont(QFont("Arial", 8));
         label->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
@@ -105,7 +107,7 @@ TFormAdjust::TFormAdjust(TFormBoot& boot)
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       boot_(boot) {
     setObjectName("FormAdjust");
-    setWindowTitle("Adjustment program");
+    setWindowTitle(Tr("Adjustment program"));
     setFixedSize(846, 464);
     setFont(QFont("Arial", 9));
     QPalette p = palette();
@@ -139,15 +141,15 @@ void TFormAdjust::BuildLeft() {
     for (const GroupInfo& group : Groups()) {
         const int g = static_cast<int>(group.group);
         QStringList items;
-        for (std::string_view caption : ItemCaptions(group.group)) items << ToQString(caption);
+        for (std::string_view caption : ItemCaptions(group.group)) items << Tr(ToQString(caption));
         auto* page = new QWidget(tabs_);
         page->setObjectName(ToQString(group.radioGroup).replace("RdoGrp", "Sheet"));
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(4, 4, 4, 4);
-        groups_[g] = new RadioGroup(ToQString(group.radioGroup), ToQString(group.title), items, page);
+        groups_[g] = new RadioGroup(ToQString(group.radioGroup), Tr(ToQString(group.title)), items, page);
         groups_[g]->setFont(QFont("Arial", 9));
         layout->addWidget(groups_[g]);
-        tabs_->AddTab(page, ToQString(group.tab));
+        tabs_->AddTab(page, Tr(ToQString(group.tab)));
     }
     connect(groups_[0], &RadioGroup::Click, this, &TFormAdjust::AdjustRdoGrpClick);
     connect(groups_[1], &RadioGroup::Click, this, &TFormAdjust::MaintenanceRdoGrpClick);
@@ -160,15 +162,15 @@ void TFormAdjust::BuildBottomLeft() {
     auto* area = new QWidget(this);
     area->setObjectName("ControlPnl");
     area->setGeometry(kBottomLeftRegion);
-    modelName_ = new QLabel("QX-900", area);
+    modelName_ = new QLabel(Tr("QX-900"), area);
     modelName_->setObjectName("ModelNameLbl");
     modelName_->setGeometry(0, 8, 240, 30);
     modelName_->setAlignment(Qt::AlignCenter);
     modelName_->setFont(QFont("Arial", 14, QFont::Bold));
-    getStatusBtn_ = new QPushButton("Get Status", area);
+    getStatusBtn_ = new QPushButton(Tr("Get Status"), area);
     getStatusBtn_->setObjectName("GetStatusBtn");
     getStatusBtn_->setGeometry(14, 52, 100, 30);
-    quitBtn_ = new QPushButton("Quit", area);
+    quitBtn_ = new QPushButton(Tr("Quit"), area);
     quitBtn_->setObjectName("QuitBtn");
     quitBtn_->setGeometry(126, 52, 100, 30);
     connect(getStatusBtn_, &QPushButton::clicked, this, &TFormAdjust::GetStatusBtnClick);
@@ -205,7 +207,7 @@ void TFormAdjust::BuildAdjustedItems() {
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setGeometry(kRightRegion);
     CellBuilder b(panel);
-    auto* title = new QLabel("Adjusted items", panel);
+    auto* title = new QLabel(Tr("Adjusted items"), panel);
     title->setObjectName("AdjustedItemsLbl");
     title->setGeometry(4, 4, 161, 18);
     title->setAlignment(Qt::AlignCenter);
@@ -303,7 +305,7 @@ std::vector<std::string> MemoLines(const QPlainTextEdit& memo) {
 Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
     const ModeEffect effect = EffectOfMode(mode);
     if (Result r = WaitForMode(*this, effect.wait); r != rc::Ok) return r;
-    EditMemo(effect.memo, QString::fromStdString(text));
+    EditMemo(effect.memo, Tr(text));
     ApplyBusyState(effect);
     // An operation of the window runs from the busy state to the window's
     // enabling; the journal records it as one.

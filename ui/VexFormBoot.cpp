@@ -11,6 +11,7 @@
 #include "ui/Accessibility.h"
 #include "ui/ServiceRecordWindow.h"
 #include "ui/VexFormAbout.h"
+#include "ui/Translated.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,7 +43,7 @@ const QStringList kInitialPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1"};
 const QStringList kAllPorts = {"LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3"};
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(Tr(text), parent);
     label->setGeometry(geometry);
     return label;
 }
@@ -57,7 +58,7 @@ QComboBox* MakeList(const char* name, const QStringList& items, QWidget* parent,
 }
 
 QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(Tr(text), parent);
     button->setObjectName(name);
     button->setGeometry(geometry);
     button->setCursor(Qt::PointingHandCursor);
@@ -70,7 +71,7 @@ TFormBoot::TFormBoot() : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint |
                                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                               Qt::WindowCloseButtonHint) {
     setObjectName("FormBoot");
-    setWindowTitle(" KORVA printer adjustment program");
+    setWindowTitle(Tr(" KORVA printer adjustment program"));
     setFixedSize(562, 334);
     setFont(QFont("Arial", 9));
     QPalette p = palette();
@@ -146,7 +147,7 @@ void TFormBoot::BuildControls() {
 
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName("PopupMenu");
-    QAction* version = popupMenu_->addAction("Version");
+    QAction* version = popupMenu_->addAction(Tr("Version"));
     version->setObjectName("VersionItem");
     connect(version, &QAction::triggered, this, &TFormBoot::VersionItemClick);
 }

@@ -3,12 +3,14 @@
 #include "journal/SqlStore.h"
 #include "link/Host.h"
 #include "link/Version.h"
+#include "i18n/Translate.h"
 #include "ui/GuardedApplication.h"
 #include "ui/GuiHost.h"
 #include "ui/ProgramWindows.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +24,7 @@ namespace {
 
 constexpr int kExitNoDisplay = 2;
 
-const char kUsage[] =
+const char kUsage[] = SVC_N(
     "usage: svcadjust [QT-OPTION...]\n"
     "       svcadjust --help | --version\n"
     "\n"
@@ -35,7 +37,7 @@ const char kUsage[] =
     "  --version      the version of the program\n"
     "\n"
     "Exit status: 0 when the program was ended from its windows, 1 after an error\n"
-    "it could not go on from, 2 when there is no display to show the windows on.\n";
+    "it could not go on from, 2 when there is no display to show the windows on.\n");
 
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
@@ -67,7 +69,7 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
     }
     std::string reason = g_startUpMessages.empty() ? message.toStdString() : g_startUpMessages.front();
     reason = reason.substr(0, reason.find('\n'));
-    std::fprintf(stderr, "svcadjust: the windows cannot be shown: %s\n", reason.c_str());
+    std::fprintf(stderr, "%s\n", svc::Format(svc::Tr("svcadjust: the windows cannot be shown: %1"), {reason}).c_str());
     std::fflush(stderr);
     std::_Exit(kExitNoDisplay);
 }
@@ -75,10 +77,14 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The messages in the user's language from the start (Qt takes the whole
+    // locale when it starts).
+    std::setlocale(LC_MESSAGES, "");
+    svc::InitTranslations();
     // --help and --version answer before anything of Qt starts; nothing else is ours.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(svc::Tr(kUsage), stdout);
             return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -87,8 +93,8 @@ int main(int argc, char** argv) {
         }
     }
     if (!DisplayGiven(argc, argv)) {
-        std::fputs("svcadjust: there is no display to show the windows on (DISPLAY, WAYLAND_DISPLAY and "
-                   "QT_QPA_PLATFORM are not set); start it in a desktop session, or use svcadjust-cli\n",
+        std::fputs(svc::Tr("svcadjust: there is no display to show the windows on (DISPLAY, WAYLAND_DISPLAY and "
+                           "QT_QPA_PLATFORM are not set); start it in a desktop session, or use svcadjust-cli\n"),
                    stderr);
         return kExitNoDisplay;
     }
@@ -125,6 +131,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         EndWithErrorBox(e.what());
     } catch (...) {
-        EndWithErrorBox("An unexpected error occurred.");
+        EndWithErrorBox(SVC_N("An unexpected error occurred."));
     }
 }

@@ -143,7 +143,8 @@ $list"
         /usr/share/svcadjust/clip.prn /usr/lib/udev/rules.d/60-svcadjust-printers.rules \
         /usr/share/applications/org.example.svcadjust.desktop \
         /usr/share/man/man1/svcadjust.1.gz /usr/share/man/man1/svcadjust-cli.1.gz \
-        /usr/share/doc/svcadjust/MANUAL.md /usr/share/doc/svcadjust/copyright
+        /usr/share/doc/svcadjust/MANUAL.md /usr/share/doc/svcadjust/copyright \
+        /usr/share/locale/de/LC_MESSAGES/svcadjust.mo
     in_package svcadjust-vprinter /usr/bin/vprinter /usr/bin/vpcapture \
         /usr/share/man/man1/vprinter.1.gz /usr/share/man/man1/vpcapture.1.gz \
         "/usr/lib/$arch/wireshark/plugins/svcadjust-channel.lua" \
@@ -232,7 +233,8 @@ cmd_run() {
              usr/share/man/man1/svcadjust.1.gz usr/share/man/man1/svcadjust-cli.1.gz \
              usr/share/man/man1/vprinter.1.gz usr/share/man/man1/vpcapture.1.gz \
              usr/share/doc/svcadjust/MANUAL.md usr/share/doc/svcadjust/copyright \
-             usr/share/doc/svcadjust/changelog.gz usr/share/doc/svcadjust/screenshots/start.png; do
+             usr/share/doc/svcadjust/changelog.gz usr/share/doc/svcadjust/screenshots/start.png \
+             usr/share/locale/de/LC_MESSAGES/svcadjust.mo; do
         expect_file "$f"
     done
     if [ -e "$bin/vprinter-panel" ]; then expect_file usr/share/man/man1/vprinter-panel.1.gz; fi
@@ -282,6 +284,9 @@ $deps"
     local help
     help=$("$bin/svcadjust-cli" --help) || fail "svcadjust-cli --help failed"
     grep -q -- '--model' <<<"$help" || fail "svcadjust-cli --help does not name --model"
+    # The translations are found beside the program, wherever the tree is.
+    help=$(LC_ALL=C.UTF-8 LANGUAGE=de "$bin/svcadjust-cli" --help) || fail "svcadjust-cli --help in German failed"
+    grep -q -- 'Aufruf: svcadjust-cli' <<<"$help" || fail "svcadjust-cli does not find its German catalogue in the unpacked tree"
     help=$("$bin/vprinter" --help) || fail "vprinter --help failed"
     grep -q -- '--socket' <<<"$help" || fail "vprinter --help does not name --socket"
 

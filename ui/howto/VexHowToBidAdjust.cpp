@@ -1,4 +1,5 @@
 #include "ui/howto/VexHowToBidAdjust.h"
+#include "ui/Translated.h"
 
 #include <algorithm>
 
@@ -14,7 +15,7 @@ constexpr QSize kArt{200, 111};
 }  // namespace
 
 THowToBidAdjustForm::THowToBidAdjustForm()
-    : THowToForm(QStringLiteral("HowToBidAdjustForm"), QStringLiteral("How to Bi-D adjustment"),
+    : THowToForm(QStringLiteral("HowToBidAdjustForm"), Tr("How to Bi-D adjustment"),
                  {357, 238})
 {
     auto* page = new QVBoxLayout(this);
@@ -23,9 +24,9 @@ THowToBidAdjustForm::THowToBidAdjustForm()
 
     QGridLayout* steps = MakeStepGrid();
     steps->setVerticalSpacing(2);
-    AddStep(steps, QStringLiteral("1."), QStringLiteral("Print the Bi-D Adjustment pattern."));
-    AddStep(steps, QStringLiteral("2."), QStringLiteral("Check the printed pattern."));
-    AddFollowOn(steps, QStringLiteral("Input the adjustment value of straight line in the printed lines."));
+    AddStep(steps, QStringLiteral("1."), Tr("Print the Bi-D Adjustment pattern."));
+    AddStep(steps, QStringLiteral("2."), Tr("Check the printed pattern."));
+    AddFollowOn(steps, Tr("Input the adjustment value of straight line in the printed lines."));
     page->addLayout(steps);
 
     // The example: the picture in the middle, each hint under the line group
@@ -39,8 +40,8 @@ THowToBidAdjustForm::THowToBidAdjustForm()
 
     const int hintTop = picture->height() + 1;
     const int hintWidth = kExampleWidth / 2 - 4;
-    QLabel* smaller = MakeText(QStringLiteral("Input the smaller adjustment value."), kCaptionPx);
-    QLabel* larger = MakeText(QStringLiteral("Input the larger adjustment value."), kCaptionPx);
+    QLabel* smaller = MakeText(Tr("Input the smaller adjustment value."), kCaptionPx);
+    QLabel* larger = MakeText(Tr("Input the larger adjustment value."), kCaptionPx);
     int hintHeight = 0;
     for (QLabel* hint : {smaller, larger}) {
         hint->setParent(example);

@@ -1,4 +1,5 @@
 #include "ui/howto/VexHowToCLShiftAdjust.h"
+#include "ui/Translated.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,7 +10,7 @@ namespace svc::ui {
 
 THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
     : THowToForm(QStringLiteral("HowToCLShiftAdjustForm"),
-                 QStringLiteral("How to pixel shift adjustment"), {510, 170})
+                 Tr("How to pixel shift adjustment"), {510, 170})
 {
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(8, 6, 8, 6);
@@ -17,13 +18,13 @@ THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
 
     QGridLayout* steps = MakeStepGrid();
     steps->setVerticalSpacing(3);
-    AddStep(steps, QStringLiteral("1."), QStringLiteral("Print the Pixel Shift Adjustment pattern."));
-    AddStep(steps, QStringLiteral("2."), QStringLiteral("Check the printed pattern."));
-    AddFollowOn(steps, QStringLiteral("Input the adjustment value of straight line in the printed lines."));
+    AddStep(steps, QStringLiteral("1."), Tr("Print the Pixel Shift Adjustment pattern."));
+    AddStep(steps, QStringLiteral("2."), Tr("Check the printed pattern."));
+    AddFollowOn(steps, Tr("Input the adjustment value of straight line in the printed lines."));
 
     // The Bi-D alignment must come first: a warning band the eye cannot miss.
     QLabel* warning =
-        MakeText(QStringLiteral("Before performing this adjustment, adjust the Bi-D Alignment."),
+        MakeText(Tr("Before performing this adjustment, adjust the Bi-D Alignment."),
                  kTextPx, Qt::white);
     QPalette pal = warning->palette();
     pal.setColor(QPalette::Window, Orange());
@@ -39,7 +40,7 @@ THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
     page->addLayout(column, 1);
 
     QWidget* picture = MakePicture(QStringLiteral("pixel_shift"), {175, 104});
-    Overlay(picture, QStringLiteral("ex. : A line"), {4, 2}, kCaptionPx);
+    Overlay(picture, Tr("ex. : A line"), {4, 2}, kCaptionPx);
     page->addWidget(picture, 0, Qt::AlignTop);
 }
 

@@ -1,4 +1,5 @@
 #include "ui/howto/VexHowToHdAngAdjust.h"
+#include "ui/Translated.h"
 
 #include <QVBoxLayout>
 
@@ -6,7 +7,7 @@ namespace svc::ui {
 
 THowToHdAngAdjustForm::THowToHdAngAdjustForm()
     : THowToForm(QStringLiteral("HowToHdAngAdjustForm"),
-                 QStringLiteral("How to the head angular adjustment"), {464, 351})
+                 Tr("How to the head angular adjustment"), {464, 351})
 {
     // The diagram is the whole page and lies directly on the window.
     auto* page = new QVBoxLayout(this);

@@ -1,4 +1,5 @@
 #include "ui/howto/VexHowToPFAdjust.h"
+#include "ui/Translated.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,7 +8,7 @@
 namespace svc::ui {
 
 THowToPFAdjustForm::THowToPFAdjustForm()
-    : THowToForm(QStringLiteral("HowToPFAdjustForm"), QStringLiteral("How to PF adjustment"),
+    : THowToForm(QStringLiteral("HowToPFAdjustForm"), Tr("How to PF adjustment"),
                  {458, 464})
 {
     auto* page = new QHBoxLayout(this);
@@ -15,12 +16,12 @@ THowToPFAdjustForm::THowToPFAdjustForm()
     page->setSpacing(10);
 
     QGridLayout* steps = MakeStepGrid();
-    AddStep(steps, QStringLiteral("1."), QStringLiteral("Print the check pattern."));
+    AddStep(steps, QStringLiteral("1."), Tr("Print the check pattern."));
     AddStep(steps, QStringLiteral("2."),
-            QStringLiteral("Input the adjustment value of the pattern that is the smallest "
+            Tr("Input the adjustment value of the pattern that is the smallest "
                            "displacements in the printed check pattern."));
-    AddFollowOn(steps, QStringLiteral("As shown in the example on the right."), kNotePx, Navy());
-    AddFollowOn(steps, QStringLiteral("In this case, input 3."), kNotePx, Navy());
+    AddFollowOn(steps, Tr("As shown in the example on the right."), kNotePx, Navy());
+    AddFollowOn(steps, Tr("In this case, input 3."), kNotePx, Navy());
 
     auto* column = new QVBoxLayout;
     column->setContentsMargins(0, 6, 0, 0);

@@ -1,4 +1,5 @@
 #include "ui/howto/VexHowToPWAdjust.h"
+#include "ui/Translated.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,7 +9,7 @@
 namespace svc::ui {
 
 THowToPWAdjustForm::THowToPWAdjustForm()
-    : THowToForm(QStringLiteral("HowToPWAdjustForm"), QStringLiteral("How to the PW adjustment"),
+    : THowToForm(QStringLiteral("HowToPWAdjustForm"), Tr("How to the PW adjustment"),
                  {672, 522})
 {
     auto* page = new QHBoxLayout(this);
@@ -16,19 +17,19 @@ THowToPWAdjustForm::THowToPWAdjustForm()
     page->setSpacing(10);
 
     QGridLayout* steps = MakeStepGrid();
-    AddStep(steps, QStringLiteral("1."), QStringLiteral("Print the PW adjustment pattern."));
+    AddStep(steps, QStringLiteral("1."), Tr("Print the PW adjustment pattern."));
     AddStep(steps, QStringLiteral("2."),
-            QStringLiteral("Input the 4 adjustment values of printed lines that are 5mm away "
+            Tr("Input the 4 adjustment values of printed lines that are 5mm away "
                            "from each edge of the paper."));
-    AddFollowOn(steps, QStringLiteral("As shown in the example on the right."), kNotePx, Navy());
+    AddFollowOn(steps, Tr("As shown in the example on the right."), kNotePx, Navy());
 
     auto* ranges = new QVBoxLayout;
     ranges->setSpacing(2);
     ranges->addWidget(MakeText(
-        QStringLiteral("The following numbers indicate the range of the input values :"), kNotePx,
+        Tr("The following numbers indicate the range of the input values :"), kNotePx,
         Navy()));
-    ranges->addWidget(MakeText(QStringLiteral("Top/Bottom: -16~16"), kNotePx, Navy()));
-    ranges->addWidget(MakeText(QStringLiteral("Left/Right: -8~24"), kNotePx, Navy()));
+    ranges->addWidget(MakeText(Tr("Top/Bottom: -16~16"), kNotePx, Navy()));
+    ranges->addWidget(MakeText(Tr("Left/Right: -8~24"), kNotePx, Navy()));
     steps->addLayout(ranges, steps->rowCount(), 1);
 
     auto* column = new QVBoxLayout;
@@ -43,10 +44,10 @@ THowToPWAdjustForm::THowToPWAdjustForm()
     Overlay(sheet, QStringLiteral("5mm"), {130, 440}, kMarkPx);
     Overlay(sheet, QStringLiteral("5mm"), {33, 88}, kMarkPx);
     Overlay(sheet, QStringLiteral("5mm"), {292, 88}, kMarkPx);
-    Overlay(sheet, QStringLiteral("In this case, input 8"), {164, 2}, kCaptionPx, Red());
-    Overlay(sheet, QStringLiteral("In this case, input 2"), {125, 193}, kCaptionPx, Red());
-    Overlay(sheet, QStringLiteral("In this case, input 4"), {100, 222}, kCaptionPx, Red());
-    Overlay(sheet, QStringLiteral("In this case, input -2"), {125, 465}, kCaptionPx, Red());
+    Overlay(sheet, Tr("In this case, input 8"), {164, 2}, kCaptionPx, Red());
+    Overlay(sheet, Tr("In this case, input 2"), {125, 193}, kCaptionPx, Red());
+    Overlay(sheet, Tr("In this case, input 4"), {100, 222}, kCaptionPx, Red());
+    Overlay(sheet, Tr("In this case, input -2"), {125, 465}, kCaptionPx, Red());
     page->addWidget(sheet, 0, Qt::AlignTop);
 }
 

@@ -9,6 +9,7 @@
 #include "ui/VexFormAdjust.h"
 #include "ui/FeaturePanel.h"
 #include "ui/panels/PanelKit.h"
+#include "ui/Translated.h"
 
 namespace svc::ui {
 
@@ -39,18 +40,18 @@ class A3PCheckPrintPanel : public Panel {
 public:
     A3PCheckPrintPanel() : Panel("A3PCheckPrintPnl") {
         Title(this, "A3+ check pattern print ", kCheckAdjustTitle);
-        const char* items[] = {"1. Waste Ink Pad counter value",
-                               "2. Beta pattern (BK-C-M/G-LC-LM/Y) ",
-                               "3. Dot check pattern (BK-C-M/G-LC-LM/Y) ",
-                               "4. Head angular pattern ",
-                               "5. Bi-d pattern ",
-                               "6. Inclined carriage pattern ",
-                               "7. Head ID",
-                               "8. USB ID",
-                               "9. IEEE1394 ID",
-                               "10. PF measurement value ",
-                               "11. Market destination ",
-                               "12. Remaining ink amount"};
+        const char* items[] = {SVC_N("1. Waste Ink Pad counter value"),
+                               SVC_N("2. Beta pattern (BK-C-M/G-LC-LM/Y) "),
+                               SVC_N("3. Dot check pattern (BK-C-M/G-LC-LM/Y) "),
+                               SVC_N("4. Head angular pattern "),
+                               SVC_N("5. Bi-d pattern "),
+                               SVC_N("6. Inclined carriage pattern "),
+                               SVC_N("7. Head ID"),
+                               SVC_N("8. USB ID"),
+                               SVC_N("9. IEEE1394 ID"),
+                               SVC_N("10. PF measurement value "),
+                               SVC_N("11. Market destination "),
+                               SVC_N("12. Remaining ink amount")};
         int y = 40;
         for (const char* item : items) {
             Text(this, item, QRect(40, y, 340, 18));
@@ -175,7 +176,7 @@ public:
             const BidSetting& s = kBidSettings[i];
             for (bool black : {true, false}) {
                 const int y = 78 + row * 26;
-                const QString text = QString(s.name) + (black ? " Black" : " Color");
+                const QString text = QString::fromStdString(Format((black ? svc::Tr("%1 Black") : svc::Tr("%1 Color")), {s.name}));
                 CheckBox(this, QString::fromStdString(BidInputCheckBox(s, black)), text, QRect(30, y, 110, 22));
                 QLineEdit* edit = Edit(this, QString::fromStdString(BidInputEdit(s, black)), 3, QRect(150, y, 44, 22));
                 AttachUpDown(edit, -72, 72);

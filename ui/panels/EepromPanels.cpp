@@ -13,6 +13,7 @@
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/panels/PanelKit.h"
+#include "ui/Translated.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -346,12 +347,12 @@ EepromPanel* EepromCopyPanel() {
     QPushButton* backup = PanelButton(b, "EepDataCopyBackUpStartPnl", "EEPROM data backup", 20, 102);
     QPushButton* restore = PanelButton(b, "EepDataCopyLoadStartPnl", "EEPROM data restore", 222, 102);
     QGroupBox* howTo = b.Group("How to use", 12, 152, 389, 196);
-    const char* steps[] = {"Click the [EEPROM data backup] button.",
-                           "Turn off the printer and replace the main board.",
-                           "Turn on the printer and click the [Get Status] button.",
-                           "Click the [EEPROM data restore] button.",
-                           "Perform the A4 normal paper print and the A3+ Photo Quality Inkjet Paper print.",
-                           "Check the printed patterns and perform the necessary adjustment."};
+    const char* steps[] = {SVC_N("Click the [EEPROM data backup] button."),
+                           SVC_N("Turn off the printer and replace the main board."),
+                           SVC_N("Turn on the printer and click the [Get Status] button."),
+                           SVC_N("Click the [EEPROM data restore] button."),
+                           SVC_N("Perform the A4 normal paper print and the A3+ Photo Quality Inkjet Paper print."),
+                           SVC_N("Check the printed patterns and perform the necessary adjustment.")};
     int y = 20;
     for (int i = 0; i < 6; ++i) {
         const int h = i == 4 ? 34 : 26;
@@ -368,7 +369,7 @@ EepromPanel* WasteInkPanel() {
     auto* panel = new EepromPanel("ProCounterMaintePnl");
     Builder b(panel);
     // The form's caption doubles the ampersand; a label shows one.
-    b.Title(QString("Waste Ink Pad counter value : read && reset.").replace("&&", "&"));
+    b.Title(Tr("Waste Ink Pad counter value : read & reset."));
     QGroupBox* read = b.Group("Read", 12, 40, 389, 150);
     b.Label("Click the [Read] button. The present value is read from EEPROM.", 10, 20, 369, 36, read);
     b.Label("The maximum value is 60,352 points.", 10, 58, 369, 20, read);
@@ -447,10 +448,10 @@ EepromPanel* PrinterInfoPanel() {
     b.Title("Printer information ");
     b.Label("Click the [OK] button. You can see the printer information.", 20, 36, 373, 36);
     b.Label("The following items are printer information.", 20, 76, 373, 20);
-    const char* items[] = {"- Total print page count", "- Total print pass count", "- CL1 count",
-                           "- CL2 count",              "- CL3/CL4 count",          "- Timer CL count",
-                           "- Exchange CL count",      "- Replace CL count",       "- Initial ink charge count",
-                           "- Cut count"};
+    const char* items[] = {SVC_N("- Total print page count"), SVC_N("- Total print pass count"), SVC_N("- CL1 count"),
+                           SVC_N("- CL2 count"),              SVC_N("- CL3/CL4 count"),          SVC_N("- Timer CL count"),
+                           SVC_N("- Exchange CL count"),      SVC_N("- Replace CL count"),       SVC_N("- Initial ink charge count"),
+                           SVC_N("- Cut count")};
     for (int i = 0; i < 10; ++i) b.Label(items[i], 40, 100 + i * 19, 300, 18);
     QPushButton* ok = b.Button("PrinterInfoReadOutOKBtn", "OK", 292, 312, 100, 30);
     MakeDefault(panel, ok);

@@ -1,6 +1,7 @@
 #include "ui/panels/PanelKit.h"
 
 #include "link/FeatureFrame.h"
+#include "ui/Translated.h"
 
 #include <QToolButton>
 
@@ -14,7 +15,7 @@ QFont TextFont() { return QFont("Arial", 9); }
 QFont CodeFont() { return QFont("Courier New", 10); }
 
 QLabel* Title(QWidget* parent, const QString& text, const TitleLook& look, const char* objectName) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(Tr(text), parent);
     if (objectName) label->setObjectName(objectName);
     label->setFont(QFont("Arial", look.pointSize, QFont::Bold));
     label->setGeometry(look.at);
@@ -28,7 +29,7 @@ QLabel* Title(QWidget* parent, const QString& text, const TitleLook& look, const
 }
 
 QLabel* Text(QWidget* parent, const QString& text, const QRect& at, const char* objectName) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(Tr(text), parent);
     if (objectName) label->setObjectName(objectName);
     label->setFont(TextFont());
     label->setGeometry(at);
@@ -37,14 +38,14 @@ QLabel* Text(QWidget* parent, const QString& text, const QRect& at, const char* 
 }
 
 QGroupBox* GroupBox(QWidget* parent, const QString& title, const QRect& at) {
-    auto* box = new QGroupBox(title, parent);
+    auto* box = new QGroupBox(Tr(title), parent);
     box->setFont(TextFont());
     box->setGeometry(at);
     return box;
 }
 
 QPushButton* Button(QWidget* parent, const char* objectName, const QString& text, const QRect& at) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(Tr(text), parent);
     button->setObjectName(objectName);
     button->setFont(TextFont());
     button->setGeometry(at);
@@ -52,7 +53,7 @@ QPushButton* Button(QWidget* parent, const char* objectName, const QString& text
 }
 
 QCheckBox* CheckBox(QWidget* parent, const QString& objectName, const QString& text, const QRect& at) {
-    auto* box = new QCheckBox(text, parent);
+    auto* box = new QCheckBox(Tr(text), parent);
     box->setObjectName(objectName);
     box->setFont(TextFont());
     box->setGeometry(at);

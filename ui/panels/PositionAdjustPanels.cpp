@@ -10,6 +10,7 @@
 #include "ui/FeaturePanel.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/panels/PanelKit.h"
+#include "ui/Translated.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -64,12 +65,12 @@ public:
             const char* label;
             int low, high;
         };
-        const Row rows[4] = {{"Bottom", "Bottom", -16, 16}, {"Top", "Top", -16, 16}, {"Left", "Left", -8, 24},
-                             {"Right", "Right", -8, 24}};
+        const Row rows[4] = {{"Bottom", SVC_N("Bottom"), -16, 16}, {"Top", SVC_N("Top"), -16, 16}, {"Left", SVC_N("Left"), -8, 24},
+                             {"Right", SVC_N("Right"), -8, 24}};
         for (int i = 0; i < 4; ++i) {
             const TPPWAdjust::Edge& edge = *TPPWAdjust::FindEdge(rows[i].edge);
             const int y = 54 + i * 28;
-            auto* box = new QCheckBox(rows[i].label, input);
+            auto* box = new QCheckBox(Tr(rows[i].label), input);
             box->setObjectName(edge.checkBox);
             box->setGeometry(20, y, 90, 21);
             QLineEdit* edit = Edit(input, edge.edit, 3, 120, y);
@@ -110,7 +111,7 @@ public:
             auto* arrows = new UpDown(edit, TPColorShiftAdjust::kLow, TPColorShiftAdjust::kHigh, input);
             arrows->setObjectName(QString("ColorShift%1InputUpDown").arg(line.letter));
             arrows->setGeometry(x + 33, y, 16, 21);
-            auto* box = new QCheckBox(line.label, input);
+            auto* box = new QCheckBox(Tr(line.label), input);
             box->setObjectName(line.checkBox);
             box->setGeometry(x + 56, y, 70, 21);
             connect(edit, &QLineEdit::textChanged, this,
@@ -167,17 +168,17 @@ public:
             void (*handler)(FeatureFrame&);
         };
         const Pic pics[5] = {
-            {"GotoLeftEdgeBitBtn", "|<<", "To the edge of left", GotoLeftEdgeBitBtnClick},
-            {"SteptoLeftBitBtn", "<", "To the left four points at a time", SteptoLeftBitBtnClick},
-            {"CenteringBitBtn", "|", "Centering", CenteringBitBtnClick},
-            {"SteptoRightBitBtn", ">", "To the right four points at a time", SteptoRightBitBtnClick},
-            {"GotoRightEdgeBitBtn", ">>|", "To the edge of right", GotoRightEdgeBitBtnClick},
+            {"GotoLeftEdgeBitBtn", "|<<", SVC_N("To the edge of left"), GotoLeftEdgeBitBtnClick},
+            {"SteptoLeftBitBtn", "<", SVC_N("To the left four points at a time"), SteptoLeftBitBtnClick},
+            {"CenteringBitBtn", "|", SVC_N("Centering"), CenteringBitBtnClick},
+            {"SteptoRightBitBtn", ">", SVC_N("To the right four points at a time"), SteptoRightBitBtnClick},
+            {"GotoRightEdgeBitBtn", ">>|", SVC_N("To the edge of right"), GotoRightEdgeBitBtnClick},
         };
         for (int i = 0; i < 5; ++i) {
             auto* b = new QToolButton(input);
             b->setObjectName(pics[i].name);
             b->setText(pics[i].glyph);
-            b->setToolTip(pics[i].tip);
+            b->setToolTip(Tr(pics[i].tip));
             b->setGeometry(112 + i * 36, 62, 32, 24);
             auto handler = pics[i].handler;
             connect(b, &QToolButton::clicked, this, [this, handler] { handler(F()); });

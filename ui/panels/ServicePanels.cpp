@@ -6,6 +6,7 @@
 #include "ui/VexFormAdjust.h"
 #include "ui/panels/PanelKit.h"
 #include "ui/panels/Panels.h"
+#include "ui/Translated.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -44,7 +45,7 @@ void MakeDefault(QPushButton* button) {
 }  // namespace
 
 ClickPanel::ClickPanel(const char* objectName, const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent) {
+    : QPushButton(Tr(caption), parent) {
     setObjectName(objectName);
     setFont(QFont("Arial", 9, QFont::Bold));
     setCursor(Qt::PointingHandCursor);
@@ -117,12 +118,12 @@ CRHeatProtectPanel::CRHeatProtectPanel() {
     Label(this, "Select and mark your replaced part(s) from followings, then press [OK] button.You can select multiple items.",
           {8, 192, 397, 32}, "CRHeatProtectOffsetMsgLbl");
 
-    auto* parts = new QGroupBox("replaced parts", this);
+    auto* parts = new QGroupBox(Tr("replaced parts"), this);
     parts->setObjectName("ReplacedPartsGrp");
     parts->setGeometry(8, 226, 300, 124);
-    const char* const texts[] = {"main board", "CR motor", "PS board", "CR guide shaft(main)", "CR guide shaft(sub)"};
+    const char* const texts[] = {SVC_N("main board"), SVC_N("CR motor"), SVC_N("PS board"), SVC_N("CR guide shaft(main)"), SVC_N("CR guide shaft(sub)")};
     for (std::size_t i = 0; i < kReplacedPartBoxes.size(); ++i) {
-        auto* box = new QCheckBox(texts[i], parts);
+        auto* box = new QCheckBox(Tr(texts[i]), parts);
         box->setObjectName(kReplacedPartBoxes[i]);
         const int column = i < 3 ? 0 : 1;
         const int row = i < 3 ? static_cast<int>(i) : static_cast<int>(i) - 3;
@@ -144,7 +145,7 @@ PGAdjustPanel::PGAdjustPanel() {
     connect(howTo, &QPushButton::clicked, this, [this] { Frame()->PGHowToAdjustBtnClick(); });
     connect(howToClean, &QPushButton::clicked, this, [this] { Frame()->PGAdjustHowToCleanBtnClick(); });
 
-    auto* adjustment = new QGroupBox("Adjustment", this);
+    auto* adjustment = new QGroupBox(Tr("Adjustment"), this);
     adjustment->setObjectName("PGAdjustAdjustmentGrp");
     adjustment->setGeometry(8, 40, 397, 204);
     Label(adjustment, "Before performing this adjustment, follow the instructions in the \"How to Clean\" button.",
@@ -175,7 +176,7 @@ PGAdjustPanel::PGAdjustPanel() {
     finish->setGeometry(207, 170, 180, 28);
     connect(finish, &QPushButton::clicked, this, [this] { PGAdjustEndPnlClick(*Frame()); });
 
-    auto* print = new QGroupBox("Print", this);
+    auto* print = new QGroupBox(Tr("Print"), this);
     print->setObjectName("PGAdjustPrintGrp");
     print->setGeometry(8, 248, 397, 102);
     Label(print, "Click the [Print] button. The printer prints check pattern.", {10, 18, 377, 18},
@@ -196,14 +197,14 @@ ExchangeFirstPanel::ExchangeFirstPanel() {
           {24, 70, 370, 40}, "ExchangeMsgLbl1");
     auto* start = new ClickPanel("ExchangeSequence1Pnl", "Transportation liquid exchange sequence", this);
     start->setGeometry(56, 150, 300, 40);
-    start->setToolTip("To discharge Ink with Transportation Liquid.");
+    start->setToolTip(Tr("To discharge Ink with Transportation Liquid."));
     connect(start, &QPushButton::clicked, this, [this] { Maintenance().ExchangeSequence1PnlClick(*Frame()); });
 }
 
 ExchangeSecondPanel::ExchangeSecondPanel() {
     Prepare(this, kExchangeSecondPanel);
     Title(this, "Refurbishment for DOA ", "ExchangeTitleLbl2");
-    auto* steps = new QGroupBox(kExchangeStepsHeading, this);
+    auto* steps = new QGroupBox(Tr(kExchangeStepsHeading), this);
     steps->setObjectName("ExchangeStepsGrp");
     steps->setGeometry(8, 44, 397, 300);
     for (std::size_t i = 0; i < kExchangeSteps.size(); ++i) {

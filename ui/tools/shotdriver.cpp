@@ -5,6 +5,7 @@
 // runs it under a virtual X server when there is one.
 #include "journal/Recorder.h"
 #include "journal/SqlStore.h"
+#include "i18n/Translate.h"
 #include "link/Host.h"
 #include "ui/GuiHost.h"
 #include "ui/ProgramWindows.h"
@@ -125,6 +126,9 @@ void SaveFeaturePanels(TFormAdjust& adjust, const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The windows in the user's language, as the program shows them
+    // (LANGUAGE=de draws them in German; the C locale as written).
+    svc::InitTranslations();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     if (!QDir().mkpath(folder)) {
         QTextStream(stderr) << "Cannot create the folder " << folder << "\n";

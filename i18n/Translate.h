@@ -1,0 +1,88 @@
+// The program's texts in the user's language. Every text the program shows or
+// prints is written in English in the source and is the key of its
+// translation in the one catalogue of the text domain "svcadjust" (po/). In
+// the C locale, or for a language without a catalogue, the English text is
+// shown byte for byte.
+//
+// Texts are translated where they are shown: the status memo, message boxes
+// and the window builders look a text up as a whole; a text kept in a table
+// is marked with SVC_N so that the catalogue has it. A text put together
+// from values is a whole sentence with numbered places (Format), so that a
+// translation may order them as its language wants.
+//
+// Qt-free; the windows convert with QString::fromUtf8.
+#pragma once
+
+#include <libintl.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "i18n/LocaleDir.h"
+
+// Marks a text for the catalogue without translating it here.
+#define SVC_N(text) text
+
+namespace svc {
+
+inline constexpr const char* kTextDomain = "svcadjust";
+
+// The translation of a text; an empty text stays empty (the catalogue keeps
+// its own header under the empty key).
+inline const char* Tr(const char* text) {
+    if (text == nullptr || *text == '\0') return text;
+    return dgettext(kTextDomain, text);
+}
+inline std::string Tr(const std::string& text) { return text.empty() ? text : std::string(Tr(text.c_str())); }
+
+// The text with %1 ... %9 replaced by the values given; "%%" is one "%". A
+// place without a value and a "%" before anything else are kept as written.
+inline std::string Format(std::string_view pattern, std::initializer_list<std::string_view> values) {
+    std::string out;
+    out.reserve(pattern.size() + 16);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '%' && i + 1 < pattern.size()) {
+            const char next = pattern[i + 1];
+            if (next == '%') {
+                out += '%';
+                ++i;
+                continue;
+            }
+            if (next >= '1' && next <= '9' && static_cast<std::size_t>(next - '1') < values.size()) {
+                out += *(values.begin() + (next - '1'));
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+// Where the catalogues are: share/locale beside the program's bin/ folder
+// (the build tree, an installed or unpacked tree), else the installed
+// locale folder.
+inline std::string LocaleDirectory() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec && !exe.empty()) {
+        const std::filesystem::path beside = exe.parent_path().parent_path() / kSvcRelativeLocaleDir;
+        if (std::filesystem::is_directory(beside, ec)) return beside.string();
+    }
+    return kSvcInstalledLocaleDir;
+}
+
+// Binds the text domain to its catalogues, always giving UTF-8. The locale
+// itself (setlocale) is the program's to choose: the windows take the
+// user's whole locale, the command line only its messages.
+inline void InitTranslations() {
+    static const std::string directory = LocaleDirectory();
+    bindtextdomain(kTextDomain, directory.c_str());
+    bind_textdomain_codeset(kTextDomain, "UTF-8");
+}
+
+}  // namespace svc
