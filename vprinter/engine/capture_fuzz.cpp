@@ -1,5 +1,5 @@
 // Fuzz target for capture files: the reader, the text decoder vpcapture
-// prints, and the pcapng blocks it writes. Whatever the file holds, reading
+// prints, and the pcapng file it writes. Whatever the file holds, reading
 // must stop cleanly, the text must hold no control bytes but line ends,
 // every pcapng block must frame itself, and the printer's
 // own recorder, fed the records' bytes again, must keep every byte of both
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,7 +34,9 @@ struct ScratchFile {
         const char* dir = std::getenv("TMPDIR");
         path = std::string(dir && dir[0] == '/' ? dir : "/tmp") + "/svc_capture_fuzz." + std::to_string(::getpid());
     }
-    ~ScratchFile() { std::remove(path.c_str()); }
+    ~ScratchFile() {
+        for (const char* suffix : {"", ".input", ".pcapng"}) std::remove((path + suffix).c_str());
+    }
 };
 
 void CheckBlock(const std::vector<std::uint8_t>& block, const d4::CaptureRecord& record) {
@@ -70,8 +73,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A clean end is the end of the file; anything else says where it stopped.
     if (reader.Error().empty() != (consumed == size)) std::abort();
 
-    // The records' bytes through the printer's recorder, direction by direction.
+    // The whole file to pcapng: every whole packet, and not ok after a cut.
     static ScratchFile scratch;
+    const std::string input = scratch.path + ".input", pcapng = scratch.path + ".pcapng";
+    if (std::FILE* f = std::fopen(input.c_str(), "wb")) {
+        const bool written = std::fwrite(data, 1, size, f) == size;
+        if (std::fclose(f) == 0 && written) {
+            const vp::PcapngResult result = vp::CaptureToPcapng(input, pcapng);
+            if (result.error.empty() != result.ok || result.packets != records.size()) std::abort();
+            if (result.ok != reader.Error().empty()) std::abort();
+            std::size_t expected = vp::PcapngHeader().size();
+            for (const d4::CaptureRecord& r : records) expected += vp::PcapngPacket(r).size();
+            std::error_code ec;
+            if (std::filesystem::file_size(pcapng, ec) != expected || ec) std::abort();
+        }
+    }
+
+    // The records' bytes through the printer's recorder, direction by direction.
     vp::PacketCapture capture;
     if (!capture.Open(scratch.path)) return 0;
     std::vector<std::uint8_t> sent[2];
