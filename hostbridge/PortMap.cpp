@@ -107,6 +107,12 @@ PortTarget DefaultTarget(std::uint16_t code)
 std::optional<PortTarget> ParseTarget(std::string_view text, std::string& why)
 {
     text = Trim(text);
+    // The path is handed to the kernel as a C string, which would end at a
+    // NUL byte: the port would quietly open a different file than written.
+    if (text.find('\0') != std::string_view::npos) {
+        why = "a target holds a NUL byte, which no path can contain";
+        return std::nullopt;
+    }
     static constexpr std::array<std::pair<std::string_view, PortKind>, 3> kPrefixes{
         {{"unix:", PortKind::UnixSocket}, {"usblp:", PortKind::UsbLp}, {"parport:", PortKind::Parport}}};
     for (const auto& [prefix, kind] : kPrefixes) {

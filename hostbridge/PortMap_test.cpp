@@ -9,6 +9,7 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,23 @@ TEST(PortMap, FileFormWithCommentsAndLineNumbers)
     ASSERT_EQ(entries.problems.size(), 2u);
     EXPECT_TRUE(entries.problems[0].starts_with("ports.conf line 5: ")) << entries.problems[0];
     EXPECT_TRUE(entries.problems[1].starts_with("ports.conf line 6: ZQUSB3: ")) << entries.problems[1];
+}
+
+TEST(PortMap, APathWithANulByteIsRefusedNotCutShort)
+{
+    // The kernel would stop reading the path at the NUL: the port would open
+    // /tmp/vp.sock, not what the line says.
+    using namespace std::string_view_literals;
+    std::string why;
+    EXPECT_FALSE(hb::ParseTarget("unix:/tmp/vp.sock\0/elsewhere"sv, why));
+    EXPECT_NE(why.find("NUL"), std::string::npos) << why;
+    const auto entries = hb::ParseFileMap("LPT1 = unix:/tmp/vp.sock\0x\nLPT2 = /dev/parport1\n"sv, "ports.conf");
+    ASSERT_EQ(entries.targets.size(), 1u);
+    EXPECT_EQ(entries.targets.at(1029), (PortTarget{PortKind::Parport, "/dev/parport1"}));
+    ASSERT_EQ(entries.problems.size(), 1u);
+    EXPECT_TRUE(entries.problems[0].starts_with("ports.conf line 1: LPT1: ")) << entries.problems[0];
+    EXPECT_EQ(entries.problems[0].find('\0'), std::string::npos) << "the message holds no NUL itself";
+    EXPECT_TRUE(hb::ParseEnvironmentMap("ZQUSB1=/dev/usb/lp0\0"sv).targets.empty());
 }
 
 TEST(PortMap, EnvironmentWinsPerPortThenFileThenDefault)

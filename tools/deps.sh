@@ -20,6 +20,8 @@ SVC_PACKAGES=(
   libsqlite3-dev libpq-dev postgresql postgresql-client
   # the packet channel in Wireshark (packaging/wireshark)
   tshark
+  # the fuzz targets (tools/fuzz.sh): clang and its runtimes, libFuzzer included
+  clang libclang-rt-14-dev
 )
 
 svc_missing_packages() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds svcadjust and runs every test: once in a normal build, once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Installs missing packages first.
+# AddressSanitizer and UndefinedBehaviorSanitizer, with the fuzz targets run in
+# between. Installs missing packages first.
 set -euo pipefail
 SVC_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export SVC_ROOT
@@ -18,6 +19,15 @@ jobs=$(nproc)
 echo "== normal build"
 svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo || fail "build failed"
 ctest --test-dir "$SVC_ROOT/build/release" --output-on-failure -j "$jobs" || fail "tests failed (normal build)"
+
+# ---- fuzzing: the fuzz targets built with clang, each run over its corpus
+# and then SVC_FUZZ_SECONDS (default 15) on new inputs; SVC_SKIP_FUZZ=1 skips
+# it. See docs/ARCHITECTURE.md, "Fuzzing".
+if [ "${SVC_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== fuzz targets (clang, libFuzzer)"
+  bash "$SVC_ROOT/tools/fuzz.sh" || fail "fuzzing found a fault (inputs in build/fuzz/crashes/)"
+fi
+# ---- end of fuzzing
 
 if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
