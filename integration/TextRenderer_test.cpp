@@ -15,7 +15,7 @@
 
 #include "link/VexRaster.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace vp {
 namespace {

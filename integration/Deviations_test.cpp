@@ -4,7 +4,7 @@
 
 #include "vprinter/engine/EngineControl.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace vp {
 namespace {

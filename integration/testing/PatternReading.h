@@ -11,8 +11,8 @@
 
 #include "vprinter/Ink.h"
 #include "vprinter/engine/Image.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
-#include "vprinter/engine/testing/PatternJobs.h"
+#include "integration/testing/PageAnalysis.h"
+#include "integration/testing/PatternJobs.h"
 
 namespace vp::testing {
 

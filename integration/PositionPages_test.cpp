@@ -9,7 +9,7 @@
 #include "service/VexFactory.h"
 #include "vprinter/engine/PrintEngine.h"
 #include "link/testing/FakeOutside.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 #include <gtest/gtest.h>
 

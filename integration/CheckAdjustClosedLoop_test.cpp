@@ -2,12 +2,12 @@
 // with a hidden mechanical error and its print engine prints the pattern, the
 // answer is read off the page as a technician reads it, input through the
 // operation, and the next print comes out aligned.
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
-#include "vprinter/engine/testing/PatternJobs.h"
-#include "vprinter/engine/testing/PatternReading.h"
+#include "integration/testing/PageAnalysis.h"
+#include "integration/testing/PatternJobs.h"
+#include "integration/testing/PatternReading.h"
 
 #include <gtest/gtest.h>
 

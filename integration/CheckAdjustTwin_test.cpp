@@ -3,7 +3,7 @@
 #include "adjust/PfAdjust.h"
 #include "adjust/VexBid.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 
 #include <QTest>
 

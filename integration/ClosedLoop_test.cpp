@@ -10,10 +10,10 @@
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
-#include "vprinter/engine/testing/PatternJobs.h"
-#include "vprinter/engine/testing/PatternReading.h"
+#include "integration/testing/EngineTesting.h"
+#include "integration/testing/PageAnalysis.h"
+#include "integration/testing/PatternJobs.h"
+#include "integration/testing/PatternReading.h"
 
 namespace vp {
 namespace {

@@ -6,7 +6,7 @@
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace vp {
 namespace {

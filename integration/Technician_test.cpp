@@ -9,12 +9,12 @@
 //
 // SVC_TECHNICIAN_SEEDS=N runs N seeds per model (default 2 in the normal test
 // run, 1 under the sanitizers; the long run takes 50: see docs/VPRINTER.md).
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
-#include "vprinter/engine/testing/PatternJobs.h"
-#include "vprinter/engine/testing/PatternReading.h"
+#include "integration/testing/PageAnalysis.h"
+#include "integration/testing/PatternJobs.h"
+#include "integration/testing/PatternReading.h"
 
 #include <gtest/gtest.h>
 

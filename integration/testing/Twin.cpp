@@ -1,4 +1,4 @@
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 
 #include "chanlink/Capture.h"
 #include "chanlink/CaptureControl.h"

@@ -1,7 +1,7 @@
 // The frame's own buttons from the window and from svcadjust-cli put the same
 // bytes on the wire.
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 
 #include <QTest>
 

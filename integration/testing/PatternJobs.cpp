@@ -1,4 +1,4 @@
-#include "vprinter/engine/testing/PatternJobs.h"
+#include "integration/testing/PatternJobs.h"
 
 #include <algorithm>
 #include <cstdio>

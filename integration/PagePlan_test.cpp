@@ -16,10 +16,10 @@
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PageWriter.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
-#include "vprinter/engine/testing/PatternJobs.h"
-#include "vprinter/engine/testing/PatternReading.h"
+#include "integration/testing/EngineTesting.h"
+#include "integration/testing/PageAnalysis.h"
+#include "integration/testing/PatternJobs.h"
+#include "integration/testing/PatternReading.h"
 
 namespace vp {
 namespace {

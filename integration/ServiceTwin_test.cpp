@@ -8,7 +8,7 @@
 #include "link/Host.h"
 #include "ui/GuiHost.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/Transcript.h"
 #include "vprinter/engine/PrintEngine.h"

@@ -14,7 +14,7 @@
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
 #include "vprinter/engine/PacketCapture.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace vp {
 namespace {

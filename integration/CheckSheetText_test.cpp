@@ -8,7 +8,7 @@
 #include "link/VexRaster.h"
 #include "link/testing/FakeOutside.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "eeprom/VexUsbId.h"
 #include "ui/RadioGroup.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 
 #include <QPlainTextEdit>

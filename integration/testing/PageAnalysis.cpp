@@ -1,4 +1,4 @@
-#include "vprinter/engine/testing/PageAnalysis.h"
+#include "integration/testing/PageAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
+#include "hostbridge/PortSwitch.h"
 #include "link/VexRaster.h"
 #include "vprinter/panel/ControlConnection.h"
 #include "vprinter/panel/PanelWindow.h"

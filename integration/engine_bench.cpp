@@ -20,7 +20,7 @@
 #include "vprinter/engine/JobDecoder.h"
 #include "vprinter/engine/PngStream.h"
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace {
 

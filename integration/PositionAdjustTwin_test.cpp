@@ -1,7 +1,7 @@
 // The PW sensor, pixel shift, first dot and cut position buttons put the same
 // bytes on the wire from the window as from svcadjust-cli.
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 
 #include <QComboBox>
@@ -10,7 +10,7 @@
 
 #ifdef SVC_POSITION_ADJUST_LOOPS
 #include "vprinter/engine/PrintEngine.h"
-#include "vprinter/engine/testing/PageAnalysis.h"
+#include "integration/testing/PageAnalysis.h"
 
 #include <array>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include "link/VexRaster.h"
 #include "link/VexRemoteComm.h"
 #include "service/VexFactory.h"
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 namespace vp {
 namespace {

@@ -1,4 +1,4 @@
-#include "vprinter/engine/testing/EngineTesting.h"
+#include "integration/testing/EngineTesting.h"
 
 #include "link/OutsideLibraries.h"
 #include "link/VexRaster.h"
