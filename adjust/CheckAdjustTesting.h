@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -53,7 +54,51 @@ inline std::string Transcript(const std::vector<fake::Call>& calls) {
     return t.str();
 }
 
-// Compares with golden/<name>.txt beside the tests; SVC_UPDATE_GOLDEN=1 rewrites it.
+// The plain transcript of a golden file. A golden file is kept readable
+// (tools/update-goldens.sh): each "data N" line is followed by item lines,
+// indented by two spaces, whose first 47 columns hold the hex of the bytes
+// and whose rest says what the printer reads in them. The bytes are what
+// counts: they are gathered back into "data N HH ...". Other lines, and data
+// lines in the plain form, stay as they are. Empty when the hex is malformed
+// or does not add up to N bytes, with the reason in `error`.
+inline std::string PlainTranscript(const std::string& golden, std::string& error) {
+    std::istringstream in(golden);
+    std::string out, line;
+    bool have = static_cast<bool>(std::getline(in, line));
+    while (have) {
+        const std::size_t space = line.rfind("data ", 0) == 0 ? 4 : line.rfind("refused data ", 0) == 0 ? 12 : 0;
+        const std::string count = space ? line.substr(space + 1) : std::string();
+        if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) {
+            out += line + '\n';
+            have = static_cast<bool>(std::getline(in, line));
+            continue;
+        }
+        const std::string head = line.substr(0, space + 1);  // "data " or "refused data "
+        std::string hex;
+        std::size_t bytes = 0;
+        while ((have = static_cast<bool>(std::getline(in, line))) && line.rfind("  ", 0) == 0) {
+            std::istringstream column(line.substr(2, 47));
+            for (std::string b; column >> b; ++bytes) {
+                if (b.size() != 2 || !std::isxdigit(static_cast<unsigned char>(b[0])) ||
+                    !std::isxdigit(static_cast<unsigned char>(b[1]))) {
+                    error = "\"" + line + "\" holds no hex";
+                    return {};
+                }
+                hex += ' ' + b;
+            }
+        }
+        if (std::to_string(bytes) != count) {
+            error = head + count + " is followed by " + std::to_string(bytes) + " bytes";
+            return {};
+        }
+        out += head + count + hex + '\n';
+    }
+    return out;
+}
+
+// Compares with golden/<name>.txt beside the tests, byte for byte;
+// SVC_UPDATE_GOLDEN=1 rewrites it (in the plain form: tools/update-goldens.sh
+// makes it readable again).
 inline void ExpectGolden(const std::string& name, const std::string& transcript) {
     const std::string path = std::string(SVC_ADJUST_GOLDEN_DIR) + "/" + name + ".txt";
     if (const char* update = std::getenv("SVC_UPDATE_GOLDEN"); update && std::string(update) == "1") {
@@ -64,7 +109,9 @@ inline void ExpectGolden(const std::string& name, const std::string& transcript)
     ASSERT_TRUE(in.is_open()) << "no golden file " << path << " (run with SVC_UPDATE_GOLDEN=1 to write it)";
     std::stringstream expected;
     expected << in.rdbuf();
-    const std::string want = expected.str();
+    std::string error;
+    const std::string want = PlainTranscript(expected.str(), error);
+    ASSERT_TRUE(error.empty()) << path << ": " << error;
     if (want == transcript) return;
     // Point at the first line that differs rather than printing megabytes.
     std::size_t line = 1, i = 0;
@@ -77,7 +124,8 @@ inline void ExpectGolden(const std::string& name, const std::string& transcript)
         const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
         return s.substr(from, std::min<std::size_t>(s.find('\n', from) - from, 200));
     };
-    ADD_FAILURE() << name << ": transcript differs from " << path << " at line " << line << "\n  golden: "
+    ADD_FAILURE() << name << ": transcript differs from " << path << " at line " << line
+                  << " of its plain form (one line per call)\n  golden: "
                   << lineAt(want, i) << "\n  now:    " << lineAt(transcript, i);
 }
 

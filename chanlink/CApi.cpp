@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 
 #include "chanlink/CaptureControl.h"
+#include "chanlink/ChannelApi.h"
 #include "chanlink/HostSession.h"
 #include "hostbridge/Transport.h"
-#include "link/OutsideLibraries.h"
 
 namespace {
 
@@ -35,28 +35,28 @@ d4::HostSession& Session() {
 
 extern "C" {
 
-OUTSIDE_API uint16_t SetD4CommandRCode(uint8_t first, uint8_t second) {
+CHANLINK_C_API uint16_t SetD4CommandRCode(uint8_t first, uint8_t second) {
     return Session().SetCommandRCode(first, second);
 }
 
-OUTSIDE_API int ChanlinkCaptureStart(const char* path) { return path && Session().StartCapture(path) ? 1 : 0; }
+CHANLINK_C_API int ChanlinkCaptureStart(const char* path) { return path && Session().StartCapture(path) ? 1 : 0; }
 
-OUTSIDE_API void ChanlinkCaptureStop(void) { Session().StopCapture(); }
+CHANLINK_C_API void ChanlinkCaptureStop(void) { Session().StopCapture(); }
 
-OUTSIDE_API uint16_t D4Negotiation(void) { return Session().Negotiate(); }
+CHANLINK_C_API uint16_t D4Negotiation(void) { return Session().Negotiate(); }
 
-OUTSIDE_API uint16_t D4Termination(void) { return Session().Terminate(); }
+CHANLINK_C_API uint16_t D4Termination(void) { return Session().Terminate(); }
 
-OUTSIDE_API uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
+CHANLINK_C_API uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
     return Session().SendData(data, count);
 }
 
-OUTSIDE_API uint16_t GetD4ErrorCode(void) { return Session().ErrorCode(); }
+CHANLINK_C_API uint16_t GetD4ErrorCode(void) { return Session().ErrorCode(); }
 
-OUTSIDE_API uint16_t D4ReadEeprom(uint8_t address, uint8_t* value) { return Session().ReadEeprom(address, value); }
+CHANLINK_C_API uint16_t D4ReadEeprom(uint8_t address, uint8_t* value) { return Session().ReadEeprom(address, value); }
 
-OUTSIDE_API uint16_t D4WriteEeprom(uint8_t address, uint8_t value) { return Session().WriteEeprom(address, value); }
+CHANLINK_C_API uint16_t D4WriteEeprom(uint8_t address, uint8_t value) { return Session().WriteEeprom(address, value); }
 
-OUTSIDE_API uint16_t InquireStatus(uint8_t* record52) { return Session().InquireStatus(record52); }
+CHANLINK_C_API uint16_t InquireStatus(uint8_t* record52) { return Session().InquireStatus(record52); }
 
 }  // extern "C"

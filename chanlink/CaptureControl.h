@@ -6,7 +6,7 @@
 #ifndef CHANLINK_CAPTURECONTROL_H
 #define CHANLINK_CAPTURECONTROL_H
 
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -14,9 +14,9 @@ extern "C" {
 
 /* Creates the capture file; one that exists already, or a symbolic link, is
    refused. 1 = capturing, 0 = the file could not be created. */
-OUTSIDE_API int ChanlinkCaptureStart(const char* path);
+CHANLINK_C_API int ChanlinkCaptureStart(const char* path);
 /* Closes the capture file; packets after this are not recorded. */
-OUTSIDE_API void ChanlinkCaptureStop(void);
+CHANLINK_C_API void ChanlinkCaptureStop(void);
 
 #ifdef __cplusplus
 }

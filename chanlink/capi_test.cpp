@@ -17,7 +17,8 @@
 #include "chanlink/Packet.h"
 #include "chanlink/testing/Loopback.h"
 #include "hostbridge/Transport.h"
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
+#include "hostbridge/PortSwitch.h"
 
 namespace {
 

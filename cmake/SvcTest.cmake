@@ -29,6 +29,8 @@ endfunction()
 function(svc_add_test)
   cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
+  # A test sees the headers of its own folder and of what it links.
+  target_include_directories(${T_NAME} PRIVATE ${SVC_SOURCE_ROOT})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
   # The outside libraries may be named before the static libraries that call
   # them; keep them linked whatever the order.
@@ -50,6 +52,7 @@ function(svc_add_test)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
     # The windows take the developer's locale; the tests expect the texts as
     # written (LANGUAGE names no catalogue of ours).
+    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANGUAGE=en" TIMEOUT ${timeout})
   else()

@@ -2,7 +2,7 @@
 // is what the packet-channel library reaches through CurrentTransport().
 // Every failure returns 0x1000 and leaves its detail for
 // GetIoErrorCodeByOsSw, with the reason on standard error.
-#include "link/OutsideLibraries.h"
+#include "hostbridge/PortSwitch.h"
 
 #include "hostbridge/DeviceId.h"
 #include "hostbridge/Io.h"

@@ -1,6 +1,6 @@
 // The C functions end to end, against a virtual printer played by the test
 // on a Unix socket.
-#include "link/OutsideLibraries.h"
+#include "hostbridge/PortSwitch.h"
 
 #include "hostbridge/Transport.h"
 

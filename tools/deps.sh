@@ -73,10 +73,17 @@ svc_configure_build() {
   local launcher=()
   if command -v ccache >/dev/null; then
     export CCACHE_BASEDIR="$SVC_ROOT" CCACHE_NOHASHDIR=1
+    # The precompiled headers (SVC_PCH) are cached too: ccache needs to be
+    # told that their time stamps and defines may be trusted.
+    export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$SVC_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@" || { echo "error: configuring $dir failed" >&2; return 1; }
+  elif [ "$#" -gt 0 ]; then
+    # An existing build folder takes the options given now (-DSVC_WERROR=ON
+    # in CI, for one configured before the option existed).
+    cmake -S "$SVC_ROOT" -B "$dir" "$@" >/dev/null || { echo "error: configuring $dir failed" >&2; return 1; }
   fi
   cmake --build "$dir" -j "$(nproc)" || { echo "error: building $dir failed" >&2; return 1; }
 }

@@ -16,8 +16,14 @@ svc_ensure_packages || fail "the build tools could not be installed"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+# Before anything is built (it takes a second): every include keeps to the
+# layers of docs/ARCHITECTURE.md.
+echo "== layers"
+bash "$SVC_ROOT/tools/layer-check.sh" || fail "an include breaks the layer order"
+
+# Warnings in our code fail both builds (outside headers are SYSTEM).
 echo "== normal build"
-svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo || fail "build failed"
+svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVC_WERROR=ON || fail "build failed"
 ctest --test-dir "$SVC_ROOT/build/release" --output-on-failure -j "$jobs" || fail "tests failed (normal build)"
 
 # ---- fuzzing: the fuzz targets built with clang, each run over its corpus
@@ -31,7 +37,7 @@ fi
 
 if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-  svc_configure_build "$SVC_ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF \
+  svc_configure_build "$SVC_ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF -DSVC_WERROR=ON \
     || fail "sanitizer build failed"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$SVC_ROOT/build/asan" --output-on-failure -j "$jobs" || fail "tests failed (sanitizer build)"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "link/OutsideLibraries.h"
+#include "hostbridge/PortSwitch.h"
 #include "vprinter/Printer.h"
 
 namespace vp {

@@ -19,7 +19,8 @@
 
 #include "chanlink/Capture.h"
 #include "hostbridge/Transport.h"
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
+#include "hostbridge/PortSwitch.h"
 #include "vprinter/DirectTransport.h"
 #include "vprinter/Printer.h"
 

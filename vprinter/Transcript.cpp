@@ -1,5 +1,6 @@
 #include "vprinter/Transcript.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -128,6 +129,63 @@ Transcript TranscriptOfFile(const std::string& path) {
     return Read(reader);
 }
 
+Transcript RawTranscript(const std::string& readable) {
+    Transcript result;
+    std::istringstream in(readable);
+    std::string line;
+    bool have = static_cast<bool>(std::getline(in, line));
+    int lineNo = 1;
+    while (have) {
+        std::string head;
+        if (line.rfind("data ", 0) == 0)
+            head = "data ";
+        else if (line.rfind("refused data ", 0) == 0)
+            head = "refused data ";
+        const std::string count = head.empty() ? std::string() : line.substr(head.size());
+        const bool bare = !count.empty() && count.find_first_not_of("0123456789") == std::string::npos;
+        if (!bare) {
+            result.text += line + '\n';
+            have = static_cast<bool>(std::getline(in, line));
+            ++lineNo;
+            continue;
+        }
+        // "data N" and its item lines.
+        const int headLine = lineNo;
+        std::string hex;
+        std::size_t bytes = 0;
+        bool bad = false;
+        while ((have = static_cast<bool>(std::getline(in, line)))) {
+            ++lineNo;
+            if (line.rfind("  ", 0) != 0) break;
+            const std::string column = line.substr(2, 47);
+            for (std::size_t i = 0; i < column.size();) {
+                if (column[i] == ' ') {
+                    ++i;
+                    continue;
+                }
+                if (i + 1 >= column.size() || !std::isxdigit(static_cast<unsigned char>(column[i])) ||
+                    !std::isxdigit(static_cast<unsigned char>(column[i + 1])) ||
+                    (i + 2 < column.size() && column[i + 2] != ' ')) {
+                    bad = true;
+                    break;
+                }
+                hex += ' ';
+                hex += static_cast<char>(std::toupper(static_cast<unsigned char>(column[i])));
+                hex += static_cast<char>(std::toupper(static_cast<unsigned char>(column[i + 1])));
+                ++bytes;
+                i += 2;
+            }
+        }
+        if (bad || std::to_string(bytes) != count) {
+            if (result.error.empty())
+                result.error = "line " + std::to_string(headLine) + ": " + head + count + " is followed by " +
+                               (bad ? std::string("a column that is not hex") : std::to_string(bytes) + " bytes");
+        }
+        result.text += head + count + hex + '\n';
+    }
+    return result;
+}
+
 std::string CompareWithGolden(const std::string& dir, const std::string& name, const std::string& actual) {
     namespace fs = std::filesystem;
     const fs::path path = fs::path(dir) / name;
@@ -145,7 +203,9 @@ std::string CompareWithGolden(const std::string& dir, const std::string& name, c
     if (!in) return "no golden file " + path.string() + " (run with SVC_UPDATE_GOLDEN=1 to write it)";
     std::ostringstream buffer;
     buffer << in.rdbuf();
-    const std::string expected = buffer.str();
+    const Transcript golden = RawTranscript(buffer.str());
+    if (!golden.Ok()) return path.string() + ": " + golden.error;
+    const std::string& expected = golden.text;
     if (expected == actual) return {};
     std::istringstream a(actual), e(expected);
     std::string la, le;
@@ -155,7 +215,8 @@ std::string CompareWithGolden(const std::string& dir, const std::string& name, c
         if (!ha && !he) break;
         if (ha != he || la != le) {
             auto cut = [](const std::string& s) { return s.size() > 120 ? s.substr(0, 120) + "..." : s; };
-            return path.string() + " differs at line " + std::to_string(line) + ":\n  expected: " +
+            return path.string() + " differs at line " + std::to_string(line) +
+                   " of its plain form (one line per call):\n  expected: " +
                    (he ? cut(le) : "(end)") + "\n  actual:   " + (ha ? cut(la) : "(end)") +
                    "\n(run with SVC_UPDATE_GOLDEN=1 to rewrite it)";
         }

@@ -32,7 +32,16 @@ struct Transcript {
 Transcript TranscriptOf(const std::vector<std::uint8_t>& capture);
 Transcript TranscriptOfFile(const std::string& path);
 
-// Compares `actual` with the golden file `dir`/`name`. With SVC_UPDATE_GOLDEN=1
+// The transcript a readable transcript (vp::ReadableTranscript of the print
+// engine) was made from: each "data N" line followed by indented item lines
+// becomes "data N HH ..." again, from the hex of the items (their first 47
+// columns after the indent); every other line is kept. A line already in the
+// plain form is kept too. Ok() is false when the hex of a data line is not N
+// bytes or not hex; the text then holds what could be read.
+Transcript RawTranscript(const std::string& readable);
+
+// Compares `actual` (a plain transcript) with the golden file `dir`/`name`,
+// which may be plain or readable: the bytes of both are compared exactly. With SVC_UPDATE_GOLDEN=1
 // in the environment the file is (re)written instead and the comparison
 // passes. Returns an empty string when they match, otherwise a message that
 // names the file, the first differing line and how to regenerate it.

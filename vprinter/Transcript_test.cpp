@@ -13,7 +13,8 @@
 #include "chanlink/Capture.h"
 #include "chanlink/Messages.h"
 #include "chanlink/Packet.h"
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
+#include "hostbridge/PortSwitch.h"
 #include "vprinter/DirectTransport.h"
 #include "vprinter/Printer.h"
 

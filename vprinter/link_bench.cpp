@@ -28,7 +28,8 @@
 #include <vector>
 
 #include "chanlink/testing/RatioReporter.h"
-#include "link/OutsideLibraries.h"
+#include "chanlink/ChannelApi.h"
+#include "hostbridge/PortSwitch.h"
 #include "vprinter/Control.h"
 #include "vprinter/Eeprom.h"
 #include "vprinter/Printer.h"

@@ -1,6 +1,8 @@
 #include "vprinter/engine/CaptureDecoder.h"
 
+#include <cctype>
 #include <cstdio>
+#include <sstream>
 
 #include "chanlink/Capture.h"
 #include "chanlink/Messages.h"
@@ -239,6 +241,176 @@ bool DecodeCaptureFile(const std::string& path, std::ostream& out, std::string* 
         return false;
     }
     return true;
+}
+
+}  // namespace vp
+
+namespace vp {
+
+namespace {
+
+// "HH HH ..." of a data line into bytes; false on anything else.
+bool ParseHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ') {
+            ++i;
+            continue;
+        }
+        if (i + 2 > text.size() || !std::isxdigit(static_cast<unsigned char>(text[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[i + 1])))
+            return false;
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+        i += 2;
+    }
+    return true;
+}
+
+// One item of a readable data line: its bytes, 16 to a line, and what they are.
+void WriteItem(std::ostream& out, const std::uint8_t* data, std::size_t n, const std::string& what) {
+    constexpr std::size_t kPerLine = 16;
+    constexpr std::size_t kHexWidth = kPerLine * 3 - 1;
+    std::size_t at = 0;
+    do {
+        std::string hex;
+        for (std::size_t i = at; i < n && i < at + kPerLine; ++i) hex += (hex.empty() ? "" : " ") + Hex(data[i]);
+        out << "  " << hex;
+        if (at == 0 && !what.empty()) out << std::string(kHexWidth - hex.size() + 2, ' ') << what;
+        out << '\n';
+        at += kPerLine;
+    } while (at < n);
+}
+
+}  // namespace
+
+std::string ReadableTranscript(const std::string& transcript) {
+    // Passes every event on to the capture decoder's job printer and pauses
+    // the decoder after it, so that the bytes of each event are known.
+    struct Stepper : JobVisitor {
+        CaptureDecoder::JobPrinter& printer;
+        std::vector<std::string> extra;  // what the printer does not write a line for
+        bool event = false;
+        explicit Stepper(CaptureDecoder::JobPrinter& p) : printer(p) {}
+        void Mark() { event = true; }
+        void OnReset() override { printer.OnReset(), Mark(); }
+        void OnGraphicsMode(int m) override { printer.OnGraphicsMode(m), Mark(); }
+        void OnUnit(const UnitSetting& u) override { printer.OnUnit(u), Mark(); }
+        void OnDirection(int m) override { printer.OnDirection(m), Mark(); }
+        void OnDotSize(std::uint8_t s) override { printer.OnDotSize(s), Mark(); }
+        void OnColorMode(int m) override { printer.OnColorMode(m), Mark(); }
+        void OnVerticalMove(int a) override { printer.OnVerticalMove(a), Mark(); }
+        void OnHorizontalMove(int a) override { printer.OnHorizontalMove(a), Mark(); }
+        void OnResolution(const RasterResolution& r) override { printer.OnResolution(r), Mark(); }
+        void OnRasterBegin(const RasterHeader& h) override { printer.OnRasterBegin(h), Mark(); }
+        void OnRasterLine(int index, const std::uint8_t* data, std::size_t n) override {
+            printer.OnRasterLine(index, data, n);
+            extra.push_back("raster line " + std::to_string(index));
+            Mark();
+        }
+        void OnRasterEnd() override { printer.OnRasterEnd(), Mark(); }
+        void OnLineReturn() override { printer.OnLineReturn(), Mark(); }
+        void OnCarriageReturn() override { printer.OnCarriageReturn(), Mark(); }
+        void OnLineFeed() override { printer.OnLineFeed(), Mark(); }
+        void OnFormFeed() override { printer.OnFormFeed(), Mark(); }
+        void OnText(std::uint8_t b) override { printer.OnText(b), Mark(); }
+        // A run of text is one item.
+        std::size_t OnTextRun(const std::uint8_t* data, std::size_t n) override {
+            for (std::size_t i = 0; i < n; ++i) printer.OnText(data[i]);
+            Mark();
+            return n;
+        }
+        void OnRemoteEnter() override { printer.OnRemoteEnter(), Mark(); }
+        void OnRemoteCommand(const RemoteCommand& c) override { printer.OnRemoteCommand(c), Mark(); }
+        void OnRemoteExit() override { printer.OnRemoteExit(), Mark(); }
+        void OnFactory(const FactoryPacket& p) override { printer.OnFactory(p), Mark(); }
+        void OnError(const std::string& r) override { printer.OnError(r), Mark(); }
+        bool Paused() const override { return event; }
+    };
+
+    CaptureDecoder::JobPrinter printer;
+    std::ostringstream said;
+    printer.out = &said;
+    Stepper stepper(printer);
+    // What the printer said since the last item, as one description.
+    auto description = [&] {
+        printer.Flush();
+        std::string lines = said.str(), text;
+        said.str({});
+        std::istringstream in(lines);
+        for (std::string line; std::getline(in, line);) {
+            const std::size_t start = line.find_first_not_of(' ');
+            if (start == std::string::npos) continue;
+            text += (text.empty() ? "" : "; ") + line.substr(start);
+        }
+        for (const std::string& e : stepper.extra) text += (text.empty() ? "" : "; ") + e;
+        stepper.extra.clear();
+        return text;
+    };
+
+    std::ostringstream out;
+    std::istringstream in(transcript);
+    bool continued = false;  // the last send ended inside a command
+    for (std::string line; std::getline(in, line);) {
+        std::string head;
+        if (line.rfind("data ", 0) == 0)
+            head = "data ";
+        else if (line.rfind("refused data ", 0) == 0)
+            head = "refused data ";
+        std::vector<std::uint8_t> bytes;
+        std::size_t count = 0;
+        if (!head.empty()) {
+            const std::string rest = line.substr(head.size());
+            const std::size_t space = rest.find(' ');
+            const std::string number = rest.substr(0, space);
+            const bool numeric = !number.empty() && number.find_first_not_of("0123456789") == std::string::npos;
+            if (numeric) count = std::stoul(number);
+            if (!numeric || !ParseHex(space == std::string::npos ? "" : rest.substr(space + 1), bytes) ||
+                bytes.size() != count)
+                head.clear();  // not a data line this reader knows: kept as it is
+        }
+        if (head.empty() || head == "refused data ") {
+            // Refused bytes never reached the printer: shown, not decoded.
+            if (head.empty()) {
+                out << line << '\n';
+            } else {
+                out << head << count << '\n';
+                if (count) WriteItem(out, bytes.data(), bytes.size(), "refused, not decoded");
+            }
+            continue;
+        }
+        out << "data " << count << '\n';
+        std::size_t at = 0;
+        int idle = 0;  // events in a row that took no byte
+        while (at < bytes.size()) {
+            if (printer.decoder.Failed()) {
+                WriteItem(out, bytes.data() + at, bytes.size() - at, "undecoded (the decoder stopped above)");
+                break;
+            }
+            stepper.event = false;
+            const std::size_t took = printer.decoder.Feed(bytes.data() + at, bytes.size() - at, stepper);
+            if (!stepper.event) {
+                // The send ends inside a command: the next one completes it.
+                WriteItem(out, bytes.data() + at, bytes.size() - at,
+                          printer.decoder.Failed() ? description() : "continues in the next send");
+                continued = !printer.decoder.Failed();
+                break;
+            }
+            std::string what = description();
+            if (continued) what = "(completes the command above) " + what;
+            continued = false;
+            if (took == 0 && ++idle > 8) {
+                WriteItem(out, bytes.data() + at, bytes.size() - at, "undecoded (the decoder took no byte)");
+                break;
+            }
+            if (took) idle = 0;
+            if (took == 0 && !what.empty())
+                out << "  " << std::string(47, ' ') << "  " << what << '\n';
+            else
+                WriteItem(out, bytes.data() + at, took, what);
+            at += took;
+        }
+    }
+    return out.str();
 }
 
 }  // namespace vp

@@ -23,6 +23,7 @@ public:
     void Finish(std::ostream& out);
 
 private:
+    friend std::string ReadableTranscript(const std::string& transcript);
     void Transaction(const std::uint8_t* payload, std::size_t n, std::ostream& out);
     void Control(const std::uint8_t* payload, std::size_t n, std::ostream& out);
     void PrintData(const std::uint8_t* payload, std::size_t n, std::ostream& out);
@@ -34,5 +35,14 @@ private:
 // Decodes a whole capture file to `out`; false with a reason when the file
 // cannot be read, is not a capture, or ends in a truncated record.
 bool DecodeCaptureFile(const std::string& path, std::ostream& out, std::string* error);
+
+// The readable form of a transcript (vp::Transcript's text, docs/PROTOCOL.md
+// "Transcripts"): every "data N HH ..." line becomes "data N" followed by one
+// line per job command, each with the exact bytes it was read from (16 to a
+// line, indented by two spaces) and what the printer's job decoder made of
+// them. Bytes the decoder cannot explain (after a sequence it refuses) keep
+// their hex with "undecoded". Every other line is kept as it is. The bytes
+// come back unchanged with vp::RawTranscript (vprinter/Transcript.h).
+std::string ReadableTranscript(const std::string& transcript);
 
 }  // namespace vp

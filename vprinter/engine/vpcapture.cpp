@@ -1,5 +1,6 @@
 // vpcapture FILE: prints a link capture decoded, one block per packet.
 // vpcapture --transcript FILE: only the host's library calls, one per line.
+// vpcapture --transcript --readable FILE: the same with the print data read as job commands.
 // vpcapture --pcapng OUT FILE: the capture as a pcapng file for Wireshark.
 #include <getopt.h>
 
@@ -16,13 +17,15 @@ namespace {
 
 const char kUsage[] =
     "usage: vpcapture FILE\n"
-    "       vpcapture --transcript FILE\n"
+    "       vpcapture --transcript [--readable] FILE\n"
     "       vpcapture --pcapng OUT FILE\n"
     "       vpcapture --help | --version\n"
     "Prints every packet of a link capture with its time and direction, the channel\n"
     "commands, EEPROM requests and status decoded, and print data as job commands.\n"
     "--transcript prints only what the host did, one line per library call that\n"
     "reached the printer: data N HH ..., eeprom_read AA, eeprom_write AA VV, status.\n"
+    "--readable splits each data line into the job commands read from it, one a\n"
+    "line: its bytes in hex, then what they are (the form of the golden files).\n"
     "--pcapng OUT writes the capture to OUT as pcapng (link type 147, USER0) for\n"
     "Wireshark, which decodes it with the svcadjust-channel.lua dissector.\n"
     "Exit status: 0 when the capture was read, 1 when the file cannot be opened or is\n"
@@ -36,18 +39,21 @@ int UsageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    enum { kTranscript = 1, kPcapng, kHelp, kVersion };
+    enum { kTranscript = 1, kReadable, kPcapng, kHelp, kVersion };
     static const option kLong[] = {{"transcript", no_argument, nullptr, kTranscript},
+                                   {"readable", no_argument, nullptr, kReadable},
                                    {"pcapng", required_argument, nullptr, kPcapng},
                                    {"help", no_argument, nullptr, kHelp},
                                    {"version", no_argument, nullptr, kVersion},
                                    {nullptr, 0, nullptr, 0}};
     bool transcript = false;
+    bool readable = false;
     const char* pcapng = nullptr;
     opterr = 0;
     for (int c; (c = getopt_long(argc, argv, "h", kLong, nullptr)) != -1;) {
         switch (c) {
         case kTranscript: transcript = true; break;
+        case kReadable: readable = true; break;
         case kPcapng: pcapng = optarg; break;
         case kHelp:
         case 'h': std::fputs(kUsage, stdout); return 0;
@@ -68,13 +74,14 @@ int main(int argc, char** argv) {
     const char* path = argv[optind];
     std::string error;
     if (pcapng && transcript) return UsageError("--pcapng and --transcript cannot be combined");
+    if (readable && !transcript) return UsageError("--readable goes with --transcript");
     if (pcapng) {
         const vp::PcapngResult r = vp::CaptureToPcapng(path, pcapng);
         if (r.packets > 0 || r.ok) std::fprintf(stderr, "vpcapture: %zu packets written to %s\n", r.packets, pcapng);
         error = r.error;
     } else if (transcript) {
         const vp::Transcript t = vp::TranscriptOfFile(path);
-        std::cout << t.text;
+        std::cout << (readable ? vp::ReadableTranscript(t.text) : t.text);
         error = t.error;
     } else if (!vp::DecodeCaptureFile(path, std::cout, &error) && error.empty()) {
         error = "cannot be decoded";
