@@ -5,6 +5,7 @@
 // left over, unless it is a name or number listed below.
 #include "i18n/Translate.h"
 #include "journal/Recorder.h"
+#include "journal/Refurbishment.h"
 #include "journal/Report.h"
 #include "journal/SqlStore.h"
 #include "link/testing/FakeOutside.h"
@@ -381,6 +382,31 @@ private slots:
             QVERIFY2(!german.contains(english_text), english_text);
         QVERIFY2(none.contains(QString::fromUtf8("Das Servicejournal enthält keine Sitzung Nummer 7 von Drucker NOSUCH.")),
                  qPrintable(none));
+    }
+
+    void anInterruptedRefurbishmentIsDescribedAsItStopped() {
+        // Each stage is its own sentence, in the C locale as written.
+        journal::Interrupted found;
+        found.operation.id = 12;
+        found.operation.started = "2026-12-08 10:00:05";
+        const auto describe = [&](bool seen, bool ended) {
+            found.exchangeSeen = seen;
+            found.exchangeEnded = ended;
+            return QString::fromStdString(journal::DescribeInterrupted(found));
+        };
+        UseLanguage(nullptr);
+        QCOMPARE(describe(false, false),
+                 QString("A refurbishment for DOA of this printer (journal operation 12, 2026-12-08 10:00:05 UTC) "
+                         "stopped after the transportation liquid exchange was started."));
+        QVERIFY(describe(true, false).endsWith("stopped during the transportation liquid exchange."));
+        QVERIFY(describe(true, true).endsWith("before the EEPROM was reset to the delivery setting."));
+        UseLanguage("de");
+        const QStringList german = {describe(false, false), describe(true, false), describe(true, true)};
+        UseLanguage(nullptr);
+        QVERIFY(german[0].endsWith(QString::fromUtf8("nach dem Start des Transportflüssigkeitswechsels angehalten.")));
+        QVERIFY(german[1].endsWith(QString::fromUtf8("während des Transportflüssigkeitswechsels angehalten.")));
+        QVERIFY(german[2].endsWith(QString::fromUtf8("auf den Auslieferungszustand zurückgesetzt wurde.")));
+        for (const QString& text : german) QVERIFY2(text.contains("(Journalvorgang 12, 2026-12-08 10:00:05 UTC)"), qPrintable(text));
     }
 
     void theStatusMemoIsTranslatedAsAWhole() {
