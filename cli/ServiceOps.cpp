@@ -195,8 +195,8 @@ OperationList ServiceOperations() {
                        return std::string();
                    }});
     ops.push_back({"doa-finish", "",
-                   "the end of a \"Refurbishment for DOA\" that stopped after it started the exchange: "
-                   "waits for the exchange, delivery setting, power off; ends the session",
+                   SVC_N("the end of a \"Refurbishment for DOA\" that stopped after it started the exchange: "
+                         "waits for the exchange, delivery setting, power off; ends the session"),
                    0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
                    [](CliFrame& frame, const Arguments&) {
                        PageEcho echo(frame);

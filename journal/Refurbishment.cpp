@@ -1,5 +1,7 @@
 #include "journal/Refurbishment.h"
 
+#include "i18n/Translate.h"
+
 #include <algorithm>
 
 namespace svc::journal {
@@ -39,12 +41,16 @@ std::optional<Interrupted> FindInterruptedRefurbishment(Store& store, const std:
 }
 
 std::string DescribeInterrupted(const Interrupted& found) {
-    return "A refurbishment for DOA of this printer (journal operation " + std::to_string(found.operation.id) + ", " +
-           found.operation.started + " UTC) stopped " +
-           (found.exchangeEnded  ? "after the transportation liquid exchange, before the EEPROM was reset to the "
-                                   "delivery setting."
-            : found.exchangeSeen ? "during the transportation liquid exchange."
-                                 : "after the transportation liquid exchange was started.");
+    const char* const pattern =
+        found.exchangeEnded
+            ? Tr("A refurbishment for DOA of this printer (journal operation %1, %2 UTC) stopped after the "
+                 "transportation liquid exchange, before the EEPROM was reset to the delivery setting.")
+        : found.exchangeSeen
+            ? Tr("A refurbishment for DOA of this printer (journal operation %1, %2 UTC) stopped during the "
+                 "transportation liquid exchange.")
+            : Tr("A refurbishment for DOA of this printer (journal operation %1, %2 UTC) stopped after the "
+                 "transportation liquid exchange was started.");
+    return Format(pattern, {std::to_string(found.operation.id), found.operation.started});
 }
 
 }  // namespace svc::journal

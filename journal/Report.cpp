@@ -1,6 +1,7 @@
 #include "journal/Report.h"
 
 #include "journal/Recorder.h"
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +22,7 @@ std::string Hex(int v) {
 std::string ModelText(int code) {
     if (code == 1) return "Corvid Lumen 4100";
     if (code == 2) return "Corvid Lumen 4200";
-    return "model " + std::to_string(code);
+    return Format(Tr("model %1"), {std::to_string(code)});
 }
 
 std::string PortText(int code) {
@@ -29,7 +30,7 @@ std::string PortText(int code) {
                                                          {1025, "ZQUSB1"}, {1026, "ZQUSB2"}, {1027, "ZQUSB3"}};
     for (const auto& [port, name] : kPorts)
         if (port == code) return name;
-    return "port " + std::to_string(code);
+    return Format(Tr("port %1"), {std::to_string(code)});
 }
 
 // The length of the valid UTF-8 sequence at `i`, or 0.
@@ -176,24 +177,40 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
                        sessions.end());
     const std::vector<BackupRecord> backups = store.Backups("");
 
+    // The report is for the customer, in the technician's language; the
+    // texts are escaped like the values, whatever a translation holds.
+    const auto F = [](const std::string& pattern, std::initializer_list<std::string_view> values) {
+        return Format(EscapeHtml(pattern), values);
+    };
+    const std::string title = EscapeHtml(Tr("Service report"));
     std::string h;
-    h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Service report</title>\n";
-    h += std::string("<style>") + kStyle + "</style>\n</head>\n<body>\n<h1>Service report</h1>\n";
-    if (!scope.printer.empty()) h += "<p>Printer " + EscapeHtml(scope.printer) + "</p>\n";
+    // TRANSLATORS: the language code of the service report (its HTML "lang"), "de" in German.
+    h += "<!DOCTYPE html>\n<html lang=\"" + EscapeHtml(Tr("en")) + "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
+         "</title>\n";
+    h += std::string("<style>") + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n";
+    const std::string printer = EscapeHtml(scope.printer), number = std::to_string(scope.session);
+    if (!scope.printer.empty()) h += "<p>" + F(Tr("Printer %1"), {printer}) + "</p>\n";
     if (sessions.empty()) {
-        h += "<p>The service journal holds no session";
-        if (scope.session != 0) h += " numbered " + std::to_string(scope.session);
-        if (!scope.printer.empty()) h += " of printer " + EscapeHtml(scope.printer);
-        h += ".</p>\n";
+        h += "<p>";
+        if (scope.session != 0 && !scope.printer.empty())
+            h += F(Tr("The service journal holds no session numbered %1 of printer %2."), {number, printer});
+        else if (scope.session != 0)
+            h += F(Tr("The service journal holds no session numbered %1."), {number});
+        else if (!scope.printer.empty())
+            h += F(Tr("The service journal holds no session of printer %1."), {printer});
+        else
+            h += EscapeHtml(Tr("The service journal holds no session."));
+        h += "</p>\n";
     }
     for (const SessionRecord& s : sessions) {
-        h += "<h2>Session " + std::to_string(s.id) + ", " + EscapeHtml(s.started) + " UTC</h2>\n<table>\n";
-        h += "<tr><th>Printer</th><td>" + EscapeHtml(ModelText(s.model)) + "</td></tr>\n";
-        h += "<tr><th>USB ID</th><td>" + (s.usbId.empty() ? std::string("(not read)") : EscapeHtml(s.usbId)) +
+        h += "<h2>" + F(Tr("Session %1, %2 UTC"), {std::to_string(s.id), EscapeHtml(s.started)}) + "</h2>\n<table>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("Printer")) + "</th><td>" + EscapeHtml(ModelText(s.model)) + "</td></tr>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("USB ID")) + "</th><td>" + (s.usbId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.usbId)) +
              "</td></tr>\n";
-        h += "<tr><th>Head ID</th><td>" + (s.headId.empty() ? std::string("(not read)") : EscapeHtml(s.headId)) +
+        h += "<tr><th>" + EscapeHtml(Tr("Head ID")) + "</th><td>" + (s.headId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.headId)) +
              "</td></tr>\n";
-        h += "<tr><th>Bench</th><td>" + EscapeHtml(s.bench) + " (" + EscapeHtml(PortText(s.port)) + ")</td></tr>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("Bench")) + "</th><td>" + EscapeHtml(s.bench) + " (" + EscapeHtml(PortText(s.port)) +
+             ")</td></tr>\n";
         h += "</table>\n";
 
         const std::vector<OperationRecord> ops = store.Operations(s.id);
@@ -202,11 +219,11 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
         for (const OperationRecord& op : ops) {
             opIds.insert(op.id);
             const std::string name = EscapeHtml(op.name + (op.arguments.empty() ? "" : " " + op.arguments));
-            done += "<li>" + EscapeHtml(op.started) + " " + name + (op.result == 1 ? "" : " (stopped)") + "</li>\n";
+            done += "<li>" + EscapeHtml(op.started) + " " + name + (op.result == 1 ? "" : EscapeHtml(Tr(" (stopped)"))) + "</li>\n";
             for (const Change& c : Changes(op)) {
-                const std::string row = "<tr><td>" + EscapeHtml(c.item.name) + "</td><td>" + Addresses(c) +
+                const std::string row = "<tr><td>" + EscapeHtml(Tr(c.item.name)) + "</td><td>" + Addresses(c) +
                                         "</td><td>" + Bytes(c, true) + "</td><td>" + Bytes(c, false) +
-                                        (c.unsure ? " (may not have arrived)" : "") + "</td><td>" + name +
+                                        (c.unsure ? EscapeHtml(Tr(" (may not have arrived)")) : "") + "</td><td>" + name +
                                         "</td></tr>\n";
                 if (IsCounter(c.item.name) && AllZero(c))
                     counters += row;
@@ -214,8 +231,9 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
                     adjusted += row;
             }
             if (op.result != 1) {
-                char code[48];
-                std::snprintf(code, sizeof code, op.result == 0 ? "stopped" : "stopped with code 0x%04X", op.result);
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(op.result));
+                const std::string code = op.result == 0 ? EscapeHtml(Tr("stopped")) : F(Tr("stopped with code %1"), {hex});
                 failures += "<li class=\"failed\">" + EscapeHtml(op.started) + " " + name + ": " + code;
                 for (const std::string& line : DescribeStop(op)) failures += "; " + EscapeHtml(line);
                 for (const std::string& line : op.memo)
@@ -223,23 +241,25 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
                 failures += "</li>\n";
             }
         }
-        const char* const kHead =
-            "<table>\n<tr><th>Item</th><th>Address</th><th>Before</th><th>After</th><th>Operation</th></tr>\n";
-        h += "<h3>Adjustments</h3>\n";
-        h += adjusted.empty() ? "<p>No value was changed.</p>\n" : kHead + adjusted + "</table>\n";
-        if (!counters.empty()) h += std::string("<h3>Counters reset</h3>\n") + kHead + counters + "</table>\n";
+        const std::string head = "<table>\n<tr><th>" + EscapeHtml(Tr("Item")) + "</th><th>" + EscapeHtml(Tr("Address")) + "</th><th>" +
+                                 EscapeHtml(Tr("Before")) + "</th><th>" + EscapeHtml(Tr("After")) + "</th><th>" + EscapeHtml(Tr("Operation")) +
+                                 "</th></tr>\n";
+        h += "<h3>" + EscapeHtml(Tr("Adjustments")) + "</h3>\n";
+        h += adjusted.empty() ? "<p>" + EscapeHtml(Tr("No value was changed.")) + "</p>\n" : head + adjusted + "</table>\n";
+        if (!counters.empty()) h += "<h3>" + EscapeHtml(Tr("Counters reset")) + "</h3>\n" + head + counters + "</table>\n";
         std::string files;
         for (const BackupRecord& b : backups)
             if (opIds.count(b.operationId))
-                files += "<li>" + EscapeHtml(b.taken) + " UTC: " +
-                         EscapeHtml(b.kind == "backup"     ? "backup taken"
-                                    : b.kind == "restored" ? "backup restored"
-                                                           : "earlier backup replaced") +
-                         ", printer " + EscapeHtml(b.printer) + " (journal backup " + std::to_string(b.id) + ")</li>\n";
-        if (!files.empty()) h += "<h3>Backups</h3>\n<ul>\n" + files + "</ul>\n";
-        if (!failures.empty()) h += "<h3>Failures</h3>\n<ul>\n" + failures + "</ul>\n";
-        h += "<h3>Operations</h3>\n";
-        h += done.empty() ? "<p>None.</p>\n" : "<ul>\n" + done + "</ul>\n";
+                files += "<li>" +
+                         F(b.kind == "backup"     ? Tr("%1 UTC: backup taken, printer %2 (journal backup %3)")
+                           : b.kind == "restored" ? Tr("%1 UTC: backup restored, printer %2 (journal backup %3)")
+                                                  : Tr("%1 UTC: earlier backup replaced, printer %2 (journal backup %3)"),
+                           {EscapeHtml(b.taken), EscapeHtml(b.printer), std::to_string(b.id)}) +
+                         "</li>\n";
+        if (!files.empty()) h += "<h3>" + EscapeHtml(Tr("Backups")) + "</h3>\n<ul>\n" + files + "</ul>\n";
+        if (!failures.empty()) h += "<h3>" + EscapeHtml(Tr("Failures")) + "</h3>\n<ul>\n" + failures + "</ul>\n";
+        h += "<h3>" + EscapeHtml(Tr("Operations")) + "</h3>\n";
+        h += done.empty() ? "<p>" + EscapeHtml(Tr("None.")) + "</p>\n" : "<ul>\n" + done + "</ul>\n";
     }
     h += "</body>\n</html>\n";
     return h;

@@ -22,11 +22,11 @@ const char* const kTurnOffPrinter = SVC_N("Trun off the printer. Don't disconnec
 const char* const kPleaseWait = SVC_N("Please wait...");
 const char* const kKeepAcCable = SVC_N("Don't disconnect AC cable.");
 const char* const kDisconnectAcCable = SVC_N("Disconnect AC cable.");
-const char* const kInformation = "Information";
-const char* const kFinishingRefurbishment = "Finishing the interrupted Refurbishment for DOA now.";
+const char* const kInformation = SVC_N("Information");
+const char* const kFinishingRefurbishment = SVC_N("Finishing the interrupted Refurbishment for DOA now.");
 const char* const kExchangeNotKnown =
-    "The printer is not running the transportation liquid exchange, and it is not known to have done it. "
-    "Start the Refurbishment for DOA again.";
+    SVC_N("The printer is not running the transportation liquid exchange, and it is not known to have done it. "
+          "Start the Refurbishment for DOA again.");
 
 constexpr int kPollIntervalMs = 1000;
 constexpr int kPowerDownWaitMs = 5000;

@@ -7,6 +7,7 @@
 #include "ui/FeaturePanel.h"
 #include "ui/PageReadingFill.h"
 #include "ui/PageReadingWindow.h"
+#include "ui/Translated.h"
 #include "ui/VexFormAdjust.h"
 
 #include <QAction>
@@ -66,7 +67,7 @@ Outcome LoadAndRead(const std::string& path, Kind kind, const pagereader::Contex
     Outcome out;
     std::optional<pagereader::Image> image = pagereader::LoadImage(path, &out.loadError);
     if (!image || image->Null()) {
-        if (out.loadError.empty()) out.loadError = "it holds no picture";
+        if (out.loadError.empty()) out.loadError = svc::Tr("it holds no picture");
         return out;
     }
     out.reading = pagereader::Read(kind, *image, context);
@@ -91,12 +92,12 @@ public:
         panel.installEventFilter(this);
         for (QLineEdit* edit : panel.findChildren<QLineEdit*>()) edit->installEventFilter(this);
 
-        auto* open = new QAction(QStringLiteral("Read a printed page..."), &panel);
+        auto* open = new QAction(Tr("Read a printed page..."), &panel);
         open->setObjectName(QStringLiteral("ReadPrintedPageAction"));
         open->setShortcut(QKeySequence::Open);
         open->setShortcutContext(Qt::WindowShortcut);  // only while the panel is shown
         connect(open, &QAction::triggered, this, [this] { OpenFile(); });
-        auto* paste = new QAction(QStringLiteral("Paste a printed page"), &panel);
+        auto* paste = new QAction(Tr("Paste a printed page"), &panel);
         paste->setObjectName(QStringLiteral("PastePrintedPageAction"));
         paste->setShortcut(QKeySequence::Paste);
         paste->setShortcutContext(Qt::WindowShortcut);
@@ -180,8 +181,8 @@ private:
     void OpenFile() {
         static QString folder = QDir::homePath();
         const QString file = QFileDialog::getOpenFileName(
-            &window_, QStringLiteral("Read a printed page"), folder,
-            QStringLiteral("Page images (*.png *.jpg *.jpeg *.tif *.tiff *.pnm *.ppm *.pgm *.pbm);;All files (*)"));
+            &window_, Tr("Read a printed page"), folder,
+            Tr("Page images (*.png *.jpg *.jpeg *.tif *.tiff *.pnm *.ppm *.pgm *.pbm);;All files (*)"));
         if (file.isEmpty()) return;
         folder = QFileInfo(file).absolutePath();
         Read(file);
@@ -190,8 +191,8 @@ private:
     void Paste() {
         const QString file = ClipboardFile();
         if (file.isEmpty()) {
-            Tell(QStringLiteral("The clipboard holds no page file. Copy the page's file (or its path) first, "
-                                "then paste it here."));
+            Tell(Tr("The clipboard holds no page file. Copy the page's file (or its path) first, then paste it "
+                    "here."));
             return;
         }
         Read(file);
@@ -200,7 +201,7 @@ private:
     bool ReadNow(const QString& path) {
         const QFileInfo info(path);
         if (!info.isFile()) {
-            Tell(QStringLiteral("%1 is not a file that can be read as a page.").arg(QDir::toNativeSeparators(path)));
+            Tell(Tr("%1 is not a file that can be read as a page.").arg(QDir::toNativeSeparators(path)));
             return false;
         }
         // A page read against stored values the fields do not show yet:
@@ -209,8 +210,8 @@ private:
             readButton_->click();
             const std::map<std::string, int> shown = reading::FieldValues(window_, kind_);
             if (shown.size() != reading::ItemNames(kind_).size()) {
-                Tell(QStringLiteral("The page was not read: the values stored in the printer, which the page is "
-                                    "read against, could not be read."));
+                Tell(Tr("The page was not read: the values stored in the printer, which the page is read "
+                        "against, could not be read."));
                 return false;
             }
         }
@@ -235,7 +236,7 @@ private:
         window_.setEnabled(wasEnabled);
 
         if (!outcome->loadError.empty()) {
-            Tell(QStringLiteral("The page was not read: %1").arg(QString::fromStdString(outcome->loadError)));
+            Tell(Tr("The page was not read: %1").arg(QString::fromStdString(outcome->loadError)));
             return false;
         }
         const pagereader::Reading& reading = outcome->reading;
@@ -256,7 +257,7 @@ private:
         PageReadingWindow* view = PageReadingWindow::Show(&window_, std::move(shown));
         MakeAccessible(view);
         if (!reading.problem.empty()) {
-            Tell(QStringLiteral("This page could not be read as a %1 page: %2\nThe panel's values are unchanged.")
+            Tell(Tr("This page could not be read as a %1 page: %2\nThe panel's values are unchanged.")
                      .arg(AdjustmentName(kind_), QString::fromStdString(reading.problem)));
             return false;
         }

@@ -7,6 +7,7 @@
 #include "adjust/PfAdjust.h"
 #include "adjust/PwAdjust.h"
 #include "adjust/VexBid.h"
+#include "i18n/Translate.h"
 
 #include <cctype>
 #include <charconv>
@@ -133,21 +134,22 @@ Filled FillProposal(FeatureFrame& frame, const pagereader::Reading& reading) {
     for (const pagereader::Item& item : reading.items) {
         const std::string& shown = item.name;
         if (!item.value) {
-            result.skipped.emplace_back(shown, item.problem.empty() ? "not read" : item.problem);
+            result.skipped.emplace_back(shown, item.problem.empty() ? svc::Tr("not read") : item.problem);
             continue;
         }
         const Field field = FieldOf(reading.kind, item.name);
         if (field.edit.empty()) {
             if (reading.kind != Kind::HeadAngular)
-                result.skipped.emplace_back(shown, "the panel has no field for it");
+                result.skipped.emplace_back(shown, svc::Tr("the panel has no field for it"));
             continue;
         }
         const int value = *item.value;
         if (value < field.low || value > field.high) {
             // Typing it would only earn a range message at Input (or be cut
             // short by the field's length); the technician decides.
-            result.skipped.emplace_back(shown, "the value read, " + std::to_string(value) + ", is outside " +
-                                                   std::to_string(field.low) + " to " + std::to_string(field.high));
+            result.skipped.emplace_back(shown, svc::Format(svc::Tr("the value read, %1, is outside %2 to %3"),
+                                                               {std::to_string(value), std::to_string(field.low),
+                                                                std::to_string(field.high)}));
             continue;
         }
         const std::string text = std::to_string(value);

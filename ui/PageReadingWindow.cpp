@@ -1,5 +1,7 @@
 #include "ui/PageReadingWindow.h"
 
+#include "ui/Translated.h"
+
 #include <QEvent>
 #include <QFileInfo>
 #include <QGraphicsPixmapItem>
@@ -37,24 +39,25 @@ QString Percent(double confidence) {
 
 QString AdjustmentName(Kind kind) {
     switch (kind) {
-    case Kind::Bid: return QStringLiteral("Bi-D adjustment");
-    case Kind::Pf: return QStringLiteral("PF adjustment");
-    case Kind::HeadAngular: return QStringLiteral("Head angular adjustment");
-    case Kind::Pw: return QStringLiteral("PW sensor adjustment");
-    case Kind::PixelShift: return QStringLiteral("Pixel shift adjustment");
-    case Kind::FirstDot: return QStringLiteral("First dot position adjustment");
-    case Kind::Cut: return QStringLiteral("Cut position adjustment");
+    case Kind::Bid: return Tr("Bi-D adjustment");
+    case Kind::Pf: return Tr("PF adjustment");
+    case Kind::HeadAngular: return Tr("Head angular adjustment");
+    case Kind::Pw: return Tr("PW sensor adjustment");
+    case Kind::PixelShift: return Tr("Pixel shift adjustment");
+    case Kind::FirstDot: return Tr("First dot position adjustment");
+    case Kind::Cut: return Tr("Cut position adjustment");
     }
     return {};
 }
 
 QString ItemCaption(Kind kind, const std::string& name) {
-    if (!name.empty()) return QString::fromStdString(name);
+    // A name the panel itself shows ("Top") in the technician's language.
+    if (!name.empty()) return Tr(name);
     switch (kind) {
     case Kind::Pf: return QStringLiteral("PF");
-    case Kind::FirstDot: return QStringLiteral("First dot");
-    case Kind::Cut: return QStringLiteral("Cut mark");
-    case Kind::HeadAngular: return QStringLiteral("Head angle");
+    case Kind::FirstDot: return Tr("First dot");
+    case Kind::Cut: return Tr("Cut mark");
+    case Kind::HeadAngular: return Tr("Head angle");
     default: return QString::fromUtf8(pagereader::KindName(kind).data(), pagereader::KindName(kind).size());
     }
 }
@@ -67,12 +70,12 @@ PageReadingWindow::PageReadingWindow(QWidget* owner) : QWidget(owner, Qt::Window
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("PageReadingSummaryLbl"));
     summary_->setWordWrap(true);
-    summary_->setAccessibleName(QStringLiteral("What was read"));
+    summary_->setAccessibleName(Tr("What was read"));
 
     scene_ = new QGraphicsScene(this);
     view_ = new QGraphicsView(scene_, this);
     view_->setObjectName(QStringLiteral("PageReadingView"));
-    view_->setAccessibleName(QStringLiteral("The page with the measured places marked"));
+    view_->setAccessibleName(Tr("The page with the measured places marked"));
     view_->setDragMode(QGraphicsView::ScrollHandDrag);
     view_->setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     view_->setRenderHint(QPainter::SmoothPixmapTransform);
@@ -80,37 +83,37 @@ PageReadingWindow::PageReadingWindow(QWidget* owner) : QWidget(owner, Qt::Window
     view_->viewport()->installEventFilter(this);
     view_->viewport()->setAccessibleName(view_->accessibleName());
 
-    zoomIn_ = new QPushButton(QStringLiteral("Zoom in"), this);
+    zoomIn_ = new QPushButton(Tr("Zoom in"), this);
     zoomIn_->setObjectName(QStringLiteral("PageReadingZoomInBtn"));
-    zoomIn_->setAccessibleName(QStringLiteral("Zoom in"));
+    zoomIn_->setAccessibleName(Tr("Zoom in"));
     zoomIn_->setShortcut(QKeySequence::ZoomIn);
-    zoomOut_ = new QPushButton(QStringLiteral("Zoom out"), this);
+    zoomOut_ = new QPushButton(Tr("Zoom out"), this);
     zoomOut_->setObjectName(QStringLiteral("PageReadingZoomOutBtn"));
-    zoomOut_->setAccessibleName(QStringLiteral("Zoom out"));
+    zoomOut_->setAccessibleName(Tr("Zoom out"));
     zoomOut_->setShortcut(QKeySequence::ZoomOut);
-    fit_ = new QPushButton(QStringLiteral("Whole page"), this);
+    fit_ = new QPushButton(Tr("Whole page"), this);
     fit_->setObjectName(QStringLiteral("PageReadingFitBtn"));
-    fit_->setAccessibleName(QStringLiteral("Show the whole page"));
+    fit_->setAccessibleName(Tr("Show the whole page"));
     connect(zoomIn_, &QPushButton::clicked, this, [this] { SetZoom(zoom_ * 2); });
     connect(zoomOut_, &QPushButton::clicked, this, [this] { SetZoom(zoom_ / 2); });
     connect(fit_, &QPushButton::clicked, this, [this] { SetZoom(1); });
 
     items_ = new QListWidget(this);
     items_->setObjectName(QStringLiteral("PageReadingItemsList"));
-    items_->setAccessibleName(QStringLiteral("Items read and not read"));
+    items_->setAccessibleName(Tr("Items read and not read"));
     items_->setMaximumHeight(150);
 
     nextStep_ = new QLabel(this);
     nextStep_->setObjectName(QStringLiteral("PageReadingNextStepLbl"));
     nextStep_->setWordWrap(true);
-    nextStep_->setAccessibleName(QStringLiteral("What to do next"));
+    nextStep_->setAccessibleName(Tr("What to do next"));
     QFont bold = nextStep_->font();
     bold.setBold(true);
     nextStep_->setFont(bold);
 
-    close_ = new QPushButton(QStringLiteral("Close"), this);
+    close_ = new QPushButton(Tr("Close"), this);
     close_->setObjectName(QStringLiteral("PageReadingCloseBtn"));
-    close_->setAccessibleName(QStringLiteral("Close"));
+    close_->setAccessibleName(Tr("Close"));
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
 
     auto* zoomRow = new QHBoxLayout;
@@ -141,7 +144,7 @@ PageReadingWindow* PageReadingWindow::Show(QWidget* owner, Shown shown) {
 
 void PageReadingWindow::Present(Shown shown) {
     const pagereader::Reading& reading = shown.reading;
-    setWindowTitle(QStringLiteral("Printed page - %1").arg(QFileInfo(shown.file).fileName()));
+    setWindowTitle(Tr("Printed page - %1").arg(QFileInfo(shown.file).fileName()));
 
     // The page is kept at a size fit to show; the places scale with it.
     QImage page = shown.page;
@@ -166,18 +169,18 @@ void PageReadingWindow::Present(Shown shown) {
         if (item.value) {
             ++read;
             label = QStringLiteral("%1 %2 (%3)").arg(caption).arg(*item.value).arg(Percent(item.confidence));
-            line = QStringLiteral("%1: %2, confidence %3").arg(caption).arg(*item.value).arg(Percent(item.confidence));
+            line = Tr("%1: %2, confidence %3").arg(caption).arg(*item.value).arg(Percent(item.confidence));
             colour = item.confidence >= 0.5 ? readColour : doubtColour;
         } else {
             label = QStringLiteral("%1 ?").arg(caption);
-            line = QStringLiteral("%1: not read: %2")
-                       .arg(caption, QString::fromStdString(item.problem.empty() ? "no reason given" : item.problem));
+            line = Tr("%1: not read: %2")
+                       .arg(caption, QString::fromStdString(item.problem.empty() ? svc::Tr("no reason given") : item.problem));
             colour = failColour;
         }
         if (item.value && !filled)
             for (const auto& [name, why] : shown.skipped)
                 if (name == item.name)
-                    line += QStringLiteral(" - left out of the panel: %1").arg(QString::fromStdString(why));
+                    line += Tr(" - left out of the panel: %1").arg(QString::fromStdString(why));
         auto* entry = new QListWidgetItem(line, items_);
         entry->setForeground(colour);
 
@@ -212,10 +215,10 @@ void PageReadingWindow::Present(Shown shown) {
     const QString adjustment = shown.adjustment.isEmpty() ? AdjustmentName(reading.kind) : shown.adjustment;
     QString summary;
     if (!reading.problem.empty())
-        summary = QStringLiteral("%1: the page could not be read: %2")
+        summary = Tr("%1: the page could not be read: %2")
                       .arg(adjustment, QString::fromStdString(reading.problem));
     else
-        summary = QStringLiteral("%1: %2 of %3 read from %4.")
+        summary = Tr("%1: %2 of %3 read from %4.")
                       .arg(adjustment)
                       .arg(read)
                       .arg(reading.items.size())
@@ -223,13 +226,13 @@ void PageReadingWindow::Present(Shown shown) {
     summary_->setText(summary);
 
     if (reading.kind == Kind::HeadAngular)
-        nextStep_->setText(QStringLiteral("The head angle is set by hand at the head: press [Adjust] on the panel "
-                                          "and turn the head until the marked bars line up."));
+        nextStep_->setText(Tr("The head angle is set by hand at the head: press [Adjust] on the panel and turn the head "
+                              "until the marked bars line up."));
     else if (shown.filled.empty())
-        nextStep_->setText(QStringLiteral("Nothing was typed into the panel; the values there are unchanged."));
+        nextStep_->setText(Tr("Nothing was typed into the panel; the values there are unchanged."));
     else
-        nextStep_->setText(QStringLiteral("The values read are in the panel's fields, not in the printer. Check "
-                                          "them against the page and press the panel's [Input] button."));
+        nextStep_->setText(Tr("The values read are in the panel's fields, not in the printer. Check them against the "
+                              "page and press the panel's [Input] button."));
     Fit();
 }
 

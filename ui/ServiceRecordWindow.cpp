@@ -5,6 +5,7 @@
 #include "journal/Report.h"
 #include "journal/SqlStore.h"
 #include "link/Connection.h"
+#include "ui/Translated.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -39,7 +40,7 @@ QString Hex(int v) { return QStringLiteral("0x") + QString::number(v & 0xFF, 16)
 QString ModelName(int code) {
     return code == 1 ? QStringLiteral("Corvid Lumen 4100")
          : code == 2 ? QStringLiteral("Corvid Lumen 4200")
-                     : QStringLiteral("model %1").arg(code);
+                     : Tr("model %1").arg(code);
 }
 
 QString PortName(int code) {
@@ -48,11 +49,38 @@ QString PortName(int code) {
     return QString::number(code);
 }
 
+// A printer without a USB ID as the list shows it: "head " and its head ID.
+QString HeadKey(const QString& headId) { return Tr("head %1").arg(headId); }
+
 // The key a session is listed under: its USB ID, else its head ID.
 QString PrinterOf(const SessionRecord& s) {
     if (!s.usbId.empty()) return Q(s.usbId);
-    if (!s.headId.empty()) return QStringLiteral("head ") + Q(s.headId);
+    if (!s.headId.empty()) return HeadKey(Q(s.headId));
     return {};
+}
+
+// The head ID of a key as the list shows it, in the technician's language or
+// as written; empty for any other text.
+QString HeadIdOf(const QString& key) {
+    const QString mark = QStringLiteral("%1");
+    for (const QString& pattern : {QStringLiteral("head %1"), Tr("head %1")}) {
+        const qsizetype at = pattern.indexOf(mark);
+        if (at < 0) continue;
+        const QString before = pattern.left(at), after = pattern.mid(at + mark.size());
+        if (!before.isEmpty() && key.startsWith(before) && key.endsWith(after) &&
+            key.size() > before.size() + after.size())
+            return key.mid(before.size(), key.size() - before.size() - after.size()).trimmed();
+    }
+    return {};
+}
+
+// What a backup of the journal is, as the list says it; the journal keeps
+// the kind as written.
+QString BackupKind(const std::string& kind) {
+    if (kind == "backup") return Tr("backup");
+    if (kind == "restored") return Tr("restored");
+    if (kind == "replaced") return Tr("replaced");
+    return Q(kind);
 }
 
 QTreeWidgetItem* Row(int kind, std::int64_t id, const QString& text, const QString& details) {
@@ -67,20 +95,20 @@ QTreeWidgetItem* Row(int kind, std::int64_t id, const QString& text, const QStri
 ServiceRecordWindow::ServiceRecordWindow(Connection connection, QWidget* parent)
     : QWidget(parent, Qt::Window), connection_(std::move(connection)) {
     setObjectName(QStringLiteral("ServiceRecordWindow"));
-    setWindowTitle(QStringLiteral("Service record"));
+    setWindowTitle(Tr("Service record"));
     resize(780, 560);
 
     auto* layout = new QVBoxLayout(this);
     auto* searchRow = new QHBoxLayout;
-    auto* searchLbl = new QLabel(QStringLiteral("Printer ID:"), this);
+    auto* searchLbl = new QLabel(Tr("Printer ID:"), this);
     searchEdit_ = new QLineEdit(this);
     searchEdit_->setObjectName(QStringLiteral("PrinterSearchEdit"));
-    searchEdit_->setPlaceholderText(QStringLiteral("USB ID or head ID; empty for every printer"));
-    searchEdit_->setAccessibleName(QStringLiteral("Printer ID"));
+    searchEdit_->setPlaceholderText(Tr("USB ID or head ID; empty for every printer"));
+    searchEdit_->setAccessibleName(Tr("Printer ID"));
     searchLbl->setBuddy(searchEdit_);
-    auto* searchBtn = new QPushButton(QStringLiteral("Search"), this);
+    auto* searchBtn = new QPushButton(Tr("Search"), this);
     searchBtn->setObjectName(QStringLiteral("PrinterSearchBtn"));
-    auto* reloadBtn = new QPushButton(QStringLiteral("Reload"), this);
+    auto* reloadBtn = new QPushButton(Tr("Reload"), this);
     reloadBtn->setObjectName(QStringLiteral("RecordReloadBtn"));
     searchRow->addWidget(searchLbl);
     searchRow->addWidget(searchEdit_, 1);
@@ -90,34 +118,34 @@ ServiceRecordWindow::ServiceRecordWindow(Connection connection, QWidget* parent)
 
     tree_ = new QTreeWidget(this);
     tree_->setObjectName(QStringLiteral("RecordTree"));
-    tree_->setAccessibleName(QStringLiteral("Printers, sessions and operations"));
-    tree_->setHeaderLabels({QStringLiteral("Record"), QStringLiteral("Details")});
+    tree_->setAccessibleName(Tr("Printers, sessions and operations"));
+    tree_->setHeaderLabels({Tr("Record"), Tr("Details")});
     tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     layout->addWidget(tree_, 3);
 
-    auto* backupsLbl = new QLabel(QStringLiteral("Backups kept in the journal:"), this);
+    auto* backupsLbl = new QLabel(Tr("Backups kept in the journal:"), this);
     layout->addWidget(backupsLbl);
     backups_ = new QTreeWidget(this);
     backups_->setObjectName(QStringLiteral("BackupList"));
-    backups_->setAccessibleName(QStringLiteral("Backups kept in the journal"));
+    backups_->setAccessibleName(Tr("Backups kept in the journal"));
     backups_->setRootIsDecorated(false);
-    backups_->setHeaderLabels({QStringLiteral("Backup"), QStringLiteral("Printer"), QStringLiteral("Details")});
+    backups_->setHeaderLabels({Tr("Backup"), Tr("Printer"), Tr("Details")});
     backupsLbl->setBuddy(backups_);
     layout->addWidget(backups_, 1);
 
     auto* buttons = new QHBoxLayout;
-    undoBtn_ = new QPushButton(QStringLiteral("Undo..."), this);
+    undoBtn_ = new QPushButton(Tr("Undo..."), this);
     undoBtn_->setObjectName(QStringLiteral("RecordUndoBtn"));
-    undoBtn_->setAccessibleName(QStringLiteral("Undo the selected operation"));
-    restoreBtn_ = new QPushButton(QStringLiteral("Restore on this printer..."), this);
+    undoBtn_->setAccessibleName(Tr("Undo the selected operation"));
+    restoreBtn_ = new QPushButton(Tr("Restore on this printer..."), this);
     restoreBtn_->setObjectName(QStringLiteral("RecordRestoreBtn"));
-    restoreBtn_->setAccessibleName(QStringLiteral("Restore the selected backup on this printer"));
-    auto* saveBtn = new QPushButton(QStringLiteral("Save report..."), this);
+    restoreBtn_->setAccessibleName(Tr("Restore the selected backup on this printer"));
+    auto* saveBtn = new QPushButton(Tr("Save report..."), this);
     saveBtn->setObjectName(QStringLiteral("RecordSaveReportBtn"));
-    auto* printBtn = new QPushButton(QStringLiteral("Print / PDF..."), this);
+    auto* printBtn = new QPushButton(Tr("Print / PDF..."), this);
     printBtn->setObjectName(QStringLiteral("RecordPrintReportBtn"));
-    printBtn->setAccessibleName(QStringLiteral("Print the report or save it as PDF"));
-    auto* closeBtn = new QPushButton(QStringLiteral("Close"), this);
+    printBtn->setAccessibleName(Tr("Print the report or save it as PDF"));
+    auto* closeBtn = new QPushButton(Tr("Close"), this);
     closeBtn->setObjectName(QStringLiteral("RecordCloseBtn"));
     for (QPushButton* b : {undoBtn_, restoreBtn_, saveBtn, printBtn}) buttons->addWidget(b);
     buttons->addStretch(1);
@@ -151,12 +179,12 @@ void ServiceRecordWindow::Search(const QString& printer) {
 void ServiceRecordWindow::Reload() {
     printer_ = searchEdit_->text().trimmed();
     // A head ID as the list shows it ("head 3A7F...") is searched by its hex.
-    if (printer_.startsWith(QStringLiteral("head "))) printer_ = printer_.mid(5).trimmed();
+    if (const QString head = HeadIdOf(printer_); !head.isEmpty()) printer_ = head;
     tree_->clear();
     backups_->clear();
     Store* store = Journal().CurrentStore();
     if (!store) {
-        Say(QStringLiteral("The service journal (%1) is not available.").arg(Q(ConfiguredJournal())), true);
+        Say(Tr("The service journal (%1) is not available.").arg(Q(ConfiguredJournal())), true);
         UpdateButtons();
         return;
     }
@@ -167,25 +195,25 @@ void ServiceRecordWindow::Reload() {
             const QString key = PrinterOf(s);
             QTreeWidgetItem*& top = printers[key];
             if (!top) {
-                top = Row(kPrinterRow, 0, key.isEmpty() ? QStringLiteral("(identity not read)") : key, {});
+                top = Row(kPrinterRow, 0, key.isEmpty() ? Tr("(identity not read)") : key, {});
                 // What the journal is searched by: the USB ID, or the head ID's hex.
                 top->setData(0, kPrinterRole, Q(s.usbId.empty() ? s.headId : s.usbId));
                 tree_->addTopLevelItem(top);
             }
             QString identity = ModelName(s.model);
-            if (!s.usbId.empty()) identity += QStringLiteral(", USB ID ") + Q(s.usbId);
-            if (!s.headId.empty()) identity += QStringLiteral(", head ID ") + Q(s.headId);
+            if (!s.usbId.empty()) identity = Tr("%1, USB ID %2").arg(identity, Q(s.usbId));
+            if (!s.headId.empty()) identity = Tr("%1, head ID %2").arg(identity, Q(s.headId));
             top->setText(1, identity);
-            auto* session = Row(kSessionRow, s.id, QStringLiteral("Session %1").arg(s.id),
-                                QStringLiteral("%1 UTC, bench %2, %3 on %4")
+            auto* session = Row(kSessionRow, s.id, Tr("Session %1").arg(s.id),
+                                Tr("%1 UTC, bench %2, %3 on %4")
                                     .arg(Q(s.started), Q(s.bench), ModelName(s.model), PortName(s.port)));
             top->addChild(session);
             for (const OperationRecord& op : store->Operations(s.id)) {
-                const QString result = op.result == 1 ? QStringLiteral("done")
+                const QString result = op.result == 1 ? Tr("done")
                                        : op.result == 0
-                                           ? QStringLiteral("stopped")
-                                           : QStringLiteral("stopped (0x%1)").arg(op.result, 4, 16, QLatin1Char('0')).toUpper();
-                auto* item = Row(kOperationRow, op.id, QStringLiteral("Operation %1").arg(op.id),
+                                           ? Tr("stopped")
+                                           : Tr("stopped (0x%1)").arg(QString::number(op.result, 16).rightJustified(4, QLatin1Char('0')).toUpper());
+                auto* item = Row(kOperationRow, op.id, Tr("Operation %1").arg(op.id),
                                  QStringLiteral("%1 %2%3  %4")
                                      .arg(Q(op.started), Q(op.name),
                                           op.arguments.empty() ? QString() : QStringLiteral(" ") + Q(op.arguments), result));
@@ -193,9 +221,9 @@ void ServiceRecordWindow::Reload() {
                 for (const ByteRecord& b : op.bytes) {
                     if (b.access != Access::Write) continue;
                     QString text = QStringLiteral("%1 %2: %3 -> %4")
-                                       .arg(Hex(b.address), Q(ItemAt(b.address).name),
+                                       .arg(Hex(b.address), Tr(ItemAt(b.address).name),
                                             b.previous ? Hex(*b.previous) : QStringLiteral("?"), Hex(b.value));
-                    if (b.result != 1) text += QStringLiteral("  (may not have arrived)");
+                    if (b.result != 1) text += Tr("  (may not have arrived)");
                     item->addChild(Row(0, op.id, text, {}));
                 }
             }
@@ -205,26 +233,26 @@ void ServiceRecordWindow::Reload() {
         if (!printer.empty())
             for (const BackupRecord& b : store->Backups("head " + printer)) backups.push_back(b);
         for (const BackupRecord& b : backups) {
-            auto* item = new QTreeWidgetItem({QStringLiteral("Backup %1").arg(b.id), Q(b.printer),
-                                              QStringLiteral("%1, %2 UTC on bench %3 (operation %4)")
-                                                  .arg(Q(b.kind), Q(b.taken), Q(b.bench))
+            auto* item = new QTreeWidgetItem({Tr("Backup %1").arg(b.id), Q(b.printer),
+                                              Tr("%1, %2 UTC on bench %3 (operation %4)")
+                                                  .arg(BackupKind(b.kind), Q(b.taken), Q(b.bench))
                                                   .arg(b.operationId)});
             item->setData(0, kKindRole, kBackupRow);
             item->setData(0, kIdRole, QVariant::fromValue<qlonglong>(b.id));
             backups_->addTopLevelItem(item);
         }
     } catch (const StoreError& e) {
-        Say(QStringLiteral("The service journal cannot be read: %1").arg(Q(e.what())), true);
+        Say(Tr("The service journal cannot be read: %1").arg(Q(e.what())), true);
         UpdateButtons();
         return;
     }
     tree_->expandToDepth(1);
     if (tree_->topLevelItemCount() == 0 && backups_->topLevelItemCount() == 0)
-        Say(printer_.isEmpty() ? QStringLiteral("The journal is empty.")
-                               : QStringLiteral("Nothing is recorded for %1.").arg(printer_),
+        Say(printer_.isEmpty() ? Tr("The journal is empty.")
+                               : Tr("Nothing is recorded for %1.").arg(printer_),
             false);
     else
-        Say(QStringLiteral("The service journal: %1.").arg(Q(store->Describe())), false);
+        Say(Tr("The service journal: %1.").arg(Q(store->Describe())), false);
     UpdateButtons();
 }
 
@@ -277,7 +305,7 @@ QString ServiceRecordWindow::ReportHtml() const {
 bool ServiceRecordWindow::SaveReport(const QString& path, QString& error) const {
     const QString html = ReportHtml();
     if (html.isEmpty()) {
-        error = QStringLiteral("the service journal cannot be read");
+        error = Tr("the service journal cannot be read");
         return false;
     }
     QSaveFile file(path);
@@ -296,49 +324,45 @@ void ServiceRecordWindow::PrintReport(QPrinter& printer) const {
 }
 
 void ServiceRecordWindow::SaveReportClick() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save report"),
+    const QString path = QFileDialog::getSaveFileName(this, Tr("Save report"),
                                                       QStringLiteral("service-report.html"),
                                                       QStringLiteral("HTML (*.html *.htm)"));
     if (path.isEmpty()) return;
     QString error;
     if (SaveReport(path, error))
-        Say(QStringLiteral("The report was saved in %1.").arg(path), false);
+        Say(Tr("The report was saved in %1.").arg(path), false);
     else
-        Say(QStringLiteral("The report cannot be saved in %1: %2").arg(path, error), true);
+        Say(Tr("The report cannot be saved in %1: %2").arg(path, error), true);
 }
 
 void ServiceRecordWindow::PrintReportClick() {
     if (!Journal().CurrentStore()) {
-        Say(QStringLiteral("The service journal is not available."), true);
+        Say(Tr("The service journal is not available."), true);
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Service report"));
+    printer.setDocName(Tr("Service report"));
     QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("Print / PDF"));
+    dialog.setWindowTitle(Tr("Print / PDF"));
     if (dialog.exec() != QDialog::Accepted) return;
     PrintReport(printer);
     Say(printer.outputFormat() == QPrinter::PdfFormat
-            ? QStringLiteral("The report was written to %1.").arg(printer.outputFileName())
-            : QStringLiteral("The report was sent to the printer %1.").arg(printer.printerName()),
+            ? Tr("The report was written to %1.").arg(printer.outputFileName())
+            : Tr("The report was sent to the printer %1.").arg(printer.printerName()),
         false);
 }
 
-FeatureFrame* ServiceRecordWindow::OpenConnection(const QString& what) {
+FeatureFrame* ServiceRecordWindow::OpenConnection(const QString& notConnected) {
     FeatureFrame* frame = connection_ ? connection_() : nullptr;
     if (!frame)
-        Say(QStringLiteral("No printer is connected (or the main window is busy with an operation), so %1. "
-                           "Connect to the printer from the start window (OK) and wait until the main window is "
-                           "ready, then try again.")
-                .arg(what),
-            true);
+        Say(notConnected, true);
     return frame;
 }
 
 void ServiceRecordWindow::UndoClick() {
     const std::int64_t id = SelectedOperation();
     if (id == 0) {
-        Say(QStringLiteral("Select an operation to undo."), true);
+        Say(Tr("Select an operation to undo."), true);
         return;
     }
     const eepfeature::UndoJob job = eepfeature::LoadUndo(Journal().CurrentStore(), id);
@@ -349,12 +373,14 @@ void ServiceRecordWindow::UndoClick() {
     QString lines;
     for (const std::string& line : eepfeature::UndoLines(job)) lines += QStringLiteral("\n  ") + Q(line);
     if (job.plan.bytes.empty()) {
-        Say(QStringLiteral("Operation %1 changed nothing; there is nothing to write back.%2").arg(id).arg(lines), false);
+        Say(Tr("Operation %1 changed nothing; there is nothing to write back.%2").arg(id).arg(lines), false);
         return;
     }
-    FeatureFrame* frame = OpenConnection(QStringLiteral("nothing can be written back"));
+    FeatureFrame* frame = OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so nothing can be "
+                           "written back. Connect to the printer from the start window (OK) and wait until the main "
+                           "window is ready, then try again."));
     if (!frame) return;
-    const QString question = QStringLiteral("%1 wrote these bytes; they are written back (now -> before):%2\n\n"
+    const QString question = Tr("%1 wrote these bytes; they are written back (now -> before):%2\n\n"
                                             "Write %3 byte(s) back into the printer?")
                                  .arg(Q(eepfeature::UndoTitle(job)), lines)
                                  .arg(job.plan.bytes.size());
@@ -363,10 +389,10 @@ void ServiceRecordWindow::UndoClick() {
     Journal().BeginOperation("undo", std::to_string(id));
     eepfeature::WriteUndo(*frame, job, [&] {
         asked = true;
-        return Ask(QStringLiteral("Undo"), question);
+        return Ask(Tr("Undo"), question);
     });
-    Say(asked ? QStringLiteral("Undo of operation %1: see the main window's status.").arg(id)
-              : QStringLiteral("Operation %1 was not undone: see the main window's status.").arg(id),
+    Say(asked ? Tr("Undo of operation %1: see the main window's status.").arg(id)
+              : Tr("Operation %1 was not undone: see the main window's status.").arg(id),
         false);
     Reload();
 }
@@ -374,32 +400,34 @@ void ServiceRecordWindow::UndoClick() {
 void ServiceRecordWindow::RestoreClick() {
     const std::int64_t id = SelectedBackup();
     if (id == 0) {
-        Say(QStringLiteral("Select a backup to restore."), true);
+        Say(Tr("Select a backup to restore."), true);
         return;
     }
     std::optional<BackupRecord> backup;
     try {
         if (Store* store = Journal().CurrentStore()) backup = store->Backup(id);
     } catch (const StoreError& e) {
-        Say(QStringLiteral("The service journal cannot be read: %1").arg(Q(e.what())), true);
+        Say(Tr("The service journal cannot be read: %1").arg(Q(e.what())), true);
         return;
     }
     if (!backup) {
-        Say(QStringLiteral("Backup %1 is not in the service journal.").arg(id), true);
+        Say(Tr("Backup %1 is not in the service journal.").arg(id), true);
         return;
     }
-    FeatureFrame* frame = OpenConnection(QStringLiteral("no backup can be restored"));
+    FeatureFrame* frame = OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so no backup can be "
+                           "restored. Connect to the printer from the start window (OK) and wait until the main "
+                           "window is ready, then try again."));
     if (!frame) return;
-    if (!Ask(QStringLiteral("Restore"),
-             QStringLiteral("Write backup %1 of printer %2 (%3 %4 UTC on bench %5) into the connected printer?")
+    if (!Ask(Tr("Restore"),
+             Tr("Write backup %1 of printer %2 (%3 %4 UTC on bench %5) into the connected printer?")
                  .arg(id)
-                 .arg(Q(backup->printer), Q(backup->kind), Q(backup->taken), Q(backup->bench)))) {
-        Say(QStringLiteral("Nothing was written."), false);
+                 .arg(Q(backup->printer), BackupKind(backup->kind), Q(backup->taken), Q(backup->bench)))) {
+        Say(Tr("Nothing was written."), false);
         return;
     }
     Journal().BeginOperation("restore", "--from-journal " + std::to_string(id));
     eepfeature::RestoreJournalBackup(*frame, *backup);
-    Say(QStringLiteral("Restore of backup %1: see the main window's status.").arg(id), false);
+    Say(Tr("Restore of backup %1: see the main window's status.").arg(id), false);
     Reload();
 }
 

@@ -67,7 +67,8 @@ private:
     void UpdateButtons();
     void Say(const QString& text, bool error);
     bool Ask(const QString& title, const QString& text);
-    FeatureFrame* OpenConnection(const QString& what);
+    // The connected printer's frame; without one, says `notConnected`.
+    FeatureFrame* OpenConnection(const QString& notConnected);
 
     Connection connection_;
     Confirm confirm_;

@@ -1,28 +1,41 @@
 // The windows in German: every text a technician reads in the start, main,
 // quit, version and how-to windows (the feature panels included, shown or
-// not) is translated. The windows are built twice in one process, with the
+// not), the service record window and the marked-page window is translated. The windows are built twice in one process, with the
 // catalogue off and on; a text that reads the same both times is English
 // left over, unless it is a name or number listed below.
 #include "i18n/Translate.h"
+#include "journal/Recorder.h"
+#include "journal/Refurbishment.h"
+#include "journal/Report.h"
+#include "journal/SqlStore.h"
 #include "link/testing/FakeOutside.h"
 #include "link/VexStatusControl.h"
 #include "ui/GuiHost.h"
 #include "ui/Translated.h"
 #include "ui/ProgramWindows.h"
+#include "ui/ServiceRecordWindow.h"
 #include "ui/VexFormAbout.h"
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
 #include "ui/VexFormQuit.h"
 #include "ui/howto/HowToWindows.h"
+#ifdef SVC_HAVE_PAGE_READING
+#include "ui/PageReadingWindow.h"
+#endif
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <clocale>
 #include <cstdlib>
@@ -80,6 +93,103 @@ void Collect(QWidget* window, std::vector<Shown>& out) {
             out.push_back({PathOf(o) + "/title", widget->windowTitle()});
     }
 }
+
+// What the lists of a window show: header captions, rows, placeholders.
+void CollectLists(QWidget* window, std::vector<Shown>& out) {
+    for (QTreeWidget* tree : window->findChildren<QTreeWidget*>()) {
+        const QTreeWidgetItem* header = tree->headerItem();
+        for (int c = 0; c < header->columnCount(); ++c) out.push_back({PathOf(tree) + "/header", header->text(c)});
+        int row = 0;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it, ++row)
+            for (int c = 0; c < (*it)->columnCount(); ++c)
+                out.push_back({PathOf(tree) + QStringLiteral("/row%1").arg(row), (*it)->text(c)});
+    }
+    for (QListWidget* list : window->findChildren<QListWidget*>())
+        for (int i = 0; i < list->count(); ++i)
+            out.push_back({PathOf(list) + QStringLiteral("/item%1").arg(i), list->item(i)->text()});
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) out.push_back({PathOf(edit) + "/placeholder", edit->placeholderText()});
+}
+
+// The texts of `english` left the same in `german`, but for names and numbers.
+QStringList EnglishLeft(const std::vector<Shown>& english, const std::vector<Shown>& german, int& translated) {
+    QStringList left;
+    translated = 0;
+    for (std::size_t i = 0; i < english.size() && i < german.size(); ++i) {
+        const QString& text = english[i].text;
+        if (german[i].where != english[i].where) {
+            left << QStringLiteral("%1: not in the same place in German").arg(english[i].where);
+        } else if (german[i].text != text) {
+            ++translated;
+        } else if (HasWords(text) && !kKeptTexts.contains(text)) {
+            left << QStringLiteral("%1: \"%2\"").arg(english[i].where, text);
+        }
+    }
+    if (english.size() != german.size()) left << QStringLiteral("the windows differ in German");
+    return left;
+}
+
+// A journal of two printers: one with a USB ID, whose operation stopped
+// after a write that may not have arrived and kept a backup, and one known
+// only by its head ID.
+void FillJournal(journal::Store& store) {
+    using namespace svc::journal;
+    SessionRecord s;
+    s.started = "2026-12-08 10:00:00";
+    s.bench = "bench-a";
+    s.model = 1;
+    s.port = 1028;
+    s.deviceId = "packet protocol";
+    OperationRecord op;
+    op.sessionId = store.AddSession(s);
+    op.started = "2026-12-08 10:00:05";
+    op.name = "usb-id-input";
+    op.arguments = "AB12345678";
+    op.result = 0x2000;
+    op.bytes.push_back({0, Access::Write, 0xC2, 0x42, 0x41, 0x2000, "eeprom"});
+    BackupRecord backup;
+    backup.taken = "2026-12-08 10:00:06";
+    backup.printer = "SERIAL0001";
+    backup.kind = "backup";
+    backup.bench = "bench-a";
+    backup.bytes = {};
+    store.AddOperation(op, {backup}, "SERIAL0001", "00FF");
+
+    s.started = "2026-12-08 11:00:00";
+    op.sessionId = store.AddSession(s);
+    op.started = "2026-12-08 11:00:05";
+    op.name = "pw-read";
+    op.arguments.clear();
+    op.result = 1;
+    op.bytes.clear();
+    store.AddOperation(op, {}, "", "00EE");
+}
+
+#ifdef SVC_HAVE_PAGE_READING
+// A Bi-D page with one value read (and typed into the panel) and one not.
+PageReadingWindow::Shown SamplePage() {
+    PageReadingWindow::Shown shown;
+    shown.file = QStringLiteral("/tmp/bid-page.png");
+    shown.page = QImage(400, 300, QImage::Format_RGB32);
+    shown.page.fill(Qt::white);
+    shown.reading.kind = pagereader::Kind::Bid;
+    pagereader::Item read;
+    read.name = "VSD1Bk";
+    read.value = 2;
+    read.confidence = 0.9;
+    read.where.push_back({40, 40, 60, 20});
+    pagereader::Item unread;
+    unread.name = "VSD2DBk";
+    unread.where.push_back({40, 120, 60, 20});
+    pagereader::Item outside;
+    outside.name = "VSD3Bk";
+    outside.value = 90;
+    outside.confidence = 0.4;
+    shown.reading.items = {read, unread, outside};
+    shown.filled = {"VSD1Bk"};
+    shown.skipped = {{"VSD3Bk", svc::Tr("the panel has no field for it")}};
+    return shown;
+}
+#endif
 
 // Chooses the messages' language: "de" or none (the texts as written).
 void UseLanguage(const char* language) {
@@ -183,6 +293,120 @@ private slots:
         ProgramWindows windows;
         QCOMPARE(windows.Boot().windowTitle(), QString(" KORVA printer adjustment program"));
         QCOMPARE(windows.Adjust().findChild<QAbstractButton*>("GetStatusBtn")->text(), QString("Get Status"));
+    }
+
+    void theServiceRecordAndThePageWindowAreGerman() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        journal::Journal().Install(journal::OpenSqlite(folder.filePath("journal.db").toStdString()),
+                                   [](const std::string& w) { qWarning("%s", w.c_str()); });
+        QVERIFY(journal::Journal().CurrentStore());
+        FillJournal(*journal::Journal().CurrentStore());
+        const auto texts = [] {
+            std::vector<Shown> out;
+            ServiceRecordWindow record(nullptr);
+            record.Select(ServiceRecordWindow::kOperationRow, 1);
+            record.UndoClick();  // no printer connected: says so
+            Collect(&record, out);
+            CollectLists(&record, out);
+#ifdef SVC_HAVE_PAGE_READING
+            QWidget owner;
+            PageReadingWindow* page = PageReadingWindow::Show(&owner, SamplePage());
+            Collect(page, out);
+            CollectLists(page, out);
+            // (The marks on the page are the items' names and values.)
+#endif
+            return out;
+        };
+        UseLanguage(nullptr);
+        const std::vector<Shown> english = texts();
+        UseLanguage("de");
+        const std::vector<Shown> german = texts();
+        UseLanguage(nullptr);
+        int translated = 0;
+        const QStringList left = EnglishLeft(english, german, translated);
+        for (const QString& line : left) qWarning("English left in German: %s", qPrintable(line));
+        QVERIFY2(left.isEmpty(), qPrintable(QString("%1 texts are English in German").arg(left.size())));
+        QVERIFY2(translated > 30, qPrintable(QString("only %1 texts translated").arg(translated)));
+        journal::Journal().Uninstall();
+    }
+
+    void theServiceRecordFindsAHeadIdAsItShowsIt() {
+        // A printer known only by its head ID is listed as "head 00EE" (in
+        // German "Kopf 00EE"); searching for the row's text finds it in
+        // either language.
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        journal::Journal().Install(journal::OpenSqlite(folder.filePath("journal.db").toStdString()), {});
+        FillJournal(*journal::Journal().CurrentStore());
+        for (const char* language : {static_cast<const char*>(nullptr), "de"}) {
+            UseLanguage(language);
+            ServiceRecordWindow record(nullptr);
+            auto* tree = record.findChild<QTreeWidget*>("RecordTree");
+            QCOMPARE(tree->topLevelItemCount(), 2);
+            QString head;
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                if (tree->topLevelItem(i)->text(0).endsWith("00EE")) head = tree->topLevelItem(i)->text(0);
+            QCOMPARE(head, language ? QString::fromUtf8("Kopf 00EE") : QString("head 00EE"));
+            record.Search(head);
+            QCOMPARE(tree->topLevelItemCount(), 1);
+            QCOMPARE(tree->topLevelItem(0)->text(0), head);
+            // The operation's code is shown as the command line shows it.
+            record.Search("SERIAL0001");
+            QCOMPARE(tree->topLevelItemCount(), 1);
+            const QString stopped = tree->topLevelItem(0)->child(0)->child(0)->text(1);
+            QVERIFY2(stopped.endsWith(language ? QString::fromUtf8("angehalten (0x2000)") : QString("stopped (0x2000)")),
+                     qPrintable(stopped));
+        }
+        UseLanguage(nullptr);
+        journal::Journal().Uninstall();
+    }
+
+    void theServiceReportFollowsTheLanguage() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        auto store = journal::OpenSqlite(folder.filePath("journal.db").toStdString());
+        FillJournal(*store);
+        UseLanguage(nullptr);
+        const QString english = QString::fromStdString(journal::ServiceReportHtml(*store, {}));
+        UseLanguage("de");
+        const QString german = QString::fromStdString(journal::ServiceReportHtml(*store, {}));
+        const QString none = QString::fromStdString(journal::ServiceReportHtml(*store, {"NOSUCH", 7}));
+        UseLanguage(nullptr);
+        QVERIFY(english.contains("<html lang=\"en\">") && english.contains("<h1>Service report</h1>"));
+        QVERIFY(german.contains("<html lang=\"de\">"));
+        for (const char* heading : {"Servicebericht", "Sitzung 1, 2026-12-08 10:00:00 UTC", "Justagen", "Vorgänge",
+                                    "Fehlschläge", "angehalten mit Code 0x2000", "Sicherung erstellt"})
+            QVERIFY2(german.contains(QString::fromUtf8(heading)), heading);
+        for (const char* english_text : {"Service report", "Adjustments", "Operations", "Failures", "stopped", "backup taken"})
+            QVERIFY2(!german.contains(english_text), english_text);
+        QVERIFY2(none.contains(QString::fromUtf8("Das Servicejournal enthält keine Sitzung Nummer 7 von Drucker NOSUCH.")),
+                 qPrintable(none));
+    }
+
+    void anInterruptedRefurbishmentIsDescribedAsItStopped() {
+        // Each stage is its own sentence, in the C locale as written.
+        journal::Interrupted found;
+        found.operation.id = 12;
+        found.operation.started = "2026-12-08 10:00:05";
+        const auto describe = [&](bool seen, bool ended) {
+            found.exchangeSeen = seen;
+            found.exchangeEnded = ended;
+            return QString::fromStdString(journal::DescribeInterrupted(found));
+        };
+        UseLanguage(nullptr);
+        QCOMPARE(describe(false, false),
+                 QString("A refurbishment for DOA of this printer (journal operation 12, 2026-12-08 10:00:05 UTC) "
+                         "stopped after the transportation liquid exchange was started."));
+        QVERIFY(describe(true, false).endsWith("stopped during the transportation liquid exchange."));
+        QVERIFY(describe(true, true).endsWith("before the EEPROM was reset to the delivery setting."));
+        UseLanguage("de");
+        const QStringList german = {describe(false, false), describe(true, false), describe(true, true)};
+        UseLanguage(nullptr);
+        QVERIFY(german[0].endsWith(QString::fromUtf8("nach dem Start des Transportflüssigkeitswechsels angehalten.")));
+        QVERIFY(german[1].endsWith(QString::fromUtf8("während des Transportflüssigkeitswechsels angehalten.")));
+        QVERIFY(german[2].endsWith(QString::fromUtf8("auf den Auslieferungszustand zurückgesetzt wurde.")));
+        for (const QString& text : german) QVERIFY2(text.contains("(Journalvorgang 12, 2026-12-08 10:00:05 UTC)"), qPrintable(text));
     }
 
     void theStatusMemoIsTranslatedAsAWhole() {

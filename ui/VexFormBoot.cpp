@@ -263,13 +263,14 @@ void TFormBoot::OfferToFinishRefurbishment(const QString& what, bool exchangeSee
     QTimer::singleShot(0, this, [this, window, what, exchangeSeen] {
         auto* frame = dynamic_cast<FeatureFrame*>(window.data());
         if (!frame || !window->isVisible() || !window->isEnabled()) return;
-        const QString question = what + QStringLiteral("\n\nFinish it now? The printer then ends the exchange, the EEPROM "
-                                                        "is reset to the delivery setting and the printer is switched off.");
+        const QString question = Tr("%1\n\nFinish it now? The printer then ends the exchange, the EEPROM is reset to "
+                                    "the delivery setting and the printer is switched off.")
+                                     .arg(what);
         bool yes = false;
         if (askFinish_) {
             yes = askFinish_(question);
         } else {
-            QMessageBox box(QMessageBox::Question, QStringLiteral("Refurbishment for DOA"), question,
+            QMessageBox box(QMessageBox::Question, Tr("Refurbishment for DOA"), question,
                             QMessageBox::Yes | QMessageBox::No, window);
             box.setDefaultButton(QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
