@@ -28,6 +28,8 @@ float InkWeightOf(Ink ink, const std::uint8_t* rgb) {
     switch (ink) {
         case Ink::Any:
             return Ramp(std::max({c, m, y}), 30.0f, 90.0f);
+        case Ink::Dark:
+            return Ramp(std::max({c, m, y}), 0.0f, 235.0f);
         case Ink::Black:
             // Full black leaves about 20 of 255; gray about 120.
             if (chroma > 0.4f * k + 30.0f) return 0.0f;

@@ -11,7 +11,9 @@
 
 namespace svc::pagereader {
 
-enum class Ink { Black, Cyan, Magenta, Yellow, LightCyan, LightMagenta, Gray, Any };
+// Any: every ink and the text, counted fully from a light tone on; Dark: how
+// dark a pixel is, in proportion (for edges measured to a fraction of a pixel).
+enum class Ink { Black, Cyan, Magenta, Yellow, LightCyan, LightMagenta, Gray, Any, Dark };
 
 // How much of `ink` a pixel shows, 0 (none) to 1 (full).
 float InkWeightOf(Ink ink, const std::uint8_t* rgb);

@@ -552,10 +552,15 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
     // Its left edge to a fraction of a pixel: the centre less half its width
     // (its ink over the ink of a full column).
-    const auto profile = ColumnProfile(page, {line.begin, lineRows.begin, line.end, lineRows.end}, Ink::Any);
+    const auto profile = ColumnProfile(page, {line.begin - 1, lineRows.begin, line.end + 1, lineRows.end}, Ink::Dark);
     const double full = *std::max_element(profile.begin(), profile.end());
-    const double width = full > 0 ? line.mass / full : line.Size();
-    const double edge = line.centre - width / 2;
+    double mass = 0, moment = 0;
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        mass += profile[i];
+        moment += profile[i] * (line.begin - 1 + static_cast<double>(i) + 0.5);
+    }
+    const double width = full > 0 ? mass / full : line.Size();
+    const double edge = (mass > 0 ? moment / mass : line.begin + line.Size() / 2.0) - width / 2;
     const double steps = edge * 2880.0 / dpi;
     const std::optional<int> stored = Stored(context, "");
     if (!stored) {
