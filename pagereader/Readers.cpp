@@ -599,9 +599,10 @@ Reading ReadCut(const Image& page, const Context&) {
     const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
     const double stepsPerPixel = 360.0 / dpi;
     // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
-    // grows by 8 steps a column, and the column of the cut's place shows a
-    // short one. Each column with a strip tells where that one is; a feed
-    // that is off moves the cut by a few steps, less than half a column.
+    // grows by 8 steps a column from the column of the cut's place, whose
+    // black reaches the cut. Each column with a strip tells where that one
+    // is; a feed that is off moves the cut by a few steps, less than half a
+    // column.
     std::vector<double> estimates;
     bool ordered = true;
     double lastStrip = -1;
@@ -630,7 +631,10 @@ Reading ReadCut(const Image& page, const Context&) {
     if (!ordered) {
         item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
     } else if (estimates.empty()) {
-        item.problem = "no column shows cyan at the cut: the cut lies below the pattern's range (beyond mark 17)";
+        // Every column's black reaches the cut: the last mark, or a cut
+        // lower still, which no entry of the list puts right.
+        item.value = pg::kCutColumns;
+        item.confidence = 0.5;
     } else {
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, 1, pg::kCutColumns);
