@@ -54,6 +54,7 @@ struct Reading {
     Kind kind = Kind::Bid;
     std::vector<Item> items;
     std::string problem;  // why the page as a whole could not be read (then items may be empty)
+    bool upsideDown = false;  // the page was read turned by half a turn (places are the image's own)
 
     // Every item was read.
     bool Complete() const;

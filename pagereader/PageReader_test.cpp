@@ -174,3 +174,61 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
 }
 
 }  // namespace
+
+namespace {
+
+using namespace svc::pagereader;
+
+// A cut page drawn as the pattern prints it: seventeen columns 1/3 inch
+// apart, black to the cut in the first `mark`, then strips of cyan growing
+// by 8/360 inch a column; the image ends at the cut.
+Image CutPage(int mark) {
+    Image page = Blank(17 * 160 + 200, 300, 360);
+    for (int k = 1; k <= 17; ++k) {
+        const int left = 58 + 160 * (k - 1);
+        const int strip = k <= mark ? 0 : 8 * (k - mark);
+        Fill(page, left, 100, left + 120, 300 - strip, {20, 20, 20});
+        Fill(page, left, 300 - strip, left + 120, 300, {0, 160, 230});
+    }
+    return page;
+}
+
+Image UpsideDown(const Image& page) {
+    Image turned = page;
+    const std::size_t n = static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t c = 0; c < 3; ++c) turned.rgb[i * 3 + c] = page.rgb[(n - 1 - i) * 3 + c];
+    return turned;
+}
+
+TEST(PageReaderCut, TheMarkWhoseBlackReachesTheCutUprightOrUpsideDown) {
+    for (int mark : {1, 9, 12, 16}) {
+        const Reading r = svc::pagereader::Read(Kind::Cut, CutPage(mark), Context{});
+        ASSERT_EQ(r.items.size(), 1u);
+        EXPECT_EQ(r.items[0].value, mark);
+        EXPECT_FALSE(r.upsideDown);
+        EXPECT_EQ(r.InputLine(), "cut-input " + std::to_string(mark));
+        // Scanned the other way round: the same mark, the place on the turned image.
+        const Image turned = UpsideDown(CutPage(mark));
+        const Reading t = svc::pagereader::Read(Kind::Cut, turned, Context{});
+        ASSERT_EQ(t.items.size(), 1u);
+        EXPECT_EQ(t.items[0].value, mark);
+        EXPECT_TRUE(t.upsideDown);
+        ASSERT_FALSE(t.items[0].where.empty());
+        EXPECT_LT(t.items[0].where[0].y, 10);  // the cut edge is at the top of the turned image
+    }
+    // Every column black to the cut: the last mark, not sure the cut is not lower still.
+    const Reading all = svc::pagereader::Read(Kind::Cut, CutPage(17), Context{});
+    ASSERT_EQ(all.items.size(), 1u);
+    EXPECT_EQ(all.items[0].value, 17);
+    EXPECT_LT(all.items[0].confidence, 0.8);
+    // Columns out of order (a smear of cyan under a black one): no value.
+    Image smeared = CutPage(9);
+    Fill(smeared, 58 + 160 * 4, 280, 58 + 160 * 4 + 120, 300, {0, 160, 230});
+    const Reading s = svc::pagereader::Read(Kind::Cut, smeared, Context{});
+    ASSERT_EQ(s.items.size(), 1u);
+    EXPECT_FALSE(s.items[0].value.has_value()) << s.items[0].confidence;
+    EXPECT_FALSE(s.items[0].problem.empty());
+}
+
+}  // namespace
