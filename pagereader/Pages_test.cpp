@@ -3,7 +3,10 @@
 // (in-process, at the resolution each page is drawn at by default), and the
 // reader must propose exactly the value each error needs.
 //
-// SVC_READER_SEEDS=N runs N seeds per model (default 2; the long run takes 200).
+// SVC_READER_SEEDS=N runs N seeds per model (default 2; the long run takes
+// 200), SVC_READER_SEED=N that one seed, SVC_READER_KIND=pf that one kind,
+// SVC_READER_DPI=N every page at N dpi instead of the printer's own choice;
+// SVC_READER_PAGES=DIR keeps the pages that did not read.
 #include "pagereader/PageReader.h"
 #include "ui/testing/Twin.h"
 #include "vprinter/Printer.h"
@@ -35,9 +38,15 @@ struct Printed {
 };
 
 // One session on a fresh printer with the errors, the pages at their planned resolution.
+// SVC_READER_DPI=N draws every page at N dpi instead (a divisor of 14400 up to 1440).
+int PreviewDpi() {
+    const char* text = std::getenv("SVC_READER_DPI");
+    return text ? std::atoi(text) : vp::kPagePlanned;
+}
+
 Printed Print(int model, const vp::Deviations& errors, const std::vector<std::string>& ops, bool roll = false) {
     vp::EngineOptions options;
-    options.page.previewDpi = vp::kPagePlanned;
+    options.page.previewDpi = PreviewDpi();
     options.rollPaper = roll;
     options.deviations = errors;
     std::unique_ptr<vp::PrintEngine> engine;
