@@ -166,6 +166,13 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
     const Reading blurred = svc::pagereader::Read(Kind::FirstDot, page, context);
     ASSERT_EQ(blurred.items.size(), 1u);
     EXPECT_EQ(blurred.items[0].value, 0 + 144 - 143);  // 71.5 px at 1440 dpi: 143 steps
+    // A leaning line (the head angle not yet adjusted) has no one place.
+    Image leaning = Blank(600, 300, 2880);
+    for (int y = 20; y < 260; ++y) Fill(leaning, 140 + y / 16, y, 148 + y / 16, y + 1, {20, 20, 20});
+    const Reading leans = svc::pagereader::Read(Kind::FirstDot, leaning, context);
+    ASSERT_EQ(leans.items.size(), 1u);
+    EXPECT_FALSE(leans.items[0].value.has_value());
+    EXPECT_NE(leans.items[0].problem.find("head angle"), std::string::npos) << leans.items[0].problem;
     // Without the stored value the line's place is said, but nothing proposed.
     const Reading unknown = svc::pagereader::Read(Kind::FirstDot, page, Context{});
     ASSERT_EQ(unknown.items.size(), 1u);

@@ -550,6 +550,17 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     }
     const Run& line = columns.front();
     item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
+    // A head that is not square to the paper leans the line (the head angle
+    // comes first): its top and bottom stand apart, and neither is the place.
+    const int quarter = std::max(1, lineRows.Size() / 4);
+    const auto top = InkColumns(page, {0, lineRows.begin, page.width, lineRows.begin + quarter}, Ink::Any, 0.5);
+    const auto bottom = InkColumns(page, {0, lineRows.end - quarter, page.width, lineRows.end}, Ink::Any, 0.5);
+    if (top.empty() || bottom.empty() ||
+        std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
+        item.problem = "the line leans (its top and bottom stand apart): adjust the head angle first";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
     // Its left edge to a fraction of a pixel: the centre less half its width
     // (its ink over the ink of a full column).
     const auto profile = ColumnProfile(page, {line.begin - 1, lineRows.begin, line.end + 1, lineRows.end}, Ink::Dark);
