@@ -52,6 +52,10 @@ std::vector<Run> Runs(const std::vector<double>& profile, int offset, double thr
 std::vector<Run> InkColumns(const Image& page, const Box& box, Ink ink, double fraction = 0);
 std::vector<Run> InkRows(const Image& page, const Box& box, Ink ink, int join = 0, double fraction = 0);
 
+// InkRows for several inks in one pass over the box (each pixel is looked at once).
+std::vector<std::vector<Run>> InkRowsEach(const Image& page, const Box& box, const std::vector<Ink>& inks, int join = 0,
+                                          double fraction = 0);
+
 // The columns where the ink runs unbroken down more than `minRun` rows: the
 // vertical lines of a pattern without the text beside them.
 std::vector<Run> LineColumns(const Image& page, const Box& box, Ink ink, int minRun);

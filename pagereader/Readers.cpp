@@ -484,12 +484,14 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
     double dpi = DeclaredDpi(page);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
+    const Box search = Clip(page, {from0, 0, page.width, page.height});
+    const std::vector<std::vector<Run>> bandsOf =
+        InkRowsEach(page, search, std::vector<Ink>(std::begin(kInks), std::end(kInks)), 2, 0.002);
     for (int line = 0; line < 6; ++line) {
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
-        const Box search = Clip(page, {from0, 0, page.width, page.height});
         // The line's band: the one with the most of its ink.
-        const auto bands = InkRows(page, search, kInks[line], 2, 0.002);
+        const std::vector<Run>& bands = bandsOf[static_cast<std::size_t>(line)];
         const Run* band = nullptr;
         for (const Run& b : bands)
             if (!band || b.mass > band->mass) band = &b;
