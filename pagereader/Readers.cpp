@@ -484,12 +484,14 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
     double dpi = DeclaredDpi(page);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
+    const Box search = Clip(page, {from0, 0, page.width, page.height});
+    const std::vector<std::vector<Run>> bandsOf =
+        InkRowsEach(page, search, std::vector<Ink>(std::begin(kInks), std::end(kInks)), 2, 0.002);
     for (int line = 0; line < 6; ++line) {
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
-        const Box search = Clip(page, {from0, 0, page.width, page.height});
         // The line's band: the one with the most of its ink.
-        const auto bands = InkRows(page, search, kInks[line], 2, 0.002);
+        const std::vector<Run>& bands = bandsOf[static_cast<std::size_t>(line)];
         const Run* band = nullptr;
         for (const Run& b : bands)
             if (!band || b.mass > band->mass) band = &b;
@@ -550,12 +552,28 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     }
     const Run& line = columns.front();
     item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
+    // A head that is not square to the paper leans the line (the head angle
+    // comes first): its top and bottom stand apart, and neither is the place.
+    const int quarter = std::max(1, lineRows.Size() / 4);
+    const auto top = InkColumns(page, {0, lineRows.begin, page.width, lineRows.begin + quarter}, Ink::Any, 0.5);
+    const auto bottom = InkColumns(page, {0, lineRows.end - quarter, page.width, lineRows.end}, Ink::Any, 0.5);
+    if (top.empty() || bottom.empty() ||
+        std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
+        item.problem = "the line leans (its top and bottom stand apart): adjust the head angle first";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
     // Its left edge to a fraction of a pixel: the centre less half its width
     // (its ink over the ink of a full column).
-    const auto profile = ColumnProfile(page, {line.begin, lineRows.begin, line.end, lineRows.end}, Ink::Any);
+    const auto profile = ColumnProfile(page, {line.begin - 1, lineRows.begin, line.end + 1, lineRows.end}, Ink::Dark);
     const double full = *std::max_element(profile.begin(), profile.end());
-    const double width = full > 0 ? line.mass / full : line.Size();
-    const double edge = line.centre - width / 2;
+    double mass = 0, moment = 0;
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        mass += profile[i];
+        moment += profile[i] * (line.begin - 1 + static_cast<double>(i) + 0.5);
+    }
+    const double width = full > 0 ? mass / full : line.Size();
+    const double edge = (mass > 0 ? moment / mass : line.begin + line.Size() / 2.0) - width / 2;
     const double steps = edge * 2880.0 / dpi;
     const std::optional<int> stored = Stored(context, "");
     if (!stored) {
@@ -575,15 +593,24 @@ Reading ReadCut(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::Cut;
     Item item;
-    // Just above the cut edge (the image ends at the cut).
-    const int y = page.height - 2;
-    if (y < 1) {
+    // Just above the cut edge (the image ends at the cut; on a scan the
+    // last rows may be the edge's shadow or blur): the lowest row near the
+    // bottom that crosses the columns.
+    if (page.height < 4) {
         reading.problem = "the image is too small";
         return reading;
     }
+    int y = page.height - 2;
+    std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
+    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
+        auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
+        if (found.size() > columns.size()) {
+            columns = std::move(found);
+            y = up;
+        }
+    }
     const Box edgeRow{0, y, page.width, y + 1};
     item.where.push_back(PlaceOf(edgeRow));
-    const auto columns = InkColumns(page, edgeRow, Ink::Any);
     if (columns.size() != pg::kCutColumns) {
         item.problem = "the cut edge shows " + std::to_string(columns.size()) + " columns where the pattern has " +
                        std::to_string(pg::kCutColumns) + " (is this the cut pattern, cut at the bottom?)";
@@ -594,9 +621,10 @@ Reading ReadCut(const Image& page, const Context&) {
     const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
     const double stepsPerPixel = 360.0 / dpi;
     // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
-    // grows by 8 steps a column, and the column of the cut's place shows a
-    // short one. Each column with a strip tells where that one is; a feed
-    // that is off moves the cut by a few steps, less than half a column.
+    // grows by 8 steps a column from the column of the cut's place, whose
+    // black reaches the cut. Each column with a strip tells where that one
+    // is; a feed that is off moves the cut by a few steps, less than half a
+    // column.
     std::vector<double> estimates;
     bool ordered = true;
     double lastStrip = -1;
@@ -625,7 +653,10 @@ Reading ReadCut(const Image& page, const Context&) {
     if (!ordered) {
         item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
     } else if (estimates.empty()) {
-        item.problem = "no column shows cyan at the cut: the cut lies below the pattern's range (beyond mark 17)";
+        // Every column's black reaches the cut: the last mark, or a cut
+        // lower still, which no entry of the list puts right.
+        item.value = pg::kCutColumns;
+        item.confidence = 0.5;
     } else {
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, 1, pg::kCutColumns);
