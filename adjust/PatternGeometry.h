@@ -67,9 +67,10 @@ inline constexpr int kCutColumnLeft = 40 * 40;
 inline constexpr int kCutColumnPitch = 160 * 40;
 inline constexpr int kCutColumnWidth = 120 * 40;
 // On the sheet cut by a printer that needs the column's value (its feed
-// adjusted), the column shows a strip of cyan 2 steps of 1/360 inch high
-// above the cut; the next column 8 steps more, the one before none.
-inline constexpr double kCutStripAtMark = 2;
+// adjusted), the column's black reaches the cut; the next column shows a
+// strip of cyan 8 steps of 1/360 inch high above the cut, the one after 16.
+// A feed that is off moves the cut by a few steps.
+inline constexpr double kCutStripAtMark = 0;
 inline constexpr double kCutStepsPerColumn = 8;
 
 }  // namespace svc::pattern

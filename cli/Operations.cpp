@@ -26,7 +26,8 @@ const OperationList& AllOperations() {
     static const OperationList all = [] {
         OperationList list;
         for (OperationList part : {FrameOperations(), EepromOperations(), CheckAdjustOperations(),
-                                   PositionAdjustOperations(), ServiceOperations(), JournalOperations()})
+                                   PositionAdjustOperations(), ServiceOperations(), JournalOperations(),
+                                   ReadPageOperations()})
             for (Operation& op : part) list.push_back(std::move(op));
         return list;
     }();

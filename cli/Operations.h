@@ -50,6 +50,7 @@ OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, P
 OperationList PositionAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
 OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
 OperationList JournalOperations();        // undo (cli/JournalOps.cpp)
+OperationList ReadPageOperations();       // read-page (cli/ReadPageOps.cpp)
 
 const OperationList& AllOperations();
 // The usage error of the first operation whose arguments its check refuses

@@ -18,7 +18,7 @@ constexpr float kShows = 0.5f;
 
 }  // namespace
 
-float InkWeight(Ink ink, const std::uint8_t* rgb) {
+float InkWeightOf(Ink ink, const std::uint8_t* rgb) {
     // Ink amounts as the subtractive filters: cyan takes red, magenta green,
     // yellow blue. The part common to all three is the gray (black) part.
     const float c = 255.0f - rgb[0], m = 255.0f - rgb[1], y = 255.0f - rgb[2];
@@ -28,6 +28,8 @@ float InkWeight(Ink ink, const std::uint8_t* rgb) {
     switch (ink) {
         case Ink::Any:
             return Ramp(std::max({c, m, y}), 30.0f, 90.0f);
+        case Ink::Dark:
+            return Ramp(std::max({c, m, y}), 0.0f, 235.0f);
         case Ink::Black:
             // Full black leaves about 20 of 255; gray about 120.
             if (chroma > 0.4f * k + 30.0f) return 0.0f;
@@ -165,6 +167,45 @@ std::vector<Run> InkColumns(const Image& page, const Box& box, Ink ink, double f
 
 std::vector<Run> InkRows(const Image& page, const Box& box, Ink ink, int join, double fraction) {
     return Lines(page, box, ink, false, join, fraction);
+}
+
+std::vector<std::vector<Run>> InkRowsEach(const Image& page, const Box& box, const std::vector<Ink>& inks, int join,
+                                          double fraction) {
+    const Box b = Clip(page, box);
+    std::vector<std::vector<Run>> result(inks.size());
+    if (b.Width() <= 0 || b.Height() <= 0) return result;
+    const std::size_t rows = static_cast<std::size_t>(b.Height());
+    std::vector<std::vector<double>> shown(inks.size(), std::vector<double>(rows, 0.0));
+    std::vector<std::vector<double>> weight(inks.size(), std::vector<double>(rows, 0.0));
+    for (int y = b.top; y < b.bottom; ++y) {
+        const std::uint8_t* row = page.Row(y);
+        const std::size_t r = static_cast<std::size_t>(y - b.top);
+        for (int x = b.left; x < b.right; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            if (p[0] > 225 && p[1] > 225 && p[2] > 225) continue;
+            for (std::size_t i = 0; i < inks.size(); ++i) {
+                const float w = InkWeightOf(inks[i], p);
+                if (w <= 0) continue;
+                weight[i][r] += w;
+                if (w >= kShows) shown[i][r] += 1;
+            }
+        }
+    }
+    const double need = std::max(1.0, fraction * b.Width()) - 0.5;
+    for (std::size_t i = 0; i < inks.size(); ++i) {
+        result[i] = Runs(shown[i], b.top, need, join);
+        for (Run& run : result[i]) {
+            double mass = 0, moment = 0;
+            const int from = std::max(0, run.begin - b.top - 1), to = std::min(static_cast<int>(rows), run.end - b.top + 1);
+            for (int k = from; k < to; ++k) {
+                mass += weight[i][static_cast<std::size_t>(k)];
+                moment += weight[i][static_cast<std::size_t>(k)] * (k + b.top + 0.5);
+            }
+            run.mass = mass;
+            if (mass > 0) run.centre = moment / mass;
+        }
+    }
+    return result;
 }
 
 std::vector<Run> LineColumns(const Image& page, const Box& box, Ink ink, int minRun) {

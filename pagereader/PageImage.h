@@ -11,10 +11,17 @@
 
 namespace svc::pagereader {
 
-enum class Ink { Black, Cyan, Magenta, Yellow, LightCyan, LightMagenta, Gray, Any };
+// Any: every ink and the text, counted fully from a light tone on; Dark: how
+// dark a pixel is, in proportion (for edges measured to a fraction of a pixel).
+enum class Ink { Black, Cyan, Magenta, Yellow, LightCyan, LightMagenta, Gray, Any, Dark };
 
 // How much of `ink` a pixel shows, 0 (none) to 1 (full).
-float InkWeight(Ink ink, const std::uint8_t* rgb);
+float InkWeightOf(Ink ink, const std::uint8_t* rgb);
+inline float InkWeight(Ink ink, const std::uint8_t* rgb) {
+    // Paper: most of a page, and no ink counts it.
+    if (rgb[0] > 225 && rgb[1] > 225 && rgb[2] > 225) return 0.0f;
+    return InkWeightOf(ink, rgb);
+}
 
 struct Box {
     int left = 0, top = 0, right = 0, bottom = 0;  // [left, right) x [top, bottom)
@@ -44,6 +51,10 @@ std::vector<Run> Runs(const std::vector<double>& profile, int offset, double thr
 // when `fraction` of its pixels (at least one) show the ink.
 std::vector<Run> InkColumns(const Image& page, const Box& box, Ink ink, double fraction = 0);
 std::vector<Run> InkRows(const Image& page, const Box& box, Ink ink, int join = 0, double fraction = 0);
+
+// InkRows for several inks in one pass over the box (each pixel is looked at once).
+std::vector<std::vector<Run>> InkRowsEach(const Image& page, const Box& box, const std::vector<Ink>& inks, int join = 0,
+                                          double fraction = 0);
 
 // The columns where the ink runs unbroken down more than `minRun` rows: the
 // vertical lines of a pattern without the text beside them.

@@ -35,6 +35,28 @@ std::string_view InputOperation(Kind kind) {
     return "";
 }
 
+Reading ReadUpright(Kind kind, const Image& page, const Context& context) {
+    switch (kind) {
+        case Kind::Bid: return detail::ReadBid(page, context);
+        case Kind::Pf: return detail::ReadPf(page, context);
+        case Kind::HeadAngular: return detail::ReadHeadAngular(page, context);
+        case Kind::Pw: return detail::ReadPw(page, context);
+        case Kind::PixelShift: return detail::ReadPixelShift(page, context);
+        case Kind::FirstDot: return detail::ReadFirstDot(page, context);
+        case Kind::Cut: return detail::ReadCut(page, context);
+    }
+    return {};
+}
+
+// The image turned by half a turn.
+Image Turned(const Image& page) {
+    Image turned = page;
+    const std::size_t pixels = static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height);
+    for (std::size_t i = 0; i < pixels; ++i)
+        for (std::size_t c = 0; c < 3; ++c) turned.rgb[i * 3 + c] = page.rgb[(pixels - 1 - i) * 3 + c];
+    return turned;
+}
+
 }  // namespace
 
 std::string_view KindName(Kind kind) {
@@ -77,14 +99,21 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
         reading.problem = "the image is empty";
         return reading;
     }
-    switch (kind) {
-        case Kind::Bid: reading = detail::ReadBid(page, context); break;
-        case Kind::Pf: reading = detail::ReadPf(page, context); break;
-        case Kind::HeadAngular: reading = detail::ReadHeadAngular(page, context); break;
-        case Kind::Pw: reading = detail::ReadPw(page, context); break;
-        case Kind::PixelShift: reading = detail::ReadPixelShift(page, context); break;
-        case Kind::FirstDot: reading = detail::ReadFirstDot(page, context); break;
-        case Kind::Cut: reading = detail::ReadCut(page, context); break;
+    reading = ReadUpright(kind, page, context);
+    const bool anyRead = std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
+    if (!anyRead) {
+        // A sheet scanned upside down: the pattern read the other way round
+        // counts only when every item reads so; its places are turned back.
+        Reading turned = ReadUpright(kind, Turned(page), context);
+        if (turned.Complete()) {
+            for (Item& item : turned.items)
+                for (Place& p : item.where) {
+                    p.x = page.width - p.x - p.width;
+                    p.y = page.height - p.y - p.height;
+                }
+            reading = std::move(turned);
+            reading.upsideDown = true;
+        }
     }
     reading.kind = kind;
     // An item without a value always says why.

@@ -31,6 +31,11 @@ struct Place {
 };
 
 // One item of the proposal: a Bi-D row, a PW edge, a pixel shift line...
+// Single-value kinds have one unnamed item: the PF value, the first dot
+// value, the cut list entry (1-17), and for the head angle, which has no
+// input, how many lever steps the bars lean (positive: right going down;
+// the lever is turned back by as many). In Context::stored the first dot
+// value in use has the empty name too.
 struct Item {
     std::string name;          // as the input operation names it: "VSD1Bk", "Top", "A"; empty for single-value kinds
     std::optional<int> value;  // the value to input; empty when the item could not be read
@@ -54,6 +59,7 @@ struct Reading {
     Kind kind = Kind::Bid;
     std::vector<Item> items;
     std::string problem;  // why the page as a whole could not be read (then items may be empty)
+    bool upsideDown = false;  // the page was read turned by half a turn (places are the image's own)
 
     // Every item was read.
     bool Complete() const;

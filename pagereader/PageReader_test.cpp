@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 using namespace svc::pagereader;
@@ -14,6 +16,226 @@ TEST(PageReaderNames, EveryKindHasANameThatReadsBack) {
     EXPECT_EQ(KindName(Kind::HeadAngular), "head-angular");
     EXPECT_FALSE(KindFromName("Bid").has_value());
     EXPECT_FALSE(KindFromName("").has_value());
+}
+
+}  // namespace
+
+#include "pagereader/PageImage.h"
+
+#include <random>
+
+namespace {
+
+using namespace svc::pagereader;
+
+Item Read(const std::string& name, int value) { return Item{name, value, 1.0, {}, ""}; }
+Item Unread(const std::string& name) { return Item{name, std::nullopt, 0.0, {}, "smeared"}; }
+
+TEST(PageReaderProposal, TheInputLineHoldsTheItemsReadAsAPersonTypesThem) {
+    Reading bid;
+    bid.kind = Kind::Bid;
+    bid.items = {Read("VSD1Bk", 5), Unread("VSD1CL"), Read("VSD2DCL", -3)};
+    EXPECT_EQ(bid.InputLine(), "bid-input VSD1Bk=5 VSD2DCL=-3");
+    EXPECT_FALSE(bid.Complete());
+
+    Reading pf;
+    pf.kind = Kind::Pf;
+    pf.items = {Read("", -2)};
+    EXPECT_EQ(pf.InputLine(), "pf-input -2");
+    EXPECT_TRUE(pf.Complete());
+
+    Reading pw;
+    pw.kind = Kind::Pw;
+    pw.items = {Read("Top", 3), Read("Bottom", -1), Read("Left", 0), Read("Right", 24)};
+    EXPECT_EQ(pw.InputLine(), "pw-input Top=3 Bottom=-1 Left=0 Right=24");
+
+    Reading cut;
+    cut.kind = Kind::Cut;
+    cut.items = {Read("", 12)};
+    EXPECT_EQ(cut.InputLine(), "cut-input 12");
+
+    // The head angle has no input: the lever is turned by hand.
+    Reading head;
+    head.kind = Kind::HeadAngular;
+    head.items = {Read("", 4)};
+    EXPECT_EQ(head.InputLine(), "");
+    EXPECT_TRUE(head.Complete());
+
+    // Nothing read: no line at all, and a page-wide problem is never complete.
+    Reading none;
+    none.kind = Kind::PixelShift;
+    none.items = {Unread("A")};
+    EXPECT_EQ(none.InputLine(), "");
+    none.items.clear();
+    EXPECT_FALSE(none.Complete());
+    none.items = {Read("A", 1)};
+    none.problem = "cut off";
+    EXPECT_FALSE(none.Complete());
+}
+
+Image Blank(int width, int height, double dpi) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.dpi = dpi;
+    image.rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 255);
+    return image;
+}
+
+void Fill(Image& image, int left, int top, int right, int bottom, std::array<std::uint8_t, 3> colour) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            for (int c = 0; c < 3; ++c) image.Row(y)[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] = colour[static_cast<std::size_t>(c)];
+}
+
+constexpr Kind kAllKinds[] = {Kind::Bid, Kind::Pf, Kind::HeadAngular, Kind::Pw, Kind::PixelShift, Kind::FirstDot, Kind::Cut};
+
+TEST(PageReaderRefusals, PagesWithoutThePatternGiveNoValueAndSayWhy) {
+    Context context;
+    context.stored = {{"", 0}, {"VSD1Bk", 0}};
+    // No image, a blank sheet, and noise: nothing is guessed.
+    std::mt19937 random(7);
+    Image noise = Blank(600, 800, 360);
+    for (auto& byte : noise.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
+    for (const Image& page : {Image{}, Blank(600, 800, 360), Blank(1, 1, 0), noise}) {
+        for (Kind kind : kAllKinds) {
+            const Reading r = svc::pagereader::Read(kind, page, context);
+            EXPECT_FALSE(r.Complete()) << KindName(kind) << " on a " << page.width << " x " << page.height << " page";
+            EXPECT_EQ(r.kind, kind);
+            for (const Item& item : r.items) {
+                EXPECT_TRUE(item.value || !item.problem.empty()) << KindName(kind);
+            }
+            if (r.items.empty()) {
+                EXPECT_FALSE(r.problem.empty()) << KindName(kind);
+            }
+            EXPECT_EQ(r.InputLine(), "") << KindName(kind);
+        }
+    }
+    // An image whose pixels are fewer than its size says is refused whole.
+    Image shortData = Blank(100, 100, 360);
+    shortData.rgb.resize(10);
+    EXPECT_EQ(svc::pagereader::Read(Kind::Cut, shortData, context).problem, "the image is empty");
+}
+
+TEST(PageReaderInks, EachPrintedInkIsToldFromTheOthersAndFromPaper) {
+    struct Case {
+        Ink ink;
+        std::array<std::uint8_t, 3> full;  // as the printer lays it down fully
+    };
+    const Case cases[] = {{Ink::Black, {20, 20, 20}},        {Ink::Cyan, {0, 160, 230}},
+                          {Ink::Magenta, {230, 0, 126}},      {Ink::Yellow, {255, 230, 0}},
+                          {Ink::LightCyan, {150, 215, 245}},  {Ink::LightMagenta, {245, 160, 205}},
+                          {Ink::Gray, {120, 120, 120}}};
+    for (const Case& pixel : cases)
+        for (const Case& ink : cases) {
+            const float w = InkWeight(ink.ink, pixel.full.data());
+            if (&pixel == &ink)
+                EXPECT_GE(w, 0.9f) << static_cast<int>(ink.ink);
+            else
+                EXPECT_LT(w, 0.5f) << static_cast<int>(ink.ink) << " on the colour of " << static_cast<int>(pixel.ink);
+        }
+    // A scan's paper (off-white, a little tinted) and its shading are no ink.
+    for (std::array<std::uint8_t, 3> paper : {std::array<std::uint8_t, 3>{255, 255, 255}, {238, 236, 230}, {228, 232, 236}})
+        for (const Case& ink : cases) EXPECT_LT(InkWeight(ink.ink, paper.data()), 0.5f);
+    // A darker scan of an ink still reads as that ink.
+    const std::array<std::uint8_t, 3> darkCyan{10, 140, 200};
+    EXPECT_GE(InkWeight(Ink::Cyan, darkCyan.data()), 0.5f);
+    EXPECT_LT(InkWeight(Ink::LightCyan, darkCyan.data()), 0.5f);
+}
+
+TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStoredValue) {
+    // 2880 dpi: a pixel is a step; the line is one dot of 1/360 inch (8 steps).
+    for (int at : {144, 100, 200, 72}) {
+        Image page = Blank(600, 300, 2880);
+        Fill(page, at, 20, at + 8, 260, {20, 20, 20});
+        Context context;
+        context.stored = {{"", -6}};
+        const Reading r = svc::pagereader::Read(Kind::FirstDot, page, context);
+        ASSERT_EQ(r.items.size(), 1u);
+        EXPECT_EQ(r.items[0].value, -6 + 144 - at) << "line at " << at;
+        ASSERT_FALSE(r.items[0].where.empty());
+        EXPECT_EQ(r.items[0].where[0].x, at);
+    }
+    // Half-way between two steps (blurred to a grey column at each side): no value.
+    Image page = Blank(600, 300, 1440);
+    Fill(page, 72, 20, 76, 260, {20, 20, 20});
+    Fill(page, 71, 20, 72, 260, {137, 137, 137});
+    Fill(page, 76, 20, 77, 260, {137, 137, 137});
+    Context context;
+    context.stored = {{"", 0}};
+    const Reading blurred = svc::pagereader::Read(Kind::FirstDot, page, context);
+    ASSERT_EQ(blurred.items.size(), 1u);
+    EXPECT_EQ(blurred.items[0].value, 0 + 144 - 143);  // 71.5 px at 1440 dpi: 143 steps
+    // A leaning line (the head angle not yet adjusted) has no one place.
+    Image leaning = Blank(600, 300, 2880);
+    for (int y = 20; y < 260; ++y) Fill(leaning, 140 + y / 16, y, 148 + y / 16, y + 1, {20, 20, 20});
+    const Reading leans = svc::pagereader::Read(Kind::FirstDot, leaning, context);
+    ASSERT_EQ(leans.items.size(), 1u);
+    EXPECT_FALSE(leans.items[0].value.has_value());
+    EXPECT_NE(leans.items[0].problem.find("head angle"), std::string::npos) << leans.items[0].problem;
+    // Without the stored value the line's place is said, but nothing proposed.
+    const Reading unknown = svc::pagereader::Read(Kind::FirstDot, page, Context{});
+    ASSERT_EQ(unknown.items.size(), 1u);
+    EXPECT_FALSE(unknown.items[0].value.has_value());
+    EXPECT_NE(unknown.items[0].problem.find("stored value is not known"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace svc::pagereader;
+
+// A cut page drawn as the pattern prints it: seventeen columns 1/3 inch
+// apart, black to the cut in the first `mark`, then strips of cyan growing
+// by 8/360 inch a column; the image ends at the cut.
+Image CutPage(int mark) {
+    Image page = Blank(17 * 160 + 200, 300, 360);
+    for (int k = 1; k <= 17; ++k) {
+        const int left = 58 + 160 * (k - 1);
+        const int strip = k <= mark ? 0 : 8 * (k - mark);
+        Fill(page, left, 100, left + 120, 300 - strip, {20, 20, 20});
+        Fill(page, left, 300 - strip, left + 120, 300, {0, 160, 230});
+    }
+    return page;
+}
+
+Image UpsideDown(const Image& page) {
+    Image turned = page;
+    const std::size_t n = static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t c = 0; c < 3; ++c) turned.rgb[i * 3 + c] = page.rgb[(n - 1 - i) * 3 + c];
+    return turned;
+}
+
+TEST(PageReaderCut, TheMarkWhoseBlackReachesTheCutUprightOrUpsideDown) {
+    for (int mark : {1, 9, 12, 16}) {
+        const Reading r = svc::pagereader::Read(Kind::Cut, CutPage(mark), Context{});
+        ASSERT_EQ(r.items.size(), 1u);
+        EXPECT_EQ(r.items[0].value, mark);
+        EXPECT_FALSE(r.upsideDown);
+        EXPECT_EQ(r.InputLine(), "cut-input " + std::to_string(mark));
+        // Scanned the other way round: the same mark, the place on the turned image.
+        const Image turned = UpsideDown(CutPage(mark));
+        const Reading t = svc::pagereader::Read(Kind::Cut, turned, Context{});
+        ASSERT_EQ(t.items.size(), 1u);
+        EXPECT_EQ(t.items[0].value, mark);
+        EXPECT_TRUE(t.upsideDown);
+        ASSERT_FALSE(t.items[0].where.empty());
+        EXPECT_LT(t.items[0].where[0].y, 10);  // the cut edge is at the top of the turned image
+    }
+    // Every column black to the cut: the last mark, not sure the cut is not lower still.
+    const Reading all = svc::pagereader::Read(Kind::Cut, CutPage(17), Context{});
+    ASSERT_EQ(all.items.size(), 1u);
+    EXPECT_EQ(all.items[0].value, 17);
+    EXPECT_LT(all.items[0].confidence, 0.8);
+    // Columns out of order (a smear of cyan under a black one): no value.
+    Image smeared = CutPage(9);
+    Fill(smeared, 58 + 160 * 4, 280, 58 + 160 * 4 + 120, 300, {0, 160, 230});
+    const Reading s = svc::pagereader::Read(Kind::Cut, smeared, Context{});
+    ASSERT_EQ(s.items.size(), 1u);
+    EXPECT_FALSE(s.items[0].value.has_value()) << s.items[0].confidence;
+    EXPECT_FALSE(s.items[0].problem.empty());
 }
 
 }  // namespace

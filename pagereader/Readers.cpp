@@ -289,6 +289,44 @@ Reading ReadPf(const Image& page, const Context&) {
 
 // ---- head angular ----
 
+namespace {
+
+// The slope (rows down per column right) of the top edge of the bars in `band`.
+std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right) {
+    // The bars are drawn in lines across: the first row that crosses three
+    // of them lies on the top line.
+    int probe = -1;
+    std::vector<Run> bars;
+    for (int y = band.begin; y < band.end && probe < 0; ++y) {
+        bars = InkColumns(page, {0, y, right, y + 1}, Ink::Gray);
+        if (bars.size() >= 3) probe = y;
+    }
+    if (probe < 0) return std::nullopt;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    const int from = std::max(0, band.begin - band.Size() / 10);
+    for (const Run& bar : bars) {
+        // The middle half of each bar: its sides lean with the head.
+        for (int x = bar.begin + bar.Size() / 4; x < bar.end - bar.Size() / 4; ++x) {
+            for (int y = from; y <= probe; ++y) {
+                const float w = InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x) * 3);
+                if (w < 0.5f) continue;
+                const double above = y > 0 ? InkWeight(Ink::Gray, page.Row(y - 1) + static_cast<std::size_t>(x) * 3) : 0.0;
+                const double edge = y - above;
+                sx += x, sy += edge, sxx += static_cast<double>(x) * x, sxy += static_cast<double>(x) * edge;
+                ++n;
+                break;
+            }
+        }
+    }
+    if (n < 10) return std::nullopt;
+    const double den = n * sxx - sx * sx;
+    if (den <= 0) return std::nullopt;
+    return (n * sxy - sx * sy) / den;
+}
+
+}  // namespace
+
 Reading ReadHeadAngular(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::HeadAngular;
@@ -302,8 +340,15 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     }
     const Run& band = bands.back();
     item.where.push_back(PlaceOf({0, band.begin, half.right, band.end}));
-    double sy = 0, sx = 0, syy = 0, sxy = 0;
-    int n = 0;
+    // The bars are lines across, 1/360 inch apart on the sheet: a page too
+    // coarse (or too blurred) to show them apart cannot show the lean either.
+    const double dpi = DeclaredDpi(page);
+    if (dpi > 0 && dpi < 300) {
+        item.problem = "the page is " + Text(dpi, 0) + " dpi: the bars' lines need 300 dpi or more";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    std::vector<std::pair<double, double>> edges;  // (row, x of the second bar's left edge)
     for (int y = band.begin; y < band.end; ++y) {
         const Box row{0, y, half.right, y + 1};
         // Black text above the bars has soft gray edges: a row with black is not a bar row.
@@ -314,18 +359,40 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
         // fraction of a pixel: the share of gray in the pixel before it.
         const int x = bars[1].begin;
         const double before = x > 0 ? InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x - 1) * 3) : 0.0;
-        const double edge = x - before;
-        sy += y, sx += edge, syy += static_cast<double>(y) * y, sxy += static_cast<double>(y) * edge;
-        ++n;
+        edges.emplace_back(y, x - before);
     }
+    const int n = static_cast<int>(edges.size());
     if (n < 10) {
         item.problem = "the bars show too few rows to measure (" + std::to_string(n) + ")";
         reading.items.push_back(std::move(item));
         return reading;
     }
-    const double slant = (n * sxy - sx * sy) / (n * syy - sy * sy);
+    double sy = 0, sx = 0, syy = 0, sxy = 0;
+    for (const auto& [y, x] : edges) sy += y, sx += x, syy += y * y, sxy += y * x;
+    const double den = n * syy - sy * sy;
+    if (den <= 0) {
+        item.problem = "the bars show no height to measure";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    const double slant = (n * sxy - sx * sy) / den;
+    // How well the edge is a straight line: the slope's standard error. A
+    // ragged edge (text, a smear, lines not resolved) is no measurement.
+    const double intercept = (sx - slant * sy) / n;
+    double squares = 0;
+    for (const auto& [y, x] : edges) squares += (x - intercept - slant * y) * (x - intercept - slant * y);
+    const double slopeError = std::sqrt(squares / std::max(1, n - 2) / (den / n));
+    // A page scanned turned makes every vertical edge lean as much as its
+    // horizontal edges slope; the bars' top edge is horizontal on the sheet
+    // whatever the head does (the lever moves the deeper lines across).
+    const std::optional<double> turned = TopEdgeSlope(page, band, half.right);
+    if (!turned) {
+        item.problem = "the bars' top edge cannot be measured: how the page lies is unknown";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
     // A lever step leans a line 1/16 of its depth.
-    Propose(&item, slant * 16, 0, -20, 20);
+    Propose(&item, (slant + *turned) * 16, 3 * 16 * slopeError, -20, 20);
     reading.items.push_back(std::move(item));
     return reading;
 }
@@ -417,12 +484,14 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
     double dpi = DeclaredDpi(page);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
+    const Box search = Clip(page, {from0, 0, page.width, page.height});
+    const std::vector<std::vector<Run>> bandsOf =
+        InkRowsEach(page, search, std::vector<Ink>(std::begin(kInks), std::end(kInks)), 2, 0.002);
     for (int line = 0; line < 6; ++line) {
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
-        const Box search = Clip(page, {from0, 0, page.width, page.height});
         // The line's band: the one with the most of its ink.
-        const auto bands = InkRows(page, search, kInks[line], 2, 0.002);
+        const std::vector<Run>& bands = bandsOf[static_cast<std::size_t>(line)];
         const Run* band = nullptr;
         for (const Run& b : bands)
             if (!band || b.mass > band->mass) band = &b;
@@ -483,12 +552,28 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     }
     const Run& line = columns.front();
     item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
+    // A head that is not square to the paper leans the line (the head angle
+    // comes first): its top and bottom stand apart, and neither is the place.
+    const int quarter = std::max(1, lineRows.Size() / 4);
+    const auto top = InkColumns(page, {0, lineRows.begin, page.width, lineRows.begin + quarter}, Ink::Any, 0.5);
+    const auto bottom = InkColumns(page, {0, lineRows.end - quarter, page.width, lineRows.end}, Ink::Any, 0.5);
+    if (top.empty() || bottom.empty() ||
+        std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
+        item.problem = "the line leans (its top and bottom stand apart): adjust the head angle first";
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
     // Its left edge to a fraction of a pixel: the centre less half its width
     // (its ink over the ink of a full column).
-    const auto profile = ColumnProfile(page, {line.begin, lineRows.begin, line.end, lineRows.end}, Ink::Any);
+    const auto profile = ColumnProfile(page, {line.begin - 1, lineRows.begin, line.end + 1, lineRows.end}, Ink::Dark);
     const double full = *std::max_element(profile.begin(), profile.end());
-    const double width = full > 0 ? line.mass / full : line.Size();
-    const double edge = line.centre - width / 2;
+    double mass = 0, moment = 0;
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        mass += profile[i];
+        moment += profile[i] * (line.begin - 1 + static_cast<double>(i) + 0.5);
+    }
+    const double width = full > 0 ? mass / full : line.Size();
+    const double edge = (mass > 0 ? moment / mass : line.begin + line.Size() / 2.0) - width / 2;
     const double steps = edge * 2880.0 / dpi;
     const std::optional<int> stored = Stored(context, "");
     if (!stored) {
@@ -527,9 +612,10 @@ Reading ReadCut(const Image& page, const Context&) {
     const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
     const double stepsPerPixel = 360.0 / dpi;
     // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
-    // grows by 8 steps a column, and the column of the cut's place shows a
-    // short one. Each column with a strip tells where that one is; a feed
-    // that is off moves the cut by a few steps, less than half a column.
+    // grows by 8 steps a column from the column of the cut's place, whose
+    // black reaches the cut. Each column with a strip tells where that one
+    // is; a feed that is off moves the cut by a few steps, less than half a
+    // column.
     std::vector<double> estimates;
     bool ordered = true;
     double lastStrip = -1;
@@ -558,7 +644,10 @@ Reading ReadCut(const Image& page, const Context&) {
     if (!ordered) {
         item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
     } else if (estimates.empty()) {
-        item.problem = "no column shows cyan at the cut: the cut lies below the pattern's range (beyond mark 17)";
+        // Every column's black reaches the cut: the last mark, or a cut
+        // lower still, which no entry of the list puts right.
+        item.value = pg::kCutColumns;
+        item.confidence = 0.5;
     } else {
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, 1, pg::kCutColumns);

@@ -8,6 +8,7 @@
 // present cut. The job ends with the
 // form feed that makes the printer cut; the program sends nothing after it.
 // See docs/PRINTFILES.md for the layout.
+#include "adjust/PatternGeometry.h"
 #include "adjust/printfiles/PatternCanvas.h"
 #include "adjust/printfiles/PrintFileWriter.h"
 #include "link/VexRemoteComm.h"
@@ -18,11 +19,14 @@ namespace svc::printfiles {
 namespace {
 
 // Across, dots of 1/360 inch; paper moves of 1/360 inch (the value's unit).
-constexpr int kMarks = 17;
+constexpr int kMarks = svc::pattern::kCutColumns;
 constexpr int kDotsAcross = 2760;  // 194.7 mm
-constexpr int kFirstColumn = 40;
-constexpr int kColumnPitch = 160;  // 11.3 mm
-constexpr int kColumnWidth = 120;
+// Dots of 1/360 inch (40 master units); adjust/PatternGeometry.h, which the
+// page reader reads the columns by.
+constexpr int kFirstColumn = svc::pattern::kCutColumnLeft / 40;
+constexpr int kColumnPitch = svc::pattern::kCutColumnPitch / 40;  // 11.3 mm
+constexpr int kColumnWidth = svc::pattern::kCutColumnWidth / 40;
+static_assert(kFirstColumn == 40 && kColumnPitch == 160 && kColumnWidth == 120);
 constexpr int kTopMargin = 180;
 constexpr int kLabelLines = 7;     // the numbers, in lines of 1/60 inch
 constexpr int kBlockLines = 48;    // the columns, in lines of 1/90 inch (4 units each)

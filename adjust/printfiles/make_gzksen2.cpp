@@ -5,6 +5,7 @@
 // in steps of 1/1440 inch: the candidate whose two parts form one straight
 // line gives the value. The job does not eject the page: the program sends
 // the form feed after it. See docs/PRINTFILES.md for the layout.
+#include "adjust/PatternGeometry.h"
 #include "adjust/printfiles/PatternCanvas.h"
 #include "adjust/printfiles/PrintFileWriter.h"
 
@@ -21,8 +22,11 @@ constexpr int kTopMargin = 360;        // one inch from the top of the sheet
 constexpr int kLabelDots = 2760;       // 194.7 mm, inside A4 and Letter
 constexpr int kLabelLines = 7;
 constexpr int kCandidateDots = 4 * kLabelDots;
-constexpr int kFirstCandidate = 1280;  // 1/1440 inch: centre of the candidate for -5
-constexpr int kCandidatePitch = 960;   // 16.9 mm between candidates
+// 1/1440 inch: centre of the candidate for -5, and 16.9 mm between candidates
+// (adjust/PatternGeometry.h, which the page reader reads them by).
+constexpr int kFirstCandidate = svc::pattern::kShiftFirstCentre / svc::pattern::kFineStep;
+constexpr int kCandidatePitch = svc::pattern::kShiftPitch / svc::pattern::kFineStep;
+static_assert(kFirstCandidate == 1280 && kCandidatePitch == 960);
 constexpr int kLineWidth = 24;         // 1/60 inch
 constexpr int kPartLines = 6;          // 5 mm each: the black part, then the line's own ink
 constexpr int kGapLines = 5;

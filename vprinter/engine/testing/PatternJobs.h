@@ -15,10 +15,13 @@
 //
 // The layout constants say where each pattern's parts fall on the sheet, in
 // master units (1/14400 inch) across; use Pixels() to turn them into preview
-// columns.
+// columns. Those of the program's own patterns (Bi-D, PF) come from
+// adjust/PatternGeometry.h, as the page reader takes them.
 #pragma once
 
 #include <cstdint>
+
+#include "adjust/PatternGeometry.h"
 
 namespace vp::testing {
 
@@ -28,9 +31,10 @@ namespace vp::testing {
 // the return pass; black ticks in the first column range, magenta (forward)
 // and cyan (return) ticks in the second. 24 ticks per half, 1/9 inch apart.
 void ComposeBidPattern(int dotKind, int black, int color);
-inline constexpr int kBidBlackLeft = 16000, kBidBlackRight = 54400;
-inline constexpr int kBidColorLeft = 60800, kBidColorRight = 99200;
-inline constexpr int kBidTrialOffsets[3] = {-2, 0, 2};
+inline constexpr int kBidBlackLeft = svc::pattern::kBidBlackLeft, kBidBlackRight = svc::pattern::kBidBlackRight;
+inline constexpr int kBidColorLeft = svc::pattern::kBidColorLeft, kBidColorRight = svc::pattern::kBidColorRight;
+inline constexpr int kBidTrialOffsets[3] = {svc::pattern::kBidTrialOffsets[0], svc::pattern::kBidTrialOffsets[1],
+                                             svc::pattern::kBidTrialOffsets[2]};
 
 // ---- PF: nine candidates -4 .. 4, each a band joint ----
 // Block A (lines 64-95 noise) at [kPfUpperLeft, kPfUpperRight), block B at
@@ -38,9 +42,9 @@ inline constexpr int kBidTrialOffsets[3] = {-2, 0, 2};
 // one of them lies. Joint closed: B begins 1/360 inch above A's end (A's
 // second pass lies half a line below its first).
 void ComposePfPattern();
-inline constexpr int kPfUpperLeft = 28800, kPfUpperRight = 48000;
-inline constexpr int kPfLowerLeft = 34560, kPfLowerRight = 53760;
-inline constexpr int kPfClosedGap = -40;  // master units
+inline constexpr int kPfUpperLeft = svc::pattern::kPfUpperLeft, kPfUpperRight = svc::pattern::kPfUpperRight;
+inline constexpr int kPfLowerLeft = svc::pattern::kPfLowerLeft, kPfLowerRight = svc::pattern::kPfLowerRight;
+inline constexpr int kPfClosedGap = svc::pattern::kPfClosedGap;  // master units
 
 // The PF check pattern of the A4 print: one band joint printed with the PF
 // value in use (no temporary value).

@@ -1,0 +1,137 @@
+// read-page: the proposal read off a printed adjustment page (the virtual
+// printer's page file, or a scan or photo of a real sheet), as one line of
+// the matching input operation on standard output, so that it can be
+// reviewed or piped back into svcadjust-cli; what was measured, where and
+// how sure, on standard error. Values the page alone does not show (the
+// Bi-D values the trials were printed around, the first dot value in use)
+// are read from the printer in the session.
+#include "cli/Operations.h"
+
+#include "cli/CliFrame.h"
+#include "eeprom/VexEeprom.h"
+#include "pagereader/Image.h"
+#include "pagereader/PageReader.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace svc::cli {
+
+namespace {
+
+namespace pr = svc::pagereader;
+
+constexpr const char* kKinds = "bid, pf, head-angular, pw, pixel-shift, first-dot, cut";
+
+// The Bi-D rows with their EEPROM bytes.
+struct BidRow {
+    const char* name;
+    eep::Address address;
+};
+constexpr BidRow kBidRows[8] = {{"VSD1Bk", 0x60}, {"VSD1CL", 0x64}, {"VSD2Bk", 0x61}, {"VSD2CL", 0x65},
+                                {"VSD2DBk", 0x62}, {"VSD2DCL", 0x66}, {"VSD4Bk", 0x63}, {"VSD4CL", 0x67}};
+constexpr eep::Address kFirstDotAddress = 0x68;
+
+std::string CheckReadPage(const Arguments& args) {
+    if (!pr::KindFromName(args[0])) return "'" + Shown(args[0]) + "' is not a page kind (" + kKinds + ")";
+    struct stat info {};
+    if (::stat(args[1].c_str(), &info) != 0) return "no file '" + Shown(args[1]) + "'";
+    if (!S_ISREG(info.st_mode)) return "'" + Shown(args[1]) + "' is not a file";
+    if (args.size() > 2) {
+        if (args[0] != "bid") return "only a Bi-D page takes the settings it was printed with";
+        std::istringstream list(args[2]);
+        for (std::string word; std::getline(list, word, ',');)
+            if (word != "VSD1" && word != "VSD2" && word != "VSD2'" && word != "VSD4")
+                return "'" + Shown(word) + "' is not one of VSD1, VSD2, VSD2', VSD4";
+    }
+    return {};
+}
+
+std::string PlaceText(const std::vector<pr::Place>& where) {
+    if (where.empty()) return "";
+    const pr::Place& p = where.front();
+    char text[96];
+    std::snprintf(text, sizeof text, " at x %.0f, y %.0f (%.0f x %.0f pixels)", p.x, p.y, p.width, p.height);
+    return text;
+}
+
+std::string RunReadPage(CliFrame& frame, const Arguments& args) {
+    const pr::Kind kind = *pr::KindFromName(args[0]);
+    const std::string kindName(pr::KindName(kind));
+    std::string error;
+    const std::optional<pr::Image> page = pr::LoadImage(args[1], &error);
+    if (!page) return error.empty() ? "'" + Shown(args[1]) + "' is not an image this program can read" : error;
+
+    pr::Context context;
+    context.model = frame.ModelCode();
+    if (kind == pr::Kind::Bid) {
+        for (const BidRow& row : kBidRows) {
+            int value = 0;
+            if (const Result r = EepromReadSigned(row.address, value); r != rc::Ok)
+                return "the stored Bi-D values could not be read (code " + std::to_string(r) + ")";
+            context.stored.emplace_back(row.name, value);
+        }
+        if (args.size() > 2) {
+            std::istringstream list(args[2]);
+            for (std::string word; std::getline(list, word, ',');) context.bidSettings.push_back(word);
+        }
+    } else if (kind == pr::Kind::FirstDot) {
+        int value = 0;
+        if (const Result r = EepromReadSigned(kFirstDotAddress, value); r != rc::Ok)
+            return "the stored first dot value could not be read (code " + std::to_string(r) + ")";
+        // As the panel reads it: a byte above 0x80 is negative.
+        context.stored.emplace_back("", value);
+    }
+
+    const pr::Reading reading = pr::Read(kind, *page, context);
+    frame.EndLine();
+    std::FILE* err = frame.Err();
+    if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.c_str());
+    int unread = 0;
+    for (const pr::Item& item : reading.items) {
+        const std::string name = item.name.empty() ? kindName : kindName + " " + item.name;
+        if (item.value)
+            std::fprintf(err, "read-page: %s: %d (confidence %.2f)%s\n", name.c_str(), *item.value, item.confidence,
+                         PlaceText(item.where).c_str());
+        else {
+            ++unread;
+            std::fprintf(err, "read-page: %s: not read: %s%s\n", name.c_str(), item.problem.c_str(), PlaceText(item.where).c_str());
+        }
+    }
+    std::fflush(err);
+    if (kind == pr::Kind::HeadAngular) {
+        // No value to input: the technician turns the lever. The line says so as a comment.
+        if (!reading.items.empty() && reading.items.front().value) {
+            const int lean = *reading.items.front().value;
+            if (lean == 0)
+                std::fprintf(frame.Out(), "# head-angular: the bars stand straight; leave the lever\n");
+            else
+                std::fprintf(frame.Out(), "# head-angular: the bars lean %d lever step%s %s; turn the lever %d step%s back\n",
+                             std::abs(lean), std::abs(lean) == 1 ? "" : "s", lean > 0 ? "right" : "left", std::abs(lean),
+                             std::abs(lean) == 1 ? "" : "s");
+        }
+    } else if (const std::string line = reading.InputLine(); !line.empty()) {
+        std::fprintf(frame.Out(), "%s\n", line.c_str());
+    }
+    std::fflush(frame.Out());
+    if (!reading.problem.empty() && reading.items.empty()) return "the page could not be read";
+    if (unread > 0)
+        return std::to_string(unread) + " of " + std::to_string(reading.items.size()) + " items could not be read";
+    return {};
+}
+
+}  // namespace
+
+OperationList ReadPageOperations() {
+    OperationList ops;
+    ops.push_back({"read-page", "KIND IMAGE [SETTINGS]",
+                   std::string("read the proposal off a printed page (KIND: ") + kKinds +
+                       "); prints the input line; a Bi-D page printed with some settings names them as bid-print does",
+                   2, 3, Group::Adjustment, -1, nullptr, RunReadPage, CheckReadPage});
+    return ops;
+}
+
+}  // namespace svc::cli
