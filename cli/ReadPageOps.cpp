@@ -89,6 +89,8 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const pr::Reading reading = pr::Read(kind, *page, context);
     frame.EndLine();
     std::FILE* err = frame.Err();
+    if (!reading.sheet.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.c_str());
+    if (reading.upsideDown) std::fprintf(err, "read-page: %s: the page was read upside down\n", kindName.c_str());
     if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.c_str());
     int unread = 0;
     for (const pr::Item& item : reading.items) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "pagereader/Readers.h"
+#include "pagereader/Sheet.h"
 
 namespace svc::pagereader {
 
@@ -92,14 +93,11 @@ std::string Reading::InputLine() const {
     return std::string(operation) + words;
 }
 
-Reading Read(Kind kind, const Image& page, const Context& context) {
-    Reading reading;
-    reading.kind = kind;
-    if (page.Null() || page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
-        reading.problem = "the image is empty";
-        return reading;
-    }
-    reading = ReadUpright(kind, page, context);
+namespace {
+
+// The page as it is, or turned by half a turn when nothing on it reads upright.
+Reading ReadAsIs(Kind kind, const Image& page, const Context& context) {
+    Reading reading = ReadUpright(kind, page, context);
     const bool anyRead = std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
     if (!anyRead) {
         // A sheet scanned upside down: the pattern read the other way round
@@ -114,6 +112,35 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
             reading = std::move(turned);
             reading.upsideDown = true;
         }
+    }
+    return reading;
+}
+
+}  // namespace
+
+Reading Read(Kind kind, const Image& page, const Context& context) {
+    Reading reading;
+    reading.kind = kind;
+    if (page.Null() || page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
+        reading.problem = "the image is empty";
+        return reading;
+    }
+    // A scan with the lid or the table around the sheet: the sheet cut out,
+    // upright and evenly lit (once); places are taken back to the image.
+    Placement placed;
+    std::string note;
+    if (std::optional<Image> sheet = Straighten(page, &note, &placed)) {
+        reading = ReadAsIs(kind, *sheet, context);
+        const double c = std::cos(placed.angle), s = std::sin(placed.angle);
+        for (Item& item : reading.items)
+            for (Place& p : item.where) {
+                const double x = placed.x0 + p.x * c - p.y * s, y = placed.y0 + p.x * s + p.y * c;
+                p.x = x;
+                p.y = y;
+            }
+        reading.sheet = note;
+    } else {
+        reading = ReadAsIs(kind, page, context);
     }
     reading.kind = kind;
     // An item without a value always says why.

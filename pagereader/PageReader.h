@@ -60,6 +60,7 @@ struct Reading {
     std::vector<Item> items;
     std::string problem;  // why the page as a whole could not be read (then items may be empty)
     bool upsideDown = false;  // the page was read turned by half a turn (places are the image's own)
+    std::string sheet;        // how the sheet was found on a scan or photo (empty: read as it is)
 
     // Every item was read.
     bool Complete() const;

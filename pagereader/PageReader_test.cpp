@@ -239,3 +239,54 @@ TEST(PageReaderCut, TheMarkWhoseBlackReachesTheCutUprightOrUpsideDown) {
 }
 
 }  // namespace
+
+#include "pagereader/Sheet.h"
+
+#include <cmath>
+
+namespace {
+
+using namespace svc::pagereader;
+
+// A sheet `sw` x `sh` with a black square at (100, 60), laid turned by
+// `degrees` at (ox, oy) on a darker table, lit brighter on the right.
+Image OnTheTable(int sw, int sh, double degrees, double ox, double oy) {
+    Image image = Blank(sw + 160, sh + 160, 300);
+    const double a = degrees * M_PI / 180, c = std::cos(a), s = std::sin(a);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            // Back to the sheet's own coordinates.
+            const double dx = x + 0.5 - ox, dy = y + 0.5 - oy;
+            const double u = dx * c + dy * s, v = -dx * s + dy * c;
+            std::uint8_t value = 110;  // the table
+            if (u >= 0 && v >= 0 && u < sw && v < sh) {
+                value = static_cast<std::uint8_t>(215 + 30 * x / image.width);  // paper, unevenly lit
+                if (u >= 100 && u < 140 && v >= 60 && v < 100) value = 20;
+            }
+            std::uint8_t* p = image.Row(y) + static_cast<std::size_t>(x) * 3;
+            p[0] = p[1] = p[2] = value;
+        }
+    return image;
+}
+
+TEST(PageReaderSheet, AScannedSheetIsFoundTurnedUprightAndEvenlyLit) {
+    for (double degrees : {0.0, 1.5, -2.5}) {
+        std::string note;
+        Placement placed;
+        const std::optional<Image> sheet = Straighten(OnTheTable(500, 300, degrees, 70, 60), &note, &placed);
+        ASSERT_TRUE(sheet.has_value()) << degrees;
+        EXPECT_NEAR(sheet->width, 500, 3) << note;
+        EXPECT_NEAR(sheet->height, 300, 3) << note;
+        EXPECT_NEAR(placed.angle * 180 / M_PI, degrees, 0.2) << note;
+        EXPECT_EQ(sheet->dpi, 300);
+        // The paper is white again, from its dim left to its bright right.
+        for (int x : {20, 250, 480}) EXPECT_GE(sheet->Row(150)[x * 3], 240) << "x " << x << ", " << note;
+        // The square stands where it was drawn on the sheet.
+        EXPECT_LT(sheet->Row(80)[120 * 3], 60) << note;
+        EXPECT_GE(sheet->Row(80)[160 * 3], 240) << note;
+    }
+    // A page file (paper to its edges) is read as it is.
+    EXPECT_FALSE(Straighten(Blank(400, 300, 360), nullptr).has_value());
+}
+
+}  // namespace

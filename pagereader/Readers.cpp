@@ -593,15 +593,24 @@ Reading ReadCut(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::Cut;
     Item item;
-    // Just above the cut edge (the image ends at the cut).
-    const int y = page.height - 2;
-    if (y < 1) {
+    // Just above the cut edge (the image ends at the cut; on a scan the
+    // last rows may be the edge's shadow or blur): the lowest row near the
+    // bottom that crosses the columns.
+    if (page.height < 4) {
         reading.problem = "the image is too small";
         return reading;
     }
+    int y = page.height - 2;
+    std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
+    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
+        auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
+        if (found.size() > columns.size()) {
+            columns = std::move(found);
+            y = up;
+        }
+    }
     const Box edgeRow{0, y, page.width, y + 1};
     item.where.push_back(PlaceOf(edgeRow));
-    const auto columns = InkColumns(page, edgeRow, Ink::Any);
     if (columns.size() != pg::kCutColumns) {
         item.problem = "the cut edge shows " + std::to_string(columns.size()) + " columns where the pattern has " +
                        std::to_string(pg::kCutColumns) + " (is this the cut pattern, cut at the bottom?)";
