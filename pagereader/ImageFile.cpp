@@ -85,7 +85,12 @@ bool DecodePng(const std::vector<std::uint8_t>& data, const std::string& path, I
     if (int rc = spng_get_ihdr(c.ctx, &ihdr); rc != 0) return Fail(error, NotAnImage(path, spng_strerror(rc)));
     if (!Allocate(ihdr.width, ihdr.height, image, path, error)) return false;
     spng_phys phys{};
-    if (spng_get_phys(c.ctx, &phys) == 0 && phys.unit_specifier == 1 && phys.ppu_x > 0) image->dpi = phys.ppu_x * 0.0254;
+    if (spng_get_phys(c.ctx, &phys) == 0 && phys.unit_specifier == 1 && phys.ppu_x > 0) {
+        // Pixels a metre cannot state a whole dpi exactly (300 dpi is written
+        // as 11811, 299.9994 dpi): the whole number it was meant as.
+        image->dpi = phys.ppu_x * 0.0254;
+        if (std::abs(image->dpi - std::round(image->dpi)) < 0.05) image->dpi = std::round(image->dpi);
+    }
 
     const std::size_t w = static_cast<std::size_t>(image->width);
     auto put = [&](int y, const std::uint8_t* rgba) {

@@ -154,6 +154,63 @@ TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
                 all.confidentWrong);
 }
 
+// ---- one degradation at a time ----
+
+// SVC_DEGRADE_MATRIX=1: each kind's page (one printer) under each
+// degradation alone, on a lossless 600 dpi scan unless the degradation is the
+// resolution itself: which of them the reader copes with. Only a table, and
+// no value given with confidence may be wrong.
+TEST(DegradedPages, EachDegradationAloneShowsWhatTheReaderCopesWith) {
+    if (!std::getenv("SVC_DEGRADE_MATRIX")) GTEST_SKIP() << "SVC_DEGRADE_MATRIX=1 runs it";
+    struct Column {
+        const char* name;
+        void (*set)(t::Degradation&);
+    };
+    static const Column kColumns[] = {
+        {"printed", nullptr},  // the page itself, as the engine drew it
+        {"600dpi", [](t::Degradation&) {}},
+        {"300dpi", [](t::Degradation& d) { d.dpi = 300; }},
+        {"150dpi", [](t::Degradation& d) { d.dpi = 150; }},
+        {"margins", [](t::Degradation& d) { d.left = 90, d.top = 120, d.right = 60, d.bottom = 150, d.background = 215; }},
+        {"+1deg", [](t::Degradation& d) { d.degrees = 1; }},
+        {"-3deg", [](t::Degradation& d) { d.degrees = -3; }},
+        {"blur1.5", [](t::Degradation& d) { d.blur = 1.5; }},
+        {"noise5", [](t::Degradation& d) { d.noise = 5; }},
+        {"light.3", [](t::Degradation& d) { d.light = 0.3, d.lightAngle = 30, d.vignette = 0.5; }},
+        {"jpeg60", [](t::Degradation& d) { d.jpegQuality = 60; }},
+        {"180deg", [](t::Degradation& d) { d.upsideDown = true; }},
+        {"no-dpi", [](t::Degradation& d) { d.phone = true; }},
+    };
+    std::printf("%-12s", "");
+    for (const Column& c : kColumns) std::printf(" %8s", c.name);
+    std::printf("   (exact/items)\n");
+    for (pr::Kind kind : t::AllKinds()) {
+        if (!Wanted(kind)) continue;
+        t::PrintedPage printed;
+        std::string error;
+        ASSERT_TRUE(t::PrintPage(kind, 1, 501, &printed, &error)) << error;
+        std::string row = std::string(pr::KindName(kind)) + std::string(12 - std::min<std::size_t>(12, pr::KindName(kind).size()), ' ');
+        std::vector<std::string> misses;
+        for (const Column& c : kColumns) {
+            t::Degradation d;
+            d.dpi = 600;
+            if (c.set) c.set(d);
+            const pr::Image scan = c.set ? t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm) : printed.page;
+            const Tally one = Count(kind, pr::Read(kind, scan, printed.context), printed.right, c.name);
+            EXPECT_EQ(one.confidentWrong, 0) << pr::KindName(kind) << " " << c.name;
+            char cell[32];
+            std::snprintf(cell, sizeof cell, " %5d/%-2d", one.exact, one.items);
+            row += cell;
+            misses.insert(misses.end(), one.misses.begin(), one.misses.end());
+            if (const char* dir = std::getenv("SVC_DEGRADE_PAGES"); dir && one.exact < one.items)
+                t::WritePng(std::string(dir) + "/" + std::string(pr::KindName(kind)) + "-" + c.name + ".png", scan, nullptr);
+        }
+        std::printf("%s\n", row.c_str());
+        for (const std::string& miss : misses) std::printf("    %s\n", miss.c_str());
+        std::fflush(stdout);
+    }
+}
+
 // ---- the corpus ----
 
 struct Expected {

@@ -6,6 +6,7 @@
 #include "vprinter/engine/PrintEngine.h"
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -46,14 +47,21 @@ const std::vector<Kind>& AllKinds() {
 }
 
 bool Right(Kind kind, int value, int right) {
-    if (kind == Kind::Pw && right % 2 != 0) return value == right - 1 || value == right + 1;
+    if (kind == Kind::Pw && right % 2 != 0) return std::abs(value - right) <= 1;
     return value == right;
 }
 
 int Step(Kind kind) { return kind == Kind::Pw ? 2 : 1; }
 
 bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, std::string* error) {
-    const vp::Deviations e = RandomErrors(seed);
+    // The program's order: the head angle is adjusted first (it leans every
+    // deeper nozzle's line), so only its own page shows its error; PF comes
+    // before PW, pixel shift, first dot and cut, whose pages are printed with
+    // the feed adjusted.
+    vp::Deviations e = RandomErrors(seed);
+    const int headAngle = e.headAngle;
+    if (kind != Kind::HeadAngular) e.headAngle = 0;
+    if (kind == Kind::Pw || kind == Kind::PixelShift || kind == Kind::FirstDot || kind == Kind::Cut) e.pf = 0;
     std::vector<std::string> ops;
     const bool roll = kind == Kind::Cut;
     switch (kind) {
@@ -68,6 +76,16 @@ bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, s
     vp::EngineOptions options;
     // A4, as a flatbed takes it (the roll as wide); each page at the resolution it is planned at.
     options.page = vp::PageSetup{210, 297, vp::kPagePlanned};
+    if (const char* sheet = std::getenv("SVC_DEGRADE_SHEET")) {
+        double w = 0, h = 0;
+        if (std::sscanf(sheet, "%lfx%lf", &w, &h) == 2 && w >= 100 && h >= 100 && w <= 1000 && h <= 1000) {
+            options.page.widthMm = w;
+            options.page.heightMm = h;
+        } else {
+            if (error) *error = "SVC_DEGRADE_SHEET is WIDTHxHEIGHT in millimetres, 100 to 1000 (329x483: A3+)";
+            return false;
+        }
+    }
     options.rollPaper = roll;
     options.deviations = e;
     std::unique_ptr<vp::PrintEngine> engine;
@@ -108,7 +126,7 @@ bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, s
             }
         break;
     case Kind::Pf: out.right = {{"", e.pf}}; break;
-    case Kind::HeadAngular: out.right = {{"", e.headAngle}}; break;
+    case Kind::HeadAngular: out.right = {{"", headAngle}}; break;
     case Kind::Pw: out.right = {{"Top", e.pwTop}, {"Bottom", e.pwBottom}, {"Left", e.pwLeft}, {"Right", e.pwRight}}; break;
     case Kind::PixelShift:
         for (int line = 0; line < 6; ++line)

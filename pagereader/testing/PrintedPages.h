@@ -25,12 +25,14 @@ struct PrintedPage {
 const std::vector<Kind>& AllKinds();
 
 // Prints `kind` on a printer of `model` (1 or 2) whose hidden errors come
-// from `seed`. False with a reason when the print failed.
+// from `seed`, on a sheet (or roll) of sheetWidthMm x sheetHeightMm: A4, the
+// paper the program asks for, unless SVC_DEGRADE_SHEET=WxH (millimetres)
+// says otherwise. False with a reason when the print failed.
 bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, std::string* error);
 
-// The values a page can show between two of its candidates: a PW value is
-// read off lines 1/90 inch apart (two values), so an odd error lies halfway
-// and either neighbour is right; everything else has one right value.
+// Whether `value` is what a page whose error needs `right` shows: a PW value
+// is read off lines 1/90 inch apart (two values), so for an odd error either
+// neighbour is right as well; everything else has one right value.
 bool Right(Kind kind, int value, int right);
 // One step of the page's scale in the value's units (PW: 2, otherwise 1).
 int Step(Kind kind);
