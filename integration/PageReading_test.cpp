@@ -8,7 +8,7 @@
 #include "ui/PageReadingFill.h"
 #include "ui/PageReadingWindow.h"
 #include "ui/VexFormAdjust.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"

@@ -6,7 +6,7 @@
 // program sent for it): below 1, the page is read faster than it could be
 // sent. Figures in docs/PERFORMANCE.md.
 #include "pagereader/PageReader.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"

@@ -1,6 +1,6 @@
-#include "pagereader/testing/PrintedPages.h"
+#include "integration/testing/PrintedPages.h"
 
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"

@@ -17,7 +17,7 @@
 #include "pagereader/PageReader.h"
 #include "pagereader/testing/Degrade.h"
 #include "pagereader/testing/ImageWrite.h"
-#include "pagereader/testing/PrintedPages.h"
+#include "integration/testing/PrintedPages.h"
 
 #include <gtest/gtest.h>
 

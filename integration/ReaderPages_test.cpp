@@ -8,7 +8,7 @@
 // SVC_READER_DPI=N every page at N dpi instead of the printer's own choice;
 // SVC_READER_PAGES=DIR keeps the pages that did not read.
 #include "pagereader/PageReader.h"
-#include "ui/testing/Twin.h"
+#include "integration/testing/Twin.h"
 #include "vprinter/Printer.h"
 #include "vprinter/engine/Image.h"
 #include "vprinter/engine/PagePlan.h"
