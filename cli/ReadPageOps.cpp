@@ -9,6 +9,7 @@
 
 #include "cli/CliFrame.h"
 #include "eeprom/VexEeprom.h"
+#include "i18n/Translate.h"
 #include "pagereader/Image.h"
 #include "pagereader/PageReader.h"
 
@@ -36,16 +37,16 @@ constexpr BidRow kBidRows[8] = {{"VSD1Bk", 0x60}, {"VSD1CL", 0x64}, {"VSD2Bk", 0
 constexpr eep::Address kFirstDotAddress = 0x68;
 
 std::string CheckReadPage(const Arguments& args) {
-    if (!pr::KindFromName(args[0])) return "'" + Shown(args[0]) + "' is not a page kind (" + kKinds + ")";
+    if (!pr::KindFromName(args[0])) return Format(Tr("'%1' is not a page kind (%2)"), {Shown(args[0]), kKinds});
     struct stat info {};
-    if (::stat(args[1].c_str(), &info) != 0) return "no file '" + Shown(args[1]) + "'";
-    if (!S_ISREG(info.st_mode)) return "'" + Shown(args[1]) + "' is not a file";
+    if (::stat(args[1].c_str(), &info) != 0) return Format(Tr("no file '%1'"), {Shown(args[1])});
+    if (!S_ISREG(info.st_mode)) return Format(Tr("'%1' is not a file"), {Shown(args[1])});
     if (args.size() > 2) {
-        if (args[0] != "bid") return "only a Bi-D page takes the settings it was printed with";
+        if (args[0] != "bid") return Tr("only a Bi-D page takes the settings it was printed with");
         std::istringstream list(args[2]);
         for (std::string word; std::getline(list, word, ',');)
             if (word != "VSD1" && word != "VSD2" && word != "VSD2'" && word != "VSD4")
-                return "'" + Shown(word) + "' is not one of VSD1, VSD2, VSD2', VSD4";
+                return Format(Tr("'%1' is not one of VSD1, VSD2, VSD2', VSD4"), {Shown(word)});
     }
     return {};
 }
@@ -53,9 +54,8 @@ std::string CheckReadPage(const Arguments& args) {
 std::string PlaceText(const std::vector<pr::Place>& where) {
     if (where.empty()) return "";
     const pr::Place& p = where.front();
-    char text[96];
-    std::snprintf(text, sizeof text, " at x %.0f, y %.0f (%.0f x %.0f pixels)", p.x, p.y, p.width, p.height);
-    return text;
+    auto whole = [](double v) { return std::to_string(static_cast<long long>(v + (v < 0 ? -0.5 : 0.5))); };
+    return Format(Tr(" at x %1, y %2 (%3 x %4 pixels)"), {whole(p.x), whole(p.y), whole(p.width), whole(p.height)});
 }
 
 std::string RunReadPage(CliFrame& frame, const Arguments& args) {
@@ -63,7 +63,7 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const std::string kindName(pr::KindName(kind));
     std::string error;
     const std::optional<pr::Image> page = pr::LoadImage(args[1], &error);
-    if (!page) return error.empty() ? "'" + Shown(args[1]) + "' is not an image this program can read" : error;
+    if (!page) return error.empty() ? Format(Tr("'%1' is not an image this program can read"), {Shown(args[1])}) : error;
 
     pr::Context context;
     context.model = frame.ModelCode();
@@ -71,7 +71,7 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
         for (const BidRow& row : kBidRows) {
             int value = 0;
             if (const Result r = EepromReadSigned(row.address, value); r != rc::Ok)
-                return "the stored Bi-D values could not be read (code " + std::to_string(r) + ")";
+                return Format(Tr("the stored Bi-D values could not be read (code %1)"), {std::to_string(r)});
             context.stored.emplace_back(row.name, value);
         }
         if (args.size() > 2) {
@@ -81,7 +81,7 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     } else if (kind == pr::Kind::FirstDot) {
         int value = 0;
         if (const Result r = EepromReadSigned(kFirstDotAddress, value); r != rc::Ok)
-            return "the stored first dot value could not be read (code " + std::to_string(r) + ")";
+            return Format(Tr("the stored first dot value could not be read (code %1)"), {std::to_string(r)});
         // As the panel reads it: a byte above 0x80 is negative.
         context.stored.emplace_back("", value);
     }
@@ -90,17 +90,23 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     frame.EndLine();
     std::FILE* err = frame.Err();
     if (!reading.sheet.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.c_str());
-    if (reading.upsideDown) std::fprintf(err, "read-page: %s: the page was read upside down\n", kindName.c_str());
+    if (reading.upsideDown) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), Tr("the page was read upside down"));
     if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.c_str());
     int unread = 0;
     for (const pr::Item& item : reading.items) {
         const std::string name = item.name.empty() ? kindName : kindName + " " + item.name;
         if (item.value)
-            std::fprintf(err, "read-page: %s: %d (confidence %.2f)%s\n", name.c_str(), *item.value, item.confidence,
+        {
+            char confidence[16];
+            std::snprintf(confidence, sizeof confidence, "%.2f", item.confidence);
+            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(),
+                         Format(Tr("%1 (confidence %2)"), {std::to_string(*item.value), confidence}).c_str(),
                          PlaceText(item.where).c_str());
+        }
         else {
             ++unread;
-            std::fprintf(err, "read-page: %s: not read: %s%s\n", name.c_str(), item.problem.c_str(), PlaceText(item.where).c_str());
+            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(), Format(Tr("not read: %1"), {item.problem}).c_str(),
+                         PlaceText(item.where).c_str());
         }
     }
     std::fflush(err);
@@ -119,9 +125,9 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
         std::fprintf(frame.Out(), "%s\n", line.c_str());
     }
     std::fflush(frame.Out());
-    if (!reading.problem.empty() && reading.items.empty()) return "the page could not be read";
+    if (!reading.problem.empty() && reading.items.empty()) return Tr("the page could not be read");
     if (unread > 0)
-        return std::to_string(unread) + " of " + std::to_string(reading.items.size()) + " items could not be read";
+        return Format(Tr("%1 of %2 items could not be read"), {std::to_string(unread), std::to_string(reading.items.size())});
     return {};
 }
 
@@ -130,8 +136,9 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
 OperationList ReadPageOperations() {
     OperationList ops;
     ops.push_back({"read-page", "KIND IMAGE [SETTINGS]",
-                   std::string("read the proposal off a printed page (KIND: ") + kKinds +
-                       "); prints the input line; a Bi-D page printed with some settings names them as bid-print does",
+                   SVC_N("read the proposal off a printed page (KIND: bid, pf, head-angular, pw, pixel-shift, "
+                         "first-dot, cut); prints the input line; a Bi-D page printed with some settings names them "
+                         "as bid-print does"),
                    2, 3, Group::Adjustment, -1, nullptr, RunReadPage, CheckReadPage});
     return ops;
 }
