@@ -110,8 +110,9 @@ void ExpectFigures(pr::Kind kind, const Tally& t) {
     // reach it yet (docs/VPRINTER.md has the figures), so the rate is printed
     // above and checked only where asked for. What always holds: a value it
     // gives is within one step, and no wrong value comes with confidence.
-    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT"))
+    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT")) {
         EXPECT_GE(t.exact * 100, t.items * 95) << what << ": fewer than 95 % of the items read exactly";
+    }
     EXPECT_EQ(t.withinStep, t.given) << what << ": a value more than one step off";
     EXPECT_EQ(t.confidentWrong, 0) << what << ": a wrong value given with confidence";
 }
@@ -293,9 +294,13 @@ TEST(DegradedPages, TheCorpusFilesReadToTheirExpectedProposal) {
         const pr::Reading reading = pr::Read(e.kind, *image, e.context);
         const Tally tally = Count(e.kind, reading, e.right, picture);
         // A file it cannot read is said so (see above); a value it gives must be right.
-        for (const std::string& miss : tally.misses)
-            if (miss.find(": unreadable (") == std::string::npos) ADD_FAILURE() << miss;
-            else std::printf("    %s\n", miss.c_str());
+        for (const std::string& miss : tally.misses) {
+            if (miss.find(": unreadable (") == std::string::npos) {
+                ADD_FAILURE() << miss;
+            } else {
+                std::printf("    %s\n", miss.c_str());
+            }
+        }
         // (An odd PW error is right read either side: the line then differs from the one written.)
         const bool odd = e.kind == pr::Kind::Pw && std::any_of(e.right.begin(), e.right.end(), [](const auto& r) { return r.second % 2 != 0; });
         if (tally.exact == tally.items && !odd) {
