@@ -110,8 +110,9 @@ void ExpectFigures(pr::Kind kind, const Tally& t) {
     // reach it yet (docs/VPRINTER.md has the figures), so the rate is printed
     // above and checked only where asked for. What always holds: a value it
     // gives is within one step, and no wrong value comes with confidence.
-    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT"))
+    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT")) {
         EXPECT_GE(t.exact * 100, t.items * 95) << what << ": fewer than 95 % of the items read exactly";
+    }
     EXPECT_EQ(t.withinStep, t.given) << what << ": a value more than one step off";
     EXPECT_EQ(t.confidentWrong, 0) << what << ": a wrong value given with confidence";
 }
