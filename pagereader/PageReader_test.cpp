@@ -381,3 +381,30 @@ TEST(PageReaderSkew, ATurnedScanReadsAsTheUprightPageWithPlacesOnTheScan) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace svc::pagereader;
+namespace t = svc::pagereader::testing;
+
+TEST(PageReaderSheet, PrintReachingTheSheetsEdgeIsPartOfTheSheet) {
+    // A cut sheet on a darker table: its columns run to the cut edge, so the
+    // bottom edge is where the print ends, not where the paper above it does.
+    const Image page = CutPage(9);
+    const Image scan = t::Margins(page, 40, 30, 50, 45, 120);
+    std::string note;
+    const std::optional<Image> sheet = Straighten(scan, &note);
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_NEAR(sheet->height, page.height, 2) << note;
+    EXPECT_NEAR(sheet->width, page.width, 2) << note;
+    const Reading r = svc::pagereader::Read(Kind::Cut, scan, Context{});
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].value, 9) << r.items[0].problem;
+    // Print and noise to the image's border are no background: read as it is.
+    std::mt19937 random(11);
+    Image noisy = page;
+    for (auto& byte : noisy.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
+    EXPECT_FALSE(Straighten(noisy, nullptr).has_value());
+}
+
+}  // namespace

@@ -67,8 +67,19 @@ std::optional<Image> Straighten(const Image& image, std::string* note, Placement
     const int paper = Percentile(middle, 0.9);
     const int background = Percentile(border, 0.5);
     if (paper - background < 12) return std::nullopt;  // no background to speak of
+    // A background is even (a lid, a table); print or noise to the border is none.
+    if (Percentile(border, 0.75) - Percentile(border, 0.25) > 50) return std::nullopt;
     const int cut = (paper + background) / 2;
-    auto isPaper = [&](int x, int y) { return Light(image.Row(y) + static_cast<std::size_t>(x) * 3) >= cut; };
+    // The sheet: its paper, and the print on it, which may reach its edge
+    // (a cut through the pattern): colourful, or well darker than the
+    // background. Else the edge would be found at the print's far side.
+    auto isPaper = [&](int x, int y) {
+        const std::uint8_t* p = image.Row(y) + static_cast<std::size_t>(x) * 3;
+        const int light = Light(p);
+        if (light >= cut) return true;
+        const int chroma = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+        return chroma > 60 || light < background - 50;
+    };
     // Each edge of the sheet: where a run of paper begins, row by row (left,
     // right) and column by column (top, bottom), over the middle half.
     constexpr int kRun = 4;
