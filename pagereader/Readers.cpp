@@ -227,30 +227,12 @@ Reading ReadBid(const Image& page, const Context& context) {
 
 // ---- PF ----
 
-namespace {
-
-// The resolution from the blocks themselves when the file does not say it:
-// blocks A and B together span a known width across (B overlaps A's right part).
-double PfDpiFromBlocks(const Image& page) {
-    const auto columns = InkColumns(page, {0, 0, page.width, page.height}, Ink::Cyan, 0.02);
-    const Run* widest = nullptr;
-    for (const Run& run : columns)
-        if (!widest || run.Size() > widest->Size()) widest = &run;
-    if (!widest) return 0;
-    const double dpi = widest->Size() * static_cast<double>(pg::kMasterPerInch) / (pg::kPfLowerRight - pg::kPfUpperLeft);
-    // Fewer than 100 pixels an inch shows no joint; more than 4800 is no scan.
-    return dpi >= 100 && dpi <= 4800 ? dpi : 0;
-}
-
-}  // namespace
-
 Reading ReadPf(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::Pf;
-    double dpi = DeclaredDpi(page);
-    if (dpi <= 0) dpi = PfDpiFromBlocks(page);
+    const double dpi = DeclaredDpi(page);
     if (dpi <= 0) {
-        reading.problem = std::string(kNoDpi) + ", and no PF blocks show it";
+        reading.problem = kNoDpi;
         return reading;
     }
     Item item;
