@@ -335,11 +335,20 @@ Image Upright(const Image& page, double angle, bool sameSize, Placement* placed)
             const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
             if (ix < -1 || iy < -1 || ix >= page.width || iy >= page.height) continue;
             const double fx = sx - ix, fy = sy - iy;
+            std::uint8_t* o = row + static_cast<std::size_t>(u) * 3;
+            if (ix >= 0 && iy >= 0 && ix + 1 < page.width && iy + 1 < page.height) {
+                // Inside: the four neighbours without checks.
+                const std::uint8_t* a = page.Row(iy) + static_cast<std::size_t>(ix) * 3;
+                const std::uint8_t* b = page.Row(iy + 1) + static_cast<std::size_t>(ix) * 3;
+                const double w00 = (1 - fx) * (1 - fy), w01 = fx * (1 - fy), w10 = (1 - fx) * fy, w11 = fx * fy;
+                for (int k = 0; k < 3; ++k)
+                    o[k] = static_cast<std::uint8_t>(std::clamp(a[k] * w00 + a[k + 3] * w01 + b[k] * w10 + b[k + 3] * w11 + 0.5, 0.0, 255.0));
+                continue;
+            }
             for (int k = 0; k < 3; ++k) {
                 const double value = (at(ix, iy, k) * (1 - fx) + at(ix + 1, iy, k) * fx) * (1 - fy) +
                                      (at(ix, iy + 1, k) * (1 - fx) + at(ix + 1, iy + 1, k) * fx) * fy;
-                row[static_cast<std::size_t>(u) * 3 + static_cast<std::size_t>(k)] =
-                    static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+                o[k] = static_cast<std::uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
             }
         }
     }
