@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "pagereader/Readers.h"
@@ -35,6 +36,10 @@ std::string_view InputOperation(Kind kind) {
     }
     return "";
 }
+
+// Turns smaller than this are left as they are (a hundredth of a degree
+// moves a point by a pixel only seven thousand pixels away).
+constexpr double kLeastTurn = 0.015 * M_PI / 180;
 
 Reading ReadUpright(Kind kind, const Image& page, const Context& context) {
     switch (kind) {
@@ -126,11 +131,26 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
         return reading;
     }
     // A scan with the lid or the table around the sheet: the sheet cut out,
-    // upright and evenly lit (once); places are taken back to the image.
+    // upright and evenly lit (once). Then the print itself turned upright by
+    // its own rows and columns (a sheet cut out by slightly crooked edges, or
+    // a scan with no background to find the sheet by). Places are taken back
+    // to the image.
     Placement placed;
     std::string note;
-    if (std::optional<Image> sheet = Straighten(page, &note, &placed)) {
-        reading = ReadAsIs(kind, *sheet, context);
+    const std::optional<Image> sheet = Straighten(page, &note, &placed);
+    const Image& found = sheet ? *sheet : page;
+    std::optional<Image> upright;
+    const std::optional<double> skew = InkSkew(found);
+    if (skew && std::abs(*skew) >= kLeastTurn) {
+        Placement turn;
+        upright = Upright(found, *skew, sheet.has_value(), &turn);
+        placed = Compose(placed, turn);
+        char text[96];
+        std::snprintf(text, sizeof text, "the print turned %.2f degrees upright", *skew * 180 / M_PI);
+        note += (note.empty() ? "" : "; ") + std::string(text);
+    }
+    reading = ReadAsIs(kind, upright ? *upright : found, context);
+    if (sheet || upright) {
         const double c = std::cos(placed.angle), s = std::sin(placed.angle);
         for (Item& item : reading.items)
             for (Place& p : item.where) {
@@ -139,8 +159,6 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
                 p.y = y;
             }
         reading.sheet = note;
-    } else {
-        reading = ReadAsIs(kind, page, context);
     }
     reading.kind = kind;
     // An item without a value always says why.

@@ -290,3 +290,121 @@ TEST(PageReaderSheet, AScannedSheetIsFoundTurnedUprightAndEvenlyLit) {
 }
 
 }  // namespace
+
+#include "pagereader/testing/Degrade.h"
+
+namespace {
+
+using namespace svc::pagereader;
+namespace t = svc::pagereader::testing;
+
+constexpr double kDeg = M_PI / 180;
+
+// Print in rows and columns as the patterns lay it down: rows of short
+// blocks of uneven length (labels), and long vertical lines.
+Image Printed() {
+    Image page = Blank(900, 1200, 300);
+    for (int row = 0; row < 18; ++row)
+        for (int k = 0; k < 11; ++k) {
+            const int left = 80 + 65 * k, length = 12 + (k * 7 + row * 11) % 30;
+            Fill(page, left, 90 + 55 * row, left + length, 90 + 55 * row + 12, {20, 20, 20});
+        }
+    for (int k = 0; k < 6; ++k) Fill(page, 90 + 140 * k, 1100 - 400, 92 + 140 * k, 1100, {0, 160, 230});
+    return page;
+}
+
+TEST(PageReaderSkew, ThePrintsOwnRowsAndColumnsTellHowFarItIsTurned) {
+    // Upright: exactly no turn, so a page file is read untouched.
+    const std::optional<double> none = InkSkew(Printed());
+    ASSERT_TRUE(none.has_value());
+    EXPECT_EQ(*none, 0.0);
+    for (double degrees : {0.3, 1.0, -1.7, 3.0, -3.0}) {
+        const std::optional<double> skew = InkSkew(t::Rotate(Printed(), degrees));
+        ASSERT_TRUE(skew.has_value()) << degrees;
+        EXPECT_NEAR(*skew / kDeg, degrees, 0.05);  // a pixel over the page
+    }
+    // Nothing straight to go by: no turn is claimed.
+    EXPECT_FALSE(InkSkew(Blank(400, 300, 300)).has_value());
+    std::mt19937 random(3);
+    Image noise = Blank(500, 400, 300);
+    for (auto& byte : noise.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
+    const std::optional<double> fromNoise = InkSkew(noise);
+    EXPECT_TRUE(!fromNoise || std::abs(*fromNoise) < 0.05 * kDeg) << *fromNoise / kDeg;
+    // Rows straight but every line leaning (a head not square to the paper):
+    // the lean is not taken for a turn of the page.
+    Image leaning = Printed();
+    for (int k = 0; k < 6; ++k)
+        for (int y = 1200 - 400; y < 1180; ++y) {
+            const int x = 120 + 140 * k + (y - 800) / 28;
+            Fill(leaning, x, y, x + 2, y + 1, {0, 160, 230});
+        }
+    const std::optional<double> lean = InkSkew(leaning);
+    EXPECT_TRUE(!lean || std::abs(*lean) < 0.1 * kDeg) << *lean / kDeg;
+}
+
+TEST(PageReaderSkew, UprightUndoesATurnAndSaysWhereItsPixelsCameFrom) {
+    const Image page = Printed();
+    const Image turned = t::Rotate(page, 2.0);
+    Placement placed;
+    const Image upright = Upright(turned, 2.0 * kDeg, false, &placed);
+    // The size of the page again (the turn's corners cut off), the print where it was.
+    EXPECT_NEAR(upright.width, page.width, 1);
+    EXPECT_NEAR(upright.height, page.height, 1);
+    EXPECT_LT(upright.Row(96)[85 * 3], 80);  // in the first block
+    EXPECT_GT(upright.Row(80)[85 * 3], 200);  // above it
+    // A point of the upright page lies on the turned image where the turn put it.
+    double x = 0, y = 0;
+    t::RotatedPoint(page.width, page.height, 2.0, 700, 900, &x, &y);
+    EXPECT_NEAR(placed.x0 + 700 * std::cos(placed.angle) - 900 * std::sin(placed.angle), x, 1.0);
+    EXPECT_NEAR(placed.y0 + 700 * std::sin(placed.angle) + 900 * std::cos(placed.angle), y, 1.0);
+    // Placements compose: a turn within a turn is their sum, about the outer origin.
+    const Placement both = Compose({10, 20, 0.5 * kDeg}, {100, 0, 1.0 * kDeg});
+    EXPECT_NEAR(both.angle, 1.5 * kDeg, 1e-12);
+    EXPECT_NEAR(both.x0, 10 + 100 * std::cos(0.5 * kDeg), 1e-9);
+    EXPECT_NEAR(both.y0, 20 + 100 * std::sin(0.5 * kDeg), 1e-9);
+}
+
+TEST(PageReaderSkew, ATurnedScanReadsAsTheUprightPageWithPlacesOnTheScan) {
+    for (double degrees : {1.2, -2.5}) {
+        const Image scan = t::Rotate(CutPage(9), degrees);
+        const Reading r = svc::pagereader::Read(Kind::Cut, scan, Context{});
+        ASSERT_EQ(r.items.size(), 1u) << r.problem;
+        EXPECT_EQ(r.items[0].value, 9) << degrees << ": " << r.items[0].problem;
+        EXPECT_NE(r.sheet.find("turned"), std::string::npos) << r.sheet;
+        // The cut edge's row, taken back onto the scan: near the turned page's bottom-left.
+        ASSERT_FALSE(r.items[0].where.empty());
+        double x = 0, y = 0;
+        t::RotatedPoint(CutPage(9).width, CutPage(9).height, degrees, 0, 298, &x, &y);
+        EXPECT_NEAR(r.items[0].where[0].x, x, 4) << degrees;
+        EXPECT_NEAR(r.items[0].where[0].y, y, 4) << degrees;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace svc::pagereader;
+namespace t = svc::pagereader::testing;
+
+TEST(PageReaderSheet, PrintReachingTheSheetsEdgeIsPartOfTheSheet) {
+    // A cut sheet on a darker table: its columns run to the cut edge, so the
+    // bottom edge is where the print ends, not where the paper above it does.
+    const Image page = CutPage(9);
+    const Image scan = t::Margins(page, 40, 30, 50, 45, 120);
+    std::string note;
+    const std::optional<Image> sheet = Straighten(scan, &note);
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_NEAR(sheet->height, page.height, 2) << note;
+    EXPECT_NEAR(sheet->width, page.width, 2) << note;
+    const Reading r = svc::pagereader::Read(Kind::Cut, scan, Context{});
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].value, 9) << r.items[0].problem;
+    // Print and noise to the image's border are no background: read as it is.
+    std::mt19937 random(11);
+    Image noisy = page;
+    for (auto& byte : noisy.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
+    EXPECT_FALSE(Straighten(noisy, nullptr).has_value());
+}
+
+}  // namespace

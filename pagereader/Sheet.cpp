@@ -67,8 +67,19 @@ std::optional<Image> Straighten(const Image& image, std::string* note, Placement
     const int paper = Percentile(middle, 0.9);
     const int background = Percentile(border, 0.5);
     if (paper - background < 12) return std::nullopt;  // no background to speak of
+    // A background is even (a lid, a table); print or noise to the border is none.
+    if (Percentile(border, 0.75) - Percentile(border, 0.25) > 50) return std::nullopt;
     const int cut = (paper + background) / 2;
-    auto isPaper = [&](int x, int y) { return Light(image.Row(y) + static_cast<std::size_t>(x) * 3) >= cut; };
+    // The sheet: its paper, and the print on it, which may reach its edge
+    // (a cut through the pattern): colourful, or well darker than the
+    // background. Else the edge would be found at the print's far side.
+    auto isPaper = [&](int x, int y) {
+        const std::uint8_t* p = image.Row(y) + static_cast<std::size_t>(x) * 3;
+        const int light = Light(p);
+        if (light >= cut) return true;
+        const int chroma = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+        return chroma > 60 || light < background - 50;
+    };
     // Each edge of the sheet: where a run of paper begins, row by row (left,
     // right) and column by column (top, bottom), over the middle half.
     constexpr int kRun = 4;
@@ -159,6 +170,195 @@ std::optional<Image> Straighten(const Image& image, std::string* note, Placement
         *note = text;
     }
     return out;
+}
+
+namespace {
+
+// An ink pixel's place.
+struct Dot {
+    float x, y;
+};
+
+// How sharply the dots pile up into rows (across) or columns (down) when
+// looked at turned back by `angle`, in bins of `bin` pixels: the sum of the
+// squared bin counts, of every `stride`-th dot.
+double PileUp(const std::vector<Dot>& dots, bool rows, std::size_t stride, double angle, double bin, int w, int h) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double margin = 0.1 * (w + h) + 2;
+    const std::size_t n = static_cast<std::size_t>(((rows ? h : w) + 2 * margin) / bin) + 2;
+    std::vector<std::uint32_t> bins(n, 0);
+    for (std::size_t i = 0; i < dots.size(); i += stride) {
+        const double x = dots[i].x, y = dots[i].y;
+        const double along = rows ? -x * s + y * c : x * c + y * s;
+        ++bins[std::min(n - 1, static_cast<std::size_t>(std::max(0.0, (along + margin) / bin)))];
+    }
+    double score = 0;
+    for (std::uint32_t k : bins) score += static_cast<double>(k) * k;
+    return score;
+}
+
+constexpr double kDegree = M_PI / 180;
+
+// The angle among `angles` where `score` is highest; the one nearest 0 of equals.
+template <typename Score>
+double Best(const std::vector<double>& angles, Score score, double* top = nullptr) {
+    double best = 0, bestScore = -1;
+    for (double a : angles) {
+        const double v = score(a);
+        if (v > bestScore * (1 + 1e-9)) {
+            bestScore = v;
+            best = a;
+        } else if (v >= bestScore * (1 - 1e-9) && std::abs(a) < std::abs(best)) {
+            best = a;
+        }
+    }
+    if (top) *top = bestScore;
+    return best;
+}
+
+std::vector<double> Around(double centre, double half, double step) {
+    std::vector<double> angles;
+    const int n = static_cast<int>(std::lround(half / step));
+    for (int i = -n; i <= n; ++i) angles.push_back(centre + i * step);
+    return angles;
+}
+
+}  // namespace
+
+std::optional<double> InkSkew(const Image& page) {
+    const int w = page.width, h = page.height;
+    if (w < 32 || h < 32 || page.rgb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3) return std::nullopt;
+    // The edges of the ink (a pixel well darker than paper, of any colour):
+    // where it begins or ends down a column (they lie along rows) and across
+    // a row (they lie along columns). Edges rather than the ink itself, so
+    // that large blocks tell their turn as sharply as thin lines.
+    auto ink = [&](int x, int y) {
+        const std::uint8_t* p = page.Row(y) + static_cast<std::size_t>(x) * 3;
+        return std::min({p[0], p[1], p[2]}) <= 195;
+    };
+    std::vector<Dot> along, down;
+    for (int y = 1; y + 1 < h; ++y)
+        for (int x = 1; x + 1 < w; ++x) {
+            if (!ink(x, y)) continue;
+            if (!ink(x, y - 1) || !ink(x, y + 1)) along.push_back({x + 0.5f, y + 0.5f});
+            if (!ink(x - 1, y) || !ink(x + 1, y)) down.push_back({x + 0.5f, y + 0.5f});
+        }
+    if (along.size() < 300 || down.size() < 300) return std::nullopt;
+    // Coarse first, rows and columns apart, each against its own usual level.
+    auto strideFor = [](const std::vector<Dot>& dots, std::size_t most) { return std::max<std::size_t>(1, dots.size() / most); };
+    const std::vector<double> coarse = Around(0, 4 * kDegree, 0.1 * kDegree);
+    std::vector<double> rowScores, columnScores;
+    for (double a : coarse) {
+        rowScores.push_back(PileUp(along, true, strideFor(along, 200000), a, 4, w, h));
+        columnScores.push_back(PileUp(down, false, strideFor(down, 200000), a, 4, w, h));
+    }
+    auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        return std::max(1.0, v[v.size() / 2]);
+    };
+    const double rowLevel = median(rowScores), columnLevel = median(columnScores);
+    // The turn is where rows and columns both peak clearly over their usual
+    // level; of several, the one both peak highest at. A staircase of lines
+    // peaks along its slope in one direction only, and lines leaning on the
+    // sheet itself (a head not square to the paper) in columns only. A
+    // direction whose lines are short peaks broadly: its peak is looked for
+    // within 0.3 degrees of the other's.
+    const std::size_t n = coarse.size();
+    auto highestNear = [&](const std::vector<double>& scores, std::size_t k, std::size_t reach) {
+        std::size_t best = k;
+        for (std::size_t m = k > reach ? k - reach : 0; m <= std::min(n - 1, k + reach); ++m)
+            if (scores[m] > scores[best]) best = m;
+        return best;
+    };
+    std::optional<std::size_t> top;
+    double topScore = 0;
+    for (int first = 0; first < 2; ++first) {
+        const std::vector<double>& a = first == 0 ? rowScores : columnScores;
+        const std::vector<double>& b = first == 0 ? columnScores : rowScores;
+        const double aLevel = first == 0 ? rowLevel : columnLevel, bLevel = first == 0 ? columnLevel : rowLevel;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (highestNear(a, k, 1) != k || a[k] < 1.05 * aLevel) continue;
+            const std::size_t m = highestNear(b, k, 3);
+            if (highestNear(b, m, 3) != m || b[m] < 1.05 * bLevel) continue;
+            const double score = std::min(a[k] / aLevel, b[m] / bLevel);
+            if (score > topScore) topScore = score, top = k;
+        }
+    }
+    if (!top) return std::nullopt;
+    auto fine = [&](const std::vector<Dot>& dots, bool rows) {
+        double at = Best(Around(coarse[*top], 0.15 * kDegree, 0.025 * kDegree),
+                         [&](double a) { return PileUp(dots, rows, strideFor(dots, 600000), a, 2, w, h); });
+        return Best(Around(at, 0.04 * kDegree, 0.005 * kDegree),
+                    [&](double a) { return PileUp(dots, rows, strideFor(dots, 3000000), a, 1, w, h); });
+    };
+    // Then finer, each apart: rows tell the turn to about a pixel over the
+    // page's width, columns over its height; they agree within that, and
+    // count by it.
+    const double rowsAt = fine(along, true), columnsAt = fine(down, false);
+    const double agree = std::max(0.1 * kDegree, 2.0 / w + 2.0 / h);
+    if (std::abs(rowsAt - columnsAt) > agree) return std::nullopt;
+    const double ww = static_cast<double>(w) * w, hh = static_cast<double>(h) * h;
+    const double turn = (rowsAt * ww + columnsAt * hh) / (ww + hh);
+    // Upright already unless the turn piles the edges up clearly better.
+    auto both = [&](double a) { return PileUp(along, true, 1, a, 1, w, h) + PileUp(down, false, 1, a, 1, w, h); };
+    if (both(turn) < 1.01 * both(0)) return 0.0;
+    return turn;
+}
+
+Image Upright(const Image& page, double angle, bool sameSize, Placement* placed) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    int outW = page.width, outH = page.height;
+    if (!sameSize) {
+        const double ac = std::abs(c), as = std::abs(s), den = ac * ac - as * as;
+        if (den > 0.5) {
+            outW = std::max(1, static_cast<int>(std::lround((page.width * ac - page.height * as) / den)));
+            outH = std::max(1, static_cast<int>(std::lround((page.height * ac - page.width * as) / den)));
+        }
+    }
+    // The result's top-left corner on the page.
+    const double x0 = page.width / 2.0 - outW / 2.0 * c + outH / 2.0 * s;
+    const double y0 = page.height / 2.0 - outW / 2.0 * s - outH / 2.0 * c;
+    Image out;
+    out.width = outW;
+    out.height = outH;
+    out.dpi = page.dpi;
+    out.rgb.assign(static_cast<std::size_t>(outW) * static_cast<std::size_t>(outH) * 3, 255);
+    auto at = [&](int x, int y, int k) -> double {
+        if (x < 0 || y < 0 || x >= page.width || y >= page.height) return 255.0;
+        return page.Row(y)[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(k)];
+    };
+    for (int v = 0; v < outH; ++v) {
+        std::uint8_t* row = out.Row(v);
+        for (int u = 0; u < outW; ++u) {
+            // The pixel's centre on the page, in pixel-centre coordinates.
+            const double sx = x0 + (u + 0.5) * c - (v + 0.5) * s - 0.5, sy = y0 + (u + 0.5) * s + (v + 0.5) * c - 0.5;
+            const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
+            if (ix < -1 || iy < -1 || ix >= page.width || iy >= page.height) continue;
+            const double fx = sx - ix, fy = sy - iy;
+            std::uint8_t* o = row + static_cast<std::size_t>(u) * 3;
+            if (ix >= 0 && iy >= 0 && ix + 1 < page.width && iy + 1 < page.height) {
+                // Inside: the four neighbours without checks.
+                const std::uint8_t* a = page.Row(iy) + static_cast<std::size_t>(ix) * 3;
+                const std::uint8_t* b = page.Row(iy + 1) + static_cast<std::size_t>(ix) * 3;
+                const double w00 = (1 - fx) * (1 - fy), w01 = fx * (1 - fy), w10 = (1 - fx) * fy, w11 = fx * fy;
+                for (int k = 0; k < 3; ++k)
+                    o[k] = static_cast<std::uint8_t>(std::clamp(a[k] * w00 + a[k + 3] * w01 + b[k] * w10 + b[k + 3] * w11 + 0.5, 0.0, 255.0));
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) {
+                const double value = (at(ix, iy, k) * (1 - fx) + at(ix + 1, iy, k) * fx) * (1 - fy) +
+                                     (at(ix, iy + 1, k) * (1 - fx) + at(ix + 1, iy + 1, k) * fx) * fy;
+                o[k] = static_cast<std::uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
+            }
+        }
+    }
+    if (placed) *placed = {x0, y0, angle};
+    return out;
+}
+
+Placement Compose(const Placement& outer, const Placement& inner) {
+    const double c = std::cos(outer.angle), s = std::sin(outer.angle);
+    return {outer.x0 + inner.x0 * c - inner.y0 * s, outer.y0 + inner.x0 * s + inner.y0 * c, outer.angle + inner.angle};
 }
 
 }  // namespace svc::pagereader

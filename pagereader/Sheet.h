@@ -22,4 +22,22 @@ struct Placement {
 };
 std::optional<Image> Straighten(const Image& image, std::string* note, Placement* placed = nullptr);
 
+// How far the print on a page is turned (radians, clockwise on the image, at
+// most 4 degrees either way), from its own straight rows and columns of ink:
+// the turn at which the ink piles up most sharply into rows and columns.
+// std::nullopt when the page shows too little ink to tell.
+std::optional<double> InkSkew(const Image& page);
+
+// The page turned back by `angle` (as InkSkew gives it) about its centre,
+// bilinear, paper white where nothing was. `sameSize` keeps the page's size
+// (a sheet already cut out); otherwise the result is the size of the upright
+// picture a turn by `angle` made the page of (the turn's white corners cut
+// off again). `*placed` gets where the result's top-left corner lies on the
+// page and the turn, as Straighten gives them.
+Image Upright(const Image& page, double angle, bool sameSize, Placement* placed);
+
+// Places on an image placed by `inner` on an image placed by `outer`: where
+// the innermost one lies on the outermost.
+Placement Compose(const Placement& outer, const Placement& inner);
+
 }  // namespace svc::pagereader
