@@ -173,6 +173,12 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
     ASSERT_EQ(leans.items.size(), 1u);
     EXPECT_FALSE(leans.items[0].value.has_value());
     EXPECT_NE(leans.items[0].problem.find("head angle"), std::string::npos) << leans.items[0].problem;
+    // A scan coarser than half a pixel a step is refused, not guessed from.
+    Image coarse = Blank(300, 150, 720);
+    Fill(coarse, 36, 10, 38, 130, {20, 20, 20});
+    const Reading refused = svc::pagereader::Read(Kind::FirstDot, coarse, context);
+    EXPECT_TRUE(refused.items.empty() || !refused.items[0].value.has_value());
+    EXPECT_NE(refused.problem.find("1440 dpi or more"), std::string::npos) << refused.problem;
     // Without the stored value the line's place is said, but nothing proposed.
     const Reading unknown = svc::pagereader::Read(Kind::FirstDot, page, Context{});
     ASSERT_EQ(unknown.items.size(), 1u);

@@ -48,6 +48,10 @@ std::optional<int> Stored(const Context& context, const std::string& name) {
 double DeclaredDpi(const Image& page) { return page.dpi > 0 && std::isfinite(page.dpi) ? page.dpi : 0; }
 
 const char* kNoDpi = "the image does not say its resolution (save it with its dpi)";
+// The least resolutions at which one step of the PF and first dot values is
+// read safely (the virtual printer draws these pages at 720 and 2880 dpi).
+constexpr int kPfLeastDpi = 720;
+constexpr int kFirstDotLeastDpi = 1440;
 
 // Mean and largest deviation of samples.
 struct Stats {
@@ -233,6 +237,14 @@ Reading ReadPf(const Image& page, const Context&) {
     const double dpi = DeclaredDpi(page);
     if (dpi <= 0) {
         reading.problem = kNoDpi;
+        return reading;
+    }
+    // A step moves the joint 1/375 inch. Below 720 dpi that is less than two
+    // pixels, and blur or JPEG moves a band's edge by about one: the joint
+    // would read a step off with every sign of confidence.
+    if (dpi < kPfLeastDpi - 0.5) {
+        reading.problem = "the page is " + std::to_string(std::lround(dpi)) + " dpi; one PF step needs " +
+                          std::to_string(kPfLeastDpi) + " dpi or more to be read safely (scan it finer)";
         return reading;
     }
     Item item;
@@ -533,6 +545,14 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     const double dpi = DeclaredDpi(page);
     if (dpi <= 0) {
         reading.problem = kNoDpi;
+        return reading;
+    }
+    // A step is 1/2880 inch: half a pixel at 1440 dpi, which the grey of the
+    // line's edges still shows; coarser, blur or JPEG moves the edge by
+    // several steps.
+    if (dpi < kFirstDotLeastDpi - 0.5) {
+        reading.problem = "the page is " + std::to_string(std::lround(dpi)) + " dpi; one first dot step needs " +
+                          std::to_string(kFirstDotLeastDpi) + " dpi or more to be read safely";
         return reading;
     }
     Item item;
