@@ -49,6 +49,22 @@ TEST(Deviations, NamesParseIntoTheirErrors) {
     EXPECT_EQ(Deviations{}.Summary(), "none");
 }
 
+TEST(Deviations, ARandomPrinterIsTheSeedsAndEveryErrorIsOneItsNameTakes) {
+    EXPECT_EQ(vp::Deviations::Random(7), vp::Deviations::Random(7));
+    EXPECT_NE(vp::Deviations::Random(7), vp::Deviations::Random(8));
+    for (std::uint32_t seed = 1; seed <= 50; ++seed) {
+        const vp::Deviations d = vp::Deviations::Random(seed);
+        EXPECT_EQ(d.cut % 8, 0) << "a cut error the cut list cannot express, seed " << seed;
+        for (const std::string& name : vp::Deviations::Names()) {
+            const auto shown = d.Show(name);
+            ASSERT_TRUE(shown.has_value()) << name;
+            vp::Deviations again;
+            std::string error;
+            EXPECT_TRUE(again.Set(name, *shown, &error)) << name << "=" << *shown << ": " << error << ", seed " << seed;
+        }
+    }
+}
+
 TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
     struct Case {
         const char* text;

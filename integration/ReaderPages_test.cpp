@@ -23,7 +23,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -79,24 +78,6 @@ pr::Image ForReader(const vp::Image& page) {
 
 int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
-vp::Deviations RandomErrors(std::uint32_t seed) {
-    std::mt19937 random(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    vp::Deviations d;
-    d.headAngle = pick(-20, 20);
-    for (auto& head : d.bid)
-        for (int& v : head) v = pick(-72, 72);
-    d.pf = pick(-4, 4);
-    d.pwTop = pick(-16, 16);
-    d.pwBottom = pick(-16, 16);
-    d.pwLeft = pick(-8, 24);
-    d.pwRight = pick(-8, 24);
-    for (int& s : d.shift) s = pick(-5, 5);
-    d.firstDot = pick(-72, 72);
-    d.cut = 8 * pick(-8, 8);
-    return d;
-}
-
 int Seeds() {
     const char* text = std::getenv("SVC_READER_SEEDS");
     const int n = text ? std::atoi(text) : 2;
@@ -131,7 +112,7 @@ constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL
 
 void ReadEveryKind(int model, std::uint32_t seed, const std::string& only) {
     SCOPED_TRACE("model " + std::to_string(model == 2 ? 4200 : 4100) + ", seed " + std::to_string(seed));
-    const vp::Deviations withHeadAngle = RandomErrors(seed);
+    const vp::Deviations withHeadAngle = vp::Deviations::Random(seed);
     // The head angle is adjusted first (it leans every deeper nozzle's
     // line): the other pages are printed with the head straight.
     vp::Deviations e = withHeadAngle;
@@ -287,10 +268,10 @@ struct Loop {
 
 void CloseTheLoop(int model, std::uint32_t seed, const Loop& loop) {
     SCOPED_TRACE(std::string(loop.kind) + ", model " + std::to_string(model) + ", seed " + std::to_string(seed));
-    vp::Deviations e = RandomErrors(seed);
+    vp::Deviations e = vp::Deviations::Random(seed);
     e.headAngle = 0;
     e.pf = Signed(Print(model, e, {"pf-read"}).eeprom[0x77]);
-    if (std::string(loop.kind) == "pf") e.pf = RandomErrors(seed).pf;
+    if (std::string(loop.kind) == "pf") e.pf = vp::Deviations::Random(seed).pf;
     Bench bench(model, e);
     const std::string name = std::string(loop.kind) + "-" + std::to_string(model);
     // The first print, read in a session of its own (the stored values it needs come from the printer).

@@ -27,7 +27,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <random>
 #include <sstream>
 
 namespace {
@@ -291,24 +290,6 @@ int CutMark(const vp::Image& p, const Paper& paper) {
 
 // ---- the printers ----
 
-vp::Deviations RandomErrors(std::uint32_t seed) {
-    std::mt19937 random(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    vp::Deviations d;
-    d.headAngle = pick(-20, 20);
-    for (auto& head : d.bid)
-        for (int& v : head) v = pick(-72, 72);
-    d.pf = pick(-4, 4);
-    d.pwTop = pick(-16, 16);
-    d.pwBottom = pick(-16, 16);
-    d.pwLeft = pick(-8, 24);
-    d.pwRight = pick(-8, 24);
-    for (int& s : d.shift) s = pick(-5, 5);
-    d.firstDot = pick(-72, 72);
-    d.cut = 8 * pick(-8, 8);
-    return d;
-}
-
 // A sanitizer build runs each seed many times slower: one seed a model there.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int kDefaultSeeds = 1;
@@ -339,7 +320,7 @@ int FailuresSoFar() {
 void Adjust(int model, std::uint32_t seed) {
     const int failuresBefore = FailuresSoFar();
     SCOPED_TRACE("model " + std::to_string(model == 2 ? 4200 : 4100) + ", seed " + std::to_string(seed));
-    const vp::Deviations errors = RandomErrors(seed);
+    const vp::Deviations errors = vp::Deviations::Random(seed);
     Bench bench(model, errors);
     const Paper photo1440{210, 297, 1440};
 

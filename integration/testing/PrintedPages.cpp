@@ -9,30 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <random>
 #include <stdexcept>
 
 namespace svc::pagereader::testing {
 
 namespace {
-
-vp::Deviations RandomErrors(std::uint32_t seed) {
-    std::mt19937 random(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    vp::Deviations d;
-    d.headAngle = pick(-20, 20);
-    for (auto& head : d.bid)
-        for (int& v : head) v = pick(-72, 72);
-    d.pf = pick(-4, 4);
-    d.pwTop = pick(-16, 16);
-    d.pwBottom = pick(-16, 16);
-    d.pwLeft = pick(-8, 24);
-    d.pwRight = pick(-8, 24);
-    for (int& s : d.shift) s = pick(-5, 5);
-    d.firstDot = pick(-72, 72);
-    d.cut = 8 * pick(-8, 8);
-    return d;
-}
 
 int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
@@ -58,7 +39,7 @@ bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, s
     // deeper nozzle's line), so only its own page shows its error; PF comes
     // before PW, pixel shift, first dot and cut, whose pages are printed with
     // the feed adjusted.
-    vp::Deviations e = RandomErrors(seed);
+    vp::Deviations e = vp::Deviations::Random(seed);
     const int headAngle = e.headAngle;
     if (kind != Kind::HeadAngular) e.headAngle = 0;
     if (kind == Kind::Pw || kind == Kind::PixelShift || kind == Kind::FirstDot || kind == Kind::Cut) e.pf = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <functional>
+#include <random>
 
 namespace vp {
 
@@ -226,6 +227,24 @@ std::string Deviations::Summary() const {
     for (const std::string& name : Names())
         if (*Get(name) != 0) text += (text.empty() ? "" : " ") + name + "=" + *Show(name);
     return text.empty() ? "none" : text;
+}
+
+Deviations Deviations::Random(std::uint32_t seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    Deviations d;
+    d.headAngle = pick(-20, 20);
+    for (auto& head : d.bid)
+        for (int& v : head) v = pick(-72, 72);
+    d.pf = pick(-4, 4);
+    d.pwTop = pick(-16, 16);
+    d.pwBottom = pick(-16, 16);
+    d.pwLeft = pick(-8, 24);
+    d.pwRight = pick(-8, 24);
+    for (int& s : d.shift) s = pick(-5, 5);
+    d.firstDot = pick(-72, 72);
+    d.cut = 8 * pick(-8, 8);
+    return d;
 }
 
 }  // namespace vp

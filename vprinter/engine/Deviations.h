@@ -82,6 +82,10 @@ struct Deviations {
     static std::vector<std::string> Names();
     // The errors that are not zero, as "name=value name=value" ("none" when all are).
     std::string Summary() const;
+    // A printer with every adjustable error drawn at random from `seed`
+    // within the range the program's values can correct (the same seed gives
+    // the same printer): for the tests that adjust printers they cannot see.
+    static Deviations Random(std::uint32_t seed);
 
     bool operator==(const Deviations&) const = default;
 };
