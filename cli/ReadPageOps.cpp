@@ -89,9 +89,9 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const pr::Reading reading = pr::Read(kind, *page, context);
     frame.EndLine();
     std::FILE* err = frame.Err();
-    if (!reading.sheet.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.c_str());
+    if (!reading.sheet.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.Shown().c_str());
     if (reading.upsideDown) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), Tr("the page was read upside down"));
-    if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.c_str());
+    if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.Shown().c_str());
     int unread = 0;
     for (const pr::Item& item : reading.items) {
         const std::string name = item.name.empty() ? kindName : kindName + " " + item.name;
@@ -105,7 +105,7 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
         }
         else {
             ++unread;
-            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(), Format(Tr("not read: %1"), {item.problem}).c_str(),
+            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(), Format(Tr("not read: %1"), {item.problem.Shown()}).c_str(),
                          PlaceText(item.where).c_str());
         }
     }
@@ -114,12 +114,13 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
         // No value to input: the technician turns the lever. The line says so as a comment.
         if (!reading.items.empty() && reading.items.front().value) {
             const int lean = *reading.items.front().value;
-            if (lean == 0)
-                std::fprintf(frame.Out(), "# head-angular: the bars stand straight; leave the lever\n");
-            else
-                std::fprintf(frame.Out(), "# head-angular: the bars lean %d lever step%s %s; turn the lever %d step%s back\n",
-                             std::abs(lean), std::abs(lean) == 1 ? "" : "s", lean > 0 ? "right" : "left", std::abs(lean),
-                             std::abs(lean) == 1 ? "" : "s");
+            const char* advice = lean == 0 ? SVC_N("the bars stand straight; leave the lever")
+                                 : std::abs(lean) == 1
+                                     ? (lean > 0 ? SVC_N("the bars lean %1 lever step right; turn the lever %1 step back")
+                                                 : SVC_N("the bars lean %1 lever step left; turn the lever %1 step back"))
+                                     : (lean > 0 ? SVC_N("the bars lean %1 lever steps right; turn the lever %1 steps back")
+                                                 : SVC_N("the bars lean %1 lever steps left; turn the lever %1 steps back"));
+            std::fprintf(frame.Out(), "# head-angular: %s\n", Format(Tr(advice), {std::to_string(std::abs(lean))}).c_str());
         }
     } else if (const std::string line = reading.InputLine(); !line.empty()) {
         std::fprintf(frame.Out(), "%s\n", line.c_str());

@@ -5,11 +5,14 @@
 #include "cli/CliHost.h"
 #include "cli/Session.h"
 #include "cli/testing/Streams.h"
+#include "i18n/Translate.h"
 #include "link/testing/FakeOutside.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -45,6 +48,10 @@ std::string WriteCutPage(int mark) {
 class ReadPageOpsTest : public ::testing::Test {
 protected:
     void SetUp() override { Fake().Reset(); }
+    void TearDown() override {
+        ::setenv("LANGUAGE", "", 1);
+        std::setlocale(LC_MESSAGES, "C");
+    }
     int Run(std::vector<std::string> ops) {
         std::vector<std::string> args = {"--model", "4100", "--port", "LPT1", "--yes"};
         args.insert(args.end(), ops.begin(), ops.end());
@@ -90,6 +97,62 @@ TEST_F(ReadPageOpsTest, WordsItCannotUseStopBeforeTheConnection) {
         EXPECT_TRUE(Fake().AcceptedBytes().empty());
     }
     std::remove(page.c_str());
+}
+
+TEST_F(ReadPageOpsTest, InGermanTheReasonsAreGermanAndTheLinesAndNumbersStay) {
+    const std::string page = WriteCutPage(9);
+    const std::string text = ::testing::TempDir() + "svc_read_page_text.png";
+    std::ofstream(text) << "not a picture\n";
+    struct Said {
+        int status;
+        std::string out, err;
+    };
+    const auto run = [&](std::vector<std::string> ops) {
+        // Each run's part of the streams.
+        const std::size_t outAt = streams.Out().size(), errAt = streams.Err().size();
+        Fake().Reset();
+        const int status = Run(std::move(ops));
+        return Said{status, streams.Out().substr(outAt), streams.Err().substr(errAt)};
+    };
+    const std::vector<std::vector<std::string>> runs = {
+        {"read-page", "pixel-shift", page}, {"read-page", "pf", page}, {"read-page", "cut", page}, {"read-page", "cut", text}};
+    std::vector<Said> english, german;
+    for (const auto& ops : runs) english.push_back(run(ops));
+    InitTranslations();
+    ::setenv("LANGUAGE", "de", 1);
+    if (!std::setlocale(LC_MESSAGES, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+    for (const auto& ops : runs) german.push_back(run(ops));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(german[i].status, english[i].status) << runs[i][1];
+        EXPECT_NE(german[i].err, english[i].err) << runs[i][1];
+    }
+    // The input line is the same (the memo above it follows the language).
+    EXPECT_NE(english[2].out.find("\ncut-input 9\n"), std::string::npos) << english[2].out;
+    EXPECT_NE(german[2].out.find("\ncut-input 9\n"), std::string::npos) << german[2].out;
+    // As written in the C locale, word for word.
+    EXPECT_NE(english[0].err.find("read-page: pixel-shift D: not read: no light cyan candidates found\n"), std::string::npos)
+        << english[0].err;
+    EXPECT_NE(english[3].err.find("is not an image this program can read (not PNG, JPEG, TIFF or PNM)"), std::string::npos)
+        << english[3].err;
+    // The reasons, the page's and each item's, with a marked word in them;
+    // the image file's; the numbers as they are.
+    EXPECT_NE(german[0].err.find("read-page: pixel-shift A: nicht gelesen: das Band für Cyan zeigt 6 Striche unter 17 "
+                                 "Referenzen, wo das Muster 11 hat bei x 0, y 172 (2920 x 128 Pixel)\n"),
+              std::string::npos)
+        << german[0].err;
+    EXPECT_NE(german[0].err.find("read-page: pixel-shift D: nicht gelesen: keine Kandidaten für Hell-Cyan gefunden\n"),
+              std::string::npos)
+        << german[0].err;
+    EXPECT_NE(german[1].err.find("read-page: pf: das Bild nennt seine Auflösung nicht"), std::string::npos) << german[1].err;
+    EXPECT_NE(german[2].err.find("read-page: cut: 9 (Sicherheit 1.00) bei x "), std::string::npos) << german[2].err;
+    EXPECT_NE(german[3].err.find("ist kein Bild, das dieses Programm lesen kann (weder PNG noch JPEG, TIFF oder PNM)"),
+              std::string::npos)
+        << german[3].err;
+    for (const Said& said : german)
+        for (const char* english_text : {"not read", "candidates", "resolution", "confidence", "is not an image"})
+            EXPECT_EQ(said.err.find(english_text), std::string::npos) << said.err;
+    std::remove(page.c_str());
+    std::remove(text.c_str());
 }
 
 }  // namespace

@@ -33,6 +33,24 @@ TEST(Format, KeepsWhatIsNotAPlaceAsWritten) {
     EXPECT_EQ(Format("%10", {"x"}), "x0");
 }
 
+TEST(Phrase, ReadsAsWrittenWithoutACatalogue) {
+    const Phrase reads(SVC_N("reads %1, outside %2 to %3: is this the right page?"), {"25", "-20", "20"});
+    EXPECT_EQ(reads.Written(), "reads 25, outside -20 to 20: is this the right page?");
+    // A marked word and a phrase of its own are put in as written too.
+    const Phrase band(SVC_N("no %1 candidates found"), {Phrase::Word("light cyan")});
+    EXPECT_EQ(band.Written(), "no light cyan candidates found");
+    EXPECT_EQ(Phrase("%1; %2", {reads, band}).Written(),
+              "reads 25, outside -20 to 20: is this the right page?; no light cyan candidates found");
+    // A text without values is kept exactly, a "%" in it too.
+    EXPECT_EQ(Phrase("100%% of %1").Written(), "100%% of %1");
+    EXPECT_TRUE(Phrase().empty());
+    EXPECT_TRUE(Phrase(std::string()).empty());
+    EXPECT_FALSE(reads.empty());
+    // Phrases compare by what they read.
+    EXPECT_EQ(reads, Phrase("reads 25, outside -20 to 20: is this the right page?"));
+    EXPECT_FALSE(reads == band);
+}
+
 class Catalogue : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,6 +87,23 @@ TEST_F(Catalogue, GermanIsFoundBesideTheProgramWithCUtf8AndLanguage) {
     // The empty text is not the catalogue's header, and an unknown text stays.
     EXPECT_STREQ(Tr(""), "");
     EXPECT_STREQ(Tr("VSD1 12"), "VSD1 12");
+}
+
+TEST_F(Catalogue, APhraseIsTranslatedWhereItIsShownAndOnlyThere) {
+    if (!Use("de", "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+    const Phrase band(SVC_N("the %1 band shows %2 ticks under %3 references where the pattern has %4"),
+                      {Phrase::Word("light cyan"), "7", "9", "9"});
+    EXPECT_EQ(band.Shown(), "das Band für Hell-Cyan zeigt 7 Striche unter 9 Referenzen, wo das Muster 9 hat");
+    EXPECT_EQ(band.Written(), "the light cyan band shows 7 ticks under 9 references where the pattern has 9");
+    // A value that is no marked word stays as it is, even when the
+    // catalogue happens to know it.
+    EXPECT_EQ(Phrase(SVC_N("no %1 candidates found"), {"gray"}).Shown(), "keine Kandidaten für gray gefunden");
+    // A phrase inside a phrase is translated with it.
+    const Phrase turned(SVC_N("the print turned %1 degrees upright"), {"0.50"});
+    EXPECT_EQ(Phrase("%1; %2", {Phrase(SVC_N("the image is too small")), turned}).Shown(),
+              "das Bild ist zu klein; der Druck um 0.50 Grad gerade gedreht");
+    ASSERT_TRUE(Use("de", "C"));
+    EXPECT_EQ(band.Shown(), band.Written());
 }
 
 }  // namespace

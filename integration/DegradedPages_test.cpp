@@ -62,7 +62,7 @@ Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pa
         const std::string label = std::string(pr::KindName(kind)) + (name.empty() ? "" : " " + name) + " (right " + std::to_string(value) + ")";
         if (found == reading.items.end() || !found->value) {
             ++t.unreadable;
-            const std::string why = found == reading.items.end() ? reading.problem : found->problem;
+            const std::string why = (found == reading.items.end() ? reading.problem : found->problem).Written();
             t.misses.push_back(label + ": unreadable (" + (why.empty() ? "no item" : why) + ") on " + copy);
             continue;
         }

@@ -24,7 +24,8 @@ struct Image {
 };
 
 // Reads an image file; std::nullopt with a reason a person can act on
-// ("... is not an image this program can read") when it cannot.
+// ("... is not an image this program can read") when it cannot, in the
+// user's language.
 std::optional<Image> LoadImage(const std::string& path, std::string* error);
 
 }  // namespace svc::pagereader

@@ -7,7 +7,12 @@
 // a device would otherwise hang the caller), read whole, and decoded from
 // memory; a damaged, truncated or hostile file is refused with a reason, and
 // a picture larger than kMaxPixels is refused before anything is decoded.
+// The reason is for a person and goes straight to the window or the command
+// line: it is written in the user's language here (as written in the C
+// locale); what the decoding libraries say is added as they say it.
 #include "pagereader/Image.h"
+
+#include "i18n/Translate.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,18 +50,19 @@ bool Fail(std::string* error, const std::string& text) {
     return false;
 }
 
+// `why` in the user's language already.
 std::string NotAnImage(const std::string& path, const std::string& why) {
-    return Quoted(path) + " is not an image this program can read (" + why + ")";
+    return Format(Tr("%1 is not an image this program can read (%2)"), {Quoted(path), why});
 }
 
 // Checks the stated size and makes room for it.
 bool Allocate(std::uint64_t width, std::uint64_t height, Image* image, const std::string& path, std::string* error) {
-    if (width == 0 || height == 0) return Fail(error, NotAnImage(path, "it states a size of no pixels"));
+    if (width == 0 || height == 0) return Fail(error, NotAnImage(path, Tr("it states a size of no pixels")));
     if (width > static_cast<std::uint64_t>(std::numeric_limits<int>::max()) ||
         height > static_cast<std::uint64_t>(std::numeric_limits<int>::max()) || width * height > kMaxPixels)
-        return Fail(error, Quoted(path) + " is too large to read: " + std::to_string(width) + " x " +
-                               std::to_string(height) + " pixels (at most " + std::to_string(kMaxPixels / 1'000'000) +
-                               " million pixels are read)");
+        return Fail(error, Format(Tr("%1 is too large to read: %2 x %3 pixels (at most %4 million pixels are read)"),
+                                  {Quoted(path), std::to_string(width), std::to_string(height),
+                                   std::to_string(kMaxPixels / 1'000'000)}));
     image->width = static_cast<int>(width);
     image->height = static_cast<int>(height);
     image->rgb.assign(static_cast<std::size_t>(width * height * 3), 0xFF);
@@ -75,7 +81,7 @@ struct SpngContext {
 
 bool DecodePng(const std::vector<std::uint8_t>& data, const std::string& path, Image* image, std::string* error) {
     SpngContext c;
-    if (!c.ctx) return Fail(error, "out of memory reading " + Quoted(path));
+    if (!c.ctx) return Fail(error, Format(Tr("out of memory reading %1"), {Quoted(path)}));
     // Ancillary chunks are kept small: a page needs none of them but pHYs.
     spng_set_chunk_limits(c.ctx, 1u << 24, 1u << 26);
     spng_set_crc_action(c.ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
@@ -100,7 +106,7 @@ bool DecodePng(const std::vector<std::uint8_t>& data, const std::string& path, I
     };
     auto failed = [&](int rc) {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, std::string("damaged or incomplete PNG: ") + spng_strerror(rc)));
+        return Fail(error, NotAnImage(path, Format(Tr("damaged or incomplete PNG: %1"), {spng_strerror(rc)})));
     };
     if (ihdr.interlace_method != 0) {
         // Interlaced rows arrive pass by pass: the whole picture is decoded at once.
@@ -200,7 +206,7 @@ bool DecodeJpeg(const std::vector<std::uint8_t>& data, const std::string& path, 
     } destroy{job};
     auto damaged = [&] {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, std::string("damaged JPEG: ") + job.errors.message));
+        return Fail(error, NotAnImage(path, Format(Tr("damaged JPEG: %1"), {job.errors.message})));
     };
     if (!RunJpeg(&job, data)) return damaged();
     // The size is checked before the decoder makes room for it.
@@ -210,7 +216,7 @@ bool DecodeJpeg(const std::vector<std::uint8_t>& data, const std::string& path, 
     if (!ReadJpegRows(&job, image)) return damaged();
     if (job.errors.truncated) {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, "the JPEG data ends before the picture does"));
+        return Fail(error, NotAnImage(path, Tr("the JPEG data ends before the picture does")));
     }
     return true;
 }
@@ -270,7 +276,7 @@ struct TiffFile {
 bool DecodeTiff(const std::vector<std::uint8_t>& data, const std::string& path, Image* image, std::string* error) {
     std::string message;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    if (!options) return Fail(error, "out of memory reading " + Quoted(path));
+    if (!options) return Fail(error, Format(Tr("out of memory reading %1"), {Quoted(path)}));
     TIFFOpenOptionsSetErrorHandlerExtR(options, TiffError, &message);
     TIFFOpenOptionsSetWarningHandlerExtR(options, TiffWarning, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, 256 << 20);
@@ -279,7 +285,7 @@ bool DecodeTiff(const std::vector<std::uint8_t>& data, const std::string& path, 
     t.tiff = TIFFClientOpenExt(path.c_str(), "rm", &file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
                                TiffUnmap, options);
     TIFFOpenOptionsFree(options);
-    if (!t.tiff) return Fail(error, NotAnImage(path, message.empty() ? "damaged TIFF" : message));
+    if (!t.tiff) return Fail(error, NotAnImage(path, message.empty() ? std::string(Tr("damaged TIFF")) : message));
     std::uint32_t w = 0, h = 0;
     TIFFGetField(t.tiff, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t.tiff, TIFFTAG_IMAGELENGTH, &h);
@@ -324,7 +330,7 @@ bool DecodeTiff(const std::vector<std::uint8_t>& data, const std::string& path, 
     TIFFRGBAImageEnd(&reader);
     if (!ok || !message.empty()) {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, "damaged TIFF" + (message.empty() ? std::string() : ": " + message)));
+        return Fail(error, NotAnImage(path, message.empty() ? std::string(Tr("damaged TIFF")) : Format(Tr("damaged TIFF: %1"), {message})));
     }
     return true;
 }
@@ -384,13 +390,13 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
     PnmParser p(data);
     std::uint64_t w = 0, h = 0, maxval = 1;
     if (!p.Number(&w) || !p.Number(&h) || (!bitmap && !p.Number(&maxval)))
-        return Fail(error, NotAnImage(path, "the PNM header is incomplete"));
-    if (maxval == 0 || maxval > 65535) return Fail(error, NotAnImage(path, "the PNM maximum value is out of range"));
+        return Fail(error, NotAnImage(path, Tr("the PNM header is incomplete")));
+    if (maxval == 0 || maxval > 65535) return Fail(error, NotAnImage(path, Tr("the PNM maximum value is out of range")));
     // A binary raster shorter than the stated size is refused before room is made for it.
     if (binary && w > 0 && h > 0 && w * h <= kMaxPixels) {
         const std::uint64_t rowBytes = bitmap ? (w + 7) / 8 : w * (grey ? 1 : 3) * (maxval > 255 ? 2 : 1);
         if (data.size() - std::min<std::size_t>(data.size(), p.At()) < rowBytes * h)
-            return Fail(error, NotAnImage(path, "the PNM data ends before the picture does"));
+            return Fail(error, NotAnImage(path, Tr("the PNM data ends before the picture does")));
     }
     if (!Allocate(w, h, image, path, error)) return false;
     const unsigned channels = bitmap || grey ? 1 : 3;
@@ -398,7 +404,7 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
     auto scale = [maxval](std::uint64_t v) { return static_cast<std::uint8_t>((std::min(v, maxval) * 255 + maxval / 2) / maxval); };
     auto incomplete = [&] {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, "the PNM data ends before the picture does"));
+        return Fail(error, NotAnImage(path, Tr("the PNM data ends before the picture does")));
     };
     auto set = [&](std::size_t pixel, unsigned channel, std::uint8_t v) {
         std::uint8_t* out = image->rgb.data() + pixel * 3;
@@ -450,20 +456,22 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
 // device named by mistake is refused instead of waiting for a writer.
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>* data, std::string* error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return Fail(error, "cannot open " + Quoted(path) + ": " + std::strerror(errno));
+    if (fd < 0) return Fail(error, Format(Tr("cannot open %1: %2"), {Quoted(path), std::strerror(errno)}));
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int e = errno;
         ::close(fd);
-        return Fail(error, "cannot open " + Quoted(path) + ": " + std::strerror(e));
+        return Fail(error, Format(Tr("cannot open %1: %2"), {Quoted(path), std::strerror(e)}));
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Fail(error, Quoted(path) + (S_ISDIR(st.st_mode) ? " is a folder, not an image file" : " is not a regular file (an image is read from a file)"));
+        return Fail(error, Format(S_ISDIR(st.st_mode) ? Tr("%1 is a folder, not an image file")
+                                                     : Tr("%1 is not a regular file (an image is read from a file)"),
+                                  {Quoted(path)}));
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return Fail(error, Quoted(path) + " is too large to be a page's picture (" + std::to_string(st.st_size) + " bytes)");
+        return Fail(error, Format(Tr("%1 is too large to be a page's picture (%2 bytes)"), {Quoted(path), std::to_string(st.st_size)}));
     }
     data->resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -473,7 +481,7 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>* data, std::str
         if (n < 0) {
             const int e = errno;
             ::close(fd);
-            return Fail(error, "cannot read " + Quoted(path) + ": " + std::strerror(e));
+            return Fail(error, Format(Tr("cannot read %1: %2"), {Quoted(path), std::strerror(e)}));
         }
         if (n == 0) break;  // shrank while being read
         got += static_cast<std::size_t>(n);
@@ -494,7 +502,7 @@ std::optional<Image> LoadImage(const std::string& path, std::string* error) {
         return data.size() >= magic.size() && std::equal(magic.begin(), magic.end(), data.begin());
     };
     if (data.empty())
-        ok = Fail(error, NotAnImage(path, "the file is empty"));
+        ok = Fail(error, NotAnImage(path, Tr("the file is empty")));
     else if (starts({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}))
         ok = DecodePng(data, path, &image, error);
     else if (starts({0xFF, 0xD8, 0xFF}))
@@ -504,7 +512,7 @@ std::optional<Image> LoadImage(const std::string& path, std::string* error) {
     else if (data.size() >= 3 && data[0] == 'P' && data[1] >= '1' && data[1] <= '6' && std::isspace(data[2]))
         ok = DecodePnm(data, path, &image, error);
     else
-        ok = Fail(error, NotAnImage(path, "not PNG, JPEG, TIFF or PNM"));
+        ok = Fail(error, NotAnImage(path, Tr("not PNG, JPEG, TIFF or PNM")));
     if (!ok) return std::nullopt;
     return image;
 }

@@ -127,7 +127,7 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     Reading reading;
     reading.kind = kind;
     if (page.Null() || page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
-        reading.problem = "the image is empty";
+        reading.problem = SVC_N("the image is empty");
         return reading;
     }
     // A scan with the lid or the table around the sheet: the sheet cut out,
@@ -136,7 +136,7 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     // a scan with no background to find the sheet by). Places are taken back
     // to the image.
     Placement placed;
-    std::string note;
+    Phrase note;
     const std::optional<Image> sheet = Straighten(page, &note, &placed);
     const Image& found = sheet ? *sheet : page;
     std::optional<Image> upright;
@@ -145,9 +145,11 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
         Placement turn;
         upright = Upright(found, *skew, sheet.has_value(), &turn);
         placed = Compose(placed, turn);
-        char text[96];
-        std::snprintf(text, sizeof text, "the print turned %.2f degrees upright", *skew * 180 / M_PI);
-        note += (note.empty() ? "" : "; ") + std::string(text);
+        char degrees[32];
+        std::snprintf(degrees, sizeof degrees, "%.2f", *skew * 180 / M_PI);
+        Phrase turned(SVC_N("the print turned %1 degrees upright"), {degrees});
+        // (Two notes in a row; the pattern is no text of its own.)
+        note = note.empty() ? std::move(turned) : Phrase("%1; %2", {std::move(note), std::move(turned)});
     }
     reading = ReadAsIs(kind, upright ? *upright : found, context);
     if (sheet || upright) {
@@ -163,7 +165,7 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     reading.kind = kind;
     // An item without a value always says why.
     for (Item& item : reading.items)
-        if (!item.value && item.problem.empty()) item.problem = "not read";
+        if (!item.value && item.problem.empty()) item.problem = SVC_N("not read");
     return reading;
 }
 

@@ -5,6 +5,8 @@
 // read comes back without a value and with the reason.
 //
 // Qt-free; the CLI's read-page operation and the window's panels both use it.
+// The reasons and notes are Phrases: English as written, translated by
+// whoever shows them.
 #pragma once
 
 #include <optional>
@@ -13,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "i18n/Translate.h"
 #include "pagereader/Image.h"
 
 namespace svc::pagereader {
@@ -41,7 +44,7 @@ struct Item {
     std::optional<int> value;  // the value to input; empty when the item could not be read
     double confidence = 0;     // 0..1: how clearly the page shows this value over its neighbours
     std::vector<Place> where;  // where on the input image it was measured
-    std::string problem;       // why it could not be read (empty when read)
+    Phrase problem;            // why it could not be read (empty when read); translated where it is shown
 };
 
 // What the page's session knows that the page alone does not: the model, and
@@ -58,9 +61,9 @@ struct Context {
 struct Reading {
     Kind kind = Kind::Bid;
     std::vector<Item> items;
-    std::string problem;  // why the page as a whole could not be read (then items may be empty)
+    Phrase problem;  // why the page as a whole could not be read (then items may be empty)
     bool upsideDown = false;  // the page was read turned by half a turn (places are the image's own)
-    std::string sheet;        // how the sheet was found on a scan or photo (empty: read as it is)
+    Phrase sheet;             // how the sheet was found on a scan or photo (empty: read as it is)
 
     // Every item was read.
     bool Complete() const;

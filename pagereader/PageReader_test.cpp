@@ -172,18 +172,18 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
     const Reading leans = svc::pagereader::Read(Kind::FirstDot, leaning, context);
     ASSERT_EQ(leans.items.size(), 1u);
     EXPECT_FALSE(leans.items[0].value.has_value());
-    EXPECT_NE(leans.items[0].problem.find("head angle"), std::string::npos) << leans.items[0].problem;
+    EXPECT_NE(leans.items[0].problem.Written().find("head angle"), std::string::npos) << leans.items[0].problem;
     // A scan coarser than half a pixel a step is refused, not guessed from.
     Image coarse = Blank(300, 150, 720);
     Fill(coarse, 36, 10, 38, 130, {20, 20, 20});
     const Reading refused = svc::pagereader::Read(Kind::FirstDot, coarse, context);
     EXPECT_TRUE(refused.items.empty() || !refused.items[0].value.has_value());
-    EXPECT_NE(refused.problem.find("1440 dpi or more"), std::string::npos) << refused.problem;
+    EXPECT_NE(refused.problem.Written().find("1440 dpi or more"), std::string::npos) << refused.problem;
     // Without the stored value the line's place is said, but nothing proposed.
     const Reading unknown = svc::pagereader::Read(Kind::FirstDot, page, Context{});
     ASSERT_EQ(unknown.items.size(), 1u);
     EXPECT_FALSE(unknown.items[0].value.has_value());
-    EXPECT_NE(unknown.items[0].problem.find("stored value is not known"), std::string::npos);
+    EXPECT_NE(unknown.items[0].problem.Written().find("stored value is not known"), std::string::npos);
 }
 
 }  // namespace
@@ -277,7 +277,7 @@ Image OnTheTable(int sw, int sh, double degrees, double ox, double oy) {
 
 TEST(PageReaderSheet, AScannedSheetIsFoundTurnedUprightAndEvenlyLit) {
     for (double degrees : {0.0, 1.5, -2.5}) {
-        std::string note;
+        svc::Phrase note;
         Placement placed;
         const std::optional<Image> sheet = Straighten(OnTheTable(500, 300, degrees, 70, 60), &note, &placed);
         ASSERT_TRUE(sheet.has_value()) << degrees;
@@ -376,7 +376,7 @@ TEST(PageReaderSkew, ATurnedScanReadsAsTheUprightPageWithPlacesOnTheScan) {
         const Reading r = svc::pagereader::Read(Kind::Cut, scan, Context{});
         ASSERT_EQ(r.items.size(), 1u) << r.problem;
         EXPECT_EQ(r.items[0].value, 9) << degrees << ": " << r.items[0].problem;
-        EXPECT_NE(r.sheet.find("turned"), std::string::npos) << r.sheet;
+        EXPECT_NE(r.sheet.Written().find("turned"), std::string::npos) << r.sheet;
         // The cut edge's row, taken back onto the scan: near the turned page's bottom-left.
         ASSERT_FALSE(r.items[0].where.empty());
         double x = 0, y = 0;
@@ -398,7 +398,7 @@ TEST(PageReaderSheet, PrintReachingTheSheetsEdgeIsPartOfTheSheet) {
     // bottom edge is where the print ends, not where the paper above it does.
     const Image page = CutPage(9);
     const Image scan = t::Margins(page, 40, 30, 50, 45, 120);
-    std::string note;
+    svc::Phrase note;
     const std::optional<Image> sheet = Straighten(scan, &note);
     ASSERT_TRUE(sheet.has_value());
     EXPECT_NEAR(sheet->height, page.height, 2) << note;

@@ -47,7 +47,7 @@ std::optional<int> Stored(const Context& context, const std::string& name) {
 // The page's resolution as the file declares it; 0 when it does not.
 double DeclaredDpi(const Image& page) { return page.dpi > 0 && std::isfinite(page.dpi) ? page.dpi : 0; }
 
-const char* kNoDpi = "the image does not say its resolution (save it with its dpi)";
+const char* kNoDpi = SVC_N("the image does not say its resolution (save it with its dpi)");
 // The least resolutions at which one step of the PF and first dot values is
 // read safely (the virtual printer draws these pages at 720 and 2880 dpi).
 constexpr int kPfLeastDpi = 720;
@@ -71,12 +71,12 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
     const Rounded r = RoundEstimate(estimate, spread);
     item->confidence = r.confidence;
     if (r.confidence < kMinConfidence) {
-        item->problem = "ambiguous: reads " + Text(estimate) + " (samples spread " + Text(spread) + ")";
+        item->problem = Phrase(SVC_N("ambiguous: reads %1 (samples spread %2)"), {Text(estimate), Text(spread)});
         return;
     }
     if (r.value < low || r.value > high) {
-        item->problem = "reads " + std::to_string(r.value) + ", outside " + std::to_string(low) + " to " +
-                        std::to_string(high) + ": is this the right page?";
+        item->problem = Phrase(SVC_N("reads %1, outside %2 to %3: is this the right page?"),
+                               {std::to_string(r.value), std::to_string(low), std::to_string(high)});
         return;
     }
     item->value = r.value;
@@ -114,7 +114,7 @@ constexpr const char* kBidRowNames[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VS
 struct Trial {
     Box box;
     std::vector<double> offsets;
-    std::string problem;
+    Phrase problem;
 };
 
 std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
@@ -136,8 +136,8 @@ std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
         if (auto offsets = PairOffsets(upper, lower, pg::kBidTicks))
             t.offsets = *offsets;
         else
-            t.problem = "a trial shows " + std::to_string(upper.size()) + " forward and " + std::to_string(lower.size()) +
-                        " return ticks where the pattern has " + std::to_string(pg::kBidTicks);
+            t.problem = Phrase(SVC_N("a trial shows %1 forward and %2 return ticks where the pattern has %3"),
+                               {std::to_string(upper.size()), std::to_string(lower.size()), std::to_string(pg::kBidTicks)});
         trials.push_back(std::move(t));
     }
     return trials;
@@ -165,18 +165,19 @@ Reading ReadBid(const Image& page, const Context& context) {
     double dpi = DeclaredDpi(page);
     if (dpi <= 0) dpi = BidDpiFromTicks(page);
     if (dpi <= 0) {
-        reading.problem = std::string(kNoDpi) + ", and no row of Bi-D ticks shows it";
+        reading.problem = SVC_N("the image does not say its resolution (save it with its dpi), and no row of Bi-D ticks shows it");
         return reading;
     }
     const std::vector<Trial> black = BidTrials(page, dpi, true);
     const std::vector<Trial> color = BidTrials(page, dpi, false);
     if (black.empty() && color.empty()) {
-        reading.problem = "no Bi-D trial found on the page";
+        reading.problem = SVC_N("no Bi-D trial found on the page");
         return reading;
     }
     if (black.size() % 3 != 0 || color.size() != black.size()) {
-        reading.problem = "the page shows " + std::to_string(black.size()) + " black and " + std::to_string(color.size()) +
-                          " colour trial bands; each setting prints three of each (is part of the pattern cut off?)";
+        reading.problem = Phrase(SVC_N("the page shows %1 black and %2 colour trial bands; each setting prints three of each "
+                                       "(is part of the pattern cut off?)"),
+                                 {std::to_string(black.size()), std::to_string(color.size())});
         return reading;
     }
     // Which settings the page shows: the ones printed, in print order.
@@ -189,8 +190,11 @@ Reading ReadBid(const Image& page, const Context& context) {
         settings = {0, 1, 2, 3};
     }
     if (settings.size() * 3 != black.size()) {
-        reading.problem = "the page shows " + std::to_string(black.size() / 3) + " settings; say which were printed (" +
-                          (context.bidSettings.empty() ? std::string("not given") : std::to_string(settings.size()) + " given") + ")";
+        reading.problem = context.bidSettings.empty()
+                              ? Phrase(SVC_N("the page shows %1 settings; say which were printed (not given)"),
+                                       {std::to_string(black.size() / 3)})
+                              : Phrase(SVC_N("the page shows %1 settings; say which were printed (%2 given)"),
+                                       {std::to_string(black.size() / 3), std::to_string(settings.size())});
         return reading;
     }
     const double stepsPerPixel = 1440.0 / dpi;
@@ -218,7 +222,7 @@ Reading ReadBid(const Image& page, const Context& context) {
                 continue;
             }
             if (!stored) {
-                item.problem = "the stored value the trials were printed around is not known";
+                item.problem = SVC_N("the stored value the trials were printed around is not known");
                 reading.items.push_back(std::move(item));
                 continue;
             }
@@ -243,8 +247,8 @@ Reading ReadPf(const Image& page, const Context&) {
     // pixels, and blur or JPEG moves a band's edge by about one: the joint
     // would read a step off with every sign of confidence.
     if (dpi < kPfLeastDpi - 0.5) {
-        reading.problem = "the page is " + std::to_string(std::lround(dpi)) + " dpi; one PF step needs " +
-                          std::to_string(kPfLeastDpi) + " dpi or more to be read safely (scan it finer)";
+        reading.problem = Phrase(SVC_N("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)"),
+                                 {std::to_string(std::lround(dpi)), std::to_string(kPfLeastDpi)});
         return reading;
     }
     Item item;
@@ -253,7 +257,7 @@ Reading ReadPf(const Image& page, const Context&) {
     const Box search = Clip(page, {px(pg::kPfUpperLeft - kSlack), 0, px(pg::kPfLowerLeft), page.height});
     const auto columns = InkColumns(page, search, Ink::Cyan, 0.02);
     if (columns.empty()) {
-        reading.problem = "no PF pattern found on the page";
+        reading.problem = SVC_N("no PF pattern found on the page");
         return reading;
     }
     const int shift = columns.front().begin - px(pg::kPfUpperLeft);
@@ -268,8 +272,8 @@ Reading ReadPf(const Image& page, const Context&) {
         item.where.push_back(PlaceOf({upperOnly.left, band.begin, lowerOnly.right, lower.front().end}));
     }
     if (gaps.size() != pg::kPfCandidates) {
-        item.problem = "the page shows " + std::to_string(gaps.size()) + " candidate joints where the pattern has " +
-                       std::to_string(pg::kPfCandidates);
+        item.problem = Phrase(SVC_N("the page shows %1 candidate joints where the pattern has %2"),
+                              {std::to_string(gaps.size()), std::to_string(pg::kPfCandidates)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -285,8 +289,8 @@ Reading ReadPf(const Image& page, const Context&) {
     const double intercept = (sg - slope * si) / n;
     const double expected = Pixels(pg::kPfStep, dpi);
     if (!(std::abs(slope - expected) < 0.4 * expected)) {
-        item.problem = "the candidates' joints do not open evenly (" + Text(slope, 2) + " pixels a step, expected " +
-                       Text(expected, 2) + ")";
+        item.problem = Phrase(SVC_N("the candidates' joints do not open evenly (%1 pixels a step, expected %2)"),
+                              {Text(slope, 2), Text(expected, 2)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -347,7 +351,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     // The bars' band is the last gray one at the left.
     const auto bands = InkRows(page, half, Ink::Gray, 8, 0.01);
     if (bands.empty()) {
-        reading.problem = "no gray bars found on the page";
+        reading.problem = SVC_N("no gray bars found on the page");
         return reading;
     }
     const Run& band = bands.back();
@@ -356,7 +360,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     // coarse (or too blurred) to show them apart cannot show the lean either.
     const double dpi = DeclaredDpi(page);
     if (dpi > 0 && dpi < 300) {
-        item.problem = "the page is " + Text(dpi, 0) + " dpi: the bars' lines need 300 dpi or more";
+        item.problem = Phrase(SVC_N("the page is %1 dpi: the bars' lines need 300 dpi or more"), {Text(dpi, 0)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -375,7 +379,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     }
     const int n = static_cast<int>(edges.size());
     if (n < 10) {
-        item.problem = "the bars show too few rows to measure (" + std::to_string(n) + ")";
+        item.problem = Phrase(SVC_N("the bars show too few rows to measure (%1)"), {std::to_string(n)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -383,7 +387,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     for (const auto& [y, x] : edges) sy += y, sx += x, syy += y * y, sxy += y * x;
     const double den = n * syy - sy * sy;
     if (den <= 0) {
-        item.problem = "the bars show no height to measure";
+        item.problem = SVC_N("the bars show no height to measure");
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -399,7 +403,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     // whatever the head does (the lever moves the deeper lines across).
     const std::optional<double> turned = TopEdgeSlope(page, band, half.right);
     if (!turned) {
-        item.problem = "the bars' top edge cannot be measured: how the page lies is unknown";
+        item.problem = SVC_N("the bars' top edge cannot be measured: how the page lies is unknown");
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -433,8 +437,9 @@ Reading ReadPw(const Image& page, const Context&) {
         item.where.push_back(PlaceOf(box));
         auto lines = LineColumns(page, box, Ink::Black, textLine);
         if (lines.size() != 17) {
-            item.problem = "the " + std::string(left ? "left" : "right") + " side shows " + std::to_string(lines.size()) +
-                           " lines where the pattern has 17";
+            item.problem = Phrase(left ? SVC_N("the left side shows %1 lines where the pattern has 17")
+                                       : SVC_N("the right side shows %1 lines where the pattern has 17"),
+                                  {std::to_string(lines.size())});
             return item;
         }
         // Row r's line stands for -8 + 2r, the rows counted from the left on
@@ -465,8 +470,9 @@ Reading ReadPw(const Image& page, const Context&) {
             if (!rows.empty()) centres.push_back(rows.front().centre);
         }
         if (centres.size() != 17) {
-            item.problem = "the " + std::string(top ? "top" : "bottom") + " frame shows " + std::to_string(centres.size()) +
-                           " bars where the pattern has 17";
+            item.problem = Phrase(top ? SVC_N("the top frame shows %1 bars where the pattern has 17")
+                                      : SVC_N("the bottom frame shows %1 bars where the pattern has 17"),
+                                  {std::to_string(centres.size())});
             return item;
         }
         // Bar k stands for -16 + 2k at the top and 16 - 2k at the bottom.
@@ -493,7 +499,8 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::PixelShift;
     static constexpr Ink kInks[6] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
-    static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
+    static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
+                                                 SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
     double dpi = DeclaredDpi(page);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
     const Box search = Clip(page, {from0, 0, page.width, page.height});
@@ -508,7 +515,7 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         for (const Run& b : bands)
             if (!band || b.mass > band->mass) band = &b;
         if (!band) {
-            item.problem = std::string("no ") + kInkNames[line] + " candidates found";
+            item.problem = Phrase(SVC_N("no %1 candidates found"), {Phrase::Word(kInkNames[line])});
             reading.items.push_back(std::move(item));
             continue;
         }
@@ -519,8 +526,9 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         const auto refs = InkColumns(page, refsBox, Ink::Black, 0.3);
         const auto offsets = PairOffsets(refs, ticks, pg::kShiftCandidates);
         if (!offsets) {
-            item.problem = "the " + std::string(kInkNames[line]) + " band shows " + std::to_string(ticks.size()) + " ticks under " +
-                           std::to_string(refs.size()) + " references where the pattern has " + std::to_string(pg::kShiftCandidates);
+            item.problem = Phrase(SVC_N("the %1 band shows %2 ticks under %3 references where the pattern has %4"),
+                                  {Phrase::Word(kInkNames[line]), std::to_string(ticks.size()), std::to_string(refs.size()),
+                                   std::to_string(pg::kShiftCandidates)});
             reading.items.push_back(std::move(item));
             continue;
         }
@@ -551,22 +559,22 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     // line's edges still shows; coarser, blur or JPEG moves the edge by
     // several steps.
     if (dpi < kFirstDotLeastDpi - 0.5) {
-        reading.problem = "the page is " + std::to_string(std::lround(dpi)) + " dpi; one first dot step needs " +
-                          std::to_string(kFirstDotLeastDpi) + " dpi or more to be read safely";
+        reading.problem = Phrase(SVC_N("the page is %1 dpi; one first dot step needs %2 dpi or more to be read safely"),
+                                 {std::to_string(std::lround(dpi)), std::to_string(kFirstDotLeastDpi)});
         return reading;
     }
     Item item;
     const Box whole{0, 0, page.width, page.height};
     const auto rows = InkRows(page, whole, Ink::Any);
     if (rows.empty()) {
-        reading.problem = "the page is blank: no first dot line";
+        reading.problem = SVC_N("the page is blank: no first dot line");
         return reading;
     }
     // The line: the first column of ink, over the rows it runs down.
     const Run& lineRows = rows.front();
     const auto columns = InkColumns(page, {0, lineRows.begin, page.width, lineRows.end}, Ink::Any, 0.5);
     if (columns.empty()) {
-        item.problem = "no vertical line found";
+        item.problem = SVC_N("no vertical line found");
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -579,7 +587,7 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     const auto bottom = InkColumns(page, {0, lineRows.end - quarter, page.width, lineRows.end}, Ink::Any, 0.5);
     if (top.empty() || bottom.empty() ||
         std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
-        item.problem = "the line leans (its top and bottom stand apart): adjust the head angle first";
+        item.problem = SVC_N("the line leans (its top and bottom stand apart): adjust the head angle first");
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -597,7 +605,7 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     const double steps = edge * 2880.0 / dpi;
     const std::optional<int> stored = Stored(context, "");
     if (!stored) {
-        item.problem = "the line stands " + Text(steps) + " steps in; the stored value is not known";
+        item.problem = Phrase(SVC_N("the line stands %1 steps in; the stored value is not known"), {Text(steps)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -617,7 +625,7 @@ Reading ReadCut(const Image& page, const Context&) {
     // last rows may be the edge's shadow or blur): the lowest row near the
     // bottom that crosses the columns.
     if (page.height < 4) {
-        reading.problem = "the image is too small";
+        reading.problem = SVC_N("the image is too small");
         return reading;
     }
     int y = page.height - 2;
@@ -632,8 +640,8 @@ Reading ReadCut(const Image& page, const Context&) {
     const Box edgeRow{0, y, page.width, y + 1};
     item.where.push_back(PlaceOf(edgeRow));
     if (columns.size() != pg::kCutColumns) {
-        item.problem = "the cut edge shows " + std::to_string(columns.size()) + " columns where the pattern has " +
-                       std::to_string(pg::kCutColumns) + " (is this the cut pattern, cut at the bottom?)";
+        item.problem = Phrase(SVC_N("the cut edge shows %1 columns where the pattern has %2 (is this the cut pattern, cut at the bottom?)"),
+                              {std::to_string(columns.size()), std::to_string(pg::kCutColumns)});
         reading.items.push_back(std::move(item));
         return reading;
     }
@@ -671,7 +679,7 @@ Reading ReadCut(const Image& page, const Context&) {
         if (strip > 0.5) estimates.push_back(static_cast<double>(k) + 1 + (pg::kCutStripAtMark - strip) / pg::kCutStepsPerColumn);
     }
     if (!ordered) {
-        item.problem = "the columns' strips at the cut do not grow from left to right as the pattern prints them";
+        item.problem = SVC_N("the columns' strips at the cut do not grow from left to right as the pattern prints them");
     } else if (estimates.empty()) {
         // Every column's black reaches the cut: the last mark, or a cut
         // lower still, which no entry of the list puts right.

@@ -49,7 +49,7 @@ Line Fit(const std::vector<std::pair<double, double>>& points) {
 
 }  // namespace
 
-std::optional<Image> Straighten(const Image& image, std::string* note, Placement* placed) {
+std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* placed) {
     const int w = image.width, h = image.height;
     if (w < 64 || h < 64) return std::nullopt;
     // Paper: the bright level of the middle of the image; background: its border.
@@ -164,10 +164,12 @@ std::optional<Image> Straighten(const Image& image, std::string* note, Placement
     }
     if (placed) *placed = {x0, y0, angle};
     if (note) {
-        char text[128];
-        std::snprintf(text, sizeof text, "the sheet found turned %.2f degrees, %d x %d pixels from (%.0f, %.0f)",
-                      angle * 180 / M_PI, outW, outH, x0, y0);
-        *note = text;
+        char degrees[32], x[32], y[32];
+        std::snprintf(degrees, sizeof degrees, "%.2f", angle * 180 / M_PI);
+        std::snprintf(x, sizeof x, "%.0f", x0);
+        std::snprintf(y, sizeof y, "%.0f", y0);
+        *note = Phrase(SVC_N("the sheet found turned %1 degrees, %2 x %3 pixels from (%4, %5)"),
+                       {degrees, std::to_string(outW), std::to_string(outH), x, y});
     }
     return out;
 }

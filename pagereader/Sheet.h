@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "i18n/Translate.h"
 #include "pagereader/Image.h"
 
 namespace svc::pagereader {
@@ -20,7 +21,7 @@ namespace svc::pagereader {
 struct Placement {
     double x0 = 0, y0 = 0, angle = 0;  // radians, clockwise on the image
 };
-std::optional<Image> Straighten(const Image& image, std::string* note, Placement* placed = nullptr);
+std::optional<Image> Straighten(const Image& image, svc::Phrase* note, Placement* placed = nullptr);
 
 // How far the print on a page is turned (radians, clockwise on the image, at
 // most 4 degrees either way), from its own straight rows and columns of ink:

@@ -32,7 +32,7 @@ link:         journal chanlink hostbridge
 eeprom:       link hexcodec
 service:      eeprom
 adjust:       service
-pagereader:   adjust
+pagereader:   adjust i18n
 cli:          adjust pagereader
 ui:           adjust pagereader
 vprinter:     chanlink hostbridge

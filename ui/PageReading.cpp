@@ -258,7 +258,7 @@ private:
         MakeAccessible(view);
         if (!reading.problem.empty()) {
             Tell(Tr("This page could not be read as a %1 page: %2\nThe panel's values are unchanged.")
-                     .arg(AdjustmentName(kind_), QString::fromStdString(reading.problem)));
+                     .arg(AdjustmentName(kind_), QString::fromStdString(reading.problem.Shown())));
             return false;
         }
         return true;

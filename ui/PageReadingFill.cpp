@@ -134,7 +134,7 @@ Filled FillProposal(FeatureFrame& frame, const pagereader::Reading& reading) {
     for (const pagereader::Item& item : reading.items) {
         const std::string& shown = item.name;
         if (!item.value) {
-            result.skipped.emplace_back(shown, item.problem.empty() ? svc::Tr("not read") : item.problem);
+            result.skipped.emplace_back(shown, item.problem.empty() ? svc::Tr("not read") : item.problem.Shown());
             continue;
         }
         const Field field = FieldOf(reading.kind, item.name);

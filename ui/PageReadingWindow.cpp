@@ -174,7 +174,7 @@ void PageReadingWindow::Present(Shown shown) {
         } else {
             label = QStringLiteral("%1 ?").arg(caption);
             line = Tr("%1: not read: %2")
-                       .arg(caption, QString::fromStdString(item.problem.empty() ? svc::Tr("no reason given") : item.problem));
+                       .arg(caption, QString::fromStdString(item.problem.empty() ? svc::Tr("no reason given") : item.problem.Shown()));
             colour = failColour;
         }
         if (item.value && !filled)
@@ -216,7 +216,7 @@ void PageReadingWindow::Present(Shown shown) {
     QString summary;
     if (!reading.problem.empty())
         summary = Tr("%1: the page could not be read: %2")
-                      .arg(adjustment, QString::fromStdString(reading.problem));
+                      .arg(adjustment, QString::fromStdString(reading.problem.Shown()));
     else
         summary = Tr("%1: %2 of %3 read from %4.")
                       .arg(adjustment)
