@@ -1,10 +1,14 @@
 #include "ui/howto/HowToForm.h"
 
+#include "ui/howto/ArtWords.h"
+
 #include <QBoxLayout>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QSvgWidget>
@@ -25,6 +29,25 @@ namespace svc::ui {
 namespace {
 constexpr int kFrameLine = 2;  // width of the lowered picture frame
 constexpr int kMargin = 8;
+
+// A picture of the artwork, its words in the user's language; a screen
+// reader tells them as the picture's description.
+QSvgWidget* LoadArt(const QString& artName, QWidget* parent)
+{
+    auto* art = new QSvgWidget(parent);
+    art->setObjectName(artName);
+    QFile file(QStringLiteral(":/howto/art/%1.svg").arg(artName));
+    if (!file.open(QIODevice::ReadOnly))
+        return art;
+    const QByteArray svg = TranslateArtWords(file.readAll());
+    art->load(svg);
+    QStringList words = ArtWords(svg);
+    static const QRegularExpression letter(QStringLiteral("\\p{L}"));
+    words.removeIf([](const QString& w) { return !w.contains(letter); });
+    words.removeDuplicates();
+    art->setAccessibleDescription(words.join(QStringLiteral(", ")));
+    return art;
+}
 }  // namespace
 
 THowToForm::THowToForm(const QString& objectName, const QString& title, QSize clientSize)
@@ -92,10 +115,8 @@ QLabel* THowToForm::MakeText(const QString& text, int pixelSize, const QColor& c
 
 QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed)
 {
-    const QString path = QStringLiteral(":/howto/art/%1.svg").arg(artName);
     if (!framed) {
-        auto* art = new QSvgWidget(path, this);
-        art->setObjectName(artName);
+        QSvgWidget* art = LoadArt(artName, this);
         art->setFixedSize(size);
         return art;
     }
@@ -108,8 +129,7 @@ QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed
     frame->setAutoFillBackground(true);
     frame->setFixedSize(size + QSize(2 * kFrameLine, 2 * kFrameLine));
 
-    auto* art = new QSvgWidget(path, frame);
-    art->setObjectName(artName);
+    QSvgWidget* art = LoadArt(artName, frame);
     art->setGeometry(kFrameLine, kFrameLine, size.width(), size.height());
     return frame;
 }

@@ -1,17 +1,23 @@
 // Renders each how-to page into docs/screenshots/howto-<page>.png (or into the
 // folder given as the first argument), so the pages can be reviewed without a
 // display: QT_QPA_PLATFORM=offscreen howto_screenshots docs/screenshots
+// (with LC_ALL=C.UTF-8 LANGUAGE=de in German, the pictures' words included).
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTextStream>
 #include <QWidget>
 
+#include "i18n/Translate.h"
 #include "ui/howto/HowToWindows.h"
+
+#include <clocale>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    std::setlocale(LC_MESSAGES, "");
+    svc::InitTranslations();
     const QString folder =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     if (!QDir().mkpath(folder)) {

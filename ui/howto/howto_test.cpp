@@ -1,12 +1,15 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QFile>
+#include <QPainter>
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 
+#include "ui/howto/ArtWords.h"
 #include "ui/howto/HowToForm.h"
 #include "ui/howto/HowToWindows.h"
 
@@ -193,6 +196,8 @@ private slots:
     void pagesStayOpenWhenTheMainWindowCloses();
     void openPagesDoNotKeepTheProgramRunning();
     void unknownPageIsIgnored();
+    void pictureWordsAreReplacedAndNothingElse();
+    void picturesWithoutACatalogueAreTheirOwnBytes();
 };
 
 void HowToTest::pagesStartHiddenAndMatchTheirTable()
@@ -472,6 +477,63 @@ void HowToTest::unknownPageIsIgnored()
     pages.Show(unknown);
     for (const Page& page : kPages)
         QVERIFY(!pages.Window(page.which)->isVisible());
+}
+
+void HowToTest::pictureWordsAreReplacedAndNothingElse()
+{
+    const QByteArray svg = "<svg><text x=\"1\" y=\"2\">left margin</text><rect width=\"3\"/>\n"
+                           "<text x=\"4\">17</text><text>R&amp;D &lt;x&gt;</text><tspan dy=\"1\">paper</tspan>"
+                           "<text> </text></svg>";
+    QCOMPARE(svc::ui::ArtWords(svg), QStringList({"left margin", "17", "R&D <x>", "paper", " "}));
+    QStringList asked;
+    const QByteArray translated = svc::ui::TranslateArtWords(svg, [&](const QString& words) {
+        asked << words;
+        if (words == "left margin")
+            return QString::fromUtf8("linker Rand & <Größe>");
+        if (words == "R&D <x>")
+            return QStringLiteral("F&E \"x\"");
+        return words;
+    });
+    // Only texts with something in them are looked up; a translation is
+    // written back escaped, the elements and the other texts as they were.
+    QCOMPARE(asked, QStringList({"left margin", "17", "R&D <x>", "paper"}));
+    QCOMPARE(QString::fromUtf8(translated),
+             QString::fromUtf8("<svg><text x=\"1\" y=\"2\">linker Rand &amp; &lt;Größe&gt;</text><rect width=\"3\"/>\n"
+                               "<text x=\"4\">17</text><text>F&amp;E &quot;x&quot;</text><tspan dy=\"1\">paper</tspan>"
+                               "<text> </text></svg>"));
+    QCOMPARE(svc::ui::ArtWords(translated), QStringList({QString::fromUtf8("linker Rand & <Größe>"), "17", "F&E \"x\"", "paper", " "}));
+}
+
+void HowToTest::picturesWithoutACatalogueAreTheirOwnBytes()
+{
+    // Without a catalogue (the test runs in English) each picture is handed
+    // to the renderer exactly as compiled in, and draws as the file does.
+    HowToWindows pages;
+    for (const Page& page : kPages)
+        Open(pages, page.which);
+    for (const Art& art : kArt) {
+        QFile file(QStringLiteral(":/howto/art/%1.svg").arg(QString::fromLatin1(art.name)));
+        QVERIFY2(file.open(QIODevice::ReadOnly), art.name);
+        const QByteArray svg = file.readAll();
+        QCOMPARE(svc::ui::TranslateArtWords(svg), svg);
+        QVERIFY(svc::ui::TranslateArtWords(svg, [](const QString& words) { return words; }).constData() == svg.constData());
+
+        auto* picture = pages.Window(art.which)->findChild<QSvgWidget*>(QString::fromLatin1(art.name));
+        QVERIFY2(picture != nullptr, art.name);
+        QImage shown(art.size, QImage::Format_ARGB32), drawn(art.size, QImage::Format_ARGB32);
+        shown.fill(Qt::transparent);
+        drawn.fill(Qt::transparent);
+        {
+            QPainter painter(&shown);
+            picture->renderer()->render(&painter);
+        }
+        {
+            QSvgRenderer fromFile(file.fileName());
+            QPainter painter(&drawn);
+            fromFile.render(&painter);
+        }
+        QVERIFY2(shown == drawn, art.name);
+    }
 }
 
 int main(int argc, char** argv)
