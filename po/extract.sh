@@ -10,7 +10,7 @@ cd "$root"
 
 # The folders of the program; tests, test helpers and tools show nothing to
 # a technician.
-mapfile -t files < <(find i18n journal link eeprom adjust service cli ui \
+mapfile -t files < <(find i18n journal link eeprom adjust service pagereader cli ui \
     \( -name testing -o -name tools -o -name fuzz \) -prune -o \
     \( -name '*.cpp' -o -name '*.h' \) ! -name '*_test.cpp' ! -name '*_bench.cpp' -print | LC_ALL=C sort)
 
@@ -41,6 +41,38 @@ pass eeprom --keyword --keyword=Title:1 --keyword=Label:1 --keyword=Button:2 --k
     --keyword=PanelButton:3 ui/panels/EepromPanels.cpp
 # Message box captions (a keyword takes one text per pass).
 pass captions --keyword --keyword=MessageBox:3 "${files[@]}"
+# The words drawn in the how-to pictures (ui/howto/ArtWords.cpp translates
+# each <text> and <tspan> when it loads a picture); a text without a letter
+# (a number, a scale) has nothing to translate.
+for art in ui/howto/art/*.svg; do
+    awk -v file="$art" '
+        function unescape(s) {
+            gsub(/&lt;/, "<", s); gsub(/&gt;/, ">", s); gsub(/&quot;/, "\"", s); gsub(/&apos;/, "\047", s)
+            gsub(/&amp;/, "\\&", s)
+            return s
+        }
+        {
+            rest = $0
+            while (match(rest, /<(text|tspan)([ \t][^>]*)?>[^<]*<\//)) {
+                element = substr(rest, RSTART, RLENGTH - 2)
+                rest = substr(rest, RSTART + RLENGTH)
+                words = unescape(substr(element, index(element, ">") + 1))
+                if (words !~ /[A-Za-z]/) continue
+                if (!(words in where)) order[++n] = words
+                where[words] = where[words] " " file ":" FNR
+            }
+        }
+        END {
+            name = file; sub(/.*\//, "", name)
+            for (i = 1; i <= n; ++i) {
+                id = order[i]
+                gsub(/\\/, "\\\\", id); gsub(/"/, "\\\"", id)
+                printf "#. TRANSLATORS: drawn in the how-to picture %s, one line of it; the picture leaves no more room than the English takes\n", name
+                printf "#:%s\nmsgid \"%s\"\nmsgstr \"\"\n\n", where[order[i]], id
+            }
+        }' "$art"
+done > "$tmp/art.pot"
+[ -s "$tmp/art.pot" ] && passes+=("$tmp/art.pot")
 msgcat --no-wrap --use-first -o "$tmp/all.pot" "${passes[@]}"
 # The creation date would make every run differ; the header names no
 # source (an empty memo text is not a text to translate); and the program's

@@ -1,6 +1,7 @@
 // The windows in German: every text a technician reads in the start, main,
-// quit, version and how-to windows (the feature panels included, shown or
-// not), the service record window and the marked-page window is translated. The windows are built twice in one process, with the
+// quit, version and how-to windows (the feature panels and the words drawn
+// in the how-to pictures included, shown or not), the service record window
+// and the marked-page window (the reader's reasons too) is translated. The windows are built twice in one process, with the
 // catalogue off and on; a text that reads the same both times is English
 // left over, unless it is a name or number listed below.
 #include "i18n/Translate.h"
@@ -18,6 +19,8 @@
 #include "ui/VexFormAdjust.h"
 #include "ui/VexFormBoot.h"
 #include "ui/VexFormQuit.h"
+#include "ui/howto/ArtWords.h"
+#include "ui/howto/HowToForm.h"
 #include "ui/howto/HowToWindows.h"
 #ifdef SVC_HAVE_PAGE_READING
 #include "ui/PageReadingWindow.h"
@@ -25,6 +28,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,10 +39,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QSvgWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <memory>
@@ -91,6 +99,11 @@ void Collect(QWidget* window, std::vector<Shown>& out) {
         if (auto* action = qobject_cast<QAction*>(o)) out.push_back({PathOf(o), action->text()});
         if (auto* widget = qobject_cast<QWidget*>(o); widget && widget->isWindow())
             out.push_back({PathOf(o) + "/title", widget->windowTitle()});
+        // The words drawn in a picture, as a screen reader tells them.
+        if (auto* picture = qobject_cast<QSvgWidget*>(o)) {
+            const QStringList words = picture->accessibleDescription().split(QStringLiteral(", "), Qt::SkipEmptyParts);
+            for (int i = 0; i < words.size(); ++i) out.push_back({PathOf(o) + QStringLiteral("/word%1").arg(i), words[i]});
+        }
     }
 }
 
@@ -180,13 +193,34 @@ PageReadingWindow::Shown SamplePage() {
     pagereader::Item unread;
     unread.name = "VSD2DBk";
     unread.where.push_back({40, 120, 60, 20});
+    unread.problem = svc::Phrase("a trial shows %1 forward and %2 return ticks where the pattern has %3", {"9", "8", "9"});
     pagereader::Item outside;
     outside.name = "VSD3Bk";
     outside.value = 90;
     outside.confidence = 0.4;
-    shown.reading.items = {read, unread, outside};
+    pagereader::Item noReason;
+    noReason.name = "VSD4Bk";
+    shown.reading.items = {read, unread, outside, noReason};
     shown.filled = {"VSD1Bk"};
     shown.skipped = {{"VSD3Bk", svc::Tr("the panel has no field for it")}};
+    return shown;
+}
+
+// A pixel shift page too coarse to read, one of its lines with a reason of
+// its own.
+PageReadingWindow::Shown RefusedPage() {
+    PageReadingWindow::Shown shown;
+    shown.file = QStringLiteral("/tmp/pixel-shift-page.png");
+    shown.page = QImage(400, 300, QImage::Format_RGB32);
+    shown.page.fill(Qt::white);
+    shown.reading.kind = pagereader::Kind::PixelShift;
+    shown.reading.problem = svc::Phrase("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)",
+                                        {"300", "720"});
+    pagereader::Item line;
+    line.name = "D";
+    line.problem = svc::Phrase("no %1 candidates found", {svc::Phrase::Word("light cyan")});
+    line.where.push_back({10, 10, 100, 20});
+    shown.reading.items = {line};
     return shown;
 }
 #endif
@@ -314,6 +348,9 @@ private slots:
             PageReadingWindow* page = PageReadingWindow::Show(&owner, SamplePage());
             Collect(page, out);
             CollectLists(page, out);
+            page = PageReadingWindow::Show(&owner, RefusedPage());
+            Collect(page, out);
+            CollectLists(page, out);
             // (The marks on the page are the items' names and values.)
 #endif
             return out;
@@ -328,7 +365,126 @@ private slots:
         for (const QString& line : left) qWarning("English left in German: %s", qPrintable(line));
         QVERIFY2(left.isEmpty(), qPrintable(QString("%1 texts are English in German").arg(left.size())));
         QVERIFY2(translated > 30, qPrintable(QString("only %1 texts translated").arg(translated)));
+#ifdef SVC_HAVE_PAGE_READING
+        // The reader's reasons sit inside translated lines ("...: nicht
+        // gelesen: %2"): they are looked at on their own.
+        QStringList reasons;
+        for (const Shown& shown : german)
+            for (const char* english_text : {"forward and", "return ticks", "candidates found", "light cyan", "one PF step",
+                                             "no reason given"})
+                if (shown.text.contains(english_text)) reasons << shown.where + ": " + shown.text;
+        for (const QString& line : reasons) qWarning("An English reason in German: %s", qPrintable(line));
+        QVERIFY(reasons.isEmpty());
+        const auto shows = [&](const char* text) {
+            return std::any_of(german.begin(), german.end(), [&](const Shown& s) { return s.text.contains(QString::fromUtf8(text)); });
+        };
+        QVERIFY(shows("ein Versuch zeigt 9 Hin- und 8 Rückstriche, wo das Muster 9 hat"));
+        QVERIFY(shows("keine Kandidaten für Hell-Cyan gefunden"));
+        QVERIFY(shows("die Seite hat 300 dpi; ein PF-Schritt braucht 720 dpi oder mehr"));
+#endif
         journal::Journal().Uninstall();
+    }
+
+    void theWordsOfTheHowToPicturesFitThemInGerman() {
+        // Each text of a picture, translated, stays inside the picture, off
+        // the other texts and off every mark and line it kept clear of in
+        // English, measured in the font the picture names (Arial, or
+        // Liberation Sans with its metrics).
+        HowToWindows pages;  // (its art is registered with the first page)
+        (void)pages.Window(HowTo::HdAngAdjust);
+        const QStringList pictures = QDir(QStringLiteral(":/howto/art")).entryList({QStringLiteral("*.svg")});
+        QCOMPARE(pictures.size(), 9);
+        static const QRegularExpression element(QStringLiteral(R"re(<text\b([^>]*)>([^<]*)</text>)re"));
+        static const QRegularExpression svgSize(QStringLiteral(R"re(<svg\b[^>]*\bwidth="([\d.]+)" height="([\d.]+)")re"));
+        const auto attribute = [](const QString& attributes, const char* name) {
+            const QRegularExpression re(QStringLiteral("\\b%1=\"([^\"]*)\"").arg(QLatin1String(name)));
+            return re.match(attributes).captured(1);
+        };
+        // The bounds of what a picture draws besides its texts.
+        const auto shapes = [&](const QString& svg) {
+            static const QRegularExpression shape(QStringLiteral(R"re(<(rect|circle|line|polygon|path)\b([^>]*)>)re"));
+            static const QRegularExpression number(QStringLiteral(R"re(-?\d+(\.\d+)?)re"));
+            std::vector<QRectF> out;
+            for (auto it = shape.globalMatch(svg); it.hasNext();) {
+                const auto m = it.next();
+                const QString kind = m.captured(1), a = m.captured(2);
+                const auto value = [&](const char* n) { return attribute(a, n).toDouble(); };
+                if (kind == "rect") {
+                    out.emplace_back(value("x"), value("y"), value("width"), value("height"));
+                } else if (kind == "circle") {
+                    const double r = value("r");
+                    out.emplace_back(value("cx") - r, value("cy") - r, 2 * r, 2 * r);
+                } else if (kind == "line") {
+                    out.push_back(QRectF(QPointF(value("x1"), value("y1")), QPointF(value("x2"), value("y2"))).normalized());
+                } else {
+                    // The points of a polygon or a path of straight lines.
+                    std::vector<double> xy;
+                    for (auto n = number.globalMatch(attribute(a, kind == "path" ? "d" : "points")); n.hasNext();)
+                        xy.push_back(n.next().captured(0).toDouble());
+                    QRectF bounds;
+                    for (std::size_t i = 0; i + 1 < xy.size(); i += 2)
+                        bounds = bounds.united(QRectF(xy[i], xy[i + 1], 0.01, 0.01));
+                    out.push_back(bounds);
+                }
+                // A line is drawn as wide as its stroke.
+                const double half = value("stroke-width") / 2;
+                out.back().adjust(-half, -half, half, half);
+            }
+            return out;
+        };
+        int translatedWords = 0;
+        for (const QString& name : pictures) {
+            QFile file(":/howto/art/" + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray english = file.readAll();
+            UseLanguage("de");
+            const QString german = QString::fromUtf8(svc::ui::TranslateArtWords(english));
+            UseLanguage(nullptr);
+            const auto wh = svgSize.match(german);
+            QVERIFY2(wh.hasMatch(), qPrintable(name));
+            const QRectF picture(0, 0, wh.captured(1).toDouble(), wh.captured(2).toDouble());
+            struct Drawn {
+                QString words;
+                QRectF box;
+            };
+            const auto texts = [&](const QString& svg) {
+            std::vector<Drawn> drawn;
+            for (auto it = element.globalMatch(svg); it.hasNext();) {
+                const auto m = it.next();
+                const QString attributes = m.captured(1);
+                const QString words = m.captured(2);
+                QFont font;
+                font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+                font.setBold(true);
+                font.setPixelSize(attribute(attributes, "font-size").toInt());
+                const QFontMetricsF metrics(font);
+                const double width = metrics.horizontalAdvance(words);
+                double left = attribute(attributes, "x").toDouble();
+                const QString anchor = attribute(attributes, "text-anchor");
+                if (anchor == "middle") left -= width / 2;
+                if (anchor == "end") left -= width;
+                // Where its ink lies, with the room on either side the eye
+                // wants between words and marks.
+                const QRectF ink = metrics.tightBoundingRect(words).translated(left, attribute(attributes, "y").toDouble());
+                drawn.push_back({words, ink.adjusted(-3, 0, 3, 0)});
+            }
+            return drawn;
+            };
+            const std::vector<Drawn> drawn = texts(german), before = texts(QString::fromUtf8(english));
+            QCOMPARE(drawn.size(), before.size());
+            const std::vector<QRectF> marks = shapes(german);
+            for (std::size_t i = 0; i < drawn.size(); ++i) {
+                if (drawn[i].words != before[i].words) ++translatedWords;
+                QVERIFY2(picture.contains(drawn[i].box), qPrintable(name + ": \"" + drawn[i].words + "\" leaves the picture"));
+                for (std::size_t j = i + 1; j < drawn.size(); ++j)
+                    QVERIFY2(!drawn[i].box.intersects(drawn[j].box),
+                             qPrintable(name + ": \"" + drawn[i].words + "\" runs into \"" + drawn[j].words + "\""));
+                for (const QRectF& mark : marks)
+                    QVERIFY2(!drawn[i].box.intersects(mark) || before[i].box.intersects(mark),
+                             qPrintable(name + ": \"" + drawn[i].words + "\" runs into what the picture draws"));
+            }
+        }
+        QCOMPARE(translatedWords, 14);  // the words drawn, each as often as drawn
     }
 
     void theServiceRecordFindsAHeadIdAsItShowsIt() {
