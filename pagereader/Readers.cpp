@@ -499,6 +499,7 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::PixelShift;
     static constexpr Ink kInks[6] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
+    // TRANSLATORS: the inks' names, put into "no %1 candidates found" and "the %1 band shows ...".
     static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
                                                  SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
     double dpi = DeclaredDpi(page);
