@@ -1,6 +1,9 @@
 # Draws the how-to artwork into the SVG files beside this script.
 # The overlay labels of the pages (VexHowTo*.cpp) are placed against these
 # coordinates, so move them together. Run: python3 draw_art.py
+# The words drawn are texts of the translation catalogue (po/extract.sh takes
+# them from the SVG files): after changing one, run the target update-po and
+# translate it, in no more room than the English takes.
 import os
 OUT = os.path.dirname(os.path.abspath(__file__))
 FONT = 'font-family="Arial" font-weight="bold"'
