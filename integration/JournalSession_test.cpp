@@ -173,6 +173,8 @@ struct WritingOperation {
     std::vector<int> printerOwn;  // bytes the printer changes itself (counters, its measurement)
     int stride = 1;  // every stride-th packet count (SVC_JOURNAL_FULL_SWEEP=1: each)
     bool rollPaper = false;
+    // The technician at the printer: starts each exchange step, switches the printer off when asked.
+    bool technician = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const WritingOperation& w) { return out << w.name; }
@@ -195,6 +197,8 @@ const WritingOperation kWritingOperations[] = {
     {"RestoreFromJournal", {}, "restore", {"--from-journal"}, WritingOperation::BackupInTheJournal, {}, 5},
     {"Undo", {}, "undo", {}, WritingOperation::AnOperationToUndo},
     // The trial values it prints with are stored in the printer; a cut print leaves one there.
+    // The refurbishment's delivery setting; the exchange counts the waste ink and itself.
+    {"Refurbishment", {}, "doa", {}, WritingOperation::Nothing, {0x20, 0x21, 0x36, 0x37}, 5, false, true},
     // Printing counts the waste ink, pages and passes.
     {"BiDPrint", {}, "bid-print", {"VSD1"}, WritingOperation::Nothing,
      {0x20, 0x21, 0x78, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x7F}, 7},
@@ -250,6 +254,14 @@ protected:
             break;
         }
         engine->SetRollPaper(w.rollPaper);
+        if (w.technician) {
+            host.onSleep = [this] {
+                if (printer && printer->PoweredOn() && printer->State() == 7) printer->PressRollPaperSwitch();
+            };
+            host.onBox = [this](const std::string& text) {
+                if (text == "Trun off the printer. Don't disconnect AC cable." && printer) printer->SetPower(false);
+            };
+        }
         return args;
     }
 
@@ -290,6 +302,8 @@ TEST_P(CutSweep, ALinkCutAtEveryPacketIsJournalledAndUndone) {
         steps.push_back(Op(w.op, args));
         const Outcome o = Run(steps);
         printer->DropLinkAfter(std::nullopt);  // a cut that did not come is not left for the next connection
+        host.onBox = nullptr;
+        if (!printer->PoweredOn()) printer->SetPower(true);  // switched off at the refurbishment's end
         ++runs;
         done = o.status == cli::kExitOk;
         const vp::Eeprom::Bytes after = Image();
