@@ -14,6 +14,7 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,7 @@ protected:
         journalFolder = fs::is_directory(shm) ? shm / folder.filename() : folder;
         fs::create_directories(journalFolder);
         journalFile = journalFolder / "journal.sqlite";
+        journal = journalFile.string();
         printerPid = ::fork();
         if (printerPid == 0) {
             const int fd = ::open((folder / "vprinter.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -121,7 +123,7 @@ protected:
         std::vector<std::string> args{(BinaryDir() / "svcadjust-cli").string(), "--model", "4100", "--port", "LPT1",
                                       "--yes"};
         args.insert(args.end(), ops.begin(), ops.end());
-        std::vector<std::string> env{"SVCADJUST_PORTMAP=LPT1=unix:" + socket, "SVCADJUST_JOURNAL=" + journalFile.string()};
+        std::vector<std::string> env{"SVCADJUST_PORTMAP=LPT1=unix:" + socket, "SVCADJUST_JOURNAL=" + journal};
         if (killAt > 0) {
             env.push_back("LD_PRELOAD=" + (BinaryDir() / "libsvc_kill_at_statement.so").string());
             env.push_back("SVC_KILL_AT_STATEMENT=" + std::to_string(killAt));
@@ -172,7 +174,13 @@ protected:
         return answer;
     }
 
+    std::unique_ptr<journal::Store> OpenJournal() const {
+        return journal.rfind("postgresql:", 0) == 0 ? journal::OpenPostgres(journal) : journal::OpenSqlite(journal);
+    }
+    void KilledAtEveryStatement();
+
     fs::path folder, journalFolder, journalFile;
+    std::string journal;  // what SVCADJUST_JOURNAL names
     std::string socket;
     pid_t printerPid = -1;
 };
@@ -183,7 +191,8 @@ protected:
 // bytes, or marked unfinished with every write it sent, only the last one
 // unconfirmed), every changed byte of the printer is one of them, and undo of
 // the last operation gives back the image.
-TEST_F(KilledSession, KilledAtEveryJournalStatementOfAWriteLosesNothing) {
+void KilledSession::KilledAtEveryStatement() {
+    const bool sqlite = journal == journalFile.string();
     const std::vector<std::string> session{"usb-id-read", "usb-id-input", "KILLED0001"};
     const Image original = Eeprom();
     int killed = 0, unfinishedSeen = 0;
@@ -199,8 +208,10 @@ TEST_F(KilledSession, KilledAtEveryJournalStatementOfAWriteLosesNothing) {
         killed += wasKilled;
         const Image after = Eeprom();
 
-        ASSERT_EQ(IntegrityCheck(), "ok");
-        std::unique_ptr<journal::Store> store = journal::OpenSqlite(journalFile.string());
+        if (sqlite) {
+            ASSERT_EQ(IntegrityCheck(), "ok");
+        }
+        std::unique_ptr<journal::Store> store = OpenJournal();
         journal::OperationRecord last;
         for (const journal::SessionRecord& s : store->Sessions(""))
             for (const journal::OperationRecord& op : store->Operations(s.id)) {
@@ -248,6 +259,18 @@ TEST_F(KilledSession, KilledAtEveryJournalStatementOfAWriteLosesNothing) {
     EXPECT_GT(killed, 20);
     EXPECT_GT(unfinishedSeen, 10) << "kills between the writes";
     RecordProperty("kill_points", static_cast<int>(at));
+}
+
+TEST_F(KilledSession, KilledAtEveryJournalStatementOfAWriteLosesNothing) { KilledAtEveryStatement(); }
+
+// The same on a shop's PostgreSQL journal (the server outlives the program:
+// its transactions are the ones that must be whole).
+TEST_F(KilledSession, PostgresKilledAtEveryJournalStatementOfAWriteLosesNothing) {
+    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    const std::string db = "journal_kill_" + std::to_string(::getpid());
+    ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
+    journal = "postgresql:///" + db;
+    KilledAtEveryStatement();
 }
 
 }  // namespace
