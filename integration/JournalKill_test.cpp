@@ -125,9 +125,14 @@ protected:
         args.insert(args.end(), ops.begin(), ops.end());
         std::vector<std::string> env{"SVCADJUST_PORTMAP=LPT1=unix:" + socket, "SVCADJUST_JOURNAL=" + journal};
         if (killAt > 0) {
-            env.push_back("LD_PRELOAD=" + (BinaryDir() / "libsvc_kill_at_statement.so").string());
+            // In a sanitizer build its runtime must come first, as the program was linked.
+            std::string preload;
+            std::ifstream maps("/proc/self/maps");
+            for (std::string line; preload.empty() && std::getline(maps, line);)
+                if (const auto at = line.find('/'); at != std::string::npos && line.find("/libasan.so", at) != std::string::npos)
+                    preload = line.substr(at) + ":";
+            env.push_back("LD_PRELOAD=" + preload + (BinaryDir() / "libsvc_kill_at_statement.so").string());
             env.push_back("SVC_KILL_AT_STATEMENT=" + std::to_string(killAt));
-            // A sanitizer build's runtime would refuse to come after the preloaded library.
             const char* asan = std::getenv("ASAN_OPTIONS");
             env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
                           "verify_asan_link_order=0");
