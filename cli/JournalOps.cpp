@@ -64,7 +64,10 @@ void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) 
         if (b.access != Access::Write) continue;
         std::string line = std::string(indent) + Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " +
                            (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
-        if (b.result != 1) {
+        if (b.result == kUnconfirmed) {
+            // Sent, and the program ended before it learnt the outcome.
+            line += Tr("  (not confirmed: may or may not have arrived)");
+        } else if (b.result != 1) {
             char code[80];
             std::snprintf(code, sizeof code, "0x%04X", b.result);
             line += Format(Tr("  (failed with %1: may or may not have arrived)"), {code});
@@ -93,7 +96,9 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
                                                   [](const ByteRecord& b) { return b.access == Access::Write; });
                 char code[16];
                 std::snprintf(code, sizeof code, "0x%04X", op.result);
-                const std::string outcome = op.result == 1   ? Tr("done")
+                const bool unfinished = std::find(op.memo.begin(), op.memo.end(), kUnfinished) != op.memo.end();
+                const std::string outcome = unfinished       ? Tr("unfinished: the program ended during it")
+                                            : op.result == 1 ? Tr("done")
                                             : op.result == 0 ? Tr("stopped")
                                                              : Format(Tr("stopped (%1)"), {code});
                 std::fprintf(out, "  %s\n",

@@ -238,6 +238,14 @@ void KilledSession::KilledAtEveryStatement() {
             }
         const bool unfinished = std::find(last.memo.begin(), last.memo.end(), journal::kUnfinished) != last.memo.end();
         unfinishedSeen += unfinished && wasKilled;
+        if (unfinished && wasKilled && unfinishedSeen == 1) {
+            // The history tells it as such.
+            EXPECT_EQ(RunProgram({(BinaryDir() / "svcadjust-cli").string(), "history"}, {"SVCADJUST_JOURNAL=" + journal}, log), 0);
+            const std::string history = Slurp(log);
+            EXPECT_NE(history.find("usb-id-input KILLED0001  unfinished: the program ended during it"), std::string::npos)
+                << history;
+            EXPECT_NE(history.find("(not confirmed: may or may not have arrived)"), std::string::npos) << history;
+        }
         if (wasKilled && after != original) {
             EXPECT_TRUE(unfinished) << "the printer changed: the operation it was killed in is the last one";
         }
