@@ -1,7 +1,7 @@
 // The journal around real sessions of svcadjust-cli on in-process virtual
-// printers: the link cut at every packet of an EEPROM write (the journal names
-// exactly the bytes that may have arrived, and undo returns the image byte for
-// byte), a restore cut at every packet (the backup file stays until the
+// printers: the link cut at every packet of every operation that writes the
+// EEPROM (the journal names exactly the bytes that may have arrived, and undo
+// returns the image byte for byte), a restore cut at every packet (the backup file stays until the
 // restore has succeeded), a board exchange with the backup retaken after the
 // swap, and two benches sharing one PostgreSQL journal (Postgres* tests, run
 // by CTest inside a throwaway cluster).
