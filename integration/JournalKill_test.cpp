@@ -26,6 +26,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -94,6 +95,7 @@ protected:
         journal = journalFile.string();
         printerPid = ::fork();
         if (printerPid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // not left behind by a test that dies
             const int fd = ::open((folder / "vprinter.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd >= 0) {
                 ::dup2(fd, STDOUT_FILENO);
