@@ -266,7 +266,17 @@ void KilledSession::KilledAtEveryStatement() {
         if (after != original) {
             ASSERT_GT(last.id, 0);
             const int undo = Cli({"undo", std::to_string(last.id)}, 0, log);
-            EXPECT_EQ(undo, 0) << Slurp(log);
+            const std::string said = Slurp(log);
+            EXPECT_EQ(undo, 0) << said;
+            // The next run says what the killed one left.
+            if (wasKilled) {
+                EXPECT_NE(said.find("warning: operation " + std::to_string(last.id) +
+                                    " (usb-id-input KILLED0001, "),
+                          std::string::npos)
+                    << said;
+                EXPECT_NE(said.find("undo " + std::to_string(last.id) + "' puts back what it replaced."), std::string::npos)
+                    << said;
+            }
             EXPECT_EQ(Eeprom(), original) << Slurp(log);
         }
         if (HasFailure() || !wasKilled) break;
