@@ -3,8 +3,14 @@
 #include "link/DataFiles.h"
 #include "link/VexRaster.h"
 #include "link/VexRemoteComm.h"
+#include "journal/Recorder.h"
 
 namespace svc {
+
+namespace {
+// Where the printer keeps the cut position its save command stores.
+constexpr std::uint8_t kCutPositionAddress = 0x70;
+}  // namespace
 
 void CutPosAdjustPrintBtnClick(FeatureFrame& frame) {
     Result r = frame.SetOperationState(mode::Busy, "Printing now...");
@@ -28,7 +34,13 @@ void CutPosAdjustInputBtnClick(FeatureFrame& frame) {
         return;
     }
     Result r = frame.SetOperationState(mode::Busy, "Writing now...");
-    if (r == rc::Ok) r = RemoteComm().SetCutPosition(cutpos::ValueOfIndex(index));
+    if (r == rc::Ok) {
+        // The printer saves the value in its EEPROM at kCutPositionAddress.
+        const auto value = static_cast<std::uint8_t>(cutpos::ValueOfIndex(index));
+        journal::Journal().NoteWriting(kCutPositionAddress, value, "cut position command");
+        r = RemoteComm().SetCutPosition(cutpos::ValueOfIndex(index));
+        journal::Journal().NoteWrite(kCutPositionAddress, value, r, "cut position command");
+    }
     if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The cut position adjustment value has written properly.");
     else frame.ReportErrorCode(r);
     if (r == rc::Ok) frame.SetFlag(WindowFlag::CutPatternPrinted, 0);

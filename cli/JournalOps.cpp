@@ -64,7 +64,10 @@ void PrintWrites(std::FILE* out, const OperationRecord& op, const char* indent) 
         if (b.access != Access::Write) continue;
         std::string line = std::string(indent) + Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " +
                            (b.previous ? Hex(*b.previous) : std::string("?")) + " -> " + Hex(b.value);
-        if (b.result != 1) {
+        if (b.result == kUnconfirmed) {
+            // Sent, and the program ended before it learnt the outcome.
+            line += Tr("  (not confirmed: may or may not have arrived)");
+        } else if (b.result != 1) {
             char code[80];
             std::snprintf(code, sizeof code, "0x%04X", b.result);
             line += Format(Tr("  (failed with %1: may or may not have arrived)"), {code});
@@ -93,7 +96,9 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
                                                   [](const ByteRecord& b) { return b.access == Access::Write; });
                 char code[16];
                 std::snprintf(code, sizeof code, "0x%04X", op.result);
-                const std::string outcome = op.result == 1   ? Tr("done")
+                const bool unfinished = std::find(op.memo.begin(), op.memo.end(), kUnfinished) != op.memo.end();
+                const std::string outcome = unfinished       ? Tr("unfinished: the program ended during it")
+                                            : op.result == 1 ? Tr("done")
                                             : op.result == 0 ? Tr("stopped")
                                                              : Format(Tr("stopped (%1)"), {code});
                 std::fprintf(out, "  %s\n",
@@ -250,6 +255,36 @@ bool RunJournalCommand(const std::vector<std::string>& args, std::FILE* out, std
     return true;
 }
 
+namespace {
+
+// The last operation of the last session on this bench, model and port, when
+// its program ended during it after it had sent EEPROM writes (a refurbishment
+// has a hint of its own).
+std::optional<OperationRecord> UnfinishedWritesHere(int model, int port) {
+    Store* store = Journal().CurrentStore();
+    if (!store) return std::nullopt;
+    try {
+        const std::vector<SessionRecord> sessions = store->Sessions("");
+        const std::string bench = BenchName();
+        for (auto s = sessions.rbegin(); s != sessions.rend(); ++s) {
+            if (s->bench != bench || s->model != model || s->port != port) continue;
+            const std::vector<OperationRecord> ops = store->Operations(s->id);
+            if (ops.empty()) return std::nullopt;
+            const OperationRecord& op = ops.back();
+            const bool unfinished = std::find(op.memo.begin(), op.memo.end(), kUnfinished) != op.memo.end();
+            const bool wrote = std::any_of(op.bytes.begin(), op.bytes.end(),
+                                           [](const ByteRecord& b) { return b.access == Access::Write; });
+            if (!unfinished || !wrote || IsRefurbishment(op)) return std::nullopt;
+            return op;
+        }
+    } catch (const StoreError&) {
+        // The journal's failures are reported where it is written.
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 void JournalSessionBegun(const CommandLine& line, std::FILE* err) {
     const std::uint16_t id = LastDeviceIdResult();
     // Looked for before this session is recorded, and not when the session
@@ -259,8 +294,23 @@ void JournalSessionBegun(const CommandLine& line, std::FILE* err) {
     });
     const std::optional<Interrupted> interrupted =
         refurbishes ? std::nullopt : InterruptedRefurbishmentHere(line.modelCode, line.portCode);
+    const std::optional<OperationRecord> unfinished = UnfinishedWritesHere(line.modelCode, line.portCode);
     Journal().BeginSession(line.modelCode, line.portCode,
                            id == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(id) + ")");
+    if (unfinished) {
+        const std::string number = std::to_string(unfinished->id);
+        std::fprintf(err, "%s\n",
+                     Format(Tr("warning: operation %1 (%2, %3 UTC) did not finish: the program ended during it."),
+                            {number, unfinished->name + (unfinished->arguments.empty() ? "" : " ") + unfinished->arguments,
+                             unfinished->started})
+                         .c_str());
+        for (const std::string& l : DescribeStop(*unfinished)) std::fprintf(err, "%s%s\n", Tr("warning: "), l.c_str());
+        std::fprintf(err, "%s\n",
+                     Format(Tr("warning: 'svcadjust-cli --model %1 --port %2 undo %3' puts back what it replaced."),
+                            {ModelName(line.modelCode), PortName(line.portCode), number})
+                         .c_str());
+        std::fflush(err);
+    }
     if (interrupted) {
         std::fprintf(err, "%s\n",
                      Format(Tr("warning: %1 'svcadjust-cli --model %2 --port %3 doa-finish' finishes it."),

@@ -86,9 +86,10 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
             return;
         }
     }
-    // Each byte must still hold what the operation left (either value where
-    // the last write may not have arrived): else this is another printer, or
-    // the byte was changed since, and writing the old value back would be wrong.
+    // Each byte must still hold what the operation left (any value it may
+    // have left where writes may not have arrived): else this is another
+    // printer, or the byte was changed since, and writing the old value back
+    // would be wrong.
     std::string changed;
     for (const UndoByte& b : job.plan.bytes) {
         std::uint8_t value = 0;
@@ -96,7 +97,7 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
             frame.ReportErrorCode(r);
             return;
         }
-        if (value != b.now && !(!b.certain && value == b.before))
+        if (value != b.now && std::find(b.possible.begin(), b.possible.end(), value) == b.possible.end())
             changed += (changed.empty() ? "" : ", ") +
                        Format(Tr("%1 holds %2, not %3"), {Hex(b.address), Hex(value), Hex(b.now)});
     }

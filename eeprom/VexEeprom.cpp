@@ -63,6 +63,7 @@ Result EepromRead(eep::Address address, std::uint8_t& value)
 
 Result EepromWrite(eep::Address address, std::uint8_t value)
 {
+    journal::Journal().NoteWriting(address, value);
     const Result r = D4WriteEeprom(address, value);
     journal::Journal().NoteWrite(address, value, r);
     return r;

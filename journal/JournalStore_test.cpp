@@ -99,6 +99,79 @@ void ExerciseStore(const std::function<std::unique_ptr<Store>()>& open) {
     EXPECT_TRUE(store->Backups("SERIAL0002").empty());
 }
 
+// An operation kept in the store while it runs: what a second reader of the
+// journal (the next run, after this one was killed) finds at each point.
+void ExerciseRunningOperation(const std::function<std::unique_ptr<Store>()>& open) {
+    Recorder r;
+    r.Install(open(), [](const std::string& w) { ADD_FAILURE() << w; });
+    r.BeginSession(1, 1028, "packet protocol");
+    r.NoteRead(0x5C, 7, 1);
+    r.BeginOperation("pw-input", "Right=3");
+    std::unique_ptr<Store> reader = open();
+    auto stored = [&] {
+        const auto ops = reader->Operations(r.SessionId());
+        return ops.empty() ? OperationRecord{} : ops.back();
+    };
+    EXPECT_EQ(stored().id, 0) << "nothing sent yet: nothing stored";
+
+    r.NoteWriting(0x5C, 3);
+    OperationRecord now = stored();
+    ASSERT_GT(now.id, 0) << "a write is stored before it is sent";
+    EXPECT_EQ(now.result, 0);
+    EXPECT_EQ(now.memo, std::vector<std::string>{kUnfinished});
+    ASSERT_EQ(now.bytes.size(), 1u);
+    EXPECT_EQ(now.bytes[0].result, kUnconfirmed);
+    EXPECT_EQ(now.bytes[0].previous, std::optional<std::uint8_t>(7));
+
+    r.NoteWrite(0x5C, 3, 1);
+    r.NoteStage("a stage");
+    r.NoteWriting(0x5D, 4);
+    now = stored();
+    ASSERT_EQ(now.bytes.size(), 2u);
+    EXPECT_EQ(now.bytes[0].result, 1) << "the first write's outcome came with the next save";
+    EXPECT_EQ(now.bytes[1].result, kUnconfirmed);
+    EXPECT_FALSE(now.bytes[1].previous);
+    EXPECT_EQ(now.memo, (std::vector<std::string>{kUnfinished, "a stage"}));
+    // What undo and the next run's account make of it, were the program killed now.
+    EXPECT_EQ(PlanUndo(now).bytes.size(), 1u);
+    EXPECT_EQ(DescribeStop(now), std::vector<std::string>{"PW sensor Right was written; PW sensor Top (0x5D may have arrived) was not"});
+
+    // A backup is stored at once: its file may be replaced right after.
+    r.NoteWrite(0x5D, 4, 0x2000);
+    r.NoteBackup("replaced", SampleBackup("OLDBOARD01"));
+    EXPECT_EQ(reader->Backups("OLDBOARD01").size(), 1u);
+    r.NoteResult(0x2000);
+    const std::int64_t id = r.EndOperation(false, {"Writing now...", "Communication error."});
+    EXPECT_EQ(id, now.id);
+    now = stored();
+    EXPECT_EQ(now.result, 0x2000);
+    EXPECT_EQ(now.memo, (std::vector<std::string>{"Writing now...", "Communication error.", "a stage"}));
+    ASSERT_EQ(now.bytes.size(), 2u);
+    EXPECT_EQ(now.bytes[1].result, 0x2000);
+    EXPECT_EQ(reader->Backups("OLDBOARD01").size(), 1u) << "stored once";
+    EXPECT_EQ(reader->Operations(r.SessionId()).size(), 1u);
+
+    // An operation that sends nothing is stored whole at its end, as before.
+    r.BeginOperation("pw-read", "");
+    r.NoteRead(0x5C, 3, 1);
+    EXPECT_EQ(reader->Operations(r.SessionId()).size(), 1u);
+    EXPECT_GT(r.EndOperation(true, {}), id);
+    EXPECT_EQ(stored().bytes.size(), 1u);
+}
+
+TEST(SqliteStore, KeepsARunningOperationAsItGoes) {
+    const fs::path folder = TempFolder("running");
+    ExerciseRunningOperation([&] { return OpenSqlite((folder / "journal.sqlite").string()); });
+    fs::remove_all(folder);
+}
+
+TEST(PostgresStore, KeepsARunningOperationAsItGoes) {
+    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    const std::string db = "journal_running_" + std::to_string(::getpid());
+    ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
+    ExerciseRunningOperation([&] { return OpenPostgres("postgresql:///" + db); });
+}
+
 TEST(SqliteStore, KeepsSessionsOperationsBytesAndBackups) {
     const fs::path folder = TempFolder("store");
     ExerciseStore([&] { return OpenSqlite((folder / "sub" / "journal.sqlite").string()); });
@@ -203,6 +276,20 @@ TEST(Recorder, UndoPutsBackTheFirstReplacedValueOfEachAddress) {
     EXPECT_FALSE(plan.bytes[1].certain);
     // Never read before its first write: left alone, also after later writes.
     EXPECT_EQ(plan.unknown, std::vector<std::uint8_t>{0x5C});
+}
+
+// A Bi-D print cut short: its trial value arrived, the two writes that set
+// the stored value back did not, or one did: undo accepts each value the
+// byte may hold and puts back the one before.
+TEST(Recorder, UndoAcceptsEveryValueAByteMayHold) {
+    const UndoPlan plan = PlanUndo(Writes({{0x60, 1, 3, 1}, {0x60, 3, 1, 0x2000}, {0x60, 5, 1, 0x2000},
+                                           {0x61, 7, 2, 0x2000}, {0x61, 8, 7, 1}}));
+    ASSERT_EQ(plan.bytes.size(), 2u);
+    EXPECT_EQ(plan.bytes[0].before, 3);
+    EXPECT_EQ(plan.bytes[0].possible, (std::vector<std::uint8_t>{1, 3, 5}));
+    EXPECT_FALSE(plan.bytes[0].certain);
+    EXPECT_EQ(plan.bytes[1].possible, std::vector<std::uint8_t>{8}) << "a confirmed write settles it";
+    EXPECT_TRUE(plan.bytes[1].certain);
 }
 
 TEST(Recorder, KnowsTheValueAWriteReplacedOnlyFromThisSession) {

@@ -58,6 +58,8 @@ void Recorder::Install(std::unique_ptr<Store> store, Warn warn) {
     store_ = std::move(store);
     warn_ = std::move(warn);
     failed_ = false;
+    streaming_ = true;
+    storedId_ = 0;
 }
 
 void Recorder::Uninstall() {
@@ -66,6 +68,7 @@ void Recorder::Uninstall() {
     failed_ = false;
     sessionId_ = 0;
     open_ = false;
+    storedId_ = 0;
 }
 
 void Recorder::Fail(const StoreError& e) {
@@ -103,7 +106,40 @@ void Recorder::BeginOperation(const std::string& name, const std::string& argume
     op_.arguments = arguments;
     backups_.clear();
     stages_.clear();
+    storedId_ = 0;
+    savedBytes_ = 0;
+    savedBackups_ = 0;
+    pending_.reset();
     open_ = true;
+}
+
+void Recorder::SaveProgress() {
+    Store* store = CurrentStore();
+    if (!open_ || !store || sessionId_ == 0 || !streaming_) return;
+    // Stored as it would read if the program ended now: failed, unfinished.
+    const std::uint16_t result = op_.result;
+    op_.result = 0;
+    op_.memo.assign(1, kUnfinished);
+    op_.memo.insert(op_.memo.end(), stages_.begin(), stages_.end());
+    try {
+        bool save = true;
+        if (storedId_ == 0) {
+            storedId_ = store->OpenOperation(op_);
+            streaming_ = storedId_ != 0;
+            savedBytes_ = streaming_ ? op_.bytes.size() : 0;
+            save = streaming_ && savedBackups_ < backups_.size();
+        }
+        if (save) {
+            op_.id = storedId_;
+            store->SaveOperation(op_, savedBytes_, backups_, savedBackups_, UsbId(), HeadId(), false);
+            savedBytes_ = op_.bytes.size();
+            savedBackups_ = backups_.size();
+        }
+    } catch (const StoreError& e) {
+        Fail(e);
+    }
+    op_.result = result;
+    op_.memo.clear();
 }
 
 std::int64_t Recorder::EndOperation(bool ok, const std::vector<std::string>& memo) {
@@ -115,7 +151,12 @@ std::int64_t Recorder::EndOperation(bool ok, const std::vector<std::string>& mem
     Store* store = CurrentStore();
     if (!store || sessionId_ == 0) return 0;
     try {
-        op_.id = store->AddOperation(op_, backups_, UsbId(), HeadId());
+        if (storedId_ != 0) {
+            op_.id = storedId_;
+            store->SaveOperation(op_, savedBytes_, backups_, savedBackups_, UsbId(), HeadId(), true);
+        } else {
+            op_.id = store->AddOperation(op_, backups_, UsbId(), HeadId());
+        }
         for (BackupRecord& b : backups_) b.operationId = op_.id;
     } catch (const StoreError& e) {
         Fail(e);
@@ -136,7 +177,34 @@ void Recorder::NoteRead(std::uint8_t address, std::uint8_t value, std::uint16_t 
     op_.bytes.push_back(b);
 }
 
+void Recorder::NoteWriting(std::uint8_t address, std::uint8_t value, const char* via) {
+    if (!open_) return;
+    ByteRecord b;
+    b.seq = static_cast<int>(op_.bytes.size());
+    b.access = Access::Write;
+    b.address = address;
+    b.value = value;
+    b.previous = known_[address];
+    b.result = kUnconfirmed;
+    b.via = via ? via : "eeprom";
+    pending_ = op_.bytes.size();
+    op_.bytes.push_back(b);
+    SaveProgress();
+}
+
 void Recorder::NoteWrite(std::uint8_t address, std::uint8_t value, std::uint16_t result, const char* via) {
+    if (open_ && pending_) {
+        const std::size_t at = *pending_;
+        pending_.reset();
+        ByteRecord& b = op_.bytes[at];
+        if (b.address == address && b.value == value) {
+            // The outcome of the write NoteWriting stored; the store learns it with the next save.
+            b.result = result;
+            known_[address] = result == 1 ? std::optional<std::uint8_t>(value) : std::nullopt;
+            savedBytes_ = std::min(savedBytes_, at);
+            return;
+        }
+    }
     const std::optional<std::uint8_t> previous = known_[address];
     // A write that failed may have reached the printer or not.
     known_[address] = result == 1 ? std::optional<std::uint8_t>(value) : std::nullopt;
@@ -164,7 +232,10 @@ void Recorder::NoteBackup(const std::string& kind, const BackupBytes& bytes) {
     b.bench = BenchName();
     b.bytes = bytes;
     if (open_) {
+        // Stored at once: the file these bytes came from may be replaced or
+        // deleted right after.
         backups_.push_back(b);
+        SaveProgress();
         return;
     }
     // Outside an operation: a record of its own, so the bytes are kept.
@@ -174,7 +245,9 @@ void Recorder::NoteBackup(const std::string& kind, const BackupBytes& bytes) {
 }
 
 void Recorder::NoteStage(const std::string& stage) {
-    if (open_) stages_.push_back(stage);
+    if (!open_) return;
+    stages_.push_back(stage);
+    SaveProgress();
 }
 
 namespace {
@@ -376,11 +449,22 @@ UndoPlan PlanUndo(const OperationRecord& op) {
                 continue;
             }
             at[b.address] = plan.bytes.size();
-            plan.bytes.push_back({b.address, b.value, *b.previous, b.result == 1});
+            UndoByte u{b.address, b.value, *b.previous, b.result == 1, {}};
+            u.possible = u.certain ? std::vector<std::uint8_t>{b.value} : std::vector<std::uint8_t>{*b.previous, b.value};
+            plan.bytes.push_back(u);
         } else {
-            plan.bytes[found->second].now = b.value;
-            plan.bytes[found->second].certain = b.result == 1;
+            UndoByte& u = plan.bytes[found->second];
+            u.now = b.value;
+            u.certain = b.result == 1;
+            // A confirmed write settles what the byte holds; one whose arrival
+            // is unknown adds a value it may hold.
+            if (u.certain) u.possible.clear();
+            u.possible.push_back(b.value);
         }
+    }
+    for (UndoByte& u : plan.bytes) {
+        std::sort(u.possible.begin(), u.possible.end());
+        u.possible.erase(std::unique(u.possible.begin(), u.possible.end()), u.possible.end());
     }
     return plan;
 }

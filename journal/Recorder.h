@@ -3,7 +3,9 @@
 // written, backups taken and deleted, the code an operation ended with), and
 // that the program's front end tells where sessions and operations begin and
 // end. The recorder keeps the operation in memory and hands it to its store
-// in one piece when the operation ends.
+// when the operation ends; from the first thing it would lose if the program
+// died there (a write about to be sent, a backup, a stage) it keeps the
+// operation in the store as it runs, marked unfinished until it ends.
 //
 // The recorder never talks to the printer and never stops the service work:
 // without a store it only keeps the current operation, and a store that fails
@@ -22,6 +24,13 @@
 #include <vector>
 
 namespace svc::journal {
+
+// The memo line of an operation that is still running, or whose program
+// ended before the operation did (killed, a crash, the power): its writes
+// are in the journal, those whose outcome it did not learn as not confirmed.
+inline constexpr const char* kUnfinished = "(unfinished: the program ended during this operation)";
+// ByteRecord::result of a write sent whose outcome is not known.
+inline constexpr std::uint16_t kUnconfirmed = 0;
 
 class Recorder {
 public:
@@ -43,6 +52,9 @@ public:
 
     // ---- from the printer logic ----
     void NoteRead(std::uint8_t address, std::uint8_t value, std::uint16_t result);
+    // Before a write is sent: the write is in the store (not confirmed)
+    // before the printer can have it. NoteWrite then gives its outcome.
+    void NoteWriting(std::uint8_t address, std::uint8_t value, const char* via = "eeprom");
     void NoteWrite(std::uint8_t address, std::uint8_t value, std::uint16_t result, const char* via = "eeprom");
     void NoteResult(std::uint16_t code);
     void NoteBackup(const std::string& kind, const BackupBytes& bytes);
@@ -64,6 +76,8 @@ public:
 
 private:
     void Fail(const StoreError& e);
+    // Stores the operation as it stands, marked unfinished.
+    void SaveProgress();
     std::string Now() const { return clock_ ? clock_() : UtcNow(); }
 
     std::unique_ptr<Store> store_;
@@ -75,6 +89,13 @@ private:
     OperationRecord op_;
     std::vector<BackupRecord> backups_;
     std::vector<std::string> stages_;
+    // The operation in the store while it runs: its id (0: not yet), the
+    // bytes and backups stored, the write sent whose outcome is awaited.
+    std::int64_t storedId_ = 0;
+    bool streaming_ = true;  // false: the store keeps operations only whole
+    std::size_t savedBytes_ = 0;
+    std::size_t savedBackups_ = 0;
+    std::optional<std::size_t> pending_;
     std::array<std::optional<std::uint8_t>, 256> known_{};
 };
 
@@ -107,6 +128,9 @@ struct UndoByte {
     std::uint8_t now = 0;     // what the operation wrote last
     std::uint8_t before = 0;  // what it replaced
     bool certain = true;      // false: the last write's arrival is unknown
+    // Every value the byte may hold now: `now` when certain; else the value
+    // of its last confirmed write (or `before`) and of each write after it.
+    std::vector<std::uint8_t> possible;
 };
 struct UndoPlan {
     std::vector<UndoByte> bytes;

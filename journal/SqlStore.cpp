@@ -112,6 +112,7 @@ SqlStore::SqlStore(std::unique_ptr<SqlConnection> db) : db_(std::move(db)) {
 }
 
 std::int64_t SqlStore::AddSession(const SessionRecord& s) {
+    db_->SetDurable(true);
     return Transaction([&] {
         const auto rows = db_->Query(
             "INSERT INTO sessions (started, bench, model, port, device_id, usb_id, head_id)"
@@ -122,8 +123,40 @@ std::int64_t SqlStore::AddSession(const SessionRecord& s) {
     });
 }
 
+void SqlStore::InsertBytes(std::int64_t id, const std::vector<ByteRecord>& bytes, std::size_t first, bool replace) {
+    // A byte saved while its write was under way is saved again with the
+    // write's outcome: the same (operation, seq), its values replaced.
+    const std::string sql =
+        std::string("INSERT INTO eeprom_bytes (operation_id, seq, access, address, value, previous, result, via)"
+                    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8)") +
+        (replace ? " ON CONFLICT (operation_id, seq) DO UPDATE SET access = excluded.access, address = excluded.address,"
+                   " value = excluded.value, previous = excluded.previous, result = excluded.result, via = excluded.via"
+                 : "");
+    for (std::size_t i = first; i < bytes.size(); ++i) {
+        const ByteRecord& b = bytes[i];
+        db_->Query(sql, {Number(id), Number(b.seq), Text(b.access == Access::Write ? "write" : "read"), Number(b.address),
+                         Number(b.value), b.previous ? Number(*b.previous) : Value(), Number(b.result), Text(b.via)});
+    }
+}
+
+void SqlStore::InsertBackups(std::int64_t id, const std::vector<BackupRecord>& backups, std::size_t first) {
+    for (std::size_t i = first; i < backups.size(); ++i) {
+        const BackupRecord& b = backups[i];
+        db_->Query("INSERT INTO backups (operation_id, taken, printer, kind, bench, bytes)"
+                   " VALUES ($1, $2, $3, $4, $5, $6)",
+                   {Number(id), Text(b.taken), Text(b.printer), Text(b.kind), Text(b.bench),
+                    Text(ToHex(b.bytes.data(), b.bytes.size()))});
+    }
+}
+
+void SqlStore::UpdateSession(std::int64_t sessionId, const std::string& usbId, const std::string& headId) {
+    if (!usbId.empty()) db_->Query("UPDATE sessions SET usb_id = $1 WHERE id = $2", {Text(usbId), Number(sessionId)});
+    if (!headId.empty()) db_->Query("UPDATE sessions SET head_id = $1 WHERE id = $2", {Text(headId), Number(sessionId)});
+}
+
 std::int64_t SqlStore::AddOperation(const OperationRecord& op, const std::vector<BackupRecord>& backups,
                                     const std::string& usbId, const std::string& headId) {
+    db_->SetDurable(true);
     return Transaction([&] {
         const auto rows = db_->Query(
             "INSERT INTO operations (session_id, started, name, arguments, result, memo)"
@@ -131,22 +164,38 @@ std::int64_t SqlStore::AddOperation(const OperationRecord& op, const std::vector
             {Number(op.sessionId), Text(op.started), Text(op.name), Text(op.arguments), Number(op.result),
              Text(JoinLines(op.memo))});
         const std::int64_t id = AsInt(rows.at(0).at(0));
-        for (const ByteRecord& b : op.bytes)
-            db_->Query("INSERT INTO eeprom_bytes (operation_id, seq, access, address, value, previous, result, via)"
-                       " VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
-                       {Number(id), Number(b.seq), Text(b.access == Access::Write ? "write" : "read"),
-                        Number(b.address), Number(b.value), b.previous ? Number(*b.previous) : Value(),
-                        Number(b.result), Text(b.via)});
-        for (const BackupRecord& b : backups)
-            db_->Query("INSERT INTO backups (operation_id, taken, printer, kind, bench, bytes)"
-                       " VALUES ($1, $2, $3, $4, $5, $6)",
-                       {Number(id), Text(b.taken), Text(b.printer), Text(b.kind), Text(b.bench),
-                        Text(ToHex(b.bytes.data(), b.bytes.size()))});
-        if (!usbId.empty())
-            db_->Query("UPDATE sessions SET usb_id = $1 WHERE id = $2", {Text(usbId), Number(op.sessionId)});
-        if (!headId.empty())
-            db_->Query("UPDATE sessions SET head_id = $1 WHERE id = $2", {Text(headId), Number(op.sessionId)});
+        InsertBytes(id, op.bytes, 0, false);
+        InsertBackups(id, backups, 0);
+        UpdateSession(op.sessionId, usbId, headId);
         return id;
+    });
+}
+
+std::int64_t SqlStore::OpenOperation(const OperationRecord& op) {
+    db_->SetDurable(false);
+    return Transaction([&] {
+        const auto rows = db_->Query(
+            "INSERT INTO operations (session_id, started, name, arguments, result, memo)"
+            " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
+            {Number(op.sessionId), Text(op.started), Text(op.name), Text(op.arguments), Number(op.result),
+             Text(JoinLines(op.memo))});
+        const std::int64_t id = AsInt(rows.at(0).at(0));
+        InsertBytes(id, op.bytes, 0, false);
+        return id;
+    });
+}
+
+void SqlStore::SaveOperation(const OperationRecord& op, std::size_t firstByte, const std::vector<BackupRecord>& backups,
+                             std::size_t firstBackup, const std::string& usbId, const std::string& headId,
+                             bool finished) {
+    db_->SetDurable(finished);
+    Transaction([&] {
+        db_->Query("UPDATE operations SET result = $1, memo = $2 WHERE id = $3",
+                   {Number(op.result), Text(JoinLines(op.memo)), Number(op.id)});
+        InsertBytes(op.id, op.bytes, firstByte, true);
+        InsertBackups(op.id, backups, firstBackup);
+        UpdateSession(op.sessionId, usbId, headId);
+        return 0;
     });
 }
 

@@ -26,6 +26,9 @@ public:
     // serialises the benches that make them at the same time).
     virtual void LockSchema() {}
     virtual std::string Describe() const = 0;
+    // Whether the next commits must survive a power loss (true), or only a
+    // program that dies (false: quicker where the database can tell them apart).
+    virtual void SetDurable(bool durable) { (void)durable; }
 };
 
 class SqlStore : public Store {
@@ -37,6 +40,10 @@ public:
     std::int64_t AddSession(const SessionRecord& session) override;
     std::int64_t AddOperation(const OperationRecord& op, const std::vector<BackupRecord>& backups,
                               const std::string& usbId, const std::string& headId) override;
+    std::int64_t OpenOperation(const OperationRecord& op) override;
+    void SaveOperation(const OperationRecord& op, std::size_t firstByte, const std::vector<BackupRecord>& backups,
+                       std::size_t firstBackup, const std::string& usbId, const std::string& headId,
+                       bool finished) override;
     std::vector<SessionRecord> Sessions(const std::string& printer) override;
     std::vector<OperationRecord> Operations(std::int64_t sessionId) override;
     std::optional<OperationRecord> Operation(std::int64_t id) override;
@@ -47,6 +54,9 @@ public:
 private:
     template <class F>
     auto Transaction(F&& body);
+    void InsertBytes(std::int64_t id, const std::vector<ByteRecord>& bytes, std::size_t first, bool replace);
+    void InsertBackups(std::int64_t id, const std::vector<BackupRecord>& backups, std::size_t first);
+    void UpdateSession(std::int64_t sessionId, const std::string& usbId, const std::string& headId);
     std::vector<OperationRecord> LoadOperations(const std::string& where, const std::string& key);
     std::vector<BackupRecord> LoadBackups(const std::string& where, const std::vector<Value>& values);
     std::vector<SessionRecord> LoadSessions(const std::string& where, const std::vector<Value>& values);

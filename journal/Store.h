@@ -81,6 +81,23 @@ public:
     virtual std::int64_t AddOperation(const OperationRecord& op, const std::vector<BackupRecord>& backups,
                                       const std::string& usbId, const std::string& headId) = 0;
 
+    // An operation kept while it runs, so that a program that dies in the
+    // middle (killed, a crash) leaves in the journal what it had sent.
+    // OpenOperation stores the operation as it stands (its result, memo and
+    // bytes so far) and returns its id. SaveOperation stores `op` again: its
+    // result and memo, its bytes from `firstByte` on (replacing those of the
+    // same seq), the backups from `firstBackup` on and the session's printer
+    // identity. Each call is one transaction; only a `finished` one must
+    // survive a power loss, the others a program that dies. A store that
+    // cannot do this returns 0 from OpenOperation, and the operation is
+    // stored in one piece with AddOperation at its end.
+    virtual std::int64_t OpenOperation(const OperationRecord& op) { return (void)op, 0; }
+    virtual void SaveOperation(const OperationRecord& op, std::size_t firstByte, const std::vector<BackupRecord>& backups,
+                               std::size_t firstBackup, const std::string& usbId, const std::string& headId,
+                               bool finished) {
+        (void)op, (void)firstByte, (void)backups, (void)firstBackup, (void)usbId, (void)headId, (void)finished;
+    }
+
     // Sessions, oldest first; with a printer, only those of that printer (USB ID or head ID).
     virtual std::vector<SessionRecord> Sessions(const std::string& printer) = 0;
     // The operations of a session, oldest first, with their bytes.

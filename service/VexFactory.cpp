@@ -69,13 +69,12 @@ Result TPFactory::SetBidValue(std::uint8_t black, std::uint8_t dotKind, int valu
     packet_[kParams + 1] = black == 1 ? 1 : 2;
     packet_[kParams + 2] = Low(value);
     packet_[kParams + 3] = value < 0 ? 0xFF : 0x00;
-    const Result r = Send(0x00, 14);
     // The printer keeps the value in its EEPROM (0x60-0x63 black, 0x64-0x67 colour, VSD1 first).
-    if (selector != 0) {
-        static constexpr std::uint8_t kOffset[] = {0, 0, 1, 3, 2};  // by selector
-        const auto address = static_cast<std::uint8_t>((black == 1 ? 0x60 : 0x64) + kOffset[selector]);
-        journal::Journal().NoteWrite(address, Low(value), r, "Bi-D command");
-    }
+    static constexpr std::uint8_t kOffset[] = {0, 0, 1, 3, 2};  // by selector
+    const auto address = static_cast<std::uint8_t>((black == 1 ? 0x60 : 0x64) + kOffset[selector]);
+    if (selector != 0) journal::Journal().NoteWriting(address, Low(value), "Bi-D command");
+    const Result r = Send(0x00, 14);
+    if (selector != 0) journal::Journal().NoteWrite(address, Low(value), r, "Bi-D command");
     return r;
 }
 
