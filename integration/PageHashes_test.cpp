@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -148,11 +149,25 @@ const Expected kPages[] = {
 
 void PrintTo(const Expected& page, std::ostream* out) { *out << page.operation; }
 
+// The program keeps some state from one operation to the next (the PF
+// pattern comes out otherwise after the A4 check, which prints it too), so
+// the jobs are made in the order of the table, as the benchmark makes them,
+// whichever cases run.
+const std::vector<std::uint8_t>& JobInOrder(const char* operation) {
+    static std::vector<std::vector<std::uint8_t>> jobs;
+    for (std::size_t i = 0; i < std::size(kPages); ++i) {
+        if (i == jobs.size()) jobs.push_back(JobOf(kPages[i].operation));
+        if (std::string(kPages[i].operation) == operation) return jobs[i];
+    }
+    static const std::vector<std::uint8_t> none;
+    return none;
+}
+
 class PageHashes : public testing::TestWithParam<Expected> {};
 
 TEST_P(PageHashes, EveryPixelAsBefore) {
     const Expected& expected = GetParam();
-    const std::vector<std::uint8_t> job = JobOf(expected.operation);
+    const std::vector<std::uint8_t>& job = JobInOrder(expected.operation);
     ASSERT_FALSE(job.empty()) << "no job from " << expected.operation;
 
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
