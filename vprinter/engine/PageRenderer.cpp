@@ -23,42 +23,51 @@ namespace {
 // a well-covered A3+ sheet at 180 dpi (about 18 MB).
 class PlanePool {
 public:
-    using Plane = CoveragePlane;
+    struct Taken {
+        CoveragePlane cells;
+        std::size_t capacity = 0;
+    };
 
-    Plane Take(std::size_t count) {
-        Plane plane;
+    // `count` zeroed cells: a plane given back that holds at least that many
+    // and not more than twice (the smallest such), else fresh memory.
+    Taken Take(std::size_t count) {
+        Taken taken;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (auto it = free_.rbegin(); it != free_.rend(); ++it) {
-                if (it->first != count) continue;
-                plane = std::move(it->second);
-                free_.erase(std::next(it).base());
-                bytes_ -= count * sizeof(std::uint16_t);
-                break;
+            auto best = free_.end();
+            for (auto it = free_.begin(); it != free_.end(); ++it)
+                if (it->first >= count && it->first / 2 <= count && (best == free_.end() || it->first < best->first))
+                    best = it;
+            if (best != free_.end()) {
+                taken.capacity = best->first;
+                taken.cells = std::move(best->second);
+                free_.erase(best);
+                bytes_ -= taken.capacity * sizeof(std::uint16_t);
             }
         }
-        if (!plane) {
-            plane.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
-            if (!plane) throw std::bad_alloc();
-            return plane;
+        if (!taken.cells) {
+            taken.cells.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
+            if (!taken.cells) throw std::bad_alloc();
+            taken.capacity = count;
+            return taken;
         }
-        std::memset(plane.get(), 0, count * sizeof(std::uint16_t));
-        return plane;
+        std::memset(taken.cells.get(), 0, count * sizeof(std::uint16_t));
+        return taken;
     }
 
-    void Give(Plane plane, std::size_t count) {
+    void Give(CoveragePlane plane, std::size_t capacity) {
         if (!plane) return;
-        const std::size_t bytes = count * sizeof(std::uint16_t);
+        const std::size_t bytes = capacity * sizeof(std::uint16_t);
         std::lock_guard<std::mutex> lock(mutex_);
         if (bytes_ + bytes > kMaxBytes) return;  // freed here, outside the pool
-        free_.emplace_back(count, std::move(plane));
+        free_.emplace_back(capacity, std::move(plane));
         bytes_ += bytes;
     }
 
 private:
     static constexpr std::size_t kMaxBytes = std::size_t{48} << 20;
     std::mutex mutex_;
-    std::vector<std::pair<std::size_t, Plane>> free_;
+    std::vector<std::pair<std::size_t, CoveragePlane>> free_;
     std::size_t bytes_ = 0;
 };
 
@@ -113,43 +122,84 @@ void PageRenderer::SetLength(std::int64_t master) {
 
 PageRenderer::~PageRenderer() { Clear(); }
 
-std::size_t PageRenderer::PlaneCount() const { return static_cast<std::size_t>(kBandRows) * static_cast<std::size_t>(width_); }
-
 void PageRenderer::Clear() {
     for (Band& band : bands_)
-        for (auto& plane : band.planes) Pool().Give(std::move(plane), PlaneCount());
+        for (Plane& plane : band.planes) {
+            Pool().Give(std::move(plane.cells), plane.capacity);
+            plane = Plane{};
+        }
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
-    std::size_t planes = 0;
+    std::size_t cells = 0;
     for (const Band& band : bands_)
-        for (const auto& plane : band.planes) planes += plane ? 1 : 0;
-    return planes * kBandRows * static_cast<std::size_t>(width_) * sizeof(std::uint16_t) +
-           dotPixel_.capacity() * sizeof(std::int32_t);
+        for (const Plane& plane : band.planes) cells += plane.cells ? plane.capacity : 0;
+    return cells * sizeof(std::uint16_t) + dotPixel_.capacity() * sizeof(std::int32_t);
 }
 
-// Coverage rows are allocated a band at a time, only for the inks a band uses.
-std::uint16_t* PageRenderer::Row(int ink, int py) {
-    auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane) plane = Pool().Take(PlaneCount());
-    return plane.get() + static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
+// A plane is made for the columns first inked in its band and widened when
+// ink lands beside them, by half as much again, so that a band filled a
+// block at a time is copied only a few times.
+void PageRenderer::Widen(Plane& plane, int lo, int hi) {
+    lo = std::max(lo, 0);
+    hi = std::min(hi, width_);
+    int from = 0, to = 0;
+    if (!plane.cells) {
+        from = lo & ~31;
+        to = std::min(width_, (hi + 31) & ~31);
+    } else {
+        from = std::min(lo, plane.x0);
+        to = std::max(hi, plane.x1);
+        const int slack = std::max(64, (to - from) / 2);
+        if (from < plane.x0) from = std::max(0, from - slack);
+        if (to > plane.x1) to = std::min(width_, to + slack);
+    }
+    const std::size_t stride = static_cast<std::size_t>(to - from);
+    PlanePool::Taken taken = Pool().Take(stride * kBandRows);
+    if (plane.cells) {
+        const std::size_t old = plane.Stride();
+        const std::size_t shift = static_cast<std::size_t>(plane.x0 - from);
+        for (std::size_t r = 0; r < static_cast<std::size_t>(kBandRows); ++r)
+            std::memcpy(taken.cells.get() + r * stride + shift, plane.cells.get() + r * old, old * sizeof(std::uint16_t));
+        Pool().Give(std::move(plane.cells), plane.capacity);
+    }
+    plane.cells = std::move(taken.cells);
+    plane.capacity = taken.capacity;
+    plane.x0 = from;
+    plane.x1 = to;
 }
+
+std::uint16_t* PageRenderer::Row(int ink, int py, int lo, int hi, int* x0) {
+    Plane& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
+    if (!plane.cells || lo < plane.x0 || hi > plane.x1) Widen(plane, lo, hi);
+    *x0 = plane.x0;
+    return plane.cells.get() + static_cast<std::size_t>(py % kBandRows) * plane.Stride();
+}
+
+namespace {
+
+inline void AddTo(std::uint16_t& cell, int amount) {
+    cell = static_cast<std::uint16_t>(std::min(65535, cell + amount));
+}
+
+}  // namespace
 
 void PageRenderer::Add(int ink, int px, int py, int amount) {
     if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    std::uint16_t& cell = Row(ink, py)[px];
-    cell = static_cast<std::uint16_t>(std::min(65535, cell + amount));
+    int x0 = 0;
+    std::uint16_t* row = Row(ink, py, px, px + 1, &x0);
+    AddTo(row[px - x0], amount);
     inked_ = true;
 }
 
 int PageRenderer::Coverage(int ink, int px, int py) const {
     if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
-    const auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane) return 0;
-    return plane[static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
+    const Plane& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
+    if (!plane.cells || px < plane.x0 || px >= plane.x1) return 0;
+    return plane.cells[static_cast<std::size_t>(py % kBandRows) * plane.Stride() + static_cast<std::size_t>(px - plane.x0)];
 }
 
 // The preview column of every dot of a line; lines of one block share it.
@@ -181,9 +231,33 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     std::uint64_t outside = 0;
     const bool lineOnSheet = y >= 0 && y < heightMaster_;
     const bool simple = partsX == 1 && partsY == 1;
+    // The inked bytes end before `end`; the row is fetched (and its plane
+    // made or widened to the line's columns) at the first dot that lands.
+    std::size_t end = n;
+    while (end > 0 && data[end - 1] == 0) --end;
+    const std::size_t lastDot = end * static_cast<std::size_t>(perByte);  // one past
     if (lineOnSheet && simple) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
+
+    // The rows a dot's parts fall in, and each part's offset across.
+    std::array<int, 8> partRow{};
+    std::array<std::int64_t, 8> partOffset{};
+    std::array<std::uint16_t*, 8> rows{};
+    std::array<int, 8> rowX0{};
+    int rowsOnSheet = 0;
+    int lo = 0, hi = 0;  // the line's columns, for its rows
+    if (lineOnSheet && !simple) {
+        for (int j = 0; j < partsY && j < 8; ++j) {
+            const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+            if (py < height_) partRow[static_cast<std::size_t>(rowsOnSheet++)] = static_cast<int>(py);
+        }
+        for (int i = 0; i < partsX && i < 8; ++i)
+            partOffset[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
+    }
+    const bool fewParts = partsX <= 8 && partsY <= 8;
+
     std::uint16_t* row = nullptr;
-    for (std::size_t b = 0; b < n; ++b) {
+    int x0 = 0;
+    for (std::size_t b = 0; b < end; ++b) {
         const unsigned byte = data[b];
         if (byte == 0) continue;
         for (int k = 0; k < perByte; ++k) {
@@ -201,8 +275,13 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     ++outside;
                     continue;
                 }
-                if (row == nullptr) row = Row(ink, static_cast<int>(y / box_));
-                row[px] = static_cast<std::uint16_t>(std::min(65535, row[px] + amount[value]));
+                if (row == nullptr) {
+                    // Dots further on lie at this column or right of it.
+                    std::size_t last = lastDot;
+                    while (last > dot && dotPixel_[last - 1] < 0) --last;
+                    row = Row(ink, static_cast<int>(y / box_), px, dotPixel_[last - 1] + 1, &x0);
+                }
+                AddTo(row[px - x0], amount[value]);
                 inked_ = true;
                 continue;
             }
@@ -211,12 +290,33 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                 ++outside;
                 continue;
             }
-            for (int j = 0; j < partsY; ++j)
-                for (int i = 0; i < partsX; ++i) {
-                    const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
-                    const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
-                    Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
-                }
+            if (!fewParts) {
+                for (int j = 0; j < partsY; ++j)
+                    for (int i = 0; i < partsX; ++i) {
+                        const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
+                        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+                        Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
+                    }
+                continue;
+            }
+            const int part = amount[value];
+            if (part <= 0 || rowsOnSheet == 0) continue;
+            if (rows[0] == nullptr) {
+                // From this dot's first part to the last dot's last part.
+                lo = static_cast<int>(dx / box_);
+                hi = static_cast<int>(std::min<std::int64_t>(
+                    width_, (x + static_cast<std::int64_t>(lastDot - 1) * pitchX + partOffset[partsX - 1]) / box_ + 1));
+                for (int r = 0; r < rowsOnSheet; ++r)
+                    rows[static_cast<std::size_t>(r)] = Row(ink, partRow[static_cast<std::size_t>(r)], lo, hi,
+                                                            &rowX0[static_cast<std::size_t>(r)]);
+            }
+            for (int i = 0; i < partsX; ++i) {
+                const std::int64_t px = (dx + partOffset[static_cast<std::size_t>(i)]) / box_;
+                if (px >= width_) continue;
+                for (int r = 0; r < rowsOnSheet; ++r)
+                    AddTo(rows[static_cast<std::size_t>(r)][px - rowX0[static_cast<std::size_t>(r)]], part);
+                inked_ = true;
+            }
         }
     }
     clipped_ += outside;
@@ -231,11 +331,19 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const std::int64_t bottom = std::min(heightMaster_, y + height);
     if (left >= right || top >= bottom || density <= 0) return;
     const double scale = kFull * density / (static_cast<double>(box_) * box_);
+    const int lo = static_cast<int>(left / box_);
+    const int hi = static_cast<int>((right + box_ - 1) / box_);
     for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
         const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
-        for (std::int64_t px = left / box_; px * box_ < right; ++px) {
+        std::uint16_t* row = nullptr;
+        int x0 = 0;
+        for (std::int64_t px = lo; px < hi; ++px) {
             const std::int64_t w = std::min(right, (px + 1) * box_) - std::max(left, px * box_);
-            Add(ink, static_cast<int>(px), static_cast<int>(py), static_cast<int>(std::lround(scale * w * h)));
+            const int amount = static_cast<int>(std::lround(scale * w * h));
+            if (amount <= 0) continue;
+            if (row == nullptr) row = Row(ink, static_cast<int>(py), static_cast<int>(px), hi, &x0);
+            AddTo(row[px - x0], amount);
+            inked_ = true;
         }
     }
 }
@@ -257,28 +365,40 @@ const PageRenderer::Transmission& PageRenderer::InkTransmission() {
 }
 
 // One preview row as RGB: white paper, each ink filtering the light subtractively.
-bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
+bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const {
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
-    std::array<const std::uint16_t*, kInkCount> used{};
-    std::array<const std::array<float, 3>*, kInkCount> pass{};
+    struct Used {
+        const std::uint16_t* cells;
+        int x0, x1;
+        const std::array<float, 3>* pass;
+    };
+    std::array<Used, kInkCount> used{};
     int count = 0;
-    const std::size_t base = static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
     const Transmission& table = InkTransmission();
-    for (int ink = 0; ink < kInkCount; ++ink)
-        if (band.planes[ink]) {
-            used[count] = band.planes[ink].get() + base;
-            pass[count++] = &table[static_cast<std::size_t>(ink * (kFull + 1))];
-        }
+    int from = width_, to = 0;
+    for (int ink = 0; ink < kInkCount; ++ink) {
+        const Plane& plane = band.planes[static_cast<std::size_t>(ink)];
+        if (!plane.cells) continue;
+        used[static_cast<std::size_t>(count++)] =
+            Used{plane.cells.get() + static_cast<std::size_t>(py % kBandRows) * plane.Stride(), plane.x0, plane.x1,
+                 &table[static_cast<std::size_t>(ink * (kFull + 1))]};
+        from = std::min(from, plane.x0);
+        to = std::max(to, plane.x1);
+    }
     if (count == 0) return false;
     std::memset(out, 0xFF, static_cast<std::size_t>(width_) * 3);
-    for (int px = 0; px < width_; ++px) {
+    if (lo) *lo = from;
+    if (hi) *hi = to;
+    for (int px = from; px < to; ++px) {
         float light[3] = {1.0f, 1.0f, 1.0f};
         bool any = false;
         for (int u = 0; u < count; ++u) {
-            const int cover = used[u][px];
+            const Used& ink = used[static_cast<std::size_t>(u)];
+            if (px < ink.x0 || px >= ink.x1) continue;
+            const int cover = ink.cells[px - ink.x0];
             if (cover == 0) continue;
             any = true;
-            const std::array<float, 3>& t = pass[u][std::min(cover, kFull)];
+            const std::array<float, 3>& t = ink.pass[std::min(cover, kFull)];
             light[0] *= t[0];
             light[1] *= t[1];
             light[2] *= t[2];
@@ -286,7 +406,7 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
             // up and prints darker (three passes over one spot, as where two
             // bands overlap).
             if (cover > 2 * kFull) {
-                const std::array<float, 3>& extra = pass[u][std::min(cover - 2 * kFull, kFull)];
+                const std::array<float, 3>& extra = ink.pass[std::min(cover - 2 * kFull, kFull)];
                 light[0] *= extra[0];
                 light[1] *= extra[1];
                 light[2] *= extra[2];
@@ -298,19 +418,43 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
     return true;
 }
 
+namespace {
+
+bool AllZero(const std::uint16_t* cells, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (cells[i] != 0) return false;
+    return true;
+}
+
+// Whether two rows of coverage, holding columns [a0, a1) and [b0, b1), are
+// the same across the sheet (zero where a row holds nothing).
+bool SameCells(const std::uint16_t* a, int a0, int a1, const std::uint16_t* b, int b0, int b1) {
+    if (a0 == b0 && a1 == b1)
+        return std::memcmp(a, b, static_cast<std::size_t>(a1 - a0) * sizeof(std::uint16_t)) == 0;
+    const int from = std::max(a0, b0), to = std::min(a1, b1);
+    if (from >= to)
+        return AllZero(a, static_cast<std::size_t>(a1 - a0)) && AllZero(b, static_cast<std::size_t>(b1 - b0));
+    return std::memcmp(a + (from - a0), b + (from - b0), static_cast<std::size_t>(to - from) * sizeof(std::uint16_t)) == 0 &&
+           AllZero(a, static_cast<std::size_t>(from - a0)) && AllZero(a + (to - a0), static_cast<std::size_t>(a1 - to)) &&
+           AllZero(b, static_cast<std::size_t>(from - b0)) && AllZero(b + (to - b0), static_cast<std::size_t>(b1 - to));
+}
+
+}  // namespace
+
 // Whether row py has exactly the coverage of the row above it.
 bool PageRenderer::SameCoverage(int py) const {
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
-    const std::size_t width = static_cast<std::size_t>(width_);
-    const std::size_t at = static_cast<std::size_t>(py % kBandRows) * width;
-    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * width;
+    const std::size_t at = static_cast<std::size_t>(py % kBandRows);
+    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows);
     for (int ink = 0; ink < kInkCount; ++ink) {
-        const auto& plane = band.planes[ink];
-        const auto& planeAbove = above.planes[ink];
-        if (!plane && !planeAbove) continue;
-        if (!plane || !planeAbove) return false;
-        if (std::memcmp(plane.get() + at, planeAbove.get() + atAbove, width * sizeof(std::uint16_t)) != 0) return false;
+        const Plane& plane = band.planes[static_cast<std::size_t>(ink)];
+        const Plane& planeAbove = above.planes[static_cast<std::size_t>(ink)];
+        if (!plane.cells && !planeAbove.cells) continue;
+        if (!plane.cells || !planeAbove.cells) return false;
+        if (!SameCells(plane.cells.get() + at * plane.Stride(), plane.x0, plane.x1,
+                       planeAbove.cells.get() + atAbove * planeAbove.Stride(), planeAbove.x0, planeAbove.x1))
+            return false;
     }
     return true;
 }
@@ -384,14 +528,17 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
             rowAt[static_cast<std::size_t>(py)] = rowAt[static_cast<std::size_t>(py - 1)];
             continue;
         }
-        if (!ComposeRow(py, rgb.data())) continue;
+        int lo = 0, hi = 0;
+        if (!ComposeRow(py, rgb.data(), &lo, &hi)) continue;
         const std::size_t at = numbered.size();
         if (at + width > kMaxNumbered) return WriteRgbPng(path, error);
         numbered.resize(at + width);
         std::uint8_t* out = numbered.data() + at;
+        // White paper is number 0, and the row is white outside [lo, hi).
+        std::memset(out, 0, width);
         std::uint32_t last = 0xFFFFFFFFu;
         int number = 0;
-        for (std::size_t px = 0; px < width; ++px) {
+        for (std::size_t px = static_cast<std::size_t>(lo); px < static_cast<std::size_t>(hi); ++px) {
             const std::uint8_t* pixel = &rgb[px * 3];
             const std::uint32_t colour = std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
             if (colour != last) {

@@ -98,17 +98,29 @@ private:
     static constexpr int kBandRows = 32;
     using Transmission = std::vector<std::array<float, 3>>;
     static const Transmission& InkTransmission();
-    // Writes row py as RGB into out; false (out untouched) when the row is blank paper.
-    bool ComposeRow(int py, std::uint8_t* out) const;
+    // Writes row py as RGB into out; false (out untouched) when the row is
+    // blank paper. The row is white outside the columns [*lo, *hi).
+    bool ComposeRow(int py, std::uint8_t* out, int* lo = nullptr, int* hi = nullptr) const;
     bool SameCoverage(int py) const;
     // The preview as an RGB PNG, for pages of more than 256 colours.
     bool WriteRgbPng(const std::string& path, std::string* error) const;
-    struct Band {
-        std::array<CoveragePlane, kInkCount> planes;
+    // The coverage of one ink in one band: kBandRows rows of the columns
+    // [x0, x1) that ink was put in, x1 - x0 cells a row. Most bands hold a
+    // pattern across part of the sheet only (at 1440 dpi a row of the sheet
+    // is 15 to 20 thousand cells): the rest is white paper that needs no memory.
+    struct Plane {
+        CoveragePlane cells;
+        std::size_t capacity = 0;  // cells allocated
+        int x0 = 0, x1 = 0;
+        std::size_t Stride() const { return static_cast<std::size_t>(x1 - x0); }
     };
-    std::uint16_t* Row(int ink, int py);
-    // Cells in one plane of a band (kBandRows rows of the sheet's width).
-    std::size_t PlaneCount() const;
+    struct Band {
+        std::array<Plane, kInkCount> planes;
+    };
+    // Row py of an ink's plane, holding at least columns [lo, hi): a cell
+    // of column px is at [px - plane.x0]. Widens the plane as needed.
+    std::uint16_t* Row(int ink, int py, int lo, int hi, int* x0);
+    void Widen(Plane& plane, int lo, int hi);
     void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
 
