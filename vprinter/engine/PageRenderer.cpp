@@ -386,7 +386,9 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
         to = std::max(to, plane.x1);
     }
     if (count == 0) return false;
-    std::memset(out, 0xFF, static_cast<std::size_t>(width_) * 3);
+    // Only the columns the inks reach are written: the caller's row is white
+    // outside them (a fresh image, or a row it whitened).
+    std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
     if (lo) *lo = from;
     if (hi) *hi = to;
     for (int px = from; px < to; ++px) {
@@ -534,8 +536,7 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
         if (at + width > kMaxNumbered) return WriteRgbPng(path, error);
         numbered.resize(at + width);
         std::uint8_t* out = numbered.data() + at;
-        // White paper is number 0, and the row is white outside [lo, hi).
-        std::memset(out, 0, width);
+        // White paper is number 0 (resize gave zeros), and the row is white outside [lo, hi).
         std::uint32_t last = 0xFFFFFFFFu;
         int number = 0;
         for (std::size_t px = static_cast<std::size_t>(lo); px < static_cast<std::size_t>(hi); ++px) {
@@ -576,6 +577,7 @@ bool PageRenderer::WriteRgbPng(const std::string& path, std::string* error) cons
             png.Row(row.data());  // the row buffer still holds it
             continue;
         }
+        std::fill(row.begin(), row.end(), std::uint8_t{0xFF});
         white = !ComposeRow(py, row.data());
         if (white)
             png.WhiteRow();

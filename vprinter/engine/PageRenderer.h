@@ -98,8 +98,9 @@ private:
     static constexpr int kBandRows = 32;
     using Transmission = std::vector<std::array<float, 3>>;
     static const Transmission& InkTransmission();
-    // Writes row py as RGB into out; false (out untouched) when the row is
-    // blank paper. The row is white outside the columns [*lo, *hi).
+    // Writes row py as RGB into out, which is white already; false (out
+    // untouched) when the row is blank paper. Only the columns [*lo, *hi)
+    // are written.
     bool ComposeRow(int py, std::uint8_t* out, int* lo = nullptr, int* hi = nullptr) const;
     bool SameCoverage(int py) const;
     // The preview as an RGB PNG, for pages of more than 256 colours.
