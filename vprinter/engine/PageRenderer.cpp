@@ -391,13 +391,58 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
     if (lo) *lo = from;
     if (hi) *hi = to;
+    // Patches and bars are runs of one coverage: a pixel like the one before
+    // it is that pixel again.
+    if (count == 1) {  // most rows: one ink
+        const Used& ink = used[0];
+        int before = 0;  // white paper
+        std::uint8_t colour[3] = {0xFF, 0xFF, 0xFF};
+        for (int px = ink.x0; px < ink.x1; ++px) {
+            const int cover = ink.cells[px - ink.x0];
+            if (cover == 0) continue;
+            if (cover != before) {
+                before = cover;
+                float light[3] = {1.0f, 1.0f, 1.0f};
+                const std::array<float, 3>& t = ink.pass[std::min(cover, kFull)];
+                light[0] *= t[0];
+                light[1] *= t[1];
+                light[2] *= t[2];
+                if (cover > 2 * kFull) {
+                    const std::array<float, 3>& extra = ink.pass[std::min(cover - 2 * kFull, kFull)];
+                    light[0] *= extra[0];
+                    light[1] *= extra[1];
+                    light[2] *= extra[2];
+                }
+                for (int c = 0; c < 3; ++c) colour[c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
+            }
+            std::memcpy(out + px * 3, colour, 3);
+        }
+        return true;
+    }
+    std::array<int, kInkCount> covers{};
+    std::array<int, kInkCount> before{};
+    bool beforeInked = false;
+    bool haveBefore = false;
     for (int px = from; px < to; ++px) {
+        bool same = haveBefore;
+        for (int u = 0; u < count; ++u) {
+            const Used& ink = used[static_cast<std::size_t>(u)];
+            const int cover = px < ink.x0 || px >= ink.x1 ? 0 : ink.cells[px - ink.x0];
+            covers[static_cast<std::size_t>(u)] = cover;
+            same = same && cover == before[static_cast<std::size_t>(u)];
+        }
+        if (same) {
+            if (beforeInked) std::memcpy(out + px * 3, out + (px - 1) * 3, 3);
+            continue;
+        }
+        before = covers;
+        haveBefore = true;
+        beforeInked = false;
         float light[3] = {1.0f, 1.0f, 1.0f};
         bool any = false;
         for (int u = 0; u < count; ++u) {
             const Used& ink = used[static_cast<std::size_t>(u)];
-            if (px < ink.x0 || px >= ink.x1) continue;
-            const int cover = ink.cells[px - ink.x0];
+            const int cover = covers[static_cast<std::size_t>(u)];
             if (cover == 0) continue;
             any = true;
             const std::array<float, 3>& t = ink.pass[std::min(cover, kFull)];
@@ -415,6 +460,7 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
             }
         }
         if (!any) continue;
+        beforeInked = true;
         for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
     }
     return true;
