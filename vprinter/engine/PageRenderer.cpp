@@ -14,61 +14,48 @@ namespace vp {
 
 namespace {
 
-// Coverage planes go back to a pool the process keeps when a sheet is done,
-// and the next sheets take them from there. Memory fresh from the system
-// costs a page fault for every 4 KiB first touched, which on a virtual
-// machine is dearer than clearing a plane that was used before (a sheet
-// with a few bands of ink spent a third of its time on them). The pool is
-// shared by every renderer and keeps at most 48 MiB, more than the planes of
-// a well-covered A3+ sheet at 180 dpi (about 18 MB).
+// Coverage tiles come in blocks of 256 (1 MiB), which go back to a pool the
+// process keeps when a sheet is done, and the next sheets take them from
+// there. Memory fresh from the system costs a page fault for every 4 KiB
+// first touched, which on a virtual machine is dearer than clearing a tile
+// that was used before. The pool is shared by every renderer and keeps at
+// most 48 blocks, more than a well-covered A3+ sheet at 180 dpi needs.
+constexpr std::size_t kBlockTiles = 256;
+
 class PlanePool {
 public:
     struct Taken {
         CoveragePlane cells;
-        std::size_t capacity = 0;
+        bool zeroed = false;
     };
 
-    // `count` zeroed cells: a plane given back that holds at least that many
-    // and not more than twice (the smallest such), else fresh memory.
+    // A block of `count` cells: one given back (not cleared), else fresh
+    // memory (zero).
     Taken Take(std::size_t count) {
-        Taken taken;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            auto best = free_.end();
-            for (auto it = free_.begin(); it != free_.end(); ++it)
-                if (it->first >= count && it->first / 2 <= count && (best == free_.end() || it->first < best->first))
-                    best = it;
-            if (best != free_.end()) {
-                taken.capacity = best->first;
-                taken.cells = std::move(best->second);
-                free_.erase(best);
-                bytes_ -= taken.capacity * sizeof(std::uint16_t);
+            if (!free_.empty()) {
+                Taken taken{std::move(free_.back()), false};
+                free_.pop_back();
+                return taken;
             }
         }
-        if (!taken.cells) {
-            taken.cells.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
-            if (!taken.cells) throw std::bad_alloc();
-            taken.capacity = count;
-            return taken;
-        }
-        std::memset(taken.cells.get(), 0, count * sizeof(std::uint16_t));
+        Taken taken{CoveragePlane(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t)))), true};
+        if (!taken.cells) throw std::bad_alloc();
         return taken;
     }
 
-    void Give(CoveragePlane plane, std::size_t capacity) {
-        if (!plane) return;
-        const std::size_t bytes = capacity * sizeof(std::uint16_t);
+    void Give(CoveragePlane block) {
+        if (!block) return;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (bytes_ + bytes > kMaxBytes) return;  // freed here, outside the pool
-        free_.emplace_back(capacity, std::move(plane));
-        bytes_ += bytes;
+        if (free_.size() >= kMaxBlocks) return;  // freed here, outside the pool
+        free_.push_back(std::move(block));
     }
 
 private:
-    static constexpr std::size_t kMaxBytes = std::size_t{48} << 20;
+    static constexpr std::size_t kMaxBlocks = 48;
     std::mutex mutex_;
-    std::vector<std::pair<std::size_t, CoveragePlane>> free_;
-    std::size_t bytes_ = 0;
+    std::vector<CoveragePlane> free_;
 };
 
 PlanePool& Pool() {
@@ -101,6 +88,7 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
 }
 
@@ -112,6 +100,7 @@ PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
     bands_.clear();
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
 }
 
@@ -124,59 +113,41 @@ PageRenderer::~PageRenderer() { Clear(); }
 
 void PageRenderer::Clear() {
     for (Band& band : bands_)
-        for (Plane& plane : band.planes) {
-            Pool().Give(std::move(plane.cells), plane.capacity);
-            plane = Plane{};
-        }
+        for (auto& tiles : band.tiles) tiles.reset();
+    for (Block& block : blocks_) Pool().Give(std::move(block.cells));
+    blocks_.clear();
+    blockTiles_ = 0;
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
-    std::size_t cells = 0;
+    std::size_t arrays = 0;
     for (const Band& band : bands_)
-        for (const Plane& plane : band.planes) cells += plane.cells ? plane.capacity : 0;
-    return cells * sizeof(std::uint16_t) + dotPixel_.capacity() * sizeof(std::int32_t);
+        for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
+    return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
+           dotPixel_.capacity() * sizeof(std::int32_t);
 }
 
-// A plane is made for the columns first inked in its band and widened when
-// ink lands beside them, by half as much again, so that a band filled a
-// block at a time is copied only a few times.
-void PageRenderer::Widen(Plane& plane, int lo, int hi) {
-    lo = std::max(lo, 0);
-    hi = std::min(hi, width_);
-    int from = 0, to = 0;
-    if (!plane.cells) {
-        from = lo & ~31;
-        to = std::min(width_, (hi + 31) & ~31);
-    } else {
-        from = std::min(lo, plane.x0);
-        to = std::max(hi, plane.x1);
-        const int slack = std::max(64, (to - from) / 2);
-        if (from < plane.x0) from = std::max(0, from - slack);
-        if (to > plane.x1) to = std::min(width_, to + slack);
+std::uint16_t* PageRenderer::NewTile() {
+    if (blocks_.empty() || blockTiles_ == kBlockTiles) {
+        PlanePool::Taken taken = Pool().Take(kBlockTiles * kTileCells);
+        blocks_.push_back(Block{std::move(taken.cells), taken.zeroed});
+        blockTiles_ = 0;
     }
-    const std::size_t stride = static_cast<std::size_t>(to - from);
-    PlanePool::Taken taken = Pool().Take(stride * kBandRows);
-    if (plane.cells) {
-        const std::size_t old = plane.Stride();
-        const std::size_t shift = static_cast<std::size_t>(plane.x0 - from);
-        for (std::size_t r = 0; r < static_cast<std::size_t>(kBandRows); ++r)
-            std::memcpy(taken.cells.get() + r * stride + shift, plane.cells.get() + r * old, old * sizeof(std::uint16_t));
-        Pool().Give(std::move(plane.cells), plane.capacity);
-    }
-    plane.cells = std::move(taken.cells);
-    plane.capacity = taken.capacity;
-    plane.x0 = from;
-    plane.x1 = to;
+    Block& block = blocks_.back();
+    std::uint16_t* tile = block.cells.get() + blockTiles_++ * kTileCells;
+    if (!block.zeroed) std::memset(tile, 0, kTileCells * sizeof(std::uint16_t));
+    return tile;
 }
 
-std::uint16_t* PageRenderer::Row(int ink, int py, int lo, int hi, int* x0) {
-    Plane& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane.cells || lo < plane.x0 || hi > plane.x1) Widen(plane, lo, hi);
-    *x0 = plane.x0;
-    return plane.cells.get() + static_cast<std::size_t>(py % kBandRows) * plane.Stride();
+std::uint16_t* PageRenderer::Tile(int ink, int band, int tile) {
+    auto& tiles = bands_[static_cast<std::size_t>(band)].tiles[static_cast<std::size_t>(ink)];
+    if (!tiles) tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+    std::uint16_t*& at = tiles[static_cast<std::size_t>(tile)];
+    if (!at) at = NewTile();
+    return at;
 }
 
 namespace {
@@ -189,17 +160,16 @@ inline void AddTo(std::uint16_t& cell, int amount) {
 
 void PageRenderer::Add(int ink, int px, int py, int amount) {
     if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    int x0 = 0;
-    std::uint16_t* row = Row(ink, py, px, px + 1, &x0);
-    AddTo(row[px - x0], amount);
+    AddTo(Tile(ink, py / kBandRows, px / kTileColumns)[CellOf(px, py)], amount);
     inked_ = true;
 }
 
 int PageRenderer::Coverage(int ink, int px, int py) const {
     if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
-    const Plane& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane.cells || px < plane.x0 || px >= plane.x1) return 0;
-    return plane.cells[static_cast<std::size_t>(py % kBandRows) * plane.Stride() + static_cast<std::size_t>(px - plane.x0)];
+    const auto& tiles = bands_[static_cast<std::size_t>(py / kBandRows)].tiles[static_cast<std::size_t>(ink)];
+    if (!tiles) return 0;
+    const std::uint16_t* tile = tiles[static_cast<std::size_t>(px / kTileColumns)];
+    return tile ? tile[CellOf(px, py)] : 0;
 }
 
 // The preview column of every dot of a line; lines of one block share it.
@@ -231,21 +201,22 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     std::uint64_t outside = 0;
     const bool lineOnSheet = y >= 0 && y < heightMaster_;
     const bool simple = partsX == 1 && partsY == 1;
-    // The inked bytes end before `end`; the row is fetched (and its plane
-    // made or widened to the line's columns) at the first dot that lands.
-    std::size_t end = n;
+    std::size_t end = n;  // the inked bytes end before it
     while (end > 0 && data[end - 1] == 0) --end;
-    const std::size_t lastDot = end * static_cast<std::size_t>(perByte);  // one past
     if (lineOnSheet && simple) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
 
-    // The rows a dot's parts fall in, and each part's offset across.
+    // The rows a dot's parts fall in, and each part's offset across; dots
+    // come left to right, so each row keeps the tile its last part went to.
     std::array<int, 8> partRow{};
     std::array<std::int64_t, 8> partOffset{};
-    std::array<std::uint16_t*, 8> rows{};
-    std::array<int, 8> rowX0{};
+    std::array<int, 8> tileAt{};
+    std::array<std::uint16_t*, 8> cells{};
+    tileAt.fill(-1);
     int rowsOnSheet = 0;
-    int lo = 0, hi = 0;  // the line's columns, for its rows
-    if (lineOnSheet && !simple) {
+    if (lineOnSheet && simple) {
+        partRow[0] = static_cast<int>(y / box_);
+        rowsOnSheet = 1;
+    } else if (lineOnSheet) {
         for (int j = 0; j < partsY && j < 8; ++j) {
             const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
             if (py < height_) partRow[static_cast<std::size_t>(rowsOnSheet++)] = static_cast<int>(py);
@@ -254,9 +225,17 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             partOffset[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
     }
     const bool fewParts = partsX <= 8 && partsY <= 8;
+    // The cell of column px in the row of part r.
+    const auto cell = [&](std::size_t r, int px) -> std::uint16_t& {
+        const int tile = px / kTileColumns;
+        if (tile != tileAt[r]) {
+            const int py = partRow[r];
+            cells[r] = Tile(ink, py / kBandRows, tile) + static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+            tileAt[r] = tile;
+        }
+        return cells[r][px % kTileColumns];
+    };
 
-    std::uint16_t* row = nullptr;
-    int x0 = 0;
     for (std::size_t b = 0; b < end; ++b) {
         const unsigned byte = data[b];
         if (byte == 0) continue;
@@ -275,13 +254,7 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     ++outside;
                     continue;
                 }
-                if (row == nullptr) {
-                    // Dots further on lie at this column or right of it.
-                    std::size_t last = lastDot;
-                    while (last > dot && dotPixel_[last - 1] < 0) --last;
-                    row = Row(ink, static_cast<int>(y / box_), px, dotPixel_[last - 1] + 1, &x0);
-                }
-                AddTo(row[px - x0], amount[value]);
+                AddTo(cell(0, px), amount[value]);
                 inked_ = true;
                 continue;
             }
@@ -301,20 +274,10 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             }
             const int part = amount[value];
             if (part <= 0 || rowsOnSheet == 0) continue;
-            if (rows[0] == nullptr) {
-                // From this dot's first part to the last dot's last part.
-                lo = static_cast<int>(dx / box_);
-                hi = static_cast<int>(std::min<std::int64_t>(
-                    width_, (x + static_cast<std::int64_t>(lastDot - 1) * pitchX + partOffset[partsX - 1]) / box_ + 1));
-                for (int r = 0; r < rowsOnSheet; ++r)
-                    rows[static_cast<std::size_t>(r)] = Row(ink, partRow[static_cast<std::size_t>(r)], lo, hi,
-                                                            &rowX0[static_cast<std::size_t>(r)]);
-            }
             for (int i = 0; i < partsX; ++i) {
                 const std::int64_t px = (dx + partOffset[static_cast<std::size_t>(i)]) / box_;
                 if (px >= width_) continue;
-                for (int r = 0; r < rowsOnSheet; ++r)
-                    AddTo(rows[static_cast<std::size_t>(r)][px - rowX0[static_cast<std::size_t>(r)]], part);
+                for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), static_cast<int>(px)), part);
                 inked_ = true;
             }
         }
@@ -335,14 +298,20 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const int hi = static_cast<int>((right + box_ - 1) / box_);
     for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
         const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
-        std::uint16_t* row = nullptr;
-        int x0 = 0;
+        const int band = static_cast<int>(py / kBandRows);
+        const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+        std::uint16_t* cells = nullptr;
+        int tileAt = -1;
         for (std::int64_t px = lo; px < hi; ++px) {
             const std::int64_t w = std::min(right, (px + 1) * box_) - std::max(left, px * box_);
             const int amount = static_cast<int>(std::lround(scale * w * h));
             if (amount <= 0) continue;
-            if (row == nullptr) row = Row(ink, static_cast<int>(py), static_cast<int>(px), hi, &x0);
-            AddTo(row[px - x0], amount);
+            const int tile = static_cast<int>(px / kTileColumns);
+            if (tile != tileAt) {
+                cells = Tile(ink, band, tile) + rowAt;
+                tileAt = tile;
+            }
+            AddTo(cells[px % kTileColumns], amount);
             inked_ = true;
         }
     }
@@ -364,70 +333,60 @@ const PageRenderer::Transmission& PageRenderer::InkTransmission() {
     return table;
 }
 
-// One preview row as RGB: white paper, each ink filtering the light subtractively.
-bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const {
-    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
-    struct Used {
-        const std::uint16_t* cells;
-        int x0, x1;
-        const std::array<float, 3>* pass;
-    };
-    std::array<Used, kInkCount> used{};
-    int count = 0;
-    const Transmission& table = InkTransmission();
-    int from = width_, to = 0;
-    for (int ink = 0; ink < kInkCount; ++ink) {
-        const Plane& plane = band.planes[static_cast<std::size_t>(ink)];
-        if (!plane.cells) continue;
-        used[static_cast<std::size_t>(count++)] =
-            Used{plane.cells.get() + static_cast<std::size_t>(py % kBandRows) * plane.Stride(), plane.x0, plane.x1,
-                 &table[static_cast<std::size_t>(ink * (kFull + 1))]};
-        from = std::min(from, plane.x0);
-        to = std::max(to, plane.x1);
+namespace {
+
+// An ink's cells across a span of a row (cells[0] is the span's first
+// column), and its transmission by coverage.
+struct InkCells {
+    const std::uint16_t* cells;
+    const std::array<float, 3>* pass;
+};
+
+// The colour of a pixel: white light through each ink in turn.
+inline void Filter(float* light, const std::array<float, 3>* pass, int cover) {
+    const std::array<float, 3>& t = pass[std::min(cover, PageRenderer::kFull)];
+    light[0] *= t[0];
+    light[1] *= t[1];
+    light[2] *= t[2];
+    // Up to two full layers the paper takes the ink as one; more piles up and
+    // prints darker (three passes over one spot, as where two bands overlap).
+    if (cover > 2 * PageRenderer::kFull) {
+        const std::array<float, 3>& extra = pass[std::min(cover - 2 * PageRenderer::kFull, PageRenderer::kFull)];
+        light[0] *= extra[0];
+        light[1] *= extra[1];
+        light[2] *= extra[2];
     }
-    if (count == 0) return false;
-    // Only the columns the inks reach are written: the caller's row is white
-    // outside them (a fresh image, or a row it whitened).
-    std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
-    if (lo) *lo = from;
-    if (hi) *hi = to;
-    // Patches and bars are runs of one coverage: a pixel like the one before
-    // it is that pixel again.
-    if (count == 1) {  // most rows: one ink
-        const Used& ink = used[0];
+}
+
+// Composes `n` pixels into out (white already) from the inks that have
+// cells there. Patches and bars are runs of one coverage: a pixel like the
+// one before it is that colour again.
+void ComposeSpan(const InkCells* inks, int count, int n, std::uint8_t* out) {
+    if (count == 1) {  // most of a page: one ink
+        const InkCells& ink = inks[0];
         int before = 0;  // white paper
         std::uint8_t colour[3] = {0xFF, 0xFF, 0xFF};
-        for (int px = ink.x0; px < ink.x1; ++px) {
-            const int cover = ink.cells[px - ink.x0];
+        for (int px = 0; px < n; ++px) {
+            const int cover = ink.cells[px];
             if (cover == 0) continue;
             if (cover != before) {
                 before = cover;
                 float light[3] = {1.0f, 1.0f, 1.0f};
-                const std::array<float, 3>& t = ink.pass[std::min(cover, kFull)];
-                light[0] *= t[0];
-                light[1] *= t[1];
-                light[2] *= t[2];
-                if (cover > 2 * kFull) {
-                    const std::array<float, 3>& extra = ink.pass[std::min(cover - 2 * kFull, kFull)];
-                    light[0] *= extra[0];
-                    light[1] *= extra[1];
-                    light[2] *= extra[2];
-                }
+                Filter(light, ink.pass, cover);
                 for (int c = 0; c < 3; ++c) colour[c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
             }
             std::memcpy(out + px * 3, colour, 3);
         }
-        return true;
+        return;
     }
     std::array<int, kInkCount> covers{};
     std::array<int, kInkCount> before{};
     bool beforeInked = false;
     bool haveBefore = false;
-    for (int px = from; px < to; ++px) {
+    for (int px = 0; px < n; ++px) {
         bool same = haveBefore;
         for (int u = 0; u < count; ++u) {
-            const Used& ink = used[static_cast<std::size_t>(u)];
-            const int cover = px < ink.x0 || px >= ink.x1 ? 0 : ink.cells[px - ink.x0];
+            const int cover = inks[u].cells[px];
             covers[static_cast<std::size_t>(u)] = cover;
             same = same && cover == before[static_cast<std::size_t>(u)];
         }
@@ -441,27 +400,65 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
         float light[3] = {1.0f, 1.0f, 1.0f};
         bool any = false;
         for (int u = 0; u < count; ++u) {
-            const Used& ink = used[static_cast<std::size_t>(u)];
             const int cover = covers[static_cast<std::size_t>(u)];
             if (cover == 0) continue;
             any = true;
-            const std::array<float, 3>& t = ink.pass[std::min(cover, kFull)];
-            light[0] *= t[0];
-            light[1] *= t[1];
-            light[2] *= t[2];
-            // Up to two full layers the paper takes the ink as one; more piles
-            // up and prints darker (three passes over one spot, as where two
-            // bands overlap).
-            if (cover > 2 * kFull) {
-                const std::array<float, 3>& extra = ink.pass[std::min(cover - 2 * kFull, kFull)];
-                light[0] *= extra[0];
-                light[1] *= extra[1];
-                light[2] *= extra[2];
-            }
+            Filter(light, inks[u].pass, cover);
         }
         if (!any) continue;
         beforeInked = true;
         for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
+    }
+}
+
+}  // namespace
+
+// One preview row as RGB: white paper, each ink filtering the light
+// subtractively, a tile's width at a time.
+bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const {
+    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
+    const Transmission& table = InkTransmission();
+    std::array<int, kInkCount> inks{};
+    int count = 0;
+    for (int ink = 0; ink < kInkCount; ++ink)
+        if (band.tiles[static_cast<std::size_t>(ink)]) inks[static_cast<std::size_t>(count++)] = ink;
+    if (count == 0) return false;
+    // The tiles any ink has.
+    int first = tilesAcross_, last = -1;
+    for (int u = 0; u < count; ++u) {
+        const auto& tiles = band.tiles[static_cast<std::size_t>(inks[static_cast<std::size_t>(u)])];
+        for (int t = 0; t < first; ++t)
+            if (tiles[static_cast<std::size_t>(t)]) {
+                first = t;
+                break;
+            }
+        for (int t = tilesAcross_ - 1; t > last; --t)
+            if (tiles[static_cast<std::size_t>(t)]) {
+                last = t;
+                break;
+            }
+    }
+    const int from = first * kTileColumns;
+    const int to = std::min(width_, (last + 1) * kTileColumns);
+    if (lo) *lo = from;
+    if (hi) *hi = to;
+    if (from >= to) return true;
+    // Only these columns are written: the caller's row is white outside them.
+    std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
+    const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    for (int t = first; t <= last; ++t) {
+        std::array<InkCells, kInkCount> span{};
+        int here = 0;
+        for (int u = 0; u < count; ++u) {
+            const int ink = inks[static_cast<std::size_t>(u)];
+            const std::uint16_t* tile = band.tiles[static_cast<std::size_t>(ink)][static_cast<std::size_t>(t)];
+            if (tile)
+                span[static_cast<std::size_t>(here++)] =
+                    InkCells{tile + rowAt, &table[static_cast<std::size_t>(ink * (kFull + 1))]};
+        }
+        if (here == 0) continue;
+        const int left = t * kTileColumns;
+        ComposeSpan(span.data(), here, std::min(kTileColumns, width_ - left), out + static_cast<std::size_t>(left) * 3);
     }
     return true;
 }
@@ -474,35 +471,28 @@ bool AllZero(const std::uint16_t* cells, std::size_t n) {
     return true;
 }
 
-// Whether two rows of coverage, holding columns [a0, a1) and [b0, b1), are
-// the same across the sheet (zero where a row holds nothing).
-bool SameCells(const std::uint16_t* a, int a0, int a1, const std::uint16_t* b, int b0, int b1) {
-    if (a0 == b0 && a1 == b1)
-        return std::memcmp(a, b, static_cast<std::size_t>(a1 - a0) * sizeof(std::uint16_t)) == 0;
-    const int from = std::max(a0, b0), to = std::min(a1, b1);
-    if (from >= to)
-        return AllZero(a, static_cast<std::size_t>(a1 - a0)) && AllZero(b, static_cast<std::size_t>(b1 - b0));
-    return std::memcmp(a + (from - a0), b + (from - b0), static_cast<std::size_t>(to - from) * sizeof(std::uint16_t)) == 0 &&
-           AllZero(a, static_cast<std::size_t>(from - a0)) && AllZero(a + (to - a0), static_cast<std::size_t>(a1 - to)) &&
-           AllZero(b, static_cast<std::size_t>(from - b0)) && AllZero(b + (to - b0), static_cast<std::size_t>(b1 - to));
-}
-
 }  // namespace
 
 // Whether row py has exactly the coverage of the row above it.
 bool PageRenderer::SameCoverage(int py) const {
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
-    const std::size_t at = static_cast<std::size_t>(py % kBandRows);
-    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows);
+    const std::size_t at = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * kTileColumns;
     for (int ink = 0; ink < kInkCount; ++ink) {
-        const Plane& plane = band.planes[static_cast<std::size_t>(ink)];
-        const Plane& planeAbove = above.planes[static_cast<std::size_t>(ink)];
-        if (!plane.cells && !planeAbove.cells) continue;
-        if (!plane.cells || !planeAbove.cells) return false;
-        if (!SameCells(plane.cells.get() + at * plane.Stride(), plane.x0, plane.x1,
-                       planeAbove.cells.get() + atAbove * planeAbove.Stride(), planeAbove.x0, planeAbove.x1))
-            return false;
+        const auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
+        const auto& tilesAbove = above.tiles[static_cast<std::size_t>(ink)];
+        if (!tiles && !tilesAbove) continue;
+        if (!tiles || !tilesAbove) return false;
+        for (std::size_t t = 0; t < static_cast<std::size_t>(tilesAcross_); ++t) {
+            const std::uint16_t* a = tiles[t];
+            const std::uint16_t* b = tilesAbove[t];
+            if (a && b) {
+                if (std::memcmp(a + at, b + atAbove, kTileColumns * sizeof(std::uint16_t)) != 0) return false;
+            } else if (a || b) {
+                if (!AllZero(a ? a + at : b + atAbove, kTileColumns)) return false;
+            }
+        }
     }
     return true;
 }

@@ -105,23 +105,24 @@ private:
     bool SameCoverage(int py) const;
     // The preview as an RGB PNG, for pages of more than 256 colours.
     bool WriteRgbPng(const std::string& path, std::string* error) const;
-    // The coverage of one ink in one band: kBandRows rows of the columns
-    // [x0, x1) that ink was put in, x1 - x0 cells a row. Most bands hold a
-    // pattern across part of the sheet only (at 1440 dpi a row of the sheet
-    // is 15 to 20 thousand cells): the rest is white paper that needs no memory.
-    struct Plane {
-        CoveragePlane cells;
-        std::size_t capacity = 0;  // cells allocated
-        int x0 = 0, x1 = 0;
-        std::size_t Stride() const { return static_cast<std::size_t>(x1 - x0); }
-    };
+    // Coverage is kept in tiles of kBandRows rows by kTileColumns columns
+    // (4 KiB), made where ink first lands: a page at 1440 dpi is 10 to 20
+    // thousand cells wide, and its patterns (thin lines, ticks, text) leave
+    // most of it white paper that needs no memory.
+    static constexpr int kTileColumns = 64;
+    static constexpr std::size_t kTileCells = static_cast<std::size_t>(kBandRows) * kTileColumns;
     struct Band {
-        std::array<Plane, kInkCount> planes;
+        // Per ink, the band's tiles from left to right (null: white paper);
+        // the whole array null while the ink has none in the band.
+        std::array<std::unique_ptr<std::uint16_t*[]>, kInkCount> tiles;
     };
-    // Row py of an ink's plane, holding at least columns [lo, hi): a cell
-    // of column px is at [px - plane.x0]. Widens the plane as needed.
-    std::uint16_t* Row(int ink, int py, int lo, int hi, int* x0);
-    void Widen(Plane& plane, int lo, int hi);
+    // Tile `tile` of an ink in band `band`, made (all white) when missing.
+    std::uint16_t* Tile(int ink, int band, int tile);
+    std::uint16_t* NewTile();
+    // The cell of (px, py) in a tile.
+    static std::size_t CellOf(int px, int py) {
+        return static_cast<std::size_t>(py % kBandRows) * kTileColumns + static_cast<std::size_t>(px % kTileColumns);
+    }
     void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
 
@@ -133,6 +134,14 @@ private:
     int height_ = 0;
     int rows_ = 0;
     std::vector<Band> bands_;
+    int tilesAcross_ = 0;
+    // Tiles are handed out of blocks taken from the process's pool.
+    struct Block {
+        CoveragePlane cells;
+        bool zeroed = false;  // fresh from the system: every tile white already
+    };
+    std::vector<Block> blocks_;
+    std::size_t blockTiles_ = 0;  // tiles handed out of the last block
     bool inked_ = false;
     std::uint64_t clipped_ = 0;
     // Preview column of each dot of the last line shape (-1: off the sheet).
