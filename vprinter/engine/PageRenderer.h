@@ -34,9 +34,9 @@ struct PageSetup {
     int previewDpi = 180;
 };
 
-// A plane of coverage counts. Planes come zeroed from calloc: memory fresh
-// from the system is zero already, and its pages are only touched where ink
-// lands (a page at 1440 dpi has wide planes with a few ticks in them).
+// A block of coverage tiles. Blocks fresh from the system come zeroed from
+// calloc; blocks given back by an earlier page are cleared a tile at a time
+// as tiles are handed out.
 struct FreeCoverage {
     void operator()(std::uint16_t* plane) const { std::free(plane); }
 };
