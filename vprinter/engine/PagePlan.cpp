@@ -9,8 +9,9 @@ namespace {
 
 std::int64_t Pixels(std::int64_t master, int box) { return (master + box - 1) / box; }
 
-// The coverage planes the sheet's ink needs at a resolution: a plane per
-// ink per band of 32 preview rows that it touches, each as wide as the preview.
+// The most coverage the sheet's ink can need at a resolution: every tile of
+// each band of 32 preview rows an ink touches, as if it reached across the
+// whole preview (the renderer makes only the tiles ink lands in).
 std::int64_t CoverageBytes(const SheetRecord& sheet, const PagePlan& plan) {
     static constexpr int kBandRows = 32;
     const int box = kMasterPerInch / plan.dpi;

@@ -14,52 +14,48 @@ namespace vp {
 
 namespace {
 
-// Coverage planes go back to a pool the process keeps when a sheet is done,
-// and the next sheets take them from there. Memory fresh from the system
-// costs a page fault for every 4 KiB first touched, which on a virtual
-// machine is dearer than clearing a plane that was used before (a sheet
-// with a few bands of ink spent a third of its time on them). The pool is
-// shared by every renderer and keeps at most 48 MiB, more than the planes of
-// a well-covered A3+ sheet at 180 dpi (about 18 MB).
+// Coverage tiles come in blocks of 256 (1 MiB), which go back to a pool the
+// process keeps when a sheet is done, and the next sheets take them from
+// there. Memory fresh from the system costs a page fault for every 4 KiB
+// first touched, which on a virtual machine is dearer than clearing a tile
+// that was used before. The pool is shared by every renderer and keeps at
+// most 48 blocks, more than a well-covered A3+ sheet at 180 dpi needs.
+constexpr std::size_t kBlockTiles = 256;
+
 class PlanePool {
 public:
-    using Plane = CoveragePlane;
+    struct Taken {
+        CoveragePlane cells;
+        bool zeroed = false;
+    };
 
-    Plane Take(std::size_t count) {
-        Plane plane;
+    // A block of `count` cells: one given back (not cleared), else fresh
+    // memory (zero).
+    Taken Take(std::size_t count) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (auto it = free_.rbegin(); it != free_.rend(); ++it) {
-                if (it->first != count) continue;
-                plane = std::move(it->second);
-                free_.erase(std::next(it).base());
-                bytes_ -= count * sizeof(std::uint16_t);
-                break;
+            if (!free_.empty()) {
+                Taken taken{std::move(free_.back()), false};
+                free_.pop_back();
+                return taken;
             }
         }
-        if (!plane) {
-            plane.reset(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t))));
-            if (!plane) throw std::bad_alloc();
-            return plane;
-        }
-        std::memset(plane.get(), 0, count * sizeof(std::uint16_t));
-        return plane;
+        Taken taken{CoveragePlane(static_cast<std::uint16_t*>(std::calloc(count, sizeof(std::uint16_t)))), true};
+        if (!taken.cells) throw std::bad_alloc();
+        return taken;
     }
 
-    void Give(Plane plane, std::size_t count) {
-        if (!plane) return;
-        const std::size_t bytes = count * sizeof(std::uint16_t);
+    void Give(CoveragePlane block) {
+        if (!block) return;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (bytes_ + bytes > kMaxBytes) return;  // freed here, outside the pool
-        free_.emplace_back(count, std::move(plane));
-        bytes_ += bytes;
+        if (free_.size() >= kMaxBlocks) return;  // freed here, outside the pool
+        free_.push_back(std::move(block));
     }
 
 private:
-    static constexpr std::size_t kMaxBytes = std::size_t{48} << 20;
+    static constexpr std::size_t kMaxBlocks = 48;
     std::mutex mutex_;
-    std::vector<std::pair<std::size_t, Plane>> free_;
-    std::size_t bytes_ = 0;
+    std::vector<CoveragePlane> free_;
 };
 
 PlanePool& Pool() {
@@ -92,6 +88,7 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     width_ = static_cast<int>((widthMaster_ + box_ - 1) / box_);
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
 }
 
@@ -103,6 +100,7 @@ PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std
     height_ = static_cast<int>((heightMaster_ + box_ - 1) / box_);
     bands_.clear();
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
+    tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
 }
 
@@ -113,43 +111,65 @@ void PageRenderer::SetLength(std::int64_t master) {
 
 PageRenderer::~PageRenderer() { Clear(); }
 
-std::size_t PageRenderer::PlaneCount() const { return static_cast<std::size_t>(kBandRows) * static_cast<std::size_t>(width_); }
-
 void PageRenderer::Clear() {
     for (Band& band : bands_)
-        for (auto& plane : band.planes) Pool().Give(std::move(plane), PlaneCount());
+        for (auto& tiles : band.tiles) tiles.reset();
+    for (Block& block : blocks_) Pool().Give(std::move(block.cells));
+    blocks_.clear();
+    blockTiles_ = 0;
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
-    std::size_t planes = 0;
+    std::size_t arrays = 0;
     for (const Band& band : bands_)
-        for (const auto& plane : band.planes) planes += plane ? 1 : 0;
-    return planes * kBandRows * static_cast<std::size_t>(width_) * sizeof(std::uint16_t) +
+        for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
+    return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
            dotPixel_.capacity() * sizeof(std::int32_t);
 }
 
-// Coverage rows are allocated a band at a time, only for the inks a band uses.
-std::uint16_t* PageRenderer::Row(int ink, int py) {
-    auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane) plane = Pool().Take(PlaneCount());
-    return plane.get() + static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
+std::uint16_t* PageRenderer::NewTile() {
+    if (blocks_.empty() || blockTiles_ == kBlockTiles) {
+        PlanePool::Taken taken = Pool().Take(kBlockTiles * kTileCells);
+        blocks_.push_back(Block{std::move(taken.cells), taken.zeroed});
+        blockTiles_ = 0;
+    }
+    Block& block = blocks_.back();
+    std::uint16_t* tile = block.cells.get() + blockTiles_++ * kTileCells;
+    if (!block.zeroed) std::memset(tile, 0, kTileCells * sizeof(std::uint16_t));
+    return tile;
 }
+
+std::uint16_t* PageRenderer::Tile(int ink, int band, int tile) {
+    auto& tiles = bands_[static_cast<std::size_t>(band)].tiles[static_cast<std::size_t>(ink)];
+    if (!tiles) tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+    std::uint16_t*& at = tiles[static_cast<std::size_t>(tile)];
+    if (!at) at = NewTile();
+    return at;
+}
+
+namespace {
+
+inline void AddTo(std::uint16_t& cell, int amount) {
+    cell = static_cast<std::uint16_t>(std::min(65535, cell + amount));
+}
+
+}  // namespace
 
 void PageRenderer::Add(int ink, int px, int py, int amount) {
     if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    std::uint16_t& cell = Row(ink, py)[px];
-    cell = static_cast<std::uint16_t>(std::min(65535, cell + amount));
+    AddTo(Tile(ink, py / kBandRows, px / kTileColumns)[CellOf(px, py)], amount);
     inked_ = true;
 }
 
 int PageRenderer::Coverage(int ink, int px, int py) const {
     if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
-    const auto& plane = bands_[static_cast<std::size_t>(py / kBandRows)].planes[static_cast<std::size_t>(ink)];
-    if (!plane) return 0;
-    return plane[static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(px)];
+    const auto& tiles = bands_[static_cast<std::size_t>(py / kBandRows)].tiles[static_cast<std::size_t>(ink)];
+    if (!tiles) return 0;
+    const std::uint16_t* tile = tiles[static_cast<std::size_t>(px / kTileColumns)];
+    return tile ? tile[CellOf(px, py)] : 0;
 }
 
 // The preview column of every dot of a line; lines of one block share it.
@@ -181,9 +201,42 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     std::uint64_t outside = 0;
     const bool lineOnSheet = y >= 0 && y < heightMaster_;
     const bool simple = partsX == 1 && partsY == 1;
+    std::size_t end = n;  // the inked bytes end before it
+    while (end > 0 && data[end - 1] == 0) --end;
     if (lineOnSheet && simple) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
-    std::uint16_t* row = nullptr;
-    for (std::size_t b = 0; b < n; ++b) {
+
+    // The rows a dot's parts fall in, and each part's offset across; dots
+    // come left to right, so each row keeps the tile its last part went to.
+    std::array<int, 8> partRow{};
+    std::array<std::int64_t, 8> partOffset{};
+    std::array<int, 8> tileAt{};
+    std::array<std::uint16_t*, 8> cells{};
+    tileAt.fill(-1);
+    int rowsOnSheet = 0;
+    if (lineOnSheet && simple) {
+        partRow[0] = static_cast<int>(y / box_);
+        rowsOnSheet = 1;
+    } else if (lineOnSheet) {
+        for (int j = 0; j < partsY && j < 8; ++j) {
+            const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+            if (py < height_) partRow[static_cast<std::size_t>(rowsOnSheet++)] = static_cast<int>(py);
+        }
+        for (int i = 0; i < partsX && i < 8; ++i)
+            partOffset[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
+    }
+    const bool fewParts = partsX <= 8 && partsY <= 8;
+    // The cell of column px in the row of part r.
+    const auto cell = [&](std::size_t r, int px) -> std::uint16_t& {
+        const int tile = px / kTileColumns;
+        if (tile != tileAt[r]) {
+            const int py = partRow[r];
+            cells[r] = Tile(ink, py / kBandRows, tile) + static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+            tileAt[r] = tile;
+        }
+        return cells[r][px % kTileColumns];
+    };
+
+    for (std::size_t b = 0; b < end; ++b) {
         const unsigned byte = data[b];
         if (byte == 0) continue;
         for (int k = 0; k < perByte; ++k) {
@@ -201,8 +254,7 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     ++outside;
                     continue;
                 }
-                if (row == nullptr) row = Row(ink, static_cast<int>(y / box_));
-                row[px] = static_cast<std::uint16_t>(std::min(65535, row[px] + amount[value]));
+                AddTo(cell(0, px), amount[value]);
                 inked_ = true;
                 continue;
             }
@@ -211,12 +263,23 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                 ++outside;
                 continue;
             }
-            for (int j = 0; j < partsY; ++j)
-                for (int i = 0; i < partsX; ++i) {
-                    const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
-                    const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
-                    Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
-                }
+            if (!fewParts) {
+                for (int j = 0; j < partsY; ++j)
+                    for (int i = 0; i < partsX; ++i) {
+                        const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
+                        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+                        Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
+                    }
+                continue;
+            }
+            const int part = amount[value];
+            if (part <= 0 || rowsOnSheet == 0) continue;
+            for (int i = 0; i < partsX; ++i) {
+                const std::int64_t px = (dx + partOffset[static_cast<std::size_t>(i)]) / box_;
+                if (px >= width_) continue;
+                for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), static_cast<int>(px)), part);
+                inked_ = true;
+            }
         }
     }
     clipped_ += outside;
@@ -231,11 +294,25 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const std::int64_t bottom = std::min(heightMaster_, y + height);
     if (left >= right || top >= bottom || density <= 0) return;
     const double scale = kFull * density / (static_cast<double>(box_) * box_);
+    const int lo = static_cast<int>(left / box_);
+    const int hi = static_cast<int>((right + box_ - 1) / box_);
     for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
         const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
-        for (std::int64_t px = left / box_; px * box_ < right; ++px) {
+        const int band = static_cast<int>(py / kBandRows);
+        const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+        std::uint16_t* cells = nullptr;
+        int tileAt = -1;
+        for (std::int64_t px = lo; px < hi; ++px) {
             const std::int64_t w = std::min(right, (px + 1) * box_) - std::max(left, px * box_);
-            Add(ink, static_cast<int>(px), static_cast<int>(py), static_cast<int>(std::lround(scale * w * h)));
+            const int amount = static_cast<int>(std::lround(scale * w * h));
+            if (amount <= 0) continue;
+            const int tile = static_cast<int>(px / kTileColumns);
+            if (tile != tileAt) {
+                cells = Tile(ink, band, tile) + rowAt;
+                tileAt = tile;
+            }
+            AddTo(cells[px % kTileColumns], amount);
+            inked_ = true;
         }
     }
 }
@@ -256,61 +333,166 @@ const PageRenderer::Transmission& PageRenderer::InkTransmission() {
     return table;
 }
 
-// One preview row as RGB: white paper, each ink filtering the light subtractively.
-bool PageRenderer::ComposeRow(int py, std::uint8_t* out) const {
-    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
-    std::array<const std::uint16_t*, kInkCount> used{};
-    std::array<const std::array<float, 3>*, kInkCount> pass{};
-    int count = 0;
-    const std::size_t base = static_cast<std::size_t>(py % kBandRows) * static_cast<std::size_t>(width_);
-    const Transmission& table = InkTransmission();
-    for (int ink = 0; ink < kInkCount; ++ink)
-        if (band.planes[ink]) {
-            used[count] = band.planes[ink].get() + base;
-            pass[count++] = &table[static_cast<std::size_t>(ink * (kFull + 1))];
+namespace {
+
+// An ink's cells across a span of a row (cells[0] is the span's first
+// column), and its transmission by coverage.
+struct InkCells {
+    const std::uint16_t* cells;
+    const std::array<float, 3>* pass;
+};
+
+// The colour of a pixel: white light through each ink in turn.
+inline void Filter(float* light, const std::array<float, 3>* pass, int cover) {
+    const std::array<float, 3>& t = pass[std::min(cover, PageRenderer::kFull)];
+    light[0] *= t[0];
+    light[1] *= t[1];
+    light[2] *= t[2];
+    // Up to two full layers the paper takes the ink as one; more piles up and
+    // prints darker (three passes over one spot, as where two bands overlap).
+    if (cover > 2 * PageRenderer::kFull) {
+        const std::array<float, 3>& extra = pass[std::min(cover - 2 * PageRenderer::kFull, PageRenderer::kFull)];
+        light[0] *= extra[0];
+        light[1] *= extra[1];
+        light[2] *= extra[2];
+    }
+}
+
+// Composes `n` pixels into out (white already) from the inks that have
+// cells there. Patches and bars are runs of one coverage: a pixel like the
+// one before it is that colour again.
+void ComposeSpan(const InkCells* inks, int count, int n, std::uint8_t* out) {
+    if (count == 1) {  // most of a page: one ink
+        const InkCells& ink = inks[0];
+        int before = 0;  // white paper
+        std::uint8_t colour[3] = {0xFF, 0xFF, 0xFF};
+        for (int px = 0; px < n; ++px) {
+            const int cover = ink.cells[px];
+            if (cover == 0) continue;
+            if (cover != before) {
+                before = cover;
+                float light[3] = {1.0f, 1.0f, 1.0f};
+                Filter(light, ink.pass, cover);
+                for (int c = 0; c < 3; ++c) colour[c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
+            }
+            std::memcpy(out + px * 3, colour, 3);
         }
-    if (count == 0) return false;
-    std::memset(out, 0xFF, static_cast<std::size_t>(width_) * 3);
-    for (int px = 0; px < width_; ++px) {
+        return;
+    }
+    std::array<int, kInkCount> covers{};
+    std::array<int, kInkCount> before{};
+    bool beforeInked = false;
+    bool haveBefore = false;
+    for (int px = 0; px < n; ++px) {
+        bool same = haveBefore;
+        for (int u = 0; u < count; ++u) {
+            const int cover = inks[u].cells[px];
+            covers[static_cast<std::size_t>(u)] = cover;
+            same = same && cover == before[static_cast<std::size_t>(u)];
+        }
+        if (same) {
+            if (beforeInked) std::memcpy(out + px * 3, out + (px - 1) * 3, 3);
+            continue;
+        }
+        before = covers;
+        haveBefore = true;
+        beforeInked = false;
         float light[3] = {1.0f, 1.0f, 1.0f};
         bool any = false;
         for (int u = 0; u < count; ++u) {
-            const int cover = used[u][px];
+            const int cover = covers[static_cast<std::size_t>(u)];
             if (cover == 0) continue;
             any = true;
-            const std::array<float, 3>& t = pass[u][std::min(cover, kFull)];
-            light[0] *= t[0];
-            light[1] *= t[1];
-            light[2] *= t[2];
-            // Up to two full layers the paper takes the ink as one; more piles
-            // up and prints darker (three passes over one spot, as where two
-            // bands overlap).
-            if (cover > 2 * kFull) {
-                const std::array<float, 3>& extra = pass[u][std::min(cover - 2 * kFull, kFull)];
-                light[0] *= extra[0];
-                light[1] *= extra[1];
-                light[2] *= extra[2];
-            }
+            Filter(light, inks[u].pass, cover);
         }
         if (!any) continue;
+        beforeInked = true;
         for (int c = 0; c < 3; ++c) out[px * 3 + c] = static_cast<std::uint8_t>(255.0f * light[c] + 0.5f);
+    }
+}
+
+}  // namespace
+
+// One preview row as RGB: white paper, each ink filtering the light
+// subtractively, a tile's width at a time.
+bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const {
+    const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
+    const Transmission& table = InkTransmission();
+    std::array<int, kInkCount> inks{};
+    int count = 0;
+    for (int ink = 0; ink < kInkCount; ++ink)
+        if (band.tiles[static_cast<std::size_t>(ink)]) inks[static_cast<std::size_t>(count++)] = ink;
+    if (count == 0) return false;
+    // The tiles any ink has.
+    int first = tilesAcross_, last = -1;
+    for (int u = 0; u < count; ++u) {
+        const auto& tiles = band.tiles[static_cast<std::size_t>(inks[static_cast<std::size_t>(u)])];
+        for (int t = 0; t < first; ++t)
+            if (tiles[static_cast<std::size_t>(t)]) {
+                first = t;
+                break;
+            }
+        for (int t = tilesAcross_ - 1; t > last; --t)
+            if (tiles[static_cast<std::size_t>(t)]) {
+                last = t;
+                break;
+            }
+    }
+    const int from = first * kTileColumns;
+    const int to = std::min(width_, (last + 1) * kTileColumns);
+    if (lo) *lo = from;
+    if (hi) *hi = to;
+    if (from >= to) return true;
+    // Only these columns are written: the caller's row is white outside them.
+    std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
+    const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    for (int t = first; t <= last; ++t) {
+        std::array<InkCells, kInkCount> span{};
+        int here = 0;
+        for (int u = 0; u < count; ++u) {
+            const int ink = inks[static_cast<std::size_t>(u)];
+            const std::uint16_t* tile = band.tiles[static_cast<std::size_t>(ink)][static_cast<std::size_t>(t)];
+            if (tile)
+                span[static_cast<std::size_t>(here++)] =
+                    InkCells{tile + rowAt, &table[static_cast<std::size_t>(ink * (kFull + 1))]};
+        }
+        if (here == 0) continue;
+        const int left = t * kTileColumns;
+        ComposeSpan(span.data(), here, std::min(kTileColumns, width_ - left), out + static_cast<std::size_t>(left) * 3);
     }
     return true;
 }
+
+namespace {
+
+bool AllZero(const std::uint16_t* cells, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (cells[i] != 0) return false;
+    return true;
+}
+
+}  // namespace
 
 // Whether row py has exactly the coverage of the row above it.
 bool PageRenderer::SameCoverage(int py) const {
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
-    const std::size_t width = static_cast<std::size_t>(width_);
-    const std::size_t at = static_cast<std::size_t>(py % kBandRows) * width;
-    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * width;
+    const std::size_t at = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * kTileColumns;
     for (int ink = 0; ink < kInkCount; ++ink) {
-        const auto& plane = band.planes[ink];
-        const auto& planeAbove = above.planes[ink];
-        if (!plane && !planeAbove) continue;
-        if (!plane || !planeAbove) return false;
-        if (std::memcmp(plane.get() + at, planeAbove.get() + atAbove, width * sizeof(std::uint16_t)) != 0) return false;
+        const auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
+        const auto& tilesAbove = above.tiles[static_cast<std::size_t>(ink)];
+        if (!tiles && !tilesAbove) continue;
+        if (!tiles || !tilesAbove) return false;
+        for (std::size_t t = 0; t < static_cast<std::size_t>(tilesAcross_); ++t) {
+            const std::uint16_t* a = tiles[t];
+            const std::uint16_t* b = tilesAbove[t];
+            if (a && b) {
+                if (std::memcmp(a + at, b + atAbove, kTileColumns * sizeof(std::uint16_t)) != 0) return false;
+            } else if (a || b) {
+                if (!AllZero(a ? a + at : b + atAbove, kTileColumns)) return false;
+            }
+        }
     }
     return true;
 }
@@ -384,14 +566,16 @@ bool PageRenderer::WritePng(const std::string& path, std::string* error) const {
             rowAt[static_cast<std::size_t>(py)] = rowAt[static_cast<std::size_t>(py - 1)];
             continue;
         }
-        if (!ComposeRow(py, rgb.data())) continue;
+        int lo = 0, hi = 0;
+        if (!ComposeRow(py, rgb.data(), &lo, &hi)) continue;
         const std::size_t at = numbered.size();
         if (at + width > kMaxNumbered) return WriteRgbPng(path, error);
         numbered.resize(at + width);
         std::uint8_t* out = numbered.data() + at;
+        // White paper is number 0 (resize gave zeros), and the row is white outside [lo, hi).
         std::uint32_t last = 0xFFFFFFFFu;
         int number = 0;
-        for (std::size_t px = 0; px < width; ++px) {
+        for (std::size_t px = static_cast<std::size_t>(lo); px < static_cast<std::size_t>(hi); ++px) {
             const std::uint8_t* pixel = &rgb[px * 3];
             const std::uint32_t colour = std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
             if (colour != last) {
@@ -429,6 +613,7 @@ bool PageRenderer::WriteRgbPng(const std::string& path, std::string* error) cons
             png.Row(row.data());  // the row buffer still holds it
             continue;
         }
+        std::fill(row.begin(), row.end(), std::uint8_t{0xFF});
         white = !ComposeRow(py, row.data());
         if (white)
             png.WhiteRow();

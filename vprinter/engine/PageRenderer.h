@@ -34,9 +34,9 @@ struct PageSetup {
     int previewDpi = 180;
 };
 
-// A plane of coverage counts. Planes come zeroed from calloc: memory fresh
-// from the system is zero already, and its pages are only touched where ink
-// lands (a page at 1440 dpi has wide planes with a few ticks in them).
+// A block of coverage tiles. Blocks fresh from the system come zeroed from
+// calloc; blocks given back by an earlier page are cleared a tile at a time
+// as tiles are handed out.
 struct FreeCoverage {
     void operator()(std::uint16_t* plane) const { std::free(plane); }
 };
@@ -98,17 +98,31 @@ private:
     static constexpr int kBandRows = 32;
     using Transmission = std::vector<std::array<float, 3>>;
     static const Transmission& InkTransmission();
-    // Writes row py as RGB into out; false (out untouched) when the row is blank paper.
-    bool ComposeRow(int py, std::uint8_t* out) const;
+    // Writes row py as RGB into out, which is white already; false (out
+    // untouched) when the row is blank paper. Only the columns [*lo, *hi)
+    // are written.
+    bool ComposeRow(int py, std::uint8_t* out, int* lo = nullptr, int* hi = nullptr) const;
     bool SameCoverage(int py) const;
     // The preview as an RGB PNG, for pages of more than 256 colours.
     bool WriteRgbPng(const std::string& path, std::string* error) const;
+    // Coverage is kept in tiles of kBandRows rows by kTileColumns columns
+    // (4 KiB), made where ink first lands: a page at 1440 dpi is 10 to 20
+    // thousand cells wide, and its patterns (thin lines, ticks, text) leave
+    // most of it white paper that needs no memory.
+    static constexpr int kTileColumns = 64;
+    static constexpr std::size_t kTileCells = static_cast<std::size_t>(kBandRows) * kTileColumns;
     struct Band {
-        std::array<CoveragePlane, kInkCount> planes;
+        // Per ink, the band's tiles from left to right (null: white paper);
+        // the whole array null while the ink has none in the band.
+        std::array<std::unique_ptr<std::uint16_t*[]>, kInkCount> tiles;
     };
-    std::uint16_t* Row(int ink, int py);
-    // Cells in one plane of a band (kBandRows rows of the sheet's width).
-    std::size_t PlaneCount() const;
+    // Tile `tile` of an ink in band `band`, made (all white) when missing.
+    std::uint16_t* Tile(int ink, int band, int tile);
+    std::uint16_t* NewTile();
+    // The cell of (px, py) in a tile.
+    static std::size_t CellOf(int px, int py) {
+        return static_cast<std::size_t>(py % kBandRows) * kTileColumns + static_cast<std::size_t>(px % kTileColumns);
+    }
     void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
 
@@ -120,6 +134,14 @@ private:
     int height_ = 0;
     int rows_ = 0;
     std::vector<Band> bands_;
+    int tilesAcross_ = 0;
+    // Tiles are handed out of blocks taken from the process's pool.
+    struct Block {
+        CoveragePlane cells;
+        bool zeroed = false;  // fresh from the system: every tile white already
+    };
+    std::vector<Block> blocks_;
+    std::size_t blockTiles_ = 0;  // tiles handed out of the last block
     bool inked_ = false;
     std::uint64_t clipped_ = 0;
     // Preview column of each dot of the last line shape (-1: off the sheet).

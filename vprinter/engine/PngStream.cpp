@@ -128,16 +128,28 @@ void PngStream::IndexRow(const std::uint8_t* indices) {
     const std::size_t width = static_cast<std::size_t>(width_);
     const std::size_t perByte = static_cast<std::size_t>(8 / bitDepth_);
     packed_.resize((width + perByte - 1) / perByte);
+    const std::size_t full = width / perByte;  // bytes with every pixel in the row
     if (bitDepth_ == 8) {
         std::memcpy(packed_.data(), indices, width);
+    } else if (bitDepth_ == 4) {
+        for (std::size_t i = 0; i < full; ++i)
+            packed_[i] = static_cast<std::uint8_t>(indices[2 * i] << 4 | indices[2 * i + 1]);
+    } else if (bitDepth_ == 2) {
+        for (std::size_t i = 0; i < full; ++i)
+            packed_[i] = static_cast<std::uint8_t>(indices[4 * i] << 6 | indices[4 * i + 1] << 4 |
+                                                   indices[4 * i + 2] << 2 | indices[4 * i + 3]);
     } else {
-        std::size_t x = 0;
-        for (std::uint8_t& byte : packed_) {
+        for (std::size_t i = 0; i < full; ++i) {
             unsigned bits = 0;
-            for (std::size_t k = 0; k < perByte; ++k, ++x)
-                bits = bits << bitDepth_ | (x < width ? indices[x] : 0u);
-            byte = static_cast<std::uint8_t>(bits);
+            for (std::size_t k = 0; k < 8; ++k) bits = bits << 1 | indices[8 * i + k];
+            packed_[i] = static_cast<std::uint8_t>(bits);
         }
+    }
+    if (full < packed_.size()) {  // the last byte, padded with zero bits
+        unsigned bits = 0;
+        for (std::size_t k = 0, x = full * perByte; k < perByte; ++k, ++x)
+            bits = bits << bitDepth_ | (x < width ? indices[x] : 0u);
+        packed_[full] = static_cast<std::uint8_t>(bits);
     }
     Encode(packed_.data(), packed_.size());
 }
