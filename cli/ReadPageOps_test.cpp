@@ -18,11 +18,19 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace svc::cli {
 namespace {
 
 using fake::Fake;
 using testing::Streams;
+
+// A file of this process's own: the tests run in processes of their own, side
+// by side, and so may the same tests of another build.
+std::string Scratch(const char* name) {
+    return ::testing::TempDir() + "svc_read_page_" + std::to_string(::getpid()) + "_" + name;
+}
 
 // A cut page as a binary PNM (no resolution in it): seventeen columns, black
 // to the cut in the first `mark`, cyan strips growing by 8 rows after.
@@ -38,7 +46,7 @@ std::string WriteCutPage(int mark) {
                 p[0] = cyan ? 0 : 20, p[1] = cyan ? 160 : 20, p[2] = cyan ? 230 : 20;
             }
     }
-    const std::string path = ::testing::TempDir() + "svc_read_page_cut.ppm";
+    const std::string path = Scratch("cut.ppm");
     std::ofstream out(path, std::ios::binary);
     out << "P6\n" << width << " " << height << "\n255\n";
     out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
@@ -101,7 +109,7 @@ TEST_F(ReadPageOpsTest, WordsItCannotUseStopBeforeTheConnection) {
 
 TEST_F(ReadPageOpsTest, InGermanTheReasonsAreGermanAndTheLinesAndNumbersStay) {
     const std::string page = WriteCutPage(9);
-    const std::string text = ::testing::TempDir() + "svc_read_page_text.png";
+    const std::string text = Scratch("text.png");
     std::ofstream(text) << "not a picture\n";
     struct Said {
         int status;
