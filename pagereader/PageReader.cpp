@@ -137,7 +137,16 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     // to the image.
     Placement placed;
     std::string note;
-    const std::optional<Image> sheet = Straighten(page, &note, &placed);
+    std::optional<Image> sheet = Straighten(page, &note, &placed);
+    if (sheet && !(sheet->dpi > 0)) {
+        // A photo says no resolution; the sheet's known size tells it.
+        sheet->dpi = SheetDpi(*sheet);
+        if (sheet->dpi > 0) {
+            char text[64];
+            std::snprintf(text, sizeof text, "; %.0f dpi by the sheet's size", sheet->dpi);
+            note += text;
+        }
+    }
     const Image& found = sheet ? *sheet : page;
     std::optional<Image> upright;
     const std::optional<double> skew = InkSkew(found);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "adjust/PatternGeometry.h"
+#include "pagereader/Fitting.h"
 #include "pagereader/PageImage.h"
 
 namespace svc::pagereader::detail {
@@ -82,6 +83,34 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
     item->value = r.value;
 }
 
+// The value from samples in groups (a trial's ticks): their mean, and how
+// far it may be off: the larger of the samples' standard error and the
+// groups' disagreement (a trial measured off as a whole). A tick far from
+// its group's others (a speck of dust on it, a scratch) is left out; a group
+// that loses more than a quarter of its ticks so makes the value unsure.
+MeanError TrialsFit(const std::vector<double>& samples, int perGroup) {
+    std::vector<double> kept, groups;
+    bool unsure = false;
+    for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size(); g += static_cast<std::size_t>(perGroup)) {
+        const std::vector<double> group(samples.begin() + static_cast<long>(g), samples.begin() + static_cast<long>(g) + perGroup);
+        const std::vector<double> inliers = WithoutOutliers(group, 0.5);
+        if (inliers.size() * 4 < group.size() * 3) unsure = true;
+        groups.push_back(MeanOf(inliers).mean);
+        kept.insert(kept.end(), inliers.begin(), inliers.end());
+    }
+    MeanError all = MeanOf(kept);
+    if (groups.size() >= 2) all.error = std::max(all.error, MeanOf(groups).error);
+    if (unsure || kept.size() < 2) all.error = 1e9;
+    return all;
+}
+
+// Fills an item from a fitted estimate (in steps, added to `base`): three
+// standard errors count as the samples' spread, so that a value is given only
+// where the fit is sure of it to well within half a step.
+void ProposeFitted(Item* item, double base, const MeanError& fit, int low, int high) {
+    Propose(item, base + fit.mean, 3 * fit.error, low, high);
+}
+
 // Pairs the ticks of two parts in order (the counts must match the job's)
 // and gives each pair's offset, lower minus upper, in pixels.
 std::optional<std::vector<double>> PairOffsets(const std::vector<Run>& upper, const std::vector<Run>& lower, std::size_t expected) {
@@ -143,6 +172,43 @@ std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
     return trials;
 }
 
+// The trials measured where the job puts their ticks: each band's forward
+// and return ticks found by a comb of 24 teeth 1/9 inch apart and measured
+// by their centroids over the part's whole height, so that faint, blurred or
+// merged ticks still count. std::nullopt when a band does not show both
+// combs in the head's inks (not this page, or upside down).
+std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi, bool black) {
+    const Box window = Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
+                                   static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
+                                   page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    const Ink forward = black ? Ink::Black : Ink::Magenta;
+    const Ink back = black ? Ink::Black : Ink::Cyan;
+    const double pitch = Pixels(pg::kBidTickPitch, dpi);
+    const double half = std::max(2.5, pitch / 4);
+    const std::vector<double> rows = DarkRows(page, window, static_cast<int>(dpi / 180));
+    std::vector<Trial> trials;
+    // A trial's band is 96 lines of 1/180 inch: the forward ticks in its upper
+    // half, the return pass's in its lower half.
+    const double height = dpi * 96 / 180;
+    for (const Run& band : DarkBands(rows, window.top, 0.3, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
+        if (band.Size() > 1.3 * height) return std::nullopt;
+        const double middle = (band.begin + band.end) / 2.0;
+        const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right, static_cast<int>(middle - 0.1 * height)};
+        const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right, static_cast<int>(middle + 0.4 * height)};
+        if (!ShowsInk(InkColour(page, upper), forward) || !ShowsInk(InkColour(page, lower), back)) return std::nullopt;
+        const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
+        const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
+        if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
+        Trial t;
+        t.box = {window.left, band.begin, window.right, band.end};
+        for (int i = 0; i < pg::kBidTicks; ++i) t.offsets.push_back(down->centres[static_cast<std::size_t>(i)] - up->centres[static_cast<std::size_t>(i)]);
+        trials.push_back(std::move(t));
+    }
+    if (trials.empty()) return std::nullopt;
+    return trials;
+}
+
 // The resolution from the ticks themselves (1/9 inch apart) when the file does not say it.
 double BidDpiFromTicks(const Image& page) {
     // The black ticks lie in the left part of the page: try the widest band of ink.
@@ -168,8 +234,14 @@ Reading ReadBid(const Image& page, const Context& context) {
         reading.problem = std::string(kNoDpi) + ", and no row of Bi-D ticks shows it";
         return reading;
     }
-    const std::vector<Trial> black = BidTrials(page, dpi, true);
-    const std::vector<Trial> color = BidTrials(page, dpi, false);
+    std::optional<std::vector<Trial>> fittedBlack = BidTrialsFitted(page, dpi, true);
+    std::optional<std::vector<Trial>> fittedColor = BidTrialsFitted(page, dpi, false);
+    // The fitted trials where they show what the job prints (three bands a
+    // setting of each head), else the ticks counted.
+    const bool fitted = fittedBlack && fittedColor && fittedBlack->size() == fittedColor->size() && fittedBlack->size() % 3 == 0 &&
+                        (context.bidSettings.empty() ? fittedBlack->size() == 12 : fittedBlack->size() == 3 * context.bidSettings.size());
+    const std::vector<Trial> black = fitted ? std::move(*fittedBlack) : BidTrials(page, dpi, true);
+    const std::vector<Trial> color = fitted ? std::move(*fittedColor) : BidTrials(page, dpi, false);
     if (black.empty() && color.empty()) {
         reading.problem = "no Bi-D trial found on the page";
         return reading;
@@ -223,7 +295,10 @@ Reading ReadBid(const Image& page, const Context& context) {
                 continue;
             }
             const Stats st = Of(estimates);
-            Propose(&item, *stored + st.mean, st.spread, -72, 72);
+            if (fitted)
+                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks), -72, 72);
+            else
+                Propose(&item, *stored + st.mean, st.spread, -72, 72);
             reading.items.push_back(std::move(item));
         }
     return reading;
