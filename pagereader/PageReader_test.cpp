@@ -1,10 +1,13 @@
 // The reader's interface and its measuring on pages drawn here: the names,
 // the input line, and the readers' refusal to guess.
 #include "pagereader/PageReader.h"
+#include "pagereader/Fitting.h"
+#include "pagereader/Sheet.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -411,6 +414,88 @@ TEST(PageReaderSheet, PrintReachingTheSheetsEdgeIsPartOfTheSheet) {
     Image noisy = page;
     for (auto& byte : noisy.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
     EXPECT_FALSE(Straighten(noisy, nullptr).has_value());
+}
+
+// ---- measuring where the pattern is known ----
+
+// A profile of thin ticks as a coarse scan delivers them: each tick
+// `width` pixels wide at a fractional place, its ink spread over the pixels
+// it covers (area sampling), on paper with a little noise.
+std::vector<double> TickProfile(int size, double first, double pitch, int count, double width, unsigned noiseSeed) {
+    std::vector<double> profile(static_cast<std::size_t>(size), 0.0);
+    for (int k = 0; k < count; ++k) {
+        const double from = first + k * pitch - width / 2, to = from + width;
+        for (int i = static_cast<int>(std::floor(from)); i <= static_cast<int>(std::floor(to)); ++i)
+            if (i >= 0 && i < size)
+                profile[static_cast<std::size_t>(i)] += std::max(0.0, std::min(to, i + 1.0) - std::max(from, static_cast<double>(i)));
+    }
+    unsigned state = noiseSeed;
+    for (double& v : profile) {
+        state = state * 1103515245u + 12345u;
+        v += ((state >> 16) % 1000 / 1000.0 - 0.5) * 0.02;
+    }
+    return profile;
+}
+
+TEST(PageReaderFitting, ACombFindsFaintTicksToAFractionOfAPixelAndNoneOneOff) {
+    // Bi-D ticks at 150 dpi: 1/720 inch wide (a fifth of a pixel), 1/9 inch apart.
+    const double pitch = 150.0 / 9;
+    const auto profile = TickProfile(500, 40.3, pitch, 24, 0.21, 7);
+    const auto comb = svc::pagereader::detail::FitComb(profile, 100, 24, pitch, 4);
+    ASSERT_TRUE(comb.has_value());
+    // Each tick to a fraction of a pixel under the noise; their mean, which
+    // the readers fit, far finer.
+    double sum = 0;
+    for (int k = 0; k < 24; ++k) {
+        const double off = comb->centres[static_cast<std::size_t>(k)] - (100 + 40.3 + k * pitch);
+        EXPECT_LT(std::abs(off), 0.35) << "tick " << k;
+        sum += off;
+    }
+    EXPECT_LT(std::abs(sum / 24), 0.05);
+    // A part with a tick more than the pattern has is not this pattern: no
+    // comb of 24 leaves the 25th out quietly.
+    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 20.0, pitch, 25, 0.21, 7), 0, 24, pitch, 4).has_value());
+    // Nor is a part with fewer.
+    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 40.3, pitch, 23, 0.21, 7), 0, 24, pitch, 4).has_value());
+}
+
+TEST(PageReaderFitting, BandsArePartedFromTheTextAboveThem) {
+    // Paper, a line of text (dark), a gap of a few rows, a band of ticks (light), paper.
+    std::vector<double> rows(400, 0.0);
+    for (int i = 50; i < 70; ++i) rows[static_cast<std::size_t>(i)] = 0.05;
+    for (int i = 73; i < 173; ++i) rows[static_cast<std::size_t>(i)] = 0.015;
+    for (int i = 250; i < 350; ++i) rows[static_cast<std::size_t>(i)] = 0.015;
+    const auto bands = svc::pagereader::detail::DarkBands(rows, 10, 0.3, 2.2, 3, 70);
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0].begin, 10 + 73);  // not joined to the text's rows
+    EXPECT_EQ(bands[0].end, 10 + 173);
+    EXPECT_EQ(bands[1].begin, 10 + 250);
+}
+
+TEST(PageReaderFitting, OutliersAreLeftOutAndTheRestKept) {
+    std::vector<double> samples{2.0, 2.1, 1.9, 2.05, 1.95, 2.0, 9.0, 2.02};
+    const auto kept = svc::pagereader::detail::WithoutOutliers(samples, 0.5);
+    EXPECT_EQ(kept.size(), 7u);
+    const auto m = svc::pagereader::detail::MeanOf(kept);
+    EXPECT_NEAR(m.mean, 2.003, 0.01);
+    EXPECT_GT(m.error, 0);
+    EXPECT_LT(m.error, 0.05);
+}
+
+TEST(PageReaderSheet, APhotosResolutionFollowsFromTheSheetsKnownSize) {
+    Image a4;
+    a4.width = static_cast<int>(std::lround(210 / 25.4 * 173));
+    a4.height = static_cast<int>(std::lround(297 / 25.4 * 173));
+    EXPECT_NEAR(SheetDpi(a4), 173, 0.5);
+    std::swap(a4.width, a4.height);  // lying on its side
+    EXPECT_NEAR(SheetDpi(a4), 173, 0.5);
+    Image a3plus;
+    a3plus.width = static_cast<int>(std::lround(329 / 25.4 * 300));
+    a3plus.height = static_cast<int>(std::lround(483 / 25.4 * 300));
+    EXPECT_NEAR(SheetDpi(a3plus), 300, 0.5);
+    Image square;
+    square.width = square.height = 1000;
+    EXPECT_EQ(SheetDpi(square), 0);  // no sheet this program prints on
 }
 
 }  // namespace

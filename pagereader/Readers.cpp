@@ -564,12 +564,63 @@ Reading ReadPw(const Image& page, const Context&) {
 
 // ---- pixel shift ----
 
+namespace {
+
+// The six lines measured where the job puts their candidates: the bands
+// found in a profile of the page's rows, each candidate's black part and
+// its own ink's part found by a comb of eleven teeth 2/3 inch apart and
+// measured by their centroids over the part's height; the line's shift is
+// fitted over every candidate. std::nullopt when the page does not show the
+// six bands as the job prints them, black over the lines' inks (then the
+// candidates are counted, or the page is tried upside down).
+std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
+    if (!(dpi > 0)) return std::nullopt;
+    const Box window = Clip(page, {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
+                                   static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
+                                   page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    // A line's band: 12 lines of 1/30 inch, the black parts in its upper half.
+    const double height = dpi * 12 / 30;
+    const std::vector<Run> bands = DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
+                                             std::max(2, static_cast<int>(dpi / 100)), 0.75 * height);
+    if (bands.size() != 6) return std::nullopt;
+    const double pitch = Pixels(pg::kShiftPitch, dpi);
+    const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
+    Reading reading;
+    reading.kind = Kind::PixelShift;
+    for (int line = 0; line < 6; ++line) {
+        const Run& band = bands[static_cast<std::size_t>(line)];
+        if (band.Size() > 1.25 * height) return std::nullopt;
+        const double middle = (band.begin + band.end) / 2.0;
+        const Box refs{window.left, static_cast<int>(middle - 0.45 * height), window.right, static_cast<int>(middle - 0.08 * height)};
+        const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right, static_cast<int>(middle + 0.45 * height)};
+        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line])) return std::nullopt;
+        const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
+        const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
+        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
+        Item item;
+        item.name = std::string(1, static_cast<char>('A' + line));
+        item.where.push_back(PlaceOf({window.left, band.begin, window.Width(), band.Size()}));
+        // Candidate v's own part was printed v steps left of its black part:
+        // the line's shift is v plus how far right its part stands.
+        std::vector<double> estimates;
+        for (int c = 0; c < pg::kShiftCandidates; ++c)
+            estimates.push_back((c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) * 1440.0 / dpi);
+        ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates), -5, 5);
+        reading.items.push_back(std::move(item));
+    }
+    return reading;
+}
+
+}  // namespace
+
 Reading ReadPixelShift(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::PixelShift;
     static constexpr Ink kInks[6] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
     static constexpr const char* kInkNames[6] = {"cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
     double dpi = DeclaredDpi(page);
+    if (std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks)) return std::move(*fitted);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
     const Box search = Clip(page, {from0, 0, page.width, page.height});
     const std::vector<std::vector<Run>> bandsOf =
