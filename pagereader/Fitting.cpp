@@ -120,8 +120,11 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
     // outnumber the text's.
     // Rows of paper alone sit near the bottom of the profile (each row is
     // measured from its own paper, and the pattern may fill most rows).
+    // Its noise from one row to the next (steps between bands are few).
     const double paper = Quantile(profile, 0.05);
-    const double floor = paper + std::max(0.002, 4 * (Quantile(profile, 0.2) - paper));
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < profile.size(); ++i) steps.push_back(std::abs(profile[i] - profile[i - 1]));
+    const double floor = paper + std::max(0.002, 6 * 1.4826 * Median(steps));
     std::vector<double> inked;
     for (double v : profile)
         if (v > floor) inked.push_back(v - paper);
@@ -261,7 +264,9 @@ bool ShowsInk(const Colour& colour, Ink ink) {
     const double c = 255 - colour.r, m = 255 - colour.g, y = 255 - colour.b;
     const double most = std::max({c, m, y}), least = std::min({c, m, y});
     if (most < 15) return false;
-    const bool neutral = most - least < 0.3 * most;
+    // Grey has its three channels alike; a faint colour (a thin tick of a
+    // light ink on a coarse scan) still has one a fifth apart.
+    const bool neutral = most - least < std::max(3.0, 0.2 * most);
     switch (ink) {
         case Ink::Black:
         case Ink::Gray: return neutral;

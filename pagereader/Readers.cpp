@@ -191,7 +191,7 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
     // A trial's band is 96 lines of 1/180 inch: the forward ticks in its upper
     // half, the return pass's in its lower half.
     const double height = dpi * 96 / 180;
-    for (const Run& band : DarkBands(rows, window.top, 0.3, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
+    for (const Run& band : DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
         if (band.Size() > 1.3 * height) return std::nullopt;
         const double middle = (band.begin + band.end) / 2.0;
         const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right, static_cast<int>(middle - 0.1 * height)};
