@@ -86,14 +86,15 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
 // The value from samples in groups (a trial's ticks): their mean, and how
 // far it may be off: the larger of the samples' standard error and the
 // groups' disagreement (a trial measured off as a whole). A tick far from
-// its group's others (a speck of dust on it, a scratch) is left out; a group
+// its group's others (a speck of dust on it, a scratch; `least` is how far
+// is never too far) is left out; a group
 // that loses more than a quarter of its ticks so makes the value unsure.
-MeanError TrialsFit(const std::vector<double>& samples, int perGroup) {
+MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least) {
     std::vector<double> kept, groups;
     bool unsure = false;
     for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size(); g += static_cast<std::size_t>(perGroup)) {
         const std::vector<double> group(samples.begin() + static_cast<long>(g), samples.begin() + static_cast<long>(g) + perGroup);
-        const std::vector<double> inliers = WithoutOutliers(group, 0.5);
+        const std::vector<double> inliers = WithoutOutliers(group, least);
         if (inliers.size() * 4 < group.size() * 3) unsure = true;
         groups.push_back(MeanOf(inliers).mean);
         kept.insert(kept.end(), inliers.begin(), inliers.end());
@@ -185,7 +186,9 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
     const Ink forward = black ? Ink::Black : Ink::Magenta;
     const Ink back = black ? Ink::Black : Ink::Cyan;
     const double pitch = Pixels(pg::kBidTickPitch, dpi);
-    const double half = std::max(2.5, pitch / 4);
+    // A tick's centroid over a little more than blur spreads it: more would
+    // measure the paper's noise.
+    const double half = std::clamp(dpi / 66, 2.5, pitch / 4);
     const std::vector<double> rows = DarkRows(page, window, static_cast<int>(dpi / 180));
     std::vector<Trial> trials;
     // A trial's band is 96 lines of 1/180 inch: the forward ticks in its upper
@@ -296,7 +299,7 @@ Reading ReadBid(const Image& page, const Context& context) {
             }
             const Stats st = Of(estimates);
             if (fitted)
-                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks), -72, 72);
+                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)), -72, 72);
             else
                 Propose(&item, *stored + st.mean, st.spread, -72, 72);
             reading.items.push_back(std::move(item));
@@ -606,7 +609,7 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
         std::vector<double> estimates;
         for (int c = 0; c < pg::kShiftCandidates; ++c)
             estimates.push_back((c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) * 1440.0 / dpi);
-        ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates), -5, 5);
+        ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5, 5);
         reading.items.push_back(std::move(item));
     }
     return reading;
