@@ -54,6 +54,10 @@ const char* kNoDpi = "the image does not say its resolution (save it with its dp
 constexpr int kPfLeastDpi = 720;
 constexpr int kFirstDotLeastDpi = 1440;
 
+// From this resolution up, the printer's own pages, thin ticks stand apart
+// and are counted (as fast as the page is large); coarser scans are fitted.
+constexpr double kCountFromDpi = 720;
+
 // Mean and largest deviation of samples.
 struct Stats {
     double mean = 0, spread = 0;
@@ -237,8 +241,10 @@ Reading ReadBid(const Image& page, const Context& context) {
         reading.problem = std::string(kNoDpi) + ", and no row of Bi-D ticks shows it";
         return reading;
     }
-    std::optional<std::vector<Trial>> fittedBlack = BidTrialsFitted(page, dpi, true);
-    std::optional<std::vector<Trial>> fittedColor = BidTrialsFitted(page, dpi, false);
+    // Fine pages (the printer's own, 720 dpi and up) show every tick apart
+    // and are counted; coarser ones are fitted.
+    std::optional<std::vector<Trial>> fittedBlack = dpi < kCountFromDpi ? BidTrialsFitted(page, dpi, true) : std::nullopt;
+    std::optional<std::vector<Trial>> fittedColor = fittedBlack ? BidTrialsFitted(page, dpi, false) : std::nullopt;
     // The fitted trials where they show what the job prints (three bands a
     // setting of each head), else the ticks counted.
     const bool fitted = fittedBlack && fittedColor && fittedBlack->size() == fittedColor->size() && fittedBlack->size() % 3 == 0 &&
@@ -577,7 +583,7 @@ namespace {
 // six bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
-    if (!(dpi > 0)) return std::nullopt;
+    if (!(dpi > 0) || dpi >= kCountFromDpi) return std::nullopt;
     const Box window = Clip(page, {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
                                    static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
                                    page.height});
