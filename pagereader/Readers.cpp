@@ -57,6 +57,7 @@ constexpr int kFirstDotLeastDpi = 1440;
 // From this resolution up, the printer's own pages, thin ticks stand apart
 // and are counted (as fast as the page is large); coarser scans are fitted.
 constexpr double kCountFromDpi = 720;
+constexpr double kShiftFitLeastDpi = 200;
 
 // Mean and largest deviation of samples.
 struct Stats {
@@ -583,7 +584,11 @@ namespace {
 // six bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
-    if (!(dpi > 0) || dpi >= kCountFromDpi) return std::nullopt;
+    // Below 200 dpi a step is less than a seventh of a pixel, and a clean
+    // 150 dpi copy reads three steps low (its candidates' widths fall on the
+    // pixels unevenly; at 200 and 250 dpi it reads within half a step):
+    // not fitted there.
+    if (!(dpi >= kShiftFitLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
     const Box window = Clip(page, {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
                                    static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
                                    page.height});
