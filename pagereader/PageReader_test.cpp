@@ -1,6 +1,7 @@
 // The reader's interface and its measuring on pages drawn here: the names,
 // the input line, and the readers' refusal to guess.
 #include "pagereader/PageReader.h"
+#include "adjust/PatternGeometry.h"
 #include "pagereader/Fitting.h"
 #include "pagereader/Sheet.h"
 
@@ -496,6 +497,74 @@ TEST(PageReaderSheet, APhotosResolutionFollowsFromTheSheetsKnownSize) {
     Image square;
     square.width = square.height = 1000;
     EXPECT_EQ(SheetDpi(square), 0);  // no sheet this program prints on
+}
+
+// A Bi-D page as a coarse scan shows it: every tick a fraction of a pixel
+// wide, so faint grey (or faint colour) that no tick counting sees; the
+// return pass's ticks off by what the errors make them. At 300 dpi each row
+// reads to its step, upright and upside down; at 150 dpi, where a step is a
+// tenth of a pixel, a row reads right or not at all.
+void ExpectBidScanReads(double kDpi, bool everyRow) {
+    namespace pg = svc::pattern;
+    Image page;
+    page.width = static_cast<int>(210 / 25.4 * kDpi), page.height = static_cast<int>(297 / 25.4 * kDpi), page.dpi = kDpi;
+    page.rgb.assign(static_cast<std::size_t>(page.width) * page.height * 3, 255);
+    // One tick of 1/720 inch at x, rows [top, bottom), as the scanner's
+    // optics spread it (a Gaussian of 0.7 pixel) over the pixels it falls on.
+    auto tick = [&](double x, int top, int bottom, std::array<double, 3> ink) {
+        const double width = kDpi / 720, sigma = 0.7;
+        for (int px = static_cast<int>(x) - 3; px <= static_cast<int>(x) + 3; ++px) {
+            const double cover = width * 0.5 * (std::erf((px + 1 - x) / (sigma * std::sqrt(2.0))) - std::erf((px - x) / (sigma * std::sqrt(2.0))));
+            for (int y = top; y < bottom; ++y)
+                for (int c = 0; c < 3; ++c) {
+                    std::uint8_t& v = page.rgb[(static_cast<std::size_t>(y) * page.width + px) * 3 + c];
+                    v = static_cast<std::uint8_t>(std::lround(v * (1 - cover * ink[static_cast<std::size_t>(c)])));
+                }
+        }
+    };
+    const int right[4][2] = {{5, -3}, {-12, 7}, {0, 22}, {-40, 1}};  // black, colour of each setting
+    Context context;
+    const char* names[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+    for (int s = 0; s < 4; ++s)
+        for (int h = 0; h < 2; ++h) context.stored.emplace_back(names[s][h], 2);
+    const int height = static_cast<int>(kDpi * 96 / 180);
+    for (int s = 0; s < 4; ++s)
+        for (int t = 0; t < 3; ++t) {
+            const int top = static_cast<int>(kDpi * 0.8) + (s * 3 + t) * (height + height / 2), middle = top + height / 2;
+            for (int h = 0; h < 2; ++h) {
+                // The return pass lands right of the forward pass by the error less the value tried.
+                const double shift = (right[s][h] - 2 - pg::kBidTrialOffsets[t]) * kDpi / 1440;
+                const double left = Pixels(h == 0 ? pg::kBidBlackLeft : pg::kBidColorLeft, kDpi);
+                for (int i = 0; i < pg::kBidTicks; ++i) {
+                    const double x = left + Pixels(i * pg::kBidTickPitch, kDpi) + 0.37;
+                    tick(x, top, middle, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.05, 0.85, 0.3});
+                    tick(x + shift, middle, top + height, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.85, 0.3, 0.05});
+                }
+            }
+        }
+    for (bool turned : {false, true}) {
+        Image scan = page;
+        if (turned)
+            for (std::size_t i = 0, n = scan.rgb.size() / 3; i < n; ++i)
+                for (std::size_t c = 0; c < 3; ++c) scan.rgb[i * 3 + c] = page.rgb[(n - 1 - i) * 3 + c];
+        const Reading reading = Read(Kind::Bid, scan, context);
+        ASSERT_EQ(reading.items.size(), 8u) << reading.problem;
+        if (everyRow) EXPECT_EQ(reading.upsideDown, turned);
+        for (int s = 0; s < 4; ++s)
+            for (int h = 0; h < 2; ++h) {
+                const Item& item = reading.items[static_cast<std::size_t>(s * 2 + h)];
+                EXPECT_EQ(item.name, names[s][h]);
+                if (!everyRow && !item.value) continue;
+                ASSERT_TRUE(item.value.has_value()) << item.name << ": " << item.problem;
+                EXPECT_EQ(*item.value, right[s][h]) << item.name << " at " << kDpi << " dpi" << (turned ? " upside down" : "");
+                EXPECT_GE(item.confidence, 0.5) << item.name;
+            }
+    }
+}
+
+TEST(PageReaderFitting, BiDTicksAFractionOfAPixelWideReadToTheStepOrNotAtAll) {
+    ExpectBidScanReads(300, true);
+    ExpectBidScanReads(150, false);
 }
 
 }  // namespace
