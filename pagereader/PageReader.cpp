@@ -100,15 +100,25 @@ std::string Reading::InputLine() const {
 
 namespace {
 
+bool AnyRead(const Reading& reading) {
+    return std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
+}
+
+// Kinds whose every band is checked for its inks in order (black over the
+// line's ink, the forward pass's over the return pass's): read turned the
+// wrong way they read nothing, so a turned page may give part of its items.
+bool TellsItsOrientation(Kind kind) { return kind == Kind::Bid || kind == Kind::PixelShift; }
+
 // The page as it is, or turned by half a turn when nothing on it reads upright.
 Reading ReadAsIs(Kind kind, const Image& page, const Context& context) {
     Reading reading = ReadUpright(kind, page, context);
     const bool anyRead = std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
     if (!anyRead) {
         // A sheet scanned upside down: the pattern read the other way round
-        // counts only when every item reads so; its places are turned back.
+        // counts only when every item reads so (or the kind tells which way
+        // up it is); its places are turned back.
         Reading turned = ReadUpright(kind, Turned(page), context);
-        if (turned.Complete()) {
+        if (turned.Complete() || (TellsItsOrientation(kind) && AnyRead(turned))) {
             for (Item& item : turned.items)
                 for (Place& p : item.where) {
                     p.x = page.width - p.x - p.width;
@@ -137,7 +147,16 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     // to the image.
     Placement placed;
     Phrase note;
-    const std::optional<Image> sheet = Straighten(page, &note, &placed);
+    std::optional<Image> sheet = Straighten(page, &note, &placed);
+    if (sheet && !(sheet->dpi > 0)) {
+        // A photo says no resolution; the sheet's known size tells it.
+        sheet->dpi = SheetDpi(*sheet);
+        if (sheet->dpi > 0) {
+            char dpi[32];
+            std::snprintf(dpi, sizeof dpi, "%.0f", sheet->dpi);
+            note = Phrase(SVC_N("%1; %2 dpi by the sheet's size"), {std::move(note), dpi});
+        }
+    }
     const Image& found = sheet ? *sheet : page;
     std::optional<Image> upright;
     const std::optional<double> skew = InkSkew(found);

@@ -1,10 +1,14 @@
 // The reader's interface and its measuring on pages drawn here: the names,
 // the input line, and the readers' refusal to guess.
 #include "pagereader/PageReader.h"
+#include "adjust/PatternGeometry.h"
+#include "pagereader/Fitting.h"
+#include "pagereader/Sheet.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -411,6 +415,158 @@ TEST(PageReaderSheet, PrintReachingTheSheetsEdgeIsPartOfTheSheet) {
     Image noisy = page;
     for (auto& byte : noisy.rgb) byte = static_cast<std::uint8_t>(random() & 0xFF);
     EXPECT_FALSE(Straighten(noisy, nullptr).has_value());
+}
+
+// ---- measuring where the pattern is known ----
+
+// A profile of thin ticks as a coarse scan delivers them: each tick
+// `width` pixels wide at a fractional place, its ink spread over the pixels
+// it covers (area sampling), on paper with a little noise.
+std::vector<double> TickProfile(int size, double first, double pitch, int count, double width, unsigned noiseSeed) {
+    std::vector<double> profile(static_cast<std::size_t>(size), 0.0);
+    for (int k = 0; k < count; ++k) {
+        const double from = first + k * pitch - width / 2, to = from + width;
+        for (int i = static_cast<int>(std::floor(from)); i <= static_cast<int>(std::floor(to)); ++i)
+            if (i >= 0 && i < size)
+                profile[static_cast<std::size_t>(i)] += std::max(0.0, std::min(to, i + 1.0) - std::max(from, static_cast<double>(i)));
+    }
+    unsigned state = noiseSeed;
+    for (double& v : profile) {
+        state = state * 1103515245u + 12345u;
+        v += ((state >> 16) % 1000 / 1000.0 - 0.5) * 0.02;
+    }
+    return profile;
+}
+
+TEST(PageReaderFitting, ACombFindsFaintTicksToAFractionOfAPixelAndNoneOneOff) {
+    // Bi-D ticks at 150 dpi: 1/720 inch wide (a fifth of a pixel), 1/9 inch apart.
+    const double pitch = 150.0 / 9;
+    const auto profile = TickProfile(500, 40.3, pitch, 24, 0.21, 7);
+    const auto comb = svc::pagereader::detail::FitComb(profile, 100, 24, pitch, 4);
+    ASSERT_TRUE(comb.has_value());
+    // Each tick to a fraction of a pixel under the noise; their mean, which
+    // the readers fit, far finer.
+    double sum = 0;
+    for (int k = 0; k < 24; ++k) {
+        const double off = comb->centres[static_cast<std::size_t>(k)] - (100 + 40.3 + k * pitch);
+        EXPECT_LT(std::abs(off), 0.35) << "tick " << k;
+        sum += off;
+    }
+    EXPECT_LT(std::abs(sum / 24), 0.05);
+    // A part with a tick more than the pattern has is not this pattern: no
+    // comb of 24 leaves the 25th out quietly.
+    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 20.0, pitch, 25, 0.21, 7), 0, 24, pitch, 4).has_value());
+    // Nor is a part with fewer.
+    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 40.3, pitch, 23, 0.21, 7), 0, 24, pitch, 4).has_value());
+}
+
+TEST(PageReaderFitting, BandsArePartedFromTheTextAboveThem) {
+    // Paper, a line of text (dark), a gap of a few rows, a band of ticks (light), paper.
+    std::vector<double> rows(400, 0.0);
+    for (int i = 50; i < 70; ++i) rows[static_cast<std::size_t>(i)] = 0.05;
+    for (int i = 73; i < 173; ++i) rows[static_cast<std::size_t>(i)] = 0.015;
+    for (int i = 250; i < 350; ++i) rows[static_cast<std::size_t>(i)] = 0.015;
+    const auto bands = svc::pagereader::detail::DarkBands(rows, 10, 0.3, 2.2, 3, 70);
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0].begin, 10 + 73);  // not joined to the text's rows
+    EXPECT_EQ(bands[0].end, 10 + 173);
+    EXPECT_EQ(bands[1].begin, 10 + 250);
+}
+
+TEST(PageReaderFitting, OutliersAreLeftOutAndTheRestKept) {
+    std::vector<double> samples{2.0, 2.1, 1.9, 2.05, 1.95, 2.0, 9.0, 2.02};
+    const auto kept = svc::pagereader::detail::WithoutOutliers(samples, 0.5);
+    EXPECT_EQ(kept.size(), 7u);
+    const auto m = svc::pagereader::detail::MeanOf(kept);
+    EXPECT_NEAR(m.mean, 2.003, 0.01);
+    EXPECT_GT(m.error, 0);
+    EXPECT_LT(m.error, 0.05);
+}
+
+TEST(PageReaderSheet, APhotosResolutionFollowsFromTheSheetsKnownSize) {
+    Image a4;
+    a4.width = static_cast<int>(std::lround(210 / 25.4 * 173));
+    a4.height = static_cast<int>(std::lround(297 / 25.4 * 173));
+    EXPECT_NEAR(SheetDpi(a4), 173, 0.5);
+    std::swap(a4.width, a4.height);  // lying on its side
+    EXPECT_NEAR(SheetDpi(a4), 173, 0.5);
+    Image a3plus;
+    a3plus.width = static_cast<int>(std::lround(329 / 25.4 * 300));
+    a3plus.height = static_cast<int>(std::lround(483 / 25.4 * 300));
+    EXPECT_NEAR(SheetDpi(a3plus), 300, 0.5);
+    Image square;
+    square.width = square.height = 1000;
+    EXPECT_EQ(SheetDpi(square), 0);  // no sheet this program prints on
+}
+
+// A Bi-D page as a coarse scan shows it: every tick a fraction of a pixel
+// wide, so faint grey (or faint colour) that no tick counting sees; the
+// return pass's ticks off by what the errors make them. At 300 dpi each row
+// reads to its step, upright and upside down; at 150 dpi, where a step is a
+// tenth of a pixel, a row reads right or not at all.
+void ExpectBidScanReads(double kDpi, bool everyRow) {
+    namespace pg = svc::pattern;
+    Image page;
+    page.width = static_cast<int>(210 / 25.4 * kDpi), page.height = static_cast<int>(297 / 25.4 * kDpi), page.dpi = kDpi;
+    page.rgb.assign(static_cast<std::size_t>(page.width) * page.height * 3, 255);
+    // One tick of 1/720 inch at x, rows [top, bottom), as the scanner's
+    // optics spread it (a Gaussian of 0.7 pixel) over the pixels it falls on.
+    auto tick = [&](double x, int top, int bottom, std::array<double, 3> ink) {
+        const double width = kDpi / 720, sigma = 0.7;
+        for (int px = static_cast<int>(x) - 3; px <= static_cast<int>(x) + 3; ++px) {
+            const double cover = width * 0.5 * (std::erf((px + 1 - x) / (sigma * std::sqrt(2.0))) - std::erf((px - x) / (sigma * std::sqrt(2.0))));
+            for (int y = top; y < bottom; ++y)
+                for (int c = 0; c < 3; ++c) {
+                    std::uint8_t& v = page.rgb[(static_cast<std::size_t>(y) * page.width + px) * 3 + c];
+                    v = static_cast<std::uint8_t>(std::lround(v * (1 - cover * ink[static_cast<std::size_t>(c)])));
+                }
+        }
+    };
+    const int right[4][2] = {{5, -3}, {-12, 7}, {0, 22}, {-40, 1}};  // black, colour of each setting
+    Context context;
+    const char* names[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+    for (int s = 0; s < 4; ++s)
+        for (int h = 0; h < 2; ++h) context.stored.emplace_back(names[s][h], 2);
+    const int height = static_cast<int>(kDpi * 96 / 180);
+    for (int s = 0; s < 4; ++s)
+        for (int t = 0; t < 3; ++t) {
+            const int top = static_cast<int>(kDpi * 0.8) + (s * 3 + t) * (height + height / 2), middle = top + height / 2;
+            for (int h = 0; h < 2; ++h) {
+                // The return pass lands right of the forward pass by the error less the value tried.
+                const double shift = (right[s][h] - 2 - pg::kBidTrialOffsets[t]) * kDpi / 1440;
+                const double left = Pixels(h == 0 ? pg::kBidBlackLeft : pg::kBidColorLeft, kDpi);
+                for (int i = 0; i < pg::kBidTicks; ++i) {
+                    const double x = left + Pixels(i * pg::kBidTickPitch, kDpi) + 0.37;
+                    tick(x, top, middle, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.05, 0.85, 0.3});
+                    tick(x + shift, middle, top + height, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.85, 0.3, 0.05});
+                }
+            }
+        }
+    for (bool turned : {false, true}) {
+        Image scan = page;
+        if (turned)
+            for (std::size_t i = 0, n = scan.rgb.size() / 3; i < n; ++i)
+                for (std::size_t c = 0; c < 3; ++c) scan.rgb[i * 3 + c] = page.rgb[(n - 1 - i) * 3 + c];
+        const Reading reading = Read(Kind::Bid, scan, context);
+        ASSERT_EQ(reading.items.size(), 8u) << reading.problem;
+        if (everyRow) {
+            EXPECT_EQ(reading.upsideDown, turned);
+        }
+        for (int s = 0; s < 4; ++s)
+            for (int h = 0; h < 2; ++h) {
+                const Item& item = reading.items[static_cast<std::size_t>(s * 2 + h)];
+                EXPECT_EQ(item.name, names[s][h]);
+                if (!everyRow && !item.value) continue;
+                ASSERT_TRUE(item.value.has_value()) << item.name << ": " << item.problem;
+                EXPECT_EQ(*item.value, right[s][h]) << item.name << " at " << kDpi << " dpi" << (turned ? " upside down" : "");
+                EXPECT_GE(item.confidence, 0.5) << item.name;
+            }
+    }
+}
+
+TEST(PageReaderFitting, BiDTicksAFractionOfAPixelWideReadToTheStepOrNotAtAll) {
+    ExpectBidScanReads(300, true);
+    ExpectBidScanReads(150, false);
 }
 
 }  // namespace

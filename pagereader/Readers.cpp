@@ -14,6 +14,7 @@
 #include <string>
 
 #include "adjust/PatternGeometry.h"
+#include "pagereader/Fitting.h"
 #include "pagereader/PageImage.h"
 
 namespace svc::pagereader::detail {
@@ -53,6 +54,11 @@ const char* kNoDpi = SVC_N("the image does not say its resolution (save it with 
 constexpr int kPfLeastDpi = 720;
 constexpr int kFirstDotLeastDpi = 1440;
 
+// From this resolution up, the printer's own pages, thin ticks stand apart
+// and are counted (as fast as the page is large); coarser scans are fitted.
+constexpr double kCountFromDpi = 720;
+constexpr double kShiftFitLeastDpi = 200;
+
 // Mean and largest deviation of samples.
 struct Stats {
     double mean = 0, spread = 0;
@@ -80,6 +86,35 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
         return;
     }
     item->value = r.value;
+}
+
+// The value from samples in groups (a trial's ticks): their mean, and how
+// far it may be off: the larger of the samples' standard error and the
+// groups' disagreement (a trial measured off as a whole). A tick far from
+// its group's others (a speck of dust on it, a scratch; `least` is how far
+// is never too far) is left out; a group
+// that loses more than a quarter of its ticks so makes the value unsure.
+MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least) {
+    std::vector<double> kept, groups;
+    bool unsure = false;
+    for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size(); g += static_cast<std::size_t>(perGroup)) {
+        const std::vector<double> group(samples.begin() + static_cast<long>(g), samples.begin() + static_cast<long>(g) + perGroup);
+        const std::vector<double> inliers = WithoutOutliers(group, least);
+        if (inliers.size() * 4 < group.size() * 3) unsure = true;
+        groups.push_back(MeanOf(inliers).mean);
+        kept.insert(kept.end(), inliers.begin(), inliers.end());
+    }
+    MeanError all = MeanOf(kept);
+    if (groups.size() >= 2) all.error = std::max(all.error, MeanOf(groups).error);
+    if (unsure || kept.size() < 2) all.error = 1e9;
+    return all;
+}
+
+// Fills an item from a fitted estimate (in steps, added to `base`): three
+// standard errors count as the samples' spread, so that a value is given only
+// where the fit is sure of it to well within half a step.
+void ProposeFitted(Item* item, double base, const MeanError& fit, int low, int high) {
+    Propose(item, base + fit.mean, 3 * fit.error, low, high);
 }
 
 // Pairs the ticks of two parts in order (the counts must match the job's)
@@ -143,6 +178,45 @@ std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
     return trials;
 }
 
+// The trials measured where the job puts their ticks: each band's forward
+// and return ticks found by a comb of 24 teeth 1/9 inch apart and measured
+// by their centroids over the part's whole height, so that faint, blurred or
+// merged ticks still count. std::nullopt when a band does not show both
+// combs in the head's inks (not this page, or upside down).
+std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi, bool black) {
+    const Box window = Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
+                                   static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
+                                   page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    const Ink forward = black ? Ink::Black : Ink::Magenta;
+    const Ink back = black ? Ink::Black : Ink::Cyan;
+    const double pitch = Pixels(pg::kBidTickPitch, dpi);
+    // A tick's centroid over a little more than blur spreads it: more would
+    // measure the paper's noise.
+    const double half = std::clamp(dpi / 66, 2.5, pitch / 4);
+    const std::vector<double> rows = DarkRows(page, window, static_cast<int>(dpi / 180));
+    std::vector<Trial> trials;
+    // A trial's band is 96 lines of 1/180 inch: the forward ticks in its upper
+    // half, the return pass's in its lower half.
+    const double height = dpi * 96 / 180;
+    for (const Run& band : DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
+        if (band.Size() > 1.3 * height) return std::nullopt;
+        const double middle = (band.begin + band.end) / 2.0;
+        const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right, static_cast<int>(middle - 0.1 * height)};
+        const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right, static_cast<int>(middle + 0.4 * height)};
+        if (!ShowsInk(InkColour(page, upper), forward) || !ShowsInk(InkColour(page, lower), back)) return std::nullopt;
+        const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
+        const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
+        if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
+        Trial t;
+        t.box = {window.left, band.begin, window.right, band.end};
+        for (int i = 0; i < pg::kBidTicks; ++i) t.offsets.push_back(down->centres[static_cast<std::size_t>(i)] - up->centres[static_cast<std::size_t>(i)]);
+        trials.push_back(std::move(t));
+    }
+    if (trials.empty()) return std::nullopt;
+    return trials;
+}
+
 // The resolution from the ticks themselves (1/9 inch apart) when the file does not say it.
 double BidDpiFromTicks(const Image& page) {
     // The black ticks lie in the left part of the page: try the widest band of ink.
@@ -168,8 +242,16 @@ Reading ReadBid(const Image& page, const Context& context) {
         reading.problem = SVC_N("the image does not say its resolution (save it with its dpi), and no row of Bi-D ticks shows it");
         return reading;
     }
-    const std::vector<Trial> black = BidTrials(page, dpi, true);
-    const std::vector<Trial> color = BidTrials(page, dpi, false);
+    // Fine pages (the printer's own, 720 dpi and up) show every tick apart
+    // and are counted; coarser ones are fitted.
+    std::optional<std::vector<Trial>> fittedBlack = dpi < kCountFromDpi ? BidTrialsFitted(page, dpi, true) : std::nullopt;
+    std::optional<std::vector<Trial>> fittedColor = fittedBlack ? BidTrialsFitted(page, dpi, false) : std::nullopt;
+    // The fitted trials where they show what the job prints (three bands a
+    // setting of each head), else the ticks counted.
+    const bool fitted = fittedBlack && fittedColor && fittedBlack->size() == fittedColor->size() && fittedBlack->size() % 3 == 0 &&
+                        (context.bidSettings.empty() ? fittedBlack->size() == 12 : fittedBlack->size() == 3 * context.bidSettings.size());
+    const std::vector<Trial> black = fitted ? std::move(*fittedBlack) : BidTrials(page, dpi, true);
+    const std::vector<Trial> color = fitted ? std::move(*fittedColor) : BidTrials(page, dpi, false);
     if (black.empty() && color.empty()) {
         reading.problem = SVC_N("no Bi-D trial found on the page");
         return reading;
@@ -227,7 +309,10 @@ Reading ReadBid(const Image& page, const Context& context) {
                 continue;
             }
             const Stats st = Of(estimates);
-            Propose(&item, *stored + st.mean, st.spread, -72, 72);
+            if (fitted)
+                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)), -72, 72);
+            else
+                Propose(&item, *stored + st.mean, st.spread, -72, 72);
             reading.items.push_back(std::move(item));
         }
     return reading;
@@ -495,6 +580,60 @@ Reading ReadPw(const Image& page, const Context&) {
 
 // ---- pixel shift ----
 
+namespace {
+
+// The six lines measured where the job puts their candidates: the bands
+// found in a profile of the page's rows, each candidate's black part and
+// its own ink's part found by a comb of eleven teeth 2/3 inch apart and
+// measured by their centroids over the part's height; the line's shift is
+// fitted over every candidate. std::nullopt when the page does not show the
+// six bands as the job prints them, black over the lines' inks (then the
+// candidates are counted, or the page is tried upside down).
+std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
+    // Below 200 dpi a step is less than a seventh of a pixel, and a clean
+    // 150 dpi copy reads three steps low (its candidates' widths fall on the
+    // pixels unevenly; at 200 and 250 dpi it reads within half a step):
+    // not fitted there.
+    if (!(dpi >= kShiftFitLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
+    const Box window = Clip(page, {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
+                                   static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
+                                   page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    // A line's band: 12 lines of 1/30 inch, the black parts in its upper half.
+    const double height = dpi * 12 / 30;
+    const std::vector<Run> bands = DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
+                                             std::max(2, static_cast<int>(dpi / 100)), 0.75 * height);
+    if (bands.size() != 6) return std::nullopt;
+    const double pitch = Pixels(pg::kShiftPitch, dpi);
+    const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
+    Reading reading;
+    reading.kind = Kind::PixelShift;
+    for (int line = 0; line < 6; ++line) {
+        const Run& band = bands[static_cast<std::size_t>(line)];
+        if (band.Size() > 1.25 * height) return std::nullopt;
+        const double middle = (band.begin + band.end) / 2.0;
+        const Box refs{window.left, static_cast<int>(middle - 0.45 * height), window.right, static_cast<int>(middle - 0.08 * height)};
+        const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right, static_cast<int>(middle + 0.45 * height)};
+        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line])) return std::nullopt;
+        const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
+        const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
+        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
+        Item item;
+        item.name = std::string(1, static_cast<char>('A' + line));
+        item.where.push_back(PlaceOf({window.left, band.begin, window.Width(), band.Size()}));
+        // Candidate v's own part was printed v steps left of its black part:
+        // the line's shift is v plus how far right its part stands.
+        std::vector<double> estimates;
+        for (int c = 0; c < pg::kShiftCandidates; ++c)
+            estimates.push_back((c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) * 1440.0 / dpi);
+        ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5, 5);
+        reading.items.push_back(std::move(item));
+    }
+    return reading;
+}
+
+}  // namespace
+
 Reading ReadPixelShift(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::PixelShift;
@@ -503,6 +642,7 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
                                                  SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
     double dpi = DeclaredDpi(page);
+    if (std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks)) return std::move(*fitted);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
     const Box search = Clip(page, {from0, 0, page.width, page.height});
     const std::vector<std::vector<Run>> bandsOf =

@@ -23,6 +23,11 @@ struct Placement {
 };
 std::optional<Image> Straighten(const Image& image, svc::Phrase* note, Placement* placed = nullptr);
 
+// The resolution of a sheet cut out of a photo that declares none, from the
+// sheet's known size: A4 (210 x 297 mm), A3+ (329 x 483 mm) or Letter
+// (8.5 x 11 inch), told apart by its shape. 0 when the shape is none of them.
+double SheetDpi(const Image& sheet);
+
 // How far the print on a page is turned (radians, clockwise on the image, at
 // most 4 degrees either way), from its own straight rows and columns of ink:
 // the turn at which the ink piles up most sharply into rows and columns.

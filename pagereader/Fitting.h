@@ -1,0 +1,82 @@
+// Measuring a pattern whose layout is known, rather than counting what the
+// page shows: ticks and bars are found where the job puts them (a comb of the
+// known pitch laid over a profile of the ink), each is measured by its
+// centroid in a profile averaged along its whole length, and the value comes
+// from a fit over every candidate. Thin ticks that a coarse or blurred scan
+// turns into faint grey still hold their ink and its centre: area filtering,
+// blur and JPEG move neither.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "pagereader/Image.h"
+#include "pagereader/PageImage.h"
+
+namespace svc::pagereader::detail {
+
+// How dark a pixel is, linear in the ink it shows: 0 for white paper, about
+// 0.9 for full black (the darkest of its three channels).
+inline double Darkness(const std::uint8_t* rgb) {
+    const int v = std::min({rgb[0], rgb[1], rgb[2]});
+    return (255 - v) / 255.0;
+}
+
+// The darkness of each column (across) or row (down) of the box, as the mean
+// over the box's rows (or columns), less the paper: the profile's median
+// across; each row's own median down, the rows then averaged over `reach`
+// rows either side (at least 2).
+std::vector<double> DarkColumns(const Image& page, const Box& box);
+std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
+
+// The bands of a row profile (as DarkRows gives it, starting at `offset`):
+// runs above `share` of the typical level of its rows that stand clear of
+// the paper's noise and below `ceiling` times it (darker rows are text, and
+// part bands), gaps of up to `join` closed, at least `least` rows high.
+std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join, double least);
+
+// `count` ticks `pitch` pixels apart in a column profile starting at
+// `offset`: where the comb of them holds the most ink, then each tick's
+// centroid within `half` pixels of its place (re-centred until it settles).
+// std::nullopt when the comb does not stand out (a tick missing at either
+// end, or ink where the comb has none just beyond its ends).
+struct Comb {
+    std::vector<double> centres;  // sub-pixel, in page coordinates
+    double first = 0;             // where the comb was laid
+};
+std::optional<Comb> FitComb(const std::vector<double>& profile, int offset, int count, double pitch, double half);
+
+// A straight line through points (x, y): y = a + b x, with the standard
+// deviation of the points about it and the standard error of the line's
+// value at x = 0.
+struct LineFit {
+    double a = 0, b = 0, residual = 0, errorAtZero = 0;
+    int n = 0;
+};
+std::optional<LineFit> FitLine(const std::vector<double>& x, const std::vector<double>& y);
+
+// The samples within four standard deviations (told robustly, by the median
+// absolute deviation, and at least `least`) of their median.
+std::vector<double> WithoutOutliers(const std::vector<double>& samples, double least);
+
+// Mean and standard error of the mean.
+struct MeanError {
+    double mean = 0, error = 0, deviation = 0;
+    int n = 0;
+};
+MeanError MeanOf(const std::vector<double>& samples);
+
+// The mean colour of the darkest pixels of the box (those at least half as
+// dark as its darkest hundredth): what ink a part shows, however thin it came out.
+struct Colour {
+    double r = 255, g = 255, b = 255;
+    bool any = false;
+};
+Colour InkColour(const Image& page, const Box& box);
+
+// The colour's ink, as the readers tell inks apart (Ink::Any when none).
+bool ShowsInk(const Colour& colour, Ink ink);
+
+}  // namespace svc::pagereader::detail
