@@ -17,6 +17,9 @@ set(SVC_SANITIZE_TIMEOUT_FACTOR 4 CACHE STRING "Deadline factor for sanitizer bu
 # svc_cli_ServiceOps_test runs the service sequences end to end against a
 # standalone printer that takes real time (2 to 15 s a case).
 set(SVC_LONG_TEST_TIMEOUTS svc_cli_ServiceOps_test 180)
+# Optimisation for the test executables' own sources in optimised builds
+# (empty: the build's).
+set(SVC_TEST_CODE_OPT -O0 CACHE STRING "Optimisation flag for the code of the test executables")
 
 # The deadline for a test whose own is `seconds`, in this build.
 function(svc_test_timeout out seconds)
@@ -29,6 +32,12 @@ endfunction()
 function(svc_add_test)
   cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
+  # A test's own code is compiled without optimisation: the code under test
+  # (the libraries it links) keeps the build's flags, and a test file
+  # compiles in half the time (GoogleTest's macros are costly to optimise).
+  if(SVC_TEST_CODE_OPT)
+    target_compile_options(${T_NAME} PRIVATE $<$<NOT:$<CONFIG:Debug>>:${SVC_TEST_CODE_OPT}>)
+  endif()
   # A test sees the headers of its own folder and of what it links.
   target_include_directories(${T_NAME} PRIVATE ${SVC_SOURCE_ROOT})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
@@ -89,4 +98,17 @@ function(svc_add_exports_test lib)
   add_test(NAME ${lib}_exports
     COMMAND ${CMAKE_COMMAND} -DNM=${SVC_NM} -DLIBRARY=$<TARGET_FILE:${lib}> "-DEXPECTED=${expected}"
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+endfunction()
+
+# svc_optimise_under_sanitizers(target...)
+# The sanitizer build is a Debug build; these libraries are compiled with -O1
+# there all the same. They draw and measure whole pages pixel by pixel, and at
+# -O0 the page tests spent most of their time in them (the sanitizers still
+# check every access at -O1).
+function(svc_optimise_under_sanitizers)
+  if(SVC_SANITIZE)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-O1>)
+    endforeach()
+  endif()
 endfunction()
