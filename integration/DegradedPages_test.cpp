@@ -56,7 +56,9 @@ struct Tally {
 Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pair<std::string, int>>& right,
             const std::string& copy) {
     Tally t;
-    for (const auto& [name, value] : right) {
+    for (const auto& entry : right) {
+        const std::string& name = entry.first;  // (a lambda below uses it: not a structured binding)
+        const int value = entry.second;
         ++t.items;
         const auto found = std::find_if(reading.items.begin(), reading.items.end(), [&](const pr::Item& i) { return i.name == name; });
         const std::string label = std::string(pr::KindName(kind)) + (name.empty() ? "" : " " + name) + " (right " + std::to_string(value) + ")";

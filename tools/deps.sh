@@ -20,8 +20,9 @@ SVC_PACKAGES=(
   libsqlite3-dev libpq-dev postgresql postgresql-client
   # the packet channel in Wireshark (packaging/wireshark)
   tshark
-  # the fuzz targets (tools/fuzz.sh): clang and its runtimes, libFuzzer included
-  clang libclang-rt-14-dev
+  # the sanitizer build and the fuzz targets (tools/test.sh, tools/fuzz.sh): clang
+  # and its runtimes, libFuzzer included; the format check (tools/format-check.sh)
+  clang libclang-rt-14-dev clang-format
 )
 
 svc_missing_packages() {

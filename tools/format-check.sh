@@ -24,6 +24,7 @@ if [ -z "$formatter" ]; then
 fi
 
 files=()
+missing=()
 if [ "$#" -gt 0 ]; then
     files=("$@")
 else
@@ -31,17 +32,28 @@ else
         < <(git ls-files -z -- '*.h' '*.hpp' '*.c' '*.cc' '*.cpp')
 fi
 
-differ=0
+# clang-format on batches of files (one process for all would do, but the
+# command line has a limit); it names each file that differs in a warning of
+# its own. A file that is not there is named too.
+present=()
 for f in "${files[@]}"; do
-    [ -f "$f" ] || { echo "format-check: no such file: $f" >&2; differ=1; continue; }
-    if ! "$formatter" --style=file --dry-run -Werror "$f" >/dev/null 2>&1; then
-        echo "$f"
-        differ=$((differ + 1))
-        if [ "$show_diff" = 1 ]; then
-            "$formatter" --style=file "$f" | diff -u --label "$f" --label "$f (formatted)" "$f" - || true
-        fi
-    fi
+    if [ -f "$f" ]; then present+=("$f"); else echo "format-check: no such file: $f" >&2; missing+=("$f"); fi
 done
+listed=$(
+    printf '%s\n' "${missing[@]}"
+    printf '%s\0' "${present[@]}" | xargs -0 -r -n 128 "$formatter" --style=file --dry-run 2>&1 \
+        | sed -n 's/^\(.*\):[0-9]*:[0-9]*: warning: code should be clang-formatted.*/\1/p' || true
+)
+listed=$(sort -u <<<"$listed")
+differ=0
+while IFS= read -r f; do
+    [ -n "$f" ] || continue
+    echo "$f"
+    differ=$((differ + 1))
+    if [ "$show_diff" = 1 ] && [ -f "$f" ]; then
+        "$formatter" --style=file "$f" | diff -u --label "$f" --label "$f (formatted)" "$f" - || true
+    fi
+done <<<"$listed"
 if [ "$differ" -ne 0 ]; then
     echo "format-check: $differ file(s) differ from .clang-format (clang-format -i FILE to apply)" >&2
     exit 1
