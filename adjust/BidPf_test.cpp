@@ -20,12 +20,24 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 template <std::size_t N>
-std::string Lit(const char (&s)[N]) { return std::string(s, N - 1); }
-
+std::string Lit(const char (&s)[N]) {
+    return std::string(s, N - 1);
+}
 
 Bytes SetBid(int black, int selector, int value) {
-    return {0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0x00, 0xFF, 0x00, static_cast<std::uint8_t>(selector),
-            static_cast<std::uint8_t>(black ? 1 : 2), static_cast<std::uint8_t>(value & 0xFF),
+    return {0x1B,
+            0x7C,
+            0x00,
+            0x09,
+            0x00,
+            0x06,
+            0x16,
+            0x00,
+            0xFF,
+            0x00,
+            static_cast<std::uint8_t>(selector),
+            static_cast<std::uint8_t>(black ? 1 : 2),
+            static_cast<std::uint8_t>(value & 0xFF),
             static_cast<std::uint8_t>(value < 0 ? 0xFF : 0x00)};
 }
 Bytes SetPf(int value) {
@@ -37,8 +49,7 @@ bool IsFactory(const Bytes& b) { return b.size() >= 10 && b[0] == 0x1B && b[1] =
 
 std::size_t Count(const Bytes& hay, const Bytes& needle) {
     std::size_t n = 0;
-    for (auto it = hay.begin(); (it = std::search(it, hay.end(), needle.begin(), needle.end())) != hay.end(); ++it)
-        ++n;
+    for (auto it = hay.begin(); (it = std::search(it, hay.end(), needle.begin(), needle.end())) != hay.end(); ++it) ++n;
     return n;
 }
 
@@ -96,8 +107,12 @@ TEST_F(AdjustTest, BidTrialsStartWithAFlushAndTheLaterOnesFlushAnEmptyStream) {
     const Bytes all = fk::Fake().AcceptedBytes();
     const std::string head = Lit("Bi-D Check pattern\0\r\n\r\nVariable1 DOT\0\r\n");
     EXPECT_EQ(Hex(all, 0, head.size()), Hex(Bytes(head.begin(), head.end())));
-    const std::string line = Lit("            data = \0" "1\0  \0" "            \0"
-                                         "            data = \0" "-7\0 \0\r\n");
+    const std::string line =
+        Lit("            data = \0"
+            "1\0  \0"
+            "            \0"
+            "            data = \0"
+            "-7\0 \0\r\n");
     EXPECT_EQ(Count(all, Bytes(line.begin(), line.end())), 1u);
     // Each block pair is two jobs of its own (the header's reset starts the line
     // again): no line return between the directions, in black as in colour.
@@ -209,8 +224,8 @@ TEST_F(AdjustTest, ATrialValueRefusedAsBusyGoesAgainOnceThePrinterTakesIt) {
     fk::Fake().OnCall(nullptr);
     EXPECT_EQ(frame.Memo(), "The Bi-D pattern print has completed.");
     const auto sends = fk::Fake().Sends();
-    const std::size_t at = static_cast<std::size_t>(
-        std::find(sends.begin(), sends.end(), SetBid(0, 1, -7)) - sends.begin());
+    const std::size_t at =
+        static_cast<std::size_t>(std::find(sends.begin(), sends.end(), SetBid(0, 1, -7)) - sends.begin());
     ASSERT_LT(at + 3, sends.size());
     // The data after the trial values is what was refused twice, then taken.
     EXPECT_EQ(sends[at + 1], sends[at + 2]);
@@ -348,8 +363,8 @@ TEST_F(AdjustTest, PfInputTestsTheNumberNotItsLowByte) {
         EXPECT_TRUE(fk::Fake().EepromWrites().empty()) << text;
         EXPECT_EQ(fk::Fake().CallCount(fk::Fn::InquireStatus), 0);  // refused before any busy state
     }
-    for (auto [text, byte] : std::vector<std::pair<const char*, std::uint8_t>>{{"-4", 0xFC}, {"4", 0x04}, {"0", 0x00},
-                                                                             {"+3", 0x03}}) {
+    for (auto [text, byte] :
+         std::vector<std::pair<const char*, std::uint8_t>>{{"-4", 0xFC}, {"4", 0x04}, {"0", 0x00}, {"+3", 0x03}}) {
         SetUp();
         ValueFrame f;
         f.SetText(kPfEdit, text);

@@ -33,22 +33,25 @@ inline std::string Transcript(const std::vector<fake::Call>& calls) {
     char buf[32];
     for (const fake::Call& c : calls) {
         switch (c.fn) {
-        case fake::Fn::SendDataChannel:
-            t << (c.result == 1 ? "data " : "refused data ") << c.bytes.size();
-            if (!c.bytes.empty()) t << ' ' << Hex(c.bytes);
-            t << '\n';
-            break;
-        case fake::Fn::D4ReadEeprom:
-            std::snprintf(buf, sizeof buf, "eeprom_read %02X\n", static_cast<unsigned>(c.a));
-            t << buf;
-            break;
-        case fake::Fn::D4WriteEeprom:
-            std::snprintf(buf, sizeof buf, "eeprom_write %02X %02X\n", static_cast<unsigned>(c.a),
-                          static_cast<unsigned>(c.b));
-            t << buf;
-            break;
-        case fake::Fn::InquireStatus: t << "status\n"; break;
-        default: break;
+            case fake::Fn::SendDataChannel:
+                t << (c.result == 1 ? "data " : "refused data ") << c.bytes.size();
+                if (!c.bytes.empty()) t << ' ' << Hex(c.bytes);
+                t << '\n';
+                break;
+            case fake::Fn::D4ReadEeprom:
+                std::snprintf(buf, sizeof buf, "eeprom_read %02X\n", static_cast<unsigned>(c.a));
+                t << buf;
+                break;
+            case fake::Fn::D4WriteEeprom:
+                std::snprintf(buf, sizeof buf, "eeprom_write %02X %02X\n", static_cast<unsigned>(c.a),
+                              static_cast<unsigned>(c.b));
+                t << buf;
+                break;
+            case fake::Fn::InquireStatus:
+                t << "status\n";
+                break;
+            default:
+                break;
         }
     }
     return t.str();
@@ -125,21 +128,19 @@ inline void ExpectGolden(const std::string& name, const std::string& transcript)
         return s.substr(from, std::min<std::size_t>(s.find('\n', from) - from, 200));
     };
     ADD_FAILURE() << name << ": transcript differs from " << path << " at line " << line
-                  << " of its plain form (one line per call)\n  golden: "
-                  << lineAt(want, i) << "\n  now:    " << lineAt(transcript, i);
+                  << " of its plain form (one line per call)\n  golden: " << lineAt(want, i)
+                  << "\n  now:    " << lineAt(transcript, i);
 }
 
 // The 21 head ID bytes of a 25-character text (no checks: test data only).
 inline std::array<std::uint8_t, 21> PackHeadId(const std::string& id) {
     static const std::string set = "ABCDEFGHJKLMNPQRSTUVWXYZ0123456789%*+-$:";
-    auto hex = [](char hi, char lo) {
-        return static_cast<std::uint8_t>(std::stoi(std::string{hi, lo}, nullptr, 16));
-    };
+    auto hex = [](char hi, char lo) { return static_cast<std::uint8_t>(std::stoi(std::string{hi, lo}, nullptr, 16)); };
     auto code = [&](char c) { return static_cast<std::uint8_t>(32 + set.find(c)); };
     std::array<std::uint8_t, 21> b{};
     for (int i = 0; i < 4; ++i) b[i] = hex(id[1 + 2 * i], id[2 + 2 * i]);
-    for (int i = 0; i < 6; ++i) b[5 + i] = code(id[9 + i]);   // c10..c15
-    for (int i = 0; i < 6; ++i) b[12 + i] = code(id[16 + i]); // c17..c22
+    for (int i = 0; i < 6; ++i) b[5 + i] = code(id[9 + i]);    // c10..c15
+    for (int i = 0; i < 6; ++i) b[12 + i] = code(id[16 + i]);  // c17..c22
     b[18] = code(id[15]);                                      // c16
     b[19] = static_cast<std::uint8_t>(id[22] - '0');
     b[20] = static_cast<std::uint8_t>(id[0] - '0');

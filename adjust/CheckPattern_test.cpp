@@ -24,8 +24,9 @@ namespace fk = svc::fake;
 namespace {
 
 template <std::size_t N>
-std::string Lit(const char (&s)[N]) { return std::string(s, N - 1); }
-
+std::string Lit(const char (&s)[N]) {
+    return std::string(s, N - 1);
+}
 
 std::vector<std::uint8_t> B(std::string_view s) { return {s.begin(), s.end()}; }
 
@@ -81,12 +82,17 @@ TEST_F(CheckPatternTest, A3PSheetMatchesItsGolden) {
     svc::testing::ExpectGolden("a3p_check_print", Transcript(fk::Fake().Calls()));
     const auto bytes = fk::Fake().AcceptedBytes();
     EXPECT_GT(bytes.size(), 500000u);
-    EXPECT_TRUE(Contains(bytes, B(Lit("Waste Ink Pad counter value = \0" "1830\0\r\n\r\n"))));
-    EXPECT_TRUE(Contains(bytes, B(Lit("Head ID = \0" "13A7F12B4KR7M2PX9A4CHT11Y\r\n"))));
-    EXPECT_TRUE(Contains(bytes, B(Lit("USB ID = \0" "4100A1234536EAPA10\r\n"))));
-    EXPECT_TRUE(Contains(bytes, B(Lit("PF Measurement ES3 Data = \0" "124\0\r\n"))));
+    EXPECT_TRUE(Contains(bytes, B(Lit("Waste Ink Pad counter value = \0"
+                                      "1830\0\r\n\r\n"))));
+    EXPECT_TRUE(Contains(bytes, B(Lit("Head ID = \0"
+                                      "13A7F12B4KR7M2PX9A4CHT11Y\r\n"))));
+    EXPECT_TRUE(Contains(bytes, B(Lit("USB ID = \0"
+                                      "4100A1234536EAPA10\r\n"))));
+    EXPECT_TRUE(Contains(bytes, B(Lit("PF Measurement ES3 Data = \0"
+                                      "124\0\r\n"))));
     EXPECT_TRUE(Contains(bytes, B(Lit("Market Destination is \0World  \r\n\r\n"))));
-    EXPECT_TRUE(Contains(bytes, B(Lit("Black = \0" "100\0%   Cyan = \0"))));
+    EXPECT_TRUE(Contains(bytes, B(Lit("Black = \0"
+                                      "100\0%   Cyan = \0"))));
 }
 
 TEST_F(CheckPatternTest, A3PSheetCountersAtTheEdgesOfTheField) {
@@ -117,9 +123,17 @@ TEST_F(CheckPatternTest, A3PSheetWithoutInkLevelsEndsAfterTheDestination) {
     fk::Fake().ClearCalls();
     fk::Fake().SetStatus(fk::MakeStatus(4, 0, {7, 12, 34, 56, 78, 90, 100}));
     CheckPattern().A3PCheckPrintBtnClick(frame);
-    const auto inks = B(Lit("Black = \0" "7\0\0\0%   Cyan = \0" "12\0\0%         Magenta = \0" "34\0\0%"
-                                    "         Yellow = \0" "56\0\0%\r\n              Light Cyan = \0" "78\0\0%"
-                                    "   Light Magenta = \0" "90\0\0%   Gray = \0" "100\0%\x0C"));
+    const auto inks =
+        B(Lit("Black = \0"
+              "7\0\0\0%   Cyan = \0"
+              "12\0\0%         Magenta = \0"
+              "34\0\0%"
+              "         Yellow = \0"
+              "56\0\0%\r\n              Light Cyan = \0"
+              "78\0\0%"
+              "   Light Magenta = \0"
+              "90\0\0%   Gray = \0"
+              "100\0%\x0C"));
     const auto all = fk::Fake().AcceptedBytes();
     ASSERT_GE(all.size(), inks.size());
     EXPECT_EQ(Hex(all, all.size() - inks.size()), Hex(inks));
@@ -220,7 +234,8 @@ TEST_F(A4PrintTest, SendsTheFileUnchangedThenThePfCheckPattern) {
 
 TEST_F(A4PrintTest, MissingFileEndsBeforeAnythingIsSent) {
     // (The handler would find the copy the build puts beside bin/.)
-    RunPrint(frame, [] { return TPCheckPattern::A4Print(JobStream(), "no-such-folder/clip.prn"); }, "done");
+    RunPrint(
+        frame, [] { return TPCheckPattern::A4Print(JobStream(), "no-such-folder/clip.prn"); }, "done");
     EXPECT_EQ(frame.Memo(), "Cannot file open.");
     EXPECT_FALSE(Contains(fk::Fake().AcceptedBytes(), B("PF Adjust")));
 }
@@ -250,8 +265,8 @@ TEST_F(CheckPatternTest, HeadCheckPrintMatchesItsGoldenAndMoves410TwiceAtTheEnd)
     fk::Fake().ClearCalls();
     ASSERT_EQ(TPCheckPattern::HorizontalAlignmentPattern(JobStream()), rc::Ok);
     const auto bytes = fk::Fake().AcceptedBytes();
-    const std::vector<std::uint8_t> end = {0x1B, 0x28, 0x76, 0x02, 0x00, 0x9A, 0x01, 0x1B, 0x28,
-                                           0x76, 0x02, 0x00, 0x9A, 0x01, 0x1B, 0x40};
+    const std::vector<std::uint8_t> end = {0x1B, 0x28, 0x76, 0x02, 0x00, 0x9A, 0x01, 0x1B,
+                                           0x28, 0x76, 0x02, 0x00, 0x9A, 0x01, 0x1B, 0x40};
     EXPECT_EQ(Hex(bytes, bytes.size() - end.size()), Hex(end));
     // Unit 5 in the section headers; VSD4 in 1 bit per pixel with the extended unit after its line returns.
     EXPECT_TRUE(Contains(bytes, {0x1B, 0x28, 0x55, 0x01, 0x00, 0x05, 0x1B, 0x55, 0x03}));
@@ -262,8 +277,8 @@ TEST_F(CheckPatternTest, NozzleCheckIsTheRemoteCommandThenTheFormFeed) {
     CheckPattern().NozzleCheckPatternPrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The nozzle check pattern print has completed.");
     std::vector<std::uint8_t> job = B(Lit("Nozzle check pattern\r\n\0"));
-    for (std::uint8_t b : {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 0x52, 0x45, 0x4D, 0x4F, 0x54, 0x45, 0x31, 0x4E, 0x43,
-                           0x02, 0x00, 0x00, 0x00, 0x1B, 0x00, 0x00, 0x00, 0x0D, 0x0A, 0x0D, 0x0A})
+    for (std::uint8_t b : {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 0x52, 0x45, 0x4D, 0x4F, 0x54, 0x45, 0x31, 0x4E,
+                           0x43, 0x02, 0x00, 0x00, 0x00, 0x1B, 0x00, 0x00, 0x00, 0x0D, 0x0A, 0x0D, 0x0A})
         job.push_back(b);
     EXPECT_EQ(fk::Fake().Sends(), (std::vector<std::vector<std::uint8_t>>{job, {0x0C}}));
 }

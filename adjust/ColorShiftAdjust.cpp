@@ -14,12 +14,18 @@ namespace {
 constexpr int kShiftNotANumber = 10;  // outside the range: refused
 
 const std::array<TPColorShiftAdjust::Line, 6> kLines{{
-    {'A', SVC_N("A line"), "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1, "ColorShiftAPnl"},
-    {'B', SVC_N("B line"), "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2, "ColorShiftBPnl"},
-    {'C', SVC_N("C line"), "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3, "ColorShiftCPnl"},
-    {'D', SVC_N("D line"), "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4, "ColorShiftDPnl"},
-    {'E', SVC_N("E line"), "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5, "ColorShiftEPnl"},
-    {'F', SVC_N("F line"), "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6, "ColorShiftFPnl"},
+    {'A', SVC_N("A line"), "ColorShiftAInputCheckBox", "ColorShiftAInputEdit", eep::PixelShift + 0, 1,
+     "ColorShiftAPnl"},
+    {'B', SVC_N("B line"), "ColorShiftBInputCheckBox", "ColorShiftBInputEdit", eep::PixelShift + 1, 2,
+     "ColorShiftBPnl"},
+    {'C', SVC_N("C line"), "ColorShiftCInputCheckBox", "ColorShiftCInputEdit", eep::PixelShift + 2, 3,
+     "ColorShiftCPnl"},
+    {'D', SVC_N("D line"), "ColorShiftDInputCheckBox", "ColorShiftDInputEdit", eep::PixelShift + 3, 4,
+     "ColorShiftDPnl"},
+    {'E', SVC_N("E line"), "ColorShiftEInputCheckBox", "ColorShiftEInputEdit", eep::PixelShift + 4, 5,
+     "ColorShiftEPnl"},
+    {'F', SVC_N("F line"), "ColorShiftFInputCheckBox", "ColorShiftFInputEdit", eep::PixelShift + 5, 6,
+     "ColorShiftFPnl"},
 }};
 
 }  // namespace
@@ -66,8 +72,7 @@ void TPColorShiftAdjust::ColorShiftInputOKBtnClick(FeatureFrame& frame) {
         frame.ReportErrorCode(r);
         return;
     }
-    if (frame.SetOperationState(mode::Done, "The pixel shift adjustment value has written properly.") != rc::Ok)
-        return;
+    if (frame.SetOperationState(mode::Done, "The pixel shift adjustment value has written properly.") != rc::Ok) return;
     for (const Line& l : kLines)
         if (frame.Checked(l.checkBox)) frame.SetAdjustedCell(l.cell, frame.Text(l.edit));
 }

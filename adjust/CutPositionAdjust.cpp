@@ -16,8 +16,10 @@ void CutPosAdjustPrintBtnClick(FeatureFrame& frame) {
     Result r = frame.SetOperationState(mode::Busy, "Printing now...");
     // The file ends its own job and cuts the paper: nothing is sent after it.
     if (r == rc::Ok) r = JobStream().SendPrintFile(FindPrintFile(cutpos::kPrintFile));
-    if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The cut position adjustment pattern print has completed.");
-    else frame.ReportErrorCode(r);
+    if (r == rc::Ok)
+        r = frame.SetOperationState(mode::Done, "The cut position adjustment pattern print has completed.");
+    else
+        frame.ReportErrorCode(r);
     if (r == rc::Ok) frame.SetFlag(WindowFlag::CutPatternPrinted, 1);
 }
 
@@ -41,8 +43,10 @@ void CutPosAdjustInputBtnClick(FeatureFrame& frame) {
         r = RemoteComm().SetCutPosition(cutpos::ValueOfIndex(index));
         journal::Journal().NoteWrite(kCutPositionAddress, value, r, "cut position command");
     }
-    if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The cut position adjustment value has written properly.");
-    else frame.ReportErrorCode(r);
+    if (r == rc::Ok)
+        r = frame.SetOperationState(mode::Done, "The cut position adjustment value has written properly.");
+    else
+        frame.ReportErrorCode(r);
     if (r == rc::Ok) frame.SetFlag(WindowFlag::CutPatternPrinted, 0);
 }
 

@@ -10,8 +10,8 @@ namespace svc {
 namespace {
 constexpr int kBusyPauseMs = 500;
 constexpr int kMostBusyPauses = 240;  // two minutes of a printer that takes nothing
-constexpr const char* kPaperText =
-    SVC_N("Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
+constexpr const char* kPaperText = SVC_N(
+    "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
     "Then click the [OK] button on the screen.");
 }  // namespace
 

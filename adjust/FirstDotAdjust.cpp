@@ -10,7 +10,7 @@ namespace svc {
 namespace firstdot {
 
 namespace {
-constexpr int kNotANumber = 80;        // outside the range: refused
+constexpr int kNotANumber = 80;                    // outside the range: refused
 constexpr float kMillimetresPerStep = 0.0088194f;  // one step of 1/2880 inch
 }  // namespace
 

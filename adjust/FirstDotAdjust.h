@@ -23,8 +23,8 @@ inline constexpr const char* kRealValue = "LandMarginInputRealValuePnl";
 
 // What the display shows for a value.
 struct Display {
-    int left = 50;   // left gauge, percent
-    int right = 50;  // right gauge, percent
+    int left = 50;            // left gauge, percent
+    int right = 50;           // right gauge, percent
     std::string millimetres;  // "0.6350 mm"
 };
 // Steps 3 to 5 of setting a value: gauges and millimetres (no clamping).

@@ -38,10 +38,9 @@ Result BlackBlock(TPRaster& s, std::uint16_t bytesPerLine, Line line) {
     return rc::Ok;
 }
 
-#define SVC_TRY(expr)                          \
-    do {                                       \
-        if (Result r_ = (expr); r_ != rc::Ok)  \
-            return r_;                         \
+#define SVC_TRY(expr)                                    \
+    do {                                                 \
+        if (Result r_ = (expr); r_ != rc::Ok) return r_; \
     } while (0)
 
 }  // namespace
@@ -155,8 +154,10 @@ Result TPPWAdjust::PrintPattern(TPRaster& s, TPRemoteComm& remote, TPFactory& fa
 void TPPWAdjust::PWSensorPrintBtnClick(FeatureFrame& frame) {
     Result r = frame.SetOperationState(mode::Busy, "Printing now...");
     if (r == rc::Ok) r = PrintPattern(JobStream(), RemoteComm(), Factory());
-    if (r == rc::Ok) r = frame.SetOperationState(mode::Done, "The PW adjustment pattern print has completed.");
-    else frame.ReportErrorCode(r);
+    if (r == rc::Ok)
+        r = frame.SetOperationState(mode::Done, "The PW adjustment pattern print has completed.");
+    else
+        frame.ReportErrorCode(r);
 }
 
 void TPPWAdjust::PWSensorInputBtnClick(FeatureFrame& frame) {

@@ -14,14 +14,14 @@ namespace svc {
 
 // One variable-dot setting of the Bi-D adjustment.
 struct BidSetting {
-    const char* name;         // "VSD2'"
-    const char* key;          // in control names: "VSD2D"
-    std::uint8_t dotKind;     // 10..13
+    const char* name;      // "VSD2'"
+    const char* key;       // in control names: "VSD2D"
+    std::uint8_t dotKind;  // 10..13
     std::uint8_t blackAddress;
     std::uint8_t colorAddress;
     std::int16_t blackErrorItem;
     std::int16_t colorErrorItem;
-    const char* label;        // "Variable2' DOT"
+    const char* label;  // "Variable2' DOT"
 };
 extern const std::array<BidSetting, 4> kBidSettings;  // VSD1, VSD2, VSD2', VSD4
 

@@ -39,10 +39,14 @@ std::string ZeroPaddedField(int value) {
 
 std::string DestinationName(std::uint8_t code) {
     switch (code) {
-    case eep::DestinationWorld: return "World  ";
-    case eep::DestinationJapan: return "Japan  ";
-    case eep::DestinationTrnVlk: return "TRN/VLK";
-    default: return "unknown";
+        case eep::DestinationWorld:
+            return "World  ";
+        case eep::DestinationJapan:
+            return "Japan  ";
+        case eep::DestinationTrnVlk:
+            return "TRN/VLK";
+        default:
+            return "unknown";
     }
 }
 
@@ -50,9 +54,8 @@ std::string DestinationName(std::uint8_t code) {
 
 Result TPCheckPattern::BetaPattern(TPRaster& s) {
     Job j(s);
-    const std::uint8_t rows[3][3] = {{ink::Black, ink::Cyan, ink::Magenta},
-                                     {ink::Gray, ink::LightCyan, ink::LightMagenta},
-                                     {ink::Yellow, 0, 0}};
+    const std::uint8_t rows[3][3] = {
+        {ink::Black, ink::Cyan, ink::Magenta}, {ink::Gray, ink::LightCyan, ink::LightMagenta}, {ink::Yellow, 0, 0}};
     for (int row = 0; row < 3; ++row) {
         const int columns = row == 2 ? 1 : 3;
         for (int pass = 0; pass < 2; ++pass) {
@@ -73,9 +76,8 @@ Result TPCheckPattern::BetaPattern(TPRaster& s) {
 
 Result TPCheckPattern::DotCheckPattern(TPRaster& s) {
     Job j(s);
-    const std::uint8_t rows[3][3] = {{ink::Black, ink::Gray, ink::Cyan},
-                                     {ink::Magenta, ink::LightMagenta, ink::LightCyan},
-                                     {ink::Yellow, 0, 0}};
+    const std::uint8_t rows[3][3] = {
+        {ink::Black, ink::Gray, ink::Cyan}, {ink::Magenta, ink::LightMagenta, ink::LightCyan}, {ink::Yellow, 0, 0}};
     const std::uint8_t kinds[3] = {10, 11, 13};
     for (int row = 0; row < 3; ++row) {
         const int columns = row == 2 ? 1 : 3;
@@ -167,10 +169,18 @@ Result TPCheckPattern::A3PBidPattern(TPRaster& s, std::uint8_t dotKind) {
     const BidSettings b = BidSettingsFor(dotKind);
     Job j(s);
     switch (dotKind) {
-    case 10: j.Label("Bi-D Variable1 DOT\r"); break;
-    case 11: j.Label("Bi-D Variable2 DOT\r"); break;
-    case 12: j.Label("Bi-D Variable2' DOT\r"); break;
-    default: j.Label("Bi-D Variable4 DOT\r"); break;
+        case 10:
+            j.Label("Bi-D Variable1 DOT\r");
+            break;
+        case 11:
+            j.Label("Bi-D Variable2 DOT\r");
+            break;
+        case 12:
+            j.Label("Bi-D Variable2' DOT\r");
+            break;
+        default:
+            j.Label("Bi-D Variable4 DOT\r");
+            break;
     }
     for (int pass = 0; pass < b.passes && j.Ok(); ++pass) {
         BidHeader(j, b, 1, dotKind, 0);
@@ -290,8 +300,8 @@ Result TPCheckPattern::HorizontalAlignmentPattern(TPRaster& s) {
 }
 
 Result TPCheckPattern::NozzleGapPattern(TPRaster& s) {
-    const std::uint8_t colours[6] = {ink::Gray, ink::Cyan, ink::LightCyan, ink::Magenta, ink::LightMagenta,
-                                     ink::Yellow};
+    const std::uint8_t colours[6] = {ink::Gray,    ink::Cyan,         ink::LightCyan,
+                                     ink::Magenta, ink::LightMagenta, ink::Yellow};
     auto block = [](Job& j, std::uint8_t colour, int firstTickLine) {
         j.Block(colour, 2, 100, 96);
         for (int line = 0; line < 96 && j.Ok(); ++line) {
@@ -417,12 +427,14 @@ Result TPCheckPattern::NozzleCheckPrint() {
 // ---- handlers ----
 
 void TPCheckPattern::A3PCheckPrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return A3PCheckPrint(JobStream()); }, SVC_N("The A3+ check pattern print has completed."));
+    RunPrint(
+        frame, [] { return A3PCheckPrint(JobStream()); }, SVC_N("The A3+ check pattern print has completed."));
 }
 
 void TPCheckPattern::A4PrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return A4Print(JobStream(), FindPrintFile("clip.prn")); },
-             SVC_N("The A4 check pattern print has completed."));
+    RunPrint(
+        frame, [] { return A4Print(JobStream(), FindPrintFile("clip.prn")); },
+        SVC_N("The A4 check pattern print has completed."));
 }
 
 void TPCheckPattern::HandHeadCheckPrintToHeadId() {
@@ -430,7 +442,8 @@ void TPCheckPattern::HandHeadCheckPrintToHeadId() {
 }
 
 void TPCheckPattern::NozzleCheckPatternPrintBtnClick(FeatureFrame& frame) {
-    RunPrint(frame, [] { return NozzleCheckPrint(); }, SVC_N("The nozzle check pattern print has completed."));
+    RunPrint(
+        frame, [] { return NozzleCheckPrint(); }, SVC_N("The nozzle check pattern print has completed."));
 }
 
 TPCheckPattern& CheckPattern() {

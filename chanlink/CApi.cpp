@@ -21,8 +21,7 @@ d4::HostSession& Session() {
             const char* overwrite = std::getenv("CHANLINK_CAPTURE_OVERWRITE");
             const bool replace = overwrite && std::strcmp(overwrite, "1") == 0;
             struct stat info {};
-            if (!session.StartCapture(path, replace) && !replace && ::lstat(path, &info) == 0 &&
-                S_ISREG(info.st_mode))
+            if (!session.StartCapture(path, replace) && !replace && ::lstat(path, &info) == 0 && S_ISREG(info.st_mode))
                 std::fprintf(stderr, "chanlink: set CHANLINK_CAPTURE_OVERWRITE=1 to replace %s\n", path);
         }
         return true;
@@ -47,9 +46,7 @@ CHANLINK_C_API uint16_t D4Negotiation(void) { return Session().Negotiate(); }
 
 CHANLINK_C_API uint16_t D4Termination(void) { return Session().Terminate(); }
 
-CHANLINK_C_API uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
-    return Session().SendData(data, count);
-}
+CHANLINK_C_API uint16_t SendDataChannel(const uint8_t* data, uint32_t count) { return Session().SendData(data, count); }
 
 CHANLINK_C_API uint16_t GetD4ErrorCode(void) { return Session().ErrorCode(); }
 

@@ -66,8 +66,7 @@ bool CaptureWriter::Open(const std::string& path, bool replace) {
         return false;
     }
     start_ = std::chrono::steady_clock::now();
-    if (std::fwrite(kCaptureMagic, 1, sizeof kCaptureMagic, file_) != sizeof kCaptureMagic ||
-        std::fflush(file_) != 0) {
+    if (std::fwrite(kCaptureMagic, 1, sizeof kCaptureMagic, file_) != sizeof kCaptureMagic || std::fflush(file_) != 0) {
         error_ = "cannot write capture file " + path;
         Close();
         return false;

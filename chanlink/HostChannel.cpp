@@ -15,10 +15,14 @@ constexpr int kMaxUnaskedReplies = 8;
 
 std::uint16_t ReadDetail(hb::IoStatus s) {
     switch (s) {
-        case hb::IoStatus::Ok: return detail::None;
-        case hb::IoStatus::Timeout: return detail::ReadTimeout;
-        case hb::IoStatus::Closed: return detail::PortClosed;
-        case hb::IoStatus::Error: return detail::ReadFailed;
+        case hb::IoStatus::Ok:
+            return detail::None;
+        case hb::IoStatus::Timeout:
+            return detail::ReadTimeout;
+        case hb::IoStatus::Closed:
+            return detail::PortClosed;
+        case hb::IoStatus::Error:
+            return detail::ReadFailed;
     }
     return detail::ReadFailed;
 }
@@ -129,8 +133,7 @@ bool HostChannel::Transact(const Transaction& request, Transaction& reply) {
                               request.command == Command::Credit || request.command == Command::CreditRequest;
     if (namesChannel && (reply.psid != request.psid || reply.ssid != request.ssid))
         return Reject(CodecError::Unexpected);
-    if (reply.result != result::Ok)
-        return Refused(reply.result);
+    if (reply.result != result::Ok) return Refused(reply.result);
     return true;
 }
 
@@ -154,11 +157,10 @@ bool HostChannel::OpenOne(std::uint8_t socket, std::uint16_t maxOut, std::uint16
     if (!Transact(req, rep)) return false;
     // The printer may lower the sizes we offered, never raise them or go
     // below what our messages need.
-    if (rep.maxHostToPrinter > maxOut || rep.maxHostToPrinter < minOut ||
-        rep.maxPrinterToHost > maxIn || rep.maxPrinterToHost < minIn)
+    if (rep.maxHostToPrinter > maxOut || rep.maxHostToPrinter < minOut || rep.maxPrinterToHost > maxIn ||
+        rep.maxPrinterToHost < minIn)
         return Reject(CodecError::Unexpected);
-    if (!table_.Open(socket, socket, rep.maxPrinterToHost, rep.maxHostToPrinter))
-        return Reject(CodecError::Unexpected);
+    if (!table_.Open(socket, socket, rep.maxPrinterToHost, rep.maxHostToPrinter)) return Reject(CodecError::Unexpected);
     Channel& channel = *table_.Find(socket, socket);
     CodecError e = table_.AddSendCredit(channel, rep.credit);
     if (e != CodecError::None) return Reject(e);
@@ -187,7 +189,8 @@ std::uint16_t HostChannel::Negotiate() {
     if (dataSocket_ == controlSocket_) return ProtocolError(CodecError::Unexpected);
     // The print-data channel only carries data towards the printer; the
     // control channel carries requests one way and replies the other.
-    if (!OpenOne(dataSocket_, kDataMaxPacket, kControlMaxPacket, kMinDataPacket, static_cast<std::uint16_t>(kHeaderSize)) ||
+    if (!OpenOne(dataSocket_, kDataMaxPacket, kControlMaxPacket, kMinDataPacket,
+                 static_cast<std::uint16_t>(kHeaderSize)) ||
         !OpenOne(controlSocket_, kControlMaxPacket, kControlMaxPacket, kMinControlPacket, kMinControlPacket))
         return kResultChannel;
     ready_ = true;
@@ -308,8 +311,8 @@ bool HostChannel::DropUnasked() {
         if (s == hb::IoStatus::Timeout) return true;
         if (s != hb::IoStatus::Ok) return Lost(ReadDetail(s));
         const Header h = DecodeHeader(head);
-        const bool control = channel && h.psid == channel->psid && h.ssid == channel->ssid &&
-                             h.length >= kHeaderSize && h.length <= channel->maxReceive;
+        const bool control = channel && h.psid == channel->psid && h.ssid == channel->ssid && h.length >= kHeaderSize &&
+                             h.length <= channel->maxReceive;
         if (!control || dropped == kMaxUnaskedReplies) {
             // Not a control reply (or one too many): the usual checks decide,
             // and whatever it is, nothing was asked.
@@ -353,8 +356,7 @@ bool HostChannel::Control(const ControlMessage& request, ControlMessage& reply) 
     if (p.header.psid != channel->psid) return Reject(CodecError::Unexpected);
     CodecError e = DecodeControl(p.payload.data(), p.payload.size(), reply);
     if (e != CodecError::None) return Reject(e);
-    if (!reply.reply || reply.op != request.op ||
-        (request.op != ControlOp::Status && reply.address != request.address))
+    if (!reply.reply || reply.op != request.op || (request.op != ControlOp::Status && reply.address != request.address))
         return Reject(CodecError::Unexpected);
     if (reply.result != result::Ok) return Refused(reply.result);
     return true;

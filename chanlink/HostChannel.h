@@ -20,18 +20,18 @@ inline constexpr std::uint16_t kResultChannel = 0x2000;
 // The details GetD4ErrorCode reports after a result of 0x2000.
 namespace detail {
 inline constexpr std::uint16_t None = 0;
-inline constexpr std::uint16_t NoPort = 1;          // no port is open
-inline constexpr std::uint16_t NotNegotiated = 2;   // no channel: never negotiated, ended, broken or port reopened
-inline constexpr std::uint16_t WriteFailed = 3;     // writing to the port failed or missed its deadline
-inline constexpr std::uint16_t ReadTimeout = 4;     // the printer did not answer within the read deadline
-inline constexpr std::uint16_t PortClosed = 5;      // the printer closed the connection
-inline constexpr std::uint16_t Protocol = 6;        // the printer sent something malformed or unexpected
-inline constexpr std::uint16_t BadArgument = 8;     // a null pointer from the caller
-inline constexpr std::uint16_t ReadFailed = 9;      // reading from the port failed
+inline constexpr std::uint16_t NoPort = 1;         // no port is open
+inline constexpr std::uint16_t NotNegotiated = 2;  // no channel: never negotiated, ended, broken or port reopened
+inline constexpr std::uint16_t WriteFailed = 3;    // writing to the port failed or missed its deadline
+inline constexpr std::uint16_t ReadTimeout = 4;    // the printer did not answer within the read deadline
+inline constexpr std::uint16_t PortClosed = 5;     // the printer closed the connection
+inline constexpr std::uint16_t Protocol = 6;       // the printer sent something malformed or unexpected
+inline constexpr std::uint16_t BadArgument = 8;    // a null pointer from the caller
+inline constexpr std::uint16_t ReadFailed = 9;     // reading from the port failed
 // No longer reported: a send that stops midway is busy, and the resend of the
 // same bytes goes on where it stopped. Kept so the number is never reused.
 inline constexpr std::uint16_t PartlySent = 10;
-inline constexpr std::uint16_t Busy = 51;           // no credit within the bounded wait: send again later
+inline constexpr std::uint16_t Busy = 51;  // no credit within the bounded wait: send again later
 // The printer reported a protocol error in what we sent: 0x0600 + its error code.
 inline constexpr std::uint16_t PrinterProtocolBase = 0x0600;
 // The printer refused a request: 0x0700 + the result byte of its reply.

@@ -21,7 +21,8 @@ bool KnownCommand(std::uint8_t code) {
         case Command::CreditRequest:
         case Command::Exit:
         case Command::GetSocketID:
-        case Command::Error: return true;
+        case Command::Error:
+            return true;
     }
     return false;
 }
@@ -30,14 +31,22 @@ bool KnownCommand(std::uint8_t code) {
 // included; 0 for the variable-size GetSocketID forms.
 std::size_t FixedSize(Command c, bool reply) {
     switch (c) {
-        case Command::Init: return reply ? 3 : 2;
-        case Command::OpenChannel: return reply ? 10 : 7;
-        case Command::CloseChannel: return reply ? 4 : 3;
-        case Command::Credit: return reply ? 4 : 5;
-        case Command::CreditRequest: return reply ? 6 : 5;
-        case Command::Exit: return reply ? 2 : 1;
-        case Command::GetSocketID: return 0;
-        case Command::Error: return 4;
+        case Command::Init:
+            return reply ? 3 : 2;
+        case Command::OpenChannel:
+            return reply ? 10 : 7;
+        case Command::CloseChannel:
+            return reply ? 4 : 3;
+        case Command::Credit:
+            return reply ? 4 : 5;
+        case Command::CreditRequest:
+            return reply ? 6 : 5;
+        case Command::Exit:
+            return reply ? 2 : 1;
+        case Command::GetSocketID:
+            return 0;
+        case Command::Error:
+            return 4;
     }
     return 0;
 }
@@ -55,7 +64,9 @@ std::vector<std::uint8_t> EncodeTransaction(const Transaction& t) {
     out.push_back(static_cast<std::uint8_t>(static_cast<std::uint8_t>(t.command) | (t.reply ? kReplyBit : 0)));
     if (t.reply) out.push_back(t.result);
     switch (t.command) {
-        case Command::Init: out.push_back(t.revision); break;
+        case Command::Init:
+            out.push_back(t.revision);
+            break;
         case Command::OpenChannel:
             out.push_back(t.psid);
             out.push_back(t.ssid);
@@ -77,7 +88,8 @@ std::vector<std::uint8_t> EncodeTransaction(const Transaction& t) {
             out.push_back(t.ssid);
             Put16(out, t.credit);
             break;
-        case Command::Exit: break;
+        case Command::Exit:
+            break;
         case Command::GetSocketID:
             if (t.reply) out.push_back(t.socket);
             for (char ch : t.service) out.push_back(static_cast<std::uint8_t>(ch));
@@ -108,7 +120,9 @@ CodecError DecodeTransaction(const std::uint8_t* data, std::size_t n, Transactio
         t.result = data[i++];
     }
     switch (t.command) {
-        case Command::Init: t.revision = data[i]; break;
+        case Command::Init:
+            t.revision = data[i];
+            break;
         case Command::OpenChannel:
             t.psid = data[i];
             t.ssid = data[i + 1];
@@ -126,7 +140,8 @@ CodecError DecodeTransaction(const std::uint8_t* data, std::size_t n, Transactio
             t.ssid = data[i + 1];
             if (!(t.command == Command::Credit && t.reply)) t.credit = Get16(data + i + 2);
             break;
-        case Command::Exit: break;
+        case Command::Exit:
+            break;
         case Command::GetSocketID:
             if (t.reply) {
                 if (n < 3) return CodecError::MalformedCommand;
@@ -134,8 +149,7 @@ CodecError DecodeTransaction(const std::uint8_t* data, std::size_t n, Transactio
             }
             t.service.assign(reinterpret_cast<const char*>(data + i), n - i);
             // A refusal may come back without a name; a request never does.
-            if (!(t.reply && t.service.empty()) && !ValidServiceName(t.service))
-                return CodecError::MalformedCommand;
+            if (!(t.reply && t.service.empty()) && !ValidServiceName(t.service)) return CodecError::MalformedCommand;
             break;
         case Command::Error:
             t.psid = data[i];
@@ -175,10 +189,17 @@ CodecError DecodeControl(const std::uint8_t* data, std::size_t n, ControlMessage
     m.reply = (data[0] & kReplyBit) != 0;
     std::size_t expected = 0;
     switch (static_cast<ControlOp>(code)) {
-        case ControlOp::ReadEeprom: expected = m.reply ? 4 : 2; break;
-        case ControlOp::WriteEeprom: expected = m.reply ? 4 : 3; break;
-        case ControlOp::Status: expected = m.reply ? 2 + kStatusRecordSize : 1; break;
-        default: return CodecError::UnknownCommand;
+        case ControlOp::ReadEeprom:
+            expected = m.reply ? 4 : 2;
+            break;
+        case ControlOp::WriteEeprom:
+            expected = m.reply ? 4 : 3;
+            break;
+        case ControlOp::Status:
+            expected = m.reply ? 2 + kStatusRecordSize : 1;
+            break;
+        default:
+            return CodecError::UnknownCommand;
     }
     if (n != expected) return CodecError::MalformedCommand;
     m.op = static_cast<ControlOp>(code);

@@ -34,13 +34,13 @@ enum class Command : std::uint8_t {
 // reasons for refusing, handed to the program as detail 0x0700 + result.
 namespace result {
 inline constexpr std::uint8_t Ok = 0x00;
-inline constexpr std::uint8_t Refused = 0x01;           // the printer could not do it (EEPROM access failed)
-inline constexpr std::uint8_t BadRevision = 0x02;       // Init with a revision the printer does not speak
-inline constexpr std::uint8_t UnknownService = 0x03;    // GetSocketID for a name it does not offer
-inline constexpr std::uint8_t AlreadyOpen = 0x04;       // OpenChannel for an open pair
-inline constexpr std::uint8_t NotOpen = 0x05;           // CloseChannel/Credit/CreditRequest for a closed pair
-inline constexpr std::uint8_t NotInitialized = 0x06;    // a command other than Init before Init
-inline constexpr std::uint8_t BadParameter = 0x07;      // a packet size below the minimum
+inline constexpr std::uint8_t Refused = 0x01;         // the printer could not do it (EEPROM access failed)
+inline constexpr std::uint8_t BadRevision = 0x02;     // Init with a revision the printer does not speak
+inline constexpr std::uint8_t UnknownService = 0x03;  // GetSocketID for a name it does not offer
+inline constexpr std::uint8_t AlreadyOpen = 0x04;     // OpenChannel for an open pair
+inline constexpr std::uint8_t NotOpen = 0x05;         // CloseChannel/Credit/CreditRequest for a closed pair
+inline constexpr std::uint8_t NotInitialized = 0x06;  // a command other than Init before Init
+inline constexpr std::uint8_t BadParameter = 0x07;    // a packet size below the minimum
 }  // namespace result
 
 // The two services a printer offers, by name, and the socket each lives on.
@@ -69,9 +69,9 @@ struct Transaction {
     std::uint8_t ssid = 0;
     std::uint16_t maxHostToPrinter = 0;  // OpenChannel
     std::uint16_t maxPrinterToHost = 0;
-    std::uint16_t credit = 0;  // Credit; CreditRequest (wanted, granted); OpenChannel reply (initial)
-    std::uint8_t socket = 0;   // GetSocketID reply
-    std::string service;       // GetSocketID
+    std::uint16_t credit = 0;    // Credit; CreditRequest (wanted, granted); OpenChannel reply (initial)
+    std::uint8_t socket = 0;     // GetSocketID reply
+    std::string service;         // GetSocketID
     std::uint8_t errorCode = 0;  // Error: a CodecError value
 };
 
@@ -95,9 +95,9 @@ enum class ControlOp : std::uint8_t {
 struct ControlMessage {
     ControlOp op = ControlOp::ReadEeprom;
     bool reply = false;
-    std::uint8_t result = result::Ok;  // replies only
-    std::uint8_t address = 0;          // EEPROM requests and replies
-    std::uint8_t value = 0;            // EEPROM write request; both EEPROM replies
+    std::uint8_t result = result::Ok;                      // replies only
+    std::uint8_t address = 0;                              // EEPROM requests and replies
+    std::uint8_t value = 0;                                // EEPROM write request; both EEPROM replies
     std::array<std::uint8_t, kStatusRecordSize> record{};  // Status reply
 };
 

@@ -6,15 +6,24 @@ namespace d4 {
 
 const char* Describe(CodecError error) {
     switch (error) {
-        case CodecError::None: return "no error";
-        case CodecError::LengthTooShort: return "packet length below the header size";
-        case CodecError::LengthTooLong: return "packet longer than the channel allows";
-        case CodecError::UnknownSocket: return "packet for a socket pair that is not open";
-        case CodecError::CreditOverflow: return "credit grant above the cap";
-        case CodecError::NoCredit: return "packet sent without credit";
-        case CodecError::MalformedCommand: return "malformed command or message";
-        case CodecError::UnknownCommand: return "unknown command or message";
-        case CodecError::Unexpected: return "packet not expected at this point";
+        case CodecError::None:
+            return "no error";
+        case CodecError::LengthTooShort:
+            return "packet length below the header size";
+        case CodecError::LengthTooLong:
+            return "packet longer than the channel allows";
+        case CodecError::UnknownSocket:
+            return "packet for a socket pair that is not open";
+        case CodecError::CreditOverflow:
+            return "credit grant above the cap";
+        case CodecError::NoCredit:
+            return "packet sent without credit";
+        case CodecError::MalformedCommand:
+            return "malformed command or message";
+        case CodecError::UnknownCommand:
+            return "unknown command or message";
+        case CodecError::Unexpected:
+            return "packet not expected at this point";
     }
     return "unknown codec error";
 }
@@ -38,8 +47,8 @@ Header DecodeHeader(const std::uint8_t in[kHeaderSize]) {
     return h;
 }
 
-void EncodePacketInto(std::vector<std::uint8_t>& out, std::uint8_t psid, std::uint8_t ssid,
-                      std::uint8_t credit, const std::uint8_t* payload, std::size_t n) {
+void EncodePacketInto(std::vector<std::uint8_t>& out, std::uint8_t psid, std::uint8_t ssid, std::uint8_t credit,
+                      const std::uint8_t* payload, std::size_t n) {
     // Callers keep payloads within the negotiated size, which is far below 64 KiB.
     Header h{psid, ssid, static_cast<std::uint16_t>(kHeaderSize + n), credit, 0};
     out.resize(kHeaderSize + n);
@@ -66,8 +75,7 @@ void ChannelTable::Clear() {
     channels_.push_back(transaction);
 }
 
-bool ChannelTable::Open(std::uint8_t psid, std::uint8_t ssid, std::uint16_t maxReceive,
-                        std::uint16_t maxSend) {
+bool ChannelTable::Open(std::uint8_t psid, std::uint8_t ssid, std::uint16_t maxReceive, std::uint16_t maxSend) {
     if (psid == kTransactionSocket || ssid == kTransactionSocket || Find(psid, ssid)) return false;
     Channel c;
     c.psid = psid;

@@ -60,17 +60,17 @@ Header DecodeHeader(const std::uint8_t in[kHeaderSize]);
 std::vector<std::uint8_t> EncodePacket(std::uint8_t psid, std::uint8_t ssid, std::uint8_t credit,
                                        const std::uint8_t* payload, std::size_t n);
 // The same into a caller's buffer (reused to avoid an allocation per packet).
-void EncodePacketInto(std::vector<std::uint8_t>& out, std::uint8_t psid, std::uint8_t ssid,
-                      std::uint8_t credit, const std::uint8_t* payload, std::size_t n);
+void EncodePacketInto(std::vector<std::uint8_t>& out, std::uint8_t psid, std::uint8_t ssid, std::uint8_t credit,
+                      const std::uint8_t* payload, std::size_t n);
 
 // One open channel as seen from one side of the link.
 struct Channel {
     std::uint8_t psid = 0;
     std::uint8_t ssid = 0;
-    std::uint16_t maxReceive = 0;   // largest packet this side accepts on it
-    std::uint16_t maxSend = 0;      // largest packet this side may send on it
-    std::uint32_t sendCredit = 0;   // packets this side may still send
-    std::uint32_t grantedOut = 0;   // packets the peer may still send to us
+    std::uint16_t maxReceive = 0;  // largest packet this side accepts on it
+    std::uint16_t maxSend = 0;     // largest packet this side may send on it
+    std::uint32_t sendCredit = 0;  // packets this side may still send
+    std::uint32_t grantedOut = 0;  // packets the peer may still send to us
 };
 
 // The channels of one side. The transaction channel is always present.

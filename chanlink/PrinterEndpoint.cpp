@@ -130,7 +130,9 @@ struct PrinterEndpoint::Impl {
             return Reply(r);
         }
         switch (in.command) {
-            case Command::OpenChannel: HandleOpen(in, r); break;
+            case Command::OpenChannel:
+                HandleOpen(in, r);
+                break;
             case Command::CloseChannel:
                 r.psid = in.psid;
                 r.ssid = in.ssid;
@@ -170,7 +172,8 @@ struct PrinterEndpoint::Impl {
                 else
                     r.result = result::UnknownService;
                 break;
-            default: break;  // Init and Error were handled above
+            default:
+                break;  // Init and Error were handled above
         }
         Reply(r);
     }
@@ -232,7 +235,9 @@ struct PrinterEndpoint::Impl {
             case ControlOp::WriteEeprom:
                 if (!services.WriteEeprom(in.address, in.value)) r.result = result::Refused;
                 break;
-            case ControlOp::Status: services.FillStatus(r.record.data(), r.record.size()); break;
+            case ControlOp::Status:
+                services.FillStatus(r.record.data(), r.record.size());
+                break;
         }
         pendingReplies.push_back(EncodeControl(r));
     }

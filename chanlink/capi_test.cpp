@@ -202,7 +202,10 @@ private:
             if (!ReadAll(fd, payload.data(), payload.size())) break;
             if (head[0] == 0x03) endpoint.Reset();
             if (head[0] == 0x02) {
-                const std::string id("\x00\x13" "MDL:Lumen;CMD:D4;", 19);
+                const std::string id(
+                    "\x00\x13"
+                    "MDL:Lumen;CMD:D4;",
+                    19);
                 SendFrame(fd, 0x82, std::vector<std::uint8_t>(id.begin(), id.end()));
             }
             if (head[0] != 0x01) continue;
@@ -235,9 +238,8 @@ TEST(ChannelOverASocket, AStaleReplyWaitingIsNotTakenForTheAnswer) {
         done.address = 0x40;
         done.value = 1;
         const std::vector<std::uint8_t> payload = d4::EncodeControl(done);
-        FramedPrinter printer(socketPath, 4,
-                              d4::EncodePacket(d4::kControlSocket, d4::kControlSocket, 1, payload.data(),
-                                               payload.size()));
+        FramedPrinter printer(
+            socketPath, 4, d4::EncodePacket(d4::kControlSocket, d4::kControlSocket, 1, payload.data(), payload.size()));
         printer.services.refuseEeprom = true;
         EXPECT_EQ(PortOpenByOsSw(1028), 1);
         EXPECT_EQ(GetDeviceIDByOsSw(), 1);

@@ -188,7 +188,6 @@ void BM_RawStream(benchmark::State& state) {
 }
 BENCHMARK(BM_RawStream)->UseRealTime();
 
-
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -216,7 +216,8 @@ TEST(HostChannel, SendGivenUpAfterBusyDoesNotTrimTheNextOne) {
     rig.services.space = 1 << 20;
     const Bytes other = Block(6 * 1024, 6);
     ASSERT_EQ(rig.host.SendData(other.data(), static_cast<std::uint32_t>(other.size())), kResultOk);
-    EXPECT_TRUE(std::equal(other.begin(), other.end(), rig.services.accepted.begin() + static_cast<std::ptrdiff_t>(taken)));
+    EXPECT_TRUE(
+        std::equal(other.begin(), other.end(), rig.services.accepted.begin() + static_cast<std::ptrdiff_t>(taken)));
     EXPECT_EQ(rig.services.accepted.size(), taken + other.size());
 }
 
@@ -623,10 +624,19 @@ std::vector<NamedOperation> Operations() {
     static const Bytes block = Block(1000, 5);
     return {
         {"negotiate", [](HostChannel& h) { return h.Negotiate(); }},
-        {"read", [](HostChannel& h) { std::uint8_t v; return h.ReadEeprom(0x40, &v); }},
+        {"read",
+         [](HostChannel& h) {
+             std::uint8_t v;
+             return h.ReadEeprom(0x40, &v);
+         }},
         {"write", [](HostChannel& h) { return h.WriteEeprom(0x40, 1); }},
-        {"status", [](HostChannel& h) { std::uint8_t r[52]; return h.InquireStatus(r); }},
-        {"data", [](HostChannel& h) {
+        {"status",
+         [](HostChannel& h) {
+             std::uint8_t r[52];
+             return h.InquireStatus(r);
+         }},
+        {"data",
+         [](HostChannel& h) {
              // Three blocks: the third needs a CreditRequest (space for two ahead).
              for (int i = 0; i < 3; ++i)
                  if (std::uint16_t r = h.SendData(block.data(), 1000); r != kResultOk) return r;

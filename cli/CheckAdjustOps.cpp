@@ -93,8 +93,7 @@ void PrintBidValues(CliFrame& frame) {
     frame.EndLine();
     for (const BidSetting& s : kBidSettings)
         for (bool black : {true, false})
-            std::fprintf(frame.Out(), "%s: %s\n",
-                         Format(black ? Tr("%1 Black") : Tr("%1 Color"), {s.name}).c_str(),
+            std::fprintf(frame.Out(), "%s: %s\n", Format(black ? Tr("%1 Black") : Tr("%1 Color"), {s.name}).c_str(),
                          frame.Text(BidInputEdit(s, black)).c_str());
     std::fflush(frame.Out());
 }
@@ -108,7 +107,14 @@ void PrintPfValue(CliFrame& frame) {
 
 Operation Button(std::string name, std::string help, Group group, int item, std::function<void(FeatureFrame&)> click,
                  std::function<void(CliFrame&)> chosen = nullptr) {
-    return {std::move(name), "", std::move(help), 0, 0, group, item, std::move(chosen),
+    return {std::move(name),
+            "",
+            std::move(help),
+            0,
+            0,
+            group,
+            item,
+            std::move(chosen),
             [click = std::move(click)](CliFrame& frame, const Arguments&) {
                 click(frame);
                 return std::string();
@@ -129,13 +135,12 @@ OperationList CheckAdjustOperations() {
     ops.push_back(Button("a4-check-print", SVC_N("the A4 normal paper check: clip.prn, then the PF check pattern"),
                          Group::CheckPattern, kA4Item, [](FeatureFrame& f) { CheckPattern().A4PrintBtnClick(f); }));
     ops.push_back(Button("nozzle-check-print", SVC_N("the printer's own nozzle check pattern"), Group::CheckPattern,
-                         kNozzleCheckItem,
-                         [](FeatureFrame& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); }));
+                         kNozzleCheckItem, [](FeatureFrame& f) { CheckPattern().NozzleCheckPatternPrintBtnClick(f); }));
     ops.push_back(Button("head-angular-print", SVC_N("the head angular pattern"), Group::Adjustment, kHeadAngularItem,
                          [](FeatureFrame& f) { HeadAngularPrintBtnClick(f); }));
     ops.push_back(Button("head-angular-adjust",
-                         SVC_N("carriage to the head angular adjustment position, home again after OK"), Group::Adjustment,
-                         kHeadAngularItem, [](FeatureFrame& f) { HeadAngularCRMoveBtnClick(f); }));
+                         SVC_N("carriage to the head angular adjustment position, home again after OK"),
+                         Group::Adjustment, kHeadAngularItem, [](FeatureFrame& f) { HeadAngularCRMoveBtnClick(f); }));
 
     ops.push_back({"bid-print", "[VSD1,VSD2,VSD2',VSD4]",
                    SVC_N("the Bi-D pattern of the settings listed (all four without a list)"), 0, 1, Group::Adjustment,
@@ -152,8 +157,9 @@ OperationList CheckAdjustOperations() {
                        PrintBidValues(frame);
                        return std::string();
                    }});
-    ops.push_back({"bid-input", "ROW=VALUE...", SVC_N("write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)"), 1,
-                   8, Group::Adjustment, kBidItem, nullptr,
+    ops.push_back({"bid-input", "ROW=VALUE...",
+                   SVC_N("write Bi-D values: VSD1Bk=5 VSD2DCL=-3 (rows VSD1Bk ... VSD4CL)"), 1, 8, Group::Adjustment,
+                   kBidItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = SetBidInputRows(&frame, args); !error.empty()) return error;
                        Bid().BidInputOKBtnClick(frame);
@@ -161,16 +167,17 @@ OperationList CheckAdjustOperations() {
                    },
                    [](const Arguments& args) { return SetBidInputRows(nullptr, args); }});
 
-    ops.push_back(Button("pf-print", SVC_N("the PF adjustment pattern, one block per value -4 to 4"), Group::Adjustment,
-                         kPfItem, [](FeatureFrame& f) { PFAdjustPrintBtnClick(f); }, pfChosen));
+    ops.push_back(Button(
+        "pf-print", SVC_N("the PF adjustment pattern, one block per value -4 to 4"), Group::Adjustment, kPfItem,
+        [](FeatureFrame& f) { PFAdjustPrintBtnClick(f); }, pfChosen));
     ops.push_back({"pf-read", "", SVC_N("read the PF adjustment value"), 0, 0, Group::Adjustment, kPfItem, pfChosen,
                    [](CliFrame& frame, const Arguments&) {
                        PFAdjustCheckBtnClick(frame);
                        PrintPfValue(frame);
                        return std::string();
                    }});
-    ops.push_back({"pf-input", "VALUE", SVC_N("write the PF adjustment value (-4 to 4)"), 1, 1, Group::Adjustment, kPfItem,
-                   pfChosen, [](CliFrame& frame, const Arguments& args) {
+    ops.push_back({"pf-input", "VALUE", SVC_N("write the PF adjustment value (-4 to 4)"), 1, 1, Group::Adjustment,
+                   kPfItem, pfChosen, [](CliFrame& frame, const Arguments& args) {
                        frame.SetText(kPfEdit, args[0]);
                        PFAdjustInputBtnClick(frame);
                        return std::string();

@@ -24,8 +24,19 @@ using Bytes = std::vector<std::uint8_t>;
 using testing::Streams;
 
 Bytes SetBid(int black, int selector, int value) {
-    return {0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0x00, 0xFF, 0x00, static_cast<std::uint8_t>(selector),
-            static_cast<std::uint8_t>(black ? 1 : 2), static_cast<std::uint8_t>(value & 0xFF),
+    return {0x1B,
+            0x7C,
+            0x00,
+            0x09,
+            0x00,
+            0x06,
+            0x16,
+            0x00,
+            0xFF,
+            0x00,
+            static_cast<std::uint8_t>(selector),
+            static_cast<std::uint8_t>(black ? 1 : 2),
+            static_cast<std::uint8_t>(value & 0xFF),
             static_cast<std::uint8_t>(value < 0 ? 0xFF : 0x00)};
 }
 
@@ -57,9 +68,9 @@ protected:
 };
 
 TEST_F(CheckAdjustOpsTest, EveryButtonHasItsOperation) {
-    for (const char* name : {"a3-check-print", "a4-check-print", "head-check-print", "nozzle-check-print",
-                             "head-angular-print", "head-angular-adjust", "bid-print", "bid-read", "bid-input",
-                             "pf-print", "pf-read", "pf-input"})
+    for (const char* name :
+         {"a3-check-print", "a4-check-print", "head-check-print", "nozzle-check-print", "head-angular-print",
+          "head-angular-adjust", "bid-print", "bid-read", "bid-input", "pf-print", "pf-read", "pf-input"})
         EXPECT_NE(FindOperation(name), nullptr) << name;
 }
 

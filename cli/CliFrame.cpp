@@ -91,15 +91,18 @@ void CliFrame::MemoChanged(MemoEdit edit, const std::string& text, TextColour co
     }
     if (live_) EndLine();  // a red line below what the terminal shows
     switch (edit) {
-    case MemoEdit::Replace:
-    case MemoEdit::NewLine:
-        EndOpenLine();
-        red_ = colour == TextColour::Red;
-        if (edit == MemoEdit::Replace && text.empty()) return;  // an emptied memo prints nothing
-        Write(text);
-        break;
-    case MemoEdit::Append: Write(text); break;
-    case MemoEdit::Keep: break;
+        case MemoEdit::Replace:
+        case MemoEdit::NewLine:
+            EndOpenLine();
+            red_ = colour == TextColour::Red;
+            if (edit == MemoEdit::Replace && text.empty()) return;  // an emptied memo prints nothing
+            Write(text);
+            break;
+        case MemoEdit::Append:
+            Write(text);
+            break;
+        case MemoEdit::Keep:
+            break;
     }
 }
 
@@ -166,9 +169,8 @@ void CliFrame::Sync(bool final) {
     }
     if (!final) {
         // The memo may still grow into what the screen shows: wait and see.
-        const bool prefix = same == wanted_.size() ||
-                            (same + 1 == wanted_.size() && same < screen_.size() &&
-                             screen_[same].starts_with(wanted_[same]));
+        const bool prefix = same == wanted_.size() || (same + 1 == wanted_.size() && same < screen_.size() &&
+                                                       screen_[same].starts_with(wanted_[same]));
         if (prefix) return;
     }
     const auto fits = [this](std::size_t length) { return length < static_cast<std::size_t>(width_); };

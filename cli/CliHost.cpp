@@ -79,10 +79,10 @@ BoxAnswer CliHost::MessageBox(BoxOwner, const std::string& untranslated, const s
     for (;;) {
         std::string answer;
         if (!ask_(prompt, answer)) {
-            std::fprintf(frame_.Out(), "%s\n",
-                         Format(Tr("(no terminal to ask: answered %1; --yes answers %2)"),
-                                {SafeText(buttons), YesText(buttons)})
-                             .c_str());
+            std::fprintf(
+                frame_.Out(), "%s\n",
+                Format(Tr("(no terminal to ask: answered %1; --yes answers %2)"), {SafeText(buttons), YesText(buttons)})
+                    .c_str());
             std::fflush(frame_.Out());
             return safe;
         }

@@ -64,14 +64,15 @@ OperationList EepromOperations() {
     const Group adj = Group::Adjustment, mnt = Group::Maintenance, app = Group::Appendix;
 
     // ---- market destination ----
-    ops.push_back(Button("market-ok", SVC_N("market destination OK: write the setting for the --model"), adj, kMarketItem,
-                         DefaultSetOKBtnClick));
-    ops.push_back(Button("market-check", SVC_N("market destination Check: verify the setting, show the model name"), adj,
-                         kMarketItem, DestCheckBtnClick));
+    ops.push_back(Button("market-ok", SVC_N("market destination OK: write the setting for the --model"), adj,
+                         kMarketItem, DefaultSetOKBtnClick));
+    ops.push_back(Button("market-check", SVC_N("market destination Check: verify the setting, show the model name"),
+                         adj, kMarketItem, DestCheckBtnClick));
 
     // ---- head ID ----
-    ops.push_back({"head-id-input", "HEADID", SVC_N("head ID Input: check and write the 25-character head ID"), 1, 1, adj,
-                   kHeadIdItem, HeadIdChosen, [](CliFrame& frame, const Arguments& args) {
+    ops.push_back({"head-id-input", "HEADID", SVC_N("head ID Input: check and write the 25-character head ID"), 1, 1,
+                   adj, kHeadIdItem, HeadIdChosen,
+                   [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "HeadIDInputEdit", args[0], TPHeadID::kTextLength);
                            !e.empty())
                            return e;
@@ -79,15 +80,18 @@ OperationList EepromOperations() {
                        return std::string();
                    },
                    FitFields({TPHeadID::kTextLength})});
-    ops.push_back(Button("head-id-read", SVC_N("head ID Read: show the stored head ID"), adj, kHeadIdItem,
-                         [](FeatureFrame& f) { HeadID().HeadIDReadBtnClick(f); }, HeadIdChosen));
-    ops.push_back(Button("head-check-print", SVC_N("head check print page Print: print the head check pattern"), adj,
-                         kHeadIdItem, [](FeatureFrame& f) { HeadID().HeadCheckPrintBtnClick(f); }, HeadIdChosen));
+    ops.push_back(Button(
+        "head-id-read", SVC_N("head ID Read: show the stored head ID"), adj, kHeadIdItem,
+        [](FeatureFrame& f) { HeadID().HeadIDReadBtnClick(f); }, HeadIdChosen));
+    ops.push_back(Button(
+        "head-check-print", SVC_N("head check print page Print: print the head check pattern"), adj, kHeadIdItem,
+        [](FeatureFrame& f) { HeadID().HeadCheckPrintBtnClick(f); }, HeadIdChosen));
 
     // ---- USB ID ----
     ops.push_back({"usb-id-input", "SERIAL",
-                   SVC_N("USB ID Input: write the 10-character serial number and a time stamp from the PC's clock"), 1, 1,
-                   adj, kUsbIdItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                   SVC_N("USB ID Input: write the 10-character serial number and a time stamp from the PC's clock"), 1,
+                   1, adj, kUsbIdItem, nullptr,
+                   [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "USBIDInputEdit", args[0], TPUsbId::kSerialLength);
                            !e.empty())
                            return e;
@@ -99,10 +103,10 @@ OperationList EepromOperations() {
                          [](FeatureFrame& f) { UsbId().USBIDReadOutBtnClick(f); }));
 
     // ---- IEEE 1394 ID ----
-    ops.push_back({"ieee1394-id-input", "ID", SVC_N("IEEE1394 ID OK: check and write the 10-hex-digit IEEE 1394 ID"), 1, 1,
-                   adj, kIeee1394Item, nullptr, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string e =
-                               TypeUpper(frame, "IEEE1394IDInputEdit", args[0], TPIEEE1394::kTextLength);
+    ops.push_back({"ieee1394-id-input", "ID", SVC_N("IEEE1394 ID OK: check and write the 10-hex-digit IEEE 1394 ID"), 1,
+                   1, adj, kIeee1394Item, nullptr,
+                   [](CliFrame& frame, const Arguments& args) {
+                       if (std::string e = TypeUpper(frame, "IEEE1394IDInputEdit", args[0], TPIEEE1394::kTextLength);
                            !e.empty())
                            return e;
                        Ieee1394().IEEE1394IDInputOKBtnClick(frame);
@@ -113,11 +117,12 @@ OperationList EepromOperations() {
                          kIeee1394Item, [](FeatureFrame& f) { Ieee1394().IEEE1394IDReadBtnClick(f); }));
 
     // ---- EEPROM data copy ----
-    ops.push_back(Button("backup", SVC_N("EEPROM data backup: save the old board's EEPROM data to the backup file"), mnt,
-                         kEepromCopyItem, [](FeatureFrame& f) { EepromCopy().EepDataCopyBackUpStartPnlClick(f); }));
+    ops.push_back(Button("backup", SVC_N("EEPROM data backup: save the old board's EEPROM data to the backup file"),
+                         mnt, kEepromCopyItem,
+                         [](FeatureFrame& f) { EepromCopy().EepDataCopyBackUpStartPnlClick(f); }));
     ops.push_back({"restore", "[--from-journal BACKUP-ID]",
                    SVC_N("EEPROM data restore: write the backup file into the new board, then delete it (or a backup "
-                   "the service journal keeps, on any bench)"),
+                         "the service journal keeps, on any bench)"),
                    0, 2, mnt, kEepromCopyItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (!args.empty()) return RestoreFromJournal(frame, args);
                        EepromCopy().EepDataCopyLoadStartPnlClick(frame);
@@ -127,29 +132,32 @@ OperationList EepromOperations() {
     // ---- waste-ink pad counter ----
     ops.push_back(Button("waste-ink-read", SVC_N("Waste Ink Pad counter Read: show the counter"), mnt, kWasteInkItem,
                          [](FeatureFrame& f) { DataConversion().ProCounterCheckBtnClick(f); }));
-    ops.push_back(Button("waste-ink-reset", SVC_N("Waste Ink Pad counter Reset: set the counter to zero (no question)"), mnt,
-                         kWasteInkItem, [](FeatureFrame& f) { DataConversion().ProCounterClearBtnClick(f); }));
+    ops.push_back(Button("waste-ink-reset", SVC_N("Waste Ink Pad counter Reset: set the counter to zero (no question)"),
+                         mnt, kWasteInkItem, [](FeatureFrame& f) { DataConversion().ProCounterClearBtnClick(f); }));
 
     // ---- EEPROM viewer ----
-    ops.push_back({"eeprom-view", "FIRST LAST",
-                   SVC_N("EEPROM data Read OK: read the addresses FIRST to LAST (two hex digits each) and print the grid"), 2,
-                   2, app, kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
-                       if (std::string e = TypeUpper(frame, "EepromCheckBeginEdit", args[0], 2); !e.empty()) return e;
-                       if (std::string e = TypeUpper(frame, "EepromCheckEndEdit", args[1], 2); !e.empty()) return e;
-                       const int reports = frame.ErrorReports();
-                       DataConversion().EepromCheckOKBtnClick(frame);
-                       // The grid as the window shows it, also the cells read before a failure.
-                       if (frame.ErrorReports() != reports || frame.MemoColour() != TextColour::Red) {
-                           frame.EndLine();
-                           std::fputs(DataConversion().GridText(frame).c_str(), frame.Out());
-                           std::fflush(frame.Out());
-                       }
-                       return std::string();
-                   },
-                   FitFields({2, 2})});
+    ops.push_back(
+        {"eeprom-view", "FIRST LAST",
+         SVC_N("EEPROM data Read OK: read the addresses FIRST to LAST (two hex digits each) and print the grid"), 2, 2,
+         app, kEepromViewerItem, ViewerChosen,
+         [](CliFrame& frame, const Arguments& args) {
+             if (std::string e = TypeUpper(frame, "EepromCheckBeginEdit", args[0], 2); !e.empty()) return e;
+             if (std::string e = TypeUpper(frame, "EepromCheckEndEdit", args[1], 2); !e.empty()) return e;
+             const int reports = frame.ErrorReports();
+             DataConversion().EepromCheckOKBtnClick(frame);
+             // The grid as the window shows it, also the cells read before a failure.
+             if (frame.ErrorReports() != reports || frame.MemoColour() != TextColour::Red) {
+                 frame.EndLine();
+                 std::fputs(DataConversion().GridText(frame).c_str(), frame.Out());
+                 std::fflush(frame.Out());
+             }
+             return std::string();
+         },
+         FitFields({2, 2})});
     ops.push_back({"eeprom-poke", "ADDRESS DATA",
                    SVC_N("EEPROM data Write OK: write one byte DATA at ADDRESS (two hex digits each)"), 2, 2, app,
-                   kEepromViewerItem, ViewerChosen, [](CliFrame& frame, const Arguments& args) {
+                   kEepromViewerItem, ViewerChosen,
+                   [](CliFrame& frame, const Arguments& args) {
                        if (std::string e = TypeUpper(frame, "EepromInputAddrEdit", args[0], 2); !e.empty()) return e;
                        if (std::string e = TypeUpper(frame, "EepromInputDataEdit", args[1], 2); !e.empty()) return e;
                        DataConversion().EepromInputOKBtnClick(frame);
@@ -158,8 +166,8 @@ OperationList EepromOperations() {
                    FitFields({2, 2})});
 
     // ---- printer information ----
-    ops.push_back(Button("printer-info", SVC_N("Printer information OK: list the ten usage counters"), app, kPrinterInfoItem,
-                         [](FeatureFrame& f) { DataConversion().PrinterInfoReadOutOKBtnClick(f); }));
+    ops.push_back(Button("printer-info", SVC_N("Printer information OK: list the ten usage counters"), app,
+                         kPrinterInfoItem, [](FeatureFrame& f) { DataConversion().PrinterInfoReadOutOKBtnClick(f); }));
     return ops;
 }
 

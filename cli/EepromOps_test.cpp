@@ -49,10 +49,10 @@ protected:
 };
 
 TEST_F(EepromOpsTest, EveryButtonHasItsOperation) {
-    for (const char* name : {"market-ok", "market-check", "head-id-input", "head-id-read", "head-check-print",
-                             "usb-id-input", "usb-id-read", "ieee1394-id-input", "ieee1394-id-read", "backup",
-                             "restore", "eeprom-view", "eeprom-poke", "printer-info", "waste-ink-read",
-                             "waste-ink-reset"})
+    for (const char* name :
+         {"market-ok", "market-check", "head-id-input", "head-id-read", "head-check-print", "usb-id-input",
+          "usb-id-read", "ieee1394-id-input", "ieee1394-id-read", "backup", "restore", "eeprom-view", "eeprom-poke",
+          "printer-info", "waste-ink-read", "waste-ink-reset"})
         EXPECT_NE(FindOperation(name), nullptr) << name;
 }
 

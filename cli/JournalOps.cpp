@@ -101,24 +101,24 @@ int History(const std::string& printer, std::FILE* out, std::FILE* err) {
                                             : op.result == 1 ? Tr("done")
                                             : op.result == 0 ? Tr("stopped")
                                                              : Format(Tr("stopped (%1)"), {code});
-                std::fprintf(out, "  %s\n",
-                             Format(Tr("operation %1  %2  %3  %4, %5 bytes read, %6 written"),
-                                    {std::to_string(op.id), op.started,
-                                     op.name + (op.arguments.empty() ? "" : " ") + op.arguments, outcome,
-                                     std::to_string(op.bytes.size() - static_cast<std::size_t>(writes)),
-                                     std::to_string(writes)})
-                                 .c_str());
+                std::fprintf(
+                    out, "  %s\n",
+                    Format(Tr("operation %1  %2  %3  %4, %5 bytes read, %6 written"),
+                           {std::to_string(op.id), op.started,
+                            op.name + (op.arguments.empty() ? "" : " ") + op.arguments, outcome,
+                            std::to_string(op.bytes.size() - static_cast<std::size_t>(writes)), std::to_string(writes)})
+                        .c_str());
                 PrintWrites(out, op, "      ");
             }
         }
         const auto backups = store->Backups(printer);
         if (!backups.empty()) std::fprintf(out, "%s\n", Tr("backups"));
         for (const BackupRecord& b : backups)
-            std::fprintf(out, "  %s\n",
-                         Format(Tr("backup %1  %2 UTC  printer %3  %4 on bench %5 (operation %6)"),
-                                {std::to_string(b.id), b.taken, b.printer, b.kind, b.bench,
-                                 std::to_string(b.operationId)})
-                             .c_str());
+            std::fprintf(
+                out, "  %s\n",
+                Format(Tr("backup %1  %2 UTC  printer %3  %4 on bench %5 (operation %6)"),
+                       {std::to_string(b.id), b.taken, b.printer, b.kind, b.bench, std::to_string(b.operationId)})
+                    .c_str());
         if (sessions.empty() && backups.empty())
             std::fprintf(out, "%s\n",
                          printer.empty() ? Tr("The journal is empty.")
@@ -143,8 +143,9 @@ void Undo(CliFrame& frame, std::int64_t id) {
     for (const std::string& line : eepfeature::UndoLines(job)) std::fprintf(out, "  %s\n", line.c_str());
     std::fflush(out);
     if (job.plan.bytes.empty()) {
-        frame.SetOperationState(mode::Report, Format(Tr("Operation %1 changed nothing; there is nothing to write back."),
-                                                     {std::to_string(id)}));
+        frame.SetOperationState(
+            mode::Report,
+            Format(Tr("Operation %1 changed nothing; there is nothing to write back."), {std::to_string(id)}));
         return;
     }
     eepfeature::WriteUndo(frame, job, [&] {
@@ -168,8 +169,10 @@ bool WriteFileReplacing(const std::string& path, const std::string& text, std::s
     for (std::size_t done = 0; ok && done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
     }
     if (!ok) error = std::strerror(errno ? errno : EIO);
     if (::close(fd) != 0 && ok) {
@@ -299,11 +302,12 @@ void JournalSessionBegun(const CommandLine& line, std::FILE* err) {
                            id == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(id) + ")");
     if (unfinished) {
         const std::string number = std::to_string(unfinished->id);
-        std::fprintf(err, "%s\n",
-                     Format(Tr("warning: operation %1 (%2, %3 UTC) did not finish: the program ended during it."),
-                            {number, unfinished->name + (unfinished->arguments.empty() ? "" : " ") + unfinished->arguments,
-                             unfinished->started})
-                         .c_str());
+        std::fprintf(
+            err, "%s\n",
+            Format(Tr("warning: operation %1 (%2, %3 UTC) did not finish: the program ended during it."),
+                   {number, unfinished->name + (unfinished->arguments.empty() ? "" : " ") + unfinished->arguments,
+                    unfinished->started})
+                .c_str());
         for (const std::string& l : DescribeStop(*unfinished)) std::fprintf(err, "%s%s\n", Tr("warning: "), l.c_str());
         std::fprintf(err, "%s\n",
                      Format(Tr("warning: 'svcadjust-cli --model %1 --port %2 undo %3' puts back what it replaced."),
@@ -376,7 +380,8 @@ std::string RestoreFromJournal(CliFrame& frame, const Arguments& args) {
         return {};
     }
     if (!backup) {
-        frame.SetOperationState(mode::Error, Format(Tr("Backup %1 is not in the service journal."), {std::to_string(id)}));
+        frame.SetOperationState(mode::Error,
+                                Format(Tr("Backup %1 is not in the service journal."), {std::to_string(id)}));
         return {};
     }
     frame.EndLine();

@@ -10,13 +10,13 @@ namespace svc::cli {
 
 OperationList FrameOperations() {
     OperationList ops;
-    ops.push_back({"get-status", "", SVC_N("the Get Status button: reconnect, read the status, show the ink levels"), 0, 0,
-                   Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments&) {
+    ops.push_back({"get-status", "", SVC_N("the Get Status button: reconnect, read the status, show the ink levels"), 0,
+                   0, Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments&) {
                        GetStatus(frame, frame.PortCode());
                        return std::string();
                    }});
-    ops.push_back({"paper-feed", "", SVC_N("a \"Paper feed\" button: feed the paper five lines"), 0, 0, Group::Adjustment,
-                   -1, nullptr, [](CliFrame& frame, const Arguments&) {
+    ops.push_back({"paper-feed", "", SVC_N("a \"Paper feed\" button: feed the paper five lines"), 0, 0,
+                   Group::Adjustment, -1, nullptr, [](CliFrame& frame, const Arguments&) {
                        PaperFeed(frame);
                        return std::string();
                    }});
@@ -26,9 +26,9 @@ OperationList FrameOperations() {
 const OperationList& AllOperations() {
     static const OperationList all = [] {
         OperationList list;
-        for (OperationList part : {FrameOperations(), EepromOperations(), CheckAdjustOperations(),
-                                   PositionAdjustOperations(), ServiceOperations(), JournalOperations(),
-                                   ReadPageOperations()})
+        for (OperationList part :
+             {FrameOperations(), EepromOperations(), CheckAdjustOperations(), PositionAdjustOperations(),
+              ServiceOperations(), JournalOperations(), ReadPageOperations()})
             for (Operation& op : part) list.push_back(std::move(op));
         return list;
     }();

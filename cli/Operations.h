@@ -44,13 +44,13 @@ struct Operation {
 };
 using OperationList = std::vector<Operation>;
 
-OperationList FrameOperations();          // get-status, paper-feed
-OperationList EepromOperations();         // identity, EEPROM copy and viewer, counters
-OperationList CheckAdjustOperations();    // check prints, head angular, Bi-D, PF
-OperationList PositionAdjustOperations();     // PW sensor, pixel shift, first dot, cut position
-OperationList ServiceOperations();        // cleaning, ink charge, CR dispersion, PG, DOA
-OperationList JournalOperations();        // undo (cli/JournalOps.cpp)
-OperationList ReadPageOperations();       // read-page (cli/ReadPageOps.cpp)
+OperationList FrameOperations();           // get-status, paper-feed
+OperationList EepromOperations();          // identity, EEPROM copy and viewer, counters
+OperationList CheckAdjustOperations();     // check prints, head angular, Bi-D, PF
+OperationList PositionAdjustOperations();  // PW sensor, pixel shift, first dot, cut position
+OperationList ServiceOperations();         // cleaning, ink charge, CR dispersion, PG, DOA
+OperationList JournalOperations();         // undo (cli/JournalOps.cpp)
+OperationList ReadPageOperations();        // read-page (cli/ReadPageOps.cpp)
 
 const OperationList& AllOperations();
 // The usage error of the first operation whose arguments its check refuses

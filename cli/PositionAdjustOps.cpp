@@ -72,12 +72,12 @@ void PrintFirstDot(CliFrame& frame) {
 }
 
 Operation FirstDotStep(const char* name, const char* help, void (*handler)(FeatureFrame&)) {
-    return {name, "", help, 0, 0, Group::Adjustment, kFirstDotItem, nullptr,
-            [handler](CliFrame& frame, const Arguments&) {
-                handler(frame);
-                PrintFirstDot(frame);
-                return std::string();
-            }};
+    return {
+        name, "", help, 0, 0, Group::Adjustment, kFirstDotItem, nullptr, [handler](CliFrame& frame, const Arguments&) {
+            handler(frame);
+            PrintFirstDot(frame);
+            return std::string();
+        }};
 }
 
 }  // namespace
@@ -101,8 +101,8 @@ OperationList PositionAdjustOperations() {
                        PWAdjust().PWSensorPrintBtnClick(frame);
                        return std::string();
                    }});
-    ops.push_back({"pw-read", "", SVC_N("PW sensor \"Read\": show the four stored values"), 0, 0, Group::Adjustment, kPwItem,
-                   pwChosen, [](CliFrame& frame, const Arguments&) {
+    ops.push_back({"pw-read", "", SVC_N("PW sensor \"Read\": show the four stored values"), 0, 0, Group::Adjustment,
+                   kPwItem, pwChosen, [](CliFrame& frame, const Arguments&) {
                        PWAdjust().PWSensorCheckBtnClick(frame);
                        if (!frame.Succeeding()) return std::string();
                        frame.EndLine();
@@ -137,8 +137,9 @@ OperationList PositionAdjustOperations() {
                            std::fprintf(frame.Out(), "%s: %s\n", Tr(l.label), frame.Text(l.edit).c_str());
                        return std::string();
                    }});
-    ops.push_back({"pixel-shift-input", "LINE=VALUE...", SVC_N("pixel shift \"Input\": write the named lines A to F (-5..5)"),
-                   1, 6, Group::Adjustment, kPixelShiftItem, shiftChosen,
+    ops.push_back({"pixel-shift-input", "LINE=VALUE...",
+                   SVC_N("pixel shift \"Input\": write the named lines A to F (-5..5)"), 1, 6, Group::Adjustment,
+                   kPixelShiftItem, shiftChosen,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = PutPixelShiftValues(&frame, args); !error.empty()) return error;
                        ColorShiftAdjust().ColorShiftInputOKBtnClick(frame);
@@ -160,9 +161,8 @@ OperationList PositionAdjustOperations() {
                    }});
     ops.push_back({"first-dot-input", "[VALUE]",
                    SVC_N("first dot position \"Input\": write VALUE (-72..72), or else the value the panel holds "
-                   "(0 until a read or an arrow operation changes it)"),
-                   0, 1,
-                   Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments& args) {
+                         "(0 until a read or an arrow operation changes it)"),
+                   0, 1, Group::Adjustment, kFirstDotItem, nullptr, [](CliFrame& frame, const Arguments& args) {
                        if (!args.empty()) {
                            frame.SetText(firstdot::kEdit, args[0]);
                            LandMarginInputUpDownClick(frame);
@@ -174,7 +174,8 @@ OperationList PositionAdjustOperations() {
                                GotoLeftEdgeBitBtnClick));
     ops.push_back(FirstDotStep("first-dot-step-left", SVC_N("first dot position: to the left four points at a time"),
                                SteptoLeftBitBtnClick));
-    ops.push_back(FirstDotStep("first-dot-centering", SVC_N("first dot position: centering (0)"), CenteringBitBtnClick));
+    ops.push_back(
+        FirstDotStep("first-dot-centering", SVC_N("first dot position: centering (0)"), CenteringBitBtnClick));
     ops.push_back(FirstDotStep("first-dot-step-right", SVC_N("first dot position: to the right four points at a time"),
                                SteptoRightBitBtnClick));
     ops.push_back(FirstDotStep("first-dot-right-edge", SVC_N("first dot position: to the edge of right (72)"),
@@ -188,7 +189,7 @@ OperationList PositionAdjustOperations() {
                    }});
     ops.push_back({"cut-input", "MARK",
                    SVC_N("cut position \"Input\": send the number of the mark cut correctly, 1 to 17 (the middle "
-                   "mark, 9, is the value 0); needs cut-print first"),
+                         "mark, 9, is the value 0); needs cut-print first"),
                    1, 1, Group::Adjustment, kCutPositionItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) {
                        if (std::string error = CheckCutMark(args); !error.empty()) return error;

@@ -102,8 +102,7 @@ TEST_F(PositionAdjustOps, FirstDotInputTakesAValue) {
 TEST_F(PositionAdjustOps, FirstDotInputTakesThePanelsValue) {
     ASSERT_EQ(Run({"first-dot-right-edge", "first-dot-step-left", "first-dot-input"}), kExitOk) << Err();
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x68, 68}}));
-    EXPECT_NE(Out().find("First dot position: 68 (0.5997 mm), left margin 96 %, right margin 4 %"),
-              std::string::npos)
+    EXPECT_NE(Out().find("First dot position: 68 (0.5997 mm), left margin 96 %, right margin 4 %"), std::string::npos)
         << Out();
 }
 

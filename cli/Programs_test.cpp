@@ -32,8 +32,8 @@ namespace fs = std::filesystem;
 fs::path BinaryDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
 
 struct Ran {
-    int status = -1;     // the exit status; -1 when the program did not exit by itself
-    int signal = 0;      // the signal that ended it, if one did
+    int status = -1;  // the exit status; -1 when the program did not exit by itself
+    int signal = 0;   // the signal that ended it, if one did
     std::string out, err;
     int Lines(const std::string& text) const {
         int n = 0;
@@ -45,7 +45,7 @@ struct Ran {
 // Runs the program with these arguments, standard input from `input` (a
 // path), the environment without any display unless `env` sets one.
 Ran RunProgram(const std::string& program, const std::vector<std::string>& args,
-        const std::map<std::string, std::string>& env = {}, const std::string& input = "/dev/null") {
+               const std::map<std::string, std::string>& env = {}, const std::string& input = "/dev/null") {
     Ran ran;
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0) return ran;
@@ -73,8 +73,8 @@ Ran RunProgram(const std::string& program, const std::vector<std::string>& args,
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     bool outOpen = true, errOpen = true;
     while (outOpen || errOpen) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
         if (left.count() <= 0 || ::poll(p, 2, static_cast<int>(left.count())) <= 0) {
             ::kill(pid, SIGKILL);
@@ -158,10 +158,10 @@ TEST(SvcadjustCli, AUsageErrorIsTwoLinesAndSendsNothing) {
     if (!Built("svcadjust-cli")) GTEST_SKIP() << "svcadjust-cli is not built beside this test";
     // The port leads nowhere: had the program tried to connect, it would fail with 1.
     const std::map<std::string, std::string> nowhere{{"SVCADJUST_PORTMAP", "LPT1=unix:/nonexistent/lumen.sock"}};
-    const Ran ran = RunProgram("svcadjust-cli",
-                        {"--model", "4100", "--port", "LPT1", "usb-id-input", "QQQQQQQQQQ", "head-id-input",
-                         std::string(34, 'A')},
-                        nowhere);
+    const Ran ran = RunProgram(
+        "svcadjust-cli",
+        {"--model", "4100", "--port", "LPT1", "usb-id-input", "QQQQQQQQQQ", "head-id-input", std::string(34, 'A')},
+        nowhere);
     EXPECT_EQ(ran.status, 2);
     EXPECT_EQ(ran.out, "");
     EXPECT_EQ(ran.err,

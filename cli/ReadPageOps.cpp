@@ -32,7 +32,7 @@ struct BidRow {
     const char* name;
     eep::Address address;
 };
-constexpr BidRow kBidRows[8] = {{"VSD1Bk", 0x60}, {"VSD1CL", 0x64}, {"VSD2Bk", 0x61}, {"VSD2CL", 0x65},
+constexpr BidRow kBidRows[8] = {{"VSD1Bk", 0x60},  {"VSD1CL", 0x64},  {"VSD2Bk", 0x61}, {"VSD2CL", 0x65},
                                 {"VSD2DBk", 0x62}, {"VSD2DCL", 0x66}, {"VSD4Bk", 0x63}, {"VSD4CL", 0x67}};
 constexpr eep::Address kFirstDotAddress = 0x68;
 
@@ -63,7 +63,8 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const std::string kindName(pr::KindName(kind));
     std::string error;
     const std::optional<pr::Image> page = pr::LoadImage(args[1], &error);
-    if (!page) return error.empty() ? Format(Tr("'%1' is not an image this program can read"), {Shown(args[1])}) : error;
+    if (!page)
+        return error.empty() ? Format(Tr("'%1' is not an image this program can read"), {Shown(args[1])}) : error;
 
     pr::Context context;
     context.model = frame.ModelCode();
@@ -89,24 +90,25 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const pr::Reading reading = pr::Read(kind, *page, context);
     frame.EndLine();
     std::FILE* err = frame.Err();
-    if (!reading.sheet.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.Shown().c_str());
-    if (reading.upsideDown) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), Tr("the page was read upside down"));
-    if (!reading.problem.empty()) std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.Shown().c_str());
+    if (!reading.sheet.empty())
+        std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.sheet.Shown().c_str());
+    if (reading.upsideDown)
+        std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), Tr("the page was read upside down"));
+    if (!reading.problem.empty())
+        std::fprintf(err, "read-page: %s: %s\n", kindName.c_str(), reading.problem.Shown().c_str());
     int unread = 0;
     for (const pr::Item& item : reading.items) {
         const std::string name = item.name.empty() ? kindName : kindName + " " + item.name;
-        if (item.value)
-        {
+        if (item.value) {
             char confidence[16];
             std::snprintf(confidence, sizeof confidence, "%.2f", item.confidence);
             std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(),
                          Format(Tr("%1 (confidence %2)"), {std::to_string(*item.value), confidence}).c_str(),
                          PlaceText(item.where).c_str());
-        }
-        else {
+        } else {
             ++unread;
-            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(), Format(Tr("not read: %1"), {item.problem.Shown()}).c_str(),
-                         PlaceText(item.where).c_str());
+            std::fprintf(err, "read-page: %s: %s%s\n", name.c_str(),
+                         Format(Tr("not read: %1"), {item.problem.Shown()}).c_str(), PlaceText(item.where).c_str());
         }
     }
     std::fflush(err);
@@ -114,13 +116,15 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
         // No value to input: the technician turns the lever. The line says so as a comment.
         if (!reading.items.empty() && reading.items.front().value) {
             const int lean = *reading.items.front().value;
-            const char* advice = lean == 0 ? SVC_N("the bars stand straight; leave the lever")
-                                 : std::abs(lean) == 1
-                                     ? (lean > 0 ? SVC_N("the bars lean %1 lever step right; turn the lever %1 step back")
-                                                 : SVC_N("the bars lean %1 lever step left; turn the lever %1 step back"))
-                                     : (lean > 0 ? SVC_N("the bars lean %1 lever steps right; turn the lever %1 steps back")
-                                                 : SVC_N("the bars lean %1 lever steps left; turn the lever %1 steps back"));
-            std::fprintf(frame.Out(), "# head-angular: %s\n", Format(Tr(advice), {std::to_string(std::abs(lean))}).c_str());
+            const char* advice =
+                lean == 0 ? SVC_N("the bars stand straight; leave the lever")
+                : std::abs(lean) == 1
+                    ? (lean > 0 ? SVC_N("the bars lean %1 lever step right; turn the lever %1 step back")
+                                : SVC_N("the bars lean %1 lever step left; turn the lever %1 step back"))
+                    : (lean > 0 ? SVC_N("the bars lean %1 lever steps right; turn the lever %1 steps back")
+                                : SVC_N("the bars lean %1 lever steps left; turn the lever %1 steps back"));
+            std::fprintf(frame.Out(), "# head-angular: %s\n",
+                         Format(Tr(advice), {std::to_string(std::abs(lean))}).c_str());
         }
     } else if (const std::string line = reading.InputLine(); !line.empty()) {
         std::fprintf(frame.Out(), "%s\n", line.c_str());
@@ -128,7 +132,8 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     std::fflush(frame.Out());
     if (!reading.problem.empty() && reading.items.empty()) return Tr("the page could not be read");
     if (unread > 0)
-        return Format(Tr("%1 of %2 items could not be read"), {std::to_string(unread), std::to_string(reading.items.size())});
+        return Format(Tr("%1 of %2 items could not be read"),
+                      {std::to_string(unread), std::to_string(reading.items.size())});
     return {};
 }
 

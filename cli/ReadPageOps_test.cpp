@@ -97,9 +97,11 @@ TEST_F(ReadPageOpsTest, APageThatDoesNotReadFailsAndSaysWhyWithNoLine) {
 
 TEST_F(ReadPageOpsTest, WordsItCannotUseStopBeforeTheConnection) {
     const std::string page = WriteCutPage(9);
-    for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"read-page", "cutt", page}, {"read-page", "cut", page + ".missing"},
-          {"read-page", "pf", page, "VSD1"}, {"read-page", "bid", page, "VSD3"}, {"read-page", "cut", "/"}}) {
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"read-page", "cutt", page},
+                                                  {"read-page", "cut", page + ".missing"},
+                                                  {"read-page", "pf", page, "VSD1"},
+                                                  {"read-page", "bid", page, "VSD3"},
+                                                  {"read-page", "cut", "/"}}) {
         Fake().Reset();
         EXPECT_EQ(Run(words), kExitUsage) << words[1] << " " << words[2];
         EXPECT_TRUE(Fake().AcceptedBytes().empty());
@@ -122,8 +124,10 @@ TEST_F(ReadPageOpsTest, InGermanTheReasonsAreGermanAndTheLinesAndNumbersStay) {
         const int status = Run(std::move(ops));
         return Said{status, streams.Out().substr(outAt), streams.Err().substr(errAt)};
     };
-    const std::vector<std::vector<std::string>> runs = {
-        {"read-page", "pixel-shift", page}, {"read-page", "pf", page}, {"read-page", "cut", page}, {"read-page", "cut", text}};
+    const std::vector<std::vector<std::string>> runs = {{"read-page", "pixel-shift", page},
+                                                        {"read-page", "pf", page},
+                                                        {"read-page", "cut", page},
+                                                        {"read-page", "cut", text}};
     std::vector<Said> english, german;
     for (const auto& ops : runs) english.push_back(run(ops));
     InitTranslations();
@@ -138,9 +142,11 @@ TEST_F(ReadPageOpsTest, InGermanTheReasonsAreGermanAndTheLinesAndNumbersStay) {
     EXPECT_NE(english[2].out.find("\ncut-input 9\n"), std::string::npos) << english[2].out;
     EXPECT_NE(german[2].out.find("\ncut-input 9\n"), std::string::npos) << german[2].out;
     // As written in the C locale, word for word.
-    EXPECT_NE(english[0].err.find("read-page: pixel-shift D: not read: no light cyan candidates found\n"), std::string::npos)
+    EXPECT_NE(english[0].err.find("read-page: pixel-shift D: not read: no light cyan candidates found\n"),
+              std::string::npos)
         << english[0].err;
-    EXPECT_NE(english[3].err.find("is not an image this program can read (not PNG, JPEG, TIFF or PNM)"), std::string::npos)
+    EXPECT_NE(english[3].err.find("is not an image this program can read (not PNG, JPEG, TIFF or PNM)"),
+              std::string::npos)
         << english[3].err;
     // The reasons, the page's and each item's, with a marked word in them;
     // the image file's; the numbers as they are.
@@ -151,7 +157,8 @@ TEST_F(ReadPageOpsTest, InGermanTheReasonsAreGermanAndTheLinesAndNumbersStay) {
     EXPECT_NE(german[0].err.find("read-page: pixel-shift D: nicht gelesen: keine Kandidaten für Hell-Cyan gefunden\n"),
               std::string::npos)
         << german[0].err;
-    EXPECT_NE(german[1].err.find("read-page: pf: das Bild nennt seine Auflösung nicht"), std::string::npos) << german[1].err;
+    EXPECT_NE(german[1].err.find("read-page: pf: das Bild nennt seine Auflösung nicht"), std::string::npos)
+        << german[1].err;
     EXPECT_NE(german[2].err.find("read-page: cut: 9 (Sicherheit 1.00) bei x "), std::string::npos) << german[2].err;
     EXPECT_NE(german[3].err.find("ist kein Bild, das dieses Programm lesen kann (weder PNG noch JPEG, TIFF oder PNM)"),
               std::string::npos)

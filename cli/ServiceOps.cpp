@@ -49,8 +49,9 @@ constexpr const char* kSwitchOffBox = "Trun off the printer. Don't disconnect AC
 
 // The word as a shell reads it back: as it is when it has no special characters.
 std::string ShellWord(const std::string& word) {
-    const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                               "0123456789_./+-:@%,=") == std::string::npos;
+    const bool plain = !word.empty() && word.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789_./+-:@%,=") == std::string::npos;
     if (plain) return word;
     std::string quoted = "'";
     for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -156,8 +157,9 @@ OperationList ServiceOperations() {
     ops.push_back(Simple("head-cleaning", SVC_N("\"Head cleaning\" OK: the printer cleans the head (about 60 s)"),
                          Group::Maintenance, kHeadCleaningItem,
                          [](FeatureFrame& f) { Maintenance().CleaningOKBtnClick(f); }));
-    ops.push_back(Simple("ink-charge", SVC_N("\"Ink charge\" OK: the printer charges ink (about 90 s)"), Group::Maintenance,
-                         kInkChargeItem, [](FeatureFrame& f) { Maintenance().InkChargeOKBtnClick(f); }));
+    ops.push_back(Simple("ink-charge", SVC_N("\"Ink charge\" OK: the printer charges ink (about 90 s)"),
+                         Group::Maintenance, kInkChargeItem,
+                         [](FeatureFrame& f) { Maintenance().InkChargeOKBtnClick(f); }));
 
     ops.push_back({"cr-dispersion", "[PARTS]",
                    Format(Tr("\"CR motor drive dispersion\" OK with the replaced parts checked, comma-separated: %1"),
@@ -172,8 +174,8 @@ OperationList ServiceOperations() {
                    },
                    [](const Arguments& args) { return TickReplacedParts(nullptr, args); }});
 
-    ops.push_back({"pg-move", "POINT", Format(Tr("\"PG adjustment\": the carriage to a point: %1"), {PointList()}), 1, 1,
-                   Group::Adjustment, kPGAdjustmentItem, nullptr,
+    ops.push_back({"pg-move", "POINT", Format(Tr("\"PG adjustment\": the carriage to a point: %1"), {PointList()}), 1,
+                   1, Group::Adjustment, kPGAdjustmentItem, nullptr,
                    [](CliFrame& frame, const Arguments& args) -> std::string {
                        if (std::string error = CheckPoint(args); !error.empty()) return error;
                        PGAdjustMove(frame, FindPoint(args[0])->point);
@@ -187,9 +189,8 @@ OperationList ServiceOperations() {
 
     ops.push_back({"doa", "",
                    SVC_N("\"Refurbishment for DOA\": transportation liquid exchange, delivery setting, power off; "
-                   "ends the session"),
-                   0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
-                   [](CliFrame& frame, const Arguments&) {
+                         "ends the session"),
+                   0, 0, Group::Maintenance, kRefurbishmentItem, nullptr, [](CliFrame& frame, const Arguments&) {
                        PageEcho echo(frame);
                        Maintenance().ExchangeSequence1PnlClick(frame);
                        return std::string();
@@ -197,8 +198,7 @@ OperationList ServiceOperations() {
     ops.push_back({"doa-finish", "",
                    SVC_N("the end of a \"Refurbishment for DOA\" that stopped after it started the exchange: "
                          "waits for the exchange, delivery setting, power off; ends the session"),
-                   0, 0, Group::Maintenance, kRefurbishmentItem, nullptr,
-                   [](CliFrame& frame, const Arguments&) {
+                   0, 0, Group::Maintenance, kRefurbishmentItem, nullptr, [](CliFrame& frame, const Arguments&) {
                        PageEcho echo(frame);
                        const auto interrupted = InterruptedRefurbishmentHere(frame.ModelCode(), frame.PortCode());
                        Maintenance().FinishRefurbishmentClick(frame, interrupted && interrupted->exchangeSeen);

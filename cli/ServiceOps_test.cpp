@@ -146,8 +146,9 @@ TEST_F(ServiceOpsTest, MalformedArgumentsAreUsageErrorsThatSendNothing) {
     EXPECT_EQ(Run({"cr-dispersion", "main,flux"}), kExitUsage);
     EXPECT_EQ(usage, "cr-dispersion: unknown part 'flux' (parts: main, crmotor, ps, mainshaft, subshaft)");
     EXPECT_EQ(Run({"pg-move", "upstairs"}), kExitUsage);
-    EXPECT_EQ(usage, "pg-move: unknown point 'upstairs' (points: main_right, main_left, sub_right, sub_left, "
-                     "center)");
+    EXPECT_EQ(usage,
+              "pg-move: unknown point 'upstairs' (points: main_right, main_left, sub_right, sub_left, "
+              "center)");
     // Refused before the session began: not even the port was opened.
     EXPECT_EQ(Fake().CallCount(Fn::PortOpenByOsSw), 0);
     EXPECT_TRUE(Fake().FactorySends().empty());
@@ -197,8 +198,7 @@ TEST_F(ServiceOpsTest, RefurbishmentShowsTheStepsCountsDownAndEndsTheSession) {
     EXPECT_EQ(host.Boxes()[1].text, "Disconnect AC cable.");
     // The window closed itself: no channel shutdown, and the rest is not run.
     EXPECT_EQ(Fake().CallCount(Fn::D4Termination), 0);
-    EXPECT_NE(streams.Err().find("error: the main window closed after doa; 1 operation(s) not run"),
-              std::string::npos);
+    EXPECT_NE(streams.Err().find("error: the main window closed after doa; 1 operation(s) not run"), std::string::npos);
     EXPECT_EQ(Fake().EepromWrites().back(), (std::pair<std::uint8_t, std::uint8_t>{0xF9, 0x00}));
 }
 
@@ -221,8 +221,14 @@ public:
         if (!::mkdtemp(pattern)) return;
         dir_ = pattern;
         socket_ = (dir_ / "lumen.sock").string();
-        std::vector<std::string> args{(BinaryDir() / "vprinter").string(), "--socket", socket_, "--model",
-                                      std::to_string(model), "--speed-up", "1000", "--eeprom",
+        std::vector<std::string> args{(BinaryDir() / "vprinter").string(),
+                                      "--socket",
+                                      socket_,
+                                      "--model",
+                                      std::to_string(model),
+                                      "--speed-up",
+                                      "1000",
+                                      "--eeprom",
                                       (dir_ / "eeprom.bin").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         const std::string log = (dir_ / "vprinter.log").string();
@@ -239,7 +245,8 @@ public:
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        for (int i = 0; i < 100 && !fs::exists(socket_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (int i = 0; i < 100 && !fs::exists(socket_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ~VirtualPrinterProcess() {
         if (pid_ > 0) {
@@ -309,8 +316,8 @@ struct CliResult {
 // Runs svcadjust-cli on LPT1 of the printer; `onLine` sees each output line as it comes.
 CliResult RunProgram(const VirtualPrinterProcess& printer, int model, const std::vector<std::string>& ops,
                      const std::function<void(const std::string&)>& onLine = nullptr, int limitSeconds = 120) {
-    std::vector<std::string> args{(BinaryDir() / "svcadjust-cli").string(), "--model", model == 2 ? "4200" : "4100",
-                                  "--port", "LPT1", "--yes"};
+    std::vector<std::string> args{
+        (BinaryDir() / "svcadjust-cli").string(), "--model", model == 2 ? "4200" : "4100", "--port", "LPT1", "--yes"};
     args.insert(args.end(), ops.begin(), ops.end());
     const std::string portMap = "LPT1=unix:" + printer.Socket();
     int out[2];
@@ -385,8 +392,9 @@ TEST_F(ServiceEndToEnd, CleaningAndInkCharge) {
 TEST_F(ServiceEndToEnd, PGRoundTrip) {
     VirtualPrinterProcess printer(2, {});
     ASSERT_TRUE(printer.Running());
-    const CliResult run = RunProgram(printer, 2, {"pg-move", "main_right", "pg-move", "sub_left", "pg-finish",
-                                                  "pg-move", "center", "pg-print", "pg-finish"});
+    const CliResult run = RunProgram(
+        printer, 2,
+        {"pg-move", "main_right", "pg-move", "sub_left", "pg-finish", "pg-move", "center", "pg-print", "pg-finish"});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output.find("error"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("The carriage has moved to adjustment position of the sub shaft left.\n"),
@@ -442,7 +450,8 @@ TEST_F(ServiceEndToEnd, WholeRefurbishmentForDOA) {
             switchedOff = printer.Control("fault poweroff").rfind("OK", 0) == 0 || switchedOff;
     });
     EXPECT_NE(run.output.find("(the virtual printer is switched off with: " + (BinaryDir() / "vprinter").string() +
-                              " --control " + printer.Socket() + ".ctl --send 'fault poweroff')\n"
+                              " --control " + printer.Socket() +
+                              ".ctl --send 'fault poweroff')\n"
                               "Trun off the printer. Don't disconnect AC cable.\n"),
               std::string::npos)
         << run.output;

@@ -115,7 +115,8 @@ std::string ReadInputStream(std::istream& in, std::string& text) {
 }
 
 std::string ParseCommandLine(const std::vector<std::string>& args, std::istream& stdinOps, CommandLine& out) {
-    return ParseCommandLine(args, [&stdinOps](std::string& text) { return ReadInputStream(stdinOps, text); }, out);
+    return ParseCommandLine(
+        args, [&stdinOps](std::string& text) { return ReadInputStream(stdinOps, text); }, out);
 }
 
 std::string ParseCommandLine(const std::vector<std::string>& args, const InputReader& readInput, CommandLine& out) {
@@ -131,12 +132,10 @@ std::string ParseCommandLine(const std::vector<std::string>& args, const InputRe
     const int argc = static_cast<int>(words.size());
 
     enum { kModel = 1, kPort, kYes, kHelp, kVersion };
-    static const option kLong[] = {{"model", required_argument, nullptr, kModel},
-                                   {"port", required_argument, nullptr, kPort},
-                                   {"yes", no_argument, nullptr, kYes},
-                                   {"help", no_argument, nullptr, kHelp},
-                                   {"version", no_argument, nullptr, kVersion},
-                                   {nullptr, 0, nullptr, 0}};
+    static const option kLong[] = {
+        {"model", required_argument, nullptr, kModel}, {"port", required_argument, nullptr, kPort},
+        {"yes", no_argument, nullptr, kYes},           {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},   {nullptr, 0, nullptr, 0}};
     optind = 0;  // a fresh scan each time
     opterr = 0;  // the messages are ours
     for (int c; (c = getopt_long(argc, argv.data(), "+:hy", kLong, nullptr)) != -1;) {
@@ -147,32 +146,39 @@ std::string ParseCommandLine(const std::vector<std::string>& args, const InputRe
             return Shown(word.substr(0, word.find('=')));
         };
         switch (c) {
-        case 'h':
-        case kHelp: out.help = true; return {};
-        case kVersion: out.version = true; return {};
-        case 'y':
-        case kYes: out.yes = true; break;
-        case kModel:
-            if (const ModelInfo* model = FindModelByWord(value))
-                out.modelCode = model->code;
-            else
-                return Format(Tr("--model takes 4100 or 4200, not '%1'"), {Shown(value)});
-            break;
-        case kPort: {
-            auto found = std::find(kPortNames.begin(), kPortNames.end(), value);
-            if (found == kPortNames.end())
-                return Format(Tr("--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '%1'"), {Shown(value)});
-            out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
-            break;
-        }
-        case ':': return Format(Tr("%1 needs a value"), {longOption()});
-        default:
-            // A short option (alone or in a cluster such as -qy) is named by
-            // its letter; a long one by its word.
-            if (optopt > ' ' && optopt < 0x7F)
-                return Format(Tr("unknown option '%1'"), {std::string("-") + static_cast<char>(optopt)});
-            if (optopt != 0) return Format(Tr("%1 takes no value"), {longOption()});
-            return Format(Tr("unknown option '%1'"), {longOption()});
+            case 'h':
+            case kHelp:
+                out.help = true;
+                return {};
+            case kVersion:
+                out.version = true;
+                return {};
+            case 'y':
+            case kYes:
+                out.yes = true;
+                break;
+            case kModel:
+                if (const ModelInfo* model = FindModelByWord(value))
+                    out.modelCode = model->code;
+                else
+                    return Format(Tr("--model takes 4100 or 4200, not '%1'"), {Shown(value)});
+                break;
+            case kPort: {
+                auto found = std::find(kPortNames.begin(), kPortNames.end(), value);
+                if (found == kPortNames.end())
+                    return Format(Tr("--port takes LPT1-LPT3 or ZQUSB1-ZQUSB3, not '%1'"), {Shown(value)});
+                out.portCode = kPortCodes[static_cast<std::size_t>(found - kPortNames.begin())];
+                break;
+            }
+            case ':':
+                return Format(Tr("%1 needs a value"), {longOption()});
+            default:
+                // A short option (alone or in a cluster such as -qy) is named by
+                // its letter; a long one by its word.
+                if (optopt > ' ' && optopt < 0x7F)
+                    return Format(Tr("unknown option '%1'"), {std::string("-") + static_cast<char>(optopt)});
+                if (optopt != 0) return Format(Tr("%1 takes no value"), {longOption()});
+                return Format(Tr("unknown option '%1'"), {longOption()});
         }
     }
 
@@ -201,31 +207,32 @@ std::string Usage() {
     constexpr std::size_t kWidth = 80;
     constexpr std::size_t kHelpColumn = 24;
     std::ostringstream u;
-    u << Tr("usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
-         "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
-         "       svcadjust-cli --help | --version\n"
-         "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
-         "       svcadjust-cli report [--printer ID] [--session N] [-o FILE]\n"
-         "                                  (the service report as HTML; no printer)\n"
-         "\n"
-         "Connects to the printer as the start window does, runs Get Status, then each\n"
-         "operation in order, as its button in the main window would. '-' reads\n"
-         "operations from standard input, one per line.\n"
-         "\n"
-         "  --model 4100|4200     the printer model (the start window's model list)\n"
-         "  --port PORT           LPT1, LPT2, LPT3 (parallel) or ZQUSB1, ZQUSB2, ZQUSB3\n"
-         "                        (USB)\n"
-         "  -y, --yes             answer every question Yes / OK (without it, questions\n"
-         "                        are asked on the terminal, or answered No / Cancel\n"
-         "                        when there is none)\n"
-         "  -h, --help            this text\n"
-         "  --version             the version of the program\n"
-         "\n"
-         "Exit status: 0 every operation succeeded; 1 the connection or an operation\n"
-         "failed (the operations after it were not run); 2 usage error (nothing was\n"
-         "sent to the printer).\n"
-         "\n"
-         "Operations:\n");
+    u << Tr(
+        "usage: svcadjust-cli --model 4100|4200 --port PORT [--yes] OPERATION [ARGS]...\n"
+        "       svcadjust-cli --model 4100|4200 --port PORT [--yes] -\n"
+        "       svcadjust-cli --help | --version\n"
+        "       svcadjust-cli history [--printer ID]   (the service journal; no printer)\n"
+        "       svcadjust-cli report [--printer ID] [--session N] [-o FILE]\n"
+        "                                  (the service report as HTML; no printer)\n"
+        "\n"
+        "Connects to the printer as the start window does, runs Get Status, then each\n"
+        "operation in order, as its button in the main window would. '-' reads\n"
+        "operations from standard input, one per line.\n"
+        "\n"
+        "  --model 4100|4200     the printer model (the start window's model list)\n"
+        "  --port PORT           LPT1, LPT2, LPT3 (parallel) or ZQUSB1, ZQUSB2, ZQUSB3\n"
+        "                        (USB)\n"
+        "  -y, --yes             answer every question Yes / OK (without it, questions\n"
+        "                        are asked on the terminal, or answered No / Cancel\n"
+        "                        when there is none)\n"
+        "  -h, --help            this text\n"
+        "  --version             the version of the program\n"
+        "\n"
+        "Exit status: 0 every operation succeeded; 1 the connection or an operation\n"
+        "failed (the operations after it were not run); 2 usage error (nothing was\n"
+        "sent to the printer).\n"
+        "\n"
+        "Operations:\n");
     for (const Operation& op : AllOperations()) {
         const std::string head = "  " + op.name + (op.arguments.empty() ? "" : " " + op.arguments);
         std::string help = Wrapped(Tr(op.help), kHelpColumn, kWidth);

@@ -22,8 +22,8 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool yes = false;
-    int modelCode = 0;            // 1 or 2
-    std::uint16_t portCode = 0;   // 1025-1030
+    int modelCode = 0;           // 1 or 2
+    std::uint16_t portCode = 0;  // 1025-1030
     std::vector<Step> steps;
 };
 

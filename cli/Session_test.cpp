@@ -51,8 +51,7 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "get-status", "--yes"}, line),
               "options come before the operations ('--yes')");
     // An operation without arguments leaves the next word to be an operation.
-    EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "get-status", "extra"}, line),
-              "unknown operation 'extra'");
+    EXPECT_EQ(Parse({"--model", "4100", "--port", "LPT1", "get-status", "extra"}, line), "unknown operation 'extra'");
 }
 
 TEST(CommandLine, OperationsFromStandardInputOnePerLine) {
@@ -169,8 +168,8 @@ TEST_F(SessionTest, ConnectsGetsStatusRunsStepsAndClosesTheChannel) {
     EXPECT_EQ(RunSession(line, frame), kExitOk);
     SetHost(nullptr);
     EXPECT_EQ(Fake().CallsTo(Fn::PortOpenByOsSw).at(0).a, 1029u);
-    EXPECT_EQ(Fake().AcceptedBytes(), (std::vector<std::uint8_t>{0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A,
-                                                                 0x0D, 0x0A}));
+    EXPECT_EQ(Fake().AcceptedBytes(),
+              (std::vector<std::uint8_t>{0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A}));
     EXPECT_EQ(Fake().CallCount(Fn::D4Termination), 1);
     EXPECT_NE(streams.Out().find("Printer is ready."), std::string::npos);
     EXPECT_EQ(streams.Err(), "");

@@ -60,7 +60,8 @@ std::vector<std::string> UndoLines(const UndoJob& job) {
         lines.push_back(Hex(b.address) + " " + Tr(ItemAt(b.address).name) + ": " + Hex(b.now) + " -> " + Hex(b.before) +
                         (b.certain ? "" : Tr("  (the write may not have arrived)")));
     for (std::uint8_t a : job.plan.unknown)
-        lines.push_back(Format(Tr("%1 %2: its earlier value was never read; left as it is"), {Hex(a), Tr(ItemAt(a).name)}));
+        lines.push_back(
+            Format(Tr("%1 %2: its earlier value was never read; left as it is"), {Hex(a), Tr(ItemAt(a).name)}));
     return lines;
 }
 
@@ -70,7 +71,8 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
     if (!BeginStrict(frame, "Writing now...")) return;
     // Only onto the printer the operation was made on.
     const bool wroteSerial = std::any_of(job.op->bytes.begin(), job.op->bytes.end(), [](const ByteRecord& b) {
-        return b.access == Access::Write && b.address >= eep::UsbSerial && b.address < eep::UsbSerial + eep::UsbSerialLength;
+        return b.access == Access::Write && b.address >= eep::UsbSerial &&
+               b.address < eep::UsbSerial + eep::UsbSerialLength;
     });
     if (job.session && !job.session->usbId.empty() && !wroteSerial) {
         std::array<std::uint8_t, eep::UsbSerialLength> serial{};
@@ -80,9 +82,10 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
         }
         const std::string here = PrinterKey(serial, {});
         if (here != job.session->usbId) {
-            frame.SetOperationState(mode::Error,
-                                    Format(Tr("This printer (%1) is not the printer of operation %2 (%3); nothing was written."),
-                                           {here, id, job.session->usbId}));
+            frame.SetOperationState(
+                mode::Error,
+                Format(Tr("This printer (%1) is not the printer of operation %2 (%3); nothing was written."),
+                       {here, id, job.session->usbId}));
             return;
         }
     }
@@ -102,9 +105,9 @@ void WriteUndo(FeatureFrame& frame, const UndoJob& job, const std::function<bool
                        Format(Tr("%1 holds %2, not %3"), {Hex(b.address), Hex(value), Hex(b.now)});
     }
     if (!changed.empty()) {
-        frame.SetOperationState(mode::Error,
-                                Format(Tr("This printer does not hold what operation %1 left (%2); nothing was written."),
-                                       {id, changed}));
+        frame.SetOperationState(
+            mode::Error,
+            Format(Tr("This printer does not hold what operation %1 left (%2); nothing was written."), {id, changed}));
         return;
     }
     if (!confirm()) {

@@ -7,22 +7,17 @@ namespace svc {
 namespace {
 
 // Appends value to every address of [first, last].
-void Fill(WriteSequence& out, eep::Address first, eep::Address last, std::uint8_t value)
-{
-    for (int a = first; a <= last; ++a)
-        out.push_back({static_cast<eep::Address>(a), value});
+void Fill(WriteSequence& out, eep::Address first, eep::Address last, std::uint8_t value) {
+    for (int a = first; a <= last; ++a) out.push_back({static_cast<eep::Address>(a), value});
 }
 
 // Appends the addresses [first, last] to the copy list.
 template <std::size_t N>
-void AddRange(std::array<eep::Address, N>& list, std::size_t& at, eep::Address first, eep::Address last)
-{
-    for (int a = first; a <= last; ++a)
-        list[at++] = static_cast<eep::Address>(a);
+void AddRange(std::array<eep::Address, N>& list, std::size_t& at, eep::Address first, eep::Address last) {
+    for (int a = first; a <= last; ++a) list[at++] = static_cast<eep::Address>(a);
 }
 
-std::array<eep::Address, eep::CopyCount> BuildCopyList()
-{
+std::array<eep::Address, eep::CopyCount> BuildCopyList() {
     std::array<eep::Address, eep::CopyCount> list{};
     std::size_t at = 0;
     AddRange(list, at, 0x20, 0x25);  // waste-ink counter and the four bytes after it
@@ -39,119 +34,88 @@ std::array<eep::Address, eep::CopyCount> BuildCopyList()
 
 }  // namespace
 
-int SignedFromByte(std::uint8_t b)
-{
-    return static_cast<std::int8_t>(b);
-}
+int SignedFromByte(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
-std::uint8_t ByteFromSigned(int value)
-{
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
+std::uint8_t ByteFromSigned(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
-int FirstDotFromByte(std::uint8_t b)
-{
-    return b > 0x80 ? b - 256 : b;
-}
+int FirstDotFromByte(std::uint8_t b) { return b > 0x80 ? b - 256 : b; }
 
-Result EepromRead(eep::Address address, std::uint8_t& value)
-{
+Result EepromRead(eep::Address address, std::uint8_t& value) {
     const Result r = D4ReadEeprom(address, &value);
     journal::Journal().NoteRead(address, value, r);
     return r;
 }
 
-Result EepromWrite(eep::Address address, std::uint8_t value)
-{
+Result EepromWrite(eep::Address address, std::uint8_t value) {
     journal::Journal().NoteWriting(address, value);
     const Result r = D4WriteEeprom(address, value);
     journal::Journal().NoteWrite(address, value, r);
     return r;
 }
 
-Result EepromReadBytes(eep::Address first, std::span<std::uint8_t> out)
-{
+Result EepromReadBytes(eep::Address first, std::span<std::uint8_t> out) {
     for (std::size_t i = 0; i < out.size(); ++i) {
         const Result r = EepromRead(static_cast<eep::Address>(first + i), out[i]);
-        if (r != rc::Ok)
-            return r;
+        if (r != rc::Ok) return r;
     }
     return rc::Ok;
 }
 
-Result EepromReadList(std::span<const eep::Address> addresses, std::span<std::uint8_t> out)
-{
+Result EepromReadList(std::span<const eep::Address> addresses, std::span<std::uint8_t> out) {
     for (std::size_t i = 0; i < addresses.size() && i < out.size(); ++i) {
         const Result r = EepromRead(addresses[i], out[i]);
-        if (r != rc::Ok)
-            return r;
+        if (r != rc::Ok) return r;
     }
     return rc::Ok;
 }
 
-Result EepromWriteBytes(eep::Address first, std::span<const std::uint8_t> bytes)
-{
+Result EepromWriteBytes(eep::Address first, std::span<const std::uint8_t> bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const Result r = EepromWrite(static_cast<eep::Address>(first + i), bytes[i]);
-        if (r != rc::Ok)
-            return r;
+        if (r != rc::Ok) return r;
     }
     return rc::Ok;
 }
 
-Result EepromReadAscii(eep::Address first, int count, std::string& text)
-{
+Result EepromReadAscii(eep::Address first, int count, std::string& text) {
     text.clear();
     for (int i = 0; i < count; ++i) {
         std::uint8_t c = 0;
         const Result r = EepromRead(static_cast<eep::Address>(first + i), c);
-        if (r != rc::Ok)
-            return r;
+        if (r != rc::Ok) return r;
         text.push_back(static_cast<char>(c));
     }
     return rc::Ok;
 }
 
-Result EepromWriteAscii(eep::Address first, std::string_view text)
-{
-    return EepromWriteBytes(
-        first, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+Result EepromWriteAscii(eep::Address first, std::string_view text) {
+    return EepromWriteBytes(first, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-Result EepromReadSigned(eep::Address address, int& value)
-{
+Result EepromReadSigned(eep::Address address, int& value) {
     std::uint8_t b = 0;
     const Result r = EepromRead(address, b);
-    if (r == rc::Ok)
-        value = SignedFromByte(b);
+    if (r == rc::Ok) value = SignedFromByte(b);
     return r;
 }
 
-Result EepromWriteSigned(eep::Address address, int value)
-{
-    return EepromWrite(address, ByteFromSigned(value));
-}
+Result EepromWriteSigned(eep::Address address, int value) { return EepromWrite(address, ByteFromSigned(value)); }
 
-Result EepromReadFirstDot(int& value)
-{
+Result EepromReadFirstDot(int& value) {
     std::uint8_t b = 0;
     const Result r = EepromRead(eep::FirstDot, b);
-    if (r == rc::Ok)
-        value = FirstDotFromByte(b);
+    if (r == rc::Ok) value = FirstDotFromByte(b);
     return r;
 }
 
-Result EepromReadU16(eep::Address first, std::uint16_t& value)
-{
+Result EepromReadU16(eep::Address first, std::uint16_t& value) {
     std::array<std::uint8_t, 2> b{};
     const Result r = EepromReadBytes(first, b);
-    if (r == rc::Ok)
-        value = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    if (r == rc::Ok) value = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
     return r;
 }
 
-Result EepromReadU32(eep::Address first, std::uint32_t& value)
-{
+Result EepromReadU32(eep::Address first, std::uint32_t& value) {
     std::array<std::uint8_t, 4> b{};
     const Result r = EepromReadBytes(first, b);
     if (r == rc::Ok)
@@ -160,18 +124,15 @@ Result EepromReadU32(eep::Address first, std::uint32_t& value)
     return r;
 }
 
-Result RunWrites(const WriteSequence& writes)
-{
+Result RunWrites(const WriteSequence& writes) {
     for (const EepWrite& w : writes) {
         const Result r = EepromWrite(w.address, w.value);
-        if (r != rc::Ok)
-            return r;
+        if (r != rc::Ok) return r;
     }
     return rc::Ok;
 }
 
-WriteSequence MarketDestinationWrites(int modelCode)
-{
+WriteSequence MarketDestinationWrites(int modelCode) {
     WriteSequence out{{eep::DestinationFlag, eep::DestinationFlagSet},
                       {eep::DestinationByte6A, eep::DestinationFixedValue},
                       {eep::DestinationByte6B, eep::DestinationFixedValue},
@@ -182,19 +143,14 @@ WriteSequence MarketDestinationWrites(int modelCode)
     }
     out.push_back({eep::MarketDestination, eep::DestinationTrnVlk});
     eep::Address a = eep::ModelName;
-    for (char c : eep::TrnVlkModelName)
-        out.push_back({a++, static_cast<std::uint8_t>(c)});
+    for (char c : eep::TrnVlkModelName) out.push_back({a++, static_cast<std::uint8_t>(c)});
     out.push_back({a, 0x00});
     return out;
 }
 
-WriteSequence WasteInkResetWrites()
-{
-    return {{eep::WasteInkCounter, 0x00}, {eep::WasteInkCounter + 1, 0x00}};
-}
+WriteSequence WasteInkResetWrites() { return {{eep::WasteInkCounter, 0x00}, {eep::WasteInkCounter + 1, 0x00}}; }
 
-WriteSequence DeliverySettingWrites(int modelCode)
-{
+WriteSequence DeliverySettingWrites(int modelCode) {
     WriteSequence out{{eep::DoaByte02, 0x10}, {eep::DoaByte03, 0x01}};
     // The printer's own order: the service area in this odd sequence of ranges.
     Fill(out, 0x04, 0x0F, 0x00);
@@ -215,27 +171,23 @@ WriteSequence DeliverySettingWrites(int modelCode)
     return out;
 }
 
-const std::array<eep::Address, eep::CopyCount>& CopyAddresses()
-{
+const std::array<eep::Address, eep::CopyCount>& CopyAddresses() {
     static const std::array<eep::Address, eep::CopyCount> list = BuildCopyList();
     return list;
 }
 
-WriteSequence RestoreTailWrites()
-{
+WriteSequence RestoreTailWrites() {
     return {{eep::RestoreMark, 0x00},
             {eep::DestinationFlag, eep::DestinationFlagSet},
             {eep::DestinationMark, eep::DestinationMarkRestored},
             {eep::MarketDestination, eep::DestinationJapan}};
 }
 
-WriteSequence RestoreWrites(std::span<const std::uint8_t, eep::CopyCount> fileBytes)
-{
+WriteSequence RestoreWrites(std::span<const std::uint8_t, eep::CopyCount> fileBytes) {
     WriteSequence out;
     out.reserve(eep::CopyCount + 4);
     const auto& addresses = CopyAddresses();
-    for (std::size_t i = 0; i < addresses.size(); ++i)
-        out.push_back({addresses[i], fileBytes[i]});
+    for (std::size_t i = 0; i < addresses.size(); ++i) out.push_back({addresses[i], fileBytes[i]});
     const WriteSequence tail = RestoreTailWrites();
     out.insert(out.end(), tail.begin(), tail.end());
     return out;

@@ -45,13 +45,13 @@ inline constexpr Address TotalPageCount = 0x78;         // 32-bit
 inline constexpr Address TotalPassCount = 0x7C;         // 32-bit
 
 // Market destination bytes.
-inline constexpr Address RestoreMark = 0x48;       // cleared by the EEPROM data restore
-inline constexpr Address DestinationFlag = 0x49;   // 0x01 when the destination is set
-inline constexpr Address DestinationByte6A = 0x6A; // 0x06 when set
-inline constexpr Address DestinationByte6B = 0x6B; // 0x06 when set
-inline constexpr Address DestinationMark = 0xA7;   // 0x98 when set; the restore leaves 0x18
-inline constexpr Address MarketDestination = 0xE0; // market destination code below
-inline constexpr Address ModelName = 0xE2;         // ASCII, 0-terminated, up to 24 bytes
+inline constexpr Address RestoreMark = 0x48;        // cleared by the EEPROM data restore
+inline constexpr Address DestinationFlag = 0x49;    // 0x01 when the destination is set
+inline constexpr Address DestinationByte6A = 0x6A;  // 0x06 when set
+inline constexpr Address DestinationByte6B = 0x6B;  // 0x06 when set
+inline constexpr Address DestinationMark = 0xA7;    // 0x98 when set; the restore leaves 0x18
+inline constexpr Address MarketDestination = 0xE0;  // market destination code below
+inline constexpr Address ModelName = 0xE2;          // ASCII, 0-terminated, up to 24 bytes
 inline constexpr int ModelNameLength = 24;
 inline constexpr std::uint8_t DestinationFlagSet = 0x01;
 inline constexpr std::uint8_t DestinationFixedValue = 0x06;

@@ -151,8 +151,8 @@ Result TPEEPROMCopy::LoadBackup(std::array<std::uint8_t, eep::CopyCount>& bytes)
     const int fd = ::open(BackupPath().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Refuse(kDetailCannotRead);
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uintmax_t>(info.st_size) == bytes.size();
+    bool ok =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) == bytes.size();
     // One byte more than a backup holds is asked for, to notice a file that
     // grew since it was looked at; never more is read.
     std::array<std::uint8_t, eep::CopyCount + 1> read{};
@@ -234,8 +234,7 @@ void TPEEPROMCopy::EepDataCopyLoadStartPnlClick(FeatureFrame& frame) {
     Restore(frame, bytes, true);
 }
 
-void TPEEPROMCopy::Restore(FeatureFrame& frame, const std::array<std::uint8_t, eep::CopyCount>& bytes,
-                           bool fromFile) {
+void TPEEPROMCopy::Restore(FeatureFrame& frame, const std::array<std::uint8_t, eep::CopyCount>& bytes, bool fromFile) {
     Result r = RunWrites(RestoreWrites(bytes));
     // The completion's readiness wait is the last exchange with the printer;
     // only once it succeeded is the file deleted (one backup is restored

@@ -19,8 +19,7 @@ protected:
     std::array<std::uint8_t, 256>& rom = Fake().Eeprom();
 };
 
-TEST_F(EepromTest, SignedValuesAndTheFirstDotRule)
-{
+TEST_F(EepromTest, SignedValuesAndTheFirstDotRule) {
     EXPECT_EQ(SignedFromByte(0xFF), -1);
     EXPECT_EQ(SignedFromByte(0x80), -128);
     EXPECT_EQ(SignedFromByte(0x48), 72);
@@ -43,16 +42,14 @@ TEST_F(EepromTest, SignedValuesAndTheFirstDotRule)
     EXPECT_EQ(value, 128);
 }
 
-TEST_F(EepromTest, CountersAreUnsignedLittleEndian)
-{
+TEST_F(EepromTest, CountersAreUnsignedLittleEndian) {
     rom[eep::WasteInkCounter] = 0x10;
     rom[eep::WasteInkCounter + 1] = 0x27;
     std::uint16_t u16 = 0;
     ASSERT_EQ(EepromReadU16(eep::WasteInkCounter, u16), rc::Ok);
     EXPECT_EQ(u16, 10000);
 
-    for (int i = 0; i < 4; ++i)
-        rom[eep::TotalPageCount + i] = 0xFF;
+    for (int i = 0; i < 4; ++i) rom[eep::TotalPageCount + i] = 0xFF;
     std::uint32_t u32 = 0;
     ASSERT_EQ(EepromReadU32(eep::TotalPageCount, u32), rc::Ok);
     EXPECT_EQ(u32, 4294967295u);
@@ -70,8 +67,7 @@ TEST_F(EepromTest, CountersAreUnsignedLittleEndian)
     EXPECT_EQ(reads[9].a, 0x7Fu);
 }
 
-TEST_F(EepromTest, RunsStopAtTheFailingByteAndReturnItsCode)
-{
+TEST_F(EepromTest, RunsStopAtTheFailingByteAndReturnItsCode) {
     // Failure on the third of five writes: two written, the rest untouched.
     Fake().FailEepromAccess(3, 0x2000);
     const std::uint8_t data[] = {1, 2, 3, 4, 5};
@@ -100,8 +96,7 @@ TEST_F(EepromTest, RunsStopAtTheFailingByteAndReturnItsCode)
     EXPECT_EQ(text.size(), 1u);
 }
 
-TEST_F(EepromTest, AsciiRunsOneCharacterPerAddress)
-{
+TEST_F(EepromTest, AsciiRunsOneCharacterPerAddress) {
     ASSERT_EQ(EepromWriteAscii(eep::UsbSerial, "SN12345678"), rc::Ok);
     std::string text;
     ASSERT_EQ(EepromReadAscii(eep::UsbSerial, eep::UsbSerialLength, text), rc::Ok);
@@ -110,8 +105,7 @@ TEST_F(EepromTest, AsciiRunsOneCharacterPerAddress)
     EXPECT_EQ(rom[0xCC], 0);
 }
 
-TEST_F(EepromTest, MarketDestinationSequences)
-{
+TEST_F(EepromTest, MarketDestinationSequences) {
     const WriteSequence world = MarketDestinationWrites(1);
     EXPECT_EQ(world, (WriteSequence{{0x49, 0x01}, {0x6A, 0x06}, {0x6B, 0x06}, {0xA7, 0x98}, {0xE0, 0x00}}));
 
@@ -131,18 +125,15 @@ TEST_F(EepromTest, MarketDestinationSequences)
     EXPECT_EQ(rom[0xE2], 'X');
 }
 
-TEST_F(EepromTest, WasteInkResetAndRestoreTail)
-{
+TEST_F(EepromTest, WasteInkResetAndRestoreTail) {
     EXPECT_EQ(WasteInkResetWrites(), (WriteSequence{{0x20, 0x00}, {0x21, 0x00}}));
     EXPECT_EQ(RestoreTailWrites(), (WriteSequence{{0x48, 0x00}, {0x49, 0x01}, {0xA7, 0x18}, {0xE0, 0x01}}));
 }
 
-TEST_F(EepromTest, DeliverySettingList)
-{
+TEST_F(EepromTest, DeliverySettingList) {
     WriteSequence expected{{0x02, 0x10}, {0x03, 0x01}};
     auto zero = [&expected](int first, int last) {
-        for (int a = first; a <= last; ++a)
-            expected.push_back({static_cast<std::uint8_t>(a), 0x00});
+        for (int a = first; a <= last; ++a) expected.push_back({static_cast<std::uint8_t>(a), 0x00});
     };
     zero(0x04, 0x0F);
     zero(0x14, 0x17);
@@ -172,23 +163,26 @@ TEST_F(EepromTest, DeliverySettingList)
     EXPECT_EQ(DeliverySettingWrites(255), trn);  // any code but 1 is the TRN/VLK model
 }
 
-TEST_F(EepromTest, CopyListAndRestore)
-{
+TEST_F(EepromTest, CopyListAndRestore) {
     const auto& list = CopyAddresses();
     std::vector<int> expected;
-    for (auto [first, last] : std::initializer_list<std::pair<int, int>>{
-             {0x20, 0x25}, {0x2E, 0x3A}, {0x50, 0x55}, {0x5C, 0x69}, {0x6E, 0x6F},
-             {0x77, 0x7F}, {0x82, 0x9C}, {0xAC, 0xAC}, {0xC2, 0xD8}})
-        for (int a = first; a <= last; ++a)
-            expected.push_back(a);
+    for (auto [first, last] : std::initializer_list<std::pair<int, int>>{{0x20, 0x25},
+                                                                         {0x2E, 0x3A},
+                                                                         {0x50, 0x55},
+                                                                         {0x5C, 0x69},
+                                                                         {0x6E, 0x6F},
+                                                                         {0x77, 0x7F},
+                                                                         {0x82, 0x9C},
+                                                                         {0xAC, 0xAC},
+                                                                         {0xC2, 0xD8}})
+        for (int a = first; a <= last; ++a) expected.push_back(a);
     ASSERT_EQ(expected.size(), 101u);
     EXPECT_EQ(std::vector<int>(list.begin(), list.end()), expected);
     EXPECT_EQ(list[25], 0x5C);
     EXPECT_EQ(list[77], 0xAC);
 
     // Read the list, restore it elsewhere: the copied bytes and the tail land as expected.
-    for (int a = 0; a < 256; ++a)
-        rom[a] = static_cast<std::uint8_t>(a ^ 0x5A);
+    for (int a = 0; a < 256; ++a) rom[a] = static_cast<std::uint8_t>(a ^ 0x5A);
     std::array<std::uint8_t, eep::CopyCount> file{};
     ASSERT_EQ(EepromReadList(list, file), rc::Ok);
     EXPECT_EQ(file[0], 0x20 ^ 0x5A);
@@ -196,8 +190,7 @@ TEST_F(EepromTest, CopyListAndRestore)
     ASSERT_EQ(restore.size(), 105u);
     Fake().Reset();
     ASSERT_EQ(RunWrites(restore), rc::Ok);
-    for (std::size_t i = 0; i < list.size(); ++i)
-        EXPECT_EQ(Fake().Eeprom()[list[i]], list[i] ^ 0x5A);
+    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(Fake().Eeprom()[list[i]], list[i] ^ 0x5A);
     EXPECT_EQ(Fake().Eeprom()[0x48], 0x00);
     EXPECT_EQ(Fake().Eeprom()[0xA7], 0x18);
     EXPECT_EQ(Fake().Eeprom()[0xE0], 0x01);

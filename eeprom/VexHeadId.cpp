@@ -54,15 +54,15 @@ Result Refuse(std::int16_t detail) {
 // The 21 bytes in address order 0x82-0x96.
 std::array<std::uint8_t, eep::HeadIdLength> Pack(const HeadIdValues& v) {
     std::uint8_t p1 = 94, p2 = 94;
-    for (int i = 0; i < 6; ++i) p1 = static_cast<std::uint8_t>(p1 - v.chars[i]);      // c10-c15
-    for (int i = 7; i < 13; ++i) p2 = static_cast<std::uint8_t>(p2 - v.chars[i]);     // c17-c22
+    for (int i = 0; i < 6; ++i) p1 = static_cast<std::uint8_t>(p1 - v.chars[i]);   // c10-c15
+    for (int i = 7; i < 13; ++i) p2 = static_cast<std::uint8_t>(p2 - v.chars[i]);  // c17-c22
     std::array<std::uint8_t, eep::HeadIdLength> b{};
     int at = 0;
-    for (std::uint8_t pair : v.pairs) b[at++] = pair;  // 0x82-0x85
+    for (std::uint8_t pair : v.pairs) b[at++] = pair;   // 0x82-0x85
     b[at++] = p1;                                       // 0x86
-    for (int i = 0; i < 6; ++i) b[at++] = v.chars[i];  // 0x87-0x8C: c10-c15
+    for (int i = 0; i < 6; ++i) b[at++] = v.chars[i];   // 0x87-0x8C: c10-c15
     b[at++] = p2;                                       // 0x8D
-    for (int i = 7; i < 13; ++i) b[at++] = v.chars[i]; // 0x8E-0x93: c17-c22
+    for (int i = 7; i < 13; ++i) b[at++] = v.chars[i];  // 0x8E-0x93: c17-c22
     b[at++] = v.chars[6];                               // 0x94: c16
     b[at++] = v.d23;                                    // 0x95
     b[at++] = v.d1;                                     // 0x96

@@ -13,7 +13,7 @@ namespace svc {
 
 // The PC's local date and time, as the USB ID time stamp needs it.
 struct LocalDateTime {
-    int year = 0;  // four digits
+    int year = 0;   // four digits
     int month = 0;  // 1-12
     int day = 0;    // 1-31
     int hour = 0;

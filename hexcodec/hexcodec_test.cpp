@@ -13,17 +13,14 @@ namespace {
 
 // The digit rule written independently of the library: a digit is one of
 // these sixteen characters and its value is its position.
-int ExpectedDigit(char c)
-{
+int ExpectedDigit(char c) {
     static const char digits[] = "0123456789ABCDEF";
-    if (c == 0)
-        return -1;
+    if (c == 0) return -1;
     const char* at = std::strchr(digits, c);
     return at ? static_cast<int>(at - digits) : -1;
 }
 
-TEST(HexAsciiToBinary, AllTwoCharacterInputsFollowTheDigitRule)
-{
+TEST(HexAsciiToBinary, AllTwoCharacterInputsFollowTheDigitRule) {
     for (int first = 0; first < 256; ++first) {
         for (int second = 0; second < 256; ++second) {
             const char text[2] = {static_cast<char>(first), static_cast<char>(second)};
@@ -42,8 +39,7 @@ TEST(HexAsciiToBinary, AllTwoCharacterInputsFollowTheDigitRule)
     }
 }
 
-TEST(HexAsciiToBinary, UpperCaseOnlyAndBadDigitInEitherPlace)
-{
+TEST(HexAsciiToBinary, UpperCaseOnlyAndBadDigitInEitherPlace) {
     uint8_t value = 0x11;
     EXPECT_EQ(HexAsciiToBinary("7F", &value), 1);
     EXPECT_EQ(value, 0x7F);
@@ -55,8 +51,7 @@ TEST(HexAsciiToBinary, UpperCaseOnlyAndBadDigitInEitherPlace)
     EXPECT_EQ(value, 0x11);
 }
 
-TEST(HexAsciiToBinary, NeedsNoTerminatorAndStopsAtABadFirstDigit)
-{
+TEST(HexAsciiToBinary, NeedsNoTerminatorAndStopsAtABadFirstDigit) {
     // Exactly-sized heap buffers: reading past them is caught by the sanitizer build.
     auto two = std::make_unique<char[]>(2);
     two[0] = 'A';
@@ -70,8 +65,7 @@ TEST(HexAsciiToBinary, NeedsNoTerminatorAndStopsAtABadFirstDigit)
     EXPECT_EQ(HexAsciiToBinary(one.get(), &value), 0);
 }
 
-TEST(BinaryToHexAscii, EveryByteGivesItsTwoDigitsAndATerminator)
-{
+TEST(BinaryToHexAscii, EveryByteGivesItsTwoDigitsAndATerminator) {
     for (uint32_t byte = 0; byte < 256; ++byte) {
         char expected[3];
         std::snprintf(expected, sizeof expected, "%02X", byte);
@@ -83,8 +77,7 @@ TEST(BinaryToHexAscii, EveryByteGivesItsTwoDigitsAndATerminator)
     }
 }
 
-TEST(BinaryToHexAscii, OnlyTheLowEightBitsCount)
-{
+TEST(BinaryToHexAscii, OnlyTheLowEightBitsCount) {
     char out[3];
     EXPECT_EQ(BinaryToHexAscii(0x1A5, out), 1);
     EXPECT_STREQ(out, "A5");
@@ -92,17 +85,14 @@ TEST(BinaryToHexAscii, OnlyTheLowEightBitsCount)
     EXPECT_STREQ(out, "00");
 }
 
-TEST(BinaryToHexAscii, ChainedCallsBuildOneTerminatedText)
-{
+TEST(BinaryToHexAscii, ChainedCallsBuildOneTerminatedText) {
     const uint8_t bytes[5] = {0x00, 0x12, 0xA5, 0xFE, 0x7F};
     auto text = std::make_unique<char[]>(11);  // 2 * 5 + 1, exactly
-    for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(BinaryToHexAscii(bytes[i], text.get() + 2 * i), 1);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(BinaryToHexAscii(bytes[i], text.get() + 2 * i), 1);
     EXPECT_STREQ(text.get(), "0012A5FE7F");
 }
 
-TEST(HexcodecLibrary, ExportsBothFunctionsByTheirBareNames)
-{
+TEST(HexcodecLibrary, ExportsBothFunctionsByTheirBareNames) {
     void* lib = dlopen(HEXCODEC_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     using ToBinary = uint8_t (*)(const char*, uint8_t*);

@@ -25,10 +25,10 @@ struct DeviceId {
 
 enum class DeviceIdError {
     None,
-    TooShort,            // fewer than the 2 bytes of the length prefix arrived
-    LengthBelowPrefix,   // the prefix claims less than its own 2 bytes
-    LengthBeyondData,    // the prefix claims more bytes than arrived
-    ControlCharacter,    // a control character inside the text
+    TooShort,           // fewer than the 2 bytes of the length prefix arrived
+    LengthBelowPrefix,  // the prefix claims less than its own 2 bytes
+    LengthBeyondData,   // the prefix claims more bytes than arrived
+    ControlCharacter,   // a control character inside the text
 };
 
 struct DeviceIdParse {

@@ -13,14 +13,12 @@ using hb::DeviceIdError;
 using hb::ParseDeviceId;
 
 // The text with a correct 2-byte big-endian length prefix.
-std::string WithPrefix(const std::string& text)
-{
+std::string WithPrefix(const std::string& text) {
     const std::size_t n = text.size() + 2;
     return std::string{static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)} + text;
 }
 
-TEST(DeviceId, ReadsShortFieldsAndCommandSet)
-{
+TEST(DeviceId, ReadsShortFieldsAndCommandSet) {
     const auto parse = ParseDeviceId(
         WithPrefix("MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;DES:Photo printer;"));
     ASSERT_TRUE(parse.ok());
@@ -31,10 +29,9 @@ TEST(DeviceId, ReadsShortFieldsAndCommandSet)
     EXPECT_TRUE(parse.id.AnnouncesPacketProtocol());
 }
 
-TEST(DeviceId, ReadsLongKeysAndALastFieldWithoutSemicolon)
-{
-    const auto parse = ParseDeviceId(
-        WithPrefix("MANUFACTURER:Corvid; MODEL: Corvid Lumen 4100 ;CLASS:PRINTER;COMMAND SET:D4,RASTER"));
+TEST(DeviceId, ReadsLongKeysAndALastFieldWithoutSemicolon) {
+    const auto parse =
+        ParseDeviceId(WithPrefix("MANUFACTURER:Corvid; MODEL: Corvid Lumen 4100 ;CLASS:PRINTER;COMMAND SET:D4,RASTER"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.manufacturer, "Corvid");
     EXPECT_EQ(parse.id.model, "Corvid Lumen 4100");
@@ -43,8 +40,7 @@ TEST(DeviceId, ReadsLongKeysAndALastFieldWithoutSemicolon)
     EXPECT_TRUE(parse.id.AnnouncesPacketProtocol());
 }
 
-TEST(DeviceId, FirstFieldOfAKindWinsAndJunkFieldsAreSkipped)
-{
+TEST(DeviceId, FirstFieldOfAKindWinsAndJunkFieldsAreSkipped) {
     const auto parse = ParseDeviceId(WithPrefix(";;garbage;MDL:First;MODEL:Second;:;CMD:;X:Y;"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.model, "First");
@@ -52,8 +48,7 @@ TEST(DeviceId, FirstFieldOfAKindWinsAndJunkFieldsAreSkipped)
     EXPECT_FALSE(parse.id.AnnouncesPacketProtocol());
 }
 
-TEST(DeviceId, MissingFieldsLeaveThemEmpty)
-{
+TEST(DeviceId, MissingFieldsLeaveThemEmpty) {
     const auto parse = ParseDeviceId(WithPrefix("MFG:Corvid;"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.model, "");
@@ -67,8 +62,7 @@ TEST(DeviceId, MissingFieldsLeaveThemEmpty)
 
 // Only an entry of the command set counts: "D4" in the model name, in
 // another field or inside a longer entry does not announce the protocol.
-TEST(DeviceId, D4CountsOnlyAsACommandSetEntry)
-{
+TEST(DeviceId, D4CountsOnlyAsACommandSetEntry) {
     struct Case {
         const char* text;
         bool announces;
@@ -87,8 +81,7 @@ TEST(DeviceId, D4CountsOnlyAsACommandSetEntry)
     }
 }
 
-TEST(DeviceId, LengthPrefixThatLiesIsCaught)
-{
+TEST(DeviceId, LengthPrefixThatLiesIsCaught) {
     EXPECT_EQ(ParseDeviceId("").error, DeviceIdError::TooShort);
     EXPECT_EQ(ParseDeviceId(std::string("\x00", 1)).error, DeviceIdError::TooShort);
     EXPECT_EQ(ParseDeviceId(std::string("\x00\x00MDL:X;", 8)).error, DeviceIdError::LengthBelowPrefix);
@@ -100,8 +93,7 @@ TEST(DeviceId, LengthPrefixThatLiesIsCaught)
 
 // The prefix alone, as linkport reads it too: what it announces and what of
 // that arrived, whether or not the two agree.
-TEST(DeviceId, FrameTellsTheAnnouncedTextAndWhatOfItArrived)
-{
+TEST(DeviceId, FrameTellsTheAnnouncedTextAndWhatOfItArrived) {
     using hb::SplitDeviceIdFrame;
     EXPECT_EQ(SplitDeviceIdFrame(std::string("\x00", 1)).error, DeviceIdError::TooShort);
 
@@ -125,8 +117,7 @@ TEST(DeviceId, FrameTellsTheAnnouncedTextAndWhatOfItArrived)
     EXPECT_EQ(exact.text, "MDL:X;");
 }
 
-TEST(DeviceId, BytesBeyondTheDeclaredLengthAreIgnored)
-{
+TEST(DeviceId, BytesBeyondTheDeclaredLengthAreIgnored) {
     // The prefix counts "MDL:Lumen;" only; the rest (and a buffer's zero
     // padding) is not part of the ID, even with control characters in it.
     std::string raw = WithPrefix("MDL:Lumen;") + "CMD:D4;\x01\x02" + std::string(20, '\0');
@@ -136,12 +127,10 @@ TEST(DeviceId, BytesBeyondTheDeclaredLengthAreIgnored)
     EXPECT_FALSE(parse.id.AnnouncesPacketProtocol());
 }
 
-TEST(DeviceId, ControlCharactersAreRefusedButTrailingNulsArePadding)
-{
+TEST(DeviceId, ControlCharactersAreRefusedButTrailingNulsArePadding) {
     EXPECT_EQ(ParseDeviceId(WithPrefix("MDL:Lu\nmen;CMD:D4;")).error, DeviceIdError::ControlCharacter);
     EXPECT_EQ(ParseDeviceId(WithPrefix("MDL:Lumen\x7F;")).error, DeviceIdError::ControlCharacter);
-    EXPECT_EQ(ParseDeviceId(WithPrefix(std::string("MDL:Lu\0men;", 11))).error,
-              DeviceIdError::ControlCharacter);
+    EXPECT_EQ(ParseDeviceId(WithPrefix(std::string("MDL:Lu\0men;", 11))).error, DeviceIdError::ControlCharacter);
 
     const auto padded = ParseDeviceId(WithPrefix(std::string("MDL:Lumen;CMD:D4;\0\0\0", 20)));
     ASSERT_TRUE(padded.ok());
@@ -149,11 +138,10 @@ TEST(DeviceId, ControlCharactersAreRefusedButTrailingNulsArePadding)
     EXPECT_TRUE(padded.id.AnnouncesPacketProtocol());
 }
 
-TEST(DeviceId, LongValuesAreKeptWhole)
-{
+TEST(DeviceId, LongValuesAreKeptWhole) {
     const std::string longModel(500, 'M');
-    const auto parse = ParseDeviceId(WithPrefix("MODEL:" + longModel + ";COMMAND SET:" +
-                                                std::string(300, 'C') + ",D4;CLASS:PRINTER"));
+    const auto parse =
+        ParseDeviceId(WithPrefix("MODEL:" + longModel + ";COMMAND SET:" + std::string(300, 'C') + ",D4;CLASS:PRINTER"));
     ASSERT_TRUE(parse.ok());
     EXPECT_EQ(parse.id.model, longModel);
     EXPECT_TRUE(parse.id.AnnouncesPacketProtocol());
@@ -163,8 +151,7 @@ TEST(DeviceId, LongValuesAreKeptWhole)
 // Replays the fuzzer's corpus: every input must be parsed without a fault
 // (the sanitizer build checks the "without a fault" part), and each file's
 // name tells whether it is meant to be accepted.
-TEST(DeviceId, CorpusReplays)
-{
+TEST(DeviceId, CorpusReplays) {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(HB_FUZZ_CORPUS)) {
         std::ifstream in(entry.path(), std::ios::binary);

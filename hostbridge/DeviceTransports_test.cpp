@@ -16,8 +16,7 @@ using hb::IoStatus;
 
 class DeviceTransport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         fifo_ = std::filesystem::temp_directory_path() / ("hb-fifo-" + std::to_string(::getpid()));
         ASSERT_EQ(::mkfifo(fifo_.c_str(), 0600), 0);
     }
@@ -25,8 +24,7 @@ protected:
     std::filesystem::path fifo_;
 };
 
-TEST_F(DeviceTransport, UsbReadsExactlyAndKeepsBytesOfATimedOutRead)
-{
+TEST_F(DeviceTransport, UsbReadsExactlyAndKeepsBytesOfATimedOutRead) {
     hb::OpenResult opened = hb::OpenUsbLp(fifo_.string(), 50);
     ASSERT_TRUE(opened.transport) << opened.error;
     hb::Transport& usb = *opened.transport;
@@ -47,8 +45,7 @@ TEST_F(DeviceTransport, UsbReadsExactlyAndKeepsBytesOfATimedOutRead)
     EXPECT_EQ(usb.ReadDeviceId(raw), IoStatus::Error);
 }
 
-TEST_F(DeviceTransport, ParallelPortThatIsNoParallelPortFailsToOpen)
-{
+TEST_F(DeviceTransport, ParallelPortThatIsNoParallelPortFailsToOpen) {
     const hb::OpenResult opened = hb::OpenParport(fifo_.string(), 50);
     EXPECT_FALSE(opened.transport);
     EXPECT_EQ(opened.error, ENOTTY);

@@ -12,11 +12,11 @@ namespace hb {
 
 // The details GetIoErrorCodeByOsSw reports.
 namespace detail {
-constexpr std::int16_t kOpenFailed = -105;   // open or setup failed (permission, busy, ...)
-constexpr std::int16_t kTimeout = -104;      // a read deadline passed
-constexpr std::int16_t kNoDevice = -103;     // no such device, port not mapped, refused
-constexpr std::int16_t kReadFailed = -82;    // read failed, protocol error, peer closed
-constexpr std::int16_t kWriteFailed = -81;   // write failed or short
+constexpr std::int16_t kOpenFailed = -105;  // open or setup failed (permission, busy, ...)
+constexpr std::int16_t kTimeout = -104;     // a read deadline passed
+constexpr std::int16_t kNoDevice = -103;    // no such device, port not mapped, refused
+constexpr std::int16_t kReadFailed = -82;   // read failed, protocol error, peer closed
+constexpr std::int16_t kWriteFailed = -81;  // write failed or short
 }  // namespace detail
 
 // Writes "hostbridge: <message>" and a newline to standard error.

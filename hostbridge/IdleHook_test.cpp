@@ -27,19 +27,15 @@ struct HookLog {
 HookLog g_log;
 void (*g_extra)() = nullptr;
 
-void Hook()
-{
-    if (g_log.inside)
-        ++g_log.nested;
+void Hook() {
+    if (g_log.inside) ++g_log.nested;
     g_log.inside = true;
     g_log.calls.push_back(Clock::now());
-    if (g_extra)
-        g_extra();
+    if (g_extra) g_extra();
     g_log.inside = false;
 }
 
-long long LongestGapMs(Clock::time_point from, Clock::time_point to)
-{
+long long LongestGapMs(Clock::time_point from, Clock::time_point to) {
     std::vector<Clock::time_point> points{from};
     points.insert(points.end(), g_log.calls.begin(), g_log.calls.end());
     points.push_back(to);
@@ -52,8 +48,7 @@ long long LongestGapMs(Clock::time_point from, Clock::time_point to)
 
 class IdleHook : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_log = {};
         g_extra = nullptr;
         int fds[2];
@@ -68,8 +63,7 @@ protected:
     hb::io::Fd printer_;
 };
 
-TEST_F(IdleHook, SilentPeerWaitIsSlicedAndKeepsItsDeadline)
-{
+TEST_F(IdleHook, SilentPeerWaitIsSlicedAndKeepsItsDeadline) {
     const auto start = Clock::now();
     EXPECT_EQ(hb::io::WaitReady(host_.get(), POLLIN, hb::io::Deadline(400)), IoStatus::Timeout);
     const auto end = Clock::now();
@@ -82,8 +76,7 @@ TEST_F(IdleHook, SilentPeerWaitIsSlicedAndKeepsItsDeadline)
     EXPECT_EQ(g_log.nested, 0);
 }
 
-TEST_F(IdleHook, BytesThatArriveDuringTheWaitAreSeen)
-{
+TEST_F(IdleHook, BytesThatArriveDuringTheWaitAreSeen) {
     // The "printer" answers from within the hook, after a few slices.
     static int fd;
     fd = printer_.get();
@@ -99,8 +92,7 @@ TEST_F(IdleHook, BytesThatArriveDuringTheWaitAreSeen)
     EXPECT_EQ(g_log.calls.size(), 3u);
 }
 
-TEST_F(IdleHook, AHookThatOutlastsTheDeadlineStillLooksOnceMore)
-{
+TEST_F(IdleHook, AHookThatOutlastsTheDeadlineStillLooksOnceMore) {
     static int fd;
     fd = printer_.get();
     g_extra = [] {
@@ -111,8 +103,7 @@ TEST_F(IdleHook, AHookThatOutlastsTheDeadlineStillLooksOnceMore)
     EXPECT_EQ(hb::io::WaitReady(host_.get(), POLLIN, hb::io::Deadline(60)), IoStatus::Ok);
 }
 
-TEST_F(IdleHook, OnlyTheInstallingThreadRunsItAndANestedWaitDoesNot)
-{
+TEST_F(IdleHook, OnlyTheInstallingThreadRunsItAndANestedWaitDoesNot) {
     std::thread other([this] {
         EXPECT_FALSE(hb::io::IdleHookInstalled());
         EXPECT_EQ(hb::io::WaitReady(host_.get(), POLLIN, hb::io::Deadline(120)), IoStatus::Timeout);
@@ -130,8 +121,7 @@ TEST_F(IdleHook, OnlyTheInstallingThreadRunsItAndANestedWaitDoesNot)
     EXPECT_EQ(g_log.nested, 0);
 }
 
-TEST_F(IdleHook, TransportReadOfASilentPrinterIsSliced)
-{
+TEST_F(IdleHook, TransportReadOfASilentPrinterIsSliced) {
     hb::UnixSocketTransport transport(std::move(host_), 300, "test");
     std::uint8_t buffer[4];
     const auto start = Clock::now();

@@ -84,19 +84,18 @@ IoStatus WaitReady(int fd, short events, const Deadline& deadline);
 // Writes all n bytes to a non-blocking fd before the deadline. Sockets are
 // written with send(MSG_NOSIGNAL) so a vanished peer gives EPIPE, not SIGPIPE.
 // `written` receives how many bytes went out, also on failure.
-IoStatus WriteAll(int fd, const std::uint8_t* data, std::size_t n, const Deadline& deadline,
-                  bool isSocket, std::size_t& written);
+IoStatus WriteAll(int fd, const std::uint8_t* data, std::size_t n, const Deadline& deadline, bool isSocket,
+                  std::size_t& written);
 
 // Reads from a non-blocking fd whatever is there (at most n bytes), waiting
 // until at least one byte arrives or the deadline passes. `got` receives the
 // count. A read of 0 bytes is the end of the stream when zeroIsEof (sockets);
 // devices that may complete empty transfers pass false and keep waiting.
-IoStatus ReadSome(int fd, std::uint8_t* data, std::size_t n, const Deadline& deadline,
-                  bool zeroIsEof, std::size_t& got);
+IoStatus ReadSome(int fd, std::uint8_t* data, std::size_t n, const Deadline& deadline, bool zeroIsEof,
+                  std::size_t& got);
 
 // Reads exactly n bytes before the deadline (ReadSome in a loop).
-IoStatus ReadExact(int fd, std::uint8_t* data, std::size_t n, const Deadline& deadline,
-                   bool zeroIsEof);
+IoStatus ReadExact(int fd, std::uint8_t* data, std::size_t n, const Deadline& deadline, bool zeroIsEof);
 
 // Exact reads from a device whose bytes cannot be put back: bytes that
 // arrived for a read that then failed are kept and start the next read, so a
@@ -105,18 +104,15 @@ class PendingBytes {
 public:
     // readSome(buffer, max, got) reads at least one byte or fails.
     template <typename ReadSomeFn>
-    IoStatus ReadExact(std::uint8_t* data, std::size_t n, ReadSomeFn readSome)
-    {
+    IoStatus ReadExact(std::uint8_t* data, std::size_t n, ReadSomeFn readSome) {
         while (bytes_.size() < n) {
             std::uint8_t chunk[4096];
             std::size_t got = 0;
             const IoStatus status = readSome(chunk, std::min(sizeof chunk, n - bytes_.size()), got);
-            if (status != IoStatus::Ok)
-                return status;
+            if (status != IoStatus::Ok) return status;
             bytes_.insert(bytes_.end(), chunk, chunk + got);
         }
-        if (n > 0)
-            std::memcpy(data, bytes_.data(), n);
+        if (n > 0) std::memcpy(data, bytes_.data(), n);
         bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(n));
         return IoStatus::Ok;
     }

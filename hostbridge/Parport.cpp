@@ -8,8 +8,7 @@
 
 namespace hb::pp {
 
-int Open(const std::string& path, int extraFlags)
-{
+int Open(const std::string& path, int extraFlags) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | extraFlags);
@@ -17,8 +16,7 @@ int Open(const std::string& path, int extraFlags)
     return fd;
 }
 
-int Ioctl(int fd, unsigned long request, void* argument)
-{
+int Ioctl(int fd, unsigned long request, void* argument) {
     int r;
     do {
         r = ::ioctl(fd, request, argument);

@@ -32,17 +32,14 @@ class ParportTransport final : public Transport {
 public:
     ParportTransport(io::Fd fd, int portTimeoutMs) : fd_(std::move(fd)), portTimeoutMs_(portTimeoutMs) {}
 
-    ~ParportTransport() override
-    {
+    ~ParportTransport() override {
         Negotiate(IEEE1284_MODE_COMPAT);
         pp::Release(fd_.get());
     }
 
-    IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override
-    {
+    IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override {
         const io::Deadline deadline(timeoutMs);
-        if (!Negotiate(IEEE1284_MODE_COMPAT))
-            return io::StatusFromErrno(errno);
+        if (!Negotiate(IEEE1284_MODE_COMPAT)) return io::StatusFromErrno(errno);
         io::IdleTicker idle;
         std::size_t done = 0;
         while (done < n) {
@@ -51,26 +48,22 @@ public:
                 done += static_cast<std::size_t>(r);
                 continue;
             }
-            if (r < 0 && errno != EINTR && errno != EAGAIN)
-                return io::StatusFromErrno(errno);
-            if (deadline.Passed())
-                return IoStatus::Timeout;  // a printer that is off or out of paper takes nothing
+            if (r < 0 && errno != EINTR && errno != EAGAIN) return io::StatusFromErrno(errno);
+            if (deadline.Passed()) return IoStatus::Timeout;  // a printer that is off or out of paper takes nothing
             std::this_thread::sleep_for(kPollInterval);
             idle.Tick();
         }
         return IoStatus::Ok;
     }
 
-    IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override
-    {
+    IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override {
         const io::Deadline deadline(timeoutMs);
         return pending_.ReadExact(data, n, [&](std::uint8_t* buffer, std::size_t max, std::size_t& got) {
             return ReadSome(buffer, max, deadline, IEEE1284_MODE_NIBBLE, got);
         });
     }
 
-    IoStatus ReadDeviceId(std::string& raw) override
-    {
+    IoStatus ReadDeviceId(std::string& raw) override {
         const io::Deadline deadline(portTimeoutMs_);
         Negotiate(IEEE1284_MODE_COMPAT);
         const int mode = IEEE1284_MODE_NIBBLE | IEEE1284_DEVICEID;
@@ -81,8 +74,7 @@ public:
             const std::size_t declared = (std::size_t{prefix[0]} << 8) | prefix[1];
             if (declared > sizeof prefix) {
                 std::string rest(declared - sizeof prefix, '\0');
-                status = ReadExactInMode(reinterpret_cast<std::uint8_t*>(rest.data()), rest.size(),
-                                         deadline, mode);
+                status = ReadExactInMode(reinterpret_cast<std::uint8_t*>(rest.data()), rest.size(), deadline, mode);
                 raw += rest;
             }
         }
@@ -90,27 +82,22 @@ public:
         return status;
     }
 
-    IoStatus Reset() override
-    {
+    IoStatus Reset() override {
         pending_.Clear();
         Negotiate(IEEE1284_MODE_COMPAT);
         int lines = PARPORT_CONTROL_SELECT;  // nInit low: the printer resets
-        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0)
-            return io::StatusFromErrno(errno);
+        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0) return io::StatusFromErrno(errno);
         std::this_thread::sleep_for(kInitPulse);
         lines = PARPORT_CONTROL_SELECT | PARPORT_CONTROL_INIT;
-        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0)
-            return io::StatusFromErrno(errno);
+        if (pp::Ioctl(fd_.get(), PPWCONTROL, &lines) < 0) return io::StatusFromErrno(errno);
         return IoStatus::Ok;
     }
 
 private:
     // Moves the port into an IEEE 1284 mode (compatibility mode ends any
     // other). False with errno set when the printer does not take part.
-    bool Negotiate(int mode)
-    {
-        if (mode == mode_)
-            return true;
+    bool Negotiate(int mode) {
+        if (mode == mode_) return true;
         if (pp::Negotiate(fd_.get(), mode) < 0) {
             // A failed negotiation leaves the port in compatibility mode.
             mode_ = IEEE1284_MODE_COMPAT;
@@ -123,9 +110,7 @@ private:
     // Reads at least one byte in the given reverse mode before the deadline.
     // A printer that is off or busy refuses the negotiation or has no data:
     // both are retried until the deadline.
-    IoStatus ReadSome(std::uint8_t* data, std::size_t n, const io::Deadline& deadline, int mode,
-                      std::size_t& got)
-    {
+    IoStatus ReadSome(std::uint8_t* data, std::size_t n, const io::Deadline& deadline, int mode, std::size_t& got) {
         got = 0;
         io::IdleTicker idle;
         while (true) {
@@ -135,26 +120,22 @@ private:
                     got = static_cast<std::size_t>(r);
                     return IoStatus::Ok;
                 }
-                if (r < 0 && errno != EINTR && errno != EAGAIN)
-                    return io::StatusFromErrno(errno);
+                if (r < 0 && errno != EINTR && errno != EAGAIN) return io::StatusFromErrno(errno);
             } else if (errno != EIO && errno != EINTR) {
                 return io::StatusFromErrno(errno);  // ENXIO: the printer rejects the mode
             }
-            if (deadline.Passed())
-                return IoStatus::Timeout;
+            if (deadline.Passed()) return IoStatus::Timeout;
             std::this_thread::sleep_for(kPollInterval);
             idle.Tick();
         }
     }
 
-    IoStatus ReadExactInMode(std::uint8_t* data, std::size_t n, const io::Deadline& deadline, int mode)
-    {
+    IoStatus ReadExactInMode(std::uint8_t* data, std::size_t n, const io::Deadline& deadline, int mode) {
         std::size_t done = 0;
         while (done < n) {
             std::size_t got = 0;
             const IoStatus status = ReadSome(data + done, n - done, deadline, mode, got);
-            if (status != IoStatus::Ok)
-                return status;
+            if (status != IoStatus::Ok) return status;
             done += got;
         }
         return IoStatus::Ok;
@@ -170,8 +151,7 @@ private:
 // the port. The claim therefore runs in a helper thread; when the deadline
 // passes first the port is given up and the helper, whenever its claim
 // returns, releases the port and closes the file.
-int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
-{
+int ClaimWithDeadline(io::Fd& fd, int timeoutMs) {
     struct Claim {
         std::mutex mutex;
         std::condition_variable done;
@@ -187,8 +167,7 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
         claim->finished = true;
         claim->error = error;
         if (claim->abandoned) {
-            if (error == 0)
-                pp::Release(raw);
+            if (error == 0) pp::Release(raw);
             ::close(raw);
             return;
         }
@@ -199,8 +178,8 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
     const io::Deadline deadline(timeoutMs);
     std::unique_lock lock(claim->mutex);
     for (;;) {
-        const int slice = io::IdleHookInstalled() ? std::min(deadline.RemainingMs(), io::kIdleSliceMs)
-                                                  : deadline.RemainingMs();
+        const int slice =
+            io::IdleHookInstalled() ? std::min(deadline.RemainingMs(), io::kIdleSliceMs) : deadline.RemainingMs();
         if (claim->done.wait_for(lock, std::chrono::milliseconds(slice), [&] { return claim->finished; }) ||
             deadline.Passed())
             break;
@@ -218,13 +197,10 @@ int ClaimWithDeadline(io::Fd& fd, int timeoutMs)
 
 }  // namespace
 
-OpenResult OpenParport(const std::string& path, int timeoutMs)
-{
+OpenResult OpenParport(const std::string& path, int timeoutMs) {
     io::Fd fd(pp::Open(path));
-    if (!fd.valid())
-        return {nullptr, errno};
-    if (const int error = ClaimWithDeadline(fd, timeoutMs); error != 0)
-        return {nullptr, error};
+    if (!fd.valid()) return {nullptr, errno};
+    if (const int error = ClaimWithDeadline(fd, timeoutMs); error != 0) return {nullptr, error};
     return {std::make_unique<ParportTransport>(std::move(fd), timeoutMs), 0};
 }
 

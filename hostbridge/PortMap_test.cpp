@@ -18,8 +18,7 @@ namespace {
 using hb::PortKind;
 using hb::PortTarget;
 
-TEST(PortMap, PortNamesAndDefaults)
-{
+TEST(PortMap, PortNamesAndDefaults) {
     EXPECT_EQ(hb::PortCodeFromName("LPT1"), 1028);
     EXPECT_EQ(hb::PortCodeFromName("LPT3"), 1030);
     EXPECT_EQ(hb::PortCodeFromName("ZQUSB1"), 1025);
@@ -36,8 +35,7 @@ TEST(PortMap, PortNamesAndDefaults)
     EXPECT_EQ(hb::DefaultTarget(1027), (PortTarget{PortKind::UsbLp, "/dev/usb/lp2"}));
 }
 
-TEST(PortMap, TargetForms)
-{
+TEST(PortMap, TargetForms) {
     std::string why;
     EXPECT_EQ(hb::ParseTarget("unix:/run/user/1000/vprinter.sock", why),
               (PortTarget{PortKind::UnixSocket, "/run/user/1000/vprinter.sock"}));
@@ -55,11 +53,10 @@ TEST(PortMap, TargetForms)
     }
 }
 
-TEST(PortMap, EnvironmentFormKeepsGoodEntriesAndReportsBadOnes)
-{
-    const auto entries =
-        hb::ParseEnvironmentMap("LPT1=unix:/tmp/vp.sock; ;ZQUSB1 = /dev/usb/lp3;LPT9=/dev/parport0;"
-                                "LPT2;LPT3=ftp:/x");
+TEST(PortMap, EnvironmentFormKeepsGoodEntriesAndReportsBadOnes) {
+    const auto entries = hb::ParseEnvironmentMap(
+        "LPT1=unix:/tmp/vp.sock; ;ZQUSB1 = /dev/usb/lp3;LPT9=/dev/parport0;"
+        "LPT2;LPT3=ftp:/x");
     ASSERT_EQ(entries.targets.size(), 2u);
     EXPECT_EQ(entries.targets.at(1028), (PortTarget{PortKind::UnixSocket, "/tmp/vp.sock"}));
     EXPECT_EQ(entries.targets.at(1025), (PortTarget{PortKind::UsbLp, "/dev/usb/lp3"}));
@@ -67,19 +64,18 @@ TEST(PortMap, EnvironmentFormKeepsGoodEntriesAndReportsBadOnes)
     EXPECT_NE(entries.problems[0].find("LPT9"), std::string::npos);
     EXPECT_NE(entries.problems[1].find("\"LPT2\" is not PORT=TARGET"), std::string::npos);
     EXPECT_NE(entries.problems[2].find("LPT3"), std::string::npos);
-    for (const auto& problem : entries.problems)
-        EXPECT_TRUE(problem.starts_with("SVCADJUST_PORTMAP: ")) << problem;
+    for (const auto& problem : entries.problems) EXPECT_TRUE(problem.starts_with("SVCADJUST_PORTMAP: ")) << problem;
 }
 
-TEST(PortMap, FileFormWithCommentsAndLineNumbers)
-{
-    const auto entries = hb::ParseFileMap("# virtual printers\n"
-                                          "LPT1 = unix:/tmp/a.sock   # the bench printer\n"
-                                          "\r\n"
-                                          "ZQUSB2=usblp:/dev/usb/lp7\r\n"
-                                          "LPT2 unix:/tmp/b.sock\n"
-                                          "ZQUSB3 = nowhere",
-                                          "ports.conf");
+TEST(PortMap, FileFormWithCommentsAndLineNumbers) {
+    const auto entries = hb::ParseFileMap(
+        "# virtual printers\n"
+        "LPT1 = unix:/tmp/a.sock   # the bench printer\n"
+        "\r\n"
+        "ZQUSB2=usblp:/dev/usb/lp7\r\n"
+        "LPT2 unix:/tmp/b.sock\n"
+        "ZQUSB3 = nowhere",
+        "ports.conf");
     ASSERT_EQ(entries.targets.size(), 2u);
     EXPECT_EQ(entries.targets.at(1028), (PortTarget{PortKind::UnixSocket, "/tmp/a.sock"}));
     EXPECT_EQ(entries.targets.at(1026), (PortTarget{PortKind::UsbLp, "/dev/usb/lp7"}));
@@ -88,8 +84,7 @@ TEST(PortMap, FileFormWithCommentsAndLineNumbers)
     EXPECT_TRUE(entries.problems[1].starts_with("ports.conf line 6: ZQUSB3: ")) << entries.problems[1];
 }
 
-TEST(PortMap, APathWithANulByteIsRefusedNotCutShort)
-{
+TEST(PortMap, APathWithANulByteIsRefusedNotCutShort) {
     // The kernel would stop reading the path at the NUL: the port would open
     // /tmp/vp.sock, not what the line says.
     using namespace std::string_view_literals;
@@ -105,8 +100,7 @@ TEST(PortMap, APathWithANulByteIsRefusedNotCutShort)
     EXPECT_TRUE(hb::ParseEnvironmentMap("ZQUSB1=/dev/usb/lp0\0"sv).targets.empty());
 }
 
-TEST(PortMap, EnvironmentWinsPerPortThenFileThenDefault)
-{
+TEST(PortMap, EnvironmentWinsPerPortThenFileThenDefault) {
     const auto environment = hb::ParseEnvironmentMap("LPT1=unix:/env.sock;LPT2=bogus");
     const auto file = hb::ParseFileMap("LPT1 = unix:/file1.sock\nLPT2 = unix:/file2.sock\n", "f");
     EXPECT_EQ(hb::ResolvePort(1028, environment, file).path, "/env.sock");
@@ -117,34 +111,27 @@ TEST(PortMap, EnvironmentWinsPerPortThenFileThenDefault)
 
 class PortMapFromSystem : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("hb-portmap-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                 std::to_string(reinterpret_cast<std::uintptr_t>(this)));
         std::filesystem::create_directories(dir_ / "hostbridge");
-        if (const char* home = std::getenv("HOME"))
-            home_ = home;
+        if (const char* home = std::getenv("HOME")) home_ = home;
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
         unsetenv("SVCADJUST_PORTMAP");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         unsetenv("XDG_CONFIG_HOME");
         unsetenv("SVCADJUST_PORTMAP");
         setenv("HOME", home_.c_str(), 1);
         std::filesystem::remove_all(dir_);
     }
-    void WriteFile(const std::string& content)
-    {
-        std::ofstream(dir_ / "hostbridge" / "ports.conf") << content;
-    }
+    void WriteFile(const std::string& content) { std::ofstream(dir_ / "hostbridge" / "ports.conf") << content; }
     std::filesystem::path dir_;
     std::string home_;
 };
 
-TEST_F(PortMapFromSystem, ReadsTheVariableAndTheConfigFile)
-{
+TEST_F(PortMapFromSystem, ReadsTheVariableAndTheConfigFile) {
     EXPECT_EQ(hb::PortMapFilePath(), (dir_ / "hostbridge" / "ports.conf").string());
     WriteFile("LPT1 = unix:/from-file.sock\nZQUSB1 = /dev/usb/lp5\nLPT2 = ???\n");
     setenv("SVCADJUST_PORTMAP", "LPT1=unix:/from-env.sock", 1);
@@ -159,23 +146,20 @@ TEST_F(PortMapFromSystem, ReadsTheVariableAndTheConfigFile)
 
 // Looks up LPT1 on another thread and gives up waiting after a few seconds,
 // so that a lookup that blocks fails the test instead of hanging it.
-bool LookUpFinishes(std::vector<std::string>& problems, PortTarget& target)
-{
+bool LookUpFinishes(std::vector<std::string>& problems, PortTarget& target) {
     auto lookUp = std::async(std::launch::async, [] {
         std::vector<std::string> found;
         PortTarget t = hb::LookUpPort(1028, found);
         return std::make_pair(t, found);
     });
-    if (lookUp.wait_for(std::chrono::seconds(3)) != std::future_status::ready)
-        return false;
+    if (lookUp.wait_for(std::chrono::seconds(3)) != std::future_status::ready) return false;
     auto [t, found] = lookUp.get();
     target = t;
     problems = found;
     return true;
 }
 
-TEST_F(PortMapFromSystem, OnlyASmallRegularFileIsReadAndEveryOtherIsReported)
-{
+TEST_F(PortMapFromSystem, OnlyASmallRegularFileIsReadAndEveryOtherIsReported) {
     const auto file = dir_ / "hostbridge" / "ports.conf";
     std::vector<std::string> problems;
     PortTarget target{};
@@ -186,8 +170,7 @@ TEST_F(PortMapFromSystem, OnlyASmallRegularFileIsReadAndEveryOtherIsReported)
     if (!finished) {
         // Release the blocked reader so that the test can end.
         const int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
+        if (writer >= 0) ::close(writer);
     }
     ASSERT_TRUE(finished) << "a FIFO as ports.conf blocked the lookup";
     EXPECT_EQ(target, hb::DefaultTarget(1028));
@@ -218,8 +201,7 @@ TEST_F(PortMapFromSystem, OnlyASmallRegularFileIsReadAndEveryOtherIsReported)
     EXPECT_TRUE(problems.empty());
 }
 
-TEST_F(PortMapFromSystem, AnUnreadableFileIsReportedNotIgnoredSilently)
-{
+TEST_F(PortMapFromSystem, AnUnreadableFileIsReportedNotIgnoredSilently) {
     // The configuration folder is a file, so the port map cannot be opened.
     std::filesystem::remove_all(dir_ / "hostbridge");
     std::ofstream(dir_ / "hostbridge") << "not a folder";
@@ -242,8 +224,7 @@ TEST_F(PortMapFromSystem, AnUnreadableFileIsReportedNotIgnoredSilently)
     }
 }
 
-TEST_F(PortMapFromSystem, NoFileAndNoVariableGiveTheDefaults)
-{
+TEST_F(PortMapFromSystem, NoFileAndNoVariableGiveTheDefaults) {
     std::vector<std::string> problems;
     EXPECT_EQ(hb::LookUpPort(1025, problems), hb::DefaultTarget(1025));
     EXPECT_TRUE(problems.empty());

@@ -30,87 +30,76 @@ constexpr std::uint8_t kOsVersionAllPorts = 164;
 
 struct PortState {
     std::unique_ptr<Transport> transport;
-    std::string label;               // the open port, for diagnostics
-    std::optional<DeviceId> id;      // read since the port was opened
-    std::int16_t ioDetail = 0;       // detail of the last port failure
+    std::string label;           // the open port, for diagnostics
+    std::optional<DeviceId> id;  // read since the port was opened
+    std::int16_t ioDetail = 0;   // detail of the last port failure
     TransportFactory factory;
     std::atomic<int> timeoutMs{2000};
-    std::uint64_t generation = 0;    // successful opens so far
+    std::uint64_t generation = 0;  // successful opens so far
 };
 
-PortState& State()
-{
+PortState& State() {
     static PortState state;
     return state;
 }
 
-std::uint16_t Fail(std::int16_t detail, const std::string& why)
-{
+std::uint16_t Fail(std::int16_t detail, const std::string& why) {
     State().ioDetail = detail;
     Diagnose(why);
     return kPortFailure;
 }
 
-OpenResult OpenTarget(const PortTarget& target, int timeoutMs)
-{
+OpenResult OpenTarget(const PortTarget& target, int timeoutMs) {
     switch (target.kind) {
-    case PortKind::UnixSocket:
-        return OpenUnixSocket(target.path, timeoutMs);
-    case PortKind::UsbLp:
-        return OpenUsbLp(target.path, timeoutMs);
-    case PortKind::Parport:
-        return OpenParport(target.path, timeoutMs);
+        case PortKind::UnixSocket:
+            return OpenUnixSocket(target.path, timeoutMs);
+        case PortKind::UsbLp:
+            return OpenUsbLp(target.path, timeoutMs);
+        case PortKind::Parport:
+            return OpenParport(target.path, timeoutMs);
     }
     return {nullptr, EINVAL};
 }
 
-std::uint16_t OpenMapped(std::uint16_t code, const char* name)
-{
+std::uint16_t OpenMapped(std::uint16_t code, const char* name) {
     std::vector<std::string> problems;
     const PortTarget target = LookUpPort(code, problems);
-    for (const auto& problem : problems)
-        DiagnoseOnce("port map: " + problem);
+    for (const auto& problem : problems) DiagnoseOnce("port map: " + problem);
     OpenResult opened = OpenTarget(target, State().timeoutMs);
-    if (!opened.transport)
-        return Fail(DetailForOpenError(opened.error), ExplainOpenError(name, target, opened.error));
+    if (!opened.transport) return Fail(DetailForOpenError(opened.error), ExplainOpenError(name, target, opened.error));
     State().transport = std::move(opened.transport);
     ++State().generation;
     State().label = std::string(name) + " (" + target.path + ")";
     return kOk;
 }
 
-std::uint16_t OpenFromFactory(std::uint16_t code, const char* name)
-{
+std::uint16_t OpenFromFactory(std::uint16_t code, const char* name) {
     std::unique_ptr<Transport> transport = State().factory(code);
-    if (!transport)
-        return Fail(detail::kNoDevice, std::string(name) + ": no printer is attached to this port");
+    if (!transport) return Fail(detail::kNoDevice, std::string(name) + ": no printer is attached to this port");
     State().transport = std::move(transport);
     ++State().generation;
     State().label = name;
     return kOk;
 }
 
-std::string ReadFailure(IoStatus status)
-{
+std::string ReadFailure(IoStatus status) {
     switch (status) {
-    case IoStatus::Timeout:
-        return "no answer before the deadline (" + std::to_string(State().timeoutMs) +
-               " ms); is the printer switched on and the cable connected?";
-    case IoStatus::Closed:
-        return "the printer went away (unplugged, switched off, or the virtual printer closed "
-               "the connection)";
-    default:
-        return "the port failed while reading";
+        case IoStatus::Timeout:
+            return "no answer before the deadline (" + std::to_string(State().timeoutMs) +
+                   " ms); is the printer switched on and the cable connected?";
+        case IoStatus::Closed:
+            return "the printer went away (unplugged, switched off, or the virtual printer closed "
+                   "the connection)";
+        default:
+            return "the port failed while reading";
     }
 }
 
 // Reads and parses the device ID of the open port into State().id.
-std::uint16_t ReadDeviceId()
-{
+std::uint16_t ReadDeviceId() {
     PortState& state = State();
     state.id.reset();
-    if (!state.transport)
-        return Fail(detail::kOpenFailed, "no port is open, so no device ID can be read");
+    if (!state.transport) return Fail(detail::kOpenFailed, "no port is open, so no device ID can be read");
     std::string raw;
     const IoStatus status = state.transport->ReadDeviceId(raw);
     if (status != IoStatus::Ok) {
@@ -118,8 +107,7 @@ std::uint16_t ReadDeviceId()
         return Fail(code, state.label + ": device ID: " + ReadFailure(status));
     }
     DeviceIdParse parsed = ParseDeviceId(raw);
-    if (!parsed.ok())
-        return Fail(detail::kReadFailed, state.label + ": " + DescribeDeviceIdError(parsed.error));
+    if (!parsed.ok()) return Fail(detail::kReadFailed, state.label + ": " + DescribeDeviceIdError(parsed.error));
     state.id = std::move(parsed.id);
     return kOk;
 }
@@ -142,8 +130,7 @@ using namespace hb;
 
 extern "C" {
 
-uint16_t PortOpenByOsSw(uint16_t portCode)
-{
+uint16_t PortOpenByOsSw(uint16_t portCode) {
     PortCloseByOsSw();
     const char* name = PortName(portCode);
     if (name == nullptr) {
@@ -153,48 +140,41 @@ uint16_t PortOpenByOsSw(uint16_t portCode)
     return State().factory ? OpenFromFactory(portCode, name) : OpenMapped(portCode, name);
 }
 
-uint16_t PortCloseByOsSw(void)
-{
+uint16_t PortCloseByOsSw(void) {
     State().transport.reset();
     State().id.reset();
     State().label.clear();
     return kOk;
 }
 
-uint16_t GetDeviceIDByOsSw(void)
-{
+uint16_t GetDeviceIDByOsSw(void) {
     const std::uint16_t result = ReadDeviceId();
-    if (result != kOk)
-        return result;
+    if (result != kOk) return result;
     if (!State().id->AnnouncesPacketProtocol()) {
-        Diagnose(State().label + ": the printer's device ID announces no packet protocol (no \"D4\" "
-                 "in its command set \"" + State().id->commandSet + "\")");
+        Diagnose(State().label +
+                 ": the printer's device ID announces no packet protocol (no \"D4\" "
+                 "in its command set \"" +
+                 State().id->commandSet + "\")");
         return kNoPacketProtocol;
     }
     return kOk;
 }
 
-uint16_t GetModelNameByOsSw(char* name30)
-{
-    if (name30 == nullptr)
-        return Fail(detail::kOpenFailed, "GetModelNameByOsSw was given no buffer");
+uint16_t GetModelNameByOsSw(char* name30) {
+    if (name30 == nullptr) return Fail(detail::kOpenFailed, "GetModelNameByOsSw was given no buffer");
     if (!State().id) {
         const std::uint16_t result = ReadDeviceId();
-        if (result != kOk)
-            return result;
+        if (result != kOk) return result;
     }
     const std::string& model = State().id->model;
-    if (model.empty())
-        return Fail(detail::kReadFailed, State().label + ": the printer's device ID names no model");
+    if (model.empty()) return Fail(detail::kReadFailed, State().label + ": the printer's device ID names no model");
     std::memset(name30, 0, kModelNameBuffer);
     std::memcpy(name30, model.data(), std::min(model.size(), kModelNameBuffer - 1));
     return kOk;
 }
 
-uint16_t GetIoErrorCodeByOsSw(int16_t* detail)
-{
-    if (detail == nullptr)
-        return kPortFailure;
+uint16_t GetIoErrorCodeByOsSw(int16_t* detail) {
+    if (detail == nullptr) return kPortFailure;
     *detail = State().ioDetail;
     return kOk;
 }

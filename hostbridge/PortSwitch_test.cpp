@@ -28,17 +28,14 @@ namespace fs = std::filesystem;
 
 constexpr std::uint16_t kPortFailure = 0x1000;
 
-std::string WithPrefix(const std::string& text)
-{
+std::string WithPrefix(const std::string& text) {
     const std::size_t n = text.size() + 2;
     return std::string{static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)} + text;
 }
 
-const std::string kLumen4200 =
-    WithPrefix("MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;");
+const std::string kLumen4200 = WithPrefix("MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4200;CLS:PRINTER;");
 
-sockaddr_un Address(const std::string& path)
-{
+sockaddr_un Address(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
@@ -51,8 +48,7 @@ class FakePrinter {
 public:
     enum class Mode { Answer, Silent, HangUp };
 
-    explicit FakePrinter(const std::string& path) : path_(path)
-    {
+    explicit FakePrinter(const std::string& path) : path_(path) {
         listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const sockaddr_un address = Address(path);
         if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
@@ -60,8 +56,7 @@ public:
             std::abort();
         thread_ = std::thread([this] { Run(); });
     }
-    ~FakePrinter()
-    {
+    ~FakePrinter() {
         const char byte = 0;
         (void)!::write(stop_[1], &byte, 1);
         thread_.join();
@@ -70,16 +65,14 @@ public:
         ::close(stop_[1]);
     }
 
-    void Set(Mode mode, std::string deviceId = kLumen4200)
-    {
+    void Set(Mode mode, std::string deviceId = kLumen4200) {
         std::lock_guard lock(mutex_);
         mode_ = mode;
         deviceId_ = std::move(deviceId);
     }
     // Waits (with a generous safety deadline) until the condition holds.
     template <typename Condition>
-    bool WaitUntil(Condition condition)
-    {
+    bool WaitUntil(Condition condition) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return condition(*this); });
     }
@@ -90,50 +83,40 @@ public:
     std::string data;
 
 private:
-    bool WaitReadable(int fd)
-    {
+    bool WaitReadable(int fd) {
         pollfd fds[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-        while (::poll(fds, 2, -1) < 0) {
-        }
+        while (::poll(fds, 2, -1) < 0) {}
         return (fds[1].revents & POLLIN) == 0;
     }
-    bool ReadExact(int fd, std::uint8_t* into, std::size_t n)
-    {
+    bool ReadExact(int fd, std::uint8_t* into, std::size_t n) {
         for (std::size_t done = 0; done < n;) {
-            if (!WaitReadable(fd))
-                return false;
+            if (!WaitReadable(fd)) return false;
             const ssize_t r = ::read(fd, into + done, n - done);
-            if (r <= 0)
-                return false;
+            if (r <= 0) return false;
             done += static_cast<std::size_t>(r);
         }
         return true;
     }
-    void Record(const std::function<void()>& change)
-    {
+    void Record(const std::function<void()>& change) {
         std::lock_guard lock(mutex_);
         change();
         changed_.notify_all();
     }
-    void Run()
-    {
+    void Run() {
         while (WaitReadable(listener_)) {
             const int connection = ::accept(listener_, nullptr, nullptr);
             Record([&] { ++connections; });
             const bool hostEnded = Serve(connection);
             ::close(connection);
-            if (hostEnded)
-                Record([&] { ++hangUps; });
+            if (hostEnded) Record([&] { ++hangUps; });
         }
     }
     // Returns true when the host closed the connection.
-    bool Serve(int connection)
-    {
+    bool Serve(int connection) {
         std::uint8_t header[3];
         while (ReadExact(connection, header, 3)) {
             std::string payload((std::size_t{header[1]} << 8) | header[2], '\0');
-            if (!ReadExact(connection, reinterpret_cast<std::uint8_t*>(payload.data()), payload.size()))
-                return true;
+            if (!ReadExact(connection, reinterpret_cast<std::uint8_t*>(payload.data()), payload.size())) return true;
             if (header[0] == 0x01)
                 Record([&] { data += payload; });
             else if (header[0] == 0x03)
@@ -143,19 +126,15 @@ private:
         }
         return true;
     }
-    bool Answer(int connection)
-    {
+    bool Answer(int connection) {
         std::unique_lock lock(mutex_);
-        if (mode_ == Mode::HangUp)
-            return false;
-        if (mode_ == Mode::Silent)
-            return true;
+        if (mode_ == Mode::HangUp) return false;
+        if (mode_ == Mode::Silent) return true;
         std::string reply = {'\x82', static_cast<char>(deviceId_.size() >> 8),
                              static_cast<char>(deviceId_.size() & 0xFF)};
         reply += deviceId_;
         lock.unlock();
-        return ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(reply.size());
+        return ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size());
     }
 
     std::string path_;
@@ -170,8 +149,7 @@ private:
 
 class PortSwitch : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir_ = fs::temp_directory_path() / ("hb-ports-" + std::to_string(::getpid()));
         fs::create_directories(dir_ / "hostbridge");
         socketPath_ = (dir_ / "vprinter.sock").string();
@@ -182,8 +160,7 @@ protected:
         hb::SetPortTimeout(5000);
         printer_ = std::make_unique<FakePrinter>(socketPath_);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         PortCloseByOsSw();
         hb::SetTransportFactory({});
         hb::SetPortTimeout(2000);
@@ -192,16 +169,14 @@ protected:
         unsetenv("XDG_CONFIG_HOME");
         fs::remove_all(dir_);
     }
-    static std::int16_t Detail()
-    {
+    static std::int16_t Detail() {
         std::int16_t detail = 0;
         EXPECT_EQ(GetIoErrorCodeByOsSw(&detail), 1);
         return detail;
     }
     // Runs a call and returns what it wrote on standard error.
     template <typename Call>
-    static std::string Diagnostics(Call call)
-    {
+    static std::string Diagnostics(Call call) {
         ::testing::internal::CaptureStderr();
         call();
         return ::testing::internal::GetCapturedStderr();
@@ -212,13 +187,9 @@ protected:
     std::unique_ptr<FakePrinter> printer_;
 };
 
-TEST_F(PortSwitch, OffersAllSixPorts)
-{
-    EXPECT_EQ(GetOsVersion(), 164);
-}
+TEST_F(PortSwitch, OffersAllSixPorts) { EXPECT_EQ(GetOsVersion(), 164); }
 
-TEST_F(PortSwitch, ConnectionCycleAgainstAVirtualPrinter)
-{
+TEST_F(PortSwitch, ConnectionCycleAgainstAVirtualPrinter) {
     EXPECT_EQ(hb::CurrentTransport(), nullptr);
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     ASSERT_NE(hb::CurrentTransport(), nullptr);
@@ -247,8 +218,7 @@ TEST_F(PortSwitch, ConnectionCycleAgainstAVirtualPrinter)
     EXPECT_TRUE(printer_->WaitUntil([](FakePrinter& p) { return p.connections == 2; }));
 }
 
-TEST_F(PortSwitch, DeviceIdWithoutD4InTheCommandSetGives4097)
-{
+TEST_F(PortSwitch, DeviceIdWithoutD4InTheCommandSetGives4097) {
     printer_->Set(FakePrinter::Mode::Answer, WithPrefix("MFG:Corvid;MDL:Lumen D4;CLS:PRINTER;CMD:RASTER;"));
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(GetDeviceIDByOsSw(), 0x1001); });
@@ -259,8 +229,7 @@ TEST_F(PortSwitch, DeviceIdWithoutD4InTheCommandSetGives4097)
     EXPECT_STREQ(name, "Lumen D4");
 }
 
-TEST_F(PortSwitch, LongModelNameIsCutToFitThe30ByteBuffer)
-{
+TEST_F(PortSwitch, LongModelNameIsCutToFitThe30ByteBuffer) {
     const std::string model = "Corvid Lumen 4200 Professional Photo Edition";
     printer_->Set(FakePrinter::Mode::Answer, WithPrefix("MDL:" + model + ";CMD:D4;"));
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
@@ -274,8 +243,7 @@ TEST_F(PortSwitch, LongModelNameIsCutToFitThe30ByteBuffer)
     EXPECT_TRUE(std::all_of(buffer.begin() + 30, buffer.end(), [](char c) { return c == '\x55'; }));
 }
 
-TEST_F(PortSwitch, ModelNameReadsTheIdWhenNoneWasRead)
-{
+TEST_F(PortSwitch, ModelNameReadsTheIdWhenNoneWasRead) {
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     char name[30];
     ASSERT_EQ(GetModelNameByOsSw(name), 1);
@@ -288,18 +256,15 @@ TEST_F(PortSwitch, ModelNameReadsTheIdWhenNoneWasRead)
     EXPECT_NE(why.find("names no model"), std::string::npos) << why;
 }
 
-TEST_F(PortSwitch, PrinterHangingUpIsAReadFailure)
-{
+TEST_F(PortSwitch, PrinterHangingUpIsAReadFailure) {
     printer_->Set(FakePrinter::Mode::HangUp);
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(GetDeviceIDByOsSw(), kPortFailure); });
     EXPECT_EQ(Detail(), -82);
-    EXPECT_NE(why.find("LPT2 (" + socketPath_ + "): device ID: the printer went away"), std::string::npos)
-        << why;
+    EXPECT_NE(why.find("LPT2 (" + socketPath_ + "): device ID: the printer went away"), std::string::npos) << why;
 }
 
-TEST_F(PortSwitch, SilentPrinterEndsAtTheDeadline)
-{
+TEST_F(PortSwitch, SilentPrinterEndsAtTheDeadline) {
     hb::SetPortTimeout(50);
     printer_->Set(FakePrinter::Mode::Silent);
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
@@ -311,8 +276,7 @@ TEST_F(PortSwitch, SilentPrinterEndsAtTheDeadline)
     EXPECT_STREQ(name, "untouched");
 }
 
-TEST_F(PortSwitch, MalformedDeviceIdIsAReadFailure)
-{
+TEST_F(PortSwitch, MalformedDeviceIdIsAReadFailure) {
     printer_->Set(FakePrinter::Mode::Answer, std::string("\x00\x40MDL:Lumen;CMD:D4;", 19));
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(GetDeviceIDByOsSw(), kPortFailure); });
@@ -324,8 +288,7 @@ TEST_F(PortSwitch, MalformedDeviceIdIsAReadFailure)
     EXPECT_EQ(Detail(), -82);
 }
 
-TEST_F(PortSwitch, MissingDevicesAndSocketsAreExplained)
-{
+TEST_F(PortSwitch, MissingDevicesAndSocketsAreExplained) {
     setenv("SVCADJUST_PORTMAP",
            ("LPT1=unix:" + (dir_ / "nobody.sock").string() + ";ZQUSB1=usblp:" + (dir_ / "lp9").string() +
             ";ZQUSB2=parport:" + (dir_ / "parport9").string())
@@ -346,8 +309,7 @@ TEST_F(PortSwitch, MissingDevicesAndSocketsAreExplained)
     EXPECT_NE(why.find("ZQUSB2: cannot open parallel port device"), std::string::npos) << why;
 }
 
-TEST_F(PortSwitch, SocketWithoutListenerIsRefused)
-{
+TEST_F(PortSwitch, SocketWithoutListenerIsRefused) {
     const std::string dead = (dir_ / "dead.sock").string();
     const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
     const sockaddr_un address = Address(dead);
@@ -359,10 +321,8 @@ TEST_F(PortSwitch, SocketWithoutListenerIsRefused)
     EXPECT_NE(why.find("connection refused"), std::string::npos) << why;
 }
 
-TEST_F(PortSwitch, PermissionDeniedIsExplained)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not apply to root";
+TEST_F(PortSwitch, PermissionDeniedIsExplained) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
     const std::string locked = (dir_ / "lp0").string();
     std::ofstream(locked).put('x');
     ::chmod(locked.c_str(), 0);
@@ -372,8 +332,7 @@ TEST_F(PortSwitch, PermissionDeniedIsExplained)
     EXPECT_NE(why.find("permission denied"), std::string::npos) << why;
 }
 
-TEST_F(PortSwitch, UnknownPortCodeFailsAndClosesTheOpenPort)
-{
+TEST_F(PortSwitch, UnknownPortCodeFailsAndClosesTheOpenPort) {
     ASSERT_EQ(PortOpenByOsSw(1029), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(PortOpenByOsSw(1031), kPortFailure); });
     EXPECT_EQ(Detail(), -103);
@@ -382,8 +341,7 @@ TEST_F(PortSwitch, UnknownPortCodeFailsAndClosesTheOpenPort)
     EXPECT_TRUE(printer_->WaitUntil([](FakePrinter& p) { return p.hangUps == 1; }));
 }
 
-TEST_F(PortSwitch, NothingOpenMeansNoDeviceId)
-{
+TEST_F(PortSwitch, NothingOpenMeansNoDeviceId) {
     EXPECT_EQ(GetDeviceIDByOsSw(), kPortFailure);
     EXPECT_EQ(Detail(), -105);
     char name[30];
@@ -392,8 +350,7 @@ TEST_F(PortSwitch, NothingOpenMeansNoDeviceId)
     EXPECT_NE(GetIoErrorCodeByOsSw(nullptr), 1);
 }
 
-TEST_F(PortSwitch, ConfigFileMapsPortsAndBadVariableEntriesFallBack)
-{
+TEST_F(PortSwitch, ConfigFileMapsPortsAndBadVariableEntriesFallBack) {
     std::ofstream(dir_ / "hostbridge" / "ports.conf") << "# bench\nZQUSB3 = unix:" << socketPath_ << "\n";
     setenv("SVCADJUST_PORTMAP", "ZQUSB3=printer-in-the-basement", 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(PortOpenByOsSw(1027), 1); });
@@ -401,8 +358,7 @@ TEST_F(PortSwitch, ConfigFileMapsPortsAndBadVariableEntriesFallBack)
     EXPECT_EQ(GetDeviceIDByOsSw(), 1);
 }
 
-TEST_F(PortSwitch, FifoAsConfigFileIsReportedAndDoesNotBlockTheOpen)
-{
+TEST_F(PortSwitch, FifoAsConfigFileIsReportedAndDoesNotBlockTheOpen) {
     ASSERT_EQ(::mkfifo((dir_ / "hostbridge" / "ports.conf").c_str(), 0600), 0);
     setenv("SVCADJUST_PORTMAP", ("ZQUSB3=unix:" + socketPath_).c_str(), 1);
     const std::string why = Diagnostics([] { EXPECT_EQ(PortOpenByOsSw(1027), 1); });
@@ -411,14 +367,12 @@ TEST_F(PortSwitch, FifoAsConfigFileIsReportedAndDoesNotBlockTheOpen)
 }
 
 // A transport supplied in-process (as the virtual printer does) replaces the map.
-TEST_F(PortSwitch, TransportFactoryReplacesTheMap)
-{
+TEST_F(PortSwitch, TransportFactoryReplacesTheMap) {
     class Scripted : public hb::Transport {
     public:
         hb::IoStatus Write(const std::uint8_t*, std::size_t, int) override { return hb::IoStatus::Ok; }
         hb::IoStatus Read(std::uint8_t*, std::size_t, int) override { return hb::IoStatus::Timeout; }
-        hb::IoStatus ReadDeviceId(std::string& raw) override
-        {
+        hb::IoStatus ReadDeviceId(std::string& raw) override {
             raw = WithPrefix("MDL:In Process;CMD:D4");
             return hb::IoStatus::Ok;
         }
@@ -427,8 +381,7 @@ TEST_F(PortSwitch, TransportFactoryReplacesTheMap)
     std::uint16_t asked = 0;
     hb::SetTransportFactory([&](std::uint16_t code) -> std::unique_ptr<hb::Transport> {
         asked = code;
-        if (code == 1026)
-            return nullptr;
+        if (code == 1026) return nullptr;
         return std::make_unique<Scripted>();
     });
     ASSERT_EQ(PortOpenByOsSw(1025), 1);

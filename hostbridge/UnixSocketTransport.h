@@ -51,8 +51,7 @@ public:
     IoStatus Reset() override;
 
 private:
-    IoStatus SendFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t n,
-                       const io::Deadline& deadline);
+    IoStatus SendFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t n, const io::Deadline& deadline);
     // Receives what the socket has (waiting up to the deadline) and sorts
     // complete frames into the data stream or the device-ID reply.
     IoStatus ReceiveMore(const io::Deadline& deadline);
@@ -63,9 +62,9 @@ private:
     io::Fd fd_;
     int portTimeoutMs_;
     std::string label_;
-    std::vector<std::uint8_t> frame_; // the frame being sent
-    std::vector<std::uint8_t> raw_;   // received bytes that are not yet a whole frame
-    std::vector<std::uint8_t> data_;  // DATA payload bytes, consumed from dataHead_
+    std::vector<std::uint8_t> frame_;  // the frame being sent
+    std::vector<std::uint8_t> raw_;    // received bytes that are not yet a whole frame
+    std::vector<std::uint8_t> data_;   // DATA payload bytes, consumed from dataHead_
     std::size_t dataHead_ = 0;
     std::size_t reading_ = 0;  // bytes the read in progress wants (0 = none)
     std::optional<std::string> deviceId_;

@@ -21,14 +21,12 @@ class UsbLpTransport final : public Transport {
 public:
     explicit UsbLpTransport(io::Fd fd) : fd_(std::move(fd)) {}
 
-    IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override
-    {
+    IoStatus Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override {
         std::size_t written = 0;
         return io::WriteAll(fd_.get(), data, n, io::Deadline(timeoutMs), false, written);
     }
 
-    IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override
-    {
+    IoStatus Read(std::uint8_t* data, std::size_t n, int timeoutMs) override {
         const io::Deadline deadline(timeoutMs);
         // The driver may complete empty transfers: a 0-byte read is not the end.
         return pending_.ReadExact(data, n, [&](std::uint8_t* buffer, std::size_t max, std::size_t& got) {
@@ -36,12 +34,10 @@ public:
         });
     }
 
-    IoStatus ReadDeviceId(std::string& raw) override
-    {
+    IoStatus ReadDeviceId(std::string& raw) override {
         std::vector<char> buffer(kDeviceIdBuffer, '\0');
         const int length = io::IoctlRetrying(fd_.get(), DeviceIdRequest(kDeviceIdBuffer), buffer.data());
-        if (length < 0)
-            return io::StatusFromErrno(errno);
+        if (length < 0) return io::StatusFromErrno(errno);
         // Drivers answer 0 or the count copied. Either way the reply lies inside
         // the zero-filled buffer, and the parser bounds it by its length prefix.
         const std::size_t copied = length > 0 ? static_cast<std::size_t>(length) : buffer.size();
@@ -49,11 +45,9 @@ public:
         return IoStatus::Ok;
     }
 
-    IoStatus Reset() override
-    {
+    IoStatus Reset() override {
         pending_.Clear();
-        if (io::IoctlRetrying(fd_.get(), kSoftResetRequest, nullptr) < 0)
-            return io::StatusFromErrno(errno);
+        if (io::IoctlRetrying(fd_.get(), kSoftResetRequest, nullptr) < 0) return io::StatusFromErrno(errno);
         return IoStatus::Ok;
     }
 
@@ -64,11 +58,9 @@ private:
 
 }  // namespace
 
-OpenResult OpenUsbLp(const std::string& path, int /*timeoutMs*/)
-{
+OpenResult OpenUsbLp(const std::string& path, int /*timeoutMs*/) {
     io::Fd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd.valid())
-        return {nullptr, errno};
+    if (!fd.valid()) return {nullptr, errno};
     return {std::make_unique<UsbLpTransport>(std::move(fd)), 0};
 }
 

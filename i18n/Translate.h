@@ -83,7 +83,7 @@ class Phrase {
 public:
     struct Value {
         std::string text;
-        bool word = false;                    // a marked word: translated where the phrase is shown
+        bool word = false;                     // a marked word: translated where the phrase is shown
         std::shared_ptr<const Phrase> phrase;  // or a phrase of its own
         Value(std::string value) : text(std::move(value)) {}
         Value(const char* value) : text(value != nullptr ? value : "") {}

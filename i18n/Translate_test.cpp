@@ -78,7 +78,8 @@ TEST_F(Catalogue, TheCLocaleShowsEveryTextAsWrittenEvenWithALanguageAsked) {
 TEST_F(Catalogue, GermanIsFoundBesideTheProgramWithCUtf8AndLanguage) {
     if (!Use("de", "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
     EXPECT_STREQ(Tr("Printer is ready."), "Der Drucker ist bereit.");
-    EXPECT_EQ(Format(Tr("Operation %1 is not in the service journal."), {"7"}), "Vorgang 7 ist nicht im Servicejournal.");
+    EXPECT_EQ(Format(Tr("Operation %1 is not in the service journal."), {"7"}),
+              "Vorgang 7 ist nicht im Servicejournal.");
     // UTF-8 whatever the locale's character set.
     EXPECT_STREQ(Tr("Quit one or more programs, and then try again."),
                  "Beenden Sie ein oder mehrere Programme und versuchen Sie es erneut.");

@@ -24,12 +24,14 @@ using Bytes = std::vector<std::uint8_t>;
 class CaptureDecoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        path = std::filesystem::temp_directory_path() / ("vengine-capture-test-" + std::to_string(::getpid()) + ".d4cap");
+        path =
+            std::filesystem::temp_directory_path() / ("vengine-capture-test-" + std::to_string(::getpid()) + ".d4cap");
         ASSERT_TRUE(writer.Open(path.string())) << writer.Error();
     }
     void TearDown() override { std::filesystem::remove(path); }
 
-    void Record(std::uint64_t micros, d4::Direction direction, std::uint8_t psid, std::uint8_t ssid, const Bytes& payload) {
+    void Record(std::uint64_t micros, d4::Direction direction, std::uint8_t psid, std::uint8_t ssid,
+                const Bytes& payload) {
         const Bytes packet = d4::EncodePacket(psid, ssid, 1, payload.data(), payload.size());
         writer.RecordAt(micros, direction, packet.data(), packet.size());
     }
@@ -77,7 +79,8 @@ TEST_F(CaptureDecoderTest, EveryKindOfPacketIsDecoded) {
         svc::TPRemoteComm(s).SetCutPosition(-64);
     });
     const std::size_t half = job.size() / 2 + 10;
-    Record(4000, d4::Direction::HostToPrinter, d4::kDataSocket, d4::kDataSocket, Bytes(job.begin(), job.begin() + half));
+    Record(4000, d4::Direction::HostToPrinter, d4::kDataSocket, d4::kDataSocket,
+           Bytes(job.begin(), job.begin() + half));
     Record(5000, d4::Direction::HostToPrinter, d4::kDataSocket, d4::kDataSocket, Bytes(job.begin() + half, job.end()));
 
     const std::string text = Decoded();

@@ -95,7 +95,7 @@ TEST(CheckAdjustClosedLoop, BidTrialsShowTheErrorAndTheInputValueStraightensTheM
     EXPECT_NE(black[1], 0.0);
 
     RunOps(bench, {"bid-input", "VSD1Bk=" + std::to_string(blackAnswer), "VSD1CL=" + std::to_string(colorAnswer),
-                "bid-print", "VSD1"});
+                   "bid-print", "VSD1"});
     ASSERT_EQ(bench.pages.size(), 1u);
     const auto blackAfter = BidTrialOffsets(bench.pages[0], true, 720);
     const auto colorAfter = BidTrialOffsets(bench.pages[0], false, 720);
@@ -118,7 +118,8 @@ TEST(CheckAdjustClosedLoop, PfBlocksCloseAtTheErrorAndTheWrittenValueClosesTheA4
     const int closed = bench.Px(kPfClosedGap);
     int best = 0;
     for (int i = 1; i < 9; ++i)
-        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) < std::abs(gaps[static_cast<std::size_t>(best)] - closed))
+        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) <
+            std::abs(gaps[static_cast<std::size_t>(best)] - closed))
             best = i;
     const int answer = best - 4;
     EXPECT_EQ(answer, -2);
@@ -161,7 +162,9 @@ TEST(CheckAdjustClosedLoop, HeadAngularBarsSlantUntilTheLeverIsTurnedAtTheAdjust
         // The left edge of the gray bars (the label's marks above them are grey too).
         const auto rows = RowSpans(p, {0, 0, 40, p.height}, InkLike(vp::kGray, 60), 8);
         EXPECT_GE(rows.size(), 1u);
-        return rows.empty() ? 99.0 : Slant(p, {0, rows.back().begin, 40, rows.back().end}, InkLike(vp::kGray, 60)).value_or(99);
+        return rows.empty()
+                   ? 99.0
+                   : Slant(p, {0, rows.back().begin, 40, rows.back().end}, InkLike(vp::kGray, 60)).value_or(99);
     };
     RunOps(bench, {"head-angular-print", "head-angular-adjust", "head-angular-print"});
     EXPECT_TRUE(turned);
@@ -203,11 +206,13 @@ TEST(CheckAdjustClosedLoop, PgPatternLeansUntilTheGapIsSetAtEveryPointTheCarriag
         // (Its 96 lines of 1/180 inch: 192 rows at 360 dpi; the next row overlaps it.)
         const auto rows = RowSpans(p, {0, 60, 200, p.height}, InkLike(vp::kBlack), 4);
         EXPECT_FALSE(rows.empty());
-        return rows.empty() ? 99.0
-                            : Slant(p, {0, rows.front().begin, 60, rows.front().begin + 192}, InkLike(vp::kBlack)).value_or(99);
+        return rows.empty()
+                   ? 99.0
+                   : Slant(p, {0, rows.front().begin, 60, rows.front().begin + 192}, InkLike(vp::kBlack)).value_or(99);
     };
-    RunOps(bench, {"pg-print", "pg-move", "main_right", "pg-move", "main_left", "pg-move", "sub_right", "pg-move",
-                   "sub_left", "pg-move", "center", "pg-finish", "pg-print"},
+    RunOps(bench,
+           {"pg-print", "pg-move", "main_right", "pg-move", "main_left", "pg-move", "sub_right", "pg-move", "sub_left",
+            "pg-move", "center", "pg-finish", "pg-print"},
            technician);
     EXPECT_EQ(set, 4);
     ASSERT_EQ(bench.pages.size(), 2u);

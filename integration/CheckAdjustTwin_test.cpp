@@ -38,58 +38,78 @@ class CheckAdjustTwinTest : public QObject {
     Q_OBJECT
 private slots:
     void checkPrints() {
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::CheckPattern, 0);
-            twin::Click(w, "A3PCheckPrintBtn");
-        }, {"a3-check-print"}, "4D 61 72 6B 65 74");  // "Market"
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::CheckPattern, 1);
-            twin::Click(w, "A4PrintBtn");
-        }, {"a4-check-print"}, "50 57 20 73 65 6E 73 6F 72");  // "PW sensor", from clip.prn
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::CheckPattern, 2);
-            twin::Click(w, "NozzleCheckPatternPrintBtn");
-        }, {"nozzle-check-print"}, "4E 43 02 00 00 00");
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 1);
-            w.ShowPanel("HeadCheckPrintPnl");
-            twin::Click(w, "HeadCheckPrintBtn");
-        }, {"head-check-print"}, "52 65 74 73 75");  // "Retsu"
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::CheckPattern, 0);
+                twin::Click(w, "A3PCheckPrintBtn");
+            },
+            {"a3-check-print"}, "4D 61 72 6B 65 74");  // "Market"
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::CheckPattern, 1);
+                twin::Click(w, "A4PrintBtn");
+            },
+            {"a4-check-print"}, "50 57 20 73 65 6E 73 6F 72");  // "PW sensor", from clip.prn
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::CheckPattern, 2);
+                twin::Click(w, "NozzleCheckPatternPrintBtn");
+            },
+            {"nozzle-check-print"}, "4E 43 02 00 00 00");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 1);
+                w.ShowPanel("HeadCheckPrintPnl");
+                twin::Click(w, "HeadCheckPrintBtn");
+            },
+            {"head-check-print"}, "52 65 74 73 75");  // "Retsu"
     }
 
     void headAngular() {
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 4);
-            twin::Click(w, "HeadAngularPrintBtn");
-        }, {"head-angular-print"});
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 4);
-            twin::Click(w, "HeadAngularCRMoveBtn");
-        }, {"head-angular-adjust"}, "C4 3B 62 03 54 0B 00");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 4);
+                twin::Click(w, "HeadAngularPrintBtn");
+            },
+            {"head-angular-print"});
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 4);
+                twin::Click(w, "HeadAngularCRMoveBtn");
+            },
+            {"head-angular-adjust"}, "C4 3B 62 03 54 0B 00");
     }
 
     void bid() {
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 7);
-            w.SetChecked("BidVSD2PrnRequestCheckBox", false);
-            w.SetChecked("BidVSD2DPrnRequestCheckBox", false);
-            twin::Click(w, "BidPrintOKBtn");
-        }, {"bid-print", "VSD1,VSD4"}, "00 FF 00 03 01");
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 7);
-            twin::Click(w, "BidPrintOKBtn");
-        }, {"bid-print"}, "00 FF 00 04 02");
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 7);
-            twin::Click(w, "BidPrintShowInputBtn");
-        }, {"bid-read"});
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 7);
-            w.ShowPanel(kBidInputPanel);
-            twin::Type(w, "BidVSD1BkInputEdit", "5");
-            twin::Type(w, "BidVSD2DCLInputEdit", "-3");
-            twin::Click(w, "BidInputOKBtn");
-        }, {"bid-input", "VSD1Bk=5", "VSD2DCL=-3"}, "00 FF 00 04 02 FD FF");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 7);
+                w.SetChecked("BidVSD2PrnRequestCheckBox", false);
+                w.SetChecked("BidVSD2DPrnRequestCheckBox", false);
+                twin::Click(w, "BidPrintOKBtn");
+            },
+            {"bid-print", "VSD1,VSD4"}, "00 FF 00 03 01");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 7);
+                twin::Click(w, "BidPrintOKBtn");
+            },
+            {"bid-print"}, "00 FF 00 04 02");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 7);
+                twin::Click(w, "BidPrintShowInputBtn");
+            },
+            {"bid-read"});
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 7);
+                w.ShowPanel(kBidInputPanel);
+                twin::Type(w, "BidVSD1BkInputEdit", "5");
+                twin::Type(w, "BidVSD2DCLInputEdit", "-3");
+                twin::Click(w, "BidInputOKBtn");
+            },
+            {"bid-input", "VSD1Bk=5", "VSD2DCL=-3"}, "00 FF 00 04 02 FD FF");
     }
 
     void bidInputRefusedInBoth() {
@@ -108,19 +128,25 @@ private slots:
     }
 
     void pf() {
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 5);
-            twin::Click(w, "PFAdjustPrintBtn");
-        }, {"pf-print"}, "04 FB 02 FC");
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 5);
-            twin::Click(w, "PFAdjustCheckBtn");
-        }, {"pf-read"});
-        Compare([](ui::TFormAdjust& w) {
-            twin::Pick(w, Group::Adjustment, 5);
-            twin::Type(w, kPfEdit, "-2");
-            twin::Click(w, "PFAdjustInputBtn");
-        }, {"pf-input", "-2"});
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 5);
+                twin::Click(w, "PFAdjustPrintBtn");
+            },
+            {"pf-print"}, "04 FB 02 FC");
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 5);
+                twin::Click(w, "PFAdjustCheckBtn");
+            },
+            {"pf-read"});
+        Compare(
+            [](ui::TFormAdjust& w) {
+                twin::Pick(w, Group::Adjustment, 5);
+                twin::Type(w, kPfEdit, "-2");
+                twin::Click(w, "PFAdjustInputBtn");
+            },
+            {"pf-input", "-2"});
     }
 };
 

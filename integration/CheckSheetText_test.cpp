@@ -82,7 +82,8 @@ vp::Image TextLines(const vp::Image& page, int dpi, int* count) {
                 const std::uint8_t* in = page.Row(y);
                 std::uint8_t* row = out.Row(scale * at + dy);
                 for (int x = 0; x < page.width; ++x)
-                    for (int dx = 0; dx < scale; ++dx) std::copy(in + 3 * x, in + 3 * x + 3, row + 3 * (scale * x + dx));
+                    for (int dx = 0; dx < scale; ++dx)
+                        std::copy(in + 3 * x, in + 3 * x + 3, row + 3 * (scale * x + dx));
             }
         at += margin;
     }
@@ -92,7 +93,8 @@ vp::Image TextLines(const vp::Image& page, int dpi, int* count) {
 // What the tesseract program reads in a PNG, a line of text per printed line.
 std::string Read(const std::string& png) {
     // One thread: its parallel parts only cost time on a busy machine.
-    const std::string command = "OMP_THREAD_LIMIT=1 " + std::string(SVC_TESSERACT) + " '" + png + "' stdout --psm 6 -l eng 2>/dev/null";
+    const std::string command =
+        "OMP_THREAD_LIMIT=1 " + std::string(SVC_TESSERACT) + " '" + png + "' stdout --psm 6 -l eng 2>/dev/null";
     std::string text;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         std::array<char, 4096> buffer{};
@@ -106,7 +108,8 @@ std::string Read(const std::string& png) {
 // takes a capital for a small letter now and then).
 bool Found(const std::string& text, const std::string& line) {
     auto lower = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         return s;
     };
     return lower(text).find(lower(line)) != std::string::npos;
@@ -116,7 +119,8 @@ class CheckSheetText : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* keep = std::getenv("SVC_PAGES_DIR");
-        dir = keep ? fs::path(keep) / "check-sheet-text" : fs::temp_directory_path() / ("check-sheet-text-" + std::to_string(::getpid()));
+        dir = keep ? fs::path(keep) / "check-sheet-text"
+                   : fs::temp_directory_path() / ("check-sheet-text-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         removeDir = keep == nullptr;
@@ -170,7 +174,8 @@ protected:
 };
 
 TEST_F(CheckSheetText, TheReaderFindsTheCountersAndIdsOnTheSheet) {
-    if (std::string(SVC_TESSERACT).empty()) GTEST_SKIP() << "tesseract-ocr is not installed (tools/deps.sh installs it)";
+    if (std::string(SVC_TESSERACT).empty())
+        GTEST_SKIP() << "tesseract-ocr is not installed (tools/deps.sh installs it)";
     const std::vector<std::uint8_t> job = CheckPrintJob();
     for (int dpi : {180, 360}) {
         SCOPED_TRACE("preview at " + std::to_string(dpi) + " dpi");
@@ -193,7 +198,8 @@ TEST_F(CheckSheetText, TheReaderFindsTheCountersAndIdsOnTheSheet) {
 // The reader is no pushover: with the text marked by bars (no font) it
 // finds none of the values.
 TEST_F(CheckSheetText, TextMarkedWithBarsGivesTheReaderNothing) {
-    if (std::string(SVC_TESSERACT).empty()) GTEST_SKIP() << "tesseract-ocr is not installed (tools/deps.sh installs it)";
+    if (std::string(SVC_TESSERACT).empty())
+        GTEST_SKIP() << "tesseract-ocr is not installed (tools/deps.sh installs it)";
     vp::EngineOptions options;
     options.fonts = {(dir / "no-such-font.ttf").string()};
     const std::string text = PrintAndRead(CheckPrintJob(), 180, options);

@@ -76,9 +76,9 @@ TEST_F(ClosedLoop, BiDPatternShowsTheTrueOffsetAndTheStoredValueStraightensTheRe
 
         // Stored as the program stores it; the middle trial is now the straight one.
         Drive(*engine, Wire([&] {
-                  svc::Factory().SetBidValue(1, k, black);
-                  svc::Factory().SetBidValue(0, k, color);
-              }));
+            svc::Factory().SetBidValue(1, k, black);
+            svc::Factory().SetBidValue(0, k, color);
+        }));
         Image second = Print([&] {
             ComposeBidPattern(k, black, color);
             svc::SendEndOfJob(svc::JobStream());
@@ -102,7 +102,9 @@ TEST_F(ClosedLoop, PfPatternClosesItsJointAtTheTrueErrorAndTheStoredValueClosesT
     int best = 0;
     for (int i = 0; i < 9; ++i) {
         SCOPED_TRACE(i - 4);
-        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) < std::abs(gaps[static_cast<std::size_t>(best)] - closed)) best = i;
+        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) <
+            std::abs(gaps[static_cast<std::size_t>(best)] - closed))
+            best = i;
     }
     EXPECT_EQ(gaps[static_cast<std::size_t>(best)], closed);
     // A longer feed opens the joint, a shorter one overlaps it.
@@ -158,7 +160,8 @@ TEST_F(ClosedLoop, HeadAngleLeverSlantsBarsUntilTurnedBackToZero) {
         // (The label's marks above them are grey too.)
         const auto rows = RowSpans(p, {0, 0, 80, p.height}, InkLike(kGray, 60), 8);
         EXPECT_EQ(rows.size(), 2u);
-        return rows.empty() ? 0.0 : Slant(p, {0, rows.back().begin, 80, rows.back().end}, InkLike(kGray, 60)).value_or(99);
+        return rows.empty() ? 0.0
+                            : Slant(p, {0, rows.back().begin, 80, rows.back().end}, InkLike(kGray, 60)).value_or(99);
     };
     const Image tilted = Print([] {
         ComposeHeadAngularPattern();
@@ -168,9 +171,9 @@ TEST_F(ClosedLoop, HeadAngleLeverSlantsBarsUntilTurnedBackToZero) {
     std::string error;
     EXPECT_FALSE(engine->TurnHeadAngleLever(0, &error));  // carriage at home: out of reach
     Drive(*engine, Wire([] {
-              svc::Factory().LeaveHome();
-              svc::Factory().MoveCarriage(3, 2900, 0);
-          }));
+        svc::Factory().LeaveHome();
+        svc::Factory().MoveCarriage(3, 2900, 0);
+    }));
     ASSERT_TRUE(engine->TurnHeadAngleLever(0, &error)) << error;
     Drive(*engine, Wire([] { svc::Factory().CarriageHome(); }));
     const Image straight = Print([] {
@@ -277,9 +280,9 @@ TEST_F(ClosedLoop, ColourBidReadsTheHeadsErrorWhateverThePixelShiftAndBothEndRig
     EXPECT_EQ(black, -3);
     EXPECT_EQ(color, 5);
     Drive(*engine, Wire([&] {
-              svc::Factory().SetBidValue(1, 10, black);
-              svc::Factory().SetBidValue(0, 10, color);
-          }));
+        svc::Factory().SetBidValue(1, 10, black);
+        svc::Factory().SetBidValue(0, 10, color);
+    }));
     // Then the pixel shift: stored, in use from the next start.
     machine.eeprom[0x97] = 4;
     machine.eeprom[0x98] = static_cast<std::uint8_t>(-3);
@@ -450,7 +453,9 @@ TEST_F(ClosedLoop, PwPrintPutsTheTrueValuesFiveMillimetresFromEachEdge) {
     auto nearest = [&](const std::vector<Span>& spans, auto distance) {
         int best = 0;
         for (int i = 1; i < static_cast<int>(spans.size()); ++i)
-            if (std::abs(distance(spans[static_cast<std::size_t>(i)])) < std::abs(distance(spans[static_cast<std::size_t>(best)]))) best = i;
+            if (std::abs(distance(spans[static_cast<std::size_t>(i)])) <
+                std::abs(distance(spans[static_cast<std::size_t>(best)])))
+                best = i;
         return best;
     };
     // The lines run down further than a line of text: the values printed
@@ -479,7 +484,9 @@ TEST_F(ClosedLoop, PwPrintPutsTheTrueValuesFiveMillimetresFromEachEdge) {
     auto pick = [](const std::vector<double>& centres, auto distance) {
         int best = 0;
         for (int i = 1; i < 17; ++i)
-            if (std::abs(distance(centres[static_cast<std::size_t>(i)])) < std::abs(distance(centres[static_cast<std::size_t>(best)]))) best = i;
+            if (std::abs(distance(centres[static_cast<std::size_t>(i)])) <
+                std::abs(distance(centres[static_cast<std::size_t>(best)])))
+                best = i;
         return best;
     };
     EXPECT_EQ(-16 + 2 * pick(topBars, [&](double y) { return y - fiveMm; }), 6);

@@ -60,8 +60,10 @@ Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pa
         const std::string& name = entry.first;  // (a lambda below uses it: not a structured binding)
         const int value = entry.second;
         ++t.items;
-        const auto found = std::find_if(reading.items.begin(), reading.items.end(), [&](const pr::Item& i) { return i.name == name; });
-        const std::string label = std::string(pr::KindName(kind)) + (name.empty() ? "" : " " + name) + " (right " + std::to_string(value) + ")";
+        const auto found =
+            std::find_if(reading.items.begin(), reading.items.end(), [&](const pr::Item& i) { return i.name == name; });
+        const std::string label = std::string(pr::KindName(kind)) + (name.empty() ? "" : " " + name) + " (right " +
+                                  std::to_string(value) + ")";
         if (found == reading.items.end() || !found->value) {
             ++t.unreadable;
             const std::string why = (found == reading.items.end() ? reading.problem : found->problem).Written();
@@ -103,9 +105,10 @@ bool Wanted(pr::Kind kind) {
 
 void ExpectFigures(pr::Kind kind, const Tally& t) {
     const std::string what(pr::KindName(kind));
-    std::printf("%-12s items %4d  exact %4d (%5.1f %%)  within one step %4d of %4d given  unreadable %3d  confident wrong %d\n",
-                what.c_str(), t.items, t.exact, t.items ? 100.0 * t.exact / t.items : 0.0, t.withinStep, t.given, t.unreadable,
-                t.confidentWrong);
+    std::printf(
+        "%-12s items %4d  exact %4d (%5.1f %%)  within one step %4d of %4d given  unreadable %3d  confident wrong %d\n",
+        what.c_str(), t.items, t.exact, t.items ? 100.0 * t.exact / t.items : 0.0, t.withinStep, t.given, t.unreadable,
+        t.confidentWrong);
     for (const std::string& miss : t.misses) std::printf("    %s\n", miss.c_str());
     std::fflush(stdout);
     // The goal for scans and photos is 95 % read exactly; the reader does not
@@ -126,7 +129,9 @@ TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
         if (!Wanted(kind)) continue;
         Tally tally;
         double printing = 0, degrading = 0, reading = 0;
-        auto seconds = [](auto since) { return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count(); };
+        auto seconds = [](auto since) {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+        };
         t::PrintedPage printed;
         int printer = 0;
         for (int copy = 1; copy <= copies; ++copy) {
@@ -136,7 +141,8 @@ TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
                 ++printer;
                 const int model = printer % 2 == 1 ? 1 : 2;
                 std::string error;
-                ASSERT_TRUE(t::PrintPage(kind, model, static_cast<std::uint32_t>(500 + printer), &printed, &error)) << error;
+                ASSERT_TRUE(t::PrintPage(kind, model, static_cast<std::uint32_t>(500 + printer), &printed, &error))
+                    << error;
                 printing += seconds(started);
             }
             started = std::chrono::steady_clock::now();
@@ -147,7 +153,8 @@ TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
             started = std::chrono::steady_clock::now();
             const pr::Reading read = pr::Read(kind, scan, printed.context);
             reading += seconds(started);
-            const std::string name = std::string(pr::KindName(kind)) + "-" + std::to_string(500 + printer) + "-" + std::to_string(seed);
+            const std::string name =
+                std::string(pr::KindName(kind)) + "-" + std::to_string(500 + printer) + "-" + std::to_string(seed);
             const Tally one = Count(kind, read, printed.right, name + ": " + d.Describe());
             // SVC_DEGRADE_PAGES=DIR keeps the copies that were not read exactly, to look at.
             if (const char* dir = std::getenv("SVC_DEGRADE_PAGES"); dir && one.exact < one.items)
@@ -155,11 +162,12 @@ TEST(DegradedPages, EveryKindReadsFromScansAndPhotosOrSaysItCannot) {
             tally.Add(one);
         }
         ExpectFigures(kind, tally);
-        std::printf("    (%d copies: printing %.1f s, degrading %.1f s, reading %.1f s)\n", copies, printing, degrading, reading);
+        std::printf("    (%d copies: printing %.1f s, degrading %.1f s, reading %.1f s)\n", copies, printing, degrading,
+                    reading);
         all.Add(tally);
     }
-    std::printf("all kinds: %d items, %d exact, %d unreadable, %d confident wrong\n", all.items, all.exact, all.unreadable,
-                all.confidentWrong);
+    std::printf("all kinds: %d items, %d exact, %d unreadable, %d confident wrong\n", all.items, all.exact,
+                all.unreadable, all.confidentWrong);
 }
 
 // ---- one degradation at a time ----
@@ -179,7 +187,8 @@ TEST(DegradedPages, EachDegradationAloneShowsWhatTheReaderCopesWith) {
         {"600dpi", [](t::Degradation&) {}},
         {"300dpi", [](t::Degradation& d) { d.dpi = 300; }},
         {"150dpi", [](t::Degradation& d) { d.dpi = 150; }},
-        {"margins", [](t::Degradation& d) { d.left = 90, d.top = 120, d.right = 60, d.bottom = 150, d.background = 215; }},
+        {"margins",
+         [](t::Degradation& d) { d.left = 90, d.top = 120, d.right = 60, d.bottom = 150, d.background = 215; }},
         {"+1deg", [](t::Degradation& d) { d.degrees = 1; }},
         {"-3deg", [](t::Degradation& d) { d.degrees = -3; }},
         {"blur1.5", [](t::Degradation& d) { d.blur = 1.5; }},
@@ -197,13 +206,15 @@ TEST(DegradedPages, EachDegradationAloneShowsWhatTheReaderCopesWith) {
         t::PrintedPage printed;
         std::string error;
         ASSERT_TRUE(t::PrintPage(kind, 1, 501, &printed, &error)) << error;
-        std::string row = std::string(pr::KindName(kind)) + std::string(12 - std::min<std::size_t>(12, pr::KindName(kind).size()), ' ');
+        std::string row = std::string(pr::KindName(kind)) +
+                          std::string(12 - std::min<std::size_t>(12, pr::KindName(kind).size()), ' ');
         std::vector<std::string> misses;
         for (const Column& c : kColumns) {
             t::Degradation d;
             d.dpi = 600;
             if (c.set) c.set(d);
-            const pr::Image scan = c.set ? t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm) : printed.page;
+            const pr::Image scan =
+                c.set ? t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm) : printed.page;
             const Tally one = Count(kind, pr::Read(kind, scan, printed.context), printed.right, c.name);
             EXPECT_EQ(one.confidentWrong, 0) << pr::KindName(kind) << " " << c.name;
             char cell[32];
@@ -211,7 +222,8 @@ TEST(DegradedPages, EachDegradationAloneShowsWhatTheReaderCopesWith) {
             row += cell;
             misses.insert(misses.end(), one.misses.begin(), one.misses.end());
             if (const char* dir = std::getenv("SVC_DEGRADE_PAGES"); dir && one.exact < one.items)
-                t::WritePng(std::string(dir) + "/" + std::string(pr::KindName(kind)) + "-" + c.name + ".png", scan, nullptr);
+                t::WritePng(std::string(dir) + "/" + std::string(pr::KindName(kind)) + "-" + c.name + ".png", scan,
+                            nullptr);
         }
         std::printf("%s\n", row.c_str());
         for (const std::string& miss : misses) std::printf("    %s\n", miss.c_str());
@@ -304,7 +316,8 @@ TEST(DegradedPages, TheCorpusFilesReadToTheirExpectedProposal) {
             }
         }
         // (An odd PW error is right read either side: the line then differs from the one written.)
-        const bool odd = e.kind == pr::Kind::Pw && std::any_of(e.right.begin(), e.right.end(), [](const auto& r) { return r.second % 2 != 0; });
+        const bool odd = e.kind == pr::Kind::Pw &&
+                         std::any_of(e.right.begin(), e.right.end(), [](const auto& r) { return r.second % 2 != 0; });
         if (tally.exact == tally.items && !odd) {
             EXPECT_EQ(reading.InputLine(), e.proposal);
         }

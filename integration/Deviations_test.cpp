@@ -71,13 +71,22 @@ TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
         const char* reason;
     };
     const Case cases[] = {
-        {"bid.vsd3.black=1", "unknown deviation"}, {"pf", "NAME=VALUE"},        {"pf=", "whole number"},
-        {"pf=1.5", "whole number"},                {"pf=x", "whole number"},    {"pf=5", "outside -4 to 4"},
-        {"pw.left=-9", "outside -8 to 24"},        {"shift.g=1", "unknown"},    {"cut=99999999999", "whole number"},
+        {"bid.vsd3.black=1", "unknown deviation"},
+        {"pf", "NAME=VALUE"},
+        {"pf=", "whole number"},
+        {"pf=1.5", "whole number"},
+        {"pf=x", "whole number"},
+        {"pf=5", "outside -4 to 4"},
+        {"pw.left=-9", "outside -8 to 24"},
+        {"shift.g=1", "unknown"},
+        {"cut=99999999999", "whole number"},
         // The cut value list moves the cut in steps of 8: an error between them could not be put right.
-        {"cut=12", "not a multiple of 8"},         {"clog.black=0,3", "nozzles are 1 to 48"},
-        {"clog.black=49", "nozzles are 1 to 48"},  {"clog.black=3:0", "cleanings 1 to 9"},
-        {"clog.black=3,,4", "is not NOZZLE"},      {"clog.pink=3", "unknown"},
+        {"cut=12", "not a multiple of 8"},
+        {"clog.black=0,3", "nozzles are 1 to 48"},
+        {"clog.black=49", "nozzles are 1 to 48"},
+        {"clog.black=3:0", "cleanings 1 to 9"},
+        {"clog.black=3,,4", "is not NOZZLE"},
+        {"clog.pink=3", "unknown"},
     };
     for (const Case& c : cases) {
         Deviations d;
@@ -90,7 +99,8 @@ TEST(Deviations, BadInputIsRefusedAndChangesNothing) {
                       Deviations e;
                       e.pf = 2;
                       return e;
-                  }()}) << c.text;
+                  }()})
+            << c.text;
     }
 }
 

@@ -68,10 +68,9 @@ protected:
 
 TEST_F(HeadIdTest, AGoodIdIsPackedIntoTheTwentyOneBytesAndReadsBackTheSame) {
     EXPECT_EQ(Input(kGoodHeadId), 0);
-    const Writes expected{{0x82, 0xA0}, {0x83, 0xB1}, {0x84, 0x7F}, {0x85, 0x22}, {0x86, 0x59}, {0x87, 41},
-                          {0x88, 42},   {0x89, 43},   {0x8A, 44},   {0x8B, 45},   {0x8C, 46},   {0x8D, 0xED},
-                          {0x8E, 59},   {0x8F, 60},   {0x90, 61},   {0x91, 62},   {0x92, 63},   {0x93, 64},
-                          {0x94, 47},   {0x95, 0},    {0x96, 1}};
+    const Writes expected{{0x82, 0xA0}, {0x83, 0xB1}, {0x84, 0x7F}, {0x85, 0x22}, {0x86, 0x59}, {0x87, 41}, {0x88, 42},
+                          {0x89, 43},   {0x8A, 44},   {0x8B, 45},   {0x8C, 46},   {0x8D, 0xED}, {0x8E, 59}, {0x8F, 60},
+                          {0x90, 61},   {0x91, 62},   {0x92, 63},   {0x93, 64},   {0x94, 47},   {0x95, 0},  {0x96, 1}};
     EXPECT_EQ(Fake().EepromWrites(), expected);
     EXPECT_EQ(frame.MemoLines(), std::vector<std::string>{"The head ID write function has completed."});
     EXPECT_EQ(frame.AdjustedCell("HeadIDPnl"), "1A0B17F22KLMN PQR34567801P");
@@ -108,8 +107,8 @@ TEST_F(HeadIdTest, EachGroupRefusedWithItsOwnCodeBeforeAnyEepromAccess) {
         {With(good, 25, '-'), 41, "25th digit is wrong."},  // in the ID set but no check character
     };
     // Positions 11-22: I and O are not in the set, nor lower case, blanks or other signs.
-    const char* ordinal[] = {"11th", "12th", "13th", "14th", "15th", "16th", "17th",
-                             "18th", "19th", "20th", "21th", "22th"};
+    const char* ordinal[] = {"11th", "12th", "13th", "14th", "15th", "16th",
+                             "17th", "18th", "19th", "20th", "21th", "22th"};
     for (int pos = 11; pos <= 22; ++pos) {
         for (char c : {'I', 'O', 'a', ' ', '#'}) {
             Fake().Reset();
@@ -153,8 +152,8 @@ TEST_F(HeadIdTest, StoredBytesOutOfRangeReadAsInvalidButParityIsNotTested) {
     EXPECT_EQ(HeadID().Read(text), rc::Ok);
     EXPECT_EQ(text, kGoodHeadId);
 
-    for (auto [address, value] : std::vector<std::pair<int, int>>{{0x82, 0xC0}, {0x87, 0x1F}, {0x94, 0x48},
-                                                                  {0x95, 3}, {0x96, 4}}) {
+    for (auto [address, value] :
+         std::vector<std::pair<int, int>>{{0x82, 0xC0}, {0x87, 0x1F}, {0x94, 0x48}, {0x95, 3}, {0x96, 4}}) {
         ASSERT_EQ(HeadID().Write(kGoodHeadId), rc::Ok);
         Eep(address) = static_cast<std::uint8_t>(value);
         HeadID().HeadIDReadBtnClick(frame);
@@ -218,11 +217,11 @@ TEST_F(UsbIdTest, WrittenIdReadsBackAndFillsTheCell) {
 }
 
 TEST_F(UsbIdTest, RefusedSerialNumbersWriteNothing) {
-    for (auto [serial, message] : std::vector<std::pair<std::string, std::string>>{
-             {"123456789", "The Number of digit is wrong."},
-             {"12345678901", "The Number of digit is wrong."},
-             {"12345-7890", "Parameter is only number & alphabet."},
-             {"abcdefghij", "Parameter is only number & alphabet."}}) {
+    for (auto [serial, message] :
+         std::vector<std::pair<std::string, std::string>>{{"123456789", "The Number of digit is wrong."},
+                                                          {"12345678901", "The Number of digit is wrong."},
+                                                          {"12345-7890", "Parameter is only number & alphabet."},
+                                                          {"abcdefghij", "Parameter is only number & alphabet."}}) {
         Fake().Reset();
         Input(serial);
         EXPECT_EQ(Memo(), message);
@@ -298,15 +297,15 @@ TEST_F(Ieee1394Test, WrittenAsFiveBytesAndReadBack) {
 }
 
 TEST_F(Ieee1394Test, RefusalsWriteNothingAndFocusTheField) {
-    for (auto [text, message] : std::vector<std::pair<std::string, std::string>>{
-             {"0000071", "The Number of digit is wrong."},
-             {"00000712", "The Number of digit is wrong."},
-             {"0000060000", "The IEEE 1394 ID is wrong."},
-             {"00000E0000", "The IEEE 1394 ID is wrong."},
-             {"0100070000", "The IEEE 1394 ID is wrong."},
-             {"00010700FF", "The IEEE 1394 ID is wrong."},
-             {"000007G000", "The IEEE 1394 ID is wrong."},
-             {"000007ab00", "The IEEE 1394 ID is wrong."}}) {
+    for (auto [text, message] :
+         std::vector<std::pair<std::string, std::string>>{{"0000071", "The Number of digit is wrong."},
+                                                          {"00000712", "The Number of digit is wrong."},
+                                                          {"0000060000", "The IEEE 1394 ID is wrong."},
+                                                          {"00000E0000", "The IEEE 1394 ID is wrong."},
+                                                          {"0100070000", "The IEEE 1394 ID is wrong."},
+                                                          {"00010700FF", "The IEEE 1394 ID is wrong."},
+                                                          {"000007G000", "The IEEE 1394 ID is wrong."},
+                                                          {"000007ab00", "The IEEE 1394 ID is wrong."}}) {
         Fake().Reset();
         Input(text);
         EXPECT_EQ(Memo(), message) << text;
@@ -427,8 +426,8 @@ protected:
     }
     void WriteFile(const std::vector<std::uint8_t>& bytes) const {
         fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     int FilesInFolder() const {
         int n = 0;
@@ -443,8 +442,8 @@ TEST_F(CopyTest, BackupThenRestoreOntoANewBoard) {
     Pattern();
     const auto old = Fake().Eeprom();
     EepromCopy().EepDataCopyBackUpStartPnlClick(frame);
-    EXPECT_EQ(frame.MemoLines(), (std::vector<std::string>{"The EEPROM data has read properly.",
-                                                           "Replace the main board with new one."}));
+    EXPECT_EQ(frame.MemoLines(),
+              (std::vector<std::string>{"The EEPROM data has read properly.", "Replace the main board with new one."}));
     const auto file = FileBytes();
     ASSERT_EQ(file.size(), 101u);
     for (std::size_t i = 0; i < 101; ++i) EXPECT_EQ(file[i], old[CopyAddresses()[i]]) << i;
@@ -491,8 +490,8 @@ TEST_F(CopyTest, ASignatureFaultAt0x80StopsAfterSixReadsAndWritesNoFile) {
     Pattern();
     Eep(0x80) = 0x5B;
     EepromCopy().EepDataCopyBackUpStartPnlClick(frame);
-    EXPECT_EQ(frame.MemoLines(), (std::vector<std::string>{"The read data is invalid. ",
-                                                           "Replace the main board with new one."}));
+    EXPECT_EQ(frame.MemoLines(),
+              (std::vector<std::string>{"The read data is invalid. ", "Replace the main board with new one."}));
     EXPECT_EQ(Fake().EepromAccessCount(), 6);
     EXPECT_FALSE(fs::exists(path));
 }
@@ -756,17 +755,12 @@ TEST_F(Features, PrinterInformationAtTheCountersMaxima) {
     Eep(0x30) = 0x00;
     DataConversion().PrinterInfoReadOutOKBtnClick(frame);
     EXPECT_EQ(frame.ShownPanel(), "PrinterInfoReadOut2Pnl");
-    EXPECT_EQ(frame.MemoLines(), (std::vector<std::string>{" ",
-                                                           "    Total print page\t\t= 4294967295",
-                                                           "    Total print pass\t\t= 4294967295",
-                                                           "    CL1 count\t\t= 65535",
-                                                           "    CL2 count\t\t= 65280",
-                                                           "    CL3/CL4 count\t\t= 65535",
-                                                           "    Timer CL count\t\t= 65535",
-                                                           "    Exchange CL count\t= 65535",
-                                                           "    Replace CL count\t\t= 65535",
-                                                           "    Initial ink charge count\t= 255",
-                                                           "    Cut count\t\t= 10000"}));
+    EXPECT_EQ(frame.MemoLines(),
+              (std::vector<std::string>{
+                  " ", "    Total print page\t\t= 4294967295", "    Total print pass\t\t= 4294967295",
+                  "    CL1 count\t\t= 65535", "    CL2 count\t\t= 65280", "    CL3/CL4 count\t\t= 65535",
+                  "    Timer CL count\t\t= 65535", "    Exchange CL count\t= 65535", "    Replace CL count\t\t= 65535",
+                  "    Initial ink charge count\t= 255", "    Cut count\t\t= 10000"}));
     std::vector<int> order;
     for (const auto& call : Fake().CallsTo(Fn::D4ReadEeprom)) order.push_back(static_cast<int>(call.a));
     std::vector<int> expected;

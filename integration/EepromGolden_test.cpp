@@ -59,7 +59,8 @@ protected:
         frame.SetModelCode(model);
         ASSERT_EQ(ConnectPrinter(model, 1028), nullptr);
         recorder = std::make_unique<vp::TranscriptRecorder>(*printer);
-        journalPath = std::filesystem::temp_directory_path() / ("svc-eepgolden-" + std::to_string(::getpid()) + ".sqlite");
+        journalPath =
+            std::filesystem::temp_directory_path() / ("svc-eepgolden-" + std::to_string(::getpid()) + ".sqlite");
         journal::Journal().Install(journal::OpenSqlite(journalPath.string()), nullptr);
         journal::Journal().BeginSession(model, 1028, "packet protocol");
         journal::Journal().BeginOperation(::testing::UnitTest::GetInstance()->current_test_info()->name(), "");

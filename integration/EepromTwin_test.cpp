@@ -130,15 +130,14 @@ private slots:
 
     void headCheckPrintPage() {
         const twin::Setup setup;
-        QVERIFY(SameOnTheWire(
-            setup,
-            [](ui::TFormAdjust& w) {
-                Pick(w, Group::Adjustment, 1);
-                twin::Click(w, "HeadCheckPrintShowBtn");
-                twin::Click(w, "HeadCheckPrintBtn");
-                twin::Click(w, "HeadIDInputShowBtn");
-            },
-            {"head-check-print"}));  // the check prints hand in the head check pattern
+        QVERIFY(SameOnTheWire(setup,
+                              [](ui::TFormAdjust& w) {
+                                  Pick(w, Group::Adjustment, 1);
+                                  twin::Click(w, "HeadCheckPrintShowBtn");
+                                  twin::Click(w, "HeadCheckPrintBtn");
+                                  twin::Click(w, "HeadIDInputShowBtn");
+                              },
+                              {"head-check-print"}));  // the check prints hand in the head check pattern
     }
 
     void usbId() {
@@ -175,15 +174,15 @@ private slots:
     void backupAndRestore() {
         twin::Setup setup;
         setup.prepare = Pattern;
-        QVERIFY(SameOnTheWire(
-            setup,
-            [](ui::TFormAdjust& w) {
-                Pick(w, Group::Maintenance, 4);
-                twin::Click(w, "EepDataCopyBackUpStartPnl");
-                QVERIFY(Has(w.Memo()->toPlainText().toStdString(), "The EEPROM data has read properly."));
-                twin::Click(w, "EepDataCopyLoadStartPnl");
-            },
-            {"backup", "restore"}));
+        QVERIFY(SameOnTheWire(setup,
+                              [](ui::TFormAdjust& w) {
+                                  Pick(w, Group::Maintenance, 4);
+                                  twin::Click(w, "EepDataCopyBackUpStartPnl");
+                                  QVERIFY(
+                                      Has(w.Memo()->toPlainText().toStdString(), "The EEPROM data has read properly."));
+                                  twin::Click(w, "EepDataCopyLoadStartPnl");
+                              },
+                              {"backup", "restore"}));
     }
 
     // The old board's data goes to the file and from there onto a new board.
@@ -197,8 +196,8 @@ private slots:
         vp::Eeprom::Bytes fresh{};
         twin::Setup newBoard;
         newBoard.prepare = [](vp::Printer& p) {
-            for (int a = 0; a < 256; ++a) p.WriteEeprom(static_cast<std::uint8_t>(a), vp::Eeprom::NewBoard().Get(
-                                                                                       static_cast<std::uint8_t>(a)));
+            for (int a = 0; a < 256; ++a)
+                p.WriteEeprom(static_cast<std::uint8_t>(a), vp::Eeprom::NewBoard().Get(static_cast<std::uint8_t>(a)));
         };
         newBoard.inspect = [&fresh](vp::Printer& p) { fresh = p.eeprom().bytes(); };
         const twin::Run restore = twin::RunCli(newBoard, {"restore", "market-check"});
@@ -216,31 +215,32 @@ private slots:
     void eepromViewer() {
         twin::Setup setup;
         setup.prepare = Pattern;
-        QVERIFY(SameOnTheWire(
-            setup,
-            [](ui::TFormAdjust& w) {
-                Pick(w, Group::Appendix, 0);
-                QVERIFY(!w.AdjustedItems()->isVisible());
-                twin::Type(w, "EepromCheckBeginEdit", "00");
-                twin::Type(w, "EepromCheckEndEdit", "ff");
-                twin::Click(w, "EepromCheckOKBtn");
-                QCOMPARE(w.CellText("EepromStrGrid", 1, 1), std::string("5A"));
-                QCOMPARE(w.CellText("EepromStrGrid", 16, 0), std::string("F"));
-                twin::Type(w, "EepromInputAddrEdit", "7f");
-                twin::Type(w, "EepromInputDataEdit", "5a");
-                twin::Click(w, "EepromInputOKBtn");
-                QCOMPARE(w.CellText("EepromStrGrid", 16, 8), std::string("5A"));
-                // Each cell shows its own text: "5A" at 00 and at 7F alike,
-                // "0F" at 01 otherwise, and the heading "0" in its own font.
-                auto* grid = w.findChild<QTableWidget*>("EepromStrGrid");
-                const QImage shot = grid->viewport()->grab().toImage();
-                auto cell = [&](int column, int row) { return shot.copy(grid->visualItemRect(grid->item(row, column))); };
-                QCOMPARE(cell(1, 1), cell(16, 8));
-                QVERIFY(cell(1, 1) != cell(2, 1));
-                QVERIFY(cell(1, 0) != cell(1, 1));
-                QCOMPARE(w.CellText("EepromStrGrid", 1, 0), std::string("0"));
-            },
-            {"eeprom-view", "00", "FF", "eeprom-poke", "7F", "5A"}));
+        QVERIFY(SameOnTheWire(setup,
+                              [](ui::TFormAdjust& w) {
+                                  Pick(w, Group::Appendix, 0);
+                                  QVERIFY(!w.AdjustedItems()->isVisible());
+                                  twin::Type(w, "EepromCheckBeginEdit", "00");
+                                  twin::Type(w, "EepromCheckEndEdit", "ff");
+                                  twin::Click(w, "EepromCheckOKBtn");
+                                  QCOMPARE(w.CellText("EepromStrGrid", 1, 1), std::string("5A"));
+                                  QCOMPARE(w.CellText("EepromStrGrid", 16, 0), std::string("F"));
+                                  twin::Type(w, "EepromInputAddrEdit", "7f");
+                                  twin::Type(w, "EepromInputDataEdit", "5a");
+                                  twin::Click(w, "EepromInputOKBtn");
+                                  QCOMPARE(w.CellText("EepromStrGrid", 16, 8), std::string("5A"));
+                                  // Each cell shows its own text: "5A" at 00 and at 7F alike,
+                                  // "0F" at 01 otherwise, and the heading "0" in its own font.
+                                  auto* grid = w.findChild<QTableWidget*>("EepromStrGrid");
+                                  const QImage shot = grid->viewport()->grab().toImage();
+                                  auto cell = [&](int column, int row) {
+                                      return shot.copy(grid->visualItemRect(grid->item(row, column)));
+                                  };
+                                  QCOMPARE(cell(1, 1), cell(16, 8));
+                                  QVERIFY(cell(1, 1) != cell(2, 1));
+                                  QVERIFY(cell(1, 0) != cell(1, 1));
+                                  QCOMPARE(w.CellText("EepromStrGrid", 1, 0), std::string("0"));
+                              },
+                              {"eeprom-view", "00", "FF", "eeprom-poke", "7F", "5A"}));
     }
 
     void printerInformation() {

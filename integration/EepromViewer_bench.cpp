@@ -253,8 +253,8 @@ int main(int argc, char** argv) {
     bench = &b;
     d4::testing::RatioReporter reporter("EEPROM viewer");
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.Ratio("256 cells, window included, printer over a Unix socket", "BM_ViewerFullRead",
-                   "BM_BareEepromReads", false, "<= 2x");
+    reporter.Ratio("256 cells, window included, printer over a Unix socket", "BM_ViewerFullRead", "BM_BareEepromReads",
+                   false, "<= 2x");
     reporter.Ratio("256 cells, window included, in-process printer", "BM_ViewerFullReadInProcess",
                    "BM_BareEepromReadsInProcess", false, "none: an in-process read is not what a technician has");
     bench = nullptr;

@@ -48,7 +48,8 @@ protected:
         return value;
     }
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vengine-link-test-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("vengine-link-test-" + std::to_string(::getpid()));
     Printer printer{Printer::Options{}, vp::Eeprom::Factory(1)};
     InProcessPorts ports{printer};
     PrintEngine engine{printer, EngineOptions{PageSetup{}, dir.string(), MechanismTimes{}}};
@@ -59,7 +60,8 @@ TEST_F(EngineLink, AJobFromTheProgramComesOutAsAPage) {
     // The first dot belongs 1/20 inch in; the factory image carries a first dot
     // position (steps of 1/2880 inch to the right) and a pixel shift for
     // magenta, line B (1/1440 inch to the left).
-    const int left = 14400 + (kFirstDotNominal + static_cast<std::int8_t>(Eeprom(0x68))) * 5 - static_cast<std::int8_t>(Eeprom(0x98)) * 10;
+    const int left = 14400 + (kFirstDotNominal + static_cast<std::int8_t>(Eeprom(0x68))) * 5 -
+                     static_cast<std::int8_t>(Eeprom(0x98)) * 10;
     auto& s = svc::JobStream();
     ASSERT_EQ(svc::SendJobHeader(s, 10, 1, 10, 1), kOk);
     ASSERT_EQ(svc::SendVerticalMove(s, 360), kOk);

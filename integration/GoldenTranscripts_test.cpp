@@ -148,8 +148,8 @@ TEST(GoldenFiles, AreReadableAndHoldTheSameBytesForEveryReader) {
                 if (readable != text) std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << readable;
                 continue;
             }
-            EXPECT_TRUE(readable == text) << entry.path()
-                                          << " is not in the readable form of its bytes (tools/update-goldens.sh)";
+            EXPECT_TRUE(readable == text)
+                << entry.path() << " is not in the readable form of its bytes (tools/update-goldens.sh)";
         }
     }
     EXPECT_GT(files, 20);

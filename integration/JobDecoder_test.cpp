@@ -106,10 +106,24 @@ Bytes JobWithEverything() {
 TEST(JobDecoder, ReadsEveryPrimitiveOfTheProgram) {
     const Recorder r = Decode(JobWithEverything());
     EXPECT_EQ(r.error, "");
-    const std::vector<std::string> expected = {
-        "reset", "graphics 1", "unit 10,10,10/3600", "direction 1", "dot 18", "colour 2",
-        "unit 8,2,1/2880", "h 3040", "res 360 2 1", "raster light magenta 2 250x2", "end 2",
-        "ESC <", "CR", "v 720", "text Hi", "CR", "LF", "FF"};
+    const std::vector<std::string> expected = {"reset",
+                                               "graphics 1",
+                                               "unit 10,10,10/3600",
+                                               "direction 1",
+                                               "dot 18",
+                                               "colour 2",
+                                               "unit 8,2,1/2880",
+                                               "h 3040",
+                                               "res 360 2 1",
+                                               "raster light magenta 2 250x2",
+                                               "end 2",
+                                               "ESC <",
+                                               "CR",
+                                               "v 720",
+                                               "text Hi",
+                                               "CR",
+                                               "LF",
+                                               "FF"};
     EXPECT_EQ(r.events, expected);
     ASSERT_EQ(r.lines.size(), 2u);
     for (const Bytes& line : r.lines) {
@@ -219,8 +233,8 @@ TEST(JobDecoder, ReadsRemoteModeFramesOfTheProgram) {
     EXPECT_EQ(r.error, "");
     ASSERT_GE(r.events.size(), 12u);
     EXPECT_EQ(r.events[0], "text Nozzle check pattern");
-    const std::vector<std::string> middle = {"CR", "LF", "remote", "rc NC 0 0", "exit", "CR", "LF", "CR", "LF",
-                                             "remote", "rc DD 0 16 0 192 2", "rc SV", "exit", "remote"};
+    const std::vector<std::string> middle = {"CR", "LF", "remote", "rc NC 0 0",          "exit",  "CR",   "LF",
+                                             "CR", "LF", "remote", "rc DD 0 16 0 192 2", "rc SV", "exit", "remote"};
     EXPECT_EQ(std::vector<std::string>(r.events.begin() + 1, r.events.begin() + 15), middle);
     EXPECT_EQ(r.events[15].substr(0, 9), "rc SN 0 4");
     EXPECT_EQ(r.events.back(), "exit");
@@ -242,11 +256,18 @@ TEST(JobDecoder, ReadsEveryFactoryCommandOfTheProgram) {
         f.CommandF2(1);
     }));
     EXPECT_EQ(r.error, "");
-    const std::vector<std::string> expected = {
-        "factory 0 2 2 253 255", "factory 4 252", "factory 80", "factory 129",
-        "factory 130 0 0 166 12 1 0 0 166 12 5 0 0 166 12 5 255 8", "factory 132 12", "factory 196 20 250 255 0",
-        "factory 197 24 0 250 0", "factory 207 4 0 73 4", "factory 209 255", "factory 241 0 136 19 33 0 1",
-        "factory 242 0"};
+    const std::vector<std::string> expected = {"factory 0 2 2 253 255",
+                                               "factory 4 252",
+                                               "factory 80",
+                                               "factory 129",
+                                               "factory 130 0 0 166 12 1 0 0 166 12 5 0 0 166 12 5 255 8",
+                                               "factory 132 12",
+                                               "factory 196 20 250 255 0",
+                                               "factory 197 24 0 250 0",
+                                               "factory 207 4 0 73 4",
+                                               "factory 209 255",
+                                               "factory 241 0 136 19 33 0 1",
+                                               "factory 242 0"};
     EXPECT_EQ(r.events, expected);
 }
 
@@ -290,9 +311,14 @@ Bytes SnFrameWithChecksum(std::uint8_t low) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, JobDecoderRefuses,
     ::testing::Values(
-        Malformed{"RunOvershootsLine", {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00, 0xFE, 0xFF}, "overshoots"},
-        Malformed{"LiteralOvershootsLine", {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00, 0x02, 1, 2, 3}, "overshoots"},
-        Malformed{"BlockLinesDoNotAddUp", {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x03, 0x00, 0xFF, 0xFF}, "after 1 of the 3 lines"},
+        Malformed{
+            "RunOvershootsLine", {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00, 0xFE, 0xFF}, "overshoots"},
+        Malformed{"LiteralOvershootsLine",
+                  {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00, 0x02, 1, 2, 3},
+                  "overshoots"},
+        Malformed{"BlockLinesDoNotAddUp",
+                  {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x03, 0x00, 0xFF, 0xFF},
+                  "after 1 of the 3 lines"},
         Malformed{"BlockWithoutLines", {0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x00, 0x00}, "without any data"},
         Malformed{"UnknownColour", {0x1B, 0x69, 0x03, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00}, "unknown colour"},
         Malformed{"ThreeBitsPerPixel", {0x1B, 0x69, 0x00, 0x01, 0x03, 0x02, 0x00, 0x01, 0x00}, "3 bits per pixel"},
@@ -306,12 +332,16 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"FactoryHeaderBytes5And6", With(kFactoryHome, 5, 0x07), "bytes 5-6"},
         Malformed{"FactoryComplement", With(kFactoryHome, 8, 0x7F), "complement"},
         Malformed{"FactoryRotatedCode", With(kFactoryHome, 9, 0x40), "rotated"},
-        Malformed{"FactoryUnknownCode", {0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x99, 0x66, 0xCC}, "unknown factory"},
-        Malformed{"FactoryWrongLength", {0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0x81, 0x7E, 0xC0, 0x00}, "expected 10"},
+        Malformed{
+            "FactoryUnknownCode", {0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x99, 0x66, 0xCC}, "unknown factory"},
+        Malformed{
+            "FactoryWrongLength", {0x1B, 0x7C, 0x00, 0x06, 0x00, 0x06, 0x16, 0x81, 0x7E, 0xC0, 0x00}, "expected 10"},
         Malformed{"FactoryImpossibleLength", {0x1B, 0x7C, 0x00, 0xFF, 0x7F}, "impossible"},
-        Malformed{"RemoteSignature", {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '2'}, "signature"},
+        Malformed{
+            "RemoteSignature", {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '2'}, "signature"},
         Malformed{"UnknownRemoteCommand",
-                  {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1', 'X', 'X', 0, 0}, "unknown remote"},
+                  {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1', 'X', 'X', 0, 0},
+                  "unknown remote"},
         Malformed{"RemoteWithoutExit", {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1'}, "exit"},
         Malformed{"SnChecksum", SnFrameWithChecksum(0x8F), "checksum"},
         Malformed{"CutShortSequence", {0x1B, 0x28, 0x76, 0x02}, "inside a sequence"}),

@@ -122,8 +122,8 @@ protected:
 
     // svcadjust-cli on LPT1 of the printer, killed before its statement `killAt` (0: not killed).
     int Cli(const std::vector<std::string>& ops, long killAt, const fs::path& log) {
-        std::vector<std::string> args{(BinaryDir() / "svcadjust-cli").string(), "--model", "4100", "--port", "LPT1",
-                                      "--yes"};
+        std::vector<std::string> args{
+            (BinaryDir() / "svcadjust-cli").string(), "--model", "4100", "--port", "LPT1", "--yes"};
         args.insert(args.end(), ops.begin(), ops.end());
         std::vector<std::string> env{"SVCADJUST_PORTMAP=LPT1=unix:" + socket, "SVCADJUST_JOURNAL=" + journal};
         if (killAt > 0) {
@@ -131,7 +131,8 @@ protected:
             std::string preload;
             std::ifstream maps("/proc/self/maps");
             for (std::string line; preload.empty() && std::getline(maps, line);)
-                if (const auto at = line.find('/'); at != std::string::npos && line.find("/libasan.so", at) != std::string::npos)
+                if (const auto at = line.find('/');
+                    at != std::string::npos && line.find("/libasan.so", at) != std::string::npos)
                     preload = line.substr(at) + ":";
             env.push_back("LD_PRELOAD=" + preload + (BinaryDir() / "libsvc_kill_at_statement.so").string());
             env.push_back("SVC_KILL_AT_STATEMENT=" + std::to_string(killAt));
@@ -222,7 +223,8 @@ void KilledSession::KilledAtEveryStatement() {
         journal::OperationRecord last;
         for (const journal::SessionRecord& s : store->Sessions(""))
             for (const journal::OperationRecord& op : store->Operations(s.id)) {
-                const bool unfinished = std::find(op.memo.begin(), op.memo.end(), journal::kUnfinished) != op.memo.end();
+                const bool unfinished =
+                    std::find(op.memo.begin(), op.memo.end(), journal::kUnfinished) != op.memo.end();
                 std::vector<const journal::ByteRecord*> writes;
                 for (const journal::ByteRecord& b : op.bytes)
                     if (b.access == journal::Access::Write) writes.push_back(&b);
@@ -242,9 +244,12 @@ void KilledSession::KilledAtEveryStatement() {
         unfinishedSeen += unfinished && wasKilled;
         if (unfinished && wasKilled && unfinishedSeen == 1) {
             // The history tells it as such.
-            EXPECT_EQ(RunProgram({(BinaryDir() / "svcadjust-cli").string(), "history"}, {"SVCADJUST_JOURNAL=" + journal}, log), 0);
+            EXPECT_EQ(RunProgram({(BinaryDir() / "svcadjust-cli").string(), "history"},
+                                 {"SVCADJUST_JOURNAL=" + journal}, log),
+                      0);
             const std::string history = Slurp(log);
-            EXPECT_NE(history.find("usb-id-input KILLED0001  unfinished: the program ended during it"), std::string::npos)
+            EXPECT_NE(history.find("usb-id-input KILLED0001  unfinished: the program ended during it"),
+                      std::string::npos)
                 << history;
             EXPECT_NE(history.find("(not confirmed: may or may not have arrived)"), std::string::npos) << history;
         }
@@ -270,11 +275,11 @@ void KilledSession::KilledAtEveryStatement() {
             EXPECT_EQ(undo, 0) << said;
             // The next run says what the killed one left.
             if (wasKilled) {
-                EXPECT_NE(said.find("warning: operation " + std::to_string(last.id) +
-                                    " (usb-id-input KILLED0001, "),
+                EXPECT_NE(said.find("warning: operation " + std::to_string(last.id) + " (usb-id-input KILLED0001, "),
                           std::string::npos)
                     << said;
-                EXPECT_NE(said.find("undo " + std::to_string(last.id) + "' puts back what it replaced."), std::string::npos)
+                EXPECT_NE(said.find("undo " + std::to_string(last.id) + "' puts back what it replaced."),
+                          std::string::npos)
                     << said;
             }
             EXPECT_EQ(Eeprom(), original) << Slurp(log);
@@ -291,7 +296,8 @@ TEST_F(KilledSession, KilledAtEveryJournalStatementOfAWriteLosesNothing) { Kille
 // The same on a shop's PostgreSQL journal (the server outlives the program:
 // its transactions are the ones that must be whole).
 TEST_F(KilledSession, PostgresKilledAtEveryJournalStatementOfAWriteLosesNothing) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    if (!std::getenv("PGHOST"))
+        GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     const std::string db = "journal_kill_" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
     journal = "postgresql:///" + db;

@@ -66,9 +66,8 @@ struct Outcome {
 class Bench : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("svc-journal-bench-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder = fs::temp_directory_path() / ("svc-journal-bench-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
         EepromCopy().SetBackupPath((folder / "bkupdata.eep").string());
@@ -93,7 +92,8 @@ protected:
         // The engine carries out the factory commands (the Bi-D values among them).
         engine = std::make_unique<vp::PrintEngine>(*printer, vp::EngineOptions{});
         printer->SetEngine(engine.get());
-        for (int i = 0; i < 10; ++i) printer->WriteEeprom(static_cast<std::uint8_t>(0xC2 + i), static_cast<std::uint8_t>(serial.at(i)));
+        for (int i = 0; i < 10; ++i)
+            printer->WriteEeprom(static_cast<std::uint8_t>(0xC2 + i), static_cast<std::uint8_t>(serial.at(i)));
         ports = std::make_unique<vp::InProcessPorts>(*printer);
         host.printer = printer.get();
     }
@@ -131,7 +131,8 @@ protected:
     }
     vp::Eeprom::Bytes Image() const {
         vp::Eeprom::Bytes b{};
-        for (int a = 0; a < 256; ++a) b[static_cast<std::size_t>(a)] = printer->ReadEeprom(static_cast<std::uint8_t>(a));
+        for (int a = 0; a < 256; ++a)
+            b[static_cast<std::size_t>(a)] = printer->ReadEeprom(static_cast<std::uint8_t>(a));
         return b;
     }
     journal::OperationRecord LastNamed(const std::string& name) {
@@ -151,11 +152,11 @@ protected:
     std::vector<std::string> warnings;
     std::uint64_t cutAfter = 0;
     // An operation of the test: the link drops after cutAfter more packets.
-    cli::Operation cut{"cut-link", "", "", 0, 0, Group::Adjustment, -1, nullptr,
-                       [this](cli::CliFrame&, const cli::Arguments&) {
-                           printer->DropLinkAfter(cutAfter);
-                           return std::string();
-                       }};
+    cli::Operation cut{
+        "cut-link", "", "", 0, 0, Group::Adjustment, -1, nullptr, [this](cli::CliFrame&, const cli::Arguments&) {
+            printer->DropLinkAfter(cutAfter);
+            return std::string();
+        }};
 };
 
 // ---- every EEPROM-writing operation, the link cut at every packet ----
@@ -165,13 +166,13 @@ protected:
 // it replaces), the link cut after N packets of the operation, for N from 1
 // until it completes uncut.
 struct WritingOperation {
-    const char* name;  // the test's name
+    const char* name;                 // the test's name
     std::vector<std::string> before;  // operations it needs first, in its session ("cut-print")
     std::string op;
     cli::Arguments args;
     enum Prepare { Nothing, BackupFileOfAnotherBoard, BackupInTheJournal, AnOperationToUndo } prepare = Nothing;
     std::vector<int> printerOwn;  // bytes the printer changes itself (counters, its measurement)
-    int stride = 1;  // every stride-th packet count (SVC_JOURNAL_FULL_SWEEP=1: each)
+    int stride = 1;               // every stride-th packet count (SVC_JOURNAL_FULL_SWEEP=1: each)
     bool rollPaper = false;
     // The technician at the printer: starts each exchange step, switches the printer off when asked.
     bool technician = false;
@@ -200,8 +201,13 @@ const WritingOperation kWritingOperations[] = {
     // The refurbishment's delivery setting; the exchange counts the waste ink and itself.
     {"Refurbishment", {}, "doa", {}, WritingOperation::Nothing, {0x20, 0x21, 0x36, 0x37}, 5, false, true},
     // Printing counts the waste ink, pages and passes.
-    {"BiDPrint", {}, "bid-print", {"VSD1"}, WritingOperation::Nothing,
-     {0x20, 0x21, 0x78, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x7F}, 7},
+    {"BiDPrint",
+     {},
+     "bid-print",
+     {"VSD1"},
+     WritingOperation::Nothing,
+     {0x20, 0x21, 0x78, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x7F},
+     7},
 };
 
 class CutSweep : public Bench, public ::testing::WithParamInterface<WritingOperation> {
@@ -227,31 +233,31 @@ protected:
     cli::Arguments Prepare(const WritingOperation& w) {
         cli::Arguments args = w.args;
         switch (w.prepare) {
-        case WritingOperation::Nothing:
-            Plug("OLDSERIAL1");
-            break;
-        case WritingOperation::BackupFileOfAnotherBoard:
-        case WritingOperation::BackupInTheJournal: {
-            // The old board, its values other than the new one's.
-            Plug("OLDBOARD01");
-            for (int a : {0x20, 0x21, 0x5C, 0x60, 0x61, 0x64, 0x68, 0x77, 0x97, 0xAC})
-                printer->WriteEeprom(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(0x11 + a));
-            EXPECT_EQ(Run({Op("backup")}).status, cli::kExitOk);
-            if (w.prepare == WritingOperation::BackupInTheJournal) {
-                args.push_back(std::to_string(journal::Journal().CurrentStore()->Backups("OLDBOARD01").back().id));
-                fs::remove(folder / "bkupdata.eep");
+            case WritingOperation::Nothing:
+                Plug("OLDSERIAL1");
+                break;
+            case WritingOperation::BackupFileOfAnotherBoard:
+            case WritingOperation::BackupInTheJournal: {
+                // The old board, its values other than the new one's.
+                Plug("OLDBOARD01");
+                for (int a : {0x20, 0x21, 0x5C, 0x60, 0x61, 0x64, 0x68, 0x77, 0x97, 0xAC})
+                    printer->WriteEeprom(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(0x11 + a));
+                EXPECT_EQ(Run({Op("backup")}).status, cli::kExitOk);
+                if (w.prepare == WritingOperation::BackupInTheJournal) {
+                    args.push_back(std::to_string(journal::Journal().CurrentStore()->Backups("OLDBOARD01").back().id));
+                    fs::remove(folder / "bkupdata.eep");
+                }
+                Plug("NEWBOARD01");
+                break;
             }
-            Plug("NEWBOARD01");
-            break;
-        }
-        case WritingOperation::AnOperationToUndo:
-            Plug("OLDSERIAL1");
-            EXPECT_EQ(Run({Op("eeprom-view", {"00", "FF"}), Op("eeprom-poke", {"50", "5A"}),
-                           Op("bid-input", {"VSD1Bk=9", "VSD2CL=-4"})})
-                          .status,
-                      cli::kExitOk);
-            args.push_back(std::to_string(LastNamed("bid-input").id));
-            break;
+            case WritingOperation::AnOperationToUndo:
+                Plug("OLDSERIAL1");
+                EXPECT_EQ(Run({Op("eeprom-view", {"00", "FF"}), Op("eeprom-poke", {"50", "5A"}),
+                               Op("bid-input", {"VSD1Bk=9", "VSD2CL=-4"})})
+                              .status,
+                          cli::kExitOk);
+                args.push_back(std::to_string(LastNamed("bid-input").id));
+                break;
         }
         engine->SetRollPaper(w.rollPaper);
         if (w.technician) {
@@ -267,12 +273,12 @@ protected:
 
     vp::Eeprom::Bytes before{};
     // Takes the image the operation starts from, then cuts the link.
-    cli::Operation snapshotAndCut{"cut-link", "", "", 0, 0, Group::Adjustment, -1, nullptr,
-                                  [this](cli::CliFrame&, const cli::Arguments&) {
-                                      before = Image();
-                                      printer->DropLinkAfter(cutAfter);
-                                      return std::string();
-                                  }};
+    cli::Operation snapshotAndCut{
+        "cut-link", "", "", 0, 0, Group::Adjustment, -1, nullptr, [this](cli::CliFrame&, const cli::Arguments&) {
+            before = Image();
+            printer->DropLinkAfter(cutAfter);
+            return std::string();
+        }};
 };
 
 // For each cut: (a) the journal is whole (SQLite's integrity check), (b) every
@@ -357,7 +363,8 @@ TEST_P(CutSweep, ALinkCutAtEveryPacketIsJournalledAndUndone) {
         // (c)
         if (!done && wrote) {
             ++cutsThatChangedIt;
-            EXPECT_TRUE(o.err.find("was written") != std::string::npos || o.err.find("were written") != std::string::npos ||
+            EXPECT_TRUE(o.err.find("was written") != std::string::npos ||
+                        o.err.find("were written") != std::string::npos ||
                         o.err.find("half written") != std::string::npos || o.err.find("was not") != std::string::npos)
                 << o.err;
             EXPECT_NE(o.err.find("undo " + std::to_string(op.id)), std::string::npos) << o.err;
@@ -397,7 +404,7 @@ TEST_F(Bench, ABiDInputStoppedAtABadRowNamesTheRowsWritten) {
 
     const Outcome undo = Run({Op("undo", {std::to_string(op.id)})});
     EXPECT_EQ(undo.status, cli::kExitOk) << undo.err;
-    EXPECT_NE(undo.out.find("0x60 VSD1 Black: 0x05 -> 0x" ), std::string::npos) << undo.out;
+    EXPECT_NE(undo.out.find("0x60 VSD1 Black: 0x05 -> 0x"), std::string::npos) << undo.out;
     EXPECT_EQ(Image(), original);
 
     // Undo asks first; No writes nothing.
@@ -431,7 +438,8 @@ TEST_F(Bench, ARestoreCutAnywhereKeepsTheBackupFile) {
     EXPECT_TRUE(finished);
     // The journal kept the file a restore deleted.
     bool restored = false;
-    for (const auto& b : journal::Journal().CurrentStore()->Backups("OLDSERIAL1")) restored = restored || b.kind == "restored";
+    for (const auto& b : journal::Journal().CurrentStore()->Backups("OLDSERIAL1"))
+        restored = restored || b.kind == "restored";
     EXPECT_TRUE(restored);
 }
 
@@ -548,7 +556,9 @@ TEST_F(Refurbishment, ACutShortRefurbishmentIsNamedAndFinished) {
         cutAtPress = 0;
         if (o.status == cli::kExitOk) return false;  // the cut came too late to stop it
         const journal::OperationRecord op = LastNamed("doa");
-        auto noted = [&](const char* stage) { return std::find(op.memo.begin(), op.memo.end(), std::string(stage)) != op.memo.end(); };
+        auto noted = [&](const char* stage) {
+            return std::find(op.memo.begin(), op.memo.end(), std::string(stage)) != op.memo.end();
+        };
         const bool started = noted(journal::kStageExchangeRequested) && !noted(journal::kStageDeliverySetting);
         if (!started && !printer->PoweredOn()) {
             // Cut while it was switched off: it ended as a complete run ends.
@@ -558,8 +568,8 @@ TEST_F(Refurbishment, ACutShortRefurbishmentIsNamedAndFinished) {
         // The next connection.
         const Outcome next = Run({});
         EXPECT_EQ(next.status, cli::kExitOk) << next.err;
-        const bool hinted = next.err.find("'svcadjust-cli --model 4100 --port LPT1 doa-finish' finishes it") !=
-                            std::string::npos;
+        const bool hinted =
+            next.err.find("'svcadjust-cli --model 4100 --port LPT1 doa-finish' finishes it") != std::string::npos;
         EXPECT_EQ(hinted, started) << "cut " << packets << " at press " << atPress << "\n" << next.err;
         if (!hinted) return true;
         EXPECT_NE(next.err.find("journal operation " + std::to_string(op.id)), std::string::npos) << next.err;
@@ -623,7 +633,8 @@ TEST_F(Refurbishment, OnlyThePrinterItWasMadeOnIsOffered) {
 // The same on a shop's shared PostgreSQL journal: the refurbishment cut short
 // on one bench is named there, finished, and the report lists it.
 TEST_F(Refurbishment, PostgresACutShortRefurbishmentIsNamedAndReported) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    if (!std::getenv("PGHOST"))
+        GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     const std::string db = "journal_doa_" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
     UseJournal(journal::OpenPostgres("postgresql:///" + db));
@@ -678,15 +689,18 @@ TEST_F(Bench, TheServiceReportShowsBeforeAndAfterAndEscapes) {
         << html;
     const auto counters = html.find("<h3>Counters reset</h3>");
     ASSERT_NE(counters, std::string::npos) << html;
-    EXPECT_NE(html.find("<td>Waste ink pad counter</td><td>0x20-0x21</td><td>0x34 0x12 (4660)</td><td>0x00 0x00 (0)</td>", counters),
-              std::string::npos)
+    EXPECT_NE(
+        html.find("<td>Waste ink pad counter</td><td>0x20-0x21</td><td>0x34 0x12 (4660)</td><td>0x00 0x00 (0)</td>",
+                  counters),
+        std::string::npos)
         << html;
     EXPECT_NE(html.find("<h3>Failures</h3>"), std::string::npos);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     EXPECT_EQ(html.find("<img"), std::string::npos);
     EXPECT_EQ(html.find("REP<b>"), std::string::npos);
-    EXPECT_NE(html.find("&lt;/li&gt;&lt;img src=x onerror=alert(1)&gt; &amp; &quot;quoted&quot; \xEF\xBF\xBD \xEF\xBF\xBD"),
-              std::string::npos);
+    EXPECT_NE(
+        html.find("&lt;/li&gt;&lt;img src=x onerror=alert(1)&gt; &amp; &quot;quoted&quot; \xEF\xBF\xBD \xEF\xBF\xBD"),
+        std::string::npos);
     // Well formed as far as its own elements go: every element opened is closed, in order.
     std::vector<std::string> open;
     for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
@@ -709,7 +723,8 @@ TEST_F(Bench, TheServiceReportShowsBeforeAndAfterAndEscapes) {
 // Two benches, two printers, one PostgreSQL journal: a backup taken on one
 // bench is restored on the other.
 TEST_F(Bench, PostgresTwoBenchesShareBackups) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    if (!std::getenv("PGHOST"))
+        GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     const std::string db = "journal_bench_" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
     const std::string where = "postgresql:///" + db;

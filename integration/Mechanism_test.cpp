@@ -12,8 +12,8 @@ namespace vp {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using vp::testing::FakeMachine;
 using vp::testing::Drive;
+using vp::testing::FakeMachine;
 using vp::testing::Wire;
 
 class MechanismTest : public ::testing::Test {
@@ -78,7 +78,7 @@ TEST_F(MechanismTest, CleaningAndInkChargeRunInTheCleaningStateAndUseInk) {
     engine.Advance(1000);
     EXPECT_EQ(engine.Status().state, 4);
     EXPECT_EQ(machine.inks, (std::array<int, 7>{96, 96, 96, 96, 96, 96, 96}));
-    EXPECT_EQ(machine.Word(0x2E), 1u);  // CL1
+    EXPECT_EQ(machine.Word(0x2E), 1u);   // CL1
     EXPECT_EQ(machine.Word(0x20), 40u);  // waste ink
 
     Send([&] { f.StartCleaning(12); });
@@ -181,7 +181,7 @@ TEST_F(MechanismTest, StartingAfreshTakesTheEepromValuesAndDropsTheTemporaryPf) 
 }
 
 TEST_F(MechanismTest, RemoteCutPositionIsSavedOnlyBySv) {
-    const Bytes ddOnly = {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1',
+    const Bytes ddOnly = {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R',  'E',  'M',  'O',  'T',  'E',  '1',
                           'D',  'D',  0x05, 0x00, 0x00, 0x10, 0x00, 0x08, 0x02, 0x1B, 0x00, 0x00, 0x00};
     ASSERT_EQ(Drive(engine, ddOnly), ddOnly.size());
     EXPECT_EQ(engine.Mech().CutPosition(), std::optional<std::int8_t>(8));

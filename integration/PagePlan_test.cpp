@@ -99,10 +99,10 @@ TEST(PagePlan, EachPageKindGetsTheResolutionItsFinestStepNeeds) {
         bool roll;
         int dpi;
     };
-    for (const Case c : {Case{"Bi-D", BidJob, false, 1440}, Case{"pixel shift", ShiftJob, false, 1440},
-                         Case{"first dot", FirstDotJob, false, 2880}, Case{"PF", PfJob, false, 720},
-                         Case{"cut", CutJob, true, 360}, Case{"PW", PwJob, false, 360},
-                         Case{"full sheet", FullSheetJob, false, 360}}) {
+    for (const Case c :
+         {Case{"Bi-D", BidJob, false, 1440}, Case{"pixel shift", ShiftJob, false, 1440},
+          Case{"first dot", FirstDotJob, false, 2880}, Case{"PF", PfJob, false, 720}, Case{"cut", CutJob, true, 360},
+          Case{"PW", PwJob, false, 360}, Case{"full sheet", FullSheetJob, false, 360}}) {
         SCOPED_TRACE(c.what);
         Planned p(With("first-dot", 20), c.roll);
         const Image& page = p.Print(c.job);
@@ -314,8 +314,8 @@ TEST(PageFiles, ARunNumbersOnFromThePagesAlreadyInTheFolder) {
     const auto dir = std::filesystem::temp_directory_path() / ("vengine-numbers-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    for (const char* name : {"page-0003.png", "page-0007.png", "page-0050.png.bak", "page-x.png", "page-.png",
-                             "page--9.png", "notes.txt"})
+    for (const char* name :
+         {"page-0003.png", "page-0007.png", "page-0050.png.bak", "page-x.png", "page-.png", "page--9.png", "notes.txt"})
         std::ofstream(dir / name) << "earlier";
     const auto content = [&](const char* name) {
         std::ifstream in(dir / name);
@@ -332,8 +332,8 @@ TEST(PageFiles, ARunNumbersOnFromThePagesAlreadyInTheFolder) {
         // A file that appeared meanwhile is not written over either.
         std::ofstream(dir / "page-0009.png") << "meanwhile";
         Drive(engine, job);
-        EXPECT_EQ(engine.PageFiles(), (std::vector<std::string>{(dir / "page-0008.png").string(),
-                                                                (dir / "page-0010.png").string()}));
+        EXPECT_EQ(engine.PageFiles(),
+                  (std::vector<std::string>{(dir / "page-0008.png").string(), (dir / "page-0010.png").string()}));
     }
     {
         FakeMachine machine;

@@ -256,7 +256,8 @@ private slots:
             twin::Click(w, "LandMarginPrintBtn");
             w.DisableTimerTimer();
             QGuiApplication::clipboard()->setMimeData(FileData(folder + QStringLiteral("/page-0002.png")));
-            auto* paste = Panel(w, "LandMarginAdjustPnl")->findChild<QAction*>(QStringLiteral("PastePrintedPageAction"));
+            auto* paste =
+                Panel(w, "LandMarginAdjustPnl")->findChild<QAction*>(QStringLiteral("PastePrintedPageAction"));
             QVERIFY(paste);
             paste->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(ui::PageReadingWindow::Current() != nullptr, 60000);

@@ -29,9 +29,9 @@ constexpr int kPw = 6, kPixelShift = 8, kCutPosition = 9, kFirstDot = 12;
 twin::Setup StoredValues() {
     twin::Setup setup;
     setup.prepare = [](vp::Printer& p) {
-        const std::pair<std::uint8_t, std::uint8_t> bytes[] = {
-            {0x5C, 0xF8}, {0x5D, 0x10}, {0x5E, 0x18}, {0x5F, 0xF0}, {0x97, 0xFB}, {0x98, 0xFC},
-            {0x99, 0xFD}, {0x9A, 0xFE}, {0x9B, 0xFF}, {0x9C, 0x00}, {0x68, 0x80}};
+        const std::pair<std::uint8_t, std::uint8_t> bytes[] = {{0x5C, 0xF8}, {0x5D, 0x10}, {0x5E, 0x18}, {0x5F, 0xF0},
+                                                               {0x97, 0xFB}, {0x98, 0xFC}, {0x99, 0xFD}, {0x9A, 0xFE},
+                                                               {0x9B, 0xFF}, {0x9C, 0x00}, {0x68, 0x80}};
         for (auto [address, value] : bytes) p.WriteEeprom(address, value);
     };
     return setup;
@@ -72,7 +72,8 @@ struct Loop {
 // coloured part starts and ends in the columns of its black part.
 std::vector<int> StraightCandidates(const vp::Image& p, int dpi) {
     using namespace vp::testing;
-    static constexpr int kInks[6] = {vp::kCyan, vp::kMagenta, vp::kYellow, vp::kLightCyan, vp::kLightMagenta, vp::kGray};
+    static constexpr int kInks[6] = {vp::kCyan,      vp::kMagenta,      vp::kYellow,
+                                     vp::kLightCyan, vp::kLightMagenta, vp::kGray};
     std::vector<int> answers;
     // Left of the candidates stand the line letters: start at candidate -5's column.
     const int left = dpi / 2;  // half an inch in
@@ -267,7 +268,8 @@ private slots:
         std::array<std::uint8_t, 4> stored{};
         twin::Setup setup = loop.Setup();
         setup.inspect = [&](vp::Printer& p) {
-            for (int i = 0; i < 4; ++i) stored[static_cast<std::size_t>(i)] = p.ReadEeprom(static_cast<std::uint8_t>(0x5C + i));
+            for (int i = 0; i < 4; ++i)
+                stored[static_cast<std::size_t>(i)] = p.ReadEeprom(static_cast<std::uint8_t>(0x5C + i));
             p.SetEngine(nullptr);
         };
         twin::RunGui(setup, [&](ui::TFormAdjust& w) {
@@ -281,7 +283,8 @@ private slots:
             auto nearest = [](const std::vector<double>& distances) {
                 int best = 0;
                 for (int i = 1; i < static_cast<int>(distances.size()); ++i)
-                    if (std::abs(distances[static_cast<std::size_t>(i)]) < std::abs(distances[static_cast<std::size_t>(best)]))
+                    if (std::abs(distances[static_cast<std::size_t>(i)]) <
+                        std::abs(distances[static_cast<std::size_t>(best)]))
                         best = i;
                 return best;
             };

@@ -44,19 +44,22 @@ protected:
         for (const fake::Call& c : Fake().Calls()) {
             if (c.result != 1) continue;
             switch (c.fn) {
-            case fake::Fn::SendDataChannel:
-                text += "data " + std::to_string(c.bytes.size());
-                for (std::uint8_t b : c.bytes) std::snprintf(hex, sizeof hex, " %02X", b), text += hex;
-                text += '\n';
-                break;
-            case fake::Fn::D4ReadEeprom:
-                std::snprintf(hex, sizeof hex, "eeprom_read %02X\n", c.a), text += hex;
-                break;
-            case fake::Fn::D4WriteEeprom:
-                std::snprintf(hex, sizeof hex, "eeprom_write %02X %02X\n", c.a, c.b), text += hex;
-                break;
-            case fake::Fn::InquireStatus: text += "status\n"; break;
-            default: break;
+                case fake::Fn::SendDataChannel:
+                    text += "data " + std::to_string(c.bytes.size());
+                    for (std::uint8_t b : c.bytes) std::snprintf(hex, sizeof hex, " %02X", b), text += hex;
+                    text += '\n';
+                    break;
+                case fake::Fn::D4ReadEeprom:
+                    std::snprintf(hex, sizeof hex, "eeprom_read %02X\n", c.a), text += hex;
+                    break;
+                case fake::Fn::D4WriteEeprom:
+                    std::snprintf(hex, sizeof hex, "eeprom_write %02X %02X\n", c.a, c.b), text += hex;
+                    break;
+                case fake::Fn::InquireStatus:
+                    text += "status\n";
+                    break;
+                default:
+                    break;
             }
         }
         return text;
@@ -119,8 +122,8 @@ TEST_F(PositionAdjust, PwPrintFlushesBeforeEveryFactoryPacketAndLabelsEvenRowsOn
 TEST_F(PositionAdjust, PwFramePatternIsTwoBlocksWithOnlyANewResolutionBetween) {
     ASSERT_EQ(PwFramePattern(JobStream()), rc::Ok);
     const std::vector<std::uint8_t> all = Fake().AcceptedBytes();
-    const std::vector<std::uint8_t> resolutionAndHeader =
-        Bytes({0x1B, 0x28, 0x44, 0x04, 0x00, 0x68, 0x01, 0x02, 0x01, 0x1B, 0x69, 0x00, 0x01, 0x02, 0xD0, 0x02, 0x60, 0x00});
+    const std::vector<std::uint8_t> resolutionAndHeader = Bytes(
+        {0x1B, 0x28, 0x44, 0x04, 0x00, 0x68, 0x01, 0x02, 0x01, 0x1B, 0x69, 0x00, 0x01, 0x02, 0xD0, 0x02, 0x60, 0x00});
     std::vector<std::size_t> at;
     for (std::size_t i = 0; i + resolutionAndHeader.size() <= all.size(); ++i)
         if (std::equal(resolutionAndHeader.begin(), resolutionAndHeader.end(), all.begin() + static_cast<long>(i)))
@@ -161,11 +164,11 @@ struct EdgeCase {
 
 TEST_F(PositionAdjust, PwRangesEachEdgeBothEndsAndOnePast) {
     const EdgeCase cases[] = {
-        {"Right", "-8", true, 1},  {"Right", "24", true, 1},  {"Right", "-9", false, 1}, {"Right", "25", false, 1},
-        {"Left", "-8", true, 2},   {"Left", "24", true, 2},   {"Left", "-9", false, 2},  {"Left", "25", false, 2},
-        {"Top", "-16", true, 3},   {"Top", "16", true, 3},    {"Top", "-17", false, 3},  {"Top", "17", false, 3},
+        {"Right", "-8", true, 1},   {"Right", "24", true, 1},  {"Right", "-9", false, 1},   {"Right", "25", false, 1},
+        {"Left", "-8", true, 2},    {"Left", "24", true, 2},   {"Left", "-9", false, 2},    {"Left", "25", false, 2},
+        {"Top", "-16", true, 3},    {"Top", "16", true, 3},    {"Top", "-17", false, 3},    {"Top", "17", false, 3},
         {"Bottom", "-16", true, 4}, {"Bottom", "16", true, 4}, {"Bottom", "-17", false, 4}, {"Bottom", "17", false, 4},
-        {"Top", "x", false, 3},    {"Top", "+5 ", false, 3},  {"Top", "", false, 3},     {"Right", "0x3", false, 1},
+        {"Top", "x", false, 3},     {"Top", "+5 ", false, 3},  {"Top", "", false, 3},       {"Right", "0x3", false, 1},
     };
     for (const EdgeCase& c : cases) {
         SetUp();
@@ -184,7 +187,8 @@ TEST_F(PositionAdjust, PwRangesEachEdgeBothEndsAndOnePast) {
             EXPECT_TRUE(Fake().EepromWrites().empty()) << what;
             EXPECT_EQ(PwSensorErrorDetail, c.item) << what;
             EXPECT_EQ(f.FocusedField(), e.edit) << what;
-            EXPECT_EQ(f.Memo(), e.low == -8 ? "A range of input value is -8 to 24." : "A range of input value is -16 to 16.")
+            EXPECT_EQ(f.Memo(),
+                      e.low == -8 ? "A range of input value is -8 to 24." : "A range of input value is -16 to 16.")
                 << what;
             EXPECT_EQ(f.MemoColour(), TextColour::Red) << what;
         }
@@ -199,8 +203,9 @@ TEST_F(PositionAdjust, PwWritesRightLeftBottomTopThenApplies) {
     frame.SetText("PWSensorHMYUEdit", "-3");
     PWAdjust().PWSensorInputBtnClick(frame);
     EXPECT_EQ(Fake().EepromWrites(), (Writes{{0x5C, 2}, {0x5E, 2}, {0x5F, 2}, {0x5D, 0xFD}}));
-    EXPECT_EQ(Fake().FactorySends(), (std::vector<std::vector<std::uint8_t>>{
-                                    Bytes({0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x50, 0xAF, 0x28})}));
+    EXPECT_EQ(
+        Fake().FactorySends(),
+        (std::vector<std::vector<std::uint8_t>>{Bytes({0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x50, 0xAF, 0x28})}));
     EXPECT_EQ(frame.AdjustedCell("PWSensorTopPnl"), "-3");
 }
 
@@ -277,8 +282,8 @@ TEST_F(PositionAdjust, PixelShiftRangeTestsTheNumberNotItsLowByte) {
         const char* text;
         bool accepted;
     };
-    const Case cases[] = {{"-5", true}, {"5", true}, {"0", true}, {"-6", false}, {"6", false},
-                          {"256", false}, {"-256", false}, {"261", false}, {"x", false}, {"1.5", false}};
+    const Case cases[] = {{"-5", true},   {"5", true},     {"0", true},    {"-6", false}, {"6", false},
+                          {"256", false}, {"-256", false}, {"261", false}, {"x", false},  {"1.5", false}};
     for (const TPColorShiftAdjust::Line& line : TPColorShiftAdjust::Lines())
         for (const Case& c : cases) {
             SetUp();
@@ -333,8 +338,8 @@ TEST_F(PositionAdjust, FirstDotDisplayAtTheEdgesAndBeyond) {
         const char* mm;
     };
     const Case cases[] = {{-72, "-72", 0, 100, "-0.6350 mm"}, {0, "0", 50, 50, "0.0000 mm"},
-                          {72, "72", 100, 0, "0.6350 mm"},   {128, "72", 100, 0, "0.6350 mm"},
-                          {71, "71", 98, 2, "0.6262 mm"},    {-4, "-4", 48, 52, "-0.0353 mm"},
+                          {72, "72", 100, 0, "0.6350 mm"},    {128, "72", 100, 0, "0.6350 mm"},
+                          {71, "71", 98, 2, "0.6262 mm"},     {-4, "-4", 48, 52, "-0.0353 mm"},
                           {-200, "-72", 0, 100, "-0.6350 mm"}};
     for (const Case& c : cases) {
         FirstDotSetValue(frame, c.value);
@@ -390,8 +395,8 @@ TEST_F(PositionAdjust, FirstDotInputRangeAndNumbers) {
         const char* text;
         bool accepted;
     };
-    for (const Case& c : {Case{"-72", true}, Case{"72", true}, Case{"-1", true}, Case{"-73", false},
-                          Case{"73", false}, Case{"x", false}, Case{"", false}, Case{" 5", false}}) {
+    for (const Case& c : {Case{"-72", true}, Case{"72", true}, Case{"-1", true}, Case{"-73", false}, Case{"73", false},
+                          Case{"x", false}, Case{"", false}, Case{" 5", false}}) {
         SetUp();
         ValueFrame f;
         f.SetText("LandMarginInputEdit", c.text);
@@ -418,11 +423,11 @@ TEST_F(PositionAdjust, FirstDotFailedWriteSendsNoApply) {
 TEST_F(PositionAdjust, FirstDotPatternIsOneUnitForAllLines) {
     LandMarginPrintBtnClick(frame);
     EXPECT_EQ(frame.Memo(), "The first dot position pattern print has completed.");
-    std::vector<std::uint8_t> expected = Bytes({0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x28, 0x55,
-                                                0x01, 0x00, 0x0A, 0x1B, 0x55, 0x01, 0x1B, 0x28, 0x65, 0x02, 0x00,
-                                                0x00, 0x12, 0x1B, 0x28, 0x4B, 0x02, 0x00, 0x00, 0x02});
-    for (int b : {0x1B, 0x28, 0x44, 0x04, 0x00, 0xA0, 0x05, 0x08, 0x04, 0x1B, 0x69, 0x00, 0x01, 0x02, 0x01, 0x00,
-                  0x60, 0x00, 0xA1, 0xC0, 0x1B, 0x40, 0x0C})
+    std::vector<std::uint8_t> expected =
+        Bytes({0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x55,
+               0x01, 0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, 0x12, 0x1B, 0x28, 0x4B, 0x02, 0x00, 0x00, 0x02});
+    for (int b : {0x1B, 0x28, 0x44, 0x04, 0x00, 0xA0, 0x05, 0x08, 0x04, 0x1B, 0x69, 0x00,
+                  0x01, 0x02, 0x01, 0x00, 0x60, 0x00, 0xA1, 0xC0, 0x1B, 0x40, 0x0C})
         expected.push_back(static_cast<std::uint8_t>(b));
     EXPECT_EQ(Fake().AcceptedBytes(), expected);
     ExpectGolden("first_dot_print.txt");
@@ -508,7 +513,8 @@ TEST_F(PositionAdjust, PrintFilesAreTheSameFromBuildToBuild) {
     // The generators run again into a scratch folder give the same bytes.
     const auto dir = std::filesystem::temp_directory_path() / ("svc_print_files_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    for (auto [generator, name] : {std::pair{"make_gzksen2_tmp", "gzksen2.tmp"}, std::pair{"make_cutpos_prn", "cutpos.prn"}}) {
+    for (auto [generator, name] :
+         {std::pair{"make_gzksen2_tmp", "gzksen2.tmp"}, std::pair{"make_cutpos_prn", "cutpos.prn"}}) {
         const std::string out = (dir / name).string();
         const std::string command = std::string(SVC_BIN_DIR) + "/" + generator + " " + out;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;

@@ -112,9 +112,10 @@ TEST(PositionPages, FirstDotLineMovesWithTheStoredValue) {
     int column[2] = {-1, -1};
     const std::uint8_t values[2] = {0, 72};
     for (int i = 0; i < 2; ++i) {
-        auto p = Print(i ? "first-dot-72" : "first-dot-0", job, [&column, i](int, const vp::PageRenderer& page) {
-            column[i] = FirstColumn(page, 0, FirstRow(page, 0));
-        }, values[i]);
+        auto p = Print(
+            i ? "first-dot-72" : "first-dot-0", job,
+            [&column, i](int, const vp::PageRenderer& page) { column[i] = FirstColumn(page, 0, FirstRow(page, 0)); },
+            values[i]);
         // The pattern sends all 96 one-byte lines as one repeat unit.
         EXPECT_EQ(p->engine->RefusalReason(), "");
         EXPECT_EQ(p->engine->PagesEjected(), 1);
@@ -130,7 +131,8 @@ TEST(PositionPages, PixelShiftFileIsOneWholePageOnceTheProgramEjectsIt) {
     ASSERT_FALSE(file.empty());
     // Without the program's form feed nothing is ejected.
     EXPECT_EQ(Print("", file)->engine->PagesEjected(), 0);
-    const int colours[6] = {1, 2, 3, 4, 5, 6};  // engine inks of the lines A to F: cyan, magenta, yellow, light cyan, light magenta, gray
+    const int colours[6] = {
+        1, 2, 3, 4, 5, 6};  // engine inks of the lines A to F: cyan, magenta, yellow, light cyan, light magenta, gray
     int rows[6] = {};
     auto p = Print("pixel-shift", WithFormFeed(file), [&](int, const vp::PageRenderer& page) {
         for (int i = 0; i < 6; ++i) rows[i] = FirstRow(page, colours[i]);

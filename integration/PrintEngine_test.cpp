@@ -18,8 +18,8 @@ namespace vp {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using vp::testing::FakeMachine;
 using vp::testing::Drive;
+using vp::testing::FakeMachine;
 using vp::testing::Wire;
 
 // A solid block: `lines` lines of `bytes` bytes of `value`, at 360 dpi across and 180 down.
@@ -65,8 +65,8 @@ TEST_F(PrintEngineTest, DotsLandWhereTheJobPutThem) {
     const QImage page = PrintPage([] {
         auto& s = svc::JobStream();
         svc::SendJobHeader(s, 10, 1, 10, 1);
-        svc::SendVerticalMove(s, 360);    // 1 inch down
-        svc::SendHorizontalMove(s, 360);  // 1 inch across
+        svc::SendVerticalMove(s, 360);           // 1 inch down
+        svc::SendHorizontalMove(s, 360);         // 1 inch across
         SolidBlock(s, svc::ink::Black, 90, 18);  // 1 inch wide (360 dots), 0.1 inch high
         svc::SendEndOfJob(s);
     });
@@ -92,8 +92,8 @@ TEST_F(PrintEngineTest, InksCompositeAndDotValuesShade) {
         SolidBlock(s, svc::ink::Black, 90, 18, 0x55);  // smallest dots only
         svc::SendEndOfJob(s);
     });
-    EXPECT_EQ(QColor(page.pixel(100, 5)), QColor(0, 160, 230));   // cyan alone
-    EXPECT_EQ(QColor(page.pixel(50, 5)), QColor(0, 144, 0));      // cyan over yellow
+    EXPECT_EQ(QColor(page.pixel(100, 5)), QColor(0, 160, 230));  // cyan alone
+    EXPECT_EQ(QColor(page.pixel(50, 5)), QColor(0, 144, 0));     // cyan over yellow
     const QColor light(page.pixel(50, 45));
     EXPECT_GT(light.red(), 100);  // a third of full black
     EXPECT_LT(light.red(), 255);
@@ -107,11 +107,11 @@ TEST_F(PrintEngineTest, BlocksFollowEachOtherAndUnitsScaleMoves) {
         SolidBlock(s, svc::ink::Magenta, 10, 4);  // 40 dots: x 0..39
         SolidBlock(s, svc::ink::Cyan, 10, 4);     // follows at x 40..79
         svc::SendUnitExtended(s);
-        svc::SendHorizontalMove(s, 2880);         // one inch in 1/2880
-        svc::SendVerticalMove(s, 1440);           // one inch in 1/1440
+        svc::SendHorizontalMove(s, 2880);  // one inch in 1/2880
+        svc::SendVerticalMove(s, 1440);    // one inch in 1/1440
         svc::SendRasterResolution(s, 160, 5, 8, 4);
         svc::SendRasterHeader(s, svc::ink::Black, 1, 1, 1, 1);
-        svc::RepeatSend(s, 1, 0x80);              // one dot
+        svc::RepeatSend(s, 1, 0x80);  // one dot
         svc::SendEndOfJob(s);
     });
     EXPECT_EQ(QColor(page.pixel(39, 0)), QColor(230, 0, 126));
@@ -220,9 +220,9 @@ TEST_F(PrintEngineTest, PfAndFirstDotValuesMoveThePrint) {
     EXPECT_EQ(Engine().Y(), 28800 - 288);  // 1 % less feed
     // A temporary PF value wins over the stored one, also through ApplySettings.
     Drive(Engine(), Wire([] {
-            svc::Factory().SetPFValue(4);
-            svc::Factory().ApplySettings();
-        }));
+              svc::Factory().SetPFValue(4);
+              svc::Factory().ApplySettings();
+          }));
     Drive(Engine(), feed);
     EXPECT_EQ(Engine().Y(), 28800 - 288 + 28800 + 576);
     EXPECT_EQ(Engine().Mech().FirstDot(), 10);
@@ -240,8 +240,8 @@ TEST_F(PrintEngineTest, MalformedJobsStopThePrinterWithError1) {
     colourInMono.insert(colourInMono.end(), block.begin(), block.end());
     const Bytes noGraphics = {0x1B, 0x40, 0x1B, 0x28, 0x44, 0x04, 0x00, 0x68, 0x01, 0x02, 0x01,
                               0x1B, 0x69, 0x00, 0x01, 0x02, 0x01, 0x00, 0x01, 0x00, 0x00, 0xFF};
-    const Bytes noResolution = {0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01,
-                                0x1B, 0x69, 0x00, 0x01, 0x02, 0x01, 0x00, 0x01, 0x00, 0x00, 0xFF};
+    const Bytes noResolution = {0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x69,
+                                0x00, 0x01, 0x02, 0x01, 0x00, 0x01, 0x00, 0x00, 0xFF};
     Bytes overshoot = header;
     for (std::uint8_t b : {0x1B, 0x28, 0x44, 0x04, 0x00, 0x68, 0x01, 0x02, 0x01,  // resolution
                            0x1B, 0x69, 0x00, 0x01, 0x02, 0x02, 0x00, 0x01, 0x00, 0xFE, 0xFF, 0x1B, 0x40})

@@ -58,7 +58,8 @@ Printed Print(int model, const vp::Deviations& errors, const std::vector<std::st
         p.SetEngine(engine.get());
     };
     setup.inspect = [&](vp::Printer& p) {
-        for (int a = 0; a < 256; ++a) printed.eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
+        for (int a = 0; a < 256; ++a)
+            printed.eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
         p.SetEngine(nullptr);
     };
     const svc::twin::Run run = svc::twin::RunCli(setup, ops);
@@ -90,7 +91,8 @@ void Expect(pr::Kind kind, const vp::Image& page, const pr::Context& context,
     const pr::Reading reading = pr::Read(kind, ForReader(page), context);
     const std::string what(pr::KindName(kind));
     // SVC_READER_PAGES=DIR keeps the pages of readings that failed, to look at.
-    if (const char* dir = std::getenv("SVC_READER_PAGES"); dir && (!reading.Complete() || std::getenv("SVC_READER_ALL")))
+    if (const char* dir = std::getenv("SVC_READER_PAGES");
+        dir && (!reading.Complete() || std::getenv("SVC_READER_ALL")))
         vp::WritePng(std::string(dir) + "/" + what + ".png", page, nullptr);
     EXPECT_TRUE(reading.problem.empty()) << what << ": " << reading.problem;
     ASSERT_EQ(reading.items.size(), right.size()) << what;
@@ -98,7 +100,8 @@ void Expect(pr::Kind kind, const vp::Image& page, const pr::Context& context,
         const pr::Item& item = reading.items[i];
         EXPECT_EQ(item.name, right[i].first) << what;
         EXPECT_TRUE(item.value.has_value()) << what << " " << item.name << ": " << item.problem;
-        EXPECT_EQ(item.value.value_or(9999), right[i].second) << what << " " << item.name << " (confidence " << item.confidence << ")";
+        EXPECT_EQ(item.value.value_or(9999), right[i].second)
+            << what << " " << item.name << " (confidence " << item.confidence << ")";
         EXPECT_FALSE(item.where.empty()) << what << " " << item.name;
         // The printer's own pages show every value clearly (the last cut
         // mark, which stands for lower cuts too, is the one exception).
@@ -108,7 +111,8 @@ void Expect(pr::Kind kind, const vp::Image& page, const pr::Context& context,
     }
 }
 
-constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+constexpr const char* kBidRows[4][2] = {
+    {"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
 
 void ReadEveryKind(int model, std::uint32_t seed, const std::string& only) {
     SCOPED_TRACE("model " + std::to_string(model == 2 ? 4200 : 4100) + ", seed " + std::to_string(seed));
@@ -131,8 +135,10 @@ void ReadEveryKind(int model, std::uint32_t seed, const std::string& only) {
         std::vector<std::pair<std::string, int>> right;
         for (int v = 0; v < 4; ++v)
             for (int head = 0; head < 2; ++head) {
-                context.stored.emplace_back(kBidRows[v][head], Signed(p.eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
-                right.emplace_back(kBidRows[v][head], e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
+                context.stored.emplace_back(kBidRows[v][head],
+                                            Signed(p.eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
+                right.emplace_back(kBidRows[v][head],
+                                   e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
             }
         Expect(pr::Kind::Bid, p.pages[0], context, right);
     }
@@ -189,7 +195,8 @@ void RunSeeds(int model) {
     for (int seed = 1; seed <= Seeds(); ++seed) {
         const int before = FailuresSoFar();
         ReadEveryKind(model, static_cast<std::uint32_t>(seed + (model == 2 ? 1000 : 0)), only);
-        std::printf("Lumen %d, seed %d: %s\n", model == 2 ? 4200 : 4100, seed, FailuresSoFar() > before ? "NOT read right" : "read right");
+        std::printf("Lumen %d, seed %d: %s\n", model == 2 ? 4200 : 4100, seed,
+                    FailuresSoFar() > before ? "NOT read right" : "read right");
         std::fflush(stdout);
     }
 }
@@ -214,13 +221,15 @@ public:
         setup.model = model_;
         setup.prepare = [&](vp::Printer& p) {
             if (eeprom_)
-                for (int a = 0; a < 256; ++a) p.WriteEeprom(static_cast<std::uint8_t>(a), (*eeprom_)[static_cast<std::size_t>(a)]);
+                for (int a = 0; a < 256; ++a)
+                    p.WriteEeprom(static_cast<std::uint8_t>(a), (*eeprom_)[static_cast<std::size_t>(a)]);
             engine = std::make_unique<vp::PrintEngine>(p, options);
             engine->SetPageHook([&](int, const vp::PageRenderer& r) { printed.pages.push_back(r.Compose()); });
             p.SetEngine(engine.get());
         };
         setup.inspect = [&](vp::Printer& p) {
-            for (int a = 0; a < 256; ++a) printed.eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
+            for (int a = 0; a < 256; ++a)
+                printed.eeprom[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
             eeprom_ = printed.eeprom;
             p.SetEngine(nullptr);
         };
@@ -333,7 +342,8 @@ TEST(ReaderClosedLoop, HeadAngleIsACommentAndAnUnreadablePageFails) {
     const std::string path = SavePage(printed.pages[0], "head-angular");
     Printed read = bench.Run({"read-page", "head-angular", path});
     EXPECT_EQ(bench.Status(), 0) << read.memo;
-    EXPECT_NE(read.memo.find("# head-angular: the bars lean 3 lever steps right; turn the lever 3 steps back"), std::string::npos)
+    EXPECT_NE(read.memo.find("# head-angular: the bars lean 3 lever steps right; turn the lever 3 steps back"),
+              std::string::npos)
         << read.memo;
     // The head angular page is no PF page: nothing proposed, exit 1, and why.
     Printed wrong = bench.Run({"read-page", "pf", path});

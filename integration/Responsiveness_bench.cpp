@@ -258,17 +258,27 @@ int main(int argc, char** argv) {
         };
     };
     std::vector<Case> cases = {
-        {"in process: Get Status", [](Bench& bench) { return bench.Connect(true) ? bench.Press(bench.getStatus) : -1; }, {}},
-        {"in process: EEPROM viewer, 00-FF", [](Bench& bench) { return bench.Connect(true) ? bench.Press(bench.readOk) : -1; }, {}},
-        {"socket: Get Status", [](Bench& bench) { return bench.Connect(false) ? bench.Press(bench.getStatus) : -1; }, {}},
-        {"socket: EEPROM viewer, 00-FF", [](Bench& bench) { return bench.Connect(false) ? bench.Press(bench.readOk) : -1; }, {}},
-        {"socket: nozzle check print", [](Bench& bench) {
+        {"in process: Get Status",
+         [](Bench& bench) { return bench.Connect(true) ? bench.Press(bench.getStatus) : -1; },
+         {}},
+        {"in process: EEPROM viewer, 00-FF",
+         [](Bench& bench) { return bench.Connect(true) ? bench.Press(bench.readOk) : -1; },
+         {}},
+        {"socket: Get Status",
+         [](Bench& bench) { return bench.Connect(false) ? bench.Press(bench.getStatus) : -1; },
+         {}},
+        {"socket: EEPROM viewer, 00-FF",
+         [](Bench& bench) { return bench.Connect(false) ? bench.Press(bench.readOk) : -1; },
+         {}},
+        {"socket: nozzle check print",
+         [](Bench& bench) {
              if (!bench.Connect(false)) return -1.0;
              bench.windows->Adjust().RadioGroupOf(svc::Group::CheckPattern)->Item(svc::kNozzleCheckItem)->click();
              const double ms = bench.Press(bench.nozzlePrint);
              bench.windows->Adjust().RadioGroupOf(svc::Group::Appendix)->Item(0)->click();
              return ms;
-         }, {}},
+         },
+         {}},
         {"silent link: EEPROM viewer (read deadline)", silent(&Bench::readOk, true), {}},
         {"silent link: Get Status (device-ID wait)", silent(&Bench::getStatus, true), {}},
         {"baseline, no idle hook: EEPROM viewer", silent(&Bench::readOk, false), {}},
@@ -284,15 +294,15 @@ int main(int argc, char** argv) {
             c.gaps.push_back(ms);
         }
     }
-    std::printf("Longest gap of the GUI thread during one press (heartbeat every %d ms), %d rounds\n", kBeatMs,
-                rounds);
+    std::printf("Longest gap of the GUI thread during one press (heartbeat every %d ms), %d rounds\n", kBeatMs, rounds);
     std::printf("%-46s %10s %10s %10s\n", "case", "median ms", "min ms", "max ms");
     for (const Case& c : cases)
         std::printf("%-46s %10.1f %10.1f %10.1f\n", c.name, Median(c.gaps),
                     *std::min_element(c.gaps.begin(), c.gaps.end()), *std::max_element(c.gaps.begin(), c.gaps.end()));
     const double with = std::max(Median(cases[5].gaps), Median(cases[6].gaps));
     const double without = std::max(Median(cases[7].gaps), Median(cases[8].gaps));
-    std::printf("silent link, longest gap with the idle hook / without: %.1f ms / %.1f ms = %.3f (goal: gap <= 100 ms)\n",
-                with, without, without > 0 ? with / without : 0.0);
+    std::printf(
+        "silent link, longest gap with the idle hook / without: %.1f ms / %.1f ms = %.3f (goal: gap <= 100 ms)\n", with,
+        without, without > 0 ? with / without : 0.0);
     return 0;
 }

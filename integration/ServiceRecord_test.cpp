@@ -84,7 +84,8 @@ private:
 
     vp::Eeprom::Bytes Image() const {
         vp::Eeprom::Bytes b{};
-        for (int a = 0; a < 256; ++a) b[static_cast<std::size_t>(a)] = printer_->ReadEeprom(static_cast<std::uint8_t>(a));
+        for (int a = 0; a < 256; ++a)
+            b[static_cast<std::size_t>(a)] = printer_->ReadEeprom(static_cast<std::uint8_t>(a));
         return b;
     }
     // One svcadjust-cli session on LPT1 of the 4100.
@@ -134,15 +135,16 @@ private slots:
         engine_ = std::make_unique<vp::PrintEngine>(*printer_, vp::EngineOptions{});
         printer_->SetEngine(engine_.get());
         const std::string serial = "RECORDSER1";
-        for (int i = 0; i < 10; ++i) printer_->WriteEeprom(static_cast<std::uint8_t>(0xC2 + i), static_cast<std::uint8_t>(serial[static_cast<std::size_t>(i)]));
+        for (int i = 0; i < 10; ++i)
+            printer_->WriteEeprom(static_cast<std::uint8_t>(0xC2 + i),
+                                  static_cast<std::uint8_t>(serial[static_cast<std::size_t>(i)]));
         ports_ = std::make_unique<vp::InProcessPorts>(*printer_);
         host_ = BenchHost{};
         host_.printer = printer_.get();
         SetHost(&host_);
         const QString journal = folder_.filePath(QStringLiteral("journal-%1.sqlite").arg(QTest::currentTestFunction()));
-        journal::Journal().Install(journal::OpenSqlite(journal.toStdString()), [](const std::string& w) {
-            QFAIL(w.c_str());
-        });
+        journal::Journal().Install(journal::OpenSqlite(journal.toStdString()),
+                                   [](const std::string& w) { QFAIL(w.c_str()); });
         EepromCopy().SetBackupPath(folder_.filePath(QStringLiteral("bkupdata.eep")).toStdString());
         windows_ = std::make_unique<ProgramWindows>();
         windows_->Boot().show();
@@ -177,7 +179,9 @@ private slots:
         const QStringList rows = Rows(record->findChild<QTreeWidget*>("RecordTree"));
         QVERIFY2(rows.filter(QRegularExpression("^RECORDSER1 \\| Corvid Lumen 4100, USB ID RECORDSER1")).size() == 1,
                  qPrintable(rows.join('\n')));
-        QVERIFY2(rows.filter(QRegularExpression(QStringLiteral("^Operation %1 \\| .* bid-input VSD1Bk=5 VSD2Bk=-3  done$").arg(id))).size() == 1,
+        QVERIFY2(rows.filter(QRegularExpression(
+                                 QStringLiteral("^Operation %1 \\| .* bid-input VSD1Bk=5 VSD2Bk=-3  done$").arg(id)))
+                         .size() == 1,
                  qPrintable(rows.join('\n')));
         QVERIFY2(rows.contains("0x60 VSD1 Black: 0xFE -> 0x05 | "), qPrintable(rows.join('\n')));
         QVERIFY2(rows.contains("0x61 VSD2 Black: 0x00 -> 0xFD | ") || rows.filter("0x61 VSD2 Black: ").size() == 1,
@@ -300,8 +304,9 @@ private slots:
         QVERIFY(finish > 0);
         bool delivered = false;
         for (const auto& op : store.Operations(store.Operation(finish)->sessionId))
-            delivered = delivered || (op.id >= finish && journal::IsRefurbishment(op) &&
-                                      std::count(op.memo.begin(), op.memo.end(), std::string(journal::kStageDeliverySetting)));
+            delivered =
+                delivered || (op.id >= finish && journal::IsRefurbishment(op) &&
+                              std::count(op.memo.begin(), op.memo.end(), std::string(journal::kStageDeliverySetting)));
         QVERIFY(delivered);
         QVERIFY(!journal::FindInterruptedRefurbishment(store, journal::BenchName(), 1, 1028));
     }

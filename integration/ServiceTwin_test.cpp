@@ -161,8 +161,9 @@ private slots:
             std::uint8_t counter;
             const char* panel;  // the printer's cleaning count that goes up
         };
-        for (const Case& c : {Case{0, "CleaningOKBtn", "head-cleaning", "The head cleaning has completed.", 0x2E, "CleaningPnl"},
-                              Case{1, "InkChargeOKBtn", "ink-charge", "The ink charge has completed.", 0x32, "InkChargePnl"}}) {
+        for (const Case& c :
+             {Case{0, "CleaningOKBtn", "head-cleaning", "The head cleaning has completed.", 0x2E, "CleaningPnl"},
+              Case{1, "InkChargeOKBtn", "ink-charge", "The ink charge has completed.", 0x32, "InkChargePnl"}}) {
             auto rig = std::make_shared<Rig>();
             const twin::Setup setup = WithMechanism(1, rig);
             const twin::Run gui = twin::RunGui(setup, [&](ui::TFormAdjust& w) {
@@ -276,9 +277,9 @@ private slots:
         const twin::Setup setup = WithMechanism(1, rig);
         const twin::Run gui = twin::RunGui(setup, [](ui::TFormAdjust& w) {
             twin::Pick(w, Group::Adjustment, 3);
-            for (const char* p : {"PGAdjustMoveMainRightPosPnl", "PGAdjustMoveMainLeftPosPnl",
-                                  "PGAdjustMoveSubRightPosPnl", "PGAdjustMoveSubLeftPosPnl", "PGAdjustMoveCenterPnl",
-                                  "PGAdjustEndPnl", "PGAdjustPrintBtn"})
+            for (const char* p :
+                 {"PGAdjustMoveMainRightPosPnl", "PGAdjustMoveMainLeftPosPnl", "PGAdjustMoveSubRightPosPnl",
+                  "PGAdjustMoveSubLeftPosPnl", "PGAdjustMoveCenterPnl", "PGAdjustEndPnl", "PGAdjustPrintBtn"})
                 twin::Click(w, p);
         });
         const twin::Run cli =
@@ -311,8 +312,9 @@ private slots:
             QVERIFY(quitShown);
             QCOMPARE(twin::Describe(cli.packets), twin::Describe(gui.packets));
             QCOMPARE(cli.boxes, gui.boxes);
-            QCOMPARE(gui.boxes, (std::vector<std::string>{"Information|Trun off the printer. Don't disconnect AC cable.",
-                                                          "Information|Disconnect AC cable."}));
+            QCOMPARE(gui.boxes,
+                     (std::vector<std::string>{"Information|Trun off the printer. Don't disconnect AC cable.",
+                                               "Information|Disconnect AC cable."}));
             // The printer went through its three steps, was reset to the delivery setting and is off.
             for (const Outcome& o : {guiOutcome, rig->outcome}) {
                 QCOMPARE(o.exchangeSteps, 3);

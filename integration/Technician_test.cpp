@@ -66,7 +66,8 @@ public:
         setup.model = model_;
         setup.prepare = [&](vp::Printer& p) {
             if (eeprom_)
-                for (int a = 0; a < 256; ++a) p.WriteEeprom(static_cast<std::uint8_t>(a), (*eeprom_)[static_cast<std::size_t>(a)]);
+                for (int a = 0; a < 256; ++a)
+                    p.WriteEeprom(static_cast<std::uint8_t>(a), (*eeprom_)[static_cast<std::size_t>(a)]);
             engine = std::make_unique<vp::PrintEngine>(p, options);
             engine->SetPageHook([&](int, const vp::PageRenderer& r) { result.pages.push_back(r.Compose()); });
             p.SetEngine(engine.get());
@@ -75,7 +76,8 @@ public:
         setup.inspect = [&](vp::Printer& p) {
             p.SetLogSink(nullptr);
             std::array<std::uint8_t, 256> image{};
-            for (int a = 0; a < 256; ++a) image[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
+            for (int a = 0; a < 256; ++a)
+                image[static_cast<std::size_t>(a)] = p.ReadEeprom(static_cast<std::uint8_t>(a));
             eeprom_ = image;
             hidden_ = engine->Deviation();
             p.SetEngine(nullptr);
@@ -181,7 +183,8 @@ int PfAnswer(const vp::Image& page, const Paper& paper) {
     const int closed = static_cast<int>(std::lround(Pixels(kPfClosedGap, dpi)));
     int best = 0;
     for (int i = 1; i < static_cast<int>(gaps.size()); ++i)
-        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) < std::abs(gaps[static_cast<std::size_t>(best)] - closed))
+        if (std::abs(gaps[static_cast<std::size_t>(i)] - closed) <
+            std::abs(gaps[static_cast<std::size_t>(best)] - closed))
             best = i;
     return best - 4;
 }
@@ -198,7 +201,8 @@ PwAnswer PwAnswers(const vp::Image& p, const Paper& paper) {
     auto nearest = [](const auto& items, auto distance) {
         int best = 0;
         for (int i = 1; i < static_cast<int>(items.size()); ++i)
-            if (std::abs(distance(items[static_cast<std::size_t>(i)])) < std::abs(distance(items[static_cast<std::size_t>(best)])))
+            if (std::abs(distance(items[static_cast<std::size_t>(i)])) <
+                std::abs(distance(items[static_cast<std::size_t>(best)])))
                 best = i;
         return best;
     };
@@ -239,7 +243,8 @@ PwAnswer PwAnswers(const vp::Image& p, const Paper& paper) {
 // Pixel shift ("gzksen2.tmp"): for each line A-F the candidate (-5 to 5)
 // whose colour part stands right under its black part.
 std::array<int, 6> PixelShiftAnswers(const vp::Image& p, const Paper& paper) {
-    static constexpr int kInks[6] = {vp::kCyan, vp::kMagenta, vp::kYellow, vp::kLightCyan, vp::kLightMagenta, vp::kGray};
+    static constexpr int kInks[6] = {vp::kCyan,      vp::kMagenta,      vp::kYellow,
+                                     vp::kLightCyan, vp::kLightMagenta, vp::kGray};
     const int dpi = Dpi(p, paper);
     // The candidates start 8/9 inch in; the lines' letters stand left of them.
     const int from = static_cast<int>(Pixels(8000, dpi));
@@ -252,14 +257,16 @@ std::array<int, 6> PixelShiftAnswers(const vp::Image& p, const Paper& paper) {
         if (bands.empty()) continue;
         const Span ticksRows = bands.front();
         const auto ticks = ColumnSpans(p, {from, ticksRows.begin, p.width, ticksRows.end}, colour);
-        const auto refs = ColumnSpans(p, {from, ticksRows.begin - ticksRows.Size(), p.width, ticksRows.begin}, InkLike(vp::kBlack));
+        const auto refs =
+            ColumnSpans(p, {from, ticksRows.begin - ticksRows.Size(), p.width, ticksRows.begin}, InkLike(vp::kBlack));
         EXPECT_EQ(ticks.size(), 11u) << "line " << line;
         EXPECT_EQ(refs.size(), 11u) << "line " << line;
         if (ticks.size() != 11 || refs.size() != 11) continue;
         int best = 0;
         for (int c = 1; c < 11; ++c)
             if (std::abs(ticks[static_cast<std::size_t>(c)].Centre() - refs[static_cast<std::size_t>(c)].Centre()) <
-                std::abs(ticks[static_cast<std::size_t>(best)].Centre() - refs[static_cast<std::size_t>(best)].Centre()))
+                std::abs(ticks[static_cast<std::size_t>(best)].Centre() -
+                         refs[static_cast<std::size_t>(best)].Centre()))
                 best = c;
         answers[static_cast<std::size_t>(line)] = best - 5;
     }
@@ -307,7 +314,8 @@ std::string Signed(std::uint8_t byte) { return std::to_string(static_cast<std::i
 
 // The Bi-D rows of the input page, by setting (in the order printed: VSD1,
 // VSD2, VSD2', VSD4, as their bytes, black at 0x60 + n, colour at 0x64 + n) and head.
-constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+constexpr const char* kBidRows[4][2] = {
+    {"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
 
 // Failures so far in the running test (a seed's own are the new ones).
 int FailuresSoFar() {
@@ -403,7 +411,8 @@ void Adjust(int model, std::uint32_t seed) {
         for (int line = 0; line < 6; ++line) {
             const std::string letter(1, static_cast<char>('A' + line));
             const std::string value = std::to_string(answers[static_cast<std::size_t>(line)]);
-            if (r.memo.find(letter + " line: " + value + "\n") == std::string::npos) input.push_back(letter + "=" + value);
+            if (r.memo.find(letter + " line: " + value + "\n") == std::string::npos)
+                input.push_back(letter + "=" + value);
         }
         if (input.size() == 1) break;  // every line already holds its straight candidate
         EXPECT_EQ(print, 1) << "the second print still calls for a change (pixel shift)";
@@ -437,7 +446,8 @@ void Adjust(int model, std::uint32_t seed) {
     // ---- the check: every value within one step of the one the errors need ----
     EXPECT_EQ(bench.Hidden().headAngle, 0) << "the head-angle lever";
     auto near = [](std::uint8_t stored, int right, int step, const char* what) {
-        EXPECT_LE(std::abs(static_cast<std::int8_t>(stored) - right), step) << what << ": stored " << Signed(stored) << ", right " << right;
+        EXPECT_LE(std::abs(static_cast<std::int8_t>(stored) - right), step)
+            << what << ": stored " << Signed(stored) << ", right " << right;
     };
     static constexpr const char* kVsd[4] = {"VSD1", "VSD2", "VSD2'", "VSD4"};
     for (int v = 0; v < 4; ++v) {

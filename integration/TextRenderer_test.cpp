@@ -148,7 +148,7 @@ TEST_F(TextOnThePage, CarriageReturnAndLineFeedMoveTheCellAsBefore) {
         EXPECT_FALSE(BlackIn(page, 2 * cell + 1, 0, page.PreviewWidth(), line).Any());
         EXPECT_FALSE(BlackIn(page, 0, line, cell - 1, 2 * line).Any());  // D sits in column 1
         EXPECT_TRUE(BlackIn(page, cell, line, 2 * cell, 2 * line).Any());
-        EXPECT_TRUE(BlackIn(page, 0, 2 * line, cell, 3 * line).Any());    // E: column 0, line 2
+        EXPECT_TRUE(BlackIn(page, 0, 2 * line, cell, 3 * line).Any());  // E: column 0, line 2
         EXPECT_FALSE(BlackIn(page, cell + 1, 2 * line, page.PreviewWidth(), 3 * line).Any());
     });
     // A C printed over an A leaves both.

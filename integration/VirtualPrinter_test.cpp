@@ -36,8 +36,7 @@ public:
         printer_.Advance(static_cast<std::uint64_t>(ms));
     }
     void RepaintMainWindow() override {}
-    BoxAnswer MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon,
-                         BoxButtons) override {
+    BoxAnswer MessageBox(BoxOwner, const std::string& text, const std::string& caption, BoxIcon, BoxButtons) override {
         boxes.push_back(caption + "|" + text);
         return BoxAnswer::Ok;
     }

@@ -67,7 +67,8 @@ vp::Image Join(const std::vector<std::pair<const vp::Image*, Box>>& parts, bool 
         at += (across ? pw : ph) + 4;
         if (at - 4 < (across ? w : h))
             for (int k = 0; k < (across ? h : w); ++k) {
-                std::uint8_t* q = across ? out.Row(k) + static_cast<std::size_t>(at - 2) * 3 : out.Row(at - 2) + static_cast<std::size_t>(k) * 3;
+                std::uint8_t* q = across ? out.Row(k) + static_cast<std::size_t>(at - 2) * 3
+                                         : out.Row(at - 2) + static_cast<std::size_t>(k) * 3;
                 q[0] = q[1] = q[2] = 215;
             }
     }
@@ -76,8 +77,10 @@ vp::Image Join(const std::vector<std::pair<const vp::Image*, Box>>& parts, bool 
 
 void Save(const vp::Image& image, const std::string& path, int zoom = 1) {
     std::string error;
-    if (!WriteCrop(image, WholePage(image), zoom, path, &error)) std::fprintf(stderr, "%s\n", error.c_str());
-    else std::printf("%s %dx%d\n", path.c_str(), image.width * zoom, image.height * zoom);
+    if (!WriteCrop(image, WholePage(image), zoom, path, &error))
+        std::fprintf(stderr, "%s\n", error.c_str());
+    else
+        std::printf("%s %dx%d\n", path.c_str(), image.width * zoom, image.height * zoom);
 }
 
 int Px(double master, int dpi) { return static_cast<int>(Pixels(master, dpi)); }
@@ -121,23 +124,38 @@ int main(int argc, char** argv) {
         vp::Deviations d;
         d.bid[0][0] = 2;
         Printer p(100, 70, 1440, d);
-        const auto before = p.Print([] { ComposeBidPattern(10, 0, 0); svc::SendEndOfJob(svc::JobStream()); });
+        const auto before = p.Print([] {
+            ComposeBidPattern(10, 0, 0);
+            svc::SendEndOfJob(svc::JobStream());
+        });
         Save(BidTrials(before, 1440), dir + "/bid-before.png");
         p.Print([] { svc::Factory().SetBidValue(1, 10, 2); });
-        const auto after = p.Print([] { ComposeBidPattern(10, 2, 0); svc::SendEndOfJob(svc::JobStream()); });
+        const auto after = p.Print([] {
+            ComposeBidPattern(10, 2, 0);
+            svc::SendEndOfJob(svc::JobStream());
+        });
         Save(BidTrials(after, 1440), dir + "/bid-after.png");
     }
     {  // PF off by +2: the joint of candidate 2 closes; stored, the check pattern closes.
         vp::Deviations d;
         d.pf = 2;
         Printer p(100, 160, 720, d);
-        const auto pattern = p.Print([] { ComposePfPattern(); svc::SendEndOfJob(svc::JobStream()); });
+        const auto pattern = p.Print([] {
+            ComposePfPattern();
+            svc::SendEndOfJob(svc::JobStream());
+        });
         Save(PfJoints(pattern, 720), dir + "/pf-pattern.png", 2);
         p.engine->Reset();
-        const auto before = p.Print([] { ComposePfCheckPattern(); svc::SendEndOfJob(svc::JobStream()); });
+        const auto before = p.Print([] {
+            ComposePfCheckPattern();
+            svc::SendEndOfJob(svc::JobStream());
+        });
         p.machine.eeprom[0x77] = 2;
         p.engine->Reset();
-        const auto after = p.Print([] { ComposePfCheckPattern(); svc::SendEndOfJob(svc::JobStream()); });
+        const auto after = p.Print([] {
+            ComposePfCheckPattern();
+            svc::SendEndOfJob(svc::JobStream());
+        });
         const vp::Image b = PfJoints(before, 720), a = PfJoints(after, 720);
         Save(Join({{&b, WholePage(b)}, {&a, WholePage(a)}}, true), dir + "/pf-check-before-after.png", 2);
     }
@@ -156,11 +174,20 @@ int main(int argc, char** argv) {
         vp::Deviations d;
         d.headAngle = 4;
         Printer p(120, 40, 360, d);
-        const auto before = p.Print([] { ComposeHeadAngularPattern(); svc::SendEndOfJob(svc::JobStream()); });
-        p.Print([] { svc::Factory().LeaveHome(); svc::Factory().MoveCarriage(3, 2900, 0); });
+        const auto before = p.Print([] {
+            ComposeHeadAngularPattern();
+            svc::SendEndOfJob(svc::JobStream());
+        });
+        p.Print([] {
+            svc::Factory().LeaveHome();
+            svc::Factory().MoveCarriage(3, 2900, 0);
+        });
         std::string error;
         p.engine->TurnHeadAngleLever(0, &error);
-        const auto after = p.Print([] { ComposeHeadAngularPattern(); svc::SendEndOfJob(svc::JobStream()); });
+        const auto after = p.Print([] {
+            ComposeHeadAngularPattern();
+            svc::SendEndOfJob(svc::JobStream());
+        });
         const auto rows = RowSpans(before, {0, 0, 60, before.height}, InkLike(vp::kGray, 60), 8);
         // (Close above the bars: the label's descenders end a few rows higher.)
         const Box box{0, rows.back().begin - 3, 420, rows.back().end + 10};
@@ -171,8 +198,9 @@ int main(int argc, char** argv) {
         d.cut = 24;
         Printer p(130, 80, 180, d, true);
         const auto cut = p.Print([] { ComposeCutPattern(); });
-        Save(Join({{&cut, {Px(kCutMarkLeft + kNominal, 180) - 20, cut.height - 60,
-                           Px(kCutMarkLeft + kNominal + 17 * kCutMarkPitch, 180), cut.height}}},
+        Save(Join({{&cut,
+                    {Px(kCutMarkLeft + kNominal, 180) - 20, cut.height - 60,
+                     Px(kCutMarkLeft + kNominal + 17 * kCutMarkPitch, 180), cut.height}}},
                   false),
              dir + "/cut-pattern.png", 2);
     }

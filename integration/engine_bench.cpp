@@ -222,8 +222,8 @@ void Report(benchmark::State& state, std::size_t coverageBytes) {
     const double linkSeconds = static_cast<double>(job.bytes.size()) / 1.216e6;
     state.counters["job_bytes"] = static_cast<double>(job.bytes.size());
     state.counters["link_ms"] = linkSeconds * 1000.0;
-    state.counters["device_dots_per_s"] = benchmark::Counter(static_cast<double>(job.deviceDots) * state.iterations(),
-                                                             benchmark::Counter::kIsRate);
+    state.counters["device_dots_per_s"] =
+        benchmark::Counter(static_cast<double>(job.deviceDots) * state.iterations(), benchmark::Counter::kIsRate);
     state.counters["s_per_page"] = benchmark::Counter(static_cast<double>(state.iterations()),
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["coverage_MB"] = static_cast<double>(coverageBytes) / (1024.0 * 1024.0);
@@ -306,7 +306,8 @@ const vp::Image& ComposedSheet() {
 }
 
 std::string BenchFile(const char* name) {
-    return (std::filesystem::temp_directory_path() / ("vengine-bench-" + std::to_string(::getpid()) + "-" + name)).string();
+    return (std::filesystem::temp_directory_path() / ("vengine-bench-" + std::to_string(::getpid()) + "-" + name))
+        .string();
 }
 
 // Encoding the composed sheet row by row, as the printer writes it: libspng

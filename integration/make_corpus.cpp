@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
         pr::Image picture = t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm);
         d.jpegQuality = entry.png ? 0 : 60;
         const std::string base = dir + "/" + entry.name;
-        const bool written = entry.png ? t::WritePng(base + ".png", picture, &error) : t::WriteJpeg(base + ".jpg", picture, 60, &error);
+        const bool written =
+            entry.png ? t::WritePng(base + ".png", picture, &error) : t::WriteJpeg(base + ".jpg", picture, 60, &error);
         if (!written) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
             right.items.push_back(item);
         }
         std::ofstream out(base + ".expected");
-        out << "# " << pr::KindName(entry.kind) << " page, printer seed " << entry.printer << ", " << d.Describe() << "\n";
+        out << "# " << pr::KindName(entry.kind) << " page, printer seed " << entry.printer << ", " << d.Describe()
+            << "\n";
         out << "kind " << pr::KindName(entry.kind) << "\nmodel " << entry.model << "\n";
         for (const auto& [name, value] : printed.context.stored) out << "stored " << name << "=" << value << "\n";
         for (const auto& [name, value] : printed.right) out << "right " << name << "=" << value << "\n";

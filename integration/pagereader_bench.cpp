@@ -51,9 +51,11 @@ const Sample& Printed(const std::string& operation, pr::Kind kind) {
         p.SetEngine(engine.get());
     };
     setup.inspect = [&](vp::Printer& p) {
-        static constexpr const char* kBid[8] = {"VSD1Bk", "VSD2Bk", "VSD2DBk", "VSD4Bk", "VSD1CL", "VSD2CL", "VSD2DCL", "VSD4CL"};
+        static constexpr const char* kBid[8] = {"VSD1Bk", "VSD2Bk", "VSD2DBk", "VSD4Bk",
+                                                "VSD1CL", "VSD2CL", "VSD2DCL", "VSD4CL"};
         for (int i = 0; i < 8; ++i)
-            s.context.stored.emplace_back(kBid[i], static_cast<std::int8_t>(p.ReadEeprom(static_cast<std::uint8_t>(0x60 + i))));
+            s.context.stored.emplace_back(kBid[i],
+                                          static_cast<std::int8_t>(p.ReadEeprom(static_cast<std::uint8_t>(0x60 + i))));
         s.context.stored.emplace_back("", static_cast<std::int8_t>(p.ReadEeprom(0x68)));
         p.SetEngine(nullptr);
     };
@@ -87,10 +89,16 @@ void BM_Read(benchmark::State& state, const std::string& operation, pr::Kind kin
 
 BENCHMARK_CAPTURE(BM_Read, bid, std::string("bid-print"), pr::Kind::Bid)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Read, pf, std::string("pf-print"), pr::Kind::Pf)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Read, head_angular, std::string("head-angular-print"), pr::Kind::HeadAngular)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Read, head_angular, std::string("head-angular-print"), pr::Kind::HeadAngular)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Read, pw, std::string("pw-print"), pr::Kind::Pw)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Read, pixel_shift, std::string("pixel-shift-print"), pr::Kind::PixelShift)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Read, first_dot, std::string("first-dot-print"), pr::Kind::FirstDot)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Read, pixel_shift, std::string("pixel-shift-print"), pr::Kind::PixelShift)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Read, first_dot, std::string("first-dot-print"), pr::Kind::FirstDot)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Read, cut, std::string("cut-print"), pr::Kind::Cut)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -72,8 +72,8 @@ const std::vector<std::uint8_t>& JobOf(const std::string& operation, const svc::
     return jobs[operation] = svc::fake::Fake().AcceptedBytes();
 }
 
-void RenderPage(benchmark::State& state, const std::string& operation, const svc::cli::Arguments& args,
-                bool rollPaper, bool write = true, bool textAsBars = false) {
+void RenderPage(benchmark::State& state, const std::string& operation, const svc::cli::Arguments& args, bool rollPaper,
+                bool write = true, bool textAsBars = false) {
     const std::vector<std::uint8_t>& job = JobOf(operation, args);
     if (job.empty()) {
         state.SkipWithError(("no job from " + operation).c_str());
@@ -137,7 +137,7 @@ void RenderPage(benchmark::State& state, const std::string& operation, const svc
                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-#define PAGE(name, op, roll, ...)                                                                  \
+#define PAGE(name, op, roll, ...)                                                                      \
     void BM_##name(benchmark::State& state) { RenderPage(state, op, {__VA_ARGS__}, roll); }            \
     BENCHMARK(BM_##name)->Unit(benchmark::kMillisecond);                                               \
     void BM_Link##name(benchmark::State& state) { RenderPage(state, op, {__VA_ARGS__}, roll, false); } \
@@ -158,7 +158,7 @@ PAGE(PgPrint, "pg-print", false);
 
 // The pages with the most text again, their text marked with bars instead of
 // drawn in the font: the baseline for what drawing text costs.
-#define PAGE_TEXT_AS_BARS(name, op)                                                                   \
+#define PAGE_TEXT_AS_BARS(name, op)                                                                       \
     void BM_##name##TextAsBars(benchmark::State& state) { RenderPage(state, op, {}, false, true, true); } \
     BENCHMARK(BM_##name##TextAsBars)->Unit(benchmark::kMillisecond)
 

@@ -29,7 +29,7 @@ bool PrintPatches(const std::string& portPath) {
     auto& s = svc::JobStream();
     bool ok = svc::SendJobHeader(s, 10, 1, 10, 2) == kOk && svc::SendVerticalMove(s, 360) == kOk &&
               svc::SendHorizontalMove(s, 540) == kOk && svc::SendRasterResolution(s, 104, 1, 2, 1) == kOk;
-    const std::uint8_t inks[] = {svc::ink::Black, svc::ink::Cyan, svc::ink::Magenta, svc::ink::Yellow,
+    const std::uint8_t inks[] = {svc::ink::Black,     svc::ink::Cyan,         svc::ink::Magenta, svc::ink::Yellow,
                                  svc::ink::LightCyan, svc::ink::LightMagenta, svc::ink::Gray};
     for (std::uint8_t ink : inks) {
         ok = ok && svc::SendRasterHeader(s, ink, 1, 2, 360, 180) == kOk;
@@ -68,8 +68,9 @@ int main(int argc, char** argv) {
     panel.show();
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 20000 && !(panel.Fields().value(QStringLiteral("page_serial")) == QLatin1String("1") &&
-                                        panel.findChild<QLabel*>(QStringLiteral("pageLbl"))->text().startsWith(QLatin1String("Page 1"))))
+    while (timer.elapsed() < 20000 &&
+           !(panel.Fields().value(QStringLiteral("page_serial")) == QLatin1String("1") &&
+             panel.findChild<QLabel*>(QStringLiteral("pageLbl"))->text().startsWith(QLatin1String("Page 1"))))
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     // Then a low cartridge and the paper run out, as a technician might find it.
     panel.Connection().Send(QStringLiteral("ink light magenta 7"));

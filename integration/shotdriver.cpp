@@ -198,8 +198,8 @@ int main(int argc, char** argv) {
     Save(windows.Quit(), folder, "quit");
 
     // The how-to windows, opened the way the panels open them.
-    const char* const howToNames[kHowToCount] = {"hdang", "pf", "pixelshift", "bid", "pw",
-                                                 "cutpos", "pg", "checka4", "clean"};
+    const char* const howToNames[kHowToCount] = {"hdang",  "pf", "pixelshift", "bid",  "pw",
+                                                 "cutpos", "pg", "checka4",    "clean"};
     for (int i = 0; i < kHowToCount; ++i) {
         windows.HowTo().Show(HowTo(i));
         Save(*windows.HowTo().Window(HowTo(i)), folder, QString("howto-%1").arg(howToNames[i]));

@@ -134,7 +134,8 @@ void ExerciseRunningOperation(const std::function<std::unique_ptr<Store>()>& ope
     EXPECT_EQ(now.memo, (std::vector<std::string>{kUnfinished, "a stage"}));
     // What undo and the next run's account make of it, were the program killed now.
     EXPECT_EQ(PlanUndo(now).bytes.size(), 1u);
-    EXPECT_EQ(DescribeStop(now), std::vector<std::string>{"PW sensor Right was written; PW sensor Top (0x5D may have arrived) was not"});
+    EXPECT_EQ(DescribeStop(now),
+              std::vector<std::string>{"PW sensor Right was written; PW sensor Top (0x5D may have arrived) was not"});
 
     // A backup is stored at once: its file may be replaced right after.
     r.NoteWrite(0x5D, 4, 0x2000);
@@ -166,7 +167,8 @@ TEST(SqliteStore, KeepsARunningOperationAsItGoes) {
 }
 
 TEST(PostgresStore, KeepsARunningOperationAsItGoes) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    if (!std::getenv("PGHOST"))
+        GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     const std::string db = "journal_running_" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("psql -q -c 'CREATE DATABASE " + db + "' >/dev/null").c_str()), 0);
     ExerciseRunningOperation([&] { return OpenPostgres("postgresql:///" + db); });
@@ -192,7 +194,8 @@ TEST(SqliteStore, RefusesAJournalOfANewerSchemaAndAnUnusablePlace) {
 }
 
 TEST(PostgresStore, KeepsSessionsOperationsBytesAndBackups) {
-    if (!std::getenv("PGHOST")) GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
+    if (!std::getenv("PGHOST"))
+        GTEST_SKIP() << "no PostgreSQL server (CTest runs this with journal/testing/with_postgres.sh)";
     // A database of its own, so a rerun starts empty.
     {
         auto admin = OpenPostgres("postgresql://");
@@ -248,9 +251,18 @@ TEST(Recorder, NamesWhatAStoppedOperationWroteAndWhatItDidNot) {
     EXPECT_EQ(DescribeStop(Writes({{0x60, 5, 0, 1}, {0x61, 3, 0, 0x2000}})),
               std::vector<std::string>{"VSD1 Black was written; VSD2 Black (0x61 may have arrived) was not"});
     // A torn USB ID: the serial number complete, the time stamp half.
-    EXPECT_EQ(DescribeStop(Writes({{0xC2, 1, 0, 1}, {0xC3, 1, 0, 1}, {0xC4, 1, 0, 1}, {0xC5, 1, 0, 1},
-                                   {0xC6, 1, 0, 1}, {0xC7, 1, 0, 1}, {0xC8, 1, 0, 1}, {0xC9, 1, 0, 1},
-                                   {0xCA, 1, 0, 1}, {0xCB, 1, 0, 1}, {0xCC, 1, 0, 1}, {0xCD, 1, 0, 1},
+    EXPECT_EQ(DescribeStop(Writes({{0xC2, 1, 0, 1},
+                                   {0xC3, 1, 0, 1},
+                                   {0xC4, 1, 0, 1},
+                                   {0xC5, 1, 0, 1},
+                                   {0xC6, 1, 0, 1},
+                                   {0xC7, 1, 0, 1},
+                                   {0xC8, 1, 0, 1},
+                                   {0xC9, 1, 0, 1},
+                                   {0xCA, 1, 0, 1},
+                                   {0xCB, 1, 0, 1},
+                                   {0xCC, 1, 0, 1},
+                                   {0xCD, 1, 0, 1},
                                    {0xCE, 1, 0, 0x2000}})),
               std::vector<std::string>{"USB ID serial number was written; USB ID time stamp was half written "
                                        "(0xCC-0xCD of 0xCC-0xD3; 0xCE may have arrived)"});
@@ -264,8 +276,8 @@ TEST(Recorder, NamesWhatAStoppedOperationWroteAndWhatItDidNot) {
 }
 
 TEST(Recorder, UndoPutsBackTheFirstReplacedValueOfEachAddress) {
-    const UndoPlan plan = PlanUndo(Writes({{0x20, 0, 0x27, 1}, {0x21, 0, 0x10, 0x2000}, {0x20, 9, 0, 1},
-                                           {0x5C, 4, -1, 1}, {0x5C, 6, 4, 1}}));
+    const UndoPlan plan = PlanUndo(
+        Writes({{0x20, 0, 0x27, 1}, {0x21, 0, 0x10, 0x2000}, {0x20, 9, 0, 1}, {0x5C, 4, -1, 1}, {0x5C, 6, 4, 1}}));
     ASSERT_EQ(plan.bytes.size(), 2u);
     EXPECT_EQ(plan.bytes[0].address, 0x20);
     EXPECT_EQ(plan.bytes[0].before, 0x27);
@@ -282,8 +294,8 @@ TEST(Recorder, UndoPutsBackTheFirstReplacedValueOfEachAddress) {
 // the stored value back did not, or one did: undo accepts each value the
 // byte may hold and puts back the one before.
 TEST(Recorder, UndoAcceptsEveryValueAByteMayHold) {
-    const UndoPlan plan = PlanUndo(Writes({{0x60, 1, 3, 1}, {0x60, 3, 1, 0x2000}, {0x60, 5, 1, 0x2000},
-                                           {0x61, 7, 2, 0x2000}, {0x61, 8, 7, 1}}));
+    const UndoPlan plan = PlanUndo(
+        Writes({{0x60, 1, 3, 1}, {0x60, 3, 1, 0x2000}, {0x60, 5, 1, 0x2000}, {0x61, 7, 2, 0x2000}, {0x61, 8, 7, 1}}));
     ASSERT_EQ(plan.bytes.size(), 2u);
     EXPECT_EQ(plan.bytes[0].before, 3);
     EXPECT_EQ(plan.bytes[0].possible, (std::vector<std::uint8_t>{1, 3, 5}));
@@ -373,14 +385,14 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesWholeOperations) {
                     op.sessionId = sid;
                     op.name = "op" + std::to_string(n);
                     for (int i = 0; i < kBytes; ++i)
-                        op.bytes.push_back({i, Access::Write, static_cast<std::uint8_t>(i), 1, std::nullopt, 1, "eeprom"});
+                        op.bytes.push_back(
+                            {i, Access::Write, static_cast<std::uint8_t>(i), 1, std::nullopt, 1, "eeprom"});
                     store->AddOperation(op, {{0, 0, "now", "P", "backup", "b", SampleBackup("P000000000")}}, "", "");
                     if (!told && n == 2) {
                         told = ::write(ready[1], "x", 1) == 1;
                     }
                 }
-            } catch (...) {
-            }
+            } catch (...) {}
             ::_exit(1);
         }
         ::close(ready[1]);

@@ -22,8 +22,13 @@ public:
     explicit PostgresConnection(const std::string& conninfo) : where_(WithoutPassword(conninfo)) {
         // A server that does not answer is given up after ten seconds, also
         // when the network goes away in the middle of a statement.
-        const char* keys[] = {"dbname", "connect_timeout", "tcp_user_timeout", "keepalives_idle",
-                              "keepalives_interval", "keepalives_count", nullptr};
+        const char* keys[] = {"dbname",
+                              "connect_timeout",
+                              "tcp_user_timeout",
+                              "keepalives_idle",
+                              "keepalives_interval",
+                              "keepalives_count",
+                              nullptr};
         const char* values[] = {conninfo.c_str(), "10", "10000", "5", "2", "3", nullptr};
         conn_ = PQconnectdbParams(keys, values, 1);
         if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
@@ -41,8 +46,8 @@ public:
     std::vector<Row> Query(const std::string& sql, const std::vector<Value>& values = {}) override {
         std::vector<const char*> params;
         for (const Value& v : values) params.push_back(v ? v->c_str() : nullptr);
-        PGresult* res = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), nullptr,
-                                     params.data(), nullptr, nullptr, 0);
+        PGresult* res = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), nullptr, params.data(),
+                                     nullptr, nullptr, 0);
         const ExecStatusType status = PQresultStatus(res);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
             const std::string why = res ? PQresultErrorMessage(res) : PQerrorMessage(conn_);

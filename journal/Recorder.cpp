@@ -392,7 +392,8 @@ std::vector<std::string> DescribeStop(const OperationRecord& op) {
     for (const ByteRecord& b : op.bytes) {
         if (b.access != Access::Write) continue;
         const Item item = ItemAt(b.address);
-        auto it = std::find_if(items.begin(), items.end(), [&](const Progress& p) { return p.item.first == item.first; });
+        auto it =
+            std::find_if(items.begin(), items.end(), [&](const Progress& p) { return p.item.first == item.first; });
         if (it == items.end()) {
             items.push_back({item, {}, {}});
             it = items.end() - 1;
@@ -450,7 +451,8 @@ UndoPlan PlanUndo(const OperationRecord& op) {
             }
             at[b.address] = plan.bytes.size();
             UndoByte u{b.address, b.value, *b.previous, b.result == 1, {}};
-            u.possible = u.certain ? std::vector<std::uint8_t>{b.value} : std::vector<std::uint8_t>{*b.previous, b.value};
+            u.possible =
+                u.certain ? std::vector<std::uint8_t>{b.value} : std::vector<std::uint8_t>{*b.previous, b.value};
             plan.bytes.push_back(u);
         } else {
             UndoByte& u = plan.bytes[found->second];

@@ -153,16 +153,26 @@ std::string EscapeHtml(const std::string& text) {
             continue;
         }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n')
-                out += "\xEF\xBF\xBD";
-            else
-                out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n')
+                    out += "\xEF\xBF\xBD";
+                else
+                    out += c;
         }
         ++i;
     }
@@ -185,8 +195,8 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
     const std::string title = EscapeHtml(Tr("Service report"));
     std::string h;
     // TRANSLATORS: the language code of the service report (its HTML "lang"), "de" in German.
-    h += "<!DOCTYPE html>\n<html lang=\"" + EscapeHtml(Tr("en")) + "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
-         "</title>\n";
+    h += "<!DOCTYPE html>\n<html lang=\"" + EscapeHtml(Tr("en")) + "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+         title + "</title>\n";
     h += std::string("<style>") + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n";
     const std::string printer = EscapeHtml(scope.printer), number = std::to_string(scope.session);
     if (!scope.printer.empty()) h += "<p>" + F(Tr("Printer %1"), {printer}) + "</p>\n";
@@ -205,12 +215,12 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
     for (const SessionRecord& s : sessions) {
         h += "<h2>" + F(Tr("Session %1, %2 UTC"), {std::to_string(s.id), EscapeHtml(s.started)}) + "</h2>\n<table>\n";
         h += "<tr><th>" + EscapeHtml(Tr("Printer")) + "</th><td>" + EscapeHtml(ModelText(s.model)) + "</td></tr>\n";
-        h += "<tr><th>" + EscapeHtml(Tr("USB ID")) + "</th><td>" + (s.usbId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.usbId)) +
-             "</td></tr>\n";
-        h += "<tr><th>" + EscapeHtml(Tr("Head ID")) + "</th><td>" + (s.headId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.headId)) +
-             "</td></tr>\n";
-        h += "<tr><th>" + EscapeHtml(Tr("Bench")) + "</th><td>" + EscapeHtml(s.bench) + " (" + EscapeHtml(PortText(s.port)) +
-             ")</td></tr>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("USB ID")) + "</th><td>" +
+             (s.usbId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.usbId)) + "</td></tr>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("Head ID")) + "</th><td>" +
+             (s.headId.empty() ? EscapeHtml(Tr("(not read)")) : EscapeHtml(s.headId)) + "</td></tr>\n";
+        h += "<tr><th>" + EscapeHtml(Tr("Bench")) + "</th><td>" + EscapeHtml(s.bench) + " (" +
+             EscapeHtml(PortText(s.port)) + ")</td></tr>\n";
         h += "</table>\n";
 
         const std::vector<OperationRecord> ops = store.Operations(s.id);
@@ -219,12 +229,13 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
         for (const OperationRecord& op : ops) {
             opIds.insert(op.id);
             const std::string name = EscapeHtml(op.name + (op.arguments.empty() ? "" : " " + op.arguments));
-            done += "<li>" + EscapeHtml(op.started) + " " + name + (op.result == 1 ? "" : EscapeHtml(Tr(" (stopped)"))) + "</li>\n";
+            done += "<li>" + EscapeHtml(op.started) + " " + name +
+                    (op.result == 1 ? "" : EscapeHtml(Tr(" (stopped)"))) + "</li>\n";
             for (const Change& c : Changes(op)) {
                 const std::string row = "<tr><td>" + EscapeHtml(Tr(c.item.name)) + "</td><td>" + Addresses(c) +
                                         "</td><td>" + Bytes(c, true) + "</td><td>" + Bytes(c, false) +
-                                        (c.unsure ? EscapeHtml(Tr(" (may not have arrived)")) : "") + "</td><td>" + name +
-                                        "</td></tr>\n";
+                                        (c.unsure ? EscapeHtml(Tr(" (may not have arrived)")) : "") + "</td><td>" +
+                                        name + "</td></tr>\n";
                 if (IsCounter(c.item.name) && AllZero(c))
                     counters += row;
                 else
@@ -233,7 +244,8 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
             if (op.result != 1) {
                 char hex[16];
                 std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(op.result));
-                const std::string code = op.result == 0 ? EscapeHtml(Tr("stopped")) : F(Tr("stopped with code %1"), {hex});
+                const std::string code =
+                    op.result == 0 ? EscapeHtml(Tr("stopped")) : F(Tr("stopped with code %1"), {hex});
                 failures += "<li class=\"failed\">" + EscapeHtml(op.started) + " " + name + ": " + code;
                 for (const std::string& line : DescribeStop(op)) failures += "; " + EscapeHtml(line);
                 for (const std::string& line : op.memo)
@@ -241,21 +253,24 @@ std::string ServiceReportHtml(Store& store, const ReportScope& scope) {
                 failures += "</li>\n";
             }
         }
-        const std::string head = "<table>\n<tr><th>" + EscapeHtml(Tr("Item")) + "</th><th>" + EscapeHtml(Tr("Address")) + "</th><th>" +
-                                 EscapeHtml(Tr("Before")) + "</th><th>" + EscapeHtml(Tr("After")) + "</th><th>" + EscapeHtml(Tr("Operation")) +
-                                 "</th></tr>\n";
+        const std::string head = "<table>\n<tr><th>" + EscapeHtml(Tr("Item")) + "</th><th>" +
+                                 EscapeHtml(Tr("Address")) + "</th><th>" + EscapeHtml(Tr("Before")) + "</th><th>" +
+                                 EscapeHtml(Tr("After")) + "</th><th>" + EscapeHtml(Tr("Operation")) + "</th></tr>\n";
         h += "<h3>" + EscapeHtml(Tr("Adjustments")) + "</h3>\n";
-        h += adjusted.empty() ? "<p>" + EscapeHtml(Tr("No value was changed.")) + "</p>\n" : head + adjusted + "</table>\n";
-        if (!counters.empty()) h += "<h3>" + EscapeHtml(Tr("Counters reset")) + "</h3>\n" + head + counters + "</table>\n";
+        h += adjusted.empty() ? "<p>" + EscapeHtml(Tr("No value was changed.")) + "</p>\n"
+                              : head + adjusted + "</table>\n";
+        if (!counters.empty())
+            h += "<h3>" + EscapeHtml(Tr("Counters reset")) + "</h3>\n" + head + counters + "</table>\n";
         std::string files;
         for (const BackupRecord& b : backups)
             if (opIds.count(b.operationId))
-                files += "<li>" +
-                         F(b.kind == "backup"     ? Tr("%1 UTC: backup taken, printer %2 (journal backup %3)")
-                           : b.kind == "restored" ? Tr("%1 UTC: backup restored, printer %2 (journal backup %3)")
-                                                  : Tr("%1 UTC: earlier backup replaced, printer %2 (journal backup %3)"),
-                           {EscapeHtml(b.taken), EscapeHtml(b.printer), std::to_string(b.id)}) +
-                         "</li>\n";
+                files +=
+                    "<li>" +
+                    F(b.kind == "backup"     ? Tr("%1 UTC: backup taken, printer %2 (journal backup %3)")
+                      : b.kind == "restored" ? Tr("%1 UTC: backup restored, printer %2 (journal backup %3)")
+                                             : Tr("%1 UTC: earlier backup replaced, printer %2 (journal backup %3)"),
+                      {EscapeHtml(b.taken), EscapeHtml(b.printer), std::to_string(b.id)}) +
+                    "</li>\n";
         if (!files.empty()) h += "<h3>" + EscapeHtml(Tr("Backups")) + "</h3>\n<ul>\n" + files + "</ul>\n";
         if (!failures.empty()) h += "<h3>" + EscapeHtml(Tr("Failures")) + "</h3>\n<ul>\n" + failures + "</ul>\n";
         h += "<h3>" + EscapeHtml(Tr("Operations")) + "</h3>\n";

@@ -11,8 +11,8 @@
 namespace svc::journal {
 
 struct ReportScope {
-    std::string printer;        // USB ID or head ID; empty: every printer
-    std::int64_t session = 0;   // one session; 0: every session of the printer(s)
+    std::string printer;       // USB ID or head ID; empty: every printer
+    std::int64_t session = 0;  // one session; 0: every session of the printer(s)
 };
 
 // The report as HTML. Throws StoreError when the journal cannot be read.

@@ -76,8 +76,7 @@ auto SqlStore::Transaction(F&& body) {
     } catch (...) {
         try {
             db_->Query("ROLLBACK");
-        } catch (const StoreError&) {
-        }
+        } catch (const StoreError&) {}
         throw;
     }
 }
@@ -99,9 +98,10 @@ SqlStore::SqlStore(std::unique_ptr<SqlConnection> db) : db_(std::move(db)) {
         db_->Query("CREATE TABLE IF NOT EXISTS operations (id " + id +
                    ", session_id BIGINT NOT NULL REFERENCES sessions(id), started TEXT NOT NULL,"
                    " name TEXT NOT NULL, arguments TEXT NOT NULL, result INTEGER NOT NULL, memo TEXT NOT NULL)");
-        db_->Query("CREATE TABLE IF NOT EXISTS eeprom_bytes (operation_id BIGINT NOT NULL REFERENCES operations(id),"
-                   " seq INTEGER NOT NULL, access TEXT NOT NULL, address INTEGER NOT NULL, value INTEGER NOT NULL,"
-                   " previous INTEGER, result INTEGER NOT NULL, via TEXT NOT NULL, PRIMARY KEY (operation_id, seq))");
+        db_->Query(
+            "CREATE TABLE IF NOT EXISTS eeprom_bytes (operation_id BIGINT NOT NULL REFERENCES operations(id),"
+            " seq INTEGER NOT NULL, access TEXT NOT NULL, address INTEGER NOT NULL, value INTEGER NOT NULL,"
+            " previous INTEGER, result INTEGER NOT NULL, via TEXT NOT NULL, PRIMARY KEY (operation_id, seq))");
         db_->Query("CREATE TABLE IF NOT EXISTS backups (id " + id +
                    ", operation_id BIGINT REFERENCES operations(id), taken TEXT NOT NULL, printer TEXT NOT NULL,"
                    " kind TEXT NOT NULL, bench TEXT NOT NULL, bytes TEXT NOT NULL)");
@@ -127,31 +127,36 @@ void SqlStore::InsertBytes(std::int64_t id, const std::vector<ByteRecord>& bytes
     // A byte saved while its write was under way is saved again with the
     // write's outcome: the same (operation, seq), its values replaced.
     const std::string sql =
-        std::string("INSERT INTO eeprom_bytes (operation_id, seq, access, address, value, previous, result, via)"
-                    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8)") +
-        (replace ? " ON CONFLICT (operation_id, seq) DO UPDATE SET access = excluded.access, address = excluded.address,"
-                   " value = excluded.value, previous = excluded.previous, result = excluded.result, via = excluded.via"
-                 : "");
+        std::string(
+            "INSERT INTO eeprom_bytes (operation_id, seq, access, address, value, previous, result, via)"
+            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8)") +
+        (replace
+             ? " ON CONFLICT (operation_id, seq) DO UPDATE SET access = excluded.access, address = excluded.address,"
+               " value = excluded.value, previous = excluded.previous, result = excluded.result, via = excluded.via"
+             : "");
     for (std::size_t i = first; i < bytes.size(); ++i) {
         const ByteRecord& b = bytes[i];
-        db_->Query(sql, {Number(id), Number(b.seq), Text(b.access == Access::Write ? "write" : "read"), Number(b.address),
-                         Number(b.value), b.previous ? Number(*b.previous) : Value(), Number(b.result), Text(b.via)});
+        db_->Query(sql,
+                   {Number(id), Number(b.seq), Text(b.access == Access::Write ? "write" : "read"), Number(b.address),
+                    Number(b.value), b.previous ? Number(*b.previous) : Value(), Number(b.result), Text(b.via)});
     }
 }
 
 void SqlStore::InsertBackups(std::int64_t id, const std::vector<BackupRecord>& backups, std::size_t first) {
     for (std::size_t i = first; i < backups.size(); ++i) {
         const BackupRecord& b = backups[i];
-        db_->Query("INSERT INTO backups (operation_id, taken, printer, kind, bench, bytes)"
-                   " VALUES ($1, $2, $3, $4, $5, $6)",
-                   {Number(id), Text(b.taken), Text(b.printer), Text(b.kind), Text(b.bench),
-                    Text(ToHex(b.bytes.data(), b.bytes.size()))});
+        db_->Query(
+            "INSERT INTO backups (operation_id, taken, printer, kind, bench, bytes)"
+            " VALUES ($1, $2, $3, $4, $5, $6)",
+            {Number(id), Text(b.taken), Text(b.printer), Text(b.kind), Text(b.bench),
+             Text(ToHex(b.bytes.data(), b.bytes.size()))});
     }
 }
 
 void SqlStore::UpdateSession(std::int64_t sessionId, const std::string& usbId, const std::string& headId) {
     if (!usbId.empty()) db_->Query("UPDATE sessions SET usb_id = $1 WHERE id = $2", {Text(usbId), Number(sessionId)});
-    if (!headId.empty()) db_->Query("UPDATE sessions SET head_id = $1 WHERE id = $2", {Text(headId), Number(sessionId)});
+    if (!headId.empty())
+        db_->Query("UPDATE sessions SET head_id = $1 WHERE id = $2", {Text(headId), Number(sessionId)});
 }
 
 std::int64_t SqlStore::AddOperation(const OperationRecord& op, const std::vector<BackupRecord>& backups,
@@ -201,8 +206,8 @@ void SqlStore::SaveOperation(const OperationRecord& op, std::size_t firstByte, c
 
 std::vector<SessionRecord> SqlStore::LoadSessions(const std::string& where, const std::vector<Value>& values) {
     std::vector<SessionRecord> out;
-    for (const Row& r : db_->Query(std::string("SELECT ") + kSessionColumns + " FROM sessions " + where + " ORDER BY id",
-                                   values))
+    for (const Row& r :
+         db_->Query(std::string("SELECT ") + kSessionColumns + " FROM sessions " + where + " ORDER BY id", values))
         out.push_back(SessionFrom(r));
     return out;
 }
@@ -220,9 +225,9 @@ std::optional<SessionRecord> SqlStore::Session(std::int64_t id) {
 
 std::vector<OperationRecord> SqlStore::LoadOperations(const std::string& where, const std::string& key) {
     std::vector<OperationRecord> out;
-    for (const Row& r : db_->Query("SELECT id, session_id, started, name, arguments, result, memo FROM operations " +
-                                       where + " ORDER BY id",
-                                   {Text(key)})) {
+    for (const Row& r : db_->Query(
+             "SELECT id, session_id, started, name, arguments, result, memo FROM operations " + where + " ORDER BY id",
+             {Text(key)})) {
         OperationRecord op;
         op.id = AsInt(r[0]);
         op.sessionId = AsInt(r[1]);
@@ -261,8 +266,8 @@ std::optional<OperationRecord> SqlStore::Operation(std::int64_t id) {
 
 std::vector<BackupRecord> SqlStore::LoadBackups(const std::string& where, const std::vector<Value>& values) {
     std::vector<BackupRecord> out;
-    for (const Row& r : db_->Query(std::string("SELECT ") + kBackupColumns + " FROM backups " + where + " ORDER BY id",
-                                   values))
+    for (const Row& r :
+         db_->Query(std::string("SELECT ") + kBackupColumns + " FROM backups " + where + " ORDER BY id", values))
         out.push_back(BackupFrom(r));
     return out;
 }

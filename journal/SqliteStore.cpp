@@ -47,8 +47,8 @@ public:
         } finalize{st};
         for (std::size_t i = 0; i < values.size(); ++i) {
             const int at = static_cast<int>(i + 1);
-            const int rc = values[i] ? sqlite3_bind_text(st, at, values[i]->c_str(), static_cast<int>(values[i]->size()),
-                                                          SQLITE_TRANSIENT)
+            const int rc = values[i] ? sqlite3_bind_text(st, at, values[i]->c_str(),
+                                                         static_cast<int>(values[i]->size()), SQLITE_TRANSIENT)
                                      : sqlite3_bind_null(st, at);
             if (rc != SQLITE_OK) Throw();
         }

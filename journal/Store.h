@@ -24,13 +24,13 @@ public:
 // One connection to a printer: the start window's OK (or one svcadjust-cli run).
 struct SessionRecord {
     std::int64_t id = 0;
-    std::string started;  // UTC, "2026-12-08 15:45:45"
-    std::string bench;    // the PC's host name
-    int model = 0;        // model code
-    int port = 0;         // port code
-    std::string deviceId; // what the printer's device ID said: "packet protocol" or not
-    std::string usbId;    // the printer's USB ID serial number, once read
-    std::string headId;   // the head ID bytes in hex, once read
+    std::string started;   // UTC, "2026-12-08 15:45:45"
+    std::string bench;     // the PC's host name
+    int model = 0;         // model code
+    int port = 0;          // port code
+    std::string deviceId;  // what the printer's device ID said: "packet protocol" or not
+    std::string usbId;     // the printer's USB ID serial number, once read
+    std::string headId;    // the head ID bytes in hex, once read
 };
 
 enum class Access { Read, Write };
@@ -51,8 +51,8 @@ struct OperationRecord {
     std::int64_t id = 0;
     std::int64_t sessionId = 0;
     std::string started;
-    std::string name;       // "usb-id-input", or the window's button
-    std::string arguments;  // as given, separated by spaces
+    std::string name;          // "usb-id-input", or the window's button
+    std::string arguments;     // as given, separated by spaces
     std::uint16_t result = 1;  // 1, or the code the operation ended with
     std::vector<std::string> memo;
     std::vector<ByteRecord> bytes;
@@ -92,9 +92,9 @@ public:
     // cannot do this returns 0 from OpenOperation, and the operation is
     // stored in one piece with AddOperation at its end.
     virtual std::int64_t OpenOperation(const OperationRecord& op) { return (void)op, 0; }
-    virtual void SaveOperation(const OperationRecord& op, std::size_t firstByte, const std::vector<BackupRecord>& backups,
-                               std::size_t firstBackup, const std::string& usbId, const std::string& headId,
-                               bool finished) {
+    virtual void SaveOperation(const OperationRecord& op, std::size_t firstByte,
+                               const std::vector<BackupRecord>& backups, std::size_t firstBackup,
+                               const std::string& usbId, const std::string& headId, bool finished) {
         (void)op, (void)firstByte, (void)backups, (void)firstBackup, (void)usbId, (void)headId, (void)finished;
     }
 

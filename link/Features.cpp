@@ -80,8 +80,8 @@ constexpr Names kUsbIdCells[] = {"UsbIDPnl"};
 constexpr Names kUsbIdOps[] = {"usb-id-input", "usb-id-read"};
 constexpr Names kIeee1394Cells[] = {"IEEE1394IDPnl"};
 constexpr Names kIeee1394Ops[] = {"ieee1394-id-input", "ieee1394-id-read"};
-constexpr Names kFirstDotOps[] = {"first-dot-print",     "first-dot-read",    "first-dot-input",
-                                  "first-dot-left-edge", "first-dot-step-left", "first-dot-centering",
+constexpr Names kFirstDotOps[] = {"first-dot-print",      "first-dot-read",      "first-dot-input",
+                                  "first-dot-left-edge",  "first-dot-step-left", "first-dot-centering",
                                   "first-dot-step-right", "first-dot-right-edge"};
 // "Maintenance"
 constexpr Names kCleaningOps[] = {"head-cleaning"};
@@ -114,11 +114,12 @@ constexpr FeatureInfo kFeatures[] = {
     {Group::Adjustment, kPfItem, SVC_N("PF adjustment"), "PFAdjustmentPnl", None(), kPfCells, kPfOps, kPfHowTo, ""},
     {Group::Adjustment, kPwItem, SVC_N("PW sensor adjustment"), "PWSensorAdjustPnl", None(), kPwCells, kPwOps, kPwHowTo,
      ""},
-    {Group::Adjustment, kBidItem, SVC_N("Bi-D adjustment"), "BidPrintPnl", kBidPages, kBidCells, kBidOps, kBidHowTo, ""},
-    {Group::Adjustment, kPixelShiftItem, SVC_N("Pixel shift adjustment"), "ColorShiftAdjustPnl", None(), kPixelShiftCells,
-     kPixelShiftOps, kPixelShiftHowTo, ""},
-    {Group::Adjustment, kCutPositionItem, SVC_N("Cut position adjustment"), "CutPosAdjustPanel", None(), None(), kCutOps,
-     kCutHowTo, ""},
+    {Group::Adjustment, kBidItem, SVC_N("Bi-D adjustment"), "BidPrintPnl", kBidPages, kBidCells, kBidOps, kBidHowTo,
+     ""},
+    {Group::Adjustment, kPixelShiftItem, SVC_N("Pixel shift adjustment"), "ColorShiftAdjustPnl", None(),
+     kPixelShiftCells, kPixelShiftOps, kPixelShiftHowTo, ""},
+    {Group::Adjustment, kCutPositionItem, SVC_N("Cut position adjustment"), "CutPosAdjustPanel", None(), None(),
+     kCutOps, kCutHowTo, ""},
     {Group::Adjustment, kUsbIdItem, SVC_N("USB ID"), "USBIDInputPnl", None(), kUsbIdCells, kUsbIdOps, None(), ""},
     {Group::Adjustment, kIeee1394Item, SVC_N("IEEE1394 ID"), "IEEE1394IDPnl", None(), kIeee1394Cells, kIeee1394Ops,
      None(), ""},
@@ -126,26 +127,26 @@ constexpr FeatureInfo kFeatures[] = {
      kFirstDotOps, None(), ""},
     {Group::Maintenance, kHeadCleaningItem, SVC_N("Head cleaning"), "CleaningPnl", None(), None(), kCleaningOps, None(),
      ""},
-    {Group::Maintenance, kInkChargeItem, SVC_N("Ink charge"), "InkChargePnl", None(), None(), kInkChargeOps, None(), ""},
-    {Group::Maintenance, kRefurbishmentItem, SVC_N("Refurbishment for DOA"), "ExchangePnl1", kRefurbishmentPages, None(),
-     kRefurbishmentOps, None(), ""},
+    {Group::Maintenance, kInkChargeItem, SVC_N("Ink charge"), "InkChargePnl", None(), None(), kInkChargeOps, None(),
+     ""},
+    {Group::Maintenance, kRefurbishmentItem, SVC_N("Refurbishment for DOA"), "ExchangePnl1", kRefurbishmentPages,
+     None(), kRefurbishmentOps, None(), ""},
     {Group::Maintenance, kWasteInkItem, SVC_N("Waste Ink Pad counter"), "ProCounterMaintePnl", None(), kWasteInkCells,
      kWasteInkOps, None(), "", true},
-    {Group::Maintenance, kEepromCopyItem, SVC_N("EEPROM data copy"), "EepromDataCopyPnl", None(), None(), kEepromCopyOps,
-     None(), "", true},
-    {Group::CheckPattern, kA3PItem, SVC_N("A3+ quality paper print"), "A3PCheckPrintPnl", None(), None(), kA3POps, None(),
-     ""},
+    {Group::Maintenance, kEepromCopyItem, SVC_N("EEPROM data copy"), "EepromDataCopyPnl", None(), None(),
+     kEepromCopyOps, None(), "", true},
+    {Group::CheckPattern, kA3PItem, SVC_N("A3+ quality paper print"), "A3PCheckPrintPnl", None(), None(), kA3POps,
+     None(), ""},
     {Group::CheckPattern, kA4Item, SVC_N("A4 normal paper print"), "A4PrintPnl", None(), None(), kA4Ops, kA4HowTo, ""},
     {Group::CheckPattern, kNozzleCheckItem, SVC_N("Nozzle check pattern print"), "NozzleCheckPnl", None(), None(),
      kNozzleCheckOps, None(), ""},
-    {Group::Appendix, kEepromViewerItem, SVC_N("EEPROM data"), "EepromGridPnl", None(), None(), kEepromViewerOps, None(),
-     "", true},
-    {Group::Appendix, kPrinterInfoItem, SVC_N("Printer information"), "PrinterInfoReadOutPnl", kPrinterInfoPages, None(),
-     kPrinterInfoOps, None(), "", true},
+    {Group::Appendix, kEepromViewerItem, SVC_N("EEPROM data"), "EepromGridPnl", None(), None(), kEepromViewerOps,
+     None(), "", true},
+    {Group::Appendix, kPrinterInfoItem, SVC_N("Printer information"), "PrinterInfoReadOutPnl", kPrinterInfoPages,
+     None(), kPrinterInfoOps, None(), "", true},
 };
 
-constexpr int kItemCounts[kGroupCount] = {kAdjustmentItems, kMaintenanceItems, kCheckPatternItems,
-                                          kAppendixItems};
+constexpr int kItemCounts[kGroupCount] = {kAdjustmentItems, kMaintenanceItems, kCheckPatternItems, kAppendixItems};
 
 // The table is in tab order, each group's items numbered from 0 without a gap,
 // as many as the availability levels know; each cell a feature names is a cell

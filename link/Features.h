@@ -46,12 +46,12 @@ const AdjustedCellInfo* FindAdjustedCell(std::string_view name);
 
 struct FeatureInfo {
     Group group;
-    int item;                                    // its radio item in the group
-    std::string_view caption;                    // the radio item's text
-    std::string_view panel;                      // objectName of the panel its item shows
-    std::span<const std::string_view> pages;     // further panels it turns to
-    std::span<const std::string_view> cells;     // "Adjusted items" cells it fills
-    std::span<const std::string_view> operations;  // its svcadjust-cli operations
+    int item;                                        // its radio item in the group
+    std::string_view caption;                        // the radio item's text
+    std::string_view panel;                          // objectName of the panel its item shows
+    std::span<const std::string_view> pages;         // further panels it turns to
+    std::span<const std::string_view> cells;         // "Adjusted items" cells it fills
+    std::span<const std::string_view> operations;    // its svcadjust-cli operations
     std::span<const std::string_view> howToButtons;  // buttons that open a how-to window
     // Why the feature has no svcadjust-cli operation; empty when it has.
     std::string_view withoutOperation;

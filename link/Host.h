@@ -21,8 +21,8 @@ public:
     // Lets the main window repaint itself during a long operation.
     virtual void RepaintMainWindow() = 0;
     // Shows a modal message box and returns the button pressed.
-    virtual BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& caption,
-                                 BoxIcon icon, BoxButtons buttons) = 0;
+    virtual BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
+                                 BoxButtons buttons) = 0;
 };
 
 // The host in use. Until one is installed a console host is used: it really

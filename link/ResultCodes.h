@@ -11,10 +11,10 @@ using Result = std::uint16_t;
 
 namespace rc {
 inline constexpr Result Ok = 1;
-inline constexpr Result PortIo = 0x1000;        // port I/O failure, detail via GetIoErrorCodeByOsSw
+inline constexpr Result PortIo = 0x1000;            // port I/O failure, detail via GetIoErrorCodeByOsSw
 inline constexpr Result NoPacketProtocol = 0x1001;  // device ID read, printer without the packet protocol
 inline constexpr Result BadPortCode = 0x1100;
-inline constexpr Result Channel = 0x2000;       // channel refused, detail via GetD4ErrorCode
+inline constexpr Result Channel = 0x2000;  // channel refused, detail via GetD4ErrorCode
 inline constexpr Result FileOpen = 0x2001;
 inline constexpr Result Link3000 = 0x3000;
 inline constexpr Result PrinterError = 0x4000;  // printer error state, see the status record

@@ -114,14 +114,22 @@ bool IsPlainCommunicationError(std::int16_t detail) {
 
 std::int16_t DetailOfGroup(Result group) {
     switch (group) {
-    case rc::HeadId: return HeadIdErrorDetail;
-    case rc::Bid: return BidErrorDetail;
-    case rc::UsbId: return UsbIdErrorDetail;
-    case rc::PwSensor: return PwSensorErrorDetail;
-    case rc::PixelShift: return PixelShiftErrorDetail;
-    case rc::Ieee1394Id: return Ieee1394IdErrorDetail;
-    case rc::EepromCopy: return EepromCopyErrorDetail;
-    default: return 0;
+        case rc::HeadId:
+            return HeadIdErrorDetail;
+        case rc::Bid:
+            return BidErrorDetail;
+        case rc::UsbId:
+            return UsbIdErrorDetail;
+        case rc::PwSensor:
+            return PwSensorErrorDetail;
+        case rc::PixelShift:
+            return PixelShiftErrorDetail;
+        case rc::Ieee1394Id:
+            return Ieee1394IdErrorDetail;
+        case rc::EepromCopy:
+            return EepromCopyErrorDetail;
+        default:
+            return 0;
     }
 }
 
@@ -157,8 +165,8 @@ void ReportInks(StatusFrame& frame) {
     auto pct = [](std::int16_t level) { return std::to_string(level) + "%"; };
     frame.SetOperationState(mode::Line, "Ink remaining amount;");
     frame.SetOperationState(mode::Line, " Black: ");
-    frame.SetOperationState(mode::Append,
-                            Format(Tr("%1, Gray: %2, Cyan: %3, Magenta: %4"), {pct(l[0]), pct(l[6]), pct(l[1]), pct(l[2])}));
+    frame.SetOperationState(
+        mode::Append, Format(Tr("%1, Gray: %2, Cyan: %3, Magenta: %4"), {pct(l[0]), pct(l[6]), pct(l[1]), pct(l[2])}));
     frame.SetOperationState(mode::Line, " Yellow: ");
     frame.SetOperationState(mode::Append,
                             Format(Tr("%1, Light Cyan: %2, Light Magenta: %3"), {pct(l[3]), pct(l[4]), pct(l[5])}));
@@ -168,14 +176,16 @@ void ReportInks(StatusFrame& frame) {
 
 Result WaitForMode(StatusFrame& frame, ReadyWait wait) {
     switch (wait) {
-    case ReadyWait::None: return rc::Ok;
-    case ReadyWait::Quiet:
-        if (Result r = WaitUntilReady(frame, 0); r != rc::Ok) {
-            ReportErrorCode(frame, r);
-            return r;
-        }
-        return rc::Ok;
-    case ReadyWait::WithMessages: return WaitUntilReady(frame, 1);
+        case ReadyWait::None:
+            return rc::Ok;
+        case ReadyWait::Quiet:
+            if (Result r = WaitUntilReady(frame, 0); r != rc::Ok) {
+                ReportErrorCode(frame, r);
+                return r;
+            }
+            return rc::Ok;
+        case ReadyWait::WithMessages:
+            return WaitUntilReady(frame, 1);
     }
     return rc::Ok;
 }
@@ -183,55 +193,62 @@ Result WaitForMode(StatusFrame& frame, ReadyWait wait) {
 ModeEffect EffectOfMode(int m) {
     using enum ReadyWait;
     switch (m) {
-    case mode::Report:
-        return {None, MemoEdit::Replace, TextColour::Black, CursorChange::Keep, WindowChange::Keep};
-    case mode::Done:
-        return {Quiet, MemoEdit::Replace, TextColour::Black, CursorChange::Normal, WindowChange::EnableByTimer};
-    case mode::Busy:
-        return {WithMessages, MemoEdit::Replace, TextColour::Blue, CursorChange::Hourglass, WindowChange::Disable};
-    case mode::Error:
-        return {None, MemoEdit::Replace, TextColour::Red, CursorChange::Normal, WindowChange::EnableNow};
-    case mode::Append:
-        return {None, MemoEdit::Append, TextColour::Keep, CursorChange::Keep, WindowChange::Keep};
-    case mode::Line:
-        return {None, MemoEdit::NewLine, TextColour::Keep, CursorChange::Keep, WindowChange::Keep};
-    case mode::DoneNoWait:
-        return {None, MemoEdit::Replace, TextColour::Black, CursorChange::Normal, WindowChange::EnableByTimer};
-    case mode::BusyNoWait:
-        return {None, MemoEdit::Replace, TextColour::Blue, CursorChange::Hourglass, WindowChange::Disable};
-    default:
-        return {};
+        case mode::Report:
+            return {None, MemoEdit::Replace, TextColour::Black, CursorChange::Keep, WindowChange::Keep};
+        case mode::Done:
+            return {Quiet, MemoEdit::Replace, TextColour::Black, CursorChange::Normal, WindowChange::EnableByTimer};
+        case mode::Busy:
+            return {WithMessages, MemoEdit::Replace, TextColour::Blue, CursorChange::Hourglass, WindowChange::Disable};
+        case mode::Error:
+            return {None, MemoEdit::Replace, TextColour::Red, CursorChange::Normal, WindowChange::EnableNow};
+        case mode::Append:
+            return {None, MemoEdit::Append, TextColour::Keep, CursorChange::Keep, WindowChange::Keep};
+        case mode::Line:
+            return {None, MemoEdit::NewLine, TextColour::Keep, CursorChange::Keep, WindowChange::Keep};
+        case mode::DoneNoWait:
+            return {None, MemoEdit::Replace, TextColour::Black, CursorChange::Normal, WindowChange::EnableByTimer};
+        case mode::BusyNoWait:
+            return {None, MemoEdit::Replace, TextColour::Blue, CursorChange::Hourglass, WindowChange::Disable};
+        default:
+            return {};
     }
 }
 
 std::optional<Availability> AvailabilityFor(int level) {
     Availability a;
     switch (level) {
-    case 1:
-        a.adjustment.fill(true);
-        a.maintenance.fill(true);
-        a.checkPatternGroup = true;
-        a.appendix.fill(true);
-        return a;
-    case 2:
-        // Only what works on a printer in error: the destination, the counter,
-        // the EEPROM copy and the appendix.
-        for (const FeatureInfo& f : Features()) {
-            if (!f.usableInError) continue;
-            switch (f.group) {
-            case Group::Adjustment: a.adjustment[static_cast<std::size_t>(f.item)] = true; break;
-            case Group::Maintenance: a.maintenance[static_cast<std::size_t>(f.item)] = true; break;
-            case Group::Appendix: a.appendix[static_cast<std::size_t>(f.item)] = true; break;
-            case Group::CheckPattern: break;
+        case 1:
+            a.adjustment.fill(true);
+            a.maintenance.fill(true);
+            a.checkPatternGroup = true;
+            a.appendix.fill(true);
+            return a;
+        case 2:
+            // Only what works on a printer in error: the destination, the counter,
+            // the EEPROM copy and the appendix.
+            for (const FeatureInfo& f : Features()) {
+                if (!f.usableInError) continue;
+                switch (f.group) {
+                    case Group::Adjustment:
+                        a.adjustment[static_cast<std::size_t>(f.item)] = true;
+                        break;
+                    case Group::Maintenance:
+                        a.maintenance[static_cast<std::size_t>(f.item)] = true;
+                        break;
+                    case Group::Appendix:
+                        a.appendix[static_cast<std::size_t>(f.item)] = true;
+                        break;
+                    case Group::CheckPattern:
+                        break;
+                }
             }
-        }
-        a.checkPatternGroup = false;
-        return a;
-    case 3:
-        a.restartLine = true;
-        return a;
-    default:
-        return std::nullopt;
+            a.checkPatternGroup = false;
+            return a;
+        case 3:
+            a.restartLine = true;
+            return a;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -240,13 +257,22 @@ Result WaitUntilReady(StatusFrame& frame, int showMessages) {
         if (Result r = Status().Inquire(); r != rc::Ok) return r;
         const char* activity = nullptr;
         switch (Status().PrinterState()) {
-        case state::Ready: return rc::Ok;
-        case state::Error:
-        case state::BeforeInkCharge: return rc::PrinterError;
-        case state::Busy: activity = "Printer is busy."; break;
-        case state::Printing: activity = "Printer is printing."; break;
-        case state::Cleaning: activity = "Printer is cleaning."; break;
-        default: break;
+            case state::Ready:
+                return rc::Ok;
+            case state::Error:
+            case state::BeforeInkCharge:
+                return rc::PrinterError;
+            case state::Busy:
+                activity = "Printer is busy.";
+                break;
+            case state::Printing:
+                activity = "Printer is printing.";
+                break;
+            case state::Cleaning:
+                activity = "Printer is cleaning.";
+                break;
+            default:
+                break;
         }
         if (activity && showMessages == 1) {
             if (Result r = frame.SetOperationState(mode::BusyNoWait, activity); r != rc::Ok) return r;
@@ -273,18 +299,27 @@ void GetStatus(StatusFrame& frame, std::uint16_t portCode) {
         return;
     }
     switch (Status().PrinterState()) {
-    case state::Error: ReportPrinterError(frame); return;
-    case state::Busy: frame.SetOperationState(mode::Report, "Printer is busy."); break;
-    case state::Printing: frame.SetOperationState(mode::Report, "Printer is printing."); break;
-    case state::Cleaning: frame.SetOperationState(mode::Report, "Printer is cleaning."); break;
-    case state::BeforeInkCharge:
-        frame.SetOperationState(mode::Error, "Printer is before initial ink charge.");
-        break;
-    case state::Ready:
-        frame.SetOperationState(mode::Report, "Printer is ready.");
-        ReportInks(frame);
-        break;
-    default: break;
+        case state::Error:
+            ReportPrinterError(frame);
+            return;
+        case state::Busy:
+            frame.SetOperationState(mode::Report, "Printer is busy.");
+            break;
+        case state::Printing:
+            frame.SetOperationState(mode::Report, "Printer is printing.");
+            break;
+        case state::Cleaning:
+            frame.SetOperationState(mode::Report, "Printer is cleaning.");
+            break;
+        case state::BeforeInkCharge:
+            frame.SetOperationState(mode::Error, "Printer is before initial ink charge.");
+            break;
+        case state::Ready:
+            frame.SetOperationState(mode::Report, "Printer is ready.");
+            ReportInks(frame);
+            break;
+        default:
+            break;
     }
     SetFeatureAvailability(frame, 1);
 }
@@ -305,39 +340,50 @@ void ReportErrorCode(StatusFrame& frame, Result code) {
     frame.EnableForReport();
     frame.ReportingCode(code);
     switch (code) {
-    case rc::PortIo: {
-        std::int16_t detail = 0;
-        GetIoErrorCodeByOsSw(&detail);
-        ReportLostCommunication(frame, IsPlainCommunicationError(detail) ? "Communication error."
-                                                                         : kCommunicationErrorOccurred);
-        break;
-    }
-    case rc::NoPacketProtocol:
-    case rc::Link3000: ReportLostCommunication(frame, kCommunicationErrorOccurred); break;
-    case rc::BadPortCode:
-        frame.SetOperationState(mode::Error, kCommunicationErrorOccurred);
-        frame.SetOperationState(mode::Line, kCheckCable);
-        SetFeatureAvailability(frame, 3);
-        break;
-    case rc::Channel:
-        GetD4ErrorCode();  // read to clear the library's detail; the message is the same for all
-        ReportLostCommunication(frame, kCommunicationErrorOccurred);
-        break;
-    case rc::FileOpen: frame.SetOperationState(mode::Error, "Cannot file open."); break;
-    case rc::PrinterError: ReportPrinterError(frame); break;
-    case rc::NoLibrary: frame.SetOperationState(mode::Error, "Cannot found the DLL files."); break;
-    case rc::NoMemory:
-        frame.SetOperationState(mode::Error, "There is not enough free memory to run this program.");
-        frame.SetOperationState(mode::Line, "Quit one or more programs, and then try again.");
-        break;
-    case rc::HeadId:
-    case rc::Bid:
-    case rc::UsbId:
-    case rc::PwSensor:
-    case rc::PixelShift:
-    case rc::Ieee1394Id:
-    case rc::EepromCopy: ReportDetail(frame, code); break;
-    default: break;
+        case rc::PortIo: {
+            std::int16_t detail = 0;
+            GetIoErrorCodeByOsSw(&detail);
+            ReportLostCommunication(
+                frame, IsPlainCommunicationError(detail) ? "Communication error." : kCommunicationErrorOccurred);
+            break;
+        }
+        case rc::NoPacketProtocol:
+        case rc::Link3000:
+            ReportLostCommunication(frame, kCommunicationErrorOccurred);
+            break;
+        case rc::BadPortCode:
+            frame.SetOperationState(mode::Error, kCommunicationErrorOccurred);
+            frame.SetOperationState(mode::Line, kCheckCable);
+            SetFeatureAvailability(frame, 3);
+            break;
+        case rc::Channel:
+            GetD4ErrorCode();  // read to clear the library's detail; the message is the same for all
+            ReportLostCommunication(frame, kCommunicationErrorOccurred);
+            break;
+        case rc::FileOpen:
+            frame.SetOperationState(mode::Error, "Cannot file open.");
+            break;
+        case rc::PrinterError:
+            ReportPrinterError(frame);
+            break;
+        case rc::NoLibrary:
+            frame.SetOperationState(mode::Error, "Cannot found the DLL files.");
+            break;
+        case rc::NoMemory:
+            frame.SetOperationState(mode::Error, "There is not enough free memory to run this program.");
+            frame.SetOperationState(mode::Line, "Quit one or more programs, and then try again.");
+            break;
+        case rc::HeadId:
+        case rc::Bid:
+        case rc::UsbId:
+        case rc::PwSensor:
+        case rc::PixelShift:
+        case rc::Ieee1394Id:
+        case rc::EepromCopy:
+            ReportDetail(frame, code);
+            break;
+        default:
+            break;
     }
 }
 

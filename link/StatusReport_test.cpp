@@ -26,10 +26,17 @@ public:
         modes.push_back(m);
         events.push_back("mode " + std::to_string(m));
         switch (EffectOfMode(m).memo) {
-        case MemoEdit::Replace: memo = text; break;
-        case MemoEdit::Append: memo += text; break;
-        case MemoEdit::NewLine: memo += (memo.empty() ? "" : "\n") + text; break;
-        case MemoEdit::Keep: break;
+            case MemoEdit::Replace:
+                memo = text;
+                break;
+            case MemoEdit::Append:
+                memo += text;
+                break;
+            case MemoEdit::NewLine:
+                memo += (memo.empty() ? "" : "\n") + text;
+                break;
+            case MemoEdit::Keep:
+                break;
         }
         if (EffectOfMode(m).colour == TextColour::Red) red = true;
         if (EffectOfMode(m).colour == TextColour::Black || EffectOfMode(m).colour == TextColour::Blue) red = false;
@@ -132,8 +139,8 @@ TEST_F(StatusReportTest, GetStatusReconnectsThenReportsInks) {
     GetStatus(frame, 1029);
     std::vector<Fn> order;
     for (const auto& call : Fake().Calls()) order.push_back(call.fn);
-    EXPECT_THAT(order, ElementsAre(Fn::PortCloseByOsSw, Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw,
-                                   Fn::D4Negotiation, Fn::InquireStatus));
+    EXPECT_THAT(order, ElementsAre(Fn::PortCloseByOsSw, Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
+                                   Fn::InquireStatus));
     EXPECT_EQ(Fake().CallsTo(Fn::PortOpenByOsSw)[0].a, 1029u);
     EXPECT_EQ(frame.memo,
               "Printer is ready.\n"
@@ -147,7 +154,7 @@ TEST_F(StatusReportTest, InkReportPrintsUnreadableAndStaleLevelsAsTheyStand) {
     Fake().SetStatus(MakeStatus(4, 0, {30, 30, 30, 30, 30, 30, 30}));
     GetStatus(frame, 1028);
     auto record = MakeStatus(4, 0, {-1, 40, 40, 40, 40, 40, 40});  // black: special code, keeps 30
-    fake::SetInkCode(record, 6, '6', '5');                        // gray: 101 reads -1
+    fake::SetInkCode(record, 6, '6', '5');                         // gray: 101 reads -1
     Fake().SetStatus(record);
     GetStatus(frame, 1028);
     EXPECT_EQ(frame.memo,
@@ -257,8 +264,9 @@ TEST_F(StatusReportTest, EveryResultCodeHasItsMessages) {
         {0x2001, "Cannot file open.", 0},
         {0x3000, comm + kRestart, 3},
         {0xB000, "Cannot found the DLL files.", 0},
-        {0xC000, "There is not enough free memory to run this program.\n"
-                 "Quit one or more programs, and then try again.",
+        {0xC000,
+         "There is not enough free memory to run this program.\n"
+         "Quit one or more programs, and then try again.",
          0},
         {2, "old text", 0},
         {0, "old text", 0},
@@ -280,8 +288,7 @@ TEST_F(StatusReportTest, PortErrorMessageDependsOnTheDetail) {
         Fake().SetIoErrorDetail(detail);
         ReportErrorCode(frame, 0x1000);
         const bool plain = detail == -105 || detail == -104 || detail == -103 || detail == -82 || detail == -81;
-        EXPECT_EQ(frame.memo, std::string(plain ? "Communication error." : "Communication error occurred.") +
-                                  kRestart)
+        EXPECT_EQ(frame.memo, std::string(plain ? "Communication error." : "Communication error occurred.") + kRestart)
             << detail;
         EXPECT_EQ(LastLevel(), 3);
     }

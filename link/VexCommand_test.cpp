@@ -19,16 +19,14 @@ protected:
     void SetUp() override { Fake().Reset(); }
 
     // What one primitive appends to an empty stream, checking it succeeded.
-    Bytes Appended(const std::function<Result(TPRaster&)>& primitive)
-    {
+    Bytes Appended(const std::function<Result(TPRaster&)>& primitive) {
         TPRaster s;
         EXPECT_EQ(primitive(s), rc::Ok);
         return Bytes(s.Buffer(), s.Buffer() + s.Count());
     }
 
     // Fills a stream up to `count` bytes so that the next block send happens soon.
-    static void Prefill(TPRaster& s, int count)
-    {
+    static void Prefill(TPRaster& s, int count) {
         const Bytes filler(static_cast<std::size_t>(count), 0x55);
         ASSERT_EQ(s.Append(filler.data(), count), rc::Ok);
     }
@@ -36,8 +34,7 @@ protected:
     fake::ScriptedHost host;
 };
 
-TEST_F(PrimitivesTest, RunLengthUnits)
-{
+TEST_F(PrimitivesTest, RunLengthUnits) {
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSend(s, 1, 0xAB); }), (Bytes{0x00, 0xAB}));
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSend(s, 2, 0xAB); }), (Bytes{0xFF, 0xAB}));
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSend(s, 120, 0); }), (Bytes{0x89, 0x00}));
@@ -47,31 +44,27 @@ TEST_F(PrimitivesTest, RunLengthUnits)
 
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSendLong(s, 380, 0xFF); }),
               (Bytes{0x89, 0xFF, 0x89, 0xFF, 0x89, 0xFF, 0xED, 0xFF}));
-    EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSendLong(s, 240, 0x55); }),
-              (Bytes{0x89, 0x55, 0x89, 0x55}));
+    EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSendLong(s, 240, 0x55); }), (Bytes{0x89, 0x55, 0x89, 0x55}));
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSendLong(s, 241, 0x55); }),
               (Bytes{0x89, 0x55, 0x89, 0x55, 0x00, 0x55}));
     EXPECT_EQ(Appended([](TPRaster& s) { return RepeatSendLong(s, 0, 0x55); }), Bytes{});
 }
 
-TEST_F(PrimitivesTest, LongRunsCrossBlocksLikeSingleUnits)
-{
+TEST_F(PrimitivesTest, LongRunsCrossBlocksLikeSingleUnits) {
     // 700 units of 120 and one of 1: 1402 bytes, the first 1000 as one block.
     TPRaster s;
     Prefill(s, 10);
     ASSERT_EQ(RepeatSendLong(s, 700 * 120 + 1, 0xC0), rc::Ok);
     ASSERT_EQ(s.Flush(), rc::Ok);
     Bytes expected(10, 0x55);
-    for (int i = 0; i < 700; ++i)
-        expected.insert(expected.end(), {0x89, 0xC0});
+    for (int i = 0; i < 700; ++i) expected.insert(expected.end(), {0x89, 0xC0});
     expected.insert(expected.end(), {0x00, 0xC0});
     EXPECT_EQ(Fake().AcceptedBytes(), expected);
     ASSERT_EQ(Fake().Sends().size(), 2u);
     EXPECT_EQ(Fake().Sends()[0].size(), 1000u);
 }
 
-TEST_F(PrimitivesTest, LongRunStopsAtTheFailedSend)
-{
+TEST_F(PrimitivesTest, LongRunStopsAtTheFailedSend) {
     TPRaster s;
     Prefill(s, 999);
     Fake().SetResult(Fn::SendDataChannel, 0x3000);
@@ -82,8 +75,7 @@ TEST_F(PrimitivesTest, LongRunStopsAtTheFailedSend)
     EXPECT_EQ(Fake().Sends().size(), 1u);
 }
 
-TEST_F(PrimitivesTest, ControlSequences)
-{
+TEST_F(PrimitivesTest, ControlSequences) {
     EXPECT_EQ(Appended(SendInitialize), (Bytes{0x1B, 0x40}));
     EXPECT_EQ(Appended(SendGraphicsMode), (Bytes{0x1B, 0x28, 0x47, 0x01, 0x00, 0x01}));
     EXPECT_EQ(Appended([](TPRaster& s) { return SendUnit(s, 5); }), (Bytes{0x1B, 0x28, 0x55, 0x01, 0x00, 0x05}));
@@ -102,19 +94,17 @@ TEST_F(PrimitivesTest, ControlSequences)
     EXPECT_EQ(Appended([](TPRaster& s) { return SendLineFeeds(s, 2); }), (Bytes{0x0D, 0x0A, 0x0D, 0x0A}));
 }
 
-TEST_F(PrimitivesTest, ColourDotAndModeTables)
-{
-    const std::pair<std::uint8_t, std::uint8_t> colours[] = {{ink::Black, 0x00},   {ink::Cyan, 0x02},
-                                                             {ink::Magenta, 0x01}, {ink::Yellow, 0x04},
-                                                             {ink::Gray, 0x10},    {ink::LightCyan, 0x12},
-                                                             {ink::LightMagenta, 0x11}};
+TEST_F(PrimitivesTest, ColourDotAndModeTables) {
+    const std::pair<std::uint8_t, std::uint8_t> colours[] = {
+        {ink::Black, 0x00}, {ink::Cyan, 0x02},      {ink::Magenta, 0x01},     {ink::Yellow, 0x04},
+        {ink::Gray, 0x10},  {ink::LightCyan, 0x12}, {ink::LightMagenta, 0x11}};
     for (const auto& c : colours) {
         const std::uint8_t index = c.first;
         EXPECT_EQ(Appended([index](TPRaster& s) { return SendRasterHeader(s, index, 1, 1, 1, 1); })[2], c.second)
             << int(index);
     }
 
-    const std::pair<std::uint8_t, std::uint8_t> dots[] = {{0, 0x00}, {10, 0x12}, {11, 0x11},
+    const std::pair<std::uint8_t, std::uint8_t> dots[] = {{0, 0x00},  {10, 0x12}, {11, 0x11},
                                                           {12, 0x13}, {13, 0x10}, {14, 0x00}};
     for (const auto& d : dots) {
         const std::uint8_t kind = d.first;
@@ -132,15 +122,13 @@ TEST_F(PrimitivesTest, ColourDotAndModeTables)
     }
 }
 
-TEST_F(PrimitivesTest, JobHeaderIsTheSixCommandsInOrder)
-{
+TEST_F(PrimitivesTest, JobHeaderIsTheSixCommandsInOrder) {
     EXPECT_EQ(Appended([](TPRaster& s) { return SendJobHeader(s, 10, 1, 10, 1); }),
               (Bytes{0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x55,
                      0x01, 0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, 0x12, 0x1B, 0x28, 0x4B, 0x02, 0x00, 0x00, 0x02}));
 }
 
-TEST_F(PrimitivesTest, CompositesStopAtTheFirstFailure)
-{
+TEST_F(PrimitivesTest, CompositesStopAtTheFirstFailure) {
     TPRaster s;
     Prefill(s, 995);
     Fake().SetResult(Fn::SendDataChannel, 0x3000);
@@ -155,8 +143,7 @@ TEST_F(PrimitivesTest, CompositesStopAtTheFirstFailure)
     EXPECT_EQ(t.Count(), 1000);
 }
 
-TEST_F(PrimitivesTest, EndOfJobEjectsThenFlushes)
-{
+TEST_F(PrimitivesTest, EndOfJobEjectsThenFlushes) {
     TPRaster s;
     ASSERT_EQ(SendInitialize(s), rc::Ok);
     EXPECT_EQ(SendEndOfJob(s), rc::Ok);
@@ -173,8 +160,7 @@ TEST_F(PrimitivesTest, EndOfJobEjectsThenFlushes)
 
 using PrimitivesDeathTest = PrimitivesTest;
 
-TEST_F(PrimitivesDeathTest, RunsTheCoderCannotExpressEndTheProgram)
-{
+TEST_F(PrimitivesDeathTest, RunsTheCoderCannotExpressEndTheProgram) {
     // The console host shows the box on standard error.
     SetHost(nullptr);
     TPRaster s;
@@ -182,13 +168,11 @@ TEST_F(PrimitivesDeathTest, RunsTheCoderCannotExpressEndTheProgram)
     EXPECT_EXIT(RepeatSend(s, 0, 0), ::testing::ExitedWithCode(EXIT_FAILURE), "RepeatSend\\(\\) error");
 }
 
-TEST_F(PrimitivesDeathTest, RepeatSendErrorBoxIsAnErrorWithOneOkButton)
-{
+TEST_F(PrimitivesDeathTest, RepeatSendErrorBoxIsAnErrorWithOneOkButton) {
     TPRaster s;
     host.OnMessageBox([](const fake::ScriptedHost::Box& box) {
         // Leave the child process from inside the box so the parent can see what it held.
-        const bool ok = box.text == "RepeatSend() error" && box.icon == BoxIcon::Error &&
-                        box.buttons == BoxButtons::Ok;
+        const bool ok = box.text == "RepeatSend() error" && box.icon == BoxIcon::Error && box.buttons == BoxButtons::Ok;
         std::_Exit(ok ? 42 : 43);
     });
     EXPECT_EXIT(RepeatSend(s, 200, 1), ::testing::ExitedWithCode(42), "");

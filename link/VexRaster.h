@@ -27,8 +27,7 @@ public:
     // error message and a non-zero status). Returns 1 or the failed send's code.
     // Bytes are stored in order and a block is sent the moment the count
     // reaches 1000; when that send fails, the rest of the call is not stored.
-    Result Append(const std::uint8_t* data, int count)
-    {
+    Result Append(const std::uint8_t* data, int count) {
         // Most appends are a few bytes that do not complete a block. The room
         // left is compared rather than the sum, which a huge count would overflow.
         if (count > 0 && count < kBlock - count_) {
@@ -40,8 +39,7 @@ public:
     }
     // Append of two bytes, the size of a run-length unit: the commonest append
     // of all, stored directly rather than through a copy of a tiny array.
-    Result AppendPair(std::uint8_t first, std::uint8_t second)
-    {
+    Result AppendPair(std::uint8_t first, std::uint8_t second) {
         if (count_ + 2 < kBlock) {
             buffer_[count_] = first;
             buffer_[count_ + 1] = second;

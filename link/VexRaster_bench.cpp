@@ -17,10 +17,8 @@ std::vector<std::uint8_t> sink(kSinkSize);
 std::size_t sinkAt = 0;
 std::int64_t sent = 0;  // every byte the channel took
 
-void CopyToSink(const std::uint8_t* data, std::size_t count)
-{
-    if (sinkAt + count > kSinkSize)
-        sinkAt = 0;
+void CopyToSink(const std::uint8_t* data, std::size_t count) {
+    if (sinkAt + count > kSinkSize) sinkAt = 0;
     std::memcpy(sink.data() + sinkAt, data, count);
     sinkAt += count;
 }
@@ -28,34 +26,28 @@ void CopyToSink(const std::uint8_t* data, std::size_t count)
 constexpr int kRows = 1000;
 
 // A row of long runs, as the solid bands of the check patterns are built.
-svc::Result LongRunRow(svc::TPRaster& s, int row)
-{
+svc::Result LongRunRow(svc::TPRaster& s, int row) {
     return svc::RepeatSendLong(s, 48000 + row % 7, static_cast<std::uint8_t>(row));
 }
 
 // A row of short units between long runs, as the ruled and stepped patterns are built.
-svc::Result MixedRow(svc::TPRaster& s, int row)
-{
+svc::Result MixedRow(svc::TPRaster& s, int row) {
     svc::Result r = svc::RepeatSendLong(s, 4000, 0xFF);
     for (int i = 0; i < 40 && r == svc::rc::Ok; ++i) {
         r = svc::RepeatSend(s, 1, static_cast<std::uint8_t>(row + i));
-        if (r == svc::rc::Ok)
-            r = svc::RepeatSend(s, 9 + i % 50, 0x55);
+        if (r == svc::rc::Ok) r = svc::RepeatSend(s, 9 + i % 50, 0x55);
     }
-    if (r == svc::rc::Ok)
-        r = svc::RepeatSendLong(s, 2000, 0xC0);
+    if (r == svc::rc::Ok) r = svc::RepeatSendLong(s, 2000, 0xC0);
     return r;
 }
 
 template <svc::Result (*Row)(svc::TPRaster&, int)>
-void BM_Compose(benchmark::State& state)
-{
+void BM_Compose(benchmark::State& state) {
     svc::TPRaster stream;
     const std::int64_t before = sent;
     for (auto _ : state) {
         for (int row = 0; row < kRows; ++row)
-            if (Row(stream, row) != svc::rc::Ok)
-                state.SkipWithError("send failed");
+            if (Row(stream, row) != svc::rc::Ok) state.SkipWithError("send failed");
         stream.Flush();
         benchmark::DoNotOptimize(sink.data());
     }
@@ -64,14 +56,12 @@ void BM_Compose(benchmark::State& state)
 
 // The same number of bytes moved by memcpy in blocks of 1000: the ceiling.
 template <svc::Result (*Row)(svc::TPRaster&, int)>
-void BM_Memcpy(benchmark::State& state)
-{
+void BM_Memcpy(benchmark::State& state) {
     // Compose once to learn the bytes.
     sinkAt = 0;
     {
         svc::TPRaster stream;
-        for (int row = 0; row < kRows; ++row)
-            Row(stream, row);
+        for (int row = 0; row < kRows; ++row) Row(stream, row);
         stream.Flush();
     }
     const std::size_t total = sinkAt;  // below the sink size, so nothing wrapped
@@ -93,18 +83,11 @@ BENCHMARK(BM_Memcpy<MixedRow>)->Name("Memcpy/MixedRows");
 
 // The few outside-library functions the job stream calls: the printer takes every block.
 extern "C" {
-uint16_t SendDataChannel(const uint8_t* data, uint32_t count)
-{
+uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
     CopyToSink(data, count);
     sent += count;
     return 1;
 }
-uint16_t GetD4ErrorCode(void)
-{
-    return 0;
-}
-uint16_t InquireStatus(uint8_t*)
-{
-    return 1;
-}
+uint16_t GetD4ErrorCode(void) { return 0; }
+uint16_t InquireStatus(uint8_t*) { return 1; }
 }

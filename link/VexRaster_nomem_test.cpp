@@ -13,34 +13,24 @@ namespace {
 bool refuseAllocation = false;
 }
 
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return refuseAllocation ? nullptr : std::malloc(size == 0 ? 1 : size);
 }
 
 // The array forms as a set, so every array allocation and release matches.
-void* operator new[](std::size_t size)
-{
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
+void* operator new[](std::size_t size) {
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
+void operator delete[](void* p) noexcept { std::free(p); }
 
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace svc {
 namespace {
 
-TEST(JobStreamDeathTest, NoMemoryShowsTheMessageAndEndsWithExitCodeZero)
-{
+TEST(JobStreamDeathTest, NoMemoryShowsTheMessageAndEndsWithExitCodeZero) {
     SetHost(nullptr);  // the console host writes the box to standard error
     EXPECT_EXIT(
         {
@@ -52,8 +42,7 @@ TEST(JobStreamDeathTest, NoMemoryShowsTheMessageAndEndsWithExitCodeZero)
         "again.");
 }
 
-TEST(JobStreamNoMemory, AllocatesOnceWhenMemoryIsThere)
-{
+TEST(JobStreamNoMemory, AllocatesOnceWhenMemoryIsThere) {
     TPRaster stream;
     EXPECT_NE(stream.Buffer(), nullptr);
     EXPECT_EQ(stream.Count(), 0);

@@ -27,26 +27,21 @@ const char* const kPaperPrompt =
     "Paper not loaded correctly.\nReload the paper and press the Paper button on the printer.\n"
     "Then click the [OK] button on the screen.";
 
-Bytes Pattern(int n, int seed = 0)
-{
+Bytes Pattern(int n, int seed = 0) {
     Bytes b(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i * 7 + seed) & 0xFF);
+    for (int i = 0; i < n; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i * 7 + seed) & 0xFF);
     return b;
 }
 
-std::vector<std::size_t> SendSizes()
-{
+std::vector<std::size_t> SendSizes() {
     std::vector<std::size_t> sizes;
-    for (const auto& s : Fake().Sends())
-        sizes.push_back(s.size());
+    for (const auto& s : Fake().Sends()) sizes.push_back(s.size());
     return sizes;
 }
 
 class JobStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Fake().Reset();
         Status().Clear();
     }
@@ -54,8 +49,7 @@ protected:
     TPRaster stream;
 };
 
-TEST_F(JobStreamTest, SendsInBlocksOfExactlyOneThousand)
-{
+TEST_F(JobStreamTest, SendsInBlocksOfExactlyOneThousand) {
     const Bytes data = Pattern(999);
     EXPECT_EQ(stream.Append(data.data(), 999), rc::Ok);
     EXPECT_TRUE(Fake().Sends().empty());
@@ -75,18 +69,15 @@ TEST_F(JobStreamTest, SendsInBlocksOfExactlyOneThousand)
     EXPECT_EQ(SendSizes(), (std::vector<std::size_t>{1000, 0}));
 }
 
-TEST_F(JobStreamTest, KeepsByteOrderAcrossBlockBoundaries)
-{
+TEST_F(JobStreamTest, KeepsByteOrderAcrossBlockBoundaries) {
     const Bytes all = Pattern(2500, 11);
-    for (int at = 0; at < 2500; at += 700)
-        ASSERT_EQ(stream.Append(all.data() + at, std::min(700, 2500 - at)), rc::Ok);
+    for (int at = 0; at < 2500; at += 700) ASSERT_EQ(stream.Append(all.data() + at, std::min(700, 2500 - at)), rc::Ok);
     ASSERT_EQ(stream.Flush(), rc::Ok);
     EXPECT_EQ(SendSizes(), (std::vector<std::size_t>{1000, 1000, 500}));
     EXPECT_EQ(Fake().AcceptedBytes(), all);
 }
 
-TEST_F(JobStreamTest, BusyPrinterGetsTheSameBlockAgainEvery500Ms)
-{
+TEST_F(JobStreamTest, BusyPrinterGetsTheSameBlockAgainEvery500Ms) {
     Fake().RefuseSends(2);
     Fake().SetStatus(fake::MakeStatus(state::Busy));
     const Bytes block = Pattern(1000);
@@ -106,8 +97,7 @@ TEST_F(JobStreamTest, BusyPrinterGetsTheSameBlockAgainEvery500Ms)
     EXPECT_EQ(stream.Count(), 0);
 }
 
-TEST_F(JobStreamTest, PromptsForPaperBeforeEveryRetryWhilePaperIsOut)
-{
+TEST_F(JobStreamTest, PromptsForPaperBeforeEveryRetryWhilePaperIsOut) {
     Fake().RefuseSends(3);
     Fake().QueueStatus({fake::MakeStatus(state::Error, kPaperOutError), fake::MakeStatus(state::Error, kPaperOutError),
                         fake::MakeStatus(state::Busy)});
@@ -128,8 +118,7 @@ TEST_F(JobStreamTest, PromptsForPaperBeforeEveryRetryWhilePaperIsOut)
     EXPECT_EQ(Fake().Sends().size(), 4u);
 }
 
-TEST_F(JobStreamTest, RefusalsThatAreNotBusyEndTheSendAndKeepTheBytes)
-{
+TEST_F(JobStreamTest, RefusalsThatAreNotBusyEndTheSendAndKeepTheBytes) {
     const Bytes data = Pattern(20);
     ASSERT_EQ(stream.Append(data.data(), 20), rc::Ok);
 
@@ -154,8 +143,7 @@ TEST_F(JobStreamTest, RefusalsThatAreNotBusyEndTheSendAndKeepTheBytes)
     EXPECT_EQ(Bytes(stream.Buffer(), stream.Buffer() + 20), data);
 }
 
-TEST_F(JobStreamTest, FailedSendGoesOutAheadOfTheNextBytes)
-{
+TEST_F(JobStreamTest, FailedSendGoesOutAheadOfTheNextBytes) {
     Fake().SetResultOnCall(Fn::SendDataChannel, 1, 0x3000);
     const Bytes first = Pattern(995);
     const Bytes second = Pattern(10, 5);
@@ -174,8 +162,7 @@ TEST_F(JobStreamTest, FailedSendGoesOutAheadOfTheNextBytes)
     EXPECT_EQ(stream.Count(), 2);
 }
 
-TEST_F(JobStreamTest, NeverWritesPastItsBufferWhileSendsKeepFailing)
-{
+TEST_F(JobStreamTest, NeverWritesPastItsBufferWhileSendsKeepFailing) {
     Fake().SetResult(Fn::SendDataChannel, 0x3000);
     const Bytes block = Pattern(1000);
     EXPECT_EQ(stream.Append(block.data(), 1000), 0x3000);
@@ -204,8 +191,7 @@ TEST_F(JobStreamTest, NeverWritesPastItsBufferWhileSendsKeepFailing)
 
 using JobStreamDeathTest = JobStreamTest;
 
-TEST_F(JobStreamDeathTest, AppendOfMoreThanOneBlockEndsTheProgramWithAnError)
-{
+TEST_F(JobStreamDeathTest, AppendOfMoreThanOneBlockEndsTheProgramWithAnError) {
     const Bytes data(1001, 0);
     EXPECT_EXIT(stream.Append(data.data(), 1001), ::testing::ExitedWithCode(EXIT_FAILURE), "at most 1000");
 
@@ -218,36 +204,32 @@ TEST_F(JobStreamDeathTest, AppendOfMoreThanOneBlockEndsTheProgramWithAnError)
 
 class PrintFileTest : public JobStreamTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         JobStreamTest::SetUp();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("svc_printfile_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("svc_printfile_" + std::to_string(::getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     // A print job's bytes: a reset, then the pattern.
-    static Bytes Job(int n, int seed = 0)
-    {
+    static Bytes Job(int n, int seed = 0) {
         Bytes b = Pattern(n, seed);
         const Bytes reset{0x1B, 0x40};
         std::copy_n(reset.begin(), std::min<std::size_t>(b.size(), reset.size()), b.begin());
         return b;
     }
-    std::string Write(const Bytes& content)
-    {
+    std::string Write(const Bytes& content) {
         const auto path = dir_ / "job.prn";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                                   static_cast<std::streamsize>(content.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         return path.string();
     }
     std::filesystem::path dir_;
 };
 
-TEST_F(PrintFileTest, SendsTheFileInChunksOfOneThousand)
-{
+TEST_F(PrintFileTest, SendsTheFileInChunksOfOneThousand) {
     const struct {
         int size;
         std::vector<std::size_t> chunks;
@@ -264,8 +246,7 @@ TEST_F(PrintFileTest, SendsTheFileInChunksOfOneThousand)
     EXPECT_EQ(stream.Count(), 0);
 }
 
-TEST_F(PrintFileTest, UnreadableFileSendsNothing)
-{
+TEST_F(PrintFileTest, UnreadableFileSendsNothing) {
     EXPECT_EQ(stream.SendPrintFile((dir_ / "missing.prn").string()), rc::FileOpen);
     EXPECT_EQ(stream.SendPrintFile(dir_.string()), rc::FileOpen);
     EXPECT_TRUE(Fake().Calls().empty());
@@ -275,18 +256,14 @@ TEST_F(PrintFileTest, UnreadableFileSendsNothing)
 // the cut position pattern, with remote mode. A file that does not is no
 // print job; it is refused with nothing sent, rather than sent and reported
 // as a completed print.
-TEST_F(PrintFileTest, AFileThatIsNoPrintJobIsRefusedWithNothingSent)
-{
+TEST_F(PrintFileTest, AFileThatIsNoPrintJobIsRefusedWithNothingSent) {
     const Bytes remote{0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1'};
     EXPECT_EQ(stream.SendPrintFile(Write(remote)), rc::Ok);
     EXPECT_EQ(Fake().AcceptedBytes(), remote);
 
     const std::string text = "clip.prn: copy the file from the service CD\n";
-    const Bytes notAJob[] = {Bytes(text.begin(), text.end()),
-                             Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
-                             Bytes{0x1B},
-                             Bytes{0x40, 0x1B},
-                             Pattern(2500)};
+    const Bytes notAJob[] = {Bytes(text.begin(), text.end()), Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
+                             Bytes{0x1B}, Bytes{0x40, 0x1B}, Pattern(2500)};
     for (const Bytes& content : notAJob) {
         SCOPED_TRACE(content.size());
         Fake().Reset();
@@ -297,16 +274,14 @@ TEST_F(PrintFileTest, AFileThatIsNoPrintJobIsRefusedWithNothingSent)
     }
 }
 
-TEST_F(PrintFileTest, AFifoUnderTheNameIsRefusedAtOnce)
-{
+TEST_F(PrintFileTest, AFifoUnderTheNameIsRefusedAtOnce) {
     const auto fifo = dir_ / "clip.prn";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(stream.SendPrintFile(fifo.string()), rc::FileOpen);
     EXPECT_TRUE(Fake().Calls().empty());
 }
 
-TEST_F(PrintFileTest, BusyPrinterGetsTheChunkAgainAtOnce)
-{
+TEST_F(PrintFileTest, BusyPrinterGetsTheChunkAgainAtOnce) {
     const Bytes content = Job(1500);
     Fake().RefuseSends(1);
     Fake().SetStatus(fake::MakeStatus(state::Error, kPaperOutError));

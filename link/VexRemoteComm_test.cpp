@@ -16,11 +16,9 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes kEnter{0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 0x52, 0x45, 0x4D, 0x4F, 0x54, 0x45, 0x31};
 const Bytes kExit{0x1B, 0x00, 0x00, 0x00};
 
-Bytes Cat(std::initializer_list<Bytes> parts)
-{
+Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -32,11 +30,10 @@ protected:
     TPRemoteComm remote{stream};
 };
 
-TEST_F(RemoteFramesTest, CutPositionIsSetAndSavedInOneFlush)
-{
+TEST_F(RemoteFramesTest, CutPositionIsSetAndSavedInOneFlush) {
     EXPECT_EQ(remote.SetCutPosition(0), rc::Ok);
-    const Bytes expected = Cat({kEnter, {0x44, 0x44, 0x05, 0x00, 0x00, 0x10, 0x00, 0x00, 0x02},
-                                {0x53, 0x56, 0x00, 0x00}, kExit});
+    const Bytes expected =
+        Cat({kEnter, {0x44, 0x44, 0x05, 0x00, 0x00, 0x10, 0x00, 0x00, 0x02}, {0x53, 0x56, 0x00, 0x00}, kExit});
     ASSERT_EQ(expected.size(), 30u);
     EXPECT_EQ(Fake().Sends(), std::vector<Bytes>{expected});
 
@@ -45,8 +42,7 @@ TEST_F(RemoteFramesTest, CutPositionIsSetAndSavedInOneFlush)
     EXPECT_EQ(Fake().Sends().at(0).at(20), 0xC0);
 }
 
-TEST_F(RemoteFramesTest, SensorBlockCarriesItsChecksum)
-{
+TEST_F(RemoteFramesTest, SensorBlockCarriesItsChecksum) {
     const Bytes block{0x0B, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x44, 0x00, 0x3A, 0x00,
                       0x22, 0x01, 0x20, 0x00, 0x8A, 0x03, 0x38, 0x02, 0x94, 0x03, 0x00, 0x00, 0x62, 0x61,
                       0x64, 0x64, 0x61, 0x12, 0x02, 0x15, 0x13, 0x31, 0x07, 0x01, 0x00, 0x01, 0x01, 0x00};
@@ -57,17 +53,19 @@ TEST_F(RemoteFramesTest, SensorBlockCarriesItsChecksum)
     EXPECT_EQ(Fake().Sends(), std::vector<Bytes>{expected});
 }
 
-TEST_F(RemoteFramesTest, NozzleCheckHeadingGoesFirst)
-{
+TEST_F(RemoteFramesTest, NozzleCheckHeadingGoesFirst) {
     EXPECT_EQ(remote.PrintNozzleCheck(), rc::Ok);
     const std::string heading = "Nozzle check pattern\r\n";
-    const Bytes expected = Cat({Bytes(heading.begin(), heading.end()), {0x00}, kEnter,
-                                {0x4E, 0x43, 0x02, 0x00, 0x00, 0x00}, kExit, {0x0D, 0x0A, 0x0D, 0x0A}});
+    const Bytes expected = Cat({Bytes(heading.begin(), heading.end()),
+                                {0x00},
+                                kEnter,
+                                {0x4E, 0x43, 0x02, 0x00, 0x00, 0x00},
+                                kExit,
+                                {0x0D, 0x0A, 0x0D, 0x0A}});
     EXPECT_EQ(Fake().Sends(), std::vector<Bytes>{expected});
 }
 
-TEST_F(RemoteFramesTest, FramesFollowEarlierPrintDataAndStopAtAFailure)
-{
+TEST_F(RemoteFramesTest, FramesFollowEarlierPrintDataAndStopAtAFailure) {
     const Bytes label{'A', 'B'};
     ASSERT_EQ(stream.Append(label.data(), 2), rc::Ok);
     Fake().SetResult(Fn::SendDataChannel, 0x3000);
@@ -85,8 +83,7 @@ TEST_F(RemoteFramesTest, FramesFollowEarlierPrintDataAndStopAtAFailure)
     EXPECT_EQ(full.Count(), 1000);
 }
 
-TEST(RemoteCommSingleton, WorksOnTheProgramWideJobStream)
-{
+TEST(RemoteCommSingleton, WorksOnTheProgramWideJobStream) {
     Fake().Reset();
     fake::ScriptedHost host;
     EXPECT_EQ(RemoteComm().ExitRemoteMode(), rc::Ok);

@@ -16,8 +16,7 @@ protected:
     StatusRecord record;
 };
 
-TEST_F(StatusRecordTest, DecodesUpperCaseHexLevelsUpToOneHundred)
-{
+TEST_F(StatusRecordTest, DecodesUpperCaseHexLevelsUpToOneHundred) {
     auto r = fake::MakeStatus(state::Ready, 0, {0, 1, 50, 99, 100, 10, 15});
     fake::SetInkCode(r, 1, '4', 'B');  // 75
     Fake().SetStatus(r);
@@ -32,8 +31,7 @@ TEST_F(StatusRecordTest, DecodesUpperCaseHexLevelsUpToOneHundred)
     EXPECT_EQ(record.Bytes()[40], 75);
 }
 
-TEST_F(StatusRecordTest, UnreadableCodesGiveMinusOne)
-{
+TEST_F(StatusRecordTest, UnreadableCodesGiveMinusOne) {
     auto r = fake::MakeStatus(state::Ready);
     fake::SetInkCode(r, 0, '6', '5');  // 101
     fake::SetInkCode(r, 1, 'F', 'F');
@@ -49,8 +47,7 @@ TEST_F(StatusRecordTest, UnreadableCodesGiveMinusOne)
     EXPECT_EQ(record.Bytes()[39], 0xFF);
 }
 
-TEST_F(StatusRecordTest, SpecialCodesClearTheFlagAndKeepThePreviousLevel)
-{
+TEST_F(StatusRecordTest, SpecialCodesClearTheFlagAndKeepThePreviousLevel) {
     Fake().SetStatus(fake::MakeStatus(state::Ready, 0, {10, 20, 30, 40, 50, 60, 70}));
     ASSERT_EQ(record.ReadStatus(), rc::Ok);
 
@@ -66,8 +63,7 @@ TEST_F(StatusRecordTest, SpecialCodesClearTheFlagAndKeepThePreviousLevel)
     EXPECT_EQ(inks.level, (std::array<std::int16_t, 7>{10, 21, 30, 41, 50, 61, 70}));
 }
 
-TEST_F(StatusRecordTest, SpecialCodeBeforeAnyReadingLeavesZero)
-{
+TEST_F(StatusRecordTest, SpecialCodeBeforeAnyReadingLeavesZero) {
     auto r = fake::MakeStatus(state::Ready, 0, {-1, 5, 5, 5, 5, 5, 5});
     Fake().SetStatus(r);
     ASSERT_EQ(record.ReadStatus(), rc::Ok);
@@ -75,16 +71,14 @@ TEST_F(StatusRecordTest, SpecialCodeBeforeAnyReadingLeavesZero)
     EXPECT_EQ(record.Inks().valid, 0);
 }
 
-TEST_F(StatusRecordTest, LevelsComeOnlyFromReadStatus)
-{
+TEST_F(StatusRecordTest, LevelsComeOnlyFromReadStatus) {
     Fake().SetStatus(fake::MakeStatus(state::Ready, 0, {10, 20, 30, 40, 50, 60, 70}));
     ASSERT_EQ(record.ReadStatus(), rc::Ok);
 
     // The library fills the whole record, the program's part included; neither
     // a plain inquiry nor a read may lose the decoded levels to that.
     auto r = fake::MakeStatus(state::Busy, 0, {-1, -1, -1, -1, -1, -1, -1});
-    for (int i = 36; i < 52; ++i)
-        r[i] = 0xEE;
+    for (int i = 36; i < 52; ++i) r[i] = 0xEE;
     Fake().SetStatus(r);
     ASSERT_EQ(record.Inquire(), rc::Ok);
     EXPECT_EQ(record.PrinterState(), state::Busy);
@@ -95,8 +89,7 @@ TEST_F(StatusRecordTest, LevelsComeOnlyFromReadStatus)
     EXPECT_EQ(record.Inks().valid, 0);
 }
 
-TEST_F(StatusRecordTest, FailedInquiryChangesNothing)
-{
+TEST_F(StatusRecordTest, FailedInquiryChangesNothing) {
     Fake().SetStatus(fake::MakeStatus(state::Error, kPaperOutError, {33, 33, 33, 33, 33, 33, 33}));
     ASSERT_EQ(record.ReadStatus(), rc::Ok);
     const auto before = record.Bytes();
@@ -107,8 +100,7 @@ TEST_F(StatusRecordTest, FailedInquiryChangesNothing)
     EXPECT_EQ(record.PrinterError(), kPaperOutError);
 }
 
-TEST(StatusSingleton, ReadStatusFillsTheProgramWideRecord)
-{
+TEST(StatusSingleton, ReadStatusFillsTheProgramWideRecord) {
     Fake().Reset();
     Status().Clear();
     Fake().SetStatus(fake::MakeStatus(state::Cleaning, 0, {1, 2, 3, 4, 5, 6, 7}));

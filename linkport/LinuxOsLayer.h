@@ -52,7 +52,7 @@ private:
 // both the bytes received and the length the reply announces. Returns 0, or
 // the system error number: kReadFault when not even the length came,
 // kMoreData when the announced text is longer than outSize.
-std::uint32_t StoreDeviceIdText(const std::uint8_t* raw, std::size_t received, void* out,
-                                std::uint32_t outSize, std::uint32_t* returned);
+std::uint32_t StoreDeviceIdText(const std::uint8_t* raw, std::size_t received, void* out, std::uint32_t outSize,
+                                std::uint32_t* returned);
 
 }  // namespace linkport

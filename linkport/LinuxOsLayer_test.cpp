@@ -19,8 +19,7 @@ namespace {
 using namespace linkport;
 using Bytes = std::vector<uint8_t>;
 
-TEST(ErrnoToOsError, OpenFailuresBecomeTheErrorsTheOpenDetailIsBuiltFrom)
-{
+TEST(ErrnoToOsError, OpenFailuresBecomeTheErrorsTheOpenDetailIsBuiltFrom) {
     EXPECT_EQ(ErrnoToOsError(ENOENT), 2u);
     EXPECT_EQ(ErrnoToOsError(ENODEV), 2u);
     EXPECT_EQ(ErrnoToOsError(ENXIO), 2u);
@@ -32,8 +31,7 @@ TEST(ErrnoToOsError, OpenFailuresBecomeTheErrorsTheOpenDetailIsBuiltFrom)
     EXPECT_EQ(ErrnoToOsError(EIO), 31u);
 }
 
-TEST(StoreDeviceIdText, DropsTheLengthPrefixAndStaysWithinWhatCame)
-{
+TEST(StoreDeviceIdText, DropsTheLengthPrefixAndStaysWithinWhatCame) {
     const std::string id = "MFG:Corvid;CMD:D4;";
     Bytes raw{0x00, static_cast<uint8_t>(id.size() + 2)};
     raw.insert(raw.end(), id.begin(), id.end());
@@ -54,8 +52,7 @@ TEST(StoreDeviceIdText, DropsTheLengthPrefixAndStaysWithinWhatCame)
     EXPECT_EQ(returned, 0u);
 }
 
-TEST(StoreDeviceIdText, RefusesMissingLengthAndTextsLongerThanTheBuffer)
-{
+TEST(StoreDeviceIdText, RefusesMissingLengthAndTextsLongerThanTheBuffer) {
     char out[200];
     uint32_t returned = 99;
     const Bytes one{0x00};
@@ -75,8 +72,7 @@ TEST(StoreDeviceIdText, RefusesMissingLengthAndTextsLongerThanTheBuffer)
 
 class LinuxLayer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/linkport-test-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -84,8 +80,7 @@ protected:
         layer_ = std::make_unique<LinuxOsLayer>(dir_);
         SetOsLayerForTesting(layer_.get());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         PortClose();
         SetOsLayerForTesting(nullptr);
         layer_.reset();
@@ -100,8 +95,7 @@ private:
     std::unique_ptr<LinuxOsLayer> layer_;
 };
 
-TEST_F(LinuxLayer, OnlyLptNamesWithAPresentDeviceOpen)
-{
+TEST_F(LinuxLayer, OnlyLptNamesWithAPresentDeviceOpen) {
     for (const char* name : {"LPT0", "LPT4", "lpt1", "LPT1 ", "LPT", "COM1"}) {
         EXPECT_EQ(layer().CreateFile(name), kInvalidHandle) << name;
         EXPECT_EQ(layer().GetLastError(), oserr::kFileNotFound) << name;
@@ -111,8 +105,7 @@ TEST_F(LinuxLayer, OnlyLptNamesWithAPresentDeviceOpen)
     EXPECT_EQ(GetIOErrorCode(), -103);
 }
 
-TEST_F(LinuxLayer, APortOpensOnceAtATime)
-{
+TEST_F(LinuxLayer, APortOpensOnceAtATime) {
     ASSERT_EQ(PortOpen(1028), LINKPORT_OK);
     EXPECT_EQ(layer().CreateFile("LPT1"), kInvalidHandle);
     EXPECT_EQ(layer().GetLastError(), oserr::kSharingViolation);
@@ -125,8 +118,7 @@ TEST_F(LinuxLayer, APortOpensOnceAtATime)
     EXPECT_EQ(layer().GetLastError(), oserr::kInvalidHandle);
 }
 
-TEST_F(LinuxLayer, SendAndReceiveMoveWholePackets)
-{
+TEST_F(LinuxLayer, SendAndReceiveMoveWholePackets) {
     ASSERT_EQ(PortOpen(1028), LINKPORT_OK);
     const Bytes packet{0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0xAA, 0xBB, 0xCC};
     ASSERT_EQ(Send(packet.data(), static_cast<uint32_t>(packet.size())), LINKPORT_OK);
@@ -138,8 +130,7 @@ TEST_F(LinuxLayer, SendAndReceiveMoveWholePackets)
     EXPECT_EQ(Bytes(buffer, buffer + 9), packet);
 }
 
-TEST_F(LinuxLayer, AReadEndsWhenTheBytesStopComing)
-{
+TEST_F(LinuxLayer, AReadEndsWhenTheBytesStopComing) {
     ASSERT_EQ(PortOpen(1028), LINKPORT_OK);
     const Bytes partial{0x00, 0x00, 0x00};
     ASSERT_EQ(Send(partial.data(), 3), LINKPORT_OK);
@@ -159,8 +150,7 @@ TEST_F(LinuxLayer, AReadEndsWhenTheBytesStopComing)
     layer().CloseHandle(port);
 }
 
-TEST_F(LinuxLayer, AWriteEndsAtItsTimeoutWhenThePortTakesNoMore)
-{
+TEST_F(LinuxLayer, AWriteEndsAtItsTimeoutWhenThePortTakesNoMore) {
     const OsHandle port = layer().CreateFile("LPT1");
     ASSERT_NE(port, kInvalidHandle);
     ASSERT_TRUE(layer().SetCommTimeouts(port, CommTimeouts{10, 0, 20, 0, 20}));
@@ -173,8 +163,7 @@ TEST_F(LinuxLayer, AWriteEndsAtItsTimeoutWhenThePortTakesNoMore)
     layer().CloseHandle(port);
 }
 
-TEST_F(LinuxLayer, DeviceRequestsFailOnADeviceThatIsNoPrinterPort)
-{
+TEST_F(LinuxLayer, DeviceRequestsFailOnADeviceThatIsNoPrinterPort) {
     ASSERT_EQ(PortOpen(1028), LINKPORT_OK);
     uint8_t flag = 7;
     EXPECT_EQ(GetDeviceID(&flag), LINKPORT_IO_FAILURE);  // no raw port device beside it

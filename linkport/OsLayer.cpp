@@ -8,22 +8,15 @@ namespace {
 
 OsLayer* g_installed = nullptr;
 
-OsLayer& LinuxLayer()
-{
+OsLayer& LinuxLayer() {
     static LinuxOsLayer layer;
     return layer;
 }
 
 }  // namespace
 
-OsLayer& Os()
-{
-    return g_installed != nullptr ? *g_installed : LinuxLayer();
-}
+OsLayer& Os() { return g_installed != nullptr ? *g_installed : LinuxLayer(); }
 
-void SetOsLayerForTesting(OsLayer* layer)
-{
-    g_installed = layer;
-}
+void SetOsLayerForTesting(OsLayer* layer) { g_installed = layer; }
 
 }  // namespace linkport

@@ -46,58 +46,45 @@ public:
     std::vector<std::uint32_t> sleeps;
     std::int64_t nowMs = 1'700'000'000'000;  // on a whole second
 
-    OsHandle CreateFile(const char* name) override
-    {
+    OsHandle CreateFile(const char* name) override {
         opened.emplace_back(name);
-        if (openError != 0)
-            return Failed(openError), kInvalidHandle;
+        if (openError != 0) return Failed(openError), kInvalidHandle;
         const OsHandle handle = nextHandle_++;
         open_.insert(handle);
         return handle;
     }
 
-    bool CloseHandle(OsHandle handle) override
-    {
-        if (open_.erase(handle) == 0)
-            return Failed(oserr::kInvalidHandle);
+    bool CloseHandle(OsHandle handle) override {
+        if (open_.erase(handle) == 0) return Failed(oserr::kInvalidHandle);
         closed.push_back(handle);
         return true;
     }
 
-    bool GetCommTimeouts(OsHandle handle, CommTimeouts* out) override
-    {
-        if (!IsOpen(handle) || getTimeoutsFails)
-            return Failed(oserr::kInvalidHandle);
+    bool GetCommTimeouts(OsHandle handle, CommTimeouts* out) override {
+        if (!IsOpen(handle) || getTimeoutsFails) return Failed(oserr::kInvalidHandle);
         *out = timeouts;
         return true;
     }
 
-    bool SetCommTimeouts(OsHandle handle, const CommTimeouts& in) override
-    {
-        if (!IsOpen(handle) || setTimeoutsFails)
-            return Failed(oserr::kInvalidHandle);
+    bool SetCommTimeouts(OsHandle handle, const CommTimeouts& in) override {
+        if (!IsOpen(handle) || setTimeoutsFails) return Failed(oserr::kInvalidHandle);
         timeouts = in;
         return true;
     }
 
-    bool WriteFile(OsHandle handle, const void* data, std::uint32_t count, std::uint32_t* done) override
-    {
+    bool WriteFile(OsHandle handle, const void* data, std::uint32_t count, std::uint32_t* done) override {
         *done = 0;
-        if (!IsOpen(handle))
-            return Failed(oserr::kInvalidHandle);
-        if (writeFails)
-            return Failed(oserr::kGenFailure);
+        if (!IsOpen(handle)) return Failed(oserr::kInvalidHandle);
+        if (writeFails) return Failed(oserr::kGenFailure);
         *done = std::min(count, writeAccepts);
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         writes.emplace_back(bytes, bytes + *done);
         return true;
     }
 
-    bool ReadFile(OsHandle handle, void* data, std::uint32_t count, std::uint32_t* done) override
-    {
+    bool ReadFile(OsHandle handle, void* data, std::uint32_t count, std::uint32_t* done) override {
         *done = 0;
-        if (!IsOpen(handle))
-            return Failed(oserr::kInvalidHandle);
+        if (!IsOpen(handle)) return Failed(oserr::kInvalidHandle);
         readSizes.push_back(count);
         if (reads.empty()) {
             // Nothing arrives: the read ends when its total time-out has passed.
@@ -107,22 +94,18 @@ public:
         const Read read = reads.front();
         reads.pop_front();
         nowMs += read.takesMs;
-        if (read.fails)
-            return Failed(oserr::kReadFault);
+        if (read.fails) return Failed(oserr::kReadFault);
         *done = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(read.bytes.size()));
         std::memcpy(data, read.bytes.data(), *done);
         return true;
     }
 
     bool DeviceIoControl(OsHandle handle, std::uint32_t code, void* out, std::uint32_t outSize,
-                         std::uint32_t* returned) override
-    {
+                         std::uint32_t* returned) override {
         *returned = 0;
         ioctls.push_back({code, outSize});
-        if (!IsOpen(handle))
-            return Failed(oserr::kInvalidHandle);
-        if (ioctlFails)
-            return Failed(oserr::kGenFailure);
+        if (!IsOpen(handle)) return Failed(oserr::kInvalidHandle);
+        if (ioctlFails) return Failed(oserr::kGenFailure);
         if (code == kIoctlGetDeviceId) {
             *returned = std::min<std::uint32_t>(outSize, static_cast<std::uint32_t>(deviceId.size()));
             std::memcpy(out, deviceId.data(), *returned);
@@ -136,8 +119,7 @@ public:
     }
 
     std::uint32_t GetLastError() override { return lastError_; }
-    void Sleep(std::uint32_t ms) override
-    {
+    void Sleep(std::uint32_t ms) override {
         sleeps.push_back(ms);
         nowMs += ms;
     }
@@ -147,8 +129,7 @@ public:
     std::size_t OpenCount() const { return open_.size(); }
 
 private:
-    bool Failed(std::uint32_t error)
-    {
+    bool Failed(std::uint32_t error) {
         lastError_ = error;
         return false;
     }

@@ -24,31 +24,23 @@ constexpr uint32_t kHeaderSize = 6;
 constexpr int64_t kReadLimitSeconds = 2;
 constexpr uint32_t kReceiveSettleMs = 5;
 
-uint16_t Fail(int16_t ioError)
-{
+uint16_t Fail(int16_t ioError) {
     g_ioError = ioError;
     return LINKPORT_IO_FAILURE;
 }
 
-bool PortIsOpen()
-{
-    return g_port != kInvalidHandle;
-}
+bool PortIsOpen() { return g_port != kInvalidHandle; }
 
 // Reads exactly count bytes within the port's time-outs: 1 when they all
 // came, otherwise the failure result with its I/O error code. A read that
 // ends early is a failure too: within 2 seconds it can only have been cut off
 // by the gap between bytes, so the packet came incomplete.
-uint16_t ReadExactly(uint8_t* into, uint32_t count)
-{
+uint16_t ReadExactly(uint8_t* into, uint32_t count) {
     const int64_t started = Os().TimeSeconds();
     uint32_t got = 0;
-    if (!Os().ReadFile(g_port, into, count, &got))
-        return Fail(LINKPORT_IOE_READ);
-    if (Os().TimeSeconds() - started >= kReadLimitSeconds)
-        return Fail(LINKPORT_IOE_TIMEOUT);
-    if (got != count)
-        return Fail(LINKPORT_IOE_READ);
+    if (!Os().ReadFile(g_port, into, count, &got)) return Fail(LINKPORT_IOE_READ);
+    if (Os().TimeSeconds() - started >= kReadLimitSeconds) return Fail(LINKPORT_IOE_TIMEOUT);
+    if (got != count) return Fail(LINKPORT_IOE_READ);
     return LINKPORT_OK;
 }
 
@@ -60,11 +52,10 @@ struct DeviceId {
 };
 
 // False, with the I/O error code set, when the request fails or gives nothing.
-bool ReadDeviceId(DeviceId& id)
-{
+bool ReadDeviceId(DeviceId& id) {
     uint32_t returned = 0;
-    if (!Os().DeviceIoControl(g_port, linkport::kIoctlGetDeviceId, id.bytes, kDeviceIdSize, &returned)
-        || returned == 0) {
+    if (!Os().DeviceIoControl(g_port, linkport::kIoctlGetDeviceId, id.bytes, kDeviceIdSize, &returned) ||
+        returned == 0) {
         g_ioError = LINKPORT_IOE_DEVICE;
         return false;
     }
@@ -78,47 +69,44 @@ bool ReadDeviceId(DeviceId& id)
 // The model name: the text behind the first "MDL:" up to the character before
 // the first "CLS:" that follows it, less that last character (the ";" ending
 // the MDL field). False when either marker is missing.
-bool FindModelName(std::string_view id, std::string_view& name)
-{
+bool FindModelName(std::string_view id, std::string_view& name) {
     constexpr std::string_view kModel = "MDL:";
     constexpr std::string_view kClass = "CLS:";
     const std::size_t model = id.find(kModel);
-    if (model == std::string_view::npos)
-        return false;
+    if (model == std::string_view::npos) return false;
     const std::string_view rest = id.substr(model + kModel.size());
     const std::size_t cls = rest.find(kClass);
-    if (cls == std::string_view::npos)
-        return false;
+    if (cls == std::string_view::npos) return false;
     name = rest.substr(0, cls == 0 ? 0 : cls - 1);
     return true;
 }
 
-const char* DeviceNameFor(uint16_t portCode)
-{
+const char* DeviceNameFor(uint16_t portCode) {
     switch (portCode) {
-    case 1028: return "LPT1";
-    case 1029: return "LPT2";
-    case 1030: return "LPT3";
-    default: return nullptr;
+        case 1028:
+            return "LPT1";
+        case 1029:
+            return "LPT2";
+        case 1030:
+            return "LPT3";
+        default:
+            return nullptr;
     }
 }
 
 }  // namespace
 
-extern "C" uint16_t PortOpen(uint16_t portCode)
-{
+extern "C" uint16_t PortOpen(uint16_t portCode) {
     g_ioError = LINKPORT_IOE_NONE;
     // The device name gets a buffer of its own; a failure to get one has its
     // own result code.
     std::unique_ptr<char[]> deviceName(new (std::nothrow) char[kDeviceNameSize]);
-    if (!deviceName)
-        return LINKPORT_NO_MEMORY;
+    if (!deviceName) return LINKPORT_NO_MEMORY;
 
     PortClose();
 
     const char* name = DeviceNameFor(portCode);
-    if (name == nullptr)
-        return Fail(LINKPORT_IOE_BAD_PORT_CODE);
+    if (name == nullptr) return Fail(LINKPORT_IOE_BAD_PORT_CODE);
     std::strncpy(deviceName.get(), name, kDeviceNameSize);
 
     g_port = Os().CreateFile(deviceName.get());
@@ -132,94 +120,72 @@ extern "C" uint16_t PortOpen(uint16_t portCode)
     return InitCommTimeOuts();
 }
 
-extern "C" uint16_t InitCommTimeOuts(void)
-{
+extern "C" uint16_t InitCommTimeOuts(void) {
     g_ioError = LINKPORT_IOE_NONE;
     linkport::CommTimeouts timeouts;
-    if (!Os().GetCommTimeouts(g_port, &timeouts))
-        return Fail(LINKPORT_IOE_NO_PORT);
+    if (!Os().GetCommTimeouts(g_port, &timeouts)) return Fail(LINKPORT_IOE_NO_PORT);
     timeouts.readIntervalMs = 10;
     timeouts.readTotalMultiplierMs = 1;
     timeouts.readTotalConstantMs = 2000;
     timeouts.writeTotalMultiplierMs = 1;
     timeouts.writeTotalConstantMs = 2000;
-    if (!Os().SetCommTimeouts(g_port, timeouts))
-        return Fail(LINKPORT_IOE_NO_PORT);
+    if (!Os().SetCommTimeouts(g_port, timeouts)) return Fail(LINKPORT_IOE_NO_PORT);
     return LINKPORT_OK;
 }
 
-extern "C" uint16_t Send(const uint8_t* data, uint32_t count)
-{
+extern "C" uint16_t Send(const uint8_t* data, uint32_t count) {
     g_ioError = LINKPORT_IOE_NONE;
-    if (!PortIsOpen())
-        return Fail(LINKPORT_IOE_NO_PORT);
+    if (!PortIsOpen()) return Fail(LINKPORT_IOE_NO_PORT);
     uint32_t written = 0;
-    if (!Os().WriteFile(g_port, data, count, &written) || written != count)
-        return Fail(LINKPORT_IOE_WRITE);
+    if (!Os().WriteFile(g_port, data, count, &written) || written != count) return Fail(LINKPORT_IOE_WRITE);
     return LINKPORT_OK;
 }
 
-extern "C" uint16_t Receive(uint8_t* buffer, uint32_t* length)
-{
+extern "C" uint16_t Receive(uint8_t* buffer, uint32_t* length) {
     g_ioError = LINKPORT_IOE_NONE;
-    if (!PortIsOpen())
-        return Fail(LINKPORT_IOE_NO_PORT);
+    if (!PortIsOpen()) return Fail(LINKPORT_IOE_NO_PORT);
 
     // Give the printer a moment to start its answer.
     Os().Sleep(kReceiveSettleMs);
     *length = 0;
 
-    if (const uint16_t result = ReadExactly(buffer, kHeaderSize); result != LINKPORT_OK)
-        return result;
+    if (const uint16_t result = ReadExactly(buffer, kHeaderSize); result != LINKPORT_OK) return result;
     const uint32_t packetLength = buffer[2] * 256u + buffer[3];
     // A length below the header's own size describes no packet; taking it
     // would make the rest to read negative.
-    if (packetLength < kHeaderSize)
-        return Fail(LINKPORT_IOE_READ);
+    if (packetLength < kHeaderSize) return Fail(LINKPORT_IOE_READ);
     *length = packetLength;
 
-    if (packetLength == kHeaderSize)
-        return LINKPORT_OK;
+    if (packetLength == kHeaderSize) return LINKPORT_OK;
     return ReadExactly(buffer + kHeaderSize, packetLength - kHeaderSize);
 }
 
-extern "C" void PortClose(void)
-{
-    if (!PortIsOpen())
-        return;
+extern "C" void PortClose(void) {
+    if (!PortIsOpen()) return;
     Os().CloseHandle(g_port);
     g_port = kInvalidHandle;
 }
 
-extern "C" uint16_t GetDeviceID(uint8_t* hasPacketProtocol)
-{
+extern "C" uint16_t GetDeviceID(uint8_t* hasPacketProtocol) {
     DeviceId id;
-    if (!ReadDeviceId(id))
-        return LINKPORT_IO_FAILURE;
+    if (!ReadDeviceId(id)) return LINKPORT_IO_FAILURE;
     *hasPacketProtocol = id.text.find("D4") != std::string_view::npos ? 1 : 0;
     return LINKPORT_OK;
 }
 
-extern "C" int16_t GetIOErrorCode(void)
-{
-    return g_ioError;
-}
+extern "C" int16_t GetIOErrorCode(void) { return g_ioError; }
 
-extern "C" uint16_t GetModelName(char* name20)
-{
+extern "C" uint16_t GetModelName(char* name20) {
     DeviceId id;
-    if (!ReadDeviceId(id))
-        return LINKPORT_IO_FAILURE;
+    if (!ReadDeviceId(id)) return LINKPORT_IO_FAILURE;
     std::string_view name;
-    if (!FindModelName(id.text, name))
-        return Fail(LINKPORT_IOE_DEVICE);
+    if (!FindModelName(id.text, name)) return Fail(LINKPORT_IOE_DEVICE);
     std::memset(name20, 0, kModelNameSize);
     std::memcpy(name20, name.data(), name.size() < kModelNameSize ? name.size() : kModelNameSize);
     return LINKPORT_OK;
 }
 
-extern "C" uint16_t SendINITSignal(void)
-{
+extern "C" uint16_t SendINITSignal(void) {
     uint8_t status = 0;
     uint32_t returned = 0;
     if (!Os().DeviceIoControl(g_port, linkport::kIoctlInitPulse, &status, sizeof status, &returned))

@@ -22,8 +22,8 @@ extern "C" {
 
 /* Result codes. */
 #define LINKPORT_OK 1u
-#define LINKPORT_IO_FAILURE 0x1000u  /* detail in GetIOErrorCode() */
-#define LINKPORT_NO_MEMORY 0xC000u   /* no memory for the device name */
+#define LINKPORT_IO_FAILURE 0x1000u /* detail in GetIOErrorCode() */
+#define LINKPORT_NO_MEMORY 0xC000u  /* no memory for the device name */
 
 /* I/O error codes returned by GetIOErrorCode(). */
 #define LINKPORT_IOE_NONE 1
@@ -32,11 +32,11 @@ extern "C" {
    (file not found, 2, gives -103; access denied, 5, gives -100; sharing
    violation, 32, gives -73). */
 #define LINKPORT_IOE_OPEN_BASE 105
-#define LINKPORT_IOE_NO_PORT (-105)   /* time-outs not read or set; no open port */
-#define LINKPORT_IOE_WRITE (-81)      /* Send: write failed or was short */
-#define LINKPORT_IOE_READ (-82)       /* Receive: read failed, came back short, or bad header */
-#define LINKPORT_IOE_TIMEOUT (-104)   /* Receive: a read took 2 seconds or more */
-#define LINKPORT_IOE_DEVICE (-110)    /* device ID / INIT request failed or gave no usable data */
+#define LINKPORT_IOE_NO_PORT (-105) /* time-outs not read or set; no open port */
+#define LINKPORT_IOE_WRITE (-81)    /* Send: write failed or was short */
+#define LINKPORT_IOE_READ (-82)     /* Receive: read failed, came back short, or bad header */
+#define LINKPORT_IOE_TIMEOUT (-104) /* Receive: a read took 2 seconds or more */
+#define LINKPORT_IOE_DEVICE (-110)  /* device ID / INIT request failed or gave no usable data */
 
 /* Opens LPT1, LPT2 or LPT3 (1028, 1029, 1030) for reading and writing,
    exclusively, and sets its time-outs (InitCommTimeOuts). Any open port is

@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(LinkportLibrary, ExportsTheNineFunctionsByName)
-{
+TEST(LinkportLibrary, ExportsTheNineFunctionsByName) {
     void* lib = dlopen(LINKPORT_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     for (const char* name : {"PortOpen", "InitCommTimeOuts", "Send", "Receive", "PortClose", "GetDeviceID",

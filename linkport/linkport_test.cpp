@@ -18,29 +18,25 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint16_t kLpt1 = 1028;
 
 // A packet header announcing the given total length.
-Bytes Header(uint16_t length)
-{
+Bytes Header(uint16_t length) {
     return {0x00, 0x00, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF), 0x01, 0x00};
 }
 
 class LinkPort : public ::testing::Test {
 protected:
     void SetUp() override { linkport::SetOsLayerForTesting(&os); }
-    void TearDown() override
-    {
+    void TearDown() override {
         PortClose();
         linkport::SetOsLayerForTesting(nullptr);
     }
 
-    void Open()
-    {
+    void Open() {
         ASSERT_EQ(PortOpen(kLpt1), LINKPORT_OK);
         ASSERT_EQ(GetIOErrorCode(), LINKPORT_IOE_NONE);
     }
 
     // Leaves a failure detail behind, to see which calls keep it.
-    void LeaveWriteFailure()
-    {
+    void LeaveWriteFailure() {
         os.writeFails = true;
         const uint8_t byte = 0;
         ASSERT_EQ(Send(&byte, 1), LINKPORT_IO_FAILURE);
@@ -53,8 +49,7 @@ protected:
 
 // ---- PortOpen, PortClose, InitCommTimeOuts ----
 
-TEST_F(LinkPort, OpensTheThreeLptPortsOneAtATimeWithTheirTimeouts)
-{
+TEST_F(LinkPort, OpensTheThreeLptPortsOneAtATimeWithTheirTimeouts) {
     for (uint16_t code : {1028, 1029, 1030}) {
         os.timeouts = CommTimeouts{};
         ASSERT_EQ(PortOpen(code), LINKPORT_OK);
@@ -71,8 +66,7 @@ TEST_F(LinkPort, OpensTheThreeLptPortsOneAtATimeWithTheirTimeouts)
     EXPECT_EQ(os.closed.size(), 3u);
 }
 
-TEST_F(LinkPort, RefusesOtherPortCodesAndClosesTheOpenPort)
-{
+TEST_F(LinkPort, RefusesOtherPortCodesAndClosesTheOpenPort) {
     Open();
     EXPECT_EQ(PortOpen(1025), LINKPORT_IO_FAILURE);  // a USB port
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_BAD_PORT_CODE);
@@ -86,8 +80,7 @@ TEST_F(LinkPort, RefusesOtherPortCodesAndClosesTheOpenPort)
     EXPECT_EQ(os.opened.size(), 1u);
 }
 
-TEST_F(LinkPort, AFailedOpenReportsTheSystemErrorLess105)
-{
+TEST_F(LinkPort, AFailedOpenReportsTheSystemErrorLess105) {
     struct Case {
         uint32_t error;
         int16_t detail;
@@ -104,8 +97,7 @@ TEST_F(LinkPort, AFailedOpenReportsTheSystemErrorLess105)
     EXPECT_TRUE(os.writes.empty());
 }
 
-TEST_F(LinkPort, TimeoutsThatCannotBeReadOrSetFailTheOpen)
-{
+TEST_F(LinkPort, TimeoutsThatCannotBeReadOrSetFailTheOpen) {
     os.getTimeoutsFails = true;
     EXPECT_EQ(PortOpen(kLpt1), LINKPORT_IO_FAILURE);
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_NO_PORT);
@@ -123,8 +115,7 @@ TEST_F(LinkPort, TimeoutsThatCannotBeReadOrSetFailTheOpen)
 
 // ---- Send ----
 
-TEST_F(LinkPort, SendWritesAllBytesInOneWrite)
-{
+TEST_F(LinkPort, SendWritesAllBytesInOneWrite) {
     Open();
     const Bytes data{0x1B, 0x40, 0x00, 0xFF};
     EXPECT_EQ(Send(data.data(), 4), LINKPORT_OK);
@@ -132,8 +123,7 @@ TEST_F(LinkPort, SendWritesAllBytesInOneWrite)
     EXPECT_EQ(os.writes[0], data);
 }
 
-TEST_F(LinkPort, SendReportsFailedShortAndPortlessWrites)
-{
+TEST_F(LinkPort, SendReportsFailedShortAndPortlessWrites) {
     const uint8_t data[3] = {1, 2, 3};
     EXPECT_EQ(Send(data, 3), LINKPORT_IO_FAILURE);
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_NO_PORT);
@@ -155,8 +145,7 @@ TEST_F(LinkPort, SendReportsFailedShortAndPortlessWrites)
 
 // ---- Receive ----
 
-TEST_F(LinkPort, ReceiveReadsTheHeaderThenExactlyTheRest)
-{
+TEST_F(LinkPort, ReceiveReadsTheHeaderThenExactlyTheRest) {
     Open();
     Bytes header = Header(10);
     os.reads.push_back({header});
@@ -173,8 +162,7 @@ TEST_F(LinkPort, ReceiveReadsTheHeaderThenExactlyTheRest)
     EXPECT_EQ(os.sleeps, (std::vector<uint32_t>{5}));
 }
 
-TEST_F(LinkPort, ReceiveOfAHeaderOnlyPacketReadsNoPayload)
-{
+TEST_F(LinkPort, ReceiveOfAHeaderOnlyPacketReadsNoPayload) {
     Open();
     os.reads.push_back({Header(6)});
     auto buffer = std::make_unique<uint8_t[]>(6);
@@ -184,8 +172,7 @@ TEST_F(LinkPort, ReceiveOfAHeaderOnlyPacketReadsNoPayload)
     EXPECT_EQ(os.readSizes, (std::vector<uint32_t>{6}));
 }
 
-TEST_F(LinkPort, ReceiveRefusesAHeaderShorterThanItself)
-{
+TEST_F(LinkPort, ReceiveRefusesAHeaderShorterThanItself) {
     Open();
     for (uint16_t bad : {0, 1, 5}) {
         os.reads.push_back({Header(bad)});
@@ -199,8 +186,7 @@ TEST_F(LinkPort, ReceiveRefusesAHeaderShorterThanItself)
     }
 }
 
-TEST_F(LinkPort, ReceiveReportsReadsOfTwoSecondsOrMoreAsTimeouts)
-{
+TEST_F(LinkPort, ReceiveReportsReadsOfTwoSecondsOrMoreAsTimeouts) {
     Open();
     uint32_t length = 99;
     uint8_t buffer[16] = {};
@@ -225,8 +211,7 @@ TEST_F(LinkPort, ReceiveReportsReadsOfTwoSecondsOrMoreAsTimeouts)
     EXPECT_EQ(buffer[7], 0x52);
 }
 
-TEST_F(LinkPort, ReceiveWithinTwoSecondsIsNoTimeout)
-{
+TEST_F(LinkPort, ReceiveWithinTwoSecondsIsNoTimeout) {
     Open();
     // The settle wait ends 5 ms into a second; 1.9 s more stays within it.
     os.reads.push_back({Header(7), 1900});
@@ -238,8 +223,7 @@ TEST_F(LinkPort, ReceiveWithinTwoSecondsIsNoTimeout)
     EXPECT_EQ(buffer[6], 0x77);
 }
 
-TEST_F(LinkPort, ReceiveReportsFailedAndIncompleteReads)
-{
+TEST_F(LinkPort, ReceiveReportsFailedAndIncompleteReads) {
     uint8_t buffer[16];
     uint32_t length = 99;
     EXPECT_EQ(Receive(buffer, &length), LINKPORT_IO_FAILURE);
@@ -271,8 +255,7 @@ TEST_F(LinkPort, ReceiveReportsFailedAndIncompleteReads)
 
 // ---- device ID, model name, INIT ----
 
-TEST_F(LinkPort, DeviceIdFlagsThePacketProtocolWhereverD4Occurs)
-{
+TEST_F(LinkPort, DeviceIdFlagsThePacketProtocolWhereverD4Occurs) {
     Open();
     struct Case {
         const char* id;
@@ -280,8 +263,7 @@ TEST_F(LinkPort, DeviceIdFlagsThePacketProtocolWhereverD4Occurs)
     };
     for (const Case c : {Case{"MFG:Corvid;CMD:RASTER,STATUS,D4;MDL:Corvid Lumen 4100;CLS:PRINTER;", 1},
                          Case{"MFG:Corvid;CMD:RASTER;MDL:XD4Y;CLS:PRINTER;", 1},
-                         Case{"MFG:Corvid;CMD:RASTER,STATUS;MDL:Corvid Lumen 4100;CLS:PRINTER;", 0},
-                         Case{"D", 0}}) {
+                         Case{"MFG:Corvid;CMD:RASTER,STATUS;MDL:Corvid Lumen 4100;CLS:PRINTER;", 0}, Case{"D", 0}}) {
         os.deviceId = c.id;
         uint8_t flag = 7;
         EXPECT_EQ(GetDeviceID(&flag), LINKPORT_OK) << c.id;
@@ -292,8 +274,7 @@ TEST_F(LinkPort, DeviceIdFlagsThePacketProtocolWhereverD4Occurs)
     EXPECT_EQ(os.ioctls.back().outSize, 200u);
 }
 
-TEST_F(LinkPort, DeviceIdTextEndsAtItsFirstZeroOrAtTheBufferEnd)
-{
+TEST_F(LinkPort, DeviceIdTextEndsAtItsFirstZeroOrAtTheBufferEnd) {
     Open();
     uint8_t flag = 7;
     os.deviceId = std::string("CMD:ESC;\0D4;", 12);
@@ -305,8 +286,7 @@ TEST_F(LinkPort, DeviceIdTextEndsAtItsFirstZeroOrAtTheBufferEnd)
     EXPECT_EQ(flag, 1);
 }
 
-TEST_F(LinkPort, DeviceIdFailuresGive110AndSuccessKeepsTheCode)
-{
+TEST_F(LinkPort, DeviceIdFailuresGive110AndSuccessKeepsTheCode) {
     uint8_t flag = 7;
     EXPECT_EQ(GetDeviceID(&flag), LINKPORT_IO_FAILURE) << "no open port";
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_DEVICE);
@@ -333,8 +313,7 @@ TEST_F(LinkPort, DeviceIdFailuresGive110AndSuccessKeepsTheCode)
 
 // The model name for a device ID, read into an exactly 20-byte buffer that
 // starts out filled with '#'.
-std::string ModelNameBytes(ScriptedOsLayer& os, const std::string& deviceId, uint16_t* result)
-{
+std::string ModelNameBytes(ScriptedOsLayer& os, const std::string& deviceId, uint16_t* result) {
     os.deviceId = deviceId;
     auto buffer = std::make_unique<char[]>(20);
     std::fill_n(buffer.get(), 20, '#');
@@ -342,8 +321,7 @@ std::string ModelNameBytes(ScriptedOsLayer& os, const std::string& deviceId, uin
     return std::string(buffer.get(), 20);
 }
 
-TEST_F(LinkPort, ModelNameFillsTwentyBytes)
-{
+TEST_F(LinkPort, ModelNameFillsTwentyBytes) {
     Open();
     uint16_t result = 0;
     EXPECT_EQ(ModelNameBytes(os, "MFG:Corvid;CMD:D4;MDL:Corvid Lumen 4200;CLS:PRINTER;", &result),
@@ -354,8 +332,7 @@ TEST_F(LinkPort, ModelNameFillsTwentyBytes)
         << "exactly 20 characters: no terminator";
     EXPECT_EQ(result, LINKPORT_OK);
 
-    EXPECT_EQ(ModelNameBytes(os, "MDL:Corvid Lumen 4200 Professional;CLS:PRINTER;", &result),
-              "Corvid Lumen 4200 Pr")
+    EXPECT_EQ(ModelNameBytes(os, "MDL:Corvid Lumen 4200 Professional;CLS:PRINTER;", &result), "Corvid Lumen 4200 Pr")
         << "a longer name is cut at 20 bytes";
     EXPECT_EQ(result, LINKPORT_OK);
 
@@ -366,12 +343,11 @@ TEST_F(LinkPort, ModelNameFillsTwentyBytes)
     EXPECT_EQ(result, LINKPORT_OK);
 }
 
-TEST_F(LinkPort, ModelNameNeedsModelAndClassFields)
-{
+TEST_F(LinkPort, ModelNameNeedsModelAndClassFields) {
     Open();
     uint16_t result = 0;
-    for (const char* id : {"MFG:Corvid;CMD:D4;CLS:PRINTER;", "CLS:PRINTER;MDL:Corvid Lumen 4200;",
-                           "MFG:Corvid;MDL:Corvid Lumen 4200"}) {
+    for (const char* id :
+         {"MFG:Corvid;CMD:D4;CLS:PRINTER;", "CLS:PRINTER;MDL:Corvid Lumen 4200;", "MFG:Corvid;MDL:Corvid Lumen 4200"}) {
         EXPECT_EQ(ModelNameBytes(os, id, &result), std::string(20, '#')) << id;
         EXPECT_EQ(result, LINKPORT_IO_FAILURE) << id;
         EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_DEVICE) << id;
@@ -383,8 +359,7 @@ TEST_F(LinkPort, ModelNameNeedsModelAndClassFields)
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_DEVICE);
 }
 
-TEST_F(LinkPort, InitSignalIsRequestSevenWithOneOutputByte)
-{
+TEST_F(LinkPort, InitSignalIsRequestSevenWithOneOutputByte) {
     EXPECT_EQ(SendINITSignal(), LINKPORT_IO_FAILURE) << "no open port";
     EXPECT_EQ(GetIOErrorCode(), LINKPORT_IOE_DEVICE);
 

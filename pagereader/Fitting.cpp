@@ -18,7 +18,8 @@ double Median(std::vector<double> values) {
 
 double Quantile(std::vector<double> values, double share) {
     if (values.empty()) return 0;
-    const std::size_t k = std::min(values.size() - 1, static_cast<std::size_t>(share * static_cast<double>(values.size())));
+    const std::size_t k =
+        std::min(values.size() - 1, static_cast<std::size_t>(share * static_cast<double>(values.size())));
     std::nth_element(values.begin(), values.begin() + static_cast<long>(k), values.end());
     return values[k];
 }
@@ -66,7 +67,8 @@ std::vector<double> DarkColumns(const Image& page, const Box& box) {
     if (b.Width() <= 0 || b.Height() <= 0) return profile;
     for (int y = b.top; y < b.bottom; ++y) {
         const std::uint8_t* row = page.Row(y);
-        for (int x = b.left; x < b.right; ++x) profile[static_cast<std::size_t>(x - b.left)] += Darkness(row + static_cast<std::size_t>(x) * 3);
+        for (int x = b.left; x < b.right; ++x)
+            profile[static_cast<std::size_t>(x - b.left)] += Darkness(row + static_cast<std::size_t>(x) * 3);
     }
     const double paper = Median(profile);
     for (double& v : profile) v = (v - paper) / b.Height();
@@ -107,13 +109,15 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach) {
     for (long i = 0; i < n; ++i) {
         double s = 0;
         int k = 0;
-        for (long j = std::max(0L, i - r); j <= std::min(n - 1, i + r); ++j) s += profile[static_cast<std::size_t>(j)], ++k;
+        for (long j = std::max(0L, i - r); j <= std::min(n - 1, i + r); ++j)
+            s += profile[static_cast<std::size_t>(j)], ++k;
         smooth[static_cast<std::size_t>(i)] = s / k;
     }
     return smooth;
 }
 
-std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join, double least) {
+std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
+                           double least) {
     std::vector<Run> bands;
     // The paper's noise (the profile's median is the paper), and the typical
     // level of the rows that stand clear of it: the pattern's rows, which
@@ -136,7 +140,8 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
     const long n = static_cast<long>(rows.size());
     for (long i = 0; i < n; ++i)
         if (profile[static_cast<std::size_t>(i)] > paper + ceiling * typical)
-            for (long j = std::max(0L, i - 2); j <= std::min(n - 1, i + 2); ++j) rows[static_cast<std::size_t>(j)] = paper;
+            for (long j = std::max(0L, i - 2); j <= std::min(n - 1, i + 2); ++j)
+                rows[static_cast<std::size_t>(j)] = paper;
     for (const Run& run : Runs(rows, offset, std::max(floor, paper + share * typical), join))
         if (run.Size() >= least) bands.push_back(run);
     return bands;
@@ -153,7 +158,8 @@ std::optional<Comb> FitComb(const std::vector<double>& profile, int offset, int 
     for (std::size_t i = 0; i < profile.size(); ++i) {
         double s = 0;
         for (long j = static_cast<long>(i) - reach; j <= static_cast<long>(i) + reach; ++j)
-            if (j >= 0 && j < static_cast<long>(profile.size())) s += std::max(0.0, profile[static_cast<std::size_t>(j)]);
+            if (j >= 0 && j < static_cast<long>(profile.size()))
+                s += std::max(0.0, profile[static_cast<std::size_t>(j)]);
         smooth[i] = s;
     }
     // The comb at every quarter pixel: its teeth's ink.
@@ -269,14 +275,19 @@ bool ShowsInk(const Colour& colour, Ink ink) {
     const bool neutral = most - least < std::max(3.0, 0.2 * most);
     switch (ink) {
         case Ink::Black:
-        case Ink::Gray: return neutral;
+        case Ink::Gray:
+            return neutral;
         case Ink::Cyan:
-        case Ink::LightCyan: return !neutral && c == most;
+        case Ink::LightCyan:
+            return !neutral && c == most;
         case Ink::Magenta:
-        case Ink::LightMagenta: return !neutral && m == most;
-        case Ink::Yellow: return !neutral && y == most;
+        case Ink::LightMagenta:
+            return !neutral && m == most;
+        case Ink::Yellow:
+            return !neutral && y == most;
         case Ink::Any:
-        case Ink::Dark: return true;
+        case Ink::Dark:
+            return true;
     }
     return false;
 }

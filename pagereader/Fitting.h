@@ -35,7 +35,8 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 // runs above `share` of the typical level of its rows that stand clear of
 // the paper's noise and below `ceiling` times it (darker rows are text, and
 // part bands), gaps of up to `join` closed, at least `least` rows high.
-std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join, double least);
+std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
+                           double least);
 
 // `count` ticks `pitch` pixels apart in a column profile starting at
 // `offset`: where the comb of them holds the most ink, then each tick's

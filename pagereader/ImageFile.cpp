@@ -70,7 +70,9 @@ bool Allocate(std::uint64_t width, std::uint64_t height, Image* image, const std
 }
 
 // A colour over white through its alpha (straight, not premultiplied).
-inline std::uint8_t OverWhite(unsigned c, unsigned a) { return static_cast<std::uint8_t>((c * a + 255u * (255u - a) + 127u) / 255u); }
+inline std::uint8_t OverWhite(unsigned c, unsigned a) {
+    return static_cast<std::uint8_t>((c * a + 255u * (255u - a) + 127u) / 255u);
+}
 
 // ---------------------------------------------------------------- PNG
 
@@ -102,7 +104,9 @@ bool DecodePng(const std::vector<std::uint8_t>& data, const std::string& path, I
     auto put = [&](int y, const std::uint8_t* rgba) {
         std::uint8_t* out = image->Row(y);
         for (std::size_t x = 0; x < w; ++x)
-            for (int k = 0; k < 3; ++k) out[x * 3 + static_cast<std::size_t>(k)] = OverWhite(rgba[x * 4 + static_cast<std::size_t>(k)], rgba[x * 4 + 3]);
+            for (int k = 0; k < 3; ++k)
+                out[x * 3 + static_cast<std::size_t>(k)] =
+                    OverWhite(rgba[x * 4 + static_cast<std::size_t>(k)], rgba[x * 4 + 3]);
     };
     auto failed = [&](int rc) {
         image->rgb.clear();
@@ -116,7 +120,8 @@ bool DecodePng(const std::vector<std::uint8_t>& data, const std::string& path, I
         for (int y = 0; y < image->height; ++y) put(y, rgba.data() + static_cast<std::size_t>(y) * w * 4);
         return true;
     }
-    if (int rc = spng_decode_image(c.ctx, nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE); rc != 0)
+    if (int rc = spng_decode_image(c.ctx, nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
+        rc != 0)
         return failed(rc);
     std::vector<std::uint8_t> row(w * 4);
     for (int y = 0; y < image->height; ++y) {
@@ -330,7 +335,8 @@ bool DecodeTiff(const std::vector<std::uint8_t>& data, const std::string& path, 
     TIFFRGBAImageEnd(&reader);
     if (!ok || !message.empty()) {
         image->rgb.clear();
-        return Fail(error, NotAnImage(path, message.empty() ? std::string(Tr("damaged TIFF")) : Format(Tr("damaged TIFF: %1"), {message})));
+        return Fail(error, NotAnImage(path, message.empty() ? std::string(Tr("damaged TIFF"))
+                                                            : Format(Tr("damaged TIFF: %1"), {message})));
     }
     return true;
 }
@@ -391,7 +397,8 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
     std::uint64_t w = 0, h = 0, maxval = 1;
     if (!p.Number(&w) || !p.Number(&h) || (!bitmap && !p.Number(&maxval)))
         return Fail(error, NotAnImage(path, Tr("the PNM header is incomplete")));
-    if (maxval == 0 || maxval > 65535) return Fail(error, NotAnImage(path, Tr("the PNM maximum value is out of range")));
+    if (maxval == 0 || maxval > 65535)
+        return Fail(error, NotAnImage(path, Tr("the PNM maximum value is out of range")));
     // A binary raster shorter than the stated size is refused before room is made for it.
     if (binary && w > 0 && h > 0 && w * h <= kMaxPixels) {
         const std::uint64_t rowBytes = bitmap ? (w + 7) / 8 : w * (grey ? 1 : 3) * (maxval > 255 ? 2 : 1);
@@ -401,7 +408,9 @@ bool DecodePnm(const std::vector<std::uint8_t>& data, const std::string& path, I
     if (!Allocate(w, h, image, path, error)) return false;
     const unsigned channels = bitmap || grey ? 1 : 3;
     const std::size_t width = static_cast<std::size_t>(w);
-    auto scale = [maxval](std::uint64_t v) { return static_cast<std::uint8_t>((std::min(v, maxval) * 255 + maxval / 2) / maxval); };
+    auto scale = [maxval](std::uint64_t v) {
+        return static_cast<std::uint8_t>((std::min(v, maxval) * 255 + maxval / 2) / maxval);
+    };
     auto incomplete = [&] {
         image->rgb.clear();
         return Fail(error, NotAnImage(path, Tr("the PNM data ends before the picture does")));
@@ -466,12 +475,13 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>* data, std::str
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         return Fail(error, Format(S_ISDIR(st.st_mode) ? Tr("%1 is a folder, not an image file")
-                                                     : Tr("%1 is not a regular file (an image is read from a file)"),
+                                                      : Tr("%1 is not a regular file (an image is read from a file)"),
                                   {Quoted(path)}));
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return Fail(error, Format(Tr("%1 is too large to be a page's picture (%2 bytes)"), {Quoted(path), std::to_string(st.st_size)}));
+        return Fail(error, Format(Tr("%1 is too large to be a page's picture (%2 bytes)"),
+                                  {Quoted(path), std::to_string(st.st_size)}));
     }
     data->resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -507,7 +517,8 @@ std::optional<Image> LoadImage(const std::string& path, std::string* error) {
         ok = DecodePng(data, path, &image, error);
     else if (starts({0xFF, 0xD8, 0xFF}))
         ok = DecodeJpeg(data, path, &image, error);
-    else if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42}) || starts({'I', 'I', 43, 0}) || starts({'M', 'M', 0, 43}))
+    else if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42}) || starts({'I', 'I', 43, 0}) ||
+             starts({'M', 'M', 0, 43}))
         ok = DecodeTiff(data, path, &image, error);
     else if (data.size() >= 3 && data[0] == 'P' && data[1] >= '1' && data[1] <= '6' && std::isspace(data[2]))
         ok = DecodePnm(data, path, &image, error);

@@ -59,7 +59,8 @@ float InkWeightOf(Ink ink, const std::uint8_t* rgb) {
 }
 
 Box Clip(const Image& page, const Box& box) {
-    Box b{std::max(0, box.left), std::max(0, box.top), std::min(page.width, box.right), std::min(page.height, box.bottom)};
+    Box b{std::max(0, box.left), std::max(0, box.top), std::min(page.width, box.right),
+          std::min(page.height, box.bottom)};
     if (b.right < b.left) b.right = b.left;
     if (b.bottom < b.top) b.bottom = b.top;
     return b;
@@ -122,7 +123,8 @@ std::vector<Run> Runs(const std::vector<double>& profile, int offset, double thr
 namespace {
 
 // Per column (across) or row (down): how many of its pixels show the ink, and how much ink.
-void Count(const Image& page, const Box& b, Ink ink, bool across, std::vector<double>* shown, std::vector<double>* weight) {
+void Count(const Image& page, const Box& b, Ink ink, bool across, std::vector<double>* shown,
+           std::vector<double>* weight) {
     shown->assign(static_cast<std::size_t>(across ? b.Width() : b.Height()), 0.0);
     weight->assign(shown->size(), 0.0);
     for (int y = b.top; y < b.bottom; ++y) {
@@ -148,7 +150,8 @@ std::vector<Run> Lines(const Image& page, const Box& box, Ink ink, bool across, 
     const int offset = across ? b.left : b.top;
     for (Run& run : runs) {
         double mass = 0, moment = 0;
-        const int from = std::max(0, run.begin - offset - 1), to = std::min(static_cast<int>(weight.size()), run.end - offset + 1);
+        const int from = std::max(0, run.begin - offset - 1),
+                  to = std::min(static_cast<int>(weight.size()), run.end - offset + 1);
         for (int i = from; i < to; ++i) {
             mass += weight[static_cast<std::size_t>(i)];
             moment += weight[static_cast<std::size_t>(i)] * (i + offset + 0.5);
@@ -196,7 +199,8 @@ std::vector<std::vector<Run>> InkRowsEach(const Image& page, const Box& box, con
         result[i] = Runs(shown[i], b.top, need, join);
         for (Run& run : result[i]) {
             double mass = 0, moment = 0;
-            const int from = std::max(0, run.begin - b.top - 1), to = std::min(static_cast<int>(rows), run.end - b.top + 1);
+            const int from = std::max(0, run.begin - b.top - 1),
+                      to = std::min(static_cast<int>(rows), run.end - b.top + 1);
             for (int k = from; k < to; ++k) {
                 mass += weight[i][static_cast<std::size_t>(k)];
                 moment += weight[i][static_cast<std::size_t>(k)] * (k + b.top + 0.5);

@@ -26,13 +26,20 @@ constexpr std::array<std::pair<Kind, std::string_view>, 7> kNames{{
 // The input operation each kind's proposal is typed into; empty for none.
 std::string_view InputOperation(Kind kind) {
     switch (kind) {
-        case Kind::Bid: return "bid-input";
-        case Kind::Pf: return "pf-input";
-        case Kind::HeadAngular: return "";
-        case Kind::Pw: return "pw-input";
-        case Kind::PixelShift: return "pixel-shift-input";
-        case Kind::FirstDot: return "first-dot-input";
-        case Kind::Cut: return "cut-input";
+        case Kind::Bid:
+            return "bid-input";
+        case Kind::Pf:
+            return "pf-input";
+        case Kind::HeadAngular:
+            return "";
+        case Kind::Pw:
+            return "pw-input";
+        case Kind::PixelShift:
+            return "pixel-shift-input";
+        case Kind::FirstDot:
+            return "first-dot-input";
+        case Kind::Cut:
+            return "cut-input";
     }
     return "";
 }
@@ -43,13 +50,20 @@ constexpr double kLeastTurn = 0.015 * M_PI / 180;
 
 Reading ReadUpright(Kind kind, const Image& page, const Context& context) {
     switch (kind) {
-        case Kind::Bid: return detail::ReadBid(page, context);
-        case Kind::Pf: return detail::ReadPf(page, context);
-        case Kind::HeadAngular: return detail::ReadHeadAngular(page, context);
-        case Kind::Pw: return detail::ReadPw(page, context);
-        case Kind::PixelShift: return detail::ReadPixelShift(page, context);
-        case Kind::FirstDot: return detail::ReadFirstDot(page, context);
-        case Kind::Cut: return detail::ReadCut(page, context);
+        case Kind::Bid:
+            return detail::ReadBid(page, context);
+        case Kind::Pf:
+            return detail::ReadPf(page, context);
+        case Kind::HeadAngular:
+            return detail::ReadHeadAngular(page, context);
+        case Kind::Pw:
+            return detail::ReadPw(page, context);
+        case Kind::PixelShift:
+            return detail::ReadPixelShift(page, context);
+        case Kind::FirstDot:
+            return detail::ReadFirstDot(page, context);
+        case Kind::Cut:
+            return detail::ReadCut(page, context);
     }
     return {};
 }
@@ -112,7 +126,8 @@ bool TellsItsOrientation(Kind kind) { return kind == Kind::Bid || kind == Kind::
 // The page as it is, or turned by half a turn when nothing on it reads upright.
 Reading ReadAsIs(Kind kind, const Image& page, const Context& context) {
     Reading reading = ReadUpright(kind, page, context);
-    const bool anyRead = std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
+    const bool anyRead =
+        std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
     if (!anyRead) {
         // A sheet scanned upside down: the pattern read the other way round
         // counts only when every item reads so (or the kind tells which way
@@ -136,7 +151,8 @@ Reading ReadAsIs(Kind kind, const Image& page, const Context& context) {
 Reading Read(Kind kind, const Image& page, const Context& context) {
     Reading reading;
     reading.kind = kind;
-    if (page.Null() || page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
+    if (page.Null() ||
+        page.rgb.size() < static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) * 3) {
         reading.problem = SVC_N("the image is empty");
         return reading;
     }

@@ -61,7 +61,7 @@ struct Context {
 struct Reading {
     Kind kind = Kind::Bid;
     std::vector<Item> items;
-    Phrase problem;  // why the page as a whole could not be read (then items may be empty)
+    Phrase problem;           // why the page as a whole could not be read (then items may be empty)
     bool upsideDown = false;  // the page was read turned by half a turn (places are the image's own)
     Phrase sheet;             // how the sheet was found on a scan or photo (empty: read as it is)
 

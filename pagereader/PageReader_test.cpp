@@ -89,10 +89,13 @@ Image Blank(int width, int height, double dpi) {
 void Fill(Image& image, int left, int top, int right, int bottom, std::array<std::uint8_t, 3> colour) {
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x)
-            for (int c = 0; c < 3; ++c) image.Row(y)[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] = colour[static_cast<std::size_t>(c)];
+            for (int c = 0; c < 3; ++c)
+                image.Row(y)[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
+                    colour[static_cast<std::size_t>(c)];
 }
 
-constexpr Kind kAllKinds[] = {Kind::Bid, Kind::Pf, Kind::HeadAngular, Kind::Pw, Kind::PixelShift, Kind::FirstDot, Kind::Cut};
+constexpr Kind kAllKinds[] = {Kind::Bid,        Kind::Pf,       Kind::HeadAngular, Kind::Pw,
+                              Kind::PixelShift, Kind::FirstDot, Kind::Cut};
 
 TEST(PageReaderRefusals, PagesWithoutThePatternGiveNoValueAndSayWhy) {
     Context context;
@@ -127,8 +130,8 @@ TEST(PageReaderInks, EachPrintedInkIsToldFromTheOthersAndFromPaper) {
         std::array<std::uint8_t, 3> full;  // as the printer lays it down fully
     };
     const Case cases[] = {{Ink::Black, {20, 20, 20}},        {Ink::Cyan, {0, 160, 230}},
-                          {Ink::Magenta, {230, 0, 126}},      {Ink::Yellow, {255, 230, 0}},
-                          {Ink::LightCyan, {150, 215, 245}},  {Ink::LightMagenta, {245, 160, 205}},
+                          {Ink::Magenta, {230, 0, 126}},     {Ink::Yellow, {255, 230, 0}},
+                          {Ink::LightCyan, {150, 215, 245}}, {Ink::LightMagenta, {245, 160, 205}},
                           {Ink::Gray, {120, 120, 120}}};
     for (const Case& pixel : cases)
         for (const Case& ink : cases) {
@@ -139,7 +142,8 @@ TEST(PageReaderInks, EachPrintedInkIsToldFromTheOthersAndFromPaper) {
                 EXPECT_LT(w, 0.5f) << static_cast<int>(ink.ink) << " on the colour of " << static_cast<int>(pixel.ink);
         }
     // A scan's paper (off-white, a little tinted) and its shading are no ink.
-    for (std::array<std::uint8_t, 3> paper : {std::array<std::uint8_t, 3>{255, 255, 255}, {238, 236, 230}, {228, 232, 236}})
+    for (std::array<std::uint8_t, 3> paper :
+         {std::array<std::uint8_t, 3>{255, 255, 255}, {238, 236, 230}, {228, 232, 236}})
         for (const Case& ink : cases) EXPECT_LT(InkWeight(ink.ink, paper.data()), 0.5f);
     // A darker scan of an ink still reads as that ink.
     const std::array<std::uint8_t, 3> darkCyan{10, 140, 200};
@@ -360,7 +364,7 @@ TEST(PageReaderSkew, UprightUndoesATurnAndSaysWhereItsPixelsCameFrom) {
     // The size of the page again (the turn's corners cut off), the print where it was.
     EXPECT_NEAR(upright.width, page.width, 1);
     EXPECT_NEAR(upright.height, page.height, 1);
-    EXPECT_LT(upright.Row(96)[85 * 3], 80);  // in the first block
+    EXPECT_LT(upright.Row(96)[85 * 3], 80);   // in the first block
     EXPECT_GT(upright.Row(80)[85 * 3], 200);  // above it
     // A point of the upright page lies on the turned image where the turn put it.
     double x = 0, y = 0;
@@ -428,7 +432,8 @@ std::vector<double> TickProfile(int size, double first, double pitch, int count,
         const double from = first + k * pitch - width / 2, to = from + width;
         for (int i = static_cast<int>(std::floor(from)); i <= static_cast<int>(std::floor(to)); ++i)
             if (i >= 0 && i < size)
-                profile[static_cast<std::size_t>(i)] += std::max(0.0, std::min(to, i + 1.0) - std::max(from, static_cast<double>(i)));
+                profile[static_cast<std::size_t>(i)] +=
+                    std::max(0.0, std::min(to, i + 1.0) - std::max(from, static_cast<double>(i)));
     }
     unsigned state = noiseSeed;
     for (double& v : profile) {
@@ -455,9 +460,11 @@ TEST(PageReaderFitting, ACombFindsFaintTicksToAFractionOfAPixelAndNoneOneOff) {
     EXPECT_LT(std::abs(sum / 24), 0.05);
     // A part with a tick more than the pattern has is not this pattern: no
     // comb of 24 leaves the 25th out quietly.
-    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 20.0, pitch, 25, 0.21, 7), 0, 24, pitch, 4).has_value());
+    EXPECT_FALSE(
+        svc::pagereader::detail::FitComb(TickProfile(500, 20.0, pitch, 25, 0.21, 7), 0, 24, pitch, 4).has_value());
     // Nor is a part with fewer.
-    EXPECT_FALSE(svc::pagereader::detail::FitComb(TickProfile(500, 40.3, pitch, 23, 0.21, 7), 0, 24, pitch, 4).has_value());
+    EXPECT_FALSE(
+        svc::pagereader::detail::FitComb(TickProfile(500, 40.3, pitch, 23, 0.21, 7), 0, 24, pitch, 4).has_value());
 }
 
 TEST(PageReaderFitting, BandsArePartedFromTheTextAboveThem) {
@@ -507,14 +514,17 @@ TEST(PageReaderSheet, APhotosResolutionFollowsFromTheSheetsKnownSize) {
 void ExpectBidScanReads(double kDpi, bool everyRow) {
     namespace pg = svc::pattern;
     Image page;
-    page.width = static_cast<int>(210 / 25.4 * kDpi), page.height = static_cast<int>(297 / 25.4 * kDpi), page.dpi = kDpi;
+    page.width = static_cast<int>(210 / 25.4 * kDpi), page.height = static_cast<int>(297 / 25.4 * kDpi),
+    page.dpi = kDpi;
     page.rgb.assign(static_cast<std::size_t>(page.width) * page.height * 3, 255);
     // One tick of 1/720 inch at x, rows [top, bottom), as the scanner's
     // optics spread it (a Gaussian of 0.7 pixel) over the pixels it falls on.
     auto tick = [&](double x, int top, int bottom, std::array<double, 3> ink) {
         const double width = kDpi / 720, sigma = 0.7;
         for (int px = static_cast<int>(x) - 3; px <= static_cast<int>(x) + 3; ++px) {
-            const double cover = width * 0.5 * (std::erf((px + 1 - x) / (sigma * std::sqrt(2.0))) - std::erf((px - x) / (sigma * std::sqrt(2.0))));
+            const double cover =
+                width * 0.5 *
+                (std::erf((px + 1 - x) / (sigma * std::sqrt(2.0))) - std::erf((px - x) / (sigma * std::sqrt(2.0))));
             for (int y = top; y < bottom; ++y)
                 for (int c = 0; c < 3; ++c) {
                     std::uint8_t& v = page.rgb[(static_cast<std::size_t>(y) * page.width + px) * 3 + c];
@@ -524,21 +534,25 @@ void ExpectBidScanReads(double kDpi, bool everyRow) {
     };
     const int right[4][2] = {{5, -3}, {-12, 7}, {0, 22}, {-40, 1}};  // black, colour of each setting
     Context context;
-    const char* names[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+    const char* names[4][2] = {
+        {"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
     for (int s = 0; s < 4; ++s)
         for (int h = 0; h < 2; ++h) context.stored.emplace_back(names[s][h], 2);
     const int height = static_cast<int>(kDpi * 96 / 180);
     for (int s = 0; s < 4; ++s)
         for (int t = 0; t < 3; ++t) {
-            const int top = static_cast<int>(kDpi * 0.8) + (s * 3 + t) * (height + height / 2), middle = top + height / 2;
+            const int top = static_cast<int>(kDpi * 0.8) + (s * 3 + t) * (height + height / 2),
+                      middle = top + height / 2;
             for (int h = 0; h < 2; ++h) {
                 // The return pass lands right of the forward pass by the error less the value tried.
                 const double shift = (right[s][h] - 2 - pg::kBidTrialOffsets[t]) * kDpi / 1440;
                 const double left = Pixels(h == 0 ? pg::kBidBlackLeft : pg::kBidColorLeft, kDpi);
                 for (int i = 0; i < pg::kBidTicks; ++i) {
                     const double x = left + Pixels(i * pg::kBidTickPitch, kDpi) + 0.37;
-                    tick(x, top, middle, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.05, 0.85, 0.3});
-                    tick(x + shift, middle, top + height, h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.85, 0.3, 0.05});
+                    tick(x, top, middle,
+                         h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.05, 0.85, 0.3});
+                    tick(x + shift, middle, top + height,
+                         h == 0 ? std::array<double, 3>{0.9, 0.9, 0.9} : std::array<double, 3>{0.85, 0.3, 0.05});
                 }
             }
         }
@@ -558,7 +572,8 @@ void ExpectBidScanReads(double kDpi, bool everyRow) {
                 EXPECT_EQ(item.name, names[s][h]);
                 if (!everyRow && !item.value) continue;
                 ASSERT_TRUE(item.value.has_value()) << item.name << ": " << item.problem;
-                EXPECT_EQ(*item.value, right[s][h]) << item.name << " at " << kDpi << " dpi" << (turned ? " upside down" : "");
+                EXPECT_EQ(*item.value, right[s][h])
+                    << item.name << " at " << kDpi << " dpi" << (turned ? " upside down" : "");
                 EXPECT_GE(item.confidence, 0.5) << item.name;
             }
     }

@@ -97,8 +97,10 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
 MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least) {
     std::vector<double> kept, groups;
     bool unsure = false;
-    for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size(); g += static_cast<std::size_t>(perGroup)) {
-        const std::vector<double> group(samples.begin() + static_cast<long>(g), samples.begin() + static_cast<long>(g) + perGroup);
+    for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size();
+         g += static_cast<std::size_t>(perGroup)) {
+        const std::vector<double> group(samples.begin() + static_cast<long>(g),
+                                        samples.begin() + static_cast<long>(g) + perGroup);
         const std::vector<double> inliers = WithoutOutliers(group, least);
         if (inliers.size() * 4 < group.size() * 3) unsure = true;
         groups.push_back(MeanOf(inliers).mean);
@@ -119,7 +121,8 @@ void ProposeFitted(Item* item, double base, const MeanError& fit, int low, int h
 
 // Pairs the ticks of two parts in order (the counts must match the job's)
 // and gives each pair's offset, lower minus upper, in pixels.
-std::optional<std::vector<double>> PairOffsets(const std::vector<Run>& upper, const std::vector<Run>& lower, std::size_t expected) {
+std::optional<std::vector<double>> PairOffsets(const std::vector<Run>& upper, const std::vector<Run>& lower,
+                                               std::size_t expected) {
     if (upper.size() != expected || lower.size() != expected) return std::nullopt;
     std::vector<double> offsets;
     for (std::size_t i = 0; i < expected; ++i) offsets.push_back(lower[i].centre - upper[i].centre);
@@ -142,7 +145,8 @@ double MedianPitch(const std::vector<Run>& runs) {
 namespace {
 
 constexpr const char* kBidSettingNames[4] = {"VSD1", "VSD2", "VSD2'", "VSD4"};
-constexpr const char* kBidRowNames[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+constexpr const char* kBidRowNames[4][2] = {
+    {"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
 
 // One trial band of one head: how far the return pass's ticks stand right of
 // the forward pass's, in pixels (each tick pair a sample).
@@ -153,9 +157,10 @@ struct Trial {
 };
 
 std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
-    const Box window = Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
-                                   static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
-                                   page.height});
+    const Box window =
+        Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
+                    static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
+                    page.height});
     const Ink forward = black ? Ink::Black : Ink::Magenta;
     const Ink back = black ? Ink::Black : Ink::Cyan;
     std::vector<Trial> trials;
@@ -171,8 +176,9 @@ std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
         if (auto offsets = PairOffsets(upper, lower, pg::kBidTicks))
             t.offsets = *offsets;
         else
-            t.problem = Phrase(SVC_N("a trial shows %1 forward and %2 return ticks where the pattern has %3"),
-                               {std::to_string(upper.size()), std::to_string(lower.size()), std::to_string(pg::kBidTicks)});
+            t.problem =
+                Phrase(SVC_N("a trial shows %1 forward and %2 return ticks where the pattern has %3"),
+                       {std::to_string(upper.size()), std::to_string(lower.size()), std::to_string(pg::kBidTicks)});
         trials.push_back(std::move(t));
     }
     return trials;
@@ -184,9 +190,10 @@ std::vector<Trial> BidTrials(const Image& page, double dpi, bool black) {
 // merged ticks still count. std::nullopt when a band does not show both
 // combs in the head's inks (not this page, or upside down).
 std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi, bool black) {
-    const Box window = Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
-                                   static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
-                                   page.height});
+    const Box window =
+        Clip(page, {static_cast<int>(Pixels((black ? pg::kBidBlackLeft : pg::kBidColorLeft) - kSlack, dpi)), 0,
+                    static_cast<int>(Pixels((black ? pg::kBidBlackRight : pg::kBidColorRight) + kSlack, dpi)) + 1,
+                    page.height});
     if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
     const Ink forward = black ? Ink::Black : Ink::Magenta;
     const Ink back = black ? Ink::Black : Ink::Cyan;
@@ -199,18 +206,22 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
     // A trial's band is 96 lines of 1/180 inch: the forward ticks in its upper
     // half, the return pass's in its lower half.
     const double height = dpi * 96 / 180;
-    for (const Run& band : DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
+    for (const Run& band :
+         DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
         if (band.Size() > 1.3 * height) return std::nullopt;
         const double middle = (band.begin + band.end) / 2.0;
-        const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right, static_cast<int>(middle - 0.1 * height)};
-        const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right, static_cast<int>(middle + 0.4 * height)};
+        const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right,
+                        static_cast<int>(middle - 0.1 * height)};
+        const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right,
+                        static_cast<int>(middle + 0.4 * height)};
         if (!ShowsInk(InkColour(page, upper), forward) || !ShowsInk(InkColour(page, lower), back)) return std::nullopt;
         const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
         const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
         if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
         Trial t;
         t.box = {window.left, band.begin, window.right, band.end};
-        for (int i = 0; i < pg::kBidTicks; ++i) t.offsets.push_back(down->centres[static_cast<std::size_t>(i)] - up->centres[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < pg::kBidTicks; ++i)
+            t.offsets.push_back(down->centres[static_cast<std::size_t>(i)] - up->centres[static_cast<std::size_t>(i)]);
         trials.push_back(std::move(t));
     }
     if (trials.empty()) return std::nullopt;
@@ -239,17 +250,21 @@ Reading ReadBid(const Image& page, const Context& context) {
     double dpi = DeclaredDpi(page);
     if (dpi <= 0) dpi = BidDpiFromTicks(page);
     if (dpi <= 0) {
-        reading.problem = SVC_N("the image does not say its resolution (save it with its dpi), and no row of Bi-D ticks shows it");
+        reading.problem =
+            SVC_N("the image does not say its resolution (save it with its dpi), and no row of Bi-D ticks shows it");
         return reading;
     }
     // Fine pages (the printer's own, 720 dpi and up) show every tick apart
     // and are counted; coarser ones are fitted.
-    std::optional<std::vector<Trial>> fittedBlack = dpi < kCountFromDpi ? BidTrialsFitted(page, dpi, true) : std::nullopt;
+    std::optional<std::vector<Trial>> fittedBlack =
+        dpi < kCountFromDpi ? BidTrialsFitted(page, dpi, true) : std::nullopt;
     std::optional<std::vector<Trial>> fittedColor = fittedBlack ? BidTrialsFitted(page, dpi, false) : std::nullopt;
     // The fitted trials where they show what the job prints (three bands a
     // setting of each head), else the ticks counted.
-    const bool fitted = fittedBlack && fittedColor && fittedBlack->size() == fittedColor->size() && fittedBlack->size() % 3 == 0 &&
-                        (context.bidSettings.empty() ? fittedBlack->size() == 12 : fittedBlack->size() == 3 * context.bidSettings.size());
+    const bool fitted = fittedBlack && fittedColor && fittedBlack->size() == fittedColor->size() &&
+                        fittedBlack->size() % 3 == 0 &&
+                        (context.bidSettings.empty() ? fittedBlack->size() == 12
+                                                     : fittedBlack->size() == 3 * context.bidSettings.size());
     const std::vector<Trial> black = fitted ? std::move(*fittedBlack) : BidTrials(page, dpi, true);
     const std::vector<Trial> color = fitted ? std::move(*fittedColor) : BidTrials(page, dpi, false);
     if (black.empty() && color.empty()) {
@@ -257,9 +272,10 @@ Reading ReadBid(const Image& page, const Context& context) {
         return reading;
     }
     if (black.size() % 3 != 0 || color.size() != black.size()) {
-        reading.problem = Phrase(SVC_N("the page shows %1 black and %2 colour trial bands; each setting prints three of each "
-                                       "(is part of the pattern cut off?)"),
-                                 {std::to_string(black.size()), std::to_string(color.size())});
+        reading.problem =
+            Phrase(SVC_N("the page shows %1 black and %2 colour trial bands; each setting prints three of each "
+                         "(is part of the pattern cut off?)"),
+                   {std::to_string(black.size()), std::to_string(color.size())});
         return reading;
     }
     // Which settings the page shows: the ones printed, in print order.
@@ -310,7 +326,8 @@ Reading ReadBid(const Image& page, const Context& context) {
             }
             const Stats st = Of(estimates);
             if (fitted)
-                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)), -72, 72);
+                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)),
+                              -72, 72);
             else
                 Propose(&item, *stored + st.mean, st.spread, -72, 72);
             reading.items.push_back(std::move(item));
@@ -332,8 +349,9 @@ Reading ReadPf(const Image& page, const Context&) {
     // pixels, and blur or JPEG moves a band's edge by about one: the joint
     // would read a step off with every sign of confidence.
     if (dpi < kPfLeastDpi - 0.5) {
-        reading.problem = Phrase(SVC_N("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)"),
-                                 {std::to_string(std::lround(dpi)), std::to_string(kPfLeastDpi)});
+        reading.problem =
+            Phrase(SVC_N("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)"),
+                   {std::to_string(std::lround(dpi)), std::to_string(kPfLeastDpi)});
         return reading;
     }
     Item item;
@@ -346,8 +364,10 @@ Reading ReadPf(const Image& page, const Context&) {
         return reading;
     }
     const int shift = columns.front().begin - px(pg::kPfUpperLeft);
-    const Box upperOnly = Clip(page, {px(pg::kPfUpperLeft) + shift + 2, 0, px(pg::kPfLowerLeft) + shift - 2, page.height});
-    const Box lowerOnly = Clip(page, {px(pg::kPfUpperRight) + shift + 2, 0, px(pg::kPfLowerRight) + shift - 2, page.height});
+    const Box upperOnly =
+        Clip(page, {px(pg::kPfUpperLeft) + shift + 2, 0, px(pg::kPfLowerLeft) + shift - 2, page.height});
+    const Box lowerOnly =
+        Clip(page, {px(pg::kPfUpperRight) + shift + 2, 0, px(pg::kPfLowerRight) + shift - 2, page.height});
     std::vector<double> gaps;
     for (const Run& band : InkRows(page, upperOnly, Ink::Cyan, 0, 0.3)) {
         // The band below the joint, seen where only block B lies.
@@ -412,7 +432,8 @@ std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right
             for (int y = from; y <= probe; ++y) {
                 const float w = InkWeight(Ink::Gray, page.Row(y) + static_cast<std::size_t>(x) * 3);
                 if (w < 0.5f) continue;
-                const double above = y > 0 ? InkWeight(Ink::Gray, page.Row(y - 1) + static_cast<std::size_t>(x) * 3) : 0.0;
+                const double above =
+                    y > 0 ? InkWeight(Ink::Gray, page.Row(y - 1) + static_cast<std::size_t>(x) * 3) : 0.0;
                 const double edge = y - above;
                 sx += x, sy += edge, sxx += static_cast<double>(x) * x, sxy += static_cast<double>(x) * edge;
                 ++n;
@@ -518,7 +539,8 @@ Reading ReadPw(const Image& page, const Context&) {
     auto side = [&](const char* name, bool left) {
         Item item;
         item.name = name;
-        const Box box = left ? Box{0, rowsTop, page.width / 4, rowsBottom} : Box{page.width * 3 / 4, rowsTop, page.width, rowsBottom};
+        const Box box = left ? Box{0, rowsTop, page.width / 4, rowsBottom}
+                             : Box{page.width * 3 / 4, rowsTop, page.width, rowsBottom};
         item.where.push_back(PlaceOf(box));
         auto lines = LineColumns(page, box, Ink::Black, textLine);
         if (lines.size() != 17) {
@@ -537,7 +559,8 @@ Reading ReadPw(const Image& page, const Context&) {
             if (left)
                 estimates.push_back(value - (lines[r].centre - pg::kPwLeftLine * dpi / 180.0) * stepsPerPixel);
             else
-                estimates.push_back(value + (page.width - lines[r].centre - pg::kPwRightLine * dpi / 180.0) * stepsPerPixel);
+                estimates.push_back(value +
+                                    (page.width - lines[r].centre - pg::kPwRightLine * dpi / 180.0) * stepsPerPixel);
         }
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, -8, 24);
@@ -546,7 +569,8 @@ Reading ReadPw(const Image& page, const Context&) {
     auto frame = [&](const char* name, bool top) {
         Item item;
         item.name = name;
-        const int from = top ? 0 : page.height - px(pg::kMasterPerInch) / 2, to = top ? px(pg::kMasterPerInch) / 2 : page.height;
+        const int from = top ? 0 : page.height - px(pg::kMasterPerInch) / 2,
+                  to = top ? px(pg::kMasterPerInch) / 2 : page.height;
         const Box box = Clip(page, {0, from, px(8 * pg::kMasterPerInch), to});
         item.where.push_back(PlaceOf(box));
         std::vector<double> centres;
@@ -565,7 +589,8 @@ Reading ReadPw(const Image& page, const Context&) {
         for (std::size_t k = 0; k < centres.size(); ++k) {
             const double fromEdge = top ? centres[k] : page.height - centres[k];
             const double value = top ? -16 + 2.0 * static_cast<double>(k) : 16 - 2.0 * static_cast<double>(k);
-            estimates.push_back(value - (fromEdge - (top ? pg::kPwTopBar : pg::kPwBottomBar) * dpi / 180.0) * stepsPerPixel);
+            estimates.push_back(value -
+                                (fromEdge - (top ? pg::kPwTopBar : pg::kPwBottomBar) * dpi / 180.0) * stepsPerPixel);
         }
         const Stats st = Of(estimates);
         Propose(&item, st.mean, st.spread, -16, 16);
@@ -595,9 +620,11 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     // pixels unevenly; at 200 and 250 dpi it reads within half a step):
     // not fitted there.
     if (!(dpi >= kShiftFitLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
-    const Box window = Clip(page, {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
-                                   static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
-                                   page.height});
+    const Box window = Clip(
+        page,
+        {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
+         static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre + 10.5 * pg::kShiftPitch + kSlack, dpi)),
+         page.height});
     if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
     // A line's band: 12 lines of 1/30 inch, the black parts in its upper half.
     const double height = dpi * 12 / 30;
@@ -612,9 +639,12 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
         const Run& band = bands[static_cast<std::size_t>(line)];
         if (band.Size() > 1.25 * height) return std::nullopt;
         const double middle = (band.begin + band.end) / 2.0;
-        const Box refs{window.left, static_cast<int>(middle - 0.45 * height), window.right, static_cast<int>(middle - 0.08 * height)};
-        const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right, static_cast<int>(middle + 0.45 * height)};
-        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line])) return std::nullopt;
+        const Box refs{window.left, static_cast<int>(middle - 0.45 * height), window.right,
+                       static_cast<int>(middle - 0.08 * height)};
+        const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right,
+                        static_cast<int>(middle + 0.45 * height)};
+        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line]))
+            return std::nullopt;
         const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
         const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
         if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
@@ -625,7 +655,9 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
         for (int c = 0; c < pg::kShiftCandidates; ++c)
-            estimates.push_back((c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) * 1440.0 / dpi);
+            estimates.push_back(
+                (c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) *
+                              1440.0 / dpi);
         ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5, 5);
         reading.items.push_back(std::move(item));
     }
@@ -637,7 +669,8 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
 Reading ReadPixelShift(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::PixelShift;
-    static constexpr Ink kInks[6] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
+    static constexpr Ink kInks[6] = {Ink::Cyan,      Ink::Magenta,      Ink::Yellow,
+                                     Ink::LightCyan, Ink::LightMagenta, Ink::Gray};
     // TRANSLATORS: the inks' names, put into "no %1 candidates found" and "the %1 band shows ...".
     static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
                                                  SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
@@ -668,8 +701,8 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         const auto offsets = PairOffsets(refs, ticks, pg::kShiftCandidates);
         if (!offsets) {
             item.problem = Phrase(SVC_N("the %1 band shows %2 ticks under %3 references where the pattern has %4"),
-                                  {Phrase::Word(kInkNames[line]), std::to_string(ticks.size()), std::to_string(refs.size()),
-                                   std::to_string(pg::kShiftCandidates)});
+                                  {Phrase::Word(kInkNames[line]), std::to_string(ticks.size()),
+                                   std::to_string(refs.size()), std::to_string(pg::kShiftCandidates)});
             reading.items.push_back(std::move(item));
             continue;
         }
@@ -726,8 +759,7 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
     const int quarter = std::max(1, lineRows.Size() / 4);
     const auto top = InkColumns(page, {0, lineRows.begin, page.width, lineRows.begin + quarter}, Ink::Any, 0.5);
     const auto bottom = InkColumns(page, {0, lineRows.end - quarter, page.width, lineRows.end}, Ink::Any, 0.5);
-    if (top.empty() || bottom.empty() ||
-        std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
+    if (top.empty() || bottom.empty() || std::abs(top.front().centre - bottom.front().centre) * 2880.0 / dpi > 1.5) {
         item.problem = SVC_N("the line leans (its top and bottom stand apart): adjust the head angle first");
         reading.items.push_back(std::move(item));
         return reading;
@@ -771,7 +803,8 @@ Reading ReadCut(const Image& page, const Context&) {
     }
     int y = page.height - 2;
     std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
-    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
+    for (int up = page.height - 3;
+         up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
         auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
         if (found.size() > columns.size()) {
             columns = std::move(found);
@@ -781,13 +814,16 @@ Reading ReadCut(const Image& page, const Context&) {
     const Box edgeRow{0, y, page.width, y + 1};
     item.where.push_back(PlaceOf(edgeRow));
     if (columns.size() != pg::kCutColumns) {
-        item.problem = Phrase(SVC_N("the cut edge shows %1 columns where the pattern has %2 (is this the cut pattern, cut at the bottom?)"),
-                              {std::to_string(columns.size()), std::to_string(pg::kCutColumns)});
+        item.problem = Phrase(
+            SVC_N(
+                "the cut edge shows %1 columns where the pattern has %2 (is this the cut pattern, cut at the bottom?)"),
+            {std::to_string(columns.size()), std::to_string(pg::kCutColumns)});
         reading.items.push_back(std::move(item));
         return reading;
     }
     // The resolution: the file's, else the columns' own pitch.
-    const double dpi = DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
+    const double dpi =
+        DeclaredDpi(page) > 0 ? DeclaredDpi(page) : MedianPitch(columns) * pg::kMasterPerInch / pg::kCutColumnPitch;
     const double stepsPerPixel = 360.0 / dpi;
     // Each column's strip of cyan above the cut, in steps of 1/360 inch: it
     // grows by 8 steps a column from the column of the cut's place, whose
@@ -817,10 +853,12 @@ Reading ReadCut(const Image& page, const Context&) {
         strip = strip / samples * stepsPerPixel;
         if (strip + 2 < lastStrip) ordered = false;
         lastStrip = strip;
-        if (strip > 0.5) estimates.push_back(static_cast<double>(k) + 1 + (pg::kCutStripAtMark - strip) / pg::kCutStepsPerColumn);
+        if (strip > 0.5)
+            estimates.push_back(static_cast<double>(k) + 1 + (pg::kCutStripAtMark - strip) / pg::kCutStepsPerColumn);
     }
     if (!ordered) {
-        item.problem = SVC_N("the columns' strips at the cut do not grow from left to right as the pattern prints them");
+        item.problem =
+            SVC_N("the columns' strips at the cut do not grow from left to right as the pattern prints them");
     } else if (estimates.empty()) {
         // Every column's black reaches the cut: the last mark, or a cut
         // lower still, which no entry of the list puts right.

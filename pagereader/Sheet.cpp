@@ -15,7 +15,8 @@ int Light(const std::uint8_t* p) { return (p[0] + p[1] + p[2]) / 3; }
 // The brightness below which `share` of the samples lie.
 int Percentile(std::vector<int> samples, double share) {
     if (samples.empty()) return 0;
-    const std::size_t k = std::min(samples.size() - 1, static_cast<std::size_t>(share * static_cast<double>(samples.size())));
+    const std::size_t k =
+        std::min(samples.size() - 1, static_cast<std::size_t>(share * static_cast<double>(samples.size())));
     std::nth_element(samples.begin(), samples.begin() + static_cast<long>(k), samples.end());
     return samples[k];
 }
@@ -55,7 +56,8 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     // Paper: the bright level of the middle of the image; background: its border.
     std::vector<int> middle, border;
     for (int y = h / 4; y < h * 3 / 4; y += 4)
-        for (int x = w / 4; x < w * 3 / 4; x += 4) middle.push_back(Light(image.Row(y) + static_cast<std::size_t>(x) * 3));
+        for (int x = w / 4; x < w * 3 / 4; x += 4)
+            middle.push_back(Light(image.Row(y) + static_cast<std::size_t>(x) * 3));
     for (int x = 0; x < w; x += 2) {
         border.push_back(Light(image.Row(0) + static_cast<std::size_t>(x) * 3));
         border.push_back(Light(image.Row(h - 1) + static_cast<std::size_t>(x) * 3));
@@ -87,21 +89,33 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     for (int y = h / 4; y < h * 3 / 4; ++y) {
         for (int x = 0, run = 0; x < w; ++x) {
             run = isPaper(x, y) ? run + 1 : 0;
-            if (run == kRun) { left.emplace_back(y, x - kRun + 1); break; }
+            if (run == kRun) {
+                left.emplace_back(y, x - kRun + 1);
+                break;
+            }
         }
         for (int x = w - 1, run = 0; x >= 0; --x) {
             run = isPaper(x, y) ? run + 1 : 0;
-            if (run == kRun) { right.emplace_back(y, x + kRun); break; }
+            if (run == kRun) {
+                right.emplace_back(y, x + kRun);
+                break;
+            }
         }
     }
     for (int x = w / 4; x < w * 3 / 4; ++x) {
         for (int y = 0, run = 0; y < h; ++y) {
             run = isPaper(x, y) ? run + 1 : 0;
-            if (run == kRun) { top.emplace_back(x, y - kRun + 1); break; }
+            if (run == kRun) {
+                top.emplace_back(x, y - kRun + 1);
+                break;
+            }
         }
         for (int y = h - 1, run = 0; y >= 0; --y) {
             run = isPaper(x, y) ? run + 1 : 0;
-            if (run == kRun) { bottom.emplace_back(x, y + kRun); break; }
+            if (run == kRun) {
+                bottom.emplace_back(x, y + kRun);
+                break;
+            }
         }
     }
     const Line l = Fit(left), r = Fit(right), t = Fit(top), b = Fit(bottom);
@@ -134,10 +148,12 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
                     const int v = Light(image.Row(y) + static_cast<std::size_t>(x) * 3);
                     if (v >= cut) cell.push_back(v);
                 }
-            if (cell.size() > 16) level[static_cast<std::size_t>(gy * gw + gx)] = static_cast<float>(Percentile(cell, 0.9));
+            if (cell.size() > 16)
+                level[static_cast<std::size_t>(gy * gw + gx)] = static_cast<float>(Percentile(cell, 0.9));
         }
     auto paperAt = [&](double x, double y) {
-        const int gx = std::clamp(static_cast<int>(x / kCell), 0, gw - 1), gy = std::clamp(static_cast<int>(y / kCell), 0, gh - 1);
+        const int gx = std::clamp(static_cast<int>(x / kCell), 0, gw - 1),
+                  gy = std::clamp(static_cast<int>(y / kCell), 0, gh - 1);
         return std::max(1.0f, level[static_cast<std::size_t>(gy * gw + gx)]);
     };
     Image out;
@@ -154,7 +170,10 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
             const double fx = sx - ix, fy = sy - iy;
             const double gain = 255.0 / paperAt(sx, sy);
             for (int k = 0; k < 3; ++k) {
-                auto at = [&](int xx, int yy) { return static_cast<double>(image.Row(yy)[static_cast<std::size_t>(xx) * 3 + static_cast<std::size_t>(k)]); };
+                auto at = [&](int xx, int yy) {
+                    return static_cast<double>(
+                        image.Row(yy)[static_cast<std::size_t>(xx) * 3 + static_cast<std::size_t>(k)]);
+                };
                 const double value = (at(ix, iy) * (1 - fx) + at(ix + 1, iy) * fx) * (1 - fy) +
                                      (at(ix, iy + 1) * (1 - fx) + at(ix + 1, iy + 1) * fx) * fy;
                 row[static_cast<std::size_t>(u) * 3 + static_cast<std::size_t>(k)] =
@@ -244,7 +263,8 @@ std::vector<double> Around(double centre, double half, double step) {
 
 std::optional<double> InkSkew(const Image& page) {
     const int w = page.width, h = page.height;
-    if (w < 32 || h < 32 || page.rgb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3) return std::nullopt;
+    if (w < 32 || h < 32 || page.rgb.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3)
+        return std::nullopt;
     // The edges of the ink (a pixel well darker than paper, of any colour):
     // where it begins or ends down a column (they lie along rows) and across
     // a row (they lie along columns). Edges rather than the ink itself, so
@@ -262,7 +282,9 @@ std::optional<double> InkSkew(const Image& page) {
         }
     if (along.size() < 300 || down.size() < 300) return std::nullopt;
     // Coarse first, rows and columns apart, each against its own usual level.
-    auto strideFor = [](const std::vector<Dot>& dots, std::size_t most) { return std::max<std::size_t>(1, dots.size() / most); };
+    auto strideFor = [](const std::vector<Dot>& dots, std::size_t most) {
+        return std::max<std::size_t>(1, dots.size() / most);
+    };
     const std::vector<double> coarse = Around(0, 4 * kDegree, 0.1 * kDegree);
     std::vector<double> rowScores, columnScores;
     for (double a : coarse) {
@@ -359,7 +381,8 @@ Image Upright(const Image& page, double angle, bool sameSize, Placement* placed)
                 const std::uint8_t* b = page.Row(iy + 1) + static_cast<std::size_t>(ix) * 3;
                 const double w00 = (1 - fx) * (1 - fy), w01 = fx * (1 - fy), w10 = (1 - fx) * fy, w11 = fx * fy;
                 for (int k = 0; k < 3; ++k)
-                    o[k] = static_cast<std::uint8_t>(std::clamp(a[k] * w00 + a[k + 3] * w01 + b[k] * w10 + b[k + 3] * w11 + 0.5, 0.0, 255.0));
+                    o[k] = static_cast<std::uint8_t>(
+                        std::clamp(a[k] * w00 + a[k + 3] * w01 + b[k] * w10 + b[k + 3] * w11 + 0.5, 0.0, 255.0));
                 continue;
             }
             for (int k = 0; k < 3; ++k) {

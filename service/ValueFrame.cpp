@@ -13,27 +13,49 @@ Result ValueFrame::SetOperationState(int mode, const std::string& untranslated) 
     // The memo holds the text as the technician reads it.
     const std::string text = Tr(untranslated);
     switch (effect.memo) {
-    case MemoEdit::Replace: memo_ = text; break;
-    case MemoEdit::Append: memo_ += text; break;
-    case MemoEdit::NewLine: memo_ = memo_.empty() ? text : memo_ + "\n" + text; break;
-    case MemoEdit::Keep: break;
+        case MemoEdit::Replace:
+            memo_ = text;
+            break;
+        case MemoEdit::Append:
+            memo_ += text;
+            break;
+        case MemoEdit::NewLine:
+            memo_ = memo_.empty() ? text : memo_ + "\n" + text;
+            break;
+        case MemoEdit::Keep:
+            break;
     }
     switch (effect.colour) {
-    case TextColour::Black:
-    case TextColour::Blue:
-    case TextColour::Red: colour_ = effect.colour; break;
-    case TextColour::Keep: break;
+        case TextColour::Black:
+        case TextColour::Blue:
+        case TextColour::Red:
+            colour_ = effect.colour;
+            break;
+        case TextColour::Keep:
+            break;
     }
     switch (effect.cursor) {
-    case CursorChange::Normal: hourglass_ = false; break;
-    case CursorChange::Hourglass: hourglass_ = true; break;
-    case CursorChange::Keep: break;
+        case CursorChange::Normal:
+            hourglass_ = false;
+            break;
+        case CursorChange::Hourglass:
+            hourglass_ = true;
+            break;
+        case CursorChange::Keep:
+            break;
     }
     switch (effect.window) {
-    case WindowChange::Disable: enabled_ = false; break;
-    case WindowChange::EnableNow: enabled_ = true; break;
-    case WindowChange::EnableByTimer: timerRunning_ = true; break;
-    case WindowChange::Keep: break;
+        case WindowChange::Disable:
+            enabled_ = false;
+            break;
+        case WindowChange::EnableNow:
+            enabled_ = true;
+            break;
+        case WindowChange::EnableByTimer:
+            timerRunning_ = true;
+            break;
+        case WindowChange::Keep:
+            break;
     }
     if (effect.memo != MemoEdit::Keep) MemoChanged(effect.memo, text, colour_);
     return rc::Ok;
@@ -54,10 +76,14 @@ bool ValueFrame::ItemAvailable(Group group, int item) const {
     if (!availabilityKnown_) return true;
     const Availability& a = availability_;
     switch (group) {
-    case Group::Adjustment: return item >= 0 && item < kAdjustmentItems && a.adjustment[item];
-    case Group::Maintenance: return item >= 0 && item < kMaintenanceItems && a.maintenance[item];
-    case Group::CheckPattern: return a.checkPatternGroup;
-    case Group::Appendix: return item >= 0 && item < kAppendixItems && a.appendix[item];
+        case Group::Adjustment:
+            return item >= 0 && item < kAdjustmentItems && a.adjustment[item];
+        case Group::Maintenance:
+            return item >= 0 && item < kMaintenanceItems && a.maintenance[item];
+        case Group::CheckPattern:
+            return a.checkPatternGroup;
+        case Group::Appendix:
+            return item >= 0 && item < kAppendixItems && a.appendix[item];
     }
     return false;
 }

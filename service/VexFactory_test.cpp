@@ -18,8 +18,7 @@ protected:
     void SetUp() override { Fake().Reset(); }
 
     // The one packet a command sends.
-    Bytes Sent(const std::function<Result(TPFactory&)>& command)
-    {
+    Bytes Sent(const std::function<Result(TPFactory&)>& command) {
         Fake().ClearCalls();
         EXPECT_EQ(command(factory), rc::Ok);
         const auto sends = Fake().Sends();
@@ -30,16 +29,14 @@ protected:
     TPFactory factory;
 };
 
-TEST_F(FactoryTest, PacketsWithoutParameters)
-{
+TEST_F(FactoryTest, PacketsWithoutParameters) {
     EXPECT_EQ(Sent([](TPFactory& f) { return f.CarriageHome(); }),
               (Bytes{0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x81, 0x7E, 0xC0}));
     EXPECT_EQ(Sent([](TPFactory& f) { return f.ApplySettings(); }),
               (Bytes{0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x50, 0xAF, 0x28}));
 }
 
-TEST_F(FactoryTest, PacketsWithParameters)
-{
+TEST_F(FactoryTest, PacketsWithParameters) {
     EXPECT_EQ(Sent([](TPFactory& f) { return f.MoveCarriage(16, 2580, 0); }),
               (Bytes{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC4, 0x3B, 0x62, 0x10, 0x14, 0x0A, 0x00}));
     EXPECT_EQ(Sent([](TPFactory& f) { return f.MoveCarriage(20, -6, 1); }),
@@ -65,8 +62,7 @@ TEST_F(FactoryTest, PacketsWithParameters)
                      0x01, 0x00, 0x00, 0xA6, 0x0C, 0x05, 0x00, 0x00, 0xA6, 0x0C, 0x05, 0xFF, 0x08}));
 }
 
-TEST_F(FactoryTest, BidValuePacket)
-{
+TEST_F(FactoryTest, BidValuePacket) {
     const Bytes head{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0x00, 0xFF, 0x00};
     auto with = [&head](Bytes params) {
         Bytes b = head;
@@ -79,8 +75,7 @@ TEST_F(FactoryTest, BidValuePacket)
     EXPECT_EQ(Sent([](TPFactory& f) { return f.SetBidValue(2, 13, 72); }), with({0x03, 0x02, 0x48, 0x00}));
 }
 
-TEST_F(FactoryTest, ShortCommandAfterALongOneSendsOnlyItsOwnLength)
-{
+TEST_F(FactoryTest, ShortCommandAfterALongOneSendsOnlyItsOwnLength) {
     ASSERT_EQ(factory.StartExchangeSequence(), rc::Ok);
     const Bytes home = Sent([](TPFactory& f) { return f.CarriageHome(); });
     EXPECT_EQ(home.size(), 10u);
@@ -90,8 +85,7 @@ TEST_F(FactoryTest, ShortCommandAfterALongOneSendsOnlyItsOwnLength)
     EXPECT_EQ(factory.Buffer()[6], 0x16);
 }
 
-TEST_F(FactoryTest, ResultIsTheChannelResultUnchanged)
-{
+TEST_F(FactoryTest, ResultIsTheChannelResultUnchanged) {
     Fake().RefuseSends(1);
     EXPECT_EQ(factory.CarriageHome(), rc::Channel);
     EXPECT_EQ(Fake().CallCount(Fn::GetD4ErrorCode), 0);  // no busy retry here
@@ -99,8 +93,7 @@ TEST_F(FactoryTest, ResultIsTheChannelResultUnchanged)
     EXPECT_EQ(factory.CommandD1(0), 0x1234);
 }
 
-TEST_F(FactoryTest, LeaveHomeIsTwoCommandsStoppingAtAFailure)
-{
+TEST_F(FactoryTest, LeaveHomeIsTwoCommandsStoppingAtAFailure) {
     ASSERT_EQ(factory.LeaveHome(), rc::Ok);
     const auto sends = Fake().Sends();
     ASSERT_EQ(sends.size(), 2u);
@@ -113,8 +106,7 @@ TEST_F(FactoryTest, LeaveHomeIsTwoCommandsStoppingAtAFailure)
     EXPECT_EQ(Fake().Sends().size(), 1u);
 }
 
-TEST(FactorySingleton, IsOneObject)
-{
+TEST(FactorySingleton, IsOneObject) {
     EXPECT_EQ(&Factory(), &Factory());
     EXPECT_EQ(Factory().Buffer()[5], 0x06);
 }

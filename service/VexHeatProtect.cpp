@@ -84,8 +84,7 @@ void TPHeatProtect::CRHeatProtectOffsetOKBtnClick(FeatureFrame& frame) {
         frame.Checked(kReplaceMainBoard) || frame.Checked(kReplaceCRMotor) || frame.Checked(kReplacePSBoard);
     if (!partReplaced) {
         host().Sleep(100);
-        frame.SetOperationState(mode::Report,
-                                kNotNecessary);
+        frame.SetOperationState(mode::Report, kNotNecessary);
         return;
     }
     const bool measure = frame.Checked(kReplaceCRMainShaft) && frame.Checked(kReplaceCRSubShaft);

@@ -20,7 +20,8 @@ using fake::ScriptedHost;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Packet(std::uint8_t code, std::uint8_t complement, std::uint8_t rotated, const Bytes& params) {
-    Bytes p{0x1B, 0x7C, 0x00, static_cast<std::uint8_t>(5 + params.size()), 0x00, 0x06, 0x16, code, complement, rotated};
+    Bytes p{0x1B, 0x7C,       0x00,   static_cast<std::uint8_t>(5 + params.size()), 0x00, 0x06, 0x16,
+            code, complement, rotated};
     for (std::uint8_t b : params) p.push_back(b);
     return p;
 }
@@ -62,8 +63,9 @@ TEST_F(HeatProtectTest, WithoutAReplacedPartNothingIsSent) {
     EXPECT_TRUE(Fake().Calls().empty());
     EXPECT_TRUE(host.Boxes().empty());
     EXPECT_EQ(host.Sleeps(), (std::vector<int>{100}));
-    EXPECT_EQ(frame.Memo(), "It's not necessary to execute this function in case when you've not replaced 1.main "
-                            "board, 2.PS board, and 3.CR motor with new one.");
+    EXPECT_EQ(frame.Memo(),
+              "It's not necessary to execute this function in case when you've not replaced 1.main "
+              "board, 2.PS board, and 3.CR motor with new one.");
     EXPECT_EQ(frame.MemoColour(), TextColour::Black);
     EXPECT_TRUE(frame.WindowEnabled());
 }
@@ -127,11 +129,13 @@ TEST_F(HeatProtectTest, BothShaftsRunTheMeasurementSequence) {
     // Six readings, low byte first, then the one write.
     std::vector<std::uint32_t> reads;
     for (const auto& c : Fake().CallsTo(Fn::D4ReadEeprom)) reads.push_back(c.a);
-    EXPECT_EQ(reads, (std::vector<std::uint32_t>{0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D}));
+    EXPECT_EQ(reads,
+              (std::vector<std::uint32_t>{0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D, 0x6C, 0x6D}));
     EXPECT_EQ(Fake().EepromWrites(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0xAC, 0xB6}}));
     // The one busy printer (after the warm-up runs) waited a second, quietly.
     EXPECT_EQ(host.Sleeps(), (std::vector<int>{1000}));
-    EXPECT_EQ(memoWhileRunning, (std::vector<std::string>{"Now, CR motor drive dispersion measurement sequence is running."}));
+    EXPECT_EQ(memoWhileRunning,
+              (std::vector<std::string>{"Now, CR motor drive dispersion measurement sequence is running."}));
     EXPECT_EQ(frame.Memo(), "A value for the CR motor drive dispersion has successfully registered.");
     EXPECT_EQ(frame.Flag(WindowFlag::CarriageAtHome), 1);
 }
@@ -157,14 +161,14 @@ TEST_F(HeatProtectTest, LargeReadingsAreSummedWithoutWrapping) {
 }
 
 TEST(Dispersion, ValuesAtTheLimitsOfTheFormula) {
-    EXPECT_EQ(DispersionFromSums(4500, 4500), 117);       // d = 237, v clamped to 235
-    EXPECT_EQ(DispersionFromSums(1000, 1921), -74);       // d = -70, v = -149
-    EXPECT_EQ(DispersionFromSums(1000, 1924), -74);       // d = -71, clamped
-    EXPECT_EQ(DispersionFromSums(1000, 1711), 37);        // d = 0, v = 75
-    EXPECT_EQ(DispersionFromSums(1000, 1714), 36);        // d = -1, v = 72 (-32 / 10 truncates)
-    EXPECT_EQ(DispersionFromSums(1000, 1561), 117);       // d = 50, v = 235 unclamped
-    EXPECT_EQ(DispersionFromSums(66000, 63000), 117);     // one sum above 16 bits
-    EXPECT_EQ(DispersionFromSums(0, 196605), -74);        // the largest readings on one side only
+    EXPECT_EQ(DispersionFromSums(4500, 4500), 117);    // d = 237, v clamped to 235
+    EXPECT_EQ(DispersionFromSums(1000, 1921), -74);    // d = -70, v = -149
+    EXPECT_EQ(DispersionFromSums(1000, 1924), -74);    // d = -71, clamped
+    EXPECT_EQ(DispersionFromSums(1000, 1711), 37);     // d = 0, v = 75
+    EXPECT_EQ(DispersionFromSums(1000, 1714), 36);     // d = -1, v = 72 (-32 / 10 truncates)
+    EXPECT_EQ(DispersionFromSums(1000, 1561), 117);    // d = 50, v = 235 unclamped
+    EXPECT_EQ(DispersionFromSums(66000, 63000), 117);  // one sum above 16 bits
+    EXPECT_EQ(DispersionFromSums(0, 196605), -74);     // the largest readings on one side only
     EXPECT_EQ(DispersionFromSums(196605, 0), 117);
 }
 

@@ -24,9 +24,9 @@ const char* const kKeepAcCable = SVC_N("Don't disconnect AC cable.");
 const char* const kDisconnectAcCable = SVC_N("Disconnect AC cable.");
 const char* const kInformation = SVC_N("Information");
 const char* const kFinishingRefurbishment = SVC_N("Finishing the interrupted Refurbishment for DOA now.");
-const char* const kExchangeNotKnown =
-    SVC_N("The printer is not running the transportation liquid exchange, and it is not known to have done it. "
-          "Start the Refurbishment for DOA again.");
+const char* const kExchangeNotKnown = SVC_N(
+    "The printer is not running the transportation liquid exchange, and it is not known to have done it. "
+    "Start the Refurbishment for DOA again.");
 
 constexpr int kPollIntervalMs = 1000;
 constexpr int kPowerDownWaitMs = 5000;
@@ -153,8 +153,7 @@ void TPMaintenance::CompleteRefurbishment(FeatureFrame& frame, bool exchangeRunn
     // Phase 4: the technician switches the printer off. The box comes back
     // as long as the printer still answers ready.
     for (;;) {
-        host().MessageBox(BoxOwner::MainWindow, kTurnOffPrinter, kInformation, BoxIcon::Information,
-                          BoxButtons::Ok);
+        host().MessageBox(BoxOwner::MainWindow, kTurnOffPrinter, kInformation, BoxIcon::Information, BoxButtons::Ok);
         host().Sleep(kPollIntervalMs);
         if (ReadStatus() != rc::Ok) break;  // no answer: it is off
         if (Status().PrinterState() == state::Ready) continue;
@@ -184,8 +183,7 @@ std::optional<journal::Interrupted> InterruptedRefurbishmentHere(int modelCode, 
     }
     if (!found || found->session.usbId.empty()) return found;
     std::array<std::uint8_t, eep::UsbSerialLength> serial{};
-    if (EepromReadBytes(eep::UsbSerial, serial) == rc::Ok &&
-        journal::PrinterKey(serial, {}) != found->session.usbId)
+    if (EepromReadBytes(eep::UsbSerial, serial) == rc::Ok && journal::PrinterKey(serial, {}) != found->session.usbId)
         return std::nullopt;  // another printer on this port
     return found;
 }

@@ -24,7 +24,8 @@ struct ExchangeStep {
 };
 inline constexpr const char* kExchangeStepsHeading = SVC_N("When the carriage stops at I/C exchange position,");
 inline constexpr std::array<ExchangeStep, 3> kExchangeSteps{{
-    {SVC_N("1st step: "), SVC_N("Press the roll-paper SW after removing the ink cartridge."), SVC_N("The printer starts the ink discharge.")},
+    {SVC_N("1st step: "), SVC_N("Press the roll-paper SW after removing the ink cartridge."),
+     SVC_N("The printer starts the ink discharge.")},
     {SVC_N("2nd step: "), SVC_N("Press the roll-paper SW after installing the jig."),
      SVC_N("The printer starts the transportation liquid charge.")},
     {SVC_N("3rd step: "), SVC_N("Press the roll-paper SW after removing the jig."),

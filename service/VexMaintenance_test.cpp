@@ -32,7 +32,9 @@ std::size_t NextCall(Fn fn, std::size_t from = 0) {
     return calls.size();
 }
 
-bool IsFactoryCall(const fake::Call& c) { return c.fn == Fn::SendDataChannel && c.bytes.size() >= 10 && c.bytes[1] == 0x7C; }
+bool IsFactoryCall(const fake::Call& c) {
+    return c.fn == Fn::SendDataChannel && c.bytes.size() >= 10 && c.bytes[1] == 0x7C;
+}
 
 class MaintenanceTest : public ::testing::Test {
 protected:
@@ -132,13 +134,14 @@ TEST_P(CleaningTest, PrinterBeforeInitialChargeSendsNothing) {
     EXPECT_EQ(frame.ErrorReports(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, CleaningTest,
-    ::testing::Values(CleaningCase{3, &TPMaintenance::CleaningOKBtnClick, "Cleaning now...",
-                                   "The head cleaning has completed."},
-                      CleaningCase{12, &TPMaintenance::InkChargeOKBtnClick, "Charging now...",
-                                   "The ink charge has completed."}),
-    [](const auto& info) { return info.param.kind == 3 ? std::string("HeadCleaning") : std::string("InkCharge"); });
+INSTANTIATE_TEST_SUITE_P(Kinds, CleaningTest,
+                         ::testing::Values(CleaningCase{3, &TPMaintenance::CleaningOKBtnClick, "Cleaning now...",
+                                                        "The head cleaning has completed."},
+                                           CleaningCase{12, &TPMaintenance::InkChargeOKBtnClick, "Charging now...",
+                                                        "The ink charge has completed."}),
+                         [](const auto& info) {
+                             return info.param.kind == 3 ? std::string("HeadCleaning") : std::string("InkCharge");
+                         });
 
 // ---- refurbishment for DOA ----
 
@@ -161,7 +164,9 @@ protected:
         TextColour colour;
     };
     void Watch() {
-        host.OnSleep([this](int ms) { moments.push_back({ms, frame.MemoLines(), frame.ShownPanel(), frame.MemoColour()}); });
+        host.OnSleep([this](int ms) {
+            moments.push_back({ms, frame.MemoLines(), frame.ShownPanel(), frame.MemoColour()});
+        });
     }
     std::vector<Moment> moments;
 };
@@ -171,8 +176,8 @@ TEST_F(DoaTest, WholeSequenceForTheWorldModel) {
     // Ready at the start; printing, then cleaning (the exchange); the
     // technician's three steps (two polls); ready for the reset; still on at
     // the first power-off box, powering down at the second.
-    Fake().QueueStatus({StateRecord(4), StateRecord(3), StateRecord(7), StateRecord(7), StateRecord(7),
-                        StateRecord(4), StateRecord(4), StateRecord(4), StateRecord(4), StateRecord(2)});
+    Fake().QueueStatus({StateRecord(4), StateRecord(3), StateRecord(7), StateRecord(7), StateRecord(7), StateRecord(4),
+                        StateRecord(4), StateRecord(4), StateRecord(4), StateRecord(2)});
     Watch();
 
     Maintenance().ExchangeSequence1PnlClick(frame);
@@ -232,9 +237,8 @@ TEST_F(DoaTest, TrnVlkModelEndsWithTheModelName) {
     const std::size_t first = writes.size() - name.size() - 2;
     EXPECT_EQ(writes[first], (std::pair<std::uint8_t, std::uint8_t>{0xE0, 0x02}));
     for (std::size_t i = 0; i < name.size(); ++i)
-        EXPECT_EQ(writes[first + 1 + i],
-                  (std::pair<std::uint8_t, std::uint8_t>{static_cast<std::uint8_t>(0xE2 + i),
-                                                         static_cast<std::uint8_t>(name[i])}));
+        EXPECT_EQ(writes[first + 1 + i], (std::pair<std::uint8_t, std::uint8_t>{static_cast<std::uint8_t>(0xE2 + i),
+                                                                                static_cast<std::uint8_t>(name[i])}));
     EXPECT_EQ(writes.back(), (std::pair<std::uint8_t, std::uint8_t>{0xF9, 0x00}));
     EXPECT_TRUE(frame.Closed());
 }

@@ -4,7 +4,6 @@
 #include "service/VexFactory.h"
 #include "i18n/Translate.h"
 
-
 namespace svc {
 
 namespace {
@@ -20,8 +19,9 @@ constexpr std::uint8_t kMotifInk = 0xCC;
 using Motif = std::array<bool, 6>;  // true: a run of 0xCC, false: a run of 0x00
 
 Motif MotifOf(int row, int pass) {
-    if (row == 1) return pass == 0 ? Motif{false, true, false, false, false, false}
-                                   : Motif{false, false, false, false, true, false};
+    if (row == 1)
+        return pass == 0 ? Motif{false, true, false, false, false, false}
+                         : Motif{false, false, false, false, true, false};
     return pass == 0 ? Motif{true, false, true, false, false, false} : Motif{false, false, false, true, false, true};
 }
 

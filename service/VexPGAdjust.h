@@ -21,11 +21,11 @@ enum class PGPoint { MainRight, MainLeft, SubRight, SubLeft, Center };
 
 struct PGPointInfo {
     PGPoint point;
-    const char* panel;       // the clickable panel of the point
-    const char* caption;     // its caption
-    std::int16_t position;   // MoveCarriage position (mode 16)
-    const char* doneText;    // the memo text once the carriage is there
-    const char* cliName;     // svcadjust-cli's name for the point
+    const char* panel;      // the clickable panel of the point
+    const char* caption;    // its caption
+    std::int16_t position;  // MoveCarriage position (mode 16)
+    const char* doneText;   // the memo text once the carriage is there
+    const char* cliName;    // svcadjust-cli's name for the point
 };
 inline constexpr std::array<PGPointInfo, 5> kPGPoints{{
     {PGPoint::MainRight, "PGAdjustMoveMainRightPosPnl", SVC_N("Right Main Position (1)"), 630,

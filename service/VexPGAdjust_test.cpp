@@ -22,8 +22,20 @@ const Bytes kCarriageHome{0x1B, 0x7C, 0x00, 0x05, 0x00, 0x06, 0x16, 0x81, 0x7E, 
 const Bytes kLeaveHomeMove{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC4, 0x3B, 0x62, 0x14, 0xFA, 0xFF, 0x00};
 const Bytes kLeaveHomeRelease{0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC5, 0x3A, 0xE2, 0x18, 0x00, 0xFA, 0x00};
 Bytes PGMove(std::int16_t pos) {
-    return {0x1B, 0x7C, 0x00, 0x09, 0x00, 0x06, 0x16, 0xC4, 0x3B, 0x62, 0x10,
-            static_cast<std::uint8_t>(pos & 0xFF), static_cast<std::uint8_t>(pos >> 8), 0x00};
+    return {0x1B,
+            0x7C,
+            0x00,
+            0x09,
+            0x00,
+            0x06,
+            0x16,
+            0xC4,
+            0x3B,
+            0x62,
+            0x10,
+            static_cast<std::uint8_t>(pos & 0xFF),
+            static_cast<std::uint8_t>(pos >> 8),
+            0x00};
 }
 
 class PGAdjustTest : public ::testing::Test {
@@ -52,10 +64,14 @@ TEST_F(PGAdjustTest, FirstMoveLeavesHomeThenPointToPoint) {
 
 TEST_F(PGAdjustTest, EveryPointHasItsPositionAndText) {
     const std::vector<std::pair<void (*)(FeatureFrame&), std::pair<std::int16_t, std::string>>> cases{
-        {PGAdjustMoveMainRightPosPnlClick, {630, "The carriage has moved to adjustment position of the main shaft right."}},
-        {PGAdjustMoveMainLeftPosPnlClick, {2580, "The carriage has moved to adjustment position of the main shaft left."}},
-        {PGAdjustMoveSubRightPosPnlClick, {1020, "The carriage has moved to adjustment position of the sub shaft right."}},
-        {PGAdjustMoveSubLeftPosPnlClick, {2180, "The carriage has moved to adjustment position of the sub shaft left."}},
+        {PGAdjustMoveMainRightPosPnlClick,
+         {630, "The carriage has moved to adjustment position of the main shaft right."}},
+        {PGAdjustMoveMainLeftPosPnlClick,
+         {2580, "The carriage has moved to adjustment position of the main shaft left."}},
+        {PGAdjustMoveSubRightPosPnlClick,
+         {1020, "The carriage has moved to adjustment position of the sub shaft right."}},
+        {PGAdjustMoveSubLeftPosPnlClick,
+         {2180, "The carriage has moved to adjustment position of the sub shaft left."}},
         {PGAdjustMoveCenterPosPnlClick, {1580, "The carriage has moved to jig setting position."}},
     };
     frame.SetFlag(WindowFlag::CarriageAtHome, 0);
@@ -163,9 +179,12 @@ TEST_F(PGAdjustTest, PrintSendsTheInclinedPatternOnAPageAndSetsTheFlag) {
         }
         return l;
     };
-    const std::array<std::array<bool, 6>, 6> motifs{{{1, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 1},
-                                                      {0, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 1, 0},
-                                                      {1, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 1}}};
+    const std::array<std::array<bool, 6>, 6> motifs{{{1, 0, 1, 0, 0, 0},
+                                                     {0, 0, 0, 1, 0, 1},
+                                                     {0, 1, 0, 0, 0, 0},
+                                                     {0, 0, 0, 0, 1, 0},
+                                                     {1, 0, 1, 0, 0, 0},
+                                                     {0, 0, 0, 1, 0, 1}}};
     Bytes expected = head;
     for (int b = 0; b < 6; ++b) {
         expected.insert(expected.end(), blockHead.begin(), blockHead.end());

@@ -66,9 +66,7 @@ public:
         s.checked = false;
         return s;
     }
-    QStringList actionNames() const override {
-        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
-    }
+    QStringList actionNames() const override { return QStringList(pressAction()) + QAccessibleWidget::actionNames(); }
     void doAction(const QString& action) override {
         if (action == pressAction())
             Button()->click();
@@ -110,11 +108,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == target_) {
             switch (event->type()) {
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::Show:
-            case QEvent::Hide: Place(); break;
-            default: break;
+                case QEvent::Move:
+                case QEvent::Resize:
+                case QEvent::Show:
+                case QEvent::Hide:
+                    Place();
+                    break;
+                default:
+                    break;
             }
         }
         return false;
@@ -186,9 +187,7 @@ bool HasWords(const QString& text) {
 }
 
 // Geometry in the coordinates of the window, for widgets of different parents.
-QRect InWindow(const QWidget* w, const QWidget* window) {
-    return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
-}
+QRect InWindow(const QWidget* w, const QWidget* window) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); }
 
 // The field a label names: on the same row to its right (the nearest), or
 // right below it and overlapping it sideways. Only fields of the same parent.
@@ -201,8 +200,8 @@ QWidget* FieldOfLabel(const QLabel* label, const QList<QWidget*>& fields) {
         const QRect g = f->geometry();
         const bool sameRow = std::abs(g.center().y() - l.center().y()) <= std::max(8, l.height() / 2) &&
                              g.left() >= l.left() + l.width() / 2;
-        const bool below = g.top() >= l.bottom() - 2 && g.top() - l.bottom() <= 12 && g.left() < l.right() &&
-                           g.right() > l.left();
+        const bool below =
+            g.top() >= l.bottom() - 2 && g.top() - l.bottom() <= 12 && g.left() < l.right() && g.right() > l.left();
         if (!sameRow && !below) continue;
         const int distance = sameRow ? g.left() - l.right() : (g.top() - l.bottom()) + 1000;
         if (distance < -4 || (sameRow && distance > kMaxLabelGap)) continue;
@@ -232,7 +231,8 @@ QString ArrowName(const QToolButton* b, const QWidget* window, const QList<QWidg
             best = f;
         }
     }
-    if (!best || bestDistance > 40) return direction.isEmpty() ? QString() : direction.left(1).toUpper() + direction.mid(1);
+    if (!best || bestDistance > 40)
+        return direction.isEmpty() ? QString() : direction.left(1).toUpper() + direction.mid(1);
     const QString field = fieldNames.value(best);
     return field.isEmpty() ? direction : field + QStringLiteral(", ") + direction;
 }

@@ -37,21 +37,23 @@ namespace {
 
 bool Interactive(QAccessible::Role role) {
     switch (role) {
-    case QAccessible::PushButton:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::SpinBox:
-    case QAccessible::PageTab:
-    case QAccessible::Slider:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-    case QAccessible::Table:
-    case QAccessible::List:
-    case QAccessible::Tree:
-    case QAccessible::Link: return true;
-    default: return false;
+        case QAccessible::PushButton:
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+        case QAccessible::ComboBox:
+        case QAccessible::EditableText:
+        case QAccessible::SpinBox:
+        case QAccessible::PageTab:
+        case QAccessible::Slider:
+        case QAccessible::ButtonMenu:
+        case QAccessible::ButtonDropDown:
+        case QAccessible::Table:
+        case QAccessible::List:
+        case QAccessible::Tree:
+        case QAccessible::Link:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -38,23 +38,23 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletRelease:
-            return true;
-        default:
-            return false;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+                return true;
+            default:
+                return false;
         }
     }
 };
@@ -169,9 +169,9 @@ void GuiHost::PublishProgress(double fraction) {
 #ifdef SVC_HAVE_DBUS
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
-    QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/org/example/svcadjust"),
-                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                                                     QStringLiteral("Update"));
+    QDBusMessage update =
+        QDBusMessage::createSignal(QStringLiteral("/org/example/svcadjust"),
+                                   QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
     QVariantMap properties;
     properties.insert(QStringLiteral("progress-visible"), fraction >= 0);
     if (fraction >= 0) properties.insert(QStringLiteral("progress"), fraction);
@@ -203,34 +203,45 @@ namespace {
 
 QMessageBox::Icon ToQt(BoxIcon icon) {
     switch (icon) {
-    case BoxIcon::Error: return QMessageBox::Critical;
-    case BoxIcon::Information: return QMessageBox::Information;
-    case BoxIcon::Question: return QMessageBox::Question;
-    case BoxIcon::Warning: return QMessageBox::Warning;
+        case BoxIcon::Error:
+            return QMessageBox::Critical;
+        case BoxIcon::Information:
+            return QMessageBox::Information;
+        case BoxIcon::Question:
+            return QMessageBox::Question;
+        case BoxIcon::Warning:
+            return QMessageBox::Warning;
     }
     return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ToQt(BoxButtons buttons) {
     switch (buttons) {
-    case BoxButtons::Ok: return QMessageBox::Ok;
-    case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case BoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case BoxButtons::Ok:
+            return QMessageBox::Ok;
+        case BoxButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case BoxButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
 
 BoxAnswer FromQt(int button, BoxButtons buttons) {
     switch (button) {
-    case QMessageBox::Ok: return BoxAnswer::Ok;
-    case QMessageBox::Yes: return BoxAnswer::Yes;
-    case QMessageBox::No: return BoxAnswer::No;
-    case QMessageBox::Cancel: return BoxAnswer::Cancel;
-    default:
-        // Closed by Escape or the title bar: the safe answer of the box.
-        return buttons == BoxButtons::YesNo ? BoxAnswer::No
-               : buttons == BoxButtons::Ok  ? BoxAnswer::Ok
-                                            : BoxAnswer::Cancel;
+        case QMessageBox::Ok:
+            return BoxAnswer::Ok;
+        case QMessageBox::Yes:
+            return BoxAnswer::Yes;
+        case QMessageBox::No:
+            return BoxAnswer::No;
+        case QMessageBox::Cancel:
+            return BoxAnswer::Cancel;
+        default:
+            // Closed by Escape or the title bar: the safe answer of the box.
+            return buttons == BoxButtons::YesNo ? BoxAnswer::No
+                   : buttons == BoxButtons::Ok  ? BoxAnswer::Ok
+                                                : BoxAnswer::Cancel;
     }
 }
 
@@ -243,9 +254,10 @@ BoxAnswer GuiHost::MessageBox(BoxOwner owner, const std::string& text, const std
     QWidget* parent = owner == BoxOwner::MainWindow ? mainWindow_.data() : QApplication::activeWindow();
     QMessageBox box(ToQt(icon), Tr(caption), Tr(text), ToQt(buttons), parent);
     // Qt's own button texts, in the program's language.
-    const std::pair<QMessageBox::StandardButton, const char*> buttonTexts[] = {
-        {QMessageBox::Ok, SVC_N("OK")}, {QMessageBox::Cancel, SVC_N("Cancel")},
-        {QMessageBox::Yes, SVC_N("&Yes")}, {QMessageBox::No, SVC_N("&No")}};
+    const std::pair<QMessageBox::StandardButton, const char*> buttonTexts[] = {{QMessageBox::Ok, SVC_N("OK")},
+                                                                               {QMessageBox::Cancel, SVC_N("Cancel")},
+                                                                               {QMessageBox::Yes, SVC_N("&Yes")},
+                                                                               {QMessageBox::No, SVC_N("&No")}};
     for (const auto& [which, label] : buttonTexts)
         if (QAbstractButton* button = box.button(which)) button->setText(Tr(label));
     // Application-modal whatever its parent: the main window's disable timer

@@ -139,36 +139,39 @@ protected:
         }
         if (!window_.isEnabled()) return false;
         switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto* drag = static_cast<QDropEvent*>(event);
-            const QString file = drag->mimeData() ? LocalFileOf(*drag->mimeData()) : QString();
-            if (file.isEmpty() || !HasImageSuffix(file)) return false;  // a field takes its text as ever
-            drag->acceptProposedAction();
-            return true;
-        }
-        case QEvent::Drop: {
-            auto* drop = static_cast<QDropEvent*>(event);
-            const QString file = drop->mimeData() ? LocalFileOf(*drop->mimeData()) : QString();
-            if (file.isEmpty()) return false;
-            drop->acceptProposedAction();
-            // Read once the drop is over: the place the page came from is not kept waiting.
-            QMetaObject::invokeMethod(this, [this, file] { Read(file); }, Qt::QueuedConnection);
-            return true;
-        }
-        case QEvent::ShortcutOverride:
-        case QEvent::KeyPress:
-            // In a field, Ctrl+V of a page file reads the page instead of
-            // pasting its name into the field.
-            if (watched != &panel_ && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) &&
-                ClipboardFile().size() > 0) {
-                if (event->type() == QEvent::KeyPress) Paste();
-                else event->ignore();
+            case QEvent::DragEnter:
+            case QEvent::DragMove: {
+                auto* drag = static_cast<QDropEvent*>(event);
+                const QString file = drag->mimeData() ? LocalFileOf(*drag->mimeData()) : QString();
+                if (file.isEmpty() || !HasImageSuffix(file)) return false;  // a field takes its text as ever
+                drag->acceptProposedAction();
                 return true;
             }
-            return false;
-        default:
-            return false;
+            case QEvent::Drop: {
+                auto* drop = static_cast<QDropEvent*>(event);
+                const QString file = drop->mimeData() ? LocalFileOf(*drop->mimeData()) : QString();
+                if (file.isEmpty()) return false;
+                drop->acceptProposedAction();
+                // Read once the drop is over: the place the page came from is not kept waiting.
+                QMetaObject::invokeMethod(
+                    this, [this, file] { Read(file); }, Qt::QueuedConnection);
+                return true;
+            }
+            case QEvent::ShortcutOverride:
+            case QEvent::KeyPress:
+                // In a field, Ctrl+V of a page file reads the page instead of
+                // pasting its name into the field.
+                if (watched != &panel_ && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) &&
+                    ClipboardFile().size() > 0) {
+                    if (event->type() == QEvent::KeyPress)
+                        Paste();
+                    else
+                        event->ignore();
+                    return true;
+                }
+                return false;
+            default:
+                return false;
         }
     }
 
@@ -191,8 +194,9 @@ private:
     void Paste() {
         const QString file = ClipboardFile();
         if (file.isEmpty()) {
-            Tell(Tr("The clipboard holds no page file. Copy the page's file (or its path) first, then paste it "
-                    "here."));
+            Tell(
+                Tr("The clipboard holds no page file. Copy the page's file (or its path) first, then paste it "
+                   "here."));
             return;
         }
         Read(file);
@@ -210,8 +214,9 @@ private:
             readButton_->click();
             const std::map<std::string, int> shown = reading::FieldValues(window_, kind_);
             if (shown.size() != reading::ItemNames(kind_).size()) {
-                Tell(Tr("The page was not read: the values stored in the printer, which the page is read "
-                        "against, could not be read."));
+                Tell(
+                    Tr("The page was not read: the values stored in the printer, which the page is read "
+                       "against, could not be read."));
                 return false;
             }
         }
@@ -223,7 +228,8 @@ private:
         const std::string file = info.absoluteFilePath().toStdString();
         const Kind kind = kind_;
         QEventLoop loop;
-        QThread* worker = QThread::create([outcome, file, kind, context] { *outcome = LoadAndRead(file, kind, context); });
+        QThread* worker =
+            QThread::create([outcome, file, kind, context] { *outcome = LoadAndRead(file, kind, context); });
         connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
         const bool wasEnabled = window_.isEnabled();
         window_.setEnabled(false);

@@ -65,32 +65,33 @@ std::optional<Kind> KindOfPanel(std::string_view panelName) {
 
 Field FieldOf(Kind kind, const std::string& itemName) {
     switch (kind) {
-    case Kind::Bid: {
-        std::size_t setting = 0;
-        bool black = false;
-        if (!FindBidRow(itemName, &setting, &black)) return {};
-        return {BidInputEdit(kBidSettings[setting], black), kBidLow, kBidHigh};
-    }
-    case Kind::Pw: {
-        const TPPWAdjust::Edge* edge = TPPWAdjust::FindEdge(itemName);
-        // Only the edges' own names: the controls' names are not items.
-        if (!edge || Upper(itemName) != Upper(edge->name)) return {};
-        return {edge->edit, edge->low, edge->high};
-    }
-    case Kind::PixelShift: {
-        const TPColorShiftAdjust::Line* line = itemName.size() == 1 ? TPColorShiftAdjust::FindLine(itemName) : nullptr;
-        if (!line) return {};
-        return {line->edit, TPColorShiftAdjust::kLow, TPColorShiftAdjust::kHigh};
-    }
-    case Kind::Pf:
-        return itemName.empty() ? Field{kPfEdit, kPfLow, kPfHigh} : Field{};
-    case Kind::FirstDot:
-        return itemName.empty() ? Field{firstdot::kEdit, firstdot::kLow, firstdot::kHigh} : Field{};
-    case Kind::Cut:
-        // The number of the mark cut correctly, as the list shows it.
-        return itemName.empty() ? Field{cutpos::kList, 1, cutpos::kItems} : Field{};
-    case Kind::HeadAngular:
-        return {};  // turned by hand at the head: nothing to input
+        case Kind::Bid: {
+            std::size_t setting = 0;
+            bool black = false;
+            if (!FindBidRow(itemName, &setting, &black)) return {};
+            return {BidInputEdit(kBidSettings[setting], black), kBidLow, kBidHigh};
+        }
+        case Kind::Pw: {
+            const TPPWAdjust::Edge* edge = TPPWAdjust::FindEdge(itemName);
+            // Only the edges' own names: the controls' names are not items.
+            if (!edge || Upper(itemName) != Upper(edge->name)) return {};
+            return {edge->edit, edge->low, edge->high};
+        }
+        case Kind::PixelShift: {
+            const TPColorShiftAdjust::Line* line =
+                itemName.size() == 1 ? TPColorShiftAdjust::FindLine(itemName) : nullptr;
+            if (!line) return {};
+            return {line->edit, TPColorShiftAdjust::kLow, TPColorShiftAdjust::kHigh};
+        }
+        case Kind::Pf:
+            return itemName.empty() ? Field{kPfEdit, kPfLow, kPfHigh} : Field{};
+        case Kind::FirstDot:
+            return itemName.empty() ? Field{firstdot::kEdit, firstdot::kLow, firstdot::kHigh} : Field{};
+        case Kind::Cut:
+            // The number of the mark cut correctly, as the list shows it.
+            return itemName.empty() ? Field{cutpos::kList, 1, cutpos::kItems} : Field{};
+        case Kind::HeadAngular:
+            return {};  // turned by hand at the head: nothing to input
     }
     return {};
 }
@@ -100,23 +101,24 @@ bool NeedsStoredValues(Kind kind) { return kind == Kind::Bid || kind == Kind::Fi
 std::vector<std::string> ItemNames(Kind kind) {
     std::vector<std::string> names;
     switch (kind) {
-    case Kind::Bid:
-        for (const BidSetting& s : kBidSettings)
-            for (bool black : {true, false}) names.push_back(std::string(s.key) + (black ? "Bk" : "CL"));
-        break;
-    case Kind::Pw:
-        for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) names.push_back(e.name);
-        break;
-    case Kind::PixelShift:
-        for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines()) names.push_back(std::string(1, l.letter));
-        break;
-    case Kind::Pf:
-    case Kind::FirstDot:
-        names.push_back("");
-        break;
-    case Kind::Cut:  // the list shows no stored value
-    case Kind::HeadAngular:
-        break;
+        case Kind::Bid:
+            for (const BidSetting& s : kBidSettings)
+                for (bool black : {true, false}) names.push_back(std::string(s.key) + (black ? "Bk" : "CL"));
+            break;
+        case Kind::Pw:
+            for (const TPPWAdjust::Edge& e : TPPWAdjust::Edges()) names.push_back(e.name);
+            break;
+        case Kind::PixelShift:
+            for (const TPColorShiftAdjust::Line& l : TPColorShiftAdjust::Lines())
+                names.push_back(std::string(1, l.letter));
+            break;
+        case Kind::Pf:
+        case Kind::FirstDot:
+            names.push_back("");
+            break;
+        case Kind::Cut:  // the list shows no stored value
+        case Kind::HeadAngular:
+            break;
     }
     return names;
 }
@@ -124,8 +126,7 @@ std::vector<std::string> ItemNames(Kind kind) {
 std::map<std::string, int> FieldValues(const FeatureFrame& frame, Kind kind) {
     std::map<std::string, int> values;
     for (const std::string& name : ItemNames(kind))
-        if (const std::optional<int> value = WholeNumber(frame.Text(FieldOf(kind, name).edit)))
-            values[name] = *value;
+        if (const std::optional<int> value = WholeNumber(frame.Text(FieldOf(kind, name).edit))) values[name] = *value;
     return values;
 }
 
@@ -147,41 +148,41 @@ Filled FillProposal(FeatureFrame& frame, const pagereader::Reading& reading) {
         if (value < field.low || value > field.high) {
             // Typing it would only earn a range message at Input (or be cut
             // short by the field's length); the technician decides.
-            result.skipped.emplace_back(shown, svc::Format(svc::Tr("the value read, %1, is outside %2 to %3"),
-                                                               {std::to_string(value), std::to_string(field.low),
-                                                                std::to_string(field.high)}));
+            result.skipped.emplace_back(
+                shown, svc::Format(svc::Tr("the value read, %1, is outside %2 to %3"),
+                                   {std::to_string(value), std::to_string(field.low), std::to_string(field.high)}));
             continue;
         }
         const std::string text = std::to_string(value);
         switch (reading.kind) {
-        case Kind::Bid: {
-            std::size_t setting = 0;
-            bool black = false;
-            FindBidRow(item.name, &setting, &black);
-            frame.SetText(field.edit, text);
-            Bid().BidInputEditChange(frame, static_cast<int>(setting), black);
-            break;
-        }
-        case Kind::Pw:
-            frame.SetText(field.edit, text);
-            PWAdjust().EditChange(frame, *TPPWAdjust::FindEdge(item.name));
-            break;
-        case Kind::PixelShift:
-            frame.SetText(field.edit, text);
-            ColorShiftAdjust().EditChange(frame, *TPColorShiftAdjust::FindLine(item.name));
-            break;
-        case Kind::FirstDot:
-            frame.SetText(field.edit, text);
-            LandMarginInputUpDownClick(frame);  // gauges and millimetres follow the value
-            break;
-        case Kind::Cut:
-            frame.SetItemIndex(field.edit, value - 1);
-            frame.SetText(field.edit, text);
-            break;
-        case Kind::Pf:
-        case Kind::HeadAngular:
-            frame.SetText(field.edit, text);
-            break;
+            case Kind::Bid: {
+                std::size_t setting = 0;
+                bool black = false;
+                FindBidRow(item.name, &setting, &black);
+                frame.SetText(field.edit, text);
+                Bid().BidInputEditChange(frame, static_cast<int>(setting), black);
+                break;
+            }
+            case Kind::Pw:
+                frame.SetText(field.edit, text);
+                PWAdjust().EditChange(frame, *TPPWAdjust::FindEdge(item.name));
+                break;
+            case Kind::PixelShift:
+                frame.SetText(field.edit, text);
+                ColorShiftAdjust().EditChange(frame, *TPColorShiftAdjust::FindLine(item.name));
+                break;
+            case Kind::FirstDot:
+                frame.SetText(field.edit, text);
+                LandMarginInputUpDownClick(frame);  // gauges and millimetres follow the value
+                break;
+            case Kind::Cut:
+                frame.SetItemIndex(field.edit, value - 1);
+                frame.SetText(field.edit, text);
+                break;
+            case Kind::Pf:
+            case Kind::HeadAngular:
+                frame.SetText(field.edit, text);
+                break;
         }
         result.filled.push_back(item.name);
     }

@@ -46,7 +46,7 @@ std::map<std::string, int> FieldValues(const FeatureFrame& frame, pagereader::Ki
 
 // What became of a proposal in the fields.
 struct Filled {
-    std::vector<std::string> filled;  // item names typed in ("" for a single-value kind)
+    std::vector<std::string> filled;                           // item names typed in ("" for a single-value kind)
     std::vector<std::pair<std::string, std::string>> skipped;  // item name, why it was left alone
 };
 

@@ -39,13 +39,20 @@ QString Percent(double confidence) {
 
 QString AdjustmentName(Kind kind) {
     switch (kind) {
-    case Kind::Bid: return Tr("Bi-D adjustment");
-    case Kind::Pf: return Tr("PF adjustment");
-    case Kind::HeadAngular: return Tr("Head angular adjustment");
-    case Kind::Pw: return Tr("PW sensor adjustment");
-    case Kind::PixelShift: return Tr("Pixel shift adjustment");
-    case Kind::FirstDot: return Tr("First dot position adjustment");
-    case Kind::Cut: return Tr("Cut position adjustment");
+        case Kind::Bid:
+            return Tr("Bi-D adjustment");
+        case Kind::Pf:
+            return Tr("PF adjustment");
+        case Kind::HeadAngular:
+            return Tr("Head angular adjustment");
+        case Kind::Pw:
+            return Tr("PW sensor adjustment");
+        case Kind::PixelShift:
+            return Tr("Pixel shift adjustment");
+        case Kind::FirstDot:
+            return Tr("First dot position adjustment");
+        case Kind::Cut:
+            return Tr("Cut position adjustment");
     }
     return {};
 }
@@ -54,11 +61,16 @@ QString ItemCaption(Kind kind, const std::string& name) {
     // A name the panel itself shows ("Top") in the technician's language.
     if (!name.empty()) return Tr(name);
     switch (kind) {
-    case Kind::Pf: return QStringLiteral("PF");
-    case Kind::FirstDot: return Tr("First dot");
-    case Kind::Cut: return Tr("Cut mark");
-    case Kind::HeadAngular: return Tr("Head angle");
-    default: return QString::fromUtf8(pagereader::KindName(kind).data(), pagereader::KindName(kind).size());
+        case Kind::Pf:
+            return QStringLiteral("PF");
+        case Kind::FirstDot:
+            return Tr("First dot");
+        case Kind::Cut:
+            return Tr("Cut mark");
+        case Kind::HeadAngular:
+            return Tr("Head angle");
+        default:
+            return QString::fromUtf8(pagereader::KindName(kind).data(), pagereader::KindName(kind).size());
     }
 }
 
@@ -174,13 +186,13 @@ void PageReadingWindow::Present(Shown shown) {
         } else {
             label = QStringLiteral("%1 ?").arg(caption);
             line = Tr("%1: not read: %2")
-                       .arg(caption, QString::fromStdString(item.problem.empty() ? svc::Tr("no reason given") : item.problem.Shown()));
+                       .arg(caption, QString::fromStdString(item.problem.empty() ? svc::Tr("no reason given")
+                                                                                 : item.problem.Shown()));
             colour = failColour;
         }
         if (item.value && !filled)
             for (const auto& [name, why] : shown.skipped)
-                if (name == item.name)
-                    line += Tr(" - left out of the panel: %1").arg(QString::fromStdString(why));
+                if (name == item.name) line += Tr(" - left out of the panel: %1").arg(QString::fromStdString(why));
         auto* entry = new QListWidgetItem(line, items_);
         entry->setForeground(colour);
 
@@ -215,8 +227,8 @@ void PageReadingWindow::Present(Shown shown) {
     const QString adjustment = shown.adjustment.isEmpty() ? AdjustmentName(reading.kind) : shown.adjustment;
     QString summary;
     if (!reading.problem.empty())
-        summary = Tr("%1: the page could not be read: %2")
-                      .arg(adjustment, QString::fromStdString(reading.problem.Shown()));
+        summary =
+            Tr("%1: the page could not be read: %2").arg(adjustment, QString::fromStdString(reading.problem.Shown()));
     else
         summary = Tr("%1: %2 of %3 read from %4.")
                       .arg(adjustment)
@@ -226,13 +238,15 @@ void PageReadingWindow::Present(Shown shown) {
     summary_->setText(summary);
 
     if (reading.kind == Kind::HeadAngular)
-        nextStep_->setText(Tr("The head angle is set by hand at the head: press [Adjust] on the panel and turn the head "
-                              "until the marked bars line up."));
+        nextStep_->setText(
+            Tr("The head angle is set by hand at the head: press [Adjust] on the panel and turn the head "
+               "until the marked bars line up."));
     else if (shown.filled.empty())
         nextStep_->setText(Tr("Nothing was typed into the panel; the values there are unchanged."));
     else
-        nextStep_->setText(Tr("The values read are in the panel's fields, not in the printer. Check them against the "
-                              "page and press the panel's [Input] button."));
+        nextStep_->setText(
+            Tr("The values read are in the panel's fields, not in the printer. Check them against the "
+               "page and press the panel's [Input] button."));
     Fit();
 }
 

@@ -35,7 +35,7 @@ public:
         QImage page;         // the page, any size (shown scaled)
         QSize pageSize;      // the size the places are measured in (the page's when empty)
         pagereader::Reading reading;
-        std::vector<std::string> filled;                            // item names typed into the panel
+        std::vector<std::string> filled;                           // item names typed into the panel
         std::vector<std::pair<std::string, std::string>> skipped;  // item, why it stayed as it was
     };
 

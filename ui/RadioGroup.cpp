@@ -6,8 +6,7 @@
 
 namespace svc::ui {
 
-RadioGroup::RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
-                       QWidget* parent)
+RadioGroup::RadioGroup(const QString& objectName, const QString& title, const QStringList& items, QWidget* parent)
     : QGroupBox(title, parent), buttons_(new QButtonGroup(this)) {
     setObjectName(objectName);
     auto* layout = new QVBoxLayout(this);

@@ -35,17 +35,20 @@ constexpr int kPrinterRole = Qt::UserRole + 2;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QString Hex(int v) { return QStringLiteral("0x") + QString::number(v & 0xFF, 16).rightJustified(2, QLatin1Char('0')).toUpper(); }
+QString Hex(int v) {
+    return QStringLiteral("0x") + QString::number(v & 0xFF, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+}
 
 QString ModelName(int code) {
-    return code == 1 ? QStringLiteral("Corvid Lumen 4100")
-         : code == 2 ? QStringLiteral("Corvid Lumen 4200")
-                     : Tr("model %1").arg(code);
+    return code == 1   ? QStringLiteral("Corvid Lumen 4100")
+           : code == 2 ? QStringLiteral("Corvid Lumen 4200")
+                       : Tr("model %1").arg(code);
 }
 
 QString PortName(int code) {
     for (std::size_t i = 0; i < kPortCodes.size(); ++i)
-        if (kPortCodes[i] == code) return QString::fromLatin1(kPortNames[i].data(), static_cast<int>(kPortNames[i].size()));
+        if (kPortCodes[i] == code)
+            return QString::fromLatin1(kPortNames[i].data(), static_cast<int>(kPortNames[i].size()));
     return QString::number(code);
 }
 
@@ -204,19 +207,22 @@ void ServiceRecordWindow::Reload() {
             if (!s.usbId.empty()) identity = Tr("%1, USB ID %2").arg(identity, Q(s.usbId));
             if (!s.headId.empty()) identity = Tr("%1, head ID %2").arg(identity, Q(s.headId));
             top->setText(1, identity);
-            auto* session = Row(kSessionRow, s.id, Tr("Session %1").arg(s.id),
-                                Tr("%1 UTC, bench %2, %3 on %4")
-                                    .arg(Q(s.started), Q(s.bench), ModelName(s.model), PortName(s.port)));
+            auto* session = Row(
+                kSessionRow, s.id, Tr("Session %1").arg(s.id),
+                Tr("%1 UTC, bench %2, %3 on %4").arg(Q(s.started), Q(s.bench), ModelName(s.model), PortName(s.port)));
             top->addChild(session);
             for (const OperationRecord& op : store->Operations(s.id)) {
-                const QString result = op.result == 1 ? Tr("done")
-                                       : op.result == 0
-                                           ? Tr("stopped")
-                                           : Tr("stopped (0x%1)").arg(QString::number(op.result, 16).rightJustified(4, QLatin1Char('0')).toUpper());
-                auto* item = Row(kOperationRow, op.id, Tr("Operation %1").arg(op.id),
-                                 QStringLiteral("%1 %2%3  %4")
-                                     .arg(Q(op.started), Q(op.name),
-                                          op.arguments.empty() ? QString() : QStringLiteral(" ") + Q(op.arguments), result));
+                const QString result =
+                    op.result == 1 ? Tr("done")
+                    : op.result == 0
+                        ? Tr("stopped")
+                        : Tr("stopped (0x%1)")
+                              .arg(QString::number(op.result, 16).rightJustified(4, QLatin1Char('0')).toUpper());
+                auto* item =
+                    Row(kOperationRow, op.id, Tr("Operation %1").arg(op.id),
+                        QStringLiteral("%1 %2%3  %4")
+                            .arg(Q(op.started), Q(op.name),
+                                 op.arguments.empty() ? QString() : QStringLiteral(" ") + Q(op.arguments), result));
                 session->addChild(item);
                 for (const ByteRecord& b : op.bytes) {
                     if (b.access != Access::Write) continue;
@@ -248,9 +254,7 @@ void ServiceRecordWindow::Reload() {
     }
     tree_->expandToDepth(1);
     if (tree_->topLevelItemCount() == 0 && backups_->topLevelItemCount() == 0)
-        Say(printer_.isEmpty() ? Tr("The journal is empty.")
-                               : Tr("Nothing is recorded for %1.").arg(printer_),
-            false);
+        Say(printer_.isEmpty() ? Tr("The journal is empty.") : Tr("Nothing is recorded for %1.").arg(printer_), false);
     else
         Say(Tr("The service journal: %1.").arg(Q(store->Describe())), false);
     UpdateButtons();
@@ -324,8 +328,7 @@ void ServiceRecordWindow::PrintReport(QPrinter& printer) const {
 }
 
 void ServiceRecordWindow::SaveReportClick() {
-    const QString path = QFileDialog::getSaveFileName(this, Tr("Save report"),
-                                                      QStringLiteral("service-report.html"),
+    const QString path = QFileDialog::getSaveFileName(this, Tr("Save report"), QStringLiteral("service-report.html"),
                                                       QStringLiteral("HTML (*.html *.htm)"));
     if (path.isEmpty()) return;
     QString error;
@@ -354,8 +357,7 @@ void ServiceRecordWindow::PrintReportClick() {
 
 FeatureFrame* ServiceRecordWindow::OpenConnection(const QString& notConnected) {
     FeatureFrame* frame = connection_ ? connection_() : nullptr;
-    if (!frame)
-        Say(notConnected, true);
+    if (!frame) Say(notConnected, true);
     return frame;
 }
 
@@ -376,12 +378,13 @@ void ServiceRecordWindow::UndoClick() {
         Say(Tr("Operation %1 changed nothing; there is nothing to write back.%2").arg(id).arg(lines), false);
         return;
     }
-    FeatureFrame* frame = OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so nothing can be "
-                           "written back. Connect to the printer from the start window (OK) and wait until the main "
-                           "window is ready, then try again."));
+    FeatureFrame* frame =
+        OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so nothing can be "
+                          "written back. Connect to the printer from the start window (OK) and wait until the main "
+                          "window is ready, then try again."));
     if (!frame) return;
     const QString question = Tr("%1 wrote these bytes; they are written back (now -> before):%2\n\n"
-                                            "Write %3 byte(s) back into the printer?")
+                                "Write %3 byte(s) back into the printer?")
                                  .arg(Q(eepfeature::UndoTitle(job)), lines)
                                  .arg(job.plan.bytes.size());
     bool asked = false;
@@ -414,9 +417,10 @@ void ServiceRecordWindow::RestoreClick() {
         Say(Tr("Backup %1 is not in the service journal.").arg(id), true);
         return;
     }
-    FeatureFrame* frame = OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so no backup can be "
-                           "restored. Connect to the printer from the start window (OK) and wait until the main "
-                           "window is ready, then try again."));
+    FeatureFrame* frame =
+        OpenConnection(Tr("No printer is connected (or the main window is busy with an operation), so no backup can be "
+                          "restored. Connect to the printer from the start window (OK) and wait until the main "
+                          "window is ready, then try again."));
     if (!frame) return;
     if (!Ask(Tr("Restore"),
              Tr("Write backup %1 of printer %2 (%3 %4 UTC on bench %5) into the connected printer?")

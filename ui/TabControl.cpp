@@ -20,7 +20,10 @@ const char* const kTabStyle =
 }  // namespace
 
 TabControl::TabControl(int tabsPerRow, QWidget* parent)
-    : QWidget(parent), tabsPerRow_(tabsPerRow), strip_(new QGridLayout), tabs_(new QButtonGroup(this)),
+    : QWidget(parent),
+      tabsPerRow_(tabsPerRow),
+      strip_(new QGridLayout),
+      tabs_(new QButtonGroup(this)),
       pages_(new QStackedWidget(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -59,9 +59,27 @@ namespace {
 // Texts that stay as they are in German: names of models, ports, inks and
 // settings, the program's and the system's names, abbreviations.
 const QStringList kKeptTexts = {
-    "QX-900", "OK", "Bi-D", "Version", "Version 1.0", "~", ".", "Data", "High", "Information",
-    "for Windows 95/98/Me", "Corvid Lumen 4100", "Corvid Lumen 4200", "Standard", "TRN/VLK",
-    "LPT1", "LPT2", "LPT3", "ZQUSB1", "ZQUSB2", "ZQUSB3",
+    "QX-900",
+    "OK",
+    "Bi-D",
+    "Version",
+    "Version 1.0",
+    "~",
+    ".",
+    "Data",
+    "High",
+    "Information",
+    "for Windows 95/98/Me",
+    "Corvid Lumen 4100",
+    "Corvid Lumen 4200",
+    "Standard",
+    "TRN/VLK",
+    "LPT1",
+    "LPT2",
+    "LPT3",
+    "ZQUSB1",
+    "ZQUSB2",
+    "ZQUSB3",
 };
 
 // A text with no word of three letters or more (numbers, "A", "VSD1", "Bk")
@@ -102,7 +120,8 @@ void Collect(QWidget* window, std::vector<Shown>& out) {
         // The words drawn in a picture, as a screen reader tells them.
         if (auto* picture = qobject_cast<QSvgWidget*>(o)) {
             const QStringList words = picture->accessibleDescription().split(QStringLiteral(", "), Qt::SkipEmptyParts);
-            for (int i = 0; i < words.size(); ++i) out.push_back({PathOf(o) + QStringLiteral("/word%1").arg(i), words[i]});
+            for (int i = 0; i < words.size(); ++i)
+                out.push_back({PathOf(o) + QStringLiteral("/word%1").arg(i), words[i]});
         }
     }
 }
@@ -120,7 +139,8 @@ void CollectLists(QWidget* window, std::vector<Shown>& out) {
     for (QListWidget* list : window->findChildren<QListWidget*>())
         for (int i = 0; i < list->count(); ++i)
             out.push_back({PathOf(list) + QStringLiteral("/item%1").arg(i), list->item(i)->text()});
-    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) out.push_back({PathOf(edit) + "/placeholder", edit->placeholderText()});
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>())
+        out.push_back({PathOf(edit) + "/placeholder", edit->placeholderText()});
 }
 
 // The texts of `english` left the same in `german`, but for names and numbers.
@@ -193,7 +213,8 @@ PageReadingWindow::Shown SamplePage() {
     pagereader::Item unread;
     unread.name = "VSD2DBk";
     unread.where.push_back({40, 120, 60, 20});
-    unread.problem = svc::Phrase("a trial shows %1 forward and %2 return ticks where the pattern has %3", {"9", "8", "9"});
+    unread.problem =
+        svc::Phrase("a trial shows %1 forward and %2 return ticks where the pattern has %3", {"9", "8", "9"});
     pagereader::Item outside;
     outside.name = "VSD3Bk";
     outside.value = 90;
@@ -214,8 +235,8 @@ PageReadingWindow::Shown RefusedPage() {
     shown.page = QImage(400, 300, QImage::Format_RGB32);
     shown.page.fill(Qt::white);
     shown.reading.kind = pagereader::Kind::PixelShift;
-    shown.reading.problem = svc::Phrase("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)",
-                                        {"300", "720"});
+    shown.reading.problem = svc::Phrase(
+        "the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)", {"300", "720"});
     pagereader::Item line;
     line.name = "D";
     line.problem = svc::Phrase("no %1 candidates found", {svc::Phrase::Word("light cyan")});
@@ -370,13 +391,14 @@ private slots:
         // gelesen: %2"): they are looked at on their own.
         QStringList reasons;
         for (const Shown& shown : german)
-            for (const char* english_text : {"forward and", "return ticks", "candidates found", "light cyan", "one PF step",
-                                             "no reason given"})
+            for (const char* english_text :
+                 {"forward and", "return ticks", "candidates found", "light cyan", "one PF step", "no reason given"})
                 if (shown.text.contains(english_text)) reasons << shown.where + ": " + shown.text;
         for (const QString& line : reasons) qWarning("An English reason in German: %s", qPrintable(line));
         QVERIFY(reasons.isEmpty());
         const auto shows = [&](const char* text) {
-            return std::any_of(german.begin(), german.end(), [&](const Shown& s) { return s.text.contains(QString::fromUtf8(text)); });
+            return std::any_of(german.begin(), german.end(),
+                               [&](const Shown& s) { return s.text.contains(QString::fromUtf8(text)); });
         };
         QVERIFY(shows("ein Versuch zeigt 9 Hin- und 8 Rückstriche, wo das Muster 9 hat"));
         QVERIFY(shows("keine Kandidaten für Hell-Cyan gefunden"));
@@ -395,7 +417,8 @@ private slots:
         const QStringList pictures = QDir(QStringLiteral(":/howto/art")).entryList({QStringLiteral("*.svg")});
         QCOMPARE(pictures.size(), 9);
         static const QRegularExpression element(QStringLiteral(R"re(<text\b([^>]*)>([^<]*)</text>)re"));
-        static const QRegularExpression svgSize(QStringLiteral(R"re(<svg\b[^>]*\bwidth="([\d.]+)" height="([\d.]+)")re"));
+        static const QRegularExpression svgSize(
+            QStringLiteral(R"re(<svg\b[^>]*\bwidth="([\d.]+)" height="([\d.]+)")re"));
         const auto attribute = [](const QString& attributes, const char* name) {
             const QRegularExpression re(QStringLiteral("\\b%1=\"([^\"]*)\"").arg(QLatin1String(name)));
             return re.match(attributes).captured(1);
@@ -415,7 +438,8 @@ private slots:
                     const double r = value("r");
                     out.emplace_back(value("cx") - r, value("cy") - r, 2 * r, 2 * r);
                 } else if (kind == "line") {
-                    out.push_back(QRectF(QPointF(value("x1"), value("y1")), QPointF(value("x2"), value("y2"))).normalized());
+                    out.push_back(
+                        QRectF(QPointF(value("x1"), value("y1")), QPointF(value("x2"), value("y2"))).normalized());
                 } else {
                     // The points of a polygon or a path of straight lines.
                     std::vector<double> xy;
@@ -448,34 +472,36 @@ private slots:
                 QRectF box;
             };
             const auto texts = [&](const QString& svg) {
-            std::vector<Drawn> drawn;
-            for (auto it = element.globalMatch(svg); it.hasNext();) {
-                const auto m = it.next();
-                const QString attributes = m.captured(1);
-                const QString words = m.captured(2);
-                QFont font;
-                font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-                font.setBold(true);
-                font.setPixelSize(attribute(attributes, "font-size").toInt());
-                const QFontMetricsF metrics(font);
-                const double width = metrics.horizontalAdvance(words);
-                double left = attribute(attributes, "x").toDouble();
-                const QString anchor = attribute(attributes, "text-anchor");
-                if (anchor == "middle") left -= width / 2;
-                if (anchor == "end") left -= width;
-                // Where its ink lies, with the room on either side the eye
-                // wants between words and marks.
-                const QRectF ink = metrics.tightBoundingRect(words).translated(left, attribute(attributes, "y").toDouble());
-                drawn.push_back({words, ink.adjusted(-3, 0, 3, 0)});
-            }
-            return drawn;
+                std::vector<Drawn> drawn;
+                for (auto it = element.globalMatch(svg); it.hasNext();) {
+                    const auto m = it.next();
+                    const QString attributes = m.captured(1);
+                    const QString words = m.captured(2);
+                    QFont font;
+                    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+                    font.setBold(true);
+                    font.setPixelSize(attribute(attributes, "font-size").toInt());
+                    const QFontMetricsF metrics(font);
+                    const double width = metrics.horizontalAdvance(words);
+                    double left = attribute(attributes, "x").toDouble();
+                    const QString anchor = attribute(attributes, "text-anchor");
+                    if (anchor == "middle") left -= width / 2;
+                    if (anchor == "end") left -= width;
+                    // Where its ink lies, with the room on either side the eye
+                    // wants between words and marks.
+                    const QRectF ink =
+                        metrics.tightBoundingRect(words).translated(left, attribute(attributes, "y").toDouble());
+                    drawn.push_back({words, ink.adjusted(-3, 0, 3, 0)});
+                }
+                return drawn;
             };
             const std::vector<Drawn> drawn = texts(german), before = texts(QString::fromUtf8(english));
             QCOMPARE(drawn.size(), before.size());
             const std::vector<QRectF> marks = shapes(german);
             for (std::size_t i = 0; i < drawn.size(); ++i) {
                 if (drawn[i].words != before[i].words) ++translatedWords;
-                QVERIFY2(picture.contains(drawn[i].box), qPrintable(name + ": \"" + drawn[i].words + "\" leaves the picture"));
+                QVERIFY2(picture.contains(drawn[i].box),
+                         qPrintable(name + ": \"" + drawn[i].words + "\" leaves the picture"));
                 for (std::size_t j = i + 1; j < drawn.size(); ++j)
                     QVERIFY2(!drawn[i].box.intersects(drawn[j].box),
                              qPrintable(name + ": \"" + drawn[i].words + "\" runs into \"" + drawn[j].words + "\""));
@@ -511,8 +537,9 @@ private slots:
             record.Search("SERIAL0001");
             QCOMPARE(tree->topLevelItemCount(), 1);
             const QString stopped = tree->topLevelItem(0)->child(0)->child(0)->text(1);
-            QVERIFY2(stopped.endsWith(language ? QString::fromUtf8("angehalten (0x2000)") : QString("stopped (0x2000)")),
-                     qPrintable(stopped));
+            QVERIFY2(
+                stopped.endsWith(language ? QString::fromUtf8("angehalten (0x2000)") : QString("stopped (0x2000)")),
+                qPrintable(stopped));
         }
         UseLanguage(nullptr);
         journal::Journal().Uninstall();
@@ -534,10 +561,12 @@ private slots:
         for (const char* heading : {"Servicebericht", "Sitzung 1, 2026-12-08 10:00:00 UTC", "Justagen", "Vorgänge",
                                     "Fehlschläge", "angehalten mit Code 0x2000", "Sicherung erstellt"})
             QVERIFY2(german.contains(QString::fromUtf8(heading)), heading);
-        for (const char* english_text : {"Service report", "Adjustments", "Operations", "Failures", "stopped", "backup taken"})
+        for (const char* english_text :
+             {"Service report", "Adjustments", "Operations", "Failures", "stopped", "backup taken"})
             QVERIFY2(!german.contains(english_text), english_text);
-        QVERIFY2(none.contains(QString::fromUtf8("Das Servicejournal enthält keine Sitzung Nummer 7 von Drucker NOSUCH.")),
-                 qPrintable(none));
+        QVERIFY2(
+            none.contains(QString::fromUtf8("Das Servicejournal enthält keine Sitzung Nummer 7 von Drucker NOSUCH.")),
+            qPrintable(none));
     }
 
     void anInterruptedRefurbishmentIsDescribedAsItStopped() {
@@ -562,7 +591,8 @@ private slots:
         QVERIFY(german[0].endsWith(QString::fromUtf8("nach dem Start des Transportflüssigkeitswechsels angehalten.")));
         QVERIFY(german[1].endsWith(QString::fromUtf8("während des Transportflüssigkeitswechsels angehalten.")));
         QVERIFY(german[2].endsWith(QString::fromUtf8("auf den Auslieferungszustand zurückgesetzt wurde.")));
-        for (const QString& text : german) QVERIFY2(text.contains("(Journalvorgang 12, 2026-12-08 10:00:05 UTC)"), qPrintable(text));
+        for (const QString& text : german)
+            QVERIFY2(text.contains("(Journalvorgang 12, 2026-12-08 10:00:05 UTC)"), qPrintable(text));
     }
 
     void theStatusMemoIsTranslatedAsAWhole() {

@@ -48,9 +48,7 @@ const QColor kBlack(0, 0, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The cut position list of its panel starts on "9" each time the window is shown.
 const char* const kCutPositionList = "CutPosAdjustInputComboBox";
@@ -58,8 +56,7 @@ constexpr int kCutPositionDefaultIndex = 8;
 
 void SetColourEverywhere(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
     // The disabled window keeps its colours: busy is not the same as unusable.
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setColor(group, role, colour);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) palette.setColor(group, role, colour);
 }
 
 // Builds the "Adjusted items" panel top to bottom.
@@ -176,8 +173,7 @@ void TFormAdjust::BuildBottomLeft() {
     connect(getStatusBtn_, &QPushButton::clicked, this, &TFormAdjust::GetStatusBtnClick);
     connect(quitBtn_, &QPushButton::clicked, this, &TFormAdjust::QuitBtnClick);
     // Quit is the cancel button of the window.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
-            &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_, &QPushButton::click);
 }
 
 void TFormAdjust::BuildCentre() {
@@ -321,21 +317,24 @@ Result TFormAdjust::SetOperationState(int mode, const std::string& text) {
 
 void TFormAdjust::EditMemo(MemoEdit edit, const QString& text) {
     switch (edit) {
-    case MemoEdit::Replace: memo_->setPlainText(text); break;
-    case MemoEdit::Append: {
-        QTextCursor end = memo_->textCursor();
-        end.movePosition(QTextCursor::End);
-        end.insertText(text);
-        break;
-    }
-    case MemoEdit::NewLine:
-        // The first line of an empty memo is not preceded by a line break.
-        if (memo_->document()->isEmpty())
+        case MemoEdit::Replace:
             memo_->setPlainText(text);
-        else
-            memo_->appendPlainText(text);
-        break;
-    case MemoEdit::Keep: return;
+            break;
+        case MemoEdit::Append: {
+            QTextCursor end = memo_->textCursor();
+            end.movePosition(QTextCursor::End);
+            end.insertText(text);
+            break;
+        }
+        case MemoEdit::NewLine:
+            // The first line of an empty memo is not preceded by a line break.
+            if (memo_->document()->isEmpty())
+                memo_->setPlainText(text);
+            else
+                memo_->appendPlainText(text);
+            break;
+        case MemoEdit::Keep:
+            return;
     }
     memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
 }
@@ -351,21 +350,40 @@ void TFormAdjust::PaintChangesNow() {
 
 void TFormAdjust::ApplyBusyState(const ModeEffect& effect) {
     switch (effect.colour) {
-    case TextColour::Black: SetMemoColour(kBlack); break;
-    case TextColour::Blue: SetMemoColour(kBlue); break;
-    case TextColour::Red: SetMemoColour(kRed); break;
-    case TextColour::Keep: break;
+        case TextColour::Black:
+            SetMemoColour(kBlack);
+            break;
+        case TextColour::Blue:
+            SetMemoColour(kBlue);
+            break;
+        case TextColour::Red:
+            SetMemoColour(kRed);
+            break;
+        case TextColour::Keep:
+            break;
     }
     switch (effect.cursor) {
-    case CursorChange::Normal: ShowNormalCursor(); break;
-    case CursorChange::Hourglass: ShowHourglass(); break;
-    case CursorChange::Keep: break;
+        case CursorChange::Normal:
+            ShowNormalCursor();
+            break;
+        case CursorChange::Hourglass:
+            ShowHourglass();
+            break;
+        case CursorChange::Keep:
+            break;
     }
     switch (effect.window) {
-    case WindowChange::Disable: setEnabled(false); break;
-    case WindowChange::EnableNow: setEnabled(true); break;
-    case WindowChange::EnableByTimer: disableTimer_->start(); break;
-    case WindowChange::Keep: break;
+        case WindowChange::Disable:
+            setEnabled(false);
+            break;
+        case WindowChange::EnableNow:
+            setEnabled(true);
+            break;
+        case WindowChange::EnableByTimer:
+            disableTimer_->start();
+            break;
+        case WindowChange::Keep:
+            break;
     }
 }
 

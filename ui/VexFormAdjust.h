@@ -192,7 +192,6 @@ private:
     QPointer<QWidget> gridViewport_;
     QRegion gridPending_;
     QElapsedTimer gridPaintClock_;
-
 };
 
 }  // namespace svc::ui

@@ -67,9 +67,9 @@ QPushButton* MakeButton(const char* name, const QString& text, QWidget* parent, 
 
 }  // namespace
 
-TFormBoot::TFormBoot() : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                              Qt::WindowCloseButtonHint) {
+TFormBoot::TFormBoot()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName("FormBoot");
     setWindowTitle(Tr(" KORVA printer adjustment program"));
     setFixedSize(562, 334);
@@ -119,8 +119,7 @@ void TFormBoot::BuildControls() {
     // OK is the default button and Quit the cancel button of the window.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter})
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, okBtn_, &QPushButton::click);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_,
-            &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, quitBtn_, &QPushButton::click);
     // The service record, beside the window's own controls.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this), &QShortcut::activated, this, [this] {
         ServiceRecordWindow* record = ServiceRecord();
@@ -139,9 +138,9 @@ void TFormBoot::BuildControls() {
     sign->setObjectName("WarningImage");
     sign->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(40, 40));
     sign->setGeometry(10, 12, 40, 40);
-    auto* noteText = MakeLabel(
-        "When you replaced a main board, this program cannot run by USB cable. Please use a parallel cable.", note,
-        {60, 6, 444, 52});
+    auto* noteText =
+        MakeLabel("When you replaced a main board, this program cannot run by USB cable. Please use a parallel cable.",
+                  note, {60, 6, 444, 52});
     noteText->setObjectName("NoteLbl");
     noteText->setWordWrap(true);
 
@@ -200,12 +199,17 @@ void TFormBoot::FormShow() {
 void TFormBoot::RebuildPortList() {
     const QStringList* ports = nullptr;
     switch (GetOsVersion()) {
-    case 162:
-    case 163: ports = &kLptPorts; break;
-    case 164:
-    case 165:
-    case 166: ports = &kAllPorts; break;
-    default: break;  // 161 and anything unknown keep the list as it is
+        case 162:
+        case 163:
+            ports = &kLptPorts;
+            break;
+        case 164:
+        case 165:
+        case 166:
+            ports = &kAllPorts;
+            break;
+        default:
+            break;  // 161 and anything unknown keep the list as it is
     }
     if (!ports) return;
     portCombo_->clear();
@@ -237,9 +241,9 @@ void TFormBoot::OKBtnClick() {
     // Asked of the journal before this session is recorded; no byte is sent
     // unless it names an interrupted refurbishment on this bench and port.
     const auto interrupted = InterruptedRefurbishmentHere(modelCode_, portCode_);
-    journal::Journal().BeginSession(modelCode_, portCode_,
-                                    deviceId == 1 ? "packet protocol"
-                                                  : "no packet protocol (" + std::to_string(deviceId) + ")");
+    journal::Journal().BeginSession(
+        modelCode_, portCode_,
+        deviceId == 1 ? "packet protocol" : "no packet protocol (" + std::to_string(deviceId) + ")");
 
     if (!choicesFile_.isEmpty()) {
         // A choice that cannot be kept (a read-only folder) costs nothing but the convenience.

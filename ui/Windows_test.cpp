@@ -153,8 +153,7 @@ private slots:
               "Cut position adjustment", "USB ID", "IEEE1394 ID", "First dot position adjustment"}},
             {"Maintenance",
              {"Head cleaning", "Ink charge", "Refurbishment for DOA", "Waste Ink Pad counter", "EEPROM data copy"}},
-            {"Check pattern items",
-             {"A3+ quality paper print", "A4 normal paper print", "Nozzle check pattern print"}},
+            {"Check pattern items", {"A3+ quality paper print", "A4 normal paper print", "Nozzle check pattern print"}},
             {"Appendix items", {"EEPROM data", "Printer information"}},
         };
         const char* const groupNames[kGroupCount] = {"AdjustRdoGrp", "MaintenanceRdoGrp", "CheckPatternRdoGrp",
@@ -184,10 +183,31 @@ private slots:
         QStringList shown;
         for (QLabel* label : Adjust().AdjustedItems()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
             if (!label->text().isEmpty()) shown << label->text();
-        QStringList expected = {"Adjusted items", "Head ID", "PF adjustment", "PW sensor adjustment",
-                                "Top", "Bottom", "Left", "Right", "Bi-D", "Black", "Color", "VSD1", "VSD2",
-                                "VSD2'", "VSD4", "Pixel shift adjustment", "A", "B", "C", "D", "E", "F",
-                                "USB ID", "IEEE1394 ID", "Waste Ink Pad Counter"};
+        QStringList expected = {"Adjusted items",
+                                "Head ID",
+                                "PF adjustment",
+                                "PW sensor adjustment",
+                                "Top",
+                                "Bottom",
+                                "Left",
+                                "Right",
+                                "Bi-D",
+                                "Black",
+                                "Color",
+                                "VSD1",
+                                "VSD2",
+                                "VSD2'",
+                                "VSD4",
+                                "Pixel shift adjustment",
+                                "A",
+                                "B",
+                                "C",
+                                "D",
+                                "E",
+                                "F",
+                                "USB ID",
+                                "IEEE1394 ID",
+                                "Waste Ink Pad Counter"};
         shown.sort();
         expected.sort();
         QCOMPARE(shown, expected);
@@ -224,12 +244,11 @@ private slots:
     void connectionSucceeds() {
         Boot().show();
         PressOk(1, 4);
-        QCOMPARE(CalledFunctions(),
-                 (std::vector<Fn>{Fn::GetOsVersion, Fn::SetD4CommandRCode, Fn::PortCloseByOsSw, Fn::PortOpenByOsSw,
-                                  Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
-                                  // the main window's Get Status
-                                  Fn::PortCloseByOsSw, Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
-                                  Fn::InquireStatus}));
+        QCOMPARE(CalledFunctions(), (std::vector<Fn>{Fn::GetOsVersion, Fn::SetD4CommandRCode, Fn::PortCloseByOsSw,
+                                                     Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw, Fn::D4Negotiation,
+                                                     // the main window's Get Status
+                                                     Fn::PortCloseByOsSw, Fn::PortOpenByOsSw, Fn::GetDeviceIDByOsSw,
+                                                     Fn::D4Negotiation, Fn::InquireStatus}));
         const auto rcode = Fake().CallsTo(Fn::SetD4CommandRCode)[0];
         QCOMPARE(rcode.a, 6u);
         QCOMPARE(rcode.b, 22u);
@@ -452,9 +471,9 @@ private slots:
         Adjust().Tabs()->setCurrentIndex(3);
         Adjust().RadioGroupOf(Group::Appendix)->SetItemIndex(1);
         Adjust().close();
-        const QStringList kept = {"PFAdjustPnl",    "PWSensorTopPnl", "PWSensorBottomPnl", "PWSensorLeftPnl",
+        const QStringList kept = {"PFAdjustPnl",      "PWSensorTopPnl", "PWSensorBottomPnl", "PWSensorLeftPnl",
                                   "PWSensorRightPnl", "ColorShiftAPnl", "ColorShiftBPnl",    "ColorShiftCPnl",
-                                  "ColorShiftDPnl", "ColorShiftEPnl", "ColorShiftFPnl",    "IEEE1394IDPnl"};
+                                  "ColorShiftDPnl",   "ColorShiftEPnl", "ColorShiftFPnl",    "IEEE1394IDPnl"};
         for (const QString& name : all)
             QCOMPARE(Adjust().AdjustedCellLabel(name)->text(), kept.contains(name) ? QString("7") : QString());
         QCOMPARE(Adjust().RadioGroupOf(Group::Adjustment)->ItemIndex(), -1);
@@ -691,9 +710,11 @@ private slots:
         QCOMPARE(registered, tablePanels);
 
         QStringList cells, tableCells;
-        for (QLabel* label : Adjust().findChild<QWidget*>("AdjustedItemsPnl")->findChildren<QLabel*>(
-                 QString(), Qt::FindDirectChildrenOnly))
-            if (!label->objectName().isEmpty() && label->objectName() != "AdjustedItemsLbl") cells << label->objectName();
+        for (QLabel* label : Adjust()
+                                 .findChild<QWidget*>("AdjustedItemsPnl")
+                                 ->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!label->objectName().isEmpty() && label->objectName() != "AdjustedItemsLbl")
+                cells << label->objectName();
         for (const AdjustedCellInfo& cell : AdjustedCells()) tableCells << named(cell.name);
         QCOMPARE(cells, tableCells);
     }

@@ -24,7 +24,8 @@ TEST(ByteQueue, KeepsOrderWhileTheFrontIsReclaimed) {
             expected.insert(expected.end(), chunk.begin(), chunk.end());
         } else {
             q.Drop(n);
-            expected.erase(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(std::min(n, expected.size())));
+            expected.erase(expected.begin(),
+                           expected.begin() + static_cast<std::ptrdiff_t>(std::min(n, expected.size())));
         }
         ASSERT_EQ(q.size(), expected.size()) << "step " << step;
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), q.data())) << "step " << step;

@@ -179,9 +179,11 @@ std::string ControlCommands::Hold(const std::vector<std::string>& w) {
         printer_.HoldState(std::nullopt);
         return "OK hold off";
     }
-    static const std::pair<const char*, std::uint8_t> kNames[] = {
-        {"busy", kStateBusy}, {"printing", kStatePrinting}, {"cleaning", kStateCleaning},
-        {"uncharged", kStateBeforeInkCharge}, {"ready", kStateReady}};
+    static const std::pair<const char*, std::uint8_t> kNames[] = {{"busy", kStateBusy},
+                                                                  {"printing", kStatePrinting},
+                                                                  {"cleaning", kStateCleaning},
+                                                                  {"uncharged", kStateBeforeInkCharge},
+                                                                  {"ready", kStateReady}};
     std::optional<unsigned long> state = Number(w[1], 0, 255);
     for (const auto& [name, value] : kNames) {
         if (w[1] == name) state = value;

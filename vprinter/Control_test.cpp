@@ -57,9 +57,9 @@ TEST_F(ControlTest, SetsInkLevelsAndConditionsByColourName) {
 
 TEST_F(ControlTest, RefusesMalformedCommandsAndChangesNothing) {
     const std::string before = printer.Summary();
-    for (const char* bad : {"", "   ", "power", "power maybe", "error 256", "error -1", "error 6x", "refuse 0",
-                            "drop x", "ink black 101", "ink purple 10", "ink black", "speed fast", "hold 300",
-                            "status now", "fly away"}) {
+    for (const char* bad :
+         {"", "   ", "power", "power maybe", "error 256", "error -1", "error 6x", "refuse 0", "drop x", "ink black 101",
+          "ink purple 10", "ink black", "speed fast", "hold 300", "status now", "fly away"}) {
         EXPECT_EQ(control.Execute(bad).rfind("ERR ", 0), 0u) << bad;
     }
     EXPECT_EQ(printer.Summary(), before);
@@ -162,7 +162,8 @@ namespace {
 TEST(CrReadings, ReplaceTheMechanismsReadingInOrderAndStartOver) {
     Printer printer{Printer::Options{}, Eeprom::Factory(1)};
     ControlCommands control{printer};
-    EXPECT_EQ(control.Execute("cr readings 1500 70000"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
+    EXPECT_EQ(control.Execute("cr readings 1500 70000"),
+              "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
     EXPECT_EQ(control.Execute("cr readings"), "ERR usage: cr readings V [V ...]|off (V 0-65535, at most 64)");
     EXPECT_EQ(control.Execute("cr readings 258 513"), "OK cr readings 258 513");
     Machine& m = printer;

@@ -18,8 +18,8 @@ class Printer;
 
 // How virtual time passes for a printer attached in-process.
 enum class ClockMode {
-    Manual,          // only when the test calls Printer::Advance()
-    FollowWallClock, // before each port operation, by the wall time gone by since the last
+    Manual,           // only when the test calls Printer::Advance()
+    FollowWallClock,  // before each port operation, by the wall time gone by since the last
 };
 
 // Passes the wall time that went by since the last call on to a printer.

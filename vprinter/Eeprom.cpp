@@ -53,10 +53,26 @@ struct FactoryData {
 
 // Two believable printers that have been through final inspection.
 const FactoryData kFactory[2] = {
-    {"13A7F12B4KR7M2PX9A4CHT11Y", "4100A1234536EAPA10", {0x00, 0x00, 0x0A, 0x12, 0x34},
-     0x00, 1830, 214, 61450, 0, 0x7C, 0x81},
-    {"20B9C4D2ANV3S8EW6F5G1L01U", "4200B6789037JBCK20", {0x00, 0x00, 0x0C, 0x5E, 0xA1},
-     0x02, 2415, 388, 97012, 57, 0x79, 0x84},
+    {"13A7F12B4KR7M2PX9A4CHT11Y",
+     "4100A1234536EAPA10",
+     {0x00, 0x00, 0x0A, 0x12, 0x34},
+     0x00,
+     1830,
+     214,
+     61450,
+     0,
+     0x7C,
+     0x81},
+    {"20B9C4D2ANV3S8EW6F5G1L01U",
+     "4200B6789037JBCK20",
+     {0x00, 0x00, 0x0C, 0x5E, 0xA1},
+     0x02,
+     2415,
+     388,
+     97012,
+     57,
+     0x79,
+     0x84},
 };
 
 constexpr const char kModelNameString4200[] = "KORVA,Corvid Lumen 4200";
@@ -99,9 +115,9 @@ bool PackHeadId(const std::string& t, std::array<std::uint8_t, 21>& out) {
     const int p1 = 94 - (c[0] + c[1] + c[2] + c[3] + c[4] + c[5]);
     const int p2 = 94 - (c[7] + c[8] + c[9] + c[10] + c[11] + c[12]);
     // The seventh body character (position 16) is kept after the last one.
-    out = {u8(b[0]),  u8(b[1]),  u8(b[2]),  u8(b[3]),  u8(p1),    u8(c[0]),  u8(c[1]),
-           u8(c[2]),  u8(c[3]),  u8(c[4]),  u8(c[5]),  u8(p2),    u8(c[7]),  u8(c[8]),
-           u8(c[9]),  u8(c[10]), u8(c[11]), u8(c[12]), u8(c[6]),  u8(d23),   u8(d1)};
+    out = {u8(b[0]), u8(b[1]),  u8(b[2]),  u8(b[3]),  u8(p1),   u8(c[0]), u8(c[1]),
+           u8(c[2]), u8(c[3]),  u8(c[4]),  u8(c[5]),  u8(p2),   u8(c[7]), u8(c[8]),
+           u8(c[9]), u8(c[10]), u8(c[11]), u8(c[12]), u8(c[6]), u8(d23),  u8(d1)};
     return true;
 }
 
@@ -115,8 +131,8 @@ void Eeprom::Set16(std::uint8_t a, std::uint16_t v) {
 }
 
 std::uint32_t Eeprom::Get32(std::uint8_t a) const {
-    return static_cast<std::uint32_t>(Get16(a)) |
-           static_cast<std::uint32_t>(Get16(static_cast<std::uint8_t>(a + 2))) << 16;
+    return static_cast<std::uint32_t>(Get16(a)) | static_cast<std::uint32_t>(Get16(static_cast<std::uint8_t>(a + 2)))
+                                                      << 16;
 }
 
 void Eeprom::Set32(std::uint8_t a, std::uint32_t v) {
@@ -160,7 +176,8 @@ Eeprom Eeprom::Factory(int modelCode) {
     e.Set(addr::kDestinationAux2, 0x06);
     e.Set(addr::kDestinationCheck, 0x98);
     e.Set(addr::kDestinationCode, f.destinationCode);
-    if (modelCode == 2) e.SetText(addr::kModelNameString, std::string(kModelNameString4200, sizeof kModelNameString4200));
+    if (modelCode == 2)
+        e.SetText(addr::kModelNameString, std::string(kModelNameString4200, sizeof kModelNameString4200));
 
     // Adjustment values from final inspection.
     SetSigned(e, addr::kPwSensor, {4, -3, 6, 2});
@@ -202,8 +219,8 @@ bool Eeprom::Load(const std::string& path, std::string& error) {
         return false;
     }
     if (data.size() != kSize) {
-        error = "EEPROM image " + path + " holds " + std::to_string(data.size()) +
-                " bytes; an image is exactly 256 bytes";
+        error =
+            "EEPROM image " + path + " holds " + std::to_string(data.size()) + " bytes; an image is exactly 256 bytes";
         return false;
     }
     std::memcpy(bytes_.data(), data.data(), kSize);

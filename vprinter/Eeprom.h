@@ -59,31 +59,31 @@ private:
 
 // EEPROM addresses the virtual printer itself fills or looks at.
 namespace addr {
-inline constexpr std::uint8_t kWasteInk = 0x20;       // 16-bit
-inline constexpr std::uint8_t kCleaningCounts = 0x2E; // six 16-bit counters
-inline constexpr std::uint8_t kReplaceClCount = 0x38; // 16-bit, cleanings after a cartridge replacement
+inline constexpr std::uint8_t kWasteInk = 0x20;        // 16-bit
+inline constexpr std::uint8_t kCleaningCounts = 0x2E;  // six 16-bit counters
+inline constexpr std::uint8_t kReplaceClCount = 0x38;  // 16-bit, cleanings after a cartridge replacement
 inline constexpr std::uint8_t kInkChargeCount = 0x3A;
 inline constexpr std::uint8_t kDestinationSet = 0x49;
-inline constexpr std::uint8_t kPwSensor = 0x5C;       // four signed bytes
-inline constexpr std::uint8_t kBiD = 0x60;            // eight signed bytes
+inline constexpr std::uint8_t kPwSensor = 0x5C;  // four signed bytes
+inline constexpr std::uint8_t kBiD = 0x60;       // eight signed bytes
 inline constexpr std::uint8_t kFirstDot = 0x68;
 inline constexpr std::uint8_t kDestinationAux1 = 0x6A;
 inline constexpr std::uint8_t kDestinationAux2 = 0x6B;
 inline constexpr std::uint8_t kCrMeasurement = 0x6C;  // 16-bit
 inline constexpr std::uint8_t kCutCount = 0x6E;       // 16-bit
 inline constexpr std::uint8_t kPf = 0x77;
-inline constexpr std::uint8_t kPageCount = 0x78;      // 32-bit
-inline constexpr std::uint8_t kPassCount = 0x7C;      // 32-bit
-inline constexpr std::uint8_t kHeadId = 0x82;         // 21 bytes
-inline constexpr std::uint8_t kPixelShift = 0x97;     // six signed bytes
+inline constexpr std::uint8_t kPageCount = 0x78;   // 32-bit
+inline constexpr std::uint8_t kPassCount = 0x7C;   // 32-bit
+inline constexpr std::uint8_t kHeadId = 0x82;      // 21 bytes
+inline constexpr std::uint8_t kPixelShift = 0x97;  // six signed bytes
 inline constexpr std::uint8_t kDestinationCheck = 0xA7;
 inline constexpr std::uint8_t kCrDispersion = 0xAC;
 inline constexpr std::uint8_t kPfMeasureEs3 = 0xB9;
 inline constexpr std::uint8_t kPfMeasureEs5 = 0xBA;
-inline constexpr std::uint8_t kUsbId = 0xC2;          // 18 ASCII bytes
-inline constexpr std::uint8_t kIeee1394Id = 0xD4;     // 5 bytes
+inline constexpr std::uint8_t kUsbId = 0xC2;       // 18 ASCII bytes
+inline constexpr std::uint8_t kIeee1394Id = 0xD4;  // 5 bytes
 inline constexpr std::uint8_t kDestinationCode = 0xE0;
-inline constexpr std::uint8_t kModelNameString = 0xE2; // up to 24 bytes
+inline constexpr std::uint8_t kModelNameString = 0xE2;  // up to 24 bytes
 }  // namespace addr
 
 // Packs a 25-character head ID into the 21 bytes it occupies from 0x82.

@@ -8,13 +8,20 @@ namespace {
 
 const char* ActivityName(Mechanism::Activity a) {
     switch (a) {
-    case Mechanism::Activity::Idle: return "idle";
-    case Mechanism::Activity::Moving: return "moving";
-    case Mechanism::Activity::Measuring: return "measuring";
-    case Mechanism::Activity::Cleaning: return "cleaning";
-    case Mechanism::Activity::InkCharge: return "inkcharge";
-    case Mechanism::Activity::Exchange: return "exchange";
-    case Mechanism::Activity::Ejecting: return "ejecting";
+        case Mechanism::Activity::Idle:
+            return "idle";
+        case Mechanism::Activity::Moving:
+            return "moving";
+        case Mechanism::Activity::Measuring:
+            return "measuring";
+        case Mechanism::Activity::Cleaning:
+            return "cleaning";
+        case Mechanism::Activity::InkCharge:
+            return "inkcharge";
+        case Mechanism::Activity::Exchange:
+            return "exchange";
+        case Mechanism::Activity::Ejecting:
+            return "ejecting";
     }
     return "-";
 }
@@ -24,13 +31,20 @@ const char* ActivityName(Mechanism::Activity a) {
 const char* CarriagePlace(int position, bool locked) {
     if (locked && position == 0) return "home";
     switch (position) {
-    case 630: return "pg1";
-    case 2580: return "pg2";
-    case 1020: return "pg3";
-    case 2180: return "pg4";
-    case 1580: return "center";
-    case Mechanism::kExchangePosition: return "exchange";
-    default: return "-";
+        case 630:
+            return "pg1";
+        case 2580:
+            return "pg2";
+        case 1020:
+            return "pg3";
+        case 2180:
+            return "pg4";
+        case 1580:
+            return "center";
+        case Mechanism::kExchangePosition:
+            return "exchange";
+        default:
+            return "-";
     }
 }
 
@@ -38,9 +52,12 @@ std::string FieldValue(const std::string& text) {
     if (text.empty()) return "-";
     std::string out;
     for (char c : text) {
-        if (c == ' ') out += "%20";
-        else if (c == '%') out += "%25";
-        else out += c;
+        if (c == ' ')
+            out += "%20";
+        else if (c == '%')
+            out += "%25";
+        else
+            out += c;
     }
     return out;
 }

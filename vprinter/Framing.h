@@ -9,10 +9,10 @@
 namespace vp {
 
 enum FrameKind : std::uint8_t {
-    kFrameData = 0x01,            // channel bytes, both directions
-    kFrameDeviceIdRequest = 0x02, // host asks for the device ID
-    kFrameReset = 0x03,           // host pulses INIT
-    kFrameDeviceId = 0x82,        // printer's device ID, length prefix included
+    kFrameData = 0x01,             // channel bytes, both directions
+    kFrameDeviceIdRequest = 0x02,  // host asks for the device ID
+    kFrameReset = 0x03,            // host pulses INIT
+    kFrameDeviceId = 0x82,         // printer's device ID, length prefix included
 };
 
 inline constexpr std::size_t kFrameHeaderSize = 3;

@@ -7,8 +7,7 @@ namespace vp {
 
 namespace {
 
-const char* const kNames[kInkCount] = {"black",      "cyan",          "magenta", "yellow",
-                                       "light cyan", "light magenta", "gray"};
+const char* const kNames[kInkCount] = {"black", "cyan", "magenta", "yellow", "light cyan", "light magenta", "gray"};
 
 std::string Folded(const std::string& s) {
     std::string out;

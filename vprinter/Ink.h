@@ -16,10 +16,10 @@ enum Ink { kBlack, kCyan, kMagenta, kYellow, kLightCyan, kLightMagenta, kGray, k
 // the two-letter codes, named by the letters of their high byte first.
 enum class InkCondition {
     Level,
-    Missing,      // "NA": no cartridge in the slot
-    Unreadable,   // "RE": the cartridge chip cannot be read
-    WriteFailed,  // "WE": the cartridge chip refused a write
-    Incompatible, // "CI": a cartridge the printer does not accept
+    Missing,       // "NA": no cartridge in the slot
+    Unreadable,    // "RE": the cartridge chip cannot be read
+    WriteFailed,   // "WE": the cartridge chip refused a write
+    Incompatible,  // "CI": a cartridge the printer does not accept
 };
 
 // The status-record code: the byte at the higher address (high byte) is the

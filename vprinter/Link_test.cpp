@@ -481,7 +481,6 @@ TEST_F(Standalone, RefusesToReplaceABadEepromImage) {
     EXPECT_TRUE(fs::exists(socket_));
 }
 
-
 TEST_F(Standalone, RecordsEveryPacketOfThePortSocketWhenAskedTo) {
     // The printer of SetUp runs without a capture; this one records.
     ::kill(pid_, SIGKILL);
@@ -491,8 +490,7 @@ TEST_F(Standalone, RecordsEveryPacketOfThePortSocketWhenAskedTo) {
     const std::string capture = (dir_ / "link.cap").string();
     pid_ = Spawn({"--socket", socket_, "--capture", capture, "--quiet"});
     ASSERT_GT(pid_, 0);
-    for (int i = 0; i < 1000 && !fs::exists(control_); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1000 && !fs::exists(control_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!fs::exists(control_))
         GTEST_SKIP() << "this vprinter was built without its print engine, which brings the capture";
 
@@ -522,7 +520,6 @@ TEST_F(Standalone, RecordsEveryPacketOfThePortSocketWhenAskedTo) {
     EXPECT_GE(fromHost, 3);
     EXPECT_GE(fromPrinter, 3);
 }
-
 
 }  // namespace
 }  // namespace vp

@@ -21,13 +21,20 @@ constexpr std::array<int, kInkCount> kInitialInk = {92, 71, 64, 88, 55, 47, 80};
 
 const char* StateName(std::uint8_t state) {
     switch (state) {
-    case kStateError: return "error";
-    case kStateBusy: return "busy";
-    case kStatePrinting: return "printing";
-    case kStateReady: return "ready";
-    case kStateCleaning: return "cleaning";
-    case kStateBeforeInkCharge: return "before initial ink charge";
-    default: return "other";
+        case kStateError:
+            return "error";
+        case kStateBusy:
+            return "busy";
+        case kStatePrinting:
+            return "printing";
+        case kStateReady:
+            return "ready";
+        case kStateCleaning:
+            return "cleaning";
+        case kStateBeforeInkCharge:
+            return "before initial ink charge";
+        default:
+            return "other";
     }
 }
 
@@ -35,9 +42,12 @@ const char* StateName(std::uint8_t state) {
 
 const char* ModelName(int modelCode) {
     switch (modelCode) {
-    case 1: return "Corvid Lumen 4100";
-    case 2: return "Corvid Lumen 4200";
-    default: return "";
+        case 1:
+            return "Corvid Lumen 4100";
+        case 2:
+            return "Corvid Lumen 4200";
+        default:
+            return "";
     }
 }
 
@@ -206,8 +216,7 @@ bool Printer::RefuseCreditRequest(const std::uint8_t* packet, std::size_t size, 
     const d4::Header h = d4::DecodeHeader(packet);
     if (h.psid != d4::kTransactionSocket) return false;
     d4::Transaction in;
-    if (d4::DecodeTransaction(packet + d4::kHeaderSize, size - d4::kHeaderSize, in) !=
-            d4::CodecError::None ||
+    if (d4::DecodeTransaction(packet + d4::kHeaderSize, size - d4::kHeaderSize, in) != d4::CodecError::None ||
         in.reply || in.command != d4::Command::CreditRequest || in.psid != d4::kDataSocket)
         return false;
     d4::Transaction r;
@@ -457,7 +466,8 @@ void Printer::InsertCartridges(const std::vector<int>& inks, int percent) {
 
 void Printer::AddToCounter(std::uint8_t address, int width, std::uint64_t amount) {
     std::uint64_t value = 0;
-    for (int i = 0; i < width; ++i) value |= std::uint64_t{eeprom_.Get(static_cast<std::uint8_t>(address + i))} << (8 * i);
+    for (int i = 0; i < width; ++i)
+        value |= std::uint64_t{eeprom_.Get(static_cast<std::uint8_t>(address + i))} << (8 * i);
     const std::uint64_t max = width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
     value = amount > max - value ? max : value + amount;
     for (int i = 0; i < width; ++i)
@@ -562,7 +572,8 @@ std::string Printer::StateFields() const {
     s += std::string(" error_led=") + (powered_ && state == kStateError ? "on" : "off");
     s += " state=" + std::to_string(state) + " error=" + std::to_string(ErrorCode());
     s += " buffer=" + std::to_string(buffer_.size()) + "/" + std::to_string(options_.bufferCapacity);
-    s += " speed=" + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond)) + " speedup=" + std::to_string(speedUp_);
+    s += " speed=" + (Unlimited() ? std::string("unlimited") : std::to_string(options_.bytesPerSecond)) +
+         " speedup=" + std::to_string(speedUp_);
     s += " ink=";
     for (int ink = 0; ink < kInkCount; ++ink) {
         std::string name = InkName(ink);

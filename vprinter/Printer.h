@@ -23,7 +23,7 @@
 namespace d4 {
 class PrinterEndpoint;
 class PrinterServices;
-}
+}  // namespace d4
 
 namespace vp {
 
@@ -46,10 +46,10 @@ const char* ModelName(int modelCode);
 class Printer : public Machine {
 public:
     struct Options {
-        int model = 1;                         // 1 = Lumen 4100, 2 = Lumen 4200
-        std::size_t bufferCapacity = 16384;    // input buffer, bytes
-        std::uint32_t bytesPerSecond = 50000;  // how fast the input buffer drains; kUnlimitedSpeed: at once
-        std::size_t receivedLogLimit = 1 << 20; // kept print data when there is no engine
+        int model = 1;                           // 1 = Lumen 4100, 2 = Lumen 4200
+        std::size_t bufferCapacity = 16384;      // input buffer, bytes
+        std::uint32_t bytesPerSecond = 50000;    // how fast the input buffer drains; kUnlimitedSpeed: at once
+        std::size_t receivedLogLimit = 1 << 20;  // kept print data when there is no engine
         std::size_t logLineLimit = 1000;
     };
 
@@ -218,8 +218,8 @@ public:
     // Sees every whole packet the printer takes from the host, with the
     // answer bytes it gave to it (none, one or more packets). Packets sent
     // while the power is off or the link is down never arrive and are not shown.
-    using PacketObserver = std::function<void(const std::uint8_t* packet, std::size_t size,
-                                              const std::uint8_t* answer, std::size_t answerSize)>;
+    using PacketObserver = std::function<void(const std::uint8_t* packet, std::size_t size, const std::uint8_t* answer,
+                                              std::size_t answerSize)>;
     void SetPacketObserver(PacketObserver observer) { packetObserver_ = std::move(observer); }
     // One line describing power, state, buffer and faults.
     std::string Summary() const;
@@ -276,7 +276,7 @@ private:
     std::deque<std::uint8_t> received_;
     std::uint64_t drainRemainder_ = 0;  // byte-microseconds not yet worth a byte
     std::uint64_t nowUs_ = 0;
-    std::uint64_t engineUs_ = 0;        // time the engine has not been given yet
+    std::uint64_t engineUs_ = 0;  // time the engine has not been given yet
 
     // The host stream is split into whole packets before the channel sees
     // them, to count them and to answer a refused credit request.

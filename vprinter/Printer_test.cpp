@@ -74,13 +74,13 @@ TEST(InkCodes, AreHexDigitsWithTheHighDigitAtTheHigherAddress) {
     Printer p(SmallBuffer(), Eeprom::Factory(1));
     const int levels[kInkCount] = {75, 100, 0, 9, 10, 64, 255};
     for (int ink = 0; ink < kInkCount; ++ink) p.SetInkLevel(ink, levels[ink]);
-    EXPECT_THAT(InkField(p.Status()), ElementsAre('B', '4',   // black 75 = 0x4B
-                                                  '4', '6',   // cyan 100 = 0x64
-                                                  '0', '0',   // magenta 0
-                                                  '9', '0',   // yellow 9
-                                                  'A', '0',   // light cyan 10
-                                                  '0', '4',   // light magenta 64 = 0x40
-                                                  '4', '6')); // gray: levels stop at 100
+    EXPECT_THAT(InkField(p.Status()), ElementsAre('B', '4',    // black 75 = 0x4B
+                                                  '4', '6',    // cyan 100 = 0x64
+                                                  '0', '0',    // magenta 0
+                                                  '9', '0',    // yellow 9
+                                                  'A', '0',    // light cyan 10
+                                                  '0', '4',    // light magenta 64 = 0x40
+                                                  '4', '6'));  // gray: levels stop at 100
     EXPECT_EQ(p.InkCode(kBlack), 0x3442);
 }
 

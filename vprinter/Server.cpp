@@ -34,19 +34,15 @@ constexpr std::size_t kMaxControlClients = 16;
 // being retried in a busy loop.
 constexpr std::int64_t kAcceptBackoffMs = 100;
 
-bool OutOfResources(int error) {
-    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-}
+bool OutOfResources(int error) { return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM; }
 
 std::int64_t MonotonicUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 std::int64_t MonotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -54,8 +50,8 @@ bool FillAddress(const std::string& path, sockaddr_un& a, std::string& error) {
     std::memset(&a, 0, sizeof a);
     a.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof a.sun_path) {
-        error = "socket path '" + path + "' is empty or longer than " + std::to_string(sizeof a.sun_path - 1) +
-                " bytes";
+        error =
+            "socket path '" + path + "' is empty or longer than " + std::to_string(sizeof a.sun_path - 1) + " bytes";
         return false;
     }
     std::memcpy(a.sun_path, path.c_str(), path.size());
@@ -124,9 +120,9 @@ struct Server::Connection {
     // a read lands in it directly and frames are handled where they lie.
     std::vector<std::uint8_t> inbox;
     std::size_t inboxUsed = 0;
-    std::string line;           // control connection
+    std::string line;  // control connection
     std::vector<std::uint8_t> out;
-    bool closing = false;       // close once the output is written
+    bool closing = false;  // close once the output is written
 
     // Reads what is there. False when the peer closed or failed.
     bool ReadAvailable(std::vector<std::uint8_t>& into) {
@@ -355,28 +351,28 @@ void Server::ServeHost(Connection& c) {
 bool Server::HandleHostFrame(std::uint8_t kind, const std::uint8_t* payload, std::size_t size) {
     std::vector<std::uint8_t>& out = host_->out;
     switch (kind) {
-    case kFrameData: {
-        if (tap_) tap_->HostBytes(payload, size);
-        const std::vector<std::uint8_t> reply = printer_.HostBytes(payload, size);
-        if (!reply.empty()) {
-            if (tap_) tap_->PrinterBytes(reply.data(), reply.size());
-            AppendFrames(out, kFrameData, reply.data(), reply.size());
+        case kFrameData: {
+            if (tap_) tap_->HostBytes(payload, size);
+            const std::vector<std::uint8_t> reply = printer_.HostBytes(payload, size);
+            if (!reply.empty()) {
+                if (tap_) tap_->PrinterBytes(reply.data(), reply.size());
+                AppendFrames(out, kFrameData, reply.data(), reply.size());
+            }
+            return true;
         }
-        return true;
-    }
-    case kFrameDeviceIdRequest:
-    case kFrameReset:
-        if (size != 0) break;
-        if (kind == kFrameReset) {
-            if (tap_) tap_->LinkReset();
-            printer_.PortReset();
-        } else if (printer_.PoweredOn() && !printer_.LinkDropped()) {
-            const std::string id = printer_.DeviceId();
-            AppendFrames(out, kFrameDeviceId, reinterpret_cast<const std::uint8_t*>(id.data()), id.size());
-        }
-        return true;
-    default:
-        break;
+        case kFrameDeviceIdRequest:
+        case kFrameReset:
+            if (size != 0) break;
+            if (kind == kFrameReset) {
+                if (tap_) tap_->LinkReset();
+                printer_.PortReset();
+            } else if (printer_.PoweredOn() && !printer_.LinkDropped()) {
+                const std::string id = printer_.DeviceId();
+                AppendFrames(out, kFrameDeviceId, reinterpret_cast<const std::uint8_t*>(id.data()), id.size());
+            }
+            return true;
+        default:
+            break;
     }
     char what[96];
     std::snprintf(what, sizeof what, "protocol error: frame kind 0x%02X with %zu payload bytes", kind, size);

@@ -131,8 +131,7 @@ TEST_F(ServedPrinter, FramesArrivingByteByByteAreAnsweredWhole) {
     }
 
     Bytes expected = Frame(0x01, kInitReply);
-    Bytes idFrame{0x82, 0x00, static_cast<std::uint8_t>(id.size() + 2), 0x00,
-                  static_cast<std::uint8_t>(id.size() + 2)};
+    Bytes idFrame{0x82, 0x00, static_cast<std::uint8_t>(id.size() + 2), 0x00, static_cast<std::uint8_t>(id.size() + 2)};
     idFrame.insert(idFrame.end(), id.begin(), id.end());
     expected.insert(expected.end(), idFrame.begin(), idFrame.end());
     Bytes got(expected.size());
@@ -346,7 +345,8 @@ TEST_F(ServedPrinter, OutOfDescriptorsTheServerBacksOffAndKeepsServingThePort) {
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
     int highest = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        highest = std::max(highest, std::stoi(entry.path().filename().string()));
     rlimit tight = old;
     tight.rlim_cur = static_cast<rlim_t>(highest + 1);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);

@@ -51,11 +51,15 @@ public:
         d4::ControlMessage m;
         if (d4::DecodeControl(payload, size, m) != d4::CodecError::None || m.reply) return;
         switch (m.op) {
-        case d4::ControlOp::ReadEeprom: text_ += "eeprom_read " + Hex2(m.address) + "\n"; break;
-        case d4::ControlOp::WriteEeprom:
-            text_ += "eeprom_write " + Hex2(m.address) + " " + Hex2(m.value) + "\n";
-            break;
-        case d4::ControlOp::Status: text_ += "status\n"; break;
+            case d4::ControlOp::ReadEeprom:
+                text_ += "eeprom_read " + Hex2(m.address) + "\n";
+                break;
+            case d4::ControlOp::WriteEeprom:
+                text_ += "eeprom_write " + Hex2(m.address) + " " + Hex2(m.value) + "\n";
+                break;
+            case d4::ControlOp::Status:
+                text_ += "status\n";
+                break;
         }
     }
 
@@ -64,8 +68,8 @@ public:
         const d4::Header h = d4::DecodeHeader(data);
         if (h.length != n || h.psid != d4::kTransactionSocket) return;
         d4::Transaction t;
-        if (d4::DecodeTransaction(data + d4::kHeaderSize, n - d4::kHeaderSize, t) != d4::CodecError::None ||
-            !t.reply || t.result != d4::result::Ok)
+        if (d4::DecodeTransaction(data + d4::kHeaderSize, n - d4::kHeaderSize, t) != d4::CodecError::None || !t.reply ||
+            t.result != d4::result::Ok)
             return;
         if (t.command == d4::Command::GetSocketID) {
             if (askedService_ == d4::kDataService) dataSocket_ = t.socket;
@@ -216,9 +220,8 @@ std::string CompareWithGolden(const std::string& dir, const std::string& name, c
         if (ha != he || la != le) {
             auto cut = [](const std::string& s) { return s.size() > 120 ? s.substr(0, 120) + "..." : s; };
             return path.string() + " differs at line " + std::to_string(line) +
-                   " of its plain form (one line per call):\n  expected: " +
-                   (he ? cut(le) : "(end)") + "\n  actual:   " + (ha ? cut(la) : "(end)") +
-                   "\n(run with SVC_UPDATE_GOLDEN=1 to rewrite it)";
+                   " of its plain form (one line per call):\n  expected: " + (he ? cut(le) : "(end)") +
+                   "\n  actual:   " + (ha ? cut(la) : "(end)") + "\n(run with SVC_UPDATE_GOLDEN=1 to rewrite it)";
         }
     }
     return path.string() + " differs (line endings)";

@@ -7,18 +7,18 @@ namespace vp {
 
 TranscriptRecorder::TranscriptRecorder(Printer& printer) : printer_(printer) {
     Clear();
-    printer_.SetPacketObserver([this](const std::uint8_t* packet, std::size_t size, const std::uint8_t* answer,
-                                      std::size_t answerSize) {
-        Record(0, packet, size);
-        // The answer may hold several packets; each becomes a record of its own.
-        std::size_t at = 0;
-        while (answerSize - at >= d4::kHeaderSize) {
-            std::size_t length = d4::DecodeHeader(answer + at).length;
-            if (length < d4::kHeaderSize || length > answerSize - at) length = answerSize - at;
-            Record(1, answer + at, length);
-            at += length;
-        }
-    });
+    printer_.SetPacketObserver(
+        [this](const std::uint8_t* packet, std::size_t size, const std::uint8_t* answer, std::size_t answerSize) {
+            Record(0, packet, size);
+            // The answer may hold several packets; each becomes a record of its own.
+            std::size_t at = 0;
+            while (answerSize - at >= d4::kHeaderSize) {
+                std::size_t length = d4::DecodeHeader(answer + at).length;
+                if (length < d4::kHeaderSize || length > answerSize - at) length = answerSize - at;
+                Record(1, answer + at, length);
+                at += length;
+            }
+        });
 }
 
 TranscriptRecorder::~TranscriptRecorder() { printer_.SetPacketObserver(nullptr); }

@@ -78,11 +78,12 @@ TEST_F(InProcessTranscript, OneLinePerCallAndNothingOfTheChannel) {
         std::snprintf(hex, sizeof hex, "%02X", big[i]);
         expectedBig += std::string(" ") + hex;
     }
-    EXPECT_EQ(text, "data 3 1B 40 0A\n"
-                    "eeprom_read E0\n"
-                    "eeprom_write 6E AB\n"
-                    "status\n" +
-                        expectedBig + "\ndata 2 1B 40\n");
+    EXPECT_EQ(text,
+              "data 3 1B 40 0A\n"
+              "eeprom_read E0\n"
+              "eeprom_write 6E AB\n"
+              "status\n" +
+                  expectedBig + "\ndata 2 1B 40\n");
 }
 
 TEST_F(InProcessTranscript, ARefusedSendShowsOnceItGoesThrough) {
@@ -134,7 +135,7 @@ TEST(Transcript, SendsEndAtAShortPacketOrAnotherRequest) {
     c.Add(0, Packet(2, {0x22}));
     c.Add(0, Packet(2, full));  // full, then a status request: it ends there
     c.Add(0, Packet(3, {0x20}));
-    c.Add(0, Packet(2, {}));    // an empty packet is an empty send
+    c.Add(0, Packet(2, {}));  // an empty packet is an empty send
     const Transcript t = TranscriptOf(c.bytes);
     ASSERT_TRUE(t.Ok()) << t.error;
     std::istringstream lines(t.text);
@@ -164,10 +165,10 @@ TEST(Transcript, BadCapturesSayWhyAndKeepWhatWasRead) {
     c.Add(0, Packet(3, {0x10, 0x20}));
     Bytes cut = Packet(0, {0x00, 0x10});
     cut.resize(5);
-    c.Add(0, cut);                        // a packet cut short by a reset
-    c.Add(0, Packet(3, {0x10}));          // malformed control message
+    c.Add(0, cut);                // a packet cut short by a reset
+    c.Add(0, Packet(3, {0x10}));  // malformed control message
     c.Add(0, Packet(3, {0x11, 0x01, 0x02}));
-    c.bytes.resize(c.bytes.size() + 3);   // a truncated record at the end
+    c.bytes.resize(c.bytes.size() + 3);  // a truncated record at the end
     const Transcript t = TranscriptOf(c.bytes);
     EXPECT_FALSE(t.Ok());
     EXPECT_EQ(t.text, "eeprom_read 20\neeprom_write 01 02\n");

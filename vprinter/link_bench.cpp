@@ -160,7 +160,6 @@ private:
     double serverCpuNs_ = 0;
 };
 
-
 void BM_EepromByteRoundTrip(benchmark::State& state) {
     VirtualPrinter vp;
     if (!vp.error().empty()) return state.SkipWithError(vp.error().c_str());
@@ -202,11 +201,13 @@ BENCHMARK(BM_DataBlocks)->UseRealTime();
 // credit a side may hold).
 class StandalonePrinter {
 public:
-    explicit StandalonePrinter(std::size_t bufferBytes) : dir_(fs::temp_directory_path() / ("vprinter_link_bench_sa_" + std::to_string(::getpid()))) {
+    explicit StandalonePrinter(std::size_t bufferBytes)
+        : dir_(fs::temp_directory_path() / ("vprinter_link_bench_sa_" + std::to_string(::getpid()))) {
         fs::create_directories(dir_);
         const std::string socket = (dir_ / "port.sock").string();
-        std::vector<std::string> args = {VPRINTER_BINARY, "--socket", socket, "--speed", "unlimited",
-                                         "--buffer", std::to_string(bufferBytes), "--quiet"};
+        std::vector<std::string> args = {
+            VPRINTER_BINARY, "--socket", socket, "--speed", "unlimited", "--buffer", std::to_string(bufferBytes),
+            "--quiet"};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -334,13 +335,11 @@ private:
     void Echo() {
         std::uint8_t request[kRequestBytes];
         const std::vector<std::uint8_t> reply(kReplyBytes, 0x5A);
-        while (ReadAll(fds_[1], request, sizeof request) && WriteAll(fds_[1], reply.data(), reply.size())) {
-        }
+        while (ReadAll(fds_[1], request, sizeof request) && WriteAll(fds_[1], reply.data(), reply.size())) {}
     }
     void Drain() {
         std::vector<std::uint8_t> buffer(64 * 1024);
-        while (::recv(fds_[1], buffer.data(), buffer.size(), 0) > 0) {
-        }
+        while (::recv(fds_[1], buffer.data(), buffer.size(), 0) > 0) {}
     }
 
     int fds_[2] = {-1, -1};
@@ -372,7 +371,6 @@ void BM_RawStream(benchmark::State& state) {
     ReportPeerCpu(state, link.Stop());
 }
 BENCHMARK(BM_RawStream)->UseRealTime();
-
 
 }  // namespace
 

@@ -65,7 +65,7 @@ struct Options {
     std::string pagesDir;     // print engine: where ejected pages are written
     std::string capturePath;  // where every packet of the port socket is recorded
 #ifdef VPRINTER_WITH_ENGINE
-    vp::Deviations deviations;  // hidden mechanical errors
+    vp::Deviations deviations;          // hidden mechanical errors
     int previewDpi = vp::kPagePlanned;  // each page at the resolution it needs
     bool rollPaper = false;
 #endif
@@ -73,70 +73,69 @@ struct Options {
 };
 
 void PrintHelp(const char* argv0) {
-    std::cout
-        << "Usage: " << argv0 << " --socket PATH [options]\n"
-        << "       " << argv0 << " --send 'COMMAND' --control PATH\n"
-        << "\n"
-        << "A virtual Corvid Lumen 4100 or 4200 printer. It listens on the Unix socket PATH,\n"
-        << "where the port switch reaches it when a port is mapped to it, for example\n"
-        << "  SVCADJUST_PORTMAP='LPT1=unix:PATH'\n"
-        << "One host connection is served at a time; a new connection replaces the old one.\n"
-        << "Time passes as on the wall clock. SIGINT or SIGTERM end it cleanly: the EEPROM\n"
-        << "image is saved and the socket files are removed.\n"
-        << "\n"
-        << "Options:\n"
-        << "  --socket PATH          the port socket (required to run a printer)\n"
-        << "  --model 4100|4200      the model to be (default 4100; 1 and 2 are accepted too)\n"
-        << "  --eeprom FILE          keep the 256-byte EEPROM in FILE: loaded at start, saved\n"
-        << "                         after every change and at exit; a missing FILE is created\n"
-        << "                         from the factory image of the model (without --eeprom the\n"
-        << "                         factory image is used and nothing is saved)\n"
-        << "  --new-board            start from a new main board's EEPROM (only the block\n"
-        << "                         signatures) instead of the factory image; an existing\n"
-        << "                         --eeprom FILE is still loaded as it is\n"
-        << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000;\n"
-        << "                         0 stops printing, at most 4294967294); 'unlimited' drains\n"
-        << "                         data as it arrives. The clock has microsecond resolution\n"
-        << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a\n"
-        << "                         full buffer makes the printer refuse data as busy\n"
-        << "  --speed-up N           the mechanism runs N times faster (1-1000, default 1):\n"
-        << "                         cleaning 60 s, ink charge 90 s, exchange steps 30 s each\n"
-        << "  --cr-readings V,V,...  CR drive measurement readings (0-65535), in the order the\n"
-        << "                         measurements run (the list starts over when used up)\n"
-        << "  --control PATH         the control socket (default: the port socket + \".ctl\")\n"
-        << "  --quiet                do not log what the printer does on standard error\n"
+    std::cout << "Usage: " << argv0 << " --socket PATH [options]\n"
+              << "       " << argv0 << " --send 'COMMAND' --control PATH\n"
+              << "\n"
+              << "A virtual Corvid Lumen 4100 or 4200 printer. It listens on the Unix socket PATH,\n"
+              << "where the port switch reaches it when a port is mapped to it, for example\n"
+              << "  SVCADJUST_PORTMAP='LPT1=unix:PATH'\n"
+              << "One host connection is served at a time; a new connection replaces the old one.\n"
+              << "Time passes as on the wall clock. SIGINT or SIGTERM end it cleanly: the EEPROM\n"
+              << "image is saved and the socket files are removed.\n"
+              << "\n"
+              << "Options:\n"
+              << "  --socket PATH          the port socket (required to run a printer)\n"
+              << "  --model 4100|4200      the model to be (default 4100; 1 and 2 are accepted too)\n"
+              << "  --eeprom FILE          keep the 256-byte EEPROM in FILE: loaded at start, saved\n"
+              << "                         after every change and at exit; a missing FILE is created\n"
+              << "                         from the factory image of the model (without --eeprom the\n"
+              << "                         factory image is used and nothing is saved)\n"
+              << "  --new-board            start from a new main board's EEPROM (only the block\n"
+              << "                         signatures) instead of the factory image; an existing\n"
+              << "                         --eeprom FILE is still loaded as it is\n"
+              << "  --speed BYTES_PER_S    how fast printing drains the input buffer (default 50000;\n"
+              << "                         0 stops printing, at most 4294967294); 'unlimited' drains\n"
+              << "                         data as it arrives. The clock has microsecond resolution\n"
+              << "  --buffer BYTES         input buffer size (default 16384, at most 1073741824); a\n"
+              << "                         full buffer makes the printer refuse data as busy\n"
+              << "  --speed-up N           the mechanism runs N times faster (1-1000, default 1):\n"
+              << "                         cleaning 60 s, ink charge 90 s, exchange steps 30 s each\n"
+              << "  --cr-readings V,V,...  CR drive measurement readings (0-65535), in the order the\n"
+              << "                         measurements run (the list starts over when used up)\n"
+              << "  --control PATH         the control socket (default: the port socket + \".ctl\")\n"
+              << "  --quiet                do not log what the printer does on standard error\n"
 #ifdef VPRINTER_WITH_ENGINE
-        << "  --pages DIR            write every ejected page as a PNG preview, DIR/page-0001.png ...\n"
-        << "                         numbered on from the highest page-NNNN.png already in DIR,\n"
-        << "                         drawn and written beside the link (while two pages wait,\n"
-        << "                         the printer takes no data); without it pages are printed\n"
-        << "                         but not written\n"
-        << "  --capture FILE         record every packet of the port socket, both directions,\n"
-        << "                         with the printer's time, in FILE (read it with vpcapture)\n"
-        << "  --dpi N|auto           preview resolution. auto (the default): each page at the\n"
-        << "                         resolution that shows one step of its adjustment: 360 dpi,\n"
-        << "                         720 for PF candidates, 1440 for Bi-D trials and pixel shift,\n"
-        << "                         2880 for the first dot line (within 160 megapixels, else\n"
-        << "                         360: the A3+ check sheet), from the sheet's top-left corner\n"
-        << "                         to 0.4 inch beyond the ink. N: every page whole at N dpi\n"
-        << "                         (a divisor of 14400 up to 1440, e.g. 180)\n"
-        << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
-        << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
+              << "  --pages DIR            write every ejected page as a PNG preview, DIR/page-0001.png ...\n"
+              << "                         numbered on from the highest page-NNNN.png already in DIR,\n"
+              << "                         drawn and written beside the link (while two pages wait,\n"
+              << "                         the printer takes no data); without it pages are printed\n"
+              << "                         but not written\n"
+              << "  --capture FILE         record every packet of the port socket, both directions,\n"
+              << "                         with the printer's time, in FILE (read it with vpcapture)\n"
+              << "  --dpi N|auto           preview resolution. auto (the default): each page at the\n"
+              << "                         resolution that shows one step of its adjustment: 360 dpi,\n"
+              << "                         720 for PF candidates, 1440 for Bi-D trials and pixel shift,\n"
+              << "                         2880 for the first dot line (within 160 megapixels, else\n"
+              << "                         360: the A3+ check sheet), from the sheet's top-left corner\n"
+              << "                         to 0.4 inch beyond the ink. N: every page whole at N dpi\n"
+              << "                         (a divisor of 14400 up to 1440, e.g. 180)\n"
+              << "  --roll-paper           roll paper: a form feed cuts the roll where the cutter is\n"
+              << "  --deviation NAME=VALUE a hidden mechanical error (repeatable; all 0 by default):\n"
 #endif
 #ifdef VPRINTER_WITH_ENGINE
-        << vp::Deviations::Help()
+              << vp::Deviations::Help()
 #endif
-        << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
-        << "                         answer; exit status 0 for OK, 1 for any other answer, 2\n"
-        << "                         when no printer answers on the --control socket\n"
-        << "  --help                 this text\n"
-        << "  --version              the version of the program\n"
-        << "\n"
-        << "Exit status: 0 after a clean stop, 1 when the printer cannot start (EEPROM file,\n"
-        << "socket) or its EEPROM cannot be saved at the end, 2 for a usage error.\n"
-        << "\n"
-        << "Control commands (one line each on the control socket, one answer line each,\n"
-        << "starting with OK or ERR):\n";
+              << "  --send 'COMMAND'       send one control command to a running printer, print its\n"
+              << "                         answer; exit status 0 for OK, 1 for any other answer, 2\n"
+              << "                         when no printer answers on the --control socket\n"
+              << "  --help                 this text\n"
+              << "  --version              the version of the program\n"
+              << "\n"
+              << "Exit status: 0 after a clean stop, 1 when the printer cannot start (EEPROM file,\n"
+              << "socket) or its EEPROM cannot be saved at the end, 2 for a usage error.\n"
+              << "\n"
+              << "Control commands (one line each on the control socket, one answer line each,\n"
+              << "starting with OK or ERR):\n";
     std::string help = vp::CoreControlHelp();
 #ifdef VPRINTER_WITH_ENGINE
     help += vp::EngineControlHelp();
@@ -162,111 +161,160 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long lo, uns
 
 // Returns the exit status to end with, or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
-    enum { kSocket = 1, kModel, kEeprom, kNewBoard, kSpeed, kBuffer, kControl, kQuiet, kSend, kHelp, kPages, kCapture,
-           kSpeedUp, kCrReadings, kDeviation, kDpi, kRoll, kVersion };
-    static const option kLong[] = {
-        {"socket", required_argument, nullptr, kSocket}, {"model", required_argument, nullptr, kModel},
-        {"eeprom", required_argument, nullptr, kEeprom}, {"new-board", no_argument, nullptr, kNewBoard},
-        {"speed", required_argument, nullptr, kSpeed},   {"speed-up", required_argument, nullptr, kSpeedUp},
-        {"cr-readings", required_argument, nullptr, kCrReadings},   {"buffer", required_argument, nullptr, kBuffer},
-        {"control", required_argument, nullptr, kControl}, {"quiet", no_argument, nullptr, kQuiet},
-        {"send", required_argument, nullptr, kSend},     {"help", no_argument, nullptr, kHelp},
-        {"version", no_argument, nullptr, kVersion},
+    enum {
+        kSocket = 1,
+        kModel,
+        kEeprom,
+        kNewBoard,
+        kSpeed,
+        kBuffer,
+        kControl,
+        kQuiet,
+        kSend,
+        kHelp,
+        kPages,
+        kCapture,
+        kSpeedUp,
+        kCrReadings,
+        kDeviation,
+        kDpi,
+        kRoll,
+        kVersion
+    };
+    static const option kLong[] = {{"socket", required_argument, nullptr, kSocket},
+                                   {"model", required_argument, nullptr, kModel},
+                                   {"eeprom", required_argument, nullptr, kEeprom},
+                                   {"new-board", no_argument, nullptr, kNewBoard},
+                                   {"speed", required_argument, nullptr, kSpeed},
+                                   {"speed-up", required_argument, nullptr, kSpeedUp},
+                                   {"cr-readings", required_argument, nullptr, kCrReadings},
+                                   {"buffer", required_argument, nullptr, kBuffer},
+                                   {"control", required_argument, nullptr, kControl},
+                                   {"quiet", no_argument, nullptr, kQuiet},
+                                   {"send", required_argument, nullptr, kSend},
+                                   {"help", no_argument, nullptr, kHelp},
+                                   {"version", no_argument, nullptr, kVersion},
 #ifdef VPRINTER_WITH_ENGINE
-        {"pages", required_argument, nullptr, kPages},
-        {"capture", required_argument, nullptr, kCapture},
-        {"deviation", required_argument, nullptr, kDeviation},
-        {"dpi", required_argument, nullptr, kDpi},
-        {"roll-paper", no_argument, nullptr, kRoll},
+                                   {"pages", required_argument, nullptr, kPages},
+                                   {"capture", required_argument, nullptr, kCapture},
+                                   {"deviation", required_argument, nullptr, kDeviation},
+                                   {"dpi", required_argument, nullptr, kDpi},
+                                   {"roll-paper", no_argument, nullptr, kRoll},
 #endif
-        {nullptr, 0, nullptr, 0}};
+                                   {nullptr, 0, nullptr, 0}};
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
         switch (c) {
-        case kSocket: o.socketPath = optarg; break;
-        case kEeprom: o.eepromPath = optarg; break;
-        case kControl: o.controlPath = optarg; break;
-        case kNewBoard: o.newBoard = true; break;
-        case kSpeedUp: {
-            const auto v = ParseNumber(optarg, 1, 1000);
-            if (!v) {
-                std::cerr << "vprinter: --speed-up needs a number 1-1000, not '" << optarg << "'\n";
-                return 2;
-            }
-            o.speedUp = static_cast<std::uint32_t>(*v);
-            break;
-        }
-        case kCrReadings: {
-            const auto v = vp::ParseCrReadings(optarg);
-            if (!v) {
-                std::cerr << "vprinter: --cr-readings needs 1-64 numbers 0-65535 separated by commas, not '"
-                          << optarg << "'\n";
-                return 2;
-            }
-            o.crReadings = *v;
-            break;
-        }
-        case kQuiet: o.quiet = true; break;
-        case kSend: o.send = optarg; o.sendGiven = true; break;
-        case kPages: o.pagesDir = optarg; break;
-        case kCapture: o.capturePath = optarg; break;
-#ifdef VPRINTER_WITH_ENGINE
-        case kDeviation: {
-            std::string error;
-            if (!o.deviations.Set(optarg, &error)) {
-                std::cerr << "vprinter: --deviation: " << error << "\n";
-                return 2;
-            }
-            break;
-        }
-        case kDpi: {
-            if (std::strcmp(optarg, "auto") == 0) {
-                o.previewDpi = vp::kPagePlanned;
+            case kSocket:
+                o.socketPath = optarg;
+                break;
+            case kEeprom:
+                o.eepromPath = optarg;
+                break;
+            case kControl:
+                o.controlPath = optarg;
+                break;
+            case kNewBoard:
+                o.newBoard = true;
+                break;
+            case kSpeedUp: {
+                const auto v = ParseNumber(optarg, 1, 1000);
+                if (!v) {
+                    std::cerr << "vprinter: --speed-up needs a number 1-1000, not '" << optarg << "'\n";
+                    return 2;
+                }
+                o.speedUp = static_cast<std::uint32_t>(*v);
                 break;
             }
-            const auto v = ParseNumber(optarg, 1, 1440);
-            if (!v || 14400 % *v != 0) {
-                std::cerr << "vprinter: --dpi needs auto or a divisor of 14400 up to 1440 (180, 360, 720, ...), not '"
-                          << optarg << "'\n";
-                return 2;
+            case kCrReadings: {
+                const auto v = vp::ParseCrReadings(optarg);
+                if (!v) {
+                    std::cerr << "vprinter: --cr-readings needs 1-64 numbers 0-65535 separated by commas, not '"
+                              << optarg << "'\n";
+                    return 2;
+                }
+                o.crReadings = *v;
+                break;
             }
-            o.previewDpi = static_cast<int>(*v);
-            break;
-        }
-        case kRoll: o.rollPaper = true; break;
+            case kQuiet:
+                o.quiet = true;
+                break;
+            case kSend:
+                o.send = optarg;
+                o.sendGiven = true;
+                break;
+            case kPages:
+                o.pagesDir = optarg;
+                break;
+            case kCapture:
+                o.capturePath = optarg;
+                break;
+#ifdef VPRINTER_WITH_ENGINE
+            case kDeviation: {
+                std::string error;
+                if (!o.deviations.Set(optarg, &error)) {
+                    std::cerr << "vprinter: --deviation: " << error << "\n";
+                    return 2;
+                }
+                break;
+            }
+            case kDpi: {
+                if (std::strcmp(optarg, "auto") == 0) {
+                    o.previewDpi = vp::kPagePlanned;
+                    break;
+                }
+                const auto v = ParseNumber(optarg, 1, 1440);
+                if (!v || 14400 % *v != 0) {
+                    std::cerr
+                        << "vprinter: --dpi needs auto or a divisor of 14400 up to 1440 (180, 360, 720, ...), not '"
+                        << optarg << "'\n";
+                    return 2;
+                }
+                o.previewDpi = static_cast<int>(*v);
+                break;
+            }
+            case kRoll:
+                o.rollPaper = true;
+                break;
 #endif
-        case kHelp: PrintHelp(argv[0]); return 0;
-        case kVersion: std::cout << "vprinter " << svc::kVersion << "\n"; return 0;
-        case kModel: {
-            const std::string m = optarg;
-            if (m == "4100" || m == "1") o.printer.model = 1;
-            else if (m == "4200" || m == "2") o.printer.model = 2;
-            else {
-                std::cerr << "vprinter: unknown model '" << m << "' (use 4100 or 4200)\n";
-                return 2;
+            case kHelp:
+                PrintHelp(argv[0]);
+                return 0;
+            case kVersion:
+                std::cout << "vprinter " << svc::kVersion << "\n";
+                return 0;
+            case kModel: {
+                const std::string m = optarg;
+                if (m == "4100" || m == "1")
+                    o.printer.model = 1;
+                else if (m == "4200" || m == "2")
+                    o.printer.model = 2;
+                else {
+                    std::cerr << "vprinter: unknown model '" << m << "' (use 4100 or 4200)\n";
+                    return 2;
+                }
+                break;
             }
-            break;
-        }
-        case kSpeed: {
-            const auto v = vp::ParseSpeed(optarg);
-            if (!v) {
-                std::cerr << "vprinter: --speed needs 0-4294967294 or unlimited, not '" << optarg << "'\n";
-                return 2;
+            case kSpeed: {
+                const auto v = vp::ParseSpeed(optarg);
+                if (!v) {
+                    std::cerr << "vprinter: --speed needs 0-4294967294 or unlimited, not '" << optarg << "'\n";
+                    return 2;
+                }
+                o.printer.bytesPerSecond = *v;
+                break;
             }
-            o.printer.bytesPerSecond = *v;
-            break;
-        }
-        case kBuffer: {
-            const auto v = ParseNumber(optarg, 1, 1u << 30);
-            if (!v) {
-                std::cerr << "vprinter: --buffer needs a number 1-1073741824, not '" << optarg << "'\n";
-                return 2;
+            case kBuffer: {
+                const auto v = ParseNumber(optarg, 1, 1u << 30);
+                if (!v) {
+                    std::cerr << "vprinter: --buffer needs a number 1-1073741824, not '" << optarg << "'\n";
+                    return 2;
+                }
+                o.printer.bufferCapacity = *v;
+                break;
             }
-            o.printer.bufferCapacity = *v;
-            break;
-        }
-        default:
-            std::cerr << "vprinter: see --help\n";
-            return 2;
+            default:
+                std::cerr << "vprinter: see --help\n";
+                return 2;
         }
     }
     if (optind < argc) {
@@ -405,8 +453,7 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    printer.Log(std::string(printer.ModelName()) + " listening on " + o.socketPath + ", control on " +
-                o.controlPath);
+    printer.Log(std::string(printer.ModelName()) + " listening on " + o.socketPath + ", control on " + o.controlPath);
     server.Run(g_stop);
 
     int status = 0;

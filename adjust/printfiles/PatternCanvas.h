@@ -17,16 +17,18 @@ namespace svc::printfiles {
 
 class Canvas {
 public:
-    Canvas(int dotsAcross, int lines) : bytesPerLine_((dotsAcross + 3) / 4), lines_(lines),
-        bytes_(static_cast<std::size_t>(bytesPerLine_) * static_cast<std::size_t>(lines), 0) {}
+    Canvas(int dotsAcross, int lines)
+        : bytesPerLine_((dotsAcross + 3) / 4),
+          lines_(lines),
+          bytes_(static_cast<std::size_t>(bytesPerLine_) * static_cast<std::size_t>(lines), 0) {}
 
     int DotsAcross() const { return bytesPerLine_ * 4; }
     int Lines() const { return lines_; }
 
     void Dot(int x, int y) {
         if (x < 0 || y < 0 || x >= DotsAcross() || y >= lines_) return;
-        bytes_[static_cast<std::size_t>(y) * static_cast<std::size_t>(bytesPerLine_) + static_cast<std::size_t>(x / 4)] |=
-            static_cast<std::uint8_t>(0x03 << ((3 - x % 4) * 2));
+        bytes_[static_cast<std::size_t>(y) * static_cast<std::size_t>(bytesPerLine_) +
+               static_cast<std::size_t>(x / 4)] |= static_cast<std::uint8_t>(0x03 << ((3 - x % 4) * 2));
     }
     void Fill(int x, int y, int width, int height) {
         for (int j = y; j < y + height; ++j)

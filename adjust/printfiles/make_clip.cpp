@@ -21,9 +21,9 @@ namespace {
 using svc::Result;
 using svc::rc::Ok;
 
-constexpr int kLeftMargin = 38;     // 1/360 inch: 2.68 mm
-constexpr int kBarBytes = 354;      // 4 dots of 1/360 inch per byte: 99.9 mm
-constexpr int kBarLines = 64;       // 1/180 inch each: 9.0 mm
+constexpr int kLeftMargin = 38;             // 1/360 inch: 2.68 mm
+constexpr int kBarBytes = 354;              // 4 dots of 1/360 inch per byte: 99.9 mm
+constexpr int kBarLines = 64;               // 1/180 inch each: 9.0 mm
 constexpr int kBarAdvance = kBarLines * 2;  // the bar's height in 1/360 inch
 
 Result Text(svc::TPRaster& s, std::string_view text) {

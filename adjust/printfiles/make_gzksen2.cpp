@@ -18,8 +18,8 @@ namespace {
 // across and lines of 1/60 inch (resolution base 1440, 24 down, 4 across);
 // the candidates have dots of 1/1440 inch across and lines of 1/30 inch
 // (48 down, 1 across).
-constexpr int kTopMargin = 360;        // one inch from the top of the sheet
-constexpr int kLabelDots = 2760;       // 194.7 mm, inside A4 and Letter
+constexpr int kTopMargin = 360;   // one inch from the top of the sheet
+constexpr int kLabelDots = 2760;  // 194.7 mm, inside A4 and Letter
 constexpr int kLabelLines = 7;
 constexpr int kCandidateDots = 4 * kLabelDots;
 // 1/1440 inch: centre of the candidate for -5, and 16.9 mm between candidates
@@ -27,8 +27,8 @@ constexpr int kCandidateDots = 4 * kLabelDots;
 constexpr int kFirstCandidate = svc::pattern::kShiftFirstCentre / svc::pattern::kFineStep;
 constexpr int kCandidatePitch = svc::pattern::kShiftPitch / svc::pattern::kFineStep;
 static_assert(kFirstCandidate == 1280 && kCandidatePitch == 960);
-constexpr int kLineWidth = 24;         // 1/60 inch
-constexpr int kPartLines = 6;          // 5 mm each: the black part, then the line's own ink
+constexpr int kLineWidth = 24;  // 1/60 inch
+constexpr int kPartLines = 6;   // 5 mm each: the black part, then the line's own ink
 constexpr int kGapLines = 5;
 
 struct Line {

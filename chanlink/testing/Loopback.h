@@ -98,8 +98,7 @@ public:
         // consumes nothing.
         std::size_t available = 0;
         for (const auto& packet : pending_) available += packet.size();
-        if (available - offset_ < n && !Dead())
-            return hb::IoStatus::Timeout;
+        if (available - offset_ < n && !Dead()) return hb::IoStatus::Timeout;
         for (std::size_t got = 0; got < n;) {
             if (pending_.empty() || (Dead() && offset_ == 0))
                 return Dead() && fault_ == Fault::Dropped ? hb::IoStatus::Closed : hb::IoStatus::Timeout;
@@ -118,7 +117,10 @@ public:
     }
 
     hb::IoStatus ReadDeviceId(std::string& raw) override {
-        raw.assign("\0\x06" "A:B;", 6);
+        raw.assign(
+            "\0\x06"
+            "A:B;",
+            6);
         return hb::IoStatus::Ok;
     }
 

@@ -35,8 +35,8 @@ public:
         if (a == perIteration_.end() || b == perIteration_.end()) return;
         const double oursT = Median(a->second), rawT = Median(b->second);
         if (throughput)
-            std::printf("%s: %s %.2fx the raw stream's throughput (goal %s)\n", what, subject_.c_str(),
-                        rawT / oursT, goal);
+            std::printf("%s: %s %.2fx the raw stream's throughput (goal %s)\n", what, subject_.c_str(), rawT / oursT,
+                        goal);
         else
             std::printf("%s: %s %.2fx the raw round trip (goal %s)\n", what, subject_.c_str(), oursT / rawT, goal);
     }

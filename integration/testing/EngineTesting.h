@@ -48,6 +48,6 @@ std::vector<std::uint8_t> Wire(const std::function<void()>& compose);
 // Returns the bytes taken; stops early when the engine takes nothing for
 // maxIdleMs of virtual time (an error, a fault, or a cleaning without end).
 std::size_t Drive(Engine& engine, const std::vector<std::uint8_t>& job, std::uint64_t stepMs = 100,
-                std::uint64_t maxIdleMs = 200000);
+                  std::uint64_t maxIdleMs = 200000);
 
 }  // namespace vp::testing

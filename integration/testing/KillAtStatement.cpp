@@ -35,9 +35,9 @@ extern "C" __attribute__((visibility("default"))) int sqlite3_step(sqlite3_stmt*
 
 // libpq's, with its handles left opaque (its header is not needed to pass them on).
 extern "C" __attribute__((visibility("default"))) void* PQexecParams(void* connection, const char* command, int count,
-                                                                      const unsigned* types, const char* const* values,
-                                                                      const int* lengths, const int* formats,
-                                                                      int resultFormat) {
+                                                                     const unsigned* types, const char* const* values,
+                                                                     const int* lengths, const int* formats,
+                                                                     int resultFormat) {
     using Exec = void* (*)(void*, const char*, int, const unsigned*, const char* const*, const int*, const int*, int);
     static const Exec real = reinterpret_cast<Exec>(::dlsym(RTLD_NEXT, "PQexecParams"));
     Statement(command);

@@ -11,7 +11,8 @@ namespace vp::testing {
 namespace {
 
 Box Clip(const Image& page, const Box& box) {
-    return {std::max(0, box.left), std::max(0, box.top), std::min(page.width, box.right), std::min(page.height, box.bottom)};
+    return {std::max(0, box.left), std::max(0, box.top), std::min(page.width, box.right),
+            std::min(page.height, box.bottom)};
 }
 
 std::vector<Span> Runs(const std::vector<bool>& marked, int offset, int join) {
@@ -63,7 +64,8 @@ PixelTest InkLike(int ink, int tolerance) {
     const auto colour = InkColor(ink);
     return [colour, tolerance](const Pixel& p) {
         for (int c = 0; c < 3; ++c)
-            if (std::abs(static_cast<int>(p[static_cast<std::size_t>(c)]) - colour[static_cast<std::size_t>(c)]) > tolerance)
+            if (std::abs(static_cast<int>(p[static_cast<std::size_t>(c)]) - colour[static_cast<std::size_t>(c)]) >
+                tolerance)
                 return false;
         return true;
     };
@@ -79,7 +81,8 @@ std::vector<Span> ColumnSpans(const Image& page, const Box& box, const PixelTest
     std::vector<bool> marked(static_cast<std::size_t>(b.right - b.left), false);
     for (int y = b.top; y < b.bottom; ++y)
         for (int x = b.left; x < b.right; ++x)
-            if (!marked[static_cast<std::size_t>(x - b.left)] && test(page.At(x, y))) marked[static_cast<std::size_t>(x - b.left)] = true;
+            if (!marked[static_cast<std::size_t>(x - b.left)] && test(page.At(x, y)))
+                marked[static_cast<std::size_t>(x - b.left)] = true;
     return Runs(marked, b.left, 0);
 }
 

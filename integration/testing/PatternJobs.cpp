@@ -77,7 +77,10 @@ void ComposeBidPattern(int dotKind, int black, int color) {
     const int passes = vsd4 ? 4 : 2;
     const std::uint8_t tick = vsd4 ? 0x40 : 0xC0;
     const auto k = static_cast<std::uint8_t>(dotKind);
-    const char* label = dotKind == 10 ? "Variable1 DOT" : dotKind == 11 ? "Variable2 DOT" : dotKind == 12 ? "Variable2' DOT" : "Variable4 DOT";
+    const char* label = dotKind == 10   ? "Variable1 DOT"
+                        : dotKind == 11 ? "Variable2 DOT"
+                        : dotKind == 12 ? "Variable2' DOT"
+                                        : "Variable4 DOT";
     Text(label, true);
     svc::SendLineFeeds(S(), 1);
     auto header = [&](std::uint8_t direction, std::uint8_t colorMode) {
@@ -151,8 +154,10 @@ void PfBlockPair() {
         svc::SendRasterResolution(S(), 104, 1, 2, 1);
         svc::SendRasterHeader(S(), svc::ink::Cyan, 1, 2, 120, 96);
         for (int line = 0; line < 96; ++line) {
-            if (line < 64) svc::RepeatSend(S(), 120, 0x00);
-            else NoiseLine(120);
+            if (line < 64)
+                svc::RepeatSend(S(), 120, 0x00);
+            else
+                NoiseLine(120);
         }
         if (pass == 0) svc::SendVerticalMove(S(), 1);
     }
@@ -247,8 +252,9 @@ void ComposeInclinedCarriagePattern() {
     svc::SendJobHeader(S(), 10, 1, 10, 1);
     for (int row = 0; row < 3; ++row) {
         for (int pass = 0; pass < 2; ++pass) {
-            static constexpr bool kMotifs[2][2][6] = {{{true, false, true, false, false, false}, {false, false, false, true, false, true}},
-                                                      {{false, true, false, false, false, false}, {false, false, false, false, true, false}}};
+            static constexpr bool kMotifs[2][2][6] = {
+                {{true, false, true, false, false, false}, {false, false, false, true, false, true}},
+                {{false, true, false, false, false, false}, {false, false, false, false, true, false}}};
             const bool* motif = kMotifs[row == 1 ? 1 : 0][pass];
             svc::SendRasterResolution(S(), 104, 1, 2, 1);
             svc::SendRasterHeader(S(), svc::ink::Black, 1, 2, 1142, 96);
@@ -396,8 +402,9 @@ void ComposePwPrint() {
             Text(text, false);
             S().Flush();
         }
-        static constexpr std::uint8_t kRowEnd[23] = {0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01, 0x1B, 0x28, 0x55, 0x01,
-                                                     0x00, 0x0A, 0x1B, 0x28, 0x76, 0x02, 0x00, 0x51, 0x00, 0x1B, 0x40};
+        static constexpr std::uint8_t kRowEnd[23] = {0x1B, 0x40, 0x1B, 0x28, 0x47, 0x01, 0x00, 0x01,
+                                                     0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x28,
+                                                     0x76, 0x02, 0x00, 0x51, 0x00, 0x1B, 0x40};
         S().Append(kRowEnd, 23);
         S().Flush();
     }

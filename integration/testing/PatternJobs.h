@@ -34,7 +34,7 @@ void ComposeBidPattern(int dotKind, int black, int color);
 inline constexpr int kBidBlackLeft = svc::pattern::kBidBlackLeft, kBidBlackRight = svc::pattern::kBidBlackRight;
 inline constexpr int kBidColorLeft = svc::pattern::kBidColorLeft, kBidColorRight = svc::pattern::kBidColorRight;
 inline constexpr int kBidTrialOffsets[3] = {svc::pattern::kBidTrialOffsets[0], svc::pattern::kBidTrialOffsets[1],
-                                             svc::pattern::kBidTrialOffsets[2]};
+                                            svc::pattern::kBidTrialOffsets[2]};
 
 // ---- PF: nine candidates -4 .. 4, each a band joint ----
 // Block A (lines 64-95 noise) at [kPfUpperLeft, kPfUpperRight), block B at

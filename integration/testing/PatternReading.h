@@ -38,7 +38,8 @@ inline std::vector<double> BidTrialOffsets(const Image& page, bool black, int dp
         const auto upper = ColumnSpans(page, {left, band.begin, right, band.begin + part}, forward);
         const auto lower = ColumnSpans(page, {left, band.end - part, right, band.end}, back);
         const auto offset = MeanOffset(upper, lower);
-        EXPECT_TRUE(offset.has_value()) << "band at row " << band.begin << ": " << upper.size() << " / " << lower.size();
+        EXPECT_TRUE(offset.has_value()) << "band at row " << band.begin << ": " << upper.size() << " / "
+                                        << lower.size();
         offsets.push_back(offset.value_or(1e9));
     }
     return offsets;
@@ -48,7 +49,8 @@ inline std::vector<double> BidTrialOffsets(const Image& page, bool black, int dp
 inline int StraightTrial(const std::vector<double>& offsets) {
     int best = 0;
     for (int i = 1; i < static_cast<int>(offsets.size()); ++i)
-        if (std::abs(offsets[static_cast<std::size_t>(i)]) < std::abs(offsets[static_cast<std::size_t>(best)])) best = i;
+        if (std::abs(offsets[static_cast<std::size_t>(i)]) < std::abs(offsets[static_cast<std::size_t>(best)]))
+            best = i;
     return best;
 }
 

@@ -17,12 +17,13 @@ namespace {
 
 int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
-constexpr const char* kBidRows[4][2] = {{"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
+constexpr const char* kBidRows[4][2] = {
+    {"VSD1Bk", "VSD1CL"}, {"VSD2Bk", "VSD2CL"}, {"VSD2DBk", "VSD2DCL"}, {"VSD4Bk", "VSD4CL"}};
 
 }  // namespace
 
 const std::vector<Kind>& AllKinds() {
-    static const std::vector<Kind> kinds = {Kind::HeadAngular, Kind::Bid,      Kind::Pf,  Kind::Pw,
+    static const std::vector<Kind> kinds = {Kind::HeadAngular, Kind::Bid,      Kind::Pf, Kind::Pw,
                                             Kind::PixelShift,  Kind::FirstDot, Kind::Cut};
     return kinds;
 }
@@ -46,13 +47,27 @@ bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, s
     std::vector<std::string> ops;
     const bool roll = kind == Kind::Cut;
     switch (kind) {
-    case Kind::Bid: ops = {"bid-print"}; break;
-    case Kind::Pf: ops = {"pf-print"}; break;
-    case Kind::HeadAngular: ops = {"head-angular-print"}; break;
-    case Kind::Pw: ops = {"pw-print"}; break;
-    case Kind::PixelShift: ops = {"pixel-shift-print"}; break;
-    case Kind::FirstDot: ops = {"first-dot-print"}; break;
-    case Kind::Cut: ops = {"cut-print"}; break;
+        case Kind::Bid:
+            ops = {"bid-print"};
+            break;
+        case Kind::Pf:
+            ops = {"pf-print"};
+            break;
+        case Kind::HeadAngular:
+            ops = {"head-angular-print"};
+            break;
+        case Kind::Pw:
+            ops = {"pw-print"};
+            break;
+        case Kind::PixelShift:
+            ops = {"pixel-shift-print"};
+            break;
+        case Kind::FirstDot:
+            ops = {"first-dot-print"};
+            break;
+        case Kind::Cut:
+            ops = {"cut-print"};
+            break;
     }
     vp::EngineOptions options;
     // A4, as a flatbed takes it (the roll as wide); each page at the resolution it is planned at.
@@ -99,25 +114,36 @@ bool PrintPage(Kind kind, int model, std::uint32_t seed, PrintedPage* printed, s
     out.sheetHeightMm = roll ? 0 : options.page.heightMm;  // a page from the roll ends at the cut
     out.context.model = model;
     switch (kind) {
-    case Kind::Bid:
-        for (int v = 0; v < 4; ++v)
-            for (int head = 0; head < 2; ++head) {
-                out.context.stored.emplace_back(kBidRows[v][head], Signed(eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
-                out.right.emplace_back(kBidRows[v][head], e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
-            }
-        break;
-    case Kind::Pf: out.right = {{"", e.pf}}; break;
-    case Kind::HeadAngular: out.right = {{"", headAngle}}; break;
-    case Kind::Pw: out.right = {{"Top", e.pwTop}, {"Bottom", e.pwBottom}, {"Left", e.pwLeft}, {"Right", e.pwRight}}; break;
-    case Kind::PixelShift:
-        for (int line = 0; line < 6; ++line)
-            out.right.emplace_back(std::string(1, static_cast<char>('A' + line)), e.shift[static_cast<std::size_t>(line)]);
-        break;
-    case Kind::FirstDot:
-        out.context.stored = {{"", Signed(eeprom[0x68])}};
-        out.right = {{"", -e.firstDot}};
-        break;
-    case Kind::Cut: out.right = {{"", (72 - e.cut) / 8}}; break;
+        case Kind::Bid:
+            for (int v = 0; v < 4; ++v)
+                for (int head = 0; head < 2; ++head) {
+                    out.context.stored.emplace_back(kBidRows[v][head],
+                                                    Signed(eeprom[static_cast<std::size_t>(0x60 + 4 * head + v)]));
+                    out.right.emplace_back(kBidRows[v][head],
+                                           e.bid[static_cast<std::size_t>(head)][static_cast<std::size_t>(v)]);
+                }
+            break;
+        case Kind::Pf:
+            out.right = {{"", e.pf}};
+            break;
+        case Kind::HeadAngular:
+            out.right = {{"", headAngle}};
+            break;
+        case Kind::Pw:
+            out.right = {{"Top", e.pwTop}, {"Bottom", e.pwBottom}, {"Left", e.pwLeft}, {"Right", e.pwRight}};
+            break;
+        case Kind::PixelShift:
+            for (int line = 0; line < 6; ++line)
+                out.right.emplace_back(std::string(1, static_cast<char>('A' + line)),
+                                       e.shift[static_cast<std::size_t>(line)]);
+            break;
+        case Kind::FirstDot:
+            out.context.stored = {{"", Signed(eeprom[0x68])}};
+            out.right = {{"", -e.firstDot}};
+            break;
+        case Kind::Cut:
+            out.right = {{"", (72 - e.cut) / 8}};
+            break;
     }
     return true;
 }

@@ -14,10 +14,10 @@ namespace svc::pagereader::testing {
 
 struct PrintedPage {
     Kind kind = Kind::Bid;
-    Image page;                // as the engine drew it, at its planned resolution
-    double sheetWidthMm = 0;   // the sheet it was printed on (0: the page is all of it)
+    Image page;               // as the engine drew it, at its planned resolution
+    double sheetWidthMm = 0;  // the sheet it was printed on (0: the page is all of it)
     double sheetHeightMm = 0;
-    Context context;           // what the session knows: model, stored values
+    Context context;                                 // what the session knows: model, stored values
     std::vector<std::pair<std::string, int>> right;  // each item and the value its error needs
 };
 

@@ -11,20 +11,13 @@ constexpr std::uint16_t kChannelRefused = 0x2000;
 
 namespace {
 
-int Index(Fn fn)
-{
-    return static_cast<int>(fn);
-}
+int Index(Fn fn) { return static_cast<int>(fn); }
 
-char HexChar(int digit)
-{
-    return static_cast<char>(digit < 10 ? '0' + digit : 'A' + digit - 10);
-}
+char HexChar(int digit) { return static_cast<char>(digit < 10 ? '0' + digit : 'A' + digit - 10); }
 
 }  // namespace
 
-const char* Name(Fn fn)
-{
+const char* Name(Fn fn) {
     static constexpr const char* names[kFunctionCount] = {
         "PortOpenByOsSw", "PortCloseByOsSw",   "GetDeviceIDByOsSw", "GetModelNameByOsSw", "GetIoErrorCodeByOsSw",
         "GetOsVersion",   "SetD4CommandRCode", "D4Negotiation",     "D4Termination",      "SendDataChannel",
@@ -32,14 +25,12 @@ const char* Name(Fn fn)
     return names[Index(fn)];
 }
 
-void SetInkCode(StatusBytes& record, int ink, std::uint8_t highChar, std::uint8_t lowChar)
-{
+void SetInkCode(StatusBytes& record, int ink, std::uint8_t highChar, std::uint8_t lowChar) {
     record[14 + 2 * ink] = lowChar;
     record[15 + 2 * ink] = highChar;
 }
 
-StatusBytes MakeStatus(std::uint8_t state, std::uint8_t error, std::array<int, 7> inkPercent)
-{
+StatusBytes MakeStatus(std::uint8_t state, std::uint8_t error, std::array<int, 7> inkPercent) {
     StatusBytes record{};
     record[0] = state;
     record[1] = error;
@@ -56,8 +47,7 @@ StatusBytes MakeStatus(std::uint8_t state, std::uint8_t error, std::array<int, 7
 
 // ---- FakeOutside ----
 
-void FakeOutside::Reset()
-{
+void FakeOutside::Reset() {
     const IdleHookFn idleHook = idleHook_;  // the host's, not the test's
     *this = FakeOutside{};
     idleHook_ = idleHook;
@@ -68,67 +58,48 @@ void FakeOutside::Reset()
     status_ = MakeStatus(4);
 }
 
-void FakeOutside::SetResult(Fn fn, std::uint16_t always)
-{
-    scripts_[Index(fn)].always = always;
-}
+void FakeOutside::SetResult(Fn fn, std::uint16_t always) { scripts_[Index(fn)].always = always; }
 
-void FakeOutside::QueueResults(Fn fn, std::vector<std::uint16_t> next)
-{
+void FakeOutside::QueueResults(Fn fn, std::vector<std::uint16_t> next) {
     auto& queue = scripts_[Index(fn)].queue;
     queue.insert(queue.end(), next.begin(), next.end());
 }
 
-void FakeOutside::SetResultOnCall(Fn fn, int nth, std::uint16_t result)
-{
-    scripts_[Index(fn)].nth[nth] = result;
-}
+void FakeOutside::SetResultOnCall(Fn fn, int nth, std::uint16_t result) { scripts_[Index(fn)].nth[nth] = result; }
 
-void FakeOutside::RefuseSends(int times, std::uint16_t detail)
-{
+void FakeOutside::RefuseSends(int times, std::uint16_t detail) {
     refusals_.insert(refusals_.end(), static_cast<std::size_t>(std::max(times, 0)), detail);
 }
 
-void FakeOutside::FailEepromAccess(int nth, std::uint16_t code)
-{
-    eepromFailures_[nth] = code;
-}
+void FakeOutside::FailEepromAccess(int nth, std::uint16_t code) { eepromFailures_[nth] = code; }
 
-void FakeOutside::SetStatus(const StatusBytes& record)
-{
+void FakeOutside::SetStatus(const StatusBytes& record) {
     statusQueue_.clear();
     status_ = record;
 }
 
-void FakeOutside::QueueStatus(std::vector<StatusBytes> records)
-{
+void FakeOutside::QueueStatus(std::vector<StatusBytes> records) {
     statusQueue_.insert(statusQueue_.end(), records.begin(), records.end());
 }
 
-std::vector<Call> FakeOutside::CallsTo(Fn fn) const
-{
+std::vector<Call> FakeOutside::CallsTo(Fn fn) const {
     std::vector<Call> out;
     std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(out), [fn](const Call& c) { return c.fn == fn; });
     return out;
 }
 
-int FakeOutside::CallCount(Fn fn) const
-{
-    return static_cast<int>(
-        std::count_if(calls_.begin(), calls_.end(), [fn](const Call& c) { return c.fn == fn; }));
+int FakeOutside::CallCount(Fn fn) const {
+    return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), [fn](const Call& c) { return c.fn == fn; }));
 }
 
-std::vector<std::vector<std::uint8_t>> FakeOutside::Sends() const
-{
+std::vector<std::vector<std::uint8_t>> FakeOutside::Sends() const {
     std::vector<std::vector<std::uint8_t>> out;
     for (const Call& c : calls_)
-        if (c.fn == Fn::SendDataChannel)
-            out.push_back(c.bytes);
+        if (c.fn == Fn::SendDataChannel) out.push_back(c.bytes);
     return out;
 }
 
-std::vector<std::vector<std::uint8_t>> FakeOutside::FactorySends() const
-{
+std::vector<std::vector<std::uint8_t>> FakeOutside::FactorySends() const {
     std::vector<std::vector<std::uint8_t>> out;
     for (const Call& c : calls_)
         if (c.fn == Fn::SendDataChannel && c.bytes.size() >= 10 && c.bytes[0] == 0x1B && c.bytes[1] == 0x7C)
@@ -136,17 +107,14 @@ std::vector<std::vector<std::uint8_t>> FakeOutside::FactorySends() const
     return out;
 }
 
-std::vector<std::uint8_t> FakeOutside::AcceptedBytes() const
-{
+std::vector<std::uint8_t> FakeOutside::AcceptedBytes() const {
     std::vector<std::uint8_t> out;
     for (const Call& c : calls_)
-        if (c.fn == Fn::SendDataChannel && c.result == kOk)
-            out.insert(out.end(), c.bytes.begin(), c.bytes.end());
+        if (c.fn == Fn::SendDataChannel && c.result == kOk) out.insert(out.end(), c.bytes.begin(), c.bytes.end());
     return out;
 }
 
-std::vector<std::pair<std::uint8_t, std::uint8_t>> FakeOutside::EepromWrites() const
-{
+std::vector<std::pair<std::uint8_t, std::uint8_t>> FakeOutside::EepromWrites() const {
     std::vector<std::pair<std::uint8_t, std::uint8_t>> out;
     for (const Call& c : calls_)
         if (c.fn == Fn::D4WriteEeprom && c.result == kOk)
@@ -154,12 +122,10 @@ std::vector<std::pair<std::uint8_t, std::uint8_t>> FakeOutside::EepromWrites() c
     return out;
 }
 
-std::uint16_t FakeOutside::Next(Fn fn, std::uint16_t unscripted)
-{
+std::uint16_t FakeOutside::Next(Fn fn, std::uint16_t unscripted) {
     Script& s = scripts_[Index(fn)];
     ++s.calls;
-    if (auto it = s.nth.find(s.calls); it != s.nth.end())
-        return it->second;
+    if (auto it = s.nth.find(s.calls); it != s.nth.end()) return it->second;
     if (!s.queue.empty()) {
         const std::uint16_t r = s.queue.front();
         s.queue.pop_front();
@@ -168,8 +134,7 @@ std::uint16_t FakeOutside::Next(Fn fn, std::uint16_t unscripted)
     return s.always.value_or(unscripted);
 }
 
-void FakeOutside::Record(Call call)
-{
+void FakeOutside::Record(Call call) {
     calls_.push_back(std::move(call));
     if (hook_) {
         // Copy first: the hook may script further calls, or record some.
@@ -178,26 +143,21 @@ void FakeOutside::Record(Call call)
     }
 }
 
-bool FakeOutside::TakeRefusal()
-{
-    if (refusals_.empty())
-        return false;
+bool FakeOutside::TakeRefusal() {
+    if (refusals_.empty()) return false;
     lastDetail_ = refusals_.front();
     refusals_.pop_front();
     return true;
 }
 
-std::uint16_t FakeOutside::EepromAccess(Fn fn)
-{
+std::uint16_t FakeOutside::EepromAccess(Fn fn) {
     ++eepromAccesses_;
     const std::uint16_t scripted = Next(fn);
-    if (auto it = eepromFailures_.find(eepromAccesses_); it != eepromFailures_.end())
-        return it->second;
+    if (auto it = eepromFailures_.find(eepromAccesses_); it != eepromFailures_.end()) return it->second;
     return scripted;
 }
 
-const StatusBytes& FakeOutside::TakeStatus()
-{
+const StatusBytes& FakeOutside::TakeStatus() {
     if (!statusQueue_.empty()) {
         status_ = statusQueue_.front();
         statusQueue_.pop_front();
@@ -205,8 +165,7 @@ const StatusBytes& FakeOutside::TakeStatus()
     return status_;
 }
 
-FakeOutside& Fake()
-{
+FakeOutside& Fake() {
     static FakeOutside fake = [] {
         FakeOutside f;
         f.Reset();
@@ -217,55 +176,41 @@ FakeOutside& Fake()
 
 // ---- ScriptedHost ----
 
-ScriptedHost::ScriptedHost(bool install) : installed_(install)
-{
-    if (installed_)
-        SetHost(this);
+ScriptedHost::ScriptedHost(bool install) : installed_(install) {
+    if (installed_) SetHost(this);
 }
 
-ScriptedHost::~ScriptedHost()
-{
-    if (installed_ && &host() == this)
-        SetHost(nullptr);
+ScriptedHost::~ScriptedHost() {
+    if (installed_ && &host() == this) SetHost(nullptr);
 }
 
-void ScriptedHost::Sleep(int milliseconds)
-{
+void ScriptedHost::Sleep(int milliseconds) {
     pauses_.push_back({milliseconds, Fake().Calls().size()});
     nowMs_ += milliseconds;
-    if (onSleep_)
-        onSleep_(milliseconds);
+    if (onSleep_) onSleep_(milliseconds);
 }
 
-void ScriptedHost::RepaintMainWindow()
-{
-    ++repaints_;
-}
+void ScriptedHost::RepaintMainWindow() { ++repaints_; }
 
 BoxAnswer ScriptedHost::MessageBox(BoxOwner owner, const std::string& text, const std::string& caption, BoxIcon icon,
-                                   BoxButtons buttons)
-{
+                                   BoxButtons buttons) {
     boxes_.push_back({owner, text, caption, icon, buttons, Fake().Calls().size()});
     BoxAnswer answer = buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
     }
-    if (onBox_)
-        onBox_(boxes_.back());
+    if (onBox_) onBox_(boxes_.back());
     return answer;
 }
 
-void ScriptedHost::QueueAnswers(std::vector<BoxAnswer> answers)
-{
+void ScriptedHost::QueueAnswers(std::vector<BoxAnswer> answers) {
     answers_.insert(answers_.end(), answers.begin(), answers.end());
 }
 
-std::vector<int> ScriptedHost::Sleeps() const
-{
+std::vector<int> ScriptedHost::Sleeps() const {
     std::vector<int> out;
-    for (const Pause& p : pauses_)
-        out.push_back(p.ms);
+    for (const Pause& p : pauses_) out.push_back(p.ms);
     return out;
 }
 
@@ -274,36 +219,32 @@ std::vector<int> ScriptedHost::Sleeps() const
 // ---- the C functions ----
 
 using svc::fake::Call;
-using svc::fake::kChannelRefused;
-using svc::fake::kOk;
 using svc::fake::Fake;
 using svc::fake::Fn;
+using svc::fake::kChannelRefused;
+using svc::fake::kOk;
 
 extern "C" {
 
-uint16_t PortOpenByOsSw(uint16_t portCode)
-{
+uint16_t PortOpenByOsSw(uint16_t portCode) {
     const uint16_t r = Fake().Next(Fn::PortOpenByOsSw);
     Fake().Record({Fn::PortOpenByOsSw, r, portCode, 0, {}});
     return r;
 }
 
-uint16_t PortCloseByOsSw(void)
-{
+uint16_t PortCloseByOsSw(void) {
     const uint16_t r = Fake().Next(Fn::PortCloseByOsSw);
     Fake().Record({Fn::PortCloseByOsSw, r, 0, 0, {}});
     return r;
 }
 
-uint16_t GetDeviceIDByOsSw(void)
-{
+uint16_t GetDeviceIDByOsSw(void) {
     const uint16_t r = Fake().Next(Fn::GetDeviceIDByOsSw);
     Fake().Record({Fn::GetDeviceIDByOsSw, r, 0, 0, {}});
     return r;
 }
 
-uint16_t GetModelNameByOsSw(char* name30)
-{
+uint16_t GetModelNameByOsSw(char* name30) {
     const uint16_t r = Fake().Next(Fn::GetModelNameByOsSw);
     if (r == kOk && name30 != nullptr) {
         const std::string& name = Fake().ModelName();
@@ -315,17 +256,14 @@ uint16_t GetModelNameByOsSw(char* name30)
     return r;
 }
 
-uint16_t GetIoErrorCodeByOsSw(int16_t* detail)
-{
+uint16_t GetIoErrorCodeByOsSw(int16_t* detail) {
     const uint16_t r = Fake().Next(Fn::GetIoErrorCodeByOsSw);
-    if (detail != nullptr)
-        *detail = Fake().IoErrorDetail();
+    if (detail != nullptr) *detail = Fake().IoErrorDetail();
     Fake().Record({Fn::GetIoErrorCodeByOsSw, r, 0, 0, {}});
     return r;
 }
 
-uint8_t GetOsVersion(void)
-{
+uint8_t GetOsVersion(void) {
     const auto r = static_cast<uint8_t>(Fake().Next(Fn::GetOsVersion, Fake().OsVersion()));
     Fake().Record({Fn::GetOsVersion, r, 0, 0, {}});
     return r;
@@ -333,29 +271,25 @@ uint8_t GetOsVersion(void)
 
 void SetIdleHookByOsSw(void (*hook)(void)) { Fake().KeepIdleHook(hook); }
 
-uint16_t SetD4CommandRCode(uint8_t first, uint8_t second)
-{
+uint16_t SetD4CommandRCode(uint8_t first, uint8_t second) {
     const uint16_t r = Fake().Next(Fn::SetD4CommandRCode);
     Fake().Record({Fn::SetD4CommandRCode, r, first, second, {}});
     return r;
 }
 
-uint16_t D4Negotiation(void)
-{
+uint16_t D4Negotiation(void) {
     const uint16_t r = Fake().Next(Fn::D4Negotiation);
     Fake().Record({Fn::D4Negotiation, r, 0, 0, {}});
     return r;
 }
 
-uint16_t D4Termination(void)
-{
+uint16_t D4Termination(void) {
     const uint16_t r = Fake().Next(Fn::D4Termination);
     Fake().Record({Fn::D4Termination, r, 0, 0, {}});
     return r;
 }
 
-uint16_t SendDataChannel(const uint8_t* data, uint32_t count)
-{
+uint16_t SendDataChannel(const uint8_t* data, uint32_t count) {
     // Every call counts for the n-th-call script, refused or not; a refusal
     // leaves the queued results for the calls after it.
     uint16_t r = kChannelRefused;
@@ -363,45 +297,37 @@ uint16_t SendDataChannel(const uint8_t* data, uint32_t count)
         Fake().CountCall(Fn::SendDataChannel);
     } else {
         r = Fake().Next(Fn::SendDataChannel);
-        if (r == kChannelRefused)
-            Fake().NoteChannelFailure();
+        if (r == kChannelRefused) Fake().NoteChannelFailure();
     }
     std::vector<uint8_t> bytes;
-    if (data != nullptr)
-        bytes.assign(data, data + count);
+    if (data != nullptr) bytes.assign(data, data + count);
     Fake().Record({Fn::SendDataChannel, r, count, 0, std::move(bytes)});
     return r;
 }
 
-uint16_t GetD4ErrorCode(void)
-{
+uint16_t GetD4ErrorCode(void) {
     // Unscripted, it reports the detail of the last refusal.
     const uint16_t r = Fake().Next(Fn::GetD4ErrorCode, Fake().LastChannelDetail());
     Fake().Record({Fn::GetD4ErrorCode, r, 0, 0, {}});
     return r;
 }
 
-uint16_t D4ReadEeprom(uint8_t address, uint8_t* value)
-{
+uint16_t D4ReadEeprom(uint8_t address, uint8_t* value) {
     const uint16_t r = Fake().EepromAccess(Fn::D4ReadEeprom);
     const uint8_t stored = Fake().Eeprom()[address];
-    if (r == kOk && value != nullptr)
-        *value = stored;
+    if (r == kOk && value != nullptr) *value = stored;
     Fake().Record({Fn::D4ReadEeprom, r, address, stored, {}});
     return r;
 }
 
-uint16_t D4WriteEeprom(uint8_t address, uint8_t value)
-{
+uint16_t D4WriteEeprom(uint8_t address, uint8_t value) {
     const uint16_t r = Fake().EepromAccess(Fn::D4WriteEeprom);
-    if (r == kOk)
-        Fake().Eeprom()[address] = value;
+    if (r == kOk) Fake().Eeprom()[address] = value;
     Fake().Record({Fn::D4WriteEeprom, r, address, value, {}});
     return r;
 }
 
-uint16_t InquireStatus(uint8_t* record52)
-{
+uint16_t InquireStatus(uint8_t* record52) {
     const uint16_t r = Fake().Next(Fn::InquireStatus);
     if (r == kOk && record52 != nullptr) {
         const auto& record = Fake().TakeStatus();

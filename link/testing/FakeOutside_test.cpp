@@ -14,8 +14,7 @@ protected:
     void SetUp() override { Fake().Reset(); }
 };
 
-TEST_F(FakeOutsideTest, NthCallBeatsQueueBeatsAlways)
-{
+TEST_F(FakeOutsideTest, NthCallBeatsQueueBeatsAlways) {
     Fake().SetResult(Fn::D4Negotiation, 7);
     Fake().QueueResults(Fn::D4Negotiation, {8, 9});
     Fake().SetResultOnCall(Fn::D4Negotiation, 2, 5);
@@ -28,8 +27,7 @@ TEST_F(FakeOutsideTest, NthCallBeatsQueueBeatsAlways)
     EXPECT_EQ(Fake().Calls().back().a, 1028u);
 }
 
-TEST_F(FakeOutsideTest, RefusalsCarryTheirDetailAndCountAsCalls)
-{
+TEST_F(FakeOutsideTest, RefusalsCarryTheirDetailAndCountAsCalls) {
     const std::uint8_t bytes[] = {1, 2, 3};
     Fake().RefuseSends(1);
     Fake().SetResultOnCall(Fn::SendDataChannel, 2, 0x2000);
@@ -53,8 +51,7 @@ TEST_F(FakeOutsideTest, RefusalsCarryTheirDetailAndCountAsCalls)
     EXPECT_EQ(SendDataChannel(bytes, 1), 1);
 }
 
-TEST_F(FakeOutsideTest, EepromFailuresCountReadsAndWritesTogether)
-{
+TEST_F(FakeOutsideTest, EepromFailuresCountReadsAndWritesTogether) {
     std::uint8_t v = 0;
     Fake().FailEepromAccess(3, 0x1234);
     EXPECT_EQ(D4WriteEeprom(0x10, 0xAA), 1);
@@ -65,8 +62,7 @@ TEST_F(FakeOutsideTest, EepromFailuresCountReadsAndWritesTogether)
     EXPECT_EQ(Fake().EepromWrites(), (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{0x10, 0xAA}}));
 }
 
-TEST_F(FakeOutsideTest, StatusQueueKeepsItsLastRecord)
-{
+TEST_F(FakeOutsideTest, StatusQueueKeepsItsLastRecord) {
     Fake().QueueStatus({MakeStatus(2), MakeStatus(0, 6)});
     std::uint8_t record[52];
     for (int expected : {2, 0, 0}) {
@@ -78,8 +74,7 @@ TEST_F(FakeOutsideTest, StatusQueueKeepsItsLastRecord)
     EXPECT_EQ(record[14], '4');
 }
 
-TEST_F(FakeOutsideTest, ModelNameFitsThirtyBytes)
-{
+TEST_F(FakeOutsideTest, ModelNameFitsThirtyBytes) {
     Fake().SetModelName(std::string(40, 'M'));
     char name[30];
     std::memset(name, 'x', sizeof name);
@@ -87,8 +82,7 @@ TEST_F(FakeOutsideTest, ModelNameFitsThirtyBytes)
     EXPECT_EQ(std::strlen(name), 29u);
 }
 
-TEST_F(FakeOutsideTest, ScriptedHostRecordsAndAnswers)
-{
+TEST_F(FakeOutsideTest, ScriptedHostRecordsAndAnswers) {
     {
         ScriptedHost host;
         EXPECT_EQ(&svc::host(), &host);

@@ -33,7 +33,7 @@ inline std::uint8_t Clamp8(float v) {
 // The input pixels an output pixel covers along one axis and their shares:
 // output pixel i covers [i * scale, (i + 1) * scale) of the input.
 struct Taps {
-    std::vector<int> first;          // per output pixel: index into index/weight
+    std::vector<int> first;  // per output pixel: index into index/weight
     std::vector<int> index;
     std::vector<float> weight;
 };
@@ -59,7 +59,8 @@ std::vector<float> GaussianKernel(double sigma) {
     const int radius = std::max(1, static_cast<int>(std::ceil(3 * sigma)));
     std::vector<float> k(static_cast<std::size_t>(2 * radius + 1));
     double sum = 0;
-    for (int i = -radius; i <= radius; ++i) sum += k[static_cast<std::size_t>(i + radius)] = static_cast<float>(std::exp(-0.5 * i * i / (sigma * sigma)));
+    for (int i = -radius; i <= radius; ++i)
+        sum += k[static_cast<std::size_t>(i + radius)] = static_cast<float>(std::exp(-0.5 * i * i / (sigma * sigma)));
     for (float& v : k) v = static_cast<float>(v / sum);
     return k;
 }
@@ -85,12 +86,14 @@ Image Rescale(const Image& image, double toDpi) {
         std::uint8_t* o = out.Row(y);
         for (int x = 0; x < w; ++x) {
             float sum[3] = {0, 0, 0};
-            for (int t = across.first[static_cast<std::size_t>(x)]; t < across.first[static_cast<std::size_t>(x) + 1]; ++t) {
+            for (int t = across.first[static_cast<std::size_t>(x)]; t < across.first[static_cast<std::size_t>(x) + 1];
+                 ++t) {
                 const float* p = row.data() + static_cast<std::size_t>(across.index[static_cast<std::size_t>(t)]) * 3;
                 const float weight = across.weight[static_cast<std::size_t>(t)];
                 for (int c = 0; c < 3; ++c) sum[c] += weight * p[c];
             }
-            for (int c = 0; c < 3; ++c) o[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] = Clamp8(sum[c]);
+            for (int c = 0; c < 3; ++c)
+                o[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] = Clamp8(sum[c]);
         }
     }
     return out;
@@ -167,8 +170,7 @@ Image Rotate(const Image& image, double degrees, std::uint8_t background) {
 Image UpsideDown(const Image& image) {
     Image out = image;
     const std::size_t n = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
-    for (std::size_t i = 0; i < n; ++i)
-        std::copy_n(image.rgb.data() + (n - 1 - i) * 3, 3, out.rgb.data() + i * 3);
+    for (std::size_t i = 0; i < n; ++i) std::copy_n(image.rgb.data() + (n - 1 - i) * 3, 3, out.rgb.data() + i * 3);
     return out;
 }
 
@@ -204,7 +206,8 @@ Image Blur(const Image& image, double sigma) {
         const std::uint8_t* in = image.Row(y);
         for (int x = -r; x < w + r; ++x)
             for (std::size_t c = 0; c < 3; ++c)
-                padded[static_cast<std::size_t>(x + r) * 3 + c] = in[static_cast<std::size_t>(std::clamp(x, 0, w - 1)) * 3 + c];
+                padded[static_cast<std::size_t>(x + r) * 3 + c] =
+                    in[static_cast<std::size_t>(std::clamp(x, 0, w - 1)) * 3 + c];
         std::fill_n(o, rowSize, 0.0f);
         for (std::size_t j = 0; j < slots; ++j) {
             const float weight = k[j];
@@ -269,12 +272,13 @@ Image Jpeg(const Image& image, int quality) { return JpegRoundTrip(image, qualit
 
 std::string Degradation::Describe() const {
     char text[400];
-    std::snprintf(text, sizeof text,
-                  "%s %.0f dpi, %+.2f deg%s, margins %d/%d/%d/%d on %d, blur %.2f px, noise %.1f, light %.2f at %.0f deg "
-                  "(vignette %.2f), %s",
-                  phone ? "phone photo" : "flatbed scan", dpi, degrees, upsideDown ? ", upside down" : "", left, top, right,
-                  bottom, background, blur, noise, light, lightAngle, vignette,
-                  jpegQuality > 0 ? ("JPEG q" + std::to_string(jpegQuality)).c_str() : "lossless");
+    std::snprintf(
+        text, sizeof text,
+        "%s %.0f dpi, %+.2f deg%s, margins %d/%d/%d/%d on %d, blur %.2f px, noise %.1f, light %.2f at %.0f deg "
+        "(vignette %.2f), %s",
+        phone ? "phone photo" : "flatbed scan", dpi, degrees, upsideDown ? ", upside down" : "", left, top, right,
+        bottom, background, blur, noise, light, lightAngle, vignette,
+        jpegQuality > 0 ? ("JPEG q" + std::to_string(jpegQuality)).c_str() : "lossless");
     return text;
 }
 
@@ -285,7 +289,8 @@ Degradation Draw(std::uint32_t seed) {
     Degradation d;
     d.phone = chance(0.5);
     static constexpr std::array<double, 5> kScannerDpi = {150, 200, 300, 400, 600};
-    d.dpi = d.phone ? std::round(uniform(150, 600)) : kScannerDpi[std::uniform_int_distribution<std::size_t>(0, 4)(random)];
+    d.dpi =
+        d.phone ? std::round(uniform(150, 600)) : kScannerDpi[std::uniform_int_distribution<std::size_t>(0, 4)(random)];
     d.degrees = uniform(-3, 3);
     d.upsideDown = chance(0.25);
     const double inch = d.dpi;

@@ -56,19 +56,19 @@ Image Jpeg(const Image& image, int quality);
 
 // The parameters of one degraded copy.
 struct Degradation {
-    bool phone = false;         // a phone photo: the file declares no dpi
-    double dpi = 300;           // the scan's (or photo's) resolution of the sheet
-    double degrees = 0;         // clockwise turn
-    bool upsideDown = false;    // the sheet was put down the other way round
-    int left = 0, top = 0;      // where the sheet lies on the glass (pixels of background)
+    bool phone = false;       // a phone photo: the file declares no dpi
+    double dpi = 300;         // the scan's (or photo's) resolution of the sheet
+    double degrees = 0;       // clockwise turn
+    bool upsideDown = false;  // the sheet was put down the other way round
+    int left = 0, top = 0;    // where the sheet lies on the glass (pixels of background)
     int right = 0, bottom = 0;
     std::uint8_t background = 255;  // around the sheet: the scanner's lid, the table
-    double blur = 0;            // sigma in pixels of the scan
-    double noise = 0;           // sigma in grey levels
-    double light = 0;           // depth of the uneven lighting
+    double blur = 0;                // sigma in pixels of the scan
+    double noise = 0;               // sigma in grey levels
+    double light = 0;               // depth of the uneven lighting
     double lightAngle = 0;
     double vignette = 0;
-    int jpegQuality = 0;        // 0: kept lossless (PNG)
+    int jpegQuality = 0;  // 0: kept lossless (PNG)
     std::uint32_t noiseSeed = 0;
 
     std::string Describe() const;

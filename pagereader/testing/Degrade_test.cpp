@@ -36,7 +36,8 @@ Moments Measure(const Image& image, int background = 255) {
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
             const double w = std::max(0, background - image.Row(y)[x * 3 + 1]);
-            m.ink += w, sx += w * (x + 0.5), sy += w * (y + 0.5), sxx += w * (x + 0.5) * (x + 0.5), syy += w * (y + 0.5) * (y + 0.5);
+            m.ink += w, sx += w * (x + 0.5), sy += w * (y + 0.5), sxx += w * (x + 0.5) * (x + 0.5),
+                syy += w * (y + 0.5) * (y + 0.5);
         }
     if (m.ink > 0) {
         m.x = sx / m.ink, m.y = sy / m.ink;

@@ -54,7 +54,8 @@ Image Sample() {
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {
             std::uint8_t* p = image.Row(y) + x * 3;
-            p[0] = static_cast<std::uint8_t>(x * 36), p[1] = static_cast<std::uint8_t>(y * 60), p[2] = static_cast<std::uint8_t>(200 - x * 10);
+            p[0] = static_cast<std::uint8_t>(x * 36), p[1] = static_cast<std::uint8_t>(y * 60),
+            p[2] = static_cast<std::uint8_t>(200 - x * 10);
         }
     return image;
 }
@@ -115,7 +116,8 @@ TEST_F(ImageFileTest, PngOfEveryColourKindComesOutAsRgbOnWhiteWithItsResolution)
     trns.n_type3_entries = 1;
     trns.type3_alpha[0] = 0;
     spng_phys cm{3937, 3937, 1};  // 99.9998 dpi, meant as 100
-    auto p = LoadImage(Write("pal.png", EncodePng(indexed, {0, 1}, {{10, 20, 30, 255}, {200, 0, 100, 255}}, &trns, &cm)), &error);
+    auto p = LoadImage(
+        Write("pal.png", EncodePng(indexed, {0, 1}, {{10, 20, 30, 255}, {200, 0, 100, 255}}, &trns, &cm)), &error);
     ASSERT_TRUE(p) << error;
     ExpectPixel(*p, 0, 0, 255, 255, 255);
     ExpectPixel(*p, 1, 0, 200, 0, 100);
@@ -205,7 +207,8 @@ TEST_F(ImageFileTest, TiffOfEveryColourKindComesOutAsRgbOnWhiteWithItsResolution
     std::vector<std::uint8_t> grey(3 * 2);
     const std::uint16_t levels[3] = {0, 0x8000, 0xFFFF};
     std::memcpy(grey.data(), levels, sizeof levels);
-    auto g = LoadImage(WriteTiff(Path("g16.tif"), 3, 1, 1, 16, PHOTOMETRIC_MINISBLACK, grey, 100, RESUNIT_CENTIMETER), &error);
+    auto g = LoadImage(WriteTiff(Path("g16.tif"), 3, 1, 1, 16, PHOTOMETRIC_MINISBLACK, grey, 100, RESUNIT_CENTIMETER),
+                       &error);
     ASSERT_TRUE(g) << error;
     ExpectPixel(*g, 0, 0, 0, 0, 0);
     ExpectPixel(*g, 1, 0, 128, 128, 128, 1);
@@ -220,8 +223,8 @@ TEST_F(ImageFileTest, TiffOfEveryColourKindComesOutAsRgbOnWhiteWithItsResolution
     EXPECT_EQ(pal->dpi, 0);
 
     // Unassociated alpha: transparent is white paper, half-transparent black mid grey.
-    auto a = LoadImage(WriteTiff(Path("rgba.tif"), 3, 1, 4, 8, PHOTOMETRIC_RGB, {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 255, 255}, 0,
-                                 RESUNIT_INCH, true),
+    auto a = LoadImage(WriteTiff(Path("rgba.tif"), 3, 1, 4, 8, PHOTOMETRIC_RGB,
+                                 {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 255, 255}, 0, RESUNIT_INCH, true),
                        &error);
     ASSERT_TRUE(a) << error;
     ExpectPixel(*a, 0, 0, 255, 255, 255);
@@ -334,7 +337,8 @@ TEST_F(ImageFileTest, TruncatedAndDamagedFilesAreRefusedNotCrashedOn) {
             error.clear();
             const auto image = LoadImage(Write("bad", bad), &error);
             if (image) {
-                EXPECT_EQ(image->rgb.size(), static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3);
+                EXPECT_EQ(image->rgb.size(),
+                          static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3);
             } else {
                 EXPECT_FALSE(error.empty());
             }

@@ -15,8 +15,7 @@
 
 // The artwork lives in a static library, so its resources are registered by
 // hand; the linker would otherwise drop the unreferenced resource object.
-static void RegisterHowToArt()
-{
+static void RegisterHowToArt() {
     static const bool registered = [] {
         Q_INIT_RESOURCE(howto);
         return true;
@@ -32,13 +31,11 @@ constexpr int kMargin = 8;
 
 // A picture of the artwork, its words in the user's language; a screen
 // reader tells them as the picture's description.
-QSvgWidget* LoadArt(const QString& artName, QWidget* parent)
-{
+QSvgWidget* LoadArt(const QString& artName, QWidget* parent) {
     auto* art = new QSvgWidget(parent);
     art->setObjectName(artName);
     QFile file(QStringLiteral(":/howto/art/%1.svg").arg(artName));
-    if (!file.open(QIODevice::ReadOnly))
-        return art;
+    if (!file.open(QIODevice::ReadOnly)) return art;
     const QByteArray svg = TranslateArtWords(file.readAll());
     art->load(svg);
     QStringList words = ArtWords(svg);
@@ -51,10 +48,8 @@ QSvgWidget* LoadArt(const QString& artName, QWidget* parent)
 }  // namespace
 
 THowToForm::THowToForm(const QString& objectName, const QString& title, QSize clientSize)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint)
-{
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     RegisterHowToArt();
     setObjectName(objectName);
     setWindowTitle(title);
@@ -75,8 +70,7 @@ THowToForm::THowToForm(const QString& objectName, const QString& title, QSize cl
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 }
 
-QFont THowToForm::PageFont(int pixelSize)
-{
+QFont THowToForm::PageFont(int pixelSize) {
     QFont font;
     // Liberation Sans has Arial's metrics, so the fixed pages keep their
     // line breaks where Arial itself is missing.
@@ -86,11 +80,9 @@ QFont THowToForm::PageFont(int pixelSize)
     return font;
 }
 
-void THowToForm::CentreOnScreen()
-{
+void THowToForm::CentreOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
+    if (screen == nullptr) return;
     // The frame is only known once the window has been shown; until then the
     // client area stands in for it.
     QRect frame = frameGeometry();
@@ -98,8 +90,7 @@ void THowToForm::CentreOnScreen()
     move(frame.topLeft());
 }
 
-QLabel* THowToForm::MakeText(const QString& text, int pixelSize, const QColor& colour)
-{
+QLabel* THowToForm::MakeText(const QString& text, int pixelSize, const QColor& colour) {
     auto* label = new QLabel(text, this);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
@@ -113,8 +104,7 @@ QLabel* THowToForm::MakeText(const QString& text, int pixelSize, const QColor& c
     return label;
 }
 
-QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed)
-{
+QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed) {
     if (!framed) {
         QSvgWidget* art = LoadArt(artName, this);
         art->setFixedSize(size);
@@ -134,9 +124,7 @@ QWidget* THowToForm::MakePicture(const QString& artName, QSize size, bool framed
     return frame;
 }
 
-QLabel* THowToForm::Overlay(QWidget* picture, const QString& text, QPoint at, int pixelSize,
-                            const QColor& colour)
-{
+QLabel* THowToForm::Overlay(QWidget* picture, const QString& text, QPoint at, int pixelSize, const QColor& colour) {
     QLabel* label = MakeText(text, pixelSize, colour);
     label->setParent(picture);
     label->setWordWrap(false);
@@ -149,8 +137,7 @@ QLabel* THowToForm::Overlay(QWidget* picture, const QString& text, QPoint at, in
     return label;
 }
 
-QGridLayout* THowToForm::MakeStepGrid()
-{
+QGridLayout* THowToForm::MakeStepGrid() {
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(4);
@@ -159,8 +146,7 @@ QGridLayout* THowToForm::MakeStepGrid()
     return grid;
 }
 
-void THowToForm::AddStep(QGridLayout* grid, const QString& number, const QString& text)
-{
+void THowToForm::AddStep(QGridLayout* grid, const QString& number, const QString& text) {
     const int row = grid->rowCount();
     QLabel* numberLabel = MakeText(number);
     numberLabel->setWordWrap(false);
@@ -168,16 +154,13 @@ void THowToForm::AddStep(QGridLayout* grid, const QString& number, const QString
     grid->addWidget(MakeText(text), row, 1);
 }
 
-QLabel* THowToForm::AddFollowOn(QGridLayout* grid, const QString& text, int pixelSize,
-                                const QColor& colour)
-{
+QLabel* THowToForm::AddFollowOn(QGridLayout* grid, const QString& text, int pixelSize, const QColor& colour) {
     QLabel* label = MakeText(text, pixelSize, colour);
     grid->addWidget(label, grid->rowCount(), 1);
     return label;
 }
 
-QBoxLayout* THowToForm::MakeHeadedText(const QString& heading, const QString& text)
-{
+QBoxLayout* THowToForm::MakeHeadedText(const QString& heading, const QString& text) {
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);

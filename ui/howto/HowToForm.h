@@ -36,8 +36,7 @@ protected:
     THowToForm(const QString& objectName, const QString& title, QSize clientSize);
 
     // A bold, word-wrapped plain-text label; the text is shown as given.
-    QLabel* MakeText(const QString& text, int pixelSize = kTextPx,
-                     const QColor& colour = Qt::black);
+    QLabel* MakeText(const QString& text, int pixelSize = kTextPx, const QColor& colour = Qt::black);
 
     // One artwork picture shown at its display size. Framed pictures sit in a
     // white lowered frame; the returned widget is the frame (or the bare
@@ -46,8 +45,7 @@ protected:
 
     // A label laid over a picture made by MakePicture; `at` is measured from
     // the picture's top-left corner, so overlays line up with the artwork.
-    QLabel* Overlay(QWidget* picture, const QString& text, QPoint at, int pixelSize,
-                    const QColor& colour = Qt::black);
+    QLabel* Overlay(QWidget* picture, const QString& text, QPoint at, int pixelSize, const QColor& colour = Qt::black);
 
     // Numbered steps: the number stands in the first column, its text in the
     // second; follow-on paragraphs of a step line up with the step texts.

@@ -14,8 +14,7 @@
 
 namespace svc::ui {
 
-HowToWindows::HowToWindows()
-{
+HowToWindows::HowToWindows() {
     // Created one after another, in the order of the HowTo enum; none is shown.
     windows_[static_cast<int>(HowTo::HdAngAdjust)] = std::make_unique<THowToHdAngAdjustForm>();
     windows_[static_cast<int>(HowTo::PFAdjust)] = std::make_unique<THowToPFAdjustForm>();
@@ -30,26 +29,21 @@ HowToWindows::HowToWindows()
 
 HowToWindows::~HowToWindows() = default;
 
-QWidget* HowToWindows::Window(HowTo which) const
-{
+QWidget* HowToWindows::Window(HowTo which) const {
     const auto index = static_cast<std::size_t>(which);
     return index < windows_.size() ? windows_[index].get() : nullptr;
 }
 
-void HowToWindows::Show(HowTo which)
-{
+void HowToWindows::Show(HowTo which) {
     QWidget* window = Window(which);
-    if (window == nullptr)
-        return;
+    if (window == nullptr) return;
     // A page opened afresh starts at the centre of the screen; one that is
     // already open stays where the operator put it and only comes forward.
     auto* page = static_cast<THowToForm*>(window);
     const bool opening = !page->isVisible();
-    if (opening)
-        page->CentreOnScreen();
+    if (opening) page->CentreOnScreen();
     page->show();
-    if (opening)
-        page->CentreOnScreen();  // again, now that the title bar is known
+    if (opening) page->CentreOnScreen();  // again, now that the title bar is known
     page->raise();
     page->activateWindow();
 }

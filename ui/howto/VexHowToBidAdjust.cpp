@@ -15,9 +15,7 @@ constexpr QSize kArt{200, 111};
 }  // namespace
 
 THowToBidAdjustForm::THowToBidAdjustForm()
-    : THowToForm(QStringLiteral("HowToBidAdjustForm"), Tr("How to Bi-D adjustment"),
-                 {357, 238})
-{
+    : THowToForm(QStringLiteral("HowToBidAdjustForm"), Tr("How to Bi-D adjustment"), {357, 238}) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(8, 5, 8, 2);
     page->setSpacing(4);

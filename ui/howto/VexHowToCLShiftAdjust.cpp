@@ -9,9 +9,7 @@
 namespace svc::ui {
 
 THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
-    : THowToForm(QStringLiteral("HowToCLShiftAdjustForm"),
-                 Tr("How to pixel shift adjustment"), {510, 170})
-{
+    : THowToForm(QStringLiteral("HowToCLShiftAdjustForm"), Tr("How to pixel shift adjustment"), {510, 170}) {
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(8, 6, 8, 6);
     page->setSpacing(10);
@@ -23,9 +21,7 @@ THowToCLShiftAdjustForm::THowToCLShiftAdjustForm()
     AddFollowOn(steps, Tr("Input the adjustment value of straight line in the printed lines."));
 
     // The Bi-D alignment must come first: a warning band the eye cannot miss.
-    QLabel* warning =
-        MakeText(Tr("Before performing this adjustment, adjust the Bi-D Alignment."),
-                 kTextPx, Qt::white);
+    QLabel* warning = MakeText(Tr("Before performing this adjustment, adjust the Bi-D Alignment."), kTextPx, Qt::white);
     QPalette pal = warning->palette();
     pal.setColor(QPalette::Window, Orange());
     warning->setPalette(pal);

@@ -8,9 +8,7 @@
 namespace svc::ui {
 
 THowToCheckA4PatForm::THowToCheckA4PatForm()
-    : THowToForm(QStringLiteral("HowToCheckA4PatForm"),
-                 Tr("How to check the A4 normal check pattern"), {437, 430})
-{
+    : THowToForm(QStringLiteral("HowToCheckA4PatForm"), Tr("How to check the A4 normal check pattern"), {437, 430}) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(8, 8, 8, 8);
     page->setSpacing(12);
@@ -22,7 +20,7 @@ THowToCheckA4PatForm::THowToCheckA4PatForm()
     AddFollowOn(pw, Tr("If the following items apply, perform the PW adjustment."));
     AddFollowOn(pw, Tr("- This pattern was printed by frameless printing."));
     AddFollowOn(pw, Tr("- The left margin of printed pattern was out of range. "
-                                   "(1.9mm~3.5mm)"));
+                       "(1.9mm~3.5mm)"));
     page->addLayout(pw);
     page->addWidget(MakePicture(QStringLiteral("a4_margin"), {319, 110}), 0, Qt::AlignHCenter);
 
@@ -31,7 +29,7 @@ THowToCheckA4PatForm::THowToCheckA4PatForm()
     pf->setVerticalSpacing(3);
     AddStep(pf, QStringLiteral("2."), Tr("PF adjustment check pattern."));
     AddFollowOn(pf, Tr("If the printed pattern is like \"X\" pattern of right figure, "
-                                   "perform the PF adjustment."));
+                       "perform the PF adjustment."));
     auto* pfColumn = new QVBoxLayout;
     pfColumn->addLayout(pf);
     pfColumn->addStretch(1);

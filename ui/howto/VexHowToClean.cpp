@@ -7,9 +7,7 @@
 
 namespace svc::ui {
 
-TFormHowToClean::TFormHowToClean()
-    : THowToForm(QStringLiteral("FormHowToClean"), Tr("How to Clean"), {660, 260})
-{
+TFormHowToClean::TFormHowToClean() : THowToForm(QStringLiteral("FormHowToClean"), Tr("How to Clean"), {660, 260}) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(10, 8, 10, 8);
     page->setSpacing(6);
@@ -24,17 +22,15 @@ TFormHowToClean::TFormHowToClean()
         SVC_N("Remove the pump and cap assembly (4 screws)"),
         SVC_N("Move the carriage assembly carefully to the home position."),
         SVC_N("From the front view of the printer carefully tilt the printer in the upward direction "
-        "until you see the printhead nozzle plate."),
+              "until you see the printhead nozzle plate."),
     };
     int number = 1;
-    for (const char* text : kSteps)
-        AddStep(steps, QStringLiteral("%1.").arg(number++), Tr(text));
+    for (const char* text : kSteps) AddStep(steps, QStringLiteral("%1.").arg(number++), Tr(text));
     page->addLayout(steps);
     page->addSpacing(4);
-    page->addLayout(MakeHeadedText(
-        Tr("Note:"),
-        Tr("Using the cleaning tool provided with the printer (recommended), wipe off "
-                       "any ink drops from the metal plate around the printhead.")));
+    page->addLayout(
+        MakeHeadedText(Tr("Note:"), Tr("Using the cleaning tool provided with the printer (recommended), wipe off "
+                                       "any ink drops from the metal plate around the printhead.")));
     page->addStretch(1);
 }
 

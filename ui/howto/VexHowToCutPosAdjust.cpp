@@ -7,9 +7,7 @@
 namespace svc::ui {
 
 THowToCutPosAdjustForm::THowToCutPosAdjustForm()
-    : THowToForm(QStringLiteral("HowToCutPosAdjustForm"),
-                 Tr("How to the cut position adjustment"), {528, 310})
-{
+    : THowToForm(QStringLiteral("HowToCutPosAdjustForm"), Tr("How to the cut position adjustment"), {528, 310}) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(8, 8, 8, 8);
     page->setSpacing(8);
@@ -19,11 +17,10 @@ THowToCutPosAdjustForm::THowToCutPosAdjustForm()
     AddStep(steps, QStringLiteral("1."), Tr("Print Cutter Adjustment Pattern."));
     AddStep(steps, QStringLiteral("2."),
             Tr("Select the number of the pattern that performed the most precise cut "
-                           "between the black and orange rectangles."));
-    AddFollowOn(steps,
-                Tr("If the pattern was not cut precisely, select the number closest "
-                               "to the cut position between the black and orange areas. And then "
-                               "print the Cutter Adjustment pattern again."));
+               "between the black and orange rectangles."));
+    AddFollowOn(steps, Tr("If the pattern was not cut precisely, select the number closest "
+                          "to the cut position between the black and orange areas. And then "
+                          "print the Cutter Adjustment pattern again."));
     page->addLayout(steps);
     page->addStretch(1);
 

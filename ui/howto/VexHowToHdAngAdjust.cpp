@@ -6,9 +6,7 @@
 namespace svc::ui {
 
 THowToHdAngAdjustForm::THowToHdAngAdjustForm()
-    : THowToForm(QStringLiteral("HowToHdAngAdjustForm"),
-                 Tr("How to the head angular adjustment"), {464, 351})
-{
+    : THowToForm(QStringLiteral("HowToHdAngAdjustForm"), Tr("How to the head angular adjustment"), {464, 351}) {
     // The diagram is the whole page and lies directly on the window.
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);

@@ -8,9 +8,7 @@
 namespace svc::ui {
 
 THowToPFAdjustForm::THowToPFAdjustForm()
-    : THowToForm(QStringLiteral("HowToPFAdjustForm"), Tr("How to PF adjustment"),
-                 {458, 464})
-{
+    : THowToForm(QStringLiteral("HowToPFAdjustForm"), Tr("How to PF adjustment"), {458, 464}) {
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(8, 8, 8, 8);
     page->setSpacing(10);
@@ -19,7 +17,7 @@ THowToPFAdjustForm::THowToPFAdjustForm()
     AddStep(steps, QStringLiteral("1."), Tr("Print the check pattern."));
     AddStep(steps, QStringLiteral("2."),
             Tr("Input the adjustment value of the pattern that is the smallest "
-                           "displacements in the printed check pattern."));
+               "displacements in the printed check pattern."));
     AddFollowOn(steps, Tr("As shown in the example on the right."), kNotePx, Navy());
     AddFollowOn(steps, Tr("In this case, input 3."), kNotePx, Navy());
 

@@ -7,9 +7,7 @@
 namespace svc::ui {
 
 TFormHowToPGAdjust::TFormHowToPGAdjust()
-    : THowToForm(QStringLiteral("FormHowToPGAdjust"), Tr("How to PG adjustment"),
-                 {853, 375})
-{
+    : THowToForm(QStringLiteral("FormHowToPGAdjust"), Tr("How to PG adjustment"), {853, 375}) {
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(8, 6, 8, 6);
     page->setSpacing(12);
@@ -24,26 +22,24 @@ TFormHowToPGAdjust::TFormHowToPGAdjust()
         SVC_N("Click the \"Right Main Position (1)\" button."),
         SVC_N("Set the PG Lever to the \"0\" position. (Sheet feed position)"),
         SVC_N("Connect the tester and set one terminal to the platen gap tool and the other terminal "
-        "to ground."),
+              "to ground."),
         SVC_N("Move the right main CR guide shaft bushing until there is no continuity."),
         SVC_N("Confirm continuity by moving the bushing lever one notch away (up or down), then return "
-        "to the previous notch which no continuity was found."),
+              "to the previous notch which no continuity was found."),
         SVC_N("Set the PG Lever to the \"+\" position. (Envelope position)"),
         SVC_N("Repeat step 3 through 10 for the Left Main Position (2), the Right Sub Position (3), "
-        "and the Left Sub Position (4)."),
+              "and the Left Sub Position (4)."),
     };
     int number = 1;
-    for (const char* text : kSteps)
-        AddStep(steps, QStringLiteral("%1.").arg(number++), Tr(text));
+    for (const char* text : kSteps) AddStep(steps, QStringLiteral("%1.").arg(number++), Tr(text));
 
     auto* column = new QVBoxLayout;
     column->setSpacing(6);
     column->addLayout(steps);
-    column->addLayout(MakeHeadedText(
-        Tr("TIP:"),
-        Tr("If you have difficulties finding continulty and no continuity from any CR "
-                       "guide shaft bushings, set all 4 shaft bushings to the center position and "
-                       "then repeat the entire adjustment procedure.")));
+    column->addLayout(
+        MakeHeadedText(Tr("TIP:"), Tr("If you have difficulties finding continulty and no continuity from any CR "
+                                      "guide shaft bushings, set all 4 shaft bushings to the center position and "
+                                      "then repeat the entire adjustment procedure.")));
     column->addStretch(1);
     page->addLayout(column, 1);
 
@@ -59,9 +55,8 @@ TFormHowToPGAdjust::TFormHowToPGAdjust()
     auto* side = new QVBoxLayout;
     side->setSpacing(8);
     side->addWidget(mechanism);
-    side->addLayout(MakeHeadedText(
-        Tr("Note:"),
-        Tr("The numbers show the sequence in which the adjustments must be performed.")));
+    side->addLayout(
+        MakeHeadedText(Tr("Note:"), Tr("The numbers show the sequence in which the adjustments must be performed.")));
     side->addStretch(1);
     auto* sideColumn = new QWidget(this);
     sideColumn->setLayout(side);

@@ -9,9 +9,7 @@
 namespace svc::ui {
 
 THowToPWAdjustForm::THowToPWAdjustForm()
-    : THowToForm(QStringLiteral("HowToPWAdjustForm"), Tr("How to the PW adjustment"),
-                 {672, 522})
-{
+    : THowToForm(QStringLiteral("HowToPWAdjustForm"), Tr("How to the PW adjustment"), {672, 522}) {
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(8, 8, 8, 8);
     page->setSpacing(10);
@@ -20,14 +18,12 @@ THowToPWAdjustForm::THowToPWAdjustForm()
     AddStep(steps, QStringLiteral("1."), Tr("Print the PW adjustment pattern."));
     AddStep(steps, QStringLiteral("2."),
             Tr("Input the 4 adjustment values of printed lines that are 5mm away "
-                           "from each edge of the paper."));
+               "from each edge of the paper."));
     AddFollowOn(steps, Tr("As shown in the example on the right."), kNotePx, Navy());
 
     auto* ranges = new QVBoxLayout;
     ranges->setSpacing(2);
-    ranges->addWidget(MakeText(
-        Tr("The following numbers indicate the range of the input values :"), kNotePx,
-        Navy()));
+    ranges->addWidget(MakeText(Tr("The following numbers indicate the range of the input values :"), kNotePx, Navy()));
     ranges->addWidget(MakeText(Tr("Top/Bottom: -16~16"), kNotePx, Navy()));
     ranges->addWidget(MakeText(Tr("Left/Right: -8~24"), kNotePx, Navy()));
     steps->addLayout(ranges, steps->rowCount(), 1);

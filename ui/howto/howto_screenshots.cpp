@@ -13,21 +13,19 @@
 
 #include <clocale>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_MESSAGES, "");
     svc::InitTranslations();
-    const QString folder =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     if (!QDir().mkpath(folder)) {
         QTextStream(stderr) << "Cannot create the folder " << folder << "\n";
         return 1;
     }
 
     svc::ui::HowToWindows pages;
-    const char* const kNames[svc::ui::kHowToCount] = {
-        "hdang", "pf", "pixelshift", "bid", "pw", "cutpos", "pg", "checka4", "clean"};
+    const char* const kNames[svc::ui::kHowToCount] = {"hdang",  "pf", "pixelshift", "bid",  "pw",
+                                                      "cutpos", "pg", "checka4",    "clean"};
     int failures = 0;
     for (int i = 0; i < svc::ui::kHowToCount; ++i) {
         const auto which = static_cast<svc::ui::HowTo>(i);

@@ -30,102 +30,155 @@ struct Page {
 };
 
 const Page kPages[] = {
-    {HowTo::HdAngAdjust, "svc::ui::THowToHdAngAdjustForm", "HowToHdAngAdjustForm",
-     "How to the head angular adjustment", {464, 351}},
-    {HowTo::PFAdjust, "svc::ui::THowToPFAdjustForm", "HowToPFAdjustForm", "How to PF adjustment",
-     {458, 464}},
-    {HowTo::CLShiftAdjust, "svc::ui::THowToCLShiftAdjustForm", "HowToCLShiftAdjustForm",
-     "How to pixel shift adjustment", {510, 170}},
-    {HowTo::BidAdjust, "svc::ui::THowToBidAdjustForm", "HowToBidAdjustForm",
-     "How to Bi-D adjustment", {357, 238}},
-    {HowTo::PWAdjust, "svc::ui::THowToPWAdjustForm", "HowToPWAdjustForm",
-     "How to the PW adjustment", {672, 522}},
-    {HowTo::CutPosAdjust, "svc::ui::THowToCutPosAdjustForm", "HowToCutPosAdjustForm",
-     "How to the cut position adjustment", {528, 310}},
-    {HowTo::PGAdjust, "svc::ui::TFormHowToPGAdjust", "FormHowToPGAdjust", "How to PG adjustment",
-     {853, 375}},
-    {HowTo::CheckA4Pat, "svc::ui::THowToCheckA4PatForm", "HowToCheckA4PatForm",
-     "How to check the A4 normal check pattern", {437, 430}},
+    {HowTo::HdAngAdjust,
+     "svc::ui::THowToHdAngAdjustForm",
+     "HowToHdAngAdjustForm",
+     "How to the head angular adjustment",
+     {464, 351}},
+    {HowTo::PFAdjust, "svc::ui::THowToPFAdjustForm", "HowToPFAdjustForm", "How to PF adjustment", {458, 464}},
+    {HowTo::CLShiftAdjust,
+     "svc::ui::THowToCLShiftAdjustForm",
+     "HowToCLShiftAdjustForm",
+     "How to pixel shift adjustment",
+     {510, 170}},
+    {HowTo::BidAdjust, "svc::ui::THowToBidAdjustForm", "HowToBidAdjustForm", "How to Bi-D adjustment", {357, 238}},
+    {HowTo::PWAdjust, "svc::ui::THowToPWAdjustForm", "HowToPWAdjustForm", "How to the PW adjustment", {672, 522}},
+    {HowTo::CutPosAdjust,
+     "svc::ui::THowToCutPosAdjustForm",
+     "HowToCutPosAdjustForm",
+     "How to the cut position adjustment",
+     {528, 310}},
+    {HowTo::PGAdjust, "svc::ui::TFormHowToPGAdjust", "FormHowToPGAdjust", "How to PG adjustment", {853, 375}},
+    {HowTo::CheckA4Pat,
+     "svc::ui::THowToCheckA4PatForm",
+     "HowToCheckA4PatForm",
+     "How to check the A4 normal check pattern",
+     {437, 430}},
     {HowTo::Clean, "svc::ui::TFormHowToClean", "FormHowToClean", "How to Clean", {660, 260}},
 };
 
 // Every text each page shows, exactly as the operator reads it.
-QStringList ExpectedTexts(HowTo which)
-{
+QStringList ExpectedTexts(HowTo which) {
     switch (which) {
-    case HowTo::HdAngAdjust:
-        return {};
-    case HowTo::PFAdjust:
-        return {"1.", "Print the check pattern.", "2.",
-                "Input the adjustment value of the pattern that is the smallest displacements in "
-                "the printed check pattern.",
-                "As shown in the example on the right.", "In this case, input 3."};
-    case HowTo::CLShiftAdjust:
-        return {"1.", "Print the Pixel Shift Adjustment pattern.", "2.",
-                "Check the printed pattern.",
-                "Input the adjustment value of straight line in the printed lines.",
-                "Before performing this adjustment, adjust the Bi-D Alignment.", "ex. : A line"};
-    case HowTo::BidAdjust:
-        return {"1.", "Print the Bi-D Adjustment pattern.", "2.", "Check the printed pattern.",
-                "Input the adjustment value of straight line in the printed lines.",
-                "Input the smaller adjustment value.", "Input the larger adjustment value."};
-    case HowTo::PWAdjust:
-        return {"1.", "Print the PW adjustment pattern.", "2.",
-                "Input the 4 adjustment values of printed lines that are 5mm away from each edge "
-                "of the paper.",
-                "As shown in the example on the right.",
-                "The following numbers indicate the range of the input values :",
-                "Top/Bottom: -16~16", "Left/Right: -8~24", "5mm", "5mm", "5mm", "5mm",
-                "In this case, input 8", "In this case, input 2", "In this case, input 4",
-                "In this case, input -2"};
-    case HowTo::CutPosAdjust:
-        return {"1.", "Print Cutter Adjustment Pattern.", "2.",
-                "Select the number of the pattern that performed the most precise cut between the "
-                "black and orange rectangles.",
-                "If the pattern was not cut precisely, select the number closest to the cut "
-                "position between the black and orange areas. And then print the Cutter "
-                "Adjustment pattern again.",
-                "No.9 is present cutting position."};
-    case HowTo::PGAdjust:
-        return {"1.", "Remove the 4 parallelism bushings from the printer mechanism.",
-                "2.", "Set the PG Lever to the \"+\" position. (Envelope position)",
-                "3.", "Click the \"Center Position\" button.",
-                "4.", "Set the right platen gap tool on the right side of the platen.",
-                "5.", "Click the \"Right Main Position (1)\" button.",
-                "6.", "Set the PG Lever to the \"0\" position. (Sheet feed position)",
-                "7.", "Connect the tester and set one terminal to the platen gap tool and the "
-                      "other terminal to ground.",
-                "8.", "Move the right main CR guide shaft bushing until there is no continuity.",
-                "9.", "Confirm continuity by moving the bushing lever one notch away (up or "
-                      "down), then return to the previous notch which no continuity was found.",
-                "10.", "Set the PG Lever to the \"+\" position. (Envelope position)",
-                "11.", "Repeat step 3 through 10 for the Left Main Position (2), the Right Sub "
-                       "Position (3), and the Left Sub Position (4).",
-                "TIP:", "If you have difficulties finding continulty and no continuity from any "
-                        "CR guide shaft bushings, set all 4 shaft bushings to the center position "
-                        "and then repeat the entire adjustment procedure.",
-                " 1", " 2", " 3", " 4", "Note:",
-                "The numbers show the sequence in which the adjustments must be performed."};
-    case HowTo::CheckA4Pat:
-        return {"1.", "PW sensor check pattern",
-                "If the following items apply, perform the PW adjustment.",
-                "- This pattern was printed by frameless printing.",
-                "- The left margin of printed pattern was out of range. (1.9mm~3.5mm)", "2.",
-                "PF adjustment check pattern.",
-                "If the printed pattern is like \"X\" pattern of right figure, perform the PF "
-                "adjustment."};
-    case HowTo::Clean:
-        return {"Instructions:",
-                "1.", "To perform this adjustment the printer mechanism must be removed from the "
-                      "casing.",
-                "2.", "Disengage the carriage lock lever.",
-                "3.", "Move the carriage assembly carefully toward the left.",
-                "4.", "Remove the pump and cap assembly (4 screws)",
-                "5.", "Move the carriage assembly carefully to the home position.",
-                "6.", "From the front view of the printer carefully tilt the printer in the upward "
-                      "direction until you see the printhead nozzle plate.",
-                "Note:", "Using the cleaning tool provided with the printer (recommended), wipe "
-                         "off any ink drops from the metal plate around the printhead."};
+        case HowTo::HdAngAdjust:
+            return {};
+        case HowTo::PFAdjust:
+            return {"1.",
+                    "Print the check pattern.",
+                    "2.",
+                    "Input the adjustment value of the pattern that is the smallest displacements in "
+                    "the printed check pattern.",
+                    "As shown in the example on the right.",
+                    "In this case, input 3."};
+        case HowTo::CLShiftAdjust:
+            return {"1.",
+                    "Print the Pixel Shift Adjustment pattern.",
+                    "2.",
+                    "Check the printed pattern.",
+                    "Input the adjustment value of straight line in the printed lines.",
+                    "Before performing this adjustment, adjust the Bi-D Alignment.",
+                    "ex. : A line"};
+        case HowTo::BidAdjust:
+            return {"1.",
+                    "Print the Bi-D Adjustment pattern.",
+                    "2.",
+                    "Check the printed pattern.",
+                    "Input the adjustment value of straight line in the printed lines.",
+                    "Input the smaller adjustment value.",
+                    "Input the larger adjustment value."};
+        case HowTo::PWAdjust:
+            return {"1.",
+                    "Print the PW adjustment pattern.",
+                    "2.",
+                    "Input the 4 adjustment values of printed lines that are 5mm away from each edge "
+                    "of the paper.",
+                    "As shown in the example on the right.",
+                    "The following numbers indicate the range of the input values :",
+                    "Top/Bottom: -16~16",
+                    "Left/Right: -8~24",
+                    "5mm",
+                    "5mm",
+                    "5mm",
+                    "5mm",
+                    "In this case, input 8",
+                    "In this case, input 2",
+                    "In this case, input 4",
+                    "In this case, input -2"};
+        case HowTo::CutPosAdjust:
+            return {"1.",
+                    "Print Cutter Adjustment Pattern.",
+                    "2.",
+                    "Select the number of the pattern that performed the most precise cut between the "
+                    "black and orange rectangles.",
+                    "If the pattern was not cut precisely, select the number closest to the cut "
+                    "position between the black and orange areas. And then print the Cutter "
+                    "Adjustment pattern again.",
+                    "No.9 is present cutting position."};
+        case HowTo::PGAdjust:
+            return {"1.",
+                    "Remove the 4 parallelism bushings from the printer mechanism.",
+                    "2.",
+                    "Set the PG Lever to the \"+\" position. (Envelope position)",
+                    "3.",
+                    "Click the \"Center Position\" button.",
+                    "4.",
+                    "Set the right platen gap tool on the right side of the platen.",
+                    "5.",
+                    "Click the \"Right Main Position (1)\" button.",
+                    "6.",
+                    "Set the PG Lever to the \"0\" position. (Sheet feed position)",
+                    "7.",
+                    "Connect the tester and set one terminal to the platen gap tool and the "
+                    "other terminal to ground.",
+                    "8.",
+                    "Move the right main CR guide shaft bushing until there is no continuity.",
+                    "9.",
+                    "Confirm continuity by moving the bushing lever one notch away (up or "
+                    "down), then return to the previous notch which no continuity was found.",
+                    "10.",
+                    "Set the PG Lever to the \"+\" position. (Envelope position)",
+                    "11.",
+                    "Repeat step 3 through 10 for the Left Main Position (2), the Right Sub "
+                    "Position (3), and the Left Sub Position (4).",
+                    "TIP:",
+                    "If you have difficulties finding continulty and no continuity from any "
+                    "CR guide shaft bushings, set all 4 shaft bushings to the center position "
+                    "and then repeat the entire adjustment procedure.",
+                    " 1",
+                    " 2",
+                    " 3",
+                    " 4",
+                    "Note:",
+                    "The numbers show the sequence in which the adjustments must be performed."};
+        case HowTo::CheckA4Pat:
+            return {"1.",
+                    "PW sensor check pattern",
+                    "If the following items apply, perform the PW adjustment.",
+                    "- This pattern was printed by frameless printing.",
+                    "- The left margin of printed pattern was out of range. (1.9mm~3.5mm)",
+                    "2.",
+                    "PF adjustment check pattern.",
+                    "If the printed pattern is like \"X\" pattern of right figure, perform the PF "
+                    "adjustment."};
+        case HowTo::Clean:
+            return {"Instructions:",
+                    "1.",
+                    "To perform this adjustment the printer mechanism must be removed from the "
+                    "casing.",
+                    "2.",
+                    "Disengage the carriage lock lever.",
+                    "3.",
+                    "Move the carriage assembly carefully toward the left.",
+                    "4.",
+                    "Remove the pump and cap assembly (4 screws)",
+                    "5.",
+                    "Move the carriage assembly carefully to the home position.",
+                    "6.",
+                    "From the front view of the printer carefully tilt the printer in the upward "
+                    "direction until you see the printhead nozzle plate.",
+                    "Note:",
+                    "Using the cleaning tool provided with the printer (recommended), wipe "
+                    "off any ink drops from the metal plate around the printhead."};
     }
     return {};
 }
@@ -138,38 +191,25 @@ struct Art {
 };
 
 const Art kArt[] = {
-    {HowTo::HdAngAdjust, "head_angular", {456, 343}, false},
-    {HowTo::PFAdjust, "pf_blocks", {173, 442}, true},
-    {HowTo::CLShiftAdjust, "pixel_shift", {175, 104}, true},
-    {HowTo::BidAdjust, "bid_lines", {200, 111}, true},
-    {HowTo::PWAdjust, "pw_sheet", {347, 483}, true},
-    {HowTo::CutPosAdjust, "cut_marks", {476, 144}, true},
-    {HowTo::PGAdjust, "pg_mechanism", {282, 174}, true},
-    {HowTo::CheckA4Pat, "a4_margin", {319, 110}, true},
+    {HowTo::HdAngAdjust, "head_angular", {456, 343}, false}, {HowTo::PFAdjust, "pf_blocks", {173, 442}, true},
+    {HowTo::CLShiftAdjust, "pixel_shift", {175, 104}, true}, {HowTo::BidAdjust, "bid_lines", {200, 111}, true},
+    {HowTo::PWAdjust, "pw_sheet", {347, 483}, true},         {HowTo::CutPosAdjust, "cut_marks", {476, 144}, true},
+    {HowTo::PGAdjust, "pg_mechanism", {282, 174}, true},     {HowTo::CheckA4Pat, "a4_margin", {319, 110}, true},
     {HowTo::CheckA4Pat, "a4_blocks", {129, 120}, true},
 };
 
-QLabel* FindLabel(QWidget* page, const QString& text)
-{
+QLabel* FindLabel(QWidget* page, const QString& text) {
     for (QLabel* label : page->findChildren<QLabel*>())
-        if (label->text() == text)
-            return label;
+        if (label->text() == text) return label;
     return nullptr;
 }
 
-QRect InPage(QWidget* page, QWidget* child)
-{
-    return QRect(child->mapTo(page, QPoint(0, 0)), child->size());
-}
+QRect InPage(QWidget* page, QWidget* child) { return QRect(child->mapTo(page, QPoint(0, 0)), child->size()); }
 
-QColor TextColour(const QLabel* label)
-{
-    return label->palette().color(QPalette::WindowText);
-}
+QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
 
 // Opens a page and lets the layouts settle, so geometry can be checked.
-QWidget* Open(HowToWindows& pages, HowTo which)
-{
+QWidget* Open(HowToWindows& pages, HowTo which) {
     pages.Show(which);
     QWidget* page = pages.Window(which);
     QApplication::processEvents();
@@ -200,8 +240,7 @@ private slots:
     void picturesWithoutACatalogueAreTheirOwnBytes();
 };
 
-void HowToTest::pagesStartHiddenAndMatchTheirTable()
-{
+void HowToTest::pagesStartHiddenAndMatchTheirTable() {
     const int before = QApplication::topLevelWidgets().size();
     HowToWindows pages;
     QCOMPARE(QApplication::topLevelWidgets().size(), before + svc::ui::kHowToCount);
@@ -216,8 +255,7 @@ void HowToTest::pagesStartHiddenAndMatchTheirTable()
     }
 }
 
-void HowToTest::framesHaveOnlyACloseBoxAndAFixedSize()
-{
+void HowToTest::framesHaveOnlyACloseBoxAndAFixedSize() {
     HowToWindows pages;
     for (const Page& expected : kPages) {
         QWidget* page = Open(pages, expected.which);
@@ -236,15 +274,12 @@ void HowToTest::framesHaveOnlyACloseBoxAndAFixedSize()
     }
 }
 
-void HowToTest::everyTextIsShownExactly_data()
-{
+void HowToTest::everyTextIsShownExactly_data() {
     QTest::addColumn<HowTo>("which");
-    for (const Page& page : kPages)
-        QTest::newRow(page.objectName) << page.which;
+    for (const Page& page : kPages) QTest::newRow(page.objectName) << page.which;
 }
 
-void HowToTest::everyTextIsShownExactly()
-{
+void HowToTest::everyTextIsShownExactly() {
     QFETCH(HowTo, which);
     HowToWindows pages;
     QStringList shown;
@@ -258,13 +293,9 @@ void HowToTest::everyTextIsShownExactly()
     QCOMPARE(shown, expected);
 }
 
-void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping_data()
-{
-    everyTextIsShownExactly_data();
-}
+void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping_data() { everyTextIsShownExactly_data(); }
 
-void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping()
-{
+void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping() {
     QFETCH(HowTo, which);
     HowToWindows pages;
     QWidget* page = Open(pages, which);
@@ -278,11 +309,9 @@ void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping()
         // An overlay must stay on its picture.
         if (auto* picture = qobject_cast<QFrame*>(label->parentWidget()); picture != nullptr)
             QVERIFY2(picture->rect().contains(label->geometry()), qPrintable(what));
-        const int needed = label->wordWrap() ? label->heightForWidth(label->width())
-                                             : label->sizeHint().height();
+        const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
         QVERIFY2(needed <= label->height(), qPrintable(what));
-        if (!label->wordWrap())
-            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(what));
+        if (!label->wordWrap()) QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(what));
     }
     for (int i = 0; i < labels.size(); ++i)
         for (int j = i + 1; j < labels.size(); ++j)
@@ -290,8 +319,7 @@ void HowToTest::textsAreBoldAndNeitherClippedNorOverlapping()
                      qPrintable(labels[i]->text() + " / " + labels[j]->text()));
 }
 
-void HowToTest::notesAndOverlaysHaveTheirColourAndSize()
-{
+void HowToTest::notesAndOverlaysHaveTheirColourAndSize() {
     HowToWindows pages;
     struct Styled {
         HowTo which;
@@ -304,8 +332,7 @@ void HowToTest::notesAndOverlaysHaveTheirColourAndSize()
         {HowTo::PFAdjust, "Print the check pattern.", 15, black},
         {HowTo::PFAdjust, "As shown in the example on the right.", 13, navy},
         {HowTo::PFAdjust, "In this case, input 3.", 13, navy},
-        {HowTo::CLShiftAdjust, "Before performing this adjustment, adjust the Bi-D Alignment.",
-         15, QColor(Qt::white)},
+        {HowTo::CLShiftAdjust, "Before performing this adjustment, adjust the Bi-D Alignment.", 15, QColor(Qt::white)},
         {HowTo::BidAdjust, "Input the smaller adjustment value.", 12, black},
         {HowTo::BidAdjust, "Input the larger adjustment value.", 12, black},
         {HowTo::PWAdjust, "As shown in the example on the right.", 13, navy},
@@ -324,18 +351,16 @@ void HowToTest::notesAndOverlaysHaveTheirColourAndSize()
         QCOMPARE(label->font().pixelSize(), s.pixelSize);
         QCOMPARE(TextColour(label), s.colour);
     }
-    QLabel* warning = FindLabel(pages.Window(HowTo::CLShiftAdjust),
-                                "Before performing this adjustment, adjust the Bi-D Alignment.");
+    QLabel* warning =
+        FindLabel(pages.Window(HowTo::CLShiftAdjust), "Before performing this adjustment, adjust the Bi-D Alignment.");
     QVERIFY(warning->autoFillBackground());
     QCOMPARE(warning->palette().color(QPalette::Window), QColor(255, 128, 0));
 }
 
-void HowToTest::picturesRenderAtTheirDisplaySize()
-{
+void HowToTest::picturesRenderAtTheirDisplaySize() {
     HowToWindows pages;
     int pictures = 0;
-    for (const Page& page : kPages)
-        pictures += Open(pages, page.which)->findChildren<QSvgWidget*>().size();
+    for (const Page& page : kPages) pictures += Open(pages, page.which)->findChildren<QSvgWidget*>().size();
     QCOMPARE(pictures, int(std::size(kArt)));
 
     for (const Art& art : kArt) {
@@ -355,8 +380,7 @@ void HowToTest::picturesRenderAtTheirDisplaySize()
     }
 }
 
-void HowToTest::pageBackgroundIsTheMainWindowColour()
-{
+void HowToTest::pageBackgroundIsTheMainWindowColour() {
     HowToWindows pages;
     const QColor background(182, 220, 208);
     for (const Page& expected : kPages) {
@@ -364,13 +388,11 @@ void HowToTest::pageBackgroundIsTheMainWindowColour()
         const QImage image = page->grab().toImage();
         QCOMPARE(image.size(), expected.client);
         QCOMPARE(image.pixelColor(1, 1), background);
-        QCOMPARE(image.pixelColor(expected.client.width() - 2, expected.client.height() - 2),
-                 background);
+        QCOMPARE(image.pixelColor(expected.client.width() - 2, expected.client.height() - 2), background);
     }
 }
 
-void HowToTest::showingTwiceKeepsOnePage()
-{
+void HowToTest::showingTwiceKeepsOnePage() {
     HowToWindows pages;
     const int before = QApplication::topLevelWidgets().size();
     pages.Show(HowTo::BidAdjust);
@@ -385,8 +407,7 @@ void HowToTest::showingTwiceKeepsOnePage()
     QVERIFY(first->isVisible());
 }
 
-void HowToTest::showBringsAnOpenPageToTheFront()
-{
+void HowToTest::showBringsAnOpenPageToTheFront() {
     HowToWindows pages;
     QWidget* pf = pages.Window(HowTo::PFAdjust);
     QWidget* pw = pages.Window(HowTo::PWAdjust);
@@ -398,8 +419,7 @@ void HowToTest::showBringsAnOpenPageToTheFront()
     QVERIFY(pw->isVisible());
 }
 
-void HowToTest::openPageKeepsItsPlaceButReopensCentred()
-{
+void HowToTest::openPageKeepsItsPlaceButReopensCentred() {
     HowToWindows pages;
     QWidget* page = pages.Window(HowTo::CutPosAdjust);
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
@@ -421,8 +441,7 @@ void HowToTest::openPageKeepsItsPlaceButReopensCentred()
     QVERIFY(qAbs(page->frameGeometry().center().y() - centre.y()) <= 1);
 }
 
-void HowToTest::pagesStayOpenWhenTheMainWindowCloses()
-{
+void HowToTest::pagesStayOpenWhenTheMainWindowCloses() {
     HowToWindows pages;
     QWidget main;
     QWidget quitWindow;
@@ -438,8 +457,7 @@ void HowToTest::pagesStayOpenWhenTheMainWindowCloses()
     QVERIFY(!pages.Window(HowTo::PFAdjust)->isVisible());
 }
 
-void HowToTest::openPagesDoNotKeepTheProgramRunning()
-{
+void HowToTest::openPagesDoNotKeepTheProgramRunning() {
     HowToWindows pages;
     QWidget main;
     main.show();
@@ -453,8 +471,7 @@ void HowToTest::openPagesDoNotKeepTheProgramRunning()
     // Quitting closes every window, so the pages are looked at on the way out.
     bool pagesOpenAtEnd = false;
     connect(qApp, &QGuiApplication::lastWindowClosed, this, [&] {
-        pagesOpenAtEnd = pages.Window(HowTo::PGAdjust)->isVisible() &&
-                         pages.Window(HowTo::Clean)->isVisible();
+        pagesOpenAtEnd = pages.Window(HowTo::PGAdjust)->isVisible() && pages.Window(HowTo::Clean)->isVisible();
     });
     QApplication::setQuitOnLastWindowClosed(true);
     QTimer::singleShot(0, &main, &QWidget::close);
@@ -469,29 +486,25 @@ void HowToTest::openPagesDoNotKeepTheProgramRunning()
     QVERIFY(pagesOpenAtEnd);
 }
 
-void HowToTest::unknownPageIsIgnored()
-{
+void HowToTest::unknownPageIsIgnored() {
     HowToWindows pages;
     const auto unknown = static_cast<HowTo>(svc::ui::kHowToCount);
     QVERIFY(pages.Window(unknown) == nullptr);
     pages.Show(unknown);
-    for (const Page& page : kPages)
-        QVERIFY(!pages.Window(page.which)->isVisible());
+    for (const Page& page : kPages) QVERIFY(!pages.Window(page.which)->isVisible());
 }
 
-void HowToTest::pictureWordsAreReplacedAndNothingElse()
-{
-    const QByteArray svg = "<svg><text x=\"1\" y=\"2\">left margin</text><rect width=\"3\"/>\n"
-                           "<text x=\"4\">17</text><text>R&amp;D &lt;x&gt;</text><tspan dy=\"1\">paper</tspan>"
-                           "<text> </text></svg>";
+void HowToTest::pictureWordsAreReplacedAndNothingElse() {
+    const QByteArray svg =
+        "<svg><text x=\"1\" y=\"2\">left margin</text><rect width=\"3\"/>\n"
+        "<text x=\"4\">17</text><text>R&amp;D &lt;x&gt;</text><tspan dy=\"1\">paper</tspan>"
+        "<text> </text></svg>";
     QCOMPARE(svc::ui::ArtWords(svg), QStringList({"left margin", "17", "R&D <x>", "paper", " "}));
     QStringList asked;
     const QByteArray translated = svc::ui::TranslateArtWords(svg, [&](const QString& words) {
         asked << words;
-        if (words == "left margin")
-            return QString::fromUtf8("linker Rand & <Größe>");
-        if (words == "R&D <x>")
-            return QStringLiteral("F&E \"x\"");
+        if (words == "left margin") return QString::fromUtf8("linker Rand & <Größe>");
+        if (words == "R&D <x>") return QStringLiteral("F&E \"x\"");
         return words;
     });
     // Only texts with something in them are looked up; a translation is
@@ -501,22 +514,22 @@ void HowToTest::pictureWordsAreReplacedAndNothingElse()
              QString::fromUtf8("<svg><text x=\"1\" y=\"2\">linker Rand &amp; &lt;Größe&gt;</text><rect width=\"3\"/>\n"
                                "<text x=\"4\">17</text><text>F&amp;E &quot;x&quot;</text><tspan dy=\"1\">paper</tspan>"
                                "<text> </text></svg>"));
-    QCOMPARE(svc::ui::ArtWords(translated), QStringList({QString::fromUtf8("linker Rand & <Größe>"), "17", "F&E \"x\"", "paper", " "}));
+    QCOMPARE(svc::ui::ArtWords(translated),
+             QStringList({QString::fromUtf8("linker Rand & <Größe>"), "17", "F&E \"x\"", "paper", " "}));
 }
 
-void HowToTest::picturesWithoutACatalogueAreTheirOwnBytes()
-{
+void HowToTest::picturesWithoutACatalogueAreTheirOwnBytes() {
     // Without a catalogue (the test runs in English) each picture is handed
     // to the renderer exactly as compiled in, and draws as the file does.
     HowToWindows pages;
-    for (const Page& page : kPages)
-        Open(pages, page.which);
+    for (const Page& page : kPages) Open(pages, page.which);
     for (const Art& art : kArt) {
         QFile file(QStringLiteral(":/howto/art/%1.svg").arg(QString::fromLatin1(art.name)));
         QVERIFY2(file.open(QIODevice::ReadOnly), art.name);
         const QByteArray svg = file.readAll();
         QCOMPARE(svc::ui::TranslateArtWords(svg), svg);
-        QVERIFY(svc::ui::TranslateArtWords(svg, [](const QString& words) { return words; }).constData() == svg.constData());
+        QVERIFY(svc::ui::TranslateArtWords(svg, [](const QString& words) { return words; }).constData() ==
+                svg.constData());
 
         auto* picture = pages.Window(art.which)->findChild<QSvgWidget*>(QString::fromLatin1(art.name));
         QVERIFY2(picture != nullptr, art.name);
@@ -536,8 +549,7 @@ void HowToTest::picturesWithoutACatalogueAreTheirOwnBytes()
     }
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The test opens and closes windows on purpose; it ends on its own.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -176,7 +176,8 @@ public:
             const BidSetting& s = kBidSettings[i];
             for (bool black : {true, false}) {
                 const int y = 78 + row * 26;
-                const QString text = QString::fromStdString(Format((black ? svc::Tr("%1 Black") : svc::Tr("%1 Color")), {s.name}));
+                const QString text =
+                    QString::fromStdString(Format((black ? svc::Tr("%1 Black") : svc::Tr("%1 Color")), {s.name}));
                 CheckBox(this, QString::fromStdString(BidInputCheckBox(s, black)), text, QRect(30, y, 110, 22));
                 QLineEdit* edit = Edit(this, QString::fromStdString(BidInputEdit(s, black)), 3, QRect(150, y, 44, 22));
                 AttachUpDown(edit, -72, 72);

@@ -60,8 +60,7 @@ public:
         const QVariant fontData = index.data(Qt::FontRole);
         const QFont font = fontData.isValid() ? fontData.value<QFont>().resolve(option.font) : option.font;
         const QStaticText& laidOut = LaidOut(text, font);
-        const QPalette::ColorGroup group =
-            option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        const QPalette::ColorGroup group = option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
         const QSizeF size = laidOut.size();
         painter->setFont(font);
         painter->setPen(option.palette.color(group, QPalette::Text));
@@ -139,8 +138,8 @@ private:
 // The default button: Enter in the panel presses it.
 void MakeDefault(QWidget* panel, QPushButton* button) {
     button->setDefault(true);
-    for (auto* key : {new QShortcut(QKeySequence(Qt::Key_Return), panel),
-                      new QShortcut(QKeySequence(Qt::Key_Enter), panel)}) {
+    for (auto* key :
+         {new QShortcut(QKeySequence(Qt::Key_Return), panel), new QShortcut(QKeySequence(Qt::Key_Enter), panel)}) {
         key->setContext(Qt::WidgetWithChildrenShortcut);
         QObject::connect(key, &QShortcut::activated, button, &QPushButton::click);
     }
@@ -241,8 +240,8 @@ EepromPanel* MarketPanel() {
     Builder b(panel);
     b.Title("Market destination setting ");
     b.Label("Click the [OK] button. The market destination setting is written in EEPROM.", 20, 50, 373, 36);
-    b.Label("Click the [Check] button. You can see the market destination and the model name of the printer.", 20,
-            96, 373, 36);
+    b.Label("Click the [Check] button. You can see the market destination and the model name of the printer.", 20, 96,
+            373, 36);
     QLabel* note = b.Label("Make sure to perform this function when you replaced the main board.", 20, 142, 373, 36);
     QPalette p = note->palette();
     p.setColor(QPalette::WindowText, QColor(255, 0, 0));
@@ -330,8 +329,9 @@ EepromPanel* Ieee1394Panel() {
 QPushButton* PanelButton(Builder& b, const char* name, const QString& text, int x, int y) {
     QPushButton* button = b.Button(name, text, x, y, 170, 40);
     button->setFont(QFont("Arial", 10, QFont::Bold));
-    button->setStyleSheet("QPushButton { border: 2px outset #e8f2ee; background: #c8e4da; }"
-                          "QPushButton:pressed { border-style: inset; }");
+    button->setStyleSheet(
+        "QPushButton { border: 2px outset #e8f2ee; background: #c8e4da; }"
+        "QPushButton:pressed { border-style: inset; }");
     return button;
 }
 
@@ -448,9 +448,15 @@ EepromPanel* PrinterInfoPanel() {
     b.Title("Printer information ");
     b.Label("Click the [OK] button. You can see the printer information.", 20, 36, 373, 36);
     b.Label("The following items are printer information.", 20, 76, 373, 20);
-    const char* items[] = {SVC_N("- Total print page count"), SVC_N("- Total print pass count"), SVC_N("- CL1 count"),
-                           SVC_N("- CL2 count"),              SVC_N("- CL3/CL4 count"),          SVC_N("- Timer CL count"),
-                           SVC_N("- Exchange CL count"),      SVC_N("- Replace CL count"),       SVC_N("- Initial ink charge count"),
+    const char* items[] = {SVC_N("- Total print page count"),
+                           SVC_N("- Total print pass count"),
+                           SVC_N("- CL1 count"),
+                           SVC_N("- CL2 count"),
+                           SVC_N("- CL3/CL4 count"),
+                           SVC_N("- Timer CL count"),
+                           SVC_N("- Exchange CL count"),
+                           SVC_N("- Replace CL count"),
+                           SVC_N("- Initial ink charge count"),
                            SVC_N("- Cut count")};
     for (int i = 0; i < 10; ++i) b.Label(items[i], 40, 100 + i * 19, 300, 18);
     QPushButton* ok = b.Button("PrinterInfoReadOutOKBtn", "OK", 292, 312, 100, 30);

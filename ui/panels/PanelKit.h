@@ -30,7 +30,7 @@ struct TitleLook {
     bool navy;  // navy text, else the window's text colour
     bool wrap;
 };
-inline const TitleLook kCheckAdjustTitle{12, QRect(8, 6, 397, 24), true, false};    // check prints, Bi-D, PF
+inline const TitleLook kCheckAdjustTitle{12, QRect(8, 6, 397, 24), true, false};      // check prints, Bi-D, PF
 inline const TitleLook kPositionAdjustTitle{12, QRect(8, 4, 397, 24), false, false};  // PW, pixel shift, ...
 inline const TitleLook kServiceTitle{14, QRect(12, 8, 389, 26), false, false};        // cleaning, PG, DOA, ...
 inline const TitleLook kEepromTitle{11, QRect(10, 8, 393, 22), true, true};           // identity and EEPROM

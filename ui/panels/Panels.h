@@ -8,10 +8,10 @@ namespace svc::ui {
 
 class TFormAdjust;
 
-void RegisterEepromPanels(TFormAdjust& window);       // identity, EEPROM copy and viewer, counters
-void RegisterCheckAdjustPanels(TFormAdjust& window);  // check prints, head angular, Bi-D, PF
-void RegisterPositionAdjustPanels(TFormAdjust& window);   // PW sensor, pixel shift, first dot, cut position
-void RegisterServicePanels(TFormAdjust& window);      // cleaning, ink charge, CR dispersion, PG, DOA
+void RegisterEepromPanels(TFormAdjust& window);          // identity, EEPROM copy and viewer, counters
+void RegisterCheckAdjustPanels(TFormAdjust& window);     // check prints, head angular, Bi-D, PF
+void RegisterPositionAdjustPanels(TFormAdjust& window);  // PW sensor, pixel shift, first dot, cut position
+void RegisterServicePanels(TFormAdjust& window);         // cleaning, ink charge, CR dispersion, PG, DOA
 
 inline void RegisterFeaturePanels(TFormAdjust& window) {
     RegisterEepromPanels(window);

@@ -65,7 +65,9 @@ public:
             const char* label;
             int low, high;
         };
-        const Row rows[4] = {{"Bottom", SVC_N("Bottom"), -16, 16}, {"Top", SVC_N("Top"), -16, 16}, {"Left", SVC_N("Left"), -8, 24},
+        const Row rows[4] = {{"Bottom", SVC_N("Bottom"), -16, 16},
+                             {"Top", SVC_N("Top"), -16, 16},
+                             {"Left", SVC_N("Left"), -8, 24},
                              {"Right", SVC_N("Right"), -8, 24}};
         for (int i = 0; i < 4; ++i) {
             const TPPWAdjust::Edge& edge = *TPPWAdjust::FindEdge(rows[i].edge);
@@ -114,8 +116,7 @@ public:
             auto* box = new QCheckBox(Tr(line.label), input);
             box->setObjectName(line.checkBox);
             box->setGeometry(x + 56, y, 70, 21);
-            connect(edit, &QLineEdit::textChanged, this,
-                    [this, &line] { ColorShiftAdjust().EditChange(F(), line); });
+            connect(edit, &QLineEdit::textChanged, this, [this, &line] { ColorShiftAdjust().EditChange(F(), line); });
             ++i;
         }
         connect(Button(input, "ColorShiftInputOKBtn", "Input", 300, 60), &QPushButton::clicked, this,

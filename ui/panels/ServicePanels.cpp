@@ -49,9 +49,10 @@ ClickPanel::ClickPanel(const char* objectName, const QString& caption, QWidget* 
     setObjectName(objectName);
     setFont(QFont("Arial", 9, QFont::Bold));
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet("QPushButton { border: 2px outset #9aa8a2; background: #e8f0ec; }"
-                  "QPushButton:pressed { border-style: inset; }"
-                  "QPushButton:disabled { color: #767f7c; }");
+    setStyleSheet(
+        "QPushButton { border: 2px outset #9aa8a2; background: #e8f0ec; }"
+        "QPushButton:pressed { border-style: inset; }"
+        "QPushButton:disabled { color: #767f7c; }");
 }
 
 // ---- head cleaning and ink charge ----
@@ -59,8 +60,7 @@ ClickPanel::ClickPanel(const char* objectName, const QString& caption, QWidget* 
 CleaningPanel::CleaningPanel() {
     Prepare(this, kCleaningPanel);
     Title(this, "Head cleaning ", "CleaningTitleLbl");
-    Label(this, "Click the [OK] button. The printer performs the head cleaning.", {24, 70, 370, 36},
-          "CleaningMsgLbl1");
+    Label(this, "Click the [OK] button. The printer performs the head cleaning.", {24, 70, 370, 36}, "CleaningMsgLbl1");
     Label(this, "This function takes about 60 seconds.", {24, 112, 370, 20}, "CleaningMsgLbl2");
     Label(this, "About 4% of bland-new I/C is consumed in this function.(each color)", {24, 138, 370, 36},
           "CleaningMsgLbl3");
@@ -115,13 +115,16 @@ CRHeatProtectPanel::CRHeatProtectPanel() {
           "CRHeatProtectNoticeLbl4");
     for (QLabel* l : notice->findChildren<QLabel*>()) l->setFont(QFont("Arial", 8, QFont::Bold));
 
-    Label(this, "Select and mark your replaced part(s) from followings, then press [OK] button.You can select multiple items.",
-          {8, 192, 397, 32}, "CRHeatProtectOffsetMsgLbl");
+    Label(
+        this,
+        "Select and mark your replaced part(s) from followings, then press [OK] button.You can select multiple items.",
+        {8, 192, 397, 32}, "CRHeatProtectOffsetMsgLbl");
 
     auto* parts = new QGroupBox(Tr("replaced parts"), this);
     parts->setObjectName("ReplacedPartsGrp");
     parts->setGeometry(8, 226, 300, 124);
-    const char* const texts[] = {SVC_N("main board"), SVC_N("CR motor"), SVC_N("PS board"), SVC_N("CR guide shaft(main)"), SVC_N("CR guide shaft(sub)")};
+    const char* const texts[] = {SVC_N("main board"), SVC_N("CR motor"), SVC_N("PS board"),
+                                 SVC_N("CR guide shaft(main)"), SVC_N("CR guide shaft(sub)")};
     for (std::size_t i = 0; i < kReplacedPartBoxes.size(); ++i) {
         auto* box = new QCheckBox(Tr(texts[i]), parts);
         box->setObjectName(kReplacedPartBoxes[i]);
@@ -161,8 +164,8 @@ PGAdjustPanel::PGAdjustPanel() {
         QRect geometry;
     };
     const Place places[] = {
-        {PGPoint::MainLeft, {10, 90, 180, 28}},   {PGPoint::MainRight, {207, 90, 180, 28}},
-        {PGPoint::SubLeft, {10, 138, 180, 28}},   {PGPoint::SubRight, {207, 138, 180, 28}},
+        {PGPoint::MainLeft, {10, 90, 180, 28}}, {PGPoint::MainRight, {207, 90, 180, 28}},
+        {PGPoint::SubLeft, {10, 138, 180, 28}}, {PGPoint::SubRight, {207, 138, 180, 28}},
         {PGPoint::Center, {10, 170, 180, 28}},
     };
     for (const Place& place : places) {
@@ -193,7 +196,8 @@ PGAdjustPanel::PGAdjustPanel() {
 ExchangeFirstPanel::ExchangeFirstPanel() {
     Prepare(this, kExchangeFirstPanel);
     Title(this, "Refurbishment for DOA ", "ExchangeTitleLbl1");
-    Label(this, "Click the [Transportation liquid exchange sequence] button to start the Refurbishment for DOA function.",
+    Label(this,
+          "Click the [Transportation liquid exchange sequence] button to start the Refurbishment for DOA function.",
           {24, 70, 370, 40}, "ExchangeMsgLbl1");
     auto* start = new ClickPanel("ExchangeSequence1Pnl", "Transportation liquid exchange sequence", this);
     start->setGeometry(56, 150, 300, 40);

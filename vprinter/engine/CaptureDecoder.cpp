@@ -27,32 +27,53 @@ std::string Bytes(const std::vector<std::uint8_t>& bytes) {
 
 const char* FactoryName(std::uint8_t code) {
     switch (code) {
-    case 0x00: return "SetBidValue";
-    case 0x04: return "SetPFValue";
-    case 0x50: return "ApplySettings";
-    case 0x81: return "CarriageHome";
-    case 0x82: return "StartExchangeSequence";
-    case 0x84: return "StartCleaning";
-    case 0xC4: return "MoveCarriage";
-    case 0xC5: return "CommandC5";
-    case 0xCF: return "MeasureCRDrive";
-    case 0xD1: return "CommandD1";
-    case 0xF1: return "CommandF1";
-    case 0xF2: return "CommandF2";
-    default: return "factory";
+        case 0x00:
+            return "SetBidValue";
+        case 0x04:
+            return "SetPFValue";
+        case 0x50:
+            return "ApplySettings";
+        case 0x81:
+            return "CarriageHome";
+        case 0x82:
+            return "StartExchangeSequence";
+        case 0x84:
+            return "StartCleaning";
+        case 0xC4:
+            return "MoveCarriage";
+        case 0xC5:
+            return "CommandC5";
+        case 0xCF:
+            return "MeasureCRDrive";
+        case 0xD1:
+            return "CommandD1";
+        case 0xF1:
+            return "CommandF1";
+        case 0xF2:
+            return "CommandF2";
+        default:
+            return "factory";
     }
 }
 
 const char* CommandName(d4::Command command) {
     switch (command) {
-    case d4::Command::Init: return "Init";
-    case d4::Command::OpenChannel: return "OpenChannel";
-    case d4::Command::CloseChannel: return "CloseChannel";
-    case d4::Command::Credit: return "Credit";
-    case d4::Command::CreditRequest: return "CreditRequest";
-    case d4::Command::Exit: return "Exit";
-    case d4::Command::GetSocketID: return "GetSocketID";
-    default: return "Error";
+        case d4::Command::Init:
+            return "Init";
+        case d4::Command::OpenChannel:
+            return "OpenChannel";
+        case d4::Command::CloseChannel:
+            return "CloseChannel";
+        case d4::Command::Credit:
+            return "Credit";
+        case d4::Command::CreditRequest:
+            return "CreditRequest";
+        case d4::Command::Exit:
+            return "Exit";
+        case d4::Command::GetSocketID:
+            return "GetSocketID";
+        default:
+            return "Error";
     }
 }
 
@@ -154,7 +175,8 @@ void CaptureDecoder::Packet(std::uint64_t micros, int direction, const std::uint
     else if (h.psid == d4::kDataSocket && direction == 0)
         PrintData(payload, size, out);
     else if (size > 0)
-        out << "    " << size << " bytes: " << Bytes(std::vector<std::uint8_t>(payload, payload + std::min<std::size_t>(size, 32)))
+        out << "    " << size
+            << " bytes: " << Bytes(std::vector<std::uint8_t>(payload, payload + std::min<std::size_t>(size, 32)))
             << (size > 32 ? " ..." : "") << '\n';
 }
 
@@ -168,20 +190,30 @@ void CaptureDecoder::Transaction(const std::uint8_t* payload, std::size_t n, std
     out << "    " << CommandName(t.command) << (t.reply ? " reply" : "");
     if (t.reply) out << " result " << int(t.result);
     switch (t.command) {
-    case d4::Command::Init: out << " revision " << Hex(t.revision); break;
-    case d4::Command::OpenChannel:
-        out << " socket " << int(t.psid) << "/" << int(t.ssid) << " max " << t.maxHostToPrinter << "/" << t.maxPrinterToHost;
-        if (t.reply) out << " credit " << t.credit;
-        break;
-    case d4::Command::CloseChannel: out << " socket " << int(t.psid) << "/" << int(t.ssid); break;
-    case d4::Command::Credit:
-    case d4::Command::CreditRequest: out << " socket " << int(t.psid) << "/" << int(t.ssid) << " credit " << t.credit; break;
-    case d4::Command::GetSocketID:
-        out << " \"" << t.service << "\"";
-        if (t.reply) out << " -> socket " << int(t.socket);
-        break;
-    case d4::Command::Error: out << " code " << int(t.errorCode); break;
-    default: break;
+        case d4::Command::Init:
+            out << " revision " << Hex(t.revision);
+            break;
+        case d4::Command::OpenChannel:
+            out << " socket " << int(t.psid) << "/" << int(t.ssid) << " max " << t.maxHostToPrinter << "/"
+                << t.maxPrinterToHost;
+            if (t.reply) out << " credit " << t.credit;
+            break;
+        case d4::Command::CloseChannel:
+            out << " socket " << int(t.psid) << "/" << int(t.ssid);
+            break;
+        case d4::Command::Credit:
+        case d4::Command::CreditRequest:
+            out << " socket " << int(t.psid) << "/" << int(t.ssid) << " credit " << t.credit;
+            break;
+        case d4::Command::GetSocketID:
+            out << " \"" << t.service << "\"";
+            if (t.reply) out << " -> socket " << int(t.socket);
+            break;
+        case d4::Command::Error:
+            out << " code " << int(t.errorCode);
+            break;
+        default:
+            break;
     }
     out << '\n';
 }
@@ -195,18 +227,20 @@ void CaptureDecoder::Control(const std::uint8_t* payload, std::size_t n, std::os
     }
     out << "    ";
     switch (m.op) {
-    case d4::ControlOp::ReadEeprom:
-        out << "EEPROM read " << Hex(m.address);
-        if (m.reply) out << " -> " << Hex(m.value) << " result " << int(m.result);
-        break;
-    case d4::ControlOp::WriteEeprom:
-        out << "EEPROM write " << Hex(m.address) << " <- " << Hex(m.value);
-        if (m.reply) out << " result " << int(m.result);
-        break;
-    case d4::ControlOp::Status:
-        out << "status";
-        if (m.reply) out << " -> state " << int(m.record[0]) << ", error " << int(m.record[1]) << ", result " << int(m.result);
-        break;
+        case d4::ControlOp::ReadEeprom:
+            out << "EEPROM read " << Hex(m.address);
+            if (m.reply) out << " -> " << Hex(m.value) << " result " << int(m.result);
+            break;
+        case d4::ControlOp::WriteEeprom:
+            out << "EEPROM write " << Hex(m.address) << " <- " << Hex(m.value);
+            if (m.reply) out << " result " << int(m.result);
+            break;
+        case d4::ControlOp::Status:
+            out << "status";
+            if (m.reply)
+                out << " -> state " << int(m.record[0]) << ", error " << int(m.record[1]) << ", result "
+                    << int(m.result);
+            break;
     }
     out << '\n';
 }
@@ -234,7 +268,8 @@ bool DecodeCaptureFile(const std::string& path, std::ostream& out, std::string* 
     CaptureDecoder decoder;
     d4::CaptureRecord record;
     while (reader.Next(record))
-        decoder.Packet(record.micros, static_cast<int>(record.direction), record.bytes.data(), record.bytes.size(), out);
+        decoder.Packet(record.micros, static_cast<int>(record.direction), record.bytes.data(), record.bytes.size(),
+                       out);
     decoder.Finish(out);
     if (!reader.Error().empty()) {
         if (error) *error = reader.Error();

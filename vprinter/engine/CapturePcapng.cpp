@@ -99,8 +99,7 @@ std::vector<std::uint8_t> PcapngPacket(const d4::CaptureRecord& record) {
     epb.U32(n);  // captured
     epb.U32(n);  // on the wire
     epb.Bytes(record.bytes.data(), record.bytes.size());
-    epb.Option(kOptEpbFlags,
-               record.direction == d4::Direction::HostToPrinter ? kPcapngOutbound : kPcapngInbound);
+    epb.Option(kOptEpbFlags, record.direction == d4::Direction::HostToPrinter ? kPcapngOutbound : kPcapngInbound);
     return epb.Finish();
 }
 
@@ -156,7 +155,8 @@ PcapngResult CaptureToPcapng(const std::string& capturePath, const std::string& 
         return result;
     }
     if (!reader.Error().empty()) {
-        result.error = reader.Error() + " (the " + std::to_string(result.packets) + " whole packets before it were written)";
+        result.error =
+            reader.Error() + " (the " + std::to_string(result.packets) + " whole packets before it were written)";
         return result;
     }
     result.ok = true;

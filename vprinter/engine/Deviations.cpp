@@ -89,8 +89,8 @@ const std::vector<Entry>& Table() {
                              }});
         t.push_back({"pf", -4, 4, "0.5 % of each feed, feed is (value - error) x 0.5 % long",
                      [](Deviations& d) -> int& { return d.pf; }});
-        t.push_back({"head-angle", -20, 20, "lever steps, 0 straight",
-                     [](Deviations& d) -> int& { return d.headAngle; }});
+        t.push_back(
+            {"head-angle", -20, 20, "lever steps, 0 straight", [](Deviations& d) -> int& { return d.headAngle; }});
         t.push_back({"pw.top", -16, 16, "1/180 inch", [](Deviations& d) -> int& { return d.pwTop; }});
         t.push_back({"pw.bottom", -16, 16, "1/180 inch", [](Deviations& d) -> int& { return d.pwBottom; }});
         t.push_back({"pw.left", -8, 24, "1/180 inch", [](Deviations& d) -> int& { return d.pwLeft; }});
@@ -141,11 +141,12 @@ bool Deviations::Set(const std::string& name, const std::string& value, std::str
     }
     const Entry* entry = Find(name);
     if (!entry) {
-        if (error) *error = "unknown deviation '" + name + "' (known: " + [] {
-            std::string all;
-            for (const std::string& n : Names()) all += (all.empty() ? "" : ", ") + n;
-            return all;
-        }() + ")";
+        if (error)
+            *error = "unknown deviation '" + name + "' (known: " + [] {
+                std::string all;
+                for (const std::string& n : Names()) all += (all.empty() ? "" : ", ") + n;
+                return all;
+            }() + ")";
         return false;
     }
     const char* begin = value.data();
@@ -164,7 +165,8 @@ bool Deviations::Set(const std::string& name, const std::string& value, std::str
         return false;
     }
     if (v % entry->multiple != 0) {
-        if (error) *error = "deviation " + name + ": " + value + " is not a multiple of " + std::to_string(entry->multiple);
+        if (error)
+            *error = "deviation " + name + ": " + value + " is not a multiple of " + std::to_string(entry->multiple);
         return false;
     }
     entry->field(*this) = v;
@@ -217,8 +219,9 @@ std::string Deviations::Help() {
         line.resize(36, ' ');
         text += line + e.unit + "\n";
     }
-    text += "      clog.INK          nozzles 1 to 48: N,N:CLEANINGS,... or none; INK one of black, cyan,\n"
-            "                        magenta, yellow, light-cyan, light-magenta, gray\n";
+    text +=
+        "      clog.INK          nozzles 1 to 48: N,N:CLEANINGS,... or none; INK one of black, cyan,\n"
+        "                        magenta, yellow, light-cyan, light-magenta, gray\n";
     return text;
 }
 

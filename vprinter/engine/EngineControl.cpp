@@ -62,14 +62,22 @@ std::function<std::optional<std::string>(const std::vector<std::string>&)> Engin
         if (w[0] != "fault") return std::nullopt;
         if (w.size() != 2) return std::string("ERR usage: fault jam|inkout|cover|lever|paperout|poweroff|clear");
         const std::string& what = w[1];
-        if (what == "paperout") engine.InjectFault(Fault::PaperOut);
-        else if (what == "jam") engine.InjectFault(Fault::PaperJam);
-        else if (what == "inkout") engine.InjectFault(Fault::InkOut);
-        else if (what == "cover") engine.InjectFault(Fault::CoverOpen);
-        else if (what == "lever") engine.InjectFault(Fault::Lever);
-        else if (what == "clear") engine.ClearFaults();
-        else if (what == "poweroff") powerOff();
-        else return "ERR unknown fault '" + what + "'";
+        if (what == "paperout")
+            engine.InjectFault(Fault::PaperOut);
+        else if (what == "jam")
+            engine.InjectFault(Fault::PaperJam);
+        else if (what == "inkout")
+            engine.InjectFault(Fault::InkOut);
+        else if (what == "cover")
+            engine.InjectFault(Fault::CoverOpen);
+        else if (what == "lever")
+            engine.InjectFault(Fault::Lever);
+        else if (what == "clear")
+            engine.ClearFaults();
+        else if (what == "poweroff")
+            powerOff();
+        else
+            return "ERR unknown fault '" + what + "'";
         return "OK fault " + what;
     };
 }

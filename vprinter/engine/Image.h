@@ -17,7 +17,8 @@ struct Image {
     int dpi = 0;                    // pixels per inch, when known (a page's preview resolution)
 
     Image() = default;
-    Image(int w, int h) : width(w), height(h), rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3, 0xFF) {}
+    Image(int w, int h)
+        : width(w), height(h), rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3, 0xFF) {}
     bool Null() const { return width <= 0 || height <= 0; }
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     std::uint8_t* Row(int y) { return rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3; }

@@ -16,9 +16,7 @@ std::string Hex(unsigned value) {
     return text;
 }
 
-int Word(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return bytes[at] | (bytes[at + 1] << 8);
-}
+int Word(const std::vector<std::uint8_t>& bytes, std::size_t at) { return bytes[at] | (bytes[at + 1] << 8); }
 
 int SignedWord(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(bytes, at)));
@@ -27,39 +25,56 @@ int SignedWord(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 // Parameter lengths that each ESC ( letter may carry.
 bool ParenLengthAllowed(std::uint8_t letter, int length) {
     switch (letter) {
-    case 'G': return length == 1;
-    case 'U': return length == 1 || length == 5;
-    case 'e':
-    case 'K':
-    case 'v': return length == 2;
-    case 'D': return length == 4;
-    case 'R': return length == 8;
-    default: return false;
+        case 'G':
+            return length == 1;
+        case 'U':
+            return length == 1 || length == 5;
+        case 'e':
+        case 'K':
+        case 'v':
+            return length == 2;
+        case 'D':
+            return length == 4;
+        case 'R':
+            return length == 8;
+        default:
+            return false;
     }
 }
 
 // Whole packet length of each factory command, 0 for a code the printer does not know.
 std::size_t FactoryLength(std::uint8_t code) {
     switch (code) {
-    case 0x00: return 14;  // Bi-D value
-    case 0x04: return 11;  // temporary PF value
-    case 0x50: return 10;  // apply settings
-    case 0x81: return 10;  // carriage home
-    case 0x82: return 27;  // transport-liquid exchange
-    case 0x84: return 11;  // cleaning
-    case 0xC4: return 14;  // carriage move
-    case 0xC5: return 14;  // carriage lock release / drive
-    case 0xCF: return 14;  // CR drive measurement
-    case 0xD1: return 11;  // sensor mode
-    case 0xF1: return 16;  // sensor settings
-    case 0xF2: return 11;  // sensor side
-    default: return 0;
+        case 0x00:
+            return 14;  // Bi-D value
+        case 0x04:
+            return 11;  // temporary PF value
+        case 0x50:
+            return 10;  // apply settings
+        case 0x81:
+            return 10;  // carriage home
+        case 0x82:
+            return 27;  // transport-liquid exchange
+        case 0x84:
+            return 11;  // cleaning
+        case 0xC4:
+            return 14;  // carriage move
+        case 0xC5:
+            return 14;  // carriage lock release / drive
+        case 0xCF:
+            return 14;  // CR drive measurement
+        case 0xD1:
+            return 11;  // sensor mode
+        case 0xF1:
+            return 16;  // sensor settings
+        case 0xF2:
+            return 11;  // sensor side
+        default:
+            return 0;
     }
 }
 
-std::uint8_t RotateRight(std::uint8_t value) {
-    return static_cast<std::uint8_t>((value >> 1) | ((value & 1u) << 7));
-}
+std::uint8_t RotateRight(std::uint8_t value) { return static_cast<std::uint8_t>((value >> 1) | ((value & 1u) << 7)); }
 
 // Parameter length of each remote command, -1 for an unknown command.
 int RemoteLength(const char* name) {
@@ -96,14 +111,22 @@ std::string Printable(std::uint8_t a, std::uint8_t b) {
 
 const char* ColorName(std::uint8_t colorByte) {
     switch (colorByte) {
-    case 0x00: return "black";
-    case 0x01: return "magenta";
-    case 0x02: return "cyan";
-    case 0x04: return "yellow";
-    case 0x10: return "gray";
-    case 0x11: return "light magenta";
-    case 0x12: return "light cyan";
-    default: return nullptr;
+        case 0x00:
+            return "black";
+        case 0x01:
+            return "magenta";
+        case 0x02:
+            return "cyan";
+        case 0x04:
+            return "yellow";
+        case 0x10:
+            return "gray";
+        case 0x11:
+            return "light magenta";
+        case 0x12:
+            return "light cyan";
+        default:
+            return nullptr;
     }
 }
 
@@ -204,31 +227,42 @@ std::size_t JobDecoder::TextBytes(const std::uint8_t* data, std::size_t n, JobVi
 void JobDecoder::Finish(JobVisitor& visitor) {
     if (failed_) return;
     switch (mode_) {
-    case Mode::Raster:
-        Fail(visitor, "the data ends after " + std::to_string(lineIndex_) + " of the " +
-                          std::to_string(raster_.lines) + " lines of a raster block");
-        break;
-    case Mode::Command:
-    case Mode::RemoteCommand:
-        Fail(visitor, "the data ends inside a sequence of " + std::to_string(pending_.size()) + " bytes");
-        break;
-    case Mode::Remote: Fail(visitor, "the data ends in remote mode, without its exit sequence"); break;
-    case Mode::Text: break;
+        case Mode::Raster:
+            Fail(visitor, "the data ends after " + std::to_string(lineIndex_) + " of the " +
+                              std::to_string(raster_.lines) + " lines of a raster block");
+            break;
+        case Mode::Command:
+        case Mode::RemoteCommand:
+            Fail(visitor, "the data ends inside a sequence of " + std::to_string(pending_.size()) + " bytes");
+            break;
+        case Mode::Remote:
+            Fail(visitor, "the data ends in remote mode, without its exit sequence");
+            break;
+        case Mode::Text:
+            break;
     }
 }
 
 bool JobDecoder::TextByte(std::uint8_t byte, JobVisitor& visitor) {
     switch (byte) {
-    case kEsc:
-        mode_ = Mode::Command;
-        pending_.assign(1, kEsc);
-        need_ = 0;
-        return true;
-    case 0x0D: visitor.OnCarriageReturn(); return true;
-    case 0x0A: visitor.OnLineFeed(); return true;
-    case 0x0C: visitor.OnFormFeed(); return true;
-    case 0x00: return true;  // the terminator of a label: prints nothing
-    default: break;
+        case kEsc:
+            mode_ = Mode::Command;
+            pending_.assign(1, kEsc);
+            need_ = 0;
+            return true;
+        case 0x0D:
+            visitor.OnCarriageReturn();
+            return true;
+        case 0x0A:
+            visitor.OnLineFeed();
+            return true;
+        case 0x0C:
+            visitor.OnFormFeed();
+            return true;
+        case 0x00:
+            return true;  // the terminator of a label: prints nothing
+        default:
+            break;
     }
     if (byte < 0x20 || byte == 0x7F) return Fail(visitor, "control byte " + Hex(byte) + " in text");
     visitor.OnText(byte);
@@ -241,14 +275,24 @@ bool JobDecoder::CommandByte(std::uint8_t byte, JobVisitor& visitor) {
     const std::uint8_t kind = pending_[1];
     if (size == 2) {
         switch (kind) {
-        case '@':
-        case '<': need_ = 2; break;
-        case 'U': need_ = 3; break;
-        case '\\': need_ = 4; break;
-        case 'i': need_ = 9; break;
-        case '(':
-        case '|': break;
-        default: return Fail(visitor, "unknown sequence ESC " + Hex(kind));
+            case '@':
+            case '<':
+                need_ = 2;
+                break;
+            case 'U':
+                need_ = 3;
+                break;
+            case '\\':
+                need_ = 4;
+                break;
+            case 'i':
+                need_ = 9;
+                break;
+            case '(':
+            case '|':
+                break;
+            default:
+                return Fail(visitor, "unknown sequence ESC " + Hex(kind));
         }
     } else if (kind == '(' && size == 3) {
         if (std::strchr("GUeKvDR", byte) == nullptr || byte == 0)
@@ -256,8 +300,8 @@ bool JobDecoder::CommandByte(std::uint8_t byte, JobVisitor& visitor) {
     } else if (kind == '(' && size == 5) {
         const int length = Word(pending_, 3);
         if (!ParenLengthAllowed(pending_[2], length))
-            return Fail(visitor, std::string("ESC ( ") + static_cast<char>(pending_[2]) + " with a parameter length of " +
-                                     std::to_string(length));
+            return Fail(visitor, std::string("ESC ( ") + static_cast<char>(pending_[2]) +
+                                     " with a parameter length of " + std::to_string(length));
         need_ = 5 + static_cast<std::size_t>(length);
     } else if (kind == '|' && size == 3) {
         if (byte != 0x00) return Fail(visitor, "factory packet header: byte 2 is " + Hex(byte) + ", not 0x00");
@@ -277,24 +321,32 @@ bool JobDecoder::CommandByte(std::uint8_t byte, JobVisitor& visitor) {
 bool JobDecoder::DispatchCommand(JobVisitor& visitor) {
     const std::vector<std::uint8_t>& p = pending_;
     switch (p[1]) {
-    case '@': visitor.OnReset(); return true;
-    case '<': visitor.OnLineReturn(); return true;
-    case 'U':
-        if (p[2] > 3) return Fail(visitor, "ESC U with the unknown direction " + std::to_string(p[2]));
-        visitor.OnDirection(p[2]);
-        return true;
-    case '\\': visitor.OnHorizontalMove(SignedWord(p, 2)); return true;
-    case 'i': {
-        RasterHeader header;
-        header.color = p[2];
-        header.compression = p[3];
-        header.bitsPerPixel = p[4];
-        header.bytesPerLine = static_cast<std::uint16_t>(Word(p, 5));
-        header.lines = static_cast<std::uint16_t>(Word(p, 7));
-        return BeginRaster(header, visitor);
-    }
-    case '(': return DispatchParenCommand(visitor);
-    default: return DispatchFactory(visitor);
+        case '@':
+            visitor.OnReset();
+            return true;
+        case '<':
+            visitor.OnLineReturn();
+            return true;
+        case 'U':
+            if (p[2] > 3) return Fail(visitor, "ESC U with the unknown direction " + std::to_string(p[2]));
+            visitor.OnDirection(p[2]);
+            return true;
+        case '\\':
+            visitor.OnHorizontalMove(SignedWord(p, 2));
+            return true;
+        case 'i': {
+            RasterHeader header;
+            header.color = p[2];
+            header.compression = p[3];
+            header.bitsPerPixel = p[4];
+            header.bytesPerLine = static_cast<std::uint16_t>(Word(p, 5));
+            header.lines = static_cast<std::uint16_t>(Word(p, 7));
+            return BeginRaster(header, visitor);
+        }
+        case '(':
+            return DispatchParenCommand(visitor);
+        default:
+            return DispatchFactory(visitor);
     }
 }
 
@@ -302,56 +354,56 @@ bool JobDecoder::DispatchParenCommand(JobVisitor& visitor) {
     const std::vector<std::uint8_t>& p = pending_;
     const std::size_t length = p.size() - 5;
     switch (p[2]) {
-    case 'G':
-        if (p[5] > 1) return Fail(visitor, "ESC ( G with the unknown mode " + std::to_string(p[5]));
-        visitor.OnGraphicsMode(p[5]);
-        return true;
-    case 'U': {
-        UnitSetting unit;
-        if (length == 1) {
-            unit.page = unit.vertical = unit.horizontal = p[5];
-        } else {
-            unit.page = p[5];
-            unit.vertical = p[6];
-            unit.horizontal = p[7];
-            unit.base = Word(p, 8);
+        case 'G':
+            if (p[5] > 1) return Fail(visitor, "ESC ( G with the unknown mode " + std::to_string(p[5]));
+            visitor.OnGraphicsMode(p[5]);
+            return true;
+        case 'U': {
+            UnitSetting unit;
+            if (length == 1) {
+                unit.page = unit.vertical = unit.horizontal = p[5];
+            } else {
+                unit.page = p[5];
+                unit.vertical = p[6];
+                unit.horizontal = p[7];
+                unit.base = Word(p, 8);
+            }
+            if (unit.page == 0 || unit.vertical == 0 || unit.horizontal == 0 || unit.base == 0)
+                return Fail(visitor, "ESC ( U with a unit of zero");
+            visitor.OnUnit(unit);
+            return true;
         }
-        if (unit.page == 0 || unit.vertical == 0 || unit.horizontal == 0 || unit.base == 0)
-            return Fail(visitor, "ESC ( U with a unit of zero");
-        visitor.OnUnit(unit);
-        return true;
-    }
-    case 'e':
-        if (p[5] != 0 || (p[6] != 0x00 && (p[6] < 0x10 || p[6] > 0x13)))
-            return Fail(visitor, "ESC ( e with the unknown dot size " + Hex(p[5]) + " " + Hex(p[6]));
-        visitor.OnDotSize(p[6]);
-        return true;
-    case 'K':
-        if (p[5] != 0 || p[6] > 2)
-            return Fail(visitor, "ESC ( K with the unknown colour mode " + Hex(p[5]) + " " + Hex(p[6]));
-        visitor.OnColorMode(p[6]);
-        return true;
-    case 'v': {
-        const int amount = SignedWord(p, 5);
-        if (amount < 0) return Fail(visitor, "ESC ( v asks to move the paper back by " + std::to_string(-amount));
-        visitor.OnVerticalMove(amount);
-        return true;
-    }
-    case 'D': {
-        RasterResolution resolution{Word(p, 5), p[7], p[8]};
-        if (resolution.base == 0 || resolution.vertical == 0 || resolution.horizontal == 0)
-            return Fail(visitor, "ESC ( D with a resolution of zero");
-        visitor.OnResolution(resolution);
-        return true;
-    }
-    default: {  // 'R': enter remote mode
-        static const char kRemote[] = "REMOTE1";
-        if (p[5] != 0 || std::memcmp(&p[6], kRemote, 7) != 0)
-            return Fail(visitor, "ESC ( R without the remote-mode signature");
-        mode_ = Mode::Remote;
-        visitor.OnRemoteEnter();
-        return true;
-    }
+        case 'e':
+            if (p[5] != 0 || (p[6] != 0x00 && (p[6] < 0x10 || p[6] > 0x13)))
+                return Fail(visitor, "ESC ( e with the unknown dot size " + Hex(p[5]) + " " + Hex(p[6]));
+            visitor.OnDotSize(p[6]);
+            return true;
+        case 'K':
+            if (p[5] != 0 || p[6] > 2)
+                return Fail(visitor, "ESC ( K with the unknown colour mode " + Hex(p[5]) + " " + Hex(p[6]));
+            visitor.OnColorMode(p[6]);
+            return true;
+        case 'v': {
+            const int amount = SignedWord(p, 5);
+            if (amount < 0) return Fail(visitor, "ESC ( v asks to move the paper back by " + std::to_string(-amount));
+            visitor.OnVerticalMove(amount);
+            return true;
+        }
+        case 'D': {
+            RasterResolution resolution{Word(p, 5), p[7], p[8]};
+            if (resolution.base == 0 || resolution.vertical == 0 || resolution.horizontal == 0)
+                return Fail(visitor, "ESC ( D with a resolution of zero");
+            visitor.OnResolution(resolution);
+            return true;
+        }
+        default: {  // 'R': enter remote mode
+            static const char kRemote[] = "REMOTE1";
+            if (p[5] != 0 || std::memcmp(&p[6], kRemote, 7) != 0)
+                return Fail(visitor, "ESC ( R without the remote-mode signature");
+            mode_ = Mode::Remote;
+            visitor.OnRemoteEnter();
+            return true;
+        }
     }
 }
 
@@ -369,8 +421,8 @@ bool JobDecoder::DispatchFactory(JobVisitor& visitor) {
     const std::size_t expected = FactoryLength(code);
     if (expected == 0) return Fail(visitor, "unknown factory command " + Hex(code));
     if (expected != p.size())
-        return Fail(visitor, "factory command " + Hex(code) + " of " + std::to_string(p.size()) +
-                                 " bytes, expected " + std::to_string(expected));
+        return Fail(visitor, "factory command " + Hex(code) + " of " + std::to_string(p.size()) + " bytes, expected " +
+                                 std::to_string(expected));
     FactoryPacket packet;
     packet.code = code;
     packet.params.assign(p.begin() + 10, p.end());
@@ -388,7 +440,8 @@ bool JobDecoder::RemoteByte(std::uint8_t byte, JobVisitor& visitor) {
     if (pending_.size() == 4) {
         const std::size_t length = static_cast<std::size_t>(Word(pending_, 2));
         if (pending_[0] == kEsc && pending_[1] == 0x00) {
-            if (length != 0) return Fail(visitor, "remote-mode exit sequence with a length of " + std::to_string(length));
+            if (length != 0)
+                return Fail(visitor, "remote-mode exit sequence with a length of " + std::to_string(length));
             mode_ = Mode::Text;
             visitor.OnRemoteExit();
             return true;
@@ -432,7 +485,8 @@ bool JobDecoder::DispatchRemote(JobVisitor& visitor) {
 }
 
 bool JobDecoder::BeginRaster(const RasterHeader& header, JobVisitor& visitor) {
-    if (ColorName(header.color) == nullptr) return Fail(visitor, "raster block with the unknown colour " + Hex(header.color));
+    if (ColorName(header.color) == nullptr)
+        return Fail(visitor, "raster block with the unknown colour " + Hex(header.color));
     if (header.compression > 1)
         return Fail(visitor, "raster block with the unknown compression " + std::to_string(header.compression));
     if (header.bitsPerPixel != 1 && header.bitsPerPixel != 2)
@@ -503,8 +557,7 @@ std::size_t JobDecoder::RasterBytes(const std::uint8_t* data, std::size_t n, Job
                 // A repeated value may go on into the next lines of the block
                 // (one run draws the first dot pattern's 96 one-byte lines),
                 // but not past the block's last line.
-                const std::size_t left =
-                    static_cast<std::size_t>(raster_.lines - lineIndex_) * lineSize - lineFill_;
+                const std::size_t left = static_cast<std::size_t>(raster_.lines - lineIndex_) * lineSize - lineFill_;
                 if (count > left) {
                     Fail(visitor, "raster line " + std::to_string(lineIndex_) + ": a run of " + std::to_string(count) +
                                       " bytes at byte " + std::to_string(lineFill_) + " overshoots the block's last " +

@@ -141,8 +141,8 @@ private:
     std::vector<std::uint8_t> line_;
     std::size_t lineFill_ = 0;
     int lineIndex_ = 0;
-    int runCounter_ = -1;    // counter byte of the run unit being read, -1 none
-    int literalLeft_ = 0;    // literal bytes still to come
+    int runCounter_ = -1;  // counter byte of the run unit being read, -1 none
+    int literalLeft_ = 0;  // literal bytes still to come
 
     bool failed_ = false;
     std::string error_;

@@ -33,19 +33,32 @@ std::string Number(int value) { return std::to_string(value); }
 
 const char* CommandName(std::uint8_t code) {
     switch (code) {
-    case 0x00: return "Bi-D value";
-    case 0x04: return "temporary PF value";
-    case 0x50: return "apply settings";
-    case 0x81: return "carriage home";
-    case 0x82: return "transport-liquid exchange";
-    case 0x84: return "cleaning";
-    case 0xC4: return "carriage move";
-    case 0xC5: return "carriage drive C5";
-    case 0xCF: return "CR drive measurement";
-    case 0xD1: return "sensor mode";
-    case 0xF1: return "sensor settings";
-    case 0xF2: return "sensor side";
-    default: return "factory command";
+        case 0x00:
+            return "Bi-D value";
+        case 0x04:
+            return "temporary PF value";
+        case 0x50:
+            return "apply settings";
+        case 0x81:
+            return "carriage home";
+        case 0x82:
+            return "transport-liquid exchange";
+        case 0x84:
+            return "cleaning";
+        case 0xC4:
+            return "carriage move";
+        case 0xC5:
+            return "carriage drive C5";
+        case 0xCF:
+            return "CR drive measurement";
+        case 0xD1:
+            return "sensor mode";
+        case 0xF1:
+            return "sensor settings";
+        case 0xF2:
+            return "sensor side";
+        default:
+            return "factory command";
     }
 }
 
@@ -61,11 +74,15 @@ void Mechanism::Refuse(const std::string& what, const std::string& why) {
 
 std::uint8_t Mechanism::State() const {
     switch (activity_) {
-    case Activity::Idle: return 4;
-    case Activity::Moving:
-    case Activity::Measuring: return 2;
-    case Activity::Ejecting: return 3;
-    default: return 7;  // cleaning, ink charge, exchange
+        case Activity::Idle:
+            return 4;
+        case Activity::Moving:
+        case Activity::Measuring:
+            return 2;
+        case Activity::Ejecting:
+            return 3;
+        default:
+            return 7;  // cleaning, ink charge, exchange
     }
 }
 
@@ -89,46 +106,47 @@ void Mechanism::Finish() {
     const Activity done = activity_;
     activity_ = Activity::Idle;
     switch (done) {
-    case Activity::Measuring: {
-        // The drive load grows with the distance; a little scatter, as on a real motor.
-        jitterSeed_ = jitterSeed_ * 1103515245u + 12345u;
-        const int scatter = static_cast<int>((jitterSeed_ >> 16) % 7) - 3;
-        const int load = (*pendingMeasure_ == 4 ? kCrLoadMode4 : kCrLoadMode3);
-        const int value = std::clamp(load * measureDistance_ / kCrDistance + scatter, 0, 0xFFFF);
-        machine_.WriteEeprom(eeprom_address::kCrMeasure, static_cast<std::uint8_t>(value & 0xFF));
-        machine_.WriteEeprom(eeprom_address::kCrMeasure + 1, static_cast<std::uint8_t>(value >> 8));
-        machine_.Log("CR drive measurement mode " + Number(*pendingMeasure_) + ": " + Number(value));
-        pendingMeasure_.reset();
-        position_ = measureDistance_;
-        break;
-    }
-    case Activity::Cleaning:
-    case Activity::InkCharge:
-        // An ink charge draws far more ink through the nozzles: it clears as much as three cleanings.
-        cleaningsDone_ += done == Activity::InkCharge ? 3 : 1;
-        machine_.Log("cleaning cycle finished");
-        break;
-    case Activity::Exchange:
-        activity_ = Activity::Exchange;
-        if (exchangeTravel_) {  // at the exchange position: the technician takes over
-            exchangeTravel_ = false;
-            exchangeWaiting_ = true;
-            machine_.Log("transport-liquid exchange: waiting for the roll-paper switch");
+        case Activity::Measuring: {
+            // The drive load grows with the distance; a little scatter, as on a real motor.
+            jitterSeed_ = jitterSeed_ * 1103515245u + 12345u;
+            const int scatter = static_cast<int>((jitterSeed_ >> 16) % 7) - 3;
+            const int load = (*pendingMeasure_ == 4 ? kCrLoadMode4 : kCrLoadMode3);
+            const int value = std::clamp(load * measureDistance_ / kCrDistance + scatter, 0, 0xFFFF);
+            machine_.WriteEeprom(eeprom_address::kCrMeasure, static_cast<std::uint8_t>(value & 0xFF));
+            machine_.WriteEeprom(eeprom_address::kCrMeasure + 1, static_cast<std::uint8_t>(value >> 8));
+            machine_.Log("CR drive measurement mode " + Number(*pendingMeasure_) + ": " + Number(value));
+            pendingMeasure_.reset();
+            position_ = measureDistance_;
             break;
         }
-        ++exchangeSteps_;
-        machine_.Log("transport-liquid exchange step " + Number(exchangeSteps_) + " finished");
-        if (exchangeSteps_ < 3) {
-            exchangeWaiting_ = true;
-        } else {
-            activity_ = Activity::Idle;
-            AddCounter16(eeprom_address::kExchangeCl, 1);
-            position_ = 0;
-            locked_ = true;
-            machine_.Log("transport-liquid exchange finished");
-        }
-        break;
-    default: break;
+        case Activity::Cleaning:
+        case Activity::InkCharge:
+            // An ink charge draws far more ink through the nozzles: it clears as much as three cleanings.
+            cleaningsDone_ += done == Activity::InkCharge ? 3 : 1;
+            machine_.Log("cleaning cycle finished");
+            break;
+        case Activity::Exchange:
+            activity_ = Activity::Exchange;
+            if (exchangeTravel_) {  // at the exchange position: the technician takes over
+                exchangeTravel_ = false;
+                exchangeWaiting_ = true;
+                machine_.Log("transport-liquid exchange: waiting for the roll-paper switch");
+                break;
+            }
+            ++exchangeSteps_;
+            machine_.Log("transport-liquid exchange step " + Number(exchangeSteps_) + " finished");
+            if (exchangeSteps_ < 3) {
+                exchangeWaiting_ = true;
+            } else {
+                activity_ = Activity::Idle;
+                AddCounter16(eeprom_address::kExchangeCl, 1);
+                position_ = 0;
+                locked_ = true;
+                machine_.Log("transport-liquid exchange finished");
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -142,33 +160,48 @@ void Mechanism::Execute(const FactoryPacket& packet) {
     }
     machine_.Log(line);
     switch (packet.code) {
-    case 0x00: SetBid(p); break;
-    case 0x04:
-        if (static_cast<std::int8_t>(p[0]) < -4 || static_cast<std::int8_t>(p[0]) > 4) {
-            Refuse("temporary PF value", Number(static_cast<std::int8_t>(p[0])) + " is outside -4 to 4");
+        case 0x00:
+            SetBid(p);
+            break;
+        case 0x04:
+            if (static_cast<std::int8_t>(p[0]) < -4 || static_cast<std::int8_t>(p[0]) > 4) {
+                Refuse("temporary PF value", Number(static_cast<std::int8_t>(p[0])) + " is outside -4 to 4");
+                break;
+            }
+            temporaryPf_ = static_cast<std::int8_t>(p[0]);
+            break;
+        case 0x50: {
+            const std::optional<int> keep = temporaryPf_;
+            LoadSettings();
+            temporaryPf_ = keep;  // a temporary value stays until the printer starts afresh
+            machine_.Log("settings taken into use: PF " + Number(Pf()) + ", first dot " + Number(firstDot_));
             break;
         }
-        temporaryPf_ = static_cast<std::int8_t>(p[0]);
-        break;
-    case 0x50: {
-        const std::optional<int> keep = temporaryPf_;
-        LoadSettings();
-        temporaryPf_ = keep;  // a temporary value stays until the printer starts afresh
-        machine_.Log("settings taken into use: PF " + Number(Pf()) + ", first dot " + Number(firstDot_));
-        break;
-    }
-    case 0x81:
-        MoveTo(0);
-        locked_ = true;
-        pushed_ = false;
-        break;
-    case 0x82: StartExchange(p); break;
-    case 0x84: Clean(p[0]); break;
-    case 0xC4: Move(p); break;
-    case 0xC5: ReleaseLock(p); break;
-    case 0xCF: Measure(p); break;
-    case 0xD1: sensorMode_ = p[0] == 0; break;
-    default: break;  // F1, F2: sensor settings the virtual sensor has no use for
+        case 0x81:
+            MoveTo(0);
+            locked_ = true;
+            pushed_ = false;
+            break;
+        case 0x82:
+            StartExchange(p);
+            break;
+        case 0x84:
+            Clean(p[0]);
+            break;
+        case 0xC4:
+            Move(p);
+            break;
+        case 0xC5:
+            ReleaseLock(p);
+            break;
+        case 0xCF:
+            Measure(p);
+            break;
+        case 0xD1:
+            sensorMode_ = p[0] == 0;
+            break;
+        default:
+            break;  // F1, F2: sensor settings the virtual sensor has no use for
     }
 }
 
@@ -204,7 +237,8 @@ void Mechanism::Move(const std::vector<std::uint8_t>& p) {
             Start(Activity::Moving, times_.moveBase);
             return;
         }
-        Refuse("carriage move to " + Number(target), "the carriage is locked at home (send the leave-home prologue first)");
+        Refuse("carriage move to " + Number(target),
+               "the carriage is locked at home (send the leave-home prologue first)");
         return;
     }
     if (target < 0 || target > kCarriageMax) {
@@ -389,8 +423,8 @@ void Mechanism::LoadSettings() {
     const std::uint8_t firstDot = machine_.ReadEeprom(eeprom_address::kFirstDot);
     firstDot_ = static_cast<std::int8_t>(firstDot);
     for (int line = 0; line < 6; ++line)
-        pixelShift_[static_cast<std::size_t>(line)] =
-            static_cast<std::int8_t>(machine_.ReadEeprom(static_cast<std::uint8_t>(eeprom_address::kPixelShift + line)));
+        pixelShift_[static_cast<std::size_t>(line)] = static_cast<std::int8_t>(
+            machine_.ReadEeprom(static_cast<std::uint8_t>(eeprom_address::kPixelShift + line)));
     for (int& shift : pixelShift_)
         if (shift < -5 || shift > 5) shift = 0;  // a value no valid write leaves: no correction
     temporaryPf_.reset();

@@ -18,9 +18,9 @@ namespace vp {
 
 // Printer error codes of the status record that the engine raises.
 namespace printer_error {
-inline constexpr std::uint8_t kBadData = 1;      // "Communication error.": input the printer cannot read
-inline constexpr std::uint8_t kCoverOpen = 2;    // no message of its own in the program
-inline constexpr std::uint8_t kLever = 3;        // release lever position
+inline constexpr std::uint8_t kBadData = 1;    // "Communication error.": input the printer cannot read
+inline constexpr std::uint8_t kCoverOpen = 2;  // no message of its own in the program
+inline constexpr std::uint8_t kLever = 3;      // release lever position
 inline constexpr std::uint8_t kPaperJam = 4;
 inline constexpr std::uint8_t kInkOut = 5;
 inline constexpr std::uint8_t kPaperOut = 6;
@@ -28,19 +28,19 @@ inline constexpr std::uint8_t kPaperOut = 6;
 
 // EEPROM addresses the engine keeps up to date.
 namespace eeprom_address {
-inline constexpr std::uint8_t kWasteInk = 0x20;      // 16-bit
-inline constexpr std::uint8_t kCleaning1 = 0x2E;     // CL1 count, head cleaning
-inline constexpr std::uint8_t kCleaning3 = 0x32;     // CL3/CL4 count, ink charge
-inline constexpr std::uint8_t kExchangeCl = 0x36;    // exchange CL count
-inline constexpr std::uint8_t kBidBlack = 0x60;      // VSD1, VSD2, VSD2', VSD4; colour at 0x64
+inline constexpr std::uint8_t kWasteInk = 0x20;    // 16-bit
+inline constexpr std::uint8_t kCleaning1 = 0x2E;   // CL1 count, head cleaning
+inline constexpr std::uint8_t kCleaning3 = 0x32;   // CL3/CL4 count, ink charge
+inline constexpr std::uint8_t kExchangeCl = 0x36;  // exchange CL count
+inline constexpr std::uint8_t kBidBlack = 0x60;    // VSD1, VSD2, VSD2', VSD4; colour at 0x64
 inline constexpr std::uint8_t kFirstDot = 0x68;
-inline constexpr std::uint8_t kCrMeasure = 0x6C;     // 16-bit, left by the CR drive measurement
-inline constexpr std::uint8_t kCutCount = 0x6E;      // 16-bit
-inline constexpr std::uint8_t kCutPosition = 0x70;   // saved by the remote SV command
+inline constexpr std::uint8_t kCrMeasure = 0x6C;    // 16-bit, left by the CR drive measurement
+inline constexpr std::uint8_t kCutCount = 0x6E;     // 16-bit
+inline constexpr std::uint8_t kCutPosition = 0x70;  // saved by the remote SV command
 inline constexpr std::uint8_t kPf = 0x77;
-inline constexpr std::uint8_t kPixelShift = 0x97;    // lines A to F, 0x97-0x9C
-inline constexpr std::uint8_t kPages = 0x78;         // 32-bit
-inline constexpr std::uint8_t kPasses = 0x7C;        // 32-bit
+inline constexpr std::uint8_t kPixelShift = 0x97;  // lines A to F, 0x97-0x9C
+inline constexpr std::uint8_t kPages = 0x78;       // 32-bit
+inline constexpr std::uint8_t kPasses = 0x7C;      // 32-bit
 inline constexpr std::uint8_t kCrDispersion = 0xAC;
 }  // namespace eeprom_address
 
@@ -51,7 +51,7 @@ struct MechanismTimes {
     std::uint64_t exchangeStep = 30000;  // each of the three steps after a switch press
     std::uint64_t crMeasurement = 3000;
     std::uint64_t eject = 1500;
-    std::uint64_t moveBase = 150;        // plus the travel at kCarriageSpeed
+    std::uint64_t moveBase = 150;  // plus the travel at kCarriageSpeed
 };
 
 class Mechanism {
@@ -139,14 +139,14 @@ private:
     std::uint64_t remaining_ = 0;  // of the current activity
 
     int position_ = 0;
-    bool locked_ = true;    // at home, held by the lock
-    bool pushed_ = false;   // pushed into the home end: the next lock release works
+    bool locked_ = true;   // at home, held by the lock
+    bool pushed_ = false;  // pushed into the home end: the next lock release works
     bool sensorMode_ = false;
 
-    int exchangeSteps_ = 0;       // steps finished
+    int exchangeSteps_ = 0;  // steps finished
     int cleaningsDone_ = 0;
-    bool exchangeWaiting_ = false;  // waiting for the roll-paper switch
-    bool exchangeTravel_ = false;   // on the way to the exchange position
+    bool exchangeWaiting_ = false;       // waiting for the roll-paper switch
+    bool exchangeTravel_ = false;        // on the way to the exchange position
     std::optional<int> pendingMeasure_;  // mode of a running CR measurement
     int measureDistance_ = 0;
     std::uint32_t jitterSeed_ = 0x2545F491u;

@@ -55,7 +55,7 @@ std::unique_ptr<PageRenderer> DrawPage(const SheetRecord& sheet, const PagePlan&
 
 // What became of one page.
 struct PageOutcome {
-    int number = 0;     // the sheet's number in this run of the printer
+    int number = 0;  // the sheet's number in this run of the printer
     std::string path;
     bool written = false;
     std::string error;  // why not

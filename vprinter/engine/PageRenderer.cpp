@@ -67,13 +67,20 @@ PlanePool& Pool() {
 
 std::array<std::uint8_t, 3> InkColor(int ink) {
     switch (ink) {
-    case kBlack: return {20, 20, 20};
-    case kCyan: return {0, 160, 230};
-    case kMagenta: return {230, 0, 126};
-    case kYellow: return {255, 230, 0};
-    case kLightCyan: return {150, 215, 245};
-    case kLightMagenta: return {245, 160, 205};
-    default: return {120, 120, 120};  // gray
+        case kBlack:
+            return {20, 20, 20};
+        case kCyan:
+            return {0, 160, 230};
+        case kMagenta:
+            return {230, 0, 126};
+        case kYellow:
+            return {255, 230, 0};
+        case kLightCyan:
+            return {150, 215, 245};
+        case kLightMagenta:
+            return {245, 160, 205};
+        default:
+            return {120, 120, 120};  // gray
     }
 }
 
@@ -184,8 +191,8 @@ void PageRenderer::PreparePixelTable(std::int64_t x, int pitchX, std::size_t dot
     tablePitch_ = pitchX;
 }
 
-std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY,
-                                      int bitsPerPixel, const std::uint8_t* data, std::size_t n) {
+std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY, int bitsPerPixel,
+                                      const std::uint8_t* data, std::size_t n) {
     const int perByte = 8 / bitsPerPixel;
     const unsigned mask = (1u << bitsPerPixel) - 1u;
     const int thirdsPerStep = bitsPerPixel == 1 ? 3 : 1;
@@ -277,7 +284,8 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             for (int i = 0; i < partsX; ++i) {
                 const std::int64_t px = (dx + partOffset[static_cast<std::size_t>(i)]) / box_;
                 if (px >= width_) continue;
-                for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), static_cast<int>(px)), part);
+                for (int r = 0; r < rowsOnSheet; ++r)
+                    AddTo(cell(static_cast<std::size_t>(r), static_cast<int>(px)), part);
                 inked_ = true;
             }
         }

@@ -27,7 +27,7 @@ inline constexpr int kMasterPerInch = 14400;
 // magenta, yellow, light cyan, light magenta, gray).
 
 struct PageSetup {
-    double widthMm = 329.0;   // A3+
+    double widthMm = 329.0;  // A3+
     double heightMm = 483.0;
     // Preview pixels per inch; must divide 14400. The print engine also
     // takes kPagePlanned (PagePlan.h): each page at the resolution it needs.

@@ -33,8 +33,11 @@ PageSetup SmallSheet(int dpi) {
 class Model {
 public:
     explicit Model(const PageRenderer& page)
-        : box_(page.Box()), width_(page.PreviewWidth()), height_(page.PreviewHeight()),
-          widthMaster_(page.WidthMaster()), heightMaster_(page.HeightMaster()),
+        : box_(page.Box()),
+          width_(page.PreviewWidth()),
+          height_(page.PreviewHeight()),
+          widthMaster_(page.WidthMaster()),
+          heightMaster_(page.HeightMaster()),
           cells_(static_cast<std::size_t>(kInkCount) * width_ * height_, 0) {}
 
     void PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY, int bits,
@@ -49,8 +52,8 @@ public:
             const unsigned value = (data[dot / perByte] >> (8 - bits * (dot % perByte + 1))) & mask;
             const std::int64_t dx = x + static_cast<std::int64_t>(dot) * pitchX;
             if (value == 0 || dx < 0 || dx >= widthMaster_) continue;
-            const int amount = static_cast<int>(
-                std::lround(PageRenderer::kFull * area * value / mask / (partsX * partsY)));
+            const int amount =
+                static_cast<int>(std::lround(PageRenderer::kFull * area * value / mask / (partsX * partsY)));
             for (int j = 0; j < partsY; ++j)
                 for (int i = 0; i < partsX; ++i)
                     Add(ink, (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_,
@@ -76,7 +79,8 @@ public:
 
 private:
     std::size_t Key(int ink, std::int64_t px, std::int64_t py) const {
-        return (static_cast<std::size_t>(ink) * height_ + static_cast<std::size_t>(py)) * width_ + static_cast<std::size_t>(px);
+        return (static_cast<std::size_t>(ink) * height_ + static_cast<std::size_t>(py)) * width_ +
+               static_cast<std::size_t>(px);
     }
     void Add(int ink, std::int64_t px, std::int64_t py, int amount) {
         if (amount <= 0 || px >= width_ || py >= height_) return;
@@ -138,7 +142,8 @@ TEST(PageRenderer, CoverageIsWhatEachDotAndRectangleAdds) {
 TEST(PageRenderer, PagesOnReusedMemoryStartWhite) {
     {
         PageRenderer full(SmallSheet(1440));
-        for (int ink = 0; ink < kInkCount; ++ink) full.FillRect(ink, 0, 0, full.WidthMaster(), full.HeightMaster(), 1.0);
+        for (int ink = 0; ink < kInkCount; ++ink)
+            full.FillRect(ink, 0, 0, full.WidthMaster(), full.HeightMaster(), 1.0);
         EXPECT_GT(full.MemoryBytes(), std::size_t{7} * 1360 * 510 * 2);
     }
     std::mt19937 rng(7);

@@ -30,7 +30,8 @@ bool PngStream::OpenIndexed(const std::string& path, int width, int height, cons
                             std::string* error) {
     if (palette.empty() || palette.size() > 256) {
         if (error)
-            *error = "cannot write " + path + ": a palette holds 1 to 256 colours, not " + std::to_string(palette.size());
+            *error =
+                "cannot write " + path + ": a palette holds 1 to 256 colours, not " + std::to_string(palette.size());
         return false;
     }
     const int depth = palette.size() <= 2 ? 1 : palette.size() <= 4 ? 2 : palette.size() <= 16 ? 4 : 8;

@@ -18,17 +18,19 @@ namespace {
 // runs of one byte, repeated pixels, noise, runs longer than one match, and
 // whole rows repeated.
 TEST(PngStream, ImagesReadBackExactly) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-" + std::to_string(::getpid()) + ".png");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-pngstream-" + std::to_string(::getpid()) + ".png");
     for (int width : {1, 2, 5, 97, 700}) {
         const int height = 9;
-        std::vector<std::vector<std::uint8_t>> rows(height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 3, 0xFF));
+        std::vector<std::vector<std::uint8_t>> rows(
+            height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 3, 0xFF));
         std::mt19937 random(static_cast<unsigned>(width));
         for (int x = 0; x < width; ++x) {
             const std::uint8_t pixel[3] = {0, 160, 230};
             for (int c = 0; c < 3; ++c) {
-                rows[1][static_cast<std::size_t>(x * 3 + c)] = pixel[c];                              // repeated pixel
-                rows[2][static_cast<std::size_t>(x * 3 + c)] = static_cast<std::uint8_t>(random());   // noise
-                rows[3][static_cast<std::size_t>(x * 3 + c)] = 20;                                    // one byte
+                rows[1][static_cast<std::size_t>(x * 3 + c)] = pixel[c];                             // repeated pixel
+                rows[2][static_cast<std::size_t>(x * 3 + c)] = static_cast<std::uint8_t>(random());  // noise
+                rows[3][static_cast<std::size_t>(x * 3 + c)] = 20;                                   // one byte
                 rows[5][static_cast<std::size_t>(x * 3 + c)] = static_cast<std::uint8_t>(x % 7 < 3 ? 0 : random() % 2);
             }
         }
@@ -52,8 +54,9 @@ TEST(PngStream, ImagesReadBackExactly) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const auto& row = rows[static_cast<std::size_t>(y)];
-                const QRgb expected = qRgb(row[static_cast<std::size_t>(x * 3)], row[static_cast<std::size_t>(x * 3 + 1)],
-                                           row[static_cast<std::size_t>(x * 3 + 2)]);
+                const QRgb expected =
+                    qRgb(row[static_cast<std::size_t>(x * 3)], row[static_cast<std::size_t>(x * 3 + 1)],
+                         row[static_cast<std::size_t>(x * 3 + 2)]);
                 ASSERT_EQ(image.pixel(x, y), expected) << "width " << width << " at " << x << "," << y;
             }
     }
@@ -63,14 +66,17 @@ TEST(PngStream, ImagesReadBackExactly) {
 // Indexed images at each size of index: 1, 2, 4 and 8 bits per pixel, with
 // widths that leave part of the last byte of a row unused.
 TEST(PngStream, IndexedImagesReadBackExactly) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-indexed-" + std::to_string(::getpid()) + ".png");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-pngstream-indexed-" + std::to_string(::getpid()) + ".png");
     for (std::size_t colours : {1u, 2u, 3u, 4u, 5u, 16u, 17u, 256u}) {
         std::vector<PngStream::Colour> palette;
         for (std::size_t i = 0; i < colours; ++i)
-            palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
+            palette.push_back(
+                {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
         for (int width : {1, 3, 9, 700}) {
             const int height = 4;
-            std::vector<std::vector<std::uint8_t>> rows(height, std::vector<std::uint8_t>(static_cast<std::size_t>(width)));
+            std::vector<std::vector<std::uint8_t>> rows(height,
+                                                        std::vector<std::uint8_t>(static_cast<std::size_t>(width)));
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x)
                     rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
@@ -103,7 +109,8 @@ TEST(PngStream, MisuseIsAnError) {
     EXPECT_FALSE(png.Open("/nonexistent-folder/page.png", 4, 4, &error));
     EXPECT_NE(error.find("cannot create"), std::string::npos);
 
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-pngstream-short-" + std::to_string(::getpid()) + ".png");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-pngstream-short-" + std::to_string(::getpid()) + ".png");
     PngStream shortImage;
     ASSERT_TRUE(shortImage.Open(path.string(), 4, 4, &error));
     shortImage.WhiteRow();
@@ -150,7 +157,8 @@ TEST(PngStream, MisuseIsAnError) {
 // A page is written with a palette while it has at most 256 colours and as
 // RGB beyond; either way the file holds exactly the composed preview.
 TEST(PngStream, PagesAreWrittenAsComposed) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("vengine-page-" + std::to_string(::getpid()) + ".png");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-page-" + std::to_string(::getpid()) + ".png");
     const std::int64_t pixel = kMasterPerInch / 180;
     // n by n pixels of every pairing of n cyan and n magenta shades, and a
     // black bar of rows that repeat: n * n + 2 colours with the paper.

@@ -47,10 +47,14 @@ int MasterPerUnit(int numerator, int base) {
 // VSD index (0 VSD1, 1 VSD2, 2 VSD2', 3 VSD4) of a dot-size byte.
 int VsdOfDotSize(std::uint8_t dotSize) {
     switch (dotSize) {
-    case 0x11: return 1;
-    case 0x13: return 2;
-    case 0x10: return 3;
-    default: return 0;  // 0x12 and the printer's default
+        case 0x11:
+            return 1;
+        case 0x13:
+            return 2;
+        case 0x10:
+            return 3;
+        default:
+            return 0;  // 0x12 and the printer's default
     }
 }
 
@@ -72,7 +76,8 @@ int HighestPageNumber(const std::string& dir) {
         const char* last = name.data() + name.size() - 4;
         int n = 0;
         const auto [p, err] = std::from_chars(first, last, n);
-        if (err == std::errc() && p == last && first != last && *first != '-' && *first != '+') highest = std::max(highest, n);
+        if (err == std::errc() && p == last && first != last && *first != '-' && *first != '+')
+            highest = std::max(highest, n);
     }
     return std::min(highest, kLastPageNumber - 1);
 }
@@ -81,13 +86,20 @@ int HighestPageNumber(const std::string& dir) {
 
 int InkOfColorByte(std::uint8_t colorByte) {
     switch (colorByte) {
-    case 0x01: return kMagenta;
-    case 0x02: return kCyan;
-    case 0x04: return kYellow;
-    case 0x10: return kGray;
-    case 0x11: return kLightMagenta;
-    case 0x12: return kLightCyan;
-    default: return kBlack;
+        case 0x01:
+            return kMagenta;
+        case 0x02:
+            return kCyan;
+        case 0x04:
+            return kYellow;
+        case 0x10:
+            return kGray;
+        case 0x11:
+            return kLightMagenta;
+        case 0x12:
+            return kLightCyan;
+        default:
+            return kBlack;
     }
 }
 
@@ -101,8 +113,9 @@ public:
     void OnUnit(const UnitSetting& unit) override {
         const int x = MasterPerUnit(unit.horizontal, unit.base);
         const int y = MasterPerUnit(unit.vertical, unit.base);
-        if (x == 0 || y == 0) return e_.Refuse("a unit of " + std::to_string(unit.horizontal) + "/" +
-                                               std::to_string(unit.base) + " inch that the printer cannot position");
+        if (x == 0 || y == 0)
+            return e_.Refuse("a unit of " + std::to_string(unit.horizontal) + "/" + std::to_string(unit.base) +
+                             " inch that the printer cannot position");
         e_.unitX_ = x;
         e_.unitY_ = y;
     }
@@ -118,7 +131,9 @@ public:
     void OnResolution(const RasterResolution& r) override {
         const int x = MasterPerUnit(r.horizontal, r.base);
         const int y = MasterPerUnit(r.vertical, r.base);
-        if (x == 0 || y == 0) return e_.Refuse("a raster resolution of base " + std::to_string(r.base) + " dpi that the printer cannot place");
+        if (x == 0 || y == 0)
+            return e_.Refuse("a raster resolution of base " + std::to_string(r.base) +
+                             " dpi that the printer cannot place");
         e_.pitchX_ = x;
         e_.pitchY_ = y;
         e_.haveResolution_ = true;
@@ -237,11 +252,21 @@ void PrintEngine::Reset() {
 
 void PrintEngine::InjectFault(Fault fault) {
     switch (fault) {
-    case Fault::PaperOut: mechanism_.SetFault(printer_error::kPaperOut); break;
-    case Fault::PaperJam: mechanism_.SetFault(printer_error::kPaperJam); break;
-    case Fault::InkOut: mechanism_.SetFault(printer_error::kInkOut); break;
-    case Fault::CoverOpen: mechanism_.SetFault(printer_error::kCoverOpen); break;
-    case Fault::Lever: mechanism_.SetFault(printer_error::kLever); break;
+        case Fault::PaperOut:
+            mechanism_.SetFault(printer_error::kPaperOut);
+            break;
+        case Fault::PaperJam:
+            mechanism_.SetFault(printer_error::kPaperJam);
+            break;
+        case Fault::InkOut:
+            mechanism_.SetFault(printer_error::kInkOut);
+            break;
+        case Fault::CoverOpen:
+            mechanism_.SetFault(printer_error::kCoverOpen);
+            break;
+        case Fault::Lever:
+            mechanism_.SetFault(printer_error::kLever);
+            break;
     }
 }
 
@@ -335,7 +360,10 @@ bool PrintEngine::SetPlatenGap(std::string* error) {
 
 bool PrintEngine::TurnHeadAngleLever(int position, std::string* error) {
     if (mechanism_.CarriageLocked()) {
-        if (error) *error = "the head-angle lever is reached with the carriage away from home (move it to the adjustment position first)";
+        if (error)
+            *error =
+                "the head-angle lever is reached with the carriage away from home (move it to the adjustment position "
+                "first)";
         return false;
     }
     if (position < -20 || position > 20) {
@@ -383,7 +411,8 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
     if (returnPass) {
         const bool black = !IsChromatic(ink);
         const int vsd = VsdOfDotSize(dotSize_);
-        blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(black, vsd) - d.bid[black ? 0 : 1][static_cast<std::size_t>(vsd)]) *
+        blockX_ -= static_cast<std::int64_t>(mechanism_.Bid(black, vsd) -
+                                             d.bid[black ? 0 : 1][static_cast<std::size_t>(vsd)]) *
                    kAdjustStep;
     }
     blockX_ += static_cast<std::int64_t>(PixelShiftOf(ink, returnPass)) * kAdjustStep;
@@ -393,20 +422,23 @@ void PrintEngine::BeginBlock(const RasterHeader& header) {
     // the candidates -16 + 2k from the top, 16 - 2k from the bottom and
     // -8 + 2r from the sides.
     switch (sensedEdge_) {
-    case SensedEdge::Top:
-        y_ = kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 + d.pwTop) * kSensorStep;
-        break;
-    case SensedEdge::Bottom:
-        y_ = sheet_->HeightMaster() - kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 - d.pwBottom) * kSensorStep;
-        break;
-    case SensedEdge::Left:
-        blockX_ = kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) - static_cast<std::int64_t>(d.pwLeft) * kSensorStep;
-        break;
-    case SensedEdge::Right:
-        blockX_ = sheet_->WidthMaster() - kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
-                  static_cast<std::int64_t>(d.pwRight) * kSensorStep;
-        break;
-    case SensedEdge::None: break;
+        case SensedEdge::Top:
+            y_ = kSensorTarget - kSensorStep / 2 - static_cast<std::int64_t>(47 + d.pwTop) * kSensorStep;
+            break;
+        case SensedEdge::Bottom:
+            y_ = sheet_->HeightMaster() - kSensorTarget - kSensorStep / 2 -
+                 static_cast<std::int64_t>(47 - d.pwBottom) * kSensorStep;
+            break;
+        case SensedEdge::Left:
+            blockX_ = kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
+                      static_cast<std::int64_t>(d.pwLeft) * kSensorStep;
+            break;
+        case SensedEdge::Right:
+            blockX_ = sheet_->WidthMaster() - kSensorTarget - kSensorStep / 4 - 71 * (kSensorStep / 2) -
+                      static_cast<std::int64_t>(d.pwRight) * kSensorStep;
+            break;
+        case SensedEdge::None:
+            break;
     }
     sensedEdge_ = SensedEdge::None;
     blockY_ = y_;
@@ -433,9 +465,10 @@ void PrintEngine::PlaceLine(int index, const std::uint8_t* data, std::size_t n) 
     for (std::size_t at = 0; at < n; at += kPiece) {
         const std::int64_t x = blockX_ + static_cast<std::int64_t>(at) * (8 / bpp) * pitchX_;
         const double across = std::clamp(static_cast<double>(x) / static_cast<double>(sheet_->WidthMaster()), 0.0, 1.0);
-        const auto lean = static_cast<std::int64_t>(std::llround(d.PlatenTilt(across) * static_cast<double>(depth) / 32));
-        blockThirds_ += sheet_->PlaceLine(blockInk_, x + slant + lean, blockY_ + depth, pitchX_, pitchY_, bpp, data + at,
-                                        std::min(kPiece, n - at));
+        const auto lean =
+            static_cast<std::int64_t>(std::llround(d.PlatenTilt(across) * static_cast<double>(depth) / 32));
+        blockThirds_ += sheet_->PlaceLine(blockInk_, x + slant + lean, blockY_ + depth, pitchX_, pitchY_, bpp,
+                                          data + at, std::min(kPiece, n - at));
     }
 }
 
@@ -457,12 +490,13 @@ void PrintEngine::PrintText(std::uint8_t byte) {
             // Drawn with the page, at its resolution; the glyph keeps within its cell.
             TextRenderer* text = &text_;
             const std::int64_t top = y_;
-            sheet_->Draw([text, byte, left, top](PageRenderer& page) { text->Draw(page, kBlack, byte, left, top); }, kBlack,
-                         SheetArea{left, top, left + kCharWidth, top + kLineSpacing});
+            sheet_->Draw([text, byte, left, top](PageRenderer& page) { text->Draw(page, kBlack, byte, left, top); },
+                         kBlack, SheetArea{left, top, left + kCharWidth, top + kLineSpacing});
         } else {
             if (const std::string problem = text_.TakeProblem(); !problem.empty())
                 machine_.Log(problem + "; text is printed as bars");
-            sheet_->FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10, kLineSpacing / 2, 0.6);
+            sheet_->FillRect(kBlack, left + kCharWidth / 10, y_ + kLineSpacing / 4, kCharWidth * 8 / 10,
+                             kLineSpacing / 2, 0.6);
         }
     }
     x_ += kCharWidth;
@@ -498,7 +532,8 @@ void PrintEngine::DrawNozzleCheck() {
         for (int n = 0; n < kNozzles; ++n)
             if (clogged[static_cast<std::size_t>(n)] == 0)  // a clogged nozzle leaves its dash out
                 sheet_->FillRect(kOrder[c], left + static_cast<std::int64_t>(c) * kColumn + (n % 8) * kStep,
-                                y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2, 1.0);
+                                 y_ + static_cast<std::int64_t>(n) * kNozzlePitch, kStep * 8 / 10, kNozzlePitch / 2,
+                                 1.0);
         mechanism_.UseInk(kOrder[c], kNozzles * 300);
     }
     mechanism_.CountPass();

@@ -24,10 +24,14 @@ const std::array<std::uint8_t, 256>& ValueSums(int bitsPerPixel) {
     };
     static const std::array<std::uint8_t, 256> one = make(1), two = make(2), four = make(4), eight = make(8);
     switch (bitsPerPixel) {
-    case 1: return one;
-    case 2: return two;
-    case 4: return four;
-    default: return eight;
+        case 1:
+            return one;
+        case 2:
+            return two;
+        case 4:
+            return four;
+        default:
+            return eight;
     }
 }
 
@@ -122,8 +126,8 @@ SheetArea SheetRecord::InkArea() const {
     return area;
 }
 
-std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY,
-                                     int bitsPerPixel, const std::uint8_t* data, std::size_t n) {
+std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, int pitchX, int pitchY, int bitsPerPixel,
+                                     const std::uint8_t* data, std::size_t n) {
     // What the line lays down, and which of its dots miss the sheet.
     const auto& sums = ValueSums(bitsPerPixel);
     const int perByte = 8 / bitsPerPixel;
@@ -146,7 +150,8 @@ std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, in
     const std::int64_t pitch = pitchX;
     const std::int64_t lo = x >= 0 ? 0 : (-x + pitch - 1) / pitch;
     const std::int64_t hi = x >= widthMaster_ ? 0 : (widthMaster_ - x + pitch - 1) / pitch;
-    const std::size_t onFrom = static_cast<std::size_t>(std::clamp<std::int64_t>(lo, 0, static_cast<std::int64_t>(dots)));
+    const std::size_t onFrom =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(lo, 0, static_cast<std::int64_t>(dots)));
     const std::size_t onTo = static_cast<std::size_t>(std::clamp<std::int64_t>(hi, 0, static_cast<std::int64_t>(dots)));
     if (onFrom >= onTo) {
         clipped_ += InkedDots(data, bitsPerPixel, 0, dots);
@@ -176,8 +181,8 @@ std::uint64_t SheetRecord::PlaceLine(int ink, std::int64_t x, std::int64_t y, in
         lastBytes_ = end;
         haveLast_ = true;
     }
-    ops_.push_back(Op{Op::kLine, static_cast<std::int8_t>(ink), static_cast<std::int8_t>(bitsPerPixel), pitchX,
-                      pitchY, x, y, static_cast<std::int64_t>(end), 0, 0.0, at});
+    ops_.push_back(Op{Op::kLine, static_cast<std::int8_t>(ink), static_cast<std::int8_t>(bitsPerPixel), pitchX, pitchY,
+                      x, y, static_cast<std::int64_t>(end), 0, 0.0, at});
     KeepWithinBounds();
     return thirds;
 }
@@ -210,12 +215,16 @@ void SheetRecord::KeepWithinBounds() {
 void SheetRecord::Replay(PageRenderer& page) const {
     for (const Op& op : ops_) {
         switch (op.kind) {
-        case Op::kLine:
-            page.PlaceLine(op.ink, op.x, op.y, op.pitchX, op.pitchY, op.bitsPerPixel, Data(op.at),
-                           static_cast<std::size_t>(op.width));
-            break;
-        case Op::kRect: page.FillRect(op.ink, op.x, op.y, op.width, op.height, op.density); break;
-        case Op::kDraw: draws_[op.at](page); break;
+            case Op::kLine:
+                page.PlaceLine(op.ink, op.x, op.y, op.pitchX, op.pitchY, op.bitsPerPixel, Data(op.at),
+                               static_cast<std::size_t>(op.width));
+                break;
+            case Op::kRect:
+                page.FillRect(op.ink, op.x, op.y, op.width, op.height, op.density);
+                break;
+            case Op::kDraw:
+                draws_[op.at](page);
+                break;
         }
     }
 }
@@ -223,9 +232,15 @@ void SheetRecord::Replay(PageRenderer& page) const {
 void SheetRecord::ForEachBand(const std::function<void(int, std::int64_t, std::int64_t)>& touch) const {
     for (const Op& op : ops_) {
         switch (op.kind) {
-        case Op::kLine: touch(op.ink, op.y, op.y + op.pitchY); break;
-        case Op::kRect: touch(op.ink, op.y, op.y + op.height); break;
-        case Op::kDraw: touch(op.ink, op.y, op.y + op.height); break;
+            case Op::kLine:
+                touch(op.ink, op.y, op.y + op.pitchY);
+                break;
+            case Op::kRect:
+                touch(op.ink, op.y, op.y + op.height);
+                break;
+            case Op::kDraw:
+                touch(op.ink, op.y, op.y + op.height);
+                break;
         }
     }
 }

@@ -89,7 +89,7 @@ private:
         std::int64_t x, y;
         std::int64_t width, height;  // rectangles; lines: the bytes held
         double density;
-        std::size_t at;              // lines: offset of the data; kDraw: index in draws_
+        std::size_t at;  // lines: offset of the data; kDraw: index in draws_
     };
     const std::uint8_t* Data(std::size_t at) const;
     std::size_t Store(const std::uint8_t* data, std::size_t n);

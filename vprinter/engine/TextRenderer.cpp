@@ -45,7 +45,8 @@ namespace {
 
 // The unscaled outline box of a character, in font units; false when the font lacks it.
 bool Outline(FT_Face face, char c, FT_Glyph_Metrics* metrics, FT_Pos* advance) {
-    if (FT_Get_Char_Index(face, static_cast<FT_ULong>(c)) == 0 || FT_Load_Char(face, static_cast<FT_ULong>(c), FT_LOAD_NO_SCALE) != 0)
+    if (FT_Get_Char_Index(face, static_cast<FT_ULong>(c)) == 0 ||
+        FT_Load_Char(face, static_cast<FT_ULong>(c), FT_LOAD_NO_SCALE) != 0)
         return false;
     *metrics = face->glyph->metrics;
     *advance = face->glyph->advance.x;
@@ -74,13 +75,14 @@ bool TextRenderer::Load() {
         // middle of the line.
         FT_Glyph_Metrics capital{}, descender{};
         FT_Pos advance = 0, unused = 0;
-        if (FT_IS_SCALABLE(f) && FT_Select_Charmap(f, FT_ENCODING_UNICODE) == 0 && Outline(f, 'H', &capital, &advance) &&
-            Outline(f, 'g', &descender, &unused) && advance > 0) {
+        if (FT_IS_SCALABLE(f) && FT_Select_Charmap(f, FT_ENCODING_UNICODE) == 0 &&
+            Outline(f, 'H', &capital, &advance) && Outline(f, 'g', &descender, &unused) && advance > 0) {
             const double units = f->units_per_EM;
             const double capHeight = capital.horiBearingY / units;
             const double depth = std::max(0.0, (descender.height - descender.horiBearingY) / units);
             if (capHeight > 0) {
-                em_ = std::min(cell_.width * units / static_cast<double>(advance), 0.85 * cell_.height / (capHeight + depth));
+                em_ = std::min(cell_.width * units / static_cast<double>(advance),
+                               0.85 * cell_.height / (capHeight + depth));
                 baseline_ = (cell_.height - (capHeight + depth) * em_) / 2 + capHeight * em_;
                 fontFile_ = path;
                 face_ = std::move(face);
@@ -188,8 +190,9 @@ bool TextRenderer::Draw(PageRenderer& page, int ink, std::uint8_t byte, std::int
     const std::int64_t left = FloorDiv(x, box);
     const std::int64_t baseline = FloorDiv(y + std::llround(baseline_), box);
     for (const Run& run : glyph->runs)
-        page.FillRect(ink, (left + run.left) * box, (baseline + run.row) * box, static_cast<std::int64_t>(run.right - run.left) * box,
-                      static_cast<std::int64_t>(run.rows) * box, static_cast<double>(run.level) / kLevels);
+        page.FillRect(ink, (left + run.left) * box, (baseline + run.row) * box,
+                      static_cast<std::int64_t>(run.right - run.left) * box, static_cast<std::int64_t>(run.rows) * box,
+                      static_cast<double>(run.level) / kLevels);
     return true;
 }
 

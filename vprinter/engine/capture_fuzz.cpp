@@ -42,8 +42,7 @@ struct ScratchFile {
 void CheckBlock(const std::vector<std::uint8_t>& block, const d4::CaptureRecord& record) {
     // Type, total length, ..., total length again; a multiple of 4 bytes.
     if (block.size() % 4 != 0 || block.size() < 12 + 20 + record.bytes.size()) std::abort();
-    if (Le32(block.data() + 4) != block.size() || Le32(block.data() + block.size() - 4) != block.size())
-        std::abort();
+    if (Le32(block.data() + 4) != block.size() || Le32(block.data() + block.size() - 4) != block.size()) std::abort();
     if (Le32(block.data() + 20) != record.bytes.size()) std::abort();
 }
 
@@ -60,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (d4::CaptureRecord record; reader.Next(record);) {
         consumed += 13 + record.bytes.size();
         if (consumed > size) std::abort();  // a record larger than the file it came from
-        decoder.Packet(record.micros, static_cast<int>(record.direction), record.bytes.data(), record.bytes.size(), text);
+        decoder.Packet(record.micros, static_cast<int>(record.direction), record.bytes.data(), record.bytes.size(),
+                       text);
         CheckBlock(vp::PcapngPacket(record), record);
         records.push_back(record);
     }

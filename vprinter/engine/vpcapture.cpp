@@ -40,33 +40,42 @@ int UsageError(const std::string& message) {
 
 int main(int argc, char** argv) {
     enum { kTranscript = 1, kReadable, kPcapng, kHelp, kVersion };
-    static const option kLong[] = {{"transcript", no_argument, nullptr, kTranscript},
-                                   {"readable", no_argument, nullptr, kReadable},
-                                   {"pcapng", required_argument, nullptr, kPcapng},
-                                   {"help", no_argument, nullptr, kHelp},
-                                   {"version", no_argument, nullptr, kVersion},
-                                   {nullptr, 0, nullptr, 0}};
+    static const option kLong[] = {
+        {"transcript", no_argument, nullptr, kTranscript}, {"readable", no_argument, nullptr, kReadable},
+        {"pcapng", required_argument, nullptr, kPcapng},   {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},       {nullptr, 0, nullptr, 0}};
     bool transcript = false;
     bool readable = false;
     const char* pcapng = nullptr;
     opterr = 0;
     for (int c; (c = getopt_long(argc, argv, "h", kLong, nullptr)) != -1;) {
         switch (c) {
-        case kTranscript: transcript = true; break;
-        case kReadable: readable = true; break;
-        case kPcapng: pcapng = optarg; break;
-        case kHelp:
-        case 'h': std::fputs(kUsage, stdout); return 0;
-        case kVersion: std::printf("vpcapture %s\n", svc::kVersion); return 0;
-        default:
-            if (optopt == kPcapng) return UsageError("--pcapng needs the name of the file to write");
-            // A short option is named by its letter (optind may already be past its word).
-            if (optopt > ' ' && optopt < 0x7F) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
-            if (optopt != 0) {
-                const std::string word = argv[optind - 1];
-                return UsageError(word.substr(0, word.find('=')) + " takes no value");
-            }
-            return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
+            case kTranscript:
+                transcript = true;
+                break;
+            case kReadable:
+                readable = true;
+                break;
+            case kPcapng:
+                pcapng = optarg;
+                break;
+            case kHelp:
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return 0;
+            case kVersion:
+                std::printf("vpcapture %s\n", svc::kVersion);
+                return 0;
+            default:
+                if (optopt == kPcapng) return UsageError("--pcapng needs the name of the file to write");
+                // A short option is named by its letter (optind may already be past its word).
+                if (optopt > ' ' && optopt < 0x7F)
+                    return UsageError(std::string("unknown option '-") + char(optopt) + "'");
+                if (optopt != 0) {
+                    const std::string word = argv[optind - 1];
+                    return UsageError(word.substr(0, word.find('=')) + " takes no value");
+                }
+                return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
         }
     }
     if (optind == argc) return UsageError("a capture FILE is needed");

@@ -117,7 +117,8 @@ void ControlConnection::OnLine(const QString& line, bool dropped) {
     const QString command = sent_.isEmpty() ? QString() : sent_.dequeue();
     if (command == QLatin1String("state")) {
         statePending_ = false;
-        if (dropped) emit answered(command, line);
+        if (dropped)
+            emit answered(command, line);
         else if (line != lastState_) {
             lastState_ = line;
             const QHash<QString, QString> fields = ParseStateLine(line);

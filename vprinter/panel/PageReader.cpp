@@ -50,7 +50,8 @@ public:
         interlaced_ = ihdr.interlace_method != SPNG_INTERLACE_NONE;
         out->pageSize = QSize(width_, height_);
         if (width_ > kMaxPageWidth) {
-            out->error = QStringLiteral("%1 pixels wide, more than the panel reads (%2)").arg(width_).arg(kMaxPageWidth);
+            out->error =
+                QStringLiteral("%1 pixels wide, more than the panel reads (%2)").arg(width_).arg(kMaxPageWidth);
             return false;
         }
         // Palette rows (the printer's pages) come as indices and are looked
@@ -110,7 +111,8 @@ private:
     void LookUp() {
         std::uint8_t* rgb = row_.data();
         if (depth_ == 8) {
-            for (int x = 0; x < width_; ++x, rgb += 3) std::memcpy(rgb, &lut_[indices_[static_cast<std::size_t>(x)] * 3u], 3);
+            for (int x = 0; x < width_; ++x, rgb += 3)
+                std::memcpy(rgb, &lut_[indices_[static_cast<std::size_t>(x)] * 3u], 3);
             return;
         }
         const int perByte = 8 / depth_;
@@ -124,8 +126,9 @@ private:
 
     bool Fail(int code, PageImage* out) {
         out->unfinished = code == SPNG_IO_EOF || code == SPNG_IO_ERROR;
-        out->error = code == SPNG_IO_EOF ? QStringLiteral("the file ends early")
-                                         : QStringLiteral("not a readable PNG image (%1)").arg(QString::fromUtf8(spng_strerror(code)));
+        out->error = code == SPNG_IO_EOF
+                         ? QStringLiteral("the file ends early")
+                         : QStringLiteral("not a readable PNG image (%1)").arg(QString::fromUtf8(spng_strerror(code)));
         return false;
     }
 

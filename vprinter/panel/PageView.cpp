@@ -13,8 +13,8 @@ namespace vp::panel {
 
 namespace {
 
-constexpr int kMargin = 8;       // around the whole sheet
-constexpr int kClickSlop = 4;    // a press that moved less than this is a click
+constexpr int kMargin = 8;                             // around the whole sheet
+constexpr int kClickSlop = 4;                          // a press that moved less than this is a click
 constexpr qint64 kMaxRegionPixels = 16 * 1024 * 1024;  // 64 MB as RGB32
 
 }  // namespace
@@ -165,14 +165,16 @@ void PageView::paintEvent(QPaintEvent*) {
         // The preview, enlarged, stands in where the full-size pixels are not read yet.
         const QRect pageInView = QRect(-origin, pageSize_);
         const QRect visible = pageInView.intersected(rect());
-        const double sx = double(preview_.width()) / pageSize_.width(), sy = double(preview_.height()) / pageSize_.height();
+        const double sx = double(preview_.width()) / pageSize_.width(),
+                     sy = double(preview_.height()) / pageSize_.height();
         const QRectF source(QPointF((visible.left() + origin.x()) * sx, (visible.top() + origin.y()) * sy),
                             QSizeF(visible.width() * sx, visible.height() * sy));
         painter.drawImage(QRectF(visible), preview_, source);
         if (!zoomImage_.isNull()) painter.drawImage(zoomRegion_.topLeft() - origin, zoomImage_);
-        note = !failure_.isEmpty()     ? failure_
-               : !wanted_.isNull()     ? QStringLiteral("Reading the full-size pixels ...")
-                                       : QStringLiteral("Full size - drag to move; right-click, scroll down or Esc: whole sheet");
+        note = !failure_.isEmpty() ? failure_
+               : !wanted_.isNull()
+                   ? QStringLiteral("Reading the full-size pixels ...")
+                   : QStringLiteral("Full size - drag to move; right-click, scroll down or Esc: whole sheet");
     }
     QFont font = painter.font();
     font.setBold(true);
@@ -221,8 +223,10 @@ void PageView::mouseReleaseEvent(QMouseEvent* event) {
 
 void PageView::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
-    if (delta > 0 && !zoomed_) ZoomAt(event->position().toPoint());
-    else if (delta < 0 && zoomed_) ZoomOut();
+    if (delta > 0 && !zoomed_)
+        ZoomAt(event->position().toPoint());
+    else if (delta < 0 && zoomed_)
+        ZoomOut();
     event->accept();
 }
 

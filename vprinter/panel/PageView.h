@@ -21,7 +21,8 @@ template <typename Work, typename Done>
 void RunInBackground(QThreadPool& pool, QObject* receiver, Work work, Done done) {
     pool.start([receiver, work, done]() {
         auto result = work();
-        QMetaObject::invokeMethod(receiver, [done, result]() { done(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            receiver, [done, result]() { done(result); }, Qt::QueuedConnection);
     });
 }
 

@@ -56,7 +56,8 @@ bool WriteBigPage(const QString& path) {
         std::fill(row.begin(), row.end(), 0);
         if (band) std::fill(row.begin(), row.begin() + kBand.width(), 1);
         if (stripes)
-            for (int x = kStripes.left(); x <= kStripes.right(); ++x) row[static_cast<std::size_t>(x)] = x % 2 == 0 ? 2 : 3;
+            for (int x = kStripes.left(); x <= kStripes.right(); ++x)
+                row[static_cast<std::size_t>(x)] = x % 2 == 0 ? 2 : 3;
         png.IndexRow(row.data());
     }
     if (!png.Close(&error)) {
@@ -186,7 +187,8 @@ private slots:
         const QPoint pointer = ViewPointOver(*view, target);
         QVERIFY(!pointer.isNull());
         const QPoint under = view->PageAt(pointer);
-        QVERIFY2((under - target).manhattanLength() < 80, qPrintable(QStringLiteral("%1,%2").arg(under.x()).arg(under.y())));
+        QVERIFY2((under - target).manhattanLength() < 80,
+                 qPrintable(QStringLiteral("%1,%2").arg(under.x()).arg(under.y())));
 
         QSignalSpy ready(view, &PageView::zoomReady);
         QTest::mouseClick(view, Qt::LeftButton, {}, pointer);
@@ -208,14 +210,15 @@ private slots:
 
         // Dragged by 100 pixels: the page moves with the pointer, read again where needed.
         QTest::mousePress(view, Qt::LeftButton, {}, pointer);
-        QMouseEvent move(QEvent::MouseMove, QPointF(pointer - QPoint(100, 0)), view->mapToGlobal(QPointF(pointer - QPoint(100, 0))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(pointer - QPoint(100, 0)),
+                         view->mapToGlobal(QPointF(pointer - QPoint(100, 0))), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(view, &move);
         QTest::mouseRelease(view, Qt::LeftButton, {}, pointer - QPoint(100, 0));
         QCOMPARE(view->PageAt(pointer - QPoint(100, 0)), under);
 
-        QWheelEvent wheel(QPointF(pointer), view->mapToGlobal(QPointF(pointer)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(pointer), view->mapToGlobal(QPointF(pointer)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &wheel);
         QVERIFY(!view->Zoomed());
 
@@ -312,7 +315,8 @@ private slots:
 
     void RegionsAreCutFromTheFileExactly() {
         std::atomic_bool cancel{false};
-        const auto region = vp::panel::ReadPageRegion(bigPage_, QRect(kStripes.left() - 2, kStripes.top() - 1, 6, 3), cancel);
+        const auto region =
+            vp::panel::ReadPageRegion(bigPage_, QRect(kStripes.left() - 2, kStripes.top() - 1, 6, 3), cancel);
         QVERIFY2(!region.image.isNull(), qPrintable(region.error));
         QCOMPARE(region.image.size(), QSize(6, 3));
         QCOMPARE(region.image.pixel(0, 0), qRgb(255, 255, 255));  // the row above the stripes
@@ -382,7 +386,8 @@ private slots:
         QCOMPARE(half.image.size(), QSize(19, 12));
         const auto mean = [&](int x, int y, auto channel) {
             return (channel(image.pixel(x, y)) + channel(image.pixel(x + 1, y)) + channel(image.pixel(x, y + 1)) +
-                    channel(image.pixel(x + 1, y + 1)) + 2) / 4;
+                    channel(image.pixel(x + 1, y + 1)) + 2) /
+                   4;
         };
         QCOMPARE(qRed(half.image.pixel(3, 4)), mean(6, 8, [](QRgb p) { return qRed(p); }));
         QCOMPARE(qBlue(half.image.pixel(3, 4)), mean(6, 8, [](QRgb p) { return qBlue(p); }));

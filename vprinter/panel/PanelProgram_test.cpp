@@ -24,8 +24,10 @@ struct Run {
 Run RunPanel(const QStringList& args, const QHash<QString, QString>& env) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (auto it = env.begin(); it != env.end(); ++it) {
-        if (it.value().isEmpty()) environment.remove(it.key());
-        else environment.insert(it.key(), it.value());
+        if (it.value().isEmpty())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
     }
     // Qt warns on standard error without a runtime folder; the program's own lines are looked at.
     static QTemporaryDir runtime;
@@ -75,17 +77,19 @@ private slots:
             QStringList args;
             const char* says;
         };
-        const Case cases[] = {{{QStringLiteral("--bogus")}, "nknown option 'bogus'"},
-                              {{}, "name the printer's control socket"},
-                              {{QStringLiteral("--poll"), QStringLiteral("5"), QStringLiteral("/tmp/x.ctl")}, "--poll takes"},
-                              {{QStringLiteral("/tmp/a.ctl"), QStringLiteral("/tmp/b.ctl")}, "one control socket"}};
+        const Case cases[] = {
+            {{QStringLiteral("--bogus")}, "nknown option 'bogus'"},
+            {{}, "name the printer's control socket"},
+            {{QStringLiteral("--poll"), QStringLiteral("5"), QStringLiteral("/tmp/x.ctl")}, "--poll takes"},
+            {{QStringLiteral("/tmp/a.ctl"), QStringLiteral("/tmp/b.ctl")}, "one control socket"}};
         for (const auto& env : {kOffscreen, kNoDisplay}) {
             for (const Case& c : cases) {
                 const Run run = RunPanel(c.args, env);
                 QCOMPARE(run.status, QProcess::NormalExit);
                 QCOMPARE(run.exitCode, 2);
-                QVERIFY2(run.err.startsWith(QStringLiteral("vprinter-panel: ")) && run.err.contains(QLatin1String(c.says)),
-                         qPrintable(run.err));
+                QVERIFY2(
+                    run.err.startsWith(QStringLiteral("vprinter-panel: ")) && run.err.contains(QLatin1String(c.says)),
+                    qPrintable(run.err));
                 QVERIFY2(run.err.endsWith(QStringLiteral(" (try --help)\n")) && run.err.count(QLatin1Char('\n')) == 1,
                          qPrintable(run.err));
                 QVERIFY(run.out.isEmpty());
@@ -106,7 +110,8 @@ private slots:
         const Run unreachable = RunPanel({QStringLiteral("/tmp/nothing.ctl")}, away);
         QCOMPARE(unreachable.status, QProcess::NormalExit);
         QCOMPARE(unreachable.exitCode, 2);
-        QVERIFY2(unreachable.err.contains(QStringLiteral("vprinter-panel: cannot open a window")), qPrintable(unreachable.err));
+        QVERIFY2(unreachable.err.contains(QStringLiteral("vprinter-panel: cannot open a window")),
+                 qPrintable(unreachable.err));
         QVERIFY(!unreachable.err.contains(QStringLiteral("Reinstalling")));
     }
 
@@ -121,9 +126,9 @@ private slots:
         QLocalSocket* peer = nullptr;
         const QByteArray huge(ControlConnection::kMaxLine * 3, 'x');
         QList<QByteArray> answers{QByteArray("OK power=on model=4100\n"),  // the first state
-                                  huge.left(40000),                         // "big": sent in pieces ...
-                                  huge.mid(40000) + "\nOK pong\n",          // ... then ends, and "ping" is answered
-                                  QByteArray("OK power=off\n")};            // the state asked for after "ping"
+                                  huge.left(40000),                        // "big": sent in pieces ...
+                                  huge.mid(40000) + "\nOK pong\n",         // ... then ends, and "ping" is answered
+                                  QByteArray("OK power=off\n")};           // the state asked for after "ping"
         connect(&server, &QLocalServer::newConnection, this, [&] {
             peer = server.nextPendingConnection();
             connect(peer, &QLocalSocket::readyRead, this, [&] {
@@ -145,8 +150,9 @@ private slots:
         connection.Send(QStringLiteral("ping"));
         QTRY_COMPARE(answered.size(), 2);
         QCOMPARE(answered[0][0].toString(), QStringLiteral("big"));
-        QVERIFY2(answered[0][1].toString().startsWith(QStringLiteral("ERR answer dropped: a line longer than 65536 bytes")),
-                 qPrintable(answered[0][1].toString()));
+        QVERIFY2(
+            answered[0][1].toString().startsWith(QStringLiteral("ERR answer dropped: a line longer than 65536 bytes")),
+            qPrintable(answered[0][1].toString()));
         // In step again after the newline: the next answer goes to the next command.
         QCOMPARE(answered[1][0].toString(), QStringLiteral("ping"));
         QCOMPARE(answered[1][1].toString(), QStringLiteral("OK pong"));

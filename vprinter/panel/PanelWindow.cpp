@@ -33,9 +33,12 @@ struct InkInfo {
     const char* name;  // shown
     const char* colour;
 };
-const InkInfo kInks[] = {{"black", "Black", "#141414"},         {"cyan", "Cyan", "#00a0e6"},
-                         {"magenta", "Magenta", "#e6007e"},     {"yellow", "Yellow", "#ffe600"},
-                         {"lightcyan", "Light cyan", "#96d7f5"}, {"lightmagenta", "Light magenta", "#f5a0cd"},
+const InkInfo kInks[] = {{"black", "Black", "#141414"},
+                         {"cyan", "Cyan", "#00a0e6"},
+                         {"magenta", "Magenta", "#e6007e"},
+                         {"yellow", "Yellow", "#ffe600"},
+                         {"lightcyan", "Light cyan", "#96d7f5"},
+                         {"lightmagenta", "Light magenta", "#f5a0cd"},
                          {"gray", "Gray", "#787878"}};
 
 struct FaultInfo {
@@ -51,11 +54,16 @@ struct CounterInfo {
     const char* key;
     const char* label;
 };
-const CounterInfo kCounters[] = {{"pages", "Total print pages"},   {"passes", "Total print passes"},
-                                 {"waste", "Waste ink pad"},       {"cl1", "CL1"},
-                                 {"cl2", "CL2"},                   {"cl34", "CL3/CL4"},
-                                 {"timer_cl", "Timer CL"},         {"exchange_cl", "Exchange CL"},
-                                 {"replace_cl", "Replace CL"},     {"charges", "Initial ink charges"},
+const CounterInfo kCounters[] = {{"pages", "Total print pages"},
+                                 {"passes", "Total print passes"},
+                                 {"waste", "Waste ink pad"},
+                                 {"cl1", "CL1"},
+                                 {"cl2", "CL2"},
+                                 {"cl34", "CL3/CL4"},
+                                 {"timer_cl", "Timer CL"},
+                                 {"exchange_cl", "Exchange CL"},
+                                 {"replace_cl", "Replace CL"},
+                                 {"charges", "Initial ink charges"},
                                  {"cuts", "Cuts"}};
 
 QString Get(const QHash<QString, QString>& f, const char* key, const QString& fallback = QStringLiteral("-")) {
@@ -110,26 +118,41 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 QString StateText(int state) {
     switch (state) {
-    case 0: return QStringLiteral("Error");
-    case 2: return QStringLiteral("Busy");
-    case 3: return QStringLiteral("Printing");
-    case 4: return QStringLiteral("Ready");
-    case 7: return QStringLiteral("Cleaning");
-    case 8: return QStringLiteral("Waiting for the initial ink charge");
-    default: return QStringLiteral("State %1").arg(state);
+        case 0:
+            return QStringLiteral("Error");
+        case 2:
+            return QStringLiteral("Busy");
+        case 3:
+            return QStringLiteral("Printing");
+        case 4:
+            return QStringLiteral("Ready");
+        case 7:
+            return QStringLiteral("Cleaning");
+        case 8:
+            return QStringLiteral("Waiting for the initial ink charge");
+        default:
+            return QStringLiteral("State %1").arg(state);
     }
 }
 
 QString ErrorText(int error) {
     switch (error) {
-    case 0: return QStringLiteral("No error");
-    case 1: return QStringLiteral("Communication error (job refused)");
-    case 2: return QStringLiteral("Cover open");
-    case 3: return QStringLiteral("Release lever position");
-    case 4: return QStringLiteral("Paper jam");
-    case 5: return QStringLiteral("Ink out");
-    case 6: return QStringLiteral("Paper out");
-    default: return QStringLiteral("Error code %1").arg(error);
+        case 0:
+            return QStringLiteral("No error");
+        case 1:
+            return QStringLiteral("Communication error (job refused)");
+        case 2:
+            return QStringLiteral("Cover open");
+        case 3:
+            return QStringLiteral("Release lever position");
+        case 4:
+            return QStringLiteral("Paper jam");
+        case 5:
+            return QStringLiteral("Ink out");
+        case 6:
+            return QStringLiteral("Paper out");
+        default:
+            return QStringLiteral("Error code %1").arg(error);
     }
 }
 
@@ -275,9 +298,10 @@ QWidget* PanelWindow::BuildInkBox() {
         bar->setValue(0);
         bar->setMaximumHeight(16);
         bar->setTextVisible(false);
-        bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #999; border-radius: 3px; background: #f4f4f4; }"
-                                          "QProgressBar::chunk { background: %1; border-radius: 2px; }")
-                               .arg(QLatin1String(ink.colour)));
+        bar->setStyleSheet(
+            QStringLiteral("QProgressBar { border: 1px solid #999; border-radius: 3px; background: #f4f4f4; }"
+                           "QProgressBar::chunk { background: %1; border-radius: 2px; }")
+                .arg(QLatin1String(ink.colour)));
         auto* condition = new QLabel(QStringLiteral("-"));
         condition->setObjectName(QStringLiteral("inkCond_") + QLatin1String(ink.key));
         condition->setMinimumWidth(110);
@@ -303,8 +327,11 @@ QWidget* PanelWindow::BuildFaultBox() {
         const QString key = QLatin1String(fault.key);
         const QString on = QLatin1String(fault.on);
         connect(b, &QPushButton::clicked, this, [this, key, on](bool checked) {
-            if (checked) connection_->Send(on);
-            else connection_->Send(key == QLatin1String("busy") ? QStringLiteral("busy off") : QStringLiteral("fault clear"));
+            if (checked)
+                connection_->Send(on);
+            else
+                connection_->Send(key == QLatin1String("busy") ? QStringLiteral("busy off")
+                                                               : QStringLiteral("fault clear"));
         });
         faultButtons_.insert(key, b);
         grid->addWidget(b, i / 3, i % 3);
@@ -333,8 +360,9 @@ QWidget* PanelWindow::BuildPageBox() {
     thumb_->setAlignment(Qt::AlignCenter);
     thumb_->setMinimumSize(200, 260);
     thumb_->setStyleSheet(QStringLiteral("QLabel { background: #d8d8d8; color: #555; border: 1px solid #aaa; }"));
-    thumb_->setToolTip(QStringLiteral("Click for the page large, and at full size under the pointer; "
-                                      "drag it onto an adjustment panel of the program to read it there"));
+    thumb_->setToolTip(
+        QStringLiteral("Click for the page large, and at full size under the pointer; "
+                       "drag it onto an adjustment panel of the program to read it there"));
     thumb_->setAccessibleName(QStringLiteral("Last printed page"));
     thumb_->setCursor(Qt::PointingHandCursor);
     connect(thumb_, &ClickableLabel::clicked, this, &PanelWindow::ShowFullPage);
@@ -343,8 +371,9 @@ QWidget* PanelWindow::BuildPageBox() {
     pageLbl_->setWordWrap(true);
     copyPageBtn_ = new QPushButton(QStringLiteral("Copy page"));
     copyPageBtn_->setObjectName(QStringLiteral("copyPageBtn"));
-    copyPageBtn_->setToolTip(QStringLiteral("Puts the page's file on the clipboard: paste it (Ctrl+V) onto an "
-                                            "adjustment panel of the program to read it there"));
+    copyPageBtn_->setToolTip(
+        QStringLiteral("Puts the page's file on the clipboard: paste it (Ctrl+V) onto an "
+                       "adjustment panel of the program to read it there"));
     copyPageBtn_->setAccessibleName(QStringLiteral("Copy page for the program"));
     copyPageBtn_->setEnabled(false);
     connect(copyPageBtn_, &QPushButton::clicked, this, &PanelWindow::CopyPage);
@@ -378,10 +407,10 @@ QWidget* PanelWindow::BuildCounterBox() {
 QWidget* PanelWindow::BuildValuesBox() {
     auto* box = Box(QStringLiteral("Adjustment values in use"), "valuesBox");
     auto* form = new QFormLayout(box);
-    for (const auto& [key, label] : {std::pair{"bid_black", "Bi-D black (VSD1, 2, 2', 4)"},
-                                      std::pair{"bid_colour", "Bi-D colour (VSD1, 2, 2', 4)"},
-                                      std::pair{"pf", "PF"}, std::pair{"first_dot", "First dot position"},
-                                      std::pair{"cr", "CR drive reading"}}) {
+    for (const auto& [key, label] :
+         {std::pair{"bid_black", "Bi-D black (VSD1, 2, 2', 4)"},
+          std::pair{"bid_colour", "Bi-D colour (VSD1, 2, 2', 4)"}, std::pair{"pf", "PF"},
+          std::pair{"first_dot", "First dot position"}, std::pair{"cr", "CR drive reading"}}) {
         auto* value = new QLabel(QStringLiteral("-"));
         value->setObjectName(QStringLiteral("value_") + QLatin1String(key));
         form->addRow(QLatin1String(label), value);
@@ -426,8 +455,9 @@ QWidget* PanelWindow::BuildEepromBox() {
     const int width = eeprom_->verticalHeader()->sizeHint().width() + 16 * 26 + 4;
     const int height = eeprom_->horizontalHeader()->sizeHint().height() + 16 * 20 + 4;
     eeprom_->setFixedSize(width, height);
-    auto* legend = new QLabel(QStringLiteral("<span style='background:#ffd54f'>&nbsp;&nbsp;&nbsp;&nbsp;</span> "
-                                             "changed since the printer started"));
+    auto* legend =
+        new QLabel(QStringLiteral("<span style='background:#ffd54f'>&nbsp;&nbsp;&nbsp;&nbsp;</span> "
+                                  "changed since the printer started"));
     legend->setObjectName(QStringLiteral("eepromLegend"));
     layout->addWidget(eeprom_);
     layout->addWidget(legend);
@@ -436,9 +466,9 @@ QWidget* PanelWindow::BuildEepromBox() {
 
 void PanelWindow::OnConnected(bool connected) {
     const QString path = connection_->Path();
-    connectionLbl_->setText(connected ? QStringLiteral("Connected to %1").arg(path)
-                                      : path.isEmpty() ? QStringLiteral("Not connected")
-                                                       : QStringLiteral("Waiting for %1 ...").arg(path));
+    connectionLbl_->setText(connected        ? QStringLiteral("Connected to %1").arg(path)
+                            : path.isEmpty() ? QStringLiteral("Not connected")
+                                             : QStringLiteral("Waiting for %1 ...").arg(path));
     centralWidget()->setEnabled(connected);
     // A printer started again writes page-0001.png again: what it names
     // after a reconnection is read afresh.
@@ -458,7 +488,8 @@ void PanelWindow::OnAnswer(const QString& command, const QString& answer) {
 
 void PanelWindow::SetLed(QLabel* led, const QString& colour) {
     led->setFixedSize(16, 16);
-    led->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid #555; border-radius: 8px; }").arg(colour));
+    led->setStyleSheet(
+        QStringLiteral("QLabel { background: %1; border: 1px solid #555; border-radius: 8px; }").arg(colour));
     led->setProperty("lit", colour != QLatin1String("#3a3a3a"));
 }
 
@@ -501,7 +532,8 @@ void PanelWindow::OnState(const QHash<QString, QString>& fields) {
                                                  {QStringLiteral("center"), QStringLiteral("centre (jig setting)")},
                                                  {QStringLiteral("exchange"), QStringLiteral("I/C exchange position")}};
     carriageLbl_->setText(fields.contains(QStringLiteral("carriage"))
-                              ? Get(fields, "carriage") + (kPlaces.contains(place) ? QStringLiteral(", ") + kPlaces[place] : QString())
+                              ? Get(fields, "carriage") +
+                                    (kPlaces.contains(place) ? QStringLiteral(", ") + kPlaces[place] : QString())
                               : QStringLiteral("- (no print engine)"));
     QString activity = Get(fields, "activity");
     if (Get(fields, "exchange_steps", QStringLiteral("0")) != QLatin1String("0"))
@@ -538,14 +570,18 @@ void PanelWindow::OnState(const QHash<QString, QString>& fields) {
         it.value()->setChecked(active);
     }
 
-    for (auto it = counters_.begin(); it != counters_.end(); ++it) it.value()->setText(Get(fields, it.key().toLatin1().constData()));
+    for (auto it = counters_.begin(); it != counters_.end(); ++it)
+        it.value()->setText(Get(fields, it.key().toLatin1().constData()));
     const QStringList bid = Get(fields, "bid", QString()).split(QLatin1Char(','));
-    values_[QStringLiteral("bid_black")]->setText(bid.size() == 8 ? bid.mid(0, 4).join(QStringLiteral(", ")) : QStringLiteral("-"));
-    values_[QStringLiteral("bid_colour")]->setText(bid.size() == 8 ? bid.mid(4, 4).join(QStringLiteral(", ")) : QStringLiteral("-"));
+    values_[QStringLiteral("bid_black")]->setText(bid.size() == 8 ? bid.mid(0, 4).join(QStringLiteral(", "))
+                                                                  : QStringLiteral("-"));
+    values_[QStringLiteral("bid_colour")]->setText(bid.size() == 8 ? bid.mid(4, 4).join(QStringLiteral(", "))
+                                                                   : QStringLiteral("-"));
     values_[QStringLiteral("pf")]->setText(Get(fields, "pf"));
     values_[QStringLiteral("first_dot")]->setText(Get(fields, "first_dot"));
     QString cr = Get(fields, "cr");
-    if (Get(fields, "cr_readings") != QLatin1String("-")) cr += QStringLiteral(" (set: %1)").arg(Get(fields, "cr_readings"));
+    if (Get(fields, "cr_readings") != QLatin1String("-"))
+        cr += QStringLiteral(" (set: %1)").arg(Get(fields, "cr_readings"));
     values_[QStringLiteral("cr")]->setText(cr);
 
     UpdatePage();
@@ -598,7 +634,8 @@ void PanelWindow::OnPageRead(const PageImage& read) {
             pageRetry_.start();
             return;
         }
-        const QString message = QStringLiteral("Page %1: cannot show %2: %3").arg(wantedSerial_, wantedPath_, read.error);
+        const QString message =
+            QStringLiteral("Page %1: cannot show %2: %3").arg(wantedSerial_, wantedPath_, read.error);
         pageLbl_->setText(message);
         pageLbl_->setStyleSheet(QStringLiteral("color: #b00020;"));
         qWarning("vprinter-panel: cannot show %s: %s", qUtf8Printable(wantedPath_), qUtf8Printable(read.error));
@@ -610,10 +647,8 @@ void PanelWindow::OnPageRead(const PageImage& read) {
     pageSerial_ = wantedSerial_;
     const QSize room = thumb_->size().boundedTo(QSize(320, 420)).expandedTo(QSize(180, 240));
     thumb_->setPixmap(QPixmap::fromImage(page_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    pageLbl_->setText(QStringLiteral("Page %1: %2 (%3 x %4)")
-                          .arg(pageSerial_, name)
-                          .arg(pageSize_.width())
-                          .arg(pageSize_.height()));
+    pageLbl_->setText(
+        QStringLiteral("Page %1: %2 (%3 x %4)").arg(pageSerial_, name).arg(pageSize_.width()).arg(pageSize_.height()));
     pageLbl_->setStyleSheet(QString());
     thumb_->SetDragFile(pagePath_);
     copyPageBtn_->setEnabled(true);

@@ -135,7 +135,7 @@ private:
     QString pageSerial_;
     QImage page_;
     QSize pageSize_;
-    QString wantedPath_;    // the page asked for: shown, being read, or given up
+    QString wantedPath_;  // the page asked for: shown, being read, or given up
     QString wantedSerial_;
     int pageAttempts_ = 0;
     quint64 pageGeneration_ = 0;

@@ -100,8 +100,8 @@ private slots:
         QTest::mouseClick(Find<QLabel>("pageThumb"), Qt::LeftButton);
         QVERIFY(panel_->FullPageView() && panel_->FullPageView()->isVisible());
         QCOMPARE(panel_->LargePage()->PageSize().width(), 2332);
-        QCOMPARE(panel_->PageSize(), QImageReader(QString::fromStdString(printer_->PagesDir()) +
-                                                  QStringLiteral("/page-0001.png")).size());
+        QCOMPARE(panel_->PageSize(),
+                 QImageReader(QString::fromStdString(printer_->PagesDir()) + QStringLiteral("/page-0001.png")).size());
     }
 
     void PowerAndABoardReplacementShowInTheEeprom() {
@@ -113,8 +113,8 @@ private slots:
         panel_->Connection().Send(QStringLiteral("board replace"));
         auto* grid = Find<QTableWidget>("eepromGrid");
         QTRY_COMPARE(grid->item(0xE, 0)->text(), QStringLiteral("00"));
-        QVERIFY(grid->item(0xE, 0)->data(Qt::UserRole).toBool());    // 0xE0 changed
-        QVERIFY(!grid->item(0x0, 0)->data(Qt::UserRole).toBool());   // the signature did not
+        QVERIFY(grid->item(0xE, 0)->data(Qt::UserRole).toBool());   // 0xE0 changed
+        QVERIFY(!grid->item(0x0, 0)->data(Qt::UserRole).toBool());  // the signature did not
         QCOMPARE(Text("counter_waste"), QStringLiteral("0"));
         Click("powerBtn");
         QTRY_COMPARE(Text("stateLbl"), QStringLiteral("Ready"));

@@ -28,14 +28,17 @@ Arguments Parse(const QCoreApplication& app) {
         "the last printed page, counters and the EEPROM. It speaks only the printer's control protocol."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    QCommandLineOption control(QStringList{QStringLiteral("c"), QStringLiteral("control")},
-                               QStringLiteral("The printer's control socket (vprinter --control, by default the port socket + .ctl)."),
-                               QStringLiteral("PATH"));
-    QCommandLineOption poll(QStringLiteral("poll"), QStringLiteral("How often to read the printer's state, in ms (default 250)."),
+    QCommandLineOption control(
+        QStringList{QStringLiteral("c"), QStringLiteral("control")},
+        QStringLiteral("The printer's control socket (vprinter --control, by default the port socket + .ctl)."),
+        QStringLiteral("PATH"));
+    QCommandLineOption poll(QStringLiteral("poll"),
+                            QStringLiteral("How often to read the printer's state, in ms (default 250)."),
                             QStringLiteral("MS"), QStringLiteral("250"));
     parser.addOption(control);
     parser.addOption(poll);
-    parser.addPositionalArgument(QStringLiteral("control"), QStringLiteral("The control socket, if not given with --control."));
+    parser.addPositionalArgument(QStringLiteral("control"),
+                                 QStringLiteral("The control socket, if not given with --control."));
     const auto usage = [](QString problem) {
         if (problem.endsWith(QLatin1Char('.'))) problem.chop(1);  // Qt's messages end in one
         std::fprintf(stderr, "vprinter-panel: %s (try --help)\n", qUtf8Printable(problem));
@@ -79,8 +82,10 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
                      display && *display ? " at DISPLAY=" : "", display && *display ? display : "");
         std::_Exit(kUsage);
     }
-    if (g_qtHandler) g_qtHandler(type, context, message);
-    else std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+    if (g_qtHandler)
+        g_qtHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
 }
 
 void SetNames() {
