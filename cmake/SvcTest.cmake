@@ -101,10 +101,11 @@ function(svc_add_exports_test lib)
 endfunction()
 
 # svc_optimise_under_sanitizers(target...)
-# The sanitizer build is a Debug build; these libraries are compiled with -O1
-# there all the same. They draw and measure whole pages pixel by pixel, and at
-# -O0 the page tests spent most of their time in them (the sanitizers still
-# check every access at -O1).
+# The sanitizer build is a Debug build; these targets are compiled with -O1
+# there all the same: the libraries that draw and measure whole pages pixel by
+# pixel, and the page tests whose own code does too. At -O0 the page tests
+# spent most of their time there (the sanitizers still check every access at
+# -O1).
 function(svc_optimise_under_sanitizers)
   if(SVC_SANITIZE)
     foreach(target ${ARGN})
