@@ -43,6 +43,13 @@ fi
 # instrumentation in every library slowed the page tests down several times.)
 if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer build (clang)"
+  # A folder configured with GCC (as this build was before) is made afresh:
+  # changing the compiler of a configured folder empties its cache, and the
+  # options below would be lost with it.
+  if [ -f "$SVC_ROOT/build/asan/CMakeCache.txt" ] &&
+     ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++$' "$SVC_ROOT/build/asan/CMakeCache.txt"; then
+    rm -rf "$SVC_ROOT/build/asan"
+  fi
   svc_configure_build "$SVC_ROOT/build/asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF -DSVC_WERROR=ON \
     || fail "sanitizer build failed"
