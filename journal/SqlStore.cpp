@@ -163,31 +163,27 @@ std::int64_t SqlStore::AddOperation(const OperationRecord& op, const std::vector
                                     const std::string& usbId, const std::string& headId) {
     db_->SetDurable(true);
     return Transaction([&] {
-        const auto rows = db_->Query(
-            "INSERT INTO operations (session_id, started, name, arguments, result, memo)"
-            " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
-            {Number(op.sessionId), Text(op.started), Text(op.name), Text(op.arguments), Number(op.result),
-             Text(JoinLines(op.memo))});
-        const std::int64_t id = AsInt(rows.at(0).at(0));
-        InsertBytes(id, op.bytes, 0, false);
+        const std::int64_t id = InsertOperation(op);
         InsertBackups(id, backups, 0);
         UpdateSession(op.sessionId, usbId, headId);
         return id;
     });
 }
 
+std::int64_t SqlStore::InsertOperation(const OperationRecord& op) {
+    const auto rows = db_->Query(
+        "INSERT INTO operations (session_id, started, name, arguments, result, memo)"
+        " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
+        {Number(op.sessionId), Text(op.started), Text(op.name), Text(op.arguments), Number(op.result),
+         Text(JoinLines(op.memo))});
+    const std::int64_t id = AsInt(rows.at(0).at(0));
+    InsertBytes(id, op.bytes, 0, false);
+    return id;
+}
+
 std::int64_t SqlStore::OpenOperation(const OperationRecord& op) {
     db_->SetDurable(false);
-    return Transaction([&] {
-        const auto rows = db_->Query(
-            "INSERT INTO operations (session_id, started, name, arguments, result, memo)"
-            " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
-            {Number(op.sessionId), Text(op.started), Text(op.name), Text(op.arguments), Number(op.result),
-             Text(JoinLines(op.memo))});
-        const std::int64_t id = AsInt(rows.at(0).at(0));
-        InsertBytes(id, op.bytes, 0, false);
-        return id;
-    });
+    return Transaction([&] { return InsertOperation(op); });
 }
 
 void SqlStore::SaveOperation(const OperationRecord& op, std::size_t firstByte, const std::vector<BackupRecord>& backups,

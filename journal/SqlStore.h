@@ -54,6 +54,8 @@ public:
 private:
     template <class F>
     auto Transaction(F&& body);
+    // The operation's row and its bytes, inside the caller's transaction; its id.
+    std::int64_t InsertOperation(const OperationRecord& op);
     void InsertBytes(std::int64_t id, const std::vector<ByteRecord>& bytes, std::size_t first, bool replace);
     void InsertBackups(std::int64_t id, const std::vector<BackupRecord>& backups, std::size_t first);
     void UpdateSession(std::int64_t sessionId, const std::string& usbId, const std::string& headId);
