@@ -29,15 +29,20 @@ function(svc_test_timeout out seconds)
   set(${out} ${seconds} PARENT_SCOPE)
 endfunction()
 
+# A test's own code is compiled without optimisation: the code under test
+# (the libraries it links) keeps the build's flags, and a test file compiles
+# in half the time (GoogleTest's macros are costly to optimise). For test
+# executables made with add_executable; svc_add_test calls it itself.
+function(svc_test_code_options target)
+  if(SVC_TEST_CODE_OPT)
+    target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:${SVC_TEST_CODE_OPT}>)
+  endif()
+endfunction()
+
 function(svc_add_test)
   cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  # A test's own code is compiled without optimisation: the code under test
-  # (the libraries it links) keeps the build's flags, and a test file
-  # compiles in half the time (GoogleTest's macros are costly to optimise).
-  if(SVC_TEST_CODE_OPT)
-    target_compile_options(${T_NAME} PRIVATE $<$<NOT:$<CONFIG:Debug>>:${SVC_TEST_CODE_OPT}>)
-  endif()
+  svc_test_code_options(${T_NAME})
   # A test sees the headers of its own folder and of what it links.
   target_include_directories(${T_NAME} PRIVATE ${SVC_SOURCE_ROOT})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})

@@ -90,7 +90,7 @@ Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pa
 int Copies() {
     const char* text = std::getenv("SVC_DEGRADE_SEEDS");
     const int n = text ? std::atoi(text) : 0;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SVC_UNDER_SANITIZERS)
     constexpr int kDefault = 1;
 #else
     constexpr int kDefault = 2;

@@ -79,10 +79,17 @@ pr::Image ForReader(const vp::Image& page) {
 
 int Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
+// A sanitizer build runs each seed several times slower: one seed there.
+#if defined(SVC_UNDER_SANITIZERS)
+constexpr int kDefaultSeeds = 1;
+#else
+constexpr int kDefaultSeeds = 2;
+#endif
+
 int Seeds() {
     const char* text = std::getenv("SVC_READER_SEEDS");
-    const int n = text ? std::atoi(text) : 2;
-    return n > 0 ? n : 2;
+    const int n = text ? std::atoi(text) : kDefaultSeeds;
+    return n > 0 ? n : kDefaultSeeds;
 }
 
 // Reads one page and checks every item against what the errors need.
@@ -330,7 +337,13 @@ TEST(ReaderClosedLoop, PrintReadInputPrintReadProposesNoChange) {
         {"cut", {"cut-print"}, "cut-input", true},
     };
     for (int model = 1; model <= 2; ++model)
-        for (const Loop& loop : loops) CloseTheLoop(model, 77 + static_cast<std::uint32_t>(model), loop);
+        for (std::size_t i = 0; i < std::size(loops); ++i) {
+#if defined(SVC_UNDER_SANITIZERS)
+            // Each kind on one model, the models taking turns.
+            if ((i + static_cast<std::size_t>(model)) % 2 != 0) continue;
+#endif
+            CloseTheLoop(model, 77 + static_cast<std::uint32_t>(model), loops[i]);
+        }
 }
 
 TEST(ReaderClosedLoop, HeadAngleIsACommentAndAnUnreadablePageFails) {

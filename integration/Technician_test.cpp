@@ -298,7 +298,7 @@ int CutMark(const vp::Image& p, const Paper& paper) {
 // ---- the printers ----
 
 // A sanitizer build runs each seed many times slower: one seed a model there.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SVC_UNDER_SANITIZERS)
 constexpr int kDefaultSeeds = 1;
 #else
 constexpr int kDefaultSeeds = 2;

@@ -39,7 +39,8 @@ fi
 # ---- end of fuzzing
 
 # The sanitizer build is made with clang: it compiles a file in about half the
-# time GCC takes. (The fuzz targets are not built in it: their coverage
+# time GCC takes. Line tables are all the debug information a sanitizer's
+# report needs. (The fuzz targets are not built in it: their coverage
 # instrumentation in every library slowed the page tests down several times.)
 if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer build (clang)"
@@ -51,7 +52,8 @@ if [ "${SVC_SKIP_SANITIZERS:-0}" != 1 ]; then
     rm -rf "$SVC_ROOT/build/asan"
   fi
   svc_configure_build "$SVC_ROOT/build/asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Debug -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF -DSVC_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
+    -DSVC_SANITIZE=ON -DSVC_BUILD_BENCHMARKS=OFF -DSVC_WERROR=ON \
     || fail "sanitizer build failed"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$SVC_ROOT/build/asan" --output-on-failure -j "$jobs" || fail "tests failed (sanitizer build)"

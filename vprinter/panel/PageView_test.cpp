@@ -222,7 +222,7 @@ private slots:
         QApplication::sendEvent(view, &wheel);
         QVERIFY(!view->Zoomed());
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(SVC_UNDER_SANITIZERS) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
         // The half a billion pixels were never held: the process stayed small.
         rusage usage{};
         ::getrusage(RUSAGE_SELF, &usage);
