@@ -165,30 +165,27 @@ std::int64_t Recorder::EndOperation(bool ok, const std::vector<std::string>& mem
     return op_.id;
 }
 
-void Recorder::NoteRead(std::uint8_t address, std::uint8_t value, std::uint16_t result) {
-    if (result == 1) known_[address] = value;
-    if (!open_) return;
-    ByteRecord b;
-    b.seq = static_cast<int>(op_.bytes.size());
-    b.access = Access::Read;
+ByteRecord& Recorder::Append(Access access, std::uint8_t address, std::uint8_t value, std::uint16_t result) {
+    ByteRecord& b = op_.bytes.emplace_back();
+    b.seq = static_cast<int>(op_.bytes.size() - 1);
+    b.access = access;
     b.address = address;
     b.value = value;
     b.result = result;
-    op_.bytes.push_back(b);
+    return b;
+}
+
+void Recorder::NoteRead(std::uint8_t address, std::uint8_t value, std::uint16_t result) {
+    if (result == 1) known_[address] = value;
+    if (open_) Append(Access::Read, address, value, result);
 }
 
 void Recorder::NoteWriting(std::uint8_t address, std::uint8_t value, const char* via) {
     if (!open_) return;
-    ByteRecord b;
-    b.seq = static_cast<int>(op_.bytes.size());
-    b.access = Access::Write;
-    b.address = address;
-    b.value = value;
+    ByteRecord& b = Append(Access::Write, address, value, kUnconfirmed);
     b.previous = known_[address];
-    b.result = kUnconfirmed;
     b.via = via ? via : "eeprom";
-    pending_ = op_.bytes.size();
-    op_.bytes.push_back(b);
+    pending_ = op_.bytes.size() - 1;
     SaveProgress();
 }
 
@@ -209,15 +206,9 @@ void Recorder::NoteWrite(std::uint8_t address, std::uint8_t value, std::uint16_t
     // A write that failed may have reached the printer or not.
     known_[address] = result == 1 ? std::optional<std::uint8_t>(value) : std::nullopt;
     if (!open_) return;
-    ByteRecord b;
-    b.seq = static_cast<int>(op_.bytes.size());
-    b.access = Access::Write;
-    b.address = address;
-    b.value = value;
+    ByteRecord& b = Append(Access::Write, address, value, result);
     b.previous = previous;
-    b.result = result;
     b.via = via ? via : "eeprom";
-    op_.bytes.push_back(b);
 }
 
 void Recorder::NoteResult(std::uint16_t code) {

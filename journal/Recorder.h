@@ -78,6 +78,8 @@ private:
     void Fail(const StoreError& e);
     // Stores the operation as it stands, marked unfinished.
     void SaveProgress();
+    // A byte record added to the operation under way (which must be open).
+    ByteRecord& Append(Access access, std::uint8_t address, std::uint8_t value, std::uint16_t result);
     std::string Now() const { return clock_ ? clock_() : UtcNow(); }
 
     std::unique_ptr<Store> store_;
