@@ -12,11 +12,13 @@
 #include "i18n/Translate.h"
 #include "pagereader/Image.h"
 #include "pagereader/PageReader.h"
+#include "pagereader/Scanner.h"
 
 #include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace svc::cli {
@@ -36,11 +38,32 @@ constexpr BidRow kBidRows[8] = {{"VSD1Bk", 0x60},  {"VSD1CL", 0x64},  {"VSD2Bk",
                                 {"VSD2DBk", 0x62}, {"VSD2DCL", 0x66}, {"VSD4Bk", 0x63}, {"VSD4CL", 0x67}};
 constexpr eep::Address kFirstDotAddress = 0x68;
 
+// IMAGE "scan:" or "scan:DEVICE" scans the page instead of reading a file
+// (a file of that name is given as ./scan:...). The scanner's own options
+// come from SVCADJUST_SCAN_OPTIONS, "NAME=VALUE ...".
+constexpr std::string_view kScan = "scan:";
+
+bool IsScan(const std::string& image) { return image.compare(0, kScan.size(), kScan) == 0; }
+
+std::string ScanOptions(pr::ScanRequest* request) {
+    const char* text = std::getenv("SVCADJUST_SCAN_OPTIONS");
+    std::string error;
+    if (text && !pr::ParseScanOptions(text, &request->options, &error))
+        return Format(Tr("SVCADJUST_SCAN_OPTIONS: %1"), {error});
+    return {};
+}
+
 std::string CheckReadPage(const Arguments& args) {
     if (!pr::KindFromName(args[0])) return Format(Tr("'%1' is not a page kind (%2)"), {Shown(args[0]), kKinds});
-    struct stat info {};
-    if (::stat(args[1].c_str(), &info) != 0) return Format(Tr("no file '%1'"), {Shown(args[1])});
-    if (!S_ISREG(info.st_mode)) return Format(Tr("'%1' is not a file"), {Shown(args[1])});
+    if (IsScan(args[1])) {
+        if (!pr::ScanningAvailable()) return Tr("this program was built without scanner support (SANE)");
+        pr::ScanRequest request;
+        if (std::string e = ScanOptions(&request); !e.empty()) return e;
+    } else {
+        struct stat info {};
+        if (::stat(args[1].c_str(), &info) != 0) return Format(Tr("no file '%1'"), {Shown(args[1])});
+        if (!S_ISREG(info.st_mode)) return Format(Tr("'%1' is not a file"), {Shown(args[1])});
+    }
     if (args.size() > 2) {
         if (args[0] != "bid") return Tr("only a Bi-D page takes the settings it was printed with");
         std::istringstream list(args[2]);
@@ -62,9 +85,23 @@ std::string RunReadPage(CliFrame& frame, const Arguments& args) {
     const pr::Kind kind = *pr::KindFromName(args[0]);
     const std::string kindName(pr::KindName(kind));
     std::string error;
-    const std::optional<pr::Image> page = pr::LoadImage(args[1], &error);
-    if (!page)
-        return error.empty() ? Format(Tr("'%1' is not an image this program can read"), {Shown(args[1])}) : error;
+    std::optional<pr::Image> page;
+    if (IsScan(args[1])) {
+        pr::ScanRequest request;
+        request.device = args[1].substr(kScan.size());
+        if (std::string e = ScanOptions(&request); !e.empty()) return e;
+        page = pr::ScanPage(request, &error);
+        if (!page) return error;
+        std::fprintf(
+            frame.Err(), "read-page: %s\n",
+            Format(Tr("scanned %1 x %2 pixels at %3 dpi"),
+                   {std::to_string(page->width), std::to_string(page->height), std::to_string(std::lround(page->dpi))})
+                .c_str());
+    } else {
+        page = pr::LoadImage(args[1], &error);
+        if (!page)
+            return error.empty() ? Format(Tr("'%1' is not an image this program can read"), {Shown(args[1])}) : error;
+    }
 
     pr::Context context;
     context.model = frame.ModelCode();
@@ -143,7 +180,8 @@ OperationList ReadPageOperations() {
     OperationList ops;
     ops.push_back({"read-page", "KIND IMAGE [SETTINGS]",
                    SVC_N("read the proposal off a printed page (KIND: bid, pf, head-angular, pw, pixel-shift, "
-                         "first-dot, cut); prints the input line; a Bi-D page printed with some settings names them "
+                         "first-dot, cut); prints the input line; IMAGE is a picture file, or scan: (scan:DEVICE) "
+                         "to scan the page with a SANE scanner; a Bi-D page printed with some settings names them "
                          "as bid-print does"),
                    2, 3, Group::Adjustment, -1, nullptr, RunReadPage, CheckReadPage});
     return ops;

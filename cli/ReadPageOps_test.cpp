@@ -7,13 +7,16 @@
 #include "cli/testing/Streams.h"
 #include "i18n/Translate.h"
 #include "link/testing/FakeOutside.h"
+#include "pagereader/Image.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,6 +109,57 @@ TEST_F(ReadPageOpsTest, WordsItCannotUseStopBeforeTheConnection) {
         EXPECT_EQ(Run(words), kExitUsage) << words[1] << " " << words[2];
         EXPECT_TRUE(Fake().AcceptedBytes().empty());
     }
+    std::remove(page.c_str());
+}
+
+// scan:DEVICE scans the page: here with SANE's file reader, which serves a
+// picture file as a scanner would (only it is enabled, so no real scanner is
+// probed), and its options from SVCADJUST_SCAN_OPTIONS. The picture is a
+// pixel shift page of the reader's corpus, scanned at 200 dpi.
+TEST_F(ReadPageOpsTest, AScannedPageIsReadAsItsFileIs) {
+    std::string error;
+    const std::optional<pagereader::Image> corpus =
+        pagereader::LoadImage(SVC_READER_CORPUS "/pixel-shift-scan-200dpi.jpg", &error);
+    ASSERT_TRUE(corpus) << error;
+    const std::string page = Scratch("scanned.ppm");
+    {
+        std::ofstream out(page, std::ios::binary);
+        out << "P6\n" << corpus->width << " " << corpus->height << "\n255\n";
+        out.write(reinterpret_cast<const char*>(corpus->rgb.data()), static_cast<std::streamsize>(corpus->rgb.size()));
+    }
+    const std::string config = Scratch("sane");
+    std::filesystem::create_directories(config);
+    std::ofstream(config + "/dll.conf") << "pnm\n";
+    ::setenv("SANE_CONFIG_DIR", config.c_str(), 1);
+    ::setenv("SVCADJUST_SCAN_OPTIONS", ("filename=" + page + " resolution=200").c_str(), 1);
+    const int status = Run({"read-page", "pixel-shift", "scan:pnm:0"});
+    if (status == kExitUsage && streams.Err().find("without scanner support") != std::string::npos) {
+        GTEST_SKIP() << "built without SANE";
+    }
+    EXPECT_EQ(status, kExitOk) << streams.Err();
+    EXPECT_NE(streams.Out().find("pixel-shift-input A=-5 B=2 C=2 D=-1 E=2 F=-3\n"), std::string::npos) << streams.Out();
+    EXPECT_NE(streams.Err().find("read-page: scanned " + std::to_string(corpus->width) + " x " +
+                                 std::to_string(corpus->height) + " pixels at 200 dpi\n"),
+              std::string::npos)
+        << streams.Err();
+
+    // Options that are no NAME=VALUE stop it before the connection; a scanner
+    // that is not there fails the operation and says which.
+    Fake().Reset();
+    ::setenv("SVCADJUST_SCAN_OPTIONS", "filename", 1);
+    EXPECT_EQ(Run({"read-page", "cut", "scan:pnm:0"}), kExitUsage);
+    EXPECT_TRUE(Fake().AcceptedBytes().empty());
+    std::istringstream none;
+    CommandLine line;
+    EXPECT_NE(ParseCommandLine({"--model", "4100", "--port", "LPT1", "read-page", "cut", "scan:"}, none, line)
+                  .find("SVCADJUST_SCAN_OPTIONS: 'filename' is not NAME=VALUE"),
+              std::string::npos);
+    ::unsetenv("SVCADJUST_SCAN_OPTIONS");
+    EXPECT_EQ(Run({"read-page", "cut", "scan:pnm:9"}), kExitFailed);
+    EXPECT_NE(streams.Err().find("the scanner 'pnm:9' cannot be opened"), std::string::npos) << streams.Err();
+
+    ::unsetenv("SANE_CONFIG_DIR");
+    std::filesystem::remove_all(config);
     std::remove(page.c_str());
 }
 

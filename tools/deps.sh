@@ -9,6 +9,8 @@ SVC_PACKAGES=(
   libspng-dev zlib1g-dev
   # image files the page reader reads (scans and photos of pages)
   libjpeg62-turbo-dev libtiff-dev
+  # pages scanned straight into the reader (SANE; its test and file backends serve the tests)
+  libsane-dev
   libfreetype-dev fonts-liberation fonts-dejavu-core
   # the translations (xgettext, msgfmt; po/)
   gettext
