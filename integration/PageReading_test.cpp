@@ -2,6 +2,8 @@
 // printed, dropped or pasted onto its panel, fills the fields with what the
 // printer's hidden errors need and sends nothing; what is not a page changes
 // nothing and says why; the marked-page window marks every item read.
+#include "pagereader/Image.h"
+#include "pagereader/Scanner.h"
 #include "service/ValueFrame.h"
 #include "ui/FeaturePanel.h"
 #include "ui/PageReading.h"
@@ -36,7 +38,7 @@ namespace pr = svc::pagereader;
 
 namespace {
 
-constexpr int kPf = 5, kBid = 7, kFirstDot = 12;
+constexpr int kPf = 5, kBid = 7, kPixelShift = 8, kFirstDot = 12;
 
 // A printer with its engine writing each ejected sheet into a folder, as the
 // standalone printer does (each page at the resolution it needs).
@@ -240,6 +242,58 @@ private slots:
     // the panel (here its action) reads it. A first dot page whose panel has
     // not been read yet reads the stored value first, through the panel's
     // own Read: the same packets as pressing Read.
+    // "Scan a printed page" takes the page from the scanner SANE finds:
+    // here SANE's file reader (the only backend enabled) serving a pixel
+    // shift page of the reader's corpus as a 200-dpi scan.
+    void aScannedPageFillsThePanelAsAFileDoes() {
+        if (!pr::ScanningAvailable()) QSKIP("built without SANE");
+        std::string error;
+        const std::optional<pr::Image> corpus = pr::LoadImage(SVC_READER_CORPUS "/pixel-shift-scan-200dpi.jpg", &error);
+        QVERIFY2(corpus, error.c_str());
+        const QString page = dir_.path() + QStringLiteral("/scanned.ppm");
+        {
+            QFile out(page);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(QStringLiteral("P6\n%1 %2\n255\n").arg(corpus->width).arg(corpus->height).toLatin1());
+            out.write(reinterpret_cast<const char*>(corpus->rgb.data()), qint64(corpus->rgb.size()));
+        }
+        QFile conf(dir_.path() + QStringLiteral("/dll.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("pnm\n") == 4);
+        conf.close();
+        qputenv("SANE_CONFIG_DIR", dir_.path().toLocal8Bit());
+        qputenv("SVCADJUST_SCAN_OPTIONS", "resolution=200 filename=" + page.toLocal8Bit());
+        const twin::Run scanned = twin::RunGui(twin::Setup{}, [](ui::TFormAdjust& w) {
+            twin::Pick(w, Group::Adjustment, kPixelShift);
+            w.DisableTimerTimer();
+            auto* scan = Panel(w, "ColorShiftAdjustPnl")->findChild<QAction*>(QStringLiteral("ScanPrintedPageAction"));
+            QVERIFY(scan);
+            QCOMPARE(scan->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+            scan->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(ui::PageReadingWindow::Current() != nullptr, 60000);
+            const char* expected[][2] = {{"A", "-5"}, {"B", "2"}, {"C", "2"}, {"D", "-1"}, {"E", "2"}, {"F", "-3"}};
+            for (const auto& [line, value] : expected)
+                QCOMPARE(w.Text("ColorShift" + std::string(line) + "InputEdit"), std::string(value));
+            QCOMPARE(ui::PageReadingWindow::Current()->windowTitle(), QStringLiteral("Printed page - (scanned)"));
+
+            // A scanner that is not there: said so, the fields stay.
+            qputenv("SVCADJUST_SCAN_OPTIONS", "filename=" + QByteArray("/nonexistent.ppm"));
+            scan->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(w.isEnabled(), true, 60000);
+            QCOMPARE(w.Text("ColorShiftAInputEdit"), std::string("-5"));
+        });
+        qunsetenv("SANE_CONFIG_DIR");
+        qunsetenv("SVCADJUST_SCAN_OPTIONS");
+        QCOMPARE(scanned.boxes.size(), std::size_t(1));
+        QVERIFY2(Has(scanned.boxes[0], "The page was not read: the scanner 'pnm:0' did not scan ("),
+                 scanned.boxes[0].c_str());
+        // Scanning and reading sent nothing to the printer.
+        const twin::Run opened = twin::RunGui(twin::Setup{}, [](ui::TFormAdjust& w) {
+            twin::Pick(w, Group::Adjustment, kPixelShift);
+            w.DisableTimerTimer();
+        });
+        QCOMPARE(twin::Describe(scanned.packets), twin::Describe(opened.packets));
+    }
+
     void aPastedFirstDotPageReadsTheStoredValueFirst() {
         const QString folder = dir_.path() + QStringLiteral("/firstdot");
         QVERIFY(QDir().mkpath(folder));

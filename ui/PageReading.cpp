@@ -3,6 +3,7 @@
 #include "link/Host.h"
 #include "pagereader/Image.h"
 #include "pagereader/PageReader.h"
+#include "pagereader/Scanner.h"
 #include "ui/Accessibility.h"
 #include "ui/FeaturePanel.h"
 #include "ui/PageReadingFill.h"
@@ -26,6 +27,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -63,9 +66,12 @@ struct Outcome {
     QSize pageSize;
 };
 
-Outcome LoadAndRead(const std::string& path, Kind kind, const pagereader::Context& context) {
+// Where a page comes from: a file, or the scanner. Runs on the worker.
+using Acquire = std::function<std::optional<pagereader::Image>(std::string* error)>;
+
+Outcome AcquireAndRead(const Acquire& acquire, Kind kind, const pagereader::Context& context) {
     Outcome out;
-    std::optional<pagereader::Image> image = pagereader::LoadImage(path, &out.loadError);
+    std::optional<pagereader::Image> image = acquire(&out.loadError);
     if (!image || image->Null()) {
         if (out.loadError.empty()) out.loadError = svc::Tr("it holds no picture");
         return out;
@@ -104,6 +110,14 @@ public:
         connect(paste, &QAction::triggered, this, [this] { Paste(); });
         panel.addAction(open);
         panel.addAction(paste);
+        if (pagereader::ScanningAvailable()) {
+            auto* scan = new QAction(Tr("Scan a printed page"), &panel);
+            scan->setObjectName(QStringLiteral("ScanPrintedPageAction"));
+            scan->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+            scan->setShortcutContext(Qt::WindowShortcut);
+            connect(scan, &QAction::triggered, this, [this] { Scan(); });
+            panel.addAction(scan);
+        }
         panel.setContextMenuPolicy(Qt::ActionsContextMenu);
 
         // After the panel's Read or Input its fields show what the printer holds.
@@ -122,8 +136,34 @@ public:
 
     bool Read(const QString& path) {
         if (busy_ || !window_.isEnabled()) return false;  // an operation is running: its fields are its own
+        const QFileInfo info(path);
+        if (!info.isFile()) {
+            Tell(Tr("%1 is not a file that can be read as a page.").arg(QDir::toNativeSeparators(path)));
+            return false;
+        }
+        const std::string file = info.absoluteFilePath().toStdString();
         busy_ = true;
-        const bool ok = ReadNow(path);
+        const bool ok =
+            ReadNow(info.absoluteFilePath(), [file](std::string* error) { return pagereader::LoadImage(file, error); });
+        busy_ = false;
+        return ok;
+    }
+
+    // Scans the page with the first scanner SANE finds (the scanner's own
+    // options from SVCADJUST_SCAN_OPTIONS, as read-page takes them).
+    bool Scan() {
+        if (busy_ || !window_.isEnabled()) return false;
+        pagereader::ScanRequest request;
+        std::string error;
+        if (const char* text = std::getenv("SVCADJUST_SCAN_OPTIONS");
+            text && !pagereader::ParseScanOptions(text, &request.options, &error)) {
+            Tell(Tr("The page was not scanned: %1")
+                     .arg(QStringLiteral("SVCADJUST_SCAN_OPTIONS: ") + QString::fromStdString(error)));
+            return false;
+        }
+        busy_ = true;
+        const bool ok =
+            ReadNow(Tr("(scanned)"), [request](std::string* why) { return pagereader::ScanPage(request, why); });
         busy_ = false;
         return ok;
     }
@@ -202,12 +242,8 @@ private:
         Read(file);
     }
 
-    bool ReadNow(const QString& path) {
-        const QFileInfo info(path);
-        if (!info.isFile()) {
-            Tell(Tr("%1 is not a file that can be read as a page.").arg(QDir::toNativeSeparators(path)));
-            return false;
-        }
+    // `source` names the page in the marked-page window.
+    bool ReadNow(const QString& source, const Acquire& acquire) {
         // A page read against stored values the fields do not show yet:
         // read them first, through the panel's own Read (reads only).
         if (reading::NeedsStoredValues(kind_) && !fieldsHoldStored_ && readButton_) {
@@ -225,11 +261,10 @@ private:
         // The page is read off the GUI thread; the window keeps painting and
         // takes no other work meanwhile.
         std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-        const std::string file = info.absoluteFilePath().toStdString();
         const Kind kind = kind_;
         QEventLoop loop;
         QThread* worker =
-            QThread::create([outcome, file, kind, context] { *outcome = LoadAndRead(file, kind, context); });
+            QThread::create([outcome, acquire, kind, context] { *outcome = AcquireAndRead(acquire, kind, context); });
         connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
         const bool wasEnabled = window_.isEnabled();
         window_.setEnabled(false);
@@ -253,7 +288,7 @@ private:
         }
 
         PageReadingWindow::Shown shown;
-        shown.file = info.absoluteFilePath();
+        shown.file = source;
         shown.adjustment = AdjustmentName(kind_);
         shown.page = outcome->shown;
         shown.pageSize = outcome->pageSize;

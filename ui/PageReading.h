@@ -1,7 +1,8 @@
 // Handing a printed page to an adjustment panel: an image file dropped on the
 // panel, pasted onto it (Ctrl+V, a file URL or path on the clipboard) or
 // opened with "Read a printed page..." (Ctrl+O, also in the panel's context
-// menu) is read, its proposal typed into the panel's fields and the page shown
+// menu), or scanned with "Scan a printed page" (Ctrl+Shift+O, when the
+// program was built with SANE) is read, its proposal typed into the panel's fields and the page shown
 // marked in the marked-page window. Nothing goes to the printer: the
 // technician checks the values and presses the panel's own Input button.
 //
