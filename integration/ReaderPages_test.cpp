@@ -110,6 +110,12 @@ void Expect(pr::Kind kind, const vp::Image& page, const pr::Context& context,
         EXPECT_EQ(item.value.value_or(9999), right[i].second)
             << what << " " << item.name << " (confidence " << item.confidence << ")";
         EXPECT_FALSE(item.where.empty()) << what << " " << item.name;
+        // Each place is a box on the page (the marked-page window draws it).
+        for (const pr::Place& p : item.where) {
+            EXPECT_TRUE(p.width > 0 && p.height > 0 && p.x >= 0 && p.y >= 0 && p.x + p.width <= page.width &&
+                        p.y + p.height <= page.height)
+                << what << " " << item.name << ": " << p.x << "," << p.y << " " << p.width << "x" << p.height;
+        }
         // The printer's own pages show every value clearly (the last cut
         // mark, which stands for lower cuts too, is the one exception).
         if (!(kind == pr::Kind::Cut && right[i].second == 17)) {

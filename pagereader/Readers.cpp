@@ -650,7 +650,7 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
         if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
-        item.where.push_back(PlaceOf({window.left, band.begin, window.Width(), band.Size()}));
+        item.where.push_back(PlaceOf({window.left, band.begin, window.right, band.end}));
         // Candidate v's own part was printed v steps left of its black part:
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
@@ -695,7 +695,7 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         }
         const Box ticksBox{search.left, band->begin, search.right, band->end};
         const Box refsBox{search.left, band->begin - band->Size(), search.right, band->begin};
-        item.where.push_back(PlaceOf({search.left, refsBox.top, search.Width(), ticksBox.bottom}));
+        item.where.push_back(PlaceOf({search.left, refsBox.top, search.right, ticksBox.bottom}));
         const auto ticks = InkColumns(page, ticksBox, kInks[line], 0.3);
         const auto refs = InkColumns(page, refsBox, Ink::Black, 0.3);
         const auto offsets = PairOffsets(refs, ticks, pg::kShiftCandidates);
@@ -753,7 +753,7 @@ Reading ReadFirstDot(const Image& page, const Context& context) {
         return reading;
     }
     const Run& line = columns.front();
-    item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.Size(), lineRows.Size()}));
+    item.where.push_back(PlaceOf({line.begin, lineRows.begin, line.end, lineRows.end}));
     // A head that is not square to the paper leans the line (the head angle
     // comes first): its top and bottom stand apart, and neither is the place.
     const int quarter = std::max(1, lineRows.Size() / 4);
