@@ -30,11 +30,12 @@ svc_configure_build "$SVC_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 ctest --test-dir "$SVC_ROOT/build/release" --output-on-failure -j "$jobs" || fail "tests failed (normal build)"
 
 # ---- fuzzing: the fuzz targets built with clang, each run over its corpus
-# and then SVC_FUZZ_SECONDS (default 15) on new inputs; SVC_SKIP_FUZZ=1 skips
-# it. See docs/ARCHITECTURE.md, "Fuzzing".
+# and then SVC_FUZZ_SECONDS (here 5 unless set) on new inputs; SVC_SKIP_FUZZ=1
+# skips it. The corpora are replayed by tests of both builds as well; longer
+# runs: tools/fuzz.sh --seconds N. See docs/ARCHITECTURE.md, "Fuzzing".
 if [ "${SVC_SKIP_FUZZ:-0}" != 1 ]; then
   echo "== fuzz targets (clang, libFuzzer)"
-  bash "$SVC_ROOT/tools/fuzz.sh" || fail "fuzzing found a fault (inputs in build/fuzz/crashes/)"
+  SVC_FUZZ_SECONDS=${SVC_FUZZ_SECONDS:-5} bash "$SVC_ROOT/tools/fuzz.sh" || fail "fuzzing found a fault (inputs in build/fuzz/crashes/)"
 fi
 # ---- end of fuzzing
 
