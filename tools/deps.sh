@@ -25,8 +25,6 @@ SVC_PACKAGES=(
   # the sanitizer build and the fuzz targets (tools/test.sh, tools/fuzz.sh): clang
   # and its runtimes, libFuzzer included; the format check (tools/format-check.sh)
   clang libclang-rt-14-dev clang-format
-  # a faster linker for the many test executables (CMakeLists.txt takes it when found)
-  lld
 )
 
 svc_missing_packages() {
