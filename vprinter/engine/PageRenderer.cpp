@@ -419,6 +419,17 @@ void ComposeSpan(const InkCells* inks, int count, int n, std::uint8_t* out) {
     }
 }
 
+// Whether n cells (a multiple of 4) hold no ink.
+inline bool BlankCells(const std::uint16_t* cells, int n) {
+    std::uint64_t any = 0;
+    for (int i = 0; i < n; i += 4) {
+        std::uint64_t word;
+        std::memcpy(&word, cells + i, sizeof word);
+        any |= word;
+    }
+    return any == 0;
+}
+
 }  // namespace
 
 // One preview row as RGB: white paper, each ink filtering the light
@@ -454,21 +465,25 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     // Only these columns are written: the caller's row is white outside them.
     std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
     const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    bool inked = false;
     for (int t = first; t <= last; ++t) {
         std::array<InkCells, kInkCount> span{};
         int here = 0;
         for (int u = 0; u < count; ++u) {
             const int ink = inks[static_cast<std::size_t>(u)];
             const std::uint16_t* tile = band.tiles[static_cast<std::size_t>(ink)][static_cast<std::size_t>(t)];
-            if (tile)
+            // A tile's row without ink (the rows between lines and ticks) is white paper.
+            if (tile && !BlankCells(tile + rowAt, kTileColumns))
                 span[static_cast<std::size_t>(here++)] =
                     InkCells{tile + rowAt, &table[static_cast<std::size_t>(ink * (kFull + 1))]};
         }
         if (here == 0) continue;
+        inked = true;
         const int left = t * kTileColumns;
         ComposeSpan(span.data(), here, std::min(kTileColumns, width_ - left), out + static_cast<std::size_t>(left) * 3);
     }
-    return true;
+    // A row of a band with ink, but none of it in this row, is white paper.
+    return inked;
 }
 
 namespace {

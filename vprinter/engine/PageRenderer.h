@@ -99,7 +99,7 @@ private:
     using Transmission = std::vector<std::array<float, 3>>;
     static const Transmission& InkTransmission();
     // Writes row py as RGB into out, which is white already; false (out
-    // untouched) when the row is blank paper. Only the columns [*lo, *hi)
+    // stays white) when the row is blank paper. Only the columns [*lo, *hi)
     // are written.
     bool ComposeRow(int py, std::uint8_t* out, int* lo = nullptr, int* hi = nullptr) const;
     bool SameCoverage(int py) const;
@@ -109,7 +109,7 @@ private:
     // (4 KiB), made where ink first lands: a page at 1440 dpi is 10 to 20
     // thousand cells wide, and its patterns (thin lines, ticks, text) leave
     // most of it white paper that needs no memory.
-    static constexpr int kTileColumns = 64;
+    static constexpr int kTileColumns = 64;  // a multiple of 4
     static constexpr std::size_t kTileCells = static_cast<std::size_t>(kBandRows) * kTileColumns;
     struct Band {
         // Per ink, the band's tiles from left to right (null: white paper);
