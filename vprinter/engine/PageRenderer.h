@@ -109,15 +109,20 @@ private:
     // (4 KiB), made where ink first lands: a page at 1440 dpi is 10 to 20
     // thousand cells wide, and its patterns (thin lines, ticks, text) leave
     // most of it white paper that needs no memory.
-    static constexpr int kTileColumns = 64;  // a multiple of 4
+    static constexpr int kTileColumns = 64;
     static constexpr std::size_t kTileCells = static_cast<std::size_t>(kBandRows) * kTileColumns;
     struct Band {
         // Per ink, the band's tiles from left to right (null: white paper);
         // the whole array null while the ink has none in the band.
         std::array<std::unique_ptr<std::uint16_t*[]>, kInkCount> tiles;
+        // Per ink, the band's rows it was put in (bit r: row r of the band);
+        // the other rows of its tiles are white paper.
+        std::array<std::uint32_t, kInkCount> rows{};
     };
-    // Tile `tile` of an ink in band `band`, made (all white) when missing.
-    std::uint16_t* Tile(int ink, int band, int tile);
+    static_assert(kBandRows <= 32, "a band's rows are bits of a 32-bit word");
+    // Tile `tile` of an ink in the band of preview row py, made (all white)
+    // when missing; ink is about to be put in row py.
+    std::uint16_t* Tile(int ink, int py, int tile);
     std::uint16_t* NewTile();
     // The cell of (px, py) in a tile.
     static std::size_t CellOf(int px, int py) {
