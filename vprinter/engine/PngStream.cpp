@@ -86,6 +86,88 @@ private:
     int count_ = 0;
 };
 
+// A block of zero bytes coded as runs (and the filter byte 2): its head and
+// codes. It codes the literals 0 and 2, a match of 258, a shorter match of
+// `rest` (3 to 257) and the end of the block, each match one byte back.
+struct RunBlock {
+    std::vector<Code> head;
+    Code zero, two, end, match258, shorter, distance1;
+    LengthCode shorterLength{};
+};
+
+RunBlock MakeRunBlock(int rest) {
+    RunBlock block;
+    block.shorterLength = LengthSymbol(rest >= 3 ? rest : 3);
+    const auto shorterSymbol = static_cast<std::size_t>(block.shorterLength.symbol);
+    std::vector<int> lengths(286 + 2, 0);  // literal/length codes, then two distance codes
+    lengths[285] = 1;                      // a match of 258
+    lengths[0] = lengths[2] = lengths[256] = lengths[shorterSymbol] = 3;
+    lengths[286] = lengths[287] = 1;  // distance 1, and one unused: the code is complete
+    const std::vector<Code> codes = CanonicalCodes(std::vector<int>(lengths.begin(), lengths.begin() + 286));
+    block.zero = codes[0];
+    block.two = codes[2];
+    block.end = codes[256];
+    block.match258 = codes[285];
+    block.shorter = codes[shorterSymbol];
+    block.distance1 = CanonicalCodes({1, 1})[0];
+
+    // The head: not the last block, dynamic codes, 286 literal/length and 2
+    // distance code lengths, run-length coded with the code lengths 0, 1 and
+    // 3 and the runs of zeros (17: 3 to 10, 18: 11 to 138).
+    std::vector<int> clLengths(19, 0);
+    clLengths[3] = clLengths[17] = clLengths[18] = 2;
+    clLengths[0] = clLengths[1] = 3;
+    const std::vector<Code> clCodes = CanonicalCodes(clLengths);
+    static constexpr int kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    int clCount = 19;
+    while (clCount > 4 && clLengths[static_cast<std::size_t>(kOrder[clCount - 1])] == 0) --clCount;
+    std::vector<Code>& head = block.head;
+    head.emplace_back(0u, 1);  // BFINAL
+    head.emplace_back(2u, 2);  // BTYPE: dynamic codes
+    head.emplace_back(286u - 257u, 5);
+    head.emplace_back(2u - 1u, 5);
+    head.emplace_back(static_cast<std::uint32_t>(clCount - 4), 4);
+    for (int i = 0; i < clCount; ++i)
+        head.emplace_back(static_cast<std::uint32_t>(clLengths[static_cast<std::size_t>(kOrder[i])]), 3);
+    for (std::size_t i = 0; i < lengths.size();) {
+        std::size_t run = 0;
+        while (i + run < lengths.size() && lengths[i + run] == 0 && run < 138) ++run;
+        if (run >= 11) {
+            head.push_back(clCodes[18]);
+            head.emplace_back(static_cast<std::uint32_t>(run - 11), 7);
+            i += run;
+        } else if (run >= 3) {
+            head.push_back(clCodes[17]);
+            head.emplace_back(static_cast<std::uint32_t>(run - 3), 3);
+            i += run;
+        } else {
+            head.push_back(clCodes[static_cast<std::size_t>(lengths[i])]);
+            ++i;
+        }
+    }
+    return block;
+}
+
+// `zeros` zero bytes after a zero byte: matches of 258 one byte back, then
+// the block's shorter match, or one or two literals. The block is made for
+// zeros % 258.
+template <typename Put>
+void ZeroCodes(const RunBlock& block, std::uint64_t zeros, Put put) {
+    for (std::uint64_t i = zeros / 258; i > 0; --i) {
+        put(block.match258);
+        put(block.distance1);
+    }
+    const int rest = static_cast<int>(zeros % 258);
+    if (rest >= 3) {
+        put(block.shorter);
+        if (block.shorterLength.extraBits > 0)
+            put(Code{static_cast<std::uint32_t>(block.shorterLength.extra), block.shorterLength.extraBits});
+        put(block.distance1);
+    } else {
+        for (int i = 0; i < rest; ++i) put(block.zero);
+    }
+}
+
 }  // namespace
 
 void PngStream::ZStreamDeleter::operator()(z_stream_s* stream) const {
@@ -175,70 +257,18 @@ bool PngStream::Start(const std::string& path, int width, int height, int bitDep
 
     // A repeated row is stored as the filter byte 2 ("Up") and rowBytes
     // zeros: the literals 2 and 0, then the other zeros as matches one byte
-    // back, 258 at a time. Its block codes just these symbols.
+    // back. A row of zero bytes (white paper with a palette) is stored
+    // unfiltered, zeros again, and its run is zeros from end to end.
     last_.assign(rowBytes + 1, 0);
+    zeroAdler_ = static_cast<std::uint32_t>(adler32(1, last_.data(), static_cast<uInt>(last_.size())));
     last_[0] = 2;
     repeatAdler_ = static_cast<std::uint32_t>(adler32(1, last_.data(), static_cast<uInt>(last_.size())));
-    const int zeros = static_cast<int>(std::min<std::size_t>(rowBytes - 1, 1u << 30));
-    const int full = zeros / 258, rest = zeros % 258;
-    const LengthCode tail = LengthSymbol(rest >= 3 ? rest : 3);
-    std::vector<int> lengths(286 + 2, 0);  // literal/length codes, then two distance codes
-    lengths[285] = 1;                      // a match of 258
-    lengths[0] = lengths[2] = lengths[256] = 3;
-    lengths[static_cast<std::size_t>(tail.symbol)] = 3;
-    lengths[286] = lengths[287] = 1;  // distance 1, and one unused: the code is complete
-    const std::vector<Code> codes = CanonicalCodes(std::vector<int>(lengths.begin(), lengths.begin() + 286));
-    const Code distance1 = CanonicalCodes({1, 1})[0];
-    rowCodes_.clear();
-    rowCodes_.push_back(codes[2]);
-    rowCodes_.push_back(codes[0]);
-    for (int i = 0; i < full; ++i) {
-        rowCodes_.push_back(codes[285]);
-        rowCodes_.push_back(distance1);
-    }
-    if (rest >= 3) {
-        rowCodes_.push_back(codes[static_cast<std::size_t>(tail.symbol)]);
-        if (tail.extraBits > 0) rowCodes_.emplace_back(static_cast<std::uint32_t>(tail.extra), tail.extraBits);
-        rowCodes_.push_back(distance1);
-    } else {
-        for (int i = 0; i < rest; ++i) rowCodes_.push_back(codes[0]);
-    }
-    endOfBlock_ = codes[256];
-
-    // The block's head: not the last block, dynamic codes, 286 literal/length
-    // and 2 distance code lengths, run-length coded with the code lengths 0,
-    // 1 and 3 and the runs of zeros (17: 3 to 10, 18: 11 to 138).
-    std::vector<int> clLengths(19, 0);
-    clLengths[3] = clLengths[17] = clLengths[18] = 2;
-    clLengths[0] = clLengths[1] = 3;
-    const std::vector<Code> clCodes = CanonicalCodes(clLengths);
-    static constexpr int kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-    int clCount = 19;
-    while (clCount > 4 && clLengths[static_cast<std::size_t>(kOrder[clCount - 1])] == 0) --clCount;
-    blockHead_.clear();
-    blockHead_.emplace_back(0u, 1);  // BFINAL
-    blockHead_.emplace_back(2u, 2);  // BTYPE: dynamic codes
-    blockHead_.emplace_back(286u - 257u, 5);
-    blockHead_.emplace_back(2u - 1u, 5);
-    blockHead_.emplace_back(static_cast<std::uint32_t>(clCount - 4), 4);
-    for (int i = 0; i < clCount; ++i)
-        blockHead_.emplace_back(static_cast<std::uint32_t>(clLengths[static_cast<std::size_t>(kOrder[i])]), 3);
-    for (std::size_t i = 0; i < lengths.size();) {
-        std::size_t run = 0;
-        while (i + run < lengths.size() && lengths[i + run] == 0 && run < 138) ++run;
-        if (run >= 11) {
-            blockHead_.push_back(clCodes[18]);
-            blockHead_.emplace_back(static_cast<std::uint32_t>(run - 11), 7);
-            i += run;
-        } else if (run >= 3) {
-            blockHead_.push_back(clCodes[17]);
-            blockHead_.emplace_back(static_cast<std::uint32_t>(run - 3), 3);
-            i += run;
-        } else {
-            blockHead_.push_back(clCodes[static_cast<std::size_t>(lengths[i])]);
-            ++i;
-        }
-    }
+    const std::uint64_t zeros = rowBytes - 1;
+    const RunBlock block = MakeRunBlock(static_cast<int>(zeros % 258));
+    blockHead_ = block.head;
+    endOfBlock_ = block.end;
+    rowCodes_ = {block.two, block.zero};
+    ZeroCodes(block, zeros, [this](const Code& code) { rowCodes_.push_back(code); });
     last_.clear();  // no row yet
 
     if (!failure_.empty()) {
@@ -294,12 +324,24 @@ void PngStream::CodeRepeats() {
     if (repeats_ == 0 || !failure_.empty()) return;
     Deflate(nullptr, 0, Z_SYNC_FLUSH);
     BitSink bits(idat_);
-    for (const Code& code : blockHead_) bits.Put(code);
-    for (int i = 0; i < repeats_; ++i) {
-        for (const Code& code : rowCodes_) bits.Put(code);
-        adler_ = static_cast<std::uint32_t>(adler32_combine(adler_, repeatAdler_, static_cast<z_off_t>(last_.size())));
+    const auto stride = static_cast<z_off_t>(last_.size());
+    if (lastZero_) {
+        // Zeros from the last byte of the row above on: one run.
+        const std::uint64_t zeros = static_cast<std::uint64_t>(repeats_) * last_.size();
+        const RunBlock block = MakeRunBlock(static_cast<int>(zeros % 258));
+        for (const Code& code : block.head) bits.Put(code);
+        ZeroCodes(block, zeros, [&bits](const Code& code) { bits.Put(code); });
+        bits.Put(block.end);
+        for (int i = 0; i < repeats_; ++i)
+            adler_ = static_cast<std::uint32_t>(adler32_combine(adler_, zeroAdler_, stride));
+    } else {
+        for (const Code& code : blockHead_) bits.Put(code);
+        for (int i = 0; i < repeats_; ++i) {
+            for (const Code& code : rowCodes_) bits.Put(code);
+            adler_ = static_cast<std::uint32_t>(adler32_combine(adler_, repeatAdler_, stride));
+        }
+        bits.Put(endOfBlock_);
     }
-    bits.Put(endOfBlock_);
     bits.Put(0, 3);  // a stored block, not the last
     bits.Align();
     static constexpr std::uint8_t kEmpty[4] = {0x00, 0x00, 0xFF, 0xFF};
@@ -324,6 +366,7 @@ void PngStream::Encode(const std::uint8_t* row, std::size_t bytes, bool same) {
     last_.resize(bytes + 1);
     last_[0] = 0;  // no filter
     std::memcpy(last_.data() + 1, row, bytes);
+    lastZero_ = std::all_of(row, row + bytes, [](std::uint8_t byte) { return byte == 0; });
     adler_ = static_cast<std::uint32_t>(adler32(adler_, last_.data(), static_cast<uInt>(last_.size())));
     Deflate(last_.data(), last_.size(), Z_NO_FLUSH);
 }

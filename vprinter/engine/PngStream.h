@@ -84,9 +84,11 @@ private:
     // The last row as deflated (filter byte 0, then the row); its size is
     // the row's stride once a row was written.
     std::vector<std::uint8_t> last_;
+    bool lastZero_ = false;           // last_ holds zero bytes only
     int repeats_ = 0;                 // rows equal to last_ not yet coded
     std::uint32_t adler_ = 1;         // of every byte the stream holds so far
     std::uint32_t repeatAdler_ = 0;   // of one repeated row as stored (2, then zeros)
+    std::uint32_t zeroAdler_ = 0;     // of one row of zeros as stored (0, then zeros)
     std::vector<std::uint8_t> idat_;  // compressed bytes not yet in a chunk
     std::vector<std::uint8_t> out_;   // zlib's output buffer
     // One repeated row as deflate codes: (code, length in bits) pairs, least

@@ -171,10 +171,11 @@ std::vector<std::vector<std::uint8_t>> StoredRows(const std::string& path, std::
 }
 
 // Rows that repeat the one above are coded apart from the rest: runs of one
-// and of hundreds, between distinct rows and at the end of the image, with
-// row lengths whose zeros end in a whole match of 258, in 1 or 2 bytes left
-// over (coded as literals), and in a shorter match with and without extra
-// bits; the image data is long enough to take several chunks.
+// and of hundreds, between distinct rows and at the end of the image, runs
+// of rows of zero bytes (paper) from the first row on, with row lengths
+// whose zeros end in a whole match of 258, in 1 or 2 bytes left over (coded
+// as literals), and in a shorter match with and without extra bits; the
+// image data is long enough to take several chunks.
 TEST(PngStream, RepeatedRowsDecodeStrictly) {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("vengine-pngstream-repeats-" + std::to_string(::getpid()) + ".png");
@@ -193,6 +194,9 @@ TEST(PngStream, RepeatedRowsDecodeStrictly) {
         const auto repeat = [&](int times) {
             for (int i = 0; i < times; ++i) rows.push_back(rows.back());
         };
+        const auto paper = [&] { rows.emplace_back(static_cast<std::size_t>(width), 0); };
+        paper();  // zero bytes: coded as one run of zeros with the rows after it
+        repeat(3);
         distinct(false);
         repeat(5);
         distinct(false);
@@ -204,6 +208,9 @@ TEST(PngStream, RepeatedRowsDecodeStrictly) {
         repeat(1);
         distinct(false);
         repeat(17);
+        paper();
+        repeat(700);
+        distinct(false);
 
         PngStream png;
         std::string error;
