@@ -5,10 +5,11 @@
 // Printed pages are mostly white paper and patches or bars whose rows repeat
 // many times over. A row unlike the one above is stored unfiltered and
 // deflated by zlib at its fastest level. A row like the one above is stored
-// with the "Up" filter, which makes it all zero bytes, and those rows are
-// coded here directly as one deflate block of runs: zlib never reads them,
-// nor is its checksum taken over them byte by byte. A page of a few hundred
-// distinct rows among thousands so costs what its distinct rows cost.
+// with the "Up" filter, which makes it all zero bytes (a row of zero bytes,
+// paper with a palette, unfiltered), and each run of such rows is coded here
+// directly as one deflate block of runs: zlib never reads them, nor is its
+// checksum taken over them byte by byte. A page of a few hundred distinct
+// rows among thousands so costs what its distinct rows cost.
 #pragma once
 
 #include <array>
