@@ -24,10 +24,11 @@ std::string PfValueText(int value) {
 Result PfPattern(TPRaster& s) {
     pattern::Job j(s);
     j.Label("         PF Adjust\r").Flush();
+    PfNoise noise;  // one sequence through the nine blocks
     for (int v = kLowest; v <= kHighest && j.Ok(); ++v) {
         j.Step(SendFactoryInJob([v] { return Factory().SetPFValue(static_cast<std::int8_t>(v)); }));
         if (j.Ok()) j.Step(SendFactoryInJob([] { return Factory().ApplySettings(); }));
-        if (j.Ok()) j.Step(PfTestBlocks(s));
+        if (j.Ok()) j.Step(PfTestBlocks(s, noise));
         j.Initialize().Bytes("               ").Bytes(PfValueText(v)).Byte(0x0D).Initialize().Flush();
     }
     return j.Code();

@@ -227,21 +227,27 @@ Result TPCheckPattern::InclinedCarriagePattern(TPRaster& s) {
 
 namespace {
 
-// One of the five noise bytes, from the standard generator, never seeded here.
-std::uint8_t NoiseByte() {
-    static constexpr std::uint8_t kNoise[5] = {0xF7, 0xBD, 0xEF, 0x7B, 0xDE};
-    return kNoise[std::rand() % 5];
-}
-
-void NoiseLine(Job& j) {
-    for (int i = 0; i < 120 && j.Ok(); ++i) j.Run(1, NoiseByte());
+void NoiseLine(Job& j, PfNoise& noise) {
+    for (int i = 0; i < 120 && j.Ok(); ++i) j.Run(1, noise.Next());
 }
 
 }  // namespace
 
+// The generator behind rand(), with a state of its own: rand()'s state is
+// the process's, carried on from one print to the next (the PF pattern came
+// out otherwise after the A4 check than on its own).
+PfNoise::PfNoise() { initstate_r(1, table_, sizeof table_, &state_); }
+
+std::uint8_t PfNoise::Next() {
+    static constexpr std::uint8_t kNoise[5] = {0xF7, 0xBD, 0xEF, 0x7B, 0xDE};
+    std::int32_t value = 0;
+    random_r(&state_, &value);
+    return kNoise[value % 5];
+}
+
 // The two cyan block pairs of a PF test: a dotted band under an empty one,
 // then a dotted band of its own, each printed in two passes.
-Result PfTestBlocks(TPRaster& s) {
+Result PfTestBlocks(TPRaster& s, PfNoise& noise) {
     Job j(s);
     for (int pass = 0; pass < 2 && j.Ok(); ++pass) {
         j.Header(10, 1, 10, 1).HMove(720).Resolution(104, 1, 2, 1).Block(ink::Cyan, 2, 120, 96);
@@ -249,14 +255,14 @@ Result PfTestBlocks(TPRaster& s) {
             if (line < 64)
                 j.Run(120, 0x00);
             else
-                NoiseLine(j);
+                NoiseLine(j, noise);
         }
         if (pass == 0) j.VMove(1);
     }
     j.VMove(191);
     for (int pass = 0; pass < 2 && j.Ok(); ++pass) {
         j.Header(10, 1, 10, 1).HMove(864).Resolution(104, 1, 2, 1).Block(ink::Cyan, 2, 120, 32);
-        for (int line = 0; line < 32 && j.Ok(); ++line) NoiseLine(j);
+        for (int line = 0; line < 32 && j.Ok(); ++line) NoiseLine(j, noise);
         j.VMove(1);
     }
     return j.Code();
@@ -265,7 +271,8 @@ Result PfTestBlocks(TPRaster& s) {
 Result TPCheckPattern::PFCheckPattern(TPRaster& s) {
     Job j(s);
     j.Label("PF Adjust").Byte(0x0D);
-    j.Step(j.Ok() ? PfTestBlocks(s) : j.Code());
+    PfNoise noise;
+    j.Step(j.Ok() ? PfTestBlocks(s, noise) : j.Code());
     return j.Initialize().LineFeeds(2).Flush().Code();
 }
 

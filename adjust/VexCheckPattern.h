@@ -8,6 +8,7 @@
 #include "link/VexRaster.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace svc {
@@ -30,9 +31,25 @@ std::string ZeroPaddedField(int value);
 // Seven bytes: "World  ", "Japan  ", "TRN/VLK" or "unknown".
 std::string DestinationName(std::uint8_t code);
 
+// The noise bytes of the PF test blocks: the standard library's generator
+// from its default seed, modulo 5. Each print starts the sequence afresh, so
+// a print sends the same bytes whatever was printed before it in the
+// program, and the first print after start-up is unchanged.
+class PfNoise {
+public:
+    PfNoise();
+    PfNoise(const PfNoise&) = delete;  // the state points into its own table
+    PfNoise& operator=(const PfNoise&) = delete;
+    std::uint8_t Next();
+
+private:
+    random_data state_{};
+    char table_[128] = {};
+};
+
 // The two cyan block pairs of one PF test (a dotted band under an empty one,
 // then a dotted band of its own), shared by the A4 print and the PF pattern.
-Result PfTestBlocks(TPRaster& s);
+Result PfTestBlocks(TPRaster& s, PfNoise& noise);
 
 class TPCheckPattern {
 public:

@@ -310,8 +310,9 @@ std::string BenchFile(const char* name) {
         .string();
 }
 
-// Encoding the composed sheet row by row, as the printer writes it: libspng
-// (what PngStream uses) against libpng, both unfiltered at zlib level 1.
+// Encoding the composed sheet row by row, as the printer writes it: PngStream
+// (zlib level 1; a row like the one above coded as a run of its own) against
+// libpng, unfiltered at zlib level 1.
 void BM_EncodeSheetSpng(benchmark::State& state) {
     const vp::Image& image = ComposedSheet();
     const std::string path = BenchFile("spng.png");

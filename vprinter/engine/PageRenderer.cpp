@@ -119,8 +119,10 @@ void PageRenderer::SetLength(std::int64_t master) {
 PageRenderer::~PageRenderer() { Clear(); }
 
 void PageRenderer::Clear() {
-    for (Band& band : bands_)
+    for (Band& band : bands_) {
         for (auto& tiles : band.tiles) tiles.reset();
+        band.rows.fill(0);
+    }
     for (Block& block : blocks_) Pool().Give(std::move(block.cells));
     blocks_.clear();
     blockTiles_ = 0;
@@ -149,8 +151,10 @@ std::uint16_t* PageRenderer::NewTile() {
     return tile;
 }
 
-std::uint16_t* PageRenderer::Tile(int ink, int band, int tile) {
-    auto& tiles = bands_[static_cast<std::size_t>(band)].tiles[static_cast<std::size_t>(ink)];
+std::uint16_t* PageRenderer::Tile(int ink, int py, int tile) {
+    Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
+    band.rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
+    auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
     if (!tiles) tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
     std::uint16_t*& at = tiles[static_cast<std::size_t>(tile)];
     if (!at) at = NewTile();
@@ -167,7 +171,7 @@ inline void AddTo(std::uint16_t& cell, int amount) {
 
 void PageRenderer::Add(int ink, int px, int py, int amount) {
     if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    AddTo(Tile(ink, py / kBandRows, px / kTileColumns)[CellOf(px, py)], amount);
+    AddTo(Tile(ink, py, px / kTileColumns)[CellOf(px, py)], amount);
     inked_ = true;
 }
 
@@ -210,7 +214,11 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     const bool simple = partsX == 1 && partsY == 1;
     std::size_t end = n;  // the inked bytes end before it
     while (end > 0 && data[end - 1] == 0) --end;
-    if (lineOnSheet && simple) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
+    const bool fewParts = partsX <= 8 && partsY <= 8;
+    // A dot one part across (a dot taller than a pixel, as a line of 1/180
+    // inch at 360 dpi) takes its column from the line's table too.
+    const bool tabled = lineOnSheet && partsX == 1 && fewParts;
+    if (tabled) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
 
     // The rows a dot's parts fall in, and each part's offset across; dots
     // come left to right, so each row keeps the tile its last part went to.
@@ -231,13 +239,12 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
         for (int i = 0; i < partsX && i < 8; ++i)
             partOffset[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
     }
-    const bool fewParts = partsX <= 8 && partsY <= 8;
     // The cell of column px in the row of part r.
     const auto cell = [&](std::size_t r, int px) -> std::uint16_t& {
         const int tile = px / kTileColumns;
         if (tile != tileAt[r]) {
             const int py = partRow[r];
-            cells[r] = Tile(ink, py / kBandRows, tile) + static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+            cells[r] = Tile(ink, py, tile) + static_cast<std::size_t>(py % kBandRows) * kTileColumns;
             tileAt[r] = tile;
         }
         return cells[r][px % kTileColumns];
@@ -262,6 +269,18 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     continue;
                 }
                 AddTo(cell(0, px), amount[value]);
+                inked_ = true;
+                continue;
+            }
+            if (tabled) {
+                const std::int32_t px = dotPixel_[dot];
+                if (px < 0) {
+                    ++outside;
+                    continue;
+                }
+                const int part = amount[value];
+                if (part <= 0 || rowsOnSheet == 0) continue;
+                for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), px), part);
                 inked_ = true;
                 continue;
             }
@@ -306,7 +325,6 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const int hi = static_cast<int>((right + box_ - 1) / box_);
     for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
         const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
-        const int band = static_cast<int>(py / kBandRows);
         const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
         std::uint16_t* cells = nullptr;
         int tileAt = -1;
@@ -316,7 +334,7 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
             if (amount <= 0) continue;
             const int tile = static_cast<int>(px / kTileColumns);
             if (tile != tileAt) {
-                cells = Tile(ink, band, tile) + rowAt;
+                cells = Tile(ink, static_cast<int>(py), tile) + rowAt;
                 tileAt = tile;
             }
             AddTo(cells[px % kTileColumns], amount);
@@ -419,6 +437,12 @@ void ComposeSpan(const InkCells* inks, int count, int n, std::uint8_t* out) {
     }
 }
 
+// Whether n cells (at most 64) hold no ink.
+inline bool BlankCells(const std::uint16_t* cells, int n) {
+    static constexpr std::uint16_t kBlank[64] = {};
+    return std::memcmp(cells, kBlank, static_cast<std::size_t>(n) * sizeof(std::uint16_t)) == 0;
+}
+
 }  // namespace
 
 // One preview row as RGB: white paper, each ink filtering the light
@@ -428,8 +452,9 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     const Transmission& table = InkTransmission();
     std::array<int, kInkCount> inks{};
     int count = 0;
+    const std::uint32_t row = 1u << (py % kBandRows);
     for (int ink = 0; ink < kInkCount; ++ink)
-        if (band.tiles[static_cast<std::size_t>(ink)]) inks[static_cast<std::size_t>(count++)] = ink;
+        if (band.rows[static_cast<std::size_t>(ink)] & row) inks[static_cast<std::size_t>(count++)] = ink;
     if (count == 0) return false;
     // The tiles any ink has.
     int first = tilesAcross_, last = -1;
@@ -454,21 +479,25 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     // Only these columns are written: the caller's row is white outside them.
     std::memset(out + static_cast<std::size_t>(from) * 3, 0xFF, static_cast<std::size_t>(to - from) * 3);
     const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
+    bool inked = false;
     for (int t = first; t <= last; ++t) {
         std::array<InkCells, kInkCount> span{};
         int here = 0;
         for (int u = 0; u < count; ++u) {
             const int ink = inks[static_cast<std::size_t>(u)];
             const std::uint16_t* tile = band.tiles[static_cast<std::size_t>(ink)][static_cast<std::size_t>(t)];
-            if (tile)
+            // A tile's row without ink (the rows between lines and ticks) is white paper.
+            if (tile && !BlankCells(tile + rowAt, kTileColumns))
                 span[static_cast<std::size_t>(here++)] =
                     InkCells{tile + rowAt, &table[static_cast<std::size_t>(ink * (kFull + 1))]};
         }
         if (here == 0) continue;
+        inked = true;
         const int left = t * kTileColumns;
         ComposeSpan(span.data(), here, std::min(kTileColumns, width_ - left), out + static_cast<std::size_t>(left) * 3);
     }
-    return true;
+    // A row of a band with ink, but none of it in this row, is white paper.
+    return inked;
 }
 
 namespace {

@@ -99,7 +99,7 @@ private:
     using Transmission = std::vector<std::array<float, 3>>;
     static const Transmission& InkTransmission();
     // Writes row py as RGB into out, which is white already; false (out
-    // untouched) when the row is blank paper. Only the columns [*lo, *hi)
+    // stays white) when the row is blank paper. Only the columns [*lo, *hi)
     // are written.
     bool ComposeRow(int py, std::uint8_t* out, int* lo = nullptr, int* hi = nullptr) const;
     bool SameCoverage(int py) const;
@@ -115,9 +115,14 @@ private:
         // Per ink, the band's tiles from left to right (null: white paper);
         // the whole array null while the ink has none in the band.
         std::array<std::unique_ptr<std::uint16_t*[]>, kInkCount> tiles;
+        // Per ink, the band's rows it was put in (bit r: row r of the band);
+        // the other rows of its tiles are white paper.
+        std::array<std::uint32_t, kInkCount> rows{};
     };
-    // Tile `tile` of an ink in band `band`, made (all white) when missing.
-    std::uint16_t* Tile(int ink, int band, int tile);
+    static_assert(kBandRows <= 32, "a band's rows are bits of a 32-bit word");
+    // Tile `tile` of an ink in the band of preview row py, made (all white)
+    // when missing; ink is about to be put in row py.
+    std::uint16_t* Tile(int ink, int py, int tile);
     std::uint16_t* NewTile();
     // The cell of (px, py) in a tile.
     static std::size_t CellOf(int px, int py) {

@@ -198,18 +198,23 @@ std::array<std::uint8_t, 3> Expected(const std::array<int, kInkCount>& cover) {
     return rgb;
 }
 
+// And again on the same page after Clear, with ink elsewhere: the rows a
+// band noted as inked start afresh with it.
 TEST(PageRenderer, ColoursComposeFromEveryInkThatCoversAPixel) {
     std::mt19937 rng(11);
     PageRenderer page(SmallSheet(360));
-    Model model(page);
-    DrawRandom(page, model, rng, 300);
-    const Image image = page.Compose();
-    for (int py = 0; py < page.Rows(); ++py)
-        for (int px = 0; px < page.PreviewWidth(); ++px) {
-            std::array<int, kInkCount> cover{};
-            for (int ink = 0; ink < kInkCount; ++ink) cover[ink] = page.Coverage(ink, px, py);
-            ASSERT_EQ(image.At(px, py), Expected(cover)) << "at " << px << "," << py;
-        }
+    for (int round = 0; round < 2; ++round) {
+        page.Clear();
+        Model model(page);
+        DrawRandom(page, model, rng, round == 0 ? 300 : 40);
+        const Image image = page.Compose();
+        for (int py = 0; py < page.Rows(); ++py)
+            for (int px = 0; px < page.PreviewWidth(); ++px) {
+                std::array<int, kInkCount> cover{};
+                for (int ink = 0; ink < kInkCount; ++ink) cover[ink] = page.Coverage(ink, px, py);
+                ASSERT_EQ(image.At(px, py), Expected(cover)) << "round " << round << " at " << px << "," << py;
+            }
+    }
 }
 
 }  // namespace

@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <zlib.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace vp {
@@ -100,6 +104,159 @@ TEST(PngStream, IndexedImagesReadBackExactly) {
                         << colours << " colours, width " << width << " at " << x << "," << y;
         }
     }
+    std::filesystem::remove(path);
+}
+
+// The file's rows as stored, read as strictly as the format allows: every
+// chunk's CRC, the zlib stream's checksum, and only the filters the writer
+// uses (none, and Up); rows come back unfiltered. Empty, with a reason in
+// *error, when anything is wrong.
+std::vector<std::vector<std::uint8_t>> StoredRows(const std::string& path, std::size_t rowBytes, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto big32 = [&](std::size_t at) {
+        return std::uint32_t{file[at]} << 24 | std::uint32_t{file[at + 1]} << 16 | std::uint32_t{file[at + 2]} << 8 |
+               file[at + 3];
+    };
+    std::vector<std::uint8_t> idat;
+    bool ended = false;
+    for (std::size_t at = 8; !ended;) {
+        if (at + 12 > file.size()) {
+            *error = "the file ends inside a chunk";
+            return {};
+        }
+        const std::size_t n = big32(at);
+        const std::string type(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                               file.begin() + static_cast<std::ptrdiff_t>(at + 8));
+        if (at + 12 + n > file.size()) {
+            *error = "chunk " + type + " runs past the end";
+            return {};
+        }
+        if (crc32(0, file.data() + at + 4, static_cast<uInt>(n + 4)) != big32(at + 8 + n)) {
+            *error = "bad CRC in " + type;
+            return {};
+        }
+        if (type == "IDAT")
+            idat.insert(idat.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                        file.begin() + static_cast<std::ptrdiff_t>(at + 8 + n));
+        ended = type == "IEND";
+        at += 12 + n;
+    }
+    std::vector<std::uint8_t> raw(std::size_t{64} << 20);
+    uLongf size = raw.size();
+    if (uncompress(raw.data(), &size, idat.data(), idat.size()) != Z_OK) {  // checks the Adler-32 too
+        *error = "the image data does not inflate";
+        return {};
+    }
+    raw.resize(size);
+    if (raw.size() % (rowBytes + 1) != 0) {
+        *error = "the image data is " + std::to_string(raw.size()) + " bytes";
+        return {};
+    }
+    std::vector<std::vector<std::uint8_t>> rows;
+    std::vector<std::uint8_t> above(rowBytes, 0);
+    for (std::size_t at = 0; at < raw.size(); at += rowBytes + 1) {
+        std::vector<std::uint8_t> row(raw.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                                      raw.begin() + static_cast<std::ptrdiff_t>(at + 1 + rowBytes));
+        if (raw[at] == 2) {
+            for (std::size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
+        } else if (raw[at] != 0) {
+            *error = "filter " + std::to_string(raw[at]) + " in row " + std::to_string(rows.size());
+            return {};
+        }
+        rows.push_back(row);
+        above = row;
+    }
+    return rows;
+}
+
+// Rows that repeat the one above are coded apart from the rest: runs of one
+// and of hundreds, between distinct rows and at the end of the image, runs
+// of rows of zero bytes (paper) from the first row on, with row lengths
+// whose zeros end in a whole match of 258, in 1 or 2 bytes left over (coded
+// as literals), and in a shorter match with and without extra bits; the
+// image data is long enough to take several chunks.
+TEST(PngStream, RepeatedRowsDecodeStrictly) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-pngstream-repeats-" + std::to_string(::getpid()) + ".png");
+    std::vector<PngStream::Colour> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i)});
+    for (int width : {1, 2, 3, 4, 11, 259, 260, 261, 262, 700, 5000}) {
+        std::mt19937 random(static_cast<unsigned>(width));
+        std::vector<std::vector<std::uint8_t>> rows;
+        const auto distinct = [&](bool noise) {
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
+            for (std::size_t x = 0; x < row.size(); ++x)
+                row[x] = static_cast<std::uint8_t>(noise ? random() : (x / 7 + rows.size()) % 5);
+            rows.push_back(row);
+        };
+        const auto repeat = [&](int times) {
+            for (int i = 0; i < times; ++i) rows.push_back(rows.back());
+        };
+        const auto paper = [&] { rows.emplace_back(static_cast<std::size_t>(width), 0); };
+        paper();  // zero bytes: coded as one run of zeros with the rows after it
+        repeat(3);
+        distinct(false);
+        repeat(5);
+        distinct(false);
+        distinct(true);
+        repeat(1);
+        for (int i = 0; i < 40; ++i) distinct(true);  // more than a chunk at the widest
+        repeat(300);
+        distinct(false);
+        repeat(1);
+        distinct(false);
+        repeat(17);
+        paper();
+        repeat(700);
+        distinct(false);
+
+        PngStream png;
+        std::string error;
+        ASSERT_TRUE(png.OpenIndexed(path.string(), width, static_cast<int>(rows.size()), palette, &error)) << error;
+        for (std::size_t y = 0; y < rows.size(); ++y) {
+            if (y > 0 && rows[y] == rows[y - 1] && y % 2 == 0)
+                png.RepeatIndexRow();  // told, or found out
+            else
+                png.IndexRow(rows[y].data());
+        }
+        ASSERT_TRUE(png.Close(&error)) << error;
+        const auto stored = StoredRows(path.string(), static_cast<std::size_t>(width), &error);
+        ASSERT_EQ(error, "") << "width " << width;
+        ASSERT_EQ(stored.size(), rows.size()) << "width " << width;
+        for (std::size_t y = 0; y < rows.size(); ++y)
+            ASSERT_EQ(stored[y], rows[y]) << "width " << width << " row " << y;
+        // And through the PNG library and Qt's reader.
+        Image image;
+        ASSERT_TRUE(ReadPng(path.string(), &image, &error)) << error;
+        const QImage qt(QString::fromStdString(path.string()));
+        ASSERT_EQ(qt.size(), QSize(width, static_cast<int>(rows.size())));
+        for (std::size_t y = 0; y < rows.size(); y += 13)
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t v = rows[y][static_cast<std::size_t>(x)];
+                ASSERT_EQ(image.At(x, static_cast<int>(y)), (std::array<std::uint8_t, 3>{v, v, v}));
+                ASSERT_EQ(qt.pixel(x, static_cast<int>(y)), qRgb(v, v, v)) << width << " " << x << "," << y;
+            }
+    }
+
+    // RGB rows longer than deflate's window, repeated.
+    PngStream wide;
+    std::string error;
+    const int width = 20000;
+    ASSERT_TRUE(wide.Open(path.string(), width, 4, &error)) << error;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(i * 7 / 5);
+    wide.WhiteRow();
+    wide.Row(row.data());
+    wide.Row(row.data());
+    wide.Row(row.data());
+    ASSERT_TRUE(wide.Close(&error)) << error;
+    const auto stored = StoredRows(path.string(), row.size(), &error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[0], std::vector<std::uint8_t>(row.size(), 0xFF));
+    EXPECT_EQ(stored[3], row);
     std::filesystem::remove(path);
 }
 
