@@ -24,13 +24,20 @@ using vp::panel::PanelWindow;
 
 namespace {
 
-// An A3+ sheet (329 x 483 mm) at 1440 dpi.
-constexpr int kWidth = 18650, kHeight = 27370;
+// An A3+ sheet (329 x 483 mm) at 1440 dpi. A sanitizer build, which reads
+// it ten times slower, takes it at 720 dpi: still four times what Qt reads
+// whole.
+#if defined(SVC_UNDER_SANITIZERS)
+constexpr int kScale = 2;
+#else
+constexpr int kScale = 1;
+#endif
+constexpr int kWidth = 18650 / kScale, kHeight = 27370 / kScale;
 // Where the fine stripes are: one-pixel columns, red on even x, blue on odd.
 // (High on the sheet: a region is read from the top of the file down to it.)
-const QRect kStripes(15000, 6000, 200, 200);
+const QRect kStripes(15000 / kScale, 6000 / kScale, 200, 200);
 // A black band across the top half of the left side, seen in the preview.
-const QRect kBand(0, 1000, kWidth / 2, 3000);
+const QRect kBand(0, 1000 / kScale, kWidth / 2, 3000 / kScale);
 const QRgb kRed = qRgb(255, 0, 0), kBlue = qRgb(0, 0, 255);
 
 // Written row by row, as the printer writes its pages: a few rows held, never the image.
@@ -164,7 +171,8 @@ private slots:
         // Read on a worker thread: the window goes on at once.
         QVERIFY(Label(w).startsWith(QStringLiteral("Reading page")));
         // (Generous: a sanitizer build reads it ten times slower.)
-        QTRY_COMPARE_WITH_TIMEOUT(Label(w), QStringLiteral("Page 7: page-0007.png (18650 x 27370)"), 300000);
+        QTRY_COMPARE_WITH_TIMEOUT(Label(w), QStringLiteral("Page 7: page-0007.png (%1 x %2)").arg(kWidth).arg(kHeight),
+                                  300000);
         QCOMPARE(w.PageSize(), QSize(kWidth, kHeight));
         const QImage& preview = w.PagePreview();
         QCOMPARE(preview.height(), PanelWindow::kPreviewSide);
@@ -172,9 +180,10 @@ private slots:
         const double s = double(preview.height()) / kHeight;
         QCOMPARE(preview.pixel(int(kBand.center().x() * s), int(kBand.center().y() * s)), qRgb(0, 0, 0));
         QCOMPARE(preview.pixel(int(kBand.right() * s) + 3, int(kBand.center().y() * s)), qRgb(255, 255, 255));
-        // The stripes average to purple there.
+        // The stripes average to purple there (a preview pixel covers an odd
+        // number of columns at times, one more red than blue or the other way).
         const QColor mixed = preview.pixelColor(int(kStripes.center().x() * s), int(kStripes.center().y() * s));
-        QVERIFY2(qAbs(mixed.red() - 128) < 12 && mixed.green() == 0 && qAbs(mixed.blue() - 128) < 12,
+        QVERIFY2(qAbs(mixed.red() - 128) < 20 && mixed.green() == 0 && qAbs(mixed.blue() - 128) < 20,
                  qPrintable(mixed.name()));
         QVERIFY(!w.findChild<QLabel*>(QStringLiteral("pageThumb"))->pixmap().isNull());
 
