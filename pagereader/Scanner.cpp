@@ -20,6 +20,11 @@
 #include <sane/saneopts.h>
 #endif
 
+#if SVC_HAVE_SANE && (defined(SVC_UNDER_SANITIZERS) || defined(__SANITIZE_ADDRESS__))
+#include <sanitizer/lsan_interface.h>
+#define SVC_LEAKS_OF_THE_BACKENDS 1
+#endif
+
 namespace svc::pagereader {
 
 bool ParseScanOptions(const std::string& text, std::vector<std::pair<std::string, std::string>>* options,
@@ -222,7 +227,9 @@ double Resolution(SANE_Handle handle) {
 bool PlaceFrame(const SANE_Parameters& p, const std::vector<std::uint8_t>& bytes, Image& page, std::string* error) {
     const int channels = p.format == SANE_FRAME_RGB ? 3 : 1;
     const bool depthOk = p.depth == 8 || p.depth == 16 || (p.depth == 1 && p.format == SANE_FRAME_GRAY);
-    if (!depthOk || p.pixels_per_line <= 0 || p.bytes_per_line <= 0) {
+    // A line holds at least its pixels' samples (a backend that says less is not read past its lines).
+    const long long samplesBytes = (static_cast<long long>(p.pixels_per_line) * channels * p.depth + 7) / 8;
+    if (!depthOk || p.pixels_per_line <= 0 || p.bytes_per_line <= 0 || p.bytes_per_line < samplesBytes) {
         *error = Format(Tr("the scanner sent samples of %1 bits this program cannot take"), {std::to_string(p.depth)});
         return false;
     }
@@ -267,6 +274,12 @@ bool PlaceFrame(const SANE_Parameters& p, const std::vector<std::uint8_t>& bytes
 }  // namespace
 
 std::optional<Image> ScanPage(const ScanRequest& request, std::string* error) {
+#if SVC_LEAKS_OF_THE_BACKENDS
+    // Some of SANE's backends keep buffers that sane_exit, which unloads
+    // them, never frees; the leak checker would lay them at our door. (Only
+    // what is allocated on this thread is left out of its count.)
+    __lsan::ScopedDisabler backendsKeepTheirBuffers;
+#endif
     std::string why;
     auto failed = [&](const std::string& reason) {
         if (error) *error = reason;
