@@ -49,8 +49,9 @@ std::optional<int> Stored(const Context& context, const std::string& name) {
 double DeclaredDpi(const Image& page) { return page.dpi > 0 && std::isfinite(page.dpi) ? page.dpi : 0; }
 
 const char* kNoDpi = SVC_N("the image does not say its resolution (save it with its dpi)");
-// The least resolutions at which one step of the PF and first dot values is
-// read safely (the virtual printer draws these pages at 720 and 2880 dpi).
+// From these resolutions up (the virtual printer draws these pages at 720
+// and 2880 dpi) the PF joints' rows are counted, and the first dot is read
+// at all.
 constexpr int kPfLeastDpi = 720;
 constexpr int kFirstDotLeastDpi = 1440;
 
@@ -337,6 +338,128 @@ Reading ReadBid(const Image& page, const Context& context) {
 
 // ---- PF ----
 
+namespace {
+
+// Where a profile steps between paper and ink near `rough` (a sample index
+// on the step): the levels taken a little way out on either side, the place
+// by the ink's share over the samples between. `inkAfter`: the ink lies at
+// higher indices. Profile index coordinates.
+std::optional<double> StepNear(const std::vector<double>& profile, int rough, bool inkAfter, int reach) {
+    const int n = static_cast<int>(profile.size());
+    const int inkFrom = inkAfter ? rough + reach : rough - 2 * reach,
+              paperFrom = inkAfter ? rough - 2 * reach : rough + reach;
+    if (std::min(inkFrom, paperFrom) < 0 || std::max(inkFrom, paperFrom) + reach > n) return std::nullopt;
+    const double ink = MedianOf({profile.begin() + inkFrom, profile.begin() + inkFrom + reach});
+    const double paper = MedianOf({profile.begin() + paperFrom, profile.begin() + paperFrom + reach});
+    if (!(ink - paper > 0.05)) return std::nullopt;
+    return EdgeBetween(profile, inkAfter ? rough + reach : rough - reach, inkAfter ? rough - reach : rough + reach, ink,
+                       paper);
+}
+
+// The first (or last) index whose value reaches `level`; -1 when none does.
+int FirstAbove(const std::vector<double>& profile, double level, bool last = false) {
+    const int n = static_cast<int>(profile.size());
+    for (int k = 0; k < n; ++k) {
+        const int i = last ? n - 1 - k : k;
+        if (profile[static_cast<std::size_t>(i)] >= level) return i;
+    }
+    return -1;
+}
+
+// The nine candidates measured where the job puts their blocks, on a scan
+// too coarse to count the joints' rows: each candidate's band found in a
+// profile of the rows, placed across by its outer edges; block A's lower
+// edge where only A lies and block B's upper edge where only B lies, each
+// from a profile averaged along the whole block, to a fraction of a pixel;
+// the value fitted over the nine joints. std::nullopt when the page does not
+// show the nine bands as the job prints them (A above and left of B).
+//
+// The blocks' edge lines are printed by one of the two passes (1/360 inch
+// each) and hold about 0.81 of the ink of the blocks' inside, so measured by
+// their ink A ends and B begins that share of a line nearer the joint: the
+// closed joint seen so. (Measured by ink, the edges keep their place through
+// rescaling, blur and JPEG, which keep the ink where it is.)
+constexpr double kPfEdgeLineInk = 0.81;
+constexpr double kPfClosedGapByInk = pg::kPfClosedGap + 2 * (pg::kMasterPerInch / 360.0) * (1 - kPfEdgeLineInk);
+
+std::optional<Reading> ReadPfFitted(const Image& page, double dpi) {
+    auto px = [dpi](double master) { return Pixels(master, dpi); };
+    const double origin = pg::kFirstDotNominal;
+    const Box window = Clip(page, {static_cast<int>(px(origin + pg::kPfUpperLeft - kSlack)), 0,
+                                   static_cast<int>(px(origin + pg::kPfLowerRight + kSlack)) + 1, page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    // The rows' darkness over the pattern's columns, less the paper's own
+    // (the lightest rows within a third of an inch: light may fall off).
+    const std::vector<double> raw = MeanDarkRows(page, window);
+    const int n = static_cast<int>(raw.size());
+    const int reachPaper = static_cast<int>(dpi / 3);
+    std::vector<double> rows(raw.size());
+    for (int i = 0; i < n; ++i) {
+        double least = raw[static_cast<std::size_t>(i)];
+        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
+            least = std::min(least, raw[static_cast<std::size_t>(j)]);
+        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
+    }
+    // A candidate's band: blocks A and B, 64 lines of 1/180 inch in all.
+    const double height = dpi * 64 / 180;
+    const double level = QuantileOf(rows, 0.9);
+    if (!(level > 0.05)) return std::nullopt;
+    std::vector<Run> bands;
+    // (A joint open by 8 steps leaves 1/47 inch of paper.)
+    for (const Run& run : Runs(rows, window.top, 0.4 * level, static_cast<int>(dpi / 25)))
+        if (run.Size() >= 0.7 * height) bands.push_back(run);
+    if (bands.size() != pg::kPfCandidates) return std::nullopt;
+    const int reach = std::max(4, static_cast<int>(std::lround(dpi / 60)));
+    std::vector<double> estimates;
+    Reading reading;
+    reading.kind = Kind::Pf;
+    Item item;
+    for (int k = 0; k < pg::kPfCandidates; ++k) {
+        const Run& band = bands[static_cast<std::size_t>(k)];
+        if (band.Size() > 1.3 * height) return std::nullopt;
+        // Across: the band's left edge is A's, its right edge B's.
+        const Box rowsOf{window.left, band.begin, window.right, band.end};
+        const std::vector<double> across = MeanDarkColumns(page, rowsOf);
+        const double top = QuantileOf(across, 0.95);
+        const int l = FirstAbove(across, 0.25 * top), r = FirstAbove(across, 0.25 * top, true);
+        if (l < 0 || r < 0) return std::nullopt;
+        const auto left = StepNear(across, l, true, reach), right = StepNear(across, r, false, reach);
+        if (!left || !right) return std::nullopt;
+        const double shiftLeft = window.left + *left - px(origin + pg::kPfUpperLeft);
+        const double shiftRight = window.left + *right - px(origin + pg::kPfLowerRight);
+        if (std::abs(shiftLeft - shiftRight) > std::max(3.0, 0.02 * px(pg::kPfLowerRight - pg::kPfUpperLeft)))
+            return std::nullopt;
+        const double shift = (shiftLeft + shiftRight) / 2;
+        // Down: A's lower edge where only A lies, B's upper edge where only B lies.
+        const int margin = 2 * reach;
+        const Box onlyA{static_cast<int>(px(origin + pg::kPfUpperLeft) + shift) + reach, band.begin - margin,
+                        static_cast<int>(px(origin + pg::kPfLowerLeft) + shift) - reach, band.end + margin};
+        const Box onlyB{static_cast<int>(px(origin + pg::kPfUpperRight) + shift) + reach, band.begin - margin,
+                        static_cast<int>(px(origin + pg::kPfLowerRight) + shift) - reach, band.end + margin};
+        if (onlyA.Width() < 4 || onlyB.Width() < 4 || onlyA.top < 0 || onlyA.bottom > page.height) return std::nullopt;
+        const std::vector<double> a = MeanDarkRows(page, onlyA), b = MeanDarkRows(page, onlyB);
+        const double aTop = QuantileOf(a, 0.9), bTop = QuantileOf(b, 0.9);
+        const int aFirst = FirstAbove(a, 0.5 * aTop), aLast = FirstAbove(a, 0.5 * aTop, true);
+        const int bFirst = FirstAbove(b, 0.5 * bTop), bLast = FirstAbove(b, 0.5 * bTop, true);
+        // A in the band's upper half, B in its lower half: else not this
+        // pattern, or upside down.
+        const double middle = (band.begin + band.end) / 2.0 - onlyA.top;
+        if (aFirst < 0 || bFirst < 0 || (aFirst + aLast) / 2.0 >= middle || (bFirst + bLast) / 2.0 <= middle)
+            return std::nullopt;
+        const auto aEnd = StepNear(a, aLast, false, reach), bBegin = StepNear(b, bFirst, true, reach);
+        if (!aEnd || !bBegin) return std::nullopt;
+        const double gap = *bBegin - *aEnd;
+        // Candidate v feeds (v - error) steps of 1/375 inch more than the closed joint needs.
+        estimates.push_back((k - 4) - (gap - px(kPfClosedGapByInk)) / px(pg::kPfStep));
+        item.where.push_back(PlaceOf({onlyA.left, band.begin, onlyB.right - onlyA.left, band.Size()}));
+    }
+    ProposeFitted(&item, 0, TrialsFit(estimates, pg::kPfCandidates, 0.5), -4, 4);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+}  // namespace
+
 Reading ReadPf(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::Pf;
@@ -346,9 +469,11 @@ Reading ReadPf(const Image& page, const Context&) {
         return reading;
     }
     // A step moves the joint 1/375 inch. Below 720 dpi that is less than two
-    // pixels, and blur or JPEG moves a band's edge by about one: the joint
-    // would read a step off with every sign of confidence.
+    // pixels, and blur or JPEG moves a band's edge by about one: the joints'
+    // rows are not counted there but measured by their ink and fitted, and a
+    // page where that fails is refused as too coarse to count.
     if (dpi < kPfLeastDpi - 0.5) {
+        if (std::optional<Reading> fitted = ReadPfFitted(page, dpi)) return std::move(*fitted);
         reading.problem =
             Phrase(SVC_N("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)"),
                    {std::to_string(std::lround(dpi)), std::to_string(kPfLeastDpi)});
