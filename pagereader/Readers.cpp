@@ -572,11 +572,165 @@ std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right
     return (n * sxy - sx * sy) / den;
 }
 
+// The head angular pattern, as its job draws it: one band of 96 raster
+// lines 1/180 inch apart; on every fourth line gray bars 288 dots of 1/360
+// inch long every 432 dots, on the lines between them light magenta bars,
+// half a period on. A lever step leans raster line j by j/16 of its depth.
+constexpr double kLeanBandLines = 96, kLeanLinePitch = 1.0 / 180;  // inch
+constexpr double kLeanPeriod = 432.0 / 360;                        // inch
+constexpr double kLeanLeast = 300;  // dpi from which the bars' lines are told apart (the counting)
+
+// The lean measured where the bars are, on a page of any resolution: the
+// bars' band found in a profile of the rows; in each of its rows the phase
+// of the gray bars' period (1.2 inch) across whole periods of the row, which
+// holds every bar's ink and moves with the bars as they lean; the lean is the
+// straight line fitted through the rows' places, less how far the band's own
+// rows slope (a page turned a little). std::nullopt when no such band shows.
+std::optional<Reading> ReadHeadAngularFitted(const Image& page, double dpi) {
+    if (!(dpi >= 100)) return std::nullopt;
+    const double period = kLeanPeriod * dpi, height = kLeanBandLines * kLeanLinePitch * dpi;
+    if (page.width < 3 * period) return std::nullopt;
+    // The rows' darkness less the paper's (the lightest rows within 0.6 inch).
+    const std::vector<double> raw = MeanDarkRows(page, {0, 0, page.width, page.height});
+    const int n = static_cast<int>(raw.size());
+    const int reachPaper = static_cast<int>(0.6 * dpi);
+    std::vector<double> rows(raw.size());
+    for (int i = 0; i < n; ++i) {
+        double least = raw[static_cast<std::size_t>(i)];
+        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
+            least = std::min(least, raw[static_cast<std::size_t>(j)]);
+        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
+    }
+    const double top = *std::max_element(rows.begin(), rows.end());
+    if (!(top > 0.05)) return std::nullopt;
+    std::vector<Run> bands;
+    for (const Run& run : Runs(rows, 0, 0.4 * top, static_cast<int>(dpi / 30)))
+        if (run.Size() >= 0.8 * height && run.Size() <= 1.25 * height) bands.push_back(run);
+    if (bands.size() != 1) return std::nullopt;
+    const Run band = bands.front();
+    // Across: whole periods that lie inside the bars on every row, however
+    // far they lean (20 steps lean the band's last line by 2/3 inch).
+    const std::vector<double> across = MeanDarkColumns(page, {0, band.begin, page.width, band.end});
+    const double full = QuantileOf(across, 0.9);
+    const int first = FirstAbove(across, 0.25 * full), last = FirstAbove(across, 0.25 * full, true);
+    if (first < 0) return std::nullopt;
+    const double most = 20.0 / 16 * height + 0.1 * dpi;
+    const int from = static_cast<int>(first + most);
+    const int periods = static_cast<int>((last - most - from) / period);
+    if (periods < 2) return std::nullopt;
+    const int to = from + static_cast<int>(std::lround(periods * period));
+    // How far the band's rows slope (a page turned a little): its lower
+    // edge (the text lies above it) in each period across, each of which
+    // holds the same bars, by the ink's share over the step; measured again
+    // in windows that follow the slope found.
+    double turned = 0, turnedError = 0;
+    const double bandMiddle = (band.begin + band.end) / 2.0, bandCentre = (from + to) / 2.0;
+    const int margin = std::max(3, static_cast<int>(dpi / 60));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<double> xs, middles;
+        for (int k = 0; k < periods; ++k) {
+            const int left = from + static_cast<int>(k * period), right = from + static_cast<int>((k + 1) * period);
+            const double expected = bandMiddle + turned * ((left + right) / 2.0 - bandCentre);
+            const Box chunk{left, static_cast<int>(expected), right,
+                            static_cast<int>(expected + 0.75 * height) + margin};
+            if (chunk.top < 0 || chunk.bottom > page.height) return std::nullopt;
+            const std::vector<double> down = MeanDarkRows(page, chunk);
+            const int inside = static_cast<int>(height / 4), count = static_cast<int>(down.size());
+            double ink = 0;
+            for (int i = 0; i < inside; ++i) ink += down[static_cast<std::size_t>(i)] / inside;
+            const double paper = MedianOf({down.end() - margin, down.end()});
+            const std::optional<double> edge = EdgeBetween(down, inside, count - margin, ink, paper);
+            if (!edge) return std::nullopt;
+            xs.push_back((left + right) / 2.0);
+            middles.push_back(chunk.top + *edge);
+        }
+        if (periods >= 3) {
+            const std::optional<LineFit> slope = FitLine(xs, middles);
+            if (!slope) return std::nullopt;
+            turned = slope->b;
+            double mx = 0, sxx = 0;
+            for (double x : xs) mx += x / static_cast<double>(xs.size());
+            for (double x : xs) sxx += (x - mx) * (x - mx);
+            turnedError = slope->residual / std::sqrt(sxx);
+        } else {
+            turned = (middles[1] - middles[0]) / (xs[1] - xs[0]);
+        }
+    }
+    // Along each of the sheet's rows (sloping as the band does), the phase of
+    // the gray bars' period: where the bars stand on that row. Gray takes red
+    // light, light magenta hardly: the gray in the red channel.
+    std::vector<double> cosines, sines;
+    for (int x = from; x < to; ++x) {
+        cosines.push_back(std::cos(2 * M_PI * x / period));
+        sines.push_back(std::sin(2 * M_PI * x / period));
+    }
+    struct Phase {
+        double y, shift, weight;
+    };
+    std::vector<Phase> phases;
+    double strongest = 0;
+    const int inset = std::max(1, static_cast<int>(dpi / 180));
+    std::vector<double> line(static_cast<std::size_t>(to - from));
+    for (int y = band.begin + inset; y < band.end - inset; ++y) {
+        double mean = 0;
+        for (int x = from; x < to; ++x) {
+            // The red channel between the two pixels the sloping row passes.
+            const double at = std::clamp(y + turned * (x + 0.5 - bandCentre), 0.0, page.height - 1.001);
+            const int y0 = static_cast<int>(at);
+            const double f = at - y0;
+            const double red = page.Row(y0)[static_cast<std::size_t>(x) * 3] * (1 - f) +
+                               page.Row(y0 + 1)[static_cast<std::size_t>(x) * 3] * f;
+            line[static_cast<std::size_t>(x - from)] = 255 - red;
+            mean += 255 - red;
+        }
+        mean /= (to - from);
+        double c = 0, s = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            c += (line[i] - mean) * cosines[i];
+            s += (line[i] - mean) * sines[i];
+        }
+        const double amplitude = std::hypot(c, s);
+        strongest = std::max(strongest, amplitude);
+        phases.push_back({y + 0.5, std::atan2(s, c) / (2 * M_PI) * period, amplitude});
+    }
+    // Rows between the gray lines (light magenta alone, half a period on) are left out.
+    std::vector<double> ys, shifts;
+    double previous = 0;
+    bool any = false;
+    for (const Phase& p : phases) {
+        if (p.weight < 0.4 * strongest) continue;
+        double shift = p.shift;
+        if (any) shift += period * std::round((previous - shift) / period);
+        previous = shift, any = true;
+        ys.push_back(p.y);
+        shifts.push_back(shift);
+    }
+    const std::optional<LineFit> lean = FitLine(ys, shifts);
+    if (!lean || lean->n < 8) return std::nullopt;
+    // The rows are not independent (blur, and a gray line every fourth
+    // raster line): the slope's error is taken over the gray lines, not the rows.
+    double my = 0, syy = 0;
+    for (double y : ys) my += y / static_cast<double>(ys.size());
+    for (double y : ys) syy += (y - my) * (y - my);
+    const double leanError =
+        lean->residual / std::sqrt(syy) * std::sqrt(std::max(1.0, static_cast<double>(lean->n) / (kLeanBandLines / 4)));
+    Reading reading;
+    reading.kind = Kind::HeadAngular;
+    Item item;
+    item.where.push_back(PlaceOf({from, band.begin, to, band.end}));
+    // On a turned page the sheet's upright lines lean by the turn too. A
+    // lever step leans a line 1/16 of its depth.
+    Propose(&item, (lean->b + turned) * 16, 3 * 16 * std::hypot(leanError, turnedError), -20, 20);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
 }  // namespace
 
 Reading ReadHeadAngular(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::HeadAngular;
+    if (std::optional<Reading> fitted = ReadHeadAngularFitted(page, DeclaredDpi(page))) return std::move(*fitted);
     Item item;
     const Box half{0, 0, page.width / 2, page.height};
     // The bars' band is the last gray one at the left.
@@ -590,7 +744,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     // The bars are lines across, 1/360 inch apart on the sheet: a page too
     // coarse (or too blurred) to show them apart cannot show the lean either.
     const double dpi = DeclaredDpi(page);
-    if (dpi > 0 && dpi < 300) {
+    if (dpi > 0 && dpi < kLeanLeast) {
         item.problem = Phrase(SVC_N("the page is %1 dpi: the bars' lines need 300 dpi or more"), {Text(dpi, 0)});
         reading.items.push_back(std::move(item));
         return reading;
@@ -646,13 +800,246 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
 
 // ---- PW sensor ----
 
-Reading ReadPw(const Image& page, const Context&) {
+namespace {
+
+// The PW print as its job draws it: the frames' 17 bars, 1/180 inch high,
+// one every 0.4667 inch across (each 0.444 inch long), from 1/30 inch in;
+// the sides' 17 lines, 1/360 inch wide, one row every 0.4517 inch down.
+// Bar k and row r stand 2 value steps (1/90 inch) further down or across
+// than the one before.
+constexpr double kPwBarPitch = 168.0 / 360, kPwBarsFrom = 12.0 / 360;  // inch
+constexpr double kPwRowPitch = 162.625 / 360;                          // inch
+constexpr int kPwCount = 17;
+// How far from its edge a bar or line may lie (3 to 67 steps of 1/180
+// inch), and a little more.
+constexpr double kPwReach = 0.42;  // inch
+
+// One sample of a staircase of thin lines: at `along` (a row for the
+// sides, a column for the frames), the line's centre `at` across the strip.
+struct StairSample {
+    double along = 0, at = 0;
+};
+
+// Along each row (or column) of the strip, the centroid of the first line
+// from the sheet's edge (at the strip's end `fromEnd`, else its start),
+// where it stands well clear of the paper's noise: the labels lie beyond
+// the lines, further from the edge.
+std::vector<StairSample> StairSamples(const Image& page, const Box& strip, bool rows, bool fromEnd, double dpi) {
+    std::vector<StairSample> samples;
+    const int half = std::max(3, static_cast<int>(std::lround(dpi / 60)));
+    const int outer = rows ? strip.Height() : strip.Width();
+    const int inner = rows ? strip.Width() : strip.Height();
+    if (inner < 4 * half) return samples;
+    std::vector<double> line(static_cast<std::size_t>(inner)), smooth(static_cast<std::size_t>(inner), 0.0);
+    for (int k = 0; k < outer; ++k) {
+        for (int i = 0; i < inner; ++i) {
+            const int x = rows ? strip.left + i : strip.left + k, y = rows ? strip.top + k : strip.top + i;
+            line[static_cast<std::size_t>(i)] = Darkness(page.Row(y) + static_cast<std::size_t>(x) * 3);
+        }
+        const double paper = MedianOf(line);
+        std::vector<double> deviations;
+        for (double v : line) deviations.push_back(std::abs(v - paper));
+        const double noise = std::max(0.004, 1.4826 * MedianOf(deviations));
+        for (int i = 1; i + 1 < inner; ++i)
+            smooth[static_cast<std::size_t>(i)] = line[static_cast<std::size_t>(i - 1)] +
+                                                  line[static_cast<std::size_t>(i)] +
+                                                  line[static_cast<std::size_t>(i + 1)] - 3 * paper;
+        const double threshold = 6 * noise * std::sqrt(3.0);
+        int found = -1;
+        for (int j = 1; j + 1 < inner && found < 0; ++j) {
+            const int i = fromEnd ? inner - 1 - j : j;
+            if (smooth[static_cast<std::size_t>(i)] > threshold) found = i;
+        }
+        if (found < 0) continue;
+        // The line's top: the highest point within a few pixels on.
+        int best = found;
+        for (int j = 0; j <= 2 * half; ++j) {
+            const int i = fromEnd ? found - j : found + j;
+            if (i < 1 || i + 1 >= inner) break;
+            if (smooth[static_cast<std::size_t>(i)] > smooth[static_cast<std::size_t>(best)]) best = i;
+        }
+        double mass = 0, moment = 0;
+        for (int i = std::max(0, best - half); i <= std::min(inner - 1, best + half); ++i) {
+            const double w = std::max(0.0, line[static_cast<std::size_t>(i)] - paper);
+            mass += w;
+            moment += w * (i + 0.5);
+        }
+        if (!(mass > 0)) continue;
+        samples.push_back({(rows ? strip.top : strip.left) + k + 0.5, (rows ? strip.left : strip.top) + moment / mass});
+    }
+    return samples;
+}
+
+// The staircase the samples lie on: `count` treads `pitch` apart along,
+// each `rise` further across than the one before. Where the first tread
+// begins is searched for around where the lines begin; samples near a
+// tread's ends, and those far off their tread (a label beside the line),
+// are left out. The centre of each tread's line, or std::nullopt when the
+// samples do not show the staircase (a tread missing, lines beyond its
+// ends, or rising the other way).
+std::optional<std::vector<double>> FitStaircase(const std::vector<StairSample>& samples, double pitch, double rise,
+                                                int count, double* start) {
+    if (samples.size() < static_cast<std::size_t>(4 * count)) return std::nullopt;
+    // Where the lines begin: the first place with a line followed by many.
+    std::vector<double> alongs;
+    for (const StairSample& s : samples) alongs.push_back(s.along);
+    std::sort(alongs.begin(), alongs.end());
+    double begin = alongs.front();
+    for (std::size_t i = 0; i + 4 < alongs.size(); ++i)
+        if (alongs[i + 4] - alongs[i] < 0.1 * pitch) {
+            begin = alongs[i];
+            break;
+        }
+    // The start that leaves fewest samples off their tread's line (those
+    // put on the wrong tread), then the tightest.
+    struct Try {
+        double misfits = 1e18, spread = 1e18, start = 0;
+    } best;
+    for (double start = begin - pitch / 2; start <= begin + pitch / 2; start += pitch / 128) {
+        std::vector<double> residuals;
+        for (const StairSample& s : samples) {
+            const double k = (s.along - start) / pitch;
+            const double tread = std::floor(k);
+            if (tread < 0 || tread >= count || k - tread < 0.1 || k - tread > 0.9) continue;
+            residuals.push_back(s.at - rise * tread);
+        }
+        if (residuals.size() < static_cast<std::size_t>(2 * count)) continue;
+        const double median = MedianOf(residuals);
+        std::vector<double> deviations;
+        double misfits = 0;
+        for (double r : residuals) {
+            deviations.push_back(std::abs(r - median));
+            if (std::abs(r - median) > 0.5 * std::abs(rise)) ++misfits;
+        }
+        misfits /= static_cast<double>(residuals.size());
+        const double spread = MedianOf(deviations);
+        if (misfits < best.misfits - 1e-3 || (misfits < best.misfits + 1e-3 && spread < best.spread))
+            best = {misfits, spread, start};
+    }
+    if (best.spread > 1e17) return std::nullopt;
+    std::vector<std::vector<double>> treads(static_cast<std::size_t>(count));
+    std::vector<std::pair<double, double>> outside;  // (tread, residual) just beyond the ends
+    int inside = 0;
+    std::vector<double> residuals;
+    for (const StairSample& s : samples) {
+        const double k = (s.along - best.start) / pitch;
+        const double tread = std::floor(k);
+        if (k - tread < 0.1 || k - tread > 0.9) continue;
+        if (tread < 0 || tread >= count) {
+            if (tread >= -1 && tread <= count) outside.emplace_back(tread, s.at - rise * tread);
+            continue;
+        }
+        ++inside;
+        residuals.push_back(s.at - rise * tread);
+        treads[static_cast<std::size_t>(tread)].push_back(s.at - rise * tread);
+    }
+    // Lines just beyond the ends that carry the staircase on: it is one
+    // tread off. (Other lines there, as the next staircase's first, do not.)
+    const double median = MedianOf(residuals);
+    int beyond = 0;
+    for (const auto& [tread, residual] : outside)
+        if (std::abs(residual - median) < 0.5 * std::abs(rise)) ++beyond;
+    if (beyond * count > inside / 4) return std::nullopt;
+    std::vector<double> centres;
+    for (int k = 0; k < count; ++k) {
+        const std::vector<double> kept =
+            WithoutOutliers(treads[static_cast<std::size_t>(k)], 0.5 + 0.2 * std::abs(rise));
+        if (kept.size() * 3 < treads[static_cast<std::size_t>(k)].size() || kept.size() < 3) return std::nullopt;
+        centres.push_back(MeanOf(kept).mean + rise * k);
+    }
+    // Rising as the job prints it: a page read the wrong way round does not.
+    std::vector<double> index;
+    for (int k = 0; k < count; ++k) index.push_back(k);
+    const std::optional<LineFit> slope = FitLine(index, centres);
+    if (!slope || std::abs(slope->b - rise) > 0.25 * std::abs(rise)) return std::nullopt;
+    *start = best.start;
+    return centres;
+}
+
+// The four PW items measured where the job puts them, on a scan: each
+// side's (or frame's) lines followed row by row (column by column) within
+// the strip by its edge, fitted as the staircase they form, and the value
+// fitted over all 17 against the sheet's edge. std::nullopt for an item
+// whose staircase is not found.
+std::optional<Item> PwFitted(const Image& page, double dpi, const SheetEdges& edges, const char* name, bool side,
+                             bool first) {
+    const double step = dpi / 180;  // a value step, in pixels
+    const double reach = kPwReach * dpi;
+    // Clear of the edge's own shade (the background blurred into the sheet).
+    const double clear = std::max(2.0, 0.012 * dpi);
+    Box strip;
+    if (side)
+        // Below the top frame's labels (the rows begin 0.53 to 0.71 inch down).
+        strip = first ? Box{static_cast<int>(std::ceil(edges.left + clear)), static_cast<int>(edges.top + 0.7 * dpi),
+                            static_cast<int>(edges.left + reach), static_cast<int>(edges.bottom - 0.5 * dpi)}
+                      : Box{static_cast<int>(edges.right - reach), static_cast<int>(edges.top + 0.7 * dpi),
+                            static_cast<int>(edges.right - clear), static_cast<int>(edges.bottom - 0.5 * dpi)};
+    else
+        strip =
+            first ? Box{0, static_cast<int>(std::ceil(edges.top + clear)), page.width,
+                        static_cast<int>(edges.top + reach)}
+                  : Box{0, static_cast<int>(edges.bottom - reach), page.width, static_cast<int>(edges.bottom - clear)};
+    strip = Clip(page, strip);
+    if (strip.Width() <= 0 || strip.Height() <= 0) return std::nullopt;
+    const std::vector<StairSample> samples = StairSamples(page, strip, side, !first, dpi);
+    double start = 0;
+    const std::optional<std::vector<double>> centres =
+        FitStaircase(samples, (side ? kPwRowPitch : kPwBarPitch) * dpi, 2 * step, kPwCount, &start);
+    if (!centres) return std::nullopt;
+    // Where the job starts them: the rows 0.53 to 0.71 inch below the top
+    // edge, the bars about 1/30 inch in from the left. A page the wrong way
+    // up shows staircases that rise the same way, elsewhere.
+    if (side ? start < edges.top + 0.45 * dpi || start > edges.top + 0.8 * dpi
+             : start < edges.left - 0.05 * dpi || start > edges.left + 0.15 * dpi)
+        return std::nullopt;
+    Item item;
+    item.name = name;
+    item.where.push_back(PlaceOf(strip));
+    std::vector<double> estimates;
+    for (int k = 0; k < kPwCount; ++k) {
+        const double at = (*centres)[static_cast<std::size_t>(k)];
+        if (side) {
+            // Row k's line stands for -8 + 2k on both sides, each step 1/180
+            // inch further from the left edge, or nearer the right one.
+            const double value = -8 + 2.0 * k;
+            estimates.push_back(first ? value - ((at - edges.left) / step - pg::kPwLeftLine)
+                                      : value + ((edges.right - at) / step - pg::kPwRightLine));
+        } else {
+            // Bar k stands for -16 + 2k at the top and 16 - 2k at the bottom.
+            estimates.push_back(first ? -16 + 2.0 * k - ((at - edges.top) / step - pg::kPwTopBar)
+                                      : 16 - 2.0 * k - ((edges.bottom - at) / step - pg::kPwBottomBar));
+        }
+    }
+    ProposeFitted(&item, 0, TrialsFit(estimates, kPwCount, 0.5), side ? -8 : -16, side ? 24 : 16);
+    return item;
+}
+
+}  // namespace
+
+Reading ReadPw(const Image& page, const Context&, const SheetEdges& found) {
     Reading reading;
     reading.kind = Kind::Pw;
     const double dpi = DeclaredDpi(page);
     if (dpi <= 0) {
         reading.problem = kNoDpi;
         return reading;
+    }
+    // A scan's sheet (its edges found to a fraction of a pixel): the lines
+    // are followed and fitted. The printer's own page is the whole sheet,
+    // its lines stand apart and are counted.
+    // Items not fitted so are counted.
+    std::vector<std::optional<Item>> fitted;
+    if (found.found) {
+        const struct {
+            const char* name;
+            bool side, first;
+        } kItems[] = {{"Top", false, true}, {"Bottom", false, false}, {"Left", true, true}, {"Right", true, false}};
+        bool any = false;
+        for (const auto& k : kItems) {
+            fitted.push_back(PwFitted(page, dpi, found, k.name, k.side, k.first));
+            any = any || fitted.back().has_value();
+        }
+        if (!any) fitted.clear();
     }
     auto px = [dpi](double master) { return static_cast<int>(std::lround(Pixels(master, dpi))); };
     const double stepsPerPixel = 180.0 / dpi;  // a value step is 1/180 inch
@@ -721,6 +1108,13 @@ Reading ReadPw(const Image& page, const Context&) {
         Propose(&item, st.mean, st.spread, -16, 16);
         return item;
     };
+    if (fitted.size() == 4) {
+        reading.items.push_back(fitted[0] ? std::move(*fitted[0]) : frame("Top", true));
+        reading.items.push_back(fitted[1] ? std::move(*fitted[1]) : frame("Bottom", false));
+        reading.items.push_back(fitted[2] ? std::move(*fitted[2]) : side("Left", true));
+        reading.items.push_back(fitted[3] ? std::move(*fitted[3]) : side("Right", false));
+        return reading;
+    }
     reading.items.push_back(frame("Top", true));
     reading.items.push_back(frame("Bottom", false));
     reading.items.push_back(side("Left", true));

@@ -8,7 +8,14 @@ namespace svc::pagereader::detail {
 Reading ReadBid(const Image& page, const Context& context);
 Reading ReadPf(const Image& page, const Context& context);
 Reading ReadHeadAngular(const Image& page, const Context& context);
-Reading ReadPw(const Image& page, const Context& context);
+// Where the sheet's edges lie on the page, to a fraction of a pixel, when a
+// scan's sheet was found by them; otherwise the page's own borders are the
+// sheet's edges.
+struct SheetEdges {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    bool found = false;
+};
+Reading ReadPw(const Image& page, const Context& context, const SheetEdges& edges = {});
 Reading ReadPixelShift(const Image& page, const Context& context);
 Reading ReadFirstDot(const Image& page, const Context& context);
 Reading ReadCut(const Image& page, const Context& context);
