@@ -844,7 +844,10 @@ std::vector<StairSample> StairSamples(const Image& page, const Box& strip, bool 
             smooth[static_cast<std::size_t>(i)] = line[static_cast<std::size_t>(i - 1)] +
                                                   line[static_cast<std::size_t>(i)] +
                                                   line[static_cast<std::size_t>(i + 1)] - 3 * paper;
-        const double threshold = 6 * noise * std::sqrt(3.0);
+        // Clear of the noise, and of the JPEG's ripples beside the sheet's
+        // edge: a good share of the darkest place's ink.
+        const double threshold =
+            std::max(6 * noise * std::sqrt(3.0), 0.3 * *std::max_element(smooth.begin() + 1, smooth.end() - 1));
         int found = -1;
         for (int j = 1; j + 1 < inner && found < 0; ++j) {
             const int i = fromEnd ? inner - 1 - j : j;
@@ -1322,8 +1325,11 @@ Reading ReadCut(const Image& page, const Context&) {
     }
     int y = page.height - 2;
     std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
-    for (int up = page.height - 3;
-         up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
+    // (Up to a fiftieth of the page, or of an inch on a page that says its
+    // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
+    const int reach = std::max(page.height / 50, static_cast<int>(DeclaredDpi(page) / 50));
+    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() < pg::kCutColumns;
+         --up) {
         auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
         if (found.size() > columns.size()) {
             columns = std::move(found);

@@ -28,10 +28,28 @@ struct Line {
 
 Line Fit(const std::vector<std::pair<double, double>>& points) {
     Line line;
-    // Two rounds: the second leaves out what lies far from the first fit
-    // (print reaching the edge, a corner folded over).
-    std::vector<std::pair<double, double>> use = points;
-    for (int round = 0; round < 2 && use.size() >= 2; ++round) {
+    if (points.size() < 2) return line;
+    // First a line that points far off do not pull (print reaching the
+    // edge, a corner folded over, rows past the sheet's end): the median of
+    // the slopes between points, and the median offset along it.
+    const std::size_t stride = std::max<std::size_t>(1, points.size() / 200);
+    std::vector<double> slopes, offsets;
+    for (std::size_t i = 0; i < points.size(); i += stride)
+        for (std::size_t j = i + stride; j < points.size(); j += stride)
+            if (points[j].first != points[i].first)
+                slopes.push_back((points[j].second - points[i].second) / (points[j].first - points[i].first));
+    if (slopes.empty()) return line;
+    std::nth_element(slopes.begin(), slopes.begin() + static_cast<long>(slopes.size() / 2), slopes.end());
+    line.b = slopes[slopes.size() / 2];
+    for (const auto& [t, v] : points) offsets.push_back(v - line.b * t);
+    std::nth_element(offsets.begin(), offsets.begin() + static_cast<long>(offsets.size() / 2), offsets.end());
+    line.a = offsets[offsets.size() / 2];
+    // Then twice the least-squares line through the points near the last one.
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::pair<double, double>> use;
+        for (const auto& [t, v] : points)
+            if (std::abs(v - (line.a + line.b * t)) < 3.0) use.emplace_back(t, v);
+        if (use.size() < 2) break;
         double st = 0, sv = 0, stt = 0, stv = 0;
         for (const auto& [t, v] : use) st += t, sv += v, stt += t * t, stv += t * v;
         const double n = static_cast<double>(use.size());
@@ -40,10 +58,6 @@ Line Fit(const std::vector<std::pair<double, double>>& points) {
         line.b = (n * stv - st * sv) / den;
         line.a = (sv - line.b * st) / n;
         line.n = static_cast<int>(use.size());
-        std::vector<std::pair<double, double>> kept;
-        for (const auto& [t, v] : points)
-            if (std::abs(v - (line.a + line.b * t)) < 3.0) kept.emplace_back(t, v);
-        use = kept;
     }
     return line;
 }
@@ -99,18 +113,20 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
         for (int k = near; k < far; ++k) {
             const int out = inward > 0 ? boundary - 1 - k : boundary + k,
                       in = inward > 0 ? boundary + k : boundary - 1 - k;
-            if (out < 0 || out >= count || in < 0 || in >= count) return boundary;
+            if (out < 0 || out >= count || in < 0 || in >= count) return std::nan("");
             before.push_back(at(out));
             after.push_back(at(in));
         }
         const double outside = Percentile(before, 0.5), inside = Percentile(after, 0.5);
-        if (inside - outside < 8) return boundary;
+        // Print reaching the edge (darker than the background) shows no
+        // paper beside it: that point tells the edge no better than a pixel.
+        if (inside - outside < 8) return std::nan("");
         const double middle = (outside + inside) / 2;
         // Walking inwards from the background: the first pixel at the middle or above.
         int k = inward > 0 ? boundary - near : boundary + near - 1;
         for (int step = 0; step < 2 * near + 1; ++step, k += inward) {
             const int prev = k - inward;
-            if (prev < 0 || prev >= count || k < 0 || k >= count) return boundary;
+            if (prev < 0 || prev >= count || k < 0 || k >= count) return std::nan("");
             const double a = at(prev), b = at(k);
             if (b >= middle && a < middle) {
                 // Pixel centres at index + 0.5; the crossing between them.
@@ -118,7 +134,15 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
                 return prev + 0.5 + inward * t;
             }
         }
-        return boundary;
+        return std::nan("");
+    };
+    // Each edge's points found to a fraction of a pixel, and to a pixel
+    // (those where print reaches the edge too): the first where they are
+    // enough to fit, as along a sheet's edge where paper shows.
+    std::vector<std::pair<double, double>> coarse[4];
+    auto add = [&](std::vector<std::pair<double, double>>& edge, int side, double along, double at, int boundary) {
+        coarse[side].emplace_back(along, boundary);
+        if (std::isfinite(at)) edge.emplace_back(along, at);
     };
     std::vector<std::pair<double, double>> left, right, top, bottom;
     for (int y = h / 4; y < h * 3 / 4; ++y) {
@@ -126,14 +150,14 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
         for (int x = 0, run = 0; x < w; ++x) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                left.emplace_back(y + 0.5, refine(along, w, x - kRun + 1, 1));
+                add(left, 0, y + 0.5, refine(along, w, x - kRun + 1, 1), x - kRun + 1);
                 break;
             }
         }
         for (int x = w - 1, run = 0; x >= 0; --x) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                right.emplace_back(y + 0.5, refine(along, w, x + kRun, -1));
+                add(right, 1, y + 0.5, refine(along, w, x + kRun, -1), x + kRun);
                 break;
             }
         }
@@ -143,17 +167,21 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
         for (int y = 0, run = 0; y < h; ++y) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                top.emplace_back(x + 0.5, refine(along, h, y - kRun + 1, 1));
+                add(top, 2, x + 0.5, refine(along, h, y - kRun + 1, 1), y - kRun + 1);
                 break;
             }
         }
         for (int y = h - 1, run = 0; y >= 0; --y) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                bottom.emplace_back(x + 0.5, refine(along, h, y + kRun, -1));
+                add(bottom, 3, x + 0.5, refine(along, h, y + kRun, -1), y + kRun);
                 break;
             }
         }
+    }
+    for (int side = 0; side < 4; ++side) {
+        std::vector<std::pair<double, double>>& fine = side == 0 ? left : side == 1 ? right : side == 2 ? top : bottom;
+        if (fine.size() * 2 < coarse[side].size()) fine = coarse[side];
     }
     const Line l = Fit(left), r = Fit(right), t = Fit(top), b = Fit(bottom);
     if (l.n < h / 8 || r.n < h / 8 || t.n < w / 8 || b.n < w / 8) return std::nullopt;
