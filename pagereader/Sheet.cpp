@@ -203,11 +203,11 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     const double c = std::cos(angle), s = std::sin(angle);
     // The light: the paper's level over a coarse grid (the brightest tenth
     // of each cell's paper). A cell that the print fills shows light ink as
-    // its brightest: each cell takes the brightest of the cells within two
-    // of it (light changes slowly), a cell without paper its neighbours'
+    // its brightest: each cell takes the brightest of the cells next to it
+    // (light changes slowly), a cell without paper its neighbours'
     // level, and the level is taken smoothly between the cells' centres, so
     // that evening the light draws no edges of its own into the print.
-    const int cellSize = std::max(32, std::min(w, h) / 40);
+    constexpr int cellSize = 32;
     const int gw = (w + cellSize - 1) / cellSize, gh = (h + cellSize - 1) / cellSize;
     const std::size_t cells = static_cast<std::size_t>(gw) * static_cast<std::size_t>(gh);
     std::vector<float> measured(cells, -1.0f);
@@ -227,8 +227,8 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     for (int gy = 0; gy < gh; ++gy)
         for (int gx = 0; gx < gw; ++gx) {
             float most = -1.0f;
-            for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
                     const int x = gx + dx, y = gy + dy;
                     if (x >= 0 && y >= 0 && x < gw && y < gh)
                         most = std::max(most, measured[static_cast<std::size_t>(y * gw + x)]);
