@@ -134,8 +134,12 @@ Reading ReadAsIs(Kind kind, const Image& page, const Context& context, const det
         // up it is); its places are turned back.
         detail::SheetEdges turnedEdges = edges;
         if (edges.found)
-            turnedEdges = {page.width - edges.right, page.height - edges.bottom, page.width - edges.left,
-                           page.height - edges.top, true};
+            turnedEdges = {page.width - edges.right,
+                           page.height - edges.bottom,
+                           page.width - edges.left,
+                           page.height - edges.top,
+                           true,
+                           edges.cutOut};
         Reading turned = ReadUpright(kind, Turned(page), context, turnedEdges);
         if (turned.Complete() || (TellsItsOrientation(kind) && AnyRead(turned))) {
             for (Item& item : turned.items)
@@ -170,7 +174,7 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     std::optional<Image> sheet = Straighten(page, &note, &placed);
     // The sheet's edges, where they were found: at its cut-out's corner and its exact size.
     detail::SheetEdges edges;
-    if (sheet && placed.width > 0 && placed.height > 0) edges = {0, 0, placed.width, placed.height, true};
+    if (sheet && placed.width > 0 && placed.height > 0) edges = {0, 0, placed.width, placed.height, true, true};
     if (sheet && !(sheet->dpi > 0)) {
         // A photo says no resolution; the sheet's known size tells it.
         sheet->dpi = SheetDpi(*sheet);
@@ -193,6 +197,9 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
         // (Two notes in a row; the pattern is no text of its own.)
         note = note.empty() ? std::move(turned) : Phrase("%1; %2", {std::move(note), std::move(turned)});
     }
+    // A page read as it came: its borders are the sheet's edges.
+    if (!sheet && !upright)
+        edges = {0, 0, static_cast<double>(page.width), static_cast<double>(page.height), true, false};
     reading = ReadAsIs(kind, upright ? *upright : found, context, edges);
     if (sheet || upright) {
         const double c = std::cos(placed.angle), s = std::sin(placed.angle);
