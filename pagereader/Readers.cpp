@@ -1030,10 +1030,10 @@ Reading ReadPw(const Image& page, const Context&, const SheetEdges& found) {
     // A scan's sheet (its edges found to a fraction of a pixel, or its
     // borders): the lines are followed and fitted. The printer's own page is
     // the whole sheet, its lines stand apart and are counted.
-    // Items not fitted so are counted. (The printer's own page, 360 dpi
-    // and read as it came, is counted.)
+    // Items not fitted so are counted. (The printer's own page, 360 dpi and
+    // read as it came, is counted: its lines stand apart.)
     std::vector<std::optional<Item>> fitted;
-    if (found.found && (found.cutOut || dpi < 359.5)) {
+    if (found.found && (found.cutOut || std::abs(dpi - 360) > 0.5)) {
         const struct {
             const char* name;
             bool side, first;
