@@ -1329,10 +1329,19 @@ Reading ReadCut(const Image& page, const Context&) {
     // (Up to a fiftieth of the page, or of an inch on a page that says its
     // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
     const int reach = std::max(page.height / 50, static_cast<int>(DeclaredDpi(page) / 50));
-    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() < pg::kCutColumns;
+    // The lowest row that shows the pattern's columns; else the one that
+    // shows most short of them (a row of the edge's own shade, broken up by
+    // JPEG and light, may show more).
+    auto better = [](std::size_t found, std::size_t best) {
+        if (best == pg::kCutColumns) return false;
+        if (found == pg::kCutColumns) return true;
+        if (best > pg::kCutColumns) return found < best;
+        return found > best && found < pg::kCutColumns;
+    };
+    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() != pg::kCutColumns;
          --up) {
         auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
-        if (found.size() > columns.size()) {
+        if (better(found.size(), columns.size())) {
             columns = std::move(found);
             y = up;
         }
