@@ -1134,8 +1134,9 @@ namespace {
 // found in a profile of the page's rows, each candidate's black part and
 // its own ink's part found by a comb of eleven teeth 2/3 inch apart and
 // measured by their centroids over the part's height; the line's shift is
-// fitted over every candidate. std::nullopt when the page does not show the
-// six bands as the job prints them, black over the lines' inks (then the
+// fitted over every candidate; a line whose candidates the comb does not
+// find gets no value. std::nullopt when the page does not show the six
+// bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
     // Below 200 dpi a step is less than a seventh of a pixel, and a clean
@@ -1170,10 +1171,14 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             return std::nullopt;
         const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
         const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
-        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
         item.where.push_back(PlaceOf({window.left, band.begin, window.Width(), band.Size()}));
+        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) {
+            // Not read here; the line's ticks are counted instead.
+            reading.items.push_back(std::move(item));
+            continue;
+        }
         // Candidate v's own part was printed v steps left of its black part:
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
@@ -1198,7 +1203,10 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
                                                  SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
     double dpi = DeclaredDpi(page);
-    if (std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks)) return std::move(*fitted);
+    // The lines fitted where the page shows its six bands in order; those a
+    // comb did not find there, and every line of a page that does not, counted.
+    std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks);
+    if (fitted && fitted->Complete()) return std::move(*fitted);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
     const Box search = Clip(page, {from0, 0, page.width, page.height});
     const std::vector<std::vector<Run>> bandsOf =
@@ -1239,6 +1247,9 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         Propose(&item, st.mean, st.spread, -5, 5);
         reading.items.push_back(std::move(item));
     }
+    if (fitted)
+        for (std::size_t line = 0; line < 6 && line < fitted->items.size(); ++line)
+            if (fitted->items[line].value) reading.items[line] = std::move(fitted->items[line]);
     return reading;
 }
 
