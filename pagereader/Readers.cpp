@@ -993,7 +993,7 @@ std::optional<Item> PwFitted(const Image& page, double dpi, const SheetEdges& ed
     // edge, the bars about 1/30 inch in from the left. A page the wrong way
     // up shows staircases that rise the same way, elsewhere.
     if (side ? start < edges.top + 0.45 * dpi || start > edges.top + 0.8 * dpi
-             : start < edges.left - 0.05 * dpi || start > edges.left + 0.15 * dpi)
+             : std::abs(start - (edges.left + kPwBarsFrom * dpi)) > 0.1 * dpi)
         return std::nullopt;
     Item item;
     item.name = name;
