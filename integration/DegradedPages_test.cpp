@@ -103,6 +103,9 @@ bool Wanted(pr::Kind kind) {
     return !only || pr::KindName(kind) == only;
 }
 
+// The kinds read at least 95 % exactly in the long run (SVC_DEGRADE_SEEDS=16).
+bool ReachesTheGoal(pr::Kind kind) { return kind == pr::Kind::Pf || kind == pr::Kind::HeadAngular; }
+
 void ExpectFigures(pr::Kind kind, const Tally& t) {
     const std::string what(pr::KindName(kind));
     std::printf(
@@ -111,11 +114,12 @@ void ExpectFigures(pr::Kind kind, const Tally& t) {
         t.confidentWrong);
     for (const std::string& miss : t.misses) std::printf("    %s\n", miss.c_str());
     std::fflush(stdout);
-    // The goal for scans and photos is 95 % read exactly; the reader does not
-    // reach it yet (docs/VPRINTER.md has the figures), so the rate is printed
-    // above and checked only where asked for. What always holds: a value it
-    // gives is within one step, and no wrong value comes with confidence.
-    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT")) {
+    // The goal for scans and photos is 95 % read exactly. The kinds that
+    // reach it in the long run (docs/VPRINTER.md has the figures) must keep
+    // it; the others' rate is printed above and checked only where asked
+    // for. What always holds: a value it gives is within one step, and no
+    // wrong value comes with confidence.
+    if (std::getenv("SVC_DEGRADE_REQUIRE_EXACT") || ReachesTheGoal(kind)) {
         EXPECT_GE(t.exact * 100, t.items * 95) << what << ": fewer than 95 % of the items read exactly";
     }
     EXPECT_EQ(t.withinStep, t.given) << what << ": a value more than one step off";

@@ -292,4 +292,42 @@ bool ShowsInk(const Colour& colour, Ink ink) {
     return false;
 }
 
+std::vector<double> MeanDarkRows(const Image& page, const Box& box) {
+    const Box b = Clip(page, box);
+    std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Height())), 0.0);
+    if (b.Width() <= 0) return profile;
+    for (int y = b.top; y < b.bottom; ++y) {
+        const std::uint8_t* row = page.Row(y);
+        double sum = 0;
+        for (int x = b.left; x < b.right; ++x) sum += Darkness(row + static_cast<std::size_t>(x) * 3);
+        profile[static_cast<std::size_t>(y - b.top)] = sum / b.Width();
+    }
+    return profile;
+}
+
+std::vector<double> MeanDarkColumns(const Image& page, const Box& box) {
+    const Box b = Clip(page, box);
+    std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Width())), 0.0);
+    if (b.Height() <= 0) return profile;
+    for (int y = b.top; y < b.bottom; ++y) {
+        const std::uint8_t* row = page.Row(y);
+        for (int x = b.left; x < b.right; ++x)
+            profile[static_cast<std::size_t>(x - b.left)] += Darkness(row + static_cast<std::size_t>(x) * 3);
+    }
+    for (double& v : profile) v /= b.Height();
+    return profile;
+}
+
+std::optional<double> EdgeBetween(const std::vector<double>& profile, int from, int to, double ink, double paper) {
+    const int a = std::min(from, to), b = std::max(from, to);
+    if (a < 0 || b > static_cast<int>(profile.size()) || b - a < 2) return std::nullopt;
+    if (!(std::abs(ink - paper) > 1e-3)) return std::nullopt;
+    double share = 0;
+    for (int i = a; i < b; ++i) share += (profile[static_cast<std::size_t>(i)] - paper) / (ink - paper);
+    return from < to ? a + share : b - share;
+}
+
+double MedianOf(std::vector<double> values) { return Median(std::move(values)); }
+double QuantileOf(std::vector<double> values, double share) { return Quantile(std::move(values), share); }
+
 }  // namespace svc::pagereader::detail

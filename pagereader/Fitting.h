@@ -80,4 +80,22 @@ Colour InkColour(const Image& page, const Box& box);
 // The colour's ink, as the readers tell inks apart (Ink::Any when none).
 bool ShowsInk(const Colour& colour, Ink ink);
 
+// The mean darkness of each row of the box (over its columns), or of each
+// column (over its rows): nothing taken off for the paper.
+std::vector<double> MeanDarkRows(const Image& page, const Box& box);
+std::vector<double> MeanDarkColumns(const Image& page, const Box& box);
+
+// Where the profile steps from `ink` to `paper` (their levels), between the
+// sample indices `from` (in the ink) and `to` (on the paper), either way
+// round: the ink's share summed over the samples between, so that a blurred
+// or resampled edge keeps its place (to a small fraction of a sample, where a
+// threshold would round it to one). In the profile's index coordinates (the
+// middle of sample i is i + 0.5). std::nullopt when the levels do not stand
+// apart or the range leaves the profile.
+std::optional<double> EdgeBetween(const std::vector<double>& profile, int from, int to, double ink, double paper);
+
+// The median of values (0 for none), and the value below which `share` of them lie.
+double MedianOf(std::vector<double> values);
+double QuantileOf(std::vector<double> values, double share);
+
 }  // namespace svc::pagereader::detail

@@ -48,7 +48,7 @@ std::string_view InputOperation(Kind kind) {
 // moves a point by a pixel only seven thousand pixels away).
 constexpr double kLeastTurn = 0.015 * M_PI / 180;
 
-Reading ReadUpright(Kind kind, const Image& page, const Context& context) {
+Reading ReadUpright(Kind kind, const Image& page, const Context& context, const detail::SheetEdges& edges) {
     switch (kind) {
         case Kind::Bid:
             return detail::ReadBid(page, context);
@@ -57,7 +57,7 @@ Reading ReadUpright(Kind kind, const Image& page, const Context& context) {
         case Kind::HeadAngular:
             return detail::ReadHeadAngular(page, context);
         case Kind::Pw:
-            return detail::ReadPw(page, context);
+            return detail::ReadPw(page, context, edges);
         case Kind::PixelShift:
             return detail::ReadPixelShift(page, context);
         case Kind::FirstDot:
@@ -124,15 +124,23 @@ bool AnyRead(const Reading& reading) {
 bool TellsItsOrientation(Kind kind) { return kind == Kind::Bid || kind == Kind::PixelShift; }
 
 // The page as it is, or turned by half a turn when nothing on it reads upright.
-Reading ReadAsIs(Kind kind, const Image& page, const Context& context) {
-    Reading reading = ReadUpright(kind, page, context);
+Reading ReadAsIs(Kind kind, const Image& page, const Context& context, const detail::SheetEdges& edges) {
+    Reading reading = ReadUpright(kind, page, context, edges);
     const bool anyRead =
         std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
     if (!anyRead) {
         // A sheet scanned upside down: the pattern read the other way round
         // counts only when every item reads so (or the kind tells which way
         // up it is); its places are turned back.
-        Reading turned = ReadUpright(kind, Turned(page), context);
+        detail::SheetEdges turnedEdges = edges;
+        if (edges.found)
+            turnedEdges = {page.width - edges.right,
+                           page.height - edges.bottom,
+                           page.width - edges.left,
+                           page.height - edges.top,
+                           true,
+                           edges.cutOut};
+        Reading turned = ReadUpright(kind, Turned(page), context, turnedEdges);
         if (turned.Complete() || (TellsItsOrientation(kind) && AnyRead(turned))) {
             for (Item& item : turned.items)
                 for (Place& p : item.where) {
@@ -164,6 +172,9 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     Placement placed;
     Phrase note;
     std::optional<Image> sheet = Straighten(page, &note, &placed);
+    // The sheet's edges, where they were found: at its cut-out's corner and its exact size.
+    detail::SheetEdges edges;
+    if (sheet && placed.width > 0 && placed.height > 0) edges = {0, 0, placed.width, placed.height, true, true};
     if (sheet && !(sheet->dpi > 0)) {
         // A photo says no resolution; the sheet's known size tells it.
         sheet->dpi = SheetDpi(*sheet);
@@ -186,7 +197,10 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
         // (Two notes in a row; the pattern is no text of its own.)
         note = note.empty() ? std::move(turned) : Phrase("%1; %2", {std::move(note), std::move(turned)});
     }
-    reading = ReadAsIs(kind, upright ? *upright : found, context);
+    // A page read as it came: its borders are the sheet's edges.
+    if (!sheet && !upright)
+        edges = {0, 0, static_cast<double>(page.width), static_cast<double>(page.height), true, false};
+    reading = ReadAsIs(kind, upright ? *upright : found, context, edges);
     if (sheet || upright) {
         const double c = std::cos(placed.angle), s = std::sin(placed.angle);
         for (Item& item : reading.items)

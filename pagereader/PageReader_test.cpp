@@ -585,3 +585,134 @@ TEST(PageReaderFitting, BiDTicksAFractionOfAPixelWideReadToTheStepOrNotAtAll) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace svc::pagereader;
+
+// ---- edges and leans measured to a fraction of a pixel ----
+
+// A step from paper (0) to ink (`ink`) at `edge` (ink on the right when
+// `inkRight`), area-sampled, then blurred by a few pixels either way.
+std::vector<double> StepProfile(int size, double edge, bool inkRight, double ink, double blur) {
+    std::vector<double> sharp(static_cast<std::size_t>(size));
+    for (int i = 0; i < size; ++i) {
+        const double inside = std::clamp(inkRight ? i + 1 - edge : edge - i, 0.0, 1.0);
+        sharp[static_cast<std::size_t>(i)] = inside * ink;
+    }
+    if (blur <= 0) return sharp;
+    std::vector<double> out(sharp.size(), 0.0);
+    const int reach = static_cast<int>(std::ceil(3 * blur));
+    for (int i = 0; i < size; ++i) {
+        double sum = 0, weights = 0;
+        for (int d = -reach; d <= reach; ++d) {
+            const double w = std::exp(-0.5 * d * d / (blur * blur));
+            const int j = std::clamp(i + d, 0, size - 1);
+            sum += w * sharp[static_cast<std::size_t>(j)], weights += w;
+        }
+        out[static_cast<std::size_t>(i)] = sum / weights;
+    }
+    return out;
+}
+
+TEST(PageReaderFitting, AnEdgeKeepsItsPlaceThroughBlurByItsInksShare) {
+    for (double edge : {20.0, 20.3, 20.75})
+        for (double blur : {0.0, 0.8, 1.5})
+            for (bool inkRight : {true, false}) {
+                const std::vector<double> profile = StepProfile(40, edge, inkRight, 0.7, blur);
+                // From well inside the ink to well out on the paper, either way round.
+                const auto found = detail::EdgeBetween(profile, inkRight ? 30 : 10, inkRight ? 10 : 30, 0.7, 0.0);
+                ASSERT_TRUE(found.has_value());
+                EXPECT_NEAR(*found, edge, 0.02) << "edge " << edge << ", blur " << blur;
+            }
+    // Levels that do not stand apart, or a range off the profile, measure nothing.
+    const std::vector<double> flat(40, 0.3);
+    EXPECT_FALSE(detail::EdgeBetween(flat, 30, 10, 0.3, 0.3).has_value());
+    EXPECT_FALSE(detail::EdgeBetween(flat, 30, 50, 0.7, 0.0).has_value());
+}
+
+// A sheet with edges at fractional places (area-sampled) on a darker lid,
+// a black bar reaching its bottom edge, and a scrap of the lid's shade
+// beyond one end of its left edge.
+Image SheetAt(double left, double top, double width, double height) {
+    Image image = Blank(static_cast<int>(left + width) + 60, static_cast<int>(top + height) + 60, 300);
+    auto cover = [](double from, double to, int i) {
+        return std::clamp(std::min(to, i + 1.0) - std::max(from, 1.0 * i), 0.0, 1.0);
+    };
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const double paper = cover(left, left + width, x) * cover(top, top + height, y);
+            double value = 200 + 50 * paper;
+            if (x >= left + 100 && x < left + 140 && y >= top + height - 30 && y < top + height) value = 20;
+            std::uint8_t* p = image.Row(y) + static_cast<std::size_t>(x) * 3;
+            p[0] = p[1] = p[2] = static_cast<std::uint8_t>(std::lround(value));
+        }
+    return image;
+}
+
+TEST(PageReaderSheet, TheSheetsEdgesAreFoundToAFractionOfAPixel) {
+    for (const double left : {40.0, 40.3, 40.7}) {
+        const double top = 30.6, width = 600.4, height = 450.2;
+        Image image = SheetAt(left, top, width, height);
+        image = t::Blur(image, 1.0);
+        Placement placed;
+        const std::optional<Image> sheet = Straighten(image, nullptr, &placed);
+        ASSERT_TRUE(sheet.has_value()) << left;
+        EXPECT_NEAR(placed.x0, left, 0.05);
+        EXPECT_NEAR(placed.y0, top, 0.05);
+        EXPECT_NEAR(placed.width, width, 0.1);
+        EXPECT_NEAR(placed.height, height, 0.1);
+        EXPECT_NEAR(placed.angle, 0, 1e-4);
+    }
+}
+
+// The head angular pattern's bars as its job lays them down, leaning `steps`
+// lever steps, at `dpi`: every fourth raster line (1/180 inch apart) gray
+// bars 0.8 inch long every 1.2 inch, the lines between them light magenta
+// half a period on; each line's depth moves it steps / 16 of it to the right.
+Image LeaningBars(double dpi, int steps) {
+    const double inch = dpi;
+    Image page = Blank(static_cast<int>(8.27 * inch), static_cast<int>(1.2 * inch), dpi);
+    const double bandTop = 0.3 * inch, line = inch / 180;
+    constexpr int kSamples = 4;
+    for (int y = static_cast<int>(bandTop); y < static_cast<int>(bandTop + 97 * line) + 1; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            double gray = 0, magenta = 0;
+            for (int sy = 0; sy < kSamples; ++sy)
+                for (int sx = 0; sx < kSamples; ++sx) {
+                    const double py = y + (sy + 0.5) / kSamples, px = x + (sx + 0.5) / kSamples;
+                    const int j = static_cast<int>(std::floor((py - bandTop) / line));
+                    if (j < 0 || j >= 96 || (j % 2) != 0) continue;
+                    const double along = (px - 0.05 * inch - steps * (j * line) / 16) / inch;
+                    const double phase = along - 1.2 * std::floor(along / 1.2);
+                    if (j % 4 == 0 && phase < 0.8) gray += 1.0 / (kSamples * kSamples);
+                    if (j % 4 == 2 && phase >= 0.6 && phase < 1.4 - 0.0) magenta += 1.0 / (kSamples * kSamples);
+                }
+            std::uint8_t* p = page.Row(y) + static_cast<std::size_t>(x) * 3;
+            // Gray leaves 120 of each channel, light magenta (245, 160, 205).
+            p[0] = static_cast<std::uint8_t>(255 - 135 * gray - 10 * magenta);
+            p[1] = static_cast<std::uint8_t>(255 - 135 * gray - 95 * magenta);
+            p[2] = static_cast<std::uint8_t>(255 - 135 * gray - 50 * magenta);
+        }
+    return page;
+}
+
+TEST(PageReaderHeadAngle, TheBarsLeanIsReadAtAnyResolutionAndTurnedALittle) {
+    Context context;
+    for (const double dpi : {150.0, 300.0})
+        for (const int steps : {-20, -7, 0, 3, 13}) {
+            Image page = LeaningBars(dpi, steps);
+            const Reading upright = Read(Kind::HeadAngular, page, context);
+            ASSERT_EQ(upright.items.size(), 1u) << upright.problem;
+            ASSERT_TRUE(upright.items[0].value.has_value()) << upright.items[0].problem;
+            EXPECT_EQ(*upright.items[0].value, steps) << dpi << " dpi";
+            EXPECT_GE(upright.items[0].confidence, 0.5);
+            // Turned a degree on the glass, blurred: the same lean.
+            const Reading turned = Read(Kind::HeadAngular, t::Blur(t::Rotate(page, 1.0), 1.0), context);
+            ASSERT_EQ(turned.items.size(), 1u) << turned.problem;
+            ASSERT_TRUE(turned.items[0].value.has_value()) << turned.items[0].problem;
+            EXPECT_EQ(*turned.items[0].value, steps) << dpi << " dpi, turned";
+        }
+}
+
+}  // namespace

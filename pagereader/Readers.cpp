@@ -49,8 +49,9 @@ std::optional<int> Stored(const Context& context, const std::string& name) {
 double DeclaredDpi(const Image& page) { return page.dpi > 0 && std::isfinite(page.dpi) ? page.dpi : 0; }
 
 const char* kNoDpi = SVC_N("the image does not say its resolution (save it with its dpi)");
-// The least resolutions at which one step of the PF and first dot values is
-// read safely (the virtual printer draws these pages at 720 and 2880 dpi).
+// From these resolutions up (the virtual printer draws these pages at 720
+// and 2880 dpi) the PF joints' rows are counted, and the first dot is read
+// at all.
 constexpr int kPfLeastDpi = 720;
 constexpr int kFirstDotLeastDpi = 1440;
 
@@ -337,6 +338,128 @@ Reading ReadBid(const Image& page, const Context& context) {
 
 // ---- PF ----
 
+namespace {
+
+// Where a profile steps between paper and ink near `rough` (a sample index
+// on the step): the levels taken a little way out on either side, the place
+// by the ink's share over the samples between. `inkAfter`: the ink lies at
+// higher indices. Profile index coordinates.
+std::optional<double> StepNear(const std::vector<double>& profile, int rough, bool inkAfter, int reach) {
+    const int n = static_cast<int>(profile.size());
+    const int inkFrom = inkAfter ? rough + reach : rough - 2 * reach,
+              paperFrom = inkAfter ? rough - 2 * reach : rough + reach;
+    if (std::min(inkFrom, paperFrom) < 0 || std::max(inkFrom, paperFrom) + reach > n) return std::nullopt;
+    const double ink = MedianOf({profile.begin() + inkFrom, profile.begin() + inkFrom + reach});
+    const double paper = MedianOf({profile.begin() + paperFrom, profile.begin() + paperFrom + reach});
+    if (!(ink - paper > 0.05)) return std::nullopt;
+    return EdgeBetween(profile, inkAfter ? rough + reach : rough - reach, inkAfter ? rough - reach : rough + reach, ink,
+                       paper);
+}
+
+// The first (or last) index whose value reaches `level`; -1 when none does.
+int FirstAbove(const std::vector<double>& profile, double level, bool last = false) {
+    const int n = static_cast<int>(profile.size());
+    for (int k = 0; k < n; ++k) {
+        const int i = last ? n - 1 - k : k;
+        if (profile[static_cast<std::size_t>(i)] >= level) return i;
+    }
+    return -1;
+}
+
+// The nine candidates measured where the job puts their blocks, on a scan
+// too coarse to count the joints' rows: each candidate's band found in a
+// profile of the rows, placed across by its outer edges; block A's lower
+// edge where only A lies and block B's upper edge where only B lies, each
+// from a profile averaged along the whole block, to a fraction of a pixel;
+// the value fitted over the nine joints. std::nullopt when the page does not
+// show the nine bands as the job prints them (A above and left of B).
+//
+// The blocks' edge lines are printed by one of the two passes (1/360 inch
+// each) and hold about 0.81 of the ink of the blocks' inside, so measured by
+// their ink A ends and B begins that share of a line nearer the joint: the
+// closed joint seen so. (Measured by ink, the edges keep their place through
+// rescaling, blur and JPEG, which keep the ink where it is.)
+constexpr double kPfEdgeLineInk = 0.81;
+constexpr double kPfClosedGapByInk = pg::kPfClosedGap + 2 * (pg::kMasterPerInch / 360.0) * (1 - kPfEdgeLineInk);
+
+std::optional<Reading> ReadPfFitted(const Image& page, double dpi) {
+    auto px = [dpi](double master) { return Pixels(master, dpi); };
+    const double origin = pg::kFirstDotNominal;
+    const Box window = Clip(page, {static_cast<int>(px(origin + pg::kPfUpperLeft - kSlack)), 0,
+                                   static_cast<int>(px(origin + pg::kPfLowerRight + kSlack)) + 1, page.height});
+    if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
+    // The rows' darkness over the pattern's columns, less the paper's own
+    // (the lightest rows within a third of an inch: light may fall off).
+    const std::vector<double> raw = MeanDarkRows(page, window);
+    const int n = static_cast<int>(raw.size());
+    const int reachPaper = static_cast<int>(dpi / 3);
+    std::vector<double> rows(raw.size());
+    for (int i = 0; i < n; ++i) {
+        double least = raw[static_cast<std::size_t>(i)];
+        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
+            least = std::min(least, raw[static_cast<std::size_t>(j)]);
+        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
+    }
+    // A candidate's band: blocks A and B, 64 lines of 1/180 inch in all.
+    const double height = dpi * 64 / 180;
+    const double level = QuantileOf(rows, 0.9);
+    if (!(level > 0.05)) return std::nullopt;
+    std::vector<Run> bands;
+    // (A joint open by 8 steps leaves 1/47 inch of paper.)
+    for (const Run& run : Runs(rows, window.top, 0.4 * level, static_cast<int>(dpi / 25)))
+        if (run.Size() >= 0.7 * height) bands.push_back(run);
+    if (bands.size() != pg::kPfCandidates) return std::nullopt;
+    const int reach = std::max(4, static_cast<int>(std::lround(dpi / 60)));
+    std::vector<double> estimates;
+    Reading reading;
+    reading.kind = Kind::Pf;
+    Item item;
+    for (int k = 0; k < pg::kPfCandidates; ++k) {
+        const Run& band = bands[static_cast<std::size_t>(k)];
+        if (band.Size() > 1.3 * height) return std::nullopt;
+        // Across: the band's left edge is A's, its right edge B's.
+        const Box rowsOf{window.left, band.begin, window.right, band.end};
+        const std::vector<double> across = MeanDarkColumns(page, rowsOf);
+        const double top = QuantileOf(across, 0.95);
+        const int l = FirstAbove(across, 0.25 * top), r = FirstAbove(across, 0.25 * top, true);
+        if (l < 0 || r < 0) return std::nullopt;
+        const auto left = StepNear(across, l, true, reach), right = StepNear(across, r, false, reach);
+        if (!left || !right) return std::nullopt;
+        const double shiftLeft = window.left + *left - px(origin + pg::kPfUpperLeft);
+        const double shiftRight = window.left + *right - px(origin + pg::kPfLowerRight);
+        if (std::abs(shiftLeft - shiftRight) > std::max(3.0, 0.02 * px(pg::kPfLowerRight - pg::kPfUpperLeft)))
+            return std::nullopt;
+        const double shift = (shiftLeft + shiftRight) / 2;
+        // Down: A's lower edge where only A lies, B's upper edge where only B lies.
+        const int margin = 2 * reach;
+        const Box onlyA{static_cast<int>(px(origin + pg::kPfUpperLeft) + shift) + reach, band.begin - margin,
+                        static_cast<int>(px(origin + pg::kPfLowerLeft) + shift) - reach, band.end + margin};
+        const Box onlyB{static_cast<int>(px(origin + pg::kPfUpperRight) + shift) + reach, band.begin - margin,
+                        static_cast<int>(px(origin + pg::kPfLowerRight) + shift) - reach, band.end + margin};
+        if (onlyA.Width() < 4 || onlyB.Width() < 4 || onlyA.top < 0 || onlyA.bottom > page.height) return std::nullopt;
+        const std::vector<double> a = MeanDarkRows(page, onlyA), b = MeanDarkRows(page, onlyB);
+        const double aTop = QuantileOf(a, 0.9), bTop = QuantileOf(b, 0.9);
+        const int aFirst = FirstAbove(a, 0.5 * aTop), aLast = FirstAbove(a, 0.5 * aTop, true);
+        const int bFirst = FirstAbove(b, 0.5 * bTop), bLast = FirstAbove(b, 0.5 * bTop, true);
+        // A in the band's upper half, B in its lower half: else not this
+        // pattern, or upside down.
+        const double middle = (band.begin + band.end) / 2.0 - onlyA.top;
+        if (aFirst < 0 || bFirst < 0 || (aFirst + aLast) / 2.0 >= middle || (bFirst + bLast) / 2.0 <= middle)
+            return std::nullopt;
+        const auto aEnd = StepNear(a, aLast, false, reach), bBegin = StepNear(b, bFirst, true, reach);
+        if (!aEnd || !bBegin) return std::nullopt;
+        const double gap = *bBegin - *aEnd;
+        // Candidate v feeds (v - error) steps of 1/375 inch more than the closed joint needs.
+        estimates.push_back((k - 4) - (gap - px(kPfClosedGapByInk)) / px(pg::kPfStep));
+        item.where.push_back(PlaceOf({onlyA.left, band.begin, onlyB.right, band.end}));
+    }
+    ProposeFitted(&item, 0, TrialsFit(estimates, pg::kPfCandidates, 0.5), -4, 4);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
+}  // namespace
+
 Reading ReadPf(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::Pf;
@@ -346,9 +469,11 @@ Reading ReadPf(const Image& page, const Context&) {
         return reading;
     }
     // A step moves the joint 1/375 inch. Below 720 dpi that is less than two
-    // pixels, and blur or JPEG moves a band's edge by about one: the joint
-    // would read a step off with every sign of confidence.
+    // pixels, and blur or JPEG moves a band's edge by about one: the joints'
+    // rows are not counted there but measured by their ink and fitted, and a
+    // page where that fails is refused as too coarse to count.
     if (dpi < kPfLeastDpi - 0.5) {
+        if (std::optional<Reading> fitted = ReadPfFitted(page, dpi)) return std::move(*fitted);
         reading.problem =
             Phrase(SVC_N("the page is %1 dpi; one PF step needs %2 dpi or more to be read safely (scan it finer)"),
                    {std::to_string(std::lround(dpi)), std::to_string(kPfLeastDpi)});
@@ -447,11 +572,165 @@ std::optional<double> TopEdgeSlope(const Image& page, const Run& band, int right
     return (n * sxy - sx * sy) / den;
 }
 
+// The head angular pattern, as its job draws it: one band of 96 raster
+// lines 1/180 inch apart; on every fourth line gray bars 288 dots of 1/360
+// inch long every 432 dots, on the lines between them light magenta bars,
+// half a period on. A lever step leans raster line j by j/16 of its depth.
+constexpr double kLeanBandLines = 96, kLeanLinePitch = 1.0 / 180;  // inch
+constexpr double kLeanPeriod = 432.0 / 360;                        // inch
+constexpr double kLeanLeast = 300;  // dpi from which the bars' lines are told apart (the counting)
+
+// The lean measured where the bars are, on a page of any resolution: the
+// bars' band found in a profile of the rows; in each of its rows the phase
+// of the gray bars' period (1.2 inch) across whole periods of the row, which
+// holds every bar's ink and moves with the bars as they lean; the lean is the
+// straight line fitted through the rows' places, less how far the band's own
+// rows slope (a page turned a little). std::nullopt when no such band shows.
+std::optional<Reading> ReadHeadAngularFitted(const Image& page, double dpi) {
+    if (!(dpi >= 100)) return std::nullopt;
+    const double period = kLeanPeriod * dpi, height = kLeanBandLines * kLeanLinePitch * dpi;
+    if (page.width < 3 * period) return std::nullopt;
+    // The rows' darkness less the paper's (the lightest rows within 0.6 inch).
+    const std::vector<double> raw = MeanDarkRows(page, {0, 0, page.width, page.height});
+    const int n = static_cast<int>(raw.size());
+    const int reachPaper = static_cast<int>(0.6 * dpi);
+    std::vector<double> rows(raw.size());
+    for (int i = 0; i < n; ++i) {
+        double least = raw[static_cast<std::size_t>(i)];
+        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
+            least = std::min(least, raw[static_cast<std::size_t>(j)]);
+        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
+    }
+    const double top = *std::max_element(rows.begin(), rows.end());
+    if (!(top > 0.05)) return std::nullopt;
+    std::vector<Run> bands;
+    for (const Run& run : Runs(rows, 0, 0.4 * top, static_cast<int>(dpi / 30)))
+        if (run.Size() >= 0.8 * height && run.Size() <= 1.25 * height) bands.push_back(run);
+    if (bands.size() != 1) return std::nullopt;
+    const Run band = bands.front();
+    // Across: whole periods that lie inside the bars on every row, however
+    // far they lean (20 steps lean the band's last line by 2/3 inch).
+    const std::vector<double> across = MeanDarkColumns(page, {0, band.begin, page.width, band.end});
+    const double full = QuantileOf(across, 0.9);
+    const int first = FirstAbove(across, 0.25 * full), last = FirstAbove(across, 0.25 * full, true);
+    if (first < 0) return std::nullopt;
+    const double most = 20.0 / 16 * height + 0.1 * dpi;
+    const int from = static_cast<int>(first + most);
+    const int periods = static_cast<int>((last - most - from) / period);
+    if (periods < 2) return std::nullopt;
+    const int to = from + static_cast<int>(std::lround(periods * period));
+    // How far the band's rows slope (a page turned a little): its lower
+    // edge (the text lies above it) in each period across, each of which
+    // holds the same bars, by the ink's share over the step; measured again
+    // in windows that follow the slope found.
+    double turned = 0, turnedError = 0;
+    const double bandMiddle = (band.begin + band.end) / 2.0, bandCentre = (from + to) / 2.0;
+    const int margin = std::max(3, static_cast<int>(dpi / 60));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<double> xs, middles;
+        for (int k = 0; k < periods; ++k) {
+            const int left = from + static_cast<int>(k * period), right = from + static_cast<int>((k + 1) * period);
+            const double expected = bandMiddle + turned * ((left + right) / 2.0 - bandCentre);
+            const Box chunk{left, static_cast<int>(expected), right,
+                            static_cast<int>(expected + 0.75 * height) + margin};
+            if (chunk.top < 0 || chunk.bottom > page.height) return std::nullopt;
+            const std::vector<double> down = MeanDarkRows(page, chunk);
+            const int inside = static_cast<int>(height / 4), count = static_cast<int>(down.size());
+            double ink = 0;
+            for (int i = 0; i < inside; ++i) ink += down[static_cast<std::size_t>(i)] / inside;
+            const double paper = MedianOf({down.end() - margin, down.end()});
+            const std::optional<double> edge = EdgeBetween(down, inside, count - margin, ink, paper);
+            if (!edge) return std::nullopt;
+            xs.push_back((left + right) / 2.0);
+            middles.push_back(chunk.top + *edge);
+        }
+        if (periods >= 3) {
+            const std::optional<LineFit> slope = FitLine(xs, middles);
+            if (!slope) return std::nullopt;
+            turned = slope->b;
+            double mx = 0, sxx = 0;
+            for (double x : xs) mx += x / static_cast<double>(xs.size());
+            for (double x : xs) sxx += (x - mx) * (x - mx);
+            turnedError = slope->residual / std::sqrt(sxx);
+        } else {
+            turned = (middles[1] - middles[0]) / (xs[1] - xs[0]);
+        }
+    }
+    // Along each of the sheet's rows (sloping as the band does), the phase of
+    // the gray bars' period: where the bars stand on that row. Gray takes red
+    // light, light magenta hardly: the gray in the red channel.
+    std::vector<double> cosines, sines;
+    for (int x = from; x < to; ++x) {
+        cosines.push_back(std::cos(2 * M_PI * x / period));
+        sines.push_back(std::sin(2 * M_PI * x / period));
+    }
+    struct Phase {
+        double y, shift, weight;
+    };
+    std::vector<Phase> phases;
+    double strongest = 0;
+    const int inset = std::max(1, static_cast<int>(dpi / 180));
+    std::vector<double> line(static_cast<std::size_t>(to - from));
+    for (int y = band.begin + inset; y < band.end - inset; ++y) {
+        double mean = 0;
+        for (int x = from; x < to; ++x) {
+            // The red channel between the two pixels the sloping row passes.
+            const double at = std::clamp(y + turned * (x + 0.5 - bandCentre), 0.0, page.height - 1.001);
+            const int y0 = static_cast<int>(at);
+            const double f = at - y0;
+            const double red = page.Row(y0)[static_cast<std::size_t>(x) * 3] * (1 - f) +
+                               page.Row(y0 + 1)[static_cast<std::size_t>(x) * 3] * f;
+            line[static_cast<std::size_t>(x - from)] = 255 - red;
+            mean += 255 - red;
+        }
+        mean /= (to - from);
+        double c = 0, s = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            c += (line[i] - mean) * cosines[i];
+            s += (line[i] - mean) * sines[i];
+        }
+        const double amplitude = std::hypot(c, s);
+        strongest = std::max(strongest, amplitude);
+        phases.push_back({y + 0.5, std::atan2(s, c) / (2 * M_PI) * period, amplitude});
+    }
+    // Rows between the gray lines (light magenta alone, half a period on) are left out.
+    std::vector<double> ys, shifts;
+    double previous = 0;
+    bool any = false;
+    for (const Phase& p : phases) {
+        if (p.weight < 0.4 * strongest) continue;
+        double shift = p.shift;
+        if (any) shift += period * std::round((previous - shift) / period);
+        previous = shift, any = true;
+        ys.push_back(p.y);
+        shifts.push_back(shift);
+    }
+    const std::optional<LineFit> lean = FitLine(ys, shifts);
+    if (!lean || lean->n < 8) return std::nullopt;
+    // The rows are not independent (blur, and a gray line every fourth
+    // raster line): the slope's error is taken over the gray lines, not the rows.
+    double my = 0, syy = 0;
+    for (double y : ys) my += y / static_cast<double>(ys.size());
+    for (double y : ys) syy += (y - my) * (y - my);
+    const double leanError =
+        lean->residual / std::sqrt(syy) * std::sqrt(std::max(1.0, static_cast<double>(lean->n) / (kLeanBandLines / 4)));
+    Reading reading;
+    reading.kind = Kind::HeadAngular;
+    Item item;
+    item.where.push_back(PlaceOf({from, band.begin, to, band.end}));
+    // On a turned page the sheet's upright lines lean by the turn too. A
+    // lever step leans a line 1/16 of its depth.
+    Propose(&item, (lean->b + turned) * 16, 3 * 16 * std::hypot(leanError, turnedError), -20, 20);
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
 }  // namespace
 
 Reading ReadHeadAngular(const Image& page, const Context&) {
     Reading reading;
     reading.kind = Kind::HeadAngular;
+    if (std::optional<Reading> fitted = ReadHeadAngularFitted(page, DeclaredDpi(page))) return std::move(*fitted);
     Item item;
     const Box half{0, 0, page.width / 2, page.height};
     // The bars' band is the last gray one at the left.
@@ -465,7 +744,7 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
     // The bars are lines across, 1/360 inch apart on the sheet: a page too
     // coarse (or too blurred) to show them apart cannot show the lean either.
     const double dpi = DeclaredDpi(page);
-    if (dpi > 0 && dpi < 300) {
+    if (dpi > 0 && dpi < kLeanLeast) {
         item.problem = Phrase(SVC_N("the page is %1 dpi: the bars' lines need 300 dpi or more"), {Text(dpi, 0)});
         reading.items.push_back(std::move(item));
         return reading;
@@ -521,13 +800,250 @@ Reading ReadHeadAngular(const Image& page, const Context&) {
 
 // ---- PW sensor ----
 
-Reading ReadPw(const Image& page, const Context&) {
+namespace {
+
+// The PW print as its job draws it: the frames' 17 bars, 1/180 inch high,
+// one every 0.4667 inch across (each 0.444 inch long), from 1/30 inch in;
+// the sides' 17 lines, 1/360 inch wide, one row every 0.4517 inch down.
+// Bar k and row r stand 2 value steps (1/90 inch) further down or across
+// than the one before.
+constexpr double kPwBarPitch = 168.0 / 360, kPwBarsFrom = 12.0 / 360;  // inch
+constexpr double kPwRowPitch = 162.625 / 360;                          // inch
+constexpr int kPwCount = 17;
+// How far from its edge a bar or line may lie (3 to 67 steps of 1/180
+// inch), and a little more.
+constexpr double kPwReach = 0.42;  // inch
+
+// One sample of a staircase of thin lines: at `along` (a row for the
+// sides, a column for the frames), the line's centre `at` across the strip.
+struct StairSample {
+    double along = 0, at = 0;
+};
+
+// Along each row (or column) of the strip, the centroid of the first line
+// from the sheet's edge (at the strip's end `fromEnd`, else its start),
+// where it stands well clear of the paper's noise: the labels lie beyond
+// the lines, further from the edge.
+std::vector<StairSample> StairSamples(const Image& page, const Box& strip, bool rows, bool fromEnd, double dpi) {
+    std::vector<StairSample> samples;
+    const int half = std::max(3, static_cast<int>(std::lround(dpi / 60)));
+    const int outer = rows ? strip.Height() : strip.Width();
+    const int inner = rows ? strip.Width() : strip.Height();
+    if (inner < 4 * half) return samples;
+    std::vector<double> line(static_cast<std::size_t>(inner)), smooth(static_cast<std::size_t>(inner), 0.0);
+    for (int k = 0; k < outer; ++k) {
+        for (int i = 0; i < inner; ++i) {
+            const int x = rows ? strip.left + i : strip.left + k, y = rows ? strip.top + k : strip.top + i;
+            line[static_cast<std::size_t>(i)] = Darkness(page.Row(y) + static_cast<std::size_t>(x) * 3);
+        }
+        const double paper = MedianOf(line);
+        std::vector<double> deviations;
+        for (double v : line) deviations.push_back(std::abs(v - paper));
+        const double noise = std::max(0.004, 1.4826 * MedianOf(deviations));
+        for (int i = 1; i + 1 < inner; ++i)
+            smooth[static_cast<std::size_t>(i)] = line[static_cast<std::size_t>(i - 1)] +
+                                                  line[static_cast<std::size_t>(i)] +
+                                                  line[static_cast<std::size_t>(i + 1)] - 3 * paper;
+        // Clear of the noise, and of the JPEG's ripples beside the sheet's
+        // edge: a good share of the darkest place's ink.
+        const double threshold =
+            std::max(6 * noise * std::sqrt(3.0), 0.3 * *std::max_element(smooth.begin() + 1, smooth.end() - 1));
+        int found = -1;
+        for (int j = 1; j + 1 < inner && found < 0; ++j) {
+            const int i = fromEnd ? inner - 1 - j : j;
+            if (smooth[static_cast<std::size_t>(i)] > threshold) found = i;
+        }
+        if (found < 0) continue;
+        // The line's top: the highest point within a few pixels on.
+        int best = found;
+        for (int j = 0; j <= 2 * half; ++j) {
+            const int i = fromEnd ? found - j : found + j;
+            if (i < 1 || i + 1 >= inner) break;
+            if (smooth[static_cast<std::size_t>(i)] > smooth[static_cast<std::size_t>(best)]) best = i;
+        }
+        double mass = 0, moment = 0;
+        for (int i = std::max(0, best - half); i <= std::min(inner - 1, best + half); ++i) {
+            const double w = std::max(0.0, line[static_cast<std::size_t>(i)] - paper);
+            mass += w;
+            moment += w * (i + 0.5);
+        }
+        if (!(mass > 0)) continue;
+        samples.push_back({(rows ? strip.top : strip.left) + k + 0.5, (rows ? strip.left : strip.top) + moment / mass});
+    }
+    return samples;
+}
+
+// The staircase the samples lie on: `count` treads `pitch` apart along,
+// each `rise` further across than the one before. Where the first tread
+// begins is searched for around where the lines begin; samples near a
+// tread's ends, and those far off their tread (a label beside the line),
+// are left out. The centre of each tread's line, or std::nullopt when the
+// samples do not show the staircase (a tread missing, lines beyond its
+// ends, or rising the other way).
+std::optional<std::vector<double>> FitStaircase(const std::vector<StairSample>& samples, double pitch, double rise,
+                                                int count, double* start) {
+    if (samples.size() < static_cast<std::size_t>(4 * count)) return std::nullopt;
+    // Where the lines begin: the first place with a line followed by many.
+    std::vector<double> alongs;
+    for (const StairSample& s : samples) alongs.push_back(s.along);
+    std::sort(alongs.begin(), alongs.end());
+    double begin = alongs.front();
+    for (std::size_t i = 0; i + 4 < alongs.size(); ++i)
+        if (alongs[i + 4] - alongs[i] < 0.1 * pitch) {
+            begin = alongs[i];
+            break;
+        }
+    // The start that leaves fewest samples off their tread's line (those
+    // put on the wrong tread), then the tightest.
+    struct Try {
+        double misfits = 1e18, spread = 1e18, start = 0;
+    } best;
+    for (double start = begin - pitch / 2; start <= begin + pitch / 2; start += pitch / 128) {
+        std::vector<double> residuals;
+        for (const StairSample& s : samples) {
+            const double k = (s.along - start) / pitch;
+            const double tread = std::floor(k);
+            if (tread < 0 || tread >= count || k - tread < 0.1 || k - tread > 0.9) continue;
+            residuals.push_back(s.at - rise * tread);
+        }
+        if (residuals.size() < static_cast<std::size_t>(2 * count)) continue;
+        const double median = MedianOf(residuals);
+        std::vector<double> deviations;
+        double misfits = 0;
+        for (double r : residuals) {
+            deviations.push_back(std::abs(r - median));
+            if (std::abs(r - median) > 0.5 * std::abs(rise)) ++misfits;
+        }
+        misfits /= static_cast<double>(residuals.size());
+        const double spread = MedianOf(deviations);
+        if (misfits < best.misfits - 1e-3 || (misfits < best.misfits + 1e-3 && spread < best.spread))
+            best = {misfits, spread, start};
+    }
+    if (best.spread > 1e17) return std::nullopt;
+    std::vector<std::vector<double>> treads(static_cast<std::size_t>(count));
+    std::vector<std::pair<double, double>> outside;  // (tread, residual) just beyond the ends
+    int inside = 0;
+    std::vector<double> residuals;
+    for (const StairSample& s : samples) {
+        const double k = (s.along - best.start) / pitch;
+        const double tread = std::floor(k);
+        if (k - tread < 0.1 || k - tread > 0.9) continue;
+        if (tread < 0 || tread >= count) {
+            if (tread >= -1 && tread <= count) outside.emplace_back(tread, s.at - rise * tread);
+            continue;
+        }
+        ++inside;
+        residuals.push_back(s.at - rise * tread);
+        treads[static_cast<std::size_t>(tread)].push_back(s.at - rise * tread);
+    }
+    // Lines just beyond the ends that carry the staircase on: it is one
+    // tread off. (Other lines there, as the next staircase's first, do not.)
+    const double median = MedianOf(residuals);
+    int beyond = 0;
+    for (const auto& [tread, residual] : outside)
+        if (std::abs(residual - median) < 0.5 * std::abs(rise)) ++beyond;
+    if (beyond * count > inside / 4) return std::nullopt;
+    std::vector<double> centres;
+    for (int k = 0; k < count; ++k) {
+        const std::vector<double> kept =
+            WithoutOutliers(treads[static_cast<std::size_t>(k)], 0.5 + 0.2 * std::abs(rise));
+        if (kept.size() * 3 < treads[static_cast<std::size_t>(k)].size() || kept.size() < 3) return std::nullopt;
+        centres.push_back(MeanOf(kept).mean + rise * k);
+    }
+    // Rising as the job prints it: a page read the wrong way round does not.
+    std::vector<double> index;
+    for (int k = 0; k < count; ++k) index.push_back(k);
+    const std::optional<LineFit> slope = FitLine(index, centres);
+    if (!slope || std::abs(slope->b - rise) > 0.25 * std::abs(rise)) return std::nullopt;
+    *start = best.start;
+    return centres;
+}
+
+// The four PW items measured where the job puts them, on a scan: each
+// side's (or frame's) lines followed row by row (column by column) within
+// the strip by its edge, fitted as the staircase they form, and the value
+// fitted over all 17 against the sheet's edge. std::nullopt for an item
+// whose staircase is not found.
+std::optional<Item> PwFitted(const Image& page, double dpi, const SheetEdges& edges, const char* name, bool side,
+                             bool first) {
+    const double step = dpi / 180;  // a value step, in pixels
+    const double reach = kPwReach * dpi;
+    // Clear of the edge's own shade (the background blurred into the sheet).
+    const double clear = std::max(2.0, 0.012 * dpi);
+    Box strip;
+    if (side)
+        // Below the top frame's labels (the rows begin 0.53 to 0.71 inch down).
+        strip = first ? Box{static_cast<int>(std::ceil(edges.left + clear)), static_cast<int>(edges.top + 0.7 * dpi),
+                            static_cast<int>(edges.left + reach), static_cast<int>(edges.bottom - 0.5 * dpi)}
+                      : Box{static_cast<int>(edges.right - reach), static_cast<int>(edges.top + 0.7 * dpi),
+                            static_cast<int>(edges.right - clear), static_cast<int>(edges.bottom - 0.5 * dpi)};
+    else
+        strip =
+            first ? Box{0, static_cast<int>(std::ceil(edges.top + clear)), page.width,
+                        static_cast<int>(edges.top + reach)}
+                  : Box{0, static_cast<int>(edges.bottom - reach), page.width, static_cast<int>(edges.bottom - clear)};
+    strip = Clip(page, strip);
+    if (strip.Width() <= 0 || strip.Height() <= 0) return std::nullopt;
+    const std::vector<StairSample> samples = StairSamples(page, strip, side, !first, dpi);
+    double start = 0;
+    const std::optional<std::vector<double>> centres =
+        FitStaircase(samples, (side ? kPwRowPitch : kPwBarPitch) * dpi, 2 * step, kPwCount, &start);
+    if (!centres) return std::nullopt;
+    // Where the job starts them: the rows 0.53 to 0.71 inch below the top
+    // edge, the bars about 1/30 inch in from the left. A page the wrong way
+    // up shows staircases that rise the same way, elsewhere.
+    if (side ? start < edges.top + 0.45 * dpi || start > edges.top + 0.8 * dpi
+             : std::abs(start - (edges.left + kPwBarsFrom * dpi)) > 0.1 * dpi)
+        return std::nullopt;
+    Item item;
+    item.name = name;
+    item.where.push_back(PlaceOf(strip));
+    std::vector<double> estimates;
+    for (int k = 0; k < kPwCount; ++k) {
+        const double at = (*centres)[static_cast<std::size_t>(k)];
+        if (side) {
+            // Row k's line stands for -8 + 2k on both sides, each step 1/180
+            // inch further from the left edge, or nearer the right one.
+            const double value = -8 + 2.0 * k;
+            estimates.push_back(first ? value - ((at - edges.left) / step - pg::kPwLeftLine)
+                                      : value + ((edges.right - at) / step - pg::kPwRightLine));
+        } else {
+            // Bar k stands for -16 + 2k at the top and 16 - 2k at the bottom.
+            estimates.push_back(first ? -16 + 2.0 * k - ((at - edges.top) / step - pg::kPwTopBar)
+                                      : 16 - 2.0 * k - ((edges.bottom - at) / step - pg::kPwBottomBar));
+        }
+    }
+    ProposeFitted(&item, 0, TrialsFit(estimates, kPwCount, 0.5), side ? -8 : -16, side ? 24 : 16);
+    return item;
+}
+
+}  // namespace
+
+Reading ReadPw(const Image& page, const Context&, const SheetEdges& found) {
     Reading reading;
     reading.kind = Kind::Pw;
     const double dpi = DeclaredDpi(page);
     if (dpi <= 0) {
         reading.problem = kNoDpi;
         return reading;
+    }
+    // A scan's sheet (its edges found to a fraction of a pixel, or its
+    // borders): the lines are followed and fitted. The printer's own page is
+    // the whole sheet, its lines stand apart and are counted.
+    // Items not fitted so are counted. (The printer's own page, 360 dpi and
+    // read as it came, is counted: its lines stand apart.)
+    std::vector<std::optional<Item>> fitted;
+    if (found.found && (found.cutOut || std::abs(dpi - 360) > 0.5)) {
+        const struct {
+            const char* name;
+            bool side, first;
+        } kItems[] = {{"Top", false, true}, {"Bottom", false, false}, {"Left", true, true}, {"Right", true, false}};
+        bool any = false;
+        for (const auto& k : kItems) {
+            fitted.push_back(PwFitted(page, dpi, found, k.name, k.side, k.first));
+            any = any || fitted.back().has_value();
+        }
+        if (!any) fitted.clear();
     }
     auto px = [dpi](double master) { return static_cast<int>(std::lround(Pixels(master, dpi))); };
     const double stepsPerPixel = 180.0 / dpi;  // a value step is 1/180 inch
@@ -596,6 +1112,13 @@ Reading ReadPw(const Image& page, const Context&) {
         Propose(&item, st.mean, st.spread, -16, 16);
         return item;
     };
+    if (fitted.size() == 4) {
+        reading.items.push_back(fitted[0] ? std::move(*fitted[0]) : frame("Top", true));
+        reading.items.push_back(fitted[1] ? std::move(*fitted[1]) : frame("Bottom", false));
+        reading.items.push_back(fitted[2] ? std::move(*fitted[2]) : side("Left", true));
+        reading.items.push_back(fitted[3] ? std::move(*fitted[3]) : side("Right", false));
+        return reading;
+    }
     reading.items.push_back(frame("Top", true));
     reading.items.push_back(frame("Bottom", false));
     reading.items.push_back(side("Left", true));
@@ -611,8 +1134,9 @@ namespace {
 // found in a profile of the page's rows, each candidate's black part and
 // its own ink's part found by a comb of eleven teeth 2/3 inch apart and
 // measured by their centroids over the part's height; the line's shift is
-// fitted over every candidate. std::nullopt when the page does not show the
-// six bands as the job prints them, black over the lines' inks (then the
+// fitted over every candidate; a line whose candidates the comb does not
+// find gets no value. std::nullopt when the page does not show the six
+// bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
     // Below 200 dpi a step is less than a seventh of a pixel, and a clean
@@ -647,10 +1171,14 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             return std::nullopt;
         const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
         const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
-        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) return std::nullopt;
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
         item.where.push_back(PlaceOf({window.left, band.begin, window.right, band.end}));
+        if (!upper || !lower || std::abs(lower->first - upper->first) > pitch / 4) {
+            // Not read here; the line's ticks are counted instead.
+            reading.items.push_back(std::move(item));
+            continue;
+        }
         // Candidate v's own part was printed v steps left of its black part:
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
@@ -675,7 +1203,10 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     static constexpr const char* kInkNames[6] = {SVC_N("cyan"),       SVC_N("magenta"),       SVC_N("yellow"),
                                                  SVC_N("light cyan"), SVC_N("light magenta"), SVC_N("gray")};
     double dpi = DeclaredDpi(page);
-    if (std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks)) return std::move(*fitted);
+    // The lines fitted where the page shows its six bands in order; those a
+    // comb did not find there, and every line of a page that does not, counted.
+    std::optional<Reading> fitted = ReadPixelShiftFitted(page, dpi, kInks);
+    if (fitted && fitted->Complete()) return std::move(*fitted);
     const int from0 = dpi > 0 ? static_cast<int>(Pixels(pg::kShiftLetterRight + pg::kFirstDotNominal, dpi)) : 0;
     const Box search = Clip(page, {from0, 0, page.width, page.height});
     const std::vector<std::vector<Run>> bandsOf =
@@ -716,6 +1247,9 @@ Reading ReadPixelShift(const Image& page, const Context&) {
         Propose(&item, st.mean, st.spread, -5, 5);
         reading.items.push_back(std::move(item));
     }
+    if (fitted)
+        for (std::size_t line = 0; line < 6 && line < fitted->items.size(); ++line)
+            if (fitted->items[line].value) reading.items[line] = std::move(fitted->items[line]);
     return reading;
 }
 
@@ -803,10 +1337,22 @@ Reading ReadCut(const Image& page, const Context&) {
     }
     int y = page.height - 2;
     std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
-    for (int up = page.height - 3;
-         up >= std::max(0, page.height - 2 - page.height / 50) && columns.size() < pg::kCutColumns; --up) {
+    // (Up to a fiftieth of the page, or of an inch on a page that says its
+    // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
+    const int reach = std::max(page.height / 50, static_cast<int>(DeclaredDpi(page) / 50));
+    // The lowest row that shows the pattern's columns; else the one that
+    // shows most short of them (a row of the edge's own shade, broken up by
+    // JPEG and light, may show more).
+    auto better = [](std::size_t found, std::size_t best) {
+        if (best == pg::kCutColumns) return false;
+        if (found == pg::kCutColumns) return true;
+        if (best > pg::kCutColumns) return found < best;
+        return found > best && found < pg::kCutColumns;
+    };
+    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() != pg::kCutColumns;
+         --up) {
         auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
-        if (found.size() > columns.size()) {
+        if (better(found.size(), columns.size())) {
             columns = std::move(found);
             y = up;
         }

@@ -8,7 +8,15 @@ namespace svc::pagereader::detail {
 Reading ReadBid(const Image& page, const Context& context);
 Reading ReadPf(const Image& page, const Context& context);
 Reading ReadHeadAngular(const Image& page, const Context& context);
-Reading ReadPw(const Image& page, const Context& context);
+// Where the sheet's edges lie on the page, to a fraction of a pixel: where
+// a scan's sheet was found by them, or the page's own borders where it was
+// read as it came (a page file, a scan cropped to the paper).
+struct SheetEdges {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    bool found = false;   // the edges are known: the sheet cut out of a scan, or a page not turned
+    bool cutOut = false;  // the sheet was cut out of a scan by its edges
+};
+Reading ReadPw(const Image& page, const Context& context, const SheetEdges& edges = {});
 Reading ReadPixelShift(const Image& page, const Context& context);
 Reading ReadFirstDot(const Image& page, const Context& context);
 Reading ReadCut(const Image& page, const Context& context);

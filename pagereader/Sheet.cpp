@@ -28,10 +28,28 @@ struct Line {
 
 Line Fit(const std::vector<std::pair<double, double>>& points) {
     Line line;
-    // Two rounds: the second leaves out what lies far from the first fit
-    // (print reaching the edge, a corner folded over).
-    std::vector<std::pair<double, double>> use = points;
-    for (int round = 0; round < 2 && use.size() >= 2; ++round) {
+    if (points.size() < 2) return line;
+    // First a line that points far off do not pull (print reaching the
+    // edge, a corner folded over, rows past the sheet's end): the median of
+    // the slopes between points, and the median offset along it.
+    const std::size_t stride = std::max<std::size_t>(1, points.size() / 200);
+    std::vector<double> slopes, offsets;
+    for (std::size_t i = 0; i < points.size(); i += stride)
+        for (std::size_t j = i + stride; j < points.size(); j += stride)
+            if (points[j].first != points[i].first)
+                slopes.push_back((points[j].second - points[i].second) / (points[j].first - points[i].first));
+    if (slopes.empty()) return line;
+    std::nth_element(slopes.begin(), slopes.begin() + static_cast<long>(slopes.size() / 2), slopes.end());
+    line.b = slopes[slopes.size() / 2];
+    for (const auto& [t, v] : points) offsets.push_back(v - line.b * t);
+    std::nth_element(offsets.begin(), offsets.begin() + static_cast<long>(offsets.size() / 2), offsets.end());
+    line.a = offsets[offsets.size() / 2];
+    // Then twice the least-squares line through the points near the last one.
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::pair<double, double>> use;
+        for (const auto& [t, v] : points)
+            if (std::abs(v - (line.a + line.b * t)) < 3.0) use.emplace_back(t, v);
+        if (use.size() < 2) break;
         double st = 0, sv = 0, stt = 0, stv = 0;
         for (const auto& [t, v] : use) st += t, sv += v, stt += t * t, stv += t * v;
         const double n = static_cast<double>(use.size());
@@ -40,10 +58,6 @@ Line Fit(const std::vector<std::pair<double, double>>& points) {
         line.b = (n * stv - st * sv) / den;
         line.a = (sv - line.b * st) / n;
         line.n = static_cast<int>(use.size());
-        std::vector<std::pair<double, double>> kept;
-        for (const auto& [t, v] : points)
-            if (std::abs(v - (line.a + line.b * t)) < 3.0) kept.emplace_back(t, v);
-        use = kept;
     }
     return line;
 }
@@ -83,40 +97,91 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
         return chroma > 60 || light < background - 50;
     };
     // Each edge of the sheet: where a run of paper begins, row by row (left,
-    // right) and column by column (top, bottom), over the middle half.
+    // right) and column by column (top, bottom), over the middle half; then
+    // to a fraction of a pixel, where the light crosses half-way from the
+    // background's level to the paper's beside it (blur spreads an edge
+    // evenly both ways), so that a sheet's edges tell where its print
+    // lies to well within a pixel. Places in pixel units from the image's
+    // corner (pixel i spans i to i + 1).
     constexpr int kRun = 4;
+    // `at(k)`: the light k pixels along the line; `boundary`: between the
+    // last background and the first paper pixel; `inward`: +1 or -1, the
+    // direction of the paper.
+    auto refine = [&](auto at, int count, int boundary, int inward) -> double {
+        const int far = 6, near = 2;
+        std::vector<int> before, after;
+        for (int k = near; k < far; ++k) {
+            const int out = inward > 0 ? boundary - 1 - k : boundary + k,
+                      in = inward > 0 ? boundary + k : boundary - 1 - k;
+            if (out < 0 || out >= count || in < 0 || in >= count) return std::nan("");
+            before.push_back(at(out));
+            after.push_back(at(in));
+        }
+        const double outside = Percentile(before, 0.5), inside = Percentile(after, 0.5);
+        // Print reaching the edge (darker than the background) shows no
+        // paper beside it: that point tells the edge no better than a pixel.
+        if (inside - outside < 8) return std::nan("");
+        const double middle = (outside + inside) / 2;
+        // Walking inwards from the background: the first pixel at the middle or above.
+        int k = inward > 0 ? boundary - near : boundary + near - 1;
+        for (int step = 0; step < 2 * near + 1; ++step, k += inward) {
+            const int prev = k - inward;
+            if (prev < 0 || prev >= count || k < 0 || k >= count) return std::nan("");
+            const double a = at(prev), b = at(k);
+            if (b >= middle && a < middle) {
+                // Pixel centres at index + 0.5; the crossing between them.
+                const double t = (middle - a) / (b - a);
+                return prev + 0.5 + inward * t;
+            }
+        }
+        return std::nan("");
+    };
+    // Each edge's points found to a fraction of a pixel, and to a pixel
+    // (those where print reaches the edge too): the first where they are
+    // enough to fit, as along a sheet's edge where paper shows.
+    std::vector<std::pair<double, double>> coarse[4];
+    auto add = [&](std::vector<std::pair<double, double>>& edge, int side, double along, double at, int boundary) {
+        coarse[side].emplace_back(along, boundary);
+        if (std::isfinite(at)) edge.emplace_back(along, at);
+    };
     std::vector<std::pair<double, double>> left, right, top, bottom;
     for (int y = h / 4; y < h * 3 / 4; ++y) {
+        auto along = [&](int x) { return Light(image.Row(y) + static_cast<std::size_t>(x) * 3); };
         for (int x = 0, run = 0; x < w; ++x) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                left.emplace_back(y, x - kRun + 1);
+                add(left, 0, y + 0.5, refine(along, w, x - kRun + 1, 1), x - kRun + 1);
                 break;
             }
         }
         for (int x = w - 1, run = 0; x >= 0; --x) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                right.emplace_back(y, x + kRun);
+                add(right, 1, y + 0.5, refine(along, w, x + kRun, -1), x + kRun);
                 break;
             }
         }
     }
     for (int x = w / 4; x < w * 3 / 4; ++x) {
+        auto along = [&](int y) { return Light(image.Row(y) + static_cast<std::size_t>(x) * 3); };
         for (int y = 0, run = 0; y < h; ++y) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                top.emplace_back(x, y - kRun + 1);
+                add(top, 2, x + 0.5, refine(along, h, y - kRun + 1, 1), y - kRun + 1);
                 break;
             }
         }
         for (int y = h - 1, run = 0; y >= 0; --y) {
             run = isPaper(x, y) ? run + 1 : 0;
             if (run == kRun) {
-                bottom.emplace_back(x, y + kRun);
+                add(bottom, 3, x + 0.5, refine(along, h, y + kRun, -1), y + kRun);
                 break;
             }
         }
+    }
+    for (int side = 0; side < 4; ++side) {
+        std::vector<std::pair<double, double>>& fine = side == 0 ? left : side == 1 ? right : side == 2 ? top : bottom;
+        if (fine.size() * 2 < coarse[side].size()) fine = coarse[side];
     }
     const Line l = Fit(left), r = Fit(right), t = Fit(top), b = Fit(bottom);
     if (l.n < h / 8 || r.n < h / 8 || t.n < w / 8 || b.n < w / 8) return std::nullopt;
@@ -136,25 +201,76 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     const int outH = static_cast<int>(std::lround(std::hypot(x2 - x0, y2 - y0)));
     if (outW < w / 4 || outH < h / 4) return std::nullopt;
     const double c = std::cos(angle), s = std::sin(angle);
-    // The light: the paper's level over a coarse grid (the brightest tenth of each cell).
-    constexpr int kCell = 32;
-    const int gw = (w + kCell - 1) / kCell, gh = (h + kCell - 1) / kCell;
-    std::vector<float> level(static_cast<std::size_t>(gw) * static_cast<std::size_t>(gh), static_cast<float>(paper));
+    // The light: the paper's level over a coarse grid (the brightest tenth
+    // of each cell's paper). A cell that the print fills shows light ink as
+    // its brightest: each cell takes the brightest of the cells next to it
+    // (light changes slowly), a cell without paper its neighbours'
+    // level, and the level is taken smoothly between the cells' centres, so
+    // that evening the light draws no edges of its own into the print.
+    constexpr int cellSize = 32;
+    const int gw = (w + cellSize - 1) / cellSize, gh = (h + cellSize - 1) / cellSize;
+    const std::size_t cells = static_cast<std::size_t>(gw) * static_cast<std::size_t>(gh);
+    std::vector<float> measured(cells, -1.0f);
+    const int sampleStep = std::max(2, cellSize / 16);
     for (int gy = 0; gy < gh; ++gy)
         for (int gx = 0; gx < gw; ++gx) {
             std::vector<int> cell;
-            for (int y = gy * kCell; y < std::min(h, (gy + 1) * kCell); y += 2)
-                for (int x = gx * kCell; x < std::min(w, (gx + 1) * kCell); x += 2) {
+            for (int y = gy * cellSize; y < std::min(h, (gy + 1) * cellSize); y += sampleStep)
+                for (int x = gx * cellSize; x < std::min(w, (gx + 1) * cellSize); x += sampleStep) {
                     const int v = Light(image.Row(y) + static_cast<std::size_t>(x) * 3);
                     if (v >= cut) cell.push_back(v);
                 }
             if (cell.size() > 16)
-                level[static_cast<std::size_t>(gy * gw + gx)] = static_cast<float>(Percentile(cell, 0.9));
+                measured[static_cast<std::size_t>(gy * gw + gx)] = static_cast<float>(Percentile(cell, 0.9));
         }
+    std::vector<float> level(cells, -1.0f);
+    for (int gy = 0; gy < gh; ++gy)
+        for (int gx = 0; gx < gw; ++gx) {
+            float most = -1.0f;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int x = gx + dx, y = gy + dy;
+                    if (x >= 0 && y >= 0 && x < gw && y < gh)
+                        most = std::max(most, measured[static_cast<std::size_t>(y * gw + x)]);
+                }
+            level[static_cast<std::size_t>(gy * gw + gx)] = most;
+        }
+    for (int round = 0; round < gw + gh; ++round) {
+        bool missing = false;
+        std::vector<float> next = level;
+        for (int gy = 0; gy < gh; ++gy)
+            for (int gx = 0; gx < gw; ++gx) {
+                if (level[static_cast<std::size_t>(gy * gw + gx)] >= 0) continue;
+                float sum = 0;
+                int known = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int x = gx + dx, y = gy + dy;
+                        if (x < 0 || y < 0 || x >= gw || y >= gh) continue;
+                        const float v = level[static_cast<std::size_t>(y * gw + x)];
+                        if (v >= 0) sum += v, ++known;
+                    }
+                if (known > 0)
+                    next[static_cast<std::size_t>(gy * gw + gx)] = sum / static_cast<float>(known);
+                else
+                    missing = true;
+            }
+        level = std::move(next);
+        if (!missing) break;
+    }
+    for (float& v : level)
+        if (v < 0) v = static_cast<float>(paper);
     auto paperAt = [&](double x, double y) {
-        const int gx = std::clamp(static_cast<int>(x / kCell), 0, gw - 1),
-                  gy = std::clamp(static_cast<int>(y / kCell), 0, gh - 1);
-        return std::max(1.0f, level[static_cast<std::size_t>(gy * gw + gx)]);
+        const double fx = std::clamp(x / cellSize - 0.5, 0.0, gw - 1.0),
+                     fy = std::clamp(y / cellSize - 0.5, 0.0, gh - 1.0);
+        const int x0 = std::min(static_cast<int>(fx), std::max(0, gw - 2)),
+                  y0 = std::min(static_cast<int>(fy), std::max(0, gh - 2));
+        const int x1 = std::min(x0 + 1, gw - 1), y1 = std::min(y0 + 1, gh - 1);
+        const double tx = std::clamp(fx - x0, 0.0, 1.0), ty = std::clamp(fy - y0, 0.0, 1.0);
+        auto at = [&](int gx, int gy) { return static_cast<double>(level[static_cast<std::size_t>(gy * gw + gx)]); };
+        const double v =
+            (at(x0, y0) * (1 - tx) + at(x1, y0) * tx) * (1 - ty) + (at(x0, y1) * (1 - tx) + at(x1, y1) * tx) * ty;
+        return std::max(1.0, v);
     };
     Image out;
     out.width = outW;
@@ -164,7 +280,8 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     for (int v = 0; v < outH; ++v) {
         std::uint8_t* row = out.Row(v);
         for (int u = 0; u < outW; ++u) {
-            const double sx = x0 + u * c - v * s, sy = y0 + u * s + v * c;
+            // The pixel's centre on the image, in its pixel indices.
+            const double sx = x0 + (u + 0.5) * c - (v + 0.5) * s - 0.5, sy = y0 + (u + 0.5) * s + (v + 0.5) * c - 0.5;
             const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
             if (ix < 0 || iy < 0 || ix + 1 >= w || iy + 1 >= h) continue;
             const double fx = sx - ix, fy = sy - iy;
@@ -181,7 +298,7 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
             }
         }
     }
-    if (placed) *placed = {x0, y0, angle};
+    if (placed) *placed = {x0, y0, angle, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0)};
     if (note) {
         char degrees[32], x[32], y[32];
         std::snprintf(degrees, sizeof degrees, "%.2f", angle * 180 / M_PI);

@@ -20,6 +20,9 @@ namespace svc::pagereader {
 // how far it is turned, to take places on the sheet back to the image.
 struct Placement {
     double x0 = 0, y0 = 0, angle = 0;  // radians, clockwise on the image
+    // The sheet's own width and height in the straightened image's pixels,
+    // to a fraction of a pixel (its edges lie at 0 and there); 0 when not known.
+    double width = 0, height = 0;
 };
 std::optional<Image> Straighten(const Image& image, svc::Phrase* note, Placement* placed = nullptr);
 
