@@ -115,11 +115,11 @@ TEST_F(ReadPageOpsTest, WordsItCannotUseStopBeforeTheConnection) {
 // scan:DEVICE scans the page: here with SANE's file reader, which serves a
 // picture file as a scanner would (only it is enabled, so no real scanner is
 // probed), and its options from SVCADJUST_SCAN_OPTIONS. The picture is a
-// pixel shift page of the reader's corpus, scanned at 200 dpi.
+// PF page of the reader's corpus, scanned at 200 dpi.
 TEST_F(ReadPageOpsTest, AScannedPageIsReadAsItsFileIs) {
     std::string error;
     const std::optional<pagereader::Image> corpus =
-        pagereader::LoadImage(SVC_READER_CORPUS "/pixel-shift-scan-200dpi.jpg", &error);
+        pagereader::LoadImage(SVC_READER_CORPUS "/pf-scan-200dpi.jpg", &error);
     ASSERT_TRUE(corpus) << error;
     const std::string page = Scratch("scanned.ppm");
     {
@@ -132,12 +132,12 @@ TEST_F(ReadPageOpsTest, AScannedPageIsReadAsItsFileIs) {
     std::ofstream(config + "/dll.conf") << "pnm\n";
     ::setenv("SANE_CONFIG_DIR", config.c_str(), 1);
     ::setenv("SVCADJUST_SCAN_OPTIONS", ("filename=" + page + " resolution=200").c_str(), 1);
-    const int status = Run({"read-page", "pixel-shift", "scan:pnm:0"});
+    const int status = Run({"read-page", "pf", "scan:pnm:0"});
     if (status == kExitUsage && streams.Err().find("without scanner support") != std::string::npos) {
         GTEST_SKIP() << "built without SANE";
     }
     EXPECT_EQ(status, kExitOk) << streams.Err();
-    EXPECT_NE(streams.Out().find("pixel-shift-input A=-5 B=2 C=2 D=-1 E=2 F=-3\n"), std::string::npos) << streams.Out();
+    EXPECT_NE(streams.Out().find("pf-input 3\n"), std::string::npos) << streams.Out();
     EXPECT_NE(streams.Err().find("read-page: scanned " + std::to_string(corpus->width) + " x " +
                                  std::to_string(corpus->height) + " pixels at 200 dpi\n"),
               std::string::npos)

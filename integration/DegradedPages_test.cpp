@@ -71,6 +71,11 @@ Tally Count(pr::Kind kind, const pr::Reading& reading, const std::vector<std::pa
             continue;
         }
         ++t.given;
+        // Where it was measured is a box on the page (the marked page draws it).
+        for (const pr::Place& p : found->where) {
+            EXPECT_TRUE(p.width > 0 && p.height > 0)
+                << label << ": place " << p.width << " x " << p.height << " on " << copy;
+        }
         const int v = *found->value;
         const int off = std::abs(v - value);
         if (t::Right(kind, v, value)) {
