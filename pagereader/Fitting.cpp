@@ -305,6 +305,18 @@ std::vector<double> MeanDarkRows(const Image& page, const Box& box) {
     return profile;
 }
 
+std::vector<double> AbovePaper(const std::vector<double>& profile, int reach) {
+    const int n = static_cast<int>(profile.size());
+    std::vector<double> above(profile.size());
+    for (int i = 0; i < n; ++i) {
+        double least = profile[static_cast<std::size_t>(i)];
+        for (int j = std::max(0, i - reach); j <= std::min(n - 1, i + reach); j += 2)
+            least = std::min(least, profile[static_cast<std::size_t>(j)]);
+        above[static_cast<std::size_t>(i)] = profile[static_cast<std::size_t>(i)] - least;
+    }
+    return above;
+}
+
 std::vector<double> MeanDarkColumns(const Image& page, const Box& box) {
     const Box b = Clip(page, box);
     std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Width())), 0.0);

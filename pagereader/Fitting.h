@@ -84,6 +84,10 @@ bool ShowsInk(const Colour& colour, Ink ink);
 // column (over its rows): nothing taken off for the paper.
 std::vector<double> MeanDarkRows(const Image& page, const Box& box);
 std::vector<double> MeanDarkColumns(const Image& page, const Box& box);
+// Each value less the paper's own: the least value within `reach` either
+// side (every other one looked at), so light that falls off across the page
+// is taken off with the paper.
+std::vector<double> AbovePaper(const std::vector<double>& profile, int reach);
 
 // Where the profile steps from `ink` to `paper` (their levels), between the
 // sample indices `from` (in the ink) and `to` (on the paper), either way

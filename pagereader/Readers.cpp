@@ -390,16 +390,7 @@ std::optional<Reading> ReadPfFitted(const Image& page, double dpi) {
     if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
     // The rows' darkness over the pattern's columns, less the paper's own
     // (the lightest rows within a third of an inch: light may fall off).
-    const std::vector<double> raw = MeanDarkRows(page, window);
-    const int n = static_cast<int>(raw.size());
-    const int reachPaper = static_cast<int>(dpi / 3);
-    std::vector<double> rows(raw.size());
-    for (int i = 0; i < n; ++i) {
-        double least = raw[static_cast<std::size_t>(i)];
-        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
-            least = std::min(least, raw[static_cast<std::size_t>(j)]);
-        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
-    }
+    const std::vector<double> rows = AbovePaper(MeanDarkRows(page, window), static_cast<int>(dpi / 3));
     // A candidate's band: blocks A and B, 64 lines of 1/180 inch in all.
     const double height = dpi * 64 / 180;
     const double level = QuantileOf(rows, 0.9);
@@ -591,16 +582,8 @@ std::optional<Reading> ReadHeadAngularFitted(const Image& page, double dpi) {
     const double period = kLeanPeriod * dpi, height = kLeanBandLines * kLeanLinePitch * dpi;
     if (page.width < 3 * period) return std::nullopt;
     // The rows' darkness less the paper's (the lightest rows within 0.6 inch).
-    const std::vector<double> raw = MeanDarkRows(page, {0, 0, page.width, page.height});
-    const int n = static_cast<int>(raw.size());
-    const int reachPaper = static_cast<int>(0.6 * dpi);
-    std::vector<double> rows(raw.size());
-    for (int i = 0; i < n; ++i) {
-        double least = raw[static_cast<std::size_t>(i)];
-        for (int j = std::max(0, i - reachPaper); j <= std::min(n - 1, i + reachPaper); j += 2)
-            least = std::min(least, raw[static_cast<std::size_t>(j)]);
-        rows[static_cast<std::size_t>(i)] = raw[static_cast<std::size_t>(i)] - least;
-    }
+    const std::vector<double> rows =
+        AbovePaper(MeanDarkRows(page, {0, 0, page.width, page.height}), static_cast<int>(0.6 * dpi));
     const double top = *std::max_element(rows.begin(), rows.end());
     if (!(top > 0.05)) return std::nullopt;
     std::vector<Run> bands;
