@@ -52,6 +52,12 @@ protected:
                   static_cast<std::streamsize>(picture->rgb.size()));
         return path.string();
     }
+    // Why the scan was refused (it must be).
+    static std::string Refused(const ScanRequest& request) {
+        std::string error;
+        EXPECT_FALSE(ScanPage(request, &error));
+        return error;
+    }
     fs::path folder_;
 };
 
@@ -134,45 +140,35 @@ TEST_F(ScannerTest, EveryDepthAndFrameOrderBecomesEightBitColour) {
 }
 
 TEST_F(ScannerTest, WhatCannotBeScannedSaysWhy) {
-    auto fails = [](ScanRequest request) {
-        std::string error;
-        EXPECT_FALSE(ScanPage(request, &error));
-        return error;
-    };
     ScanRequest missing;
     missing.device = "pnm:7";
-    EXPECT_EQ(fails(missing).rfind("the scanner 'pnm:7' cannot be opened (", 0), 0u);
+    EXPECT_EQ(Refused(missing).rfind("the scanner 'pnm:7' cannot be opened (", 0), 0u);
 
     ScanRequest option;
     option.device = "test:0";
     option.options = {{"lamp-colour", "green"}};
-    EXPECT_EQ(fails(option), "the scanner has no option 'lamp-colour'");
+    EXPECT_EQ(Refused(option), "the scanner has no option 'lamp-colour'");
     option.options = {{"depth", "deep"}};
-    EXPECT_EQ(fails(option), "the scanner's option 'depth' takes one number, not 'deep'");
+    EXPECT_EQ(Refused(option), "the scanner's option 'depth' takes one number, not 'deep'");
     option.options = {{"three-pass", "perhaps"}};
-    EXPECT_EQ(fails(option), "the scanner's option 'three-pass' takes yes or no, not 'perhaps'");
+    EXPECT_EQ(Refused(option), "the scanner's option 'three-pass' takes yes or no, not 'perhaps'");
 
     // A file the file reader cannot serve.
     ScanRequest noFile;
     noFile.device = "pnm:0";
     noFile.options = {{"filename", (folder_ / "none.ppm").string()}};
-    EXPECT_EQ(fails(noFile).rfind("the scanner 'pnm:0' did not scan (", 0), 0u);
+    EXPECT_EQ(Refused(noFile).rfind("the scanner 'pnm:0' did not scan (", 0), 0u);
 }
 
 TEST_F(ScannerTest, AScannerThatStallsIsGivenUpAtTheDeadline) {
     SVC_SKIP_FRONTEND_TESTER();
-    auto fails = [](ScanRequest request) {
-        std::string error;
-        EXPECT_FALSE(ScanPage(request, &error));
-        return error;
-    };
     ScanRequest slow;
     slow.device = "test:0";
     slow.dpi = 100;
     slow.options = {
         {"read-limit", "yes"}, {"read-limit-size", "16"}, {"read-delay", "yes"}, {"read-delay-duration", "200000"}};
     slow.stall = std::chrono::milliseconds(50);
-    EXPECT_EQ(fails(slow), "the scanner sent nothing for 1 s; the scan was given up");
+    EXPECT_EQ(Refused(slow), "the scanner sent nothing for 1 s; the scan was given up");
 }
 
 TEST(ScanOptions, AreNameEqualsValueWords) {
