@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -119,6 +120,17 @@ void SaveFeaturePanels(TFormAdjust& adjust, const QString& folder) {
         adjust.DisableTimerTimer();
         adjust.RadioGroupOf(shot.group)->Item(shot.item)->click();
         Save(adjust, folder, shot.name);
+    }
+    // A panel with a page to read: its right-click menu, as the panel's own
+    // actions make it (read, paste and, with SANE, scan a printed page).
+    adjust.Tabs()->setCurrentIndex(0);
+    adjust.DisableTimerTimer();
+    adjust.RadioGroupOf(Group::Adjustment)->Item(5)->click();
+    if (auto* panel = adjust.findChild<QWidget*>(QStringLiteral("PFAdjustmentPnl"))) {
+        QMenu menu;
+        menu.addActions(panel->actions());
+        menu.adjustSize();
+        Save(menu, folder, "adjust-pf-menu");
     }
 }
 
