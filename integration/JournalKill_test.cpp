@@ -7,6 +7,7 @@
 // gives back the printer's EEPROM image byte for byte.
 #include "journal/Recorder.h"
 #include "journal/SqlStore.h"
+#include "journal/testing/IntegrityCheck.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -168,19 +169,7 @@ protected:
         return image;
     }
 
-    std::string IntegrityCheck() const {
-        sqlite3* db = nullptr;
-        std::string answer = "cannot open";
-        if (sqlite3_open_v2(journalFile.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_ROW)
-                answer = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(db);
-        return answer;
-    }
+    std::string IntegrityCheck() const { return journal::testing::IntegrityCheck(journalFile.string()); }
 
     std::unique_ptr<journal::Store> OpenJournal() const {
         return journal.rfind("postgresql:", 0) == 0 ? journal::OpenPostgres(journal) : journal::OpenSqlite(journal);

@@ -15,6 +15,7 @@
 #include "journal/Refurbishment.h"
 #include "journal/Report.h"
 #include "journal/SqlStore.h"
+#include "journal/testing/IntegrityCheck.h"
 #include "link/Host.h"
 #include "link/VexStatusControl.h"
 #include "vprinter/DirectTransport.h"
@@ -224,19 +225,7 @@ protected:
         const char* full = std::getenv("SVC_JOURNAL_FULL_SWEEP");
         return full && std::string(full) == "1";
     }
-    static std::string IntegrityCheck(const fs::path& file) {
-        sqlite3* db = nullptr;
-        std::string answer = "cannot open";
-        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_ROW)
-                answer = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(db);
-        return answer;
-    }
+    static std::string IntegrityCheck(const fs::path& file) { return journal::testing::IntegrityCheck(file.string()); }
     // Readies the printer and the arguments for one run of the operation.
     cli::Arguments Prepare(const WritingOperation& w) {
         cli::Arguments args = w.args;

@@ -5,6 +5,7 @@
 // and an SQLite journal whose writer is killed mid-transaction.
 #include "journal/Recorder.h"
 #include "journal/SqlStore.h"
+#include "journal/testing/IntegrityCheck.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -405,14 +406,7 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesWholeOperations) {
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
     }
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    EXPECT_EQ(testing::IntegrityCheck(path), "ok");
     auto store = OpenSqlite(path);
     int operations = 0;
     for (const SessionRecord& s : store->Sessions("")) {
