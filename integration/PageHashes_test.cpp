@@ -8,11 +8,7 @@
 //
 // SVC_PAGE_HASHES_PRINT=1 prints the table of hashes to paste below after a
 // change to the pictures that is meant.
-#include "cli/CliFrame.h"
-#include "cli/Operations.h"
-#include "link/testing/FakeOutside.h"
-#include "vprinter/Eeprom.h"
-#include "vprinter/Engine.h"
+#include "integration/testing/EngineJobs.h"
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"
 
@@ -31,40 +27,6 @@
 #include <vector>
 
 namespace {
-
-class HashMachine : public vp::Machine {
-public:
-    HashMachine() : eeprom_(vp::Eeprom::Factory(1).bytes()) {}
-    std::uint8_t ReadEeprom(std::uint8_t address) const override { return eeprom_[address]; }
-    void WriteEeprom(std::uint8_t address, std::uint8_t value) override { eeprom_[address] = value; }
-    int InkLevel(int) const override { return 100; }
-    void SetInkLevel(int, int) override {}
-    std::uint64_t NowMs() const override { return now; }
-    void Log(const std::string&) override {}
-    std::uint64_t now = 0;
-
-private:
-    std::array<std::uint8_t, 256> eeprom_{};
-};
-
-// The bytes an operation hands to SendDataChannel, print files included, on
-// a printer fresh from the factory.
-std::vector<std::uint8_t> JobOf(const std::string& operation) {
-    svc::fake::Fake().Reset();
-    svc::fake::Fake().Eeprom() = vp::Eeprom::Factory(1).bytes();
-    svc::fake::ScriptedHost host;
-    std::FILE* sink = std::fopen("/dev/null", "w");
-    {
-        svc::cli::CliFrame frame(sink, sink);
-        const svc::cli::Operation* op = svc::cli::FindOperation(operation);
-        if (op) {
-            if (op->chosen) op->chosen(frame);
-            op->run(frame, {});
-        }
-    }
-    std::fclose(sink);
-    return svc::fake::Fake().AcceptedBytes();
-}
 
 // FNV-1a, 64 bits.
 struct Fnv {
@@ -161,21 +123,11 @@ PageHash PrintedPage(const std::vector<std::uint8_t>& job, bool rollPaper, const
     options.pagesDir = dir.string();
     options.times = vp::MechanismTimes{0, 0, 0, 0, 0, 0};
     options.rollPaper = rollPaper;
-    HashMachine machine;
+    vp::testing::FactoryMachine machine;
     std::vector<std::string> files;
     {
         vp::PrintEngine engine(machine, options);
-        std::size_t taken = 0;
-        for (int stalls = 0; taken < job.size() && stalls < 1000;) {
-            const std::size_t now = engine.Consume(job.data() + taken, job.size() - taken);
-            taken += now;
-            if (now == 0) {
-                ++stalls;
-                machine.now += 1000;
-                engine.Advance(1000);
-            }
-        }
-        engine.Advance(10000);
+        const std::size_t taken = vp::testing::PrintJob(engine, machine, job);
         if (taken != job.size()) page.error = "the engine refused the job: " + engine.RefusalReason();
         files = engine.PageFiles();
     }
@@ -189,7 +141,7 @@ class PageHashes : public testing::TestWithParam<Expected> {};
 
 TEST_P(PageHashes, EveryPixelAsBefore) {
     const Expected& expected = GetParam();
-    const std::vector<std::uint8_t> job = JobOf(expected.operation);
+    const std::vector<std::uint8_t> job = vp::testing::OperationJob(expected.operation);
     ASSERT_FALSE(job.empty()) << "no job from " << expected.operation;
     const PageHash page = PrintedPage(job, expected.rollPaper, expected.operation);
     ASSERT_EQ(page.error, "");
@@ -206,19 +158,19 @@ TEST_P(PageHashes, EveryPixelAsBefore) {
 // (whose PF check pattern draws on the same noise) and once more gives the
 // same job and the same page each time.
 TEST(PageOrder, PfPatternAloneAfterTheA4CheckAndAgain) {
-    const std::vector<std::uint8_t> alone = JobOf("pf-print");
+    const std::vector<std::uint8_t> alone = vp::testing::OperationJob("pf-print");
     const PageHash first = PrintedPage(alone, false, "pf-alone");
     ASSERT_EQ(first.error, "");
-    const std::vector<std::uint8_t> a4 = JobOf("a4-check-print");
+    const std::vector<std::uint8_t> a4 = vp::testing::OperationJob("a4-check-print");
     ASSERT_FALSE(a4.empty());
     ASSERT_EQ(PrintedPage(a4, false, "a4").error, "");
-    const std::vector<std::uint8_t> afterA4 = JobOf("pf-print");
+    const std::vector<std::uint8_t> afterA4 = vp::testing::OperationJob("pf-print");
     EXPECT_TRUE(afterA4 == alone) << "the PF job differs after the A4 check";
     const PageHash second = PrintedPage(afterA4, false, "pf-after-a4");
     ASSERT_EQ(second.error, "");
     EXPECT_EQ(second.hash, first.hash) << std::hex << "0x" << second.hash << " after the A4 check, 0x" << first.hash
                                        << " alone";
-    EXPECT_TRUE(JobOf("pf-print") == alone) << "the PF job differs the second time";
+    EXPECT_TRUE(vp::testing::OperationJob("pf-print") == alone) << "the PF job differs the second time";
 }
 
 std::string NameOf(const testing::TestParamInfo<Expected>& info) {

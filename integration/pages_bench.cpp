@@ -9,11 +9,7 @@
 // packets of 64 bytes per millisecond). The counter `of_goal` is the time per
 // page over that time: at most 1. `BM_Link...` runs the engine without writing
 // the page: what the link waits for while the page is drawn beside it.
-#include "cli/CliFrame.h"
-#include "cli/Operations.h"
-#include "link/testing/FakeOutside.h"
-#include "vprinter/Eeprom.h"
-#include "vprinter/Engine.h"
+#include "integration/testing/EngineJobs.h"
 #include "vprinter/engine/PagePlan.h"
 #include "vprinter/engine/PrintEngine.h"
 
@@ -32,44 +28,12 @@ namespace {
 
 constexpr double kUsbFullSpeedBytesPerSecond = 1216000.0;
 
-class BenchMachine : public vp::Machine {
-public:
-    BenchMachine() : eeprom_(vp::Eeprom::Factory(1).bytes()) {}
-    std::uint8_t ReadEeprom(std::uint8_t address) const override { return eeprom_[address]; }
-    void WriteEeprom(std::uint8_t address, std::uint8_t value) override { eeprom_[address] = value; }
-    int InkLevel(int) const override { return 100; }
-    void SetInkLevel(int, int) override {}
-    std::uint64_t NowMs() const override { return now; }
-    void Log(const std::string& line) override {
-        if (line.rfind("page ", 0) == 0) lastLog = line;
-    }
-    std::string lastLog;
-    std::uint64_t now = 0;
-
-private:
-    std::array<std::uint8_t, 256> eeprom_{};
-};
-
-// The bytes an operation hands to SendDataChannel, print files included.
+// The bytes an operation hands to SendDataChannel, made once an operation.
 const std::vector<std::uint8_t>& JobOf(const std::string& operation, const svc::cli::Arguments& args) {
     static std::map<std::string, std::vector<std::uint8_t>> jobs;
     auto found = jobs.find(operation);
     if (found != jobs.end()) return found->second;
-    svc::fake::Fake().Reset();
-    // A printer fresh from the factory: the check sheet prints its IDs and values.
-    svc::fake::Fake().Eeprom() = vp::Eeprom::Factory(1).bytes();
-    svc::fake::ScriptedHost host;
-    std::FILE* sink = std::fopen("/dev/null", "w");
-    {
-        svc::cli::CliFrame frame(sink, sink);
-        const svc::cli::Operation* op = svc::cli::FindOperation(operation);
-        if (op) {
-            if (op->chosen) op->chosen(frame);
-            op->run(frame, args);
-        }
-    }
-    std::fclose(sink);
-    return jobs[operation] = svc::fake::Fake().AcceptedBytes();
+    return jobs[operation] = vp::testing::OperationJob(operation, args);
 }
 
 void RenderPage(benchmark::State& state, const std::string& operation, const svc::cli::Arguments& args, bool rollPaper,
@@ -92,25 +56,15 @@ void RenderPage(benchmark::State& state, const std::string& operation, const svc
     std::string lastLog;
     for (auto _ : state) {
         std::filesystem::remove_all(dir);  // every run writes page-0001.png
-        BenchMachine machine;
+        vp::testing::FactoryMachine machine;
         vp::PrintEngine engine(machine, options);
-        std::size_t taken = 0;
-        for (int stalls = 0; taken < job.size() && stalls < 1000;) {
-            const std::size_t now = engine.Consume(job.data() + taken, job.size() - taken);
-            taken += now;
-            if (now == 0) {
-                ++stalls;
-                machine.now += 1000;
-                engine.Advance(1000);
-            }
-        }
-        engine.Advance(10000);
+        const std::size_t taken = vp::testing::PrintJob(engine, machine, job);
         if (taken != job.size()) {
             state.SkipWithError(("the engine refused the job: " + engine.RefusalReason()).c_str());
             break;
         }
         pages = engine.PagesEjected();
-        lastLog = machine.lastLog;
+        lastLog = machine.lastPageLog;
     }
     if (write) {
         // "... (1440 dpi, 10500 x 3000)": the resolution and size of the last page.
