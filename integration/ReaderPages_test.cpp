@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 namespace pr = svc::pagereader;
@@ -274,8 +276,10 @@ std::vector<std::string> InputWords(const std::string& memo, const std::string& 
     return {};
 }
 
+// Named by the process too: another build's run of the same test may be
+// writing its pages at the same time.
 std::string SavePage(const vp::Image& page, const std::string& name) {
-    const std::string path = ::testing::TempDir() + "svc_reader_" + name + ".png";
+    const std::string path = ::testing::TempDir() + "svc_reader_" + std::to_string(::getpid()) + "_" + name + ".png";
     std::string error;
     EXPECT_TRUE(vp::WritePng(path, page, &error)) << error;
     return path;
