@@ -17,6 +17,13 @@ set(SVC_SANITIZE_TIMEOUT_FACTOR 4 CACHE STRING "Deadline factor for sanitizer bu
 # svc_cli_ServiceOps_test runs the service sequences end to end against a
 # standalone printer that takes real time (2 to 15 s a case).
 set(SVC_LONG_TEST_TIMEOUTS svc_cli_ServiceOps_test 180)
+# The tests that take longest, started first (their COST) so that no core
+# waits on one of them alone at the end of a run. CTest orders by the times
+# of earlier runs once it has them; a fresh build folder (CI) has none.
+set(SVC_SLOW_TESTS
+  svc_pagereader_degraded_test svc_pagereader_pages_test svc_adjust_Technician_test svc_cli_ServiceOps_test
+  svc_journal_session_test svc_journal_kill_test svc_journal_kill_Postgres_test
+  svc_gui_host_test vprinter_panel_page_test svc_ui_page_reading_test package_build)
 # Optimisation for the test executables' own sources in optimised builds
 # (empty: the build's).
 set(SVC_TEST_CODE_OPT -O0 CACHE STRING "Optimisation flag for the code of the test executables")
@@ -62,30 +69,41 @@ function(svc_add_test)
     endif()
   endif()
   svc_test_timeout(timeout ${T_TIMEOUT})
+  set(cost 0)
+  if(T_NAME IN_LIST SVC_SLOW_TESTS)
+    set(cost 100)
+  endif()
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
+    svc_use_pch(${T_NAME} QTTEST)
     # The windows take the developer's locale; the tests expect the texts as
     # written (LANGUAGE names no catalogue of ours).
     set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANGUAGE=en" TIMEOUT ${timeout})
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANGUAGE=en" TIMEOUT ${timeout}
+                         COST ${cost})
   else()
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
+    svc_use_pch(${T_NAME} GTEST)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout} COST ${cost})
   endif()
 endfunction()
 
 # Gives every test of the calling folder that was added with add_test and
-# has no TIMEOUT of its own the GoogleTest deadline. Called at the end of a
-# folder's CMakeLists.txt (tests can only be changed in their own folder).
-function(svc_default_test_timeouts)
+# has no TIMEOUT of its own the GoogleTest deadline, and those of
+# SVC_SLOW_TESTS their COST. Called at the end of a folder's CMakeLists.txt
+# (tests can only be changed in their own folder).
+function(svc_default_test_properties)
   get_directory_property(tests TESTS)
   svc_test_timeout(timeout ${SVC_TEST_TIMEOUT})
   foreach(test ${tests})
     get_test_property(${test} TIMEOUT own)
     if(NOT own)
       set_tests_properties(${test} PROPERTIES TIMEOUT ${timeout})
+    endif()
+    if(test IN_LIST SVC_SLOW_TESTS)
+      set_tests_properties(${test} PROPERTIES COST 100)
     endif()
   endforeach()
 endfunction()
@@ -115,6 +133,7 @@ function(svc_optimise_under_sanitizers)
   if(SVC_SANITIZE)
     foreach(target ${ARGN})
       target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-O1>)
+      svc_pch_optimised(${target})
     endforeach()
   endif()
 endfunction()
