@@ -3,11 +3,12 @@
 # first over its corpus (the seeds kept in the repository and every input
 # that once crashed it), then for a while on inputs of its own making.
 #
-#   tools/fuzz.sh [--seconds N] [--list] [NAME...]
+#   tools/fuzz.sh [--seconds N] [--list] [--build-only] [NAME...]
 #
-# NAME picks targets (default: all; --list names them). The build goes to
-# build/fuzz and holds only the fuzzers and the libraries they link, all
-# instrumented and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# NAME picks targets (default: all; --list names them; --build-only builds
+# them and runs none). The build goes to build/fuzz and holds only the
+# fuzzers and the libraries they link, all instrumented and under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 #
 #   SVC_FUZZ_SECONDS  seconds of fuzzing per target after its corpus (default 15; 0: corpus only)
 #   SVC_FUZZ_JOBS     targets fuzzed at once (default: the number of processors)
@@ -28,13 +29,15 @@ fail() { echo "error: $*" >&2; exit 1; }
 
 seconds=${SVC_FUZZ_SECONDS:-15}
 list=0
+build_only=0
 names=()
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) [ $# -ge 2 ] || fail "--seconds needs a number"; seconds=$2; shift 2 ;;
     --seconds=*) seconds=${1#--seconds=}; shift ;;
     --list) list=1; shift ;;
-    -h|--help) sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --build-only) build_only=1; shift ;;
+    -h|--help) sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) fail "unknown option $1 (try --help)" ;;
     *) names+=("$1"); shift ;;
   esac
@@ -62,6 +65,7 @@ if [ ! -f "$dir/build.ninja" ]; then
 fi
 [ -n "${CCACHE_BASEDIR:-}" ] || export CCACHE_BASEDIR="$SVC_ROOT" CCACHE_NOHASHDIR=1
 cmake --build "$dir" -j "$(nproc)" --target fuzzers || fail "building the fuzz targets failed"
+[ "$build_only" = 0 ] || exit 0
 
 # "BINARY CORPUS" per line, written by the build.
 targets=()
