@@ -212,7 +212,8 @@ const WritingOperation kWritingOperations[] = {
 };
 
 // A sanitizer build, where each run is several times slower, cuts the long
-// operations (those swept at every few packets) three times as sparsely.
+// operations (those swept at every few packets, the refurbishment below too)
+// three times as sparsely.
 #if defined(SVC_UNDER_SANITIZERS)
 constexpr int kLongSweepFactor = 3;
 #else
@@ -591,7 +592,7 @@ TEST_F(Refurbishment, ACutShortRefurbishmentIsNamedAndFinished) {
     // at every packet from the start.
     for (int press = 1; press <= 3; ++press) EXPECT_TRUE(cutRun(2, press));
     std::uint64_t packets = 1;
-    for (; packets < 600 && cutRun(packets, 0); packets += 3) {}
+    for (; packets < 600 && cutRun(packets, 0); packets += 3 * kLongSweepFactor) {}
     EXPECT_LT(packets, 600u) << "the refurbishment never ran to its end";
     EXPECT_GT(finishedDuring, 0) << "finishes that waited for the exchange";
     EXPECT_GT(finishedAfterExchange, 5) << "finishes of a cut delivery setting";

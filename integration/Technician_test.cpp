@@ -297,7 +297,8 @@ int CutMark(const vp::Image& p, const Paper& paper) {
 
 // ---- the printers ----
 
-// A sanitizer build runs each seed many times slower: one seed a model there.
+// A sanitizer build runs each seed many times slower: one seed there (on one
+// model, unless seeds are asked for).
 #if defined(SVC_UNDER_SANITIZERS)
 constexpr int kDefaultSeeds = 1;
 #else
@@ -478,6 +479,12 @@ int FirstSeed() {
 }
 
 TEST(Technician, AdjustsLumen4100sWithRandomErrorsFromThePagesAlone) {
+#if defined(SVC_UNDER_SANITIZERS)
+    // Both models' pages are drawn and read by the same code; the sanitizer
+    // build adjusts one of them (the normal build both).
+    if (!std::getenv("SVC_TECHNICIAN_SEEDS") && !std::getenv("SVC_TECHNICIAN_SEED"))
+        GTEST_SKIP() << "the sanitizer build adjusts the Lumen 4200 only";
+#endif
     if (const int one = FirstSeed(); one > 0) return Adjust(1, static_cast<std::uint32_t>(one));
     for (int seed = 1; seed <= Seeds(); ++seed) Adjust(1, static_cast<std::uint32_t>(seed));
 }
