@@ -137,3 +137,13 @@ function(svc_optimise_under_sanitizers)
     endforeach()
   endif()
 endfunction()
+
+# svc_hand_tools(target...)
+# Programs only run by hand (the pictures of the docs, the reader's corpus):
+# the sanitizer build, which is there for the tests, does not make them
+# unless asked by name; the normal build makes them, so they keep compiling.
+function(svc_hand_tools)
+  if(SVC_SANITIZE)
+    set_target_properties(${ARGN} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  endif()
+endfunction()
