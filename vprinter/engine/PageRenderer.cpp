@@ -136,7 +136,8 @@ std::size_t PageRenderer::MemoryBytes() const {
     for (const Band& band : bands_)
         for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
     return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
-           dotPixel_.capacity() * sizeof(std::int32_t);
+           dotPixel_.capacity() * sizeof(std::int32_t) + spreadAmount_.capacity() * sizeof(std::uint32_t) +
+           spreadTiles_.capacity();
 }
 
 std::uint16_t* PageRenderer::NewTile() {
@@ -215,10 +216,18 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     std::size_t end = n;  // the inked bytes end before it
     while (end > 0 && data[end - 1] == 0) --end;
     const bool fewParts = partsX <= 8 && partsY <= 8;
+    // Dots of more parts (a line of 1/30 inch at 1440 dpi is 48 rows tall)
+    // are gathered first: the line's amounts by column, once, and then each
+    // row its dots reach takes them a tile at a time. Every dot of a line
+    // has its parts in the same rows, so a dot costs its parts across, not
+    // its parts across times its rows. Dots of absurd size keep to one part
+    // at a time.
+    const bool spread = lineOnSheet && !fewParts && partsX <= kMaxSpreadAcross && partsY <= kMaxSpreadDown;
     // A dot one part across (a dot taller than a pixel, as a line of 1/180
     // inch at 360 dpi) takes its column from the line's table too.
-    const bool tabled = lineOnSheet && partsX == 1 && fewParts;
+    const bool tabled = lineOnSheet && partsX == 1 && (fewParts || spread);
     if (tabled) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
+    if (spread) PrepareSpread(y, pitchX, pitchY, partsX, partsY);
 
     // The rows a dot's parts fall in, and each part's offset across; dots
     // come left to right, so each row keeps the tile its last part went to.
@@ -278,6 +287,10 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     ++outside;
                     continue;
                 }
+                if (spread) {
+                    Gather(px, amount[value]);
+                    continue;
+                }
                 const int part = amount[value];
                 if (part <= 0 || rowsOnSheet == 0) continue;
                 for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), px), part);
@@ -287,6 +300,13 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             const std::int64_t dx = x + static_cast<std::int64_t>(dot) * pitchX;
             if (dx < 0 || dx >= widthMaster_) {
                 ++outside;
+                continue;
+            }
+            if (spread) {
+                for (int i = 0; i < partsX; ++i) {
+                    const std::int64_t px = (dx + spreadOffset_[static_cast<std::size_t>(i)]) / box_;
+                    if (px < width_) Gather(static_cast<int>(px), amount[value]);
+                }
                 continue;
             }
             if (!fewParts) {
@@ -309,8 +329,65 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             }
         }
     }
+    if (spread) Spread(ink);
     clipped_ += outside;
     return thirds;
+}
+
+// The rows the parts of a line's dots fall in (rows below the sheet are
+// dropped), with how many parts fall in each, and each part's offset across.
+void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int partsX, int partsY) {
+    spreadRows_.clear();
+    for (int j = 0; j < partsY; ++j) {
+        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+        if (py >= height_) break;  // the rows only grow with j
+        if (!spreadRows_.empty() && spreadRows_.back().row == py)
+            ++spreadRows_.back().parts;
+        else
+            spreadRows_.push_back(SpreadRow{static_cast<int>(py), 1});
+    }
+    spreadOffset_.resize(static_cast<std::size_t>(partsX));
+    for (int i = 0; i < partsX; ++i)
+        spreadOffset_[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
+    if (spreadAmount_.size() != static_cast<std::size_t>(width_)) {
+        spreadAmount_.assign(static_cast<std::size_t>(width_), 0);
+        spreadTiles_.assign(static_cast<std::size_t>(tilesAcross_), 0);
+    }
+    spreadFirst_ = tilesAcross_;
+    spreadLast_ = -1;
+}
+
+// One part of a dot in column px (on the sheet), for every row of the line.
+// Coverage only grows and saturates at 65535, so the parts of a column may
+// be summed before they are added, as long as the sum saturates too.
+void PageRenderer::Gather(int px, int amount) {
+    if (amount <= 0 || spreadRows_.empty()) return;
+    std::uint32_t& sum = spreadAmount_[static_cast<std::size_t>(px)];
+    sum = std::min<std::uint32_t>(65535u, sum + static_cast<std::uint32_t>(amount));
+    const int tile = px / kTileColumns;
+    spreadTiles_[static_cast<std::size_t>(tile)] = 1;
+    spreadFirst_ = std::min(spreadFirst_, tile);
+    spreadLast_ = std::max(spreadLast_, tile);
+}
+
+// The gathered line into each of its rows, a tile at a time; the gathered
+// amounts are cleared for the next line.
+void PageRenderer::Spread(int ink) {
+    for (int t = spreadFirst_; t <= spreadLast_; ++t) {
+        if (!spreadTiles_[static_cast<std::size_t>(t)]) continue;
+        spreadTiles_[static_cast<std::size_t>(t)] = 0;
+        const std::size_t left = static_cast<std::size_t>(t) * kTileColumns;
+        const std::size_t count = std::min<std::size_t>(kTileColumns, static_cast<std::size_t>(width_) - left);
+        std::uint32_t* sums = spreadAmount_.data() + left;
+        for (const SpreadRow& row : spreadRows_) {
+            std::uint16_t* cells = Tile(ink, row.row, t) + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
+            const auto parts = static_cast<std::uint32_t>(row.parts);
+            for (std::size_t c = 0; c < count; ++c)
+                cells[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(65535u, cells[c] + parts * sums[c]));
+        }
+        std::fill(sums, sums + count, 0u);
+        inked_ = true;
+    }
 }
 
 void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,

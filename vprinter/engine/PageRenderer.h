@@ -130,6 +130,12 @@ private:
     }
     void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
+    // Lines of dots larger than a pixel (PlaceLine).
+    static constexpr int kMaxSpreadAcross = 64;
+    static constexpr int kMaxSpreadDown = 1024;
+    void PrepareSpread(std::int64_t y, int pitchX, int pitchY, int partsX, int partsY);
+    void Gather(int px, int amount);
+    void Spread(int ink);
 
     PageSetup setup_;
     int box_ = 80;
@@ -153,6 +159,19 @@ private:
     std::vector<std::int32_t> dotPixel_;
     std::int64_t tableX_ = -1;
     int tablePitch_ = 0;
+    // The line being placed, gathered by column: the sum of its parts in
+    // each column (all zero between lines), which tiles have any, and the
+    // rows it reaches with the parts each row takes.
+    struct SpreadRow {
+        int row;
+        int parts;
+    };
+    std::vector<std::uint32_t> spreadAmount_;
+    std::vector<std::uint8_t> spreadTiles_;
+    int spreadFirst_ = 0;
+    int spreadLast_ = -1;
+    std::vector<SpreadRow> spreadRows_;
+    std::vector<std::int64_t> spreadOffset_;
 };
 
 // The RGB colour of each ink at full coverage.

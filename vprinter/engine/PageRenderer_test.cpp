@@ -138,6 +138,36 @@ TEST(PageRenderer, CoverageIsWhatEachDotAndRectangleAdds) {
     }
 }
 
+// Dots many pixels tall or wide: a line of 1/30 inch at 1440 dpi covers 48
+// rows, a size that is no whole number of pixels puts two parts of a dot in
+// one row, and dots larger than any printer's take each part on its own.
+// Their parts cross tiles and bands, reach past the sheet's right and bottom
+// edges, and pile up until counts saturate.
+TEST(PageRenderer, TallAndWideDotsCoverEveryPixelTheirPartsReach) {
+    for (int dpi : {1440, 360}) {
+        std::mt19937 rng(static_cast<unsigned>(dpi) + 3);
+        PageRenderer page(SmallSheet(dpi));
+        Model model(page);
+        const int across[] = {5, 35, 480, 645};
+        const int down[] = {15, 480, 485, 12000};
+        for (int n = 0; n < 80; ++n) {
+            const int ink = static_cast<int>(rng() % kInkCount);
+            const int pitchX = across[rng() % 4], pitchY = down[rng() % 4];
+            const std::int64_t x = static_cast<std::int64_t>(rng() % (page.WidthMaster() + 400)) - 200;
+            const std::int64_t y = static_cast<std::int64_t>(rng() % (page.HeightMaster() + 400)) - 200;
+            const int bits = rng() % 2 ? 1 : 2;
+            std::vector<std::uint8_t> data(1 + rng() % (pitchX > 100 ? 4 : 40));
+            for (auto& byte : data) byte = rng() % 3 == 0 ? 0 : static_cast<std::uint8_t>(rng());
+            const int repeat = rng() % 6 == 0 ? 20 : 1;
+            for (int r = 0; r < repeat; ++r) {
+                page.PlaceLine(ink, x, y, pitchX, pitchY, bits, data.data(), data.size());
+                model.PlaceLine(ink, x, y, pitchX, pitchY, bits, data);
+            }
+        }
+        ExpectSame(page, model, dpi == 1440 ? "1440 dpi" : "360 dpi");
+    }
+}
+
 // A page drawn on memory given back by a page before it starts white.
 TEST(PageRenderer, PagesOnReusedMemoryStartWhite) {
     {
