@@ -137,7 +137,7 @@ std::size_t PageRenderer::MemoryBytes() const {
         for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
     return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
            dotPixel_.capacity() * sizeof(std::int32_t) + spreadAmount_.capacity() * sizeof(std::uint32_t) +
-           spreadTiles_.capacity();
+           spreadTiles_.capacity() * sizeof(SpreadColumns);
 }
 
 std::uint16_t* PageRenderer::NewTile() {
@@ -351,7 +351,7 @@ void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int par
         spreadOffset_[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
     if (spreadAmount_.size() != static_cast<std::size_t>(width_)) {
         spreadAmount_.assign(static_cast<std::size_t>(width_), 0);
-        spreadTiles_.assign(static_cast<std::size_t>(tilesAcross_), 0);
+        spreadTiles_.assign(static_cast<std::size_t>(tilesAcross_), SpreadColumns{});
     }
     spreadFirst_ = tilesAcross_;
     spreadLast_ = -1;
@@ -365,27 +365,36 @@ void PageRenderer::Gather(int px, int amount) {
     std::uint32_t& sum = spreadAmount_[static_cast<std::size_t>(px)];
     sum = std::min<std::uint32_t>(65535u, sum + static_cast<std::uint32_t>(amount));
     const int tile = px / kTileColumns;
-    spreadTiles_[static_cast<std::size_t>(tile)] = 1;
+    const auto column = static_cast<std::uint8_t>(px % kTileColumns);
+    SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(tile)];
+    if (columns.end == 0) {
+        columns = SpreadColumns{column, static_cast<std::uint8_t>(column + 1)};
+    } else {
+        columns.begin = std::min(columns.begin, column);
+        columns.end = std::max(columns.end, static_cast<std::uint8_t>(column + 1));
+    }
     spreadFirst_ = std::min(spreadFirst_, tile);
     spreadLast_ = std::max(spreadLast_, tile);
 }
 
-// The gathered line into each of its rows, a tile at a time; the gathered
-// amounts are cleared for the next line.
+// The gathered line into each of its rows, a tile at a time and across the
+// columns of the tile that have any; the gathered amounts are cleared for
+// the next line.
 void PageRenderer::Spread(int ink) {
     for (int t = spreadFirst_; t <= spreadLast_; ++t) {
-        if (!spreadTiles_[static_cast<std::size_t>(t)]) continue;
-        spreadTiles_[static_cast<std::size_t>(t)] = 0;
-        const std::size_t left = static_cast<std::size_t>(t) * kTileColumns;
-        const std::size_t count = std::min<std::size_t>(kTileColumns, static_cast<std::size_t>(width_) - left);
-        std::uint32_t* sums = spreadAmount_.data() + left;
+        SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(t)];
+        if (columns.end == 0) continue;
+        const std::size_t begin = columns.begin;
+        const std::size_t end = columns.end;
+        columns = SpreadColumns{};
+        std::uint32_t* sums = spreadAmount_.data() + static_cast<std::size_t>(t) * kTileColumns;
         for (const SpreadRow& row : spreadRows_) {
             std::uint16_t* cells = Tile(ink, row.row, t) + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
             const auto parts = static_cast<std::uint32_t>(row.parts);
-            for (std::size_t c = 0; c < count; ++c)
+            for (std::size_t c = begin; c < end; ++c)
                 cells[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(65535u, cells[c] + parts * sums[c]));
         }
-        std::fill(sums, sums + count, 0u);
+        std::fill(sums + begin, sums + end, 0u);
         inked_ = true;
     }
 }
