@@ -156,9 +156,19 @@ std::uint16_t* PageRenderer::Tile(int ink, int py, int tile) {
     Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     band.rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
     auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
-    if (!tiles) tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+    int& begin = band.tileBegin[static_cast<std::size_t>(ink)];
+    int& end = band.tileEnd[static_cast<std::size_t>(ink)];
+    if (!tiles) {
+        tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+        begin = tilesAcross_;
+        end = 0;
+    }
     std::uint16_t*& at = tiles[static_cast<std::size_t>(tile)];
-    if (!at) at = NewTile();
+    if (!at) {
+        at = NewTile();
+        begin = std::min(begin, tile);
+        end = std::max(end, tile + 1);
+    }
     return at;
 }
 
@@ -545,17 +555,9 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     // The tiles any ink has.
     int first = tilesAcross_, last = -1;
     for (int u = 0; u < count; ++u) {
-        const auto& tiles = band.tiles[static_cast<std::size_t>(inks[static_cast<std::size_t>(u)])];
-        for (int t = 0; t < first; ++t)
-            if (tiles[static_cast<std::size_t>(t)]) {
-                first = t;
-                break;
-            }
-        for (int t = tilesAcross_ - 1; t > last; --t)
-            if (tiles[static_cast<std::size_t>(t)]) {
-                last = t;
-                break;
-            }
+        const auto ink = static_cast<std::size_t>(inks[static_cast<std::size_t>(u)]);
+        first = std::min(first, band.tileBegin[ink]);
+        last = std::max(last, band.tileEnd[ink] - 1);
     }
     const int from = first * kTileColumns;
     const int to = std::min(width_, (last + 1) * kTileColumns);
@@ -588,32 +590,59 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
 
 namespace {
 
-bool AllZero(const std::uint16_t* cells, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (cells[i] != 0) return false;
-    return true;
+// Whether a tile's row (kTileColumns cells) holds no ink; a whole row at
+// a time, without a branch a cell.
+bool AllZero(const std::uint16_t* cells) {
+    unsigned any = 0;
+    for (std::size_t i = 0; i < 64; ++i) any |= cells[i];
+    return any == 0;
+}
+
+// Whether two tile rows hold the same coverage.
+bool SameCells(const std::uint16_t* a, const std::uint16_t* b) {
+    unsigned differ = 0;
+    for (std::size_t i = 0; i < 64; ++i) differ |= static_cast<unsigned>(a[i] ^ b[i]);
+    return differ == 0;
 }
 
 }  // namespace
 
-// Whether row py has exactly the coverage of the row above it.
+// Whether row py has exactly the coverage of the row above it. An ink not
+// put in a row leaves it white paper: only the inks of the two rows are
+// compared, across the tiles they have.
 bool PageRenderer::SameCoverage(int py) const {
+    static_assert(kTileColumns == 64, "AllZero and SameCells take rows of 64 cells");
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
+    const std::uint32_t row = 1u << (py % kBandRows);
+    const std::uint32_t rowAbove = 1u << ((py - 1) % kBandRows);
     const std::size_t at = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
     const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * kTileColumns;
-    for (int ink = 0; ink < kInkCount; ++ink) {
-        const auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
-        const auto& tilesAbove = above.tiles[static_cast<std::size_t>(ink)];
-        if (!tiles && !tilesAbove) continue;
-        if (!tiles || !tilesAbove) return false;
-        for (std::size_t t = 0; t < static_cast<std::size_t>(tilesAcross_); ++t) {
-            const std::uint16_t* a = tiles[t];
-            const std::uint16_t* b = tilesAbove[t];
+    for (std::size_t ink = 0; ink < static_cast<std::size_t>(kInkCount); ++ink) {
+        const bool here = (band.rows[ink] & row) != 0;
+        const bool there = (above.rows[ink] & rowAbove) != 0;
+        if (!here && !there) continue;
+        if (here != there) {
+            // The same only if the row the ink was put in holds none of it after all.
+            const Band& inked = here ? band : above;
+            const std::size_t rowAt = here ? at : atAbove;
+            for (int t = inked.tileBegin[ink]; t < inked.tileEnd[ink]; ++t) {
+                const std::uint16_t* cells = inked.tiles[ink][static_cast<std::size_t>(t)];
+                if (cells && !AllZero(cells + rowAt)) return false;
+            }
+            continue;
+        }
+        const auto& tiles = band.tiles[ink];
+        const auto& tilesAbove = above.tiles[ink];
+        const int begin = std::min(band.tileBegin[ink], above.tileBegin[ink]);
+        const int end = std::max(band.tileEnd[ink], above.tileEnd[ink]);
+        for (int t = begin; t < end; ++t) {
+            const std::uint16_t* a = tiles[static_cast<std::size_t>(t)];
+            const std::uint16_t* b = tilesAbove[static_cast<std::size_t>(t)];
             if (a && b) {
-                if (std::memcmp(a + at, b + atAbove, kTileColumns * sizeof(std::uint16_t)) != 0) return false;
+                if (!SameCells(a + at, b + atAbove)) return false;
             } else if (a || b) {
-                if (!AllZero(a ? a + at : b + atAbove, kTileColumns)) return false;
+                if (!AllZero(a ? a + at : b + atAbove)) return false;
             }
         }
     }

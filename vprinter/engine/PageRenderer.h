@@ -118,6 +118,9 @@ private:
         // Per ink, the band's rows it was put in (bit r: row r of the band);
         // the other rows of its tiles are white paper.
         std::array<std::uint32_t, kInkCount> rows{};
+        // Per ink, the tiles it has lie in [tileBegin, tileEnd).
+        std::array<int, kInkCount> tileBegin{};
+        std::array<int, kInkCount> tileEnd{};
     };
     static_assert(kBandRows <= 32, "a band's rows are bits of a 32-bit word");
     // Tile `tile` of an ink in the band of preview row py, made (all white)
