@@ -97,6 +97,7 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
     tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
+    sameAbove_.assign(static_cast<std::size_t>(height_), 1);
 }
 
 PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster)
@@ -109,6 +110,7 @@ PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
     tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
+    sameAbove_.assign(static_cast<std::size_t>(height_), 1);
 }
 
 void PageRenderer::SetLength(std::int64_t master) {
@@ -129,6 +131,7 @@ void PageRenderer::Clear() {
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
+    std::fill(sameAbove_.begin(), sameAbove_.end(), std::uint8_t{1});
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
@@ -155,6 +158,8 @@ std::uint16_t* PageRenderer::NewTile() {
 std::uint16_t* PageRenderer::Tile(int ink, int py, int tile) {
     Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     band.rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
+    sameAbove_[static_cast<std::size_t>(py)] = 0;
+    if (py + 1 < height_) sameAbove_[static_cast<std::size_t>(py) + 1] = 0;
     auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
     int& begin = band.tileBegin[static_cast<std::size_t>(ink)];
     int& end = band.tileEnd[static_cast<std::size_t>(ink)];
@@ -391,6 +396,15 @@ void PageRenderer::Gather(int px, int amount) {
 // columns of the tile that have any; the gathered amounts are cleared for
 // the next line.
 void PageRenderer::Spread(int ink) {
+    if (spreadLast_ < 0 || spreadRows_.empty()) return;
+    // Each row takes what the row above it in the line takes, when it takes
+    // as many parts: rows alike before stay alike.
+    spreadKeep_.assign(spreadRows_.size(), 0);
+    for (std::size_t r = 1; r < spreadRows_.size(); ++r)
+        spreadKeep_[r] =
+            spreadRows_[r].row == spreadRows_[r - 1].row + 1 && spreadRows_[r].parts == spreadRows_[r - 1].parts
+                ? sameAbove_[static_cast<std::size_t>(spreadRows_[r].row)]
+                : std::uint8_t{0};
     for (int t = spreadFirst_; t <= spreadLast_; ++t) {
         SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(t)];
         if (columns.end == 0) continue;
@@ -407,6 +421,12 @@ void PageRenderer::Spread(int ink) {
         std::fill(sums + begin, sums + end, 0u);
         inked_ = true;
     }
+    KeepMarks(spreadRows_.front().row, spreadKeep_);
+}
+
+void PageRenderer::KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep) {
+    for (std::size_t r = 1; r < keep.size(); ++r)
+        if (keep[r]) sameAbove_[static_cast<std::size_t>(firstRow) + r] = 1;
 }
 
 void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
@@ -419,8 +439,17 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const double scale = kFull * density / (static_cast<double>(box_) * box_);
     const int lo = static_cast<int>(left / box_);
     const int hi = static_cast<int>((right + box_ - 1) / box_);
-    for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
-        const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
+    // A row as tall in the rectangle as the row above takes what it takes:
+    // rows alike before stay alike.
+    const std::int64_t firstRow = top / box_;
+    const auto heightIn = [&](std::int64_t py) { return std::min(bottom, (py + 1) * box_) - std::max(top, py * box_); };
+    rectKeep_.assign(static_cast<std::size_t>((bottom + box_ - 1) / box_ - firstRow), 0);
+    for (std::size_t r = 1; r < rectKeep_.size(); ++r) {
+        const std::int64_t py = firstRow + static_cast<std::int64_t>(r);
+        rectKeep_[r] = heightIn(py) == heightIn(py - 1) ? sameAbove_[static_cast<std::size_t>(py)] : std::uint8_t{0};
+    }
+    for (std::int64_t py = firstRow; py * box_ < bottom; ++py) {
+        const std::int64_t h = heightIn(py);
         const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
         std::uint16_t* cells = nullptr;
         int tileAt = -1;
@@ -437,6 +466,7 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
             inked_ = true;
         }
     }
+    KeepMarks(static_cast<int>(firstRow), rectKeep_);
 }
 
 // Per ink, coverage and channel: the share of light that passes the ink.
@@ -612,6 +642,7 @@ bool SameCells(const std::uint16_t* a, const std::uint16_t* b) {
 // compared, across the tiles they have.
 bool PageRenderer::SameCoverage(int py) const {
     static_assert(kTileColumns == 64, "AllZero and SameCells take rows of 64 cells");
+    if (sameAbove_[static_cast<std::size_t>(py)]) return true;
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
     const std::uint32_t row = 1u << (py % kBandRows);

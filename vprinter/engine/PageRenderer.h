@@ -158,6 +158,15 @@ private:
     std::size_t blockTiles_ = 0;  // tiles handed out of the last block
     bool inked_ = false;
     std::uint64_t clipped_ = 0;
+    // Per preview row, 1 while it is known to hold the coverage of the row
+    // above it (a blank page: every row). Ink put in a row (Tile) takes the
+    // mark from it and from the row below; drawing that adds the same to a
+    // run of rows gives the marks within the run back. Rows without it are
+    // compared cell by cell (SameCoverage).
+    std::vector<std::uint8_t> sameAbove_;
+    std::vector<std::uint8_t> rectKeep_;
+    // The marks of a run of rows drawn alike, as they were before.
+    void KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep);
     // Preview column of each dot of the last line shape (-1: off the sheet).
     std::vector<std::int32_t> dotPixel_;
     std::int64_t tableX_ = -1;
@@ -175,6 +184,7 @@ private:
         std::uint8_t end = 0;
     };
     static_assert(kTileColumns < 256, "a tile's columns are bytes");
+    std::vector<std::uint8_t> spreadKeep_;
     std::vector<std::uint32_t> spreadAmount_;
     std::vector<SpreadColumns> spreadTiles_;
     int spreadFirst_ = 0;

@@ -9,12 +9,15 @@
 #include "vprinter/engine/PageRenderer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace vp {
@@ -166,6 +169,48 @@ TEST(PageRenderer, TallAndWideDotsCoverEveryPixelTheirPartsReach) {
         }
         ExpectSame(page, model, dpi == 1440 ? "1440 dpi" : "360 dpi");
     }
+}
+
+// The written page skips the rows it knows repeat the row above (a run of
+// rows a tall dot or a rectangle reaches alike); the file must still hold
+// every row as composed, where ink drawn later makes one row of such a run
+// differ, on a fresh page and after Clear.
+TEST(PageRenderer, RowsWrittenAsRepeatsAreTheRowsComposed) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-rows-" + std::to_string(::getpid()) + ".png");
+    std::mt19937 rng(5);
+    PageRenderer page(SmallSheet(1440));
+    for (int round = 0; round < 3; ++round) {
+        page.Clear();
+        for (int n = 0; n < 30; ++n) {
+            const int ink = static_cast<int>(rng() % 3);
+            const std::int64_t x = static_cast<std::int64_t>(rng() % page.WidthMaster());
+            const std::int64_t y = static_cast<std::int64_t>(rng() % page.HeightMaster());
+            if (rng() % 3 == 0) {
+                // Rows partly covered at the top and bottom, whole between.
+                page.FillRect(ink, x, y, 1 + rng() % 3000, 1 + rng() % 2000, 0.5);
+                continue;
+            }
+            const int pitchY = rng() % 2 ? 480 : 485;
+            std::vector<std::uint8_t> data(1 + rng() % 30, 0);
+            for (auto& byte : data) byte = rng() % 2 ? 0 : static_cast<std::uint8_t>(rng());
+            page.PlaceLine(ink, x, y, 10, pitchY, 2, data.data(), data.size());
+            if (rng() % 2) {  // one row of the run inked again
+                const std::uint8_t dot = 0xC0;
+                page.PlaceLine(ink, x, y + 10 * static_cast<std::int64_t>(1 + rng() % 40), 10, 10, 2, &dot, 1);
+            }
+        }
+        std::string error;
+        ASSERT_TRUE(page.WritePng(path.string(), &error)) << error;
+        Image written;
+        ASSERT_TRUE(ReadPng(path.string(), &written, &error)) << error;
+        const Image composed = page.Compose();
+        ASSERT_EQ(written.height, composed.height);
+        for (int py = 0; py < composed.height; ++py)
+            ASSERT_TRUE(std::equal(composed.Row(py), composed.Row(py) + composed.width * 3, written.Row(py)))
+                << "round " << round << ", row " << py;
+    }
+    std::filesystem::remove(path);
 }
 
 // A page drawn on memory given back by a page before it starts white.
