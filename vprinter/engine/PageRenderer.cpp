@@ -139,7 +139,7 @@ std::size_t PageRenderer::MemoryBytes() const {
     for (const Band& band : bands_)
         for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
     return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
-           dotPixel_.capacity() * sizeof(std::int32_t) + spreadAmount_.capacity() * sizeof(std::uint32_t) +
+           dotPixel_.capacity() * sizeof(std::int32_t) + spreadAmount_.capacity() * sizeof(std::uint16_t) +
            spreadTiles_.capacity() * sizeof(SpreadColumns);
 }
 
@@ -364,8 +364,9 @@ void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int par
     spreadOffset_.resize(static_cast<std::size_t>(partsX));
     for (int i = 0; i < partsX; ++i)
         spreadOffset_[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
-    if (spreadAmount_.size() != static_cast<std::size_t>(width_)) {
-        spreadAmount_.assign(static_cast<std::size_t>(width_), 0);
+    // Whole tiles, the last one too: a tile's row may be added at once.
+    if (spreadAmount_.size() != static_cast<std::size_t>(tilesAcross_) * kTileColumns) {
+        spreadAmount_.assign(static_cast<std::size_t>(tilesAcross_) * kTileColumns, 0);
         spreadTiles_.assign(static_cast<std::size_t>(tilesAcross_), SpreadColumns{});
     }
     spreadFirst_ = tilesAcross_;
@@ -377,8 +378,8 @@ void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int par
 // be summed before they are added, as long as the sum saturates too.
 void PageRenderer::Gather(int px, int amount) {
     if (amount <= 0 || spreadRows_.empty()) return;
-    std::uint32_t& sum = spreadAmount_[static_cast<std::size_t>(px)];
-    sum = std::min<std::uint32_t>(65535u, sum + static_cast<std::uint32_t>(amount));
+    std::uint16_t& sum = spreadAmount_[static_cast<std::size_t>(px)];
+    sum = static_cast<std::uint16_t>(std::min(65535, sum + amount));
     const int tile = px / kTileColumns;
     const auto column = static_cast<std::uint8_t>(px % kTileColumns);
     SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(tile)];
@@ -411,14 +412,26 @@ void PageRenderer::Spread(int ink) {
         const std::size_t begin = columns.begin;
         const std::size_t end = columns.end;
         columns = SpreadColumns{};
-        std::uint32_t* sums = spreadAmount_.data() + static_cast<std::size_t>(t) * kTileColumns;
+        std::uint16_t* sums = spreadAmount_.data() + static_cast<std::size_t>(t) * kTileColumns;
+        // A copy the cells cannot overlap: a row of a tile is added a vector
+        // at a time (columns without ink add nothing).
+        std::array<std::uint16_t, kTileColumns> add;
+        std::copy(sums, sums + kTileColumns, add.begin());
+        const bool wide = end - begin > 8;
         for (const SpreadRow& row : spreadRows_) {
             std::uint16_t* cells = Tile(ink, row.row, t) + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
+            if (row.parts == 1 && wide) {
+                for (std::size_t c = 0; c < kTileColumns; ++c) {
+                    const auto sum = static_cast<std::uint16_t>(cells[c] + add[c]);
+                    cells[c] = sum < cells[c] ? std::uint16_t{65535} : sum;
+                }
+                continue;
+            }
             const auto parts = static_cast<std::uint32_t>(row.parts);
             for (std::size_t c = begin; c < end; ++c)
-                cells[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(65535u, cells[c] + parts * sums[c]));
+                cells[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(65535u, cells[c] + parts * add[c]));
         }
-        std::fill(sums + begin, sums + end, 0u);
+        std::fill(sums + begin, sums + end, std::uint16_t{0});
         inked_ = true;
     }
     KeepMarks(spreadRows_.front().row, spreadKeep_);

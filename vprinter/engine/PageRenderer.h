@@ -172,9 +172,9 @@ private:
     std::int64_t tableX_ = -1;
     int tablePitch_ = 0;
     // The line being placed, gathered by column: the sum of its parts in
-    // each column (all zero between lines), the columns of each tile that
-    // have any (end 0: none), and the rows it reaches with the parts each
-    // row takes.
+    // each column, saturated as a cell is (all zero between lines), the
+    // columns of each tile that have any (end 0: none), and the rows it
+    // reaches with the parts each row takes.
     struct SpreadRow {
         int row;
         int parts;
@@ -185,7 +185,7 @@ private:
     };
     static_assert(kTileColumns < 256, "a tile's columns are bytes");
     std::vector<std::uint8_t> spreadKeep_;
-    std::vector<std::uint32_t> spreadAmount_;
+    std::vector<std::uint16_t> spreadAmount_;
     std::vector<SpreadColumns> spreadTiles_;
     int spreadFirst_ = 0;
     int spreadLast_ = -1;
