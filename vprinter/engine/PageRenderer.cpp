@@ -156,10 +156,18 @@ std::uint16_t* PageRenderer::NewTile() {
 }
 
 std::uint16_t* PageRenderer::Tile(int ink, int py, int tile) {
-    Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
-    band.rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
+    MarkRow(ink, py);
+    return BandTile(ink, py / kBandRows, tile);
+}
+
+void PageRenderer::MarkRow(int ink, int py) {
+    bands_[static_cast<std::size_t>(py / kBandRows)].rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
     sameAbove_[static_cast<std::size_t>(py)] = 0;
     if (py + 1 < height_) sameAbove_[static_cast<std::size_t>(py) + 1] = 0;
+}
+
+std::uint16_t* PageRenderer::BandTile(int ink, int bandIndex, int tile) {
+    Band& band = bands_[static_cast<std::size_t>(bandIndex)];
     auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
     int& begin = band.tileBegin[static_cast<std::size_t>(ink)];
     int& end = band.tileEnd[static_cast<std::size_t>(ink)];
@@ -406,6 +414,9 @@ void PageRenderer::Spread(int ink) {
             spreadRows_[r].row == spreadRows_[r - 1].row + 1 && spreadRows_[r].parts == spreadRows_[r - 1].parts
                 ? sameAbove_[static_cast<std::size_t>(spreadRows_[r].row)]
                 : std::uint8_t{0};
+    // Every row of the line takes ink (a tile has some): each is marked once,
+    // and the rows of one band share its tile.
+    for (const SpreadRow& row : spreadRows_) MarkRow(ink, row.row);
     for (int t = spreadFirst_; t <= spreadLast_; ++t) {
         SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(t)];
         if (columns.end == 0) continue;
@@ -418,8 +429,14 @@ void PageRenderer::Spread(int ink) {
         std::array<std::uint16_t, kTileColumns> add;
         std::copy(sums, sums + kTileColumns, add.begin());
         const bool wide = end - begin > 8;
+        std::uint16_t* tile = nullptr;
+        int tileBand = -1;
         for (const SpreadRow& row : spreadRows_) {
-            std::uint16_t* cells = Tile(ink, row.row, t) + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
+            if (row.row / kBandRows != tileBand) {
+                tileBand = row.row / kBandRows;
+                tile = BandTile(ink, tileBand, t);
+            }
+            std::uint16_t* cells = tile + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
             if (row.parts == 1 && wide) {
                 for (std::size_t c = 0; c < kTileColumns; ++c) {
                     const auto sum = static_cast<std::uint16_t>(cells[c] + add[c]);

@@ -126,6 +126,11 @@ private:
     // Tile `tile` of an ink in the band of preview row py, made (all white)
     // when missing; ink is about to be put in row py.
     std::uint16_t* Tile(int ink, int py, int tile);
+    // The two halves of Tile: row py takes ink (its band notes the row, and
+    // the row loses its mark of repeating the row above, the row below its
+    // own), and the tile, made when missing, of a band.
+    void MarkRow(int ink, int py);
+    std::uint16_t* BandTile(int ink, int bandIndex, int tile);
     std::uint16_t* NewTile();
     // The cell of (px, py) in a tile.
     static std::size_t CellOf(int px, int py) {
