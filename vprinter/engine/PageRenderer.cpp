@@ -193,12 +193,6 @@ inline void AddTo(std::uint16_t& cell, int amount) {
 
 }  // namespace
 
-void PageRenderer::Add(int ink, int px, int py, int amount) {
-    if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    AddTo(Tile(ink, py, px / kTileColumns)[CellOf(px, py)], amount);
-    inked_ = true;
-}
-
 int PageRenderer::Coverage(int ink, int px, int py) const {
     if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
     const auto& tiles = bands_[static_cast<std::size_t>(py / kBandRows)].tiles[static_cast<std::size_t>(ink)];
@@ -230,7 +224,7 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     const double area = static_cast<double>(pitchX) * pitchY / (static_cast<double>(box_) * box_);
     std::array<int, 4> amount{};
     for (unsigned v = 1; v <= mask; ++v)
-        amount[v] = static_cast<int>(std::lround(kFull * area * v / mask / (partsX * partsY)));
+        amount[v] = static_cast<int>(std::lround(kFull * area * v / mask / (static_cast<double>(partsX) * partsY)));
 
     std::uint64_t thirds = 0;
     std::uint64_t outside = 0;
@@ -243,14 +237,15 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     // are gathered first: the line's amounts by column, once, and then each
     // row its dots reach takes them a tile at a time. Every dot of a line
     // has its parts in the same rows, so a dot costs its parts across, not
-    // its parts across times its rows. Dots of absurd size keep to one part
-    // at a time.
-    const bool spread = lineOnSheet && !fewParts && partsX <= kMaxSpreadAcross && partsY <= kMaxSpreadDown;
+    // its parts across times its rows. Parts beyond the sheet's right and
+    // bottom edges are not visited: a dot as large as a job can ask for (255
+    // inches) costs no more than the pixels it covers.
+    const bool spread = lineOnSheet && !fewParts;
     // A dot one part across (a dot taller than a pixel, as a line of 1/180
     // inch at 360 dpi) takes its column from the line's table too.
-    const bool tabled = lineOnSheet && partsX == 1 && (fewParts || spread);
+    const bool tabled = lineOnSheet && partsX == 1;
     if (tabled) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
-    if (spread) PrepareSpread(y, pitchX, pitchY, partsX, partsY);
+    if (spread) PrepareSpread(y, pitchY, partsY);
 
     // The rows a dot's parts fall in, and each part's offset across; dots
     // come left to right, so each row keeps the tile its last part went to.
@@ -327,18 +322,10 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             }
             if (spread) {
                 for (int i = 0; i < partsX; ++i) {
-                    const std::int64_t px = (dx + spreadOffset_[static_cast<std::size_t>(i)]) / box_;
-                    if (px < width_) Gather(static_cast<int>(px), amount[value]);
+                    const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
+                    if (px >= width_) break;  // the parts only go right with i
+                    Gather(static_cast<int>(px), amount[value]);
                 }
-                continue;
-            }
-            if (!fewParts) {
-                for (int j = 0; j < partsY; ++j)
-                    for (int i = 0; i < partsX; ++i) {
-                        const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
-                        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
-                        Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
-                    }
                 continue;
             }
             const int part = amount[value];
@@ -358,8 +345,8 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
 }
 
 // The rows the parts of a line's dots fall in (rows below the sheet are
-// dropped), with how many parts fall in each, and each part's offset across.
-void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int partsX, int partsY) {
+// dropped), with how many parts fall in each.
+void PageRenderer::PrepareSpread(std::int64_t y, int pitchY, int partsY) {
     spreadRows_.clear();
     for (int j = 0; j < partsY; ++j) {
         const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
@@ -369,9 +356,6 @@ void PageRenderer::PrepareSpread(std::int64_t y, int pitchX, int pitchY, int par
         else
             spreadRows_.push_back(SpreadRow{static_cast<int>(py), 1});
     }
-    spreadOffset_.resize(static_cast<std::size_t>(partsX));
-    for (int i = 0; i < partsX; ++i)
-        spreadOffset_[static_cast<std::size_t>(i)] = static_cast<std::int64_t>(i) * pitchX / partsX;
     // Whole tiles, the last one too: a tile's row may be added at once.
     if (spreadAmount_.size() != static_cast<std::size_t>(tilesAcross_) * kTileColumns) {
         spreadAmount_.assign(static_cast<std::size_t>(tilesAcross_) * kTileColumns, 0);

@@ -136,12 +136,9 @@ private:
     static std::size_t CellOf(int px, int py) {
         return static_cast<std::size_t>(py % kBandRows) * kTileColumns + static_cast<std::size_t>(px % kTileColumns);
     }
-    void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
     // Lines of dots larger than a pixel (PlaceLine).
-    static constexpr int kMaxSpreadAcross = 64;
-    static constexpr int kMaxSpreadDown = 1024;
-    void PrepareSpread(std::int64_t y, int pitchX, int pitchY, int partsX, int partsY);
+    void PrepareSpread(std::int64_t y, int pitchY, int partsY);
     void Gather(int px, int amount);
     void Spread(int ink);
 
@@ -195,7 +192,6 @@ private:
     int spreadFirst_ = 0;
     int spreadLast_ = -1;
     std::vector<SpreadRow> spreadRows_;
-    std::vector<std::int64_t> spreadOffset_;
 };
 
 // The RGB colour of each ink at full coverage.

@@ -171,6 +171,29 @@ TEST(PageRenderer, TallAndWideDotsCoverEveryPixelTheirPartsReach) {
     }
 }
 
+// The largest dot a job can ask for (a raster resolution of 255 dots per
+// inch of base 1: 255 inches across and down) covers every pixel from its
+// origin to the sheet's right and bottom edges once, and is drawn as soon
+// as those pixels are, not part by part over its 255 inches.
+TEST(PageRenderer, ADotLargerThanTheSheetCoversItFromItsOrigin) {
+    const int pitch = kMasterPerInch * 255;
+    for (int dpi : {1440, 14400}) {
+        PageRenderer page(SmallSheet(dpi));
+        const std::uint8_t dot[] = {0xC0};  // 2 bits: the largest dot
+        // At 14400 dpi a pixel is a master unit: a corner of 300 by 200 pixels.
+        const std::int64_t x = dpi == 1440 ? page.WidthMaster() / 2 : page.WidthMaster() - 300;
+        const std::int64_t y = dpi == 1440 ? page.HeightMaster() / 3 : page.HeightMaster() - 200;
+        page.PlaceLine(kCyan, x, y, pitch, pitch, 2, dot, 1);
+        const int fromX = static_cast<int>(x / page.Box()), fromY = static_cast<int>(y / page.Box());
+        for (int py = 0; py < page.PreviewHeight(); py += dpi == 1440 ? 1 : 13)
+            for (int px = 0; px < page.PreviewWidth(); px += dpi == 1440 ? 1 : 11)
+                ASSERT_EQ(page.Coverage(kCyan, px, py), px >= fromX && py >= fromY ? PageRenderer::kFull : 0)
+                    << dpi << " dpi at " << px << "," << py;
+        EXPECT_EQ(page.Coverage(kCyan, page.PreviewWidth() - 1, page.PreviewHeight() - 1), PageRenderer::kFull);
+        EXPECT_EQ(page.ClippedDots(), 0u);
+    }
+}
+
 // The written page skips the rows it knows repeat the row above (a run of
 // rows a tall dot or a rectangle reaches alike); the file must still hold
 // every row as composed, where ink drawn later makes one row of such a run
