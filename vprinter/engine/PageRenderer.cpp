@@ -435,7 +435,8 @@ void PageRenderer::Spread(int ink) {
         std::fill(sums + begin, sums + end, std::uint16_t{0});
         inked_ = true;
     }
-    KeepMarks(spreadRows_.front().row, spreadKeep_);
+    for (std::size_t r = 1; r < spreadRows_.size(); ++r)
+        if (spreadKeep_[r]) sameAbove_[static_cast<std::size_t>(spreadRows_[r].row)] = 1;
 }
 
 void PageRenderer::KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep) {

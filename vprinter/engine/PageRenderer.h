@@ -167,7 +167,7 @@ private:
     // compared cell by cell (SameCoverage).
     std::vector<std::uint8_t> sameAbove_;
     std::vector<std::uint8_t> rectKeep_;
-    // The marks of a run of rows drawn alike, as they were before.
+    // The marks of the rows from firstRow on drawn alike, as they were before.
     void KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep);
     // Preview column of each dot of the last line shape (-1: off the sheet).
     std::vector<std::int32_t> dotPixel_;
