@@ -97,6 +97,7 @@ PageRenderer::PageRenderer(const PageSetup& setup) : setup_(setup) {
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
     tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
+    sameAbove_.assign(static_cast<std::size_t>(height_), 1);
 }
 
 PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std::int64_t heightMaster)
@@ -109,6 +110,7 @@ PageRenderer::PageRenderer(const PageSetup& setup, std::int64_t widthMaster, std
     bands_.resize(static_cast<std::size_t>((height_ + kBandRows - 1) / kBandRows));
     tilesAcross_ = (width_ + kTileColumns - 1) / kTileColumns;
     rows_ = height_;
+    sameAbove_.assign(static_cast<std::size_t>(height_), 1);
 }
 
 void PageRenderer::SetLength(std::int64_t master) {
@@ -129,6 +131,7 @@ void PageRenderer::Clear() {
     inked_ = false;
     clipped_ = 0;
     rows_ = height_;
+    std::fill(sameAbove_.begin(), sameAbove_.end(), std::uint8_t{1});
 }
 
 std::size_t PageRenderer::MemoryBytes() const {
@@ -136,7 +139,8 @@ std::size_t PageRenderer::MemoryBytes() const {
     for (const Band& band : bands_)
         for (const auto& tiles : band.tiles) arrays += tiles ? static_cast<std::size_t>(tilesAcross_) : 0;
     return blocks_.size() * kBlockTiles * kTileCells * sizeof(std::uint16_t) + arrays * sizeof(std::uint16_t*) +
-           dotPixel_.capacity() * sizeof(std::int32_t);
+           dotPixel_.capacity() * sizeof(std::int32_t) + spreadAmount_.capacity() * sizeof(std::uint16_t) +
+           spreadTiles_.capacity() * sizeof(SpreadColumns);
 }
 
 std::uint16_t* PageRenderer::NewTile() {
@@ -152,12 +156,32 @@ std::uint16_t* PageRenderer::NewTile() {
 }
 
 std::uint16_t* PageRenderer::Tile(int ink, int py, int tile) {
-    Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
-    band.rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
+    MarkRow(ink, py);
+    return BandTile(ink, py / kBandRows, tile);
+}
+
+void PageRenderer::MarkRow(int ink, int py) {
+    bands_[static_cast<std::size_t>(py / kBandRows)].rows[static_cast<std::size_t>(ink)] |= 1u << (py % kBandRows);
+    sameAbove_[static_cast<std::size_t>(py)] = 0;
+    if (py + 1 < height_) sameAbove_[static_cast<std::size_t>(py) + 1] = 0;
+}
+
+std::uint16_t* PageRenderer::BandTile(int ink, int bandIndex, int tile) {
+    Band& band = bands_[static_cast<std::size_t>(bandIndex)];
     auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
-    if (!tiles) tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+    int& begin = band.tileBegin[static_cast<std::size_t>(ink)];
+    int& end = band.tileEnd[static_cast<std::size_t>(ink)];
+    if (!tiles) {
+        tiles = std::make_unique<std::uint16_t*[]>(static_cast<std::size_t>(tilesAcross_));  // all null
+        begin = tilesAcross_;
+        end = 0;
+    }
     std::uint16_t*& at = tiles[static_cast<std::size_t>(tile)];
-    if (!at) at = NewTile();
+    if (!at) {
+        at = NewTile();
+        begin = std::min(begin, tile);
+        end = std::max(end, tile + 1);
+    }
     return at;
 }
 
@@ -168,12 +192,6 @@ inline void AddTo(std::uint16_t& cell, int amount) {
 }
 
 }  // namespace
-
-void PageRenderer::Add(int ink, int px, int py, int amount) {
-    if (amount <= 0 || px < 0 || py < 0 || px >= width_ || py >= height_) return;
-    AddTo(Tile(ink, py, px / kTileColumns)[CellOf(px, py)], amount);
-    inked_ = true;
-}
 
 int PageRenderer::Coverage(int ink, int px, int py) const {
     if (ink < 0 || ink >= kInkCount || px < 0 || py < 0 || px >= width_ || py >= height_) return 0;
@@ -206,7 +224,7 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     const double area = static_cast<double>(pitchX) * pitchY / (static_cast<double>(box_) * box_);
     std::array<int, 4> amount{};
     for (unsigned v = 1; v <= mask; ++v)
-        amount[v] = static_cast<int>(std::lround(kFull * area * v / mask / (partsX * partsY)));
+        amount[v] = static_cast<int>(std::lround(kFull * area * v / mask / (static_cast<double>(partsX) * partsY)));
 
     std::uint64_t thirds = 0;
     std::uint64_t outside = 0;
@@ -215,10 +233,19 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
     std::size_t end = n;  // the inked bytes end before it
     while (end > 0 && data[end - 1] == 0) --end;
     const bool fewParts = partsX <= 8 && partsY <= 8;
+    // Dots of more parts (a line of 1/30 inch at 1440 dpi is 48 rows tall)
+    // are gathered first: the line's amounts by column, once, and then each
+    // row its dots reach takes them a tile at a time. Every dot of a line
+    // has its parts in the same rows, so a dot costs its parts across, not
+    // its parts across times its rows. Parts beyond the sheet's right and
+    // bottom edges are not visited: a dot as large as a job can ask for (255
+    // inches) costs no more than the pixels it covers.
+    const bool spread = lineOnSheet && !fewParts;
     // A dot one part across (a dot taller than a pixel, as a line of 1/180
     // inch at 360 dpi) takes its column from the line's table too.
-    const bool tabled = lineOnSheet && partsX == 1 && fewParts;
+    const bool tabled = lineOnSheet && partsX == 1;
     if (tabled) PreparePixelTable(x, pitchX, n * static_cast<std::size_t>(perByte));
+    if (spread) PrepareSpread(y, pitchY, partsY);
 
     // The rows a dot's parts fall in, and each part's offset across; dots
     // come left to right, so each row keeps the tile its last part went to.
@@ -278,6 +305,10 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                     ++outside;
                     continue;
                 }
+                if (spread) {
+                    Gather(px, amount[value]);
+                    continue;
+                }
                 const int part = amount[value];
                 if (part <= 0 || rowsOnSheet == 0) continue;
                 for (int r = 0; r < rowsOnSheet; ++r) AddTo(cell(static_cast<std::size_t>(r), px), part);
@@ -289,13 +320,12 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
                 ++outside;
                 continue;
             }
-            if (!fewParts) {
-                for (int j = 0; j < partsY; ++j)
-                    for (int i = 0; i < partsX; ++i) {
-                        const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
-                        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
-                        Add(ink, static_cast<int>(px), static_cast<int>(py), amount[value]);
-                    }
+            if (spread) {
+                for (int i = 0; i < partsX; ++i) {
+                    const std::int64_t px = (dx + static_cast<std::int64_t>(i) * pitchX / partsX) / box_;
+                    if (px >= width_) break;  // the parts only go right with i
+                    Gather(static_cast<int>(px), amount[value]);
+                }
                 continue;
             }
             const int part = amount[value];
@@ -309,8 +339,109 @@ std::uint64_t PageRenderer::PlaceLine(int ink, std::int64_t x, std::int64_t y, i
             }
         }
     }
+    if (spread) Spread(ink);
     clipped_ += outside;
     return thirds;
+}
+
+// The rows the parts of a line's dots fall in (rows below the sheet are
+// dropped), with how many parts fall in each.
+void PageRenderer::PrepareSpread(std::int64_t y, int pitchY, int partsY) {
+    spreadRows_.clear();
+    for (int j = 0; j < partsY; ++j) {
+        const std::int64_t py = (y + static_cast<std::int64_t>(j) * pitchY / partsY) / box_;
+        if (py >= height_) break;  // the rows only grow with j
+        if (!spreadRows_.empty() && spreadRows_.back().row == py)
+            ++spreadRows_.back().parts;
+        else
+            spreadRows_.push_back(SpreadRow{static_cast<int>(py), 1});
+    }
+    // Whole tiles, the last one too: a tile's row may be added at once.
+    if (spreadAmount_.size() != static_cast<std::size_t>(tilesAcross_) * kTileColumns) {
+        spreadAmount_.assign(static_cast<std::size_t>(tilesAcross_) * kTileColumns, 0);
+        spreadTiles_.assign(static_cast<std::size_t>(tilesAcross_), SpreadColumns{});
+    }
+    spreadFirst_ = tilesAcross_;
+    spreadLast_ = -1;
+}
+
+// One part of a dot in column px (on the sheet), for every row of the line.
+// Coverage only grows and saturates at 65535, so the parts of a column may
+// be summed before they are added, as long as the sum saturates too.
+void PageRenderer::Gather(int px, int amount) {
+    if (amount <= 0 || spreadRows_.empty()) return;
+    std::uint16_t& sum = spreadAmount_[static_cast<std::size_t>(px)];
+    sum = static_cast<std::uint16_t>(std::min(65535, sum + amount));
+    const int tile = px / kTileColumns;
+    const auto column = static_cast<std::uint8_t>(px % kTileColumns);
+    SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(tile)];
+    if (columns.end == 0) {
+        columns = SpreadColumns{column, static_cast<std::uint8_t>(column + 1)};
+    } else {
+        columns.begin = std::min(columns.begin, column);
+        columns.end = std::max(columns.end, static_cast<std::uint8_t>(column + 1));
+    }
+    spreadFirst_ = std::min(spreadFirst_, tile);
+    spreadLast_ = std::max(spreadLast_, tile);
+}
+
+// The gathered line into each of its rows, a tile at a time and across the
+// columns of the tile that have any; the gathered amounts are cleared for
+// the next line.
+void PageRenderer::Spread(int ink) {
+    if (spreadLast_ < 0 || spreadRows_.empty()) return;
+    // Each row takes what the row above it in the line takes, when it takes
+    // as many parts: rows alike before stay alike.
+    spreadKeep_.assign(spreadRows_.size(), 0);
+    for (std::size_t r = 1; r < spreadRows_.size(); ++r)
+        spreadKeep_[r] =
+            spreadRows_[r].row == spreadRows_[r - 1].row + 1 && spreadRows_[r].parts == spreadRows_[r - 1].parts
+                ? sameAbove_[static_cast<std::size_t>(spreadRows_[r].row)]
+                : std::uint8_t{0};
+    // Every row of the line takes ink (a tile has some): each is marked once,
+    // and the rows of one band share its tile.
+    for (const SpreadRow& row : spreadRows_) MarkRow(ink, row.row);
+    for (int t = spreadFirst_; t <= spreadLast_; ++t) {
+        SpreadColumns& columns = spreadTiles_[static_cast<std::size_t>(t)];
+        if (columns.end == 0) continue;
+        const std::size_t begin = columns.begin;
+        const std::size_t end = columns.end;
+        columns = SpreadColumns{};
+        std::uint16_t* sums = spreadAmount_.data() + static_cast<std::size_t>(t) * kTileColumns;
+        // A copy the cells cannot overlap: a row of a tile is added a vector
+        // at a time (columns without ink add nothing).
+        std::array<std::uint16_t, kTileColumns> add;
+        std::copy(sums, sums + kTileColumns, add.begin());
+        const bool wide = end - begin > 8;
+        std::uint16_t* tile = nullptr;
+        int tileBand = -1;
+        for (const SpreadRow& row : spreadRows_) {
+            if (row.row / kBandRows != tileBand) {
+                tileBand = row.row / kBandRows;
+                tile = BandTile(ink, tileBand, t);
+            }
+            std::uint16_t* cells = tile + static_cast<std::size_t>(row.row % kBandRows) * kTileColumns;
+            if (row.parts == 1 && wide) {
+                for (std::size_t c = 0; c < kTileColumns; ++c) {
+                    const auto sum = static_cast<std::uint16_t>(cells[c] + add[c]);
+                    cells[c] = sum < cells[c] ? std::uint16_t{65535} : sum;
+                }
+                continue;
+            }
+            const auto parts = static_cast<std::uint32_t>(row.parts);
+            for (std::size_t c = begin; c < end; ++c)
+                cells[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(65535u, cells[c] + parts * add[c]));
+        }
+        std::fill(sums + begin, sums + end, std::uint16_t{0});
+        inked_ = true;
+    }
+    for (std::size_t r = 1; r < spreadRows_.size(); ++r)
+        if (spreadKeep_[r]) sameAbove_[static_cast<std::size_t>(spreadRows_[r].row)] = 1;
+}
+
+void PageRenderer::KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep) {
+    for (std::size_t r = 1; r < keep.size(); ++r)
+        if (keep[r]) sameAbove_[static_cast<std::size_t>(firstRow) + r] = 1;
 }
 
 void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
@@ -323,8 +454,17 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
     const double scale = kFull * density / (static_cast<double>(box_) * box_);
     const int lo = static_cast<int>(left / box_);
     const int hi = static_cast<int>((right + box_ - 1) / box_);
-    for (std::int64_t py = top / box_; py * box_ < bottom; ++py) {
-        const std::int64_t h = std::min(bottom, (py + 1) * box_) - std::max(top, py * box_);
+    // A row as tall in the rectangle as the row above takes what it takes:
+    // rows alike before stay alike.
+    const std::int64_t firstRow = top / box_;
+    const auto heightIn = [&](std::int64_t py) { return std::min(bottom, (py + 1) * box_) - std::max(top, py * box_); };
+    rectKeep_.assign(static_cast<std::size_t>((bottom + box_ - 1) / box_ - firstRow), 0);
+    for (std::size_t r = 1; r < rectKeep_.size(); ++r) {
+        const std::int64_t py = firstRow + static_cast<std::int64_t>(r);
+        rectKeep_[r] = heightIn(py) == heightIn(py - 1) ? sameAbove_[static_cast<std::size_t>(py)] : std::uint8_t{0};
+    }
+    for (std::int64_t py = firstRow; py * box_ < bottom; ++py) {
+        const std::int64_t h = heightIn(py);
         const std::size_t rowAt = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
         std::uint16_t* cells = nullptr;
         int tileAt = -1;
@@ -341,6 +481,7 @@ void PageRenderer::FillRect(int ink, std::int64_t x, std::int64_t y, std::int64_
             inked_ = true;
         }
     }
+    KeepMarks(static_cast<int>(firstRow), rectKeep_);
 }
 
 // Per ink, coverage and channel: the share of light that passes the ink.
@@ -459,17 +600,9 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
     // The tiles any ink has.
     int first = tilesAcross_, last = -1;
     for (int u = 0; u < count; ++u) {
-        const auto& tiles = band.tiles[static_cast<std::size_t>(inks[static_cast<std::size_t>(u)])];
-        for (int t = 0; t < first; ++t)
-            if (tiles[static_cast<std::size_t>(t)]) {
-                first = t;
-                break;
-            }
-        for (int t = tilesAcross_ - 1; t > last; --t)
-            if (tiles[static_cast<std::size_t>(t)]) {
-                last = t;
-                break;
-            }
+        const auto ink = static_cast<std::size_t>(inks[static_cast<std::size_t>(u)]);
+        first = std::min(first, band.tileBegin[ink]);
+        last = std::max(last, band.tileEnd[ink] - 1);
     }
     const int from = first * kTileColumns;
     const int to = std::min(width_, (last + 1) * kTileColumns);
@@ -502,32 +635,60 @@ bool PageRenderer::ComposeRow(int py, std::uint8_t* out, int* lo, int* hi) const
 
 namespace {
 
-bool AllZero(const std::uint16_t* cells, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (cells[i] != 0) return false;
-    return true;
+// Whether a tile's row (kTileColumns cells) holds no ink; a whole row at
+// a time, without a branch a cell.
+bool AllZero(const std::uint16_t* cells) {
+    unsigned any = 0;
+    for (std::size_t i = 0; i < 64; ++i) any |= cells[i];
+    return any == 0;
+}
+
+// Whether two tile rows hold the same coverage.
+bool SameCells(const std::uint16_t* a, const std::uint16_t* b) {
+    unsigned differ = 0;
+    for (std::size_t i = 0; i < 64; ++i) differ |= static_cast<unsigned>(a[i] ^ b[i]);
+    return differ == 0;
 }
 
 }  // namespace
 
-// Whether row py has exactly the coverage of the row above it.
+// Whether row py has exactly the coverage of the row above it. An ink not
+// put in a row leaves it white paper: only the inks of the two rows are
+// compared, across the tiles they have.
 bool PageRenderer::SameCoverage(int py) const {
+    static_assert(kTileColumns == 64, "AllZero and SameCells take rows of 64 cells");
+    if (sameAbove_[static_cast<std::size_t>(py)]) return true;
     const Band& band = bands_[static_cast<std::size_t>(py / kBandRows)];
     const Band& above = bands_[static_cast<std::size_t>((py - 1) / kBandRows)];
+    const std::uint32_t row = 1u << (py % kBandRows);
+    const std::uint32_t rowAbove = 1u << ((py - 1) % kBandRows);
     const std::size_t at = static_cast<std::size_t>(py % kBandRows) * kTileColumns;
     const std::size_t atAbove = static_cast<std::size_t>((py - 1) % kBandRows) * kTileColumns;
-    for (int ink = 0; ink < kInkCount; ++ink) {
-        const auto& tiles = band.tiles[static_cast<std::size_t>(ink)];
-        const auto& tilesAbove = above.tiles[static_cast<std::size_t>(ink)];
-        if (!tiles && !tilesAbove) continue;
-        if (!tiles || !tilesAbove) return false;
-        for (std::size_t t = 0; t < static_cast<std::size_t>(tilesAcross_); ++t) {
-            const std::uint16_t* a = tiles[t];
-            const std::uint16_t* b = tilesAbove[t];
+    for (std::size_t ink = 0; ink < static_cast<std::size_t>(kInkCount); ++ink) {
+        const bool here = (band.rows[ink] & row) != 0;
+        const bool there = (above.rows[ink] & rowAbove) != 0;
+        if (!here && !there) continue;
+        if (here != there) {
+            // The same only if the row the ink was put in holds none of it after all.
+            const Band& inked = here ? band : above;
+            const std::size_t rowAt = here ? at : atAbove;
+            for (int t = inked.tileBegin[ink]; t < inked.tileEnd[ink]; ++t) {
+                const std::uint16_t* cells = inked.tiles[ink][static_cast<std::size_t>(t)];
+                if (cells && !AllZero(cells + rowAt)) return false;
+            }
+            continue;
+        }
+        const auto& tiles = band.tiles[ink];
+        const auto& tilesAbove = above.tiles[ink];
+        const int begin = std::min(band.tileBegin[ink], above.tileBegin[ink]);
+        const int end = std::max(band.tileEnd[ink], above.tileEnd[ink]);
+        for (int t = begin; t < end; ++t) {
+            const std::uint16_t* a = tiles[static_cast<std::size_t>(t)];
+            const std::uint16_t* b = tilesAbove[static_cast<std::size_t>(t)];
             if (a && b) {
-                if (std::memcmp(a + at, b + atAbove, kTileColumns * sizeof(std::uint16_t)) != 0) return false;
+                if (!SameCells(a + at, b + atAbove)) return false;
             } else if (a || b) {
-                if (!AllZero(a ? a + at : b + atAbove, kTileColumns)) return false;
+                if (!AllZero(a ? a + at : b + atAbove)) return false;
             }
         }
     }

@@ -118,18 +118,29 @@ private:
         // Per ink, the band's rows it was put in (bit r: row r of the band);
         // the other rows of its tiles are white paper.
         std::array<std::uint32_t, kInkCount> rows{};
+        // Per ink, the tiles it has lie in [tileBegin, tileEnd).
+        std::array<int, kInkCount> tileBegin{};
+        std::array<int, kInkCount> tileEnd{};
     };
     static_assert(kBandRows <= 32, "a band's rows are bits of a 32-bit word");
     // Tile `tile` of an ink in the band of preview row py, made (all white)
     // when missing; ink is about to be put in row py.
     std::uint16_t* Tile(int ink, int py, int tile);
+    // The two halves of Tile: row py takes ink (its band notes the row, and
+    // the row loses its mark of repeating the row above, the row below its
+    // own), and the tile, made when missing, of a band.
+    void MarkRow(int ink, int py);
+    std::uint16_t* BandTile(int ink, int bandIndex, int tile);
     std::uint16_t* NewTile();
     // The cell of (px, py) in a tile.
     static std::size_t CellOf(int px, int py) {
         return static_cast<std::size_t>(py % kBandRows) * kTileColumns + static_cast<std::size_t>(px % kTileColumns);
     }
-    void Add(int ink, int px, int py, int amount);
     void PreparePixelTable(std::int64_t x, int pitchX, std::size_t dots);
+    // Lines of dots larger than a pixel (PlaceLine).
+    void PrepareSpread(std::int64_t y, int pitchY, int partsY);
+    void Gather(int px, int amount);
+    void Spread(int ink);
 
     PageSetup setup_;
     int box_ = 80;
@@ -149,10 +160,38 @@ private:
     std::size_t blockTiles_ = 0;  // tiles handed out of the last block
     bool inked_ = false;
     std::uint64_t clipped_ = 0;
+    // Per preview row, 1 while it is known to hold the coverage of the row
+    // above it (a blank page: every row). Ink put in a row (Tile) takes the
+    // mark from it and from the row below; drawing that adds the same to a
+    // run of rows gives the marks within the run back. Rows without it are
+    // compared cell by cell (SameCoverage).
+    std::vector<std::uint8_t> sameAbove_;
+    std::vector<std::uint8_t> rectKeep_;
+    // The marks of the rows from firstRow on drawn alike, as they were before.
+    void KeepMarks(int firstRow, const std::vector<std::uint8_t>& keep);
     // Preview column of each dot of the last line shape (-1: off the sheet).
     std::vector<std::int32_t> dotPixel_;
     std::int64_t tableX_ = -1;
     int tablePitch_ = 0;
+    // The line being placed, gathered by column: the sum of its parts in
+    // each column, saturated as a cell is (all zero between lines), the
+    // columns of each tile that have any (end 0: none), and the rows it
+    // reaches with the parts each row takes.
+    struct SpreadRow {
+        int row;
+        int parts;
+    };
+    struct SpreadColumns {
+        std::uint8_t begin = 0;
+        std::uint8_t end = 0;
+    };
+    static_assert(kTileColumns < 256, "a tile's columns are bytes");
+    std::vector<std::uint8_t> spreadKeep_;
+    std::vector<std::uint16_t> spreadAmount_;
+    std::vector<SpreadColumns> spreadTiles_;
+    int spreadFirst_ = 0;
+    int spreadLast_ = -1;
+    std::vector<SpreadRow> spreadRows_;
 };
 
 // The RGB colour of each ink at full coverage.

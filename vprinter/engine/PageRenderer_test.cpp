@@ -9,12 +9,15 @@
 #include "vprinter/engine/PageRenderer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace vp {
@@ -136,6 +139,101 @@ TEST(PageRenderer, CoverageIsWhatEachDotAndRectangleAdds) {
         DrawRandom(page, model, rng, 400);
         ExpectSame(page, model, dpi == 180 ? "180 dpi" : "1440 dpi");
     }
+}
+
+// Dots many pixels tall or wide: a line of 1/30 inch at 1440 dpi covers 48
+// rows, a size that is no whole number of pixels puts two parts of a dot in
+// one row, and dots larger than any printer's take each part on its own.
+// Their parts cross tiles and bands, reach past the sheet's right and bottom
+// edges, and pile up until counts saturate.
+TEST(PageRenderer, TallAndWideDotsCoverEveryPixelTheirPartsReach) {
+    for (int dpi : {1440, 360}) {
+        std::mt19937 rng(static_cast<unsigned>(dpi) + 3);
+        PageRenderer page(SmallSheet(dpi));
+        Model model(page);
+        const int across[] = {5, 35, 480, 645};
+        const int down[] = {15, 480, 485, 12000};
+        for (int n = 0; n < 80; ++n) {
+            const int ink = static_cast<int>(rng() % kInkCount);
+            const int pitchX = across[rng() % 4], pitchY = down[rng() % 4];
+            const std::int64_t x = static_cast<std::int64_t>(rng() % (page.WidthMaster() + 400)) - 200;
+            const std::int64_t y = static_cast<std::int64_t>(rng() % (page.HeightMaster() + 400)) - 200;
+            const int bits = rng() % 2 ? 1 : 2;
+            std::vector<std::uint8_t> data(1 + rng() % (pitchX > 100 ? 4 : 40));
+            for (auto& byte : data) byte = rng() % 3 == 0 ? 0 : static_cast<std::uint8_t>(rng());
+            const int repeat = rng() % 6 == 0 ? 20 : 1;
+            for (int r = 0; r < repeat; ++r) {
+                page.PlaceLine(ink, x, y, pitchX, pitchY, bits, data.data(), data.size());
+                model.PlaceLine(ink, x, y, pitchX, pitchY, bits, data);
+            }
+        }
+        ExpectSame(page, model, dpi == 1440 ? "1440 dpi" : "360 dpi");
+    }
+}
+
+// The largest dot a job can ask for (a raster resolution of 255 dots per
+// inch of base 1: 255 inches across and down) covers every pixel from its
+// origin to the sheet's right and bottom edges once, and is drawn as soon
+// as those pixels are, not part by part over its 255 inches.
+TEST(PageRenderer, ADotLargerThanTheSheetCoversItFromItsOrigin) {
+    const int pitch = kMasterPerInch * 255;
+    for (int dpi : {1440, 14400}) {
+        PageRenderer page(SmallSheet(dpi));
+        const std::uint8_t dot[] = {0xC0};  // 2 bits: the largest dot
+        // At 14400 dpi a pixel is a master unit: a corner of 300 by 200 pixels.
+        const std::int64_t x = dpi == 1440 ? page.WidthMaster() / 2 : page.WidthMaster() - 300;
+        const std::int64_t y = dpi == 1440 ? page.HeightMaster() / 3 : page.HeightMaster() - 200;
+        page.PlaceLine(kCyan, x, y, pitch, pitch, 2, dot, 1);
+        const int fromX = static_cast<int>(x / page.Box()), fromY = static_cast<int>(y / page.Box());
+        for (int py = 0; py < page.PreviewHeight(); py += dpi == 1440 ? 1 : 13)
+            for (int px = 0; px < page.PreviewWidth(); px += dpi == 1440 ? 1 : 11)
+                ASSERT_EQ(page.Coverage(kCyan, px, py), px >= fromX && py >= fromY ? PageRenderer::kFull : 0)
+                    << dpi << " dpi at " << px << "," << py;
+        EXPECT_EQ(page.Coverage(kCyan, page.PreviewWidth() - 1, page.PreviewHeight() - 1), PageRenderer::kFull);
+        EXPECT_EQ(page.ClippedDots(), 0u);
+    }
+}
+
+// The written page skips the rows it knows repeat the row above (a run of
+// rows a tall dot or a rectangle reaches alike); the file must still hold
+// every row as composed, where ink drawn later makes one row of such a run
+// differ, on a fresh page and after Clear.
+TEST(PageRenderer, RowsWrittenAsRepeatsAreTheRowsComposed) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vengine-rows-" + std::to_string(::getpid()) + ".png");
+    std::mt19937 rng(5);
+    PageRenderer page(SmallSheet(1440));
+    for (int round = 0; round < 3; ++round) {
+        page.Clear();
+        for (int n = 0; n < 30; ++n) {
+            const int ink = static_cast<int>(rng() % 3);
+            const std::int64_t x = static_cast<std::int64_t>(rng() % page.WidthMaster());
+            const std::int64_t y = static_cast<std::int64_t>(rng() % page.HeightMaster());
+            if (rng() % 3 == 0) {
+                // Rows partly covered at the top and bottom, whole between.
+                page.FillRect(ink, x, y, 1 + rng() % 3000, 1 + rng() % 2000, 0.5);
+                continue;
+            }
+            const int pitchY = rng() % 2 ? 480 : 485;
+            std::vector<std::uint8_t> data(1 + rng() % 30, 0);
+            for (auto& byte : data) byte = rng() % 2 ? 0 : static_cast<std::uint8_t>(rng());
+            page.PlaceLine(ink, x, y, 10, pitchY, 2, data.data(), data.size());
+            if (rng() % 2) {  // one row of the run inked again
+                const std::uint8_t dot = 0xC0;
+                page.PlaceLine(ink, x, y + 10 * static_cast<std::int64_t>(1 + rng() % 40), 10, 10, 2, &dot, 1);
+            }
+        }
+        std::string error;
+        ASSERT_TRUE(page.WritePng(path.string(), &error)) << error;
+        Image written;
+        ASSERT_TRUE(ReadPng(path.string(), &written, &error)) << error;
+        const Image composed = page.Compose();
+        ASSERT_EQ(written.height, composed.height);
+        for (int py = 0; py < composed.height; ++py)
+            ASSERT_TRUE(std::equal(composed.Row(py), composed.Row(py) + composed.width * 3, written.Row(py)))
+                << "round " << round << ", row " << py;
+    }
+    std::filesystem::remove(path);
 }
 
 // A page drawn on memory given back by a page before it starts white.

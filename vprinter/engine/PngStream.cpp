@@ -86,6 +86,22 @@ private:
     int count_ = 0;
 };
 
+// The same bits in fewer pieces of up to 32 bits: a repeated row is put
+// row after row.
+std::vector<Code> Joined(const std::vector<Code>& codes) {
+    std::vector<Code> joined;
+    for (const Code& code : codes) {
+        if (!joined.empty() && joined.back().second + code.second <= 32) {
+            Code& last = joined.back();
+            last.first |= code.first << last.second;
+            last.second += code.second;
+        } else {
+            joined.push_back(code);
+        }
+    }
+    return joined;
+}
+
 // A block of zero bytes coded as runs (and the filter byte 2): its head and
 // codes. It codes the literals 0 and 2, a match of 258, a shorter match of
 // `rest` (3 to 257) and the end of the block, each match one byte back.
@@ -265,10 +281,11 @@ bool PngStream::Start(const std::string& path, int width, int height, int bitDep
     repeatAdler_ = static_cast<std::uint32_t>(adler32(1, last_.data(), static_cast<uInt>(last_.size())));
     const std::uint64_t zeros = rowBytes - 1;
     const RunBlock block = MakeRunBlock(static_cast<int>(zeros % 258));
-    blockHead_ = block.head;
+    blockHead_ = Joined(block.head);
     endOfBlock_ = block.end;
     rowCodes_ = {block.two, block.zero};
     ZeroCodes(block, zeros, [this](const Code& code) { rowCodes_.push_back(code); });
+    rowCodes_ = Joined(rowCodes_);
     last_.clear();  // no row yet
 
     if (!failure_.empty()) {

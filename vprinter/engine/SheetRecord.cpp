@@ -95,7 +95,9 @@ const std::uint8_t* SheetRecord::Data(std::size_t at) const { return chunks_[at 
 // Keeps n bytes (at most a chunk) in one piece; returns where.
 std::size_t SheetRecord::Store(const std::uint8_t* data, std::size_t n) {
     if (used_ % kChunk + n > kChunk) used_ = (used_ / kChunk + 1) * kChunk;  // the rest of this chunk stays unused
-    if (used_ / kChunk >= chunks_.size()) chunks_.push_back(std::make_unique<std::uint8_t[]>(kChunk));
+    // Not cleared: only the bytes stored here are ever read, and a job of a
+    // few kilobytes touches a few pages of the chunk, not all 256 of them.
+    if (used_ / kChunk >= chunks_.size()) chunks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kChunk));
     const std::size_t at = used_;
     std::memcpy(chunks_[at / kChunk].get() + at % kChunk, data, n);
     used_ += n;
