@@ -147,6 +147,22 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
     return bands;
 }
 
+double BandMiddle(const std::vector<double>& profile, int offset, const Run& band, double height) {
+    const int size = static_cast<int>(std::lround(height));
+    const int from = band.begin - offset, to = band.end - offset;
+    if (band.Size() <= size || from < 0 || to > static_cast<int>(profile.size()))
+        return (band.begin + band.end) / 2.0;
+    double sum = 0;
+    for (int i = from; i < from + size; ++i) sum += profile[static_cast<std::size_t>(i)];
+    double best = sum;
+    int bestAt = from;
+    for (int i = from + 1; i + size <= to; ++i) {
+        sum += profile[static_cast<std::size_t>(i + size - 1)] - profile[static_cast<std::size_t>(i - 1)];
+        if (sum > best) best = sum, bestAt = i;
+    }
+    return offset + bestAt + size / 2.0;
+}
+
 std::optional<Comb> FitComb(const std::vector<double>& profile, int offset, int count, double pitch, double half) {
     const double n = static_cast<double>(profile.size());
     const double span = pitch * (count - 1);
@@ -265,14 +281,49 @@ Colour InkColour(const Image& page, const Box& box) {
     return colour;
 }
 
-bool ShowsInk(const Colour& colour, Ink ink) {
+Colour CombColour(const Image& page, const Box& box, const Comb& comb, double pitch) {
+    Colour colour;
+    const Box b = Clip(page, box);
+    if (b.Width() <= 0 || b.Height() <= 0 || comb.centres.size() < 2) return colour;
+    // Each column's mean of each channel over the box's rows.
+    std::vector<std::array<double, 3>> columns(static_cast<std::size_t>(b.Width()), {0, 0, 0});
+    for (int y = b.top; y < b.bottom; ++y) {
+        const std::uint8_t* row = page.Row(y);
+        for (int x = b.left; x < b.right; ++x)
+            for (std::size_t c = 0; c < 3; ++c)
+                columns[static_cast<std::size_t>(x - b.left)][c] += row[static_cast<std::size_t>(x) * 3 + c];
+    }
+    // The columns within `reach` of a place (page coordinates, sub-pixel), added to `sum`.
+    const double reach = std::max(0.75, pitch / 10);
+    auto add = [&](double at, std::array<double, 3>* sum, double* n) {
+        for (int x = static_cast<int>(std::ceil(at - reach - 0.5)); x + 0.5 <= at + reach; ++x) {
+            if (x < b.left || x >= b.right) continue;
+            for (std::size_t c = 0; c < 3; ++c) (*sum)[c] += columns[static_cast<std::size_t>(x - b.left)][c];
+            *n += b.Height();
+        }
+    };
+    std::array<double, 3> on{0, 0, 0}, between{0, 0, 0};
+    double nOn = 0, nBetween = 0;
+    for (std::size_t k = 0; k < comb.centres.size(); ++k) {
+        add(comb.centres[k], &on, &nOn);
+        if (k + 1 < comb.centres.size()) add((comb.centres[k] + comb.centres[k + 1]) / 2, &between, &nBetween);
+    }
+    if (nOn == 0 || nBetween == 0) return colour;
+    const double r = between[0] / nBetween - on[0] / nOn, g = between[1] / nBetween - on[1] / nOn,
+                 bl = between[2] / nBetween - on[2] / nOn;
+    if (!(std::max({r, g, bl}) > 0)) return colour;
+    colour = {255 - std::max(0.0, r), 255 - std::max(0.0, g), 255 - std::max(0.0, bl), true};
+    return colour;
+}
+
+bool ShowsInk(const Colour& colour, Ink ink, double atLeast) {
     if (!colour.any) return false;
     const double c = 255 - colour.r, m = 255 - colour.g, y = 255 - colour.b;
     const double most = std::max({c, m, y}), least = std::min({c, m, y});
-    if (most < 15) return false;
+    if (most < atLeast) return false;
     // Grey has its three channels alike; a faint colour (a thin tick of a
     // light ink on a coarse scan) still has one a fifth apart.
-    const bool neutral = most - least < std::max(3.0, 0.2 * most);
+    const bool neutral = most - least < std::max(std::min(3.0, atLeast), 0.2 * most);
     switch (ink) {
         case Ink::Black:
         case Ink::Gray:

@@ -38,6 +38,12 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
                            double least);
 
+// The middle of a band of a row profile (as DarkBands gives it, the profile
+// starting at `offset`) that should be `height` rows high: where `height`
+// rows of it hold the most ink, when it came out higher (a shade of the
+// paper next to it, a faint band's edge grown into the noise).
+double BandMiddle(const std::vector<double>& profile, int offset, const Run& band, double height);
+
 // `count` ticks `pitch` pixels apart in a column profile starting at
 // `offset`: where the comb of them holds the most ink, then each tick's
 // centroid within `half` pixels of its place (re-centred until it settles).
@@ -77,8 +83,17 @@ struct Colour {
 };
 Colour InkColour(const Image& page, const Box& box);
 
-// The colour's ink, as the readers tell inks apart (Ink::Any when none).
-bool ShowsInk(const Colour& colour, Ink ink);
+// The colour's ink, as the readers tell inks apart (Ink::Any when none):
+// `least` is how far below white its strongest channel must lie.
+bool ShowsInk(const Colour& colour, Ink ink, double least = 15);
+
+// The colour a comb's ticks add to the paper, however faint they came out:
+// per channel, how much darker the columns on the ticks are than those
+// half-way between them, over the box's rows, given as that much below
+// white (what ShowsInk takes). Unevenly lit paper, noise and JPEG's
+// colour blocks even out over the many pixels. `any` is false when the
+// ticks add no ink.
+Colour CombColour(const Image& page, const Box& box, const Comb& comb, double pitch);
 
 // The mean darkness of each row of the box (over its columns), or of each
 // column (over its rows): nothing taken off for the paper.

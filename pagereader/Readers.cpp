@@ -59,6 +59,9 @@ constexpr int kFirstDotLeastDpi = 1440;
 // and are counted (as fast as the page is large); coarser scans are fitted.
 constexpr double kCountFromDpi = 720;
 constexpr double kShiftFitLeastDpi = 200;
+// How much ink (in levels below white, averaged over a comb's ticks) tells
+// a part's ink: a tick of small dots on a coarse scan adds little.
+constexpr double kFaintInk = 2;
 
 // Mean and largest deviation of samples.
 struct Stats {
@@ -95,8 +98,24 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
 // its group's others (a speck of dust on it, a scratch; `least` is how far
 // is never too far) is left out; a group
 // that loses more than a quarter of its ticks so makes the value unsure.
-MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least) {
-    std::vector<double> kept, groups;
+//
+// Ticks `pitch` pixels apart stand on the pixels differently, and a tick's
+// centre is measured a little off by where it stands (blur and resampling
+// keep its ink, not quite its shape): the error repeats tick by tick as the
+// pixels do, and evens out over a few. The samples' error is then taken
+// over blocks of consecutive ticks that stand on the pixels in every way
+// once (`pitch` 0: each tick alone).
+MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least, double pitch = 0) {
+    // Ticks to a block: the fewest (up to 8) that end nearest a whole pixel on.
+    std::size_t block = 1;
+    if (pitch > 0) {
+        double nearest = 1;
+        for (int b = 1; b <= 8; ++b) {
+            const double off = std::abs(b * pitch - std::round(b * pitch));
+            if (off < nearest - 0.05) nearest = off, block = static_cast<std::size_t>(b);
+        }
+    }
+    std::vector<double> kept, groups, blocks;
     bool unsure = false;
     for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size();
          g += static_cast<std::size_t>(perGroup)) {
@@ -106,8 +125,14 @@ MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double lea
         if (inliers.size() * 4 < group.size() * 3) unsure = true;
         groups.push_back(MeanOf(inliers).mean);
         kept.insert(kept.end(), inliers.begin(), inliers.end());
+        // (A tick left out shortens its block: the blocks are the group's inliers in order.)
+        for (std::size_t i = 0; i + block <= inliers.size(); i += block)
+            blocks.push_back(MeanOf({inliers.begin() + static_cast<long>(i),
+                                     inliers.begin() + static_cast<long>(i + block)})
+                                 .mean);
     }
     MeanError all = MeanOf(kept);
+    if (block > 1 && blocks.size() >= 6) all.error = MeanOf(blocks).error;
     if (groups.size() >= 2) all.error = std::max(all.error, MeanOf(groups).error);
     if (unsure || kept.size() < 2) all.error = 1e9;
     return all;
@@ -209,16 +234,20 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
     const double height = dpi * 96 / 180;
     for (const Run& band :
          DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
-        if (band.Size() > 1.3 * height) return std::nullopt;
-        const double middle = (band.begin + band.end) / 2.0;
+        // (A band a little higher than the job's is read where its rows hold the most ink.)
+        if (band.Size() > 1.8 * height) return std::nullopt;
+        const double middle = BandMiddle(rows, window.top, band, height);
         const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right,
                         static_cast<int>(middle - 0.1 * height)};
         const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right,
                         static_cast<int>(middle + 0.4 * height)};
-        if (!ShowsInk(InkColour(page, upper), forward) || !ShowsInk(InkColour(page, lower), back)) return std::nullopt;
         const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
         const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
         if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
+        // Each part in its pass's ink, told by what its ticks add to the
+        // paper (however faint the small dots' ticks come out).
+        const Colour cu = CombColour(page, upper, *up, pitch), cl = CombColour(page, lower, *down, pitch);
+        if (!ShowsInk(cu, forward, kFaintInk) || !ShowsInk(cl, back, kFaintInk)) return std::nullopt;
         Trial t;
         t.box = {window.left, band.begin, window.right, band.end};
         for (int i = 0; i < pg::kBidTicks; ++i)
@@ -327,7 +356,9 @@ Reading ReadBid(const Image& page, const Context& context) {
             }
             const Stats st = Of(estimates);
             if (fitted)
-                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)),
+                ProposeFitted(&item, *stored,
+                              TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel),
+                                        Pixels(pg::kBidTickPitch, dpi)),
                               -72, 72);
             else
                 Propose(&item, *stored + st.mean, st.spread, -72, 72);
