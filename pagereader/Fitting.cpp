@@ -168,14 +168,17 @@ std::optional<Comb> FitComb(const std::vector<double>& profile, int offset, int 
     const double span = pitch * (count - 1);
     if (count < 2 || pitch <= 1 || span >= n) return std::nullopt;
     // The profile smoothed over a quarter pitch, so that the comb finds a
-    // tick a little off its place.
+    // tick a little off its place; tapering to its ends, so that a comb on
+    // thin sharp ticks lies on their middles (where a flat sum would be as
+    // high anywhere within the reach and the comb might rest beside them).
     const int reach = std::max(1, static_cast<int>(pitch / 8));
     std::vector<double> smooth(profile.size(), 0.0);
     for (std::size_t i = 0; i < profile.size(); ++i) {
         double s = 0;
         for (long j = static_cast<long>(i) - reach; j <= static_cast<long>(i) + reach; ++j)
             if (j >= 0 && j < static_cast<long>(profile.size()))
-                s += std::max(0.0, profile[static_cast<std::size_t>(j)]);
+                s += std::max(0.0, profile[static_cast<std::size_t>(j)]) *
+                     (1 + reach - std::abs(j - static_cast<long>(i))) / (1.0 + reach);
         smooth[i] = s;
     }
     // The comb at every quarter pixel: its teeth's ink.

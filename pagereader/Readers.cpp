@@ -1181,8 +1181,6 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
                        static_cast<int>(middle - 0.08 * height)};
         const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right,
                         static_cast<int>(middle + 0.45 * height)};
-        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line]))
-            return std::nullopt;
         const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
         const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
         Item item;
@@ -1193,6 +1191,10 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             reading.items.push_back(std::move(item));
             continue;
         }
+        // Black over the line's ink, told by what the parts add to the paper
+        // (a light ink's part comes out faint): else not this page, or upside down.
+        const Colour cu = CombColour(page, refs, *upper, pitch), cl = CombColour(page, ticks, *lower, pitch);
+        if (!ShowsInk(cu, Ink::Black, kFaintInk) || !ShowsInk(cl, inks[line], kFaintInk)) return std::nullopt;
         // Candidate v's own part was printed v steps left of its black part:
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
