@@ -1166,8 +1166,12 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
     // A line's band: 12 lines of 1/30 inch, the black parts in its upper half.
     const double height = dpi * 12 / 30;
-    const std::vector<Run> bands = DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
-                                             std::max(2, static_cast<int>(dpi / 100)), 0.75 * height);
+    // (Shade far higher than a line's band, as a sheet's darker edge or a
+    // table beyond it, is no line.)
+    std::vector<Run> bands;
+    for (const Run& band : DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
+                                     std::max(2, static_cast<int>(dpi / 100)), 0.75 * height))
+        if (band.Size() <= 1.6 * height) bands.push_back(band);
     if (bands.size() != 6) return std::nullopt;
     const double pitch = Pixels(pg::kShiftPitch, dpi);
     const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
@@ -1266,6 +1270,15 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     if (fitted)
         for (std::size_t line = 0; line < 6 && line < fitted->items.size(); ++line)
             if (fitted->items[line].value) reading.items[line] = std::move(fitted->items[line]);
+    // A scan this coarse shows a step as a tenth of a pixel or less, which
+    // its ticks' places do not hold safely: said so for a line not read.
+    if (dpi > 0 && dpi < kShiftFitLeastDpi)
+        for (Item& item : reading.items)
+            if (!item.value)
+                item.problem = Phrase(
+                    SVC_N("the page is %1 dpi; one pixel shift step needs %2 dpi or more to be read safely (scan it "
+                          "finer)"),
+                    {std::to_string(std::lround(dpi)), std::to_string(std::lround(kShiftFitLeastDpi))});
     return reading;
 }
 
