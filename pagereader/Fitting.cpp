@@ -61,14 +61,17 @@ std::optional<double> Centroid(const std::vector<double>& profile, double around
 
 }  // namespace
 
-std::vector<double> DarkColumns(const Image& page, const Box& box) {
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma) {
     const Box b = Clip(page, box);
     std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Width())), 0.0);
     if (b.Width() <= 0 || b.Height() <= 0) return profile;
     for (int y = b.top; y < b.bottom; ++y) {
         const std::uint8_t* row = page.Row(y);
-        for (int x = b.left; x < b.right; ++x)
-            profile[static_cast<std::size_t>(x - b.left)] += Darkness(row + static_cast<std::size_t>(x) * 3);
+        for (int x = b.left; x < b.right; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            profile[static_cast<std::size_t>(x - b.left)] +=
+                luma ? (255 - (0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2])) / 255.0 : Darkness(p);
+        }
     }
     const double paper = Median(profile);
     for (double& v : profile) v = (v - paper) / b.Height();

@@ -28,7 +28,11 @@ inline double Darkness(const std::uint8_t* rgb) {
 // over the box's rows (or columns), less the paper: the profile's median
 // across; each row's own median down, the rows then averaged over `reach`
 // rows either side (at least 2).
-std::vector<double> DarkColumns(const Image& page, const Box& box);
+// `luma`: the darkness as the pixel's brightness tells it (a weighted sum
+// of its channels), which a JPEG keeps at full resolution where it keeps
+// the colours at half and in blocks of 16 pixels: a coloured tick's place
+// then does not move with where it falls on the blocks.
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma = false);
 std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 
 // The bands of a row profile (as DarkRows gives it, starting at `offset`):

@@ -121,15 +121,40 @@ MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double lea
          g += static_cast<std::size_t>(perGroup)) {
         const std::vector<double> group(samples.begin() + static_cast<long>(g),
                                         samples.begin() + static_cast<long>(g) + perGroup);
-        const std::vector<double> inliers = WithoutOutliers(group, least);
+        // Each tick against its neighbours that stand on the pixels as it
+        // does (every `block`-th, the nearest two either side: the ticks'
+        // places drift across the pixels a little along a row): what is far
+        // off them is a speck or a scratch, not where the tick stands.
+        // (Each tick alone: against the group's median.)
+        std::vector<double> residuals;
+        const long n = static_cast<long>(group.size()), step = static_cast<long>(block);
+        const double median = MedianOf(group);
+        for (long i = 0; i < n; ++i) {
+            std::vector<double> alike;
+            for (long m = -2; m <= 2 && block > 1; ++m)
+                if (m != 0 && i + m * step >= 0 && i + m * step < n)
+                    alike.push_back(group[static_cast<std::size_t>(i + m * step)]);
+            residuals.push_back(group[static_cast<std::size_t>(i)] - (alike.empty() ? median : MedianOf(alike)));
+        }
+        const double middle = MedianOf(residuals);
+        std::vector<double> deviations;
+        for (double r : residuals) deviations.push_back(std::abs(r - middle));
+        const double reach = std::max(least, 4 * 1.4826 * MedianOf(deviations));
+        std::vector<double> inliers;
+        std::vector<double> sums(block, 0.0), counts(block, 0.0);
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            if (std::abs(residuals[i] - middle) > reach) continue;
+            inliers.push_back(group[i]);
+            // (Blocks of consecutive ticks; one left out leaves its block shorter.)
+            const std::size_t k = i / block;
+            if (k >= sums.size()) sums.resize(k + 1, 0.0), counts.resize(k + 1, 0.0);
+            sums[k] += group[i], counts[k] += 1;
+        }
         if (inliers.size() * 4 < group.size() * 3) unsure = true;
         groups.push_back(MeanOf(inliers).mean);
         kept.insert(kept.end(), inliers.begin(), inliers.end());
-        // (A tick left out shortens its block: the blocks are the group's inliers in order.)
-        for (std::size_t i = 0; i + block <= inliers.size(); i += block)
-            blocks.push_back(MeanOf({inliers.begin() + static_cast<long>(i),
-                                     inliers.begin() + static_cast<long>(i + block)})
-                                 .mean);
+        for (std::size_t k = 0; k < sums.size() && block > 1; ++k)
+            if (counts[k] > block / 2.0) blocks.push_back(sums[k] / counts[k]);
     }
     MeanError all = MeanOf(kept);
     if (block > 1 && blocks.size() >= 6) all.error = MeanOf(blocks).error;
@@ -241,8 +266,9 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
                         static_cast<int>(middle - 0.1 * height)};
         const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right,
                         static_cast<int>(middle + 0.4 * height)};
-        const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
-        const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
+        // (The colour head's ticks by their brightness: see DarkColumns.)
+        const auto up = FitComb(DarkColumns(page, upper, !black), upper.left, pg::kBidTicks, pitch, half);
+        const auto down = FitComb(DarkColumns(page, lower, !black), lower.left, pg::kBidTicks, pitch, half);
         if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
         // Each part in its pass's ink, told by what its ticks add to the
         // paper (however faint the small dots' ticks come out).
