@@ -188,7 +188,10 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     }
     const Image& found = sheet ? *sheet : page;
     std::optional<Image> upright;
-    const std::optional<double> skew = InkSkew(found);
+    // (PW is measured from the sheet's edges: a sheet cut out by them is
+    // upright as the edges are, and the PW print's lines stand in
+    // staircases, which the ink's own rows and columns would take for a turn.)
+    const std::optional<double> skew = kind == Kind::Pw && edges.cutOut ? std::nullopt : InkSkew(found);
     if (skew && std::abs(*skew) >= kLeastTurn) {
         Placement turn;
         upright = Upright(found, *skew, sheet.has_value(), &turn);

@@ -1390,8 +1390,21 @@ Reading ReadCut(const Image& page, const Context&) {
         reading.problem = SVC_N("the image is too small");
         return reading;
     }
+    // The columns a row crosses; not a sliver at the sheet's side, where a
+    // photo's background shades its edge (the pattern's first and last
+    // columns stand well inside).
+    auto columnsAt = [&page](int row) {
+        std::vector<Run> found = InkColumns(page, {0, row, page.width, row + 1}, Ink::Any);
+        const int sliver = std::max(3, page.width / 400);
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [&](const Run& r) {
+                                       return r.Size() <= sliver && (r.begin <= 1 || r.end >= page.width - 1);
+                                   }),
+                    found.end());
+        return found;
+    };
     int y = page.height - 2;
-    std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
+    std::vector<Run> columns = columnsAt(y);
     // (Up to a fiftieth of the page, or of an inch on a page that says its
     // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
     const int reach = std::max(page.height / 50, static_cast<int>(DeclaredDpi(page) / 50));
@@ -1406,7 +1419,7 @@ Reading ReadCut(const Image& page, const Context&) {
     };
     for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() != pg::kCutColumns;
          --up) {
-        auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
+        auto found = columnsAt(up);
         if (better(found.size(), columns.size())) {
             columns = std::move(found);
             y = up;
