@@ -61,7 +61,7 @@ std::optional<double> Centroid(const std::vector<double>& profile, double around
 
 }  // namespace
 
-std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma) {
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma, int paperReach) {
     const Box b = Clip(page, box);
     std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Width())), 0.0);
     if (b.Width() <= 0 || b.Height() <= 0) return profile;
@@ -72,6 +72,21 @@ std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma) {
             profile[static_cast<std::size_t>(x - b.left)] +=
                 luma ? (255 - (0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2])) / 255.0 : Darkness(p);
         }
+    }
+    if (paperReach > 0) {
+        // Each column less the median of those around it (every other one
+        // looked at: the paper changes slowly).
+        std::vector<double> local(profile.size());
+        const long n = static_cast<long>(profile.size()), r = paperReach;
+        std::vector<double> around;
+        for (long i = 0; i < n; ++i) {
+            around.clear();
+            for (long k = std::max(0L, i - r); k <= std::min(n - 1, i + r); k += 2)
+                around.push_back(profile[static_cast<std::size_t>(k)]);
+            local[static_cast<std::size_t>(i)] = profile[static_cast<std::size_t>(i)] - Median(around);
+        }
+        for (double& v : local) v /= b.Height();
+        return local;
     }
     const double paper = Median(profile);
     for (double& v : profile) v = (v - paper) / b.Height();

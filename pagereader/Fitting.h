@@ -32,7 +32,10 @@ inline double Darkness(const std::uint8_t* rgb) {
 // of its channels), which a JPEG keeps at full resolution where it keeps
 // the colours at half and in blocks of 16 pixels: a coloured tick's place
 // then does not move with where it falls on the blocks.
-std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma = false);
+// `paperReach` (pixels, 0 for none): each column less the paper's own level
+// around it (the median within that reach either side), so that light
+// falling off across the box is no ink.
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma = false, int paperReach = 0);
 std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 
 // The bands of a row profile (as DarkRows gives it, starting at `offset`):

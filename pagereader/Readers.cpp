@@ -267,8 +267,10 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
         const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right,
                         static_cast<int>(middle + 0.4 * height)};
         // (The colour head's ticks by their brightness: see DarkColumns.)
-        const auto up = FitComb(DarkColumns(page, upper, !black), upper.left, pg::kBidTicks, pitch, half);
-        const auto down = FitComb(DarkColumns(page, lower, !black), lower.left, pg::kBidTicks, pitch, half);
+        // (Each column against the paper within half a pitch: light may fall off across the row.)
+        const int paper = static_cast<int>(pitch / 2);
+        const auto up = FitComb(DarkColumns(page, upper, !black, paper), upper.left, pg::kBidTicks, pitch, half);
+        const auto down = FitComb(DarkColumns(page, lower, !black, paper), lower.left, pg::kBidTicks, pitch, half);
         if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
         // Each part in its pass's ink, told by what its ticks add to the
         // paper (however faint the small dots' ticks come out).
