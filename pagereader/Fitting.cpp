@@ -168,8 +168,7 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
 double BandMiddle(const std::vector<double>& profile, int offset, const Run& band, double height) {
     const int size = static_cast<int>(std::lround(height));
     const int from = band.begin - offset, to = band.end - offset;
-    if (band.Size() <= size || from < 0 || to > static_cast<int>(profile.size()))
-        return (band.begin + band.end) / 2.0;
+    if (band.Size() <= size || from < 0 || to > static_cast<int>(profile.size())) return (band.begin + band.end) / 2.0;
     double sum = 0;
     for (int i = from; i < from + size; ++i) sum += profile[static_cast<std::size_t>(i)];
     double best = sum;

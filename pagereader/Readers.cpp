@@ -1398,10 +1398,9 @@ Reading ReadCut(const Image& page, const Context&) {
     auto columnsAt = [&page](int row) {
         std::vector<Run> found = InkColumns(page, {0, row, page.width, row + 1}, Ink::Any);
         const int sliver = std::max(3, page.width / 400);
-        found.erase(std::remove_if(found.begin(), found.end(),
-                                   [&](const Run& r) {
-                                       return r.Size() <= sliver && (r.begin <= 1 || r.end >= page.width - 1);
-                                   }),
+        found.erase(std::remove_if(
+                        found.begin(), found.end(),
+                        [&](const Run& r) { return r.Size() <= sliver && (r.begin <= 1 || r.end >= page.width - 1); }),
                     found.end());
         return found;
     };
