@@ -1201,6 +1201,22 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     for (const Run& band : DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
                                      std::max(2, static_cast<int>(dpi / 100)), 0.75 * height))
         if (band.Size() <= 1.6 * height) bands.push_back(band);
+    // More than six: the six lines are those evenly spaced one after the
+    // other (a shade of the sheet's edge beside them is not), when only
+    // one run of six is.
+    if (bands.size() > 6) {
+        std::vector<std::size_t> runs;
+        for (std::size_t i = 0; i + 6 <= bands.size(); ++i) {
+            std::vector<double> gaps;
+            for (std::size_t k = i + 1; k < i + 6; ++k) gaps.push_back(bands[k].begin - bands[k - 1].begin);
+            const double typical = MedianOf(gaps);
+            if (std::all_of(gaps.begin(), gaps.end(), [&](double g) { return std::abs(g - typical) < 0.1 * typical; }))
+                runs.push_back(i);
+        }
+        if (runs.size() != 1) return std::nullopt;
+        bands = std::vector<Run>(bands.begin() + static_cast<long>(runs.front()),
+                                 bands.begin() + static_cast<long>(runs.front()) + 6);
+    }
     if (bands.size() != 6) return std::nullopt;
     const double pitch = Pixels(pg::kShiftPitch, dpi);
     const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
