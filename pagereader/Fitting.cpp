@@ -61,14 +61,32 @@ std::optional<double> Centroid(const std::vector<double>& profile, double around
 
 }  // namespace
 
-std::vector<double> DarkColumns(const Image& page, const Box& box) {
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma, int paperReach) {
     const Box b = Clip(page, box);
     std::vector<double> profile(static_cast<std::size_t>(std::max(0, b.Width())), 0.0);
     if (b.Width() <= 0 || b.Height() <= 0) return profile;
     for (int y = b.top; y < b.bottom; ++y) {
         const std::uint8_t* row = page.Row(y);
-        for (int x = b.left; x < b.right; ++x)
-            profile[static_cast<std::size_t>(x - b.left)] += Darkness(row + static_cast<std::size_t>(x) * 3);
+        for (int x = b.left; x < b.right; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            profile[static_cast<std::size_t>(x - b.left)] +=
+                luma ? (255 - (0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2])) / 255.0 : Darkness(p);
+        }
+    }
+    if (paperReach > 0) {
+        // Each column less the median of those around it (every other one
+        // looked at: the paper changes slowly).
+        std::vector<double> local(profile.size());
+        const long n = static_cast<long>(profile.size()), r = paperReach;
+        std::vector<double> around;
+        for (long i = 0; i < n; ++i) {
+            around.clear();
+            for (long k = std::max(0L, i - r); k <= std::min(n - 1, i + r); k += 2)
+                around.push_back(profile[static_cast<std::size_t>(k)]);
+            local[static_cast<std::size_t>(i)] = profile[static_cast<std::size_t>(i)] - Median(around);
+        }
+        for (double& v : local) v /= b.Height();
+        return local;
     }
     const double paper = Median(profile);
     for (double& v : profile) v = (v - paper) / b.Height();
@@ -147,19 +165,37 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
     return bands;
 }
 
+double BandMiddle(const std::vector<double>& profile, int offset, const Run& band, double height) {
+    const int size = static_cast<int>(std::lround(height));
+    const int from = band.begin - offset, to = band.end - offset;
+    if (band.Size() <= size || from < 0 || to > static_cast<int>(profile.size())) return (band.begin + band.end) / 2.0;
+    double sum = 0;
+    for (int i = from; i < from + size; ++i) sum += profile[static_cast<std::size_t>(i)];
+    double best = sum;
+    int bestAt = from;
+    for (int i = from + 1; i + size <= to; ++i) {
+        sum += profile[static_cast<std::size_t>(i + size - 1)] - profile[static_cast<std::size_t>(i - 1)];
+        if (sum > best) best = sum, bestAt = i;
+    }
+    return offset + bestAt + size / 2.0;
+}
+
 std::optional<Comb> FitComb(const std::vector<double>& profile, int offset, int count, double pitch, double half) {
     const double n = static_cast<double>(profile.size());
     const double span = pitch * (count - 1);
     if (count < 2 || pitch <= 1 || span >= n) return std::nullopt;
     // The profile smoothed over a quarter pitch, so that the comb finds a
-    // tick a little off its place.
+    // tick a little off its place; tapering to its ends, so that a comb on
+    // thin sharp ticks lies on their middles (where a flat sum would be as
+    // high anywhere within the reach and the comb might rest beside them).
     const int reach = std::max(1, static_cast<int>(pitch / 8));
     std::vector<double> smooth(profile.size(), 0.0);
     for (std::size_t i = 0; i < profile.size(); ++i) {
         double s = 0;
         for (long j = static_cast<long>(i) - reach; j <= static_cast<long>(i) + reach; ++j)
             if (j >= 0 && j < static_cast<long>(profile.size()))
-                s += std::max(0.0, profile[static_cast<std::size_t>(j)]);
+                s += std::max(0.0, profile[static_cast<std::size_t>(j)]) *
+                     (1 + reach - std::abs(j - static_cast<long>(i))) / (1.0 + reach);
         smooth[i] = s;
     }
     // The comb at every quarter pixel: its teeth's ink.
@@ -265,14 +301,49 @@ Colour InkColour(const Image& page, const Box& box) {
     return colour;
 }
 
-bool ShowsInk(const Colour& colour, Ink ink) {
+Colour CombColour(const Image& page, const Box& box, const Comb& comb, double pitch) {
+    Colour colour;
+    const Box b = Clip(page, box);
+    if (b.Width() <= 0 || b.Height() <= 0 || comb.centres.size() < 2) return colour;
+    // Each column's mean of each channel over the box's rows.
+    std::vector<std::array<double, 3>> columns(static_cast<std::size_t>(b.Width()), {0, 0, 0});
+    for (int y = b.top; y < b.bottom; ++y) {
+        const std::uint8_t* row = page.Row(y);
+        for (int x = b.left; x < b.right; ++x)
+            for (std::size_t c = 0; c < 3; ++c)
+                columns[static_cast<std::size_t>(x - b.left)][c] += row[static_cast<std::size_t>(x) * 3 + c];
+    }
+    // The columns within `reach` of a place (page coordinates, sub-pixel), added to `sum`.
+    const double reach = std::max(0.75, pitch / 10);
+    auto add = [&](double at, std::array<double, 3>* sum, double* n) {
+        for (int x = static_cast<int>(std::ceil(at - reach - 0.5)); x + 0.5 <= at + reach; ++x) {
+            if (x < b.left || x >= b.right) continue;
+            for (std::size_t c = 0; c < 3; ++c) (*sum)[c] += columns[static_cast<std::size_t>(x - b.left)][c];
+            *n += b.Height();
+        }
+    };
+    std::array<double, 3> on{0, 0, 0}, between{0, 0, 0};
+    double nOn = 0, nBetween = 0;
+    for (std::size_t k = 0; k < comb.centres.size(); ++k) {
+        add(comb.centres[k], &on, &nOn);
+        if (k + 1 < comb.centres.size()) add((comb.centres[k] + comb.centres[k + 1]) / 2, &between, &nBetween);
+    }
+    if (nOn == 0 || nBetween == 0) return colour;
+    const double r = between[0] / nBetween - on[0] / nOn, g = between[1] / nBetween - on[1] / nOn,
+                 bl = between[2] / nBetween - on[2] / nOn;
+    if (!(std::max({r, g, bl}) > 0)) return colour;
+    colour = {255 - std::max(0.0, r), 255 - std::max(0.0, g), 255 - std::max(0.0, bl), true};
+    return colour;
+}
+
+bool ShowsInk(const Colour& colour, Ink ink, double atLeast) {
     if (!colour.any) return false;
     const double c = 255 - colour.r, m = 255 - colour.g, y = 255 - colour.b;
     const double most = std::max({c, m, y}), least = std::min({c, m, y});
-    if (most < 15) return false;
+    if (most < atLeast) return false;
     // Grey has its three channels alike; a faint colour (a thin tick of a
     // light ink on a coarse scan) still has one a fifth apart.
-    const bool neutral = most - least < std::max(3.0, 0.2 * most);
+    const bool neutral = most - least < std::max(std::min(3.0, atLeast), 0.2 * most);
     switch (ink) {
         case Ink::Black:
         case Ink::Gray:

@@ -28,7 +28,14 @@ inline double Darkness(const std::uint8_t* rgb) {
 // over the box's rows (or columns), less the paper: the profile's median
 // across; each row's own median down, the rows then averaged over `reach`
 // rows either side (at least 2).
-std::vector<double> DarkColumns(const Image& page, const Box& box);
+// `luma`: the darkness as the pixel's brightness tells it (a weighted sum
+// of its channels), which a JPEG keeps at full resolution where it keeps
+// the colours at half and in blocks of 16 pixels: a coloured tick's place
+// then does not move with where it falls on the blocks.
+// `paperReach` (pixels, 0 for none): each column less the paper's own level
+// around it (the median within that reach either side), so that light
+// falling off across the box is no ink.
+std::vector<double> DarkColumns(const Image& page, const Box& box, bool luma = false, int paperReach = 0);
 std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 
 // The bands of a row profile (as DarkRows gives it, starting at `offset`):
@@ -37,6 +44,12 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 // part bands), gaps of up to `join` closed, at least `least` rows high.
 std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
                            double least);
+
+// The middle of a band of a row profile (as DarkBands gives it, the profile
+// starting at `offset`) that should be `height` rows high: where `height`
+// rows of it hold the most ink, when it came out higher (a shade of the
+// paper next to it, a faint band's edge grown into the noise).
+double BandMiddle(const std::vector<double>& profile, int offset, const Run& band, double height);
 
 // `count` ticks `pitch` pixels apart in a column profile starting at
 // `offset`: where the comb of them holds the most ink, then each tick's
@@ -77,8 +90,17 @@ struct Colour {
 };
 Colour InkColour(const Image& page, const Box& box);
 
-// The colour's ink, as the readers tell inks apart (Ink::Any when none).
-bool ShowsInk(const Colour& colour, Ink ink);
+// The colour's ink, as the readers tell inks apart (Ink::Any when none):
+// `least` is how far below white its strongest channel must lie.
+bool ShowsInk(const Colour& colour, Ink ink, double least = 15);
+
+// The colour a comb's ticks add to the paper, however faint they came out:
+// per channel, how much darker the columns on the ticks are than those
+// half-way between them, over the box's rows, given as that much below
+// white (what ShowsInk takes). Unevenly lit paper, noise and JPEG's
+// colour blocks even out over the many pixels. `any` is false when the
+// ticks add no ink.
+Colour CombColour(const Image& page, const Box& box, const Comb& comb, double pitch);
 
 // The mean darkness of each row of the box (over its columns), or of each
 // column (over its rows): nothing taken off for the paper.

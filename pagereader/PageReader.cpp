@@ -114,8 +114,8 @@ std::string Reading::InputLine() const {
 
 namespace {
 
-bool AnyRead(const Reading& reading) {
-    return std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
+long ValuesRead(const Reading& reading) {
+    return std::count_if(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
 }
 
 // Kinds whose every band is checked for its inks in order (black over the
@@ -126,9 +126,11 @@ bool TellsItsOrientation(Kind kind) { return kind == Kind::Bid || kind == Kind::
 // The page as it is, or turned by half a turn when nothing on it reads upright.
 Reading ReadAsIs(Kind kind, const Image& page, const Context& context, const detail::SheetEdges& edges) {
     Reading reading = ReadUpright(kind, page, context, edges);
-    const bool anyRead =
-        std::any_of(reading.items.begin(), reading.items.end(), [](const Item& i) { return i.value.has_value(); });
-    if (!anyRead) {
+    // (A kind that tells its orientation is tried turned also where it read
+    // only part of its items: the ticks counted on a page upside down may
+    // give one or two of them, and the page read the right way up all.)
+    const long read = ValuesRead(reading);
+    if (read == 0 || (TellsItsOrientation(kind) && !reading.Complete())) {
         // A sheet scanned upside down: the pattern read the other way round
         // counts only when every item reads so (or the kind tells which way
         // up it is); its places are turned back.
@@ -141,7 +143,7 @@ Reading ReadAsIs(Kind kind, const Image& page, const Context& context, const det
                            true,
                            edges.cutOut};
         Reading turned = ReadUpright(kind, Turned(page), context, turnedEdges);
-        if (turned.Complete() || (TellsItsOrientation(kind) && AnyRead(turned))) {
+        if (turned.Complete() || (TellsItsOrientation(kind) && ValuesRead(turned) > read)) {
             for (Item& item : turned.items)
                 for (Place& p : item.where) {
                     p.x = page.width - p.x - p.width;
@@ -186,7 +188,10 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     }
     const Image& found = sheet ? *sheet : page;
     std::optional<Image> upright;
-    const std::optional<double> skew = InkSkew(found);
+    // (PW is measured from the sheet's edges: a sheet cut out by them is
+    // upright as the edges are, and the PW print's lines stand in
+    // staircases, which the ink's own rows and columns would take for a turn.)
+    const std::optional<double> skew = kind == Kind::Pw && edges.cutOut ? std::nullopt : InkSkew(found);
     if (skew && std::abs(*skew) >= kLeastTurn) {
         Placement turn;
         upright = Upright(found, *skew, sheet.has_value(), &turn);

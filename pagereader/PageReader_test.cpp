@@ -243,6 +243,14 @@ TEST(PageReaderCut, TheMarkWhoseBlackReachesTheCutUprightOrUpsideDown) {
     ASSERT_EQ(all.items.size(), 1u);
     EXPECT_EQ(all.items[0].value, 17);
     EXPECT_LT(all.items[0].confidence, 0.8);
+    // A photo's background shades the sheet's outermost pixels by the cut:
+    // no column of the pattern.
+    Image shaded = CutPage(12);
+    Fill(shaded, 0, 270, 1, 300, {60, 60, 60});
+    Fill(shaded, shaded.width - 2, 270, shaded.width, 300, {60, 60, 60});
+    const Reading sh = svc::pagereader::Read(Kind::Cut, shaded, Context{});
+    ASSERT_EQ(sh.items.size(), 1u);
+    EXPECT_EQ(sh.items[0].value, 12) << sh.items[0].problem.Written();
     // Columns out of order (a smear of cyan under a black one): no value.
     Image smeared = CutPage(9);
     Fill(smeared, 58 + 160 * 4, 280, 58 + 160 * 4 + 120, 300, {0, 160, 230});
@@ -465,6 +473,59 @@ TEST(PageReaderFitting, ACombFindsFaintTicksToAFractionOfAPixelAndNoneOneOff) {
     // Nor is a part with fewer.
     EXPECT_FALSE(
         svc::pagereader::detail::FitComb(TickProfile(500, 40.3, pitch, 23, 0.21, 7), 0, 24, pitch, 4).has_value());
+}
+
+TEST(PageReaderFitting, ACombRestsOnSharpTicksMiddlesUnderLightFallingOffAcross) {
+    namespace d = svc::pagereader::detail;
+    // Pixel shift's black parts at 200 dpi: sharp ticks a pixel and a half
+    // wide, 2/3 inch apart. A comb summing the ink flat over its reach is as
+    // strong anywhere within it and may rest beside such ticks.
+    const double pitch = 200.0 * 2 / 3;
+    const auto sharp = TickProfile(1500, 70.6, pitch, 11, 1.5, 3);
+    const auto comb = d::FitComb(sharp, 0, 11, pitch, 5);
+    ASSERT_TRUE(comb.has_value());
+    for (int k = 0; k < 11; ++k)
+        EXPECT_NEAR(comb->centres[static_cast<std::size_t>(k)], 70.6 + k * pitch, 0.2) << "tick " << k;
+    // Faint cyan ticks (Bi-D's return pass at 150 dpi) on paper lit from
+    // the left: measured against the paper around each, by brightness.
+    const double bidPitch = 150.0 / 9;
+    Image row = Blank(500, 20, 150);
+    for (int x = 0; x < row.width; ++x)
+        for (int y = 0; y < row.height; ++y) {
+            std::uint8_t* p = row.Row(y) + static_cast<std::size_t>(x) * 3;
+            const double light = 1 - 0.25 * x / row.width;
+            const double tick =
+                std::max(0.0, 1 - std::abs(x + 0.5 - (40.3 + bidPitch * std::round((x - 40.3) / bidPitch))));
+            const bool on = x > 30 && x < 40.3 + 23.5 * bidPitch;
+            const double ink[3] = {0.5, 0.2, 0.05};  // cyan takes red light most
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<std::uint8_t>(std::lround(255 * light * (1 - (on ? tick * ink[c] : 0))));
+        }
+    const Box all{0, 0, row.width, row.height};
+    const auto faint = d::FitComb(d::DarkColumns(row, all, true, static_cast<int>(bidPitch / 2)), 0, 24, bidPitch, 2.5);
+    ASSERT_TRUE(faint.has_value());
+    for (int k = 0; k < 24; ++k)
+        EXPECT_NEAR(faint->centres[static_cast<std::size_t>(k)], 40.3 + k * bidPitch, 0.15) << "tick " << k;
+    // What the ticks add to the paper tells their ink, faint as they are.
+    const auto colour = d::CombColour(row, all, *faint, bidPitch);
+    EXPECT_TRUE(d::ShowsInk(colour, Ink::Cyan, 2));
+    EXPECT_FALSE(d::ShowsInk(colour, Ink::Magenta, 2));
+    EXPECT_FALSE(d::ShowsInk(colour, Ink::Black, 2));
+    // Paper alone adds nothing.
+    Image paper = Blank(500, 20, 150);
+    EXPECT_FALSE(d::CombColour(paper, all, *faint, bidPitch).any);
+}
+
+TEST(PageReaderRefusals, PixelShiftBelow200DpiSaysTheScanIsTooCoarse) {
+    // A step is a tenth of a pixel at 150 dpi: every line refused with that reason.
+    const Reading r = svc::pagereader::Read(Kind::PixelShift, Blank(1240, 1754, 150), Context{});
+    ASSERT_EQ(r.items.size(), 6u);
+    for (const Item& item : r.items) {
+        EXPECT_FALSE(item.value.has_value());
+        const std::string why = item.problem.Written();
+        EXPECT_NE(why.find("150 dpi"), std::string::npos) << why;
+        EXPECT_NE(why.find("200 dpi"), std::string::npos) << why;
+    }
 }
 
 TEST(PageReaderFitting, BandsArePartedFromTheTextAboveThem) {

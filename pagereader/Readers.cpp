@@ -59,6 +59,9 @@ constexpr int kFirstDotLeastDpi = 1440;
 // and are counted (as fast as the page is large); coarser scans are fitted.
 constexpr double kCountFromDpi = 720;
 constexpr double kShiftFitLeastDpi = 200;
+// How much ink (in levels below white, averaged over a comb's ticks) tells
+// a part's ink: a tick of small dots on a coarse scan adds little.
+constexpr double kFaintInk = 2;
 
 // Mean and largest deviation of samples.
 struct Stats {
@@ -95,19 +98,66 @@ void Propose(Item* item, double estimate, double spread, int low, int high) {
 // its group's others (a speck of dust on it, a scratch; `least` is how far
 // is never too far) is left out; a group
 // that loses more than a quarter of its ticks so makes the value unsure.
-MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least) {
-    std::vector<double> kept, groups;
+//
+// Ticks `pitch` pixels apart stand on the pixels differently, and a tick's
+// centre is measured a little off by where it stands (blur and resampling
+// keep its ink, not quite its shape): the error repeats tick by tick as the
+// pixels do, and evens out over a few. The samples' error is then taken
+// over blocks of consecutive ticks that stand on the pixels in every way
+// once (`pitch` 0: each tick alone).
+MeanError TrialsFit(const std::vector<double>& samples, int perGroup, double least, double pitch = 0) {
+    // Ticks to a block: the fewest (up to 8) that end nearest a whole pixel on.
+    std::size_t block = 1;
+    if (pitch > 0) {
+        double nearest = 1;
+        for (int b = 1; b <= 8; ++b) {
+            const double off = std::abs(b * pitch - std::round(b * pitch));
+            if (off < nearest - 0.05) nearest = off, block = static_cast<std::size_t>(b);
+        }
+    }
+    std::vector<double> kept, groups, blocks;
     bool unsure = false;
     for (std::size_t g = 0; g + static_cast<std::size_t>(perGroup) <= samples.size();
          g += static_cast<std::size_t>(perGroup)) {
         const std::vector<double> group(samples.begin() + static_cast<long>(g),
                                         samples.begin() + static_cast<long>(g) + perGroup);
-        const std::vector<double> inliers = WithoutOutliers(group, least);
+        // Each tick against its neighbours that stand on the pixels as it
+        // does (every `block`-th, the nearest two either side: the ticks'
+        // places drift across the pixels a little along a row): what is far
+        // off them is a speck or a scratch, not where the tick stands.
+        // (Each tick alone: against the group's median.)
+        std::vector<double> residuals;
+        const long n = static_cast<long>(group.size()), step = static_cast<long>(block);
+        const double median = MedianOf(group);
+        for (long i = 0; i < n; ++i) {
+            std::vector<double> alike;
+            for (long m = -2; m <= 2 && block > 1; ++m)
+                if (m != 0 && i + m * step >= 0 && i + m * step < n)
+                    alike.push_back(group[static_cast<std::size_t>(i + m * step)]);
+            residuals.push_back(group[static_cast<std::size_t>(i)] - (alike.empty() ? median : MedianOf(alike)));
+        }
+        const double middle = MedianOf(residuals);
+        std::vector<double> deviations;
+        for (double r : residuals) deviations.push_back(std::abs(r - middle));
+        const double reach = std::max(least, 4 * 1.4826 * MedianOf(deviations));
+        std::vector<double> inliers;
+        std::vector<double> sums(block, 0.0), counts(block, 0.0);
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            if (std::abs(residuals[i] - middle) > reach) continue;
+            inliers.push_back(group[i]);
+            // (Blocks of consecutive ticks; one left out leaves its block shorter.)
+            const std::size_t k = i / block;
+            if (k >= sums.size()) sums.resize(k + 1, 0.0), counts.resize(k + 1, 0.0);
+            sums[k] += group[i], counts[k] += 1;
+        }
         if (inliers.size() * 4 < group.size() * 3) unsure = true;
         groups.push_back(MeanOf(inliers).mean);
         kept.insert(kept.end(), inliers.begin(), inliers.end());
+        for (std::size_t k = 0; k < sums.size() && block > 1; ++k)
+            if (counts[k] > block / 2.0) blocks.push_back(sums[k] / counts[k]);
     }
     MeanError all = MeanOf(kept);
+    if (block > 1 && blocks.size() >= 6) all.error = MeanOf(blocks).error;
     if (groups.size() >= 2) all.error = std::max(all.error, MeanOf(groups).error);
     if (unsure || kept.size() < 2) all.error = 1e9;
     return all;
@@ -209,16 +259,23 @@ std::optional<std::vector<Trial>> BidTrialsFitted(const Image& page, double dpi,
     const double height = dpi * 96 / 180;
     for (const Run& band :
          DarkBands(rows, window.top, 0.15, 2.2, std::max(2, static_cast<int>(dpi / 100)), 0.7 * height)) {
-        if (band.Size() > 1.3 * height) return std::nullopt;
-        const double middle = (band.begin + band.end) / 2.0;
+        // (A band a little higher than the job's is read where its rows hold the most ink.)
+        if (band.Size() > 1.8 * height) return std::nullopt;
+        const double middle = BandMiddle(rows, window.top, band, height);
         const Box upper{window.left, static_cast<int>(middle - 0.4 * height), window.right,
                         static_cast<int>(middle - 0.1 * height)};
         const Box lower{window.left, static_cast<int>(middle + 0.1 * height), window.right,
                         static_cast<int>(middle + 0.4 * height)};
-        if (!ShowsInk(InkColour(page, upper), forward) || !ShowsInk(InkColour(page, lower), back)) return std::nullopt;
-        const auto up = FitComb(DarkColumns(page, upper), upper.left, pg::kBidTicks, pitch, half);
-        const auto down = FitComb(DarkColumns(page, lower), lower.left, pg::kBidTicks, pitch, half);
+        // (The colour head's ticks by their brightness: see DarkColumns.)
+        // (Each column against the paper within half a pitch: light may fall off across the row.)
+        const int paper = static_cast<int>(pitch / 2);
+        const auto up = FitComb(DarkColumns(page, upper, !black, paper), upper.left, pg::kBidTicks, pitch, half);
+        const auto down = FitComb(DarkColumns(page, lower, !black, paper), lower.left, pg::kBidTicks, pitch, half);
         if (!up || !down || std::abs(down->first - up->first) > pitch / 2) return std::nullopt;
+        // Each part in its pass's ink, told by what its ticks add to the
+        // paper (however faint the small dots' ticks come out).
+        const Colour cu = CombColour(page, upper, *up, pitch), cl = CombColour(page, lower, *down, pitch);
+        if (!ShowsInk(cu, forward, kFaintInk) || !ShowsInk(cl, back, kFaintInk)) return std::nullopt;
         Trial t;
         t.box = {window.left, band.begin, window.right, band.end};
         for (int i = 0; i < pg::kBidTicks; ++i)
@@ -327,7 +384,9 @@ Reading ReadBid(const Image& page, const Context& context) {
             }
             const Stats st = Of(estimates);
             if (fitted)
-                ProposeFitted(&item, *stored, TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel)),
+                ProposeFitted(&item, *stored,
+                              TrialsFit(estimates, pg::kBidTicks, std::max(0.5, 0.3 * stepsPerPixel),
+                                        Pixels(pg::kBidTickPitch, dpi)),
                               -72, 72);
             else
                 Propose(&item, *stored + st.mean, st.spread, -72, 72);
@@ -1122,10 +1181,11 @@ namespace {
 // bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
-    // Below 200 dpi a step is less than a seventh of a pixel, and a clean
-    // 150 dpi copy reads three steps low (its candidates' widths fall on the
-    // pixels unevenly; at 200 and 250 dpi it reads within half a step):
-    // not fitted there.
+    // Below 200 dpi a step is less than a seventh of a pixel, and the
+    // candidates, 2/3 inch apart, stand on the same place of the pixels (a
+    // whole 100 at 150 dpi), so how that place moves a centre does not
+    // even out over them: a clean 150 dpi copy fitted reads 0.3 step high,
+    // degraded ones up to 0.8. Not fitted there.
     if (!(dpi >= kShiftFitLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
     const Box window = Clip(
         page,
@@ -1135,8 +1195,28 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     if (window.Width() <= 0 || window.Height() <= 0) return std::nullopt;
     // A line's band: 12 lines of 1/30 inch, the black parts in its upper half.
     const double height = dpi * 12 / 30;
-    const std::vector<Run> bands = DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
-                                             std::max(2, static_cast<int>(dpi / 100)), 0.75 * height);
+    // (Shade far higher than a line's band, as a sheet's darker edge or a
+    // table beyond it, is no line.)
+    std::vector<Run> bands;
+    for (const Run& band : DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
+                                     std::max(2, static_cast<int>(dpi / 100)), 0.75 * height))
+        if (band.Size() <= 1.6 * height) bands.push_back(band);
+    // More than six: the six lines are those evenly spaced one after the
+    // other (a shade of the sheet's edge beside them is not), when only
+    // one run of six is.
+    if (bands.size() > 6) {
+        std::vector<std::size_t> runs;
+        for (std::size_t i = 0; i + 6 <= bands.size(); ++i) {
+            std::vector<double> gaps;
+            for (std::size_t k = i + 1; k < i + 6; ++k) gaps.push_back(bands[k].begin - bands[k - 1].begin);
+            const double typical = MedianOf(gaps);
+            if (std::all_of(gaps.begin(), gaps.end(), [&](double g) { return std::abs(g - typical) < 0.1 * typical; }))
+                runs.push_back(i);
+        }
+        if (runs.size() != 1) return std::nullopt;
+        bands = std::vector<Run>(bands.begin() + static_cast<long>(runs.front()),
+                                 bands.begin() + static_cast<long>(runs.front()) + 6);
+    }
     if (bands.size() != 6) return std::nullopt;
     const double pitch = Pixels(pg::kShiftPitch, dpi);
     const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
@@ -1150,8 +1230,6 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
                        static_cast<int>(middle - 0.08 * height)};
         const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right,
                         static_cast<int>(middle + 0.45 * height)};
-        if (!ShowsInk(InkColour(page, refs), Ink::Black) || !ShowsInk(InkColour(page, ticks), inks[line]))
-            return std::nullopt;
         const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
         const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
         Item item;
@@ -1162,6 +1240,10 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             reading.items.push_back(std::move(item));
             continue;
         }
+        // Black over the line's ink, told by what the parts add to the paper
+        // (a light ink's part comes out faint): else not this page, or upside down.
+        const Colour cu = CombColour(page, refs, *upper, pitch), cl = CombColour(page, ticks, *lower, pitch);
+        if (!ShowsInk(cu, Ink::Black, kFaintInk) || !ShowsInk(cl, inks[line], kFaintInk)) return std::nullopt;
         // Candidate v's own part was printed v steps left of its black part:
         // the line's shift is v plus how far right its part stands.
         std::vector<double> estimates;
@@ -1233,6 +1315,15 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     if (fitted)
         for (std::size_t line = 0; line < 6 && line < fitted->items.size(); ++line)
             if (fitted->items[line].value) reading.items[line] = std::move(fitted->items[line]);
+    // A scan this coarse shows a step as a tenth of a pixel or less, which
+    // its ticks' places do not hold safely: said so for a line not read.
+    if (dpi > 0 && dpi < kShiftFitLeastDpi)
+        for (Item& item : reading.items)
+            if (!item.value)
+                item.problem = Phrase(
+                    SVC_N("the page is %1 dpi; one pixel shift step needs %2 dpi or more to be read safely (scan it "
+                          "finer)"),
+                    {std::to_string(std::lround(dpi)), std::to_string(std::lround(kShiftFitLeastDpi))});
     return reading;
 }
 
@@ -1318,8 +1409,20 @@ Reading ReadCut(const Image& page, const Context&) {
         reading.problem = SVC_N("the image is too small");
         return reading;
     }
+    // The columns a row crosses; not a sliver at the sheet's side, where a
+    // photo's background shades its edge (the pattern's first and last
+    // columns stand well inside).
+    auto columnsAt = [&page](int row) {
+        std::vector<Run> found = InkColumns(page, {0, row, page.width, row + 1}, Ink::Any);
+        const int sliver = std::max(3, page.width / 400);
+        found.erase(std::remove_if(
+                        found.begin(), found.end(),
+                        [&](const Run& r) { return r.Size() <= sliver && (r.begin <= 1 || r.end >= page.width - 1); }),
+                    found.end());
+        return found;
+    };
     int y = page.height - 2;
-    std::vector<Run> columns = InkColumns(page, {0, y, page.width, y + 1}, Ink::Any);
+    std::vector<Run> columns = columnsAt(y);
     // (Up to a fiftieth of the page, or of an inch on a page that says its
     // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
     const int reach = std::max(page.height / 50, static_cast<int>(DeclaredDpi(page) / 50));
@@ -1334,7 +1437,7 @@ Reading ReadCut(const Image& page, const Context&) {
     };
     for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() != pg::kCutColumns;
          --up) {
-        auto found = InkColumns(page, {0, up, page.width, up + 1}, Ink::Any);
+        auto found = columnsAt(up);
         if (better(found.size(), columns.size())) {
             columns = std::move(found);
             y = up;
