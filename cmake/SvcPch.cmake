@@ -14,10 +14,11 @@
 # position-independent code (-fPIC, which Qt asks for anyway), and the test
 # headers are made with the test code's optimisation (svc_test_code_options).
 #
-# svc_use_pch(target GTEST|QT|QTTEST)  the target reuses that header.
-# svc_pch_optimised(target)            the target is compiled at -O1 under the
-#                                      sanitizers (svc_optimise_under_sanitizers):
-#                                      it takes the header made so.
+# svc_use_pch(target GTEST|STD|QT|QTTEST)
+#     the target reuses that header (where this build makes it);
+# svc_pch_optimised(target)
+#     the target is compiled at -O1 under the sanitizers
+#     (svc_optimise_under_sanitizers): it takes the header made so.
 
 set(SVC_STD_PCH_HEADERS
   <algorithm> <array> <chrono> <cstdint> <cstring> <functional> <map> <memory> <optional> <sstream> <string>
