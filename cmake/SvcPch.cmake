@@ -27,11 +27,13 @@ set(SVC_QT_PCH_HEADERS
   <QApplication> <QWidget> <QLabel> <QPushButton> <QGroupBox> <QLineEdit> <QCheckBox> <QComboBox>
   <QVBoxLayout> <QTimer> <QString>)
 
+# The one source of the targets the headers are made for.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/svc_pch.cpp
+     CONTENT "// The target the shared headers are precompiled for.\n")
+
 # svc_pch_target(NAME name HEADERS h... LIBS lib... [TEST] [OPTIONS o...])
 function(svc_pch_target)
   cmake_parse_arguments(P "TEST" "NAME" "HEADERS;LIBS;OPTIONS" ${ARGN})
-  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/svc_pch.cpp
-       CONTENT "// The target the shared headers are precompiled for.\n")
   add_library(${P_NAME} OBJECT ${CMAKE_BINARY_DIR}/svc_pch.cpp)
   target_link_libraries(${P_NAME} PRIVATE ${P_LIBS})
   if(P_TEST)
