@@ -135,7 +135,7 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach) {
 }
 
 std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
-                           double least) {
+                           double least, bool fewRows) {
     std::vector<Run> bands;
     // The paper's noise (the profile's median is the paper), and the typical
     // level of the rows that stand clear of it: the pattern's rows, which
@@ -146,7 +146,8 @@ std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, doubl
     const double paper = Quantile(profile, 0.05);
     std::vector<double> steps;
     for (std::size_t i = 1; i < profile.size(); ++i) steps.push_back(std::abs(profile[i] - profile[i - 1]));
-    const double floor = paper + std::max(0.002, 6 * 1.4826 * Median(steps));
+    const double drift = fewRows ? 0.25 * (Quantile(profile, 0.95) - paper) : 0;
+    const double floor = paper + std::max({0.002, 6 * 1.4826 * Median(steps), drift});
     std::vector<double> inked;
     for (double v : profile)
         if (v > floor) inked.push_back(v - paper);

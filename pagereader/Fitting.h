@@ -42,8 +42,12 @@ std::vector<double> DarkRows(const Image& page, const Box& box, int reach);
 // runs above `share` of the typical level of its rows that stand clear of
 // the paper's noise and below `ceiling` times it (darker rows are text, and
 // part bands), gaps of up to `join` closed, at least `least` rows high.
+// `fewRows`: the bands cover a small part of the rows (more than a
+// twentieth), and what lies less than a quarter of the way from the paper to
+// their ink is paper: light that changes slowly down the page spreads the
+// paper's rows by more than their noise from one row to the next.
 std::vector<Run> DarkBands(const std::vector<double>& profile, int offset, double share, double ceiling, int join,
-                           double least);
+                           double least, bool fewRows = false);
 
 // The middle of a band of a row profile (as DarkBands gives it, the profile
 // starting at `offset`) that should be `height` rows high: where `height`

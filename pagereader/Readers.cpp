@@ -58,7 +58,11 @@ constexpr int kFirstDotLeastDpi = 1440;
 // From this resolution up, the printer's own pages, thin ticks stand apart
 // and are counted (as fast as the page is large); coarser scans are fitted.
 constexpr double kCountFromDpi = 720;
-constexpr double kShiftFitLeastDpi = 200;
+// Pixel shift is fitted from this resolution up (a step is a seventh of a
+// pixel at 200 dpi, a tenth at 150); below kShiftMeanLeastDpi with the
+// error the pixels make of its ticks' centres (FitOverPixels).
+constexpr double kShiftLeastDpi = 140;
+constexpr double kShiftMeanLeastDpi = 200;
 // How much ink (in levels below white, averaged over a comb's ticks) tells
 // a part's ink: a tick of small dots on a coarse scan adds little.
 constexpr double kFaintInk = 2;
@@ -1172,6 +1176,130 @@ Reading ReadPw(const Image& page, const Context&, const SheetEdges& found) {
 
 namespace {
 
+// A tick's centre as its pixels give it is off by up to a twentieth of a
+// pixel, by where on the pixels its edges fall: an error that repeats pixel
+// by pixel, alike for every tick of a page (each is one dot wide, black and
+// the lines' inks alike), and that evens out over a pixel. Where the
+// candidates stand 2/3 inch apart on a whole number of pixels (100 at 150
+// dpi) every black tick is off alike, and the mean of a line's estimates
+// keeps that error: up to half a step at 150 dpi (a step is a tenth of a
+// pixel there; from 200 dpi up the mean has read within a fifth of a step).
+// So below 200 dpi the lines' shifts are fitted together with that error, as
+// three harmonics of where a centre falls on the pixels (nothing on
+// average): the lines' own ticks, which stand on the pixels every way, show
+// its shape.
+struct LineTicks {
+    std::vector<double> black, own;  // each candidate's centres, in pixels
+};
+constexpr int kPixelHarmonics = 3;
+
+// Solves the normal equations `a` x = `b` (symmetric, n x n); false when singular.
+bool SolveNormal(std::vector<double> a, std::vector<double> b, std::vector<double>* x) {
+    const std::size_t n = b.size();
+    for (std::size_t col = 0; col < n; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < n; ++r)
+            if (std::abs(a[r * n + col]) > std::abs(a[pivot * n + col])) pivot = r;
+        if (!(std::abs(a[pivot * n + col]) > 1e-12)) return false;
+        for (std::size_t c = 0; c < n; ++c) std::swap(a[col * n + c], a[pivot * n + c]);
+        std::swap(b[col], b[pivot]);
+        for (std::size_t r = 0; r < n; ++r) {
+            if (r == col) continue;
+            const double f = a[r * n + col] / a[col * n + col];
+            for (std::size_t c = col; c < n; ++c) a[r * n + c] -= f * a[col * n + c];
+            b[r] -= f * b[col];
+        }
+    }
+    x->resize(n);
+    for (std::size_t i = 0; i < n; ++i) (*x)[i] = b[i] / a[i * n + i];
+    return true;
+}
+
+// Each line's shift in steps with its standard error (1e9: not sure), the
+// pixels' error fitted over all of them; `stepPixels` is a step in pixels.
+std::vector<MeanError> FitOverPixels(const std::vector<LineTicks>& lines, double stepPixels) {
+    const std::size_t nl = lines.size(), np = nl + 2 * kPixelHarmonics;
+    std::vector<MeanError> fits(nl);
+    for (MeanError& f : fits) f.error = 1e9;
+    struct Row {
+        std::size_t line;
+        double y, black, own;  // the estimate in steps; where each tick stands, in pixels
+        bool kept = true;
+    };
+    std::vector<Row> rows;
+    for (std::size_t l = 0; l < nl; ++l)
+        for (std::size_t c = 0; c < lines[l].black.size() && c < lines[l].own.size(); ++c) {
+            const double k = static_cast<double>(c) - (static_cast<double>(lines[l].black.size()) - 1) / 2;
+            rows.push_back({l, k + (lines[l].own[c] - lines[l].black[c]) / stepPixels, lines[l].black[c],
+                            lines[l].own[c]});
+        }
+    std::vector<double> x(np, 0.0), coefficients(2 * kPixelHarmonics, 0.0);
+    // The pixels' error in pixels where a centre was measured at `at`.
+    auto error = [&](double at) {
+        double e = 0;
+        for (int j = 1; j <= kPixelHarmonics; ++j)
+            e += coefficients[2 * (j - 1)] * std::cos(2 * M_PI * j * at) +
+                 coefficients[2 * (j - 1) + 1] * std::sin(2 * M_PI * j * at);
+        return e * stepPixels;
+    };
+    auto design = [&](const Row& r, std::vector<double>* d) {
+        d->assign(np, 0.0);
+        (*d)[r.line] = 1;
+        // (Where a tick truly stands: its centre less the error fitted so far.)
+        const double own = r.own - error(r.own), black = r.black - error(r.black);
+        for (int j = 1; j <= kPixelHarmonics; ++j) {
+            (*d)[nl + 2 * (j - 1)] = std::cos(2 * M_PI * j * own) - std::cos(2 * M_PI * j * black);
+            (*d)[nl + 2 * (j - 1) + 1] = std::sin(2 * M_PI * j * own) - std::sin(2 * M_PI * j * black);
+        }
+    };
+    std::vector<double> d, normal, right;
+    double sigma = 0;
+    for (int round = 0; round < 3; ++round) {
+        normal.assign(np * np, 0.0);
+        right.assign(np, 0.0);
+        std::size_t used = 0;
+        for (const Row& r : rows) {
+            if (!r.kept) continue;
+            design(r, &d);
+            for (std::size_t i = 0; i < np; ++i) {
+                right[i] += d[i] * r.y;
+                for (std::size_t k = 0; k < np; ++k) normal[i * np + k] += d[i] * d[k];
+            }
+            ++used;
+        }
+        if (used <= np + 2 || !SolveNormal(normal, right, &x)) return fits;
+        // What the fit leaves: the samples' own error; a tick far off it
+        // (a speck, a scratch) is left out of the next round.
+        std::vector<double> residuals, deviations;
+        double squares = 0;
+        for (const Row& r : rows) {
+            design(r, &d);
+            double model = 0;
+            for (std::size_t i = 0; i < np; ++i) model += d[i] * x[i];
+            residuals.push_back(r.y - model);
+            if (r.kept) squares += (r.y - model) * (r.y - model);
+        }
+        sigma = std::sqrt(squares / static_cast<double>(used - np));
+        for (double v : residuals) deviations.push_back(std::abs(v));
+        const double reach = std::max(0.5, 4 * 1.4826 * MedianOf(deviations));
+        for (std::size_t i = 0; i < rows.size(); ++i) rows[i].kept = std::abs(residuals[i]) <= reach;
+        coefficients.assign(x.begin() + static_cast<long>(nl), x.end());
+    }
+    // The last round's normal equations give each shift's error.
+    for (std::size_t l = 0; l < nl; ++l) {
+        std::vector<double> unit(np, 0.0), column;
+        unit[l] = 1;
+        const std::size_t candidates = lines[l].black.size();
+        const std::size_t kept = static_cast<std::size_t>(
+            std::count_if(rows.begin(), rows.end(), [&](const Row& r) { return r.line == l && r.kept; }));
+        if (!SolveNormal(normal, unit, &column) || kept * 4 < candidates * 3) continue;
+        fits[l].mean = x[l];
+        fits[l].error = sigma * std::sqrt(std::max(0.0, column[l]));
+        fits[l].n = static_cast<int>(kept);
+    }
+    return fits;
+}
+
 // The six lines measured where the job puts their candidates: the bands
 // found in a profile of the page's rows, each candidate's black part and
 // its own ink's part found by a comb of eleven teeth 2/3 inch apart and
@@ -1181,12 +1309,7 @@ namespace {
 // bands as the job prints them, black over the lines' inks (then the
 // candidates are counted, or the page is tried upside down).
 std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const Ink (&inks)[6]) {
-    // Below 200 dpi a step is less than a seventh of a pixel, and the
-    // candidates, 2/3 inch apart, stand on the same place of the pixels (a
-    // whole 100 at 150 dpi), so how that place moves a centre does not
-    // even out over them: a clean 150 dpi copy fitted reads 0.3 step high,
-    // degraded ones up to 0.8. Not fitted there.
-    if (!(dpi >= kShiftFitLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
+    if (!(dpi >= kShiftLeastDpi) || dpi >= kCountFromDpi) return std::nullopt;
     const Box window = Clip(
         page,
         {static_cast<int>(Pixels(pg::kFirstDotNominal + pg::kShiftFirstCentre - pg::kShiftPitch / 2, dpi)), 0,
@@ -1199,7 +1322,7 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     // table beyond it, is no line.)
     std::vector<Run> bands;
     for (const Run& band : DarkBands(DarkRows(page, window, static_cast<int>(dpi / 120)), window.top, 0.3, 1e9,
-                                     std::max(2, static_cast<int>(dpi / 100)), 0.75 * height))
+                                     std::max(2, static_cast<int>(dpi / 100)), 0.75 * height, true))
         if (band.Size() <= 1.6 * height) bands.push_back(band);
     // More than six: the six lines are those evenly spaced one after the
     // other (a shade of the sheet's edge beside them is not), when only
@@ -1222,6 +1345,7 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
     Reading reading;
     reading.kind = Kind::PixelShift;
+    std::vector<std::pair<std::size_t, LineTicks>> measured;  // each item measured, and its ticks
     for (int line = 0; line < 6; ++line) {
         const Run& band = bands[static_cast<std::size_t>(line)];
         if (band.Size() > 1.25 * height) return std::nullopt;
@@ -1230,8 +1354,10 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
                        static_cast<int>(middle - 0.08 * height)};
         const Box ticks{window.left, static_cast<int>(middle + 0.08 * height), window.right,
                         static_cast<int>(middle + 0.45 * height)};
-        const auto upper = FitComb(DarkColumns(page, refs), refs.left, pg::kShiftCandidates, pitch, half);
-        const auto lower = FitComb(DarkColumns(page, ticks), ticks.left, pg::kShiftCandidates, pitch, half);
+        const auto upper = FitComb(DarkColumns(page, refs, true), refs.left, pg::kShiftCandidates, pitch, half);
+        // (The line's ticks by their brightness: a JPEG keeps the colour of
+        // thin ticks at half resolution, a yellow's all but lost.)
+        const auto lower = FitComb(DarkColumns(page, ticks, true), ticks.left, pg::kShiftCandidates, pitch, half);
         Item item;
         item.name = std::string(1, static_cast<char>('A' + line));
         item.where.push_back(PlaceOf({window.left, band.begin, window.right, band.end}));
@@ -1251,8 +1377,21 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             estimates.push_back(
                 (c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) *
                               1440.0 / dpi);
-        ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5, 5);
+        if (dpi >= kShiftMeanLeastDpi)
+            ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)),
+                          -5, 5);
+        else
+            measured.push_back({reading.items.size(), {upper->centres, lower->centres}});
         reading.items.push_back(std::move(item));
+    }
+    // Coarser, with the error the pixels make of the ticks' centres, fitted
+    // over the page's lines together.
+    if (!measured.empty()) {
+        std::vector<LineTicks> ticks;
+        for (const auto& m : measured) ticks.push_back(m.second);
+        const std::vector<MeanError> fits = FitOverPixels(ticks, dpi / 1440.0);
+        for (std::size_t i = 0; i < measured.size(); ++i)
+            ProposeFitted(&reading.items[measured[i].first], 0, fits[i], -5, 5);
     }
     return reading;
 }
@@ -1315,15 +1454,15 @@ Reading ReadPixelShift(const Image& page, const Context&) {
     if (fitted)
         for (std::size_t line = 0; line < 6 && line < fitted->items.size(); ++line)
             if (fitted->items[line].value) reading.items[line] = std::move(fitted->items[line]);
-    // A scan this coarse shows a step as a tenth of a pixel or less, which
-    // its ticks' places do not hold safely: said so for a line not read.
-    if (dpi > 0 && dpi < kShiftFitLeastDpi)
+    // A scan this coarse shows a step as less than a tenth of a pixel,
+    // which its ticks' places do not hold safely: said so for a line not read.
+    if (dpi > 0 && dpi < kShiftLeastDpi)
         for (Item& item : reading.items)
             if (!item.value)
                 item.problem = Phrase(
                     SVC_N("the page is %1 dpi; one pixel shift step needs %2 dpi or more to be read safely (scan it "
                           "finer)"),
-                    {std::to_string(std::lround(dpi)), std::to_string(std::lround(kShiftFitLeastDpi))});
+                    {std::to_string(std::lround(dpi)), std::to_string(std::lround(kShiftLeastDpi))});
     return reading;
 }
 
