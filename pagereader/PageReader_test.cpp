@@ -25,6 +25,7 @@ TEST(PageReaderNames, EveryKindHasANameThatReadsBack) {
 }  // namespace
 
 #include "pagereader/PageImage.h"
+#include "pagereader/Readers.h"
 
 #include <random>
 
@@ -258,6 +259,24 @@ TEST(PageReaderCut, TheMarkWhoseBlackReachesTheCutUprightOrUpsideDown) {
     ASSERT_EQ(s.items.size(), 1u);
     EXPECT_FALSE(s.items[0].value.has_value()) << s.items[0].confidence;
     EXPECT_FALSE(s.items[0].problem.empty());
+}
+
+TEST(PageReaderCut, ASheetCutOutWithTheTableBelowAndBesideIt) {
+    // A photo's strip cut out by its edges where the columns' black meets a
+    // dark table: the table below the cut and beside the sheet stays in.
+    for (int mark : {5, 13}) {
+        const Image strip = CutPage(mark);
+        Image photo = Blank(strip.width + 80, strip.height + 40, 360);
+        Fill(photo, 0, 0, photo.width, photo.height, {60, 60, 60});
+        for (int y = 0; y < strip.height; ++y)
+            std::copy_n(strip.Row(y), static_cast<std::size_t>(strip.width) * 3,
+                        photo.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * photo.width + 40) * 3);
+        const Reading r = svc::pagereader::detail::ReadCut(photo, Context{});
+        ASSERT_EQ(r.items.size(), 1u);
+        EXPECT_EQ(r.items[0].value, mark) << r.items[0].problem.Written();
+        ASSERT_FALSE(r.items[0].where.empty());
+        EXPECT_NEAR(r.items[0].where[0].y, strip.height - 2, 3);  // just above the cut, not in the table
+    }
 }
 
 }  // namespace

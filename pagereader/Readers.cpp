@@ -1548,19 +1548,27 @@ Reading ReadCut(const Image& page, const Context&) {
         reading.problem = SVC_N("the image is too small");
         return reading;
     }
-    // The columns a row crosses; not a sliver at the sheet's side, where a
-    // photo's background shades its edge (the pattern's first and last
-    // columns stand well inside).
+    // The columns a row crosses; nothing that reaches the image's side,
+    // where a photo's background shades the sheet's edge or lies beside a
+    // sheet cut out too wide (the pattern's first and last columns stand
+    // well inside).
     auto columnsAt = [&page](int row) {
         std::vector<Run> found = InkColumns(page, {0, row, page.width, row + 1}, Ink::Any);
-        const int sliver = std::max(3, page.width / 400);
-        found.erase(std::remove_if(
-                        found.begin(), found.end(),
-                        [&](const Run& r) { return r.Size() <= sliver && (r.begin <= 1 || r.end >= page.width - 1); }),
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [&](const Run& r) { return r.begin <= 1 || r.end >= page.width - 1; }),
                     found.end());
         return found;
     };
-    int y = page.height - 2;
+    // Below the cut, a photo's sheet cut out by its edges may keep a band of
+    // the dark table where the columns' black meets it (no paper between
+    // them there to show the edge): rows dark all across are not the sheet.
+    int cut = page.height;
+    while (cut > page.height / 2) {
+        const std::vector<Run> across = InkColumns(page, {0, cut - 1, page.width, cut}, Ink::Any);
+        if (across.size() != 1 || across.front().Size() < page.width * 9 / 10) break;
+        --cut;
+    }
+    int y = cut - 2;
     std::vector<Run> columns = columnsAt(y);
     // (Up to a fiftieth of the page, or of an inch on a page that says its
     // resolution: a strip cut from the roll is short, and a scan's cut edge blurred.)
@@ -1574,7 +1582,7 @@ Reading ReadCut(const Image& page, const Context&) {
         if (best > pg::kCutColumns) return found < best;
         return found > best && found < pg::kCutColumns;
     };
-    for (int up = page.height - 3; up >= std::max(0, page.height - 2 - reach) && columns.size() != pg::kCutColumns;
+    for (int up = cut - 3; up >= std::max(0, cut - 2 - reach) && columns.size() != pg::kCutColumns;
          --up) {
         auto found = columnsAt(up);
         if (better(found.size(), columns.size())) {
@@ -1611,7 +1619,7 @@ Reading ReadCut(const Image& page, const Context&) {
         int samples = 0;
         for (int x = column.begin + column.Size() / 4; x < column.end - column.Size() / 4; ++x, ++samples) {
             int rows = 0;
-            for (int yy = page.height - 1; yy >= 0; --yy) {
+            for (int yy = cut - 1; yy >= 0; --yy) {
                 const std::uint8_t* p = page.Row(yy) + static_cast<std::size_t>(x) * 3;
                 const float cyan = InkWeight(Ink::Cyan, p);
                 if (InkWeight(Ink::Black, p) >= 0.5f) break;
