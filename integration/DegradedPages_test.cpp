@@ -343,7 +343,7 @@ TEST(DegradedPages, TheCorpusFilesReadToTheirExpectedProposal) {
 // exactly or say they cannot, never a step off with confidence.
 TEST(DegradedPages, PixelShiftReadsFromA150DpiScan) {
 #if defined(SVC_UNDER_SANITIZERS)
-    constexpr int kCopies = 2;
+    constexpr int kCopies = 1;
 #else
     constexpr int kCopies = 4;
 #endif
