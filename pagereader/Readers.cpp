@@ -1385,8 +1385,9 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
         reading.items.push_back(std::move(item));
     }
     // Coarser, with the error the pixels make of the ticks' centres, fitted
-    // over the page's lines together.
-    if (!measured.empty()) {
+    // over the page's lines together (three at least, so that what is left
+    // tells how sure the fit is; else the lines are counted).
+    if (measured.size() >= 3) {
         std::vector<LineTicks> ticks;
         for (const auto& m : measured) ticks.push_back(m.second);
         const std::vector<MeanError> fits = FitOverPixels(ticks, dpi / 1440.0);
