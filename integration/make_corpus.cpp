@@ -33,7 +33,8 @@ struct Entry {
     bool png;  // lossless (PNG), else JPEG at quality 60
 };
 
-// Kept small: JPEG at 150-200 dpi, one PNG upside down (noise-free, so it
+// Kept small: JPEG at 150-200 dpi (pixel shift at both: at 150 dpi its
+// candidates stand on whole pixels), one PNG upside down (noise-free, so it
 // compresses), one phone photo.
 constexpr Entry kEntries[] = {
     {"pf-scan-200dpi", pr::Kind::Pf, 1, 901, 11, false, 200, false, false},
@@ -41,6 +42,7 @@ constexpr Entry kEntries[] = {
     {"cut-scan-150dpi-upside-down", pr::Kind::Cut, 1, 903, 51, false, 150, true, true},
     {"pw-phone-photo", pr::Kind::Pw, 2, 904, 71, true, 190, false, false},
     {"pixel-shift-scan-200dpi", pr::Kind::PixelShift, 1, 905, 91, false, 200, false, false},
+    {"pixel-shift-scan-150dpi", pr::Kind::PixelShift, 2, 906, 111, false, 150, false, false},
 };
 
 }  // namespace
