@@ -38,9 +38,12 @@ struct Taps {
     std::vector<float> weight;
 };
 
-Taps AreaTaps(int from, int to) {
+// The scale is the resolutions' ratio exactly, as a scanner's grid keeps
+// it: an output pixel that reaches past the input's end takes its last pixel
+// for the rest (the output's size is rounded to whole pixels, the scale is
+// not, so that what stands an inch from the edge stays an inch from it).
+Taps AreaTaps(int from, int to, double scale) {
     Taps t;
-    const double scale = static_cast<double>(from) / to;
     for (int i = 0; i < to; ++i) {
         t.first.push_back(static_cast<int>(t.index.size()));
         const double a = i * scale, b = (i + 1) * scale;
@@ -49,6 +52,10 @@ Taps AreaTaps(int from, int to) {
             if (share <= 1e-9) continue;
             t.index.push_back(k);
             t.weight.push_back(static_cast<float>(share / scale));
+        }
+        if (b > from + 1e-9) {
+            t.index.push_back(from - 1);
+            t.weight.push_back(static_cast<float>((b - std::max<double>(a, from)) / scale));
         }
     }
     t.first.push_back(static_cast<int>(t.index.size()));
@@ -72,7 +79,7 @@ Image Rescale(const Image& image, double toDpi) {
     const double factor = toDpi / image.dpi;
     const int w = std::max(1, static_cast<int>(std::lround(image.width * factor)));
     const int h = std::max(1, static_cast<int>(std::lround(image.height * factor)));
-    const Taps across = AreaTaps(image.width, w), down = AreaTaps(image.height, h);
+    const Taps across = AreaTaps(image.width, w, 1 / factor), down = AreaTaps(image.height, h, 1 / factor);
     Image out = Blank(w, h, 255, toDpi);
     // Down first, one output row at a time from the input rows it covers, then across.
     std::vector<float> row(static_cast<std::size_t>(image.width) * 3);

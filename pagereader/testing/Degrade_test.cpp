@@ -70,6 +70,16 @@ TEST(Degrade, RescaleKeepsTheSheetsSizeItsInkAndWhereTheInkIs) {
     for (int y = 0; y < 720; ++y) Ink(line, 723, y);
     const Image thin = t::Rescale(line, 200);
     EXPECT_NEAR(thin.Row(50)[100 * 3], 255 - 255 * 200 / 1440, 1);
+    // A page whose width is no whole number of pixels at the new resolution
+    // (1260 pixels at 2880 dpi: 262.5 at 600) keeps its scale: an edge 1000
+    // pixels in stands at 1000 * 600 / 2880 pixels, told by the ink's share.
+    Image strip = White(1260, 48, 2880);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 1000; x < 1260; ++x) Ink(strip, x, y);
+    const Image narrow = t::Rescale(strip, 600);
+    double share = 0;
+    for (int x = 190; x < 230; ++x) share += narrow.Row(5)[x * 3] / 255.0;
+    EXPECT_NEAR(190 + share, 1000.0 * 600 / 2880, 0.01);
     Image undeclared = page;
     undeclared.dpi = 0;
     EXPECT_THROW(t::Rescale(undeclared, 300), std::invalid_argument);
