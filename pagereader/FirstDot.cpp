@@ -208,8 +208,11 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     edge.a = OnScan(sheet, edgeU, 0).x - (OnScan(sheet, edgeU, 0).y) * (-s / c);
     edge.b = -s / c;
     std::vector<double> ys, xs;
+    double contrast = 0;
+    std::size_t contrastRows = 0;
     for (int pass = 0; pass < 2; ++pass) {
         ys.clear(), xs.clear();
+        contrast = 0, contrastRows = 0;
         // Levels per block of rows: the background's and the paper's.
         constexpr int kBlock = 32;
         for (int y0 = yFrom; y0 < yTo; y0 += kBlock) {
@@ -233,6 +236,7 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
             if (rows.empty()) continue;
             back /= nb, paper /= np;
             if (paper - back < 8) continue;  // no edge to see: paper against paper-white
+            contrast += (paper - back) * static_cast<double>(rows.size()), contrastRows += rows.size();
             for (const auto& [y, left] : rows) {
                 double share = 0;
                 for (int x = left; x < left + 2 * kHalf; ++x) share += (paper - Grey(scan, x, y)) / (paper - back);
@@ -401,6 +405,14 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     m.error = std::sqrt(lineError * lineError + std::pow(edge.errorAt(mid.y), 2));
     m.upsideDown = line.right;
     m.sampling = SamplingBias(width);
+    // A JPEG keeps each 8x8 block's mean only to a level or so: the edge's
+    // place moves by that over its step, the same in every block the edge
+    // crosses at the same place across (a sheet turned by a hair: the edge
+    // stays at one place in its blocks down the whole sheet), evening out
+    // as it crosses the blocks at others. The line, black on white, hardly.
+    const double levels = contrastRows > 0 ? contrast / static_cast<double>(contrastRows) : 8;
+    const double drift = std::abs(edge.b) * (ys.empty() ? 0 : ys.back() - ys.front());
+    m.unseen = 10 / levels / std::sqrt(std::max(1.0, drift / 8)) + 0.02;
     m.where = {line.u - width / 2, line.top, width, line.bottom - line.top};
     return m;
 }

@@ -31,6 +31,8 @@ struct ScanMeasure {
     // sampled by (a line a pixel wide or less shows little more than which
     // pixels it darkens), in pixels; no blur taken after the sampling evens it out.
     double sampling = 0;
+    // What blocks of rows do not see (a JPEG's blocks along the edge), in pixels.
+    double unseen = 0;
     bool upsideDown = false;  // it stands by the sheet's right edge
     Place where;              // on the page read
 };

@@ -1351,11 +1351,7 @@ Reading ReadFirstDotOnScan(const Image& page, const Context& context, const Scan
     const double error = measured->error * perPixel;
     // (The sheet's size tells a photo's resolution to about half a pixel of it.)
     const double scale = origin.scan->dpi > 0 ? 0 : steps * 0.5 / std::max(1.0, origin.sheet.width);
-    // What blocks of rows do not see: a JPEG's 8x8 grid and the paper's
-    // levels moved the line against the edge by up to a twentieth of a pixel
-    // on degraded copies, the same for all the rows.
-    constexpr double kUnseen = 0.06;
-    const double bias = (measured->sampling + kUnseen) * perPixel + scale;
+    const double bias = (measured->sampling + measured->unseen) * perPixel + scale;
     const std::optional<int> stored = Stored(context, "");
     if (!stored) {
         item.problem = Phrase(SVC_N("the line stands %1 steps in; the stored value is not known"), {Text(steps)});

@@ -329,22 +329,23 @@ Image Apply(const Image& page, const Degradation& d, double sheetWidthMm, double
     Image sheet = Rescale(page, d.dpi);
     // The blank paper right of and below what the page shows.
     // (Its right and bottom edges where they lie: a last column or row the
-    // sheet covers in part shows the background for the rest.)
+    // sheet covers in part shows the background for the rest. The page may
+    // reach a pixel past the sheet, where the engine rounded it up.)
     const double exactW = sheetWidthMm / 25.4 * d.dpi, exactH = sheetHeightMm / 25.4 * d.dpi;
-    const int wholeW = sheetWidthMm > 0 ? static_cast<int>(std::ceil(exactW - 1e-6)) : 0;
-    const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::ceil(exactH - 1e-6)) : 0;
-    if (wholeW > sheet.width || wholeH > sheet.height) {
-        const int oldW = sheet.width, oldH = sheet.height;
-        sheet = Margins(sheet, 0, 0, std::max(0, wholeW - sheet.width), std::max(0, wholeH - sheet.height), 255);
-        const double partW = exactW - (wholeW - 1), partH = exactH - (wholeH - 1);
-        auto blend = [&](std::uint8_t* p, double share) {
-            for (int c = 0; c < 3; ++c) p[c] = Clamp8(static_cast<float>(p[c] * share + d.background * (1 - share)));
-        };
-        if (wholeW > oldW && partW < 1)
-            for (int y = 0; y < sheet.height; ++y) blend(sheet.Row(y) + static_cast<std::size_t>(wholeW - 1) * 3, partW);
-        if (wholeH > oldH && partH < 1)
-            for (int x = 0; x < sheet.width; ++x) blend(sheet.Row(wholeH - 1) + static_cast<std::size_t>(x) * 3, partH);
-    }
+    const int wholeW = sheetWidthMm > 0 ? static_cast<int>(std::ceil(exactW - 1e-6)) : sheet.width;
+    const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::ceil(exactH - 1e-6)) : sheet.height;
+    const int padW = wholeW > sheet.width || wholeW + 2 >= sheet.width ? wholeW - sheet.width : 0;
+    const int padH = wholeH > sheet.height || wholeH + 2 >= sheet.height ? wholeH - sheet.height : 0;
+    if (padW != 0 || padH != 0) sheet = Margins(sheet, 0, 0, padW, padH, 255);
+    auto blend = [&](std::uint8_t* p, double share) {
+        for (int c = 0; c < 3; ++c) p[c] = Clamp8(static_cast<float>(p[c] * share + d.background * (1 - share)));
+    };
+    if (sheetWidthMm > 0 && sheet.width == wholeW && exactW - (wholeW - 1) < 1)
+        for (int y = 0; y < sheet.height; ++y)
+            blend(sheet.Row(y) + static_cast<std::size_t>(wholeW - 1) * 3, exactW - (wholeW - 1));
+    if (sheetHeightMm > 0 && sheet.height == wholeH && exactH - (wholeH - 1) < 1)
+        for (int x = 0; x < sheet.width; ++x)
+            blend(sheet.Row(wholeH - 1) + static_cast<std::size_t>(x) * 3, exactH - (wholeH - 1));
     if (d.upsideDown) sheet = UpsideDown(sheet);
     Image scan = Rotate(sheet, d.degrees, d.background);
     sheet = Image();
