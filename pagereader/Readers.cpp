@@ -1332,12 +1332,17 @@ Reading ReadPixelShift(const Image& page, const Context&) {
 namespace {
 
 // The line measured on the scan it came in, against the sheet's edge there.
+Reading ReadFirstDotOnPage(const Image& page, const Context& context);
+
 Reading ReadFirstDotOnScan(const Image& page, const Context& context, const ScanOrigin& origin) {
     Reading reading;
     reading.kind = Kind::FirstDot;
     Item item;
     Phrase problem;
     const std::optional<ScanMeasure> measured = MeasureFirstDotOnScan(page, origin, &problem);
+    // (A scan fine enough is read against the cut-out's border where the
+    // sheet's edge does not show beside the line.)
+    if (!measured && DeclaredDpi(page) >= kFirstDotLeastDpi - 0.5) return ReadFirstDotOnPage(page, context);
     if (!measured) {
         item.problem = std::move(problem);
         reading.items.push_back(std::move(item));
@@ -1376,6 +1381,14 @@ Reading ReadFirstDotOnScan(const Image& page, const Context& context, const Scan
 
 Reading ReadFirstDot(const Image& page, const Context& context, const ScanOrigin* origin) {
     if (origin && origin->scan && origin->dpi > 0) return ReadFirstDotOnScan(page, context, *origin);
+    return ReadFirstDotOnPage(page, context);
+}
+
+namespace {
+
+// The line measured on the page against its left border (a page file, or a
+// scan with no background around the sheet).
+Reading ReadFirstDotOnPage(const Image& page, const Context& context) {
     Reading reading;
     reading.kind = Kind::FirstDot;
     const double dpi = DeclaredDpi(page);
@@ -1441,6 +1454,8 @@ Reading ReadFirstDot(const Image& page, const Context& context, const ScanOrigin
     reading.items.push_back(std::move(item));
     return reading;
 }
+
+}  // namespace
 
 // ---- cut position ----
 

@@ -328,10 +328,13 @@ Degradation Draw(std::uint32_t seed) {
 Image Apply(const Image& page, const Degradation& d, double sheetWidthMm, double sheetHeightMm) {
     Image sheet = Rescale(page, d.dpi);
     // The blank paper right of and below what the page shows.
-    // (Its right and bottom edges where they lie: a last column or row the
-    // sheet covers in part shows the background for the rest. The page may
-    // reach a pixel past the sheet, where the engine rounded it up.)
-    const double exactW = sheetWidthMm / 25.4 * d.dpi, exactH = sheetHeightMm / 25.4 * d.dpi;
+    // (Its right and bottom edges where they lie, the sheet's or the page's
+    // where the page reaches further (the engine rounds its page up to whole
+    // pixels): a last column or row the sheet covers in part shows the
+    // background for the rest.)
+    const double pageW = page.width * d.dpi / page.dpi, pageH = page.height * d.dpi / page.dpi;
+    const double exactW = std::max(sheetWidthMm / 25.4 * d.dpi, pageW),
+                 exactH = std::max(sheetHeightMm / 25.4 * d.dpi, pageH);
     const int wholeW = sheetWidthMm > 0 ? static_cast<int>(std::ceil(exactW - 1e-6)) : sheet.width;
     const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::ceil(exactH - 1e-6)) : sheet.height;
     const int padW = wholeW > sheet.width || wholeW + 2 >= sheet.width ? wholeW - sheet.width : 0;
