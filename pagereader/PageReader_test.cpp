@@ -238,6 +238,23 @@ TEST(PageReaderFirstDot, OnAScanTheLineIsMeasuredAgainstTheSheetsEdgeOrRefusedWh
         << refused.items[0].problem;
 }
 
+TEST(PageReaderFirstDot, AScanWithoutTheLineSaysSoAndAPhotosResolutionComesFromTheSheetToAFraction) {
+    namespace t = svc::pagereader::testing;
+    Context context;
+    context.stored = {{"", 0}};
+    t::Degradation d;
+    d.dpi = 300, d.background = 120, d.left = d.top = d.right = d.bottom = 60;
+    Image blank = Blank(720, 1800, 1440);
+    const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(blank, d, 210, 297), context);
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_FALSE(r.items[0].value.has_value());
+    EXPECT_NE(r.items[0].problem.Written().find("no vertical line"), std::string::npos) << r.items[0].problem;
+    // A4 at 300 dpi measured to a fraction of a pixel: 300 dpi to a hundredth.
+    EXPECT_NEAR(SheetDpiOf(210 / 25.4 * 300, 297 / 25.4 * 300), 300, 0.01);
+    EXPECT_NEAR(SheetDpiOf(297 / 25.4 * 300, 210 / 25.4 * 300), 300, 0.01);  // lying on its side
+    EXPECT_EQ(SheetDpiOf(1000, 1000), 0);                                    // no sheet of that shape
+}
+
 TEST(PageReaderFirstDot, ASharpLinesCentreIsOffByAtMostWhatItsPlaceOnThePixelsAllows) {
     // A line exactly a pixel wide shows its centre by the shares of the two
     // pixels it covers; a thin one only which pixel it darkens.

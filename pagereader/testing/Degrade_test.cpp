@@ -85,6 +85,30 @@ TEST(Degrade, RescaleKeepsTheSheetsSizeItsInkAndWhereTheInkIs) {
     EXPECT_THROW(t::Rescale(undeclared, 300), std::invalid_argument);
 }
 
+TEST(Degrade, TheSheetsRightAndBottomEdgesLieWhereTheSheetEndsToAFractionOfAPixel) {
+    // A strip of the sheet's top-left corner at 2880 dpi, filled out to A4
+    // (8.2677 x 11.6929 inch) at 150 dpi: 1240.16 x 1753.94 pixels, the
+    // last column and row covered in part. Told by the paper's share over
+    // the step to the background.
+    Image strip = White(1260, 600, 2880);
+    t::Degradation d;
+    d.dpi = 150, d.background = 100;
+    const Image scan = t::Apply(strip, d, 210, 297);
+    auto share = [&](const std::uint8_t* p) { return (p[0] - 100) / 155.0; };
+    double across = 0, down = 0;
+    for (int x = 1230; x < scan.width; ++x) across += share(scan.Row(900) + x * 3);
+    for (int y = 1740; y < scan.height; ++y) down += share(scan.Row(y) + 600 * 3);
+    EXPECT_NEAR(1230 + across, 210 / 25.4 * 150, 0.01);
+    EXPECT_NEAR(1740 + down, 297 / 25.4 * 150, 0.01);
+    // A page a little wider than the sheet (the engine rounds its page up to
+    // whole pixels) shows the sheet as far as it reaches.
+    Image wide = White(2977, 200, 360);
+    const Image wider = t::Apply(wide, d, 210, 297);
+    double beyond = 0;
+    for (int x = 1230; x < wider.width; ++x) beyond += share(wider.Row(100) + x * 3);
+    EXPECT_NEAR(1230 + beyond, 2977 / 360.0 * 150, 0.01);
+}
+
 TEST(Degrade, RotationMovesAPointWhereTheTurnTakesItOnABackground) {
     // A right angle is exact: clockwise, the top-left corner goes to the top right.
     Image corner = White(40, 20);
