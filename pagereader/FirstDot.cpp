@@ -412,7 +412,7 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     // as it crosses the blocks at others. The line, black on white, hardly.
     const double levels = contrastRows > 0 ? contrast / static_cast<double>(contrastRows) : 8;
     const double drift = std::abs(edge.b) * (ys.empty() ? 0 : ys.back() - ys.front());
-    m.unseen = 10 / levels / std::sqrt(std::max(1.0, drift / 8)) + 0.02;
+    m.unseen = 15 / levels / std::sqrt(std::max(1.0, drift / 8)) + 0.02;
     m.where = {line.u - width / 2, line.top, width, line.bottom - line.top};
     return m;
 }
