@@ -50,13 +50,35 @@ struct Found {
     bool right = false;  // near the right edge: the sheet lies upside down
     double u = 0, top = 0, bottom = 0;
     double strength = 0;
+    bool leans = false;  // a line that stands at other columns row by row
 };
+
+// Whether the band [from, to) (columns less their medians) holds a line
+// that leans: on at least `minRows` rows a column clearly darker than the
+// band's others, those columns moving by more than three pixels from the
+// line's top to its bottom (a head not square to the paper).
+bool Leans(const Image& page, int from, int to, const std::vector<double>& median, int minRows) {
+    std::vector<double> best(static_cast<std::size_t>(page.height), 0), at(best.size(), 0);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = from; x < to; ++x) {
+            const double d = median[static_cast<std::size_t>(x - from)] - Grey(page, x, y);
+            if (d > best[static_cast<std::size_t>(y)]) best[static_cast<std::size_t>(y)] = d, at[static_cast<std::size_t>(y)] = x;
+        }
+    const double least = std::max(20.0, 0.5 * QuantileOf(best, 0.98));
+    std::vector<double> ys, xs;
+    for (int y = 0; y < page.height; ++y)
+        if (best[static_cast<std::size_t>(y)] >= least) ys.push_back(y), xs.push_back(at[static_cast<std::size_t>(y)]);
+    if (static_cast<int>(ys.size()) < minRows) return false;
+    const std::optional<LineFit> fit = FitLine(ys, xs);
+    return fit && std::abs(fit->b) * (ys.back() - ys.front()) > 3;
+}
 
 // The darkest column within `reach` pixels of either side (each column less
 // its own median, so the edges' shade and the paper's are no line), and the
 // rows it runs down.
-Found FindLine(const Image& page, int reach) {
+Found FindLine(const Image& page, int reach, int minRows) {
     Found best;
+    bool leans = false;
     for (const bool right : {false, true}) {
         const int from = right ? page.width - reach : 1, to = right ? page.width - 1 : reach;
         if (from < 0 || to > page.width || to - from < 3) continue;
@@ -72,6 +94,7 @@ Found FindLine(const Image& page, int reach) {
             darkness[static_cast<std::size_t>(x - from)] = sum;
         }
         const auto peak = std::max_element(darkness.begin(), darkness.end());
+        leans = leans || Leans(page, from, to, median, minRows);
         if (*peak <= best.strength) continue;
         const int px = from + static_cast<int>(peak - darkness.begin());
         // Its rows: the darkness of the columns about the peak, row by row, smoothed.
@@ -114,6 +137,8 @@ Found FindLine(const Image& page, int reach) {
         best = {true, right, moment / mass, static_cast<double>(runBegin), static_cast<double>(runBegin + runLength),
                 *peak};
     }
+    // (A line found straight down enough rows is read; one that leans is not.)
+    if (leans && (!best.any || best.bottom - best.top < minRows)) best.leans = true;
     return best;
 }
 
@@ -182,8 +207,13 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     const double dpi = origin.dpi;
     // The line lies within 296 steps of the sheet's edge (0.1 inch and its width).
     const int reach = static_cast<int>(std::ceil(dpi * 0.13)) + 4;
-    const Found line = FindLine(page, std::min(reach, page.width / 4));
-    if (!line.any || line.bottom - line.top < dpi * 0.3) {
+    const int minRows = static_cast<int>(dpi * 0.3);
+    const Found line = FindLine(page, std::min(reach, page.width / 4), minRows);
+    if (line.leans) {
+        *problem = SVC_N("the line leans (its top and bottom stand apart): adjust the head angle first");
+        return std::nullopt;
+    }
+    if (!line.any || line.bottom - line.top < minRows) {
         *problem = SVC_N("no vertical line found");
         return std::nullopt;
     }

@@ -248,6 +248,14 @@ TEST(PageReaderFirstDot, AScanWithoutTheLineSaysSoAndAPhotosResolutionComesFromT
     ASSERT_EQ(r.items.size(), 1u);
     EXPECT_FALSE(r.items[0].value.has_value());
     EXPECT_NE(r.items[0].problem.Written().find("no vertical line"), std::string::npos) << r.items[0].problem;
+    // A line that leans (the head angle not adjusted: a lever step leans it
+    // by 1/16 of its height) has no one place; the reason says what to do.
+    Image leaning = Blank(720, 1800, 1440);
+    for (int y = 0; y < 1296; ++y) Fill(leaning, 60 + y / 16, y, 64 + y / 16, y + 1, {20, 20, 20});
+    const Reading leans = svc::pagereader::Read(Kind::FirstDot, t::Apply(leaning, d, 210, 297), context);
+    ASSERT_EQ(leans.items.size(), 1u);
+    EXPECT_FALSE(leans.items[0].value.has_value());
+    EXPECT_NE(leans.items[0].problem.Written().find("head angle"), std::string::npos) << leans.items[0].problem;
     // A4 at 300 dpi measured to a fraction of a pixel: 300 dpi to a hundredth.
     EXPECT_NEAR(SheetDpiOf(210 / 25.4 * 300, 297 / 25.4 * 300), 300, 0.01);
     EXPECT_NEAR(SheetDpiOf(297 / 25.4 * 300, 210 / 25.4 * 300), 300, 0.01);  // lying on its side
