@@ -62,7 +62,8 @@ bool Leans(const Image& page, int from, int to, const std::vector<double>& media
     for (int y = 0; y < page.height; ++y)
         for (int x = from; x < to; ++x) {
             const double d = median[static_cast<std::size_t>(x - from)] - Grey(page, x, y);
-            if (d > best[static_cast<std::size_t>(y)]) best[static_cast<std::size_t>(y)] = d, at[static_cast<std::size_t>(y)] = x;
+            if (d > best[static_cast<std::size_t>(y)])
+                best[static_cast<std::size_t>(y)] = d, at[static_cast<std::size_t>(y)] = x;
         }
     const double least = std::max(20.0, 0.5 * QuantileOf(best, 0.98));
     std::vector<double> ys, xs;
@@ -101,8 +102,8 @@ Found FindLine(const Image& page, int reach, int minRows) {
         std::vector<double> rows(static_cast<std::size_t>(page.height), 0);
         for (int y = 0; y < page.height; ++y)
             for (int x = std::max(from, px - 1); x <= std::min(to - 1, px + 1); ++x)
-                rows[static_cast<std::size_t>(y)] += std::max(0.0, median[static_cast<std::size_t>(x - from)] -
-                                                                       Grey(page, x, y));
+                rows[static_cast<std::size_t>(y)] +=
+                    std::max(0.0, median[static_cast<std::size_t>(x - from)] - Grey(page, x, y));
         std::vector<double> smooth(rows.size(), 0);
         for (int y = 0; y < page.height; ++y) {
             double s = 0;
@@ -176,7 +177,8 @@ std::optional<EdgeFit> FitThrough(const std::vector<double>& ys, const std::vect
     }
     if (blockR.size() < 4) return std::nullopt;
     double s2 = 0, byy = 0;
-    for (std::size_t k = 0; k < blockR.size(); ++k) s2 += blockR[k] * blockR[k], byy += (blockY[k] - my) * (blockY[k] - my);
+    for (std::size_t k = 0; k < blockR.size(); ++k)
+        s2 += blockR[k] * blockR[k], byy += (blockY[k] - my) * (blockY[k] - my);
     s2 /= static_cast<double>(blockR.size() - 2);
     f.var0 = s2 / static_cast<double>(blockR.size());
     f.varB = byy > 0 ? s2 / byy : 0;
@@ -295,7 +297,7 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     // row), each over its paper beside the line: the line rows' mean less
     // the mean of rows beside them (the edge's own step and shade cancel).
     const double width = 8 * dpi / 2880;  // the line: one byte of dots
-    double half = 4.5 + width / 2;  // its blur's reach
+    double half = 4.5 + width / 2;        // its blur's reach
     const Point mid = OnScan(origin.page, line.u, (line.top + line.bottom) / 2);
     double centre = side * (mid.x - (edge.a + edge.b * mid.y));  // x' of the line, as found
     if (!(centre > 0) || centre > 0.2 * dpi) {
@@ -311,7 +313,8 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
         for (int k = 0; k < 6; ++k) paper += GreyAt(scan, e + side * (from + paperFrom + k + 0.5), y);
         paper /= 6;
         if (paper < 16) return false;
-        for (int k = 0; k < samples; ++k) (*out)[static_cast<std::size_t>(k)] = GreyAt(scan, e + side * (from + k + 0.5), y) / paper;
+        for (int k = 0; k < samples; ++k)
+            (*out)[static_cast<std::size_t>(k)] = GreyAt(scan, e + side * (from + k + 0.5), y) / paper;
         return true;
     };
     auto inside = [&](int y) {
@@ -335,8 +338,8 @@ std::optional<ScanMeasure> MeasureFirstDotOnScan(const Image& page, const ScanOr
     const int sheetTop = static_cast<int>(std::ceil(std::max(rowOf(3 * half + 6), 0.0)));
     for (int y = static_cast<int>(lineY0) - gap; y >= sheetTop && static_cast<int>(reference.size()) < count / 2; --y)
         if (inside(y)) reference.push_back(y);
-    for (int y = static_cast<int>(std::ceil(lineY1)) + gap; y < scan.height && static_cast<int>(reference.size()) < count;
-         ++y)
+    for (int y = static_cast<int>(std::ceil(lineY1)) + gap;
+         y < scan.height && static_cast<int>(reference.size()) < count; ++y)
         if (inside(y)) reference.push_back(y);
     if (static_cast<int>(reference.size()) < count / 2) {
         *problem = SVC_N("no vertical line found");

@@ -196,7 +196,6 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
     EXPECT_NE(unknown.items[0].problem.Written().find("stored value is not known"), std::string::npos);
 }
 
-
 // The first dot page printed on A4 at 1440 dpi: only its top-left strip, the
 // line `steps` steps in from the sheet's edge, 0.9 inch tall from the top.
 Image FirstDotStrip(int steps) {

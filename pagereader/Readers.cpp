@@ -1331,9 +1331,9 @@ Reading ReadPixelShift(const Image& page, const Context&) {
 
 namespace {
 
-// The line measured on the scan it came in, against the sheet's edge there.
 Reading ReadFirstDotOnPage(const Image& page, const Context& context);
 
+// The line measured on the scan it came in, against the sheet's edge there.
 Reading ReadFirstDotOnScan(const Image& page, const Context& context, const ScanOrigin& origin) {
     Reading reading;
     reading.kind = Kind::FirstDot;
