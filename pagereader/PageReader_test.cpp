@@ -224,6 +224,18 @@ TEST(PageReaderFirstDot, OnAScanTheLineIsMeasuredAgainstTheSheetsEdgeOrRefusedWh
         ASSERT_EQ(r.items.size(), 1u);
         EXPECT_EQ(r.items[0].value, 34) << r.items[0].problem;
     }
+    // A JPEG of a sheet laid square under a lid 40 levels darker than the
+    // paper: its blocks move the edge by up to a third of a pixel, the same
+    // all down the sheet. Refused, or read right; never read wrong.
+    {
+        t::Degradation jpeg;
+        jpeg.dpi = 600, jpeg.background = 215, jpeg.jpegQuality = 60;
+        jpeg.left = 93, jpeg.top = 120, jpeg.right = 60, jpeg.bottom = 150;
+        SCOPED_TRACE(jpeg.Describe());
+        const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(FirstDotStrip(104), jpeg, 210, 297), context);
+        ASSERT_EQ(r.items.size(), 1u);
+        if (r.items[0].value) EXPECT_EQ(*r.items[0].value, 34);
+    }
     // At 150 dpi the line is a fifth of a pixel wide: where it stands within
     // its pixel hardly shows, and the reason says so.
     t::Degradation coarse = scan;
