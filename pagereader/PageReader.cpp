@@ -177,6 +177,7 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     // The sheet's edges, where they were found: at its cut-out's corner and its exact size.
     detail::SheetEdges edges;
     if (sheet && placed.width > 0 && placed.height > 0) edges = {0, 0, placed.width, placed.height, true, true};
+    const Placement sheetPlaced = placed;
     if (sheet && !(sheet->dpi > 0)) {
         // A photo says no resolution; the sheet's known size tells it.
         sheet->dpi = SheetDpi(*sheet);
@@ -205,7 +206,17 @@ Reading Read(Kind kind, const Image& page, const Context& context) {
     // A page read as it came: its borders are the sheet's edges.
     if (!sheet && !upright)
         edges = {0, 0, static_cast<double>(page.width), static_cast<double>(page.height), true, false};
-    reading = ReadAsIs(kind, upright ? *upright : found, context, edges);
+    if (kind == Kind::FirstDot && edges.cutOut) {
+        // The first dot is measured on the scan itself, against the sheet's
+        // edge there: a step is a twentieth of a pixel at 150 dpi, and the
+        // cut-out's resampling and its edge found by a threshold of light
+        // each move it by more.
+        detail::ScanOrigin origin{&page, sheetPlaced, placed,
+                                  page.dpi > 0 ? page.dpi : SheetDpiOf(sheetPlaced.width, sheetPlaced.height)};
+        reading = detail::ReadFirstDot(upright ? *upright : found, context, &origin);
+    } else {
+        reading = ReadAsIs(kind, upright ? *upright : found, context, edges);
+    }
     if (sheet || upright) {
         const double c = std::cos(placed.angle), s = std::sin(placed.angle);
         for (Item& item : reading.items)

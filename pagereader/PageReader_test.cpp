@@ -4,6 +4,8 @@
 #include "adjust/PatternGeometry.h"
 #include "pagereader/Fitting.h"
 #include "pagereader/Sheet.h"
+#include "pagereader/FirstDot.h"
+#include "pagereader/testing/Degrade.h"
 
 #include <gtest/gtest.h>
 
@@ -195,6 +197,90 @@ TEST(PageReaderFirstDot, TheLineIsMeasuredFromTheSheetsEdgeToAStepAgainstTheStor
     EXPECT_NE(unknown.items[0].problem.Written().find("stored value is not known"), std::string::npos);
 }
 
+// The first dot page printed on A4 at 1440 dpi: only its top-left strip, the
+// line `steps` steps in from the sheet's edge, 0.9 inch tall from the top.
+Image FirstDotStrip(int steps) {
+    Image page = Blank(720, 1800, 1440);
+    Fill(page, steps / 2, 0, steps / 2 + 4, 1296, {20, 20, 20});
+    return page;
+}
+
+TEST(PageReaderFirstDot, OnAScanTheLineIsMeasuredAgainstTheSheetsEdgeOrRefusedWhereTooCoarse) {
+    namespace t = svc::pagereader::testing;
+    Context context;
+    context.stored = {{"", -6}};
+    // 104 steps in: -6 + 144 - 104 = 34. A 600 dpi scan under a lid a little
+    // darker than the paper, turned, blurred and noisy; a phone photo on a
+    // dark table, upside down, that says no resolution.
+    t::Degradation scan;
+    scan.dpi = 600, scan.degrees = 1.3, scan.background = 215, scan.blur = 0.8, scan.noise = 2;
+    scan.left = scan.top = scan.right = scan.bottom = 40;
+    t::Degradation photo = scan;
+    photo.phone = true, photo.upsideDown = true, photo.degrees = -2.2, photo.background = 90, photo.noise = 4;
+    photo.light = 0.2, photo.vignette = 0.4;
+    photo.left = photo.top = photo.right = photo.bottom = 150;
+    for (const t::Degradation& d : {scan, photo}) {
+        SCOPED_TRACE(d.Describe());
+        const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(FirstDotStrip(104), d, 210, 297), context);
+        ASSERT_EQ(r.items.size(), 1u);
+        EXPECT_EQ(r.items[0].value, 34) << r.items[0].problem;
+    }
+    // A JPEG of a sheet laid square under a lid 40 levels darker than the
+    // paper: its blocks move the edge by up to a third of a pixel, the same
+    // all down the sheet. Refused, or read right; never read wrong.
+    {
+        t::Degradation jpeg;
+        jpeg.dpi = 600, jpeg.background = 215, jpeg.jpegQuality = 60;
+        jpeg.left = 93, jpeg.top = 120, jpeg.right = 60, jpeg.bottom = 150;
+        SCOPED_TRACE(jpeg.Describe());
+        const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(FirstDotStrip(104), jpeg, 210, 297), context);
+        ASSERT_EQ(r.items.size(), 1u);
+        if (r.items[0].value) EXPECT_EQ(*r.items[0].value, 34);
+    }
+    // At 150 dpi the line is a fifth of a pixel wide: where it stands within
+    // its pixel hardly shows, and the reason says so.
+    t::Degradation coarse = scan;
+    coarse.dpi = 150;
+    const Reading refused =
+        svc::pagereader::Read(Kind::FirstDot, t::Apply(FirstDotStrip(104), coarse, 80, 100), context);
+    ASSERT_EQ(refused.items.size(), 1u);
+    EXPECT_FALSE(refused.items[0].value.has_value());
+    EXPECT_NE(refused.items[0].problem.Written().find("too little to tell one first dot step"), std::string::npos)
+        << refused.items[0].problem;
+}
+
+TEST(PageReaderFirstDot, AScanWithoutTheLineSaysSoAndAPhotosResolutionComesFromTheSheetToAFraction) {
+    namespace t = svc::pagereader::testing;
+    Context context;
+    context.stored = {{"", 0}};
+    t::Degradation d;
+    d.dpi = 300, d.background = 120, d.left = d.top = d.right = d.bottom = 60;
+    Image blank = Blank(720, 1800, 1440);
+    const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(blank, d, 210, 297), context);
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_FALSE(r.items[0].value.has_value());
+    EXPECT_NE(r.items[0].problem.Written().find("no vertical line"), std::string::npos) << r.items[0].problem;
+    // A line that leans (the head angle not adjusted: a lever step leans it
+    // by 1/16 of its height) has no one place; the reason says what to do.
+    Image leaning = Blank(720, 1800, 1440);
+    for (int y = 0; y < 1296; ++y) Fill(leaning, 60 + y / 16, y, 64 + y / 16, y + 1, {20, 20, 20});
+    const Reading leans = svc::pagereader::Read(Kind::FirstDot, t::Apply(leaning, d, 210, 297), context);
+    ASSERT_EQ(leans.items.size(), 1u);
+    EXPECT_FALSE(leans.items[0].value.has_value());
+    EXPECT_NE(leans.items[0].problem.Written().find("head angle"), std::string::npos) << leans.items[0].problem;
+    // A4 at 300 dpi measured to a fraction of a pixel: 300 dpi to a hundredth.
+    EXPECT_NEAR(SheetDpiOf(210 / 25.4 * 300, 297 / 25.4 * 300), 300, 0.01);
+    EXPECT_NEAR(SheetDpiOf(297 / 25.4 * 300, 210 / 25.4 * 300), 300, 0.01);  // lying on its side
+    EXPECT_EQ(SheetDpiOf(1000, 1000), 0);                                    // no sheet of that shape
+}
+
+TEST(PageReaderFirstDot, ASharpLinesCentreIsOffByAtMostWhatItsPlaceOnThePixelsAllows) {
+    // A line exactly a pixel wide shows its centre by the shares of the two
+    // pixels it covers; a thin one only which pixel it darkens.
+    EXPECT_NEAR(detail::SamplingBias(1.0), 0, 1e-9);
+    EXPECT_NEAR(detail::SamplingBias(0.01), 0.495, 0.01);
+    EXPECT_NEAR(detail::SamplingBias(8 * 300 / 2880.0), 0.0833, 0.002);
+}
 }  // namespace
 
 namespace {

@@ -1,6 +1,7 @@
 // The reader of each kind of page (Readers.cpp); Read() picks one.
 #pragma once
 
+#include "pagereader/FirstDot.h"
 #include "pagereader/PageReader.h"
 
 namespace svc::pagereader::detail {
@@ -18,7 +19,9 @@ struct SheetEdges {
 };
 Reading ReadPw(const Image& page, const Context& context, const SheetEdges& edges = {});
 Reading ReadPixelShift(const Image& page, const Context& context);
-Reading ReadFirstDot(const Image& page, const Context& context);
+// `origin`: the scan the page was cut out of, where the line is measured
+// against the sheet's edge; without it, against the page's own left border.
+Reading ReadFirstDot(const Image& page, const Context& context, const ScanOrigin* origin = nullptr);
 Reading ReadCut(const Image& page, const Context& context);
 
 // A value read as `estimate` (in steps) from samples that spread by

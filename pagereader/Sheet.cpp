@@ -310,13 +310,15 @@ std::optional<Image> Straighten(const Image& image, Phrase* note, Placement* pla
     return out;
 }
 
-double SheetDpi(const Image& sheet) {
-    if (sheet.width <= 0 || sheet.height <= 0) return 0;
+double SheetDpi(const Image& sheet) { return SheetDpiOf(sheet.width, sheet.height); }
+
+double SheetDpiOf(double width, double height) {
+    if (!(width > 0) || !(height > 0)) return 0;
     struct Size {
         double width, height;  // inches
     };
     constexpr Size kSheets[] = {{210 / 25.4, 297 / 25.4}, {329 / 25.4, 483 / 25.4}, {8.5, 11}};
-    const double w = std::min(sheet.width, sheet.height), h = std::max(sheet.width, sheet.height);
+    const double w = std::min(width, height), h = std::max(width, height);
     for (const Size& size : kSheets) {
         // Edges found to a pixel or two: the shapes lie 4 % and more apart.
         if (std::abs(h / w / (size.height / size.width) - 1) > 0.012) continue;

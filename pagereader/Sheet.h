@@ -30,6 +30,8 @@ std::optional<Image> Straighten(const Image& image, svc::Phrase* note, Placement
 // sheet's known size: A4 (210 x 297 mm), A3+ (329 x 483 mm) or Letter
 // (8.5 x 11 inch), told apart by its shape. 0 when the shape is none of them.
 double SheetDpi(const Image& sheet);
+// The same for a sheet measured to a fraction of a pixel (`Placement`'s width and height).
+double SheetDpiOf(double width, double height);
 
 // How far the print on a page is turned (radians, clockwise on the image, at
 // most 4 degrees either way), from its own straight rows and columns of ink:

@@ -319,12 +319,48 @@ Degradation Draw(std::uint32_t seed) {
 }
 
 Image Apply(const Image& page, const Degradation& d, double sheetWidthMm, double sheetHeightMm) {
-    Image sheet = Rescale(page, d.dpi);
+    // Rescaling rounds the width to whole pixels and stretches the page to
+    // it, by up to half a pixel over its width, and the sheet filled out to
+    // a whole number of pixels moves its right and bottom edges by as much:
+    // nothing to the pages as wide as the sheet, but a strip half an inch
+    // wide (the first dot page, whose line is measured against the sheet's
+    // edge to a fraction of a pixel) stretched by 0.8 % at 150 dpi. Such a
+    // strip is filled out across with paper first, to a width that comes out
+    // a whole number of pixels, and the sheet's right and bottom edges lie
+    // where the sheet ends, a last column or row it covers in part showing
+    // the background for the rest.
+    const double factor = page.dpi > 0 ? d.dpi / page.dpi : 0;
+    const bool strip = sheetWidthMm > 0 && factor > 0 && page.width < sheetWidthMm / 25.4 * page.dpi / 4;
+    Image sheet;
+    if (strip) {
+        int width = page.width;
+        while (std::abs(width * factor - std::round(width * factor)) > 1e-6 && width < 4 * page.width + 20000) ++width;
+        sheet = Rescale(Margins(page, 0, 0, width - page.width, 0, 255), d.dpi);
+    } else {
+        sheet = Rescale(page, d.dpi);
+    }
     // The blank paper right of and below what the page shows.
-    const int wholeW = sheetWidthMm > 0 ? static_cast<int>(std::lround(sheetWidthMm / 25.4 * d.dpi)) : 0;
-    const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::lround(sheetHeightMm / 25.4 * d.dpi)) : 0;
-    if (wholeW > sheet.width || wholeH > sheet.height)
-        sheet = Margins(sheet, 0, 0, std::max(0, wholeW - sheet.width), std::max(0, wholeH - sheet.height), 255);
+    if (!strip) {
+        const int wholeW = sheetWidthMm > 0 ? static_cast<int>(std::lround(sheetWidthMm / 25.4 * d.dpi)) : 0;
+        const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::lround(sheetHeightMm / 25.4 * d.dpi)) : 0;
+        if (wholeW > sheet.width || wholeH > sheet.height)
+            sheet = Margins(sheet, 0, 0, std::max(0, wholeW - sheet.width), std::max(0, wholeH - sheet.height), 255);
+    } else {
+        const double exactW = sheetWidthMm / 25.4 * d.dpi;
+        const double exactH = std::max(sheetHeightMm / 25.4 * d.dpi, page.height * factor);
+        const int wholeW = static_cast<int>(std::ceil(exactW - 1e-6));
+        const int wholeH = sheetHeightMm > 0 ? static_cast<int>(std::ceil(exactH - 1e-6)) : sheet.height;
+        sheet = Margins(sheet, 0, 0, wholeW - sheet.width, std::max(0, wholeH - sheet.height), 255);
+        auto blend = [&](std::uint8_t* p, double share) {
+            for (int c = 0; c < 3; ++c) p[c] = Clamp8(static_cast<float>(p[c] * share + d.background * (1 - share)));
+        };
+        if (exactW - (wholeW - 1) < 1)
+            for (int y = 0; y < sheet.height; ++y)
+                blend(sheet.Row(y) + static_cast<std::size_t>(wholeW - 1) * 3, exactW - (wholeW - 1));
+        if (sheetHeightMm > 0 && sheet.height == wholeH && exactH - (wholeH - 1) < 1)
+            for (int x = 0; x < sheet.width; ++x)
+                blend(sheet.Row(wholeH - 1) + static_cast<std::size_t>(x) * 3, exactH - (wholeH - 1));
+    }
     if (d.upsideDown) sheet = UpsideDown(sheet);
     Image scan = Rotate(sheet, d.degrees, d.background);
     sheet = Image();

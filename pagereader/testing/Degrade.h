@@ -20,8 +20,9 @@ namespace svc::pagereader::testing {
 
 // Rescales from the image's dpi to `toDpi` with area filtering (each output
 // pixel the mean of the input area it covers, partial pixels weighted), so
-// thin lines keep their ink. The physical size is kept; the result declares
-// `toDpi`. The image must declare its dpi.
+// thin lines keep their ink. The physical size is kept (rounded to whole
+// pixels, the picture stretched to them); the result declares `toDpi`. The
+// image must declare its dpi.
 Image Rescale(const Image& image, double toDpi);
 
 // Turns the picture by `degrees` clockwise (as seen, x right and y down)
@@ -84,7 +85,10 @@ Degradation Draw(std::uint32_t seed);
 // Applies `d` to a page printed on a sheet of sheetWidthMm x sheetHeightMm
 // (the page shows the sheet from its top-left corner; what it leaves out on
 // the right and below is blank paper, filled in before the sheet is put on
-// the glass). 0 for either: the page is the whole sheet.
+// the glass; a page narrower than a quarter of the sheet, a strip of it, is
+// kept at its exact scale and the sheet's right and bottom edges where the
+// sheet ends, to a fraction of a pixel). 0 for either: the page is the
+// whole sheet.
 Image Apply(const Image& page, const Degradation& d, double sheetWidthMm = 0, double sheetHeightMm = 0);
 
 // Draw(seed) applied.

@@ -75,6 +75,35 @@ TEST(Degrade, RescaleKeepsTheSheetsSizeItsInkAndWhereTheInkIs) {
     EXPECT_THROW(t::Rescale(undeclared, 300), std::invalid_argument);
 }
 
+TEST(Degrade, AStripOfTheSheetKeepsItsScaleAndTheSheetsEdgesLieWhereItEnds) {
+    // A strip of the sheet's top-left corner at 2880 dpi (1260 pixels wide:
+    // 262.5 at 600 dpi, 65.6 at 150), an edge of ink 1000 pixels in, filled
+    // out to A4 (8.2677 x 11.6929 inch): the edge stays 1000/2880 inch in,
+    // and the sheet ends at 1240.16 x 1753.94 pixels at 150 dpi, the last
+    // column and row covered in part. Each told by the share over the step.
+    Image strip = White(1260, 600, 2880);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 1000; x < 1260; ++x) Ink(strip, x, y);
+    t::Degradation d;
+    d.background = 100;
+    for (double dpi : {600.0, 150.0}) {
+        SCOPED_TRACE(dpi);
+        d.dpi = dpi;
+        const Image scan = t::Apply(strip, d, 210, 297);
+        const int row = static_cast<int>(dpi / 10);
+        double white = 0;
+        for (int x = 0; x < static_cast<int>(dpi * 0.4); ++x) white += scan.Row(row)[x * 3] / 255.0;
+        EXPECT_NEAR(white, 1000 * dpi / 2880, 0.01);
+        if (dpi != 150) continue;
+        auto share = [&](const std::uint8_t* p) { return (p[0] - 100) / 155.0; };
+        double across = 0, down = 0;
+        for (int x = 1230; x < scan.width; ++x) across += share(scan.Row(900) + x * 3);
+        for (int y = 1740; y < scan.height; ++y) down += share(scan.Row(y) + 600 * 3);
+        EXPECT_NEAR(1230 + across, 210 / 25.4 * 150, 0.01);
+        EXPECT_NEAR(1740 + down, 297 / 25.4 * 150, 0.01);
+    }
+}
+
 TEST(Degrade, RotationMovesAPointWhereTheTurnTakesItOnABackground) {
     // A right angle is exact: clockwise, the top-left corner goes to the top right.
     Image corner = White(40, 20);
