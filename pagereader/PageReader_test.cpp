@@ -235,7 +235,9 @@ TEST(PageReaderFirstDot, OnAScanTheLineIsMeasuredAgainstTheSheetsEdgeOrRefusedWh
         SCOPED_TRACE(jpeg.Describe());
         const Reading r = svc::pagereader::Read(Kind::FirstDot, t::Apply(FirstDotStrip(104), jpeg, 210, 297), context);
         ASSERT_EQ(r.items.size(), 1u);
-        if (r.items[0].value) EXPECT_EQ(*r.items[0].value, 34);
+        if (r.items[0].value) {
+            EXPECT_EQ(*r.items[0].value, 34);
+        }
     }
     // At 150 dpi the line is a fifth of a pixel wide: where it stands within
     // its pixel hardly shows, and the reason says so.
