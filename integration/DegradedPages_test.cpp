@@ -367,3 +367,23 @@ TEST(DegradedPages, PixelShiftReadsFromA150DpiScan) {
     EXPECT_EQ(tally.withinStep, tally.given);
     EXPECT_EQ(tally.confidentWrong, 0);
 }
+
+// A head angle band scanned fine (600 dpi) stands as a stair of gray lines,
+// each line's rows alike: its error is told by the lines, not the rows
+// (taken over the rows, this copy's value was refused as unsure).
+TEST(DegradedPages, HeadAngleFromAFineScanIsSureOfItsValue) {
+#if defined(SVC_UNDER_SANITIZERS)
+    GTEST_SKIP() << "a 600 dpi copy of an A4 sheet: the normal build reads it";
+#endif
+    t::PrintedPage printed;
+    std::string error;
+    ASSERT_TRUE(t::PrintPage(pr::Kind::HeadAngular, 2, 506, &printed, &error)) << error;
+    const t::Degradation d = t::Draw(383676);
+    ASSERT_EQ(d.dpi, 600);
+    const pr::Reading read =
+        pr::Read(pr::Kind::HeadAngular, t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm),
+                 printed.context);
+    const Tally tally = Count(pr::Kind::HeadAngular, read, printed.right, d.Describe());
+    for (const std::string& miss : tally.misses) ADD_FAILURE() << miss;
+    EXPECT_EQ(tally.exact, 1);
+}

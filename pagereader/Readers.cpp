@@ -758,8 +758,28 @@ std::optional<Reading> ReadHeadAngularFitted(const Image& page, double dpi) {
     double my = 0, syy = 0;
     for (double y : ys) my += y / static_cast<double>(ys.size());
     for (double y : ys) syy += (y - my) * (y - my);
-    const double leanError =
+    double leanError =
         lean->residual / std::sqrt(syy) * std::sqrt(std::max(1.0, static_cast<double>(lean->n) / (kLeanBandLines / 4)));
+    // Where the gray lines stand apart (rows between them left out), each
+    // line's rows stand alike, a stair the rows' scatter would count as
+    // error: the lines' own means tell it.
+    std::vector<double> lineYs, lineShifts;
+    for (std::size_t i = 0, start = 0; i <= ys.size(); ++i) {
+        if (i < ys.size() && (i == start || ys[i] - ys[i - 1] < 1.5)) continue;
+        double y = 0, shift = 0;
+        for (std::size_t k = start; k < i; ++k) y += ys[k], shift += shifts[k];
+        lineYs.push_back(y / static_cast<double>(i - start));
+        lineShifts.push_back(shift / static_cast<double>(i - start));
+        start = i;
+    }
+    if (lineYs.size() >= kLeanBandLines / 8) {
+        if (const std::optional<LineFit> lines = FitLine(lineYs, lineShifts)) {
+            double mean = 0, sum = 0;
+            for (double y : lineYs) mean += y / static_cast<double>(lineYs.size());
+            for (double y : lineYs) sum += (y - mean) * (y - mean);
+            leanError = lines->residual / std::sqrt(sum);
+        }
+    }
     Reading reading;
     reading.kind = Kind::HeadAngular;
     Item item;
