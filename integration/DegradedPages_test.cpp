@@ -109,9 +109,7 @@ bool Wanted(pr::Kind kind) {
 }
 
 // The kinds read at least 95 % exactly in the long run (SVC_DEGRADE_SEEDS=16).
-bool ReachesTheGoal(pr::Kind kind) {
-    return kind != pr::Kind::FirstDot;
-}
+bool ReachesTheGoal(pr::Kind kind) { return kind != pr::Kind::FirstDot; }
 
 void ExpectFigures(pr::Kind kind, const Tally& t) {
     const std::string what(pr::KindName(kind));
@@ -351,8 +349,8 @@ TEST(DegradedPages, PixelShiftReadsFromA150DpiScan) {
     for (int copy = 1; copy <= kCopies; ++copy) {
         t::PrintedPage printed;
         std::string error;
-        ASSERT_TRUE(t::PrintPage(pr::Kind::PixelShift, copy % 2 + 1, static_cast<std::uint32_t>(900 + copy), &printed,
-                                 &error))
+        ASSERT_TRUE(
+            t::PrintPage(pr::Kind::PixelShift, copy % 2 + 1, static_cast<std::uint32_t>(900 + copy), &printed, &error))
             << error;
         t::Degradation d = t::Draw(static_cast<std::uint32_t>(copy * 7919 + 31));
         d.phone = false;
@@ -380,9 +378,8 @@ TEST(DegradedPages, HeadAngleFromAFineScanIsSureOfItsValue) {
     ASSERT_TRUE(t::PrintPage(pr::Kind::HeadAngular, 2, 506, &printed, &error)) << error;
     const t::Degradation d = t::Draw(383676);
     ASSERT_EQ(d.dpi, 600);
-    const pr::Reading read =
-        pr::Read(pr::Kind::HeadAngular, t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm),
-                 printed.context);
+    const pr::Reading read = pr::Read(
+        pr::Kind::HeadAngular, t::Apply(printed.page, d, printed.sheetWidthMm, printed.sheetHeightMm), printed.context);
     const Tally tally = Count(pr::Kind::HeadAngular, read, printed.right, d.Describe());
     for (const std::string& miss : tally.misses) ADD_FAILURE() << miss;
     EXPECT_EQ(tally.exact, 1);

@@ -1250,8 +1250,8 @@ std::vector<MeanError> FitOverPixels(const std::vector<LineTicks>& lines, double
     for (std::size_t l = 0; l < nl; ++l)
         for (std::size_t c = 0; c < lines[l].black.size() && c < lines[l].own.size(); ++c) {
             const double k = static_cast<double>(c) - (static_cast<double>(lines[l].black.size()) - 1) / 2;
-            rows.push_back({l, k + (lines[l].own[c] - lines[l].black[c]) / stepPixels, lines[l].black[c],
-                            lines[l].own[c]});
+            rows.push_back(
+                {l, k + (lines[l].own[c] - lines[l].black[c]) / stepPixels, lines[l].black[c], lines[l].own[c]});
         }
     std::vector<double> x(np, 0.0), coefficients(2 * kPixelHarmonics, 0.0);
     // The pixels' error in pixels where a centre was measured at `at`.
@@ -1398,8 +1398,8 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
                 (c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) *
                               1440.0 / dpi);
         if (dpi >= kShiftMeanLeastDpi)
-            ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)),
-                          -5, 5);
+            ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5,
+                          5);
         else
             measured.push_back({reading.items.size(), {upper->centres, lower->centres}});
         reading.items.push_back(std::move(item));
@@ -1664,8 +1664,7 @@ Reading ReadCut(const Image& page, const Context&) {
         if (best > pg::kCutColumns) return found < best;
         return found > best && found < pg::kCutColumns;
     };
-    for (int up = cut - 3; up >= std::max(0, cut - 2 - reach) && columns.size() != pg::kCutColumns;
-         --up) {
+    for (int up = cut - 3; up >= std::max(0, cut - 2 - reach) && columns.size() != pg::kCutColumns; --up) {
         auto found = columnsAt(up);
         if (better(found.size(), columns.size())) {
             columns = std::move(found);
