@@ -147,23 +147,21 @@ Found FindLine(const Image& page, int reach, int minRows) {
 // blocks of consecutive samples, as their means scatter about it.
 struct EdgeFit {
     double a = 0, b = 0;
-    double errorAt(double y) const { return std::sqrt(var0 + 2 * cov * (y - y0) + varB * (y - y0) * (y - y0)); }
-    double y0 = 0, var0 = 0, cov = 0, varB = 0;
+    double errorAt(double y) const { return std::sqrt(var0 + varB * (y - y0) * (y - y0)); }
+    double y0 = 0, var0 = 0, varB = 0;
     int n = 0;
 };
 
 std::optional<EdgeFit> FitThrough(const std::vector<double>& ys, const std::vector<double>& xs, int block) {
     const std::size_t n = ys.size();
     if (n < 40) return std::nullopt;
-    double my = 0, mx = 0;
-    for (std::size_t i = 0; i < n; ++i) my += ys[i], mx += xs[i];
-    my /= n, mx /= n;
-    double syy = 0, sxy = 0;
-    for (std::size_t i = 0; i < n; ++i) syy += (ys[i] - my) * (ys[i] - my), sxy += (ys[i] - my) * (xs[i] - mx);
-    if (syy <= 0) return std::nullopt;
+    const std::optional<LineFit> line = FitLine(ys, xs);
+    if (!line) return std::nullopt;
+    double my = 0;
+    for (double y : ys) my += y / static_cast<double>(n);
     EdgeFit f;
-    f.b = sxy / syy;
-    f.a = mx - f.b * my;
+    f.a = line->a;
+    f.b = line->b;
     f.y0 = my;
     f.n = static_cast<int>(n);
     // The residuals' means over blocks of rows: noise, the JPEG's 8-row
@@ -182,7 +180,6 @@ std::optional<EdgeFit> FitThrough(const std::vector<double>& ys, const std::vect
     s2 /= static_cast<double>(blockR.size() - 2);
     f.var0 = s2 / static_cast<double>(blockR.size());
     f.varB = byy > 0 ? s2 / byy : 0;
-    f.cov = 0;
     return f;
 }
 

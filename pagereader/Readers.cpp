@@ -1365,7 +1365,8 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
     const double half = Pixels(24 * pg::kFineStep, dpi) * 0.6 + 3;
     Reading reading;
     reading.kind = Kind::PixelShift;
-    std::vector<std::pair<std::size_t, LineTicks>> measured;  // each item measured, and its ticks
+    std::vector<std::size_t> measured;  // the items measured, and their ticks
+    std::vector<LineTicks> measuredTicks;
     for (int line = 0; line < 6; ++line) {
         const Run& band = bands[static_cast<std::size_t>(line)];
         if (band.Size() > 1.25 * height) return std::nullopt;
@@ -1397,22 +1398,21 @@ std::optional<Reading> ReadPixelShiftFitted(const Image& page, double dpi, const
             estimates.push_back(
                 (c - 5) + (lower->centres[static_cast<std::size_t>(c)] - upper->centres[static_cast<std::size_t>(c)]) *
                               1440.0 / dpi);
-        if (dpi >= kShiftMeanLeastDpi)
+        if (dpi >= kShiftMeanLeastDpi) {
             ProposeFitted(&item, 0, TrialsFit(estimates, pg::kShiftCandidates, std::max(0.5, 0.3 * 1440.0 / dpi)), -5,
                           5);
-        else
-            measured.push_back({reading.items.size(), {upper->centres, lower->centres}});
+        } else {
+            measured.push_back(reading.items.size());
+            measuredTicks.push_back({upper->centres, lower->centres});
+        }
         reading.items.push_back(std::move(item));
     }
     // Coarser, with the error the pixels make of the ticks' centres, fitted
     // over the page's lines together (three at least, so that what is left
     // tells how sure the fit is; else the lines are counted).
     if (measured.size() >= 3) {
-        std::vector<LineTicks> ticks;
-        for (const auto& m : measured) ticks.push_back(m.second);
-        const std::vector<MeanError> fits = FitOverPixels(ticks, dpi / 1440.0);
-        for (std::size_t i = 0; i < measured.size(); ++i)
-            ProposeFitted(&reading.items[measured[i].first], 0, fits[i], -5, 5);
+        const std::vector<MeanError> fits = FitOverPixels(measuredTicks, dpi / 1440.0);
+        for (std::size_t i = 0; i < measured.size(); ++i) ProposeFitted(&reading.items[measured[i]], 0, fits[i], -5, 5);
     }
     return reading;
 }
@@ -1491,61 +1491,6 @@ Reading ReadPixelShift(const Image& page, const Context&) {
 
 namespace {
 
-Reading ReadFirstDotOnPage(const Image& page, const Context& context);
-
-// The line measured on the scan it came in, against the sheet's edge there.
-Reading ReadFirstDotOnScan(const Image& page, const Context& context, const ScanOrigin& origin) {
-    Reading reading;
-    reading.kind = Kind::FirstDot;
-    Item item;
-    Phrase problem;
-    const std::optional<ScanMeasure> measured = MeasureFirstDotOnScan(page, origin, &problem);
-    // (A scan fine enough is read against the cut-out's border where the
-    // sheet's edge does not show beside the line.)
-    if (!measured && DeclaredDpi(page) >= kFirstDotLeastDpi - 0.5) return ReadFirstDotOnPage(page, context);
-    if (!measured) {
-        item.problem = std::move(problem);
-        reading.items.push_back(std::move(item));
-        return reading;
-    }
-    item.where.push_back(measured->where);
-    reading.upsideDown = measured->upsideDown;
-    // The line's centre stands half its width (4 steps) beyond its place.
-    const double perPixel = 2880.0 / origin.dpi;
-    const double steps = measured->pixels * perPixel - 4;
-    const double error = measured->error * perPixel;
-    // (The sheet's size tells a photo's resolution to about half a pixel of it.)
-    const double scale = origin.scan->dpi > 0 ? 0 : steps * 0.5 / std::max(1.0, origin.sheet.width);
-    const double bias = (measured->sampling + measured->unseen) * perPixel + scale;
-    const std::optional<int> stored = Stored(context, "");
-    if (!stored) {
-        item.problem = Phrase(SVC_N("the line stands %1 steps in; the stored value is not known"), {Text(steps)});
-        reading.items.push_back(std::move(item));
-        return reading;
-    }
-    // It belongs 144 steps in: the value moves it by its difference. The
-    // spread is three standard errors and, in full, what the line's place on
-    // the pixels and the photo's scale may add: with confidence only where
-    // all of it lies well inside half a step.
-    const double spread = 3 * error + bias;
-    Propose(&item, *stored + pg::kFirstDotStepsIn - steps, spread, -72, 72);
-    if (!item.value && spread >= 0.5)
-        item.problem = Phrase(SVC_N("the line stands %1 steps in, known only to %2 steps on this %3 dpi page: too "
-                                    "little to tell one first dot step (scan it finer)"),
-                              {Text(steps), Text(spread), std::to_string(std::lround(origin.dpi))});
-    reading.items.push_back(std::move(item));
-    return reading;
-}
-
-}  // namespace
-
-Reading ReadFirstDot(const Image& page, const Context& context, const ScanOrigin* origin) {
-    if (origin && origin->scan && origin->dpi > 0) return ReadFirstDotOnScan(page, context, *origin);
-    return ReadFirstDotOnPage(page, context);
-}
-
-namespace {
-
 // The line measured on the page against its left border (a page file, or a
 // scan with no background around the sheet).
 Reading ReadFirstDotOnPage(const Image& page, const Context& context) {
@@ -1615,7 +1560,56 @@ Reading ReadFirstDotOnPage(const Image& page, const Context& context) {
     return reading;
 }
 
+// The line measured on the scan it came in, against the sheet's edge there.
+Reading ReadFirstDotOnScan(const Image& page, const Context& context, const ScanOrigin& origin) {
+    Reading reading;
+    reading.kind = Kind::FirstDot;
+    Item item;
+    Phrase problem;
+    const std::optional<ScanMeasure> measured = MeasureFirstDotOnScan(page, origin, &problem);
+    // (A scan fine enough is read against the cut-out's border where the
+    // sheet's edge does not show beside the line.)
+    if (!measured && DeclaredDpi(page) >= kFirstDotLeastDpi - 0.5) return ReadFirstDotOnPage(page, context);
+    if (!measured) {
+        item.problem = std::move(problem);
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    item.where.push_back(measured->where);
+    reading.upsideDown = measured->upsideDown;
+    // The line's centre stands half its width (4 steps) beyond its place.
+    const double perPixel = 2880.0 / origin.dpi;
+    const double steps = measured->pixels * perPixel - 4;
+    const double error = measured->error * perPixel;
+    // (The sheet's size tells a photo's resolution to about half a pixel of it.)
+    const double scale = origin.scan->dpi > 0 ? 0 : steps * 0.5 / std::max(1.0, origin.sheet.width);
+    const double bias = (measured->sampling + measured->unseen) * perPixel + scale;
+    const std::optional<int> stored = Stored(context, "");
+    if (!stored) {
+        item.problem = Phrase(SVC_N("the line stands %1 steps in; the stored value is not known"), {Text(steps)});
+        reading.items.push_back(std::move(item));
+        return reading;
+    }
+    // It belongs 144 steps in: the value moves it by its difference. The
+    // spread is three standard errors and, in full, what the line's place on
+    // the pixels and the photo's scale may add: with confidence only where
+    // all of it lies well inside half a step.
+    const double spread = 3 * error + bias;
+    Propose(&item, *stored + pg::kFirstDotStepsIn - steps, spread, -72, 72);
+    if (!item.value && spread >= 0.5)
+        item.problem = Phrase(SVC_N("the line stands %1 steps in, known only to %2 steps on this %3 dpi page: too "
+                                    "little to tell one first dot step (scan it finer)"),
+                              {Text(steps), Text(spread), std::to_string(std::lround(origin.dpi))});
+    reading.items.push_back(std::move(item));
+    return reading;
+}
+
 }  // namespace
+
+Reading ReadFirstDot(const Image& page, const Context& context, const ScanOrigin* origin) {
+    if (origin && origin->scan && origin->dpi > 0) return ReadFirstDotOnScan(page, context, *origin);
+    return ReadFirstDotOnPage(page, context);
+}
 
 // ---- cut position ----
 
